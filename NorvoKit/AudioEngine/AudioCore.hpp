@@ -1,0 +1,74 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "AudioEngine/CassetteTransport.hpp"
+#include "AudioEngine/CoreSnapshot.hpp"
+#include "AudioEngine/DeckInput.hpp"
+#include "AudioEngine/RadioSignal.hpp"
+#include "AudioEngine/SourceStream.hpp"
+#include "AudioEngine/StereoScratch.hpp"
+#include "AudioEngine/TapeMedia.hpp"
+#include "AudioEngine/UnfairLock.hpp"
+
+namespace norvo {
+
+class SoundProfile;
+class TapeSoundProcessor;
+
+// Renders every output buffer: source and tuner inputs, the crossfade between them,
+// recording to and playing from tape, meters and the deck mix. Its state is guarded by
+// `lock`, which the render holds for a whole callback; every operation takes it briefly.
+class AudioCore {
+public:
+    // The tuner path, written by the tuner engine under `lock`.
+    struct TunerSection {
+        RadioSignal* signal = nullptr;  // owned by the tuner engine
+        bool poweredOn = false;
+        bool muting = false;
+    };
+
+    // The source inputs, written by the source player under `lock`.
+    struct SourceSection {
+        SourceStream* stream = nullptr;  // owned by the source player
+        bool playing = false;
+        float volume = 0.8f;
+    };
+
+    static constexpr int maximumChunk = 4096;
+
+    AudioCore();
+    ~AudioCore();
+    AudioCore(const AudioCore&) = delete;
+    AudioCore& operator=(const AudioCore&) = delete;
+
+    UnfairLock lock;
+    TunerSection tuner;        // guarded by lock
+    float tunerVolume = 0.8f;  // guarded by lock
+    SourceSection source;      // guarded by lock
+
+    CoreSnapshot snapshot(bool resetPeaks);
+    void setDeckVolume(float volume);
+    void setRecordGain(float gain);
+    // Derives the processor outside the lock, installs it under it, and releases the
+    // previous one on the calling (main) thread. Nothing means clean.
+    void setTapeSound(const SoundProfile* profile);
+    void setDeckInput(DeckInput input);
+    // Returns the previously installed media; the caller releases it off the audio thread.
+    std::shared_ptr<TapeMedia> loadMedia(std::shared_ptr<TapeMedia> media,
+                                         const CassetteTransport::Cassette& cassette, int64_t head);
+    std::shared_ptr<TapeMedia> ejectMedia();
+    bool transport(TransportCommand command);
+    void setWriteProtected(bool isProtected, TapeSide side);
+    void setRecordingLocked(bool locked);
+
+    // The render callback: takes the lock and renders in chunks of at most 4096 frames.
+    void render(int frames, float* left, float* right);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace norvo

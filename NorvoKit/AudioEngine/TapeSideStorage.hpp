@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+
+namespace norvo {
+
+// One side file of the workspace: interleaved 16-bit stereo frames, memory-mapped
+// shared read/write. Reading and writing touch only mapped memory, so the render
+// thread may call them.
+class TapeSideStorage {
+public:
+    // Creates (or reuses) the file, reserves the disk space and maps it.
+    // Throws NorvoAudioError (storage) on failure.
+    TapeSideStorage(const std::filesystem::path& file, int64_t capacityFrames);
+    ~TapeSideStorage();
+    TapeSideStorage(const TapeSideStorage&) = delete;
+    TapeSideStorage& operator=(const TapeSideStorage&) = delete;
+
+    int64_t capacity() const { return capacity_; }
+    const std::filesystem::path& file() const { return file_; }
+
+    // Float to 16-bit: scaled by 32767, rounded, clamped. Frames past the capacity are dropped.
+    // Returns the frames written.
+    int64_t write(int64_t at, const float* left, const float* right, int64_t frames);
+    // Reads into float (sample / 32768); frames past the capacity read as silence.
+    void read(int64_t at, float* left, float* right, int64_t frames) const;
+    // Raw interleaved frames, for the container writer and reader.
+    int16_t* frames() { return data_; }
+    const int16_t* frames() const { return data_; }
+
+    // Tells the system this stretch will be read soon (page-aligned; empty does nothing).
+    void advise(int64_t startFrame, int64_t frameCount) const;
+
+private:
+    std::filesystem::path file_;
+    int64_t capacity_ = 0;
+    int fd_ = -1;
+    int16_t* data_ = nullptr;
+    std::size_t mappedBytes_ = 0;
+};
+
+}  // namespace norvo

@@ -1,0 +1,35 @@
+#pragma once
+#include <chrono>
+
+namespace norvo {
+
+using Date = std::chrono::system_clock::time_point;
+
+// Wall time, injectable so tests get fixed dates.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual Date now() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    Date now() const override { return std::chrono::system_clock::now(); }
+    static SystemClock& shared() {
+        static SystemClock clock;
+        return clock;
+    }
+};
+
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(Date start = Date{}) : now_(start) {}
+    Date now() const override { return now_; }
+    void set(Date date) { now_ = date; }
+    void advance(std::chrono::system_clock::duration by) { now_ += by; }
+
+private:
+    Date now_;
+};
+
+}  // namespace norvo
