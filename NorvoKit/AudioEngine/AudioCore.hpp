@@ -68,6 +68,8 @@ public:
 
 private:
     struct State;
+    void renderChunk(int frames, float* left, float* right);
+
     std::unique_ptr<State> state_;
 };
 

@@ -34,7 +34,10 @@ CassetteType CassetteType::custom(int sideSeconds) {
 std::string CassetteType::description() const {
     if (!isCustom()) return name;
     const double minutes = static_cast<double>(sideSeconds) * 2.0 / 60.0;
-    return "C" + std::to_string(std::llround(minutes));
+    // Appended rather than "C" + ..., which GCC 12 at -O3 flags with a false -Wrestrict.
+    std::string text = "C";
+    text += std::to_string(std::llround(minutes));
+    return text;
 }
 
 int CassetteType::minutesPerSide() const {

@@ -62,6 +62,9 @@ private:
         uint64_t generation = 0;
     };
 
+    // Unmaps and closes the sides, then removes the directory while the lock is still held.
+    void release();
+
     CassetteType type_;
     std::filesystem::path directory_;
     int lockFD_ = -1;

@@ -28,6 +28,12 @@ bool digits(std::string_view s, std::size_t at, std::size_t count, int& out) {
     return true;
 }
 
+int daysInMonth(int year, int month) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
 }  // namespace
 
 Date wholeSeconds(Date date) {
@@ -51,7 +57,9 @@ std::optional<Date> parseISO8601(std::string_view s) {
         !digits(s, 8, 2, day) || (s[10] != 'T' && s[10] != 't' && s[10] != ' ') || !digits(s, 11, 2, hour) ||
         s[13] != ':' || !digits(s, 14, 2, minute) || s[16] != ':' || !digits(s, 17, 2, second))
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+    // A day past the month's end would silently roll into the next month.
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
+        second > 60)
         return std::nullopt;
     std::size_t i = 19;
     int64_t nanos = 0;

@@ -1,0 +1,53 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "AudioEngine/TapeSide.hpp"
+
+namespace norvo {
+
+// A cassette file that cannot be read or written; what() is the sentence shown under
+// "Cannot open cassette" or "Cannot save cassette".
+class CassetteFileError : public std::runtime_error {
+public:
+    enum class Kind {
+        notCassette,
+        noManifest,
+        manifestTooLarge,
+        manifestDamaged,
+        newerVersion,
+        missingEntry,
+        tooLarge,
+        undecodableAudio,
+        damaged,
+        writeFailed,
+        unreadable,
+    };
+
+    static CassetteFileError notCassette();
+    static CassetteFileError noManifest();
+    static CassetteFileError manifestTooLarge();
+    static CassetteFileError manifestDamaged();
+    static CassetteFileError newerVersion();
+    // The path comes from the file: control characters escaped, cut to 200 characters.
+    static CassetteFileError missingEntry(std::string_view path);
+    static CassetteFileError tooLarge();
+    static CassetteFileError undecodableAudio(TapeSide side, const std::string& detail);
+    static CassetteFileError damaged();
+    static CassetteFileError writeFailed(const std::string& detail);
+    // The file itself cannot be opened (gone, no permission); the detail is the system's reason.
+    static CassetteFileError unreadable(const std::string& detail);
+
+    // Control characters as escapes, at most `limit` characters (an ellipsis marks a cut).
+    static std::string quotedPath(std::string_view path, std::size_t limit = 200);
+
+    Kind kind() const { return kind_; }
+
+private:
+    CassetteFileError(Kind kind, const std::string& sentence) : std::runtime_error(sentence), kind_(kind) {}
+
+    Kind kind_;
+};
+
+}  // namespace norvo

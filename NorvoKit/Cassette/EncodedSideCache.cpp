@@ -1,0 +1,89 @@
+#include "Cassette/EncodedSideCache.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "AudioEngine/TapeMedia.hpp"
+#include "Cassette/CassetteFileError.hpp"
+
+namespace norvo {
+
+namespace {
+
+std::string stem(TapeSide side) { return side == TapeSide::a ? "encoded-side-a" : "encoded-side-b"; }
+
+}  // namespace
+
+EncodedSideCache::EncodedSideCache(const TapeMedia& media) : directory_(media.directory()) {}
+
+std::filesystem::path EncodedSideCache::encodedFile(TapeSide side) const { return directory_ / (stem(side) + ".m4a"); }
+
+std::filesystem::path EncodedSideCache::stateFile(TapeSide side) const { return directory_ / (stem(side) + ".state"); }
+
+std::filesystem::path EncodedSideCache::stagingFile(TapeSide side) const {
+    return directory_ / (stem(side) + ".m4a.partial");
+}
+
+std::optional<std::filesystem::path> EncodedSideCache::lookup(TapeSide side, uint64_t generation,
+                                                              int64_t frames) const {
+    std::ifstream in(stateFile(side));
+    unsigned long long storedGeneration = 0;
+    long long storedFrames = 0;
+    unsigned long long storedBytes = 0;
+    if (!(in >> storedGeneration >> storedFrames >> storedBytes)) return std::nullopt;
+    if (storedGeneration != generation || storedFrames != frames) return std::nullopt;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(encodedFile(side), ec);
+    if (ec || size != storedBytes) return std::nullopt;
+    return encodedFile(side);
+}
+
+bool EncodedSideCache::writeState(TapeSide side, uint64_t generation, int64_t frames, uint64_t bytes) const {
+    // Written aside and renamed, so a lookup never sees half a state.
+    const auto partial = directory_ / (stem(side) + ".state.partial");
+    {
+        std::ofstream out(partial, std::ios::trunc);
+        out << generation << ' ' << frames << ' ' << bytes << '\n';
+        out.flush();
+        if (!out) return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, stateFile(side), ec);
+    return !ec;
+}
+
+std::filesystem::path EncodedSideCache::commit(TapeSide side, uint64_t generation, int64_t frames) const {
+    discard(side);
+    std::error_code ec;
+    std::filesystem::rename(stagingFile(side), encodedFile(side), ec);
+    if (ec) throw CassetteFileError::writeFailed(ec.message());
+    const auto bytes = std::filesystem::file_size(encodedFile(side), ec);
+    if (ec) throw CassetteFileError::writeFailed(ec.message());
+    // Without its state the file is still usable for this save; the next one encodes again.
+    writeState(side, generation, frames, bytes);
+    return encodedFile(side);
+}
+
+void EncodedSideCache::store(TapeSide side, const FileData& encoded, uint64_t generation, int64_t frames) const {
+    discard(side);
+    {
+        std::ofstream out(encodedFile(side), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
+        out.flush();
+        if (!out) {
+            discard(side);
+            return;
+        }
+    }
+    if (!writeState(side, generation, frames, encoded.size())) discard(side);
+}
+
+void EncodedSideCache::discard(TapeSide side) const {
+    std::error_code ec;
+    std::filesystem::remove(stateFile(side), ec);
+    std::filesystem::remove(encodedFile(side), ec);
+}
+
+}  // namespace norvo

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "AudioEngine/TapeSide.hpp"
+#include "Cassette/FileData.hpp"
+
+namespace norvo {
+
+class TapeMedia;
+
+// The encoded audio of a workspace's sides, kept in the workspace beside the side
+// files (and removed with it). A side whose write generation and length are those the
+// encoded file was made from is saved by copying that file: no second encode, no
+// generation loss, and saving an unchanged cassette is fast.
+class EncodedSideCache {
+public:
+    explicit EncodedSideCache(const TapeMedia& media);
+
+    // The encoded file when it holds exactly the side's audio of that generation and length.
+    std::optional<std::filesystem::path> lookup(TapeSide side, uint64_t generation, int64_t frames) const;
+    // Where an encoder writes before commit().
+    std::filesystem::path stagingFile(TapeSide side) const;
+    // Makes the staging file the side's encoded audio. Throws CassetteFileError (writeFailed).
+    std::filesystem::path commit(TapeSide side, uint64_t generation, int64_t frames) const;
+    // Keeps the audio read from a container; a failure only means the next save encodes.
+    void store(TapeSide side, const FileData& encoded, uint64_t generation, int64_t frames) const;
+    void discard(TapeSide side) const;
+
+private:
+    std::filesystem::path encodedFile(TapeSide side) const;
+    std::filesystem::path stateFile(TapeSide side) const;
+    bool writeState(TapeSide side, uint64_t generation, int64_t frames, uint64_t bytes) const;
+
+    std::filesystem::path directory_;
+};
+
+}  // namespace norvo

@@ -1,0 +1,436 @@
+#include "Radio/RadioStream.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+#include "Radio/IcyMetadata.hpp"
+#include "Radio/StationText.hpp"
+#include "Radio/StreamPlaylist.hpp"
+#include "Radio/StreamURL.hpp"
+
+namespace norvo {
+
+namespace {
+
+class StreamDecoder final : public RadioStream::Decoder {
+public:
+    StreamDecoder(RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client) : decoder_(hint, client) {}
+    void feed(const uint8_t* bytes, std::size_t count) override { decoder_.feed(bytes, count); }
+
+private:
+    RadioStreamDecoder decoder_;
+};
+
+// A whole decimal number with an optional sign and nothing else around it.
+std::optional<int64_t> wholeNumber(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return std::nullopt;
+    }
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int64_t> firstBitrate(std::string_view header) {
+    while (!header.empty()) {
+        const auto comma = header.find(',');
+        const std::string_view piece = header.substr(0, comma);
+        if (!piece.empty()) return wholeNumber(piece);
+        if (comma == std::string_view::npos) break;
+        header.remove_prefix(comma + 1);
+    }
+    return std::nullopt;
+}
+
+std::string failureText(HttpError::Kind kind) {
+    switch (kind) {
+    case HttpError::Kind::notConnectedToInternet:
+    case HttpError::Kind::networkConnectionLost:
+        return "No internet connection";
+    case HttpError::Kind::cannotFindHost:
+        return "Station not found";
+    case HttpError::Kind::cannotConnectToHost:
+        return "Station off the air";
+    case HttpError::Kind::timedOut:
+        return "The station stopped responding";
+    case HttpError::Kind::secureConnectionFailed:
+        return "Secure connection failed";
+    case HttpError::Kind::bodyTooLarge:
+    case HttpError::Kind::other:
+        break;
+    }
+    return "Connection lost";
+}
+
+}  // namespace
+
+RadioStream::RadioStream(std::string url, std::string userAgent, double prebufferSeconds)
+    : RadioStream(std::move(url), std::move(userAgent), prebufferSeconds, Options{}) {}
+
+RadioStream::RadioStream(std::string url, std::string userAgent, double prebufferSeconds, Options options)
+    : url_(std::move(url)),
+      userAgent_(std::move(userAgent)),
+      prebufferSeconds_(std::isfinite(prebufferSeconds) ? std::max(0.0, prebufferSeconds) : 0.0),
+      prebufferFrames_(static_cast<int64_t>(prebufferSeconds_ * frameRate)),
+      options_(std::move(options)),
+      loop_(options_.loop),
+      leftBuffer_(new float[ringCapacity]()),
+      rightBuffer_(new float[ringCapacity]()),
+      alive_(std::make_shared<int>(0)) {
+    if (!loop_) {
+        loop_ = std::make_shared<HttpLoop>(queueLabel);
+        ownsLoop_ = true;
+    }
+    ring_.capacity = ringCapacity;
+    ring_.left = leftBuffer_.get();
+    ring_.right = rightBuffer_.get();
+    status_.prebufferSeconds = prebufferSeconds_;
+}
+
+RadioStream::~RadioStream() {
+    {
+        std::lock_guard lock(lock_);
+        cancelled_ = true;
+        playing_ = false;
+    }
+    // After this, nothing of ours is left on the loop: the transfer is cancelled and
+    // every queued task or timer finds the token gone.
+    loop_->dispatchSync([this] {
+        closeSession();
+        alive_.reset();
+    });
+    if (ownsLoop_ && loop_->isLoopThread()) {
+        // A loop cannot join itself; let another thread end it once this callback returns.
+        std::thread([loop = std::move(loop_)] {}).detach();
+    }
+}
+
+void RadioStream::start() {
+    loop_->dispatch([this, token = std::weak_ptr<int>(alive_)] {
+        if (token.lock()) openSession();
+    });
+}
+
+void RadioStream::stop() {
+    {
+        std::lock_guard lock(lock_);
+        cancelled_ = true;
+        playing_ = false;
+    }
+    loop_->dispatch([this, token = std::weak_ptr<int>(alive_)] {
+        if (token.lock()) closeSession();
+    });
+}
+
+RadioStream::Status RadioStream::currentStatus() {
+    std::lock_guard lock(lock_);
+    releaseTitles();
+    Status copy = status_;
+    copy.playing = playing_;
+    copy.bufferedSeconds = static_cast<double>(ring_.count) / frameRate;
+    return copy;
+}
+
+int RadioStream::render(int frames, float* left, float* right) {
+    if (frames <= 0) return 0;
+    // Real-time path: one short critical section of block copies, no allocation.
+    std::lock_guard lock(lock_);
+    if (!playing_) return 0;
+    const std::size_t delivered = ring_.read(left, right, static_cast<std::size_t>(frames));
+    consumedFrames_ += static_cast<int64_t>(delivered);
+    if (delivered < static_cast<std::size_t>(frames)) {
+        // Ran dry: play again only after a full prebuffer.
+        playing_ = false;
+        status_.dropouts += 1;
+    }
+    return static_cast<int>(delivered);
+}
+
+// --- session and connections (loop thread) ---
+
+void RadioStream::openSession() {
+    {
+        std::lock_guard lock(lock_);
+        if (cancelled_) return;
+    }
+    if (sessionOpen_) return;
+    sessionOpen_ = true;
+    connect(url_);
+}
+
+void RadioStream::closeSession() {
+    sessionOpen_ = false;
+    if (task_ != 0) loop_->cancel(task_);
+    task_ = 0;
+    retryTimer_.cancel();
+    playlist_.reset();
+    teardownDecoder();
+}
+
+void RadioStream::connect(const std::string& target) {
+    if (!sessionOpen_) return;
+    teardownDecoder();
+    demuxer_ = IcyDemuxer(0);
+    playlist_.reset();
+    framesThisConnection_ = 0;
+    {
+        std::lock_guard lock(lock_);
+        connectionStartFrame_ = pushedFrames_;
+        awaitingFirstTitle_ = true;
+    }
+    if (task_ != 0) loop_->cancel(task_);
+
+    HttpRequest request;
+    request.url = target;
+    request.headers = {{"Icy-MetaData", "1"}, {"User-Agent", userAgent_}, {"Accept", "*/*"}};
+    request.headerTimeout = options_.headerTimeout;
+    request.idleTimeout = options_.idleTimeout;
+    const uint64_t serial = ++connectionSerial_;
+    std::weak_ptr<int> token = alive_;
+    HttpLoop::StreamHandlers handlers{
+        [this, token, serial](const HttpResponse& response) {
+            return token.lock() && isCurrent(serial) && handleResponse(response);
+        },
+        [this, token, serial](const uint8_t* bytes, std::size_t count) {
+            return token.lock() && isCurrent(serial) && handleData(bytes, count);
+        },
+        [this, token, serial](const std::optional<HttpError>& error) {
+            if (token.lock() && isCurrent(serial)) handleCompletion(error);
+        },
+    };
+    task_ = loop_->startStream(std::move(request), std::move(handlers));
+}
+
+bool RadioStream::isCurrent(uint64_t serial) {
+    if (serial != connectionSerial_ || task_ == 0) return false;
+    std::lock_guard lock(lock_);
+    return !cancelled_;
+}
+
+bool RadioStream::handleResponse(const HttpResponse& response) {
+    const std::string responseURL = response.url.empty() ? url_ : response.url;
+    if (response.statusCode < 200 || response.statusCode > 299) {
+        fail("The station answered HTTP " + std::to_string(response.statusCode));
+        return false;
+    }
+    if (StreamPlaylist::isHLS(response.mimeType, responseURL)) {
+        fail("HLS streams are not supported");
+        return false;
+    }
+    if (StreamPlaylist::isPlaylist(response.mimeType, responseURL)) {
+        playlist_.emplace();
+        playlistBaseURL_ = responseURL;
+        return true;
+    }
+
+    const int64_t interval = wholeNumber(response.header("icy-metaint").value_or("")).value_or(0);
+    demuxer_ = IcyDemuxer(std::max<int64_t>(interval, 0));
+    const std::string stationName(StationText::trimmingSpacesAndTabs(response.header("icy-name").value_or("")));
+    const auto bitrate = firstBitrate(response.header("icy-br").value_or(""));
+    {
+        std::lock_guard lock(lock_);
+        if (interval == 0) status_.titleKnown = true;  // no in-band titles will come
+        if (!stationName.empty()) status_.stationName = stationName;
+        if (bitrate && *bitrate > 0 && *bitrate <= INT_MAX) status_.bitrate = static_cast<int>(*bitrate);
+    }
+
+    const auto hint = RadioStreamDecoder::fileTypeHint(response.mimeType.value_or(""), StreamURL::path(responseURL));
+    teardownDecoder();
+    RadioStreamDecoder::Client& client = *this;
+    try {
+        if (options_.decoderFactory) {
+            decoder_ = options_.decoderFactory(hint, client);
+        } else {
+            decoder_ = std::make_unique<StreamDecoder>(hint, client);
+        }
+    } catch (...) {
+        decoder_.reset();
+    }
+    if (!decoder_) {
+        fail("Cannot open the stream decoder");
+        return false;
+    }
+    return true;
+}
+
+bool RadioStream::handleData(const uint8_t* bytes, std::size_t count) {
+    if (playlist_) {
+        playlist_->append(reinterpret_cast<const char*>(bytes), count);
+        if (playlist_->size() > playlistLimit) {
+            fail("Not a radio stream");
+            return false;
+        }
+        return true;
+    }
+    demuxer_.feed(
+        bytes, count, [this](const uint8_t* audio, std::size_t length) { feedDecoder(audio, length); },
+        [this](const std::vector<uint8_t>& block) {
+            if (task_ != 0) handleMetadataBlock(block.data(), block.size());
+        });
+    return task_ != 0;
+}
+
+void RadioStream::handleCompletion(const std::optional<HttpError>& error) {
+    if (playlist_) {
+        const std::string body = std::move(*playlist_);
+        playlist_.reset();
+        task_ = 0;
+        const std::string text = StationText::utf8OrLatin1(body);
+        const std::string base = playlistBaseURL_.empty() ? url_ : playlistBaseURL_;
+        const auto next = playlistHops_ < 3 ? StreamPlaylist::firstStreamURL(text, base) : std::nullopt;
+        if (next) {
+            playlistHops_ += 1;
+            connect(*next);
+        } else {
+            fail("The playlist holds no stream");
+        }
+        return;
+    }
+    if (!error) {
+        retryOrFail("The station ended the broadcast");
+    } else {
+        retryOrFail(failureText(error->kind));
+    }
+}
+
+void RadioStream::fail(const std::string& message) {
+    if (task_ != 0) loop_->cancel(task_);
+    task_ = 0;
+    playlist_.reset();
+    teardownDecoder();
+    std::lock_guard lock(lock_);
+    status_.network = Status::Network::failed(message);
+}
+
+void RadioStream::retryOrFail(const std::string& message) {
+    {
+        std::lock_guard lock(lock_);
+        if (cancelled_) return;
+    }
+    task_ = 0;
+    teardownDecoder();
+    const int limit = everStreamed_ ? 5 : 1;
+    if (attempt_ >= limit) {
+        std::lock_guard lock(lock_);
+        status_.network = Status::Network::failed(message);
+        return;
+    }
+    attempt_ += 1;
+    const double delay = everStreamed_ ? std::min(std::pow(2.0, attempt_ - 1), 8.0) : 1.5;
+    {
+        std::lock_guard lock(lock_);
+        status_.network = Status::Network::reconnecting(attempt_);
+    }
+    retryTimer_ = loop_->dispatchAfter(delay, [this, token = std::weak_ptr<int>(alive_)] {
+        if (!token.lock()) return;
+        {
+            std::lock_guard lock(lock_);
+            if (cancelled_) return;
+        }
+        connect(url_);  // always the station's own URL, not one a playlist named
+    });
+}
+
+// --- decoding (loop thread) ---
+
+void RadioStream::feedDecoder(const uint8_t* bytes, std::size_t count) {
+    if (!decoder_ || count == 0) return;
+    feedingDecoder_ = true;
+    decoder_->feed(bytes, count);
+    feedingDecoder_ = false;
+    retiredDecoder_.reset();
+}
+
+void RadioStream::teardownDecoder() {
+    // A decoder that fails from inside its own feed() is closed once feed() returns.
+    if (feedingDecoder_ && decoder_) {
+        retiredDecoder_ = std::move(decoder_);
+        return;
+    }
+    decoder_.reset();
+}
+
+void RadioStream::decoderReady(const RadioStreamDecoder::Format& format) {
+    std::lock_guard lock(lock_);
+    status_.format = format.label;
+    status_.channels = std::max(1, format.channels);
+    status_.sampleRate = format.sampleRate;
+}
+
+void RadioStream::decodedFrames(const float* left, const float* right, int frames) {
+    if (frames <= 0 || task_ == 0) return;
+    for (int offset = 0; offset < frames; offset += outputCapacity) {
+        const int batch = std::min(outputCapacity, frames - offset);
+        push(left + offset, right + offset, static_cast<std::size_t>(batch));
+    }
+}
+
+void RadioStream::decoderFailed(const std::string& message) { fail(message); }
+
+void RadioStream::push(const float* left, const float* right, std::size_t frames) {
+    framesThisConnection_ += static_cast<int64_t>(frames);
+    if (framesThisConnection_ > prebufferFrames_) {
+        everStreamed_ = true;
+        attempt_ = 0;
+        // A connection that played ends any chain of playlists, so reconnections through
+        // the station's playlist URL do not use the guard up over an evening.
+        playlistHops_ = 0;
+    }
+    std::lock_guard lock(lock_);
+    const std::size_t room = ring_.space();
+    if (room < frames) {
+        // The render thread stalled: drop the oldest frames; they count as heard so
+        // that the titles stay aligned with the audio.
+        const std::size_t overflow = frames - room;
+        ring_.discard(overflow);
+        consumedFrames_ += static_cast<int64_t>(overflow);
+    }
+    ring_.write(left, right, frames);
+    pushedFrames_ += static_cast<int64_t>(frames);
+    status_.network = Status::Network::streaming();
+    if (!playing_ && !cancelled_ && static_cast<int64_t>(ring_.count) >= prebufferFrames_) playing_ = true;
+}
+
+// --- titles ---
+
+void RadioStream::handleMetadataBlock(const uint8_t* block, std::size_t count) {
+    if (count == 0) return;
+    auto title = IcyMetadata::title(block, count);
+    std::lock_guard lock(lock_);
+    queueTitle(std::move(title));
+}
+
+void RadioStream::queueTitle(std::optional<std::string> title) {
+    // The first title of a connection belongs to the connection's first audio; later
+    // ones to the audio that follows the block.
+    const int64_t stamp = awaitingFirstTitle_ ? connectionStartFrame_ : pushedFrames_;
+    awaitingFirstTitle_ = false;
+    if (lastQueuedTitle_ && *lastQueuedTitle_ == title) {
+        // Repeats only matter until the first title is known.
+        if (!status_.titleKnown) pendingTitles_.push_back({stamp, std::move(title)});
+        return;
+    }
+    lastQueuedTitle_ = title;
+    pendingTitles_.push_back({stamp, std::move(title)});
+}
+
+void RadioStream::releaseTitles() {
+    while (!pendingTitles_.empty() && pendingTitles_.front().frame <= consumedFrames_) {
+        PendingTitle due = std::move(pendingTitles_.front());
+        pendingTitles_.pop_front();
+        status_.titleKnown = true;
+        if (due.title != status_.title) {
+            status_.title = std::move(due.title);
+            status_.titleSerial += 1;
+        }
+    }
+    if (!status_.titleKnown && consumedFrames_ > lockSettleFrames) status_.titleKnown = true;
+}
+
+}  // namespace norvo

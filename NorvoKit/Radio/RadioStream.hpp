@@ -1,0 +1,172 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "AudioEngine/RadioSignal.hpp"
+#include "AudioEngine/StereoRing.hpp"
+#include "AudioEngine/UnfairLock.hpp"
+#include "Platform/HttpLoop.hpp"
+#include "Radio/IcyDemuxer.hpp"
+#include "Radio/RadioStreamDecoder.hpp"
+
+namespace norvo {
+
+// Receives one station over HTTP or HTTPS and turns it into float stereo frames that the
+// audio core pulls through RadioSignal. Connection, playlists, in-band titles, decoding
+// and reconnection run on the stream's loop thread; the tuner polls currentStatus() and
+// the render thread pulls render(). A stopped stream is never started again.
+//
+// Release a stream on a thread other than its loop's.
+class RadioStream final : public RadioSignal, private RadioStreamDecoder::Client {
+public:
+    struct Status {
+        struct Network {
+            enum class State { connecting, streaming, reconnecting, failed };
+            State state = State::connecting;
+            int attempt = 0;      // reconnecting: the 1-based attempt waited for
+            std::string message;  // failed: the sentence shown to the user
+
+            static Network connecting() { return {}; }
+            static Network streaming() { return {State::streaming, 0, {}}; }
+            static Network reconnecting(int attempt) { return {State::reconnecting, attempt, {}}; }
+            static Network failed(std::string message) { return {State::failed, 0, std::move(message)}; }
+            bool operator==(const Network&) const = default;
+        };
+
+        Network network;
+        bool playing = false;
+        double bufferedSeconds = 0;
+        double prebufferSeconds = 0;
+        std::optional<std::string> format;  // "MP3", "MP2", "AAC" or "AAC+"
+        int channels = 0;                   // the stream's own count
+        double sampleRate = 0;              // the stream's own rate
+        std::optional<int> bitrate;
+        std::optional<std::string> stationName;
+        std::optional<std::string> title;
+        int titleSerial = 0;  // grows by one each time `title` changes
+        bool titleKnown = false;
+        int dropouts = 0;
+
+        bool operator==(const Status&) const = default;
+    };
+
+    // Where one connection's audio bytes go; the default wraps RadioStreamDecoder. It
+    // reports back through the RadioStreamDecoder::Client it was made with.
+    class Decoder {
+    public:
+        virtual ~Decoder() = default;
+        virtual void feed(const uint8_t* bytes, std::size_t count) = 0;
+    };
+    using DecoderFactory =
+        std::function<std::unique_ptr<Decoder>(RadioStreamDecoder::Hint, RadioStreamDecoder::Client&)>;
+
+    struct Options {
+        std::shared_ptr<HttpLoop> loop;  // none: a loop of the stream's own
+        double headerTimeout = 15.0;     // connect and receive the headers
+        double idleTimeout = 60.0;       // longest silence inside the body
+        DecoderFactory decoderFactory;   // none: RadioStreamDecoder
+    };
+
+    static constexpr std::size_t ringCapacity = 1048576;  // frames, about 23.8 s
+    static constexpr int outputCapacity = RadioStreamDecoder::maximumBatch;
+    static constexpr int64_t lockSettleFrames = 176400;  // 4 s
+    static constexpr double frameRate = 44100;
+    static constexpr std::size_t playlistLimit = 262144;  // bytes
+    static constexpr const char* queueLabel = "org.norvo.studio.radio";
+
+    RadioStream(std::string url, std::string userAgent, double prebufferSeconds);
+    RadioStream(std::string url, std::string userAgent, double prebufferSeconds, Options options);
+    ~RadioStream() override;
+    RadioStream(const RadioStream&) = delete;
+    RadioStream& operator=(const RadioStream&) = delete;
+
+    const std::string& url() const { return url_; }
+    double prebufferSeconds() const { return prebufferSeconds_; }
+
+    // Both return at once; the network work runs on the loop.
+    void start();
+    void stop();
+    // Releases the titles whose audio has been heard and returns a copy of the status.
+    Status currentStatus();
+    // Render thread: takes only the stream's lock, never allocates.
+    int render(int frames, float* left, float* right) override;
+
+private:
+    friend struct RadioStreamTesting;
+    struct PendingTitle {
+        int64_t frame;
+        std::optional<std::string> title;
+    };
+
+    // RadioStreamDecoder::Client, called from inside Decoder::feed on the loop.
+    void decoderReady(const RadioStreamDecoder::Format& format) override;
+    void decodedFrames(const float* left, const float* right, int frames) override;
+    void decoderFailed(const std::string& message) override;
+
+    // Loop thread.
+    void openSession();
+    void closeSession();
+    void connect(const std::string& target);
+    bool isCurrent(uint64_t serial);
+    bool handleResponse(const HttpResponse& response);
+    bool handleData(const uint8_t* bytes, std::size_t count);
+    void handleCompletion(const std::optional<HttpError>& error);
+    void handleMetadataBlock(const uint8_t* block, std::size_t count);
+    void feedDecoder(const uint8_t* bytes, std::size_t count);
+    void teardownDecoder();
+    void fail(const std::string& message);
+    void retryOrFail(const std::string& message);
+    void push(const float* left, const float* right, std::size_t frames);
+    // Under lock_.
+    void queueTitle(std::optional<std::string> title);
+    void releaseTitles();
+
+    const std::string url_;
+    const std::string userAgent_;
+    const double prebufferSeconds_;
+    const int64_t prebufferFrames_;
+    const Options options_;
+    std::shared_ptr<HttpLoop> loop_;
+    bool ownsLoop_ = false;
+
+    // Guarded by lock_. The ring's buffers are allocated once and never grow.
+    UnfairLock lock_;
+    std::unique_ptr<float[]> leftBuffer_;
+    std::unique_ptr<float[]> rightBuffer_;
+    StereoRing ring_;
+    bool playing_ = false;
+    Status status_;
+    int64_t pushedFrames_ = 0;
+    int64_t consumedFrames_ = 0;
+    std::deque<PendingTitle> pendingTitles_;
+    // Outer empty: nothing queued yet; inner empty: a missing title was queued.
+    std::optional<std::optional<std::string>> lastQueuedTitle_;
+    int64_t connectionStartFrame_ = 0;
+    bool awaitingFirstTitle_ = false;
+    bool cancelled_ = false;
+
+    // Loop thread only.
+    std::shared_ptr<int> alive_;  // scheduled work holds it weakly
+    bool sessionOpen_ = false;
+    HttpLoop::TransferID task_ = 0;
+    uint64_t connectionSerial_ = 0;
+    IcyDemuxer demuxer_;
+    std::unique_ptr<Decoder> decoder_;
+    std::unique_ptr<Decoder> retiredDecoder_;  // torn down from inside its own feed()
+    bool feedingDecoder_ = false;
+    std::optional<std::string> playlist_;
+    std::string playlistBaseURL_;
+    int playlistHops_ = 0;
+    bool everStreamed_ = false;
+    int attempt_ = 0;
+    int64_t framesThisConnection_ = 0;
+    CancelHandle retryTimer_;
+};
+
+}  // namespace norvo

@@ -1,0 +1,299 @@
+#include "SourcePlayer/SourcePlayerEngine.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <exception>
+#include <mutex>
+#include <string_view>
+
+#include "AudioEngine/NorvoAudioError.hpp"
+
+namespace norvo {
+
+SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& factory, MainExecutor& executor)
+    : core_(core),
+      factory_(factory),
+      probe_(factory, executor, [this](const Uuid& id, int64_t frames) { applyDuration(id, frames); }) {
+    std::lock_guard lock(core_.lock);
+    core_.source.volume = volume_;
+}
+
+SourcePlayerEngine::~SourcePlayerEngine() {
+    // The core must never see a stream that is gone.
+    installStream(nullptr, false);
+}
+
+void SourcePlayerEngine::setSelection(std::optional<Uuid> id) {
+    update(selection_, std::move(id));
+    announce();
+}
+
+void SourcePlayerEngine::setVolume(float volume) {
+    {
+        std::lock_guard lock(core_.lock);
+        core_.source.volume = volume;
+    }
+    // Compared bit for bit so that a NaN written twice is not announced twice.
+    if (std::bit_cast<uint32_t>(volume_) != std::bit_cast<uint32_t>(volume)) {
+        volume_ = volume;
+        changed_ = true;
+    }
+    announce();
+}
+
+std::optional<SourceTrack> SourcePlayerEngine::currentTrack() const {
+    if (auto index = indexOf(currentTrackID_)) return tracks_[*index];
+    return std::nullopt;
+}
+
+bool SourcePlayerEngine::isSupported(const std::filesystem::path& url) {
+    static constexpr std::array<std::string_view, 8> extensions = {"mp3", "wav", "wave", "aif",
+                                                                   "aiff", "m4a", "flac", "caf"};
+    std::string extension = url.extension().string();
+    if (extension.empty()) return false;
+    extension.erase(0, 1);  // the dot
+    // ASCII lower-casing: a locale must not turn "WAV" into anything but "wav".
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+void SourcePlayerEngine::add(const std::vector<std::filesystem::path>& urls) {
+    std::vector<TrackDurationProbe::Request> requests;
+    for (const auto& url : urls) {
+        if (!isSupported(url)) continue;
+        SourceTrack track{Uuid::random(), url, url.stem().string(), std::nullopt};
+        requests.push_back({track.id, url});
+        tracks_.push_back(std::move(track));
+        changed_ = true;
+    }
+    if (!selection_ && !requests.empty()) selection_ = requests.front().id;
+    announce();
+    probe_.measure(std::move(requests));
+}
+
+void SourcePlayerEngine::togglePlayPause() {
+    if (state_ == State::playing) {
+        setCorePlaying(false);
+        update(state_, State::paused);
+    } else if (state_ == State::paused && stream_) {
+        setCorePlaying(true);
+        update(state_, State::playing);
+    } else if (!tracks_.empty()) {
+        start(indexOf(selection_).value_or(0), 0, State::playing, true);
+    }
+    announce();
+}
+
+void SourcePlayerEngine::stop() {
+    installStream(nullptr, false);
+    update(state_, State::stopped);
+    update(position_, int64_t{0});
+    announce();
+}
+
+void SourcePlayerEngine::next() {
+    const TrackIndex reference = referenceTrack();
+    if (!reference || *reference + 1 >= tracks_.size()) return;
+    if (state_ == State::playing)
+        start(*reference + 1, 0, State::playing, true);
+    else
+        cue(*reference + 1);
+    announce();
+}
+
+void SourcePlayerEngine::previous() {
+    const TrackIndex reference = referenceTrack();
+    if (!reference) return;
+    if (position_ >= restartThreshold) {
+        seek(0);
+        return;
+    }
+    const std::size_t target = *reference == 0 ? 0 : *reference - 1;
+    if (state_ == State::playing)
+        start(target, 0, State::playing, true);
+    else
+        cue(target);
+    announce();
+}
+
+void SourcePlayerEngine::seek(int64_t frame) {
+    const TrackIndex current = indexOf(currentTrackID_);
+    if (!current || state_ == State::stopped) return;
+    start(*current, std::clamp<int64_t>(frame, 0, std::max<int64_t>(duration_, 0)), state_, false);
+    announce();
+}
+
+void SourcePlayerEngine::play(const Uuid& id) {
+    const TrackIndex index = indexOf(id);
+    if (!index) return;
+    start(*index, 0, State::playing, true);
+    announce();
+}
+
+void SourcePlayerEngine::remove(const std::set<Uuid>& ids) {
+    if (currentTrackID_ && ids.count(*currentTrackID_)) {
+        installStream(nullptr, false);
+        update(state_, State::stopped);
+        update(position_, int64_t{0});
+    }
+    const auto removed = std::erase_if(tracks_, [&](const SourceTrack& track) { return ids.count(track.id) > 0; });
+    if (removed > 0) changed_ = true;
+    if (selection_ && ids.count(*selection_)) {
+        update(selection_, tracks_.empty() ? std::optional<Uuid>() : std::optional<Uuid>(tracks_.front().id));
+    }
+    announce();
+}
+
+void SourcePlayerEngine::move(const std::set<std::size_t>& fromOffsets, std::size_t toOffset) {
+    const std::size_t count = tracks_.size();
+    toOffset = std::min(toOffset, count);
+    // The new order as old indices: the rows that stay, with the moved rows (in their
+    // old order) inserted where the destination lands once they are taken out.
+    std::vector<std::size_t> moving;
+    std::vector<std::size_t> order;
+    std::size_t movedAbove = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (fromOffsets.count(i)) {
+            moving.push_back(i);
+            if (i < toOffset) ++movedAbove;
+        } else {
+            order.push_back(i);
+        }
+    }
+    order.insert(order.begin() + static_cast<std::ptrdiff_t>(toOffset - movedAbove), moving.begin(), moving.end());
+
+    std::vector<SourceTrack> reordered;
+    reordered.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (order[i] != i) changed_ = true;
+        reordered.push_back(std::move(tracks_[order[i]]));
+    }
+    tracks_ = std::move(reordered);
+    announce();
+}
+
+void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
+    if (stream_ && snapshot.sourceLoaded) update(position_, snapshot.sourcePosition);
+
+    const bool autoPaused = snapshot.autoPauseCount != seenAutoPauseCount_;
+    const bool ended = snapshot.sourceEndCount != seenSourceEndCount_;
+    seenAutoPauseCount_ = snapshot.autoPauseCount;
+    seenSourceEndCount_ = snapshot.sourceEndCount;
+
+    if (autoPaused && state_ == State::playing) {
+        setCorePlaying(false);
+        update(state_, State::paused);
+    }
+    // An end counted for a stream that was replaced before this tick (next, seek, play)
+    // belongs to nobody: only a drained stream of ours advances the list.
+    if (ended && state_ == State::playing && stream_ && stream_->isDrained()) {
+        advanceAfterEnd();
+        // The rest of the snapshot describes the finished stream.
+        announce();
+        return;
+    }
+    if (state_ == State::playing && snapshot.sourceLoaded && !snapshot.sourcePlaying)
+        update(state_, State::paused);
+    announce();
+}
+
+SourcePlayerEngine::TrackIndex SourcePlayerEngine::indexOf(const std::optional<Uuid>& id) const {
+    if (!id) return std::nullopt;
+    for (std::size_t i = 0; i < tracks_.size(); ++i)
+        if (tracks_[i].id == *id) return i;
+    return std::nullopt;
+}
+
+SourcePlayerEngine::TrackIndex SourcePlayerEngine::referenceTrack() const {
+    if (auto current = indexOf(currentTrackID_)) return current;
+    return indexOf(selection_);
+}
+
+void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select) {
+    const SourceTrack& track = tracks_[index];
+    update(currentTrackID_, std::optional<Uuid>(track.id));
+    if (select) update(selection_, std::optional<Uuid>(track.id));
+
+    std::unique_ptr<SourceStream> stream;
+    std::string failure;
+    try {
+        stream = factory_.open(track.url, frame);
+        if (!stream) failure = NorvoAudioError::conversionFailed("the decoder did not start").what();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    if (!stream) {
+        installStream(nullptr, false);
+        update(lastError_, std::optional<std::string>("Cannot play " + track.title + ": " + failure));
+        update(state_, State::stopped);
+        update(position_, int64_t{0});
+        return;
+    }
+
+    const int64_t position = stream->position();
+    const int64_t duration = stream->duration();
+    installStream(std::move(stream), target == State::playing);
+    update(lastError_, std::optional<std::string>());
+    update(state_, target);
+    update(position_, position);
+    update(duration_, duration);
+}
+
+void SourcePlayerEngine::cue(std::size_t index) {
+    const SourceTrack& track = tracks_[index];
+    installStream(nullptr, false);
+    update(currentTrackID_, std::optional<Uuid>(track.id));
+    update(selection_, std::optional<Uuid>(track.id));
+    update(position_, int64_t{0});
+    update(duration_, track.durationFrames.value_or(0));
+}
+
+void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, bool playing) {
+    if (!stream && !stream_) return;
+    std::unique_ptr<SourceStream> replaced = std::move(stream_);
+    stream_ = std::move(stream);
+    {
+        // Two stores: the render holds this lock for a whole callback, so it sees
+        // either the old stream or the new one, never a mix.
+        std::lock_guard lock(core_.lock);
+        core_.source.stream = stream_.get();
+        core_.source.playing = playing && stream_;
+    }
+    // Stopping the decoder and freeing the stream stay off the audio thread and out of the lock.
+    if (replaced) replaced->cancel();
+}
+
+void SourcePlayerEngine::setCorePlaying(bool playing) {
+    std::lock_guard lock(core_.lock);
+    core_.source.playing = playing && stream_;
+}
+
+void SourcePlayerEngine::advanceAfterEnd() {
+    const TrackIndex current = indexOf(currentTrackID_);
+    if (current && *current + 1 < tracks_.size()) {
+        start(*current + 1, 0, State::playing, true);
+        return;
+    }
+    installStream(nullptr, false);
+    update(state_, State::stopped);
+    update(position_, int64_t{0});
+}
+
+void SourcePlayerEngine::applyDuration(const Uuid& id, int64_t frames) {
+    // The track may have been removed while its file was measured.
+    const TrackIndex index = indexOf(id);
+    if (!index) return;
+    update(tracks_[*index].durationFrames, std::optional<int64_t>(frames));
+    if (currentTrackID_ == id && !stream_) update(duration_, frames);
+    announce();
+}
+
+void SourcePlayerEngine::announce() {
+    if (!changed_) return;
+    changed_ = false;
+    notifyObservers();
+}
+
+}  // namespace norvo

@@ -1,0 +1,117 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "AudioEngine/AudioCore.hpp"
+#include "AudioEngine/CoreSnapshot.hpp"
+#include "AudioEngine/SourceStream.hpp"
+#include "AudioEngine/SourceStreamFactory.hpp"
+#include "Platform/MainExecutor.hpp"
+#include "Platform/Observable.hpp"
+#include "Platform/Uuid.hpp"
+#include "SourcePlayer/SourceTrack.hpp"
+#include "SourcePlayer/TrackDurationProbe.hpp"
+
+namespace norvo {
+
+// The DA-2 player: a track list, a selection and one loaded track that it plays through
+// the audio core. Used on the main thread only; each operation that changes anything
+// tells the observers once. Every play or seek opens a new decoded stream and installs
+// it in the core under the core's lock; a replaced stream is cancelled and destroyed
+// here, on the main thread, after the lock is released.
+class SourcePlayerEngine final : public Observable {
+public:
+    enum class State { stopped, playing, paused };
+
+    // More than 3 s played: previous() restarts the track instead of going back.
+    static constexpr int64_t restartThreshold = 132301;
+    static constexpr float initialVolume = 0.8f;
+
+    SourcePlayerEngine(AudioCore& core, SourceStreamFactory& factory, MainExecutor& executor);
+    ~SourcePlayerEngine() override;
+
+    const std::vector<SourceTrack>& tracks() const { return tracks_; }
+    const std::optional<Uuid>& selection() const { return selection_; }
+    // The list's single selection writes it; any id (or none) is taken as given.
+    void setSelection(std::optional<Uuid> id);
+    const std::optional<Uuid>& currentTrackID() const { return currentTrackID_; }
+    State state() const { return state_; }
+    int64_t position() const { return position_; }
+    int64_t duration() const { return duration_; }
+    const std::optional<std::string>& lastError() const { return lastError_; }
+    float volume() const { return volume_; }
+    // Stored as given and written as the core's source volume.
+    void setVolume(float volume);
+
+    // The track in the list whose id is currentTrackID.
+    std::optional<SourceTrack> currentTrack() const;
+
+    static bool isSupported(const std::filesystem::path& url);
+
+    void add(const std::vector<std::filesystem::path>& urls);
+    void togglePlayPause();
+    void stop();
+    void next();
+    void previous();
+    void seek(int64_t frame);
+    void play(const Uuid& id);
+    void remove(const std::set<Uuid>& ids);
+    // A list's drag of rows: `toOffset` counts positions before the move.
+    void move(const std::set<std::size_t>& fromOffsets, std::size_t toOffset);
+    // The per-tick update from the core's snapshot.
+    void poll(const CoreSnapshot& snapshot);
+
+private:
+    using TrackIndex = std::optional<std::size_t>;
+
+    TrackIndex indexOf(const std::optional<Uuid>& id) const;
+    // The current track when it is in the list, else the selected one.
+    TrackIndex referenceTrack() const;
+    // Opens the track at `frame`; on failure reports it and leaves the player stopped.
+    // A started track becomes the selection too, so that stop and play again go on
+    // from it; a seek leaves the user's selection alone.
+    void start(std::size_t index, int64_t frame, State target, bool select);
+    // Makes the track current and selected at position 0 without a stream.
+    void cue(std::size_t index);
+    void installStream(std::unique_ptr<SourceStream> stream, bool playing);
+    void setCorePlaying(bool playing);
+    void advanceAfterEnd();
+    void applyDuration(const Uuid& id, int64_t frames);
+
+    template <typename T>
+    void update(T& field, T value) {
+        if (field != value) {
+            field = std::move(value);
+            changed_ = true;
+        }
+    }
+    void announce();
+
+    AudioCore& core_;
+    SourceStreamFactory& factory_;
+
+    std::vector<SourceTrack> tracks_;
+    std::optional<Uuid> selection_;
+    std::optional<Uuid> currentTrackID_;
+    State state_ = State::stopped;
+    int64_t position_ = 0;
+    int64_t duration_ = 0;
+    std::optional<std::string> lastError_;
+    float volume_ = initialVolume;
+
+    std::unique_ptr<SourceStream> stream_;  // the one installed in the core, if any
+    uint64_t seenSourceEndCount_ = 0;
+    uint64_t seenAutoPauseCount_ = 0;
+    bool changed_ = false;
+
+    // Last member: destroyed first, so no length arrives at a half-destroyed engine.
+    TrackDurationProbe probe_;
+};
+
+}  // namespace norvo

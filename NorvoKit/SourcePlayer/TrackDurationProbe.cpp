@@ -1,0 +1,66 @@
+#include "SourcePlayer/TrackDurationProbe.hpp"
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace norvo {
+
+TrackDurationProbe::TrackDurationProbe(SourceStreamFactory& factory, MainExecutor& executor, Delivery deliver)
+    : factory_(factory), executor_(executor), deliver_(std::make_shared<Delivery>(std::move(deliver))) {}
+
+TrackDurationProbe::~TrackDurationProbe() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) worker_.join();
+    // Results already posted find the delivery gone.
+    deliver_.reset();
+}
+
+void TrackDurationProbe::measure(std::vector<Request> requests) {
+    if (requests.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& request : requests) queue_.push_back(std::move(request));
+        if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+    }
+    wake_.notify_one();
+}
+
+void TrackDurationProbe::run() {
+    pthread_setname_np(pthread_self(), threadName);
+    // Utility work: measuring lengths must not compete with the decoders or the views.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+
+    const std::weak_ptr<Delivery> deliver = deliver_;
+    for (;;) {
+        Request request;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_) return;
+            request = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        std::optional<int64_t> frames;
+        try {
+            frames = factory_.probeDuration(request.file);
+        } catch (...) {
+            // An unreadable file simply keeps an unknown length; playing it reports why.
+        }
+        if (!frames) continue;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) return;
+        }
+        executor_.post([deliver, id = request.id, length = *frames] {
+            if (auto target = deliver.lock()) (*target)(id, length);
+        });
+    }
+}
+
+}  // namespace norvo

@@ -1,0 +1,55 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "AudioEngine/SourceStreamFactory.hpp"
+#include "Platform/MainExecutor.hpp"
+#include "Platform/Uuid.hpp"
+
+namespace norvo {
+
+// Measures the lengths of added files on a low-priority worker thread and hands each
+// length to the main thread. Owned by the source player; destroying it drops the files
+// not yet measured, waits for a measurement in flight and discards its result.
+class TrackDurationProbe {
+public:
+    struct Request {
+        Uuid id;
+        std::filesystem::path file;
+    };
+    // Runs on the main thread, once per file whose length was found.
+    using Delivery = std::function<void(const Uuid& id, int64_t frames)>;
+
+    static constexpr const char* threadName = "norvo-durations";
+
+    TrackDurationProbe(SourceStreamFactory& factory, MainExecutor& executor, Delivery deliver);
+    ~TrackDurationProbe();
+    TrackDurationProbe(const TrackDurationProbe&) = delete;
+    TrackDurationProbe& operator=(const TrackDurationProbe&) = delete;
+
+    void measure(std::vector<Request> requests);
+
+private:
+    void run();
+
+    SourceStreamFactory& factory_;
+    MainExecutor& executor_;
+    // Posted results reach the delivery through a weak reference, so work still queued on
+    // the main thread after this probe is gone does nothing.
+    std::shared_ptr<Delivery> deliver_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Request> queue_;  // guarded by mutex_
+    bool stopping_ = false;      // guarded by mutex_
+    std::thread worker_;         // started with the first request
+};
+
+}  // namespace norvo

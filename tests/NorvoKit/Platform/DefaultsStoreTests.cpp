@@ -1,0 +1,128 @@
+#include "Platform/DefaultsStore.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+#include "Support/ScopedEnvironment.hpp"
+#include "Support/TemporaryDirectory.hpp"
+
+namespace norvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// Both stores behave alike for reading and writing typed values.
+class DefaultsStoreContract : public ::testing::TestWithParam<bool> {
+protected:
+    test::TemporaryDirectory dir;
+    std::unique_ptr<DefaultsStore> store = GetParam()
+        ? std::unique_ptr<DefaultsStore>(std::make_unique<FileDefaultsStore>(dir / "defaults.json"))
+        : std::unique_ptr<DefaultsStore>(std::make_unique<InMemoryDefaultsStore>());
+};
+
+TEST_P(DefaultsStoreContract, ReadsBackEachTypeUnderItsKey) {
+    store->setBool("RO-01.muting", true);
+    store->setFloat("RO-01.volume", 0.35f);
+    store->setNumber("NorvoStudio.position.x", 123456789.0);
+    store->setString("NorvoStudio.tapeSound.selected", "clean");
+    store->setData("RO-01.presets", R"([{"id":"a/b"}])");
+
+    EXPECT_EQ(store->boolean("RO-01.muting"), true);
+    EXPECT_EQ(store->floatValue("RO-01.volume"), 0.35f);
+    EXPECT_EQ(store->number("NorvoStudio.position.x"), 123456789.0);
+    EXPECT_EQ(store->string("NorvoStudio.tapeSound.selected"), "clean");
+    EXPECT_EQ(store->data("RO-01.presets"), R"([{"id":"a/b"}])");
+}
+
+TEST_P(DefaultsStoreContract, MissingOrMistypedValuesReadAsNothing) {
+    store->setString("RO-01.volume", "loud");
+    EXPECT_EQ(store->floatValue("RO-01.volume"), std::nullopt);
+    EXPECT_EQ(store->boolean("RO-01.volume"), std::nullopt);
+    EXPECT_EQ(store->number("never.set"), std::nullopt);
+    store->remove("RO-01.volume");
+    EXPECT_EQ(store->string("RO-01.volume"), std::nullopt);
+    store->remove("never.set");
+}
+
+INSTANTIATE_TEST_SUITE_P(DefaultsStore, DefaultsStoreContract, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "File" : "InMemory"; });
+
+TEST(FileDefaultsStore, ValuesSurviveANewInstance) {
+    test::TemporaryDirectory dir;
+    const fs::path file = dir / "norvo-studio" / "defaults.json";
+    {
+        FileDefaultsStore store(file);
+        store.setBool("RO-01.autoMemoryDone", true);
+        store.setFloat("RO-01.volume", 0.5f);
+        store.setString("RO-01.band", "country:DE");
+        store.setData("NorvoStudio.tapeSound.imported", "[]");
+        store.setString("gone", "x");
+        store.remove("gone");
+    }
+    FileDefaultsStore again(file);
+    EXPECT_EQ(again.boolean("RO-01.autoMemoryDone"), true);
+    EXPECT_EQ(again.floatValue("RO-01.volume"), 0.5f);
+    EXPECT_EQ(again.string("RO-01.band"), "country:DE");
+    EXPECT_EQ(again.data("NorvoStudio.tapeSound.imported"), "[]");
+    EXPECT_EQ(again.string("gone"), std::nullopt);
+}
+
+TEST(FileDefaultsStore, AFailedWriteLeavesThePreviousFileIntact) {
+    test::TemporaryDirectory dir;
+    const fs::path file = dir / "defaults.json";
+    FileDefaultsStore store(file);
+    store.setString("RO-01.lastStation", "first");
+    const std::string before = contents(file);
+    ASSERT_NE(before.find("first"), std::string::npos);
+
+    // A folder where the temporary file would go: the write fails before the rename,
+    // as a crash mid-write would leave things.
+    const fs::path temporary = file.string() + ".tmp-" + std::to_string(::getpid());
+    fs::create_directory(temporary);
+    store.setString("RO-01.lastStation", "second");
+
+    EXPECT_EQ(contents(file), before);
+    EXPECT_EQ(store.string("RO-01.lastStation"), "second") << "the running app keeps the new value";
+    EXPECT_EQ(FileDefaultsStore(file).string("RO-01.lastStation"), "first");
+
+    fs::remove(temporary);
+    store.setBool("RO-01.muting", false);
+    FileDefaultsStore later(file);
+    EXPECT_EQ(later.string("RO-01.lastStation"), "second");
+    EXPECT_EQ(later.boolean("RO-01.muting"), false);
+}
+
+TEST(FileDefaultsStore, UnreadableFilesFallBackSilently) {
+    test::TemporaryDirectory dir;
+    for (const char* text : {"{\"RO-01.volume\": 0.2", "[1, 2]", "\xff\xfe garbage", ""}) {
+        const fs::path file = dir / "defaults.json";
+        std::ofstream(file, std::ios::binary) << text;
+        FileDefaultsStore store(file);
+        EXPECT_EQ(store.floatValue("RO-01.volume"), std::nullopt) << text;
+        store.setFloat("RO-01.volume", 0.7f);
+        EXPECT_EQ(FileDefaultsStore(file).floatValue("RO-01.volume"), 0.7f) << "a broken file is replaced";
+        fs::remove(file);
+    }
+
+    fs::create_directory(dir / "folder.json");
+    FileDefaultsStore folder(dir / "folder.json");
+    EXPECT_EQ(folder.boolean("anything"), std::nullopt);
+}
+
+TEST(FileDefaultsStore, StandardLocationIsInTheConfigHome) {
+    test::ScopedEnvironment config("XDG_CONFIG_HOME", "/tmp/norvo-config");
+    EXPECT_EQ(FileDefaultsStore::standardLocation(), fs::path("/tmp/norvo-config/norvo-studio/defaults.json"));
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,385 @@
+// A RadioStream with the real decoder, fed by a station on the loopback server: the
+// formats it reports and plays, title timing against the bytes the station sent, the
+// ring when nothing pulls, and a station heard through the audio core in real time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AudioEngine/AudioCore.hpp"
+#include "Platform/HttpLoop.hpp"
+#include "Radio/RadioStream.hpp"
+#include "Radio/RadioStreamDecoder.hpp"
+#include "Support/AudioFixtures.hpp"
+#include "Support/LoopbackHttpServer.hpp"
+#include "Support/RadioFixtures.hpp"
+#include "Support/SignalMeasure.hpp"
+
+namespace norvo {
+namespace {
+
+using test::LoopbackHttpServer;
+using test::RadioCodec;
+using Network = RadioStream::Status::Network;
+
+constexpr const char* userAgent = "NorvoStudio/1.2 (+test)";
+constexpr int pullFrames = 512;
+// Every wait on the network is bounded; a healthy loopback transfer takes milliseconds.
+constexpr double patience = 20.0;
+
+// MP3 without an ID3 tag or info frame, so that byte offsets map onto codec frames.
+std::vector<std::string> bareMp3() {
+    auto args = RadioCodec::mp3Cbr(128);
+    args.insert(args.end() - 2, {"-write_xing", "0", "-id3v2_version", "0"});
+    return args;
+}
+
+// A station that sends `body` at once and then keeps the connection open.
+LoopbackHttpServer::Script station(const std::string& body, const std::string& mimeType, std::size_t metaInterval) {
+    LoopbackHttpServer::Script script;
+    script.statusLine = "ICY 200 OK";
+    script.headers = {{"Content-Type", mimeType}, {"icy-name", "Loopback FM"}};
+    if (metaInterval > 0) script.headers.push_back({"icy-metaint", std::to_string(metaInterval)});
+    script.body = body;
+    script.closeAfter = body.size();
+    script.stall = true;
+    return script;
+}
+
+class RadioStreamPlaybackTest : public testing::Test {
+protected:
+    LoopbackHttpServer server{8, 60};
+    std::shared_ptr<HttpLoop> loop = std::make_shared<HttpLoop>("radio-test");
+    std::unique_ptr<RadioStream> stream;
+    std::vector<float> left = std::vector<float>(pullFrames), right = std::vector<float>(pullFrames);
+
+    void TearDown() override {
+        if (stream) stream->stop();
+        stream.reset();
+        server.stop();
+    }
+
+    void open(const std::string& path, double prebuffer = 2.0) {
+        RadioStream::Options options;
+        options.loop = loop;
+        stream = std::make_unique<RadioStream>(server.url(path), userAgent, prebuffer, options);
+        stream->start();
+    }
+
+    bool waitFor(const std::function<bool(const RadioStream::Status&)>& condition) {
+        return loop->waitUntil([&] { return condition(stream->currentStatus()); }, patience);
+    }
+
+    // Pulls `seconds` of audio in render-sized pieces and keeps it.
+    test::StereoSamples pull(double seconds) {
+        test::StereoSamples out;
+        const auto frames = static_cast<std::size_t>(seconds * 44100);
+        while (out.frames() < frames) {
+            const int want = static_cast<int>(std::min<std::size_t>(pullFrames, frames - out.frames()));
+            const int n = stream->render(want, left.data(), right.data());
+            if (n == 0) break;
+            out.left.insert(out.left.end(), left.begin(), left.begin() + n);
+            out.right.insert(out.right.end(), right.begin(), right.begin() + n);
+        }
+        return out;
+    }
+};
+
+// --- Formats through the whole receiver ---------------------------------------------------
+
+struct StationCase {
+    std::string name;
+    std::string mimeType;
+    std::string extension;
+    std::vector<std::string> codecArgs;  // empty: the committed HE-AAC fixture
+    int sampleRate;
+    int channels;
+    std::string label;
+
+    friend void PrintTo(const StationCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StationFormatTest : public RadioStreamPlaybackTest, public testing::WithParamInterface<StationCase> {};
+
+TEST_P(StationFormatTest, ReportsTheFormatAndPlaysTheToneAfterThePrebuffer) {
+    const StationCase& c = GetParam();
+    const std::string audio = c.codecArgs.empty()
+                                  ? test::readBytes(test::committedFixture("tone-he-aac.aac"))
+                                  : test::encodedTone(c.extension, c.codecArgs, 3.0, c.sampleRate, c.channels);
+    const std::vector<std::string> titles = {"StreamTitle='Loopback tone';"};
+    server.route("/live", station(LoopbackHttpServer::icyInterleave(audio, 8192, titles), c.mimeType, 8192));
+    open("/live");
+
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.playing && s.bufferedSeconds >= 2.5; }));
+    const auto status = stream->currentStatus();
+    EXPECT_EQ(status.network, Network::streaming());
+    EXPECT_EQ(status.format, c.label);
+    EXPECT_EQ(status.channels, c.channels);
+    EXPECT_EQ(status.sampleRate, c.sampleRate);
+    EXPECT_EQ(status.stationName, "Loopback FM");
+    EXPECT_EQ(status.title, "Loopback tone");
+    EXPECT_TRUE(status.titleKnown);
+
+    const test::StereoSamples heard = pull(2.0);
+    ASSERT_EQ(heard.frames(), 88200u);
+    const std::span<const float> l(heard.left.data() + 22050, 44100), r(heard.right.data() + 22050, 44100);
+    EXPECT_NEAR(test::toneAmplitude(l, 440.0), 0.5, 0.05);
+    if (c.channels == 1) {
+        EXPECT_NEAR(test::toneAmplitude(r, 440.0), 0.5, 0.05);  // mono on both sides
+    } else {
+        EXPECT_NEAR(test::toneAmplitude(r, 1000.0), 0.5, 0.05);
+        EXPECT_LT(test::toneAmplitude(l, 1000.0), 0.01);
+    }
+    EXPECT_EQ(stream->currentStatus().dropouts, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stations, StationFormatTest,
+    testing::Values(StationCase{"Mp3Stereo48k", "audio/mpeg", "mp3", RadioCodec::mp3Cbr(), 48000, 2, "MP3"},
+                    StationCase{"Mp2SentAsMpeg", "audio/mpeg", "mp2", RadioCodec::mp2(), 44100, 2, "MP2"},
+                    StationCase{"AacMono22k", "audio/aacp", "aac", RadioCodec::aacAdts(48), 22050, 1, "AAC"},
+                    StationCase{"Aac51", "audio/aac", "aac", RadioCodec::aacAdts(256), 48000, 6, "AAC"},
+                    StationCase{"HeAac", "audio/aacp", "aac", {}, 44100, 2, "AAC+"}),
+    [](const testing::TestParamInfo<StationCase>& info) { return info.param.name; });
+
+TEST_F(RadioStreamPlaybackTest, AnHtmlPageInPlaceOfTheStreamFails) {
+    LoopbackHttpServer::Script page;
+    page.headers = {{"Content-Type", "audio/mpeg"}};
+    page.body = "<!DOCTYPE html><html><body>This station has moved.</body></html>\n";
+    page.contentLength = true;
+    server.route("/live", page);
+    open("/live");
+
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::failed; }));
+    EXPECT_EQ(stream->currentStatus().network, Network::failed("Unsupported stream format"));
+    EXPECT_EQ(server.requestCount("/live"), 1u);  // a decoder failure is final
+}
+
+// --- Title timing -------------------------------------------------------------------------
+
+// Decoded frames that the MP3 frames lying wholly before `offset` give (MPEG-1 layer III,
+// 1152 frames each).
+int64_t framesBefore(const std::string& mp3, std::size_t offset) {
+    static constexpr int kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static constexpr int rates[] = {44100, 48000, 32000};
+    int64_t frames = 0;
+    for (std::size_t at = 0; at + 4 <= mp3.size();) {
+        const auto* p = reinterpret_cast<const uint8_t*>(mp3.data() + at);
+        const std::size_t length = 144000 * kbps[p[2] >> 4] / rates[(p[2] >> 2) & 3] + ((p[2] >> 1) & 1);
+        if (at + length > offset) break;
+        at += length;
+        frames += 1152;
+    }
+    return frames;
+}
+
+TEST_F(RadioStreamPlaybackTest, ATitleBecomesCurrentWhenTheAudioAfterItsBlockIsHeard) {
+    constexpr std::size_t interval = 16000;  // one second at 128 kbit/s
+    const std::string audio = test::encodedTone("mp3", bareMp3(), 6.0, 44100, 2);
+    // Block 0 (after the first interval) opens the connection; the next title arrives
+    // after three intervals.
+    const std::vector<std::string> blocks = {"StreamTitle='Intro';", "", "StreamTitle='Song B';"};
+    server.route("/live", station(LoopbackHttpServer::icyInterleave(audio, interval, blocks), "audio/mpeg", interval));
+    open("/live");
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.playing && s.bufferedSeconds >= 4.0; }));
+
+    auto status = stream->currentStatus();
+    EXPECT_EQ(status.title, "Intro");  // the first title of a connection belongs to its start
+    EXPECT_EQ(status.titleSerial, 1);
+
+    const int64_t due = framesBefore(audio, 3 * interval);
+    int64_t heard = 0;
+    while (stream->currentStatus().title == "Intro" && heard < due + 44100) {
+        ASSERT_EQ(stream->render(pullFrames, left.data(), right.data()), pullFrames);
+        heard += pullFrames;
+    }
+    status = stream->currentStatus();
+    EXPECT_EQ(status.title, "Song B");
+    EXPECT_EQ(status.titleSerial, 2);
+    // Released by the pull that reached it: within one codec frame and one pull.
+    EXPECT_GE(heard, due - 1152);
+    EXPECT_LE(heard, due + 1152 + pullFrames);
+}
+
+TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAligned) {
+    constexpr std::size_t interval = 16000;
+    constexpr int seconds = 30;  // longer than the ring
+    const std::string audio = test::encodedTone("mp3", bareMp3(), seconds, 44100, 2);
+    std::vector<std::string> blocks;
+    for (int i = 0; i < seconds; ++i) blocks.push_back("StreamTitle='Part " + std::to_string(i) + "';");
+
+    // Where each title is stamped: the frames decoded from the audio before its block
+    // (the first title of a connection belongs to the connection's start).
+    struct Counter final : RadioStreamDecoder::Client {
+        int64_t frames = 0;
+        void decoderReady(const RadioStreamDecoder::Format&) override {}
+        void decodedFrames(const float*, const float*, int n) override { frames += n; }
+        void decoderFailed(const std::string&) override {}
+    } counter;
+    std::vector<int64_t> stamps;
+    {
+        RadioStreamDecoder reference(RadioStreamDecoder::Hint::mpegLayer3, counter);
+        for (std::size_t at = 0; at < audio.size(); at += interval) {
+            const std::size_t n = std::min(interval, audio.size() - at);
+            reference.feed(reinterpret_cast<const uint8_t*>(audio.data()) + at, n);
+            if (n == interval) stamps.push_back(stamps.empty() ? 0 : counter.frames);
+        }
+    }
+    const int64_t total = counter.frames;
+    const int64_t dropped = total - int64_t(RadioStream::ringCapacity);
+    ASSERT_GT(dropped, 0);
+
+    // The station sends everything at once and closes; the reconnection finds it gone.
+    LoopbackHttpServer::Script whole = station(LoopbackHttpServer::icyInterleave(audio, interval, blocks), "audio/mpeg", interval);
+    whole.stall = false;
+    server.routeSequence("/live", {whole, LoopbackHttpServer::status(503, "Service Unavailable")});
+    open("/live");
+    // The end of the transfer is seen only after all of its audio was decoded.
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state != Network::State::streaming && s.network.state != Network::State::connecting; }));
+
+    auto status = stream->currentStatus();
+    EXPECT_DOUBLE_EQ(status.bufferedSeconds, double(RadioStream::ringCapacity) / 44100);
+    EXPECT_TRUE(status.playing);
+    EXPECT_EQ(status.dropouts, 0);
+    // The dropped frames count as heard: the title is the one of the oldest audio left.
+    const auto next = std::upper_bound(stamps.begin(), stamps.end(), dropped);
+    ASSERT_NE(next, stamps.end());
+    const auto current = std::size_t(next - stamps.begin() - 1);
+    EXPECT_EQ(status.title, "Part " + std::to_string(current));
+
+    int64_t heard = 0;
+    while (stream->currentStatus().title == status.title && heard < 3 * 44100) {
+        ASSERT_EQ(stream->render(pullFrames, left.data(), right.data()), pullFrames);
+        heard += pullFrames;
+    }
+    EXPECT_EQ(stream->currentStatus().title, "Part " + std::to_string(current + 1));
+    // Exactly where its audio begins, to the pull.
+    EXPECT_GE(dropped + heard, *next);
+    EXPECT_LT(dropped + heard - pullFrames, *next);
+}
+
+// --- End to end through the audio core ------------------------------------------------------
+
+// Stands in for the sound card: renders the core in 512-frame buffers at the pace of
+// 44100 frames per second and keeps what comes out.
+class OutputDevice {
+public:
+    OutputDevice(AudioCore& core, double maximumSeconds)
+        : core_(core), left_(std::size_t(maximumSeconds * 44100)), right_(left_.size()) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~OutputDevice() { stop(); }
+
+    void stop() {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::size_t rendered() const { return rendered_.load(std::memory_order_acquire); }
+    // Output from `from` to `to` frames; only frames already rendered.
+    std::span<const float> left(std::size_t from, std::size_t to) const { return {left_.data() + from, to - from}; }
+    std::span<const float> right(std::size_t from, std::size_t to) const { return {right_.data() + from, to - from}; }
+
+private:
+    void run() {
+        constexpr std::size_t buffer = 512;
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t done = 0; running_ && done + buffer <= left_.size(); done += buffer) {
+            std::this_thread::sleep_until(start + std::chrono::duration<double>(double(done) / 44100.0));
+            core_.render(int(buffer), left_.data() + done, right_.data() + done);
+            rendered_.store(done + buffer, std::memory_order_release);
+        }
+    }
+
+    AudioCore& core_;
+    std::vector<float> left_, right_;
+    std::atomic<bool> running_{true};
+    std::atomic<std::size_t> rendered_{0};
+    std::thread thread_;
+};
+
+TEST_F(RadioStreamPlaybackTest, AStationPlaysThroughTheCoreAndSurvivesADroppedConnection) {
+    constexpr std::size_t bytesPerTenth = 1600;  // 128 kbit/s
+    const std::string audio = test::encodedTone("mp3", bareMp3(), 4.0, 44100, 2);
+    // Sent in real time; the first connection breaks off after two seconds of audio.
+    LoopbackHttpServer::Script live = station(audio, "audio/mpeg", 0);
+    live.pieceBytes = bytesPerTenth;
+    live.pieceInterval = 0.1;
+    LoopbackHttpServer::Script dropped = live;
+    dropped.closeAfter = 20 * bytesPerTenth;
+    dropped.stall = false;
+    dropped.reset = true;
+    server.routeSequence("/live", {dropped, live});
+
+    AudioCore core;
+    core.setDeckInput(DeckInput::tuner);
+    OutputDevice device(core, 12.0);
+    open("/live", 0.5);
+    {
+        std::lock_guard guard(core.lock);
+        core.tuner.signal = stream.get();
+        core.tuner.poweredOn = true;
+        core.tuner.muting = true;  // no hiss between stations: silence is silence
+        core.tunerVolume = 1.0f;
+    }
+    // Whatever happens below, the core lets go of the stream before it goes away.
+    struct Detach {
+        AudioCore& core;
+        OutputDevice& device;
+        ~Detach() {
+            {
+                std::lock_guard guard(core.lock);
+                core.tuner.signal = nullptr;
+            }
+            device.stop();
+        }
+    } detach{core, device};
+
+    // Heard once the prebuffer is held, the tone on each side.
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.playing; }));
+    const std::size_t firstPlay = device.rendered();
+    ASSERT_TRUE(loop->waitUntil([&] { return device.rendered() > firstPlay + 22050; }, patience));
+    EXPECT_TRUE(core.snapshot(false).tunerLocked);
+
+    // The connection drops; the buffer runs dry; the stream reconnects and plays again.
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.dropouts > 0 && s.playing; }));
+    const std::size_t replay = device.rendered();
+    ASSERT_TRUE(loop->waitUntil([&] { return device.rendered() > replay + 22050; }, patience));
+    const auto status = stream->currentStatus();
+    device.stop();
+
+    EXPECT_EQ(status.network, Network::streaming());
+    EXPECT_EQ(status.format, "MP3");
+    EXPECT_EQ(server.requestCount("/live"), 2u);
+
+    // Nothing before the prebuffer: a half second of audio arrives in about 0.4 s.
+    std::size_t onset = 0;
+    while (onset < firstPlay && std::fabs(device.left(onset, onset + 1)[0]) < 1e-3f) ++onset;
+    EXPECT_GE(onset, std::size_t(0.35 * 44100));
+    EXPECT_LE(onset, firstPlay);
+
+    // The tone, past the tuner's 100 ms lock fade, in both stretches of play.
+    for (const std::size_t from : {firstPlay + 4410, replay + 4410}) {
+        const std::size_t to = from + 13230;
+        EXPECT_NEAR(test::toneAmplitude(device.left(from, to), 440.0), 0.5, 0.05) << from;
+        EXPECT_NEAR(test::toneAmplitude(device.right(from, to), 1000.0), 0.5, 0.05) << from;
+    }
+    // Between them, the silence of the dropout.
+    std::size_t longestQuiet = 0, quiet = 0;
+    for (std::size_t i = firstPlay; i < replay; ++i) {
+        quiet = std::fabs(device.left(i, i + 1)[0]) < 1e-4f ? quiet + 1 : 0;
+        longestQuiet = std::max(longestQuiet, quiet);
+    }
+    EXPECT_GE(longestQuiet, std::size_t(0.2 * 44100));
+}
+
+}  // namespace
+}  // namespace norvo

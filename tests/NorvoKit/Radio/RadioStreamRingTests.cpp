@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Radio/RadioStream.hpp"
+#include "Support/AllocationCounter.hpp"
+#include "Support/LoopbackHttpServer.hpp"
+
+namespace norvo {
+
+// Drives the audio half of a stream that was never started: frames and metadata go in
+// as a decoder and the demuxer would hand them over on the loop thread.
+struct RadioStreamTesting {
+    static void beginConnection(RadioStream& stream) {
+        std::lock_guard lock(stream.lock_);
+        stream.connectionStartFrame_ = stream.pushedFrames_;
+        stream.awaitingFirstTitle_ = true;
+        stream.framesThisConnection_ = 0;
+    }
+    static void push(RadioStream& stream, std::size_t frames, float value = 0.5f) {
+        std::vector<float> left(frames, value), right(frames, -value);
+        for (std::size_t offset = 0; offset < frames; offset += RadioStream::outputCapacity) {
+            const std::size_t batch = std::min<std::size_t>(RadioStream::outputCapacity, frames - offset);
+            stream.push(left.data() + offset, right.data() + offset, batch);
+        }
+    }
+    static void pushRamp(RadioStream& stream, std::size_t frames, float start) {
+        std::vector<float> left(frames), right(frames);
+        for (std::size_t i = 0; i < frames; ++i) left[i] = right[i] = start + static_cast<float>(i);
+        stream.push(left.data(), right.data(), frames);
+    }
+    static void metadata(RadioStream& stream, const std::string& text) {
+        const std::string block = test::LoopbackHttpServer::icyBlock(text).substr(1);
+        stream.handleMetadataBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size());
+    }
+    static void setTitleKnown(RadioStream& stream) {
+        std::lock_guard lock(stream.lock_);
+        stream.status_.titleKnown = true;
+    }
+};
+
+namespace {
+
+using Testing = RadioStreamTesting;
+
+class RadioStreamRingTest : public ::testing::Test {
+protected:
+    // Never started: no network activity, so the test thread may act as the loop.
+    RadioStream stream{"http://127.0.0.1:9/station", "NorvoStudio/1.2 (+test)", 2.0};
+    std::vector<float> left = std::vector<float>(8192), right = std::vector<float>(8192);
+
+    int pull(int frames) { return stream.render(frames, left.data(), right.data()); }
+    void consume(int64_t frames) {
+        while (frames > 0) {
+            const int chunk = static_cast<int>(std::min<int64_t>(frames, 4096));
+            ASSERT_EQ(pull(chunk), chunk);
+            frames -= chunk;
+        }
+    }
+};
+
+TEST_F(RadioStreamRingTest, PlaysOnlyOnceThePrebufferIsHeld) {
+    const auto initial = stream.currentStatus();
+    EXPECT_EQ(initial.network, RadioStream::Status::Network::connecting());
+    EXPECT_EQ(initial.prebufferSeconds, 2.0);
+    EXPECT_FALSE(initial.playing);
+
+    Testing::beginConnection(stream);
+    Testing::push(stream, 88199);
+    EXPECT_FALSE(stream.currentStatus().playing);
+    EXPECT_EQ(stream.currentStatus().network, RadioStream::Status::Network::streaming());
+    EXPECT_EQ(pull(512), 0);
+    Testing::push(stream, 1);
+    const auto status = stream.currentStatus();
+    EXPECT_TRUE(status.playing);
+    EXPECT_DOUBLE_EQ(status.bufferedSeconds, 2.0);
+    EXPECT_EQ(pull(512), 512);
+    EXPECT_FLOAT_EQ(left[0], 0.5f);
+    EXPECT_FLOAT_EQ(right[511], -0.5f);
+}
+
+TEST_F(RadioStreamRingTest, ShortPullCountsADropoutAndRebuffers) {
+    Testing::beginConnection(stream);
+    Testing::push(stream, 88200);
+    consume(88200 - 300);
+    EXPECT_EQ(pull(512), 300);
+    auto status = stream.currentStatus();
+    EXPECT_FALSE(status.playing);
+    EXPECT_EQ(status.dropouts, 1);
+
+    Testing::push(stream, 88199);
+    EXPECT_EQ(pull(512), 0);
+    EXPECT_EQ(stream.currentStatus().dropouts, 1);  // not playing: no further dropout
+    Testing::push(stream, 1);
+    EXPECT_EQ(pull(512), 512);
+}
+
+TEST_F(RadioStreamRingTest, OverflowDropsTheOldestFramesAndKeepsTitlesAligned) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='First';");
+    EXPECT_EQ(stream.currentStatus().title, "First");
+    // Fill the ring, queue a title at its end, then overflow by 1000 frames.
+    for (std::size_t written = 0; written < RadioStream::ringCapacity; written += 8192) {
+        Testing::pushRamp(stream, 8192, static_cast<float>(written));
+    }
+    Testing::metadata(stream, "StreamTitle='Second';");
+    Testing::push(stream, 1000, -7.0f);
+    auto status = stream.currentStatus();
+    EXPECT_DOUBLE_EQ(status.bufferedSeconds, static_cast<double>(RadioStream::ringCapacity) / 44100.0);
+    EXPECT_EQ(status.title, "First");
+    // The oldest 1000 frames are gone: the next frame heard is frame 1000.
+    ASSERT_EQ(pull(1), 1);
+    EXPECT_FLOAT_EQ(left[0], 1000.0f);
+    consume(static_cast<int64_t>(RadioStream::ringCapacity) - 1000 - 2);
+    EXPECT_EQ(stream.currentStatus().title, "First");
+    ASSERT_EQ(pull(1), 1);
+    EXPECT_FLOAT_EQ(left[0], static_cast<float>(RadioStream::ringCapacity - 1));
+    EXPECT_EQ(stream.currentStatus().title, "Second");  // its audio is next
+    ASSERT_EQ(pull(1), 1);
+    EXPECT_FLOAT_EQ(left[0], -7.0f);
+}
+
+TEST_F(RadioStreamRingTest, FirstTitleIsCurrentAtOnceLaterTitlesWhenTheirAudioIsHeard) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Opening';");
+    auto status = stream.currentStatus();
+    EXPECT_FALSE(status.playing);
+    EXPECT_EQ(status.title, "Opening");
+    EXPECT_EQ(status.titleSerial, 1);
+    EXPECT_TRUE(status.titleKnown);
+
+    Testing::push(stream, 100000);
+    Testing::metadata(stream, "StreamTitle='Next';");  // stamped at frame 100000
+    Testing::push(stream, 5000);
+    consume(99999);
+    EXPECT_EQ(stream.currentStatus().title, "Opening");
+    consume(1);
+    status = stream.currentStatus();
+    EXPECT_EQ(status.title, "Next");
+    EXPECT_EQ(status.titleSerial, 2);
+}
+
+TEST_F(RadioStreamRingTest, FirstTitleAfterAReconnectionWaitsForTheOldAudio) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Before';");
+    Testing::push(stream, 90000);
+    consume(40000);
+    Testing::beginConnection(stream);  // 50000 frames of the old connection still buffered
+    Testing::push(stream, 90000);
+    Testing::metadata(stream, "StreamTitle='After';");  // first of this connection: stamped at 90000
+    EXPECT_EQ(stream.currentStatus().title, "Before");
+    consume(49999);
+    EXPECT_EQ(stream.currentStatus().title, "Before");
+    consume(1);
+    EXPECT_EQ(stream.currentStatus().title, "After");
+}
+
+TEST_F(RadioStreamRingTest, BlockWithoutUsableTitleClearsTheTitleWhenDue) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Song';");
+    Testing::push(stream, 90000);
+    Testing::metadata(stream, "StreamTitle=' - ';");
+    Testing::push(stream, 1000);
+    EXPECT_EQ(stream.currentStatus().titleSerial, 1);
+    consume(90000);
+    const auto status = stream.currentStatus();
+    EXPECT_EQ(status.title, std::nullopt);
+    EXPECT_EQ(status.titleSerial, 2);
+}
+
+TEST_F(RadioStreamRingTest, RepeatsAreQueuedOnlyUntilTheTitleIsKnown) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Same';");
+    Testing::push(stream, 90000);
+    Testing::metadata(stream, "StreamTitle='Same';");  // still unknown: queued again
+    stream.currentStatus();                           // releases the first: now known
+    Testing::metadata(stream, "StreamTitle='Same';");  // dropped
+    Testing::metadata(stream, "StreamTitle='Other';");
+    Testing::push(stream, 1000);
+    consume(90000);
+    const auto status = stream.currentStatus();
+    EXPECT_EQ(status.title, "Other");
+    EXPECT_EQ(status.titleSerial, 2);  // "Same" counted once
+}
+
+TEST_F(RadioStreamRingTest, EmptyMetadataBlocksAreIgnored) {
+    Testing::beginConnection(stream);
+    // An empty block (length byte 0) is not a missing title.
+    Testing::metadata(stream, "");
+    const auto status = stream.currentStatus();
+    EXPECT_FALSE(status.titleKnown);
+    EXPECT_EQ(status.titleSerial, 0);
+}
+
+TEST_F(RadioStreamRingTest, StationWithoutTitlesIsKnownAfterFourSecondsHeard) {
+    Testing::beginConnection(stream);
+    Testing::push(stream, 200000);
+    consume(176400);
+    EXPECT_FALSE(stream.currentStatus().titleKnown);
+    consume(1);
+    const auto status = stream.currentStatus();
+    EXPECT_TRUE(status.titleKnown);
+    EXPECT_EQ(status.title, std::nullopt);
+    EXPECT_EQ(status.titleSerial, 0);
+}
+
+TEST_F(RadioStreamRingTest, RenderNeverAllocates) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Song';");
+    Testing::push(stream, 90000);
+    test::AllocationCounter counter;
+    EXPECT_EQ(pull(512), 512);
+    consume(90000 - 512 - 100);
+    EXPECT_EQ(pull(512), 100);  // the dropout path too
+    EXPECT_EQ(pull(512), 0);
+    EXPECT_EQ(counter.allocations(), 0u);
+    EXPECT_EQ(counter.deallocations(), 0u);
+}
+
+TEST_F(RadioStreamRingTest, StopEndsPlayingAndPrebufferCannotRestartIt) {
+    Testing::beginConnection(stream);
+    Testing::push(stream, 88200);
+    EXPECT_TRUE(stream.currentStatus().playing);
+    stream.stop();
+    EXPECT_EQ(pull(512), 0);
+    Testing::push(stream, 88200);
+    EXPECT_FALSE(stream.currentStatus().playing);
+    EXPECT_EQ(stream.currentStatus().network, RadioStream::Status::Network::streaming());
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace norvo::test {
+
+// Codec arguments for the formats radio stations send, for generateTone and friends.
+struct RadioCodec {
+    static std::vector<std::string> mp3Cbr(int kbps = 128);
+    static std::vector<std::string> mp3Vbr();  // LAME quality 4
+    static std::vector<std::string> mp2(int kbps = 192);
+    static std::vector<std::string> aacAdts(int kbps = 128);  // AAC-LC in ADTS
+};
+
+// The whole content of a file.
+std::string readBytes(const std::filesystem::path& path);
+
+// A tone file as the bytes a station would send: 440 Hz (or `left`) on channel 0 and
+// 1 kHz (or `right`) on channel 1, encoded by ffmpeg into a file of `extension`.
+std::string encodedTone(const std::string& extension, const std::vector<std::string>& codecArgs,
+                        double seconds, int sampleRate, int channels, double left = 440.0,
+                        double right = 1000.0);
+
+// A file committed under tests/Fixtures (tone-he-aac.aac: 3 s of HE-AAC in ADTS,
+// 440 Hz left and 1 kHz right, made by tests/Fixtures/make-he-aac-fixture.py).
+std::filesystem::path committedFixture(const std::string& name);
+
+// Deterministic bytes that are no audio format at all.
+std::string randomBytes(std::size_t count, uint32_t seed);
+
+}  // namespace norvo::test
