@@ -2,12 +2,14 @@
 // through a file. Any outcome but a clean CassetteFileError (or a good cassette) is a bug.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <stdlib.h>
+#include <system_error>
 #include <string>
 #include <unistd.h>
 
@@ -22,13 +24,22 @@ extern "C" {
 
 namespace {
 
-std::filesystem::path scratchFolder() {
-    static const std::filesystem::path folder = [] {
+// Never destroyed, so the exit handler that removes it can still read it.
+const std::filesystem::path& scratchFolder() {
+    static const std::filesystem::path* folder = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "norvo-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data())) abort();
-        return std::filesystem::path(pattern);
+        return new std::filesystem::path(pattern);
     }();
-    return folder;
+    static const bool removedAtExit = [] {
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(*folder, ec);
+        });
+        return true;
+    }();
+    (void)removedAtExit;
+    return *folder;
 }
 
 // Short cassettes only: a mutated manifest asking for a C120 would otherwise reserve

@@ -59,25 +59,26 @@ std::filesystem::path EncodedSideCache::commit(TapeSide side, uint64_t generatio
     std::error_code ec;
     std::filesystem::rename(stagingFile(side), encodedFile(side), ec);
     if (ec) throw CassetteFileError::writeFailed(ec.message());
-    const auto bytes = std::filesystem::file_size(encodedFile(side), ec);
-    if (ec) throw CassetteFileError::writeFailed(ec.message());
     // Without its state the file is still usable for this save; the next one encodes again.
-    writeState(side, generation, frames, bytes);
+    markCurrent(side, generation, frames);
     return encodedFile(side);
 }
 
-void EncodedSideCache::store(TapeSide side, const FileData& encoded, uint64_t generation, int64_t frames) const {
+bool EncodedSideCache::storeAudio(TapeSide side, const FileData& encoded) const {
     discard(side);
-    {
-        std::ofstream out(encodedFile(side), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
-        out.flush();
-        if (!out) {
-            discard(side);
-            return;
-        }
-    }
-    if (!writeState(side, generation, frames, encoded.size())) discard(side);
+    std::ofstream out(encodedFile(side), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
+    out.flush();
+    if (out) return true;
+    out.close();
+    discard(side);
+    return false;
+}
+
+void EncodedSideCache::markCurrent(TapeSide side, uint64_t generation, int64_t frames) const {
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(encodedFile(side), ec);
+    if (ec || !writeState(side, generation, frames, bytes)) discard(side);
 }
 
 void EncodedSideCache::discard(TapeSide side) const {

@@ -24,8 +24,11 @@ public:
     std::filesystem::path stagingFile(TapeSide side) const;
     // Makes the staging file the side's encoded audio. Throws CassetteFileError (writeFailed).
     std::filesystem::path commit(TapeSide side, uint64_t generation, int64_t frames) const;
-    // Keeps the audio read from a container; a failure only means the next save encodes.
-    void store(TapeSide side, const FileData& encoded, uint64_t generation, int64_t frames) const;
+    // Keeps the audio read from a container, not yet valid for any generation; false
+    // when it could not be written (which only means the next save encodes).
+    bool storeAudio(TapeSide side, const FileData& encoded) const;
+    // Declares the stored audio to be the side's audio of that generation and length.
+    void markCurrent(TapeSide side, uint64_t generation, int64_t frames) const;
     void discard(TapeSide side) const;
 
 private:

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <thread>
 #include <sys/mman.h>
 #include <system_error>
 #include <unistd.h>
@@ -57,15 +58,17 @@ bool isReferenceable(std::string_view path, std::string_view folder) {
     return isSafeEntryName(path) && path.size() > folder.size() && path.substr(0, folder.size()) == folder;
 }
 
-// Decoding writes every page of a fresh side file once; faulting the pages in with one
-// call costs a fraction of a fault per page. Only a hint: older kernels refuse it.
+// Decoding writes every page of a fresh side file once; faulting the pages in ahead of
+// the decoder, a stretch at a time, costs a fraction of a fault per page. Only a hint:
+// older kernels refuse it, and the decoder then takes the faults itself.
 void prepareForWriting(int16_t* frames, int64_t count) {
 #ifdef MADV_POPULATE_WRITE
     if (!frames || count <= 0) return;
     const auto page = static_cast<uintptr_t>(::getpagesize());
-    const auto start = reinterpret_cast<uintptr_t>(frames) & ~(page - 1);
+    constexpr uintptr_t stretch = uintptr_t{8} << 20;
     const auto end = reinterpret_cast<uintptr_t>(frames + count * 2);
-    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+    for (auto start = reinterpret_cast<uintptr_t>(frames) & ~(page - 1); start < end; start += stretch)
+        if (::madvise(reinterpret_cast<void*>(start), std::min(stretch, end - start), MADV_POPULATE_WRITE) != 0) return;
 #else
     (void)frames;
     (void)count;
@@ -170,7 +173,14 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
             }
             TapeSideStorage& storage = media->storage(side);
             const int64_t length = std::min(frames, storage.capacity());
-            prepareForWriting(storage.frames(), length);
+            const EncodedSideCache cache(*media);
+            // Beside the decoder: the side file's pages, then a copy of the encoded audio
+            // so that saving the side unchanged needs no encoder.
+            bool kept = false;
+            std::jthread helper([&] {
+                prepareForWriting(storage.frames(), length);
+                kept = cache.storeAudio(side, encoded);
+            });
             int64_t decoded = 0;
             try {
                 decoded = AacSideDecoder::decode(encoded, storage.frames(), length, done);
@@ -179,8 +189,9 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
             }
             // The recorded length rules: a shorter stream ends in silence.
             std::fill(storage.frames() + decoded * 2, storage.frames() + length * 2, int16_t{0});
+            helper.join();
             media->setUsedClean(side, length);
-            EncodedSideCache(*media).store(side, encoded, media->writeGeneration(side), length);
+            if (kept) cache.markCurrent(side, media->writeGeneration(side), length);
         });
     }
     workers.run(stage(progress, 0.05, 1.0));

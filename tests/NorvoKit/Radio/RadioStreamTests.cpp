@@ -169,14 +169,15 @@ INSTANTIATE_TEST_SUITE_P(Headers, RadioStreamBitrate,
                                            BitrateCase{"-128", std::nullopt}, BitrateCase{"128kbps", std::nullopt},
                                            BitrateCase{"", std::nullopt}));
 
-TEST_F(RadioStreamTest, HttpErrorFailsWithoutRetry) {
-    server.route("/gone", LoopbackHttpServer::status(404, "Not Found"));
-    server.route("/busy", LoopbackHttpServer::status(503, "Service Unavailable"));
-    auto gone = open(server.url("/gone"));
-    auto busy = open(server.url("/busy"));
-    expectFailedForGood(*gone, "The station answered HTTP 404", "/gone");
-    expectFailedForGood(*busy, "The station answered HTTP 503", "/busy");
+class RadioStreamHttpError : public RadioStreamTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RadioStreamHttpError, FailsWithoutRetry) {
+    server.route("/station", LoopbackHttpServer::status(GetParam(), "Refused"));
+    auto stream = open(server.url("/station"));
+    expectFailedForGood(*stream, "The station answered HTTP " + std::to_string(GetParam()), "/station");
 }
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RadioStreamHttpError, ::testing::Values(404, 503, 300, 500));
 
 TEST_F(RadioStreamTest, RefusesHlsByTypeAndByExtension) {
     server.route("/hls", playlist("application/vnd.apple.mpegurl", "#EXTM3U\n"));

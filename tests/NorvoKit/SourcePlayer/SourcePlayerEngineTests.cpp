@@ -53,7 +53,9 @@ protected:
     }
     // The installed stream ran out: the core counted an end and stopped pulling.
     void finishStream() {
-        lastStream()->drained = true;
+        auto stream = lastStream();
+        ASSERT_NE(stream, nullptr);
+        stream->drained = true;
         core.source.playing = false;
         ++endCount;
     }
