@@ -1,7 +1,8 @@
 #pragma once
 #include <memory>
-#include <mutex>
 #include <string>
+
+#include "AudioEngine/FFmpegLog.hpp"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,12 +39,7 @@ inline std::string describe(int error) {
 }
 
 // FFmpeg reports encoder statistics and every oddity of a damaged stream on stderr;
-// the studio keeps no log, so only errors get through.
-inline void quietLogging() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
-    });
-}
+// the studio keeps no log.
+inline void quietLogging() { FFmpegLog::quiet(); }
 
 }  // namespace norvo::ffmpeg
