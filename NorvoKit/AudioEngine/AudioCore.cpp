@@ -321,8 +321,9 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
     for (int i = 0; i < n; ++i) {
         const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckVolume : outLeft[i];
         const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckVolume : outRight[i];
-        outLeft[i] = std::clamp(l, -1.0f, 1.0f);
-        outRight[i] = std::clamp(r, -1.0f, 1.0f);
+        // A NaN from a damaged input must not reach the device: std::clamp would pass it.
+        outLeft[i] = l == l ? std::clamp(l, -1.0f, 1.0f) : 0.0f;
+        outRight[i] = r == r ? std::clamp(r, -1.0f, 1.0f) : 0.0f;
     }
     s.renderedFrames += uint64_t(n);
 }

@@ -1,6 +1,7 @@
 #include "AudioEngine/AudioFileDecoder.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -30,6 +31,10 @@ constexpr const char* allowedFormats = "mp3,wav,aiff,mov,flac,caf";
 // reservoir, AAC's overlap) are settled when the first kept frame comes out.
 constexpr int64_t seekPrerollSeconds = 1;
 constexpr int maximumDamagedPackets = 64;
+// A decoded packet is resampled whole, into 44100 / rate times as many frames: a header
+// claiming a rate of a few hertz would turn one packet of a tiny file into gigabytes.
+// No real recording runs this slow.
+constexpr int minimumSampleRate = 1000;
 
 std::string errorText(int code) {
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -214,6 +219,9 @@ struct AudioFileDecoder::Context {
                                                      name() + " cannot be decoded (" + errorText(opened) + ")");
         if (codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0)
             throw NorvoAudioError::unsupportedFormat(name() + " declares no sample rate or channels");
+        if (codec->sample_rate < minimumSampleRate)
+            throw NorvoAudioError::unsupportedFormat(name() + " declares a sample rate of " +
+                                                     std::to_string(codec->sample_rate) + " Hz");
         setUpResampler(codec->sample_rate, codec->sample_fmt, codec->ch_layout);
         if (const auto known = declaredDuration(format.get(), streamIndex)) {
             duration = known->frames;
@@ -223,6 +231,9 @@ struct AudioFileDecoder::Context {
     }
 
     void setUpResampler(int rate, int sampleFormat, const AVChannelLayout& reported) {
+        if (rate < minimumSampleRate)
+            throw NorvoAudioError::conversionFailed("the audio of " + name() + " changes to a sample rate of " +
+                                                    std::to_string(rate) + " Hz");
         AVChannelLayout layout{};
         av_channel_layout_copy(&layout, &reported);
         av_channel_layout_uninit(&inputLayout);
@@ -270,9 +281,18 @@ struct AudioFileDecoder::Context {
                               reinterpret_cast<uint8_t*>(pendingRight.data() + pendingStart + pendingCount)};
         const int produced = swr_convert(resampler, output, capacity, input, count);
         if (produced < 0) throw NorvoAudioError::conversionFailed("the resampler failed on " + name());
+        silenceNonFinite(reinterpret_cast<float*>(output[0]), produced);
+        silenceNonFinite(reinterpret_cast<float*>(output[1]), produced);
         pendingCount += static_cast<std::size_t>(produced);
         outputProduced += produced;
         dropSkipped();
+    }
+
+    // A float file can hold NaN or infinity; past the decoder they would reach the
+    // device as full-scale noise (and turn the crossfade's zero gain into NaN).
+    static void silenceNonFinite(float* samples, int count) {
+        for (int i = 0; i < count; ++i)
+            if (!std::isfinite(samples[i])) samples[i] = 0.0f;
     }
 
     void dropSkipped() {
@@ -433,7 +453,8 @@ std::optional<int64_t> AudioFileDecoder::probeDuration(const std::filesystem::pa
         FormatHandle format = openFormat(file);
         const int index = findAudioStream(format.get(), file);
         const int rate = format->streams[index]->codecpar->sample_rate;
-        if (isMP3(format.get()) && rate > 0) {
+        if (rate < minimumSampleRate) return std::nullopt;  // the decoder refuses it too
+        if (isMP3(format.get())) {
             if (const auto samples = scannedSamples(format.get(), index, rate)) return toOutputFrames(*samples, rate);
         }
         if (const auto known = declaredDuration(format.get(), index)) return known->frames;

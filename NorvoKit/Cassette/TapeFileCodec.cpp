@@ -75,6 +75,12 @@ void prepareForWriting(int16_t* frames, int64_t count) {
 #endif
 }
 
+// Adds declared sizes without letting a huge one wrap the sum below the limit.
+void addWithin(uint64_t& total, uint64_t size, uint64_t limit) {
+    if (size > limit - total) throw CassetteFileError::tooLarge();
+    total += size;
+}
+
 FileData readWithin(const ZipArchiveReader& zip, std::size_t index, uint64_t limit) {
     auto data = zip.read(index, limit);
     if (!data) throw CassetteFileError::tooLarge();
@@ -125,12 +131,12 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
     std::vector<std::size_t> booklet;
     for (const auto& path : layout.booklet) booklet.push_back(resolve(path, artworkFolder));
 
-    std::set<std::size_t> images;
-    for (const auto& [role, index] : artwork) images.insert(index);
-    images.insert(booklet.begin(), booklet.end());
+    // Counted per slot, not per entry: a slot holds its own copy of the image and writes
+    // it back as its own entry, so one small entry named by many slots adds up.
     uint64_t imageBytes = 0;
-    for (std::size_t index : images) imageBytes += entries[index].size;
-    if (imageBytes > TapeFileCodec::maximumArtworkBytes) throw CassetteFileError::tooLarge();
+    constexpr uint64_t imageLimit = TapeFileCodec::maximumArtworkBytes;
+    for (const auto& [role, index] : artwork) addWithin(imageBytes, entries[index].size, imageLimit);
+    for (std::size_t index : booklet) addWithin(imageBytes, entries[index].size, imageLimit);
 
     // What is left is carried along: a later version's data. Folders, links and names
     // that could escape a folder are not data worth carrying into our files.
@@ -140,9 +146,8 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
         const auto& entry = entries[i];
         if (referenced[i] || entry.directory || entry.symbolicLink || !isSafeEntryName(entry.name)) continue;
         carried.push_back(i);
-        carriedBytes += entry.size;
+        addWithin(carriedBytes, entry.size, TapeFileCodec::maximumUnknownBytes);
     }
-    if (carriedBytes > TapeFileCodec::maximumUnknownBytes) throw CassetteFileError::tooLarge();
 
     for (const auto& [role, index] : artwork)
         document.artwork[role] = readWithin(zip, index, TapeFileCodec::maximumArtworkBytes);
@@ -215,13 +220,10 @@ SideSnapshot snapshot(const TapeMedia& media, TapeSide side) {
     }
 }
 
+// Beside the target, so the rename stays within one file system; short whatever the
+// target's name, which may already be as long as a name can be.
 std::filesystem::path temporaryFileFor(const std::filesystem::path& target) {
-    std::string name = ".";
-    name += target.filename().string();
-    name += '.';
-    name += Uuid::random().text().substr(0, 8);
-    name += ".partial";
-    return target.parent_path() / name;
+    return target.parent_path() / (".norvo-" + Uuid::random().text().substr(0, 8) + ".partial");
 }
 
 }  // namespace
@@ -252,6 +254,12 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
                           const Progress& progress, const Clock& clock) {
     if (document.type != media.type())
         throw CassetteFileError::writeFailed("the cassette's type does not match its tape.");
+    // The reader refuses more; a file that could not be opened again is not written at all.
+    uint64_t imageBytes = 0;
+    for (const auto& [role, data] : document.artwork) imageBytes += data.size();
+    for (const auto& panel : document.bookletPanels) imageBytes += panel.size();
+    if (imageBytes > maximumArtworkBytes)
+        throw CassetteFileError::writeFailed("its artwork and booklet panels come to more than 64 MiB.");
     // The encoded-side files of a workspace are shared by its saves; one save at a time.
     static std::mutex writing;
     std::lock_guard writeLock(writing);
@@ -290,6 +298,8 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     CassetteDocument written = document;
     written.modifiedAt = wholeSeconds(clock.now());
     const FileData manifest(ManifestCodec::encode(written, layout).serialized() + "\n");
+    if (manifest.size() > maximumManifestBytes)
+        throw CassetteFileError::writeFailed("its manifest would be larger than 1 MiB.");
     const FileData mimetype(std::string_view{mimeType});
 
     const std::filesystem::path temporary = temporaryFileFor(file);

@@ -54,7 +54,13 @@ void ZipArchiveWriter::addFile(const std::string& name, const std::filesystem::p
 
 void ZipArchiveWriter::addSource(const std::string& name, zip_source_t* source, Compression compression) {
     if (!source) fail();
-    const zip_int64_t index = zip_file_add(archive_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    zip_int64_t index = zip_file_add(archive_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    // An entry carried from another tool's archive may have a name in a legacy code page
+    // (or with control characters) that libzip will not call UTF-8; it is kept as it came.
+    if (index < 0 && zip_error_code_zip(zip_get_error(archive_)) == ZIP_ER_INVAL) {
+        zip_error_clear(archive_);
+        index = zip_file_add(archive_, name.c_str(), source, ZIP_FL_ENC_GUESS);
+    }
     if (index < 0) {
         zip_source_free(source);
         fail();

@@ -62,14 +62,23 @@ std::filesystem::path FileDefaultsStore::standardLocation() {
 }
 
 void FileDefaultsStore::load() {
+    std::error_code ec;
+    const bool present = std::filesystem::is_regular_file(file_, ec);
     std::ifstream in(file_, std::ios::binary);
-    if (!in) return;
+    if (!in) {
+        keepAside_ = present;
+        return;
+    }
     std::stringstream buffer;
     buffer << in.rdbuf();
     const std::string text = buffer.str();
     auto parsed = nlohmann::json::parse(text, nullptr, false);
     // An unreadable file is treated as empty: every setting falls back to its default.
-    if (parsed.is_discarded() || !parsed.is_object()) return;
+    // It is kept aside rather than overwritten, so the user's settings are not lost.
+    if (parsed.is_discarded() || !parsed.is_object()) {
+        keepAside_ = present && !text.empty();
+        return;
+    }
     for (const auto& [key, v] : parsed.items()) {
         if (v.is_boolean()) values_[key] = v.get<bool>();
         else if (v.is_number()) values_[key] = v.get<double>();
@@ -88,6 +97,10 @@ bool FileDefaultsStore::persist() {
 
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
+    if (keepAside_) {
+        std::filesystem::rename(file_, unreadableCopy(), ec);
+        keepAside_ = false;
+    }
     const std::filesystem::path temporary = file_.string() + ".tmp-" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;

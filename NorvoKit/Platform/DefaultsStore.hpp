@@ -60,6 +60,8 @@ public:
     void remove(const std::string& key) override;
 
     const std::filesystem::path& file() const { return file_; }
+    // Where a settings file that could not be read is moved before it is first rewritten.
+    std::filesystem::path unreadableCopy() const { return file_.string() + ".unreadable"; }
 
 private:
     void load();
@@ -68,6 +70,7 @@ private:
     std::filesystem::path file_;
     mutable std::mutex mutex_;
     std::map<std::string, Value> values_;
+    bool keepAside_ = false;  // the file on disk could not be read
 };
 
 }  // namespace norvo

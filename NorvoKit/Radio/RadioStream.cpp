@@ -413,10 +413,20 @@ void RadioStream::queueTitle(std::optional<std::string> title) {
     awaitingFirstTitle_ = false;
     if (lastQueuedTitle_ && *lastQueuedTitle_ == title) {
         // Repeats only matter until the first title is known.
-        if (!status_.titleKnown) pendingTitles_.push_back({stamp, std::move(title)});
+        if (!status_.titleKnown) appendTitle(stamp, std::move(title));
         return;
     }
     lastQueuedTitle_ = title;
+    appendTitle(stamp, std::move(title));
+}
+
+void RadioStream::appendTitle(int64_t stamp, std::optional<std::string> title) {
+    // Titles stamped at one position fall due together and only the last is heard; keeping
+    // just that one stops a station that sends titles without audio from piling them up.
+    if (!pendingTitles_.empty() && pendingTitles_.back().frame == stamp) {
+        pendingTitles_.back().title = std::move(title);
+        return;
+    }
     pendingTitles_.push_back({stamp, std::move(title)});
 }
 

@@ -125,6 +125,7 @@ private:
     void push(const float* left, const float* right, std::size_t frames);
     // Under lock_.
     void queueTitle(std::optional<std::string> title);
+    void appendTitle(int64_t stamp, std::optional<std::string> title);
     void releaseTitles();
 
     const std::string url_;

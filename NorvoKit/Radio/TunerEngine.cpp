@@ -305,8 +305,9 @@ void TunerEngine::stepDial(int step) {
         if (countries_.empty()) startCountriesJob();
         switchedOn = true;
     }
-    const int base = dial_ ? *dial_ : (step > 0 ? -1 : count);
-    const int position = std::clamp(base + step, 0, count - 1);
+    // Wide enough that no step, however large, overflows before the clamp.
+    const int64_t base = dial_ ? *dial_ : (step > 0 ? -1 : count);
+    const int position = static_cast<int>(std::clamp<int64_t>(base + step, 0, count - 1));
     // A step that switched the tuner on always opens the station under the dial, even
     // when the dial could not move: otherwise the tuner would stand on, silent.
     if (dial_ && *dial_ == position && !switchedOn) {

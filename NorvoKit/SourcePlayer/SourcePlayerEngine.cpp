@@ -229,6 +229,8 @@ void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, b
         update(lastError_, std::optional<std::string>("Cannot play " + track.title + ": " + failure));
         update(state_, State::stopped);
         update(position_, int64_t{0});
+        // The length shown is this track's, as far as it is known, not the last one played.
+        update(duration_, track.durationFrames.value_or(0));
         return;
     }
 

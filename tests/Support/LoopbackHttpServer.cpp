@@ -301,6 +301,10 @@ LoopbackHttpServer::Script LoopbackHttpServer::status(int code, const std::strin
     return script;
 }
 
+std::string LoopbackHttpServer::unresolvableURL(const std::string& path) {
+    return "http://" + std::string(64, 'x') + ".invalid" + path;
+}
+
 LoopbackHttpServer::LoopbackHttpServer(int maximumConnections, double lifetimeSeconds)
     : impl_(std::make_unique<Impl>()) {
     impl_->maximumConnections = maximumConnections;

@@ -68,6 +68,9 @@ public:
     static Script redirect(const std::string& location, int status = 302);
     // A status-only answer, e.g. status(404) or status(503).
     static Script status(int code, const std::string& reason = "Status");
+    // A URL whose host never resolves, without a query leaving the machine: a label of
+    // more than 63 bytes cannot be put into a DNS question.
+    static std::string unresolvableURL(const std::string& path);
 
     explicit LoopbackHttpServer(int maximumConnections = 64, double lifetimeSeconds = 120);
     ~LoopbackHttpServer();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -491,6 +493,18 @@ TEST_F(AudioCoreTest, TheOutputIsClampedToFullScale) {
     EXPECT_EQ(out.left[10], 1.0f);
     EXPECT_EQ(out.right[10], -1.0f);
     EXPECT_EQ(core_.snapshot(false).sourceLevel.left, 3.0f);
+}
+
+TEST_F(AudioCoreTest, ANotANumberFromAnInputNeverReachesTheDevice) {
+    FakeSignal signal;
+    signal.value = std::numeric_limits<float>::quiet_NaN();
+    setTuner(&signal, true);
+    core_.setDeckInput(DeckInput::tuner);
+    const Rendered out = render(2048);
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(out.left[i])) << "frame " << i;
+        ASSERT_TRUE(std::isfinite(out.right[i])) << "frame " << i;
+    }
 }
 
 TEST_F(AudioCoreTest, ASnapshotCanResetThePeakHolds) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -264,8 +266,75 @@ protected:
     void write(const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
+    // A WAV file written byte by byte, headers and all, so it can say what no encoder would.
+    template <typename Sample>
+    void writeWav(const std::filesystem::path& path, uint32_t rate, uint16_t channels, uint16_t formatTag,
+                  const std::vector<Sample>& samples) {
+        std::string bytes;
+        auto put = [&](auto value) { bytes.append(reinterpret_cast<const char*>(&value), sizeof value); };
+        const auto dataBytes = uint32_t(samples.size() * sizeof(Sample));
+        const auto blockAlign = uint16_t(channels * sizeof(Sample));
+        bytes += "RIFF";
+        put(uint32_t(36 + dataBytes));
+        bytes += "WAVEfmt ";
+        put(uint32_t(16));
+        put(formatTag);
+        put(channels);
+        put(rate);
+        put(uint32_t(rate * blockAlign));
+        put(blockAlign);
+        put(uint16_t(8 * sizeof(Sample)));
+        bytes += "data";
+        put(dataBytes);
+        bytes.append(reinterpret_cast<const char*>(samples.data()), dataBytes);
+        write(path, bytes);
+    }
     test::TemporaryDirectory directory_;
 };
+
+TEST_F(DecoderErrorTest, NonFiniteSamplesOfAFloatFileBecomeSilence) {
+    constexpr uint16_t ieeeFloat = 3;
+    std::vector<float> samples(2 * 20000, 0.25f);
+    samples[2 * 100] = std::numeric_limits<float>::quiet_NaN();
+    samples[2 * 200 + 1] = std::numeric_limits<float>::infinity();
+    samples[2 * 300] = -std::numeric_limits<float>::infinity();
+    for (const uint32_t rate : {44100u, 48000u}) {
+        SCOPED_TRACE(rate);
+        const auto path = directory_ / ("float-" + std::to_string(rate) + ".wav");
+        writeWav(path, rate, 2, ieeeFloat, samples);
+        AudioFileDecoder decoder(path);
+        const StereoSamples decoded = decodeAll(decoder);
+        ASSERT_GT(decoded.frames(), 18000u);
+        for (std::size_t i = 0; i < decoded.frames(); ++i) {
+            ASSERT_TRUE(std::isfinite(decoded.left[i]) && std::isfinite(decoded.right[i])) << "frame " << i;
+        }
+        if (rate == 44100) {
+            EXPECT_EQ(decoded.left[100], 0.0f);
+            EXPECT_EQ(decoded.right[200], 0.0f);
+            EXPECT_EQ(decoded.left[300], 0.0f);
+            EXPECT_EQ(decoded.right[100], 0.25f) << "the other channel keeps its sample";
+            EXPECT_EQ(decoded.left[101], 0.25f);
+        }
+    }
+}
+
+TEST_F(DecoderErrorTest, AnAbsurdlyLowSampleRateIsRefusedRatherThanBlownUp) {
+    // 800 KB claiming one sample a second: 44100 output frames for every sample.
+    const auto path = directory_ / "slow.wav";
+    writeWav(path, 1, 2, 1, std::vector<int16_t>(2 * 200000, 1000));
+    try {
+        AudioFileDecoder decoder(path);
+        FAIL() << "opened";
+    } catch (const NorvoAudioError& error) {
+        EXPECT_EQ(error.kind(), NorvoAudioError::Kind::unsupportedFormat);
+        EXPECT_STREQ(error.what(), "Unsupported audio format: slow.wav declares a sample rate of 1 Hz");
+    }
+    EXPECT_EQ(AudioFileDecoder::probeDuration(path), std::nullopt);
+
+    const auto telephone = directory_ / "telephone.wav";
+    writeWav(telephone, 8000, 1, 1, std::vector<int16_t>(8000, 1000));
+    EXPECT_EQ(AudioFileDecoder::probeDuration(telephone), std::optional<int64_t>(44100));
+}
 
 TEST_F(DecoderErrorTest, FilesThatAreNotAudioAreRefusedWithASentence) {
     write(directory_ / "notes.mp3", "These are my notes, not a song.\n");

@@ -210,6 +210,18 @@ INSTANTIATE_TEST_SUITE_P(
                         }));
                     },
                     tooLarge},
+        HostileCase{"OneImageNamedByManySlots",
+                    [] {
+                        // 1 MiB of artwork, held once for each of 65 booklet panels.
+                        return buildZip(with(validEntries(manifestText([](JSONValue& m) {
+                                                 m["booklet"] = JSONValue::Array(65, "artwork/thumbnail.png");
+                                             })),
+                                             [](auto& e) {
+                                                 e[1].data = std::string(1u << 20, '\0');
+                                                 e[1].deflate = true;
+                                             }));
+                    },
+                    tooLarge},
         HostileCase{"UnknownDataOver64MiB",
                     [] {
                         return buildZip(with(validEntries(), [](auto& e) {
@@ -254,6 +266,22 @@ TEST(HostileContainerCarriage, UnsafeEntriesAreNotCarriedAlong) {
     EXPECT_EQ(result.document.carriedEntries[0].name, "extras/kept.txt");
     EXPECT_EQ(result.document.carriedEntries[0].data.text(), "kept");
     EXPECT_EQ(result.document.artwork.at(ArtworkRole::thumbnail).text(), thumbnail);
+}
+
+TEST(HostileContainerCarriage, EntriesNamedInNoKnownEncodingAreSavedAgain) {
+    // Other tools write names in a legacy code page; such a cassette must still save.
+    TemporaryDirectory directory;
+    const auto bytes = buildZip(with(validEntries(), [](auto& e) {
+        e.insert(e.begin() + 1, RawZipEntry("extras/bell\x07.txt", "two"));
+        e.insert(e.begin() + 1, RawZipEntry("extras/caf\xE9.txt", "one"));
+    }));
+    const auto opened = TapeFileCodec::read(FileData(bytes), {}, mediaFactory(directory / "workspaces"));
+    ASSERT_EQ(opened.document.carriedEntries.size(), 2u);
+
+    const auto file = directory / "resaved.norvo";
+    TapeFileCodec::write(opened.document, *opened.media, file);
+    const auto again = TapeFileCodec::read(file, {}, mediaFactory(directory / "workspaces"));
+    EXPECT_EQ(again.document.carriedEntries, opened.document.carriedEntries);
 }
 
 TEST(HostileContainerCarriage, AMissingFileHasItsOwnSentence) {

@@ -243,6 +243,40 @@ TEST_F(TapeFileCodecTest, ATypeThatDoesNotMatchTheTapeIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(directory / "wrong.norvo"));
 }
 
+TEST_F(TapeFileCodecTest, AFileNameOfTheLongestLengthIsWritten) {
+    // 255 bytes, as long as a name can be; the temporary file beside it must still fit.
+    const auto file = directory / (std::string(249, 'x') + ".norvo");
+    TapeFileCodec::write(document, *media, file);
+    EXPECT_EQ(readBack(file).document.name, document.name);
+}
+
+// A file the reader would refuse is never written: the user keeps the cassette and is told why.
+void expectNotWritten(const CassetteDocument& document, TapeMedia& media, const std::filesystem::path& file,
+                      const std::string& reason) {
+    try {
+        TapeFileCodec::write(document, media, file);
+        ADD_FAILURE() << "written";
+    } catch (const CassetteFileError& error) {
+        EXPECT_EQ(error.what(), "The cassette could not be written: " + reason);
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_TRUE(media.isDirty());
+}
+
+TEST_F(TapeFileCodecTest, ArtworkTheReaderWouldRefuseIsNotWritten) {
+    // Two images of 33 MiB: each fine, together over what a cassette may hold.
+    const FileData large(std::vector<uint8_t>(std::size_t{33} << 20, 0x42));
+    document.artwork[ArtworkRole::jcardFront] = large;
+    document.bookletPanels = {large};
+    expectNotWritten(document, *media, directory / "heavy.norvo",
+                     "its artwork and booklet panels come to more than 64 MiB.");
+}
+
+TEST_F(TapeFileCodecTest, AManifestTheReaderWouldRefuseIsNotWritten) {
+    document.notes = std::string(std::size_t{1} << 20, 'n');
+    expectNotWritten(document, *media, directory / "wordy.norvo", "its manifest would be larger than 1 MiB.");
+}
+
 TEST(TapeFileCodecNames, ImageExtensionFollowsTheJPEGSignature) {
     EXPECT_EQ(TapeFileCodec::imageExtension(FileData(std::string_view("\xFF\xD8\xFF\xDB rest"))), "jpg");
     EXPECT_EQ(TapeFileCodec::imageExtension(FileData(std::string_view("\xFF\xD8"))), "png");

@@ -102,17 +102,27 @@ TEST(FileDefaultsStore, AFailedWriteLeavesThePreviousFileIntact) {
     EXPECT_EQ(later.boolean("RO-01.muting"), false);
 }
 
-TEST(FileDefaultsStore, UnreadableFilesFallBackSilently) {
+TEST(FileDefaultsStore, UnreadableFilesFallBackSilentlyAndAreKeptAside) {
     test::TemporaryDirectory dir;
-    for (const char* text : {"{\"RO-01.volume\": 0.2", "[1, 2]", "\xff\xfe garbage", ""}) {
+    for (const std::string text : {"{\"RO-01.volume\": 0.2", "[1, 2]", "\xff\xfe garbage"}) {
         const fs::path file = dir / "defaults.json";
         std::ofstream(file, std::ios::binary) << text;
         FileDefaultsStore store(file);
         EXPECT_EQ(store.floatValue("RO-01.volume"), std::nullopt) << text;
         store.setFloat("RO-01.volume", 0.7f);
         EXPECT_EQ(FileDefaultsStore(file).floatValue("RO-01.volume"), 0.7f) << "a broken file is replaced";
+        EXPECT_EQ(contents(store.unreadableCopy()), text) << "and what it held is not lost";
+        store.setFloat("RO-01.volume", 0.6f);
+        EXPECT_EQ(contents(store.unreadableCopy()), text) << "only the broken file is kept aside";
         fs::remove(file);
+        fs::remove(store.unreadableCopy());
     }
+
+    const fs::path empty = dir / "empty.json";
+    std::ofstream(empty).flush();
+    FileDefaultsStore fresh(empty);
+    fresh.setBool("RO-01.muting", true);
+    EXPECT_FALSE(fs::exists(fresh.unreadableCopy())) << "an empty file holds nothing to keep";
 
     fs::create_directory(dir / "folder.json");
     FileDefaultsStore folder(dir / "folder.json");

@@ -328,7 +328,7 @@ TEST_P(HttpLoopFailureTest, MapsTransportFailures) {
     HttpRequest made;
     test::RefusingPort refusing;
     const std::string& name = GetParam().name;
-    if (name == "unresolvable") made.url = "http://station.invalid/live";
+    if (name == "unresolvable") made.url = LoopbackHttpServer::unresolvableURL("/live");
     else if (name == "refused") made.url = "http://" + refusing.hostAndPort() + "/live";
     else if (name == "tls") made.url = "https://127.0.0.1:" + std::to_string(server.port()) + "/reset";
     else made = request("/" + name);

@@ -102,8 +102,11 @@ TEST_F(DirectoryLoopbackTest, OneListedHostMakesFourServersAndAtMostThreeAttempt
 }
 
 TEST_F(DirectoryLoopbackTest, RepeatedAndBuiltInNamesAppearOnce) {
-    list_.route("/json/servers", json(R"([{"name":"other.example.org"},{"name":")" + hostOf(b_) +
-                                      R"("},{"name":"other.example.org"},{"name":"not a host"}])"));
+    // The new name is a loopback port that refuses, so a request sent there stays here.
+    RefusingPort other;
+    const std::string otherName = other.hostAndPort();
+    list_.route("/json/servers", json(R"([{"name":")" + otherName + R"("},{"name":")" + hostOf(b_) + R"("},{"name":")" +
+                                      otherName + R"("},{"name":"not a host"}])"));
     RadioBrowserClient client(configuration(hostOf(list_)));
     b_.route("/json/stats", json("[]"));
     a_.route("/json/stats", json("[]"));
@@ -112,12 +115,12 @@ TEST_F(DirectoryLoopbackTest, RepeatedAndBuiltInNamesAppearOnce) {
     auto servers = client.serverState().servers;
     ASSERT_EQ(servers.size(), 4u);
     EXPECT_EQ(std::set<std::string>(servers.begin(), servers.begin() + 2),
-              (std::set<std::string>{"other.example.org", hostOf(b_)}));
+              (std::set<std::string>{otherName, hostOf(b_)}));
     EXPECT_EQ((Names{servers[2], servers[3]}), (Names{hostOf(a_), hostOf(c_)}));
 }
 
 TEST_F(DirectoryLoopbackTest, AnEntryWithoutNameMakesTheListUnreadable) {
-    list_.route("/json/servers", json(R"([{"name":"other.example.org"},{"ip":"10.0.0.1"}])"));
+    list_.route("/json/servers", json(R"([{"name":"127.0.0.1:9"},{"ip":"127.0.0.1"}])"));
     a_.route("/json/stats", json("{}"));
     RadioBrowserClient client(configuration(hostOf(list_)));
     EXPECT_TRUE(get(client, "/json/stats"));

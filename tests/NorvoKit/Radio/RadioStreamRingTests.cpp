@@ -38,6 +38,10 @@ struct RadioStreamTesting {
         std::lock_guard lock(stream.lock_);
         stream.status_.titleKnown = true;
     }
+    static std::size_t pendingTitleCount(RadioStream& stream) {
+        std::lock_guard lock(stream.lock_);
+        return stream.pendingTitles_.size();
+    }
 };
 
 namespace {
@@ -182,6 +186,25 @@ TEST_F(RadioStreamRingTest, RepeatsAreQueuedOnlyUntilTheTitleIsKnown) {
     const auto status = stream.currentStatus();
     EXPECT_EQ(status.title, "Other");
     EXPECT_EQ(status.titleSerial, 2);  // "Same" counted once
+}
+
+TEST_F(RadioStreamRingTest, TitlesWithoutAudioBetweenThemDoNotPileUp) {
+    // A station that sends title after title but no audio that decodes: however many
+    // arrive, only the last one at each position can ever be heard.
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Opening';");
+    Testing::push(stream, 1000);  // short of the prebuffer: nothing is heard yet
+    for (int i = 0; i < 20000; ++i) Testing::metadata(stream, "StreamTitle='Flood " + std::to_string(i) + "';");
+    EXPECT_LE(Testing::pendingTitleCount(stream), 2u);
+    EXPECT_EQ(stream.currentStatus().title, "Opening");
+
+    Testing::push(stream, 88200);
+    consume(999);
+    EXPECT_EQ(stream.currentStatus().title, "Opening");
+    consume(1);
+    const auto status = stream.currentStatus();
+    EXPECT_EQ(status.title, "Flood 19999");
+    EXPECT_EQ(status.titleSerial, 2);  // the heard title changed once
 }
 
 TEST_F(RadioStreamRingTest, EmptyMetadataBlocksAreIgnored) {

@@ -339,7 +339,7 @@ TEST_P(RadioStreamFailure, EndsWithItsTextAfterTheOneRetry) {
     test::RefusingPort refusing;
     const std::string& name = GetParam().name;
     std::string url = server.url("/" + name);
-    if (name == "unresolvable") url = "http://station.invalid/live";
+    if (name == "unresolvable") url = LoopbackHttpServer::unresolvableURL("/live");
     if (name == "refused") url = "http://" + refusing.hostAndPort() + "/live";
     if (name == "tls") url = "https://127.0.0.1:" + std::to_string(server.port()) + "/ended";
     auto stream = open(url);
@@ -416,13 +416,23 @@ TEST_F(RadioStreamTest, HintComesFromTheResponseTypeThenItsPath) {
     }
 }
 
-TEST_F(RadioStreamTest, TitlesBecomeCurrentWhenTheirAudioIsHeard) {
+struct Delivery {
+    std::string name;
+    std::size_t pieceBytes;
+    bool chunked;
+};
+
+class RadioStreamTitles : public RadioStreamTest, public ::testing::WithParamInterface<Delivery> {};
+
+TEST_P(RadioStreamTitles, BecomeCurrentWhenTheirAudioIsHeard) {
     // 1000 audio bytes between blocks; one byte is one frame.
     std::vector<std::string> blocks = {"StreamTitle='First';", "StreamTitle='First';", "StreamTitle='Second';",
                                        "", "StreamTitle='Third';"};
     Script station = audio(LoopbackHttpServer::icyInterleave(std::string(5500, 'm'), 1000, blocks),
                            {{"icy-metaint", "1000"}});
-    station.pieceBytes = 333;
+    station.pieceBytes = GetParam().pieceBytes;
+    station.chunked = GetParam().chunked;
+    if (station.chunked) station.statusLine = "HTTP/1.1 200 OK";
     station.stall = true;
     server.route("/live", station);
     auto stream = open(server.url("/live"));
@@ -443,6 +453,11 @@ TEST_F(RadioStreamTest, TitlesBecomeCurrentWhenTheirAudioIsHeard) {
     EXPECT_EQ(status.title, "Third");
     EXPECT_EQ(status.titleSerial, 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Bodies, RadioStreamTitles,
+                         ::testing::Values(Delivery{"Pieces", 333, false}, Delivery{"OneByte", 1, false},
+                                           Delivery{"Chunked", 7, true}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(RadioStreamTest, StationWithIntervalButNoTitlesIsKnownOnlyLater) {
     Script station = audio(LoopbackHttpServer::icyInterleave(std::string(3000, 'm'), 1000, {}),

@@ -297,6 +297,18 @@ TEST_F(TunerEngineTest, AtTheEndOfTheBandAStepOnlyCounts) {
     EXPECT_EQ(streams.last()->stops, 0);
 }
 
+TEST_F(TunerEngineTest, HugeStepsClampWithoutOverflowing) {
+    auto engine = engineWithBand(8);
+    engine->powerOn();
+    engine->stepDial(-1);
+    ASSERT_EQ(engine->dial(), 7);
+    engine->stepDial(std::numeric_limits<int>::max());
+    EXPECT_EQ(engine->dial(), 7);
+    engine->stepDial(std::numeric_limits<int>::min());
+    EXPECT_EQ(engine->dial(), 0);
+    EXPECT_EQ(engine->knobDetents(), int64_t{-2});
+}
+
 TEST_F(TunerEngineTest, AStepWhileOffSwitchesOnAndTunes) {
     auto engine = engineWithBand(8);
     engine->stepDial(1);

@@ -263,6 +263,7 @@ TEST_F(SourcePlayerEngineTest, AFileThatCannotBeOpenedReportsAndStopsButStaysLis
     EXPECT_EQ(player.lastError(), "Cannot play Gone: Unsupported audio format: Gone.mp3");
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(player.position(), 0);
+    EXPECT_EQ(player.duration(), 0) << "no length of the track that played before";
     EXPECT_EQ(player.tracks().size(), 3u);
     EXPECT_EQ(core.source.stream, nullptr);
     EXPECT_TRUE(factory.opened[0]->destroyed);
