@@ -116,6 +116,8 @@ CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     snapshot.deckInput = s.deckInput;
     snapshot.renderedFrames = s.renderedFrames;
     snapshot.underrunFrames = s.underrunFrames;
+    snapshot.outputUnderflowCount = outputUnderflows_.load(std::memory_order_relaxed);
+    snapshot.outputOverflowCount = outputOverflows_.load(std::memory_order_relaxed);
     snapshot.recordingPass = s.pass;
     if (resetPeaks) s.sourcePeak = s.deckPeak = s.tunerPeak = StereoLevel{};
     return snapshot;
@@ -192,6 +194,11 @@ void AudioCore::render(int frames, float* left, float* right) {
         renderChunk(n, left + done, right + done);
         done += n;
     }
+}
+
+void AudioCore::noteOutputStatus(bool underflow, bool overflow) {
+    if (underflow) outputUnderflows_.fetch_add(1, std::memory_order_relaxed);
+    if (overflow) outputOverflows_.fetch_add(1, std::memory_order_relaxed);
 }
 
 // One chunk of at most maximumChunk frames, under the lock. Takes no other lock but the

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -65,12 +66,17 @@ public:
 
     // The render callback: takes the lock and renders in chunks of at most 4096 frames.
     void render(int frames, float* left, float* right);
+    // The output calls it from its callback when the device reports a glitch; counted
+    // without the lock and published in the snapshot.
+    void noteOutputStatus(bool underflow, bool overflow);
 
 private:
     struct State;
     void renderChunk(int frames, float* left, float* right);
 
     std::unique_ptr<State> state_;
+    std::atomic<uint64_t> outputUnderflows_{0};
+    std::atomic<uint64_t> outputOverflows_{0};
 };
 
 }  // namespace norvo

@@ -1,10 +1,13 @@
 #include "AudioEngine/AudioFileDecoder.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AudioEngine/FFmpegLog.hpp"
@@ -44,6 +47,17 @@ std::string errorText(int code) {
 
 std::string displayName(const std::filesystem::path& file) { return file.filename().string(); }
 
+// The library's own words stay out of the sentence a user reads; they go to the log.
+void logDetail(const std::string& sentence, int code) {
+    std::fprintf(stderr, "norvo: %s: %s\n", sentence.c_str(), errorText(code).c_str());
+}
+
+NorvoAudioError unreadable(const std::filesystem::path& file, int code) {
+    const std::string sentence = displayName(file) + " cannot be read as audio";
+    logDetail(sentence, code);
+    return NorvoAudioError::unsupportedFormat(sentence);
+}
+
 struct FormatCloser {
     void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
 };
@@ -61,14 +75,12 @@ FormatHandle openFormat(const std::filesystem::path& file) {
     if (opened < 0) {
         if (opened == AVERROR(ENOENT))
             throw NorvoAudioError::unsupportedFormat(displayName(file) + " does not exist");
-        throw NorvoAudioError::unsupportedFormat(displayName(file) + " cannot be read as audio (" +
-                                                 errorText(opened) + ")");
+        throw unreadable(file, opened);
     }
     FormatHandle format(raw);
     const int found = avformat_find_stream_info(format.get(), nullptr);
     if (found < 0)
-        throw NorvoAudioError::unsupportedFormat(displayName(file) + " cannot be read as audio (" +
-                                                 errorText(found) + ")");
+        throw unreadable(file, found);
     return format;
 }
 
@@ -99,7 +111,8 @@ std::optional<int64_t> declaredSamples(const AVFormatContext* format, const AVSt
 // MP3 headers give the length with the encoder's padding (or only a bitrate estimate);
 // the packets themselves, with the demuxer's gapless trimming, give it exactly.
 // Reads headers only, no decoding.
-std::optional<int64_t> scannedSamples(AVFormatContext* format, int streamIndex, int rate) {
+std::optional<int64_t> scannedSamples(AVFormatContext* format, int streamIndex, int rate,
+                                      const std::atomic<bool>* cancelled) {
     const AVStream* stream = format->streams[streamIndex];
     AVPacket* packet = av_packet_alloc();
     if (!packet) return std::nullopt;
@@ -107,6 +120,12 @@ std::optional<int64_t> scannedSamples(AVFormatContext* format, int streamIndex, 
     int64_t trimmed = 0;
     bool complete = true;
     while (av_read_frame(format, packet) >= 0) {
+        // A long file takes a while to read through; whoever asked may stop waiting.
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) {
+            av_packet_unref(packet);
+            complete = false;
+            break;
+        }
         if (packet->stream_index == streamIndex) {
             if (packet->duration <= 0) complete = false;
             ticks += packet->duration;
@@ -202,10 +221,12 @@ struct AudioFileDecoder::Context {
         streamIndex = findAudioStream(format.get(), file);
         stream = format->streams[streamIndex];
         const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-        if (!decoder)
-            throw NorvoAudioError::unsupportedFormat("no decoder for the " +
-                                                     std::string(avcodec_get_name(stream->codecpar->codec_id)) +
-                                                     " audio in " + name());
+        if (!decoder) {
+            const std::string sentence = "the audio in " + name() + " is in a format that cannot be decoded";
+            std::fprintf(stderr, "norvo: %s: no decoder for %s\n", sentence.c_str(),
+                         avcodec_get_name(stream->codecpar->codec_id));
+            throw NorvoAudioError::unsupportedFormat(sentence);
+        }
         codec = avcodec_alloc_context3(decoder);
         packet = av_packet_alloc();
         frame = av_frame_alloc();
@@ -213,10 +234,20 @@ struct AudioFileDecoder::Context {
         if (avcodec_parameters_to_context(codec, stream->codecpar) < 0)
             throw NorvoAudioError::unsupportedFormat("the audio in " + name() + " cannot be decoded");
         codec->pkt_timebase = stream->time_base;
+        // Lossless decoders are heavy per frame and decode frames independently: a few
+        // frame threads keep the stream ahead of the render with time to spare.
+        if (decoder->capabilities & AV_CODEC_CAP_FRAME_THREADS) {
+            codec->thread_type = FF_THREAD_FRAME;
+            codec->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+        } else {
+            codec->thread_count = 1;
+        }
         const int opened = avcodec_open2(codec, decoder, nullptr);
-        if (opened < 0)
-            throw NorvoAudioError::unsupportedFormat("the " + std::string(decoder->name) + " audio in " +
-                                                     name() + " cannot be decoded (" + errorText(opened) + ")");
+        if (opened < 0) {
+            const std::string sentence = "the audio in " + name() + " cannot be decoded";
+            logDetail(sentence, opened);
+            throw NorvoAudioError::unsupportedFormat(sentence);
+        }
         if (codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0)
             throw NorvoAudioError::unsupportedFormat(name() + " declares no sample rate or channels");
         if (codec->sample_rate < minimumSampleRate)
@@ -377,9 +408,11 @@ struct AudioFileDecoder::Context {
                     throw NorvoAudioError::conversionFailed("the audio data of " + name() + " is damaged");
                 continue;
             }
-            if (received != AVERROR(EAGAIN))
-                throw NorvoAudioError::conversionFailed("the audio of " + name() + " cannot be decoded (" +
-                                                        errorText(received) + ")");
+            if (received != AVERROR(EAGAIN)) {
+                const std::string sentence = "the audio of " + name() + " cannot be decoded";
+                logDetail(sentence, received);
+                throw NorvoAudioError::conversionFailed(sentence);
+            }
             if (demuxEnded) {
                 // The decoder wants input that will not come; treat it as the end.
                 avcodec_send_packet(codec, nullptr);
@@ -417,8 +450,11 @@ struct AudioFileDecoder::Context {
         const int64_t seekTicks = av_rescale_q(seekSample, AVRational{1, inputRate}, stream->time_base) + streamStart(stream);
         int sought = avformat_seek_file(format.get(), streamIndex, INT64_MIN, seekTicks, seekTicks, 0);
         if (sought < 0) sought = avformat_seek_file(format.get(), streamIndex, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
-        if (sought < 0)
-            throw NorvoAudioError::conversionFailed(name() + " cannot be positioned (" + errorText(sought) + ")");
+        if (sought < 0) {
+            const std::string sentence = name() + " cannot be positioned";
+            logDetail(sentence, sought);
+            throw NorvoAudioError::conversionFailed(sentence);
+        }
         avcodec_flush_buffers(codec);
         AVChannelLayout layout{};
         av_channel_layout_copy(&layout, &inputLayout);
@@ -448,6 +484,11 @@ AudioFileDecoder::AudioFileDecoder(const std::filesystem::path& file) : context_
 AudioFileDecoder::~AudioFileDecoder() = default;
 
 std::optional<int64_t> AudioFileDecoder::probeDuration(const std::filesystem::path& file) {
+    return probeDuration(file, nullptr);
+}
+
+std::optional<int64_t> AudioFileDecoder::probeDuration(const std::filesystem::path& file,
+                                                       const std::atomic<bool>* cancelled) {
     FFmpegLog::quiet();
     try {
         FormatHandle format = openFormat(file);
@@ -455,7 +496,9 @@ std::optional<int64_t> AudioFileDecoder::probeDuration(const std::filesystem::pa
         const int rate = format->streams[index]->codecpar->sample_rate;
         if (rate < minimumSampleRate) return std::nullopt;  // the decoder refuses it too
         if (isMP3(format.get())) {
-            if (const auto samples = scannedSamples(format.get(), index, rate)) return toOutputFrames(*samples, rate);
+            if (const auto samples = scannedSamples(format.get(), index, rate, cancelled))
+                return toOutputFrames(*samples, rate);
+            if (cancelled && cancelled->load(std::memory_order_relaxed)) return std::nullopt;
         }
         if (const auto known = declaredDuration(format.get(), index)) return known->frames;
         return std::nullopt;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -24,6 +25,8 @@ public:
     // headers for it); nothing when it cannot be opened. Opens its own demuxer, so any
     // thread may call it.
     static std::optional<int64_t> probeDuration(const std::filesystem::path& file);
+    // The same, giving up (with nothing) as soon as `cancelled` is set.
+    static std::optional<int64_t> probeDuration(const std::filesystem::path& file, const std::atomic<bool>* cancelled);
 
     // Length in 44100 Hz frames as the headers state it, known at once; see isDurationExact.
     int64_t durationFrames() const;

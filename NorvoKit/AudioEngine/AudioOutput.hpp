@@ -1,72 +1,19 @@
 #pragma once
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
-
-struct PaStreamCallbackTimeInfo;
 
 namespace norvo {
 
-class AudioCore;
-
-// Plays the audio core through the system's default output device: 44100 Hz float
-// stereo, the device's callback being AudioCore::render. A watchdog thread reopens the
-// output on the (possibly new) default device when the stream dies or stalls, as when
-// a device is unplugged or the sound server restarts.
+// Where the audio core's output goes: a device, or in tests something that fails or
+// renders on demand. Started and stopped on the main thread.
 class AudioOutput {
 public:
-    struct Options {
-        std::chrono::milliseconds watchInterval{500};
-        // A running stream whose callback has not run for this long counts as dead.
-        std::chrono::milliseconds stallTimeout{3000};
-        // With no device to be had, the next attempt waits this long.
-        std::chrono::milliseconds retryInterval{3000};
-    };
-
-    explicit AudioOutput(AudioCore& core);
-    AudioOutput(AudioCore& core, Options options);
-    ~AudioOutput();
-    AudioOutput(const AudioOutput&) = delete;
-    AudioOutput& operator=(const AudioOutput&) = delete;
+    virtual ~AudioOutput() = default;
 
     // Starts the output; does nothing when it runs. Throws std::runtime_error whose
-    // what() is a sentence when no output device can be opened.
-    void start();
-    void stop();
-    bool isRunning() const;
-
-    // How often the watchdog has reopened the stream since start().
-    uint64_t restartCount() const { return restarts_.load(std::memory_order_relaxed); }
-
-private:
-    static int callback(const void* input, void* output, unsigned long frames,
-                        const PaStreamCallbackTimeInfo* timeInfo, unsigned long statusFlags, void* user);
-    static void finished(void* user);
-
-    // All of these run with control_ held.
-    void bringUpPortAudio();
-    void shutDownPortAudio();
-    void openStream();
-    void closeStream();
-    void restart();
-    void watch();
-
-    AudioCore& core_;
-    Options options_;
-
-    mutable std::mutex control_;
-    std::condition_variable wake_;
-    bool running_ = false;
-    bool portAudioUp_ = false;
-    void* stream_ = nullptr;  // PaStream
-    std::thread watchdog_;
-
-    std::atomic<uint64_t> callbacks_{0};
-    std::atomic<bool> streamEnded_{false};
-    std::atomic<uint64_t> restarts_{0};
+    // what() is a sentence when no output can be had.
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
 };
 
 }  // namespace norvo

@@ -25,6 +25,9 @@ struct CoreSnapshot {
     DeckInput deckInput = DeckInput::sourcePlayer;
     uint64_t renderedFrames = 0;
     uint64_t underrunFrames = 0;
+    // Buffers the output device reported late (underflow) or dropped (overflow).
+    uint64_t outputUnderflowCount = 0;
+    uint64_t outputOverflowCount = 0;
     std::optional<RecordingPass> recordingPass;
 
     bool operator==(const CoreSnapshot&) const = default;

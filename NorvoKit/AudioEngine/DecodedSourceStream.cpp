@@ -28,13 +28,13 @@ void nameThread(std::thread& thread) {
 }  // namespace
 
 DecodedSourceStream::DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame,
-                                         double ringSeconds)
+                                         double ringSeconds, std::optional<int64_t> measuredFrames)
     : file_(file),
       decoder_(std::make_unique<AudioFileDecoder>(file)),
       chunkLeft_(chunkFrames),
       chunkRight_(chunkFrames) {
-    duration_.store(decoder_->durationFrames(), std::memory_order_release);
-    durationPending_ = !decoder_->isDurationExact();
+    duration_.store(measuredFrames.value_or(decoder_->durationFrames()), std::memory_order_release);
+    durationPending_ = !measuredFrames && !decoder_->isDurationExact();
     startFrame = std::max<int64_t>(0, startFrame);
     if (startFrame > 0) decoder_->seek(startFrame);
     position_ = startFrame;
@@ -96,7 +96,8 @@ int64_t DecodedSourceStream::position() const {
 
 std::optional<std::string> DecodedSourceStream::decodingError() const {
     std::lock_guard guard(controlMutex_);
-    return error_;
+    if (!error_) return std::nullopt;
+    return std::string(NorvoAudioError::conversionFailed(*error_).what());
 }
 
 bool DecodedSourceStream::waitForFrames(int64_t frames, std::chrono::milliseconds timeout) {
@@ -159,7 +160,8 @@ void DecodedSourceStream::run() {
         if (durationPending_ && ring_.capacity - space >= std::min<std::size_t>(ring_.capacity / 2, refineAfter)) {
             // Reading an MP3 through for its exact length takes a while; with a second
             // of audio in hand the render can wait for it.
-            const auto exact = AudioFileDecoder::probeDuration(file_);
+            // Interruptible, so cancelling (and the player's stop) never waits for a scan.
+            const auto exact = AudioFileDecoder::probeDuration(file_, &cancelled_);
             if (exact && durationPending_) duration_.store(*exact, std::memory_order_release);
             durationPending_ = false;
             continue;

@@ -22,7 +22,8 @@ class AudioFileDecoder;
 // An audio file decoded ahead of the render into a ring of a few seconds by a thread
 // of its own. The render pulls from the ring under the stream's small lock, which the
 // decoder thread holds only while copying a decoded chunk in. A new stream is opened
-// for every play or seek; it is created, cancelled and destroyed on the main thread.
+// for every play or seek; it is created, cancelled and destroyed off the render thread
+// (the source player does it on a worker: opening reads the file, cancelling joins).
 class DecodedSourceStream final : public SourceStream {
 public:
     // Linux thread names hold 15 bytes; the thread gets this name cut to fit.
@@ -30,10 +31,11 @@ public:
     static constexpr double defaultRingSeconds = 5.0;
 
     // Opens the file at exactly `startFrame` and starts the decoder thread once the
-    // first chunk has decoded. Throws NorvoAudioError when the file cannot be opened or
-    // decoded.
+    // first chunk has decoded. `measuredFrames` is the file's exact length when already
+    // known. Throws NorvoAudioError when the file cannot be opened or decoded.
     DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame,
-                        double ringSeconds = defaultRingSeconds);
+                        double ringSeconds = defaultRingSeconds,
+                        std::optional<int64_t> measuredFrames = std::nullopt);
     ~DecodedSourceStream() override;
     DecodedSourceStream(const DecodedSourceStream&) = delete;
     DecodedSourceStream& operator=(const DecodedSourceStream&) = delete;
@@ -51,8 +53,8 @@ public:
     // Off the render thread: waits until `frames` frames are ready (at most the ring's
     // capacity), decoding has ended, or the timeout passed; true unless it timed out.
     bool waitForFrames(int64_t frames, std::chrono::milliseconds timeout);
-    // Why decoding stopped before the end of the file, when it did.
-    std::optional<std::string> decodingError() const;
+    // Why decoding stopped before the end of the file, as the user's sentence, when it did.
+    std::optional<std::string> decodingError() const override;
 
 private:
     void run();

@@ -1,23 +1,32 @@
 #pragma once
+#include <pthread.h>
+
 #include <atomic>
 
 namespace norvo {
 
-// The engine's non-recursive lock. A spin-then-yield lock: every critical section
-// it guards is short and bounded, and it never calls into the kernel while free,
-// so the render thread does not wait on a sleeping owner's wake-up.
+// The engine's non-recursive lock, taken by the render thread. A priority-inheriting
+// mutex: while a real-time render thread waits for it, the holder runs at the render's
+// priority, so no thread of middling priority can keep the render waiting. Uncontended
+// locking stays in user space. Whoever holds it does no allocation, I/O or callouts.
 class UnfairLock {
 public:
-    UnfairLock() = default;
+    UnfairLock() noexcept;
+    ~UnfairLock();
     UnfairLock(const UnfairLock&) = delete;
     UnfairLock& operator=(const UnfairLock&) = delete;
 
     void lock() noexcept;
-    bool try_lock() noexcept { return !flag_.exchange(true, std::memory_order_acquire); }
-    void unlock() noexcept { flag_.store(false, std::memory_order_release); }
+    bool try_lock() noexcept;
+    void unlock() noexcept;
+
+    // For assertions and tests: whether the calling thread is the holder.
+    bool isHeldByCurrentThread() const noexcept;
 
 private:
-    std::atomic<bool> flag_{false};
+    pthread_mutex_t mutex_;
+    std::atomic<pthread_t> owner_{};
+    std::atomic<bool> held_{false};
 };
 
 }  // namespace norvo

@@ -50,7 +50,7 @@ struct MemoryReader {
 // The demuxer over the memory reader, freed in the right order.
 class Input {
 public:
-    explicit Input(const FileData& bytes) : reader_{bytes.data(), static_cast<int64_t>(bytes.size()), 0} {
+    explicit Input(std::span<const uint8_t> bytes) : reader_{bytes.data(), static_cast<int64_t>(bytes.size()), 0} {
         try {
             open();
         } catch (...) {
@@ -155,6 +155,11 @@ private:
 }  // namespace
 
 int64_t AacSideDecoder::decode(const FileData& m4a, int16_t* out, int64_t capacity,
+                               const std::function<void(int64_t)>& progress) {
+    return decode(m4a.span(), out, capacity, progress);
+}
+
+int64_t AacSideDecoder::decode(std::span<const uint8_t> m4a, int16_t* out, int64_t capacity,
                                const std::function<void(int64_t)>& progress) {
     quietLogging();
     if (m4a.empty()) fail("the audio entry is empty");

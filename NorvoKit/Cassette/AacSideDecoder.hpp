@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "Cassette/FileData.hpp"
 
@@ -13,6 +14,9 @@ struct AacSideDecoder {
     // Writes at most `capacity` frames to `out` and returns how many it wrote. Throws
     // NorvoAudioError (conversionFailed) with the reason when nothing can be decoded.
     static int64_t decode(const FileData& m4a, int16_t* out, int64_t capacity,
+                          const std::function<void(int64_t)>& progress = {});
+    // The same over bytes the caller keeps alive (a mapped file).
+    static int64_t decode(std::span<const uint8_t> m4a, int16_t* out, int64_t capacity,
                           const std::function<void(int64_t)>& progress = {});
 };
 

@@ -1,8 +1,17 @@
 #include "Cassette/TapeFileCodec.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <limits>
+#include <optional>
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <span>
+#include <sys/stat.h>
 #include <map>
 #include <mutex>
 #include <set>
@@ -58,6 +67,74 @@ bool isReferenceable(std::string_view path, std::string_view folder) {
     return isSafeEntryName(path) && path.size() > folder.size() && path.substr(0, folder.size()) == folder;
 }
 
+// The most encoded audio a side of `frames` can need: AAC at the highest rate it allows
+// for two channels at 44100 Hz (about 530 kbit/s), plus the container's own tables.
+uint64_t audioBytesBound(int64_t frames) {
+    constexpr uint64_t bytesPerSecond = 600000 / 8;
+    const uint64_t seconds = static_cast<uint64_t>(std::max<int64_t>(frames, 0)) / 44100 + 1;
+    return std::min(TapeFileCodec::maximumAudioBytes, seconds * bytesPerSecond + (uint64_t{1} << 20));
+}
+
+// A file mapped read-only for as long as this lives.
+class MappedFile {
+public:
+    explicit MappedFile(const std::filesystem::path& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) throw CassetteFileError::unreadable(std::strerror(errno));
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+            size_ = static_cast<std::size_t>(info.st_size);
+            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            if (mapped == MAP_FAILED) {
+                const int error = errno;
+                ::close(fd);
+                throw CassetteFileError::unreadable(std::strerror(error));
+            }
+            data_ = static_cast<const uint8_t*>(mapped);
+        }
+        ::close(fd);
+    }
+    ~MappedFile() {
+        if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    std::span<const uint8_t> span() const { return {data_, data_ ? size_ : 0}; }
+
+private:
+    const uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The layout the writer gives a document whose sides hold `frames`.
+ManifestLayout writtenLayout(const CassetteDocument& document, const std::array<int64_t, 2>& frames) {
+    ManifestLayout layout;
+    for (TapeSide side : allTapeSides) {
+        layout.frames[rawValue(side)] = frames[rawValue(side)];
+        if (frames[rawValue(side)] > 0) layout.audio[rawValue(side)] = TapeFileCodec::audioEntryName(side);
+    }
+    for (const auto& [role, data] : document.artwork)
+        layout.artwork[role] =
+            std::string(artworkFolder) + std::string(rawValue(role)) + "." + TapeFileCodec::imageExtension(data);
+    for (std::size_t i = 0; i < document.bookletPanels.size(); ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "booklet-%02zu.", i + 1);
+        layout.booklet.push_back(std::string(artworkFolder) + name +
+                                 TapeFileCodec::imageExtension(document.bookletPanels[i]));
+    }
+    return layout;
+}
+
+// The manifest as the writer stores it: pretty-printed, or on one line when only that
+// fits; nothing when neither fits.
+std::optional<std::string> storedManifest(const JSONValue& manifest) {
+    std::string text = manifest.serialized() + "\n";
+    if (text.size() <= TapeFileCodec::storedManifestLimit) return text;
+    text = manifest.compact() + "\n";
+    if (text.size() <= TapeFileCodec::storedManifestLimit) return text;
+    return std::nullopt;
+}
+
 // Decoding writes every page of a fresh side file once; faulting the pages in ahead of
 // the decoder, a stretch at a time, costs a fraction of a fault per page. Only a hint:
 // older kernels refuse it, and the decoder then takes the faults itself.
@@ -101,11 +178,15 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
 
     const auto manifestIndex = zip.find(manifestEntry);
     if (!manifestIndex) throw CassetteFileError::noManifest();
-    const auto manifestBytes = zip.read(*manifestIndex, TapeFileCodec::maximumManifestBytes);
+    const auto manifestBytes = zip.read(*manifestIndex, TapeFileCodec::storedManifestLimit);
     if (!manifestBytes) throw CassetteFileError::manifestTooLarge();
     const auto json = JSONValue::parse(manifestBytes->text());
     if (!json) throw CassetteFileError::manifestDamaged();
     auto [document, layout] = ManifestCodec::decode(*json, SystemClock::shared().now());
+    // What opens must save back unchanged: the writer adds the defaults a hand-made
+    // manifest left out, so the same limit is checked on the manifest it would write.
+    if (!storedManifest(ManifestCodec::encode(document, writtenLayout(document, layout.frames))))
+        throw CassetteFileError::manifestTooLarge();
 
     // Every entry the manifest names must be a plain file inside its folder.
     std::vector<bool> referenced(entries.size(), false);
@@ -123,7 +204,11 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
         const auto& path = layout.audio[rawValue(side)];
         if (!path) continue;
         audio[rawValue(side)] = resolve(*path, audioFolder);
-        if (entries[*audio[rawValue(side)]].size > TapeFileCodec::maximumAudioBytes)
+        const auto& entry = entries[*audio[rawValue(side)]];
+        if (entry.size > audioBytesBound(layout.frames[rawValue(side)])) throw CassetteFileError::tooLarge();
+        // Compressed audio hardly deflates: a large entry that inflates many times over
+        // is a bomb, refused before any of it is inflated.
+        if (entry.size > (uint64_t{1} << 20) && entry.size / std::max<uint64_t>(entry.compressedSize, 1) > 16)
             throw CassetteFileError::tooLarge();
     }
     std::map<ArtworkRole, std::size_t> artwork;
@@ -171,32 +256,36 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
         const std::size_t index = *audio[rawValue(side)];
         const int64_t frames = layout.frames[rawValue(side)];
         workers.add(frames, [&, side, index, frames](const auto& done, const auto&) {
-            FileData encoded;
-            {
-                std::lock_guard lock(zipMutex);
-                encoded = readWithin(zip, index, TapeFileCodec::maximumAudioBytes);
-            }
             TapeSideStorage& storage = media->storage(side);
             const int64_t length = std::min(frames, storage.capacity());
             const EncodedSideCache cache(*media);
-            // Beside the decoder: the side file's pages, then a copy of the encoded audio
-            // so that saving the side unchanged needs no encoder.
-            bool kept = false;
-            std::jthread helper([&] {
-                prepareForWriting(storage.frames(), length);
-                kept = cache.storeAudio(side, encoded);
-            });
+            // Beside the extraction and the decoder, the side file's pages.
+            std::jthread helper([&] { prepareForWriting(storage.frames(), length); });
+            // Streamed into the workspace, where it stays as the side's encoded audio:
+            // saving the side unchanged then needs no encoder.
+            const std::filesystem::path staged = cache.stagingFile(side);
+            {
+                std::lock_guard lock(zipMutex);
+                if (!zip.extract(index, audioBytesBound(frames), staged)) throw CassetteFileError::tooLarge();
+            }
             int64_t decoded = 0;
             try {
-                decoded = AacSideDecoder::decode(encoded, storage.frames(), length, done);
+                const MappedFile encoded(staged);
+                decoded = AacSideDecoder::decode(encoded.span(), storage.frames(), length, done);
             } catch (const NorvoAudioError& error) {
+                std::error_code ec;
+                std::filesystem::remove(staged, ec);
                 throw CassetteFileError::undecodableAudio(side, error.detail());
             }
             // The recorded length rules: a shorter stream ends in silence.
             std::fill(storage.frames() + decoded * 2, storage.frames() + length * 2, int16_t{0});
             helper.join();
             media->setUsedClean(side, length);
-            if (kept) cache.markCurrent(side, media->writeGeneration(side), length);
+            try {
+                cache.commit(side, media->writeGeneration(side), length);
+            } catch (const CassetteFileError&) {
+                cache.discard(side);  // only means that the next save encodes
+            }
         });
     }
     workers.run(stage(progress, 0.05, 1.0));
@@ -220,10 +309,56 @@ SideSnapshot snapshot(const TapeMedia& media, TapeSide side) {
     }
 }
 
+constexpr std::string_view temporaryPrefix = ".norvo-";
+constexpr std::string_view temporarySuffix = ".partial";
+
 // Beside the target, so the rename stays within one file system; short whatever the
-// target's name, which may already be as long as a name can be.
+// target's name, which may already be as long as a name can be. The writing process's
+// id is part of the name, so that a later save can tell a leftover from a save in progress.
 std::filesystem::path temporaryFileFor(const std::filesystem::path& target) {
-    return target.parent_path() / (".norvo-" + Uuid::random().text().substr(0, 8) + ".partial");
+    return target.parent_path() / (std::string(temporaryPrefix) + std::to_string(::getpid()) + "-" +
+                                   Uuid::random().text().substr(0, 8) + std::string(temporarySuffix));
+}
+
+// The process id in a name of ours (".norvo-<pid>-<8 hex>.partial", with the ZIP library's
+// own ".XXXXXX" after it while it writes), or nothing for any other name.
+std::optional<pid_t> temporaryOwner(std::string_view name) {
+    if (name.substr(0, temporaryPrefix.size()) != temporaryPrefix) return std::nullopt;
+    name.remove_prefix(temporaryPrefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 10) return std::nullopt;
+    int64_t pid = 0;
+    for (char c : name.substr(0, dash)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    name.remove_prefix(dash + 1);
+    if (name.size() < 8 || name.substr(0, 8).find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+        return std::nullopt;
+    name.remove_prefix(8);
+    if (name.substr(0, temporarySuffix.size()) != temporarySuffix) return std::nullopt;
+    name.remove_prefix(temporarySuffix.size());
+    if (!name.empty() && (name.size() != 7 || name[0] != '.')) return std::nullopt;
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return std::nullopt;
+    return static_cast<pid_t>(pid);
+}
+
+// Removes what a save that was killed left in `folder`: files of our naming whose process
+// is gone and that nobody has written to for a while (a folder shared with another
+// machine may hold a save in progress whose process this machine cannot see).
+void sweepLeftoverTemporaries(const std::filesystem::path& folder) {
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const auto owner = temporaryOwner(it->path().filename().native());
+        if (!owner || *owner == ::getpid()) continue;
+        if (::kill(*owner, 0) == 0 || errno != ESRCH) continue;
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError) || entryError) continue;
+        const auto written = it->last_write_time(entryError);
+        if (entryError || now - written < std::chrono::minutes(5)) continue;
+        std::filesystem::remove(it->path(), entryError);
+    }
 }
 
 }  // namespace
@@ -283,25 +418,17 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     }
     workers.run(stage(progress, 0.0, 0.85));
 
-    ManifestLayout layout;
-    for (TapeSide side : allTapeSides) {
-        layout.frames[rawValue(side)] = sides[rawValue(side)].frames;
-        if (sides[rawValue(side)].frames > 0) layout.audio[rawValue(side)] = audioEntryName(side);
-    }
-    for (const auto& [role, data] : document.artwork)
-        layout.artwork[role] = std::string(artworkFolder) + std::string(rawValue(role)) + "." + imageExtension(data);
-    for (std::size_t i = 0; i < document.bookletPanels.size(); ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "booklet-%02zu.", i + 1);
-        layout.booklet.push_back(std::string(artworkFolder) + name + imageExtension(document.bookletPanels[i]));
-    }
+    std::array<int64_t, 2> frames{};
+    for (TapeSide side : allTapeSides) frames[rawValue(side)] = sides[rawValue(side)].frames;
+    ManifestLayout layout = writtenLayout(document, frames);
     CassetteDocument written = document;
     written.modifiedAt = wholeSeconds(clock.now());
-    const FileData manifest(ManifestCodec::encode(written, layout).serialized() + "\n");
-    if (manifest.size() > maximumManifestBytes)
-        throw CassetteFileError::writeFailed("its manifest would be larger than 1 MiB.");
+    const auto manifestText = storedManifest(ManifestCodec::encode(written, layout));
+    if (!manifestText) throw CassetteFileError::writeFailed("its manifest would be larger than 1 MiB.");
+    const FileData manifest(*manifestText);
     const FileData mimetype(std::string_view{mimeType});
 
+    sweepLeftoverTemporaries(file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path());
     const std::filesystem::path temporary = temporaryFileFor(file);
     try {
         ZipArchiveWriter zip(temporary);

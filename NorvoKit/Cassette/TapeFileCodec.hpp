@@ -25,6 +25,10 @@ struct TapeFileCodec {
     static constexpr const char* mimeType = "application/vnd.norvo.cassette";
 
     static constexpr uint64_t maximumManifestBytes = uint64_t{1} << 20;
+    // Room for the defaults the writer adds to a hand-made manifest of the maximum size.
+    // The reader allows it as well, so that whatever was opened saves, and opens again.
+    static constexpr uint64_t manifestHeadroomBytes = uint64_t{64} << 10;
+    static constexpr uint64_t storedManifestLimit = maximumManifestBytes + manifestHeadroomBytes;
     static constexpr uint64_t maximumAudioBytes = uint64_t{2} << 30;
     static constexpr uint64_t maximumArtworkBytes = uint64_t{64} << 20;
     static constexpr uint64_t maximumUnknownBytes = uint64_t{64} << 20;

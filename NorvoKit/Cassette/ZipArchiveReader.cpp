@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <cstring>
 #include <fcntl.h>
@@ -217,6 +218,7 @@ void ZipArchiveReader::load(Input& input, zip_t* archive) {
         Entry entry;
         entry.name = names[i];
         entry.size = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+        entry.compressedSize = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
         entry.crc = (stat.valid & ZIP_STAT_CRC) ? stat.crc : 0;
         entry.encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
         entry.directory = !entry.name.empty() && entry.name.back() == '/';
@@ -293,6 +295,63 @@ std::optional<FileData> ZipArchiveReader::read(std::size_t index, uint64_t limit
     }
     if (static_cast<uint32_t>(crc) != entry.crc) throw CassetteFileError::damaged();
     return FileData(std::move(bytes));
+}
+
+bool ZipArchiveReader::extract(std::size_t index, uint64_t limit, const std::filesystem::path& path) const {
+    const Entry& entry = entries_.at(index);
+    if (entry.size > limit) return false;
+    if (entry.encrypted) throw CassetteFileError::notCassette();
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) throw CassetteFileError::unreadable(std::strerror(errno));
+    zip_file_t* file = zip_fopen_index(archive_, index, 0);
+    if (!file) {
+        std::fclose(out);
+        std::filesystem::remove(path);
+        throw CassetteFileError::damaged();
+    }
+    // A piece at a time: what is inflated goes to the file, never into a growing buffer,
+    // and reading stops as soon as the entry passes its declared size or the limit.
+    std::vector<uint8_t> piece(1 << 16);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t total = 0;
+    bool failed = false, overLimit = false, unwritable = false;
+    int writeError = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, piece.data(), piece.size());
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        total += static_cast<uint64_t>(n);
+        if (total > limit) {
+            overLimit = true;
+            break;
+        }
+        if (total > entry.size) {
+            failed = true;
+            break;
+        }
+        crc = crc32(crc, piece.data(), static_cast<uInt>(n));
+        if (std::fwrite(piece.data(), 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n)) {
+            unwritable = true;
+            writeError = errno;
+            break;
+        }
+    }
+    zip_fclose(file);
+    if (std::fclose(out) != 0 && !unwritable) {
+        unwritable = true;
+        writeError = errno;
+    }
+    const bool complete = !failed && !overLimit && !unwritable && total == entry.size &&
+                          static_cast<uint32_t>(crc) == entry.crc;
+    if (complete) return true;
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (overLimit) return false;
+    if (unwritable) throw CassetteFileError::unreadable(std::strerror(writeError));
+    throw CassetteFileError::damaged();
 }
 
 }  // namespace norvo

@@ -23,6 +23,7 @@ public:
     struct Entry {
         std::string name;
         uint64_t size = 0;  // uncompressed, as declared
+        uint64_t compressedSize = 0;
         uint32_t crc = 0;
         bool encrypted = false;
         bool symbolicLink = false;
@@ -44,6 +45,10 @@ public:
     // A bad CRC, a size that differs from the declared one or any other read failure
     // throws damaged.
     std::optional<FileData> read(std::size_t index, uint64_t limit) const;
+    // The same checks, the bytes streamed into `file` (created or replaced) instead of
+    // memory. False, with the file removed, when the entry is over `limit`; on a read
+    // failure the file is removed too. A file that cannot be written throws unreadable.
+    bool extract(std::size_t index, uint64_t limit, const std::filesystem::path& file) const;
 
 private:
     class Input;

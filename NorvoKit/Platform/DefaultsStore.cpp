@@ -1,5 +1,6 @@
 #include "Platform/DefaultsStore.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <fcntl.h>
 #include <fstream>
@@ -55,7 +56,21 @@ void InMemoryDefaultsStore::remove(const std::string& key) {
     values_.erase(key);
 }
 
-FileDefaultsStore::FileDefaultsStore(std::filesystem::path file) : file_(std::move(file)) { load(); }
+FileDefaultsStore::FileDefaultsStore(std::filesystem::path file, std::chrono::milliseconds minimumInterval)
+    : file_(std::move(file)), minimumInterval_(minimumInterval) {
+    load();
+    worker_ = std::thread([this] { writeBehind(); });
+}
+
+FileDefaultsStore::~FileDefaultsStore() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+    writePending();
+}
 
 std::filesystem::path FileDefaultsStore::standardLocation() {
     return XdgPaths::configHome() / "norvo-studio" / "defaults.json";
@@ -86,15 +101,49 @@ void FileDefaultsStore::load() {
     }
 }
 
-bool FileDefaultsStore::persist() {
+void FileDefaultsStore::writeBehind() {
+    // Long ago: the first change after a quiet spell is written at once.
+    auto lastWrite = std::chrono::steady_clock::now() - minimumInterval_;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // A failed write is tried again with the next change (or at flush), not in a loop.
+        wake_.wait(lock, [this] { return stopping_ || version_ != attemptedVersion_; });
+        if (stopping_) return;
+        // Changes arriving meanwhile join this write.
+        if (wake_.wait_until(lock, lastWrite + minimumInterval_, [this] { return stopping_; })) return;
+        lock.unlock();
+        writePending();
+        lastWrite = std::chrono::steady_clock::now();
+        lock.lock();
+    }
+}
+
+bool FileDefaultsStore::writePending() {
+    std::lock_guard writer(writing_);
+    std::map<std::string, Value> values;
+    uint64_t version = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (version_ == writtenVersion_) return true;
+        values = values_;
+        version = attemptedVersion_ = version_;
+    }
     nlohmann::json out = nlohmann::json::object();
-    for (const auto& [key, v] : values_) {
+    for (const auto& [key, v] : values) {
         if (auto b = std::get_if<bool>(&v)) out[key] = *b;
         else if (auto d = std::get_if<double>(&v)) out[key] = std::isfinite(*d) ? nlohmann::json(*d) : nlohmann::json();
         else out[key] = std::get<std::string>(v);
     }
-    const std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    const bool ok = persist(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    std::lock_guard lock(mutex_);
+    if (ok) {
+        writtenVersion_ = std::max(writtenVersion_, version);
+        ++fileWrites_;
+    }
+    return ok;
+}
 
+bool FileDefaultsStore::persist(const std::string& text) {
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
     if (keepAside_) {
@@ -142,13 +191,29 @@ std::optional<DefaultsStore::Value> FileDefaultsStore::value(const std::string& 
 
 void FileDefaultsStore::setValue(const std::string& key, const Value& value) {
     std::lock_guard lock(mutex_);
-    values_[key] = value;
-    persist();
+    auto [it, inserted] = values_.try_emplace(key, value);
+    if (!inserted) {
+        if (it->second == value) return;  // nothing to write
+        it->second = value;
+    }
+    changed();
 }
 
 void FileDefaultsStore::remove(const std::string& key) {
     std::lock_guard lock(mutex_);
-    if (values_.erase(key) > 0) persist();
+    if (values_.erase(key) > 0) changed();
+}
+
+void FileDefaultsStore::changed() {
+    ++version_;
+    wake_.notify_one();
+}
+
+bool FileDefaultsStore::flush() { return writePending(); }
+
+uint64_t FileDefaultsStore::fileWrites() const {
+    std::lock_guard lock(mutex_);
+    return fileWrites_;
 }
 
 }  // namespace norvo

@@ -1,9 +1,13 @@
 #pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <variant>
 
 namespace norvo {
@@ -32,6 +36,9 @@ public:
     virtual std::optional<Value> value(const std::string& key) const = 0;
     virtual void setValue(const std::string& key, const Value& value) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Writes what is still pending to lasting storage before returning (the application
+    // calls it at quit); false when that failed. Reads and writes never wait for storage.
+    virtual bool flush() { return true; }
 };
 
 // Settings held in memory only: for tests.
@@ -46,11 +53,18 @@ private:
     std::map<std::string, Value> values_;
 };
 
-// Settings in one JSON file, rewritten atomically on every change (temporary file,
-// fsync, rename), so a crash mid-write leaves the previous file intact.
+// Settings in one JSON file. Reads and writes are answered in memory at once; a worker
+// writes the file behind them atomically (temporary file, fsync, rename), at most once
+// per `minimumInterval` so that a knob dragged through a thousand values costs a couple
+// of writes. A crash loses at most the last moments of changes, never the file.
 class FileDefaultsStore final : public DefaultsStore {
 public:
-    explicit FileDefaultsStore(std::filesystem::path file);
+    explicit FileDefaultsStore(std::filesystem::path file,
+                               std::chrono::milliseconds minimumInterval = std::chrono::milliseconds(500));
+    // Writes what is pending.
+    ~FileDefaultsStore() override;
+    FileDefaultsStore(const FileDefaultsStore&) = delete;
+    FileDefaultsStore& operator=(const FileDefaultsStore&) = delete;
 
     // $XDG_CONFIG_HOME/norvo-studio/defaults.json
     static std::filesystem::path standardLocation();
@@ -58,19 +72,38 @@ public:
     std::optional<Value> value(const std::string& key) const override;
     void setValue(const std::string& key, const Value& value) override;
     void remove(const std::string& key) override;
+    bool flush() override;
 
     const std::filesystem::path& file() const { return file_; }
     // Where a settings file that could not be read is moved before it is first rewritten.
     std::filesystem::path unreadableCopy() const { return file_.string() + ".unreadable"; }
+    // How many times the file has been written so far.
+    uint64_t fileWrites() const;
 
 private:
     void load();
-    bool persist();  // false when the file could not be written; values stay in memory
+    void changed();  // with mutex_ held
+    void writeBehind();
+    // Writes the values as of now unless that version is on disk already; serialised by
+    // writing_. False when the file could not be written (the values stay in memory).
+    bool writePending();
+    bool persist(const std::string& text);
 
-    std::filesystem::path file_;
-    mutable std::mutex mutex_;
+    const std::filesystem::path file_;
+    const std::chrono::milliseconds minimumInterval_;
+
+    mutable std::mutex mutex_;  // guards everything below but the file itself; held only briefly
+    std::condition_variable wake_;
     std::map<std::string, Value> values_;
-    bool keepAside_ = false;  // the file on disk could not be read
+    uint64_t version_ = 0;         // bumped by every change
+    uint64_t writtenVersion_ = 0;  // the version the file holds
+    uint64_t attemptedVersion_ = 0;  // the last version a write was tried for
+    uint64_t fileWrites_ = 0;
+    bool stopping_ = false;
+
+    std::mutex writing_;     // one writer of the file at a time: the worker or flush()
+    bool keepAside_ = false; // guarded by writing_: the file on disk could not be read
+    std::thread worker_;     // last: started once everything else is ready
 };
 
 }  // namespace norvo

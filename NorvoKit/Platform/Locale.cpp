@@ -196,6 +196,8 @@ std::string Locale::trimmingWhitespace(std::string_view text) {
 
 std::string Locale::trimmingBlanks(std::string_view text) { return trimming(text, isBlank); }
 
+std::string Locale::repairingUtf8(std::string_view bytes) { return utf8(unicode(bytes)); }
+
 std::optional<std::string> Locale::englishRegionName(std::string_view code) {
     if (code.size() != 2) return std::nullopt;
     for (char c : code)

@@ -56,6 +56,9 @@ public:
     static std::string trimmingWhitespace(std::string_view text);
     // Only horizontal blanks (space separators and tab) removed from both ends.
     static std::string trimmingBlanks(std::string_view text);
+    // The bytes as UTF-8, each ill-formed sequence replaced by U+FFFD, so that a file
+    // name in another encoding can still be shown.
+    static std::string repairingUtf8(std::string_view bytes);
     // The English (United States) name of a two-letter region code, or nothing when
     // ICU has no name for it.
     static std::optional<std::string> englishRegionName(std::string_view code);

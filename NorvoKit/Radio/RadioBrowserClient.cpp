@@ -71,6 +71,7 @@ struct RadioBrowserClient::Request {
     int attempts = 0;
     int made = 0;
     Error error = Error::cannotFindHost();
+    std::vector<std::string> tried;  // hosts this request has asked, in order
 };
 
 std::string RadioBrowserClient::Error::message() const {
@@ -198,19 +199,36 @@ void RadioBrowserClient::attempt(const std::shared_ptr<Request>& request) {
         request->completion(request->error);
         return;
     }
-    auto url = urlFor(servers_.current(), *request);
+    // The shared server, unless this request has asked it already: then the next one along
+    // the list it has not asked. Other requests move the shared position meanwhile.
+    std::string host = servers_.current();
+    const auto triedBefore = [&](const std::string& name) {
+        return std::find(request->tried.begin(), request->tried.end(), name) != request->tried.end();
+    };
+    const auto count = static_cast<int64_t>(servers_.servers.size());
+    for (int64_t step = 0; step < count; ++step) {
+        const auto& candidate = servers_.servers[static_cast<std::size_t>((servers_.serverIndex + step) % count)];
+        if (!triedBefore(candidate)) {
+            host = candidate;
+            break;
+        }
+    }
+    auto url = urlFor(host, *request);
     if (!url) {
         // Not a server failure: the index stays where it is.
         request->completion(Error::badURL());
         return;
     }
-    transport_->fetch(httpRequest(*url), [this, request](HttpLoop::FetchResult result) {
+    request->tried.push_back(host);
+    transport_->fetch(httpRequest(*url), [this, request, host](HttpLoop::FetchResult result) {
         if (!result.error && result.statusCode() == 200) {
             request->completion(std::move(result.body));
             return;
         }
         request->error = result.error ? Error::transport(*result.error) : Error::badServerResponse();
-        servers_.recordFailure();
+        // Only while the shared position still names the server that failed: another
+        // request may have moved on already, and moving again would skip a working one.
+        if (!servers_.isEmpty() && servers_.current() == host) servers_.recordFailure();
         if (++request->made < request->attempts) attempt(request);
         else request->completion(request->error);
     });

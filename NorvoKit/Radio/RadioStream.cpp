@@ -6,6 +6,7 @@
 #include <cmath>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "Radio/IcyMetadata.hpp"
 #include "Radio/StationText.hpp"
@@ -82,7 +83,8 @@ RadioStream::RadioStream(std::string url, std::string userAgent, double prebuffe
       loop_(options_.loop),
       leftBuffer_(new float[ringCapacity]()),
       rightBuffer_(new float[ringCapacity]()),
-      alive_(std::make_shared<int>(0)) {
+      alive_(std::make_shared<int>(0)),
+      history_(new float[historyFrames]()) {
     if (!loop_) {
         loop_ = std::make_shared<HttpLoop>(queueLabel);
         ownsLoop_ = true;
@@ -94,10 +96,11 @@ RadioStream::RadioStream(std::string url, std::string userAgent, double prebuffe
 }
 
 RadioStream::~RadioStream() {
+    cancelled_ = true;
     {
         std::lock_guard lock(lock_);
-        cancelled_ = true;
         playing_ = false;
+        publishRing();
     }
     // After this, nothing of ours is left on the loop: the transfer is cancelled and
     // every queued task or timer finds the token gone.
@@ -118,10 +121,11 @@ void RadioStream::start() {
 }
 
 void RadioStream::stop() {
+    cancelled_ = true;
     {
         std::lock_guard lock(lock_);
-        cancelled_ = true;
         playing_ = false;
+        publishRing();
     }
     loop_->dispatch([this, token = std::weak_ptr<int>(alive_)] {
         if (token.lock()) closeSession();
@@ -129,11 +133,13 @@ void RadioStream::stop() {
 }
 
 RadioStream::Status RadioStream::currentStatus() {
-    std::lock_guard lock(lock_);
-    releaseTitles();
+    // Never the render's lock: the strings are copied under a lock of their own.
+    std::lock_guard lock(statusLock_);
+    releaseTitles(heardFrames_.load(std::memory_order_acquire));
     Status copy = status_;
-    copy.playing = playing_;
-    copy.bufferedSeconds = static_cast<double>(ring_.count) / frameRate;
+    copy.playing = playingNow_.load(std::memory_order_relaxed);
+    copy.bufferedSeconds = static_cast<double>(bufferedFrames_.load(std::memory_order_relaxed)) / frameRate;
+    copy.dropouts = dropouts_.load(std::memory_order_relaxed);
     return copy;
 }
 
@@ -147,18 +153,27 @@ int RadioStream::render(int frames, float* left, float* right) {
     if (delivered < static_cast<std::size_t>(frames)) {
         // Ran dry: play again only after a full prebuffer.
         playing_ = false;
-        status_.dropouts += 1;
+        dropouts_.fetch_add(1, std::memory_order_relaxed);
     }
+    publishRing();
     return static_cast<int>(delivered);
+}
+
+void RadioStream::publishRing() {
+    heardFrames_.store(consumedFrames_, std::memory_order_release);
+    bufferedFrames_.store(static_cast<int64_t>(ring_.count), std::memory_order_relaxed);
+    playingNow_.store(playing_, std::memory_order_relaxed);
+}
+
+void RadioStream::setNetwork(Status::Network network) {
+    std::lock_guard lock(statusLock_);
+    status_.network = std::move(network);
 }
 
 // --- session and connections (loop thread) ---
 
 void RadioStream::openSession() {
-    {
-        std::lock_guard lock(lock_);
-        if (cancelled_) return;
-    }
+    if (cancelled_) return;
     if (sessionOpen_) return;
     sessionOpen_ = true;
     connect(url_);
@@ -171,19 +186,24 @@ void RadioStream::closeSession() {
     retryTimer_.cancel();
     playlist_.reset();
     teardownDecoder();
+    join_ = Join::direct;
+    probeCount_ = 0;
+    heldTitles_.clear();
 }
 
 void RadioStream::connect(const std::string& target) {
     if (!sessionOpen_) return;
     teardownDecoder();
+    finishJoin();
     demuxer_ = IcyDemuxer(0);
     playlist_.reset();
     framesThisConnection_ = 0;
-    {
-        std::lock_guard lock(lock_);
-        connectionStartFrame_ = pushedFrames_;
-        awaitingFirstTitle_ = true;
-    }
+    decodedThisConnection_ = 0;
+    connectionStartFrame_ = pushedFrames_;
+    awaitingFirstTitle_ = true;
+    // After a connection that played, the server's burst is matched against what was
+    // received before any of it is heard.
+    join_ = everStreamed_ && pushedFrames_ > 0 ? Join::probing : Join::direct;
     if (task_ != 0) loop_->cancel(task_);
 
     HttpRequest request;
@@ -208,15 +228,17 @@ void RadioStream::connect(const std::string& target) {
 }
 
 bool RadioStream::isCurrent(uint64_t serial) {
-    if (serial != connectionSerial_ || task_ == 0) return false;
-    std::lock_guard lock(lock_);
-    return !cancelled_;
+    return serial == connectionSerial_ && task_ != 0 && !cancelled_;
 }
 
 bool RadioStream::handleResponse(const HttpResponse& response) {
     const std::string responseURL = response.url.empty() ? url_ : response.url;
     if (response.statusCode < 200 || response.statusCode > 299) {
-        fail("The station answered HTTP " + std::to_string(response.statusCode));
+        const std::string text = "The station answered HTTP " + std::to_string(response.statusCode);
+        // A station that has played and answers so on a reconnection is most likely
+        // restarting its encoder: the mount comes back a moment later.
+        if (everStreamed_) retryOrFail(text);
+        else fail(text);
         return false;
     }
     if (StreamPlaylist::isHLS(response.mimeType, responseURL)) {
@@ -234,7 +256,7 @@ bool RadioStream::handleResponse(const HttpResponse& response) {
     const std::string stationName(StationText::trimmingSpacesAndTabs(response.header("icy-name").value_or("")));
     const auto bitrate = firstBitrate(response.header("icy-br").value_or(""));
     {
-        std::lock_guard lock(lock_);
+        std::lock_guard lock(statusLock_);
         if (interval == 0) status_.titleKnown = true;  // no in-band titles will come
         if (!stationName.empty()) status_.stationName = stationName;
         if (bitrate && *bitrate > 0 && *bitrate <= INT_MAX) status_.bitrate = static_cast<int>(*bitrate);
@@ -304,35 +326,26 @@ void RadioStream::fail(const std::string& message) {
     task_ = 0;
     playlist_.reset();
     teardownDecoder();
-    std::lock_guard lock(lock_);
-    status_.network = Status::Network::failed(message);
+    finishJoin();
+    setNetwork(Status::Network::failed(message));
 }
 
 void RadioStream::retryOrFail(const std::string& message) {
-    {
-        std::lock_guard lock(lock_);
-        if (cancelled_) return;
-    }
+    if (cancelled_) return;
     task_ = 0;
     teardownDecoder();
+    finishJoin();
     const int limit = everStreamed_ ? 5 : 1;
     if (attempt_ >= limit) {
-        std::lock_guard lock(lock_);
-        status_.network = Status::Network::failed(message);
+        setNetwork(Status::Network::failed(message));
         return;
     }
     attempt_ += 1;
     const double delay = everStreamed_ ? std::min(std::pow(2.0, attempt_ - 1), 8.0) : 1.5;
-    {
-        std::lock_guard lock(lock_);
-        status_.network = Status::Network::reconnecting(attempt_);
-    }
+    setNetwork(Status::Network::reconnecting(attempt_));
     retryTimer_ = loop_->dispatchAfter(delay, [this, token = std::weak_ptr<int>(alive_)] {
         if (!token.lock()) return;
-        {
-            std::lock_guard lock(lock_);
-            if (cancelled_) return;
-        }
+        if (cancelled_) return;
         connect(url_);  // always the station's own URL, not one a playlist named
     });
 }
@@ -357,7 +370,7 @@ void RadioStream::teardownDecoder() {
 }
 
 void RadioStream::decoderReady(const RadioStreamDecoder::Format& format) {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(statusLock_);
     status_.format = format.label;
     status_.channels = std::max(1, format.channels);
     status_.sampleRate = format.sampleRate;
@@ -365,13 +378,42 @@ void RadioStream::decoderReady(const RadioStreamDecoder::Format& format) {
 
 void RadioStream::decodedFrames(const float* left, const float* right, int frames) {
     if (frames <= 0 || task_ == 0) return;
-    for (int offset = 0; offset < frames; offset += outputCapacity) {
-        const int batch = std::min(outputCapacity, frames - offset);
-        push(left + offset, right + offset, static_cast<std::size_t>(batch));
+    auto count = static_cast<std::size_t>(frames);
+    decodedThisConnection_ += frames;
+    if (join_ == Join::probing) {
+        if (!probeLeft_) {
+            probeLeft_.reset(new float[probeCapacity]);
+            probeRight_.reset(new float[probeCapacity]);
+        }
+        const std::size_t taken = std::min(count, probeCapacity - probeCount_);
+        std::copy(left, left + taken, probeLeft_.get() + probeCount_);
+        std::copy(right, right + taken, probeRight_.get() + probeCount_);
+        probeCount_ += taken;
+        left += taken;
+        right += taken;
+        count -= taken;
+        if (probeCount_ < probeCapacity) return;
+        decideJoin();
     }
+    deliver(left, right, count);
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
+
+void RadioStream::deliver(const float* left, const float* right, std::size_t frames) {
+    if (join_ == Join::skipping) {
+        const auto skipped = static_cast<std::size_t>(std::min<int64_t>(skipRemaining_, static_cast<int64_t>(frames)));
+        skipRemaining_ -= static_cast<int64_t>(skipped);
+        if (skipRemaining_ == 0) join_ = Join::direct;
+        left += skipped;
+        right += skipped;
+        frames -= skipped;
+    }
+    for (std::size_t offset = 0; offset < frames; offset += outputCapacity) {
+        const std::size_t batch = std::min<std::size_t>(outputCapacity, frames - offset);
+        push(left + offset, right + offset, batch);
+    }
+}
 
 void RadioStream::push(const float* left, const float* right, std::size_t frames) {
     framesThisConnection_ += static_cast<int64_t>(frames);
@@ -382,19 +424,179 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
         // the station's playlist URL do not use the guard up over an evening.
         playlistHops_ = 0;
     }
-    std::lock_guard lock(lock_);
-    const std::size_t room = ring_.space();
-    if (room < frames) {
-        // The render thread stalled: drop the oldest frames; they count as heard so
-        // that the titles stay aligned with the audio.
-        const std::size_t overflow = frames - room;
-        ring_.discard(overflow);
-        consumedFrames_ += static_cast<int64_t>(overflow);
+    // What was received, for matching a reconnection's burst against it.
+    for (std::size_t i = 0; i < frames; ++i)
+        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(i)) % historyFrames)] =
+            0.5f * (left[i] + right[i]);
+    {
+        std::lock_guard lock(lock_);
+        const std::size_t room = ring_.space();
+        if (room < frames) {
+            // The render thread stalled: drop the oldest frames; they count as heard so
+            // that the titles stay aligned with the audio.
+            const std::size_t overflow = frames - room;
+            ring_.discard(overflow);
+            consumedFrames_ += static_cast<int64_t>(overflow);
+        }
+        ring_.write(left, right, frames);
+        if (!playing_ && !cancelled_ && static_cast<int64_t>(ring_.count) >= prebufferFrames_) playing_ = true;
+        publishRing();
     }
-    ring_.write(left, right, frames);
     pushedFrames_ += static_cast<int64_t>(frames);
-    status_.network = Status::Network::streaming();
-    if (!playing_ && !cancelled_ && static_cast<int64_t>(ring_.count) >= prebufferFrames_) playing_ = true;
+    std::lock_guard lock(statusLock_);
+    if (status_.network.state != Status::Network::State::streaming) status_.network = Status::Network::streaming();
+}
+
+// --- joining a reconnection (loop thread) ---
+
+void RadioStream::finishJoin() {
+    if (join_ == Join::probing && probeCount_ > 0 && !cancelled_) decideJoin();
+    join_ = Join::direct;
+    probeCount_ = 0;
+    skipRemaining_ = 0;
+    heldTitles_.clear();
+}
+
+void RadioStream::decideJoin() {
+    const int64_t received = pushedFrames_;
+    const std::size_t held = probeCount_;
+    probeCount_ = 0;
+    join_ = Join::direct;
+    std::size_t from = 0;
+    if (const auto origin = overlapOrigin(held)) {
+        // Frames from `origin` up to `received` came with the last connection: skip them,
+        // joining on the first frame not received yet.
+        joinOrigin_ = *origin;
+        const int64_t skip = received - *origin;
+        if (skip >= static_cast<int64_t>(held)) {
+            from = held;
+            skipRemaining_ = skip - static_cast<int64_t>(held);
+            if (skipRemaining_ > 0) join_ = Join::skipping;
+        } else {
+            from = static_cast<std::size_t>(skip);
+        }
+    } else {
+        // Nothing to match: join as it comes, but do not let every reconnection pile its
+        // burst on top of what is buffered.
+        joinOrigin_ = received;
+        trimBacklog();
+    }
+    deliver(probeLeft_.get() + from, probeRight_.get() + from, held - from);
+    auto titles = std::move(heldTitles_);
+    heldTitles_.clear();
+    // Placed as if their audio had come directly: the first at the connection's start,
+    // later ones where the audio after them lies (never into what was received before).
+    for (auto& [decoded, title] : titles)
+        queueTitle(std::move(title), awaitingFirstTitle_ ? connectionStartFrame_
+                                                         : std::max(connectionStartFrame_, joinOrigin_ + decoded));
+}
+
+// Pearson correlation of a[0..n) and b[0..n), from the sums the caller keeps.
+static double correlation(double sumAB, double sumA, double sumAA, double sumB, double sumBB, double n) {
+    const double covariance = sumAB - sumA * sumB / n;
+    const double varianceA = sumAA - sumA * sumA / n;
+    const double varianceB = sumBB - sumB * sumB / n;
+    if (varianceA <= 1e-9 * n || varianceB <= 1e-9 * n) return 0;  // silence or a constant matches nothing
+    return covariance / std::sqrt(varianceA * varianceB);
+}
+
+std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
+    if (held < probeGuard + minimumWindow) return std::nullopt;
+    const int64_t received = pushedFrames_;
+    const int64_t available = std::min<int64_t>(received, historyFrames);
+    const int64_t start = received - available;
+    const auto past = [&](int64_t position) { return history_[static_cast<std::size_t>(position % historyFrames)]; };
+    std::vector<float> probe(held - probeGuard);
+    for (std::size_t i = 0; i < probe.size(); ++i)
+        probe[i] = 0.5f * (probeLeft_[probeGuard + i] + probeRight_[probeGuard + i]);
+
+    // Averages of `step` frames find the neighbourhood; frame by frame finds the frame.
+    constexpr int64_t step = 32;
+    const int64_t coarseCount = available / step;
+    std::vector<double> past32(static_cast<std::size_t>(coarseCount));
+    std::vector<double> prefix(past32.size() + 1, 0.0), prefixSquares(past32.size() + 1, 0.0);
+    for (int64_t c = 0; c < coarseCount; ++c) {
+        double sum = 0;
+        for (int64_t i = 0; i < step; ++i) sum += past(start + c * step + i);
+        past32[static_cast<std::size_t>(c)] = sum / step;
+        prefix[static_cast<std::size_t>(c) + 1] = prefix[static_cast<std::size_t>(c)] + sum / step;
+        prefixSquares[static_cast<std::size_t>(c) + 1] =
+            prefixSquares[static_cast<std::size_t>(c)] + (sum / step) * (sum / step);
+    }
+
+    // The whole window first; a burst shorter than that may still match its beginning.
+    for (const std::size_t window : {std::min(probe.size(), probeWindow), minimumWindow}) {
+        if (available < static_cast<int64_t>(window)) continue;
+        const auto coarseWindow = static_cast<std::size_t>(static_cast<int64_t>(window) / step);
+        std::vector<double> mine(coarseWindow);
+        double sumA = 0, sumAA = 0;
+        for (std::size_t k = 0; k < coarseWindow; ++k) {
+            double sum = 0;
+            for (int64_t i = 0; i < step; ++i) sum += probe[k * step + static_cast<std::size_t>(i)];
+            mine[k] = sum / step;
+            sumA += mine[k];
+            sumAA += mine[k] * mine[k];
+        }
+        double best = 0;
+        int64_t bestAt = -1;
+        for (std::size_t c = 0; c + coarseWindow <= past32.size(); ++c) {
+            double sumAB = 0;
+            for (std::size_t k = 0; k < coarseWindow; ++k) sumAB += mine[k] * past32[c + k];
+            const double r = correlation(sumAB, sumA, sumAA, prefix[c + coarseWindow] - prefix[c],
+                                         prefixSquares[c + coarseWindow] - prefixSquares[c], double(coarseWindow));
+            if (r > best) {
+                best = r;
+                bestAt = static_cast<int64_t>(c);
+            }
+        }
+        if (bestAt < 0 || best < 0.5) continue;
+
+        const int64_t centre = start + bestAt * step;
+        double fineBest = 0;
+        int64_t fineAt = -1;
+        for (int64_t q = std::max(start, centre - 2 * step); q <= std::min(received - static_cast<int64_t>(window), centre + 2 * step); ++q) {
+            double sumAB = 0, a = 0, aa = 0, b = 0, bb = 0;
+            for (std::size_t i = 0; i < window; ++i) {
+                const double x = probe[i], y = past(q + static_cast<int64_t>(i));
+                sumAB += x * y;
+                a += x;
+                aa += x * x;
+                b += y;
+                bb += y * y;
+            }
+            const double r = correlation(sumAB, a, aa, b, bb, double(window));
+            if (r > fineBest) {
+                fineBest = r;
+                fineAt = q;
+            }
+        }
+        if (fineAt >= 0 && fineBest >= 0.9) return fineAt - static_cast<int64_t>(probeGuard);
+    }
+    return std::nullopt;
+}
+
+void RadioStream::trimBacklog() {
+    std::lock_guard lock(lock_);
+    if (static_cast<int64_t>(ring_.count) <= prebufferFrames_) return;
+    const std::size_t excess = ring_.count - static_cast<std::size_t>(prebufferFrames_);
+    // A short crossfade from the audio about to be heard into the audio after the cut.
+    const std::size_t fade = std::min<std::size_t>(fadeFrames, ring_.count - excess);
+    float oldLeft[fadeFrames], oldRight[fadeFrames];
+    for (std::size_t i = 0; i < fade; ++i) {
+        const std::size_t at = (ring_.readIndex + i) % ring_.capacity;
+        oldLeft[i] = ring_.left[at];
+        oldRight[i] = ring_.right[at];
+    }
+    for (std::size_t i = 0; i < fade; ++i) {
+        const std::size_t at = (ring_.readIndex + excess + i) % ring_.capacity;
+        const float in = (static_cast<float>(i) + 0.5f) / static_cast<float>(fade);
+        ring_.left[at] = oldLeft[i] * (1 - in) + ring_.left[at] * in;
+        ring_.right[at] = oldRight[i] * (1 - in) + ring_.right[at] * in;
+    }
+    ring_.discard(excess);
+    // Dropped unheard, counted as heard: the titles stay with their audio.
+    consumedFrames_ += static_cast<int64_t>(excess);
+    publishRing();
 }
 
 // --- titles ---
@@ -402,18 +604,26 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 void RadioStream::handleMetadataBlock(const uint8_t* block, std::size_t count) {
     if (count == 0) return;
     auto title = IcyMetadata::title(block, count);
-    std::lock_guard lock(lock_);
-    queueTitle(std::move(title));
-}
-
-void RadioStream::queueTitle(std::optional<std::string> title) {
+    if (join_ == Join::probing) {
+        // Where its audio lies is known once the join is.
+        heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+        return;
+    }
     // The first title of a connection belongs to the connection's first audio; later
     // ones to the audio that follows the block.
-    const int64_t stamp = awaitingFirstTitle_ ? connectionStartFrame_ : pushedFrames_;
+    queueTitle(std::move(title), awaitingFirstTitle_ ? connectionStartFrame_ : pushedFrames_);
+}
+
+void RadioStream::queueTitle(std::optional<std::string> title, int64_t stamp) {
     awaitingFirstTitle_ = false;
     if (lastQueuedTitle_ && *lastQueuedTitle_ == title) {
         // Repeats only matter until the first title is known.
-        if (!status_.titleKnown) appendTitle(stamp, std::move(title));
+        bool known = false;
+        {
+            std::lock_guard lock(statusLock_);
+            known = status_.titleKnown;
+        }
+        if (!known) appendTitle(stamp, std::move(title));
         return;
     }
     lastQueuedTitle_ = title;
@@ -421,17 +631,18 @@ void RadioStream::queueTitle(std::optional<std::string> title) {
 }
 
 void RadioStream::appendTitle(int64_t stamp, std::optional<std::string> title) {
+    std::lock_guard lock(statusLock_);
     // Titles stamped at one position fall due together and only the last is heard; keeping
     // just that one stops a station that sends titles without audio from piling them up.
-    if (!pendingTitles_.empty() && pendingTitles_.back().frame == stamp) {
+    if (!pendingTitles_.empty() && pendingTitles_.back().frame >= stamp) {
         pendingTitles_.back().title = std::move(title);
         return;
     }
     pendingTitles_.push_back({stamp, std::move(title)});
 }
 
-void RadioStream::releaseTitles() {
-    while (!pendingTitles_.empty() && pendingTitles_.front().frame <= consumedFrames_) {
+void RadioStream::releaseTitles(int64_t heard) {
+    while (!pendingTitles_.empty() && pendingTitles_.front().frame <= heard) {
         PendingTitle due = std::move(pendingTitles_.front());
         pendingTitles_.pop_front();
         status_.titleKnown = true;
@@ -440,7 +651,7 @@ void RadioStream::releaseTitles() {
             status_.titleSerial += 1;
         }
     }
-    if (!status_.titleKnown && consumedFrames_ > lockSettleFrames) status_.titleKnown = true;
+    if (!status_.titleKnown && heard > lockSettleFrames) status_.titleKnown = true;
 }
 
 }  // namespace norvo

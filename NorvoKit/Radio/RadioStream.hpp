@@ -1,12 +1,15 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "AudioEngine/RadioSignal.hpp"
 #include "AudioEngine/StereoRing.hpp"
@@ -103,6 +106,18 @@ private:
         int64_t frame;
         std::optional<std::string> title;
     };
+    // How the audio of a connection that follows a played one joins what was received.
+    enum class Join { direct, probing, skipping };
+
+    // A reconnected server first sends a burst of recent audio, most of which was received
+    // already. The first frames of the new connection are held back and matched against
+    // the last seconds received; what was received already is skipped.
+    static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
+    static constexpr std::size_t probeGuard = 4410;     // first frames a decoder may garble
+    static constexpr std::size_t probeWindow = 44100;   // frames matched
+    static constexpr std::size_t probeCapacity = probeGuard + probeWindow;
+    static constexpr std::size_t minimumWindow = 11025;
+    static constexpr int fadeFrames = 441;
 
     // RadioStreamDecoder::Client, called from inside Decoder::feed on the loop.
     void decoderReady(const RadioStreamDecoder::Format& format) override;
@@ -122,11 +137,22 @@ private:
     void teardownDecoder();
     void fail(const std::string& message);
     void retryOrFail(const std::string& message);
+    void deliver(const float* left, const float* right, std::size_t frames);
     void push(const float* left, const float* right, std::size_t frames);
-    // Under lock_.
-    void queueTitle(std::optional<std::string> title);
+    // Ends the hold of a reconnection's first frames: skips what was received already, or
+    // joins as it is, shortening the backlog.
+    void decideJoin();
+    void finishJoin();
+    std::optional<int64_t> overlapOrigin(std::size_t held) const;
+    void trimBacklog();
+    void setNetwork(Status::Network network);
+    // Titles, loop thread; the queue itself is under statusLock_.
+    void queueTitle(std::optional<std::string> title, int64_t stamp);
     void appendTitle(int64_t stamp, std::optional<std::string> title);
-    void releaseTitles();
+    // Under statusLock_.
+    void releaseTitles(int64_t heard);
+    // Under lock_: what currentStatus() reads without taking it.
+    void publishRing();
 
     const std::string url_;
     const std::string userAgent_;
@@ -136,23 +162,32 @@ private:
     std::shared_ptr<HttpLoop> loop_;
     bool ownsLoop_ = false;
 
-    // Guarded by lock_. The ring's buffers are allocated once and never grow.
+    // The render thread's lock: the ring and the playing flag. Held only for block copies
+    // of float frames and counter updates, never while allocating or copying text.
     UnfairLock lock_;
     std::unique_ptr<float[]> leftBuffer_;
     std::unique_ptr<float[]> rightBuffer_;
     StereoRing ring_;
     bool playing_ = false;
-    Status status_;
-    int64_t pushedFrames_ = 0;
     int64_t consumedFrames_ = 0;
+    // Copies the tuner reads without the render lock.
+    std::atomic<int64_t> heardFrames_{0};
+    std::atomic<int64_t> bufferedFrames_{0};
+    std::atomic<bool> playingNow_{false};
+    std::atomic<int> dropouts_{0};
+    std::atomic<bool> cancelled_{false};
+
+    // The status record and the title queue; the render never takes this lock.
+    std::mutex statusLock_;
+    Status status_;
     std::deque<PendingTitle> pendingTitles_;
+
+    // Loop thread only.
+    int64_t pushedFrames_ = 0;
     // Outer empty: nothing queued yet; inner empty: a missing title was queued.
     std::optional<std::optional<std::string>> lastQueuedTitle_;
     int64_t connectionStartFrame_ = 0;
     bool awaitingFirstTitle_ = false;
-    bool cancelled_ = false;
-
-    // Loop thread only.
     std::shared_ptr<int> alive_;  // scheduled work holds it weakly
     bool sessionOpen_ = false;
     HttpLoop::TransferID task_ = 0;
@@ -168,6 +203,17 @@ private:
     int attempt_ = 0;
     int64_t framesThisConnection_ = 0;
     CancelHandle retryTimer_;
+
+    // The join of a reconnection (loop thread only).
+    std::unique_ptr<float[]> history_;  // historyFrames, indexed by stream position
+    Join join_ = Join::direct;
+    std::unique_ptr<float[]> probeLeft_;
+    std::unique_ptr<float[]> probeRight_;
+    std::size_t probeCount_ = 0;
+    int64_t skipRemaining_ = 0;
+    int64_t decodedThisConnection_ = 0;
+    int64_t joinOrigin_ = 0;  // stream position of the connection's first decoded frame
+    std::vector<std::pair<int64_t, std::optional<std::string>>> heldTitles_;  // (decoded frame, title)
 };
 
 }  // namespace norvo

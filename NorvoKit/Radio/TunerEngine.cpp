@@ -277,6 +277,8 @@ void TunerEngine::closeStream() {
     assign(nowPlaying_, std::optional<std::string>());
     titleKnown_ = false;
     assign(signal_, 0.0);
+    // The closed stream's format must not stand beside the next station's name.
+    assign(streamFormat_, std::optional<std::string>());
     assign(isStereo_, false);
     assign(reconnecting_, false);
 }

@@ -8,12 +8,14 @@
 #include <string_view>
 
 #include "AudioEngine/NorvoAudioError.hpp"
+#include "Platform/Locale.hpp"
 
 namespace norvo {
 
 SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& factory, MainExecutor& executor)
     : core_(core),
       factory_(factory),
+      opener_(factory, executor, [this](SourceStreamOpener::Result result) { streamOpened(std::move(result)); }),
       probe_(factory, executor, [this](const Uuid& id, int64_t frames) { applyDuration(id, frames); }) {
     std::lock_guard lock(core_.lock);
     core_.source.volume = volume_;
@@ -21,7 +23,7 @@ SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& fac
 
 SourcePlayerEngine::~SourcePlayerEngine() {
     // The core must never see a stream that is gone.
-    installStream(nullptr, false);
+    dropStream();
 }
 
 void SourcePlayerEngine::setSelection(std::optional<Uuid> id) {
@@ -63,7 +65,8 @@ void SourcePlayerEngine::add(const std::vector<std::filesystem::path>& urls) {
     std::vector<TrackDurationProbe::Request> requests;
     for (const auto& url : urls) {
         if (!isSupported(url)) continue;
-        SourceTrack track{Uuid::random(), url, url.stem().string(), std::nullopt};
+        // A name in another encoding than UTF-8 still shows; the file keeps its real path.
+        SourceTrack track{Uuid::random(), url, Locale::repairingUtf8(url.stem().string()), std::nullopt};
         requests.push_back({track.id, url});
         tracks_.push_back(std::move(track));
         changed_ = true;
@@ -77,7 +80,7 @@ void SourcePlayerEngine::togglePlayPause() {
     if (state_ == State::playing) {
         setCorePlaying(false);
         update(state_, State::paused);
-    } else if (state_ == State::paused && stream_) {
+    } else if (state_ == State::paused && (stream_ || pending_)) {
         setCorePlaying(true);
         update(state_, State::playing);
     } else if (!tracks_.empty()) {
@@ -87,7 +90,7 @@ void SourcePlayerEngine::togglePlayPause() {
 }
 
 void SourcePlayerEngine::stop() {
-    installStream(nullptr, false);
+    dropStream();
     update(state_, State::stopped);
     update(position_, int64_t{0});
     announce();
@@ -134,7 +137,7 @@ void SourcePlayerEngine::play(const Uuid& id) {
 
 void SourcePlayerEngine::remove(const std::set<Uuid>& ids) {
     if (currentTrackID_ && ids.count(*currentTrackID_)) {
-        installStream(nullptr, false);
+        dropStream();
         update(state_, State::stopped);
         update(position_, int64_t{0});
     }
@@ -175,7 +178,20 @@ void SourcePlayerEngine::move(const std::set<std::size_t>& fromOffsets, std::siz
 }
 
 void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
-    if (stream_ && snapshot.sourceLoaded) update(position_, snapshot.sourcePosition);
+    if (stream_ && snapshot.sourceLoaded) {
+        update(position_, snapshot.sourcePosition);
+        // The stream's length is the measured one as soon as that is known (and at the
+        // end the length decoded), not the headers' first estimate.
+        if (snapshot.sourceDuration > 0) update(duration_, snapshot.sourceDuration);
+    }
+    if (stream_ && !decodingErrorReported_) {
+        if (auto failure = stream_->decodingError()) {
+            decodingErrorReported_ = true;
+            const TrackIndex current = indexOf(currentTrackID_);
+            const std::string title = current ? tracks_[*current].title : std::string();
+            update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + title + ": " + *failure)));
+        }
+    }
 
     const bool autoPaused = snapshot.autoPauseCount != seenAutoPauseCount_;
     const bool ended = snapshot.sourceEndCount != seenSourceEndCount_;
@@ -211,41 +227,54 @@ SourcePlayerEngine::TrackIndex SourcePlayerEngine::referenceTrack() const {
     return indexOf(selection_);
 }
 
-void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select) {
+void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select, bool keepsError) {
     const SourceTrack& track = tracks_[index];
+    const bool sameTrack = currentTrackID_ == track.id;
     update(currentTrackID_, std::optional<Uuid>(track.id));
     if (select) update(selection_, std::optional<Uuid>(track.id));
 
-    std::unique_ptr<SourceStream> stream;
-    std::string failure;
-    try {
-        stream = factory_.open(track.url, frame);
-        if (!stream) failure = NorvoAudioError::conversionFailed("the decoder did not start").what();
-    } catch (const std::exception& error) {
-        failure = error.what();
+    // The old stream leaves the core now; the new one is installed once it is open.
+    installStream(nullptr, false);
+    const uint64_t ticket = ++nextTicket_;
+    pending_ = PendingStart{ticket, track.id, track.title, keepsError};
+    opener_.open({ticket, track.url, frame, track.durationFrames});
+    update(state_, target);
+    update(position_, frame);
+    update(duration_, track.durationFrames.value_or(sameTrack ? duration_ : 0));
+}
+
+void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
+    if (!pending_ || result.ticket != pending_->ticket) {
+        opener_.retire(std::move(result.stream));
+        return;
     }
-    if (!stream) {
-        installStream(nullptr, false);
-        update(lastError_, std::optional<std::string>("Cannot play " + track.title + ": " + failure));
+    const PendingStart started = std::move(*pending_);
+    pending_.reset();
+    if (!result.stream) {
+        update(lastError_, std::optional<std::string>(
+                               Locale::repairingUtf8("Cannot play " + started.title + ": " + result.failure)));
         update(state_, State::stopped);
         update(position_, int64_t{0});
         // The length shown is this track's, as far as it is known, not the last one played.
-        update(duration_, track.durationFrames.value_or(0));
+        const TrackIndex index = indexOf(started.trackID);
+        update(duration_, index ? tracks_[*index].durationFrames.value_or(0) : int64_t{0});
+        announce();
         return;
     }
-
-    const int64_t position = stream->position();
-    const int64_t duration = stream->duration();
-    installStream(std::move(stream), target == State::playing);
-    update(lastError_, std::optional<std::string>());
-    update(state_, target);
+    const int64_t position = result.stream->position();
+    const int64_t duration = result.stream->duration();
+    // Paused while it opened: it is installed paused.
+    installStream(std::move(result.stream), state_ == State::playing);
+    decodingErrorReported_ = false;
+    if (!started.keepsError) update(lastError_, std::optional<std::string>());
     update(position_, position);
     update(duration_, duration);
+    announce();
 }
 
 void SourcePlayerEngine::cue(std::size_t index) {
     const SourceTrack& track = tracks_[index];
-    installStream(nullptr, false);
+    dropStream();
     update(currentTrackID_, std::optional<Uuid>(track.id));
     update(selection_, std::optional<Uuid>(track.id));
     update(position_, int64_t{0});
@@ -263,8 +292,16 @@ void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, boo
         core_.source.stream = stream_.get();
         core_.source.playing = playing && stream_;
     }
-    // Stopping the decoder and freeing the stream stay off the audio thread and out of the lock.
-    if (replaced) replaced->cancel();
+    // Stopping the decoder (a join) and freeing the stream happen on the worker, out of the lock.
+    opener_.retire(std::move(replaced));
+}
+
+void SourcePlayerEngine::dropStream() {
+    installStream(nullptr, false);
+    if (pending_) {
+        pending_.reset();
+        opener_.abandon();
+    }
 }
 
 void SourcePlayerEngine::setCorePlaying(bool playing) {
@@ -275,10 +312,10 @@ void SourcePlayerEngine::setCorePlaying(bool playing) {
 void SourcePlayerEngine::advanceAfterEnd() {
     const TrackIndex current = indexOf(currentTrackID_);
     if (current && *current + 1 < tracks_.size()) {
-        start(*current + 1, 0, State::playing, true);
+        start(*current + 1, 0, State::playing, true, decodingErrorReported_);
         return;
     }
-    installStream(nullptr, false);
+    dropStream();
     update(state_, State::stopped);
     update(position_, int64_t{0});
 }

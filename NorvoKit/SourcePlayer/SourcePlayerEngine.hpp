@@ -15,16 +15,19 @@
 #include "Platform/MainExecutor.hpp"
 #include "Platform/Observable.hpp"
 #include "Platform/Uuid.hpp"
+#include "SourcePlayer/SourceStreamOpener.hpp"
 #include "SourcePlayer/SourceTrack.hpp"
 #include "SourcePlayer/TrackDurationProbe.hpp"
 
 namespace norvo {
 
 // The DA-2 player: a track list, a selection and one loaded track that it plays through
-// the audio core. Used on the main thread only; each operation that changes anything
-// tells the observers once. Every play or seek opens a new decoded stream and installs
-// it in the core under the core's lock; a replaced stream is cancelled and destroyed
-// here, on the main thread, after the lock is released.
+// the audio core. Used on the main thread only, where every operation returns at once;
+// each operation that changes anything tells the observers once. Every play or seek
+// opens a new decoded stream on a worker (the newest request wins) and installs it in
+// the core under the core's lock when it is ready; the state, position and length are
+// published at once. A replaced stream is taken out of the core at once and cancelled
+// and freed on the worker.
 class SourcePlayerEngine final : public Observable {
 public:
     enum class State { stopped, playing, paused };
@@ -51,6 +54,8 @@ public:
 
     // The track in the list whose id is currentTrackID.
     std::optional<SourceTrack> currentTrack() const;
+    // A play or seek is waiting for its stream to open.
+    bool isOpeningStream() const { return pending_.has_value(); }
 
     static bool isSupported(const std::filesystem::path& url);
 
@@ -76,7 +81,12 @@ private:
     // Opens the track at `frame`; on failure reports it and leaves the player stopped.
     // A started track becomes the selection too, so that stop and play again go on
     // from it; a seek leaves the user's selection alone.
-    void start(std::size_t index, int64_t frame, State target, bool select);
+    // `keepsError` leaves lastError as it is when the stream opens (the end of a track
+    // that failed to decode goes on to the next one without hiding why).
+    void start(std::size_t index, int64_t frame, State target, bool select, bool keepsError = false);
+    void streamOpened(SourceStreamOpener::Result result);
+    // Takes the stream out of the core and drops any stream still opening.
+    void dropStream();
     // Makes the track current and selected at position 0 without a stream.
     void cue(std::size_t index);
     void installStream(std::unique_ptr<SourceStream> stream, bool playing);
@@ -106,11 +116,22 @@ private:
     float volume_ = initialVolume;
 
     std::unique_ptr<SourceStream> stream_;  // the one installed in the core, if any
+    struct PendingStart {
+        uint64_t ticket = 0;
+        Uuid trackID;
+        std::string title;
+        bool keepsError = false;
+    };
+    std::optional<PendingStart> pending_;  // the stream being opened for the newest play or seek
+    uint64_t nextTicket_ = 0;
+    bool decodingErrorReported_ = false;  // for stream_
     uint64_t seenSourceEndCount_ = 0;
     uint64_t seenAutoPauseCount_ = 0;
     bool changed_ = false;
 
-    // Last member: destroyed first, so no length arrives at a half-destroyed engine.
+    // Destroyed before everything above, so no stream or length arrives at a
+    // half-destroyed engine.
+    SourceStreamOpener opener_;
     TrackDurationProbe probe_;
 };
 

@@ -15,6 +15,7 @@ TrackDurationProbe::~TrackDurationProbe() {
         stopping_ = true;
         queue_.clear();
     }
+    cancelled_.store(true);
     wake_.notify_all();
     if (worker_.joinable()) worker_.join();
     // Results already posted find the delivery gone.
@@ -48,7 +49,7 @@ void TrackDurationProbe::run() {
         }
         std::optional<int64_t> frames;
         try {
-            frames = factory_.probeDuration(request.file);
+            frames = factory_.probeDuration(request.file, &cancelled_);
         } catch (...) {
             // An unreadable file simply keeps an unknown length; playing it reports why.
         }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,7 +18,7 @@ namespace norvo {
 
 // Measures the lengths of added files on a low-priority worker thread and hands each
 // length to the main thread. Owned by the source player; destroying it drops the files
-// not yet measured, waits for a measurement in flight and discards its result.
+// not yet measured, stops a measurement in flight and discards its result.
 class TrackDurationProbe {
 public:
     struct Request {
@@ -49,6 +50,7 @@ private:
     std::condition_variable wake_;
     std::deque<Request> queue_;  // guarded by mutex_
     bool stopping_ = false;      // guarded by mutex_
+    std::atomic<bool> cancelled_{false};  // stops a measurement in flight
     std::thread worker_;         // started with the first request
 };
 

@@ -1,6 +1,49 @@
 #include <QApplication>
+#include <QIcon>
+
+#include "NorvoStudioApp/QtStudioUi.hpp"
+#include "NorvoStudioApp/SingleInstance.hpp"
+#include "NorvoStudioApp/StudioShell.hpp"
+#include "NorvoStudioApp/StudioWindow.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "StudioModel/QtMainExecutor.hpp"
+#include "StudioModel/StandardStudioServices.hpp"
+#include "StudioModel/StudioModel.hpp"
 
 int main(int argc, char** argv) {
+    using namespace norvo;
+    Q_INIT_RESOURCE(NorvoStudioApp);
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Norvo Studio"));
+    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setDesktopFileName(QStringLiteral("org.norvo.Studio"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/norvo/org.norvo.Studio.svg")));
+    // Closing the window runs the quit decision, which may keep the studio running.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Documents come as arguments, from the desktop's "Exec=norvo-studio %F".
+    const QStringList documents = SingleInstance::documentPaths(QApplication::arguments().mid(1));
+    const QString socketPath = SingleInstance::standardSocketPath();
+    if (SingleInstance::handOver(socketPath, documents)) return 0;
+    SingleInstance instance(socketPath);
+    if (!instance.listen())
+        qWarning("Norvo Studio: later launches cannot hand documents to this one: %s",
+                 qPrintable(instance.errorString()));
+
+    QtMainExecutor executor;
+    FileDefaultsStore defaults(FileDefaultsStore::standardLocation());
+    QtStudioUi ui;
+    StandardStudioServices standard;
+    StudioModel model(standard.services(executor, defaults, ui));
+
+    StudioShell shell(model, [](int status) { QCoreApplication::exit(status); });
+    ui.setWindow(&shell.window());
+    shell.openDocuments(documents);
+    shell.acceptHandOvers(instance);
+    shell.window().show();
+
+    const int status = QApplication::exec();
+    ui.waitForIdle();
+    return status;
 }

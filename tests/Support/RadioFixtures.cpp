@@ -39,7 +39,7 @@ std::string encodedTone(const std::string& extension, const std::vector<std::str
 }
 
 std::filesystem::path committedFixture(const std::string& name) {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "Fixtures" / name;
+    return std::filesystem::path(NORVO_TEST_FIXTURES_DIR) / name;
 }
 
 std::string randomBytes(std::size_t count, uint32_t seed) {

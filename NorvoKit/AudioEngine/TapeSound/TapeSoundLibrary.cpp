@@ -82,17 +82,26 @@ bool isBuiltInID(const std::string& id) {
     return std::any_of(builtIns.begin(), builtIns.end(), [&](const SoundProfile& p) { return p.id == id; });
 }
 
+// One stored entry: the profile's own JSON text. (Entries stored as objects by an earlier
+// build read as well.) Throws SoundProfileError when it does not read.
+SoundProfile readStoredEntry(const JSONValue& entry) {
+    if (const std::string* text = entry.string()) return SoundProfile::parse(*text).profile;
+    return SoundProfile::parseDocument(entry).profile;
+}
+
 std::vector<SoundProfile> readImported(const DefaultsStore& defaults) {
     std::vector<SoundProfile> profiles;
     auto text = defaults.data(std::string(TapeSoundLibrary::importedKey));
     if (!text) return profiles;
+    // A list of texts: each profile is read on its own, so one that no longer reads (or
+    // is nested too deep for the reader) is dropped alone.
     auto stored = JSONValue::parse(*text);
-    const JSONValue::Array* documents = stored ? stored->array() : nullptr;
-    if (!documents) return profiles;
-    for (const JSONValue& document : *documents) {
+    const JSONValue::Array* entries = stored ? stored->array() : nullptr;
+    if (!entries) return profiles;
+    for (const JSONValue& entry : *entries) {
         if (profiles.size() == TapeSoundLibrary::maximumImported) break;
         try {
-            SoundProfile profile = SoundProfile::parseDocument(document).profile;
+            SoundProfile profile = readStoredEntry(entry);
             bool seen = std::any_of(profiles.begin(), profiles.end(),
                                     [&](const SoundProfile& p) { return p.id == profile.id; });
             if (!seen && !isBuiltInID(profile.id)) profiles.push_back(std::move(profile));
@@ -102,6 +111,8 @@ std::vector<SoundProfile> readImported(const DefaultsStore& defaults) {
     }
     return profiles;
 }
+
+JSONValue storedEntry(const SoundProfile& profile) { return JSONValue(profile.document.compact()); }
 
 // Built-ins first, then the imported ones; "clean" names no profile.
 std::optional<SoundProfile> findProfile(const std::vector<SoundProfile>& imported, const std::string& id) {
@@ -137,6 +148,18 @@ SoundProfile::ParseResult TapeSoundLibrary::importProfile(std::string_view data)
     SoundProfile::ParseResult result = SoundProfile::parse(data);
     if (isBuiltInID(result.profile.id))
         throw SoundProfileError(SoundIssue::error("id", "This id belongs to a built-in profile"));
+    // The export is pretty-printed and may come out far larger than the import: a profile
+    // that could not be imported again once exported is refused now.
+    if (result.profile.encodedData().size() > SoundProfile::maximumSize)
+        throw SoundProfileError(SoundIssue::error("", "The profile is larger than 64 KiB"));
+    // And one that would not read back from the store at the next start.
+    const auto list = JSONValue::parse(JSONValue(JSONValue::Array{storedEntry(result.profile)}).compact());
+    bool readsBack = false;
+    try {
+        readsBack = list && list->array() && readStoredEntry(list->array()->front()) == result.profile;
+    } catch (const SoundProfileError&) {
+    }
+    if (!readsBack) throw SoundProfileError(SoundIssue::error("", "The profile is not valid JSON"));
 
     std::erase_if(imported, [&](const SoundProfile& p) { return p.id == result.profile.id; });
     imported.insert(imported.begin(), result.profile);
@@ -152,10 +175,10 @@ void TapeSoundLibrary::remove(const std::string& id) {
 }
 
 void TapeSoundLibrary::storeImported() {
-    JSONValue::Array documents;
-    documents.reserve(imported.size());
-    for (const SoundProfile& profile : imported) documents.push_back(profile.document);
-    defaults->setData(std::string(importedKey), JSONValue(std::move(documents)).compact());
+    JSONValue::Array entries;
+    entries.reserve(imported.size());
+    for (const SoundProfile& profile : imported) entries.push_back(storedEntry(profile));
+    defaults->setData(std::string(importedKey), JSONValue(std::move(entries)).compact());
 }
 
 }  // namespace norvo

@@ -47,15 +47,52 @@ std::string rawDeflate(const std::string& data) {
     return out;
 }
 
+RawZipEntry RawZipEntry::inflatingZeros(std::string name, uint32_t mebibytes) {
+    // A mebibyte of zeros as a self-contained block (a full flush forgets the history, so
+    // every repetition of the block inflates alike), repeated, then the final block.
+    constexpr uInt chunk = 1u << 20;
+    const std::vector<Bytef> zeros(chunk, 0);
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    std::string block(deflateBound(&stream, chunk) + 64, '\0');
+    stream.next_in = const_cast<Bytef*>(zeros.data());
+    stream.avail_in = chunk;
+    stream.next_out = reinterpret_cast<Bytef*>(block.data());
+    stream.avail_out = static_cast<uInt>(block.size());
+    ::deflate(&stream, Z_FULL_FLUSH);
+    block.resize(block.size() - stream.avail_out);
+    std::string end(64, '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(end.data());
+    stream.avail_out = static_cast<uInt>(end.size());
+    ::deflate(&stream, Z_FINISH);
+    end.resize(end.size() - stream.avail_out);
+    deflateEnd(&stream);
+
+    RawZipEntry entry(std::move(name), "", true);
+    std::string data;
+    data.reserve(block.size() * mebibytes + end.size());
+    const uLong chunkCRC = crc32(0, zeros.data(), chunk);
+    uLong crc = crc32(0, Z_NULL, 0);
+    for (uint32_t i = 0; i < mebibytes; ++i) {
+        data += block;
+        crc = crc32_combine(crc, chunkCRC, chunk);
+    }
+    entry.deflated = data + end;
+    entry.crc = static_cast<uint32_t>(crc);
+    entry.declaredSize = mebibytes * chunk;
+    return entry;
+}
+
 std::string buildZip(const std::vector<RawZipEntry>& entries) {
     std::string out;
     std::string directory;
     for (const auto& entry : entries) {
-        const std::string stored = entry.deflate ? rawDeflate(entry.data) : entry.data;
+        const std::string stored = entry.deflated ? *entry.deflated : entry.deflate ? rawDeflate(entry.data) : entry.data;
         const uint32_t crc = entry.crc.value_or(static_cast<uint32_t>(
             crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()), static_cast<uInt>(entry.data.size()))));
         const uint32_t size = entry.declaredSize.value_or(static_cast<uint32_t>(entry.data.size()));
-        const uint16_t method = entry.deflate ? 8 : 0;
+        const uint16_t method = entry.deflate || entry.deflated ? 8 : 0;
         const uint32_t offset = static_cast<uint32_t>(out.size());
 
         put32(out, 0x04034b50);

@@ -23,6 +23,9 @@ struct RawZipEntry {
         entry.declaredSize = declaredSize;
         return entry;
     }
+    // A deflated entry of `mebibytes` MiB of zeros, built without holding them: about a
+    // kilobyte in the archive for every mebibyte it inflates to.
+    static RawZipEntry inflatingZeros(std::string name, uint32_t mebibytes);
     static RawZipEntry symbolicLink(std::string name, std::string target) {
         RawZipEntry entry(std::move(name), std::move(target));
         entry.unixMode = 0120777;
@@ -36,6 +39,7 @@ struct RawZipEntry {
     std::optional<uint32_t> declaredSize;  // instead of the real size, in both headers
     uint16_t flags = 0;                    // general purpose flags; bit 0 marks encryption
     uint32_t unixMode = 0100644;           // S_IFLNK | 0777 makes a symbolic link
+    std::optional<std::string> deflated;   // written as the deflated data (crc and declaredSize given)
 };
 
 std::string buildZip(const std::vector<RawZipEntry>& entries);

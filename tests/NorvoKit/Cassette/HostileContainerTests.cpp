@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <sys/resource.h>
 
 #include "AudioEngine/TapeMedia.hpp"
 #include "Cassette/CassetteFileError.hpp"
 #include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
+#include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -92,6 +96,46 @@ std::vector<RawZipEntry> with(std::vector<RawZipEntry> entries, const std::funct
 
 std::string missing(const std::string& quoted) { return "The cassette is missing \u201C" + quoted + "\u201D."; }
 
+TEST(HostileContainerBomb, TheZerosFixtureInflatesToWhatItDeclares) {
+    // The fixture itself is sound: a small one reads back as zeros.
+    const auto zip = ZipArchiveReader::open(FileData(buildZip({RawZipEntry::inflatingZeros("zeros", 3)})));
+    const auto bytes = zip->read(0, 4u << 20);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 3u << 20);
+    EXPECT_EQ(std::count(bytes->data(), bytes->data() + bytes->size(), 0), std::ptrdiff_t(3u << 20));
+}
+
+TEST(HostileContainerBomb, BothSidesInflatingToNearly2GiBAreRefusedAtOnceAndCheaply) {
+    TemporaryDirectory directory;
+    const auto file = directory / "bomb.norvo";
+    writeFileBytes(file, buildZip(with(validEntries(manifestText([](JSONValue& m) {
+                                           sideAAudio(3 * 44100)(m);
+                                           m["sides"]["b"]["frames"] = 3 * 44100;
+                                           m["sides"]["b"]["audio"] = "audio/side-b.m4a";
+                                       })),
+                                       [](auto& e) {
+                                           e.insert(e.begin() + 1, RawZipEntry::inflatingZeros("audio/side-a.m4a", 2047));
+                                           e.insert(e.begin() + 2, RawZipEntry::inflatingZeros("audio/side-b.m4a", 2047));
+                                       })));
+    ASSERT_LT(std::filesystem::file_size(file), 5u << 20);
+
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        TapeFileCodec::read(file, {}, mediaFactory(directory / "workspaces"));
+        ADD_FAILURE() << "accepted";
+    } catch (const CassetteFileError& error) {
+        EXPECT_STREQ(error.what(), tooLarge);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
+    EXPECT_TRUE(!std::filesystem::exists(directory / "workspaces") || std::filesystem::is_empty(directory / "workspaces"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostileContainer,
     testing::Values(
@@ -143,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "The cassette has no manifest."},
         HostileCase{"ManifestDeclaredOver1MiB",
                     [] {
-                        return buildZip(with(validEntries(), [](auto& e) { e.back().declaredSize = (1u << 20) + 1; }));
+                        return buildZip(with(validEntries(), [](auto& e) { e.back().declaredSize = TapeFileCodec::storedManifestLimit + 1; }));
                     },
                     "The cassette manifest is larger than 1 MiB."},
         HostileCase{"ZipBombManifest",
@@ -192,6 +236,14 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ControlCharactersInThePath",
                     [] { return buildZip(validEntries(manifestText(thumbnailAt("artwork/\x01\n.png")))); },
                     missing("artwork/\\x01\\x0A.png")},
+        HostileCase{"InvisibleCharactersInThePath",
+                    [] {
+                        // C1 controls and bidirectional overrides and isolates would reorder the
+                        // sentence on screen; marks and ordinary letters stay.
+                        return buildZip(validEntries(manifestText(thumbnailAt(
+                            "artwork/\u0085\u009F\u202A\u202E\u2066\u2069\u200F\u061C\u00E9\u2013.png"))));
+                    },
+                    missing("artwork/\\u0085\\u009F\\u202A\\u202E\\u2066\\u2069\\u200F\\u061C\u00E9\u2013.png")},
         HostileCase{"LongPath",
                     [] { return buildZip(validEntries(manifestText(thumbnailAt("artwork/" + std::string(300, 'x'))))); },
                     missing("artwork/" + std::string(191, 'x') + "\u2026")},
@@ -199,6 +251,23 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         return buildZip(with(validEntries(manifestText(sideAAudio(1000))), [](auto& e) {
                             e.insert(e.begin() + 1, RawZipEntry::claiming("audio/side-a.m4a", "tiny", 3u << 30));
+                        }));
+                    },
+                    tooLarge},
+        HostileCase{"AudioFarBeyondWhatTheSideCanHold",
+                    [] {
+                        // 1000 frames recorded; 8 MiB of audio that inflates from almost nothing.
+                        return buildZip(with(validEntries(manifestText(sideAAudio(1000))), [](auto& e) {
+                            e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(8u << 20, '\0'), true));
+                        }));
+                    },
+                    tooLarge},
+        HostileCase{"AudioWithTheCompressionRatioOfABomb",
+                    [] {
+                        // Within what three seconds may need, but compressed a thousandfold.
+                        return buildZip(with(validEntries(manifestText(sideAAudio(3 * 44100))), [](auto& e) {
+                            e.insert(e.begin() + 1,
+                                     RawZipEntry("audio/side-a.m4a", std::string((1u << 20) + 4096, '\0'), true));
                         }));
                     },
                     tooLarge},

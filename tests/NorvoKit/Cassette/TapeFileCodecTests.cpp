@@ -2,11 +2,13 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include "AudioEngine/TapeMedia.hpp"
 #include "Cassette/CassetteFileError.hpp"
+#include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
@@ -273,8 +275,62 @@ TEST_F(TapeFileCodecTest, ArtworkTheReaderWouldRefuseIsNotWritten) {
 }
 
 TEST_F(TapeFileCodecTest, AManifestTheReaderWouldRefuseIsNotWritten) {
-    document.notes = std::string(std::size_t{1} << 20, 'n');
+    document.notes = std::string(TapeFileCodec::storedManifestLimit, 'n');
     expectNotWritten(document, *media, directory / "wordy.norvo", "its manifest would be larger than 1 MiB.");
+}
+
+TEST_F(TapeFileCodecTest, AHandMadeManifestOfTheFullSizeSavesBackAndOpensAgain) {
+    // On one line, without the card colours the reader fills in and the writer then
+    // writes out: exactly as large as a manifest may be.
+    JSONValue manifest = ManifestCodec::encode(CassetteDocument(shortType(), "Hand made", CassetteDesign{}), {});
+    manifest["jcard"].object()->erase("card_color");
+    manifest["jcard"].object()->erase("ink_color");
+    manifest["notes"] = std::string();
+    const std::size_t shell = manifest.compact().size();
+    manifest["notes"] = std::string(TapeFileCodec::maximumManifestBytes - shell, 'n');
+    const std::string text = manifest.compact();
+    ASSERT_EQ(text.size(), TapeFileCodec::maximumManifestBytes);
+    const auto file = directory / "full.norvo";
+    writeFileBytes(file, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
+                                   RawZipEntry("manifest.json", text, true)}));
+
+    auto [read, opened] = readBack(file);
+    const auto saved = directory / "saved.norvo";
+    TapeFileCodec::write(read, *opened, saved);
+    auto [again, reopened] = readBack(saved);
+    EXPECT_EQ(again.notes, read.notes);
+    EXPECT_EQ(again.jcard.cardColor, JCard::defaultCardColor());
+    TapeFileCodec::write(again, *reopened, saved);  // and so on, unchanged
+    EXPECT_EQ(readBack(saved).document.notes.size(), text.size() - shell);
+}
+
+TEST_F(TapeFileCodecTest, ASaveSweepsWhatAKilledSaveLeftInTheFolder) {
+    // A process that is gone by now.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string dead = ".norvo-" + std::to_string(gone) + "-0A1B2C3D.partial";
+    const std::string alive = ".norvo-" + std::to_string(getppid()) + "-0A1B2C3D.partial";
+    const std::string recent = ".norvo-" + std::to_string(gone) + "-99999999.partial";
+    const std::vector<std::string> kept{alive, recent, ".norvo-notes.partial", "mine.partial", dead + ".old"};
+    const std::vector<std::string> swept{dead, dead + ".Xy12Zq"};  // ours, and the ZIP library's
+    const auto folder = directory / "shelf";
+    std::filesystem::create_directories(folder);
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto& names : {kept, swept}) {
+        for (const auto& name : names) {
+            writeFileBytes(folder / name, "leftover");
+            if (name != recent) std::filesystem::last_write_time(folder / name, hourAgo);
+        }
+    }
+
+    TapeFileCodec::write(document, *media, folder / "tape.norvo");
+    for (const auto& name : swept) EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
+    for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
+    EXPECT_EQ(files, kept.size() + 1);  // and the save's own temporary file is gone
 }
 
 TEST(TapeFileCodecNames, ImageExtensionFollowsTheJPEGSignature) {

@@ -82,6 +82,7 @@ TEST(FileDefaultsStore, AFailedWriteLeavesThePreviousFileIntact) {
     const fs::path file = dir / "defaults.json";
     FileDefaultsStore store(file);
     store.setString("RO-01.lastStation", "first");
+    ASSERT_TRUE(store.flush());
     const std::string before = contents(file);
     ASSERT_NE(before.find("first"), std::string::npos);
 
@@ -90,6 +91,7 @@ TEST(FileDefaultsStore, AFailedWriteLeavesThePreviousFileIntact) {
     const fs::path temporary = file.string() + ".tmp-" + std::to_string(::getpid());
     fs::create_directory(temporary);
     store.setString("RO-01.lastStation", "second");
+    EXPECT_FALSE(store.flush());
 
     EXPECT_EQ(contents(file), before);
     EXPECT_EQ(store.string("RO-01.lastStation"), "second") << "the running app keeps the new value";
@@ -97,9 +99,37 @@ TEST(FileDefaultsStore, AFailedWriteLeavesThePreviousFileIntact) {
 
     fs::remove(temporary);
     store.setBool("RO-01.muting", false);
+    EXPECT_TRUE(store.flush());
     FileDefaultsStore later(file);
     EXPECT_EQ(later.string("RO-01.lastStation"), "second");
     EXPECT_EQ(later.boolean("RO-01.muting"), false);
+}
+
+TEST(FileDefaultsStore, ABurstOfWritesIsCoalescedAndFlushedWhole) {
+    test::TemporaryDirectory dir;
+    const fs::path file = dir / "defaults.json";
+    FileDefaultsStore store(file);
+    // A volume knob dragged through a thousand values, as fast as events arrive.
+    for (int i = 0; i <= 1000; ++i) {
+        store.setFloat("RO-01.volume", float(i) / 1000.0f);
+        EXPECT_EQ(store.floatValue("RO-01.volume"), float(i) / 1000.0f) << "reads answer from memory at once";
+    }
+    store.setString("RO-01.band", "country:DE");
+    ASSERT_TRUE(store.flush());
+    // The first change is written at once, the rest together; at most a few more if the
+    // loop happened to straddle a write.
+    EXPECT_LE(store.fileWrites(), 4u);
+    EXPECT_GE(store.fileWrites(), 1u);
+
+    FileDefaultsStore again(file);
+    EXPECT_EQ(again.floatValue("RO-01.volume"), 1.0f);
+    EXPECT_EQ(again.string("RO-01.band"), "country:DE");
+
+    const uint64_t writes = store.fileWrites();
+    EXPECT_TRUE(store.flush());
+    store.setString("RO-01.band", "country:DE");
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(store.fileWrites(), writes) << "nothing changed, nothing written";
 }
 
 TEST(FileDefaultsStore, UnreadableFilesFallBackSilentlyAndAreKeptAside) {
@@ -110,9 +140,11 @@ TEST(FileDefaultsStore, UnreadableFilesFallBackSilentlyAndAreKeptAside) {
         FileDefaultsStore store(file);
         EXPECT_EQ(store.floatValue("RO-01.volume"), std::nullopt) << text;
         store.setFloat("RO-01.volume", 0.7f);
+        ASSERT_TRUE(store.flush());
         EXPECT_EQ(FileDefaultsStore(file).floatValue("RO-01.volume"), 0.7f) << "a broken file is replaced";
         EXPECT_EQ(contents(store.unreadableCopy()), text) << "and what it held is not lost";
         store.setFloat("RO-01.volume", 0.6f);
+        ASSERT_TRUE(store.flush());
         EXPECT_EQ(contents(store.unreadableCopy()), text) << "only the broken file is kept aside";
         fs::remove(file);
         fs::remove(store.unreadableCopy());
@@ -122,6 +154,7 @@ TEST(FileDefaultsStore, UnreadableFilesFallBackSilentlyAndAreKeptAside) {
     std::ofstream(empty).flush();
     FileDefaultsStore fresh(empty);
     fresh.setBool("RO-01.muting", true);
+    ASSERT_TRUE(fresh.flush());
     EXPECT_FALSE(fs::exists(fresh.unreadableCopy())) << "an empty file holds nothing to keep";
 
     fs::create_directory(dir / "folder.json");

@@ -36,6 +36,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, LowercasedTest,
                          testing::Values(Mapping{"Jazz", "jazz"}, Mapping{"ΣΑΣ", "σας"},  // final sigma
                                          Mapping{"ÉCOLE", "école"}, Mapping{"I", "i"}));
 
+class RepairingUtf8Test : public testing::TestWithParam<Mapping> {};
+
+TEST_P(RepairingUtf8Test, KeepsValidTextAndReplacesEachBrokenSequence) {
+    EXPECT_EQ(Locale::repairingUtf8(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, RepairingUtf8Test,
+                         testing::Values(Mapping{"Caf\xc3\xa9", "Café"},      // valid stays
+                                         Mapping{"Caf\xe9 noir", "Caf\uFFFD noir"},  // Latin 1 é
+                                         Mapping{"\xff\xfe", "\uFFFD\uFFFD"},
+                                         Mapping{"a\xe2\x82", "a\uFFFD"},     // cut short
+                                         Mapping{"\xc0\xaf", "\uFFFD\uFFFD"},  // overlong slash
+                                         Mapping{"", ""}));
+
 class FoldingDiacriticsTest : public testing::TestWithParam<Mapping> {};
 
 TEST_P(FoldingDiacriticsTest, RemovesCombiningMarksOnly) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "Support/ScriptedDirectoryTransport.hpp"
 
@@ -92,6 +93,35 @@ TEST_F(DirectoryClientTest, OnlyStatus200Succeeds) {
         auto result = get();
         ASSERT_FALSE(result) << status;
         EXPECT_EQ(result.error(), Error::badServerResponse()) << status;
+    }
+}
+
+TEST_F(DirectoryClientTest, TwoRequestsThatFailTogetherBothFindTheWorkingServer) {
+    // The first server answers 500, the second never answers (its time-out reaches the
+    // client after the others' replies), the third works. Both requests start together.
+    answer({{"f1.example.org", always(ScriptedDirectoryTransport::status(500))},
+            {"f2.example.org", always(ScriptedDirectoryTransport::failure(HttpError::Kind::timedOut))},
+            {"f3.example.org", always(ScriptedDirectoryTransport::ok("works"))}});
+    std::optional<RadioBrowserClient::Result<std::string>> band, countries;
+    client_->get("/json/stations", {}, [&](auto r) { band.emplace(std::move(r)); });
+    client_->get("/json/countries", {}, [&](auto r) { countries.emplace(std::move(r)); });
+    transport_->run();
+    ASSERT_TRUE(band && countries);
+    ASSERT_TRUE(*band) << band->error().message();
+    ASSERT_TRUE(*countries) << countries->error().message();
+    EXPECT_EQ(band->value(), "works");
+    EXPECT_EQ(countries->value(), "works");
+    // Each failure moved the shared position once; the working server stays in use.
+    EXPECT_EQ(client_->serverState().serverIndex, 2);
+    // No request asked a server twice.
+    std::map<std::string, std::vector<std::string>> asked;
+    for (const auto& request : transport_->requests) {
+        const auto url = Url::parse(request.url);
+        if (url->host() != "list.example.org") asked[url->path()].push_back(url->host());
+    }
+    for (const auto& [path, hosts] : asked) {
+        EXPECT_EQ(std::set<std::string>(hosts.begin(), hosts.end()).size(), hosts.size()) << path;
+        EXPECT_EQ(hosts.back(), "f3.example.org") << path;
     }
 }
 

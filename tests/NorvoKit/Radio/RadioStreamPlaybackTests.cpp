@@ -22,6 +22,7 @@
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
+#include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
 namespace {
@@ -264,6 +265,129 @@ TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAl
     // Exactly where its audio begins, to the pull.
     EXPECT_GE(dropped + heard, *next);
     EXPECT_LT(dropped + heard - pullFrames, *next);
+}
+
+// --- Reconnections to a server that sends a burst of recent audio ------------------------------
+
+// Everything a decoder makes of `bytes`, as the stream would hear it.
+test::StereoSamples decodedWhole(const std::string& bytes) {
+    struct Collector final : RadioStreamDecoder::Client {
+        test::StereoSamples samples;
+        void decoderReady(const RadioStreamDecoder::Format&) override {}
+        void decodedFrames(const float* l, const float* r, int n) override {
+            samples.left.insert(samples.left.end(), l, l + n);
+            samples.right.insert(samples.right.end(), r, r + n);
+        }
+        void decoderFailed(const std::string&) override {}
+    } collector;
+    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::mpegLayer3, collector);
+    decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return collector.samples;
+}
+
+// A live station as real servers run one: each new listener first gets the last
+// `burst` bytes of the stream, then the stream goes on from where it is.
+// With `titles`, the stream carries a metadata block after every 16000 audio bytes of the
+// connection, the i-th holding titles[i].
+LoopbackHttpServer::Script burstThenLive(const std::string& stream, std::size_t live, std::size_t burst, std::size_t end,
+                                         const std::vector<std::string>& titles = {}) {
+    const std::size_t from = live > burst ? live - burst : 0;
+    const std::string audio = stream.substr(from, end - from);
+    if (titles.empty()) return station(audio, "audio/mpeg", 0);
+    std::vector<std::string> blocks;
+    for (const auto& title : titles) blocks.push_back("StreamTitle='" + title + "';");
+    return station(LoopbackHttpServer::icyInterleave(audio, 16000, blocks), "audio/mpeg", 16000);
+}
+
+TEST_F(RadioStreamPlaybackTest, AReconnectionSkipsTheBurstAlreadyReceivedAndJoinsExactly) {
+    constexpr std::size_t bytesPerSecond = 16000;  // 128 kbit/s
+    const std::string noise = [] {
+        test::TemporaryDirectory scratch;
+        test::generateNoise(scratch / "noise.mp3", 12.0, 44100, 2, bareMp3());
+        return test::readBytes(scratch / "noise.mp3");
+    }();
+    const std::size_t dropAt = 6 * bytesPerSecond + 517;  // mid-frame, as a drop would be
+    const std::size_t end = 10 * bytesPerSecond;
+    // The first connection breaks off; the second starts three seconds back, then goes on.
+    // The song changes one second after the drop: the second connection's fourth block.
+    LoopbackHttpServer::Script first = burstThenLive(noise, 0, 0, dropAt, std::vector<std::string>(6, "Song A"));
+    first.stall = false;
+    first.reset = true;
+    server.routeSequence("/live", {first, burstThenLive(noise, dropAt, 3 * bytesPerSecond, end,
+                                                        {"Song A", "Song A", "Song A", "Song B", "Song B"})});
+    open("/live");
+    const int64_t songB = framesBefore(noise, dropAt - 3 * bytesPerSecond + 4 * 16000);
+
+    const test::StereoSamples reference = decodedWhole(noise.substr(0, end));
+    const auto expected = static_cast<double>(framesBefore(noise, end));
+    ASSERT_TRUE(waitFor([&](const auto& s) {
+        return s.network == Network::streaming() && s.bufferedSeconds * 44100 >= expected - 3 * 1152;
+    })) << stream->currentStatus().bufferedSeconds;
+    EXPECT_EQ(server.requestCount("/live"), 2u);
+
+    EXPECT_EQ(stream->currentStatus().title, "Song A");
+
+    // Every frame once, in order: what is heard is the station's audio without a seam; the
+    // title changes with the audio that follows its block.
+    test::StereoSamples heard;
+    std::optional<int64_t> changedAt;
+    for (test::StereoSamples piece = pull(0.1); piece.frames() > 0; piece = pull(0.1)) {
+        heard.left.insert(heard.left.end(), piece.left.begin(), piece.left.end());
+        heard.right.insert(heard.right.end(), piece.right.begin(), piece.right.end());
+        if (!changedAt && stream->currentStatus().title == "Song B") changedAt = int64_t(heard.frames());
+    }
+    ASSERT_TRUE(changedAt);
+    EXPECT_GE(*changedAt, songB - 2 * 1152);
+    EXPECT_LE(*changedAt, songB + 1152 + 4410);
+    EXPECT_EQ(stream->currentStatus().titleSerial, 2);
+    EXPECT_LE(double(heard.frames()), expected + 1152);
+    ASSERT_LE(heard.frames(), reference.frames());
+    float worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        const float difference = std::max(std::fabs(heard.left[i] - reference.left[i]),
+                                          std::fabs(heard.right[i] - reference.right[i]));
+        if (difference > worst) {
+            worst = difference;
+            worstAt = i;
+        }
+    }
+    EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
+}
+
+TEST_F(RadioStreamPlaybackTest, AReconnectionWithNothingInCommonKeepsTheBacklogShort) {
+    constexpr std::size_t bytesPerSecond = 16000;
+    const std::string noise = [] {
+        test::TemporaryDirectory scratch;
+        test::generateNoise(scratch / "noise.mp3", 10.0, 44100, 2, bareMp3());
+        return test::readBytes(scratch / "noise.mp3");
+    }();
+    // The station came back with other audio (a restarted encoder, another programme).
+    const std::string tone = test::encodedTone("mp3", bareMp3(), 3.0, 44100, 2, 523.0, 784.0);
+    LoopbackHttpServer::Script first = burstThenLive(noise, 0, 0, 10 * bytesPerSecond);
+    first.stall = false;
+    server.routeSequence("/live", {first, station(tone, "audio/mpeg", 0)});
+    open("/live", 2.0);
+
+    // Nothing pulls: ten seconds wait in the ring when the first connection ends.
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    EXPECT_GT(stream->currentStatus().bufferedSeconds, 9.0);
+    const double toneSeconds = double(framesBefore(tone, tone.size())) / 44100;
+    ASSERT_TRUE(waitFor([&](const auto& s) {
+        return s.network == Network::streaming() && s.bufferedSeconds >= 2.0 + toneSeconds - 0.1;
+    })) << stream->currentStatus().bufferedSeconds;
+    // The prebuffer of the old audio, then the new: not thirteen seconds behind.
+    const auto status = stream->currentStatus();
+    EXPECT_LE(status.bufferedSeconds, 2.0 + toneSeconds + 0.05);
+
+    const test::StereoSamples heard = pull(20.0);
+    ASSERT_GT(heard.frames(), 88200u + 44100u);
+    // The cut is faded: no step between neighbouring frames beyond what the noise has.
+    float largestStep = 0;
+    for (std::size_t i = 1; i < 88200 + 4410; ++i)
+        largestStep = std::max(largestStep, std::fabs(heard.left[i] - heard.left[i - 1]));
+    EXPECT_LT(largestStep, 1.2f);
+    EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 88200 + 22050, 22050), 523.0), 0.5, 0.05);
 }
 
 // --- End to end through the audio core ------------------------------------------------------

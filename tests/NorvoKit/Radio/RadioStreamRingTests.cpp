@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,6 @@ namespace norvo {
 // as a decoder and the demuxer would hand them over on the loop thread.
 struct RadioStreamTesting {
     static void beginConnection(RadioStream& stream) {
-        std::lock_guard lock(stream.lock_);
         stream.connectionStartFrame_ = stream.pushedFrames_;
         stream.awaitingFirstTitle_ = true;
         stream.framesThisConnection_ = 0;
@@ -35,11 +37,18 @@ struct RadioStreamTesting {
         stream.handleMetadataBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size());
     }
     static void setTitleKnown(RadioStream& stream) {
-        std::lock_guard lock(stream.lock_);
+        std::lock_guard lock(stream.statusLock_);
         stream.status_.titleKnown = true;
     }
+    static UnfairLock& renderLock(RadioStream& stream) { return stream.lock_; }
+    static void pushFrames(RadioStream& stream, const float* left, const float* right, std::size_t frames) {
+        stream.push(left, right, frames);
+    }
+    static void decoderReady(RadioStream& stream, const RadioStreamDecoder::Format& format) {
+        stream.decoderReady(format);
+    }
     static std::size_t pendingTitleCount(RadioStream& stream) {
-        std::lock_guard lock(stream.lock_);
+        std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();
     }
 };
@@ -239,6 +248,37 @@ TEST_F(RadioStreamRingTest, RenderNeverAllocates) {
     EXPECT_EQ(pull(512), 0);
     EXPECT_EQ(counter.allocations(), 0u);
     EXPECT_EQ(counter.deallocations(), 0u);
+}
+
+TEST_F(RadioStreamRingTest, TextAndTitlesNeverWaitOnTheRenderLock) {
+    // The render waits on its lock: whoever holds it must not allocate or copy text. So
+    // the status, its strings and the title queue live elsewhere: all of them work while
+    // the render lock is held.
+    Testing::beginConnection(stream);
+    Testing::push(stream, 90000);
+    std::unique_lock renderHeld(Testing::renderLock(stream));
+    auto work = std::async(std::launch::async, [&] {
+        Testing::decoderReady(stream, {"AAC+", 2, 48000});
+        for (int i = 0; i < 1000; ++i)
+            Testing::metadata(stream, "StreamTitle='A title long enough to be kept on the heap " + std::to_string(i) + "';");
+        return stream.currentStatus();
+    });
+    ASSERT_EQ(work.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "waited on the render lock";
+    renderHeld.unlock();
+    const auto status = work.get();
+    EXPECT_EQ(status.format, "AAC+");
+    EXPECT_EQ(status.sampleRate, 48000);
+
+    // The one writer that takes the render lock allocates nothing at all.
+    const std::vector<float> frames(8192, 0.25f);
+    {
+        test::AllocationCounter counter;
+        Testing::pushFrames(stream, frames.data(), frames.data(), frames.size());
+        EXPECT_EQ(counter.allocations(), 0u);
+        EXPECT_EQ(counter.deallocations(), 0u);
+    }
+    consume(90000);
+    EXPECT_EQ(stream.currentStatus().title, "A title long enough to be kept on the heap 999");
 }
 
 TEST_F(RadioStreamRingTest, StopEndsPlayingAndPrebufferCannotRestartIt) {

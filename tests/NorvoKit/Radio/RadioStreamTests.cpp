@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
 #include <vector>
@@ -235,6 +236,36 @@ TEST_F(RadioStreamTest, PlaylistOf262144BytesIsReadAndOneByteMoreIsNot) {
     EXPECT_TRUE(waitForNetwork(*over, Network::failed("Not a radio stream")));
 }
 
+TEST_P(RadioStreamHttpError, OnAReconnectionOfAStationThatPlayedIsOneMoreAttempt) {
+    // The encoder restarts: the mount is missing for two attempts, then back.
+    const Script missing = LoopbackHttpServer::status(GetParam(), "Refused");
+    server.routeSequence("/live", {audio(std::string(kPlays, 'a')), missing, missing, holding(60000)});
+    auto stream = open(server.url("/live"));
+    ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(1)));
+    advance(1);
+    ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(2)));
+    advance(2);
+    ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(3)));
+    advance(4);
+    ASSERT_TRUE(waitForRequests("/live", 4));
+    EXPECT_TRUE(waitForNetwork(*stream, Network::streaming()));
+    EXPECT_EQ(server.requestCount("/live"), 4u);
+}
+
+TEST_F(RadioStreamTest, AStationThatKeepsAnsweringAnErrorAfterPlayingFailsWithThatAnswer) {
+    server.routeSequence("/live", {audio(std::string(kPlays, 'a')), LoopbackHttpServer::status(404, "Not Found")});
+    auto stream = open(server.url("/live"));
+    const double delays[] = {1, 2, 4, 8, 8};
+    for (int attempt = 1; attempt <= 5; ++attempt) {
+        ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(attempt))) << attempt;
+        advance(delays[attempt - 1]);
+        ASSERT_TRUE(waitForRequests("/live", static_cast<std::size_t>(attempt + 1))) << attempt;
+    }
+    ASSERT_TRUE(waitForNetwork(*stream, Network::failed("The station answered HTTP 404")));
+    advance(60);
+    EXPECT_EQ(server.requestCount("/live"), 6u);
+}
+
 TEST_F(RadioStreamTest, StationThatNeverPlayedGetsOneRetryAfterOneAndAHalfSeconds) {
     server.route("/live", audio("short"));
     auto stream = open(server.url("/live"));
@@ -285,12 +316,20 @@ TEST_F(RadioStreamTest, PlaylistStationSurvivesManyDropsOnceItPlays) {
     // Every reconnection goes back through the station's playlist; connections that
     // played reset the playlist guard, so the evening goes on.
     server.route("/station.pls", playlist("audio/x-scpls", "[playlist]\nFile1=/stream\n"));
-    server.route("/stream", audio(std::string(kPlays, 'a')));
+    // Connection n sends kPlays + 100 n bytes, so the buffer tells which one has ended.
+    auto served = std::make_shared<std::atomic<std::size_t>>(0);
+    server.route("/stream", [served](const LoopbackHttpServer::Request&) {
+        return audio(std::string(kPlays + 100 * ++*served, 'a'));
+    });
     auto stream = open(server.url("/station.pls"));
     for (std::size_t drop = 1; drop <= 5; ++drop) {
-        // Nothing is pulled, so the ring holds every connection's audio.
+        // Nothing is pulled; each reconnection keeps the prebuffer of what was buffered
+        // (nothing in the audio matches) and adds its own.
+        const std::size_t kept = drop == 1 ? 0 : static_cast<std::size_t>(kPrebuffer * 44100);
+        const std::size_t expected = kept + kPlays + 100 * drop;
         ASSERT_TRUE(waitFor(*stream, [&](const auto& status) {
-            return status.network == Network::reconnecting(1) && status.bufferedSeconds * 44100.0 > drop * kPlays - 1;
+            return status.network == Network::reconnecting(1) &&
+                   static_cast<std::size_t>(status.bufferedSeconds * 44100.0 + 0.5) == expected;
         })) << drop;
         advance(1.0);
     }

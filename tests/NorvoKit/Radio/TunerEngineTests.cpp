@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "Platform/ManualExecutor.hpp"
-#include "TunerFakes.hpp"
+#include "Support/FakeTunerDirectory.hpp"
+#include "Support/FakeTunerStream.hpp"
+#include "Support/FakeTunerStreamFactory.hpp"
 
 namespace norvo {
 namespace {
@@ -714,6 +716,26 @@ TEST_F(TunerTickTest, FormatTakesTheStreamsOrTheStationsBitrate) {
     status().bitrate.reset();
     engine->tick();
     EXPECT_EQ(engine->streamFormat(), "MP3");
+}
+
+TEST_F(TunerTickTest, ADialStepClearsTheClosedStreamsFormatAndStereo) {
+    ASSERT_EQ(directory.stationRequests.size(), 1u);  // the band, asked for at power on
+    directory.answerStations(makeBand(8));
+    executor.runPending();
+    status().network = RadioStream::Status::Network::streaming();
+    status().playing = true;
+    status().channels = 2;
+    status().format = "MP3";
+    status().bitrate = 320;
+    engine->tick();
+    ASSERT_EQ(engine->streamFormat(), "MP3 320k");
+    ASSERT_TRUE(engine->isStereo());
+
+    engine->stepDial(1);
+    EXPECT_FALSE(engine->streamFormat());  // during the settle delay, beside the new name
+    EXPECT_FALSE(engine->isStereo());
+    executor.advance(0.5);
+    EXPECT_TRUE(engine->streamFormat());  // the new stream's
 }
 
 TEST_F(TunerTickTest, SteadyStatusPublishesNothing) {

@@ -12,7 +12,7 @@
 #include "Support/AudioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
-#include "WaitableExecutor.hpp"
+#include "Support/WaitableExecutor.hpp"
 
 namespace norvo {
 namespace {
@@ -21,16 +21,19 @@ namespace {
 // decoder catch up before each render: the render here runs far faster than real time.
 class WatchedFactory final : public SourceStreamFactory {
 public:
-    std::unique_ptr<SourceStream> open(const std::filesystem::path& file, int64_t startFrame) override {
-        auto stream = real_.open(file, startFrame);
+    std::unique_ptr<SourceStream> open(const std::filesystem::path& file, int64_t startFrame,
+                                       std::optional<int64_t> measuredFrames = std::nullopt) override {
+        auto stream = real_.open(file, startFrame, measuredFrames);
         latest = dynamic_cast<DecodedSourceStream*>(stream.get());
         return stream;
     }
-    std::optional<int64_t> probeDuration(const std::filesystem::path& file) override {
-        return real_.probeDuration(file);
+    std::optional<int64_t> probeDuration(const std::filesystem::path& file,
+                                         const std::atomic<bool>* cancelled = nullptr) override {
+        return real_.probeDuration(file, cancelled);
     }
 
-    DecodedSourceStream* latest = nullptr;
+    // Opened on the player's worker, read by the test.
+    std::atomic<DecodedSourceStream*> latest{nullptr};
 
 private:
     DecodedSourceStreamFactory real_;
@@ -71,6 +74,7 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
     const Uuid firstID = player.tracks()[0].id, secondID = player.tracks()[1].id;
 
     player.togglePlayPause();
+    ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); }));
     ASSERT_EQ(player.state(), SourcePlayerEngine::State::playing);
     EXPECT_EQ(player.duration(), firstFrames);
 
@@ -80,8 +84,9 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
     std::vector<float> chunkLeft(tick), chunkRight(tick);
     int64_t secondStartedAt = -1;  // frames rendered when the second track was installed
     for (int ticks = 0; ticks < 1000 && player.state() == SourcePlayerEngine::State::playing; ++ticks) {
-        if (factory.latest && core.source.stream == factory.latest) {
-            ASSERT_TRUE(factory.latest->waitForFrames(tick, std::chrono::seconds(5)));
+        DecodedSourceStream* latest = factory.latest.load();
+        if (latest && core.source.stream == latest) {
+            ASSERT_TRUE(latest->waitForFrames(tick, std::chrono::seconds(5)));
         }
         core.render(tick, chunkLeft.data(), chunkRight.data());
         left.insert(left.end(), chunkLeft.begin(), chunkLeft.end());
@@ -90,6 +95,8 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
 
         const bool wasFirst = player.currentTrackID() == firstID;
         player.poll(core.snapshot(true));
+        // The next track opens on the player's worker; the device would play silence meanwhile.
+        ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); }));
         if (player.state() != SourcePlayerEngine::State::playing) break;
 
         if (wasFirst && player.currentTrackID() == secondID) secondStartedAt = rendered;

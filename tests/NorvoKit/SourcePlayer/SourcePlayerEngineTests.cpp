@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "FakeSourceStreamFactory.hpp"
-#include "WaitableExecutor.hpp"
+#include "Support/FakeSourceStreamFactory.hpp"
+#include "Support/WaitableExecutor.hpp"
 
 namespace norvo {
 namespace {
@@ -23,7 +23,7 @@ constexpr int64_t songFrames = 441000;  // 10 s
 
 class SourcePlayerEngineTest : public ::testing::Test {
 protected:
-    // Adds `count` songs the factory can open; returns their ids in list order.
+    // Adds `count` songs the factory can open and measures them; returns their ids in list order.
     std::vector<Uuid> addSongs(int count) {
         std::vector<std::filesystem::path> files;
         for (int i = 0; i < count; ++i) {
@@ -31,6 +31,8 @@ protected:
             factory.addFile(files.back(), songFrames);
         }
         player.add(files);
+        // Measured before the test goes on, so no length arrives in the middle of it.
+        waitForLengths();
         return ids();
     }
     std::vector<Uuid> ids() const {
@@ -39,7 +41,7 @@ protected:
         return result;
     }
     std::shared_ptr<FakeStreamRecord> lastStream() const {
-        return factory.opened.empty() ? nullptr : factory.opened.back();
+        return factory.lastOpened();
     }
     // A tick's snapshot as the core would report it for the installed stream.
     CoreSnapshot snapshot(int64_t position) const {
@@ -47,10 +49,25 @@ protected:
         s.sourceLoaded = core.source.stream != nullptr;
         s.sourcePlaying = core.source.playing;
         s.sourcePosition = position;
+        s.sourceDuration = core.source.stream ? core.source.stream->duration() : 0;
         s.sourceEndCount = endCount;
         s.autoPauseCount = autoPauseCount;
         return s;
     }
+    // Waits for the player's worker to stop and free a stream it no longer wants.
+    bool retired(const std::shared_ptr<FakeStreamRecord>& record) {
+        return executor.runUntil([&] { return record->destroyed.load(); }) && record->cancelled;
+    }
+    // Runs the length measurements' results until every track has one.
+    void waitForLengths() {
+        ASSERT_TRUE(executor.runUntil([&] {
+            for (const auto& track : player.tracks())
+                if (!track.durationFrames) return false;
+            return true;
+        }));
+    }
+    // Lets the stream of the newest play or seek open on the player's worker and arrive.
+    void settle() { ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); })); }
     // The installed stream ran out: the core counted an end and stopped pulling.
     void finishStream() {
         auto stream = lastStream();
@@ -136,17 +153,98 @@ TEST_F(SourcePlayerEngineTest, PlayStartsTheSelectedTrackFromTheBeginning) {
 
     player.togglePlayPause();
 
-    ASSERT_EQ(factory.opened.size(), 1u);
-    EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
-    EXPECT_EQ(lastStream()->startFrame, 0);
+    // Published at once; the stream follows when it has opened.
     EXPECT_EQ(player.state(), State::playing);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(player.currentTrack()->title, "Song 1");
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.duration(), songFrames);
+    EXPECT_EQ(player.changeCount(), before + 1);
+
+    settle();
+    ASSERT_EQ(factory.opened().size(), 1u);
+    EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
+    EXPECT_EQ(lastStream()->startFrame, 0);
+    EXPECT_EQ(lastStream()->measuredFrames, songFrames) << "a measured file is not measured again";
     EXPECT_NE(core.source.stream, nullptr);
     EXPECT_TRUE(core.source.playing);
-    EXPECT_EQ(player.changeCount(), before + 1);
+    EXPECT_EQ(player.changeCount(), before + 1) << "nothing published changed when the stream arrived";
+}
+
+// Opening behind the main thread -----------------------------------------------------------------
+
+TEST_F(SourcePlayerEngineTest, PlayReturnsAtOnceWhileTheStreamOpensBehind) {
+    auto songs = addSongs(2);
+    factory.holdOpens();  // a slow disk: the open does not finish until the test says so
+
+    player.play(songs[1]);
+
+    EXPECT_EQ(player.state(), State::playing);
+    EXPECT_TRUE(player.isOpeningStream());
+    EXPECT_EQ(core.source.stream, nullptr);
+    ASSERT_TRUE(factory.waitForOpensStarted(1));
+
+    factory.releaseOpens();
+    settle();
+    EXPECT_FALSE(player.isOpeningStream());
+    ASSERT_NE(core.source.stream, nullptr);
+    EXPECT_TRUE(core.source.playing);
+    EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
+}
+
+TEST_F(SourcePlayerEngineTest, RapidSeeksEndOnTheLastOne) {
+    auto songs = addSongs(1);
+    player.play(songs[0]);
+    settle();
+    factory.holdOpens();
+
+    for (int64_t frame = 1000; frame <= 10000; frame += 1000) player.seek(frame);
+    EXPECT_EQ(player.position(), 10000);
+    EXPECT_EQ(core.source.stream, nullptr) << "the old stream left the core at the first seek";
+
+    ASSERT_TRUE(factory.waitForOpensStarted(2));
+    factory.releaseOpens();
+    settle();
+    ASSERT_NE(core.source.stream, nullptr);
+    EXPECT_EQ(core.source.stream->position(), 10000);
+    EXPECT_EQ(player.position(), 10000);
+    // The open in flight when the seeks came, and the last seek's: nothing in between.
+    const auto opened = factory.opened();
+    EXPECT_LE(opened.size(), 3u);
+    EXPECT_EQ(opened.back()->startFrame, 10000);
+    // Every stream but the installed one is stopped and freed, off the main thread.
+    ASSERT_TRUE(executor.runUntil([&] {
+        for (std::size_t i = 0; i + 1 < factory.opened().size(); ++i)
+            if (!factory.opened()[i]->destroyed) return false;
+        return true;
+    }));
+    for (const auto& record : opened) EXPECT_FALSE(record->touchedUnderCoreLock);
+}
+
+TEST_F(SourcePlayerEngineTest, StopOrPauseWhileOpeningIsHonouredWhenTheStreamArrives) {
+    auto songs = addSongs(2);
+    factory.holdOpens();
+    player.play(songs[0]);
+    player.togglePlayPause();
+    EXPECT_EQ(player.state(), State::paused);
+    factory.releaseOpens();
+    settle();
+    ASSERT_NE(core.source.stream, nullptr);
+    EXPECT_FALSE(core.source.playing) << "paused while it opened: installed paused";
+
+    player.togglePlayPause();
+    EXPECT_TRUE(core.source.playing);
+
+    factory.holdOpens();
+    player.play(songs[1]);
+    ASSERT_TRUE(factory.waitForOpensStarted(2));  // the open is in flight when the user stops
+    player.stop();
+    EXPECT_FALSE(player.isOpeningStream());
+    factory.releaseOpens();
+    ASSERT_TRUE(executor.runUntil([&] { return factory.opened().size() == 2 && lastStream()->destroyed; }));
+    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(player.state(), State::stopped);
+    EXPECT_EQ(player.position(), 0);
 }
 
 class UnusableSelectionTest : public SourcePlayerEngineTest, public ::testing::WithParamInterface<bool> {};
@@ -157,6 +255,7 @@ TEST_P(UnusableSelectionTest, PlayStartsTheFirstTrack) {
     player.setSelection(GetParam() ? std::optional<Uuid>(Uuid::random()) : std::nullopt);
 
     player.togglePlayPause();
+    settle();
 
     EXPECT_EQ(player.currentTrackID(), songs[0]);
     EXPECT_EQ(player.selection(), songs[0]);
@@ -167,18 +266,22 @@ INSTANTIATE_TEST_SUITE_P(Selections, UnusableSelectionTest, ::testing::Bool());
 
 TEST_F(SourcePlayerEngineTest, PlayWithAnEmptyListDoesNothing) {
     player.togglePlayPause();
+    settle();
     EXPECT_EQ(player.state(), State::stopped);
-    EXPECT_TRUE(factory.opened.empty());
+    EXPECT_TRUE(factory.opened().empty());
     EXPECT_EQ(player.changeCount(), 0u);
 }
 
 TEST_F(SourcePlayerEngineTest, PauseKeepsTheStreamAndResumeGoesOnWithIt) {
     addSongs(1);
     player.togglePlayPause();
+    settle();
     SourceStream* installed = core.source.stream;
     player.poll(snapshot(5000));
+    settle();
 
     player.togglePlayPause();
+    settle();
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_FALSE(core.source.playing);
     EXPECT_EQ(core.source.stream, installed);
@@ -187,17 +290,20 @@ TEST_F(SourcePlayerEngineTest, PauseKeepsTheStreamAndResumeGoesOnWithIt) {
 
     const auto before = player.changeCount();
     player.togglePlayPause();
+    settle();
     EXPECT_EQ(player.state(), State::playing);
     EXPECT_TRUE(core.source.playing);
     EXPECT_EQ(core.source.stream, installed);
-    EXPECT_EQ(factory.opened.size(), 1u);
+    EXPECT_EQ(factory.opened().size(), 1u);
     EXPECT_EQ(player.changeCount(), before + 1);
 }
 
 TEST_F(SourcePlayerEngineTest, StopClosesTheStreamAndKeepsTheTrackCurrent) {
     auto songs = addSongs(2);
     player.play(songs[1]);
+    settle();
     player.poll(snapshot(9000));
+    settle();
 
     player.stop();
 
@@ -206,11 +312,11 @@ TEST_F(SourcePlayerEngineTest, StopClosesTheStreamAndKeepsTheTrackCurrent) {
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(core.source.stream, nullptr);
     EXPECT_FALSE(core.source.playing);
-    EXPECT_TRUE(lastStream()->cancelled);
-    EXPECT_TRUE(lastStream()->destroyed);
+    EXPECT_TRUE(retired(lastStream()));
 
     // Playing again starts the stopped track from its beginning.
     player.togglePlayPause();
+    settle();
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(lastStream()->startFrame, 0);
 }
@@ -218,15 +324,17 @@ TEST_F(SourcePlayerEngineTest, StopClosesTheStreamAndKeepsTheTrackCurrent) {
 TEST_F(SourcePlayerEngineTest, EveryPlayInstallsANewStreamAndRetiresTheOldOneOutsideTheCoreLock) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     auto first = lastStream();
     player.play(songs[1]);
+    settle();
     player.play(songs[1]);
+    settle();
 
-    ASSERT_EQ(factory.opened.size(), 3u);
+    ASSERT_EQ(factory.opened().size(), 3u);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(factory.opened[i]->cancelled);
-        EXPECT_TRUE(factory.opened[i]->destroyed);
-        EXPECT_FALSE(factory.opened[i]->touchedUnderCoreLock);
+        EXPECT_TRUE(retired(factory.opened()[i]));
+        EXPECT_FALSE(factory.opened()[i]->touchedUnderCoreLock);
     }
     EXPECT_FALSE(lastStream()->cancelled);
     EXPECT_EQ(core.source.stream->duration(), songFrames);
@@ -236,8 +344,9 @@ TEST_F(SourcePlayerEngineTest, EveryPlayInstallsANewStreamAndRetiresTheOldOneOut
 TEST_F(SourcePlayerEngineTest, PlayingAnUnknownIdDoesNothing) {
     addSongs(1);
     player.play(Uuid::random());
+    settle();
     EXPECT_EQ(player.state(), State::stopped);
-    EXPECT_TRUE(factory.opened.empty());
+    EXPECT_TRUE(factory.opened().empty());
 }
 
 TEST_F(SourcePlayerEngineTest, DestroyingThePlayerTakesItsStreamOutOfTheCore) {
@@ -245,9 +354,11 @@ TEST_F(SourcePlayerEngineTest, DestroyingThePlayerTakesItsStreamOutOfTheCore) {
     factory.addFile("/m/a.wav", songFrames);
     doomed->add({"/m/a.wav"});
     doomed->togglePlayPause();
+    ASSERT_TRUE(executor.runUntil([&] { return !doomed->isOpeningStream(); }));
+    ASSERT_NE(core.source.stream, nullptr);
     doomed.reset();
     EXPECT_EQ(core.source.stream, nullptr);
-    EXPECT_TRUE(lastStream()->destroyed);
+    EXPECT_TRUE(lastStream()->destroyed) << "the player's worker is gone: freed before it returned";
     EXPECT_FALSE(lastStream()->touchedUnderCoreLock);
 }
 
@@ -256,9 +367,11 @@ TEST_F(SourcePlayerEngineTest, DestroyingThePlayerTakesItsStreamOutOfTheCore) {
 TEST_F(SourcePlayerEngineTest, AFileThatCannotBeOpenedReportsAndStopsButStaysListed) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     player.add({"/music/Gone.mp3"});  // never known to the factory
 
     player.play(player.tracks()[2].id);
+    settle();
 
     EXPECT_EQ(player.lastError(), "Cannot play Gone: Unsupported audio format: Gone.mp3");
     EXPECT_EQ(player.state(), State::stopped);
@@ -266,10 +379,11 @@ TEST_F(SourcePlayerEngineTest, AFileThatCannotBeOpenedReportsAndStopsButStaysLis
     EXPECT_EQ(player.duration(), 0) << "no length of the track that played before";
     EXPECT_EQ(player.tracks().size(), 3u);
     EXPECT_EQ(core.source.stream, nullptr);
-    EXPECT_TRUE(factory.opened[0]->destroyed);
+    EXPECT_TRUE(retired(factory.opened()[0]));
 
     // A later successful start clears the report.
     player.play(songs[1]);
+    settle();
     EXPECT_FALSE(player.lastError());
     EXPECT_EQ(player.state(), State::playing);
 }
@@ -277,14 +391,81 @@ TEST_F(SourcePlayerEngineTest, AFileThatCannotBeOpenedReportsAndStopsButStaysLis
 TEST_F(SourcePlayerEngineTest, ASeekIntoAVanishedFileReportsAndStops) {
     auto songs = addSongs(1);
     player.play(songs[0]);
+    settle();
     factory.removeFile(player.tracks()[0].url);
 
     player.seek(1000);
+    settle();
 
     EXPECT_EQ(player.lastError(), "Cannot play Song 0: Unsupported audio format: Song 0.mp3");
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(core.source.stream, nullptr);
     EXPECT_EQ(player.tracks().size(), 1u);
+}
+
+TEST_F(SourcePlayerEngineTest, ADecodingFailureInTheMiddleOfAFileIsReportedAndTheListGoesOn) {
+    auto songs = addSongs(2);
+    player.play(songs[0]);
+    settle();
+    player.poll(snapshot(1000));
+    EXPECT_FALSE(player.lastError());
+
+    lastStream()->failsDecoding = true;
+    player.poll(snapshot(2000));
+    const std::string expected =
+        "Cannot play Song 0: Audio conversion failed: Invalid data found when processing input";
+    EXPECT_EQ(player.lastError(), expected);
+    EXPECT_EQ(player.state(), State::playing) << "what was decoded still plays out";
+
+    // The stream ends where decoding failed; the next track starts and the report stays.
+    finishStream();
+    player.poll(snapshot(2000));
+    settle();
+    EXPECT_EQ(player.currentTrackID(), songs[1]);
+    EXPECT_EQ(player.state(), State::playing);
+    EXPECT_EQ(player.lastError(), expected);
+
+    // A start the user asks for clears it, as after any other failure.
+    player.play(songs[0]);
+    settle();
+    EXPECT_FALSE(player.lastError());
+}
+
+TEST_F(SourcePlayerEngineTest, TheLengthFollowsTheMeasuredOneAndSeeksStopThere) {
+    // A file whose headers overstate its length (a VBR MP3 without a length header, or
+    // a truncated one): the stream starts with the estimate and then learns better.
+    factory.addFile("/m/vbr.mp3", 2 * songFrames);
+    player.add({"/m/vbr.mp3"});
+    player.togglePlayPause();
+    settle();
+    ASSERT_EQ(player.duration(), 2 * songFrames);
+
+    lastStream()->duration = songFrames;  // measured while it plays
+    player.poll(snapshot(500));
+    EXPECT_EQ(player.duration(), songFrames);
+
+    player.seek(songFrames + 44100);
+    EXPECT_EQ(player.position(), songFrames);
+    settle();
+    EXPECT_EQ(lastStream()->startFrame, songFrames);
+}
+
+TEST_F(SourcePlayerEngineTest, ANameThatIsNotUtf8ShowsWithReplacementCharacters) {
+    const std::filesystem::path latin1 = "/m/Caf\xe9 \xff.mp3";  // as an old disk may name it
+    player.add({latin1, "/m/Gone \xe9.mp3"});
+    ASSERT_EQ(player.tracks().size(), 2u);
+    EXPECT_EQ(player.tracks()[0].title, "Caf\uFFFD \uFFFD");
+    EXPECT_EQ(player.tracks()[0].url, latin1) << "the file keeps its real name";
+
+    factory.addFile(latin1, songFrames);
+    player.play(player.tracks()[0].id);
+    settle();
+    EXPECT_EQ(lastStream()->file, latin1);
+    EXPECT_NE(core.source.stream, nullptr);
+
+    player.play(player.tracks()[1].id);
+    settle();
+    EXPECT_EQ(player.lastError(), "Cannot play Gone \uFFFD: Unsupported audio format: Gone \uFFFD.mp3");
 }
 
 // Next and previous -------------------------------------------------------------------------
@@ -313,17 +494,19 @@ TEST_P(NextPreviousTest, MovesAlongTheListWithoutWrapping) {
     if (c.setup != Setup::noCurrent) player.play(songs[c.current]);
     if (c.setup == Setup::paused) player.togglePlayPause();
     if (c.setup == Setup::stopped) player.stop();
+    settle();
     player.setSelection(c.selected < 0 ? std::nullopt : std::optional<Uuid>(songs[c.selected]));
-    const auto opens = factory.opened.size();
+    const auto opens = factory.opened().size();
     const bool hadStream = core.source.stream != nullptr;
 
     c.step == Step::next ? player.next() : player.previous();
+    settle();
 
     const std::optional<Uuid> expected =
         c.expectedCurrent < 0 ? std::nullopt : std::optional<Uuid>(songs[c.expectedCurrent]);
     EXPECT_EQ(player.currentTrackID(), expected);
     EXPECT_EQ(player.state(), c.expectedState);
-    EXPECT_EQ(factory.opened.size(), opens + (c.expectsNewStream ? 1 : 0));
+    EXPECT_EQ(factory.opened().size(), opens + (c.expectsNewStream ? 1 : 0));
     const bool moved = expected != (c.current < 0 ? std::nullopt : std::optional<Uuid>(songs[c.current]));
     if (c.expectsNewStream) {
         EXPECT_EQ(lastStream()->startFrame, 0);
@@ -370,11 +553,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SourcePlayerEngineTest, PlayAfterCueingWhilePausedStartsTheCuedTrack) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     player.togglePlayPause();
+    settle();
     player.next();
+    settle();
     ASSERT_EQ(player.state(), State::paused);
 
     player.togglePlayPause();
+    settle();
 
     EXPECT_EQ(player.state(), State::playing);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
@@ -393,9 +580,12 @@ class PreviousThresholdTest : public SourcePlayerEngineTest, public ::testing::W
 TEST_P(PreviousThresholdTest, RestartsOnlyAfterMoreThanThreeSeconds) {
     auto songs = addSongs(2);
     player.play(songs[1]);
+    settle();
     player.poll(snapshot(GetParam().position));
+    settle();
 
     player.previous();
+    settle();
 
     EXPECT_EQ(player.currentTrackID(), GetParam().restarts ? songs[1] : songs[0]);
     EXPECT_EQ(lastStream()->startFrame, 0);
@@ -410,10 +600,14 @@ INSTANTIATE_TEST_SUITE_P(Frames, PreviousThresholdTest,
 TEST_F(SourcePlayerEngineTest, PreviousRestartWhilePausedStaysPaused) {
     auto songs = addSongs(2);
     player.play(songs[1]);
+    settle();
     player.poll(snapshot(200000));
+    settle();
     player.togglePlayPause();
+    settle();
 
     player.previous();
+    settle();
 
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(player.state(), State::paused);
@@ -434,11 +628,13 @@ class SeekClampTest : public SourcePlayerEngineTest, public ::testing::WithParam
 TEST_P(SeekClampTest, RestartsTheStreamAtTheClampedFrame) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     player.setSelection(songs[1]);
 
     player.seek(GetParam().requested);
+    settle();
 
-    EXPECT_EQ(factory.opened.size(), 2u);
+    EXPECT_EQ(factory.opened().size(), 2u);
     EXPECT_EQ(lastStream()->startFrame, GetParam().expected);
     EXPECT_EQ(player.position(), GetParam().expected);
     EXPECT_EQ(player.state(), State::playing);
@@ -454,9 +650,12 @@ INSTANTIATE_TEST_SUITE_P(Frames, SeekClampTest,
 TEST_F(SourcePlayerEngineTest, SeekWhilePausedStaysPaused) {
     auto songs = addSongs(1);
     player.play(songs[0]);
+    settle();
     player.togglePlayPause();
+    settle();
 
     player.seek(22050);
+    settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_FALSE(core.source.playing);
@@ -467,12 +666,16 @@ TEST_F(SourcePlayerEngineTest, SeekWhilePausedStaysPaused) {
 TEST_F(SourcePlayerEngineTest, SeekDoesNothingWhileStoppedOrWithoutACurrentTrack) {
     auto songs = addSongs(2);
     player.seek(1000);
+    settle();
     player.play(songs[0]);
+    settle();
     player.stop();
     player.seek(1000);
+    settle();
     player.remove({songs[0]});
     player.seek(1000);
-    EXPECT_EQ(factory.opened.size(), 1u);
+    settle();
+    EXPECT_EQ(factory.opened().size(), 1u);
     EXPECT_EQ(player.position(), 0);
 }
 
@@ -481,7 +684,9 @@ TEST_F(SourcePlayerEngineTest, SeekDoesNothingWhileStoppedOrWithoutACurrentTrack
 TEST_F(SourcePlayerEngineTest, RemovingTheCurrentTrackStopsItButKeepsItsId) {
     auto songs = addSongs(3);
     player.play(songs[1]);
+    settle();
     player.poll(snapshot(8000));
+    settle();
     const auto before = player.changeCount();
 
     player.remove({songs[1], Uuid::random()});
@@ -492,7 +697,7 @@ TEST_F(SourcePlayerEngineTest, RemovingTheCurrentTrackStopsItButKeepsItsId) {
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_FALSE(player.currentTrack());
     EXPECT_EQ(core.source.stream, nullptr);
-    EXPECT_TRUE(lastStream()->destroyed);
+    EXPECT_TRUE(retired(lastStream()));
     EXPECT_EQ(player.selection(), songs[0]);
     EXPECT_EQ(player.changeCount(), before + 1);
 }
@@ -500,6 +705,7 @@ TEST_F(SourcePlayerEngineTest, RemovingTheCurrentTrackStopsItButKeepsItsId) {
 TEST_F(SourcePlayerEngineTest, RemovingTheSelectedTrackSelectsTheFirstRemaining) {
     auto songs = addSongs(3);
     player.play(songs[0]);
+    settle();
     player.setSelection(songs[2]);
 
     player.remove({songs[2]});
@@ -568,17 +774,21 @@ INSTANTIATE_TEST_SUITE_P(Drags, MoveTest,
 TEST_F(SourcePlayerEngineTest, PositionFollowsTheSnapshotOnlyWhileAStreamIsLoaded) {
     auto songs = addSongs(1);
     player.play(songs[0]);
+    settle();
     player.poll(snapshot(4410));
+    settle();
     EXPECT_EQ(player.position(), 4410);
 
     const auto before = player.changeCount();
     player.poll(snapshot(4410));
+    settle();
     EXPECT_EQ(player.changeCount(), before);  // a quiet tick announces nothing
 
     player.stop();
     CoreSnapshot stale = snapshot(9999);
     stale.sourceLoaded = true;
     player.poll(stale);
+    settle();
     EXPECT_EQ(player.position(), 0);
 }
 
@@ -586,12 +796,15 @@ TEST_F(SourcePlayerEngineTest, ANewAutoPauseCountPausesAPlayingPlayer) {
     auto songs = addSongs(1);
     ++autoPauseCount;  // counted before anything played: not ours
     player.poll(snapshot(0));
+    settle();
     player.play(songs[0]);
+    settle();
 
     ++autoPauseCount;
     core.source.playing = false;  // the core stopped pulling at the end of the side
     const auto before = player.changeCount();
     player.poll(snapshot(30000));
+    settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(player.position(), 30000);
@@ -600,13 +813,16 @@ TEST_F(SourcePlayerEngineTest, ANewAutoPauseCountPausesAPlayingPlayer) {
 
     // Resuming is not undone by the count already seen.
     player.togglePlayPause();
+    settle();
     player.poll(snapshot(30000));
+    settle();
     EXPECT_EQ(player.state(), State::playing);
 }
 
 TEST_F(SourcePlayerEngineTest, TheEndOfATrackStartsTheNextOne) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     int observed = 0;
     State seen = State::stopped;
     auto token = player.observe([&] {
@@ -616,6 +832,7 @@ TEST_F(SourcePlayerEngineTest, TheEndOfATrackStartsTheNextOne) {
 
     finishStream();
     player.poll(snapshot(songFrames));
+    settle();
 
     EXPECT_EQ(observed, 1);
     EXPECT_EQ(seen, State::playing);
@@ -625,57 +842,66 @@ TEST_F(SourcePlayerEngineTest, TheEndOfATrackStartsTheNextOne) {
     EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
     EXPECT_EQ(lastStream()->startFrame, 0);
     EXPECT_TRUE(core.source.playing);
-    EXPECT_TRUE(factory.opened[0]->destroyed);
+    EXPECT_TRUE(retired(factory.opened()[0]));
 }
 
 TEST_F(SourcePlayerEngineTest, TheEndOfTheLastTrackStopsAtTheStart) {
     auto songs = addSongs(2);
     player.play(songs[1]);
+    settle();
 
     finishStream();
     player.poll(snapshot(songFrames));
+    settle();
 
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(core.source.stream, nullptr);
-    EXPECT_EQ(factory.opened.size(), 1u);
+    EXPECT_EQ(factory.opened().size(), 1u);
 }
 
 TEST_F(SourcePlayerEngineTest, AnEndCountedForAReplacedStreamIsIgnored) {
     auto songs = addSongs(3);
     player.play(songs[0]);
+    settle();
     finishStream();
     // The user skipped ahead between the render and the tick.
     player.next();
+    settle();
     core.source.playing = true;
 
     player.poll(snapshot(100));
+    settle();
 
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(player.state(), State::playing);
-    EXPECT_EQ(factory.opened.size(), 2u);
+    EXPECT_EQ(factory.opened().size(), 2u);
 }
 
 TEST_F(SourcePlayerEngineTest, AnAutoPauseInTheSameTickAsTheEndWins) {
     auto songs = addSongs(2);
     player.play(songs[0]);
+    settle();
     finishStream();
     ++autoPauseCount;
 
     player.poll(snapshot(songFrames));
+    settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(player.currentTrackID(), songs[0]);
-    EXPECT_EQ(factory.opened.size(), 1u);
+    EXPECT_EQ(factory.opened().size(), 1u);
 }
 
 TEST_F(SourcePlayerEngineTest, ASourceTheCoreNoLongerPlaysPausesThePlayer) {
     auto songs = addSongs(1);
     player.play(songs[0]);
+    settle();
     core.source.playing = false;
 
     player.poll(snapshot(700));
+    settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(player.position(), 700);

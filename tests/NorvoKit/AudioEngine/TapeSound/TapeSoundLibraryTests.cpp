@@ -92,7 +92,59 @@ TEST_F(TapeSoundLibraryTest, ImportPutsTheProfileFirstSelectsAndStoresIt) {
     auto stored = JSONValue::parse(store.string(importedKey).value_or(""));
     ASSERT_TRUE(stored && stored->array());
     ASSERT_EQ(stored->array()->size(), 2u);
-    EXPECT_EQ((*stored->array())[0], library.imported[0].document);
+    ASSERT_TRUE((*stored->array())[0].string());
+    EXPECT_EQ(JSONValue::parse(*(*stored->array())[0].string()), library.imported[0].document);
+}
+
+// A profile whose "x-extra" holds arrays nested `depth` deep.
+std::string nestedProfile(const std::string& id, int depth) {
+    std::string data = profileData(id);
+    data.pop_back();  // the closing brace
+    return data + ", \"x-deep\": " + std::string(depth, '[') + std::string(depth, ']') + "}";
+}
+
+TEST_F(TapeSoundLibraryTest, AStoredProfileThatNoLongerReadsIsDroppedAlone) {
+    TapeSoundLibrary library(store);
+    library.importProfile(profileData("org.example.one"));
+    library.importProfile(nestedProfile("org.example.nested", 150));
+    library.importProfile(profileData("org.example.two"));
+    EXPECT_EQ(importedIDs(TapeSoundLibrary(store)),
+              (std::vector<std::string>{"org.example.two", "org.example.nested", "org.example.one"}));
+
+    // An entry nested deeper than the reader goes (written by some other build) spoils
+    // nothing but itself.
+    auto stored = *JSONValue::parse(*store.data(importedKey));
+    stored.array()->insert(stored.array()->begin() + 1, JSONValue(nestedProfile("org.example.deep", 600)));
+    store.setData(importedKey, stored.compact());
+    EXPECT_EQ(importedIDs(TapeSoundLibrary(store)),
+              (std::vector<std::string>{"org.example.two", "org.example.nested", "org.example.one"}));
+}
+
+TEST_F(TapeSoundLibraryTest, AProfileWhoseExportWouldBeRefusedIsRefusedAtImport) {
+    // Under 64 KiB as given, well over it once exported pretty-printed.
+    JSONValue wide = *JSONValue::parse(profileData("org.example.wide"));
+    wide["x-list"] = JSONValue::Array(20000, JSONValue(0.0));
+    const std::string data = wide.compact();
+    ASSERT_LT(data.size(), SoundProfile::maximumSize);
+    // Just under the reader's nesting limit: imported, the stored list (one level deeper)
+    // would not read back at all.
+    const std::string deep = nestedProfile("org.example.deep", JSONValue::maximumDepth - 1);
+    ASSERT_TRUE(JSONValue::parse(deep));
+
+    TapeSoundLibrary library(store);
+    library.importProfile(profileData("org.example.kept"));
+    const auto storedBefore = store.data(importedKey);
+    for (const std::string& refused : {data, deep}) {
+        try {
+            library.importProfile(refused);
+            ADD_FAILURE() << "imported";
+        } catch (const SoundProfileError& error) {
+            EXPECT_STREQ(error.what(), "The profile is larger than 64 KiB");
+        }
+    }
+    EXPECT_EQ(importedIDs(library), (std::vector<std::string>{"org.example.kept"}));
+    EXPECT_EQ(store.data(importedKey), storedBefore);
+    EXPECT_EQ(importedIDs(TapeSoundLibrary(store)), (std::vector<std::string>{"org.example.kept"}));
 }
 
 TEST_F(TapeSoundLibraryTest, ImportReturnsWarningsInOrder) {

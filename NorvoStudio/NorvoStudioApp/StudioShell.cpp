@@ -1,0 +1,31 @@
+#include "NorvoStudioApp/StudioShell.hpp"
+
+#include "NorvoStudioApp/QuitController.hpp"
+#include "NorvoStudioApp/SingleInstance.hpp"
+#include "NorvoStudioApp/StudioWindow.hpp"
+#include "StudioModel/StudioModel.hpp"
+
+namespace norvo {
+
+StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      window_(std::make_unique<StudioWindow>(model)),
+      quit_(new QuitController(model, std::move(exit), this)) {
+    connect(window_.get(), &StudioWindow::quitRequested, quit_, &QuitController::requestQuit);
+}
+
+StudioShell::~StudioShell() = default;
+
+void StudioShell::openDocuments(const QStringList& paths) {
+    for (const QString& path : paths) model_.open(std::filesystem::path(path.toStdString()));
+}
+
+void StudioShell::acceptHandOvers(SingleInstance& instance) {
+    connect(&instance, &SingleInstance::documentsReceived, this, [this](const QStringList& paths) {
+        openDocuments(paths);
+        window_->bringToFront();
+    });
+}
+
+}  // namespace norvo

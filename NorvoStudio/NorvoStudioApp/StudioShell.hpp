@@ -1,0 +1,40 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QStringList>
+
+namespace norvo {
+
+class QuitController;
+class SingleInstance;
+class StudioModel;
+class StudioWindow;
+
+// The application around the model: the window with its menus, the quit decision for
+// the Quit command and the close button, and documents from the command line and from
+// later launches.
+class StudioShell final : public QObject {
+    Q_OBJECT
+public:
+    // `exit` ends the application with a status once the quit is decided.
+    StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent = nullptr);
+    ~StudioShell() override;
+
+    StudioWindow& window() { return *window_; }
+    QuitController& quit() { return *quit_; }
+
+    // Hands the documents to the model in order; before the window first shows the model
+    // keeps them until it starts.
+    void openDocuments(const QStringList& paths);
+    // Documents handed over by later launches open here, and the window comes forward.
+    void acceptHandOvers(SingleInstance& instance);
+
+private:
+    StudioModel& model_;
+    std::unique_ptr<StudioWindow> window_;
+    QuitController* quit_;
+};
+
+}  // namespace norvo

@@ -1,0 +1,42 @@
+#include "NorvoStudioApp/StudioWindow.hpp"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+
+#include "NorvoStudioApp/StudioMenuBar.hpp"
+#include "Rack/StudioView.hpp"
+#include "Rack/Kit/StudioActions.hpp"
+#include "StudioModel/StudioModel.hpp"
+
+namespace norvo {
+
+StudioWindow::StudioWindow(StudioModel& model, QWidget* parent)
+    : QMainWindow(parent), model_(model), actions_(new StudioActions(model, this)) {
+    setObjectName(QStringLiteral("studio"));
+    setWindowTitle(model_.windowTitle());
+    connect(&model_, &StudioModel::windowTitleChanged, this, [this] { setWindowTitle(model_.windowTitle()); });
+
+    auto* content = new StudioView(model_, this);
+    content->setMinimumSize(minimumContentWidth, minimumContentHeight);
+    setCentralWidget(content);
+
+    StudioMenuBar::build(*menuBar(), *actions_);
+    connect(actions_, &StudioActions::quitRequested, this, &StudioWindow::quitRequested);
+    resize(defaultWidth, defaultHeight);
+}
+
+StudioWindow::~StudioWindow() = default;
+
+void StudioWindow::bringToFront() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
+void StudioWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit quitRequested();
+}
+
+}  // namespace norvo

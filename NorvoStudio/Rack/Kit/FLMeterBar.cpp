@@ -1,0 +1,72 @@
+#include "FLMeterBar.hpp"
+
+#include "KitColor.hpp"
+#include "KitFont.hpp"
+#include "KitShadow.hpp"
+
+#include <QFontMetricsF>
+#include <QPainterPath>
+
+namespace norvo {
+
+QColor FLMeterBar::Segment::color() const { return red ? KitColor::ledRed : KitColor::displayCyan; }
+
+QColor FLMeterBar::Segment::fill() const { return (lit || peak) ? color() : KitColor::faded(color(), 0.1); }
+
+FLMeterBar::Segment FLMeterBar::segment(double mark, double db, double peakDB) {
+    Segment s;
+    s.lit = db > mark;
+    s.peak = !s.lit && mark < peakDB && peakDB < mark + 3;
+    s.red = mark >= 0;
+    return s;
+}
+
+std::array<FLMeterBar::Segment, 15> FLMeterBar::segments(const MeterBallistics::Channel& channel) {
+    std::array<Segment, 15> result;
+    for (size_t i = 0; i < marks.size(); ++i) result[i] = segment(marks[i], channel.db, channel.peakDB);
+    return result;
+}
+
+QFont FLMeterBar::labelFont() { return KitFont::monospaced(9, QFont::Medium); }
+
+qreal FLMeterBar::height() { return qMax(segmentHeight, QFontMetricsF(labelFont()).height()); }
+
+std::array<QRectF, 15> FLMeterBar::segmentRects(const QRectF& rect) {
+    std::array<QRectF, 15> rects;
+    const qreal left = rect.left() + labelWidth + labelSpacing;
+    const qreal room = rect.right() - left - segmentSpacing * (marks.size() - 1);
+    const qreal width = qMax<qreal>(0, room / marks.size());
+    const qreal top = rect.center().y() - segmentHeight / 2;
+    for (size_t i = 0; i < marks.size(); ++i)
+        rects[i] = QRectF(left + i * (width + segmentSpacing), top, width, segmentHeight);
+    return rects;
+}
+
+void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(labelFont());
+    painter.setPen(KitColor::faded(KitColor::displayCyan, 0.8));
+    painter.drawText(QRectF(rect.left(), rect.top(), labelWidth, rect.height()), Qt::AlignCenter | Qt::TextSingleLine,
+                     label);
+    const auto states = segments(channel);
+    const auto rects = segmentRects(rect);
+    for (size_t i = 0; i < states.size(); ++i) {
+        const QRectF r = rects[i];
+        if (states[i].glows()) {
+            KitShadow::paint(painter, QStringLiteral("segment|%1x%2").arg(r.width()).arg(r.height()),
+                             QRectF(QPointF(), r.size()), KitColor::faded(states[i].color(), 0.8), glowRadius, r.topLeft(),
+                             [&](QPainter& p) {
+                                 p.setPen(Qt::NoPen);
+                                 p.setBrush(Qt::black);
+                                 p.drawRoundedRect(QRectF(QPointF(), r.size()), 1, 1);
+                             });
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(states[i].fill());
+        painter.drawRoundedRect(r, 1, 1);
+    }
+    painter.restore();
+}
+
+}  // namespace norvo

@@ -1,0 +1,22 @@
+#pragma once
+#include "KeyCap.hpp"
+
+namespace norvo {
+
+// The dark key style of the deck and the tuner: a KeyCap drawn down while the key is pressed
+// or latched (a selected input, an engaged function).
+struct HardwareKeyStyle {
+    bool latched = false;
+    std::optional<QColor> accent;
+    qreal width = 64;
+    qreal height = 38;
+
+    KeyCap keyCap(bool pressed, KeyLabel label) const {
+        return KeyCap{pressed || latched, accent, width, height, std::move(label)};
+    }
+    void paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label) const {
+        keyCap(pressed, label).paint(painter, topLeft);
+    }
+};
+
+}  // namespace norvo

@@ -1,0 +1,53 @@
+#include "KitFont.hpp"
+
+#include <QtMath>
+
+namespace norvo {
+
+namespace {
+
+// Qt takes whole pixel sizes only; half sizes (7.5, 6.5) round to the nearest whole pixel.
+QFont sized(const QString& family, qreal size) {
+    QFont font(family);
+    font.setPixelSize(qMax(1, qRound(size)));
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+}  // namespace
+
+QFont KitFont::system(qreal size, QFont::Weight weight, bool expanded) {
+    QFont font = sized(systemFamily, size);
+    font.setWeight(weight);
+    if (expanded) font.setStretch(QFont::Expanded);
+    return font;
+}
+
+QFont KitFont::monospaced(qreal size, QFont::Weight weight) {
+    QFont font = sized(monospacedFamily, size);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont KitFont::brand(qreal size) {
+    QFont font = sized(serifFamily, size);
+    font.setStyleHint(QFont::Serif);
+    font.setWeight(QFont::Black);
+    font.setItalic(true);
+    return font;
+}
+
+QFont KitFont::emoji(qreal size) { return sized(emojiFamily, size); }
+
+QFont KitFont::silkscreen(qreal size) { return tracked(keyCaption(size), 1.2); }
+
+QFont KitFont::keyCaption(qreal size) { return system(size, QFont::DemiBold, true); }
+
+QFont KitFont::tracked(QFont font, qreal tracking) {
+    font.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
+    return font;
+}
+
+}  // namespace norvo

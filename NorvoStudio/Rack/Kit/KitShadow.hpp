@@ -1,0 +1,37 @@
+#pragma once
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <functional>
+
+namespace norvo {
+
+// Shadows and glows of the kit: a blurred, tinted alpha image of a shape or text, cached by
+// its inputs (cache key, colour, radius and the painter's device scale), so nothing is blurred
+// again on a 60 Hz repaint and no graphics effects are needed.
+struct KitShadow {
+    // Draws the blurred alpha of whatever `shape` paints (in logical coordinates, inside
+    // `bounds`) tinted with `color`, shifted by `offset`. `key` must identify the shape.
+    // The blur is a Gaussian whose standard deviation is `radius` design points.
+    static void paint(QPainter& painter, const QString& key, const QRectF& bounds, const QColor& color,
+                      qreal radius, QPointF offset, const std::function<void(QPainter&)>& shape);
+
+    // The device pixels per design point that `painter` currently draws at (device pixel
+    // ratio times any scale on the painter), used to rasterise caches without upscaling.
+    static qreal deviceScale(const QPainter& painter);
+    // The scale caches are rasterised at: the device scale rounded up to an eighth, so a rack
+    // being resized reuses a few cached sizes and a cache is only ever drawn smaller.
+    static qreal cacheScale(const QPainter& painter);
+
+    // Blurs an ARGB32-premultiplied image in place (three box passes, close to a Gaussian
+    // of standard deviation `sigma` pixels).
+    static void blur(QImage& image, qreal sigma);
+
+    // Raises the pixmap cache to hold the kit's textures and shadows at 2x (idempotent).
+    static void reserveCache();
+};
+
+}  // namespace norvo

@@ -1,0 +1,44 @@
+#include "MiniKey.hpp"
+
+#include "KeyCap.hpp"
+
+#include <QPainter>
+#include <QtMath>
+
+namespace norvo {
+
+MiniKey::MiniKey(MiniKeyStyle style, KeyLabel label, QWidget* parent)
+    : KeyButton(std::move(label), parent), style_(style) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+MiniKey::MiniKey(bool lit, const QString& caption, QWidget* parent)
+    : MiniKey(MiniKeyStyle{lit}, KeyLabel::caption(caption), parent) {}
+
+void MiniKey::setLit(bool lit) {
+    if (lit == style_.lit) return;
+    style_.lit = lit;
+    update();
+}
+
+QSizeF MiniKey::keySize() const {
+    // As wide as the widget allows; the hint asks for the caption plus padding.
+    const QMargins m = KeyCap::widgetMargins();
+    const qreal offered = width() - m.left() - m.right();
+    const qreal wanted = label().sizeHint(MiniKeyStyle::font()).width() + 2 * MiniKeyStyle::horizontalPadding;
+    return {offered > 0 ? offered : wanted, MiniKeyStyle::height};
+}
+
+QSize MiniKey::sizeHint() const {
+    const qreal wanted = label().sizeHint(MiniKeyStyle::font()).width() + 2 * MiniKeyStyle::horizontalPadding;
+    return QSize(qCeil(wanted), qCeil(MiniKeyStyle::height)).grownBy(KeyCap::widgetMargins());
+}
+
+void MiniKey::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    style_.paint(painter, QRectF(keyRect()), isDown(), label());
+}
+
+}  // namespace norvo

@@ -1,0 +1,73 @@
+#include "PlayerReadout.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "StudioModel/FormatTapeTime.hpp"
+
+namespace norvo {
+
+PlayerReadout::Inputs PlayerReadout::Inputs::of(const SourcePlayerEngine& engine, std::optional<double> scrubbing) {
+    Inputs in;
+    in.tracks = engine.tracks();
+    in.selection = engine.selection();
+    in.currentTrackID = engine.currentTrackID();
+    in.state = engine.state();
+    in.position = engine.position();
+    in.duration = engine.duration();
+    in.lastError = engine.lastError();
+    in.scrubbing = scrubbing;
+    return in;
+}
+
+QString PlayerReadout::rowNumber(std::size_t index) {
+    return QString::asprintf("%02lld", static_cast<long long>(index + 1));
+}
+
+QString PlayerReadout::lengthText(const std::optional<int64_t>& durationFrames) {
+    return durationFrames ? formatTapeTime(*durationFrames) : QString();
+}
+
+PlayerReadout PlayerReadout::make(const Inputs& in) {
+    using State = SourcePlayerEngine::State;
+    PlayerReadout r;
+    const auto find = [&](const std::optional<Uuid>& id) -> std::optional<std::size_t> {
+        if (!id) return std::nullopt;
+        for (std::size_t i = 0; i < in.tracks.size(); ++i)
+            if (in.tracks[i].id == *id) return i;
+        return std::nullopt;
+    };
+
+    const std::optional<Uuid>& shown = in.currentTrackID ? in.currentTrackID : in.selection;
+    const auto shownIndex = find(shown);
+    r.trackNumber = shownIndex ? rowNumber(*shownIndex) : QStringLiteral("--");
+    r.time = in.state == State::stopped ? QStringLiteral("-:--") : formatTapeTime(in.position);
+    r.figuresLit = !in.tracks.empty();
+
+    const auto currentIndex = find(in.currentTrackID);
+    if (currentIndex)
+        r.status = QString::fromStdString(in.tracks[*currentIndex].title).toUpper();
+    else if (in.tracks.empty())
+        r.status = QStringLiteral("NO DISC — DROP MP3 / WAV FILES");
+    else
+        r.status = QString::number(in.tracks.size()) + QStringLiteral(" TRACKS  ·  READY");
+    r.statusLit = currentIndex.has_value() || !in.tracks.empty();
+
+    r.playing = in.state == State::playing;
+    r.discDegrees = r.playing ? static_cast<double>(in.position % 44100) / 44100.0 * 360.0 : 0.0;
+
+    r.progressTotal = std::max(static_cast<double>(in.duration), 1.0);
+    double fraction = 0;
+    if (in.scrubbing)
+        fraction = *in.scrubbing;
+    else if (in.state != State::stopped)
+        fraction = static_cast<double>(in.position) / r.progressTotal;
+    r.progress = std::isnan(fraction) ? 0.0 : std::clamp(fraction, 0.0, 1.0);
+    r.progressEnabled = in.state != State::stopped;
+    r.durationText = in.duration > 0 ? formatTapeTime(in.duration) : QString();
+
+    if (in.lastError) r.error = QString::fromStdString(*in.lastError);
+    return r;
+}
+
+}  // namespace norvo

@@ -1,0 +1,198 @@
+#include "StudioView.hpp"
+
+#include "CassetteDeckView.hpp"
+#include "CassetteShelf.hpp"
+#include "LineCables.hpp"
+#include "RackGeometry.hpp"
+#include "SourcePlayerView.hpp"
+#include "StudioModel/StudioModel.hpp"
+#include "Tuner/TunerView.hpp"
+#include "WoodGrain.hpp"
+
+#include <QEvent>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QMessageBox>
+#include <QPainter>
+#include <QResizeEvent>
+
+namespace norvo {
+
+RackContent::RackContent(StudioModel& model, QWidget* parent)
+    : QWidget(parent), wood_(std::make_unique<WoodGrain>()) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    cables_ = new LineCables(this);
+    player_ = new SourcePlayerView(model, this);
+    deck_ = new CassetteDeckView(model, this);
+    tuner_ = new TunerView(model, model.tuner(), this);
+    shelf_ = new CassetteShelf(model, this);
+    // Devices change height (the deck's busy line): lay out again when they ask.
+    for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
+                            static_cast<QWidget*>(tuner_), static_cast<QWidget*>(shelf_)})
+        device->installEventFilter(this);
+    cables_->lower();
+    layoutDevices();
+}
+
+RackContent::~RackContent() = default;
+
+QSize RackContent::rackSize() const {
+    const int deckColumn = deck_->sizeHint().height() + int(RackGeometry::deckTunerSpacing) + tuner_->sizeHint().height();
+    const int row = std::max(deckColumn, player_->minimumSizeHint().height());
+    const int height = row + int(RackGeometry::shelfSpacing) + shelf_->sizeHint().height();
+    const int margin = int(RackGeometry::margin);
+    return QSize(int(RackGeometry::shelfWidth) + 2 * margin, height + 2 * margin);
+}
+
+void RackContent::layoutDevices() {
+    const QSize rack = rackSize();
+    // The padded stack is centred in whatever frame the view gives us.
+    const double originX = (width() - rack.width()) / 2.0 + RackGeometry::margin;
+    const double originY = (height() - rack.height()) / 2.0 + RackGeometry::margin;
+    const int deckHeight = deck_->sizeHint().height();
+    const int tunerHeight = tuner_->sizeHint().height();
+    const int columnHeight = deckHeight + int(RackGeometry::deckTunerSpacing) + tunerHeight;
+    const int rowHeight = std::max(columnHeight, player_->minimumSizeHint().height());
+
+    const int x = int(std::lround(originX));
+    const int y = int(std::lround(originY));
+    const int columnX = x + int(RackGeometry::playerWidth + RackGeometry::columnSpacing);
+    const int columnY = y + (rowHeight - columnHeight) / 2;
+    player_->setGeometry(x, y, int(RackGeometry::playerWidth), rowHeight);
+    deck_->setGeometry(columnX, columnY, int(RackGeometry::deckColumnWidth), deckHeight);
+    tuner_->setGeometry(columnX, columnY + deckHeight + int(RackGeometry::deckTunerSpacing),
+                        int(RackGeometry::deckColumnWidth), tunerHeight);
+    shelf_->setGeometry(x, y + rowHeight + int(RackGeometry::shelfSpacing), int(RackGeometry::shelfWidth),
+                        shelf_->sizeHint().height());
+    cables_->setGeometry(rect());
+    cables_->setFrames(QRectF(player_->geometry()), QRectF(deck_->geometry()), QRectF(tuner_->geometry()));
+}
+
+void RackContent::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect dirty = event->rect();
+    const QPixmap wood = wood_->pixmap(QSizeF(size()), devicePixelRatioF());
+    painter.drawPixmap(dirty, wood,
+                       QRectF(QPointF(dirty.topLeft()) * wood.devicePixelRatio(),
+                              QSizeF(dirty.size()) * wood.devicePixelRatio()));
+}
+
+void RackContent::resizeEvent(QResizeEvent*) { layoutDevices(); }
+
+bool RackContent::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::LayoutRequest && watched != this) {
+        layoutDevices();
+        emit rackResized();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+StudioView::StudioView(StudioModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setMinimumSize(int(RackGeometry::minimumWidth), int(RackGeometry::minimumHeight));
+    content_ = new RackContent(model_, this);
+    // A device grew (the deck's busy line): the scale may have to follow.
+    connect(content_, &RackContent::rackResized, this, [this] { fit(); });
+
+    connect(&model_, &StudioModel::windowTitleChanged, this, [this] { window()->setWindowTitle(model_.windowTitle()); });
+    connect(&model_, &StudioModel::alertChanged, this, &StudioView::showAlert);
+    connect(&model_, &StudioModel::showingDesignerChanged, this, &StudioView::showDesigner);
+    fit();
+}
+
+StudioView::~StudioView() {
+    // The alert box and the sheet hold the model in their handlers: close them first.
+    delete alertBox_;
+    delete designer_;
+    // The rack belongs to the proxy while it is scaled; take it back so it goes with us.
+    if (proxy_) {
+        proxy_->setWidget(nullptr);
+        delete content_;
+    }
+}
+
+void StudioView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    window()->setWindowTitle(model_.windowTitle());
+    model_.start();  // does nothing once started
+    showAlert();
+}
+
+void StudioView::resizeEvent(QResizeEvent*) { fit(); }
+
+void StudioView::fit() {
+    const QSizeF window(std::max(width(), int(RackGeometry::minimumWidth)),
+                        std::max(height(), int(RackGeometry::minimumHeight)));
+    scale_ = RackGeometry::scale(window, content_->rackSize().height());
+    if (scale_ >= 1) {
+        // At natural size the rack is plain widgets: repaints stay as small as the
+        // regions that changed.
+        if (proxy_) {
+            proxy_->setWidget(nullptr);
+            delete proxy_;
+            proxy_ = nullptr;
+            content_->setParent(this);
+            content_->show();
+            view_->hide();
+        }
+        content_->setGeometry(rect());
+        return;
+    }
+    // Smaller than the rack: the whole rack is drawn through one uniform scale.
+    if (!view_) {
+        scene_ = new QGraphicsScene(this);
+        view_ = new QGraphicsView(scene_, this);
+        view_->setFrameShape(QFrame::NoFrame);
+        view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        view_->setOptimizationFlags(QGraphicsView::DontSavePainterState);
+        view_->setRenderHint(QPainter::SmoothPixmapTransform);
+    }
+    if (!proxy_) {
+        content_->setParent(nullptr);
+        proxy_ = scene_->addWidget(content_);
+        view_->show();
+    }
+    const QSize frame(int(std::ceil(window.width() / scale_)), int(std::ceil(window.height() / scale_)));
+    view_->setGeometry(rect());
+    content_->resize(frame);
+    scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(frame)));
+    view_->setTransform(QTransform::fromScale(scale_, scale_));
+}
+
+void StudioView::showAlert() {
+    const auto& alert = model_.alert();
+    if (!alert) {
+        if (alertBox_) alertBox_->close();
+        shownAlert_.reset();
+        return;
+    }
+    if (shownAlert_ == alert->id && alertBox_) return;
+    if (!isVisible()) return;  // shown once the window appears
+    if (alertBox_) {
+        alertBox_->disconnect(this);
+        alertBox_->close();
+        alertBox_->deleteLater();
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, alert->title, alert->message, QMessageBox::Ok, window());
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    const QUuid id = alert->id;
+    shownAlert_ = id;
+    connect(box, &QMessageBox::finished, this, [this, id] {
+        // Clear only the alert this box showed: a newer one stays pending.
+        if (model_.alert() && model_.alert()->id == id) model_.dismissAlert();
+        if (shownAlert_ == id) shownAlert_.reset();
+    });
+    alertBox_ = box;
+    box->open();
+}
+
+void StudioView::showDesigner() {
+    // The designer sheet is presented here once it exists; until then the flag is cleared
+    // so the menus and the shelf stay usable.
+    if (model_.showingDesigner() && !designer_) model_.setShowingDesigner(false);
+}
+
+}  // namespace norvo

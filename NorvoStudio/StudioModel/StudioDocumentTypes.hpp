@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace norvo {
+
+// The application's two document types, named from the engine's codecs.
+struct StudioDocumentTypes {
+    // "application/vnd.norvo.cassette", "norvo"
+    static QString cassetteMimeType();
+    static QString cassetteExtension();
+    // "application/vnd.norvo.sound+json", "nvsound"
+    static QString soundMimeType();
+    static QString soundExtension();
+    // Name filters for file panels: "Cassette (*.norvo)", "Tape Sound (*.nvsound)".
+    static QString cassetteNameFilter();
+    static QString soundNameFilter();
+    // Audio files for the player, in panel order: MP3, WAV, AIFF, MPEG-4 audio, FLAC (+ CAF).
+    static QStringList audioNameFilters();
+    static QStringList audioExtensions();
+};
+
+}  // namespace norvo

@@ -1,0 +1,220 @@
+#include "Tuner/CountryPicker.hpp"
+
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QFontMetricsF>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <cmath>
+
+#include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
+#include "Rack/Kit/Silkscreen.hpp"
+#include "Tuner/FlagEmoji.hpp"
+#include "Tuner/Spinner.hpp"
+
+namespace norvo {
+
+namespace {
+
+const Silkscreen title{QStringLiteral("COUNTRY"), 8, false};
+constexpr qreal stackSpacing = 8;
+constexpr qreal fieldHeight = 22;
+
+QString trimmedBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (begin < end && blank(text.at(begin))) ++begin;
+    while (end > begin && blank(text.at(end - 1))) --end;
+    return text.mid(begin, end - begin);
+}
+
+}  // namespace
+
+class CountryPicker::Model final : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    std::vector<Country> shown;
+
+    void set(std::vector<Country> countries) {
+        beginResetModel();
+        shown = std::move(countries);
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(shown.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || role != Qt::DisplayRole) return {};
+        return QString::fromStdString(shown[static_cast<std::size_t>(index.row())].name);
+    }
+};
+
+class CountryPicker::RowDelegate final : public QStyledItemDelegate {
+public:
+    RowDelegate(CountryPicker& picker) : QStyledItemDelegate(&picker), picker_(picker) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const Country& country = picker_.model_->shown[static_cast<std::size_t>(index.row())];
+        const bool selected = picker_.rowIsSelected(index.row());
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRectF row = QRectF(option.rect).adjusted(2, 0, -2, 0);
+        const qreal centre = row.center().y();
+        auto baseline = [&](const QFont& font) {
+            const QFontMetricsF metrics(font);
+            return centre + (metrics.ascent() - metrics.descent()) / 2;
+        };
+
+        const QFont flagFont = KitFont::emoji(11.5);
+        const QString flag = QString::fromStdString(flagEmoji(country.code));
+        painter->setFont(flagFont);
+        painter->drawText(QPointF(row.left(), baseline(flagFont)), flag);
+        const qreal flagWidth = QFontMetricsF(flagFont).horizontalAdvance(flag);
+
+        const QFont countFont = KitFont::monospaced(9, QFont::Medium);
+        const QString count = QString::number(country.stationCount);
+        const qreal countWidth = QFontMetricsF(countFont).horizontalAdvance(count);
+        painter->setFont(countFont);
+        painter->setPen(KitColor::faded(KitColor::displayCyan, 0.6));
+        painter->drawText(QPointF(row.right() - countWidth, baseline(countFont)), count);
+
+        const QFont nameFont = KitFont::system(11.5, selected ? QFont::Bold : QFont::Normal);
+        const qreal nameX = row.left() + flagWidth + 8;
+        const QString name = QFontMetricsF(nameFont).elidedText(QString::fromStdString(country.name), Qt::ElideRight,
+                                                                std::max<qreal>(0, row.right() - countWidth - 8 - nameX));
+        painter->setFont(nameFont);
+        painter->setPen(selected ? KitColor::amber : KitColor::white(0.88));
+        painter->drawText(QPointF(nameX, baseline(nameFont)), name);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return QSize(100, int(rowHeight));
+    }
+
+private:
+    CountryPicker& picker_;
+};
+
+CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::string> current,
+                             std::function<void(const std::string&)> pick, QString filter, QWidget* parent)
+    : QWidget(parent),
+      countries_(std::move(countries)),
+      current_(std::move(current)),
+      pick_(std::move(pick)),
+      field_(new QLineEdit(this)),
+      list_(new QListView(this)),
+      model_(new Model(this)) {
+    const QRectF content = contentRect();
+    const qreal fieldTop = content.top() + title.sizeHint().height() + stackSpacing;
+    field_->setGeometry(QRectF(content.left(), fieldTop, content.width(), fieldHeight).toRect());
+    field_->setPlaceholderText(QStringLiteral("Filter countries"));
+    field_->setFont(KitFont::system(11.5));
+    field_->setClearButtonEnabled(false);
+    field_->setText(filter);
+    // The panel is dark whatever the desktop's theme.
+    QPalette dark = field_->palette();
+    dark.setColor(QPalette::Base, KitColor::white(0.16));
+    dark.setColor(QPalette::Text, KitColor::white(0.92));
+    dark.setColor(QPalette::PlaceholderText, KitColor::white(0.5));
+    field_->setPalette(dark);
+    field_->setStyleSheet(QStringLiteral("QLineEdit { background: #292929; color: #ebebeb; border: 1px solid #4a4a4a;"
+                                         " border-radius: 5px; padding: 1px 5px; }"));
+    connect(field_, &QLineEdit::textChanged, this, [this] { refilter(); });
+
+    const qreal listTop = fieldTop + fieldHeight + stackSpacing;
+    list_->setGeometry(QRectF(content.left(), listTop, content.width(), content.bottom() - listTop).toRect());
+    list_->setModel(model_);
+    list_->setItemDelegate(new RowDelegate(*this));
+    list_->setUniformItemSizes(true);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    // A thin bar in the display's style rather than the desktop's arrows.
+    list_->setStyleSheet(QStringLiteral("QListView { background: transparent; border: none; }"
+                                " QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px; }"
+                                " QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 2px; min-height: 24px; }"
+                                " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                                " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    list_->viewport()->setAutoFillBackground(false);
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { clickRow(index.row()); });
+
+    resize(sizeHint());
+    refilter();
+}
+
+CountryPicker::~CountryPicker() = default;
+
+std::vector<CountryPicker::Country> CountryPicker::filtered(const std::vector<Country>& countries,
+                                                            const QString& filter) {
+    const QString text = trimmedBlanks(filter);
+    if (text.isEmpty()) return countries;
+    std::vector<Country> result;
+    for (const Country& country : countries) {
+        if (QString::fromStdString(country.name).contains(text, Qt::CaseInsensitive) ||
+            QString::fromStdString(country.code).compare(text, Qt::CaseInsensitive) == 0)
+            result.push_back(country);
+    }
+    return result;
+}
+
+void CountryPicker::setCountries(std::vector<Country> countries) {
+    if (countries == countries_) return;
+    countries_ = std::move(countries);
+    refilter();
+}
+
+void CountryPicker::setFilter(const QString& filter) { field_->setText(filter); }
+QString CountryPicker::filter() const { return field_->text(); }
+
+std::vector<std::string> CountryPicker::shownCodes() const {
+    std::vector<std::string> codes;
+    if (showsSpinner()) return codes;
+    for (const Country& country : model_->shown) codes.push_back(country.code);
+    return codes;
+}
+
+bool CountryPicker::showsSpinner() const { return countries_.empty(); }
+
+void CountryPicker::clickRow(int row) {
+    if (row < 0 || row >= static_cast<int>(model_->shown.size())) return;
+    const std::string code = model_->shown[static_cast<std::size_t>(row)].code;
+    pick_(code);
+}
+
+bool CountryPicker::rowIsSelected(int row) const {
+    if (row < 0 || row >= static_cast<int>(model_->shown.size())) return false;
+    return current_ && *current_ == model_->shown[static_cast<std::size_t>(row)].code;
+}
+
+QSize CountryPicker::sizeHint() const {
+    return QSizeF(panelWidth + 2 * padding, panelHeight + 2 * padding).toSize();
+}
+
+void CountryPicker::refilter() {
+    model_->set(filtered(countries_, field_->text()));
+    list_->setVisible(!countries_.empty());
+    update();
+}
+
+QRectF CountryPicker::contentRect() const { return QRectF(padding, padding, panelWidth, panelHeight); }
+
+void CountryPicker::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), KitColor::faceplateBlack);
+    const QRectF content = contentRect();
+    title.paint(painter, QRectF(content.left(), content.top(), content.width(), title.sizeHint().height()),
+                Qt::AlignLeft | Qt::AlignVCenter);
+    if (!showsSpinner()) return;
+    // A small spinner centred below the field; its phase comes from the wall clock.
+    const qreal top = content.top() + title.sizeHint().height() + stackSpacing + fieldHeight + stackSpacing;
+    const QPointF centre(content.center().x(), (top + content.bottom()) / 2);
+    Spinner::paint(painter, centre, KitColor::white(0.85), QDateTime::currentMSecsSinceEpoch());
+}
+
+}  // namespace norvo

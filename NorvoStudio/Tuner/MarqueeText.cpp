@@ -1,0 +1,43 @@
+#include "Tuner/MarqueeText.hpp"
+
+#include <cmath>
+
+#include "Rack/Kit/GlowText.hpp"
+
+namespace norvo {
+
+double MarqueeText::offset(double elapsed, double textWidth) {
+    const double t = std::fmod(elapsed, cycle(textWidth));
+    if (!(t >= pause)) return 0;  // also a clock that went back
+    return -(t - pause) * speed;
+}
+
+void MarqueeText::setText(const QString& text, double now) {
+    if (started_ && text == text_) return;
+    text_ = text;
+    start_ = now;
+    started_ = true;
+}
+
+bool MarqueeText::moving(qreal size, bool lit, double boxWidth) const {
+    return scrolls(lit, GlowText{text_, size, QColor(), lit}.sizeHint().width(), boxWidth);
+}
+
+void MarqueeText::paint(QPainter& painter, const QRectF& box, qreal size, const QColor& color, bool lit,
+                        double now) const {
+    const GlowText glow{text_, size, color, lit};
+    const double width = glow.sizeHint().width();
+    painter.save();
+    painter.setClipRect(box);
+    if (!scrolls(lit, width, box.width())) {
+        glow.paint(painter, box, Qt::AlignLeft | Qt::AlignVCenter);
+    } else {
+        const double shift = offset(now - start_, width);
+        const QRectF first(box.left() + shift, box.top(), width + 1, box.height());
+        glow.paint(painter, first, Qt::AlignLeft | Qt::AlignVCenter);
+        glow.paint(painter, first.translated(width + gap, 0), Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    painter.restore();
+}
+
+}  // namespace norvo

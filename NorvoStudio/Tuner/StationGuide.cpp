@@ -1,0 +1,281 @@
+#include "Tuner/StationGuide.hpp"
+
+#include <QAction>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QUrl>
+
+#include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
+#include "Rack/Kit/MiniKey.hpp"
+#include "Rack/Kit/Silkscreen.hpp"
+#include "Rack/Kit/StudioActions.hpp"
+#include "Tuner/CountryPicker.hpp"
+#include "Tuner/DesktopServices.hpp"
+#include "Tuner/GenrePicker.hpp"
+#include "Tuner/PickerPopup.hpp"
+#include "Tuner/PlainToolTip.hpp"
+#include "Tuner/SearchField.hpp"
+#include "Tuner/StationGuideRules.hpp"
+#include "Tuner/StationList.hpp"
+#include "Tuner/StatusOverlay.hpp"
+
+namespace norvo {
+
+namespace {
+
+using Rules = StationGuideRules;
+
+const Silkscreen header{QStringLiteral("STATION GUIDE"), 7, false};
+const QString hint = QStringLiteral("double-click to tune");
+QFont hintFont() { return KitFont::system(9); }
+constexpr qreal listCorner = 6;
+
+qreal headerHeight() { return std::max(header.sizeHint().height(), QFontMetricsF(hintFont()).height()); }
+
+}  // namespace
+
+// The list's rim, stroked over the rows.
+class StationGuide::GlassRim final : public QWidget {
+public:
+    explicit GlassRim(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal line = 1.5;
+        painter.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.8f), line));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2), listCorner - line / 2,
+                                listCorner - line / 2);
+    }
+};
+
+StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, std::string localeIdentifier, QWidget* parent)
+    : QWidget(parent),
+      tuner_(tuner),
+      desktop_(desktop),
+      localeIdentifier_(std::move(localeIdentifier)),
+      homeCountry_(Rules::homeCountry(tuner.homeQuery())),
+      world_(new MiniKey(false, QStringLiteral("WORLD"), this)),
+      genres_(new MiniKey(false, QStringLiteral("GENRE \u25BE"), this)),
+      countries_(new MiniKey(false, QStringLiteral("COUNTRY \u25BE"), this)),
+      search_(new SearchField(this)),
+      list_(new StationList(tuner, this)),
+      rim_(new GlassRim(this)),
+      overlay_(new StatusOverlay(this)) {
+    world_->setToolTip(QStringLiteral("The most listened-to stations worldwide right now"));
+    connect(world_, &QAbstractButton::clicked, this, [this] { tuner_.loadBand(TunerFacade::Query::top()); });
+    if (homeCountry_) {
+        // The code itself is the caption, not translated.
+        home_ = new MiniKey(false, QString::fromStdString(*homeCountry_), this);
+        home_->setToolTip(plainToolTip(QString::fromStdString(Rules::homeHelp(*homeCountry_, localeIdentifier_))));
+        connect(home_, &QAbstractButton::clicked, this,
+                [this] { tuner_.loadBand(TunerFacade::Query::country(*homeCountry_)); });
+    }
+    connect(genres_, &QAbstractButton::clicked, this, &StationGuide::pressGenres);
+    connect(countries_, &QAbstractButton::clicked, this, &StationGuide::pressCountries);
+
+    connect(search_, &SearchField::submitted, this, &StationGuide::submitSearch);
+    connect(search_, &SearchField::cleared, this, &StationGuide::clearSearch);
+
+    list_->onDoubleClick = [this](const RadioStation& station) { tuner_.tune(station); };
+    list_->onReturn = [this](const std::optional<std::string>& selection) { return tuneSelected(selection); };
+    list_->onContextMenu = [this](const RadioStation& station, QPoint at) {
+        auto menu = rowMenu(station);
+        menu->exec(at);
+    };
+    connect(overlay_, &StatusOverlay::tryAgain, this, [this] { tuner_.reloadBand(); });
+    rim_->raise();
+    overlay_->raise();
+
+    connect(&tuner_, &TunerFacade::changed, this, &StationGuide::refresh);
+    lastDial_ = tuner_.dial();
+    refresh();
+}
+
+StationGuide::~StationGuide() {
+    if (genrePopup_) delete genrePopup_;
+    if (countryPopup_) delete countryPopup_;
+}
+
+GenrePicker* StationGuide::genrePicker() const {
+    return genrePopup_ ? static_cast<GenrePicker*>(genrePopup_->content()) : nullptr;
+}
+
+CountryPicker* StationGuide::countryPicker() const {
+    return countryPopup_ ? static_cast<CountryPicker*>(countryPopup_->content()) : nullptr;
+}
+
+void StationGuide::pressGenres() {
+    if (genrePopup_) {
+        genrePopup_->close();
+        return;
+    }
+    auto* picker = new GenrePicker(Rules::currentGenre(tuner_.band().query),
+                                   [this](const std::string& tag) { pickGenre(tag); });
+    genrePopup_ = new PickerPopup(picker, genres_);
+    connect(genrePopup_, &PickerPopup::closed, this, [this] { genrePopup_ = nullptr; });
+    connect(genrePopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressGenres);
+    genrePopup_->open();
+}
+
+void StationGuide::pressCountries() {
+    // Every press while the list is still missing asks again, the closing one included.
+    if (tuner_.countries().empty()) tuner_.startCountriesLoad();
+    if (countryPopup_) {
+        countryPopup_->close();
+        return;
+    }
+    auto* picker = new CountryPicker(tuner_.countries(), Rules::currentCountry(tuner_.band().query),
+                                     [this](const std::string& code) { pickCountry(code); });
+    countryPopup_ = new PickerPopup(picker, countries_);
+    connect(countryPopup_, &PickerPopup::closed, this, [this] { countryPopup_ = nullptr; });
+    connect(countryPopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressCountries);
+    countryPopup_->open();
+}
+
+void StationGuide::pickGenre(const std::string& tag) {
+    if (genrePopup_) genrePopup_->close();
+    search_->setText({});
+    tuner_.loadBand(TunerFacade::Query::genre(tag));
+}
+
+void StationGuide::pickCountry(const std::string& code) {
+    if (countryPopup_) countryPopup_->close();
+    search_->setText({});
+    tuner_.loadBand(TunerFacade::Query::country(code));
+}
+
+void StationGuide::submitSearch() {
+    if (auto query = Rules::submittedSearch(search_->text().toStdString())) tuner_.loadBand(*query);
+}
+
+void StationGuide::clearSearch() {
+    search_->setText({});
+    if (auto query = Rules::clearedSearch(tuner_.band().query, tuner_.homeQuery())) tuner_.loadBand(*query);
+}
+
+bool StationGuide::tuneSelected(const std::optional<std::string>& selection) {
+    const auto station = Rules::selectedStation(selection, tuner_.band().stations);
+    if (!station) return false;
+    tuner_.tune(*station);
+    return true;
+}
+
+std::unique_ptr<QMenu> StationGuide::rowMenu(const RadioStation& station) {
+    auto menu = std::make_unique<QMenu>();
+    // Every action captures its own copy of the station: the band may change meanwhile.
+    connect(menu->addAction(QStringLiteral("Tune In")), &QAction::triggered, this,
+            [this, station] { tuner_.tune(station); });
+    QMenu* store = menu->addMenu(QStringLiteral("Store in Preset"));
+    for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
+        const QString title = QString::fromStdString(Rules::storeItemTitle(slot, tuner_.presets()));
+        connect(store->addAction(StudioActions::menuText(title)), &QAction::triggered, this,
+                [this, station, slot] { tuner_.store(station, slot); });
+    }
+    menu->addSeparator();
+    if (Rules::opensWebsite(station.homepage)) {
+        const QUrl url(QString::fromStdString(station.homepage->absoluteString()));
+        connect(menu->addAction(QStringLiteral("Open Station Website")), &QAction::triggered, this,
+                [this, url] { desktop_.openInBrowser(url); });
+    }
+    const QString address = QString::fromStdString(station.streamURL.absoluteString());
+    connect(menu->addAction(QStringLiteral("Copy Stream Address")), &QAction::triggered, this,
+            [this, address] { desktop_.copyPlainText(address); });
+    return menu;
+}
+
+void StationGuide::animate() {
+    if (overlay_->shownCase() == StatusOverlay::Case::scanning) overlay_->update();
+    if (auto* picker = countryPicker(); picker && picker->showsSpinner()) picker->update();
+}
+
+void StationGuide::refresh() {
+    const auto& band = tuner_.band();
+    const auto home = tuner_.homeQuery();
+    world_->setLit(Rules::worldLit(band.query));
+    if (home_) home_->setLit(Rules::homeLit(band.query, home));
+    genres_->setLit(Rules::genreLit(band.query));
+    countries_->setLit(Rules::countryLit(band.query, home));
+    search_->setLit(band.query.kind == TunerFacade::Query::Kind::search);
+
+    const auto selected = list_->selection();
+    const bool newList = list_->stations().setStations(band.stations);
+    if (newList && selected) list_->select(*selected);
+    // Rows show the tuned station, the presets and whether the country is shown.
+    RowState rows{tuner_.isOn(), tuner_.station() ? tuner_.station()->id : std::string(), {}, band.query.kind};
+    for (std::size_t i = 0; i < rows.presets.size(); ++i)
+        rows.presets[i] = tuner_.presets()[i] ? tuner_.presets()[i]->id : std::string();
+    if (newList || rows != rows_) {
+        rows_ = std::move(rows);
+        list_->viewport()->update();
+    }
+
+    overlay_->show(StatusOverlay::caseFor(band.stations.empty(), tuner_.bandLoading(), tuner_.bandError(),
+                                          tuner_.isOn()),
+                   tuner_.bandError());
+    if (auto* picker = countryPicker()) picker->setCountries(tuner_.countries());
+
+    const auto dial = tuner_.dial();
+    if (dial != lastDial_) {
+        lastDial_ = dial;
+        followDial(dial);
+    }
+}
+
+void StationGuide::followDial(std::optional<int> dial) {
+    if (auto id = Rules::followedSelection(dial, tuner_.band().stations)) list_->selectAndCentre(*id);
+}
+
+QRectF StationGuide::listRect() const {
+    const qreal top = headerHeight() + spacing + 20 + spacing + SearchField::height + spacing;
+    return QRectF(0, top, width(), std::max<qreal>(0, height() - top));
+}
+
+void StationGuide::resizeEvent(QResizeEvent*) {
+    std::vector<MiniKey*> keys{world_};
+    if (home_) keys.push_back(home_);
+    keys.push_back(genres_);
+    keys.push_back(countries_);
+    const qreal keysTop = headerHeight() + spacing;
+    const qreal keyWidth = (width() - keySpacing * qreal(keys.size() - 1)) / qreal(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keys[i]->setKeyGeometry(QRectF(qreal(i) * (keyWidth + keySpacing), keysTop, keyWidth, 20).toRect());
+    search_->setGeometry(QRectF(0, keysTop + 20 + spacing, width(), SearchField::height).toRect());
+    const QRect list = listRect().toRect();
+    // Rows stay inside the rim's rounded corners.
+    list_->setGeometry(list.adjusted(2, 4, -2, -4));
+    rim_->setGeometry(list);
+    overlay_->setGeometry(list);
+}
+
+void StationGuide::showEvent(QShowEvent*) {
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    if (auto text = Rules::restoredSearch(tuner_.band().query)) search_->setText(QString::fromStdString(*text));
+}
+
+void StationGuide::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    // Header: lettering and hint on one baseline.
+    const QFontMetricsF hintMetrics(hintFont());
+    const qreal baseline = headerHeight() - hintMetrics.descent();
+    header.paintAtBaseline(painter, QPointF(0, baseline));
+    painter.setFont(hintFont());
+    painter.setPen(KitColor::white(0.42));
+    painter.drawText(QPointF(width() - hintMetrics.horizontalAdvance(hint), baseline), hint);
+
+    QPainterPath glass;
+    glass.addRoundedRect(listRect(), listCorner, listCorner);
+    painter.fillPath(glass, KitColor::displayGlass);
+}
+
+}  // namespace norvo

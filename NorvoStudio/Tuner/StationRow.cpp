@@ -1,0 +1,66 @@
+#include "Tuner/StationRow.hpp"
+
+#include <QFontMetricsF>
+
+#include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
+#include "Tuner/StationGuideRules.hpp"
+
+namespace norvo {
+
+QString StationRow::help() const { return QString::fromStdString(StationGuideRules::rowHelp(station)); }
+
+std::vector<std::pair<QString, QColor>> StationRow::badgeItems() const {
+    std::vector<std::pair<QString, QColor>> items;
+    if (preset) items.push_back({QStringLiteral("P%1").arg(*preset), KitColor::faded(KitColor::amber, 0.85)});
+    if (showCountry && !station.countryCode.empty())
+        items.push_back({QString::fromStdString(station.countryCode), KitColor::faded(KitColor::displayCyan, 0.45)});
+    items.push_back({QString::fromStdString(station.formatLabel()), KitColor::faded(KitColor::displayCyan, 0.55)});
+    return items;
+}
+
+QStringList StationRow::badges() const {
+    QStringList list;
+    for (const auto& item : badgeItems()) list << item.first;
+    return list;
+}
+
+void StationRow::paint(QPainter& painter, const QRectF& rect) const {
+    painter.save();
+    const qreal centreY = rect.center().y();
+    auto drawText = [&](const QFont& font, const QColor& ink, const QString& text, qreal x, qreal width) {
+        painter.setFont(font);
+        painter.setPen(ink);
+        const QFontMetricsF metrics(font);
+        const QString shown = metrics.elidedText(text, Qt::ElideRight, width);
+        const qreal baseline = centreY + (metrics.ascent() - metrics.descent()) / 2;
+        painter.drawText(QPointF(x, baseline), shown);
+    };
+
+    // Badges from the trailing edge, each with the row's spacing before it.
+    const QFont badgeFont = KitFont::monospaced(8, QFont::Medium);
+    const QFontMetricsF badgeMetrics(badgeFont);
+    qreal right = rect.right();
+    const auto items = badgeItems();
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const qreal width = badgeMetrics.horizontalAdvance(it->first);
+        right -= width;
+        drawText(badgeFont, it->second, it->first, right, width + 1);
+        right -= spacing;
+    }
+
+    const QFont numberFont = KitFont::monospaced(10, QFont::Medium);
+    const QString number = QString::fromStdString(StationGuideRules::rowNumber(index));
+    const qreal numberWidth = QFontMetricsF(numberFont).horizontalAdvance(number);
+    drawText(numberFont, KitColor::faded(KitColor::displayCyan, 0.6), number, rect.left(), numberWidth + 1);
+
+    // The name takes what is left, keeping the badges' minimum gap of 4.
+    const qreal nameX = rect.left() + numberWidth + spacing;
+    const qreal nameWidth = std::max<qreal>(0, right + spacing - 4 - nameX);
+    const QFont nameFont = KitFont::system(11.5, tuned ? QFont::Bold : QFont::Normal);
+    drawText(nameFont, tuned ? KitColor::amber : KitColor::white(0.85), QString::fromStdString(station.name), nameX,
+             nameWidth);
+    painter.restore();
+}
+
+}  // namespace norvo

@@ -1,0 +1,106 @@
+#include "AudioEngine/PortAudioOutput.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "AudioEngine/AudioCore.hpp"
+#include "Support/TemporaryDirectory.hpp"
+
+namespace norvo {
+namespace {
+
+// A source that reports, once, that the render thread pulled it.
+class SignallingSource final : public SourceStream {
+public:
+    int pull(int frames, float* left, float* right) override {
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+        std::call_once(once_, [this] { pulled.set_value(); });
+        position_ += frames;
+        return frames;
+    }
+    int64_t availableFrames() const override { return 1 << 20; }
+    bool isDrained() const override { return false; }
+    int64_t position() const override { return position_; }
+    int64_t duration() const override { return 1 << 30; }
+    void cancel() override {}
+
+    std::promise<void> pulled;
+
+private:
+    std::once_flag once_;
+    int64_t position_ = 0;
+};
+
+// Points ALSA at a configuration of the test's own, so the test does not depend on
+// the machine's sound hardware.
+class PortAudioOutputTest : public ::testing::Test {
+protected:
+    void useAlsaConfiguration(const std::string& text) {
+        const auto path = directory_ / "asound.conf";
+        std::ofstream(path) << text;
+        if (const char* previous = std::getenv("ALSA_CONFIG_PATH")) saved_ = previous;
+        setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved_)
+            setenv("ALSA_CONFIG_PATH", saved_->c_str(), 1);
+        else
+            unsetenv("ALSA_CONFIG_PATH");
+    }
+
+    test::TemporaryDirectory directory_;
+    std::optional<std::string> saved_;
+    AudioCore core_;
+};
+
+TEST_F(PortAudioOutputTest, StartingWithoutAnyDeviceThrowsASentence) {
+    // The default device names a sound card this machine does not have.
+    useAlsaConfiguration("pcm.!default { type hw card 31 }\n");
+    PortAudioOutput output(core_);
+    try {
+        output.start();
+        FAIL() << "started without a device";
+    } catch (const std::runtime_error& error) {
+        const std::string message = error.what();
+        EXPECT_TRUE(message.starts_with("No audio output device")) << message;
+        EXPECT_TRUE(message.ends_with(".")) << message;
+    }
+    EXPECT_FALSE(output.isRunning());
+    output.stop();
+}
+
+TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
+    useAlsaConfiguration("pcm.!default { type null }\n");
+    SignallingSource source;
+    auto pulled = source.pulled.get_future();
+    {
+        std::lock_guard guard(core_.lock);
+        core_.source.stream = &source;
+        core_.source.playing = true;
+    }
+    PortAudioOutput output(core_);
+    output.start();
+    EXPECT_TRUE(output.isRunning());
+    output.start();  // already running: nothing happens
+    ASSERT_EQ(pulled.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    output.stop();
+    EXPECT_FALSE(output.isRunning());
+
+    const CoreSnapshot snapshot = core_.snapshot(false);
+    EXPECT_GT(snapshot.renderedFrames, 0u);
+    EXPECT_EQ(int64_t(snapshot.renderedFrames), snapshot.sourcePosition);
+    EXPECT_EQ(output.restartCount(), 0u);
+    std::lock_guard guard(core_.lock);
+    core_.source.stream = nullptr;
+}
+
+}  // namespace
+}  // namespace norvo

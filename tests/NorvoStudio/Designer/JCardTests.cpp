@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "Cassette/CassetteStyleCatalog.hpp"
+#include "Designer/JCardContent.hpp"
+#include "Designer/JCardFrontLayout.hpp"
+#include "Designer/JCardRenderer.hpp"
+#include "Designer/JCardView.hpp"
+
+namespace norvo {
+namespace {
+
+CassetteDocument card(std::string name = "Road Trip") {
+    return CassetteDocument(CassetteType::c60(), std::move(name), CassetteStyleCatalog::defaultStyle().design);
+}
+
+QStringList list(std::initializer_list<const char*> items) {
+    QStringList out;
+    for (const char* item : items) out << QString::fromUtf8(item);
+    return out;
+}
+
+TEST(JCardContentTest, BlankCardOfANamedCassetteShowsTheNameOnSpineAndFront) {
+    const JCardContent content = JCardContent::of(card("Road Trip"));
+    EXPECT_EQ(content.spineText, "ROAD TRIP");
+    EXPECT_EQ(content.title, "Road Trip");
+    EXPECT_TRUE(content.flapText.isEmpty());
+    EXPECT_TRUE(content.subtitle.isEmpty());
+    EXPECT_TRUE(content.creator.isEmpty());
+    EXPECT_TRUE(content.sideARows.isEmpty());
+    EXPECT_TRUE(content.sideBRows.isEmpty());
+    EXPECT_TRUE(content.dedication.isEmpty());
+}
+
+TEST(JCardContentTest, BlankCardOfANamelessCassetteHasABareSpineAndTheDefaultTitle) {
+    const JCardContent content = JCardContent::of(card(""));
+    EXPECT_TRUE(content.spineText.isEmpty());
+    EXPECT_EQ(content.title, "Untitled mixtape");
+}
+
+TEST(JCardContentTest, SpineTakesTheFirstNonEmptyOfSpineTextTitleAndName) {
+    struct Case {
+        std::string spine, title, name;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"Mix No. 7", "Summer", "Tape", "MIX NO. 7"}, Case{"", "Summer", "Tape", "SUMMER"},
+                          Case{"", "", "Tape", "TAPE"}, Case{"  ", "Summer", "Tape", "  "},
+                          Case{"Straße", "", "", "STRASSE"}, Case{"", "", "", ""}}) {
+        CassetteDocument document = card(c.name);
+        document.jcard.spineText = c.spine;
+        document.jcard.title = c.title;
+        EXPECT_EQ(JCardContent::of(document).spineText.toStdString(), c.expected) << c.spine << "/" << c.title;
+    }
+}
+
+TEST(JCardContentTest, FrontTitleFallsBackFromTitleToNameToUntitled) {
+    CassetteDocument document = card("Tape");
+    document.jcard.title = "Summer";
+    EXPECT_EQ(JCardContent::of(document).title, "Summer");
+    document.jcard.title.clear();
+    EXPECT_EQ(JCardContent::of(document).title, "Tape");
+}
+
+TEST(JCardContentTest, TrackRowsNumberTheNonEmptyEntriesAndStopAtEight) {
+    struct Case {
+        std::vector<std::string> tracks;
+        QStringList rows;
+    };
+    const std::vector<std::string> ten{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+    for (const Case& c : {Case{{"Intro", "", "Outro"}, list({"1. Intro", "2. Outro"})},
+                          Case{ten, list({"1. 1", "2. 2", "3. 3", "4. 4", "5. 5", "6. 6", "7. 7", "8. 8"})},
+                          Case{{}, {}}, Case{{"", ""}, {}}, Case{{" ", "Same", "Same"}, list({"1.  ", "2. Same", "3. Same"})},
+                          Case{{"%1 <i>no</i>"}, list({"1. %1 <i>no</i>"})}}) {
+        EXPECT_EQ(JCardContent::trackRows(c.tracks), c.rows);
+    }
+}
+
+TEST(JCardContentTest, RowsComeFromTheCardsListsNotFromTheMarkers) {
+    CassetteDocument document = card();
+    TrackMarker marker;
+    marker.frame = 44100;
+    marker.title = "Marker";
+    document.sideA.markers.push_back(marker);
+    document.jcard.sideBTracks = {"B one"};
+    const JCardContent content = JCardContent::of(document);
+    EXPECT_TRUE(content.sideARows.isEmpty());
+    EXPECT_EQ(content.sideBRows, list({"1. B one"}));
+}
+
+using Face = JCardFrontLayout::Face;
+
+std::vector<JCardFrontLayout::Line> linesOf(const JCardFrontLayout& layout, Face face) {
+    std::vector<JCardFrontLayout::Line> out;
+    for (const auto& line : layout.lines)
+        if (line.face == face) out.push_back(line);
+    return out;
+}
+
+TEST(JCardFrontLayoutTest, BlankCardShowsOnlyTheTitleAtTheTop) {
+    const JCardFrontLayout layout = JCardFrontLayout::make(JCardContent::of(card("Road Trip")), FontRole::marker);
+    ASSERT_EQ(layout.lines.size(), 1u);
+    EXPECT_EQ(layout.lines[0].face, Face::title);
+    EXPECT_EQ(layout.lines[0].text, "Road Trip");
+    EXPECT_DOUBLE_EQ(layout.lines[0].box.top(), 3.0);
+    EXPECT_DOUBLE_EQ(layout.lines[0].box.left(), 25.4 + 12.7 + 3.0);
+}
+
+TEST(JCardFrontLayoutTest, SideBlocksAndDedicationSitAgainstTheBottom) {
+    CassetteDocument document = card();
+    document.jcard.sideATracks = {"One", "Two"};
+    document.jcard.dedication = "For you";
+    const JCardFrontLayout layout = JCardFrontLayout::make(JCardContent::of(document), FontRole::pen);
+    const auto headings = linesOf(layout, Face::heading);
+    ASSERT_EQ(headings.size(), 1u);  // no SIDE B: its list is empty
+    EXPECT_EQ(headings[0].text, "SIDE A");
+    EXPECT_EQ(linesOf(layout, Face::row).size(), 2u);
+    ASSERT_EQ(linesOf(layout, Face::dedication).size(), 1u);
+    EXPECT_NEAR(linesOf(layout, Face::dedication)[0].box.bottom(), 101.6 - 3.0, 1e-9);
+    EXPECT_NEAR(linesOf(layout, Face::row)[0].box.top() - headings[0].box.bottom(), 0.4, 1e-9);
+}
+
+TEST(JCardFrontLayoutTest, LongTitleWrapsToThreeLinesAtMost) {
+    CassetteDocument document = card();
+    document.jcard.title = "A title long enough to need many more lines than the cover allows for it to be shown "
+                           "in full at seven millimetres";
+    const auto title = linesOf(JCardFrontLayout::make(JCardContent::of(document), FontRole::serif), Face::title);
+    ASSERT_EQ(title.size(), 3u);
+    EXPECT_TRUE(title[2].text.endsWith(QStringLiteral("…")));
+}
+
+TEST(JCardFrontLayoutTest, OverflowingCardShortensTheTopRatherThanOverlapping) {
+    CassetteDocument document = card();
+    document.creator = "Somebody with a name";
+    document.jcard.title = "An extraordinarily long title that keeps going and going past three lines of the cover";
+    document.jcard.subtitle = "A subtitle long enough to wrap onto another line of the front cover";
+    for (int i = 0; i < 10; ++i) {
+        document.jcard.sideATracks.push_back("Track " + std::to_string(i));
+        document.jcard.sideBTracks.push_back("Track " + std::to_string(i));
+    }
+    document.jcard.dedication = "A dedication long enough for three full lines of text at three millimetres, "
+                                "going on and on and on about the people and the summer it was made for.";
+    for (FontRole role : allFontRoles) {
+        const JCardFrontLayout layout = JCardFrontLayout::make(JCardContent::of(document), role);
+        const QRectF column = JCardFrontLayout::column();
+        double topBottom = 0, bottomTop = 1e9;
+        for (const auto& line : layout.lines) {
+            const bool upper = line.face == Face::title || line.face == Face::subtitle || line.face == Face::creator;
+            if (upper) topBottom = std::max(topBottom, line.box.bottom());
+            else bottomTop = std::min(bottomTop, line.box.top());
+            EXPECT_GE(line.box.top(), column.top() - 1e-9) << rawValue(role);
+            EXPECT_LE(line.box.bottom(), column.bottom() + 1e-9) << rawValue(role);
+        }
+        EXPECT_LE(topBottom, bottomTop) << rawValue(role);
+        const auto title = linesOf(layout, Face::title);
+        ASSERT_FALSE(title.empty()) << rawValue(role);
+        EXPECT_TRUE(title.back().text.endsWith(QStringLiteral("…"))) << rawValue(role);
+        EXPECT_EQ(linesOf(layout, Face::row).size(), 16u) << rawValue(role);
+    }
+}
+
+// Renders a card into a transparent square image.
+QImage render(const CassetteDocument& document, const std::map<ArtworkRole, QImage>& images = {}, int side = 508) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderJCard(painter, QSizeF(side, side), document, images);
+    painter.end();
+    return image;
+}
+
+QImage solid(QColor color, QSize size) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance = 2) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+// Counts the pixels of a rectangle (in pixels, at 5 px per mm) not near a colour.
+int pixelsOff(const QImage& image, QRect rect, const QColor& colour) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (!near(image.pixelColor(x, y), colour)) ++count;
+    return count;
+}
+
+const QColor cardColour = QColor::fromRgb(0xF4, 0xF0, 0xE6);
+
+// At 508 px the card is 5 px per mm: flap 0-127, spine 127-190.5, front 190.5-508.
+TEST(JCardRendererTest, BlankCardLeavesTheFlapBareAndLettersSpineAndFront) {
+    const QImage image = render(card("Road Trip"));
+    EXPECT_EQ(pixelsOff(image, QRect(4, 10, 118, 488), cardColour), 0);
+    EXPECT_GT(pixelsOff(image, QRect(132, 10, 54, 488), cardColour), 200);
+    EXPECT_GT(pixelsOff(image, QRect(200, 10, 300, 40), cardColour), 300);
+    EXPECT_EQ(pixelsOff(image, QRect(200, 120, 300, 380), cardColour), 0);
+    // A nameless cassette's spine is bare.
+    EXPECT_EQ(pixelsOff(render(card("")), QRect(132, 10, 54, 488), cardColour), 0);
+}
+
+TEST(JCardRendererTest, FrontImageReplacesTheWholeFrontButNotTheFoldLine) {
+    CassetteDocument document = card();
+    document.jcard.sideATracks = {"One"};
+    document.jcard.cardColor = {0.2, 0.6, 0.3, 1};
+    const QColor image(200, 40, 120);
+    const QImage picture = render(document, {{ArtworkRole::jcardFront, solid(image, {30, 400})}});
+    EXPECT_EQ(pixelsOff(picture, QRect(192, 2, 313, 503), image), 0);
+    // The fold line at the card's right edge darkens the image's last column.
+    EXPECT_LT(picture.pixelColor(507, 250).lightness(), picture.pixelColor(505, 250).lightness());
+    // Flap and spine are still drawn on the card colour.
+    EXPECT_TRUE(near(picture.pixelColor(60, 10), QColor::fromRgbF(0.2f, 0.6f, 0.3f)));
+}
+
+TEST(JCardRendererTest, SpineImageAloneLeavesFlapAndFrontDrawn) {
+    const CassetteDocument document = card("Road Trip");
+    const QColor image(30, 120, 200);
+    const QImage picture = render(document, {{ArtworkRole::jcardSpine, solid(image, {500, 20})}});
+    EXPECT_EQ(pixelsOff(picture, QRect(128, 2, 61, 503), image), 0);
+    EXPECT_EQ(pixelsOff(picture, QRect(4, 10, 118, 488), cardColour), 0);
+    EXPECT_GT(pixelsOff(picture, QRect(200, 10, 300, 40), cardColour), 300);
+}
+
+TEST(JCardRendererTest, FoldLinesLieAtEachPanelsTrailingEdge) {
+    const QImage image = render(card(""));
+    for (int x : {126, 190, 507}) EXPECT_LT(image.pixelColor(x, 250).lightness(), cardColour.lightness()) << x;
+    EXPECT_TRUE(near(image.pixelColor(124, 250), cardColour));
+}
+
+TEST(JCardRendererTest, CardIsTheLargestCentredSquare) {
+    EXPECT_EQ(jcardRect(QSizeF(300, 200)), QRectF(50, 0, 200, 200));
+    EXPECT_EQ(jcardRect(QSizeF(120, 400)), QRectF(0, 140, 120, 120));
+    JCardView view(card(), {});
+    view.resize(300, 200);
+    EXPECT_EQ(view.cardRect(), QRectF(50, 0, 200, 200));
+}
+
+TEST(JCardRendererTest, CornerClipStaysTwoPixelsAtEverySize) {
+    for (int side : {100, 508, 1200}) {
+        const QImage image = render(card(), {}, side);
+        EXPECT_LT(image.pixelColor(0, 0).alpha(), 128) << side;
+        EXPECT_EQ(image.pixelColor(3, 0).alpha(), 255) << side;
+        EXPECT_EQ(image.pixelColor(0, side - 4).alpha(), 255) << side;
+    }
+}
+
+}  // namespace
+}  // namespace norvo

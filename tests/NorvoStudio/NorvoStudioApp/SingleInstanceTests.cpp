@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QDataStream>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <future>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <cstring>
+#include <QDir>
+
+#include "NorvoStudioApp/SingleInstance.hpp"
+#include "Support/ScopedEnvironment.hpp"
+#include "Support/TemporaryDirectory.hpp"
+
+namespace norvo {
+namespace {
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    QString socket() const { return QString::fromStdString((directory.path() / "s.socket").string()); }
+    test::TemporaryDirectory directory;
+};
+
+TEST_F(SingleInstanceTest, PathsReachTheRunningStudioInOrder) {
+    SingleInstance running(socket());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy received(&running, &SingleInstance::documentsReceived);
+    const QStringList paths = {QStringLiteral("/music/b side.norvo"), QStringLiteral("/music/a.nvsound"),
+                               QStringLiteral("/music/caf\u00e9.wav")};
+    // A launch blocks on its socket: it runs beside this event loop, as another process would.
+    auto launch = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket(), paths); });
+    ASSERT_TRUE(received.wait(10000));
+    EXPECT_TRUE(launch.get());
+    EXPECT_EQ(received.at(0).at(0).toStringList(), paths);
+}
+
+TEST_F(SingleInstanceTest, WithNoStudioRunningTheLaunchStaysAndReplacesALeftoverSocket) {
+    EXPECT_FALSE(SingleInstance::handOver(socket(), {QStringLiteral("/a.norvo")}, 1000));
+    // A studio that crashed leaves its socket file behind, with nobody listening on it.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = socket().toLocal8Bit();
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    ASSERT_TRUE(std::filesystem::exists(directory.path() / "s.socket"));
+    EXPECT_FALSE(SingleInstance::handOver(socket(), {QStringLiteral("/a.norvo")}, 1000));
+
+    SingleInstance next(socket());
+    EXPECT_TRUE(next.listen()) << next.errorString().toStdString();
+}
+
+TEST_F(SingleInstanceTest, AMessageThatIsNotAHandOverIsDropped) {
+    SingleInstance running(socket());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy received(&running, &SingleInstance::documentsReceived);
+    for (const QByteArray& junk : {QByteArray("\xff\xff\xff\xff", 4), QByteArray("\0\0\0\x04garbage", 11)}) {
+        QLocalSocket client;
+        client.connectToServer(socket());
+        ASSERT_TRUE(client.waitForConnected(5000));
+        client.write(junk);
+        client.flush();
+        QSignalSpy closed(&client, &QLocalSocket::disconnected);
+        EXPECT_TRUE(closed.wait(10000)) << "the studio hangs up";
+    }
+    EXPECT_EQ(received.count(), 0);
+}
+
+TEST(SingleInstanceArguments, BecomeAbsolutePathsInOrder) {
+    const QString cwd = QDir::currentPath();
+    EXPECT_EQ(SingleInstance::documentPaths({QStringLiteral("tape.norvo"), QStringLiteral("/abs/x.wav"),
+                                             QStringLiteral("file:///abs/My%20Song.mp3"), QString()}),
+              (QStringList{cwd + QStringLiteral("/tape.norvo"), QStringLiteral("/abs/x.wav"),
+                           QStringLiteral("/abs/My Song.mp3")}));
+}
+
+TEST(SingleInstanceSocket, LivesInTheRuntimeDirectory) {
+    test::TemporaryDirectory runtime;
+    test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.path().c_str());
+    EXPECT_EQ(SingleInstance::standardSocketPath(),
+              QString::fromStdString((runtime.path() / "norvo-studio.socket").string()));
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <fstream>
+#include <future>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudioApp/QuitController.hpp"
+#include "NorvoStudioApp/SingleInstance.hpp"
+#include "NorvoStudioApp/StudioShell.hpp"
+#include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/Kit/StudioActions.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+using SaveChoice = StudioUi::SaveChoice;
+
+// A tape-sound profile file: a built-in one under another id and name.
+std::filesystem::path writeProfile(const std::filesystem::path& directory, const std::string& id,
+                                   const std::string& name) {
+    const SoundProfile& base = TapeSoundLibrary::builtIns().front();
+    std::string text = base.encodedData();
+    auto replace = [&text](const std::string& from, const std::string& to) {
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    replace("\"id\": \"" + base.id + "\"", "\"id\": \"" + id + "\"");
+    replace("\"name\": \"" + base.name + "\"", "\"name\": \"" + name + "\"");
+    const auto file = directory / (id + ".nvsound");
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+class StudioShellTest : public ::testing::Test {
+protected:
+    StudioShellTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {}
+
+    void show() {
+        shell.window().show();
+        QApplication::setActiveWindow(&shell.window());
+    }
+    // A never-saved cassette with an edit, the tuner playing.
+    void dirtyCassette() {
+        studio->newCassette(CassetteType::c60());
+        studio->updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
+        ASSERT_TRUE(studio->hasUnsavedChanges());
+        studio->tuner().powerOn();
+    }
+    bool positionStored() {
+        return studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value();
+    }
+    void closeWindow() { shell.window().close(); }
+    void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
+
+    StudioFixture studio;
+    std::vector<int> exits;
+    StudioShell shell;
+};
+
+TEST_F(StudioShellTest, DocumentsFromTheCommandLineOpenInOrderOnceTheWindowShows) {
+    const auto first = writeProfile(studio.directory.path(), "first", "First");
+    const auto second = writeProfile(studio.directory.path(), "second", "Second");
+    shell.openDocuments(QStringList{QString::fromStdString(first.string()), QString::fromStdString(second.string())});
+    EXPECT_FALSE(studio->isStarted());
+    EXPECT_TRUE(studio->tapeSound().imported.empty()) << "nothing opens before the model starts";
+
+    show();
+    ASSERT_TRUE(studio->isStarted());
+    const auto& imported = studio->tapeSound().imported;
+    ASSERT_EQ(imported.size(), 2u);
+    EXPECT_EQ(imported[0].id, "second") << "the newest import comes first";
+    EXPECT_EQ(imported[1].id, "first");
+    EXPECT_EQ(studio->tapeSound().selectedID(), "second");
+}
+
+TEST_F(StudioShellTest, QuittingWithNothingUnsavedShutsDownAndExits) {
+    show();
+    studio->tuner().powerOn();
+    chooseQuit();
+    EXPECT_EQ(exits, std::vector<int>{0});
+    EXPECT_TRUE(studio.ui.prompts.empty());
+    EXPECT_FALSE(studio->tuner().isOn());
+    EXPECT_EQ(studio->output(), nullptr) << "the output is stopped";
+}
+
+TEST_F(StudioShellTest, ClosingTheWindowAndCancellingKeepsEverythingRunning) {
+    show();
+    dirtyCassette();
+    studio.ui.saveChoices = {SaveChoice::cancel};
+    closeWindow();
+    ASSERT_EQ(studio.ui.prompts.size(), 1u);
+    EXPECT_EQ(studio.ui.prompts[0].message, QStringLiteral("Save the cassette \u201cMixtape\u201d?"));
+    EXPECT_TRUE(exits.empty());
+    EXPECT_TRUE(shell.window().isVisible()) << "a closed window would leave a studio nobody can reach";
+    EXPECT_TRUE(studio->tuner().isOn());
+    EXPECT_TRUE(studio->hasUnsavedChanges());
+    EXPECT_FALSE(positionStored());
+}
+
+TEST_F(StudioShellTest, DontSaveStoresThePositionSwitchesOffAndExits) {
+    show();
+    dirtyCassette();
+    studio.ui.saveChoices = {SaveChoice::dontSave};
+    chooseQuit();
+    EXPECT_EQ(exits, std::vector<int>{0});
+    EXPECT_TRUE(positionStored());
+    EXPECT_FALSE(studio->tuner().isOn());
+    EXPECT_TRUE(studio.ui.savePanels.empty());
+}
+
+TEST_F(StudioShellTest, SaveWithTheSavePanelCancelledKeepsTheStudioRunning) {
+    show();
+    dirtyCassette();
+    studio.ui.saveChoices = {SaveChoice::save};
+    studio.ui.saveAnswers = {std::nullopt};
+    chooseQuit();
+    EXPECT_EQ(studio.ui.savePanels.size(), 1u);
+    EXPECT_TRUE(exits.empty());
+    EXPECT_FALSE(shell.quit().isPending());
+    EXPECT_TRUE(studio->hasUnsavedChanges());
+    EXPECT_TRUE(studio->tuner().isOn());
+
+    // The next request asks again.
+    studio.ui.saveChoices = {SaveChoice::dontSave};
+    closeWindow();
+    EXPECT_EQ(studio.ui.prompts.size(), 2u);
+    EXPECT_EQ(exits, std::vector<int>{0});
+}
+
+TEST_F(StudioShellTest, ASaveThatFailsWhileQuittingKeepsTheStudioRunning) {
+    show();
+    dirtyCassette();
+    studio.ui.saveChoices = {SaveChoice::save};
+    studio.ui.saveAnswers = {studio.directory.path() / "missing folder" / "Mixtape.norvo"};
+    chooseQuit();
+    studio.runBackground();
+    EXPECT_TRUE(exits.empty());
+    EXPECT_FALSE(shell.quit().isPending()) << "the next quit request is decided again";
+    ASSERT_TRUE(studio->alert().has_value());
+    EXPECT_EQ(studio->alert()->title, "Cannot save cassette");
+    EXPECT_TRUE(studio->tuner().isOn()) << "nothing was shut down";
+    EXPECT_TRUE(studio->hasUnsavedChanges());
+}
+
+TEST_F(StudioShellTest, SaveWhileRecordingStopsTheDeckSavesThenExits) {
+    show();
+    studio->newCassette(CassetteType::c60());
+    ASSERT_TRUE(studio.playSong(studio.makeSong("song.wav", 5)));
+    studio->transport(TransportCommand::record);
+    ASSERT_TRUE(studio.renderSeconds(0.5));
+    studio.tick();
+    ASSERT_EQ(studio->live().snapshot().transport.mode, TransportMode::recording);
+
+    const auto file = studio.directory / "Quit.norvo";
+    studio.ui.saveChoices = {SaveChoice::save};
+    studio.ui.saveAnswers = {file};
+    chooseQuit();
+    EXPECT_EQ(studio->live().snapshot().transport.mode, TransportMode::stopped);
+    EXPECT_TRUE(exits.empty()) << "the quit waits for the save";
+    EXPECT_TRUE(shell.quit().isPending());
+
+    // Asking again while the save runs is ignored: no second prompt, no second save.
+    chooseQuit();
+    closeWindow();
+    EXPECT_EQ(studio.ui.prompts.size(), 1u);
+    EXPECT_EQ(studio.ui.savePanels.size(), 1u);
+
+    studio.runBackground();
+    EXPECT_EQ(exits, std::vector<int>{0});
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_TRUE(positionStored());
+    EXPECT_EQ(studio->output(), nullptr);
+}
+
+TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio) {
+    show();
+    const QString socket = QString::fromStdString((studio.directory / "studio.socket").string());
+    SingleInstance instance(socket);
+    ASSERT_TRUE(instance.listen()) << instance.errorString().toStdString();
+    shell.acceptHandOvers(instance);
+    const auto profile = writeProfile(studio.directory.path(), "handed", "Handed Over");
+
+    QSignalSpy received(&instance, &SingleInstance::documentsReceived);
+    // The second launch blocks on its socket, so it runs beside this event loop.
+    auto launch = std::async(std::launch::async, [&] {
+        return SingleInstance::handOver(socket, {QString::fromStdString(profile.string())});
+    });
+    ASSERT_TRUE(received.wait(10000));
+    EXPECT_TRUE(launch.get()) << "the second launch learns it may exit";
+    EXPECT_EQ(studio->tapeSound().selectedID(), "handed");
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudioApp/StudioShell.hpp"
+#include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/Kit/StudioActions.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+
+// One line per menu item as the user sees it: path, shortcut, check mark, enabled.
+std::vector<std::string> walk(QMenu* menu, const QString& path) {
+    std::vector<std::string> lines;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            lines.push_back((path + QStringLiteral("/----")).toStdString());
+            continue;
+        }
+        const QString title = path + QLatin1Char('/') + action->text();
+        QString line = title;
+        if (!action->shortcut().isEmpty()) line += QStringLiteral(" [") + action->shortcut().toString() + QLatin1Char(']');
+        if (action->isCheckable()) line += action->isChecked() ? QStringLiteral(" (x)") : QStringLiteral(" ( )");
+        if (!action->isEnabled()) line += QStringLiteral(" disabled");
+        lines.push_back(line.toStdString());
+        // Dynamic submenus fill themselves as they open.
+        if (action->menu() && title != path + QStringLiteral("/Tape Sound")) {
+            const auto inner = walk(action->menu(), title);
+            lines.insert(lines.end(), inner.begin(), inner.end());
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> walkMenuBar(StudioWindow& window) {
+    std::vector<std::string> lines;
+    for (QAction* top : window.menuBar()->actions()) {
+        auto menu = walk(top->menu(), top->text().remove(QLatin1Char('&')));
+        lines.insert(lines.end(), menu.begin(), menu.end());
+    }
+    return lines;
+}
+
+// The items in order with their shortcuts; `enabledIn` lists the states in which an item
+// is enabled: E empty deck, I idle cassette, R recording (armed), B a save in flight.
+struct Row {
+    const char* line;
+    const char* enabledIn;
+};
+
+const std::vector<Row> menuTable = {
+    {"File/New Blank Cassette", "EIR"},
+    {"File/New Blank Cassette/C46 \u2014 23 min per side", "EIR"},
+    {"File/New Blank Cassette/C60 \u2014 30 min per side [Ctrl+N]", "EIR"},
+    {"File/New Blank Cassette/C90 \u2014 45 min per side", "EIR"},
+    {"File/New Blank Cassette/C120 \u2014 60 min per side", "EIR"},
+    {"File/Open Cassette\u2026 [Ctrl+O]", "EIR"},
+    {"File/Add Music to Player\u2026 [Ctrl+Shift+O]", "EIRB"},
+    {"File/----", ""},
+    {"File/Save Cassette [Ctrl+S]", "I"},
+    {"File/Save Cassette As\u2026 [Ctrl+Shift+S]", "I"},
+    {"File/----", ""},
+    {"File/Eject Cassette [Ctrl+E]", "IR"},
+    {"File/----", ""},
+    {"File/Quit [Ctrl+Q]", "EIRB"},
+    {"Deck/Play [Ctrl+Alt+P]", "EIRB"},
+    {"Deck/Record [Ctrl+Alt+R]", "EIRB"},
+    {"Deck/Stop [Ctrl+.]", "EIRB"},
+    {"Deck/Flip Cassette [Ctrl+Alt+F]", "EIRB"},
+    {"Deck/----", ""},
+    {"Deck/Input: CD \u00b7 MP3 Player [Ctrl+Alt+1] (x)", "EIRB"},
+    {"Deck/Input: Radio Tuner [Ctrl+Alt+2] ( )", "EIRB"},
+    {"Deck/----", ""},
+    {"Deck/Tape Sound", "EIRB"},
+    {"Deck/----", ""},
+    {"Deck/Reset Counter", "EIRB"},
+    {"Deck/Design Cassette\u2026 [Ctrl+Shift+D]", "IRB"},
+    {"Player/Play / Pause", "EIRB"},
+    {"Player/Stop", "EIRB"},
+    {"Player/Next Track [Ctrl+Right]", "EIRB"},
+    {"Player/Previous Track [Ctrl+Left]", "EIRB"},
+    {"Tuner/Switch Tuner On [Ctrl+Shift+T]", "EIRB"},
+    {"Tuner/----", ""},
+    {"Tuner/Next Station [Ctrl+Shift+Right]", "EIRB"},
+    {"Tuner/Previous Station [Ctrl+Shift+Left]", "EIRB"},
+    {"Tuner/----", ""},
+    {"Tuner/P1  \u2014 [Ctrl+1]", ""},
+    {"Tuner/P2  \u2014 [Ctrl+2]", ""},
+    {"Tuner/P3  \u2014 [Ctrl+3]", ""},
+    {"Tuner/P4  \u2014 [Ctrl+4]", ""},
+    {"Tuner/P5  \u2014 [Ctrl+5]", ""},
+    {"Tuner/P6  \u2014 [Ctrl+6]", ""},
+    {"Tuner/P7  \u2014 [Ctrl+7]", ""},
+    {"Tuner/P8  \u2014 [Ctrl+8]", ""},
+    {"Tuner/Store Station in Preset", ""},
+    {"Tuner/Store Station in Preset/P1", "EIRB"},
+    {"Tuner/Store Station in Preset/P2", "EIRB"},
+    {"Tuner/Store Station in Preset/P3", "EIRB"},
+    {"Tuner/Store Station in Preset/P4", "EIRB"},
+    {"Tuner/Store Station in Preset/P5", "EIRB"},
+    {"Tuner/Store Station in Preset/P6", "EIRB"},
+    {"Tuner/Store Station in Preset/P7", "EIRB"},
+    {"Tuner/Store Station in Preset/P8", "EIRB"},
+    {"Tuner/----", ""},
+    {"Tuner/Muting ( )", "EIRB"},
+};
+
+std::vector<std::string> expectedIn(char state) {
+    std::vector<std::string> lines;
+    for (const Row& row : menuTable) {
+        std::string line = row.line;
+        const bool separator = line.ends_with("/----");
+        if (!separator && std::string(row.enabledIn).find(state) == std::string::npos) line += " disabled";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class StudioWindowTest : public ::testing::Test {
+protected:
+    StudioWindowTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {
+        shell.window().show();
+        QApplication::setActiveWindow(&shell.window());
+    }
+
+    StudioWindow& window() { return shell.window(); }
+    QAction* action(StudioActions::Id id) { return window().actions().action(id); }
+    void press(int key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(&window(), static_cast<Qt::Key>(key), modifiers);
+    }
+
+    StudioFixture studio;
+    std::vector<int> exits;
+    StudioShell shell;
+};
+
+TEST_F(StudioWindowTest, OpensAsTheStudioWindowAndStartsTheModelWhenShown) {
+    EXPECT_EQ(window().objectName(), "studio");
+    EXPECT_EQ(window().windowTitle(), "Norvo Studio");
+    EXPECT_EQ(window().size(), QSize(1232, 948));
+    EXPECT_TRUE(studio->isStarted());
+    const QSize smallest = window().minimumSizeHint();
+    EXPECT_GE(window().centralWidget()->minimumWidth(), 924);
+    EXPECT_GE(window().centralWidget()->minimumHeight(), 690);
+    window().resize(600, 400);
+    EXPECT_GE(window().width(), smallest.width());
+    EXPECT_GE(window().centralWidget()->height(), 690);
+}
+
+TEST_F(StudioWindowTest, EveryMenuItemHasItsTitleShortcutAndEnabledStateInEachDeckState) {
+    EXPECT_EQ(walkMenuBar(window()), expectedIn('E'));
+
+    studio->newCassette(CassetteType::c60());
+    EXPECT_EQ(walkMenuBar(window()), expectedIn('I'));
+
+    studio->transport(TransportCommand::record);
+    studio.tick();  // the tick announces the new transport mode
+    ASSERT_TRUE(isRecordingOrArmed(studio->live().snapshot().transport.mode));
+    EXPECT_EQ(walkMenuBar(window()), expectedIn('R'));
+
+    studio->transport(TransportCommand::stop);
+    studio.tick();
+    EXPECT_EQ(walkMenuBar(window()), expectedIn('I')) << "save is enabled again once recording stops";
+
+    studio->save(studio.directory / "Busy.norvo");
+    ASSERT_TRUE(studio->busy().has_value());
+    EXPECT_EQ(walkMenuBar(window()), expectedIn('B'));
+    studio.runBackground();
+    EXPECT_EQ(window().windowTitle(), "Busy");
+}
+
+TEST_F(StudioWindowTest, TitleFollowsTheCassetteInTheDeck) {
+    studio->newCassette(CassetteType::c60());
+    EXPECT_EQ(window().windowTitle(), "Untitled C60");
+    studio->updateDocument([](CassetteDocument& d) { d.name = "Road Trip"; });
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Road Trip \u2014 Edited"));
+    studio->eject();  // unsaved: the scripted prompt answers cancel
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Road Trip \u2014 Edited"));
+}
+
+TEST_F(StudioWindowTest, ShortcutsReachTheModelWithEveryMenuClosed) {
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(studio->document().has_value());
+    EXPECT_EQ(studio->document()->type, CassetteType::c60());
+
+    press(Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(studio->deckInput(), DeckInput::tuner);
+    EXPECT_TRUE(action(StudioActions::Id::inputTuner)->isChecked());
+    press(Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(studio->deckInput(), DeckInput::tuner) << "choosing the checked input again changes nothing";
+    EXPECT_TRUE(action(StudioActions::Id::inputTuner)->isChecked());
+    press(Qt::Key_1, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(studio->deckInput(), DeckInput::sourcePlayer);
+    EXPECT_FALSE(action(StudioActions::Id::inputTuner)->isChecked());
+
+    press(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(studio->tuner().isOn());
+    EXPECT_EQ(action(StudioActions::Id::tunerPower)->text(), "Switch Tuner Off");
+
+    studio->tuner().store(studio.station("s3", "Third"), 2);
+    press(Qt::Key_3, Qt::ControlModifier);
+    ASSERT_TRUE(studio->tuner().station().has_value()) << "a preset key works with the Tuner menu closed";
+    EXPECT_EQ(studio->tuner().station()->id, "s3");
+    press(Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(studio->tuner().station()->id, "s3") << "an empty preset is disabled";
+
+    // The flag changes only from false to true here; the rack may lower it again at once.
+    QSignalSpy designer(&*studio, &StudioModel::showingDesignerChanged);
+    press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_GE(designer.count(), 1) << "Design Cassette raises the designer flag";
+
+    press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(exits, std::vector<int>{0});
+}
+
+TEST_F(StudioWindowTest, TunerItemsShowPresetsAndTheTunedStation) {
+    TunerEngine& tuner = studio->tuner();
+    tuner.store(studio.station("s3", "Rock & Roll FM"), 2);
+    EXPECT_EQ(action(StudioActions::Id::preset3)->text(), QStringLiteral("P3  Rock && Roll FM"));
+    EXPECT_TRUE(action(StudioActions::Id::preset3)->isEnabled());
+    EXPECT_EQ(action(StudioActions::Id::store3)->text(), QStringLiteral("P3  \u2014  Rock && Roll FM"));
+    EXPECT_EQ(action(StudioActions::Id::store4)->text(), "P4");
+    EXPECT_FALSE(action(StudioActions::Id::preset4)->isEnabled());
+    EXPECT_FALSE(action(StudioActions::Id::storeMenu)->isEnabled());
+
+    studio.tuneTo(studio.station("s5", "Jazz"), std::nullopt);
+    ASSERT_TRUE(tuner.station().has_value());
+    EXPECT_TRUE(action(StudioActions::Id::storeMenu)->isEnabled());
+    action(StudioActions::Id::store5)->trigger();
+    ASSERT_TRUE(tuner.presets()[4].has_value());
+    EXPECT_EQ(tuner.presets()[4]->id, "s5");
+    EXPECT_EQ(action(StudioActions::Id::preset5)->text(), "P5  Jazz");
+
+    action(StudioActions::Id::muting)->trigger();
+    EXPECT_TRUE(tuner.muting());
+    EXPECT_TRUE(action(StudioActions::Id::muting)->isChecked());
+}
+
+TEST(StudioActionsShortcuts, NoTwoCommandsShareAChordAndNoneIsOneTheDesktopTakes) {
+    const std::set<QString> desktopChords = {"Ctrl+Alt+T",    "Ctrl+Alt+D",     "Ctrl+Alt+Del", "Ctrl+Alt+Left",
+                                             "Ctrl+Alt+Right", "Ctrl+Alt+Up", "Ctrl+Alt+Down"};
+    std::map<QString, int> seen;
+    for (int i = 0; i < StudioActions::idCount; ++i) {
+        const QString chord = StudioActions::shortcut(static_cast<StudioActions::Id>(i)).toString();
+        if (chord.isEmpty()) continue;
+        EXPECT_EQ(desktopChords.count(chord), 0u) << chord.toStdString();
+        EXPECT_EQ(seen.count(chord), 0u) << chord.toStdString() << " is bound twice";
+        seen[chord] = i;
+    }
+    EXPECT_EQ(seen.size(), 27u);
+}
+
+TEST(StudioActionsShortcuts, HelpTextsNameTheBindingAsTheDesktopWritesIt) {
+    EXPECT_EQ(StudioActions::shortcutText(StudioActions::Id::ejectCassette), "Ctrl+E");
+    EXPECT_EQ(StudioActions::helpText("Switch the tuner on", StudioActions::Id::tunerPower),
+              "Switch the tuner on (Ctrl+Shift+T)");
+    EXPECT_EQ(StudioActions::helpText("Reset the counter", StudioActions::Id::resetCounter), "Reset the counter");
+}
+
+}  // namespace
+}  // namespace norvo

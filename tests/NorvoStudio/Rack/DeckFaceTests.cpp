@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTest>
+#include <fstream>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Rack/FacePixels.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/HoldKey.hpp"
+#include "Rack/Kit/Knob.hpp"
+#include "Rack/Kit/TapeSoundMenuItems.hpp"
+
+namespace norvo {
+namespace {
+
+QPoint centreOf(QWidget* key) {
+    if (auto* button = qobject_cast<KeyButton*>(key)) return button->keyRect().center();
+    if (auto* hold = qobject_cast<HoldKey*>(key)) return hold->keyRect().center();
+    return key->rect().center();
+}
+
+void click(QWidget* key) { QTest::mouseClick(key, Qt::LeftButton, Qt::NoModifier, centreOf(key)); }
+
+bool latched(QWidget* key) {
+    if (auto* button = qobject_cast<HardwareKey*>(key)) return button->keyStyle().latched;
+    return static_cast<HoldKey*>(key)->latched();
+}
+
+QStringList titles(QMenu* menu) {
+    QStringList list;
+    for (QAction* action : menu->actions()) list << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return list;
+}
+
+QAction* actionNamed(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions())
+        if (action->text() == text) return action;
+    return nullptr;
+}
+
+QUrl urlOf(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
+
+class DeckFace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        studio.start();
+        face = std::make_unique<CassetteDeckView>(*studio);
+        face->setWallClock([this] { return wallClock; });
+        face->show();
+    }
+
+    // One tick after some audio was rendered, as the studio does 60 times a second.
+    void run(double seconds = 1.0 / 60.0) {
+        studio.renderSeconds(seconds);
+        studio.tick(seconds);
+    }
+
+    TransportMode mode() { return studio->live().snapshot().transport.mode; }
+    int64_t head() { return studio->live().snapshot().transport.head; }
+
+    // A drop on the well as the desktop delivers it; returns whether it was accepted.
+    bool drop(const QList<QUrl>& urls, QPointF at = {}) {
+        if (at.isNull()) at = face->partRect(CassetteDeckView::Part::well).center();
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(face.get(), &enter);
+        targetedWhileHovering = face->dropTargeted();
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(face.get(), &dropped);
+        return dropped.isAccepted();
+    }
+
+    std::filesystem::path savedCassette(const std::string& name) {
+        studio.insertBlank();
+        const auto file = studio.directory / name;
+        studio->save(file);
+        studio.runBackground();
+        return file;
+    }
+
+    test::StudioFixture studio;
+    std::unique_ptr<CassetteDeckView> face;
+    double wallClock = 1'700'000'000.0;
+    bool targetedWhileHovering = false;
+};
+
+TEST_F(DeckFace, WithoutACassetteOnlyTheDocumentKeysAreDisabledAndTheDisplayShowsDashes) {
+    EXPECT_FALSE(face->ejectKey()->isEnabled());
+    EXPECT_FALSE(face->flipKey()->isEnabled());
+    for (QWidget* key : {static_cast<QWidget*>(face->recordKey()), static_cast<QWidget*>(face->playKey()),
+                         static_cast<QWidget*>(face->stopKey()), static_cast<QWidget*>(face->rewindKey()),
+                         static_cast<QWidget*>(face->forwardKey())})
+        EXPECT_TRUE(key->isEnabled());
+    EXPECT_EQ(face->counterText(), "---");
+    EXPECT_EQ(face->statusText(), "NO CASSETTE");
+    EXPECT_EQ(face->readout().time, "-:--");
+    EXPECT_EQ(face->readout().tape, "---");
+    EXPECT_EQ(face->wellMenu(), nullptr);
+
+    // The model refuses REC without a cassette: the key stays up, because it shows the
+    // transport, not the press.
+    click(face->recordKey());
+    run();
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    EXPECT_FALSE(latched(face->recordKey()));
+}
+
+TEST_F(DeckFace, TransportKeysCallTheModelAndLatchByTheTransportMode) {
+    studio.insertBlank();
+    run();
+    EXPECT_TRUE(face->ejectKey()->isEnabled());
+    EXPECT_TRUE(face->flipKey()->isEnabled());
+    EXPECT_EQ(face->statusText(), "■ STOP  ·  BEGINNING OF SIDE");
+    EXPECT_EQ(face->counterText(), "000");
+    EXPECT_EQ(face->readout().tape, "C60");
+
+    click(face->playKey());
+    EXPECT_EQ(mode(), TransportMode::playing);
+    EXPECT_TRUE(latched(face->playKey()));
+    EXPECT_FALSE(latched(face->recordKey()));
+    EXPECT_TRUE(face->readout().tapeRunLamp);
+    EXPECT_EQ(face->statusText(), "▶ PLAY");
+    run(0.5);
+    EXPECT_EQ(face->readout().time, "0:00");
+    EXPECT_EQ(face->readout().remain, "-29:59");
+
+    click(face->stopKey());
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    EXPECT_FALSE(latched(face->playKey()));
+    EXPECT_EQ(face->statusText(), "■ STOP");
+
+    click(face->recordKey());
+    EXPECT_EQ(mode(), TransportMode::recordArmed);
+    EXPECT_TRUE(latched(face->recordKey()));
+    EXPECT_FALSE(latched(face->playKey()));
+    EXPECT_FALSE(face->readout().tapeRunLamp);
+    EXPECT_EQ(face->statusText(), "● REC PAUSE — WAITING FOR CD");
+
+    // The source starts: the deck records, and REC and PLAY are both down.
+    ASSERT_TRUE(studio.playSong(studio.makeSong("Song.wav", 3)));
+    run(0.2);
+    EXPECT_EQ(mode(), TransportMode::recording);
+    EXPECT_TRUE(latched(face->recordKey()));
+    EXPECT_TRUE(latched(face->playKey()));
+    EXPECT_EQ(face->statusText(), "● RECORDING · CD");
+    EXPECT_GT(face->readout().recordedFraction, 0.0);
+
+    click(face->stopKey());
+    run();
+    EXPECT_FALSE(latched(face->recordKey()));
+
+    click(face->flipKey());
+    run();
+    EXPECT_TRUE(face->readout().sideBLit);
+    EXPECT_EQ(face->readout().recordedFraction, 0.0);  // side B has its own, empty, map
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    click(face->ejectKey());
+    run();
+    EXPECT_FALSE(studio->document().has_value());
+    EXPECT_EQ(face->statusText(), "NO CASSETTE");
+    EXPECT_FALSE(face->ejectKey()->isEnabled());
+}
+
+TEST_F(DeckFace, HoldKeysWindWhileHeldAndEndTheWindOnRelease) {
+    studio.insertBlank();
+    run();
+
+    QTest::mousePress(face->forwardKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->forwardKey()));
+    EXPECT_EQ(mode(), TransportMode::fastForward);
+    run(1.0);
+    EXPECT_TRUE(latched(face->forwardKey()));
+    EXPECT_TRUE(face->statusText().startsWith("▶▶ FAST FORWARD  ×"));
+    const int64_t wound = head();
+    EXPECT_GT(wound, 44100 * 2);
+    QTest::mouseRelease(face->forwardKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->forwardKey()));
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    run();
+    EXPECT_FALSE(latched(face->forwardKey()));
+    EXPECT_EQ(head(), wound);
+
+    QTest::mousePress(face->rewindKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->rewindKey()));
+    EXPECT_EQ(mode(), TransportMode::rewinding);
+    run(0.25);
+    EXPECT_TRUE(latched(face->rewindKey()));
+    EXPECT_LT(head(), wound);
+    // A release that never comes (the face goes away) still ends the wind.
+    face->hide();
+    EXPECT_EQ(mode(), TransportMode::stopped);
+}
+
+TEST_F(DeckFace, InputKeysSetTheDeckInputAndTheCoreFollows) {
+    EXPECT_TRUE(latched(face->inputKey(DeckInput::sourcePlayer)));
+    click(face->inputKey(DeckInput::tuner));
+    EXPECT_EQ(studio->deckInput(), DeckInput::tuner);
+    run();
+    EXPECT_EQ(studio->live().snapshot().deckInput, DeckInput::tuner);
+    EXPECT_TRUE(latched(face->inputKey(DeckInput::tuner)));
+    EXPECT_FALSE(latched(face->inputKey(DeckInput::sourcePlayer)));
+    EXPECT_TRUE(face->inputKey(DeckInput::tuner)->toolTip().startsWith("Record and hear the radio tuner RO-01 ("));
+
+    click(face->inputKey(DeckInput::sourcePlayer));
+    run();
+    EXPECT_EQ(studio->live().snapshot().deckInput, DeckInput::sourcePlayer);
+}
+
+TEST_F(DeckFace, ResetZeroesTheCounterWhereTheHeadStands) {
+    const QPoint reset = face->partRect(CassetteDeckView::Part::resetKey).center().toPoint();
+    QTest::mouseClick(face.get(), Qt::LeftButton, Qt::NoModifier, reset);  // no document: nothing to reset
+    EXPECT_EQ(studio->counterOffset(), 0.0);
+
+    studio.insertBlank();
+    QTest::mousePress(face->forwardKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->forwardKey()));
+    run(1.0);
+    QTest::mouseRelease(face->forwardKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->forwardKey()));
+    run();
+    EXPECT_NE(face->counterText(), "000");
+    QTest::mouseClick(face.get(), Qt::LeftButton, Qt::NoModifier, reset);
+    EXPECT_GT(studio->counterOffset(), 0.0);
+    EXPECT_EQ(face->counterText(), "000");
+}
+
+TEST_F(DeckFace, KnobsAreBoundToRecordLevelAndDeckVolume) {
+    Knob* level = face->recordLevelKnob();
+    level->setValue(0.25);
+    EXPECT_DOUBLE_EQ(studio->recordLevel(), 0.25);
+    QTest::mouseDClick(level, Qt::LeftButton, Qt::NoModifier, level->layoutRect().topLeft() + QPoint(20, 20));
+    EXPECT_NEAR(studio->recordLevel(), 2.0 / 3.0, 1e-9);
+
+    studio->setDeckVolume(0.3);
+    EXPECT_DOUBLE_EQ(face->outputKnob()->value(), 0.3);
+    QTest::mouseDClick(face->outputKnob(), Qt::LeftButton, Qt::NoModifier,
+                       face->outputKnob()->layoutRect().topLeft() + QPoint(20, 20));
+    EXPECT_DOUBLE_EQ(studio->deckVolume(), 0.8);
+}
+
+TEST_F(DeckFace, DropOpensTheFirstCassetteOrSoundProfileAndRefusesTheRest) {
+    const auto song = studio.makeSong("Song.wav", 1);
+    std::ofstream(studio.directory / "notes.txt") << "hello";
+    EXPECT_FALSE(drop({urlOf(song), urlOf(studio.directory / "notes.txt")}));
+    EXPECT_TRUE(targetedWhileHovering);  // the well lit while the drag hovered
+    EXPECT_FALSE(face->dropTargeted());
+    EXPECT_TRUE(studio->source().tracks().empty());  // the well never feeds the player
+    EXPECT_FALSE(studio->document().has_value());
+
+    const auto profile = studio.directory / "Warm.NVSOUND";
+    std::ofstream(profile) << R"({"name": "Warm", "id": "org.example.warm", "format_version": "1.0",
+                                 "format": "NORVO-Sound"})";
+    EXPECT_TRUE(drop({urlOf(profile)}));
+    ASSERT_FALSE(studio->tapeSound().imported.empty());
+    EXPECT_EQ(studio->tapeSound().imported.front().name, "Warm");
+
+    // A cassette among other files: only the first accepted one is opened.
+    const auto cassette = savedCassette("Mixtape.norvo");
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    studio->eject();
+    studio.runBackground();
+    ASSERT_FALSE(studio->document().has_value());
+    const std::size_t profiles = studio->tapeSound().imported.size();
+    std::ofstream(studio.directory / "Other.nvsound")
+        << R"({"name": "Other", "id": "org.example.other", "format_version": "1.0", "format": "NORVO-Sound"})";
+    EXPECT_TRUE(drop({urlOf(song), urlOf(cassette), urlOf(studio.directory / "Other.nvsound")}));
+    studio.runBackground();
+    ASSERT_TRUE(studio->document().has_value());
+    EXPECT_EQ(studio->fileUrl(), cassette);
+    EXPECT_EQ(studio->tapeSound().imported.size(), profiles);
+
+    // Outside the well the face takes no drop.
+    EXPECT_FALSE(drop({urlOf(cassette)}, face->partRect(CassetteDeckView::Part::display).center()));
+}
+
+TEST_F(DeckFace, WellMenuFlipsEjectsDesignsAndCyclesEachSidesTab) {
+    studio.insertBlank();
+    run();
+    QMenu* menu = face->wellMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(titles(menu), (QStringList{"Design Cassette…", "Flip Cassette", "-", "Side A: Break off record tab",
+                                         "Side B: Break off record tab", "-", "Eject"}));
+    EXPECT_EQ(face->readout().tab, WriteProtect::intact);
+
+    actionNamed(menu, "Side A: Break off record tab")->trigger();
+    EXPECT_EQ(studio->document()->sideA.writeProtect, WriteProtect::broken);
+    EXPECT_EQ(face->readout().tab, WriteProtect::broken);
+    menu = face->wellMenu();
+    actionNamed(menu, "Side A: Cover tab hole with tape")->trigger();
+    EXPECT_EQ(face->readout().tab, WriteProtect::tapedOver);
+    menu = face->wellMenu();
+    ASSERT_NE(actionNamed(menu, "Side A: Remove the tape"), nullptr);
+    EXPECT_NE(actionNamed(menu, "Side B: Break off record tab"), nullptr);
+
+    actionNamed(menu, "Flip Cassette")->trigger();
+    run();
+    EXPECT_TRUE(face->readout().sideBLit);
+    EXPECT_EQ(face->readout().tab, WriteProtect::intact);  // side B's own tab
+
+    actionNamed(face->wellMenu(), "Design Cassette…")->trigger();
+    EXPECT_TRUE(studio->showingDesigner());
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    actionNamed(face->wellMenu(), "Eject")->trigger();
+    run();
+    EXPECT_FALSE(studio->document().has_value());
+}
+
+TEST_F(DeckFace, ArmedRecLampBlinksByTheWallClockAndTapeSoundLabelFollowsTheSelection) {
+    studio.insertBlank();
+    click(face->recordKey());
+    run();
+    EXPECT_TRUE(face->readout().recLamp);
+    wallClock += 0.5;
+    face->refresh();
+    EXPECT_FALSE(face->readout().recLamp);
+    wallClock += 0.5;
+    face->refresh();
+    EXPECT_TRUE(face->readout().recLamp);
+
+    EXPECT_EQ(face->tapeSoundLabel(), "Clean");
+    const SoundProfile& builtIn = TapeSoundLibrary::builtIns().front();
+    studio->selectTapeSound(builtIn.id);
+    EXPECT_EQ(face->tapeSoundLabel(), QString::fromStdString(builtIn.name));
+    TapeSoundMenuItems::fill(*face->tapeSoundMenu(), *studio);
+    EXPECT_FALSE(face->tapeSoundMenu()->actions().isEmpty());
+}
+
+// Counts what a tick repaints: only the parts whose values moved, never the whole face.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+TEST_F(DeckFace, ATickRepaintsOnlyWhatMoved) {
+    studio.insertBlank();
+    click(face->playKey());
+    run(0.5);
+    QCoreApplication::processEvents();
+    PaintRecorder recorder;
+    face->installEventFilter(&recorder);
+    run(1.0);
+    QCoreApplication::processEvents();
+    qint64 area = 0;
+    for (const QRect& r : recorder.painted) area += qint64(r.width()) * r.height();
+    EXPECT_GT(area, 0);
+    EXPECT_LT(area, qint64(face->width()) * face->height() / 2);
+    EXPECT_FALSE(recorder.painted.intersects(face->partRect(CassetteDeckView::Part::tapeSoundKey).toAlignedRect()));
+    face->removeEventFilter(&recorder);
+}
+
+}  // namespace
+}  // namespace norvo
+
+namespace norvo {
+namespace {
+
+TEST_F(DeckFace, DrawsTheSameUnderThePaintersScale) {
+    studio.insertBlank();
+    click(face->playKey());
+    run(0.5);
+    EXPECT_LT(test::meanDifferenceUnderScale(*face, 0.75), 3.0);
+}
+
+}  // namespace
+}  // namespace norvo

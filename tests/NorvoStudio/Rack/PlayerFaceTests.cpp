@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
+#include <fstream>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Rack/FacePixels.hpp"
+#include "Rack/Kit/Knob.hpp"
+#include "Rack/Kit/SilverKey.hpp"
+#include "Rack/PlayerProgramList.hpp"
+#include "Rack/SourcePlayerView.hpp"
+
+namespace norvo {
+namespace {
+
+using State = SourcePlayerEngine::State;
+
+QUrl urlOf(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
+
+class PlayerFace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        studio.start();
+        window.resize(600, 800);
+        auto* layout = new QVBoxLayout(&window);
+        field = new QLineEdit(&window);
+        layout->addWidget(field);
+        face = new SourcePlayerView(*studio, &window);
+        face->setFixedSize(SourcePlayerView::designWidth, 620);
+        layout->addWidget(face);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    SourcePlayerEngine& source() { return studio->source(); }
+    PlayerProgramList* list() { return face->programList(); }
+    QWidget* rows() { return list()->viewport(); }
+    QPoint rowCentre(std::size_t index) { return list()->rowRect(index).center(); }
+
+    std::vector<std::filesystem::path> songs(std::initializer_list<const char*> names) {
+        std::vector<std::filesystem::path> files;
+        for (const char* name : names) files.push_back(studio.makeSong(name, 2));
+        return files;
+    }
+    std::vector<std::string> titles() {
+        std::vector<std::string> list;
+        for (const auto& t : source().tracks()) list.push_back(t.title);
+        return list;
+    }
+    void tick() {
+        studio.renderSeconds(1.0 / 60.0);
+        studio.tick();
+    }
+
+    bool drop(const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = rows()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows(), &enter);
+        targetedWhileHovering = face->dropTargeted();
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows(), &dropped);
+        return dropped.isAccepted();
+    }
+
+    test::StudioFixture studio;
+    QWidget window;
+    QLineEdit* field = nullptr;
+    SourcePlayerView* face = nullptr;
+    bool targetedWhileHovering = false;
+};
+
+TEST_F(PlayerFace, DropAddsSupportedLocalFilesInOrderAndSkipsFolders) {
+    const auto files = songs({"One.wav", "Two.mp3"});
+    std::ofstream(studio.directory / "notes.txt") << "not audio";
+    std::filesystem::create_directory(studio.directory / "Album.flac");
+    EXPECT_EQ(face->readout().status, "NO DISC — DROP MP3 / WAV FILES");
+
+    EXPECT_TRUE(drop({urlOf(files[0]), urlOf(studio.directory / "notes.txt"), urlOf(studio.directory / "Album.flac"),
+                      urlOf(files[1])}));
+    EXPECT_TRUE(targetedWhileHovering);
+    EXPECT_FALSE(face->dropTargeted());
+    EXPECT_EQ(titles(), (std::vector<std::string>{"One", "Two"}));
+    EXPECT_EQ(source().selection(), source().tracks()[0].id);
+    EXPECT_EQ(face->readout().status, "2 TRACKS  ·  READY");
+    EXPECT_EQ(face->readout().trackNumber, "01");
+
+    EXPECT_FALSE(drop({urlOf(studio.directory / "notes.txt"), urlOf(studio.directory / "Album.flac")}));
+    EXPECT_EQ(source().tracks().size(), 2u);
+}
+
+TEST_F(PlayerFace, DraggingARowReordersThroughTheEngineAndSurvivesARebuild) {
+    source().add(songs({"A.wav", "B.wav", "C.wav"}));
+    QTest::mousePress(rows(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    EXPECT_EQ(source().selection(), source().tracks()[0].id);
+    QTest::mouseMove(rows(), rowCentre(1));
+    // The engine publishes a change in the middle of the drag (a new track arrives).
+    source().add({studio.makeSong("D.wav", 1)});
+    QTest::mouseMove(rows(), list()->rowRect(2).bottomLeft() + QPoint(10, -2));
+    EXPECT_EQ(list()->dropGap(), std::optional<std::size_t>(3));
+    QTest::mouseRelease(rows(), Qt::LeftButton, Qt::NoModifier, list()->rowRect(2).bottomLeft() + QPoint(10, -2));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"B", "C", "A", "D"}));
+    EXPECT_EQ(source().selection(), source().tracks()[2].id);  // the selection went with its track
+    EXPECT_FALSE(list()->dropGap().has_value());
+}
+
+TEST_F(PlayerFace, DoubleClickPlaysAndDeleteRemovesTheSelection) {
+    source().add(songs({"A.wav", "B.wav", "C.wav"}));
+    QTest::mouseDClick(rows(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    ASSERT_TRUE(studio.settle([&] { return source().state() == State::playing; }));
+    EXPECT_EQ(source().currentTrackID(), source().tracks()[1].id);
+    EXPECT_EQ(source().selection(), source().tracks()[1].id);
+    tick();
+    EXPECT_EQ(face->readout().status, "B");
+    EXPECT_EQ(face->readout().trackNumber, "02");
+    EXPECT_TRUE(face->readout().playing);
+    EXPECT_TRUE(face->playPauseKey()->keyStyle().lit);
+
+    // Removing the current track stops the player; the selection moves to the first track.
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Backspace);
+    EXPECT_EQ(titles(), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(source().state(), State::stopped);
+    EXPECT_EQ(source().selection(), source().tracks()[0].id);
+    QTest::keyClick(list(), Qt::Key_Delete);
+    EXPECT_EQ(titles(), (std::vector<std::string>{"C"}));
+
+    // The row menu plays and removes the row's own track.
+    QMenu* menu = list()->rowMenu(source().tracks()[0].id);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), "Play");
+    EXPECT_EQ(menu->actions()[1]->text(), "Remove");
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(source().tracks().empty());
+    source().setSelection(std::nullopt);
+    QTest::keyClick(list(), Qt::Key_Backspace);  // nothing selected: nothing happens
+}
+
+TEST_F(PlayerFace, ScrubbingMovesTheFillAndSeeksOnceOnRelease) {
+    const QRectF bar = face->partRect(SourcePlayerView::Part::progress).adjusted(6, 6, -6, -2);
+    const auto at = [&](double fraction) {
+        return QPoint(int(bar.left() + bar.width() * fraction), int(bar.top() + 2));
+    };
+    // While stopped the bar takes no input.
+    QTest::mousePress(face, Qt::LeftButton, Qt::NoModifier, at(0.5));
+    EXPECT_FALSE(face->scrubbing().has_value());
+    QTest::mouseRelease(face, Qt::LeftButton, Qt::NoModifier, at(0.5));
+
+    ASSERT_TRUE(studio.playSong(studio.makeSong("Long.wav", 8)));
+    tick();
+    const int64_t before = source().position();
+    QTest::mousePress(face, Qt::LeftButton, Qt::NoModifier, at(0.25));
+    ASSERT_TRUE(face->scrubbing().has_value());
+    EXPECT_NEAR(*face->scrubbing(), 0.25, 0.01);
+    QTest::mouseMove(face, at(0.75));
+    EXPECT_NEAR(face->readout().progress, 0.75, 0.01);
+    EXPECT_LT(source().position(), before + 44100);  // no seek yet
+    QTest::mouseMove(face, QPoint(int(bar.right()) + 80, int(bar.top() + 2)));
+    EXPECT_EQ(*face->scrubbing(), 1.0);
+    QTest::mouseMove(face, at(0.75));
+    QTest::mouseRelease(face, Qt::LeftButton, Qt::NoModifier, at(0.75));
+    EXPECT_FALSE(face->scrubbing().has_value());
+    ASSERT_TRUE(studio.settle([&] {
+        tick();
+        return std::abs(source().position() - int64_t(0.75 * 8 * 44100)) < 44100 / 2;
+    }));
+    EXPECT_EQ(source().state(), State::playing);
+}
+
+TEST_F(PlayerFace, SpaceBarPlaysAndPausesExceptWhileATextFieldHasFocus) {
+    source().add(songs({"A.wav"}));
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Space);
+    ASSERT_TRUE(studio.settle([&] { return source().state() == State::playing; }));
+    tick();
+    QTest::keyClick(list(), Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(source().state(), State::playing);
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(source().state(), State::paused);
+
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Space);
+    EXPECT_EQ(source().state(), State::paused);
+    EXPECT_EQ(field->text(), " ");
+}
+
+TEST_F(PlayerFace, KeysCallTheEngineAndTheVolumeKnobIsBoundToIt) {
+    source().add(songs({"A.wav", "B.wav"}));
+    QTest::mouseClick(face->playPauseKey(), Qt::LeftButton, Qt::NoModifier, face->playPauseKey()->keyRect().center());
+    ASSERT_TRUE(studio.settle([&] { return source().state() == State::playing; }));
+    QTest::mouseClick(face->nextKey(), Qt::LeftButton, Qt::NoModifier, face->nextKey()->keyRect().center());
+    ASSERT_TRUE(studio.settle([&] { return source().currentTrackID() == source().tracks()[1].id; }));
+    QTest::mouseClick(face->stopKey(), Qt::LeftButton, Qt::NoModifier, face->stopKey()->keyRect().center());
+    EXPECT_EQ(source().state(), State::stopped);
+    EXPECT_EQ(face->readout().time, "-:--");
+    EXPECT_FALSE(face->playPauseKey()->keyStyle().lit);
+    QTest::mouseClick(face->previousKey(), Qt::LeftButton, Qt::NoModifier, face->previousKey()->keyRect().center());
+    EXPECT_EQ(source().currentTrackID(), source().tracks()[0].id);
+
+    const auto extra = studio.makeSong("C.wav", 1);
+    studio.ui.openAnswers.push_back({extra});
+    QTest::mouseClick(face->openKey(), Qt::LeftButton, Qt::NoModifier, face->openKey()->keyRect().center());
+    EXPECT_EQ(studio.ui.openPanels.size(), 1u);
+    EXPECT_EQ(source().tracks().size(), 3u);
+    EXPECT_TRUE(face->openKey()->toolTip().startsWith("Add MP3 / WAV files ("));
+
+    Knob* volume = face->volumeKnob();
+    volume->setValue(0.0);
+    EXPECT_EQ(source().volume(), 0.0f);
+    QTest::mouseDClick(volume, Qt::LeftButton, Qt::NoModifier, volume->layoutRect().topLeft() + QPoint(20, 20));
+    EXPECT_FLOAT_EQ(source().volume(), 0.8f);
+}
+
+TEST_F(PlayerFace, ATrackWhoseFileVanishedShowsItsErrorLine) {
+    const auto file = studio.makeSong("Gone.wav", 1);
+    source().add({file});
+    const int listHeight = list()->height();
+    EXPECT_FALSE(face->readout().error.has_value());
+    std::filesystem::remove(file);
+    source().play(source().tracks()[0].id);
+    ASSERT_TRUE(studio.settle([&] { return source().lastError().has_value(); }));
+    ASSERT_TRUE(face->readout().error.has_value());
+    EXPECT_TRUE(face->readout().error->startsWith("Cannot play Gone: "));
+    EXPECT_FALSE(face->partRect(SourcePlayerView::Part::error).isEmpty());
+    EXPECT_LT(list()->height(), listHeight);  // the error line takes its room from the list
+}
+
+}  // namespace
+}  // namespace norvo
+
+namespace norvo {
+namespace {
+
+TEST_F(PlayerFace, DrawsTheSameUnderThePaintersScale) {
+    source().add(songs({"A.wav", "B.wav"}));
+    ASSERT_TRUE(studio.playSong(studio.makeSong("C.wav", 2)));
+    tick();
+    EXPECT_LT(test::meanDifferenceUnderScale(*face, 0.75), 3.0);
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,160 @@
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/CassetteShelf.hpp"
+#include "Rack/LineCables.hpp"
+#include "Rack/RackGeometry.hpp"
+#include "Rack/SourcePlayerView.hpp"
+#include "Rack/StudioView.hpp"
+#include "Tuner/TunerView.hpp"
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+
+TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
+    StudioFixture studio;
+    StudioView view(*studio);
+    view.resize(924, 690);
+    view.show();
+    QApplication::processEvents();
+    RackContent& rack = *view.rack();
+    const double tall = std::max(920, rack.rackSize().height());
+    EXPECT_DOUBLE_EQ(view.scale(), std::min(0.75, 690 / tall));
+
+    view.resize(1232, 690);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(view.scale(), std::min(1.0, 690 / tall));
+    // The height decides: the design frame is wider than the rack, which sits centred.
+    EXPECT_NEAR(rack.player()->geometry().left() - RackGeometry::margin,
+                (rack.width() - rack.rackSize().width()) / 2.0, 1.0);
+
+    view.resize(1600, 1100);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(view.scale(), 1.0);
+    EXPECT_EQ(rack.parentWidget(), &view);
+    EXPECT_EQ(rack.deck()->geometry().left() - rack.player()->geometry().right() - 1, 26);
+    EXPECT_EQ(rack.tuner()->geometry().top() - rack.deck()->geometry().bottom() - 1, 18);
+    EXPECT_EQ(rack.deck()->width(), 720);
+    EXPECT_EQ(rack.player()->width(), 430);
+    EXPECT_EQ(rack.shelf()->width(), 1176);
+    EXPECT_GE(rack.shelf()->geometry().top() - std::max(rack.player()->geometry().bottom(), rack.tuner()->geometry().bottom()) - 1, 18);
+}
+
+TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
+    StudioFixture studio;
+    StudioView view(*studio);
+    view.resize(1600, 1100);
+    view.show();
+    QApplication::processEvents();
+    for (const QSize size : {QSize(924, 690), QSize(1600, 1100), QSize(1000, 760)}) {
+        view.resize(size);
+        QApplication::processEvents();
+        view.rack()->shelf()->blanks()[1]->click();
+        ASSERT_TRUE(studio->document());
+        EXPECT_EQ(studio->document()->type.description(), "C60");
+        studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+        QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        view.render(&image);
+        // The wood reaches every corner of the window, scaled or not.
+        for (const QPoint corner : {QPoint(1, 1), QPoint(size.width() - 2, size.height() - 2)})
+            EXPECT_EQ(qAlpha(image.pixel(corner)), 255) << size.width() << "x" << size.height();
+    }
+}
+
+TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
+    StudioFixture::Options options;
+    options.failingOutput = true;
+    StudioFixture studio(options);
+    StudioView view(*studio);
+    view.resize(1232, 920);
+    view.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(studio->isStarted());
+    ASSERT_TRUE(studio->alert());
+    ASSERT_NE(view.alertBox(), nullptr);
+    EXPECT_EQ(view.alertBox()->windowTitle(), "No audio output");
+    EXPECT_EQ(view.alertBox()->text(), studio->alert()->message);
+    EXPECT_EQ(view.alertBox()->buttons().size(), 1);
+    EXPECT_EQ(view.alertBox()->textFormat(), Qt::PlainText);
+
+    view.alertBox()->button(QMessageBox::Ok)->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(studio->alert());
+
+    // A second appearance does not start again, so no second alert.
+    view.hide();
+    view.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(studio->alert());
+}
+
+TEST(CassetteShelf, BlanksShowTheirTypesAndStylesAndActionsFollowTheModel) {
+    StudioFixture studio;
+    studio.start();
+    CassetteShelf shelf(*studio);
+    const auto& blanks = shelf.blanks();
+    const char* captions[] = {"Blank C46 · 23 min/side", "Blank C60 · 30 min/side", "Blank C90 · 45 min/side",
+                              "Blank C120 · 60 min/side"};
+    const char* styles[] = {"chrome", "ferro", "smoke", "kraft"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(blanks[size_t(i)]->caption(), QString::fromUtf8(captions[i]));
+        EXPECT_EQ(blanks[size_t(i)]->styleID(), styles[i]);
+        EXPECT_TRUE(blanks[size_t(i)]->isEnabled());
+    }
+    EXPECT_EQ(blanks[2]->toolTip(), "Insert a blank C90 cassette");
+    EXPECT_TRUE(shelf.openButton()->isEnabled());
+    EXPECT_FALSE(shelf.designButton()->isEnabled());
+    EXPECT_FALSE(shelf.saveButton()->isEnabled());
+
+    blanks[3]->click();
+    ASSERT_TRUE(studio->document());
+    EXPECT_EQ(studio->document()->type.description(), "C120");
+    EXPECT_TRUE(shelf.designButton()->isEnabled());
+    EXPECT_TRUE(shelf.saveButton()->isEnabled());
+
+    shelf.designButton()->click();
+    EXPECT_TRUE(studio->showingDesigner());
+    studio->setShowingDesigner(false);
+
+    // Armed for recording: no saving from the shelf.
+    studio->transport(TransportCommand::record);
+    studio.tick();
+    EXPECT_FALSE(shelf.saveButton()->isEnabled());
+    studio->transport(TransportCommand::stop);
+    studio.tick();
+    EXPECT_TRUE(shelf.saveButton()->isEnabled());
+}
+
+TEST(CassetteShelf, ABlankAsksAboutUnsavedChangesAndCancelKeepsTheCassette) {
+    StudioFixture studio;
+    studio.start();
+    CassetteShelf shelf(*studio);
+    shelf.blanks()[1]->click();
+    ASSERT_TRUE(studio->document());
+    const auto id = studio->document()->id;
+    studio->updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
+    ASSERT_TRUE(studio->metadataEdited());
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::cancel);
+    shelf.blanks()[0]->click();
+    EXPECT_EQ(studio.ui.prompts.size(), 1u);
+    EXPECT_EQ(studio->document()->id, id);
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    shelf.blanks()[0]->click();
+    EXPECT_EQ(studio.ui.prompts.size(), 2u);
+    EXPECT_NE(studio->document()->id, id);
+    EXPECT_EQ(studio->document()->type.description(), "C46");
+}
+
+}  // namespace
+}  // namespace norvo

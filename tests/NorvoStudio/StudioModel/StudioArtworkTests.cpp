@@ -1,0 +1,161 @@
+#include <fstream>
+#include <iterator>
+
+#include <QBuffer>
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+
+class StudioArtworkTest : public ::testing::Test {
+protected:
+    std::filesystem::path writeImage(const std::string& name, int width, int height, const char* format) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return writeBytes(name, bytes.toStdString());
+    }
+    std::filesystem::path writeBytes(const std::string& name, const std::string& bytes) {
+        const auto path = f.directory / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string readFile(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    // Runs the import with `file` chosen; the data handed over, if any.
+    std::optional<std::string> choose(std::optional<ArtworkRole> role, const std::filesystem::path& file) {
+        f.ui.openAnswers.push_back({file});
+        std::optional<std::string> accepted;
+        int calls = 0;
+        f->chooseArtwork(role, [&](const FileData& data) {
+            accepted = std::string(data.text());
+            ++calls;
+        });
+        EXPECT_LE(calls, 1);
+        return accepted;
+    }
+
+    StudioFixture f;
+};
+
+TEST_F(StudioArtworkTest, ThePanelNamesTheSlotWithItsSizes) {
+    f->chooseArtwork(ArtworkRole::jcardSpine, [](const FileData&) {});
+    f->chooseArtwork(std::nullopt, [](const FileData&) {});
+    ASSERT_EQ(f.ui.openPanels.size(), 2u);
+    EXPECT_EQ(f.ui.openPanels[0].message,
+              "J-card spine: 12.7 \u00D7 101.6 mm \u2014 305 \u00D7 2438 px recommended (PNG or JPEG, sRGB)");
+    EXPECT_EQ(f.ui.openPanels[1].message,
+              "Booklet panel: 63.5 \u00D7 101.6 mm \u2014 1524 \u00D7 2438 px recommended (PNG or JPEG, sRGB)");
+    EXPECT_FALSE(f->alert());
+}
+
+TEST_F(StudioArtworkTest, TheThreeOutcomesOfTheSizeCheck) {
+    const auto fits = writeImage("face.png", 2410, 1531, "PNG");
+    EXPECT_EQ(choose(ArtworkRole::cassetteFaceA, fits), readFile(fits));
+    EXPECT_FALSE(f->alert());
+
+    const auto small = writeImage("small.png", 1000, 636, "PNG");
+    EXPECT_EQ(choose(ArtworkRole::cassetteFaceA, small), readFile(small));
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Image is small");
+    EXPECT_EQ(f->alert()->message,
+              "It was added, but it is below the NORVO minimum of 1205 \u00D7 766 px and may look soft.");
+
+    f->dismissAlert();
+    EXPECT_FALSE(choose(std::nullopt, writeImage("square.png", 800, 800, "PNG")));
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Wrong proportions");
+    EXPECT_TRUE(f->alert()->message.startsWith(
+        "This slot needs an aspect ratio of 0.625 (width \u00F7 height); the image is 1.000. NORVO artwork must "
+        "match the physical size \u2014 see "));
+}
+
+TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUndecodableFilesIgnored) {
+    auto bmp = choose(ArtworkRole::jcardFront, writeImage("front.bmp", 1524, 2438, "BMP"));
+    ASSERT_TRUE(bmp);
+    EXPECT_EQ(bmp->substr(0, 4), "\x89PNG");
+    EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(*bmp)).size(), QSize(1524, 2438));
+
+    EXPECT_FALSE(choose(ArtworkRole::labelA, writeBytes("junk.png", "not an image")));
+    EXPECT_FALSE(choose(ArtworkRole::labelA, f.directory / "missing.png"));
+    EXPECT_FALSE(f->alert());
+}
+
+// A JPEG with an APP1 segment whose orientation (6) turns the stored image a quarter.
+std::string withOrientation(const std::string& jpeg, uint8_t orientation) {
+    const std::string app1 = std::string("\xFF\xE1\x00\x22"
+                                         "Exif\x00\x00"
+                                         "II\x2A\x00\x08\x00\x00\x00"
+                                         "\x01\x00"
+                                         "\x12\x01\x03\x00\x01\x00\x00\x00",
+                                         28) +
+                             std::string(1, char(orientation)) + std::string("\x00\x00\x00\x00\x00\x00\x00", 7);
+    return jpeg.substr(0, 2) + app1 + jpeg.substr(2);
+}
+
+TEST_F(StudioArtworkTest, APhotoStoredSidewaysIsCheckedAsDisplayedAndKeptByteForByte) {
+    const auto stored = writeImage("stored.jpg", 1531, 2410, "JPEG");
+    const auto turned = writeBytes("turned.jpg", withOrientation(readFile(stored), 6));
+    const auto accepted = choose(ArtworkRole::cassetteFaceA, turned);
+    EXPECT_FALSE(f->alert()) << f->alert()->title.toStdString();
+    EXPECT_EQ(accepted, readFile(turned));
+
+    // The deck shows it upright too.
+    f.insertBlank();
+    f->setArtwork(FileData(*accepted), ArtworkRole::cassetteFaceA);
+    EXPECT_EQ(f->images().at(ArtworkRole::cassetteFaceA).size(), QSize(2410, 1531));
+}
+
+// A PNG header announcing 30000 x 30000 grey pixels, with a few rows of data.
+std::string hugePng() {
+    auto crc = [](const std::string& bytes) {
+        uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(uint32_t(data.size())) + type + data + be32(crc(type + data));
+    };
+    const uint32_t side = 30000;
+    const std::string ihdr = be32(side) + be32(side) + std::string("\x08\x00\x00\x00\x00", 5);
+    // zlib with one stored block of 16 zero rows; the rest of the image is missing.
+    const std::string raw(16 * (side + 1), '\0');
+    uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
+    std::string z = "\x78\x01";
+    for (std::size_t at = 0; at < raw.size(); at += 65535) {
+        const uint16_t len = uint16_t(std::min<std::size_t>(65535, raw.size() - at));
+        z += char(at + len >= raw.size() ? 1 : 0);
+        z += char(len & 0xFF);
+        z += char(len >> 8);
+        z += char(~len & 0xFF);
+        z += char((~len >> 8) & 0xFF);
+        z += raw.substr(at, len);
+    }
+    z += be32((b << 16) | a);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", "");
+}
+
+TEST_F(StudioArtworkTest, AnImageTooLargeToDecodeIsIgnoredSilently) {
+    EXPECT_FALSE(choose(ArtworkRole::thumbnail, writeBytes("huge.png", hugePng())));
+    EXPECT_FALSE(f->alert());
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,408 @@
+#include <cstdlib>
+#include <fstream>
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "AudioEngine/TapeClock.hpp"
+#include "Cassette/TapeFileCodec.hpp"
+#include "Cassette/ZipArchiveReader.hpp"
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+using Choice = StudioUi::SaveChoice;
+
+// Renders and ticks in 1/60 s steps, as the device and the timer would interleave.
+void run(StudioFixture& f, double seconds) {
+    const int steps = static_cast<int>(std::lround(seconds * 60));
+    for (int i = 0; i < steps; ++i) {
+        f.render(735);
+        f.tick();
+    }
+}
+
+int64_t loudestFrame(const TapeMedia& media, TapeSide side) {
+    const int16_t* frames = media.storage(side).frames();
+    int64_t best = 0;
+    int peak = -1;
+    for (int64_t i = 0; i < media.used(side); ++i) {
+        const int v = std::abs(int(frames[2 * i]));
+        if (v > peak) peak = v, best = i;
+    }
+    return best;
+}
+
+std::vector<const HistoryEvent*> events(const CassetteDocument& document, const std::string& type) {
+    std::vector<const HistoryEvent*> found;
+    for (const auto& event : document.history)
+        if (event.type == type) found.push_back(&event);
+    return found;
+}
+
+FileData entry(const std::filesystem::path& file, const std::string& name) {
+    auto archive = ZipArchiveReader::open(file);
+    auto index = archive->find(name);
+    if (!index) return {};
+    return archive->read(*index, uint64_t{1} << 30).value_or(FileData{});
+}
+
+// Opens a cassette file and waits for the read to be installed.
+void openFile(StudioFixture& f, const std::filesystem::path& file) {
+    f->open(file);
+    f.runBackground();
+}
+
+TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPosition) {
+    StudioFixture f;
+    f.start();
+    f->newCassette(CassetteType::c60());
+    ASSERT_TRUE(f->document());
+    EXPECT_EQ(f->windowTitle(), "Untitled C60");
+
+    const auto song = f.makeSong("Song.wav", 4.0, 1.0);
+    ASSERT_TRUE(f.playSong(song));
+    f->transport(TransportCommand::record);
+    run(f, 2.0);
+    f->transport(TransportCommand::stop);
+    f.tick();
+    EXPECT_EQ(f->windowTitle(), "Untitled C60 \u2014 Edited");
+
+    const auto recorded = f->media()->used(TapeSide::a);
+    EXPECT_NEAR(double(recorded), 2.0 * 44100, 44100 * 0.1);
+    const int64_t click = loudestFrame(*f->media(), TapeSide::a);
+    EXPECT_GT(click, 0);
+    EXPECT_FALSE(f->document()->artwork.count(ArtworkRole::thumbnail));
+
+    const auto file = f.directory / "My Tape.norvo";
+    bool saved = false;
+    f->save(file, [&](bool ok) { saved = ok; });
+    ASSERT_TRUE(f->busy());
+    EXPECT_EQ(f->busy()->message, "Saving My Tape\u2026");
+    f.runBackground();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(f->windowTitle(), "My Tape");
+    EXPECT_FALSE(f->hasUnsavedChanges());
+    EXPECT_FALSE(f->document()->artwork.count(ArtworkRole::thumbnail));
+    EXPECT_FALSE(entry(file, "artwork/thumbnail.png").empty());
+    const auto head = f->live().snapshot().transport.head;
+
+    f->eject();
+    ASSERT_FALSE(f->document());
+    openFile(f, file);
+    ASSERT_TRUE(f->document());
+    EXPECT_EQ(f->fileUrl(), file);
+    EXPECT_EQ(f->live().snapshot().transport.head, head);
+
+    const auto recordings = events(*f->document(), "recorded");
+    ASSERT_EQ(recordings.size(), 1u);
+    EXPECT_EQ(recordings[0]->side, TapeSide::a);
+    EXPECT_EQ(recordings[0]->source, "file");
+    EXPECT_EQ(recordings[0]->sourceFormat, "wav");
+    ASSERT_EQ(f->document()->sideA.markers.size(), 1u);
+    EXPECT_EQ(f->document()->sideA.markers[0].title, "Song");
+    EXPECT_EQ(f->document()->sideA.markers[0].kind, "track");
+    EXPECT_EQ(f->document()->jcard.sideATracks, std::vector<std::string>{"Song"});
+    EXPECT_EQ(f->media()->used(TapeSide::a), recorded);
+    EXPECT_LE(std::llabs(loudestFrame(*f->media(), TapeSide::a) - click), 2);
+
+    // Re-saving without new audio copies the encoded side as it was.
+    const auto copy = f.directory / "Copy.norvo";
+    f->save(copy);
+    f.runBackground();
+    const FileData original = entry(file, "audio/side-a.m4a");
+    EXPECT_FALSE(original.empty());
+    EXPECT_TRUE(original == entry(copy, "audio/side-a.m4a"));
+}
+
+// MARK: - The prompt before a replacement
+
+enum class Operation { newCassette, open, eject };
+
+struct PromptCase {
+    Operation operation;
+    Choice choice;
+};
+
+class StudioPromptTest : public ::testing::TestWithParam<PromptCase> {};
+
+TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
+    StudioFixture f;
+    f.start();
+    // Another cassette on disk to open.
+    f.insertBlank();
+    const auto other = f.directory / "Other.norvo";
+    f->save(other);
+    f.runBackground();
+
+    f.insertBlank();
+    const auto file = f.directory / "Mine.norvo";
+    f->save(file);
+    f.runBackground();
+    f->updateDocument([](CassetteDocument& d) { d.jcard.title = "Changed"; });
+    const Uuid mine = f->document()->id;
+    ASSERT_TRUE(f->hasUnsavedChanges());
+
+    f.ui.saveChoices.push_back(GetParam().choice);
+    std::optional<bool> done;
+    auto completion = [&](bool ran) { done = ran; };
+    switch (GetParam().operation) {
+        case Operation::newCassette: f->newCassette(CassetteType::c60(), completion); break;
+        case Operation::open: f->open(other, completion); break;
+        case Operation::eject: f->eject(completion); break;
+    }
+    ASSERT_EQ(f.ui.prompts.size(), 1u);
+    EXPECT_EQ(f.ui.prompts[0].message, "Save the cassette \u201CMine\u201D?");
+    EXPECT_EQ(f.ui.prompts[0].informativeText,
+              "It has recordings or changes that are not in an .norvo file yet. If you don't save, they are lost.");
+
+    if (GetParam().choice == Choice::save) {
+        EXPECT_EQ(f->document()->id, mine);  // not before the save has finished
+        EXPECT_FALSE(done);
+    }
+    f.runBackground();
+
+    if (GetParam().choice == Choice::cancel) {
+        EXPECT_EQ(done, false);
+        ASSERT_TRUE(f->document());
+        EXPECT_EQ(f->document()->id, mine);
+        EXPECT_TRUE(f->hasUnsavedChanges());
+        return;
+    }
+    EXPECT_EQ(done, true);
+    switch (GetParam().operation) {
+        case Operation::newCassette:
+            ASSERT_TRUE(f->document());
+            EXPECT_NE(f->document()->id, mine);
+            EXPECT_FALSE(f->fileUrl());
+            break;
+        case Operation::open: EXPECT_EQ(f->fileUrl(), other); break;
+        case Operation::eject: EXPECT_FALSE(f->document()); break;
+    }
+    // Only Save wrote the change.
+    openFile(f, file);
+    EXPECT_EQ(f->document()->jcard.title, GetParam().choice == Choice::save ? "Changed" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StudioPromptTest,
+    ::testing::Values(PromptCase{Operation::newCassette, Choice::save}, PromptCase{Operation::newCassette, Choice::dontSave},
+                      PromptCase{Operation::newCassette, Choice::cancel}, PromptCase{Operation::open, Choice::save},
+                      PromptCase{Operation::open, Choice::dontSave}, PromptCase{Operation::open, Choice::cancel},
+                      PromptCase{Operation::eject, Choice::save}, PromptCase{Operation::eject, Choice::dontSave},
+                      PromptCase{Operation::eject, Choice::cancel}));
+
+TEST(StudioCassetteTest, SaveBranchStopsTheRecordingAndWritesItsPassFirst) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 3.0)));
+    f->transport(TransportCommand::record);
+    run(f, 1.0);
+    const auto file = f.directory / "Passed.norvo";
+    f.ui.saveChoices.push_back(Choice::save);
+    f.ui.saveAnswers.push_back(file);
+    bool created = false;
+    f->newCassette(CassetteType::c60(), [&](bool ran) { created = ran; });
+    f.runBackground();
+    ASSERT_TRUE(created);
+    ASSERT_EQ(f.ui.savePanels.size(), 1u);
+    EXPECT_EQ(f.ui.savePanels[0].proposedName, "Mixtape.norvo");
+    openFile(f, file);
+    EXPECT_EQ(events(*f->document(), "recorded").size(), 1u);
+    EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
+    EXPECT_FALSE(f->hasUnsavedChanges());
+}
+
+TEST(StudioCassetteTest, EditsMadeDuringASaveKeepTheCassetteUnsaved) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->save(f.directory / "A.norvo");
+    f->updateDocument([](CassetteDocument& d) { d.name = "During"; });
+    f.runBackground();
+    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_EQ(f->windowTitle(), "A \u2014 Edited");
+}
+
+TEST(StudioCassetteTest, WriteProtectWhileRecordingStopsCommitsAndRefusesUntilTapedOver) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 3.0)));
+    f->transport(TransportCommand::record);
+    run(f, 0.5);
+    ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
+    f->advanceWriteProtect(TapeSide::a);
+    f.tick();
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
+    EXPECT_EQ(events(*f->document(), "recorded").size(), 1u);
+
+    f->transport(TransportCommand::record);
+    EXPECT_EQ(f.ui.beeps, 1);
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
+    f->advanceWriteProtect(TapeSide::a);
+    EXPECT_EQ(f->document()->sideA.writeProtect, WriteProtect::tapedOver);
+    f->transport(TransportCommand::record);
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::recordArmed);
+    EXPECT_EQ(f.ui.beeps, 1);
+    EXPECT_EQ(events(*f->document(), "write_protect_changed").size(), 2u);
+}
+
+TEST(StudioCassetteTest, SavingWhileArmedIsRefusedAtOnce) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->transport(TransportCommand::record);
+    std::optional<bool> done;
+    f->save(f.directory / "Armed.norvo", [&](bool ok) { done = ok; });
+    EXPECT_EQ(done, false);
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "The deck is recording");
+    EXPECT_EQ(f->alert()->message, "Press STOP before saving the cassette.");
+    EXPECT_FALSE(f->busy());
+    EXPECT_EQ(f.queuedBackground(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(f.directory / "Armed.norvo"));
+}
+
+TEST(StudioCassetteTest, ADamagedFileLeavesAnEmptyDeckWithTheReason) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    const auto file = f.directory / "Broken.norvo";
+    std::ofstream(file) << "this is not a cassette";
+    f->open(file);
+    ASSERT_TRUE(f->busy());
+    EXPECT_EQ(f->busy()->message, "Loading Broken\u2026");
+    EXPECT_FALSE(f->document());
+    f.runBackground();
+    EXPECT_FALSE(f->busy());
+    EXPECT_FALSE(f->document());
+    EXPECT_FALSE(f->media());
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Cannot open cassette");
+    EXPECT_FALSE(f->alert()->message.isEmpty());
+    EXPECT_FALSE(f->live().snapshot().transport.cassette);
+}
+
+TEST(StudioCassetteTest, InsertRestoresAStoredPositionClampedToTheSide) {
+    StudioFixture f;
+    f.start();
+    CassetteDocument document(CassetteType::c60(), "", CassetteDesign{});
+    TapePositionStore(f.defaults).save({TapeSide::b, CassetteType::c60().sideFrames() + 5000, {}}, document.id);
+    document.sideA.writeProtect = WriteProtect::tapedOver;
+    document.sideB.writeProtect = WriteProtect::broken;
+    f->insert(document, std::make_shared<TapeMedia>(CassetteType::c60(), f.workspaces), std::nullopt);
+    const auto& transport = f->live().snapshot().transport;
+    ASSERT_TRUE(transport.cassette);
+    EXPECT_EQ(transport.cassette->side, TapeSide::b);
+    EXPECT_EQ(transport.head, CassetteType::c60().sideFrames());
+    EXPECT_FALSE(transport.cassette->protectedA);
+    EXPECT_TRUE(transport.cassette->protectedB);
+}
+
+// MARK: - Refusals while busy, and saves that finish after the deck changed
+
+TEST(StudioCassetteMendTest, NewOpenChooseAndEjectAreRefusedWhileASaveRuns) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->updateDocument([](CassetteDocument& d) { d.name = "Old"; });
+    const auto file = f.directory / "Old.norvo";
+    f->save(file);
+    ASSERT_TRUE(f->busy());
+    const Uuid old = f->document()->id;
+
+    std::vector<bool> results;
+    auto note = [&](bool ran) { results.push_back(ran); };
+    f.ui.saveChoices.push_back(Choice::dontSave);
+    f->newCassette(CassetteType::c60(), note);
+    f->open(file, note);
+    f->chooseCassette(note);
+    f->eject(note);
+    EXPECT_EQ(results, (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(f.ui.beeps, 4);
+    EXPECT_TRUE(f.ui.prompts.empty());
+    EXPECT_TRUE(f.ui.openPanels.empty());
+
+    f.runBackground();
+    EXPECT_EQ(f->document()->id, old);
+    EXPECT_EQ(f->fileUrl(), file);
+    EXPECT_FALSE(f->hasUnsavedChanges());
+}
+
+TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheNewOneAlone) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    const auto file = f.directory / "Old.norvo";
+    f->save(file);
+    f->createBlankCassette(CassetteType::c60());
+    const Uuid fresh = f->document()->id;
+    f->updateDocument([](CassetteDocument& d) { d.name = "Fresh"; });
+    f.runBackground();
+    EXPECT_EQ(f->document()->id, fresh);
+    EXPECT_FALSE(f->fileUrl());
+    EXPECT_TRUE(f->hasUnsavedChanges());
+    // So its next save asks where to write, instead of overwriting the old file.
+    f->saveAs();
+    ASSERT_EQ(f.ui.savePanels.size(), 1u);
+    EXPECT_EQ(f.ui.savePanels[0].proposedName, "Fresh.norvo");
+}
+
+TEST(StudioCassetteMendTest, AQuitDuringASaveWaitsForItInsteadOfWritingAgain) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
+    f->save(f.directory / "Quit.norvo");
+    ASSERT_TRUE(f->hasUnsavedChanges());
+    f.ui.saveChoices.push_back(Choice::save);
+    std::optional<bool> quit;
+    EXPECT_EQ(f->requestQuit([&](bool ok) { quit = ok; }), StudioModel::QuitReply::later);
+    EXPECT_TRUE(f.ui.prompts.empty());
+    EXPECT_EQ(f.queuedBackground(), 1u);
+    f.runBackground();
+    EXPECT_EQ(quit, true);
+    EXPECT_EQ(f.queuedBackground(), 0u);
+    EXPECT_EQ(f->output(), nullptr);  // shut down
+}
+
+TEST(StudioCassetteMendTest, AQuitDuringASaveAsksAgainWhenEditsCameMeanwhile) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->save(f.directory / "Quit.norvo");
+    std::optional<bool> quit;
+    EXPECT_EQ(f->requestQuit([&](bool ok) { quit = ok; }), StudioModel::QuitReply::later);
+    f->updateDocument([](CassetteDocument& d) { d.name = "Later"; });
+    f.ui.saveChoices.push_back(Choice::cancel);
+    f.runBackground();
+    EXPECT_EQ(f.ui.prompts.size(), 1u);
+    EXPECT_EQ(quit, false);
+    EXPECT_NE(f->output(), nullptr);
+}
+
+TEST(StudioQuitTest, SaveAnswerWaitsForTheWriteAndACancelledPanelKeepsRunning) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
+    f.ui.saveChoices = {Choice::save, Choice::save};
+    EXPECT_EQ(f->requestQuit({}), StudioModel::QuitReply::cancel);  // the panel was cancelled
+    EXPECT_NE(f->output(), nullptr);
+
+    f.ui.saveAnswers.push_back(f.directory / "Unsaved.norvo");
+    std::optional<bool> quit;
+    EXPECT_EQ(f->requestQuit([&](bool ok) { quit = ok; }), StudioModel::QuitReply::later);
+    EXPECT_FALSE(quit);
+    f.runBackground();
+    EXPECT_EQ(quit, true);
+    EXPECT_EQ(f->output(), nullptr);
+    EXPECT_FALSE(f->tuner().isOn());
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+
+// Real engines, real threads for the cassette file: record a file from the player onto
+// a new cassette, play it back, and watch the deck meters.
+TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
+    StudioFixture::Options options;
+    options.threadedBackground = true;
+    StudioFixture f(options);
+    f.start();
+    f->newCassette(CassetteType::c60());
+    ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 3.0)));
+
+    auto run = [&](double seconds) {
+        double loudest = -60;
+        for (int i = 0; i < int(seconds * 60); ++i) {
+            f.render(735);
+            f.tick();
+            loudest = std::max(loudest, f->live().deckMeter().left.db);
+        }
+        return loudest;
+    };
+    f->transport(TransportCommand::record);
+    EXPECT_GT(run(2.0), -12);
+    f->transport(TransportCommand::stop);
+    f->source().stop();
+    f.tick();
+    const int64_t recorded = f->media()->used(TapeSide::a);
+    EXPECT_NEAR(double(recorded), 2.0 * 44100, 4410);
+    EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
+
+    f->transport(TransportCommand::beginRewind);
+    for (int i = 0; i < 600 && f->live().snapshot().transport.head > 0; ++i) {
+        f.render(735);
+        f.tick();
+    }
+    ASSERT_EQ(f->live().snapshot().transport.head, 0);
+    f->transport(TransportCommand::stop);
+    run(3.0);  // quiet: the meters settle at the floor
+    EXPECT_EQ(f->live().deckMeter().left.db, -60);
+
+    f->transport(TransportCommand::play);
+    EXPECT_GT(run(1.0), -12);
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::playing);
+    f->transport(TransportCommand::stop);
+    run(3.0);
+    EXPECT_EQ(f->live().deckMeter().left, (MeterBallistics::Channel{-60, -60, f->live().deckMeter().left.peakAge}));
+    EXPECT_EQ(f->live().deckMeter().right.db, -60);
+
+    // Saved on a worker thread and read back the same way.
+    const auto file = f.directory / "Tape.norvo";
+    std::optional<bool> saved;
+    f->save(file, [&](bool ok) { saved = ok; });
+    ASSERT_TRUE(f.settle([&] { return saved.has_value(); }));
+    EXPECT_TRUE(*saved);
+    f->eject();
+    f->open(file);
+    ASSERT_TRUE(f.settle([&] { return !f->busy(); }));
+    ASSERT_TRUE(f->document());
+    EXPECT_EQ(f->media()->used(TapeSide::a), recorded);
+    EXPECT_FALSE(f->alert());
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,324 @@
+#include <cmath>
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "AudioEngine/ReelGeometry.hpp"
+#include "AudioEngine/TapeSound/TapeSoundLibrary.hpp"
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+
+double decibels(double ratio) { return 20 * std::log10(ratio); }
+
+// The tape played back at the deck volume, through the tape sound the model pushed.
+double playbackRatio(StudioFixture& f) {
+    f.writeTone(TapeSide::a, 44100, 0.5f);
+    f->transport(TransportCommand::play);
+    f.render(4410);
+    const auto& left = f.output->left();
+    double out = 0;
+    for (float v : left) out = std::max(out, double(std::fabs(v)));
+    return out / 0.5;
+}
+
+TEST(StudioModelStartTest, ConstructionPushesDeckVolumeAndTheStoredTapeSound) {
+    StudioFixture clean;
+    clean.start();
+    clean.insertBlank();
+    EXPECT_NEAR(playbackRatio(clean), 0.8, 1e-3);
+
+    // The core's own deck volume is 1 and its sound clean: the model pushed both.
+    const std::string profile = TapeSoundLibrary::builtIns().front().id;
+    StudioFixture::Options options;
+    options.presetDefaults = [&](DefaultsStore& d) {
+        d.setString(std::string(TapeSoundLibrary::selectedKey), profile);
+    };
+    StudioFixture coloured(options);
+    EXPECT_EQ(coloured->tapeSound().selectedID(), profile);
+    coloured.start();
+    coloured.insertBlank();
+    EXPECT_GT(std::fabs(playbackRatio(coloured) - 0.8), 1e-3);
+}
+
+struct LevelCase {
+    double level;
+    double db;
+};
+
+class RecordLevelTest : public ::testing::TestWithParam<LevelCase> {};
+
+TEST_P(RecordLevelTest, SetsTheRecordingGain) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->setRecordLevel(GetParam().level);
+    EXPECT_NEAR(decibels(StudioModel::recordGain(GetParam().level)), GetParam().db, 1e-4);
+    ASSERT_TRUE(f.playSong(f.makeSong("tone.wav", 2.0)));
+    f->transport(TransportCommand::record);
+    f.render(22050);
+    f.tick();
+    ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
+    // The generated tone peaks at 0.3.
+    EXPECT_NEAR(decibels(f.sidePeak(TapeSide::a, 0, 20000) / 0.3), GetParam().db, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, RecordLevelTest,
+                         ::testing::Values(LevelCase{0, -12}, LevelCase{2.0 / 3.0, 0}, LevelCase{1, 6}));
+
+TEST(StudioModelStartTest, StartingTwiceMakesOneOutputAndOneTimer) {
+    StudioFixture f;
+    f.start();
+    auto* first = f->output();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(f->isStarted());
+    f->start();
+    EXPECT_EQ(f->output(), first);
+    EXPECT_EQ(f->findChildren<QTimer*>().size(), 1);
+}
+
+TEST(StudioModelStartTest, AFailingOutputRaisesOneAlertAndTheTickStillRuns) {
+    StudioFixture::Options options;
+    options.failingOutput = true;
+    StudioFixture f(options);
+    QSignalSpy alerts(f.model.get(), &StudioModel::alertChanged);
+    f.start();
+    f.start();
+    EXPECT_EQ(alerts.count(), 1);
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "No audio output");
+    EXPECT_EQ(f->alert()->message, "No audio output device was found.");
+
+    auto timers = f->findChildren<QTimer*>();
+    ASSERT_EQ(timers.size(), 1);
+    EXPECT_TRUE(timers.front()->isActive());
+    EXPECT_EQ(timers.front()->timerType(), Qt::PreciseTimer);
+    EXPECT_LE(std::abs(timers.front()->interval() - 1000 / 60), 1);
+}
+
+TEST(StudioModelStartTest, DocumentsHandedOverBeforeStartOpenInArrivalOrder) {
+    StudioFixture f;
+    const auto a = f.makeSong("Alpha.wav", 0.2), b = f.makeSong("Bravo.wav", 0.2), c = f.makeSong("Charlie.wav", 0.2);
+    f->open(b);
+    f->open(c);
+    f->open(a);
+    EXPECT_TRUE(f->source().tracks().empty());
+    f.start();
+    ASSERT_EQ(f->source().tracks().size(), 3u);
+    EXPECT_EQ(f->source().tracks()[0].title, "Bravo");
+    EXPECT_EQ(f->source().tracks()[1].title, "Charlie");
+    EXPECT_EQ(f->source().tracks()[2].title, "Alpha");
+    f->open(f.makeSong("Delta.wav", 0.2));
+    EXPECT_EQ(f->source().tracks().size(), 4u);
+}
+
+TEST(StudioModelTickTest, ALongGapStepsTheMetersByAtMostATenthOfASecond) {
+    StudioFixture f;
+    f.start();
+    ASSERT_TRUE(f.playSong(f.makeSong("tone.wav", 2.0)));
+    f.render(2048);
+    f.tick();
+    const double loud = f->live().sourceMeter().left.db;
+    EXPECT_NEAR(loud, decibels(0.3), 0.2);
+    f.tick(2.0);  // nothing rendered: silence for a blocked main thread's whole gap
+    EXPECT_NEAR(f->live().sourceMeter().left.db, loud - 2.0, 1e-9);
+}
+
+// MARK: - Input following and the station lock
+
+class StudioTunerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.start();
+        f.insertBlank();
+    }
+    StudioFixture f;
+    RadioStation one = f.station("one", "One FM");
+    RadioStation two = f.station("two", "Two FM", "AAC+");
+};
+
+TEST_F(StudioTunerTest, ThePlayerWinsWhenItStartsInTheTickAStationChanges) {
+    f.tuneTo(one, "Song");
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::tuner);
+    ASSERT_TRUE(f.playSong(f.makeSong("tone.wav", 1.0)));
+    f.tuneTo(two, "Other");
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
+}
+
+TEST_F(StudioTunerTest, SwitchingTheTunerOnWithItsStationSelectsItAtTheFirstTick) {
+    f->tuner().tune(one);
+    f->tuner().powerOff();
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
+    f->tuner().powerOn();
+    EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::tuner);
+}
+
+TEST_F(StudioTunerTest, AStationChangeWhileArmedLeavesTheInputAlsoAfterStop) {
+    f->setDeckInput(DeckInput::sourcePlayer);
+    f->transport(TransportCommand::record);
+    ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recordArmed);
+    f.tuneTo(one, "Song");
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
+    f->transport(TransportCommand::stop);
+    f.tick();
+    f.tick();
+    EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
+}
+
+TEST_F(StudioTunerTest, RetuningMovesTheLockAndLosingTheSignalClearsIt) {
+    f->transport(TransportCommand::play);
+    f.tuneTo(one, "Song");
+    f.render(4410);
+    f.tick();
+    ASSERT_EQ(f->lockedStation(), "one");
+    const auto firstLock = f->stationLockedAt();
+    ASSERT_TRUE(firstLock);
+    f.render(44100);
+    f.tick();
+    EXPECT_EQ(f->stationLockedAt(), firstLock);
+
+    f.tuneTo(two, "Other");
+    f.tick();
+    EXPECT_EQ(f->lockedStation(), "two");
+    EXPECT_EQ(f->stationLockedAt(), f->live().snapshot().transport.head);
+    EXPECT_GT(*f->stationLockedAt(), *firstLock);
+
+    f.tunerStreams.last()->loseSignal("The station is gone");
+    f.tick();
+    EXPECT_FALSE(f->lockedStation());
+    EXPECT_FALSE(f->stationLockedAt());
+}
+
+// MARK: - Deck commands
+
+TEST(StudioDeckCommandTest, WhileBusyOnlyStopAndEndOfWindPass) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    const auto mode = [&] { return f->live().snapshot().transport.mode; };
+    f->transport(TransportCommand::play);
+    f->save(f.directory / "Busy.norvo");
+    ASSERT_TRUE(f->busy());
+    for (auto refused : {TransportCommand::record, TransportCommand::flip, TransportCommand::beginRewind,
+                         TransportCommand::beginFastForward}) {
+        f->transport(refused);
+        EXPECT_EQ(mode(), TransportMode::playing);
+    }
+    EXPECT_EQ(f->live().snapshot().transport.cassette->side, TapeSide::a);
+    f->transport(TransportCommand::stop);
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    f->transport(TransportCommand::play);
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    f.runBackground();
+    ASSERT_FALSE(f->busy());
+
+    f->transport(TransportCommand::beginFastForward);
+    ASSERT_EQ(mode(), TransportMode::fastForward);
+    f->save(f.directory / "Busy.norvo");
+    ASSERT_TRUE(f->busy());
+    f->transport(TransportCommand::endWind);
+    EXPECT_EQ(mode(), TransportMode::stopped);
+    EXPECT_EQ(f.ui.beeps, 0);
+}
+
+TEST(StudioDeckCommandTest, ARefusedRecordBeepsOnlyForABrokenTab) {
+    StudioFixture f;
+    f.start();
+    f->transport(TransportCommand::record);  // no cassette
+    EXPECT_EQ(f.ui.beeps, 0);
+
+    f.insertBlank();
+    f->advanceWriteProtect(TapeSide::b);
+    f->transport(TransportCommand::flip);
+    f->transport(TransportCommand::record);
+    EXPECT_EQ(f.ui.beeps, 1);
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
+
+    f->transport(TransportCommand::flip);
+    f->advanceWriteProtect(TapeSide::a);
+    f->advanceWriteProtect(TapeSide::a);
+    ASSERT_EQ(f->document()->sideA.writeProtect, WriteProtect::tapedOver);
+    f->transport(TransportCommand::record);
+    EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::recordArmed);
+    EXPECT_EQ(f.ui.beeps, 1);
+}
+
+TEST(StudioDeckCommandTest, ResetCounterTakesTheTurnsAtTheHead) {
+    StudioFixture f;
+    f.start();
+    QSignalSpy offsets(f.model.get(), &StudioModel::counterOffsetChanged);
+    f->resetCounter();
+    EXPECT_EQ(f->counterOffset(), 0);
+    EXPECT_EQ(offsets.count(), 0);
+
+    f.insertBlank();
+    f->resetCounter();
+    EXPECT_EQ(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
+    f->transport(TransportCommand::play);
+    f.render(44100);
+    f->transport(TransportCommand::stop);
+    f->resetCounter();
+    EXPECT_EQ(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(44100));
+    EXPECT_GT(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
+    f->eject();
+    EXPECT_EQ(f->counterOffset(), 0);
+}
+
+}  // namespace
+}  // namespace norvo
+
+namespace norvo {
+namespace {
+
+TEST(StudioModelShutdownTest, StoresThePositionSwitchesTheTunerOffAndStopsTheOutput) {
+    test::StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->transport(TransportCommand::play);
+    f.render(44100);
+    f->transport(TransportCommand::flip);
+    f.tuneTo(f.station("one", "One FM"), "Song");
+    ASSERT_TRUE(f->tuner().isOn());
+    const Uuid id = f->document()->id;
+    EXPECT_EQ(f->requestQuit({}), StudioModel::QuitReply::now);  // nothing unsaved
+    const auto stored = TapePositionStore(f.defaults).load(id);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->side, TapeSide::b);
+    EXPECT_FALSE(f->tuner().isOn());
+    EXPECT_EQ(f->output(), nullptr);
+}
+
+TEST(StudioModelShutdownTest, WindowTitlesAndTheMusicPanel) {
+    test::StudioFixture f;
+    f.start();
+    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
+    f.insertBlank();
+    QSignalSpy titles(f.model.get(), &StudioModel::windowTitleChanged);
+    f->updateDocument([](CassetteDocument& d) { d.name = "Road Trip"; });
+    EXPECT_EQ(f->windowTitle(), "Road Trip \u2014 Edited");
+    EXPECT_EQ(titles.count(), 1);
+    f->removeCassette();
+    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
+    EXPECT_FALSE(f->hasUnsavedChanges());
+
+    const auto a = f.makeSong("a.wav", 0.2), b = f.makeSong("b.mp3", 0.2);
+    f.ui.openAnswers.push_back({a, b, f.directory / "notes.txt"});
+    f->chooseSourceFiles();
+    ASSERT_EQ(f.ui.openPanels.size(), 1u);
+    EXPECT_EQ(f.ui.openPanels[0].message, "Add MP3 or WAV files to the player");
+    EXPECT_TRUE(f.ui.openPanels[0].multipleSelection);
+    EXPECT_EQ(f->source().tracks().size(), 2u);
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,214 @@
+#include <fstream>
+#include <iterator>
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "AudioEngine/TapeSound/SoundProfile.hpp"
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "StudioModel/TapeSoundMenuItems.hpp"
+
+namespace norvo {
+namespace {
+
+using test::StudioFixture;
+using Item = TapeSoundMenuItems::Item;
+
+std::string profileJSON(const std::string& id, const std::string& name, const std::string& tape = "{}") {
+    return R"({"format": "NORVO-Sound", "format_version": "1.0", "id": ")" + id + R"(", "name": ")" + name +
+           R"(", "tape": )" + tape + "}";
+}
+
+class StudioTapeSoundTest : public ::testing::Test {
+protected:
+    std::filesystem::path writeProfile(const std::string& file, const std::string& text) {
+        const auto path = f.directory / file;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    std::optional<std::string> storedSelection() {
+        return f.defaults.string(std::string(TapeSoundLibrary::selectedKey));
+    }
+    std::string readFile(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    StudioFixture f;
+};
+
+TEST_F(StudioTapeSoundTest, SelectingTheSelectedEntryChangesNothingNotEvenTheStoredSelection) {
+    QSignalSpy changes(f.model.get(), &StudioModel::tapeSoundChanged);
+    f->selectTapeSound("clean");
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_FALSE(storedSelection());
+
+    const std::string builtIn = TapeSoundLibrary::builtIns()[2].id;
+    f->selectTapeSound(builtIn);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(storedSelection(), builtIn);
+    f->selectTapeSound(builtIn);
+    EXPECT_EQ(changes.count(), 1);
+
+    f->selectTapeSound("clean");
+    EXPECT_EQ(storedSelection(), "clean");
+    EXPECT_FALSE(f->tapeSound().selected);
+}
+
+TEST_F(StudioTapeSoundTest, ABuiltInIdIsRefusedAndTheSelectionKept) {
+    const std::string builtIn = TapeSoundLibrary::builtIns()[1].id;
+    f->selectTapeSound(TapeSoundLibrary::builtIns()[3].id);
+    f->open(writeProfile("Clash.nvsound", profileJSON(builtIn, "Mine")));  // before start: queued
+    f.start();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
+    EXPECT_EQ(f->alert()->message, "This id belongs to a built-in profile");
+    EXPECT_EQ(f->tapeSound().selectedID(), TapeSoundLibrary::builtIns()[3].id);
+    EXPECT_TRUE(f->tapeSound().imported.empty());
+}
+
+TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) {
+    const std::string text = profileJSON(
+        "user.warm", "Warm & Worn",
+        R"({"hiss": {"level_db": "loud"}, "saturation": {"drive_db": 99}, "wow": {"bogus": 1}})");
+    const auto parsed = SoundProfile::parse(text);
+    ASSERT_EQ(parsed.warnings.size(), 3u);
+    f.ui.openAnswers.push_back({writeProfile("Warm.nvsound", text)});
+    f->chooseTapeSoundToImport();
+    ASSERT_EQ(f.ui.openPanels.size(), 1u);
+    EXPECT_EQ(f.ui.openPanels[0].message, "Choose an NORVO Sound profile (.nvsound)");
+    EXPECT_EQ(f.ui.openPanels[0].nameFilters, QStringList{"Tape Sound (*.nvsound)"});
+
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "\u201CWarm & Worn\u201D was adjusted");
+    QString expected = "Some values were ignored or brought into range:";
+    for (const auto& issue : parsed.warnings)
+        expected += QString::fromStdString("\n\u2022 " + issue.path + ": " + issue.message);
+    EXPECT_EQ(f->alert()->message, expected);
+    EXPECT_EQ(f->tapeSound().selectedID(), "user.warm");
+}
+
+TEST_F(StudioTapeSoundTest, TheTwentyFirstImportDropsTheOldestAndRemovingTheSelectedFallsBackToClean) {
+    for (int i = 1; i <= 21; ++i)
+        f->importTapeSound(writeProfile("p" + std::to_string(i) + ".nvsound",
+                                        profileJSON("user." + std::to_string(i), "Profile " + std::to_string(i))));
+    const auto& imported = f->tapeSound().imported;
+    ASSERT_EQ(imported.size(), 20u);
+    EXPECT_EQ(imported.front().id, "user.21");
+    EXPECT_EQ(imported.back().id, "user.2");
+    EXPECT_FALSE(f->alert());
+
+    f->removeImportedTapeSound("user.5");
+    EXPECT_EQ(f->tapeSound().selectedID(), "user.21");
+    f->removeImportedTapeSound("user.21");
+    EXPECT_EQ(f->tapeSound().selectedID(), "clean");
+    EXPECT_EQ(storedSelection(), "clean");
+    EXPECT_EQ(f->tapeSound().imported.size(), 18u);
+}
+
+TEST_F(StudioTapeSoundTest, AnUnreadableOrOversizedFileIsRefused) {
+    f->importTapeSound(f.directory / "missing.nvsound");
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
+    EXPECT_FALSE(f->alert()->message.isEmpty());
+
+    std::string large = profileJSON("user.big", "Big");
+    large.insert(large.size() - 1, std::string(70000, ' '));
+    f->importTapeSound(writeProfile("big.nvsound", large));
+    EXPECT_EQ(f->alert()->message, "The profile is larger than 64 KiB");
+    EXPECT_TRUE(f->tapeSound().imported.empty());
+}
+
+TEST_F(StudioTapeSoundTest, ABuiltInExportsItsWholeDocumentAndItsReimportClashes) {
+    f->exportTapeSound();  // clean: no panel
+    EXPECT_TRUE(f.ui.savePanels.empty());
+
+    const SoundProfile& builtIn = TapeSoundLibrary::builtIns()[4];
+    f->selectTapeSound(builtIn.id);
+    const auto target = f.directory / "export.nvsound";
+    f.ui.saveAnswers.push_back(target);
+    f->exportTapeSound();
+    ASSERT_EQ(f.ui.savePanels.size(), 1u);
+    EXPECT_EQ(f.ui.savePanels[0].proposedName.toStdString(), builtIn.suggestedFileName());
+    EXPECT_TRUE(f.ui.savePanels[0].canCreateDirectories);
+    EXPECT_EQ(readFile(target), builtIn.encodedData());
+    EXPECT_FALSE(f->alert());
+
+    f->importTapeSound(target);
+    EXPECT_EQ(f->alert()->message, "This id belongs to a built-in profile");
+
+    // A target that cannot be written keeps what was there.
+    f.ui.saveAnswers.push_back(f.directory / "no such folder" / "x.nvsound");
+    f->exportTapeSound();
+    EXPECT_EQ(f->alert()->title, "Cannot export the tape sound");
+}
+
+// A menu with QMenu's shape, without Widgets.
+class FakeMenu : public QObject {
+public:
+    void clear() {
+        qDeleteAll(actions);
+        actions.clear();
+        entries.clear();
+    }
+    QAction* addAction(const QString& title) {
+        auto* action = new QAction(title, this);
+        actions.push_back(action);
+        entries.push_back(title);
+        return action;
+    }
+    void addSeparator() { entries.push_back("--"); }
+    FakeMenu* addMenu(const QString& title) {
+        auto* menu = new FakeMenu;
+        menu->setParent(this);
+        entries.push_back(">" + title);
+        submenus.push_back(menu);
+        return menu;
+    }
+    QAction* action(const QString& title) const {
+        for (auto* a : actions)
+            if (a->text() == title) return a;
+        return nullptr;
+    }
+
+    std::vector<QAction*> actions;
+    QStringList entries;
+    std::vector<FakeMenu*> submenus;
+};
+
+TEST_F(StudioTapeSoundTest, TheMenuListsCleanBuiltInsImportedAndItsCommands) {
+    FakeMenu menu;
+    TapeSoundMenuItems::fill(menu, *f);
+    QStringList expected{"Clean", "--"};
+    for (const auto& profile : TapeSoundLibrary::builtIns()) expected << QString::fromStdString(profile.name);
+    expected << "--" << "Import Tape Sound\u2026" << "Export \u201CClean\u201D\u2026";
+    EXPECT_EQ(menu.entries, expected);
+    EXPECT_TRUE(menu.action("Clean")->isChecked());
+    EXPECT_FALSE(menu.action("Export \u201CClean\u201D\u2026")->isEnabled());
+
+    f->importTapeSound(writeProfile("r.nvsound", profileJSON("user.rb", "Rock & Roll")));
+    TapeSoundMenuItems::fill(menu, *f);
+    const int imported = int(expected.indexOf("Import Tape Sound\u2026")) - 1;
+    EXPECT_EQ(menu.entries[imported], "--");
+    EXPECT_EQ(menu.entries[imported + 1], "Rock && Roll");
+    EXPECT_TRUE(menu.action("Rock && Roll")->isChecked());
+    EXPECT_FALSE(menu.action("Clean")->isChecked());
+    EXPECT_TRUE(menu.action("Export \u201CRock && Roll\u201D\u2026")->isEnabled());
+    EXPECT_EQ(menu.entries.back(), ">Remove Imported");
+    ASSERT_EQ(menu.submenus.size(), 1u);
+    EXPECT_EQ(menu.submenus[0]->entries, QStringList{"Rock && Roll"});
+
+    // Choosing a row goes to the model; the group keeps one check mark.
+    menu.action(QString::fromStdString(TapeSoundLibrary::builtIns()[0].name))->trigger();
+    EXPECT_EQ(f->tapeSound().selectedID(), TapeSoundLibrary::builtIns()[0].id);
+    EXPECT_FALSE(menu.action("Rock && Roll")->isChecked());
+
+    menu.submenus[0]->action("Rock && Roll")->trigger();
+    EXPECT_TRUE(f->tapeSound().imported.empty());
+    TapeSoundMenuItems::fill(menu, *f);
+    EXPECT_FALSE(menu.entries.contains(">Remove Imported"));
+    EXPECT_EQ(menu.entries.size(), expected.size());
+}
+
+}  // namespace
+}  // namespace norvo

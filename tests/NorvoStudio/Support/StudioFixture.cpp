@@ -1,0 +1,161 @@
+#include "NorvoStudio/Support/StudioFixture.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <vector>
+#include <thread>
+
+#include <QThreadPool>
+
+#include "Support/AudioFixtures.hpp"
+#include "Support/FailingAudioOutput.hpp"
+
+namespace norvo::test {
+
+StudioFixture::StudioFixture() : StudioFixture(Options{}) {}
+
+StudioFixture::StudioFixture(Options options) : options_(options) {
+    workspaces = directory / "Workspaces";
+    StudioServices services{executor, defaults, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
+    services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
+        if (options_.failingOutput) return std::make_unique<FailingAudioOutput>();
+        auto made = std::make_unique<OfflineAudioOutput>(core);
+        output = made.get();
+        return made;
+    };
+    if (!options_.threadedBackground)
+        services.runInBackground = [this](std::function<void()> work) { background_.push_back(std::move(work)); };
+    services.locale = Locale("en_US");
+    if (options_.presetDefaults) options_.presetDefaults(defaults);
+    model = std::make_unique<StudioModel>(services);
+}
+
+StudioFixture::~StudioFixture() {
+    // Work still queued holds workspaces and posts into the model: finish it first.
+    if (options_.threadedBackground) QThreadPool::globalInstance()->waitForDone();
+    runBackground();
+    model.reset();
+    background_.clear();
+    executor.runPending();
+}
+
+void StudioFixture::start() { model->start(); }
+
+bool StudioFixture::render(int64_t frames) {
+    if (!output) return false;
+    AudioCore& core = model->core();
+    while (frames > 0) {
+        const int n = static_cast<int>(std::min<int64_t>(512, frames));
+        // A real device is slower than this loop: give the decoder thread time to fill.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            bool ready = true;
+            {
+                std::lock_guard lock(core.lock);
+                if (core.source.stream && core.source.playing && !core.source.stream->isDrained())
+                    ready = core.source.stream->availableFrames() >= n;
+            }
+            if (ready || std::chrono::steady_clock::now() > deadline) break;
+            std::this_thread::yield();
+        }
+        output->renderFrames(n);
+        frames -= n;
+    }
+    return true;
+}
+
+void StudioFixture::tick(double dt) {
+    // As in the application's main loop, work posted meanwhile runs before the tick.
+    executor.runPending();
+    executor.advance(dt);
+    model->tick();
+}
+
+void StudioFixture::runBackground() {
+    // Results may start more work (a save's completion opening a cassette).
+    do {
+        while (!background_.empty()) {
+            auto work = std::move(background_.front());
+            background_.pop_front();
+            work();
+        }
+        executor.runPending();
+    } while (!background_.empty());
+}
+
+bool StudioFixture::settle(const std::function<bool()>& done) {
+    for (int round = 0; round < 1000; ++round) {
+        const std::size_t seen = executor.posts();
+        executor.runPending();
+        if (!done || done()) return true;
+        if (!executor.waitForPostsAfter(seen)) return false;
+    }
+    return false;
+}
+
+std::filesystem::path StudioFixture::makeSong(const std::string& name, double seconds, double clickAt) {
+    const auto file = directory / name;
+    if (clickAt < 0) {
+        generateTone(file, seconds, 440, 660, 44100, 2, {}, 0.3);
+    } else {
+        // A quiet tone with one full-scale click: easy to find again after encoding.
+        const std::string click = "0.05*sin(2*PI*330*t)+0.9*eq(n\\," + std::to_string(std::llround(clickAt * 44100)) + ")";
+        generateSignal(file, {click, click}, seconds);
+    }
+    return file;
+}
+
+bool StudioFixture::playSong(const std::filesystem::path& file) {
+    model->source().add({file});
+    model->source().togglePlayPause();
+    return waitForPlayback();
+}
+
+bool StudioFixture::waitForPlayback() {
+    auto& player = model->source();
+    return settle([&] {
+        std::lock_guard lock(model->core().lock);
+        return player.state() == SourcePlayerEngine::State::playing && model->core().source.stream != nullptr;
+    });
+}
+
+void StudioFixture::insertBlank() { model->createBlankCassette(CassetteType::c60()); }
+
+void StudioFixture::writeTone(TapeSide side, int64_t frames, float amplitude) {
+    auto media = model->media();
+    if (!media) return;
+    std::vector<float> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
+    for (int64_t i = 0; i < frames; ++i)
+        left[std::size_t(i)] = right[std::size_t(i)] =
+            amplitude * static_cast<float>(std::sin(2 * 3.141592653589793 * 1000.0 * double(i) / 44100.0));
+    media->storage(side).write(0, left.data(), right.data(), frames);
+    media->noteWritten(side, frames);
+}
+
+float StudioFixture::sidePeak(TapeSide side, int64_t from, int64_t to) const {
+    auto media = model->media();
+    if (!media) return 0;
+    const int16_t* frames = media->storage(side).frames();
+    int peak = 0;
+    for (int64_t i = from * 2; i < to * 2; ++i) peak = std::max(peak, std::abs(int(frames[i])));
+    return float(peak) / 32768.0f;
+}
+
+RadioStation StudioFixture::station(const std::string& id, const std::string& name, const std::string& codec) {
+    RadioStation station;
+    station.id = id;
+    station.name = name;
+    station.streamURL = *Url::parse("http://127.0.0.1:9/" + id);
+    station.codec = codec;
+    return station;
+}
+
+std::shared_ptr<ScriptedTunerStream> StudioFixture::tuneTo(const RadioStation& station,
+                                                             std::optional<std::string> title) {
+    model->tuner().tune(station);
+    auto stream = tunerStreams.last();
+    if (stream) stream->play(std::move(title));
+    return stream;
+}
+
+}  // namespace norvo::test

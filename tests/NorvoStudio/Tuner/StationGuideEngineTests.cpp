@@ -1,0 +1,126 @@
+// The guide over the real tuner engine and directory client, with the directory on loopback.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include "AudioEngine/AudioCore.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "Platform/RunLoopExecutor.hpp"
+#include "Radio/BrowserTunerDirectory.hpp"
+#include "Radio/TunerEngine.hpp"
+#include "Rack/Kit/MiniKey.hpp"
+#include "Support/FakeTunerStreamFactory.hpp"
+#include "Support/LoopbackHttpServer.hpp"
+#include "Tuner/CountryPicker.hpp"
+#include "Tuner/DesktopServices.hpp"
+#include "Tuner/EngineTuner.hpp"
+#include "Tuner/GenrePicker.hpp"
+#include "Tuner/StationGuide.hpp"
+#include "Tuner/StationList.hpp"
+#include "Tuner/StatusOverlay.hpp"
+
+namespace norvo {
+namespace {
+
+using test::LoopbackHttpServer;
+
+class NoDesktop final : public DesktopServices {
+public:
+    void copyPlainText(const QString&) override {}
+    void openInBrowser(const QUrl&) override {}
+};
+
+std::string jazzRows() {
+    JSONValue::Array rows;
+    for (int i = 0; i < 3; ++i) {
+        JSONValue::Object row{{"stationuuid", "jazz-" + std::to_string(i)},
+                              {"name", "Jazz " + std::to_string(i)},
+                              {"url", "http://127.0.0.1:9/jazz" + std::to_string(i)},
+                              {"homepage", i == 1 ? "javascript:alert(1)" : "https://jazz.example/"},
+                              {"codec", "MP3"},
+                              {"bitrate", 128},
+                              {"countrycode", "DE"},
+                              {"tags", "jazz"},
+                              {"hls", 0},
+                              {"lastcheckok", 1}};
+        rows.emplace_back(std::move(row));
+    }
+    return JSONValue(std::move(rows)).compact();
+}
+
+TEST(StationGuideWithTheEngine, PicksAGenreListsItsStationsAndTunesOne) {
+    LoopbackHttpServer server(32, 60);
+    server.route("/json/stations/search", [](const LoopbackHttpServer::Request& request) {
+        LoopbackHttpServer::Script script;
+        script.headers = {{"Content-Type", "application/json"}};
+        script.body = request.target.find("tag=jazz") != std::string::npos ? jazzRows() : "[]";
+        return script;
+    });
+    LoopbackHttpServer::Script countries;
+    countries.body = R"([{"name":"Germany","iso_3166_1":"DE","stationcount":12}])";
+    server.route("/json/countries", countries);
+
+    RadioBrowserClient::Configuration configuration;
+    configuration.scheme = "http";
+    configuration.listHost = "127.0.0.1:1";  // no server list: the one fallback server
+    configuration.fallbackServers = {"127.0.0.1:" + std::to_string(server.port())};
+    configuration.timeoutSeconds = 5;
+    configuration.userAgent = RadioBrowserClient::userAgent;
+    configuration.locale = Locale("en_US");
+    RadioBrowserClient client(configuration);
+    BrowserTunerDirectory directory(client);
+    test::FakeTunerStreamFactory streams;
+    AudioCore core;
+    InMemoryDefaultsStore defaults;
+    RunLoopExecutor executor;
+    TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
+    EngineTuner tuner(engine, Locale("de_DE"));
+    NoDesktop desktop;
+    StationGuide guide(tuner, desktop, "en_US");
+    guide.resize(266, 300);
+    guide.show();
+
+    ASSERT_NE(guide.homeKey(), nullptr);
+    EXPECT_EQ(guide.homeKey()->label().text, "DE");
+    EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::tunerOff);
+
+    guide.genreKey()->click();
+    ASSERT_TRUE(guide.genrePicker());
+    guide.genrePicker()->keys()[2]->click();  // JAZZ
+    EXPECT_EQ(engine.band().query, TunerEngine::Query::genre("jazz"));
+    EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::scanning);
+    ASSERT_TRUE(executor.runUntil([&] { return !engine.bandLoading(); }, 20));
+    EXPECT_TRUE(guide.genreKey()->keyStyle().lit);
+    ASSERT_EQ(guide.list()->model()->rowCount(), 3);
+    EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::hidden);
+
+    // The javascript: homepage of the directory's second row is not offered to the browser.
+    auto menu = guide.rowMenu(engine.band().stations[1]);
+    for (QAction* action : menu->actions()) EXPECT_NE(action->text(), "Open Station Website");
+
+    const QRect row = guide.list()->visualRect(guide.list()->model()->index(2, 0));
+    QTest::mouseClick(guide.list()->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(guide.list()->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_TRUE(engine.isOn());
+    ASSERT_TRUE(engine.station());
+    EXPECT_EQ(engine.station()->id, "jazz-2");
+    EXPECT_EQ(engine.dial(), 2);
+    EXPECT_EQ(guide.list()->selection(), "jazz-2");
+
+    // Switching on started the country list; the picker shows it once it is there.
+    guide.countryKey()->click();
+    ASSERT_TRUE(executor.runUntil([&] { return !engine.countries().empty(); }, 20));
+    ASSERT_TRUE(guide.countryPicker());
+    EXPECT_EQ(guide.countryPicker()->shownCodes(), (std::vector<std::string>{"DE"}));
+    guide.countryPicker()->clickRow(0);
+    EXPECT_EQ(engine.band().query, TunerEngine::Query::country("DE"));
+    EXPECT_TRUE(guide.homeKey()->keyStyle().lit);
+    ASSERT_TRUE(executor.runUntil([&] { return !engine.bandLoading(); }, 20));
+    EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::noStations);
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,24 @@
+#include "Tuner/StationRow.hpp"
+
+#include <gtest/gtest.h>
+
+#include "FakeTuner.hpp"
+
+namespace norvo {
+namespace {
+
+TEST(StationRow, BadgesAreLeftOutNotLeftEmpty) {
+    StationRow row{0, test::makeStation(1), false, 5, true};
+    EXPECT_EQ(row.badges(), (QStringList{"P5", "DE", "MP3 128k"}));
+    row.preset.reset();
+    row.showCountry = false;
+    EXPECT_EQ(row.badges(), (QStringList{"MP3 128k"}));
+    row.showCountry = true;
+    row.station.countryCode.clear();
+    row.station.codec.clear();
+    row.station.bitrate = 0;
+    EXPECT_EQ(row.badges(), (QStringList{""}));  // the format is always there, even empty
+}
+
+}  // namespace
+}  // namespace norvo

@@ -1,0 +1,236 @@
+// The NV-1 deck face and the DA-2 player face in their states, on a headless studio.
+#include "Gallery.hpp"
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+#include <deque>
+
+#include "AudioEngine/TapeClock.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/SourcePlayerView.hpp"
+#include "StudioModel/QtMainExecutor.hpp"
+#include "StudioModel/StandardStudioServices.hpp"
+#include "StudioModel/StudioModel.hpp"
+
+using namespace norvo;
+
+namespace {
+
+// The desktop of a gallery: every question is cancelled, nothing is shown.
+class SilentUi final : public StudioUi {
+public:
+    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::dontSave; }
+    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
+    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
+    void beep() override {}
+    void noteRecentDocument(const std::filesystem::path&) override {}
+    QImage renderThumbnail(const CassetteDocument&, const ArtworkImages&) override { return {}; }
+};
+
+// A headless studio whose background work waits until run.
+struct Studio {
+    QTemporaryDir dir;
+    QtMainExecutor executor;
+    InMemoryDefaultsStore defaults;
+    StandardStudioServices standard;
+    SilentUi ui;
+    std::deque<std::function<void()>> background;
+    std::unique_ptr<StudioModel> model;
+
+    Studio() {
+        StudioServices services = standard.services(executor, defaults, ui);
+        services.workspacesRoot = std::filesystem::path(dir.path().toStdString()) / "Workspaces";
+        services.runInBackground = [this](std::function<void()> work) { background.push_back(std::move(work)); };
+        model = std::make_unique<StudioModel>(services);
+    }
+    ~Studio() {
+        runBackground();
+        model.reset();
+    }
+    void runBackground() {
+        while (!background.empty()) {
+            auto work = std::move(background.front());
+            background.pop_front();
+            work();
+        }
+        QCoreApplication::processEvents();
+    }
+    // Lets posted main-thread work run until `done` holds (bounded).
+    void settle(const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+    }
+    std::filesystem::path file(const QString& name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
+
+    // Shows a transport state on the deck as the live deck would after a tick.
+    void showTransport(TransportMode mode, int64_t head, double windSpeed = 0, float level = 0) {
+        CoreSnapshot snapshot = model->live().snapshot();
+        snapshot.transport.mode = mode;
+        snapshot.transport.head = head;
+        snapshot.transport.windSpeed = windSpeed;
+        snapshot.deckLevel = StereoLevel{level, level * 0.7f};
+        model->live().update(snapshot, 1.0 / 60.0);
+        model->live().update(snapshot, 1.0 / 60.0);
+    }
+};
+
+// Lets the keys finish sinking into their latched state, then takes the picture.
+void picture(gallery::Gallery& g, const QString& name, QWidget& face) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 120) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    g.widget(name, face);
+}
+
+// A 16-bit stereo WAV of a quiet tone.
+void writeWav(const std::filesystem::path& path, double seconds) {
+    QFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly)) return;
+    const auto frames = static_cast<quint32>(seconds * 44100);
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + frames * 4);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(44100 * 4) << quint16(4) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(frames * 4);
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto s = static_cast<qint16>(6000 * std::sin(2 * M_PI * 440 * i / 44100.0));
+        out << s << s;
+    }
+}
+
+void deck(gallery::Gallery& g) {
+    const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
+    {
+        Studio studio;
+        CassetteDeckView face(*studio.model);
+        picture(g, "deck-empty", face);
+    }
+    Studio studio;
+    studio.model->newCassette(CassetteType::c60());
+    studio.runBackground();
+    CassetteDeckView face(*studio.model);
+    face.setWallClock([] { return 1'700'000'000.0; });  // the REC lamp's lit half-second
+    picture(g, "deck-stopped-start", face);
+
+    studio.model->media()->noteWritten(TapeSide::a, frames(11 * 60));
+    studio.showTransport(TransportMode::playing, frames(7 * 60 + 12), 0, 0.4f);
+    face.refresh();
+    picture(g, "deck-playing", face);
+
+    studio.showTransport(TransportMode::recordArmed, frames(11 * 60));
+    face.refresh();
+    picture(g, "deck-armed", face);
+
+    studio.model->setDeckInput(DeckInput::tuner);
+    studio.showTransport(TransportMode::recording, frames(14 * 60 + 3), 0, 0.95f);
+    face.refresh();
+    picture(g, "deck-recording-tuner", face);
+    studio.model->setDeckInput(DeckInput::sourcePlayer);
+
+    studio.showTransport(TransportMode::fastForward, frames(21 * 60), 8.4);
+    face.refresh();
+    picture(g, "deck-fast-forward", face);
+
+    studio.showTransport(TransportMode::rewinding, frames(3 * 60), 32);
+    face.refresh();
+    picture(g, "deck-rewinding", face);
+
+    studio.showTransport(TransportMode::stopped, frames(30 * 60));
+    face.refresh();
+    picture(g, "deck-end-of-side", face);
+
+    // Write protection: side A broken off, then side B (after a flip) taped over.
+    studio.showTransport(TransportMode::stopped, frames(5 * 60));
+    studio.model->advanceWriteProtect(TapeSide::a);
+    face.refresh();
+    picture(g, "deck-tab-broken", face);
+    studio.model->advanceWriteProtect(TapeSide::a);
+    face.refresh();
+    picture(g, "deck-tab-taped-over", face);
+
+    // Busy: a cassette being opened, its reading still queued.
+    studio.model->save(studio.file("Mixtape.norvo"));
+    studio.runBackground();
+    studio.settle([&] { return !studio.model->busy().has_value(); });
+    studio.model->openCassette(studio.file("Mixtape.norvo"));
+    face.refresh();
+    picture(g, "deck-busy", face);
+    studio.background.clear();
+}
+
+void player(gallery::Gallery& g) {
+    Studio studio;
+    SourcePlayerView face(*studio.model);
+    face.resize(SourcePlayerView::designWidth, 612);
+    picture(g, "player-empty", face);
+
+    std::vector<std::filesystem::path> songs;
+    for (const char* name : {"Morning Tide", "Cassette Dreams (Extended Mix)", "Rooftops", "Late Bus Home"}) {
+        songs.push_back(studio.file(QString::fromUtf8(name) + ".wav"));
+        writeWav(songs.back(), 3);
+    }
+    SourcePlayerEngine& source = studio.model->source();
+    source.add(songs);
+    studio.settle([&] {
+        return std::all_of(source.tracks().begin(), source.tracks().end(), [](const SourceTrack& t) { return t.durationFrames.has_value(); });
+    });
+    face.refresh();
+    picture(g, "player-stopped", face);
+
+    source.play(source.tracks()[1].id);
+    studio.settle([&] {
+        std::lock_guard lock(studio.model->core().lock);
+        return source.state() == SourcePlayerEngine::State::playing && studio.model->core().source.stream != nullptr;
+    });
+    CoreSnapshot snapshot = studio.model->core().snapshot(false);
+    snapshot.sourcePosition = static_cast<int64_t>(1.6 * 44100);
+    snapshot.sourceLevel = StereoLevel{0.5f, 0.35f};
+    source.poll(snapshot);
+    studio.model->live().update(snapshot, 1.0 / 60.0);
+    face.refresh();
+    picture(g, "player-playing", face);
+
+    source.togglePlayPause();
+    snapshot.sourceLevel = StereoLevel{};
+    studio.model->live().update(snapshot, 1.0);
+    face.refresh();
+    picture(g, "player-paused", face);
+
+    // A track whose file went away.
+    const auto gone = studio.file("Vanished Song.mp3");
+    writeWav(gone, 1);
+    source.add({gone});
+    std::filesystem::remove(gone);
+    source.play(source.tracks().back().id);
+    studio.settle([&] { return source.lastError().has_value(); });
+    face.refresh();
+    picture(g, "player-error", face);
+
+    std::vector<std::filesystem::path> many;
+    for (int i = 0; i < 120; ++i) {
+        many.push_back(studio.file(QStringLiteral("Track %1 of a long program.wav").arg(i + 1, 3, 10, QChar('0'))));
+        writeWav(many.back(), 0.2);
+    }
+    source.add(many);
+    studio.settle([&] { return source.tracks().back().durationFrames.has_value(); });
+    face.refresh();
+    picture(g, "player-long-list", face);
+}
+
+static gallery::Registrar deckArea("deck", &deck);
+static gallery::Registrar playerArea("player", &player);
+
+}  // namespace

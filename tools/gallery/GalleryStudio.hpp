@@ -1,0 +1,102 @@
+#pragma once
+// A headless studio for the gallery: the real model and engines, in-memory settings, a
+// temporary workspace root and background work that waits until run.
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "AudioEngine/OfflineAudioOutput.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "StudioModel/QtMainExecutor.hpp"
+#include "StudioModel/StandardStudioServices.hpp"
+#include "StudioModel/StudioModel.hpp"
+
+namespace gallery {
+
+// The desktop of a gallery: nothing is shown, every question is declined.
+class SilentUi final : public norvo::StudioUi {
+public:
+    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::dontSave; }
+    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
+    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
+    void beep() override {}
+    void noteRecentDocument(const std::filesystem::path&) override {}
+    QImage renderThumbnail(const norvo::CassetteDocument&, const norvo::ArtworkImages&) override { return {}; }
+};
+
+struct GalleryStudio {
+    QTemporaryDir dir;
+    norvo::QtMainExecutor executor;
+    norvo::InMemoryDefaultsStore defaults;
+    norvo::StandardStudioServices standard;
+    SilentUi ui;
+    std::deque<std::function<void()>> background;
+    norvo::OfflineAudioOutput* output = nullptr;
+    std::unique_ptr<norvo::StudioModel> model;
+
+    GalleryStudio() {
+        norvo::StudioServices services = standard.services(executor, defaults, ui);
+        services.workspacesRoot = std::filesystem::path(dir.path().toStdString()) / "Workspaces";
+        services.runInBackground = [this](std::function<void()> work) { background.push_back(std::move(work)); };
+        // Audio is rendered only when a picture asks for it.
+        services.makeOutput = [this](norvo::AudioCore& core) -> std::unique_ptr<norvo::AudioOutput> {
+            auto made = std::make_unique<norvo::OfflineAudioOutput>(core);
+            output = made.get();
+            return made;
+        };
+        model = std::make_unique<norvo::StudioModel>(services);
+    }
+    ~GalleryStudio() {
+        runBackground();
+        model.reset();
+    }
+    void runBackground() {
+        while (!background.empty()) {
+            auto work = std::move(background.front());
+            background.pop_front();
+            work();
+        }
+        QCoreApplication::processEvents();
+    }
+    // Lets posted main-thread work run until `done` holds (bounded).
+    void settle(const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+    }
+    std::filesystem::path file(const QString& name) const {
+        return std::filesystem::path(dir.filePath(name).toStdString());
+    }
+};
+
+// A 16-bit stereo WAV of a tone.
+inline void writeWav(const std::filesystem::path& path, double seconds, double amplitude = 6000) {
+    QFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly)) return;
+    const auto frames = static_cast<quint32>(seconds * 44100);
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + frames * 4);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(44100 * 4) << quint16(4) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(frames * 4);
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto s = static_cast<qint16>(amplitude * std::sin(2 * M_PI * 440 * i / 44100.0));
+        out << s << s;
+    }
+}
+
+}  // namespace gallery

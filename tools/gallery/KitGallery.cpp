@@ -1,0 +1,329 @@
+// The widget kit in each of its states.
+#include "Gallery.hpp"
+
+#include "Rack/Kit/BlackFaceplate.hpp"
+#include "Rack/Kit/BrushedMetal.hpp"
+#include "Rack/Kit/DisplayWindow.hpp"
+#include "Rack/Kit/FLMeterBar.hpp"
+#include "Rack/Kit/FLMeterScale.hpp"
+#include "Rack/Kit/GlowText.hpp"
+#include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/HoldKey.hpp"
+#include "Rack/Kit/KeyCap.hpp"
+#include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
+#include "Rack/Kit/Knob.hpp"
+#include "Rack/Kit/LED.hpp"
+#include "Rack/Kit/MiniKey.hpp"
+#include "Rack/Kit/MiniKeyStyle.hpp"
+#include "Rack/Kit/SilverKey.hpp"
+#include "Rack/Kit/SilverKeyStyle.hpp"
+#include "Rack/Kit/Silkscreen.hpp"
+#include "Rack/Kit/SystemSymbol.hpp"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+
+using namespace norvo;
+
+namespace {
+
+// A plain panel behind child widgets, so keys are seen on the surface they sit on.
+class Backdrop : public QWidget {
+public:
+    Backdrop(QSize size, QColor color, bool metal = false) : color_(color), metal_(metal) { resize(size); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), color_);
+        if (metal_) BrushedMetal{KitColor::white(0.8), false}.paint(p, QRectF(rect()));
+    }
+
+private:
+    QColor color_;
+    bool metal_;
+};
+
+const QColor panel = KitColor::faceplateBlack;
+
+void palette(gallery::Gallery& g) {
+    const std::vector<std::pair<QString, QColor>> colors{
+        {"studioBrown", KitColor::studioBrown},         {"studioBrownDark", KitColor::studioBrownDark},
+        {"faceplateBlack", KitColor::faceplateBlack},   {"silkscreenLight", KitColor::silkscreenLight},
+        {"silkscreenDark", KitColor::silkscreenDark},   {"displayGlass", KitColor::displayGlass},
+        {"displayCyan", KitColor::displayCyan},         {"amber", KitColor::amber},
+        {"ledRed", KitColor::ledRed},                   {"ledGreen", KitColor::ledGreen}};
+    g.paint("palette", QSize(520, 60), [&](QPainter& p, QSize) {
+        for (size_t i = 0; i < colors.size(); ++i) {
+            const QRectF swatch(10 + i * 50.0, 8, 44, 26);
+            p.fillRect(swatch, colors[i].second);
+            p.setPen(Qt::white);
+            p.setFont(KitFont::system(6));
+            p.drawText(QRectF(swatch.left() - 3, 38, 50, 14), Qt::AlignCenter, colors[i].first);
+        }
+    });
+}
+
+void fonts(gallery::Gallery& g) {
+    g.paint("fonts", QSize(420, 230), [](QPainter& p, QSize) {
+        p.setPen(Qt::white);
+        qreal y = 20;
+        const std::vector<std::pair<QFont::Weight, QString>> weights{
+            {QFont::Thin, "thin"}, {QFont::Light, "light"}, {QFont::Normal, "regular"}, {QFont::Medium, "medium"},
+            {QFont::DemiBold, "semibold"}, {QFont::Bold, "bold"}, {QFont::Black, "black"}};
+        for (const auto& [w, name] : weights) {
+            p.setFont(KitFont::system(12, w));
+            p.drawText(QPointF(10, y), "System " + name + " 0123456789");
+            p.setFont(KitFont::system(12, w, true));
+            p.drawText(QPointF(220, y), "EXPANDED " + name.toUpper());
+            y += 18;
+        }
+        p.setFont(KitFont::monospaced(12));
+        p.drawText(QPointF(10, y), QString::fromUtf8("Mono 12:34 ▮▮▯ ♪ -:-- ---"));
+        y += 22;
+        p.setFont(KitFont::brand(18));
+        p.drawText(QPointF(10, y), "Norvo");
+        p.setFont(KitFont::emoji(16));
+        p.drawText(QPointF(120, y), QString::fromUtf8("\U0001F1E9\U0001F1EA \U0001F1EF\U0001F1F5 \U0001F1FA\U0001F1F8"));
+        y += 24;
+        Silkscreen{"STUDIO CASSETTE DECK  NV-1", 8, false}.paintAtBaseline(p, QPointF(10, y));
+    });
+}
+
+void surfaces(gallery::Gallery& g) {
+    g.paint("faceplate", QSize(360, 200), [](QPainter& p, QSize) {
+        BlackFaceplate::paint(p, QRectF(20, 16, 320, 150));
+        Silkscreen{"INTERNET RADIO TUNER  RO-01", 8, false}.paint(p, QRectF(40, 30, 280, 14), Qt::AlignLeft);
+    }, KitColor::studioBrown);
+    g.paint("metal-light", QSize(300, 120), [](QPainter& p, QSize size) {
+        BrushedMetal{KitColor::white(0.8), false}.paint(p, QRectF(QPointF(), size));
+        Silkscreen{"SOURCE PLAYER  DA-2", 8, true}.paint(p, QRectF(14, 10, 200, 14), Qt::AlignLeft);
+        Silkscreen{"LINE OUT", 7, true}.paint(p, QRectF(14, 30, 200, 14), Qt::AlignLeft);
+    });
+    g.paint("metal-dark", QSize(300, 120), [](QPainter& p, QSize size) {
+        // The tint is ignored by dark metal.
+        BrushedMetal{QColor(Qt::red), true}.paint(p, QRectF(QPointF(), size));
+    });
+    g.paint("metal-height0", QSize(120, 20), [](QPainter& p, QSize) {
+        BrushedMetal{KitColor::white(0.8), false}.paint(p, QRectF(0, 10, 120, 0));
+    });
+    g.paint("display-window", QSize(330, 140), [](QPainter& p, QSize) {
+        const QRectF window(15, 15, 300, 110);
+        DisplayWindow::paintGlass(p, window);
+        const QRectF content = DisplayWindow::contentRect(window);
+        p.setFont(KitFont::monospaced(7));
+        p.setPen(KitColor::faded(KitColor::displayCyan, 0.6));
+        p.drawText(QPointF(content.left(), content.top() + 7), "COUNTER");
+        GlowText{"042", 30, KitColor::amber, true}.paint(p, QRectF(content.left(), content.top() + 9, 120, 36));
+        GlowText{"888", 30, KitColor::amber, false}.paint(p, QRectF(content.left() + 100, content.top() + 9, 120, 36));
+        GlowText{"RECORDING", 12, KitColor::ledRed, true}.paint(p, QRectF(content.left(), content.top() + 50, 140, 16));
+        GlowText{"A", 15, KitColor::displayCyan, true}.paint(p, QRectF(content.left() + 150, content.top() + 50, 20, 18));
+        GlowText{"B", 15, KitColor::displayCyan, false}.paint(p, QRectF(content.left() + 170, content.top() + 50, 20, 18));
+        GlowText{"A very long station title that will not fit", 12, KitColor::displayCyan, true}.paint(
+            p, QRectF(content.left(), content.top() + 70, 200, 16));
+        DisplayWindow::paintRim(p, window);
+    }, panel);
+}
+
+void lamps(gallery::Gallery& g) {
+    g.paint("leds", QSize(250, 70), [](QPainter& p, QSize) {
+        const std::vector<QColor> colors{KitColor::ledRed, KitColor::ledGreen, KitColor::amber};
+        qreal x = 16;
+        for (qreal size : {5.0, 6.0, 8.0, 14.0}) {
+            for (const QColor& c : colors) {
+                LED{true, c, size}.paintCentred(p, QPointF(x, 20));
+                LED{false, c, size}.paintCentred(p, QPointF(x, 50));
+                x += 20;
+            }
+        }
+    }, panel);
+}
+
+void symbols(gallery::Gallery& g) {
+    const QStringList names = SystemSymbol::names();
+    g.paint("symbols", QSize(560, 40 + 34 * names.size() / 2), [&](QPainter& p, QSize) {
+        for (int i = 0; i < names.size(); ++i) {
+            const qreal x = (i % 2) * 280 + 10, y = (i / 2) * 34 + 14;
+            p.setPen(QColor(150, 150, 150));
+            p.setFont(KitFont::system(7));
+            p.drawText(QRectF(x, y, 120, 20), Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+            SystemSymbol::paint(p, names[i], QPointF(x + 140, y + 10), 10, QFont::Bold, Qt::white);
+            SystemSymbol::paint(p, names[i], QPointF(x + 175, y + 10), 22, QFont::Light, KitColor::displayCyan);
+            SystemSymbol::paint(p, names[i], QPointF(x + 235, y + 10), 26, QFont::Thin, Qt::white);
+        }
+    }, panel);
+}
+
+void hardwareKeys(gallery::Gallery& g) {
+    g.paint("keycap", QSize(460, 70), [](QPainter& p, QSize) {
+        KeyCap{false, std::nullopt, 64, 38, KeyLabel::symbolAbove("play.fill", "PLAY")}.paint(p, QPointF(12, 12));
+        KeyCap{true, std::nullopt, 64, 38, KeyLabel::symbolAbove("play.fill", "PLAY")}.paint(p, QPointF(86, 12));
+        KeyCap{false, KitColor::ledRed, 64, 38, KeyLabel::symbolAbove("circle.fill", "REC")}.paint(p, QPointF(160, 12));
+        KeyCap{true, KitColor::ledRed, 64, 38, KeyLabel::symbolAbove("circle.fill", "REC")}.paint(p, QPointF(234, 12));
+        KeyCap{false, std::nullopt, 70, 38, KeyLabel::symbolAbove("arrow.triangle.2.circlepath", QString::fromUtf8("A ⇄ B"))}
+            .paint(p, QPointF(308, 12));
+        KeyCap{false, std::nullopt, 54, 34, KeyLabel::caption("MUTING")}.paint(p, QPointF(390, 14));
+    }, panel);
+
+    auto row = std::make_unique<Backdrop>(QSize(520, 150), panel);
+    auto* input1 = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
+                                   KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, QString::fromUtf8("CD · MP3")), row.get());
+    input1->setKeyGeometry(QRect(12, 10, 128, 26));
+    auto* input2 = new HardwareKey(HardwareKeyStyle{false, KitColor::white(0.6), 128, 26},
+                                   KeyLabel::lampBefore(LED{false, KitColor::amber, 6}, "TUNER"), row.get());
+    input2->setKeyGeometry(QRect(12, 44, 128, 26));
+    auto* eject = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::symbolAbove("eject.fill", "EJECT"),
+                                  row.get());
+    eject->setKeyGeometry(QRect(160, 10, 64, 38));
+    auto* rec = new HardwareKey(HardwareKeyStyle{true, KitColor::ledRed, 64, 38}, KeyLabel::symbolAbove("circle.fill", "REC"),
+                                row.get());
+    rec->setKeyGeometry(QRect(232, 10, 64, 38));
+    auto* rew = new HoldKey(KeyLabel::symbolAbove("backward.fill", "REW"), 64, row.get());
+    rew->setKeyGeometry(QRect(304, 10, 64, 38));
+    auto* play = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::symbolAbove("play.fill", "PLAY"),
+                                 row.get());
+    play->setKeyGeometry(QRect(376, 10, 64, 38));
+    play->setDown(true);  // pressed by the pointer
+    auto* ff = new HoldKey(KeyLabel::symbolAbove("forward.fill", "FF"), 64, row.get());
+    ff->setKeyGeometry(QRect(448, 10, 64, 38));
+    ff->setLatched(true);
+    auto* stop = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::symbolAbove("stop.fill", "STOP"),
+                                 row.get());
+    stop->setKeyGeometry(QRect(160, 64, 64, 38));
+    auto* flip = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 70, 38},
+                                 KeyLabel::symbolAbove("arrow.triangle.2.circlepath", QString::fromUtf8("A ⇄ B")), row.get());
+    flip->setKeyGeometry(QRect(232, 64, 70, 38));
+    auto* power = new HardwareKey(HardwareKeyStyle{true, std::nullopt, 58, 34}, KeyLabel::symbolAbove("power", "POWER"),
+                                  row.get());
+    power->setKeyGeometry(QRect(310, 66, 58, 34));
+    auto* memory = new HardwareKey(HardwareKeyStyle{true, KitColor::amber, 54, 34}, KeyLabel::caption("MEMORY"), row.get());
+    memory->setKeyGeometry(QRect(376, 66, 54, 34));
+    auto* held = new HoldKey(KeyLabel::symbolAbove("backward.fill", "REW"), 64, row.get());
+    held->setKeyGeometry(QRect(448, 64, 64, 38));
+    {
+        const QPointF inside = QPointF(held->keyRect().center());
+        QMouseEvent press(QEvent::MouseButtonPress, inside, held->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(held, &press);
+    }
+    g.widget("hardware-keys", *row);
+}
+
+void silverKeys(gallery::Gallery& g) {
+    auto row = std::make_unique<Backdrop>(QSize(420, 110), QColor(200, 200, 200), true);
+    const QFont caption = SilverKeyStyle::font();
+    struct Spec {
+        QString symbol, text;
+        qreal width;
+        bool lit, pressed;
+    };
+    const std::vector<Spec> keys{{"backward.end.fill", "PREV", 56, false, false},
+                                 {"pause.fill", "PLAY/PAUSE", 74, true, false},
+                                 {"stop.fill", "STOP", 56, false, true},
+                                 {"forward.end.fill", "NEXT", 56, false, false},
+                                 {"plus", "OPEN", 56, false, false},
+                                 {"play.fill", "PLAY/PAUSE", 74, false, true},
+                                 {"pause.fill", "PLAY/PAUSE", 74, true, true}};
+    qreal x = 12, y = 10;
+    for (const Spec& k : keys) {
+        auto* key = new SilverKey(SilverKeyStyle{k.width, k.lit}, KeyLabel::symbolAbove(k.symbol, k.text, caption), row.get());
+        if (x + k.width > 400) {
+            x = 12;
+            y += 52;
+        }
+        key->setKeyGeometry(QRect(int(x), int(y), int(k.width), 36));
+        key->setDown(k.pressed);
+        x += k.width + 8;
+    }
+    g.widget("silver-keys", *row);
+}
+
+void miniKeys(gallery::Gallery& g) {
+    auto row = std::make_unique<Backdrop>(QSize(420, 80), panel);
+    const std::vector<std::tuple<QString, bool, bool, int>> keys{{"WORLD", true, false, 60},
+                                                                 {QString::fromUtf8("GENRE ▾"), false, false, 70},
+                                                                 {QString::fromUtf8("COUNTRY ▾"), false, true, 80},
+                                                                 {"jazz", true, true, 86},
+                                                                 {"Try Again", false, false, 70},
+                                                                 {"a caption far too long for its key", false, false, 90},
+                                                                 {"classical", true, false, 86}};
+    int x = 10, y = 10;
+    for (const auto& [text, lit, pressed, width] : keys) {
+        if (x + width > 410) {
+            x = 10;
+            y += 32;
+        }
+        auto* key = new MiniKey(lit, text, row.get());
+        key->setKeyGeometry(QRect(x, y, width, 20));
+        key->setDown(pressed);
+        x += width + 5;
+    }
+    g.widget("mini-keys", *row);
+}
+
+void knobs(gallery::Gallery& g) {
+    g.paint("knobs-light", QSize(330, 80), [](QPainter& p, QSize) {
+        qreal x = 10;
+        for (double v : {0.0, 0.25, 0.5, 2.0 / 3.0, 1.0}) {
+            Knob::paint(p, QRectF(x, 10, 50, 60), "REC LEVEL", v, 40, false);
+            x += 62;
+        }
+    }, panel);
+    g.paint("knobs-dark", QSize(200, 80), [](QPainter& p, QSize size) {
+        BrushedMetal{KitColor::white(0.8), false}.paint(p, QRectF(QPointF(), size));
+        Knob::paint(p, QRectF(10, 10, 60, 60), "VOLUME", 0.8, 40, true);
+        Knob::paint(p, QRectF(80, 6, 60, 70), "TUNING", 0.5, 52, true);
+    });
+    auto row = std::make_unique<Backdrop>(QSize(160, 80), panel);
+    auto* knob = new Knob("OUTPUT", 0.8, 40, false, row.get());
+    knob->setLayoutGeometry(QRect(QPoint(20, 8), knob->layoutRect().size()));
+    auto* overdriven = new Knob("VOLUME", 0.8, 40, false, row.get());
+    overdriven->setValue(1.2);  // beyond the sweep, as an owner may set it
+    overdriven->setLayoutGeometry(QRect(QPoint(90, 8), overdriven->layoutRect().size()));
+    g.widget("knob-widgets", *row);
+}
+
+void meters(gallery::Gallery& g) {
+    struct Case {
+        QString name;
+        double db, peak;
+    };
+    const std::vector<Case> cases{{"silence", -60, -60},       {"level-minus10", -10, -10}, {"level-0.5", 0.5, 0.5},
+                                  {"peak-minus5.5", -50, -5.5}, {"peak-2.5", -50, 2.5},      {"peak-minus35", -50, -35},
+                                  {"full", 6.5, 6.5},           {"music", -4, -2}};
+    const qreal width = 300;
+    g.paint("meters", QSize(int(width) + 120, int(cases.size() * 16 + 40)), [&](QPainter& p, QSize) {
+        qreal y = 8;
+        for (const Case& c : cases) {
+            p.setPen(QColor(150, 150, 150));
+            p.setFont(KitFont::system(8));
+            p.drawText(QRectF(width + 20, y, 100, 12), Qt::AlignLeft | Qt::AlignVCenter, c.name);
+            MeterBallistics::Channel channel;
+            channel.db = c.db;
+            channel.peakDB = c.peak;
+            FLMeterBar{channel, "L"}.paint(p, QRectF(10, y, width, FLMeterBar::height()));
+            y += 16;
+        }
+        FLMeterScale::paint(p, QRectF(10, y, width, FLMeterScale::height()));
+    }, KitColor::displayGlass);
+}
+
+void kit(gallery::Gallery& g) {
+    palette(g);
+    fonts(g);
+    surfaces(g);
+    lamps(g);
+    symbols(g);
+    hardwareKeys(g);
+    silverKeys(g);
+    miniKeys(g);
+    knobs(g);
+    meters(g);
+}
+
+gallery::Registrar reg("kit", &kit);
+
+}  // namespace
