@@ -15,13 +15,25 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/CassetteShelf.hpp"
+#include "Rack/LineCables.hpp"
+#include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
+#include "Tuner/TunerView.hpp"
+#include "Tuner/TunerDisplay.hpp"
+#include "Tuner/PresetKey.hpp"
+#include "Tuner/TuningKnob.hpp"
+#include "Rack/Kit/Knob.hpp"
+#include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/FLMeterBar.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -148,9 +160,37 @@ Studio* studio = nullptr;
 void BM_RackRepaint(benchmark::State& state) {
     QImage image(QSize(1232, 920), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
-        studio->view->render(&image);
+        if (studio->view) studio->view->render(&image);
+        else studio->plain->render(&image);
         benchmark::DoNotOptimize(image.constBits());
     }
+}
+
+// Where a full repaint goes: each device (with its keys and knobs) on its own, and the
+// rack's wood without the devices.
+QWidget* device(int index) {
+    RackContent* rack = studio->view ? studio->view->rack() : studio->plain.get();
+    switch (index) {
+    case 0: return rack;
+    case 1: return rack->player();
+    case 2: return rack->deck();
+    case 3: return rack->tuner();
+    case 4: return rack->shelf();
+    default: return rack->cables();
+    }
+}
+
+void BM_DeviceRepaint(benchmark::State& state) {
+    QWidget* widget = device(int(state.range(0)));
+    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+    const auto flags = state.range(0) == 0 ? QWidget::RenderFlags(QWidget::DrawWindowBackground)
+                                           : QWidget::RenderFlags(QWidget::DrawChildren);
+    for (auto _ : state) {
+        widget->render(&image, QPoint(), QRegion(), flags);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    static const char* names[] = {"wood", "player", "deck", "tuner", "shelf", "cables"};
+    state.SetLabel(names[state.range(0)]);
 }
 
 // The reference: filling and blitting one window-sized image, what any repaint costs.
@@ -168,16 +208,52 @@ void BM_WindowBlit(benchmark::State& state) {
 
 BENCHMARK(BM_RackRepaint)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_WindowBlit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeviceRepaint)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
+// Paint events per widget, with the area they covered (in the widget's own points).
 class PaintCounter : public QObject {
 public:
-    std::map<QString, int> counts;
+    struct Tally {
+        int events = 0;
+        double area = 0;
+    };
+    std::map<QString, Tally> counts;
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++counts[QString(o->metaObject()->className()) + "/" + o->objectName()];
+        if (e->type() == QEvent::Paint) {
+            auto& tally = counts[QString(o->metaObject()->className()) + "/" + o->objectName()];
+            ++tally.events;
+            for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) tally.area += double(r.width()) * r.height();
+        }
         return false;
     }
+};
+
+// Time spent in each class's own paint event (nested paints excluded) over full repaints.
+class PaintTimer : public QObject {
+public:
+    std::map<QString, double> seconds;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() != QEvent::Paint || e == resending_) return false;
+        nested_.push_back(0);
+        QElapsedTimer timer;
+        timer.start();
+        QEvent* outer = resending_;
+        resending_ = e;
+        QCoreApplication::sendEvent(o, e);  // through the object's own filters
+        resending_ = outer;
+        const double elapsed = double(timer.nsecsElapsed()) * 1e-9;
+        const double own = elapsed - nested_.back();
+        nested_.pop_back();
+        if (!nested_.empty()) nested_.back() += elapsed;
+        seconds[o->metaObject()->className()] += own;
+        return true;
+    }
+
+private:
+    std::vector<double> nested_;
+    QEvent* resending_ = nullptr;
 };
 
 int main(int argc, char** argv) {
@@ -185,11 +261,61 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Studio running;
     studio = &running;
+    // NORVO_PAINT_PROFILE=n: where n full repaints spend their time, by class.
+    if (const int n = qEnvironmentVariableIntValue("NORVO_PAINT_PROFILE"); n > 0) {
+        QImage image(QSize(1232, 920), QImage::Format_ARGB32_Premultiplied);
+        PaintTimer timer;
+        app.installEventFilter(&timer);
+        QElapsedTimer total;
+        total.start();
+        for (int i = 0; i < n; ++i) {
+            if (running.view) running.view->render(&image);
+            else running.plain->render(&image);
+        }
+        const double all = double(total.nsecsElapsed()) * 1e-9;
+        app.removeEventFilter(&timer);
+        std::vector<std::pair<double, QString>> sorted;
+        for (auto& [k, v] : timer.seconds) sorted.emplace_back(v, k);
+        std::sort(sorted.rbegin(), sorted.rend());
+        std::printf("%8.3f ms per repaint in all\n", all * 1e3 / n);
+        for (auto& [v, k] : sorted) std::printf("%8.3f ms  %s\n", v * 1e3 / n, qPrintable(k));
+        return 0;
+    }
+    // NORVO_COUNT_PAINTS=1 counts the paints of one idle second, =recording of one second
+    // of recording from the player (NORVO_COUNT_SECONDS=n for longer, e.g. under a profiler).
     if (qEnvironmentVariableIsSet("NORVO_COUNT_PAINTS")) {
+        if (qgetenv("NORVO_COUNT_PAINTS") == "recording") running.startRecording();
         PaintCounter counter;
         app.installEventFilter(&counter);
-        Studio::run(1.0);
-        for (auto& [k, v] : counter.counts) std::printf("%5d %s\n", v, qPrintable(k));
+        Studio::run(qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") > 0 ? qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") : 1.0);
+        app.removeEventFilter(&counter);
+        if (RackContent* rack = running.view ? running.view->rack() : running.plain.get())
+            std::printf("rack %dx%d: deck %d, tuner %d, player min %d, shelf %d; scale %.3f\n", rack->rackSize().width(),
+                        rack->rackSize().height(), rack->deck()->height(), rack->tuner()->height(),
+                        rack->player()->minimumSizeHint().height(), rack->shelf()->height(),
+                        running.view ? running.view->scale() : 1.0);
+        if (RackContent* rack = running.view ? running.view->rack() : running.plain.get()) {
+            TunerView* t = rack->tuner();
+            std::printf("tuner: display %d, preset %.1f, tuning %.1f, volume %.1f, meter bar %.1f\n",
+                        t->display()->sizeHint().height(), PresetKey::layoutSize().height(),
+                        t->tuningKnob()->layoutSize().height(), Knob::layoutSize("VOLUME", 40).height(),
+                        FLMeterBar::height());
+        }
+        if (RackContent* rack = running.view ? running.view->rack() : running.plain.get()) {
+            CassetteDeckView* d = rack->deck();
+            auto show = [](const char* name, QRectF r) {
+                std::printf("  %s y %.1f..%.1f (h %.1f)\n", name, r.top(), r.bottom(), r.height());
+            };
+            std::printf("deck:\n");
+            show("well", d->partRect(CassetteDeckView::Part::well));
+            show("display", d->partRect(CassetteDeckView::Part::display));
+            show("tapeMap", d->partRect(CassetteDeckView::Part::tapeMap));
+            show("tapeSoundKey", d->partRect(CassetteDeckView::Part::tapeSoundKey));
+            show("playKey", QRectF(d->playKey()->geometry()));
+            show("recordLevelKnob", QRectF(d->recordLevelKnob()->geometry()));
+        }
+        for (auto& [k, v] : counter.counts)
+            std::printf("%5d %10.0f px  %s\n", v.events, v.area, qPrintable(k));
         return 0;
     }
     const auto seconds = bench::runMeasured(argc, argv);

@@ -2,7 +2,8 @@
 // that every tick has to make anyway.
 #include <benchmark/benchmark.h>
 
-#include "NorvoKit/Radio/TunerFakes.hpp"
+#include "Support/FakeTunerDirectory.hpp"
+#include "Support/FakeTunerStreamFactory.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Radio/TunerEngine.hpp"
 #include "support/Figure.hpp"

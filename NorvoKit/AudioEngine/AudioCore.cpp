@@ -62,6 +62,13 @@ struct AudioCore::State {
     float deckVolume = 1.0f;
     float recordGain = 1.0f;
     std::unique_ptr<TapeSoundProcessor> tapeSound;
+    // A replaced processor: playback crossfades from it over the next chunk, then the
+    // render parks it in `retiredTapeSound` for the main thread to free. Whenever the
+    // main thread sets `fadingTapeSound` it has emptied `retiredTapeSound`, so the render
+    // never frees one.
+    std::unique_ptr<TapeSoundProcessor> fadingTapeSound;
+    bool fadingFromClean = false;  // the replaced sound was clean: fade from the dry tape
+    std::unique_ptr<TapeSoundProcessor> retiredTapeSound;
     bool wasPlaying = false;
 
     float crossfade = 0.0f;  // 0: the source player alone, 1: the tuner alone
@@ -82,6 +89,7 @@ struct AudioCore::State {
     StereoScratch tunerPath{maximumChunk};
     StereoScratch line{maximumChunk};
     StereoScratch tape{maximumChunk};
+    StereoScratch fade{maximumChunk};
 
     float nextNoise() {
         // xorshift32: cheap, allocation-free, and good enough for hiss.
@@ -97,9 +105,13 @@ AudioCore::AudioCore() : state_(std::make_unique<State>()) {}
 AudioCore::~AudioCore() = default;
 
 CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
+    std::unique_ptr<TapeSoundProcessor> retired;  // freed after unlocking
     std::lock_guard guard(lock);
     State& s = *state_;
+    retired = std::move(s.retiredTapeSound);
     CoreSnapshot snapshot;
+    // A cassette type's name ("C60", "custom") fits the string's own small buffer, so
+    // this copy allocates nothing while the render may be waiting.
     snapshot.transport = s.transport;
     snapshot.sourceLoaded = source.stream != nullptr;
     snapshot.sourcePlaying = source.playing;
@@ -137,11 +149,21 @@ void AudioCore::setTapeSound(const SoundProfile* profile) {
     // Built here, where allocating is fine; the render only swaps pointers' worth of work.
     std::unique_ptr<TapeSoundProcessor> processor;
     if (profile) processor = std::make_unique<TapeSoundProcessor>(*profile, TapeClock::sampleRate);
+    std::unique_ptr<TapeSoundProcessor> retired, unheard;
     {
         std::lock_guard guard(lock);
-        std::swap(state_->tapeSound, processor);
+        State& s = *state_;
+        retired = std::move(s.retiredTapeSound);
+        if (s.fadingTapeSound || s.fadingFromClean) {
+            // The render has not faded yet: it fades from what it last played, and the
+            // processor installed since was never heard.
+            unheard = std::exchange(s.tapeSound, std::move(processor));
+        } else {
+            s.fadingFromClean = !s.tapeSound;
+            s.fadingTapeSound = std::exchange(s.tapeSound, std::move(processor));
+        }
     }
-    // The previous processor is freed here, on the caller's thread, after unlocking.
+    // Whatever is freed, is freed here, on the caller's thread, after unlocking.
 }
 
 void AudioCore::setDeckInput(DeckInput input) {
@@ -156,6 +178,9 @@ std::shared_ptr<TapeMedia> AudioCore::loadMedia(std::shared_ptr<TapeMedia> media
         std::lock_guard guard(lock);
         previous = std::exchange(state_->media, std::move(media));
         state_->transport.load(cassette, head);
+        state_->wasPlaying = false;
+        if (state_->media && state_->transport.cassette)
+            state_->media->followHead(state_->transport.cassette->side, state_->transport.head, TransportMode::stopped);
     }
     return previous;
 }
@@ -166,13 +191,18 @@ std::shared_ptr<TapeMedia> AudioCore::ejectMedia() {
         std::lock_guard guard(lock);
         previous = std::exchange(state_->media, nullptr);
         state_->transport.eject();
+        state_->wasPlaying = false;
     }
     return previous;
 }
 
 bool AudioCore::transport(TransportCommand command) {
     std::lock_guard guard(lock);
-    return state_->transport.handle(command);
+    const bool accepted = state_->transport.handle(command);
+    // Playback that stops between two buffers and starts again is not continuous: the
+    // tape sound starts afresh rather than going on (or fading) from before.
+    if (state_->transport.mode != TransportMode::playing) state_->wasPlaying = false;
+    return accepted;
 }
 
 void AudioCore::setWriteProtected(bool isProtected, TapeSide side) {
@@ -300,11 +330,34 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
         }
     } else if (mode == TransportMode::playing && deck.cassette && s.media) {
         s.media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
+        const bool fading = s.wasPlaying && (s.fadingTapeSound || s.fadingFromClean);
+        float* fadeLeft = s.fade.left.data();
+        float* fadeRight = s.fade.right.data();
+        if (fading) {
+            // The replaced sound goes on over this chunk from where it was, so that the
+            // new one's empty delay lines are not heard as a gap.
+            std::copy_n(tapeLeft, n, fadeLeft);
+            std::copy_n(tapeRight, n, fadeRight);
+            if (s.fadingTapeSound) s.fadingTapeSound->process(fadeLeft, fadeRight, n);
+        }
         if (s.tapeSound) {
             if (!s.wasPlaying) s.tapeSound->reset();
             s.tapeSound->process(tapeLeft, tapeRight, n);
         }
+        if (fading) {
+            const float step = 1.0f / float(n);
+            for (int i = 0; i < n; ++i) {
+                const float in = float(i + 1) * step;
+                tapeLeft[i] = fadeLeft[i] + (tapeLeft[i] - fadeLeft[i]) * in;
+                tapeRight[i] = fadeRight[i] + (tapeRight[i] - fadeRight[i]) * in;
+            }
+        }
         tapeSounds = true;
+    }
+    // Faded, or nothing was playing to fade from: the replaced sound is done with.
+    if (s.fadingTapeSound || s.fadingFromClean) {
+        s.retiredTapeSound = std::move(s.fadingTapeSound);
+        s.fadingFromClean = false;
     }
     s.wasPlaying = mode == TransportMode::playing;
 
@@ -318,6 +371,8 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
 
     // The transport moves; a side that ends under a recording from the player pauses it.
     deck.advance(n);
+    // The workspace's follower keeps the pages ahead of the head resident.
+    if (s.media && deck.cassette) s.media->followHead(deck.cassette->side, deck.head, deck.mode);
     if (mode == TransportMode::recording && deck.mode == TransportMode::stopped &&
         s.deckInput == DeckInput::sourcePlayer && source.playing) {
         source.playing = false;

@@ -49,11 +49,14 @@ public:
     float tunerVolume = 0.8f;  // guarded by lock
     SourceSection source;      // guarded by lock
 
+    // Also frees, after unlocking, a tape-sound processor the render has finished with.
     CoreSnapshot snapshot(bool resetPeaks);
     void setDeckVolume(float volume);
     void setRecordGain(float gain);
-    // Derives the processor outside the lock, installs it under it, and releases the
-    // previous one on the calling (main) thread. Nothing means clean.
+    // Derives the processor outside the lock and installs it under it; playback
+    // crossfades from the previous sound over the next chunk. The previous processor is
+    // freed on the calling (main) thread by a later setTapeSound or snapshot call, never
+    // by the render. Nothing means clean.
     void setTapeSound(const SoundProfile* profile);
     void setDeckInput(DeckInput input);
     // Returns the previously installed media; the caller releases it off the audio thread.

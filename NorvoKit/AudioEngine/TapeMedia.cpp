@@ -1,7 +1,12 @@
 #include "AudioEngine/TapeMedia.hpp"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -60,6 +65,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
                                            std::generic_category().message(error));
         for (TapeSide side : allTapeSides)
             sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
+        follower_ = std::thread([this] { followHeadLoop(); });
     } catch (const NorvoAudioError&) {
         release();
         throw;
@@ -71,7 +77,18 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
 
 TapeMedia::~TapeMedia() { release(); }
 
+void TapeMedia::stopFollower() {
+    if (!follower_.joinable()) return;
+    {
+        std::lock_guard lock(followerMutex_);
+        followerStopping_ = true;
+    }
+    followerWake_.notify_all();
+    follower_.join();
+}
+
 void TapeMedia::release() {
+    stopFollower();
     for (auto& side : sides_) side.reset();
     if (directory_.empty()) return;
     // Removed while the lock is still held, so no sweeper sees a half-removed
@@ -108,6 +125,128 @@ void TapeMedia::sweepStaleWorkspaces(const std::filesystem::path& root) {
         ::close(fd);
     }
 }
+
+void TapeMedia::followHead(TapeSide side, int64_t head, TransportMode mode) noexcept {
+    followedSide_.store(int(rawValue(side)), std::memory_order_relaxed);
+    followedMode_.store(int(mode), std::memory_order_relaxed);
+    followedHead_.store(head, std::memory_order_release);
+}
+
+void TapeMedia::followHeadLoop() {
+    pthread_setname_np(pthread_self(), "norvo-tape-ahead");
+    // Often while the head moves; less often while nothing changes (standing still, the
+    // stretch ahead and the flip's are already prepared).
+    constexpr auto movingInterval = std::chrono::milliseconds(10);
+    constexpr auto idleInterval = std::chrono::milliseconds(25);
+    // Prepared again when the head moved this far, the side or the kind of access
+    // changed, or a second passed (the system may have evicted pages meanwhile).
+    constexpr int64_t moveThreshold = 22050;  // half a second
+    constexpr auto refreshInterval = std::chrono::seconds(1);
+    constexpr int64_t rewindMargin = 2 * 44100;
+
+    int64_t lastHead = -1;
+    int lastSide = -1;
+    bool lastWritable = false;
+    int64_t seenHead = -1;
+    int seenMode = -1;
+    auto lastTime = std::chrono::steady_clock::now();
+    std::unique_lock lock(followerMutex_);
+    while (!followerStopping_) {
+        const int64_t head = followedHead_.load(std::memory_order_acquire);
+        const int seen = followedMode_.load(std::memory_order_relaxed);
+        const bool moving = head != seenHead || seen != seenMode;
+        seenHead = head;
+        seenMode = seen;
+        if (head >= 0) {
+            const int side = followedSide_.load(std::memory_order_relaxed);
+            const auto mode = TransportMode(followedMode_.load(std::memory_order_relaxed));
+            // Writable wherever a recording may begin: recording, armed, or standing still.
+            const bool writable = isRecordingOrArmed(mode) || mode == TransportMode::stopped;
+            const auto now = std::chrono::steady_clock::now();
+            if (side != lastSide || writable != lastWritable || std::abs(head - lastHead) >= moveThreshold ||
+                now - lastTime >= refreshInterval) {
+                lock.unlock();
+                const TapeSide current = side == 0 ? TapeSide::a : TapeSide::b;
+                const int64_t behind = mode == TransportMode::rewinding ? rewindMargin : 0;
+                storage(current).prepare(head - behind, behind + readyAheadFrames, writable);
+                const TapeSideStorage& mirrored = storage(other(current));
+                mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, false);
+                lock.lock();
+                lastHead = head;
+                lastSide = side;
+                lastWritable = writable;
+                lastTime = now;
+            }
+        }
+        followerPasses_.fetch_add(1, std::memory_order_release);
+        followerWake_.wait_for(lock, moving ? movingInterval : idleInterval, [this] { return followerStopping_; });
+    }
+}
+
+namespace {
+
+// One worker that drops media references handed to it; lives until the process ends.
+class BackgroundReleaser {
+public:
+    static BackgroundReleaser& shared() {
+        static BackgroundReleaser releaser;
+        return releaser;
+    }
+    ~BackgroundReleaser() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+    }
+    void release(std::shared_ptr<TapeMedia> media) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(media));
+            ++handed_;
+            if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+        }
+        wake_.notify_all();
+    }
+    void finish() {
+        std::unique_lock lock(mutex_);
+        const uint64_t target = handed_;
+        done_.wait(lock, [&] { return released_ >= target; });
+    }
+
+private:
+    void run() {
+        pthread_setname_np(pthread_self(), "norvo-release");
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) return;  // stopping, with nothing left
+            std::shared_ptr<TapeMedia> media = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            media.reset();
+            lock.lock();
+            ++released_;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<std::shared_ptr<TapeMedia>> queue_;
+    uint64_t handed_ = 0, released_ = 0;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace
+
+void TapeMedia::releaseInBackground(std::shared_ptr<TapeMedia> media) {
+    if (media) BackgroundReleaser::shared().release(std::move(media));
+}
+
+void TapeMedia::finishBackgroundReleases() { BackgroundReleaser::shared().finish(); }
 
 int64_t TapeMedia::used(TapeSide side) const {
     std::lock_guard lock(mutex_);

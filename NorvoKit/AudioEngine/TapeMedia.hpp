@@ -1,20 +1,36 @@
 #pragma once
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "AudioEngine/CassetteType.hpp"
 #include "AudioEngine/TapeSide.hpp"
 #include "AudioEngine/TapeSideStorage.hpp"
+#include "AudioEngine/TransportMode.hpp"
+#include "AudioEngine/UnfairLock.hpp"
 
 namespace norvo {
 
 // The workspace of the loaded cassette: a directory named by a fresh UUID under
 // workspacesRoot() holding ".lock" (flock'd for the media's life), "side-a.pcm" and
 // "side-b.pcm". Held by shared_ptr; the last reference (never dropped on the audio
-// thread) unmaps, closes and removes the directory.
+// thread) unmaps, closes and removes the directory; releaseInBackground() does that on
+// a worker, since a full side takes a while to unmap and delete.
+//
+// A head follower thread of normal priority keeps the stretch the render is about to
+// touch resident (and writable where it may record): the render reports the head after
+// every buffer, and the follower, looking every few milliseconds, prepares at least
+// readyAheadFrames (12 s) from the head on, and the same from the mirrored head of the
+// other side that a flip would bring under it, plus a little behind the head while it
+// rewinds. The render moves through at most one second of tape per second (winding
+// touches no audio), so every page it reads or writes was faulted in seconds earlier;
+// only memory pressure severe enough to evict pages touched moments ago could still
+// make it fault.
 class TapeMedia {
 public:
     // Throws NorvoAudioError (storage) when the workspace cannot be created; what it
@@ -52,8 +68,20 @@ public:
     // Clears dirty when no write happened since `generation` was read; true when cleared.
     bool clearDirty(TapeSide side, uint64_t generation);
 
+    // The render, after each buffer: where the head is and how the tape moves. Lock-free.
+    void followHead(TapeSide side, int64_t head, TransportMode mode) noexcept;
+    static constexpr int64_t readyAheadFrames = 12 * 44100;
+    // How many times the follower has looked at the head (for tests).
+    uint64_t followerPasses() const { return followerPasses_.load(std::memory_order_acquire); }
+
+    // Drops this reference on a worker, so that unmapping and deleting the workspace
+    // (when it is the last one) stays off the calling thread.
+    static void releaseInBackground(std::shared_ptr<TapeMedia> media);
+    // Waits until every release handed over so far has finished (at quit, and in tests).
+    static void finishBackgroundReleases();
+
     // The media lock, for the render thread (held briefly around used/dirty updates).
-    std::mutex& mutex() const { return mutex_; }
+    UnfairLock& mutex() const { return mutex_; }
 
 private:
     struct SideState {
@@ -64,13 +92,26 @@ private:
 
     // Unmaps and closes the sides, then removes the directory while the lock is still held.
     void release();
+    void followHeadLoop();
+    void stopFollower();
 
     CassetteType type_;
     std::filesystem::path directory_;
     int lockFD_ = -1;
     std::array<std::unique_ptr<TapeSideStorage>, 2> sides_;
-    mutable std::mutex mutex_;
+    // A priority-inheriting lock: the render takes it inside the core's lock.
+    mutable UnfairLock mutex_;
     std::array<SideState, 2> state_{};
+
+    // Written by the render, read by the follower.
+    std::atomic<int64_t> followedHead_{-1};
+    std::atomic<int> followedSide_{0};
+    std::atomic<int> followedMode_{0};
+    std::atomic<uint64_t> followerPasses_{0};
+    std::mutex followerMutex_;
+    std::condition_variable followerWake_;
+    bool followerStopping_ = false;  // guarded by followerMutex_
+    std::thread follower_;
 };
 
 }  // namespace norvo

@@ -160,4 +160,28 @@ void TapeSideStorage::advise(int64_t startFrame, int64_t frameCount) const {
               MADV_WILLNEED);
 }
 
+void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const {
+    if (!data_ || frameCount <= 0) return;
+    const int64_t start = std::clamp<int64_t>(startFrame, 0, capacity_);
+    const int64_t end = start + std::min(frameCount, capacity_ - start);
+    if (end <= start) return;
+    const auto page = static_cast<int64_t>(::getpagesize());
+    const int64_t firstByte = start * bytesPerFrame / page * page;
+    const int64_t lastByte = end * bytesPerFrame;
+    char* const base = reinterpret_cast<char*>(data_);
+    const auto length = static_cast<std::size_t>(lastByte - firstByte);
+#if defined(MADV_POPULATE_WRITE)
+    if (::madvise(base + firstByte, length, forWriting ? MADV_POPULATE_WRITE : MADV_POPULATE_READ) == 0) return;
+#endif
+    // Kernels before 5.14: touch one word per page. An atomic add of zero makes the page
+    // writable without racing the render's own writes to it.
+    for (int64_t offset = firstByte; offset < lastByte; offset += page) {
+        auto* word = reinterpret_cast<int32_t*>(base + offset);
+        if (forWriting)
+            __atomic_fetch_add(word, 0, __ATOMIC_RELAXED);
+        else
+            (void)__atomic_load_n(word, __ATOMIC_RELAXED);
+    }
+}
+
 }  // namespace norvo

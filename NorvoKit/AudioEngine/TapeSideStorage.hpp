@@ -5,8 +5,10 @@
 namespace norvo {
 
 // One side file of the workspace: interleaved 16-bit stereo frames, memory-mapped
-// shared read/write. Reading and writing touch only mapped memory, so the render
-// thread may call them.
+// shared read/write. Reading and writing touch only mapped memory, but a page the render
+// touches first, or one the system evicted, costs a page fault and possibly a disk read
+// on the render thread: the render may call them only on a stretch that prepare() has
+// made resident (the workspace's head follower keeps that stretch ahead of the head).
 class TapeSideStorage {
 public:
     // Creates (or reuses) the file, reserves the disk space and maps it.
@@ -30,6 +32,9 @@ public:
 
     // Tells the system this stretch will be read soon (page-aligned; empty does nothing).
     void advise(int64_t startFrame, int64_t frameCount) const;
+    // Off the render thread: faults the stretch in now (page-aligned, clamped to the
+    // side), writable too when `forWriting`, so that touching it later costs nothing.
+    void prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const;
 
 private:
     std::filesystem::path file_;

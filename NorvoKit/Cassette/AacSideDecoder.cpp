@@ -1,6 +1,7 @@
 #include "Cassette/AacSideDecoder.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "AudioEngine/NorvoAudioError.hpp"
@@ -14,6 +15,12 @@ namespace {
 using namespace ffmpeg;
 
 [[noreturn]] void fail(const std::string& detail) { throw NorvoAudioError::conversionFailed(detail); }
+
+// The sentence in our words; FFmpeg's own text for the code goes to the log only.
+[[noreturn]] void fail(const std::string& detail, int error) {
+    std::fprintf(stderr, "norvo: side audio: %s: %s\n", detail.c_str(), describe(error).c_str());
+    fail(detail);
+}
 
 // The demuxer reads from the bytes in memory through this.
 struct MemoryReader {
@@ -81,7 +88,7 @@ private:
         if (!mp4) fail("FFmpeg has no MP4 demuxer");
         // On failure FFmpeg frees the context (not our reader) and clears the pointer.
         const int error = avformat_open_input(&context_, nullptr, mp4, nullptr);
-        if (error < 0) fail(describe(error));
+        if (error < 0) fail("it is not an M4A file", error);
     }
     void release() {
         avformat_close_input(&context_);
@@ -131,7 +138,7 @@ private:
                                         &layout_, static_cast<AVSampleFormat>(format_), rate_, 0, nullptr);
         resampler_.reset(raw);
         if (error >= 0) error = swr_init(resampler_.get());
-        if (error < 0) fail(describe(error));
+        if (error < 0) fail("its format cannot be converted", error);
     }
     void push(const uint8_t* const* input, int frames, int16_t* out, int64_t& written, int64_t capacity) {
         for (;;) {
@@ -139,7 +146,7 @@ private:
             if (room <= 0) return;  // the side is full; the rest is cut
             uint8_t* target = reinterpret_cast<uint8_t*>(out + written * 2);
             const int n = swr_convert(resampler_.get(), &target, room, const_cast<const uint8_t**>(input), frames);
-            if (n < 0) fail(describe(n));
+            if (n < 0) fail("its format cannot be converted", n);
             written += n;
             if (input || n == 0) return;  // flushing goes on until nothing is left
         }
@@ -174,10 +181,10 @@ int64_t AacSideDecoder::decode(std::span<const uint8_t> m4a, int16_t* out, int64
     CodecContext decoder(avcodec_alloc_context3(codec));
     if (!decoder) fail("out of memory");
     int error = avcodec_parameters_to_context(decoder.get(), stream->codecpar);
-    if (error < 0) fail(describe(error));
+    if (error < 0) fail("its AAC audio cannot be decoded", error);
     decoder->pkt_timebase = stream->time_base;
     error = avcodec_open2(decoder.get(), codec, nullptr);
-    if (error < 0) fail(describe(error));
+    if (error < 0) fail("its AAC audio cannot be decoded", error);
     // Keep what the stream's lists announce for the decoder alone.
     for (unsigned i = 0; i < container->nb_streams; ++i)
         if (static_cast<int>(i) != streamIndex) container->streams[i]->discard = AVDISCARD_ALL;
@@ -223,7 +230,10 @@ int64_t AacSideDecoder::decode(std::span<const uint8_t> m4a, int16_t* out, int64
     }
     if (avcodec_send_packet(decoder.get(), nullptr) >= 0) receive();
     converter.flush(out, written, capacity);
-    if (!decodedAny) fail(lastError < 0 ? describe(lastError) : "there is no audio in it");
+    if (!decodedAny) {
+        if (lastError < 0) fail("its audio data is damaged", lastError);
+        fail("there is no audio in it");
+    }
     return written;
 }
 

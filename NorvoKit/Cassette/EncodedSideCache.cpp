@@ -64,17 +64,6 @@ std::filesystem::path EncodedSideCache::commit(TapeSide side, uint64_t generatio
     return encodedFile(side);
 }
 
-bool EncodedSideCache::storeAudio(TapeSide side, const FileData& encoded) const {
-    discard(side);
-    std::ofstream out(encodedFile(side), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
-    out.flush();
-    if (out) return true;
-    out.close();
-    discard(side);
-    return false;
-}
-
 void EncodedSideCache::markCurrent(TapeSide side, uint64_t generation, int64_t frames) const {
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(encodedFile(side), ec);

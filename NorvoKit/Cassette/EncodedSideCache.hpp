@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "AudioEngine/TapeSide.hpp"
-#include "Cassette/FileData.hpp"
 
 namespace norvo {
 
@@ -24,14 +23,11 @@ public:
     std::filesystem::path stagingFile(TapeSide side) const;
     // Makes the staging file the side's encoded audio. Throws CassetteFileError (writeFailed).
     std::filesystem::path commit(TapeSide side, uint64_t generation, int64_t frames) const;
-    // Keeps the audio read from a container, not yet valid for any generation; false
-    // when it could not be written (which only means the next save encodes).
-    bool storeAudio(TapeSide side, const FileData& encoded) const;
-    // Declares the stored audio to be the side's audio of that generation and length.
-    void markCurrent(TapeSide side, uint64_t generation, int64_t frames) const;
     void discard(TapeSide side) const;
 
 private:
+    // Declares the encoded file to be the side's audio of that generation and length.
+    void markCurrent(TapeSide side, uint64_t generation, int64_t frames) const;
     std::filesystem::path encodedFile(TapeSide side) const;
     std::filesystem::path stateFile(TapeSide side) const;
     bool writeState(TapeSide side, uint64_t generation, int64_t frames, uint64_t bytes) const;

@@ -69,6 +69,15 @@ std::string failureText(HttpError::Kind kind) {
     return "Connection lost";
 }
 
+// Pearson correlation of a[0..n) and b[0..n), from the sums the caller keeps.
+double correlation(double sumAB, double sumA, double sumAA, double sumB, double sumBB, double n) {
+    const double covariance = sumAB - sumA * sumB / n;
+    const double varianceA = sumAA - sumA * sumA / n;
+    const double varianceB = sumBB - sumB * sumB / n;
+    if (varianceA <= 1e-9 * n || varianceB <= 1e-9 * n) return 0;  // silence or a constant matches nothing
+    return covariance / std::sqrt(varianceA * varianceB);
+}
+
 }  // namespace
 
 RadioStream::RadioStream(std::string url, std::string userAgent, double prebufferSeconds)
@@ -491,15 +500,6 @@ void RadioStream::decideJoin() {
                                                          : std::max(connectionStartFrame_, joinOrigin_ + decoded));
 }
 
-// Pearson correlation of a[0..n) and b[0..n), from the sums the caller keeps.
-static double correlation(double sumAB, double sumA, double sumAA, double sumB, double sumBB, double n) {
-    const double covariance = sumAB - sumA * sumB / n;
-    const double varianceA = sumAA - sumA * sumA / n;
-    const double varianceB = sumBB - sumB * sumB / n;
-    if (varianceA <= 1e-9 * n || varianceB <= 1e-9 * n) return 0;  // silence or a constant matches nothing
-    return covariance / std::sqrt(varianceA * varianceB);
-}
-
 std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
     if (held < probeGuard + minimumWindow) return std::nullopt;
     const int64_t received = pushedFrames_;
@@ -570,7 +570,26 @@ std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
                 fineAt = q;
             }
         }
-        if (fineAt >= 0 && fineBest >= 0.9) return fineAt - static_cast<int64_t>(probeGuard);
+        if (fineAt < 0) continue;
+        // A stream at another rate is resampled from another phase after a reconnection:
+        // its frames fall between the old ones, which costs the frame-by-frame match on
+        // bright content but not the match of averages taken at the found frame.
+        double sumAB = 0, a = 0, aa = 0, b = 0, bb = 0;
+        const std::size_t blocks = window / step;
+        for (std::size_t k = 0; k < blocks; ++k) {
+            double x = 0, y = 0;
+            for (int64_t i = 0; i < step; ++i) {
+                x += probe[k * step + static_cast<std::size_t>(i)];
+                y += past(fineAt + static_cast<int64_t>(k * step) + i);
+            }
+            sumAB += x * y;
+            a += x;
+            aa += x * x;
+            b += y;
+            bb += y * y;
+        }
+        const double averaged = correlation(sumAB, a, aa, b, bb, double(blocks));
+        if (fineBest >= 0.9 || (fineBest >= 0.5 && averaged >= 0.95)) return fineAt - static_cast<int64_t>(probeGuard);
     }
     return std::nullopt;
 }

@@ -24,6 +24,8 @@ namespace norvo {
 // audio core pulls through RadioSignal. Connection, playlists, in-band titles, decoding
 // and reconnection run on the stream's loop thread; the tuner polls currentStatus() and
 // the render thread pulls render(). A stopped stream is never started again.
+// After a reconnection the server's burst of recent audio is joined to what was already
+// received, so nothing is heard twice and the delay behind live does not grow.
 //
 // Release a stream on a thread other than its loop's.
 class RadioStream final : public RadioSignal, private RadioStreamDecoder::Client {
@@ -113,7 +115,7 @@ private:
     // already. The first frames of the new connection are held back and matched against
     // the last seconds received; what was received already is skipped.
     static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
-    static constexpr std::size_t probeGuard = 4410;     // first frames a decoder may garble
+    static constexpr std::size_t probeGuard = 11025;    // first frames a decoder may garble
     static constexpr std::size_t probeWindow = 44100;   // frames matched
     static constexpr std::size_t probeCapacity = probeGuard + probeWindow;
     static constexpr std::size_t minimumWindow = 11025;

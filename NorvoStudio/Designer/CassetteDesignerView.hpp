@@ -132,9 +132,6 @@ public:
     // The #RRGGBBAA text of a colour after its conversion to sRGB (black when it has none).
     static std::string hexText(const QColor& color);
 
-signals:
-    void tabChanged();
-
 protected:
     void done(int result) override;
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Cassette/NorvoGeometry.hpp"
 #include "Designer/CassetteRenderer.hpp"
 #include "DeckDrop.hpp"
 #include "Rack/Kit/BlackFaceplate.hpp"
@@ -110,7 +111,8 @@ struct CassetteDeckView::Layout {
     QRectF well, cassette;
     QRectF display, content;
     QRectF counterCaption, counter, resetKey, sideCaption, sideA, sideB;
-    std::array<QRectF, 3> timeCaption, timeValue;
+    QRectF timeRow;
+    qreal timeCaptionHeight = 0;
     QRectF status, meterL, meterR, scale, busyMessage, busyBar;
     QRectF mapCaption, mapStrip;
     QRectF inputCaption, inputPlayer, inputTuner;
@@ -178,14 +180,11 @@ struct CassetteDeckView::Layout {
         sideCaption = QRectF(contentRight - sideCaptionWidth, captionTop, sideCaptionWidth, captionHeight);
         y = std::max({counter.bottom(), resetKey.bottom(), sideB.bottom()}) + displaySpacing;
 
-        // TIME at the left, REMAIN in the middle, TAPE at the right.
+        // TIME, REMAIN and TAPE with the room between them shared (placed when drawn).
         const qreal valueHeight = glowRect({}, 0, 15).height();
-        const qreal third = contentWidth / 3;
-        for (int i = 0; i < 3; ++i) {
-            timeCaption[i] = QRectF(contentLeft + i * third, y, third, captionHeight);
-            timeValue[i] = QRectF(contentLeft + i * third, y + captionHeight + 2, third, valueHeight);
-        }
-        y = timeValue[0].bottom() + displaySpacing;
+        timeCaptionHeight = captionHeight;
+        timeRow = QRectF(contentLeft, y, contentWidth, captionHeight + 2 + valueHeight);
+        y = timeRow.bottom() + displaySpacing;
 
         status = glowRect(QPointF(contentLeft, y), contentWidth, 12);
         y = status.bottom() + displaySpacing;
@@ -478,9 +477,9 @@ void CassetteDeckView::refresh() {
         updatePart(Part::resetKey);
     }
     if (old.sideALit != next.sideALit || old.sideBLit != next.sideBLit) updatePart(Part::sides);
-    if (old.time != next.time || old.cassetteLoaded != next.cassetteLoaded) updatePart(Part::time);
-    if (old.remain != next.remain || old.cassetteLoaded != next.cassetteLoaded) updatePart(Part::remain);
-    if (old.tape != next.tape) updatePart(Part::tape);
+    if (old.time != next.time || old.remain != next.remain || old.tape != next.tape ||
+        old.cassetteLoaded != next.cassetteLoaded)
+        updatePart(Part::time);
     if (old.status != next.status || old.statusTint != next.statusTint) updatePart(Part::status);
     if (old.recordedFraction != next.recordedFraction || old.headFraction != next.headFraction ||
         old.cassetteLoaded != next.cassetteLoaded)
@@ -490,7 +489,10 @@ void CassetteDeckView::refresh() {
 
     const bool newCassette = well.documentID != well_.documentID && well.shown;
     const bool cassetteGone = well_.shown && (!well.shown || well.documentID != well_.documentID);
-    if (wellDirty_ || !(well == well_) || old.tab != next.tab) updatePart(Part::well);
+    WellState headOnly = well_;
+    headOnly.head = well.head;
+    if (wellDirty_ || !(headOnly == well) || old.tab != next.tab || dropTargeted_) updatePart(Part::well);
+    else if (well.head != well_.head) update(reelsRect().toAlignedRect());  // only the reels turn
     if (cassetteGone && shown_ && isVisible()) {
         outgoing_ = shown_;
         outgoing_->head = well_.head;
@@ -528,9 +530,9 @@ QRectF CassetteDeckView::partRect(Part part) const {
     case Part::counter: return glow(l.counter).intersected(l.content);
     case Part::resetKey: return l.resetKey.adjusted(-1, -1, 1, 1);
     case Part::sides: return glow(l.sideA.united(l.sideB)).intersected(l.content);
-    case Part::time: return glow(l.timeValue[0]).intersected(l.content);
-    case Part::remain: return glow(l.timeValue[1]).intersected(l.content);
-    case Part::tape: return glow(l.timeValue[2]).intersected(l.content);
+    case Part::time:
+    case Part::remain:
+    case Part::tape: return glow(l.timeRow).intersected(l.content);
     case Part::status: return glow(l.status).intersected(l.content);
     case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(l.content);
     case Part::busy: return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(l.content);
@@ -544,6 +546,21 @@ QRectF CassetteDeckView::partRect(Part part) const {
     }
     }
     return {};
+}
+
+// What moves with the head: the packs and hubs seen through the window and hub openings.
+QRectF CassetteDeckView::reelsRect() const {
+    using Geometry = NorvoGeometry;
+    const QRectF picture = layout_->cassette;
+    const double mm = picture.width() / Geometry::Shell::width;
+    const double r = Geometry::Mechanism::hubOpeningDiameter / 2;
+    const auto& w = Geometry::Shell::window;
+    const double left = std::min(Geometry::Mechanism::leftHub.x - r, w.x);
+    const double right = std::max(Geometry::Mechanism::rightHub.x + r, w.x + w.width);
+    const double top = std::min(Geometry::Mechanism::leftHub.y - r, w.y);
+    const double bottom = std::max(Geometry::Mechanism::leftHub.y + r, w.y + w.height);
+    const QRectF openings(picture.left() + left * mm, picture.top() + top * mm, (right - left) * mm, (bottom - top) * mm);
+    return openings.adjusted(-2, -2, 2, 2);  // antialiased edges
 }
 
 void CassetteDeckView::updatePart(Part part) { update(partRect(part).toAlignedRect()); }
@@ -609,9 +626,6 @@ void CassetteDeckView::paintStatic(QPainter& p) const {
     p.setPen(captionInk());
     p.drawText(l.counterCaption, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("COUNTER"));
     p.drawText(l.sideCaption, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("SIDE"));
-    p.drawText(l.timeCaption[0], Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("TIME"));
-    p.drawText(l.timeCaption[1], Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("REMAIN"));
-    p.drawText(l.timeCaption[2], Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("TAPE"));
     FLMeterScale::paint(p, l.scale);
     DisplayWindow::paintRim(p, l.display);
 
@@ -652,7 +666,7 @@ void CassetteDeckView::paintWell(QPainter& p) const {
     QPainterPath shape;
     shape.addRoundedRect(l.well, wellRadius, wellRadius);
     p.save();
-    p.setClipPath(shape);
+    p.setClipPath(shape, Qt::IntersectClip);
     const auto& doc = model_.document();
     if (well_.shown && doc) {
         paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_);
@@ -709,11 +723,11 @@ void CassetteDeckView::paintWell(QPainter& p) const {
     }
 }
 
-void CassetteDeckView::paintDisplay(QPainter& p, const QRect& dirty) const {
+void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     const Layout& l = *layout_;
     const DeckReadout& r = readout_;
     p.save();
-    p.setClipRect(l.content);
+    p.setClipRect(l.content, Qt::IntersectClip);
     const auto wants = [&](Part part) { return dirty.intersects(partRect(part).toAlignedRect()); };
 
     if (wants(Part::counter)) GlowText{r.counter, 30, KitColor::amber, r.documentPresent}.paint(p, l.counter);
@@ -730,12 +744,33 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRect& dirty) const {
         GlowText{QStringLiteral("A"), 22, KitColor::displayCyan, r.sideALit}.paint(p, l.sideA);
         GlowText{QStringLiteral("B"), 22, KitColor::displayCyan, r.sideBLit}.paint(p, l.sideB);
     }
-    if (wants(Part::time)) GlowText{r.time, 15, KitColor::displayCyan, r.cassetteLoaded}.paint(p, l.timeValue[0]);
-    if (wants(Part::remain))
-        GlowText{r.remain, 15, KitColor::displayCyan, r.cassetteLoaded}.paint(p, l.timeValue[1], Qt::AlignCenter);
-    if (wants(Part::tape))
-        GlowText{r.tape, 15, KitColor::displayCyan, r.cassetteLoaded}.paint(p, l.timeValue[2],
-                                                                           Qt::AlignRight | Qt::AlignVCenter);
+    if (wants(Part::time)) {
+        // Three read-outs, each its caption over its value (leading), with equal room between.
+        const QFont caption = captionFont();
+        const std::array<QString, 3> captions{QStringLiteral("TIME"), QStringLiteral("REMAIN"), QStringLiteral("TAPE")};
+        const std::array<QString, 3> values{r.time, r.remain, r.tape};
+        std::array<qreal, 3> widths{};
+        qreal used = 0;
+        for (std::size_t i = 0; i < 3; ++i) {
+            widths[i] = std::max(textWidth(caption, captions[i]),
+                                 GlowText{values[i], 15, KitColor::displayCyan, true}.sizeHint().width());
+            used += widths[i];
+        }
+        const qreal spacing = 8;
+        const qreal gap = std::max<qreal>(spacing, (l.timeRow.width() - used - 4 * spacing) / 2);
+        const std::array<qreal, 3> lefts{l.timeRow.left(), l.timeRow.left() + widths[0] + 2 * spacing + gap,
+                                         l.timeRow.right() - widths[2]};
+        p.setFont(caption);
+        p.setPen(captionInk());
+        for (std::size_t i = 0; i < 3; ++i) {
+            const QRectF captionRect(lefts[i], l.timeRow.top(), widths[i], l.timeCaptionHeight);
+            p.setFont(caption);
+            p.setPen(captionInk());
+            p.drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter, captions[i]);
+            GlowText{values[i], 15, KitColor::displayCyan, r.cassetteLoaded}.paint(
+                p, QRectF(lefts[i], captionRect.bottom() + 2, widths[i] + 1, l.timeRow.bottom() - captionRect.bottom() - 2));
+        }
+    }
     if (wants(Part::status)) GlowText{r.status, 12, tintColor(r.statusTint), true}.paint(p, l.status);
     if (wants(Part::meters)) {
         FLMeterBar{meters_.left, QStringLiteral("L")}.paint(p, l.meterL);
@@ -822,8 +857,9 @@ void CassetteDeckView::paintEvent(QPaintEvent* event) {
         staticSize_ = size();
         staticRatio_ = ratio;
     }
-    const QRect dirty = event->rect();
-    p.setClipRect(dirty);
+    // The region, not its bounding box: a tick dirties small parts far apart.
+    const QRegion dirty = event->region();
+    p.setClipRegion(dirty);
     // The layer carries its device ratio, so it maps onto the face at any painter scale.
     p.drawPixmap(QPointF(0, 0), staticLayer_);
 
@@ -898,20 +934,20 @@ void CassetteDeckView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CassetteDeckView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && layout_->well.contains(event->position())) {
-        setDropTargeted(true);
-        event->acceptProposedAction();
+    if (!event->mimeData()->hasUrls()) {
+        event->ignore();
         return;
     }
-    // Hovering elsewhere on the face may still move into the well.
-    if (event->mimeData()->hasUrls()) event->accept(rect());
+    // Taken anywhere on the face, so that every move is seen: only the well takes the drop.
+    event->acceptProposedAction();
+    setDropTargeted(layout_->well.contains(event->position()));
 }
 
 void CassetteDeckView::dragMoveEvent(QDragMoveEvent* event) {
-    const bool inWell = event->mimeData()->hasUrls() && layout_->well.contains(event->position());
+    const bool inWell = layout_->well.contains(event->position());
     setDropTargeted(inWell);
     if (inWell) event->acceptProposedAction();
-    else event->ignore(layout_->well.toAlignedRect());
+    else event->ignore();
 }
 
 void CassetteDeckView::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }

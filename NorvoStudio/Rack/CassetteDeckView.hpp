@@ -3,6 +3,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRectF>
+#include <QRegion>
 #include <QUrl>
 #include <QWidget>
 #include <array>
@@ -109,11 +110,12 @@ private:
     void setDropTargeted(bool targeted);
     void paintStatic(QPainter& p) const;
     void paintWell(QPainter& p) const;
-    void paintDisplay(QPainter& p, const QRect& dirty) const;
+    void paintDisplay(QPainter& p, const QRegion& dirty) const;
     void paintTapeMap(QPainter& p) const;
     void paintTapeSoundKey(QPainter& p) const;
     void paintLamps(QPainter& p) const;
     void updatePart(Part part);
+    QRectF reelsRect() const;
     bool busyShown() const { return busy_.has_value(); }
 
     StudioModel& model_;

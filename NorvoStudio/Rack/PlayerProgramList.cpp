@@ -177,6 +177,11 @@ void PlayerProgramList::mouseMoveEvent(QMouseEvent* event) {
         (event->position() - pressPos_).manhattanLength() >= dragThreshold)
         reorder_.begin(*pressedTrack_);
     if (!reorder_.active()) return;
+    // Near the glass's edges the list scrolls, so that a row can travel the whole program.
+    const qreal edge = event->position().y();
+    if (edge < rowHeight / 2) verticalScrollBar()->setValue(verticalScrollBar()->value() - rowHeight / 2);
+    else if (edge > viewport()->height() - rowHeight / 2)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + rowHeight / 2);
     const double y = event->position().y() + verticalScrollBar()->value();
     const auto gap = PlayerReorder::gap(y, rowHeight, engine_.tracks().size());
     if (gap_ != gap) {
@@ -188,6 +193,11 @@ void PlayerProgramList::mouseMoveEvent(QMouseEvent* event) {
 void PlayerProgramList::mouseReleaseEvent(QMouseEvent* event) {
     pressedTrack_.reset();
     if (!reorder_.active()) return;
+    // Near the glass's edges the list scrolls, so that a row can travel the whole program.
+    const qreal edge = event->position().y();
+    if (edge < rowHeight / 2) verticalScrollBar()->setValue(verticalScrollBar()->value() - rowHeight / 2);
+    else if (edge > viewport()->height() - rowHeight / 2)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + rowHeight / 2);
     const double y = event->position().y() + verticalScrollBar()->value();
     const auto move = reorder_.drop(engine_.tracks(), PlayerReorder::gap(y, rowHeight, engine_.tracks().size()));
     gap_.reset();
@@ -253,10 +263,6 @@ void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
             verticalScrollBar()->setValue(static_cast<int>(index + 1) * rowHeight - viewport()->height());
         return;
     }
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (const auto id = engine_.selection()) engine_.play(*id);
-        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
     }

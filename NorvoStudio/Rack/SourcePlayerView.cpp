@@ -231,7 +231,11 @@ void SourcePlayerView::updateKeys() {
         play->setLabel(KeyLabel::symbolAbove(readout_.playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
                                              QStringLiteral("PLAY/PAUSE")));
     }
-    volume_->update();
+    // The volume can change elsewhere (the menu, a restored setting): redraw the knob then only.
+    if (source_.volume() != shownVolume_) {
+        shownVolume_ = source_.volume();
+        volume_->update();
+    }
 }
 
 void SourcePlayerView::refresh() {
@@ -295,7 +299,7 @@ void SourcePlayerView::paintStatic(QPainter& p) const {
     shape.addRoundedRect(panel, panelRadius, panelRadius);
     p.fillPath(shape, KitColor::white(0.78));
     p.save();
-    p.setClipPath(shape);
+    p.setClipPath(shape, Qt::IntersectClip);
     BrushedMetal{KitColor::white(0.8), false}.paint(p, panel);
     p.restore();
     QLinearGradient edge(panel.topLeft(), panel.bottomLeft());
@@ -327,12 +331,12 @@ void SourcePlayerView::paintStatic(QPainter& p) const {
     p.fillPath(glass, KitColor::displayGlass);
 }
 
-void SourcePlayerView::paintDisplay(QPainter& p, const QRect& dirty) const {
+void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     const Layout& l = *layout_;
     const PlayerReadout& r = readout_;
     const auto wants = [&](Part part) { return dirty.intersects(partRect(part).toAlignedRect()); };
     p.save();
-    p.setClipRect(l.content);
+    p.setClipRect(l.content, Qt::IntersectClip);
 
     // TRACK, then TIME 14 points after the track figure (or its caption, if wider).
     const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26),
@@ -418,8 +422,9 @@ void SourcePlayerView::paintEvent(QPaintEvent* event) {
         staticSize_ = size();
         staticRatio_ = ratio;
     }
-    const QRect dirty = event->rect();
-    p.setClipRect(dirty);
+    // The region, not its bounding box: a tick dirties small parts far apart.
+    const QRegion dirty = event->region();
+    p.setClipRegion(dirty);
     // The layer carries its device ratio, so it maps onto the face at any painter scale.
     p.drawPixmap(QPointF(0, 0), staticLayer_);
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QPixmap>
 #include <QRectF>
+#include <QRegion>
 #include <QWidget>
 #include <memory>
 
@@ -69,7 +70,7 @@ private:
     void updateKeys();
     void updatePart(Part part);
     void paintStatic(QPainter& p) const;
-    void paintDisplay(QPainter& p, const QRect& dirty) const;
+    void paintDisplay(QPainter& p, const QRegion& dirty) const;
     void endScrub(bool seek);
 
     StudioModel& model_;
@@ -79,6 +80,7 @@ private:
     MeterBallistics::Pair meters_;
     PlayerScrub scrub_;
     bool scrubPressed_ = false;
+    float shownVolume_ = -1;
 
     mutable QPixmap staticLayer_;
     mutable QSize staticSize_;

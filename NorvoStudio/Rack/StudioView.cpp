@@ -2,12 +2,15 @@
 
 #include "CassetteDeckView.hpp"
 #include "CassetteShelf.hpp"
+#include "Designer/CassetteDesignerView.hpp"
 #include "LineCables.hpp"
 #include "RackGeometry.hpp"
 #include "SourcePlayerView.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/TunerView.hpp"
 #include "WoodGrain.hpp"
+#include "Kit/BlackFaceplate.hpp"
+#include "Kit/KitShadow.hpp"
 
 #include <QEvent>
 #include <QGraphicsProxyWidget>
@@ -65,16 +68,34 @@ void RackContent::layoutDevices() {
     shelf_->setGeometry(x, y + rowHeight + int(RackGeometry::shelfSpacing), int(RackGeometry::shelfWidth),
                         shelf_->sizeHint().height());
     cables_->setGeometry(rect());
+    background_ = QPixmap();  // the shadows follow the panels
     cables_->setFrames(QRectF(player_->geometry()), QRectF(deck_->geometry()), QRectF(tuner_->geometry()));
 }
 
 void RackContent::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    const double ratio = devicePixelRatioF();
+    // The wood and the panels' shadows never change on a tick: one cached picture per
+    // size and layout.
+    if (background_.isNull() || background_.size() != (QSizeF(size()) * ratio).toSize() ||
+        background_.devicePixelRatio() != ratio) {
+        background_ = QPixmap((QSizeF(size()) * ratio).toSize());
+        background_.setDevicePixelRatio(ratio);
+        QPainter cache(&background_);
+        cache.drawPixmap(0, 0, wood_->pixmap(QSizeF(size()), ratio));
+        cache.setRenderHint(QPainter::Antialiasing);
+        for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
+                                static_cast<QWidget*>(tuner_)}) {
+            const QRectF panel(device->geometry());
+            // Each panel casts a soft shadow onto the wood: black 0.6, radius 18, 12 down.
+            KitShadow::paint(cache, QStringLiteral("rack-panel-%1x%2").arg(panel.width()).arg(panel.height()),
+                             panel.adjusted(-40, -40, 40, 40), QColor::fromRgbF(0, 0, 0, 0.6f), 18, QPointF(0, 12),
+                             [panel](QPainter& p) { p.fillPath(BlackFaceplate::shape(panel), Qt::black); });
+        }
+    }
     const QRect dirty = event->rect();
-    const QPixmap wood = wood_->pixmap(QSizeF(size()), devicePixelRatioF());
-    painter.drawPixmap(dirty, wood,
-                       QRectF(QPointF(dirty.topLeft()) * wood.devicePixelRatio(),
-                              QSizeF(dirty.size()) * wood.devicePixelRatio()));
+    painter.drawPixmap(dirty, background_,
+                       QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
 }
 
 void RackContent::resizeEvent(QResizeEvent*) { layoutDevices(); }
@@ -115,6 +136,7 @@ void StudioView::showEvent(QShowEvent* event) {
     window()->setWindowTitle(model_.windowTitle());
     model_.start();  // does nothing once started
     showAlert();
+    showDesigner();
 }
 
 void StudioView::resizeEvent(QResizeEvent*) { fit(); }
@@ -190,9 +212,11 @@ void StudioView::showAlert() {
 }
 
 void StudioView::showDesigner() {
-    // The designer sheet is presented here once it exists; until then the flag is cleared
-    // so the menus and the shelf stay usable.
-    if (model_.showingDesigner() && !designer_) model_.setShowingDesigner(false);
+    // A fresh sheet for every showing; it clears the flag itself when it closes.
+    if (model_.showingDesigner() && !designer_ && isVisible()) {
+        designer_ = new CassetteDesignerView(model_, window());
+        designer_->open();
+    }
 }
 
 }  // namespace norvo

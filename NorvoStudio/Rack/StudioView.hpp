@@ -1,5 +1,6 @@
 #pragma once
 #include <QGraphicsView>
+#include <QPixmap>
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
@@ -54,6 +55,7 @@ private:
     CassetteShelf* shelf_ = nullptr;
     LineCables* cables_ = nullptr;
     std::unique_ptr<WoodGrain> wood_;
+    QPixmap background_;
 };
 
 // The window's content. Scales the whole rack down uniformly when the window is smaller

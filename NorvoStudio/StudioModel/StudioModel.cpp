@@ -128,6 +128,9 @@ void StudioModel::setShowingDesigner(bool showing) {
 }
 
 void StudioModel::setDeckVolume(double volume) {
+    // A knob's value that is not a number would reach the output: ignored; the rest is kept in range.
+    if (!std::isfinite(volume)) return;
+    volume = std::clamp(volume, 0.0, 1.0);
     const bool changed = deckVolume_ != volume;
     deckVolume_ = volume;
     core_->setDeckVolume(static_cast<float>(volume));
@@ -141,6 +144,9 @@ float StudioModel::recordGain(double level) {
 void StudioModel::pushRecordGain() { core_->setRecordGain(recordGain(recordLevel_)); }
 
 void StudioModel::setRecordLevel(double level) {
+    // A gain that is not a number would be recorded onto the tape.
+    if (!std::isfinite(level)) return;
+    level = std::clamp(level, 0.0, 1.0);
     const bool changed = recordLevel_ != level;
     recordLevel_ = level;
     pushRecordGain();
@@ -203,7 +209,7 @@ void StudioModel::rebuildImages(const std::optional<CassetteDocument>& previous)
                         continue;
                     }
                 }
-                QImage image = decodeImage(data);
+                QImage image = decoded(data);
                 if (!image.isNull()) rebuilt.emplace(role, std::move(image));
             }
         }
@@ -219,13 +225,19 @@ void StudioModel::rebuildImages(const std::optional<CassetteDocument>& previous)
         std::vector<QImage> rebuilt;
         if (newPanels) {
             for (const auto& data : *newPanels) {
-                QImage image = decodeImage(data);
+                QImage image = decoded(data);
                 if (!image.isNull()) rebuilt.push_back(std::move(image));
             }
         }
         bookletImages_ = std::move(rebuilt);
         emit bookletImagesChanged();
     }
+}
+
+QImage StudioModel::decoded(const FileData& data) const {
+    for (const auto& [bytes, image] : predecoded_)
+        if (bytes == data) return image;
+    return decodeImage(data);
 }
 
 void StudioModel::setMedia(std::shared_ptr<TapeMedia> media) {
@@ -293,6 +305,21 @@ void StudioModel::runInBackground(std::function<void()> work) {
         services_.runInBackground(std::move(work));
     else
         QThreadPool::globalInstance()->start(std::move(work));
+}
+
+std::function<void(double)> StudioModel::busyProgress(Work work) {
+    std::weak_ptr<bool> alive = alive_;
+    MainExecutor* executor = &services_.executor;
+    // Called on the worker; a report only every half percent, each one a repaint.
+    auto last = std::make_shared<double>(-1.0);
+    return [this, alive, executor, work, last](double fraction) {
+        if (fraction < 1.0 && fraction - *last < 0.005) return;
+        *last = fraction;
+        executor->post([this, alive, work, fraction] {
+            if (alive.expired() || !busy_ || work_ != work) return;
+            setBusy(Busy{busy_->message, fraction});
+        });
+    };
 }
 
 void StudioModel::releaseMedia(std::shared_ptr<TapeMedia> media) {
@@ -642,21 +669,20 @@ void StudioModel::openCassette(const std::filesystem::path& file, Completion don
     MainExecutor& executor = services_.executor;
 
     runInBackground([this, alive, &executor, file, root, serial, done = std::move(done)] {
-        auto progress = [this, alive, &executor](double fraction) {
-            executor.post([this, alive, fraction] {
-                if (alive.expired() || !busy_ || work_ != Work::loading) return;
-                setBusy(Busy{busy_->message, fraction});
-            });
-        };
+        auto progress = busyProgress(Work::loading);
         auto makeMedia = [root](const CassetteType& type) { return std::make_shared<TapeMedia>(type, root); };
         std::shared_ptr<TapeFileCodec::ReadResult> result;
         std::exception_ptr error;
+        auto images = std::make_shared<std::vector<std::pair<FileData, QImage>>>();
         try {
             result = std::make_shared<TapeFileCodec::ReadResult>(TapeFileCodec::read(file, progress, makeMedia));
+            // Decoding a cassette's artwork takes long enough to drop frames: done here.
+            for (const auto& [role, data] : result->document.artwork) images->emplace_back(data, decodeImage(data));
+            for (const auto& data : result->document.bookletPanels) images->emplace_back(data, decodeImage(data));
         } catch (...) {
             error = std::current_exception();
         }
-        executor.post([this, alive, file, serial, result, error, done] {
+        executor.post([this, alive, file, serial, result, images, error, done] {
             if (alive.expired()) return;
             work_ = Work::none;
             setBusy(std::nullopt);
@@ -671,7 +697,9 @@ void StudioModel::openCassette(const std::filesystem::path& file, Completion don
                 if (done) done(false);
                 return;
             }
+            predecoded_ = std::move(*images);
             insert(std::move(result->document), std::move(result->media), file);
+            predecoded_.clear();
             services_.ui.noteRecentDocument(file);
             if (done) done(true);
         });
@@ -799,12 +827,7 @@ void StudioModel::save(const std::filesystem::path& file, Completion done) {
     auto writtenCopy = std::make_shared<const CassetteDocument>(written);
 
     runInBackground([this, alive, &executor, &clock, file, serial, copy, media, writtenCopy, done = std::move(done)] {
-        auto progress = [this, alive, &executor](double fraction) {
-            executor.post([this, alive, fraction] {
-                if (alive.expired() || !busy_ || work_ != Work::saving) return;
-                setBusy(Busy{busy_->message, fraction});
-            });
-        };
+        auto progress = busyProgress(Work::saving);
         std::exception_ptr error;
         try {
             TapeFileCodec::write(*copy, *media, file, progress, clock);

@@ -227,6 +227,8 @@ private:
     void pushRecordGain();
     void setDocument(std::optional<CassetteDocument> document);
     void rebuildImages(const std::optional<CassetteDocument>& previous);
+    // The image of artwork bytes: decoded by the worker that read the file, else here.
+    QImage decoded(const FileData& data) const;
     void setMedia(std::shared_ptr<TapeMedia> media);
     void setFileUrl(std::optional<std::filesystem::path> file);
     void setMetadataEdited(bool edited);
@@ -246,6 +248,8 @@ private:
     void finishSave(std::exception_ptr error, const std::filesystem::path& file, uint64_t loadSerial,
                     const CassetteDocument& written, Completion done);
     void releaseMedia(std::shared_ptr<TapeMedia> media);
+    // Forwards a worker's progress to `busy` on the main thread while `work` runs.
+    std::function<void(double)> busyProgress(Work work);
 
     // Tick steps.
     void followSources(bool armed);
@@ -298,6 +302,7 @@ private:
     Work work_ = Work::none;
     // Deferred replies of quits that wait for the running save.
     std::vector<Completion> quitWaiters_;
+    std::vector<std::pair<FileData, QImage>> predecoded_;
     QString publishedTitle_;
     // While set, title changes are announced once at the end of the operation.
     int titleHold_ = 0;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "Rack/Kit/KitPicture.hpp"
 #include "Radio/RadioStation.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/PresetHold.hpp"
@@ -62,6 +63,7 @@ private:
     std::optional<RadioStation> station_;
     bool current_ = false;
     bool memoryArmed_ = false;
+    KitPicture picture_;
 };
 
 }  // namespace norvo

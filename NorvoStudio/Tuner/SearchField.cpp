@@ -82,19 +82,21 @@ void SearchField::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = rect();
-    QPainterPath shape;
-    shape.addRoundedRect(box, 5, 5);
-    painter.fillPath(shape, KitColor::displayGlass);
-    // Stroked inside the border.
-    const qreal line = 1.2;
-    QPainterPath rim;
-    rim.addRoundedRect(box.adjusted(line / 2, line / 2, -line / 2, -line / 2), 5 - line / 2, 5 - line / 2);
-    painter.setPen(QPen(lit_ ? KitColor::faded(KitColor::amber, 0.7) : QColor::fromRgbF(0, 0, 0, 0.8f), line));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(rim);
-    const QSizeF glass = SystemSymbol::size(QStringLiteral("magnifyingglass"), symbolSize);
-    SystemSymbol::paint(painter, QStringLiteral("magnifyingglass"), QPointF(sidePadding + glass.width() / 2, height / 2),
-                        symbolSize, QFont::Medium, KitColor::faded(KitColor::displayCyan, lit_ ? 0.9 : 0.5));
+    picture_.paint(painter, box, lit_ ? QStringLiteral("lit") : QStringLiteral("dim"), [&](QPainter& p) {
+        QPainterPath shape;
+        shape.addRoundedRect(box, 5, 5);
+        p.fillPath(shape, KitColor::displayGlass);
+        // Stroked inside the border.
+        const qreal line = 1.2;
+        QPainterPath rim;
+        rim.addRoundedRect(box.adjusted(line / 2, line / 2, -line / 2, -line / 2), 5 - line / 2, 5 - line / 2);
+        p.setPen(QPen(lit_ ? KitColor::faded(KitColor::amber, 0.7) : QColor::fromRgbF(0, 0, 0, 0.8f), line));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(rim);
+        const QSizeF glass = SystemSymbol::size(QStringLiteral("magnifyingglass"), symbolSize);
+        SystemSymbol::paint(p, QStringLiteral("magnifyingglass"), QPointF(sidePadding + glass.width() / 2, height / 2),
+                            symbolSize, QFont::Medium, KitColor::faded(KitColor::displayCyan, lit_ ? 0.9 : 0.5));
+    });
 }
 
 }  // namespace norvo

@@ -1,6 +1,8 @@
 #pragma once
 #include <QWidget>
 
+#include "Rack/Kit/KitPicture.hpp"
+
 class QAbstractButton;
 class QLineEdit;
 
@@ -31,6 +33,7 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
+    KitPicture picture_;
     QLineEdit* field_;
     QAbstractButton* clear_;
     bool lit_ = false;

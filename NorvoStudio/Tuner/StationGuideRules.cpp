@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "Platform/Locale.hpp"
 
 namespace norvo {
 

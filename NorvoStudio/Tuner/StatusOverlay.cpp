@@ -103,14 +103,21 @@ void StatusOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const Layout l = layout();
-    if (case_ == Case::scanning)
-        Spinner::paint(painter, l.symbolRect.center(), KitColor::displayCyan, QDateTime::currentMSecsSinceEpoch());
-    else
-        SystemSymbol::paint(painter, l.symbol, l.symbolRect.center(), l.symbolSize, QFont::Light, ink());
-    painter.setFont(textFont());
-    painter.setPen(ink());
-    painter.drawText(l.textRect, Qt::AlignHCenter | Qt::TextWordWrap, message());
+    const qint64 time = QDateTime::currentMSecsSinceEpoch();
+    const QString text = message();
+    // The spinner turns with the clock; everything else stays until the case or the text changes.
+    const QString key = QString::number(int(case_)) + u'|' + text + u'|' +
+                        (case_ == Case::scanning ? QString::number(time) : QString());
+    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+        const Layout l = layout();
+        if (case_ == Case::scanning)
+            Spinner::paint(p, l.symbolRect.center(), KitColor::displayCyan, time);
+        else
+            SystemSymbol::paint(p, l.symbol, l.symbolRect.center(), l.symbolSize, QFont::Light, ink());
+        p.setFont(textFont());
+        p.setPen(ink());
+        p.drawText(l.textRect, Qt::AlignHCenter | Qt::TextWordWrap, text);
+    });
 }
 
 }  // namespace norvo

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "Rack/Kit/KitPicture.hpp"
+
 namespace norvo {
 
 class MiniKey;
@@ -37,6 +39,7 @@ private:
     Layout layout() const;
 
     Case case_ = Case::hidden;
+    KitPicture picture_;
     QString error_;
     MiniKey* tryAgain_;
 };

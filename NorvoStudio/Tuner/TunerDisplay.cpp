@@ -1,11 +1,11 @@
 #include "Tuner/TunerDisplay.hpp"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <chrono>
 
-#include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KitColor.hpp"
@@ -109,8 +109,7 @@ void TunerDisplay::refresh() {
 
 TunerDisplay::Rows TunerDisplay::rows() const {
     Rows r;
-    const QRectF window(0, 0, designWidth, height());
-    r.content = DisplayWindow::contentRect(window);
+    r.content = QRectF(0, 0, designWidth, height()).adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
     const qreal captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
     qreal y = r.content.top();
     auto row = [&](qreal h) {
@@ -135,105 +134,136 @@ QSize TunerDisplay::sizeHint() const {
     const qreal captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
     const qreal content = captionHeight + 24 + 15 + QFontMetricsF(lampFont()).height() + DialScale::height +
                           2 * FLMeterBar::height() + 4 + 5 * rowSpacing;
-    return DisplayWindow::sizeFor(QSizeF(designWidth - 2 * DisplayWindow::padding, content)).toSize();
+    return QSizeF(designWidth, content + 2 * glowMargin).toSize();
 }
 
 void TunerDisplay::tick(double dt) {
     const Rows r = rows();
-    update(r.meters.toAlignedRect().adjusted(-4, -4, 4, 4));
+    const auto around = [&](const QRectF& row) { return QRectF(0, row.top() - 3, width(), row.height() + 6).toAlignedRect(); };
+    // An idle studio repaints nothing: the meters only when their needles moved.
+    const auto meter = meter_ ? meter_() : MeterBallistics::Pair{};
+    if (meter != drawnMeter_) {
+        drawnMeter_ = meter;
+        update(around(r.meters));
+    }
     const bool on = tuner_.isOn();
-    if (station_.moving(19, on && tuner_.station().has_value(), r.station.width())) update(r.station.toAlignedRect());
-    if (memoryShown_ || main_.moving(11, on, r.mainText.width())) update(r.main.toAlignedRect());
+    if (station_.moving(19, on && tuner_.station().has_value(), r.station.width())) update(around(r.station));
+    if (memoryShown_ || main_.moving(11, on, r.mainText.width())) update(around(r.main));
     const bool scanning = tuner_.bandLoading() && tuner_.band().stations.empty();
     if (!needle_.settled() || scanning) {
         needle_.step(dt);
-        update(r.dial.toAlignedRect().adjusted(-6, -6, 6, 6));
+        update(around(r.dial));
     }
 }
 
-void TunerDisplay::paintEvent(QPaintEvent*) {
+void TunerDisplay::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF window(0, 0, designWidth, height());
-    DisplayWindow::paintGlass(painter, window);
+    const QRect dirty = event->rect();
     const Rows r = rows();
     const double t = now();
     const bool on = tuner_.isOn();
+    // A row with its glow; rows are 7 apart, so neighbours never share pixels.
+    const auto around = [&](const QRectF& row) { return QRectF(0, row.top() - 3, width(), row.height() + 6); };
+    const auto draw = [&](KitPicture& picture, const QRectF& row, const QString& key,
+                          const std::function<void(QPainter&)>& paint) {
+        const QRectF bounds = around(row);
+        if (dirty.intersects(bounds.toAlignedRect())) picture.paint(painter, bounds, key, paint);
+    };
+    const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
 
     // Captions and their values.
     {
-        const QFont font = captionFont();
-        const QFontMetricsF metrics(font);
-        const QColor captionInk = KitColor::faded(KitColor::displayCyan, 0.6);
         const auto presetIndex = tuner_.currentPresetIndex();
-        struct Column {
-            QString caption;
-            GlowText value;
-        };
-        const Column columns[] = {
-            {"PRESET", {text(TunerDisplayModel::presetText(presetIndex)), 15, KitColor::amber, on && presetIndex.has_value()}},
-            {"CHANNEL", {text(TunerDisplayModel::channelDigits(tuner_.dial(), tuner_.band().stations.size())), 15,
-                         KitColor::displayCyan, on && tuner_.dial().has_value()}},
-            {"BAND", {text(TunerDisplayModel::bandLabel(tuner_.band().query)), 15, KitColor::displayCyan, on}},
-        };
-        qreal x = r.captions.left();
-        const qreal captionBaseline = r.captions.top() + metrics.ascent();
-        for (const Column& column : columns) {
-            painter.setFont(font);
-            painter.setPen(captionInk);
-            painter.drawText(QPointF(x, captionBaseline), column.caption);
-            const QSizeF value = column.value.sizeHint();
-            column.value.paint(painter, QRectF(x, r.captions.top() + metrics.height() + 2, value.width() + 1, value.height()));
-            x += std::max(metrics.horizontalAdvance(column.caption), value.width()) + captionSpacing;
-        }
-        painter.setFont(font);
-        painter.setPen(captionInk);
-        const QString signal = QStringLiteral("SIGNAL");
-        painter.drawText(QPointF(r.captions.right() - metrics.horizontalAdvance(signal), captionBaseline), signal);
-        SignalMeter{tuner_.signal(), on}.paint(
-            painter, QPointF(r.captions.right() - SignalMeter::width, r.captions.top() + metrics.height() + 3));
+        const QString preset = text(TunerDisplayModel::presetText(presetIndex));
+        const QString channel = text(TunerDisplayModel::channelDigits(tuner_.dial(), tuner_.band().stations.size()));
+        const QString band = text(TunerDisplayModel::bandLabel(tuner_.band().query));
+        const bool presetLit = on && presetIndex.has_value();
+        const bool channelLit = on && tuner_.dial().has_value();
+        const double signal = tuner_.signal();
+        const QString key = preset + u'|' + channel + u'|' + band + u'|' + flag(on) + flag(presetLit) + flag(channelLit) +
+                            u'|' + QString::number(signal, 'g', 17);
+        draw(captionsPicture_, r.captions, key, [&](QPainter& p) {
+            const QFont font = captionFont();
+            const QFontMetricsF metrics(font);
+            const QColor captionInk = KitColor::faded(KitColor::displayCyan, 0.6);
+            struct Column {
+                QString caption;
+                GlowText value;
+            };
+            const Column columns[] = {
+                {"PRESET", {preset, 15, KitColor::amber, presetLit}},
+                {"CHANNEL", {channel, 15, KitColor::displayCyan, channelLit}},
+                {"BAND", {band, 15, KitColor::displayCyan, on}},
+            };
+            qreal x = r.captions.left();
+            const qreal captionBaseline = r.captions.top() + metrics.ascent();
+            for (const Column& column : columns) {
+                p.setFont(font);
+                p.setPen(captionInk);
+                p.drawText(QPointF(x, captionBaseline), column.caption);
+                const QSizeF value = column.value.sizeHint();
+                column.value.paint(p, QRectF(x, r.captions.top() + metrics.height() + 2, value.width() + 1, value.height()));
+                x += std::max(metrics.horizontalAdvance(column.caption), value.width()) + captionSpacing;
+            }
+            p.setFont(font);
+            p.setPen(captionInk);
+            const QString signalCaption = QStringLiteral("SIGNAL");
+            p.drawText(QPointF(r.captions.right() - metrics.horizontalAdvance(signalCaption), captionBaseline), signalCaption);
+            SignalMeter{signal, on}.paint(
+                p, QPointF(r.captions.right() - SignalMeter::width, r.captions.top() + metrics.height() + 3));
+        });
     }
 
-    station_.paint(painter, r.station, 19, KitColor::amber, on && tuner_.station().has_value(), t);
+    {
+        const bool lit = on && tuner_.station().has_value();
+        const bool moving = station_.moving(19, lit, r.station.width());
+        const QString key = station_.text() + u'|' + flag(lit) + u'|' + (moving ? QString::number(t, 'g', 17) : QString());
+        draw(stationPicture_, r.station, key, [&](QPainter& p) { station_.paint(p, r.station, 19, KitColor::amber, lit, t); });
+    }
 
     // The "RT" badge, then the main text.
     {
-        const QRectF badge = r.badge;
-        const QString rt = QStringLiteral("RT");
-        painter.setFont(KitFont::monospaced(7, QFont::Medium));
-        painter.setPen(KitColor::faded(KitColor::displayCyan, on ? 0.75 : 0.15));
-        painter.drawText(badge, Qt::AlignCenter, rt);
-        painter.setPen(QPen(KitColor::faded(KitColor::displayCyan, on ? 0.5 : 0.12), 0.8));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(badge.adjusted(0.4, 0.4, -0.4, -0.4), 2, 2);
-
         const auto line = TunerDisplayModel::mainLine(tuner_);
-        const QRectF box = r.mainText;
-        if (memoryShown_) {
-            GlowText{text(line.text), 11, colour(line.ink), TunerDisplayModel::blinkLit(secondsSinceReferenceDate(), 0.4)}
-                .paint(painter, box);
-        } else {
-            main_.paint(painter, box, 11, colour(line.ink), on, t);
-        }
+        const bool blinkLit = memoryShown_ && TunerDisplayModel::blinkLit(secondsSinceReferenceDate(), 0.4);
+        const bool moving = !memoryShown_ && main_.moving(11, on, r.mainText.width());
+        const QString key = text(line.text) + u'|' + QString::number(int(line.ink)) + u'|' + flag(on) +
+                            flag(memoryShown_) + flag(blinkLit) + u'|' + (moving ? QString::number(t, 'g', 17) : QString());
+        draw(mainPicture_, r.main, key, [&](QPainter& p) {
+            const QRectF badge = r.badge;
+            p.setFont(KitFont::monospaced(7, QFont::Medium));
+            p.setPen(KitColor::faded(KitColor::displayCyan, on ? 0.75 : 0.15));
+            p.drawText(badge, Qt::AlignCenter, QStringLiteral("RT"));
+            p.setPen(QPen(KitColor::faded(KitColor::displayCyan, on ? 0.5 : 0.12), 0.8));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(badge.adjusted(0.4, 0.4, -0.4, -0.4), 2, 2);
+            if (memoryShown_) GlowText{text(line.text), 11, colour(line.ink), blinkLit}.paint(p, r.mainText);
+            else main_.paint(p, r.mainText, 11, colour(line.ink), on, t);
+        });
     }
 
     // Annunciators: six word lamps from the left, format and country at the right.
     {
-        const QFontMetricsF metrics(lampFont());
-        const qreal baseline = r.lamps.top() + metrics.ascent();
-        qreal x = r.lamps.left();
-        for (const auto& lamp : TunerDisplayModel::wordLamps(tuner_)) {
-            paintLamp(painter, QPointF(x, baseline), text(lamp.text), colour(lamp.ink), lamp.lit);
-            x += metrics.horizontalAdvance(text(lamp.text)) + 9;
-        }
+        const auto lamps = TunerDisplayModel::wordLamps(tuner_);
         const bool hasStation = tuner_.station().has_value();
         const QString country = text(TunerDisplayModel::countryText(tuner_));
         const QString format = text(TunerDisplayModel::formatText(tuner_));
-        qreal right = r.lamps.right() - metrics.horizontalAdvance(country);
-        paintLamp(painter, QPointF(right, baseline), country, KitColor::displayCyan, hasStation);
-        right -= 9 + metrics.horizontalAdvance(format);
-        paintLamp(painter, QPointF(right, baseline), format, KitColor::displayCyan, hasStation);
+        QString key = country + u'|' + format + u'|' + flag(hasStation);
+        for (const auto& lamp : lamps) key += u'|' + text(lamp.text) + QString::number(int(lamp.ink)) + flag(lamp.lit);
+        draw(lampsPicture_, r.lamps, key, [&](QPainter& p) {
+            const QFontMetricsF metrics(lampFont());
+            const qreal baseline = r.lamps.top() + metrics.ascent();
+            qreal x = r.lamps.left();
+            for (const auto& lamp : lamps) {
+                paintLamp(p, QPointF(x, baseline), text(lamp.text), colour(lamp.ink), lamp.lit);
+                x += metrics.horizontalAdvance(text(lamp.text)) + 9;
+            }
+            qreal right = r.lamps.right() - metrics.horizontalAdvance(country);
+            paintLamp(p, QPointF(right, baseline), country, KitColor::displayCyan, hasStation);
+            right -= 9 + metrics.horizontalAdvance(format);
+            paintLamp(p, QPointF(right, baseline), format, KitColor::displayCyan, hasStation);
+        });
     }
 
     {
@@ -243,17 +273,29 @@ void TunerDisplay::paintEvent(QPaintEvent*) {
         dial.presets = TunerDisplayModel::presetMarks(tuner_.presets(), tuner_.band().stations);
         dial.lit = on;
         dial.scanning = tuner_.bandLoading() && tuner_.band().stations.empty();
-        dial.paint(painter, r.dial, needle_.position(), secondsSinceReferenceDate());
+        const double seconds = secondsSinceReferenceDate();
+        const double needle = needle_.position();
+        QString key = QString::number(dial.count) + u'|' + (dial.position ? QString::number(*dial.position) : QString()) +
+                      u'|' + flag(dial.lit) + flag(dial.scanning) + u'|' + QString::number(needle, 'g', 17) + u'|' +
+                      (dial.scanning ? QString::number(seconds, 'g', 17) : QString());
+        for (int mark : dial.presets) key += u',' + QString::number(mark);
+        draw(dialPicture_, r.dial, key, [&](QPainter& p) { dial.paint(p, r.dial, needle, seconds); });
     }
 
     {
         const auto pair = meter_ ? meter_() : MeterBallistics::Pair{};
-        const qreal h = FLMeterBar::height();
-        FLMeterBar{pair.left, QStringLiteral("L")}.paint(painter, QRectF(r.meters.left(), r.meters.top(), r.meters.width(), h));
-        FLMeterBar{pair.right, QStringLiteral("R")}.paint(painter,
-                                                          QRectF(r.meters.left(), r.meters.top() + h + 4, r.meters.width(), h));
+        drawnMeter_ = pair;
+        QString key;
+        for (const auto& channel : {pair.left, pair.right})
+            key += QString::number(channel.db, 'g', 17) + u',' + QString::number(channel.peakDB, 'g', 17) + u',' +
+                   QString::number(channel.peakAge, 'g', 17) + u'|';
+        draw(metersPicture_, r.meters, key, [&](QPainter& p) {
+            const qreal h = FLMeterBar::height();
+            FLMeterBar{pair.left, QStringLiteral("L")}.paint(p, QRectF(r.meters.left(), r.meters.top(), r.meters.width(), h));
+            FLMeterBar{pair.right, QStringLiteral("R")}.paint(p, QRectF(r.meters.left(), r.meters.top() + h + 4,
+                                                                      r.meters.width(), h));
+        });
     }
-    DisplayWindow::paintRim(painter, window);
 }
 
 }  // namespace norvo

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "Platform/Clock.hpp"
+#include "Rack/Kit/KitPicture.hpp"
 #include "StudioModel/MeterBallistics.hpp"
 #include "Tuner/MarqueeText.hpp"
 #include "Tuner/Spring.hpp"
@@ -12,12 +13,14 @@ namespace norvo {
 
 // The RO-01's fluorescent display: captions (preset, channel, band, signal), the station
 // line, the main line, the annunciators, the dial scale and the level meters, all read
-// from the tuner at every repaint. Only the marquees, blinks and the needle move between
+// from the tuner at every repaint, lit on the faceplate itself (no glass of its own). Only the marquees, blinks and the needle move between
 // the tuner's announcements; tick() moves them with the studio's frames.
 class TunerDisplay final : public QWidget {
     Q_OBJECT
 public:
     static constexpr qreal designWidth = 404;
+    // Room kept clear around the rows so glows are not cut at the widget's edge.
+    static constexpr qreal glowMargin = 4;
 
     TunerDisplay(TunerFacade& tuner, std::function<MeterBallistics::Pair()> meter, const Clock& clock,
                  QWidget* parent = nullptr);
@@ -32,7 +35,7 @@ public:
     const MarqueeText& mainMarquee() const { return main_; }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     struct Rows;
@@ -50,6 +53,9 @@ private:
     Spring needle_{0.35, 0.78};
     std::optional<int> needleIndex_;
     int needleCount_ = 0;
+    MeterBallistics::Pair drawnMeter_;
+    // Each row is kept as pixels until what it shows changes.
+    KitPicture captionsPicture_, stationPicture_, mainPicture_, lampsPicture_, dialPicture_, metersPicture_;
 };
 
 }  // namespace norvo

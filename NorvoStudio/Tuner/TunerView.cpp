@@ -211,48 +211,52 @@ void TunerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const Layout l = layout();
     const TunerFacade& tuner = services_.tuner;
-    BlackFaceplate::paint(painter, l.face);
-
-    // Nameplate, on one baseline.
-    const QFont brandFont = KitFont::brand(18);
-    const QFontMetricsF brandMetrics(brandFont);
-    const qreal baseline = l.nameplate.top() + brandMetrics.ascent();
-    painter.setFont(brandFont);
-    painter.setPen(KitColor::white(0.9));
-    painter.drawText(QPointF(l.nameplate.left(), baseline), brand);
-    modelLine.paintAtBaseline(painter, QPointF(l.nameplate.left() + brandMetrics.horizontalAdvance(brand) + 8, baseline));
-    const qreal stereoWidth = 8 + 6 + stereoCaption.sizeHint().width();
-    const qreal stereoX = l.nameplate.right() - stereoWidth;
-    const qreal tunedX = stereoX - 12 - (8 + 6 + tunedCaption.sizeHint().width());
-    const qreal lampY = baseline - 8 / 2 - 3;
-    LED{tuner.reception().kind == TunerFacade::Reception::Kind::tuned, KitColor::ledGreen, 8}.paintCentred(
-        painter, QPointF(tunedX + 4, lampY));
-    tunedCaption.paintAtBaseline(painter, QPointF(tunedX + 14, baseline));
-    LED{tuner.isStereo(), KitColor::amber, 8}.paintCentred(painter, QPointF(stereoX + 4, lampY));
-    stereoCaption.paintAtBaseline(painter, QPointF(stereoX + 14, baseline));
-
-    // Lamps and captions of the key groups.
     const bool on = tuner.isOn();
-    auto lampAt = [&](const QRectF& group) { return QPointF(group.center().x(), group.top() + smallLamp / 2); };
-    auto captionAt = [&](const QRectF& group, const QString& text, const QColor& ink) {
-        painter.setFont(captionFont());
-        painter.setPen(ink);
-        painter.drawText(QRectF(group.left() - 10, group.bottom() - captionHeight(), group.width() + 20, captionHeight()),
-                         Qt::AlignCenter, text);
-    };
-    painter.save();
-    painter.setOpacity(on ? 1.0 : 0.55);
-    LED{true, on ? KitColor::ledGreen : KitColor::ledRed, smallLamp}.paintCentred(painter, lampAt(l.powerGroup));
-    painter.restore();
-    captionAt(l.powerGroup, on ? QStringLiteral("ON") : QStringLiteral("STANDBY"), KitColor::white(0.45));
-
+    const bool tuned = tuner.reception().kind == TunerFacade::Reception::Kind::tuned;
+    const bool stereo = tuner.isStereo();
     const double seconds =
         std::chrono::duration<double>(services_.clock.now().time_since_epoch()).count() - referenceDate;
     const bool memoryLit = tuner.memoryArmed() && TunerDisplayModel::blinkLit(seconds, 0.4);
-    LED{memoryLit, KitColor::amber, smallLamp}.paintCentred(painter, lampAt(l.memoryGroup));
-    LED{tuner.muting(), KitColor::amber, smallLamp}.paintCentred(painter, lampAt(l.mutingGroup));
+    const bool muting = tuner.muting();
+    const QString key = QStringLiteral("%1%2%3%4%5").arg(on).arg(tuned).arg(stereo).arg(memoryLit).arg(muting);
+    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+        const Layout l = layout();
+        BlackFaceplate::paint(p, l.face);
+
+        // Nameplate, on one baseline.
+        const QFont brandFont = KitFont::brand(18);
+        const QFontMetricsF brandMetrics(brandFont);
+        const qreal baseline = l.nameplate.top() + brandMetrics.ascent();
+        p.setFont(brandFont);
+        p.setPen(KitColor::white(0.9));
+        p.drawText(QPointF(l.nameplate.left(), baseline), brand);
+        modelLine.paintAtBaseline(p, QPointF(l.nameplate.left() + brandMetrics.horizontalAdvance(brand) + 8, baseline));
+        const qreal stereoWidth = 8 + 6 + stereoCaption.sizeHint().width();
+        const qreal stereoX = l.nameplate.right() - stereoWidth;
+        const qreal tunedX = stereoX - 12 - (8 + 6 + tunedCaption.sizeHint().width());
+        const qreal lampY = baseline - 8 / 2 - 3;
+        LED{tuned, KitColor::ledGreen, 8}.paintCentred(p, QPointF(tunedX + 4, lampY));
+        tunedCaption.paintAtBaseline(p, QPointF(tunedX + 14, baseline));
+        LED{stereo, KitColor::amber, 8}.paintCentred(p, QPointF(stereoX + 4, lampY));
+        stereoCaption.paintAtBaseline(p, QPointF(stereoX + 14, baseline));
+
+        // Lamps and captions of the key groups.
+        auto lampAt = [&](const QRectF& group) { return QPointF(group.center().x(), group.top() + smallLamp / 2); };
+        auto captionAt = [&](const QRectF& group, const QString& text, const QColor& ink) {
+            p.setFont(captionFont());
+            p.setPen(ink);
+            p.drawText(QRectF(group.left() - 10, group.bottom() - captionHeight(), group.width() + 20, captionHeight()),
+                       Qt::AlignCenter, text);
+        };
+        p.save();
+        p.setOpacity(on ? 1.0 : 0.55);
+        LED{true, on ? KitColor::ledGreen : KitColor::ledRed, smallLamp}.paintCentred(p, lampAt(l.powerGroup));
+        p.restore();
+        captionAt(l.powerGroup, on ? QStringLiteral("ON") : QStringLiteral("STANDBY"), KitColor::white(0.45));
+        LED{memoryLit, KitColor::amber, smallLamp}.paintCentred(p, lampAt(l.memoryGroup));
+        LED{muting, KitColor::amber, smallLamp}.paintCentred(p, lampAt(l.mutingGroup));
+    });
 }
 
 }  // namespace norvo

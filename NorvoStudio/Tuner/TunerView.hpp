@@ -7,6 +7,7 @@
 
 #include "Platform/Clock.hpp"
 #include "Platform/MainExecutor.hpp"
+#include "Rack/Kit/KitPicture.hpp"
 #include "StudioModel/MeterBallistics.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/TunerFacade.hpp"
@@ -90,6 +91,7 @@ private:
     Knob* volume_ = nullptr;
     double lastTick_ = -1;
     std::array<bool, 5> lamps_{};
+    KitPicture picture_;  // the faceplate, its lettering and lamps
 };
 
 }  // namespace norvo

@@ -175,14 +175,17 @@ void TuningKnob::paintKnob(QPainter& painter, const QRectF& square, double degre
 void TuningKnob::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF knob = knobRect();
-    paintKnob(painter, knob, drawnAngle());
-    painter.setFont(labelFont());
-    painter.setPen(KitColor::silkscreenLight);
-    const QFontMetricsF metrics(labelFont());
-    painter.drawText(QPointF(knob.center().x() - metrics.horizontalAdvance(caption) / 2,
-                             knob.bottom() + labelSpacing + metrics.ascent()),
-                     caption);
+    const double angle = drawnAngle();
+    picture_.paint(painter, QRectF(rect()), QString::number(angle, 'g', 17), [&](QPainter& p) {
+        const QRectF knob = knobRect();
+        paintKnob(p, knob, angle);
+        p.setFont(labelFont());
+        p.setPen(KitColor::silkscreenLight);
+        const QFontMetricsF metrics(labelFont());
+        p.drawText(QPointF(knob.center().x() - metrics.horizontalAdvance(caption) / 2,
+                           knob.bottom() + labelSpacing + metrics.ascent()),
+                   caption);
+    });
 }
 
 }  // namespace norvo

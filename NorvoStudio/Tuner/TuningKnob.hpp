@@ -2,6 +2,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "Rack/Kit/KitPicture.hpp"
 #include "Tuner/DetentStepper.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/Spring.hpp"
@@ -55,6 +56,7 @@ private:
     Haptics& haptics_;
     int64_t detents_ = 0;
     Spring angle_{0.22, 0.8};
+    KitPicture picture_;
     DetentStepper stepper_;
     bool dragging_ = false;
     QPointF dragStart_;

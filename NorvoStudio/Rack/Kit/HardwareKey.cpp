@@ -63,7 +63,18 @@ void HardwareKey::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    style_.keyCap(drawnDown(), label()).paint(painter, keyRect().topLeft(), depth());
+    const bool down = drawnDown();
+    const qreal pressed = depth();
+    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6|%7")
+                            .arg(down)
+                            .arg(style_.latched)
+                            .arg(style_.accent ? style_.accent->rgba() : 0u)
+                            .arg(style_.width)
+                            .arg(style_.height)
+                            .arg(pressed)
+                            .arg(labelGeneration());
+    picture_.paint(painter, QRectF(rect()), key,
+                   [&](QPainter& p) { style_.keyCap(down, label()).paint(p, keyRect().topLeft(), pressed); });
 }
 
 void HardwareKey::changeEvent(QEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "HardwareKeyStyle.hpp"
 #include "KeyButton.hpp"
+#include "KitPicture.hpp"
 
 class QVariantAnimation;
 
@@ -37,6 +38,7 @@ protected:
 private:
     void followDown();
     HardwareKeyStyle style_;
+    KitPicture picture_;
     qreal depth_ = 0;
     bool lastDown_ = false;  // the look the last change moved to
     QVariantAnimation* animation_;

@@ -36,6 +36,7 @@ void HoldKey::setLatched(bool latched) {
 
 void HoldKey::setLabel(KeyLabel label) {
     label_ = std::move(label);
+    ++labelGeneration_;
     update();
 }
 
@@ -76,7 +77,12 @@ void HoldKey::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    KeyCap{gesture_.held() || latched_, std::nullopt, width_, height, label_}.paint(painter, keyRect().topLeft(), depth());
+    const bool down = gesture_.held() || latched_;
+    const qreal pressed = depth();
+    const QString key = QStringLiteral("%1|%2|%3|%4").arg(down).arg(pressed).arg(width_).arg(labelGeneration_);
+    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+        KeyCap{down, std::nullopt, width_, height, label_}.paint(p, keyRect().topLeft(), pressed);
+    });
 }
 
 void HoldKey::mousePressEvent(QMouseEvent* event) {

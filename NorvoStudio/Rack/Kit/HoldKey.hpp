@@ -1,6 +1,7 @@
 #pragma once
 #include "HoldKeyGesture.hpp"
 #include "KeyCap.hpp"
+#include "KitPicture.hpp"
 
 #include <QWidget>
 
@@ -47,6 +48,8 @@ private:
     void cancelHold();
     void followDown();
     KeyLabel label_;
+    int labelGeneration_ = 0;
+    KitPicture picture_;
     qreal width_;
     bool latched_ = false;
     HoldKeyGesture gesture_;

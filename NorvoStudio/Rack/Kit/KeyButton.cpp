@@ -14,6 +14,7 @@ KeyButton::KeyButton(KeyLabel label, QWidget* parent) : QAbstractButton(parent),
 
 void KeyButton::setLabel(KeyLabel label) {
     label_ = std::move(label);
+    ++labelGeneration_;
     setText(label_.text);
     updateGeometry();
     update();

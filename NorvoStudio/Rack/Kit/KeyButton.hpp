@@ -19,6 +19,8 @@ public:
     explicit KeyButton(KeyLabel label, QWidget* parent = nullptr);
 
     const KeyLabel& label() const { return label_; }
+    // Counts label changes: a drawn label can hold a function, so this stands in for comparing.
+    int labelGeneration() const { return labelGeneration_; }
     void setLabel(KeyLabel label);
 
     // The key's rectangle in widget coordinates.
@@ -33,10 +35,14 @@ protected:
     // The key's size in design points.
     virtual QSizeF keySize() const = 0;
     bool hitButton(const QPoint& pos) const override;
-    void setLabelQuietly(KeyLabel label) { label_ = std::move(label); }
+    void setLabelQuietly(KeyLabel label) {
+        label_ = std::move(label);
+        ++labelGeneration_;
+    }
 
 private:
     KeyLabel label_;
+    int labelGeneration_ = 0;
 };
 
 }  // namespace norvo

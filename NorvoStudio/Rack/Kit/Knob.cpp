@@ -129,7 +129,10 @@ void Knob::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    paint(painter, QRectF(layoutRect()), label_, value(), size_, darkLabel_);
+    const double shown = value();
+    picture_.paint(painter, QRectF(rect()), QString::number(shown, 'g', 17), [&](QPainter& p) {
+        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_);
+    });
 }
 
 void Knob::mousePressEvent(QMouseEvent* event) {

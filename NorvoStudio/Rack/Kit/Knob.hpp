@@ -1,4 +1,5 @@
 #pragma once
+#include "KitPicture.hpp"
 #include "KnobDrag.hpp"
 
 #include <QFont>
@@ -69,6 +70,7 @@ private:
     std::function<double()> get_;
     std::function<void(double)> set_;
     KnobDrag drag_;
+    KitPicture picture_;
     bool dragging_ = false;
     qreal pressY_ = 0;
 };

@@ -38,7 +38,15 @@ void MiniKey::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    style_.paint(painter, QRectF(keyRect()), isDown(), label());
+    const bool pressed = isDown();
+    const QRect key = keyRect();
+    const QString state = QStringLiteral("%1|%2|%3|%4x%5")
+                              .arg(style_.lit)
+                              .arg(pressed)
+                              .arg(labelGeneration())
+                              .arg(key.width())
+                              .arg(key.height());
+    picture_.paint(painter, QRectF(rect()), state, [&](QPainter& p) { style_.paint(p, QRectF(key), pressed, label()); });
 }
 
 }  // namespace norvo

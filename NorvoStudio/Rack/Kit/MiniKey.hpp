@@ -1,5 +1,6 @@
 #pragma once
 #include "KeyButton.hpp"
+#include "KitPicture.hpp"
 #include "MiniKeyStyle.hpp"
 
 namespace norvo {
@@ -23,6 +24,7 @@ protected:
 
 private:
     MiniKeyStyle style_;
+    KitPicture picture_;
 };
 
 }  // namespace norvo

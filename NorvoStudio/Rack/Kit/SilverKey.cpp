@@ -30,7 +30,11 @@ void SilverKey::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    style_.paint(painter, keyRect().topLeft(), isDown(), label());
+    const bool pressed = isDown();
+    const QString key =
+        QStringLiteral("%1|%2|%3|%4").arg(style_.width).arg(style_.lit).arg(pressed).arg(labelGeneration());
+    picture_.paint(painter, QRectF(rect()), key,
+                   [&](QPainter& p) { style_.paint(p, keyRect().topLeft(), pressed, label()); });
 }
 
 }  // namespace norvo

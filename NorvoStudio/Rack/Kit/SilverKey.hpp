@@ -1,5 +1,6 @@
 #pragma once
 #include "KeyButton.hpp"
+#include "KitPicture.hpp"
 #include "SilverKeyStyle.hpp"
 
 namespace norvo {
@@ -20,6 +21,7 @@ protected:
 
 private:
     SilverKeyStyle style_;
+    KitPicture picture_;
 };
 
 }  // namespace norvo

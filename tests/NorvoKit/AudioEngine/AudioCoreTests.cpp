@@ -1,8 +1,11 @@
 #include "AudioEngine/AudioCore.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <atomic>
 #include <limits>
+#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +15,7 @@
 
 #include "AudioEngine/TapeSound/TapeSoundLibrary.hpp"
 #include "Support/AllocationCounter.hpp"
+#include "Support/BusyDisk.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -486,6 +490,44 @@ TEST_F(AudioCoreTest, ATapeSoundColoursPlaybackButNeverTheRecording) {
     EXPECT_EQ(test::maximumDifference(bypassed.left, clean), 0.0f);
 }
 
+// Longest run of frames in which both channels are silent.
+std::size_t longestSilence(const Rendered& out) {
+    std::size_t longest = 0, run = 0;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        run = std::fabs(out.left[i]) < 1e-4f && std::fabs(out.right[i]) < 1e-4f ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+TEST_F(AudioCoreTest, ChangingTheTapeSoundWhilePlayingLeavesNoGap) {
+    std::vector<float> tone(3 * 44100);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.3f * std::sin(2.0f * std::numbers::pi_v<float> * 441.0f * float(i) / 44100.0f);
+    FakeSource source(tone, tone);
+    installSource(&source);
+    const auto media = load(10);
+    ASSERT_TRUE(core_.transport(TransportCommand::record));
+    render(3 * 44100);
+    installSource(nullptr, false);
+    core_.loadMedia(media, {CassetteType::custom(10), TapeSide::a, false, false}, 0);
+
+    const auto& profiles = TapeSoundLibrary::builtIns();
+    core_.setTapeSound(&profiles.back());
+    ASSERT_TRUE(core_.transport(TransportCommand::play));
+    render(22050);
+    // Every switch, each way, while the tape plays.
+    std::vector<const SoundProfile*> sounds{nullptr};
+    for (const auto& profile : profiles) sounds.push_back(&profile);
+    sounds.push_back(nullptr);
+    for (const SoundProfile* sound : sounds) {
+        core_.setTapeSound(sound);
+        const Rendered after = render(2048);
+        EXPECT_LE(longestSilence(after), 2u) << (sound ? sound->name : "clean");
+        core_.snapshot(true);  // the tick frees what the render replaced
+    }
+}
+
 TEST_F(AudioCoreTest, TheOutputIsClampedToFullScale) {
     auto source = FakeSource::constant(3.0f, 10000);
     installSource(source.get());
@@ -553,6 +595,129 @@ TEST_F(AudioCoreTest, RenderingNeitherAllocatesNorFrees) {
     core_.render(8192, left.data(), right.data());
     EXPECT_EQ(counter.allocations(), 0u);
     EXPECT_EQ(counter.deallocations(), 0u);
+}
+
+// The render and the workspace's pages -----------------------------------------------------
+
+// A source that never runs dry.
+class EndlessSource final : public SourceStream {
+public:
+    int pull(int frames, float* left, float* right) override {
+        std::fill_n(left, frames, 0.25f);
+        std::fill_n(right, frames, -0.25f);
+        position_ += frames;
+        return frames;
+    }
+    int64_t availableFrames() const override { return std::numeric_limits<int32_t>::max(); }
+    bool isDrained() const override { return false; }
+    int64_t position() const override { return position_; }
+    int64_t duration() const override { return std::numeric_limits<int64_t>::max(); }
+    void cancel() override {}
+
+private:
+    int64_t position_ = 0;
+};
+
+long threadPageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+class RenderPageFaultTest : public AudioCoreTest, public ::testing::WithParamInterface<bool> {};
+
+// The device calls the render every few milliseconds while the workspace's follower looks
+// at the head every few milliseconds too. Rendered here far faster than real time, the
+// test lets the follower look once for every two seconds of tape the head moves, which
+// is still far less often than it does in real time.
+TEST_P(RenderPageFaultTest, RecordingPlayingAndWindingTakeNoPageFault) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory takes page faults of its own on first touch";
+#endif
+    std::optional<test::BusyDisk> busy;
+    if (GetParam()) busy.emplace(workspaces_ / "busy.bin");
+    auto media = load(120);
+    EndlessSource source;
+    installSource(&source);
+
+    long faults = 0;
+    int64_t chunks = 0;
+    std::thread device([&] {
+        std::vector<float> left(512, 0.0f), right(512, 0.0f);
+        int64_t syncedHead = -1;
+        auto head = [&] { return core_.snapshot(false).transport.head; };
+        auto followerLooks = [&] {
+            const uint64_t seen = media->followerPasses();
+            // Two passes: one that began after the head was last reported.
+            while (media->followerPasses() < seen + 2) std::this_thread::yield();
+        };
+        auto renderChunk = [&] {
+            const int64_t at = head();
+            if (syncedHead < 0 || std::abs(at - syncedHead) >= 2 * 44100) {
+                followerLooks();
+                syncedHead = at;
+            }
+            const long before = threadPageFaults();
+            core_.render(512, left.data(), right.data());
+            if (chunks++ > 0) faults += threadPageFaults() - before;  // the first: stack and the like
+        };
+        auto renderFrames = [&](int64_t frames) {
+            for (int64_t done = 0; done < frames; done += 512) renderChunk();
+        };
+        auto renderWhile = [&](TransportMode mode) {
+            for (int i = 0; i < 100000 && core_.snapshot(false).transport.mode == mode; ++i) renderChunk();
+        };
+        auto mode = [&] { return core_.snapshot(false).transport.mode; };
+
+        followerLooks();
+        ASSERT_TRUE(core_.transport(TransportCommand::record));
+        renderFrames(60 * 44100);
+        ASSERT_EQ(mode(), TransportMode::recording);
+        ASSERT_TRUE(core_.transport(TransportCommand::stop));
+        ASSERT_TRUE(core_.transport(TransportCommand::beginRewind));
+        renderWhile(TransportMode::rewinding);
+        ASSERT_EQ(head(), 0);
+
+        ASSERT_TRUE(core_.transport(TransportCommand::play));
+        renderFrames(40 * 44100);
+        // Winding while playing, then on playing from wherever the wind ended.
+        ASSERT_TRUE(core_.transport(TransportCommand::beginRewind));
+        renderFrames(22050);
+        ASSERT_TRUE(core_.transport(TransportCommand::endWind));
+        ASSERT_EQ(mode(), TransportMode::playing);
+        renderFrames(5 * 44100);
+        ASSERT_TRUE(core_.transport(TransportCommand::beginFastForward));
+        renderFrames(22050);
+        ASSERT_TRUE(core_.transport(TransportCommand::endWind));
+        renderFrames(5 * 44100);
+        // The other side, from the same place on the tape.
+        ASSERT_TRUE(core_.transport(TransportCommand::flip));
+        renderFrames(512);
+        ASSERT_TRUE(core_.transport(TransportCommand::play));
+        renderFrames(5 * 44100);
+        ASSERT_EQ(mode(), TransportMode::playing);
+    });
+    device.join();
+
+    EXPECT_GT(chunks, 10000);
+    EXPECT_EQ(faults, 0) << "page faults on the render thread";
+    EXPECT_GT(media->used(TapeSide::a), 59 * 44100);
+    if (busy) {
+        EXPECT_GT(busy->rounds.load(), 0);
+    }
+    installSource(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disk, RenderPageFaultTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "WhileAnotherProgramWritesAndSyncs" : "Quiet"; });
+
+TEST_F(AudioCoreTest, OutputGlitchesAreCountedInTheSnapshot) {
+    core_.noteOutputStatus(true, false);
+    core_.noteOutputStatus(true, true);
+    core_.noteOutputStatus(false, false);
+    const CoreSnapshot snapshot = core_.snapshot(false);
+    EXPECT_EQ(snapshot.outputUnderflowCount, 2u);
+    EXPECT_EQ(snapshot.outputOverflowCount, 1u);
 }
 
 }  // namespace

@@ -241,5 +241,21 @@ TEST_F(DecodedSourceStreamFileTest, TheFactoryOpensStreamsAndProbesDurations) {
     }
 }
 
+TEST_F(DecodedSourceStreamFileTest, AMeasuredLengthIsTakenAsGivenAndAScanCanBeStopped) {
+    const auto path = directory_ / "song.mp3";
+    test::generateTone(path, 1.0, 440, 660);
+    DecodedSourceStreamFactory factory;
+
+    // Already measured: the stream does not read the file through again.
+    const std::unique_ptr<SourceStream> stream = factory.open(path, 0, 44100);
+    EXPECT_EQ(stream->duration(), 44100) << "not the headers' estimate";
+
+    // Whoever waits for a length scan may give up on it at any time.
+    const std::atomic<bool> cancelled{true};
+    EXPECT_EQ(factory.probeDuration(path, &cancelled), std::nullopt);
+    const std::atomic<bool> wanted{false};
+    EXPECT_EQ(factory.probeDuration(path, &wanted), std::optional<int64_t>(44100));
+}
+
 }  // namespace
 }  // namespace norvo

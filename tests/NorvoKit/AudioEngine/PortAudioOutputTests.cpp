@@ -1,6 +1,8 @@
 #include "AudioEngine/PortAudioOutput.hpp"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -22,7 +25,10 @@ public:
     int pull(int frames, float* left, float* right) override {
         std::fill_n(left, frames, 0.0f);
         std::fill_n(right, frames, 0.0f);
-        std::call_once(once_, [this] { pulled.set_value(); });
+        std::call_once(once_, [this] {
+            renderPolicy = sched_getscheduler(0);
+            pulled.set_value();
+        });
         position_ += frames;
         return frames;
     }
@@ -33,6 +39,7 @@ public:
     void cancel() override {}
 
     std::promise<void> pulled;
+    int renderPolicy = -1;  // the render thread's scheduling policy, when it first pulled
 
 private:
     std::once_flag once_;
@@ -93,6 +100,15 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     ASSERT_EQ(pulled.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     output.stop();
     EXPECT_FALSE(output.isRunning());
+
+    // Real-time priority where the system grants it to this process.
+    bool granted = false;
+    std::thread([&] {
+        sched_param parameters{};
+        parameters.sched_priority = 1;
+        granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0;
+    }).join();
+    EXPECT_EQ(source.renderPolicy, granted ? SCHED_FIFO : SCHED_OTHER);
 
     const CoreSnapshot snapshot = core_.snapshot(false);
     EXPECT_GT(snapshot.renderedFrames, 0u);

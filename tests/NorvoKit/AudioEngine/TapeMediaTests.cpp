@@ -84,6 +84,26 @@ TEST(TapeMedia, ReleasingTheMediaRemovesItsWorkspace) {
     EXPECT_EQ(entryCount(root.path()), 0u);
 }
 
+TEST(TapeMedia, AReleaseInTheBackgroundRemovesTheWorkspaceOnAWorker) {
+    test::TemporaryDirectory root;
+    std::vector<fs::path> directories;
+    for (int i = 0; i < 3; ++i) {
+        auto media = std::make_shared<TapeMedia>(oneSecond, root.path());
+        directories.push_back(media->directory());
+        TapeMedia::releaseInBackground(std::move(media));
+        EXPECT_FALSE(media) << "the caller's reference is handed over";
+    }
+    auto kept = std::make_shared<TapeMedia>(oneSecond, root.path());
+    auto other = kept;
+    TapeMedia::releaseInBackground(std::move(other));
+    TapeMedia::releaseInBackground(nullptr);
+
+    TapeMedia::finishBackgroundReleases();
+    for (const auto& directory : directories) EXPECT_FALSE(fs::exists(directory));
+    EXPECT_TRUE(fs::exists(kept->directory())) << "a reference is still held";
+    EXPECT_EQ(entryCount(root.path()), 1u);
+}
+
 TEST(TapeMedia, SweepRemovesOnlyUnlockedUuidWorkspaces) {
     test::TemporaryDirectory root;
     TapeMedia live(oneSecond, root.path());

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "AudioEngine/AudioCore.hpp"
+
 namespace norvo {
 namespace {
 
@@ -76,10 +78,10 @@ void spinUntil(Predicate ready) {
     while (!ready()) std::this_thread::yield();
 }
 
-// The render at real-time priority waits for a lock held by a normal thread while a
-// real-time thread of middling priority wants the same CPU. Without priority
-// inheritance the holder never runs again until the middling thread gives up.
-TEST(UnfairLock, ARealTimeWaiterIsNotKeptWaitingByAMiddlingThread) {
+// The render at real-time priority waits for the core's lock, held by a thread of normal
+// priority, while a real-time thread of middling priority wants the same CPU. Without
+// priority inheritance the holder never runs again until the middling thread gives up.
+TEST(UnfairLock, ARealTimeRenderIsNotKeptWaitingByAMiddlingThread) {
     cpu_set_t allowed;
     ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof allowed, &allowed), 0);
     if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "needs two CPUs";
@@ -95,7 +97,9 @@ TEST(UnfairLock, ARealTimeWaiterIsNotKeptWaitingByAMiddlingThread) {
         ~RestoreAffinity() { pthread_setaffinity_np(pthread_self(), sizeof set, &set); }
     } restore{allowed};
 
-    UnfairLock lock;
+    AudioCore core;
+    UnfairLock& lock = core.lock;
+    std::vector<float> left(512), right(512);
     std::atomic<bool> held{false}, waiting{false}, spinning{false}, stop{false}, refused{false};
     std::atomic<double> waitedMs{-1.0};
 
@@ -131,9 +135,8 @@ TEST(UnfairLock, ARealTimeWaiterIsNotKeptWaitingByAMiddlingThread) {
         }
         waiting = true;
         const auto start = std::chrono::steady_clock::now();
-        lock.lock();
+        core.render(512, left.data(), right.data());
         waitedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        lock.unlock();
         stop = true;
     });
     render.join();

@@ -307,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
                             e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(4096, '\x5A')));
                         }));
                     },
-                    "Side A audio cannot be decoded: "},
+                    "Side A audio cannot be decoded: it is not an M4A file"},
         HostileCase{"UndecodableSideB",
                     [] {
                         return buildZip(with(validEntries(manifestText([](JSONValue& m) {
@@ -319,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                           RawZipEntry("audio/side-b.m4a", std::string("\0\0\0\x20" "ftypM4A ", 12)));
                                              }));
                     },
-                    "Side B audio cannot be decoded: "}),
+                    "Side B audio cannot be decoded: it is not an M4A file"}),
     [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 TEST(HostileContainerCarriage, UnsafeEntriesAreNotCarriedAlong) {

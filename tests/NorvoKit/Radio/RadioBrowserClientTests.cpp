@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
 #include <set>
 
@@ -96,31 +97,85 @@ TEST_F(DirectoryClientTest, OnlyStatus200Succeeds) {
     }
 }
 
+// Like the scripted transport, except that the replies of one host wait until nothing
+// else is left to do: a server that takes its whole time-out to fail.
+class SlowHostTransport final : public RadioBrowserClient::Transport {
+public:
+    SlowHostTransport(std::string slowHost, std::function<Reply(const Url&)> respond)
+        : slowHost_(std::move(slowHost)), respond_(std::move(respond)) {}
+
+    void dispatch(std::function<void()> work) override { queue_.push_back(std::move(work)); }
+    void dispatchSync(const std::function<void()>& work) override { work(); }
+    void fetch(HttpRequest request, std::function<void(HttpLoop::FetchResult)> completion) override {
+        const auto url = Url::parse(request.url);
+        asked->emplace_back(url->path(), url->host());
+        const Reply reply = respond_(*url);
+        auto answer = [reply, completion = std::move(completion), address = request.url] {
+            HttpLoop::FetchResult result;
+            if (reply.error) result.error = reply.error;
+            else {
+                result.response = HttpResponse{address, reply.status, std::nullopt, {}};
+                result.body = reply.body;
+            }
+            completion(std::move(result));
+        };
+        (url->host() == slowHost_ ? slow_ : queue_).push_back(std::move(answer));
+    }
+    void run() {
+        for (;;) {
+            while (!queue_.empty()) {
+                auto work = std::move(queue_.front());
+                queue_.pop_front();
+                work();
+            }
+            if (slow_.empty()) return;
+            auto late = std::move(slow_.front());
+            slow_.pop_front();
+            late();
+        }
+    }
+
+    // (path, host) of every request, in order.
+    std::shared_ptr<std::vector<std::pair<std::string, std::string>>> asked =
+        std::make_shared<std::vector<std::pair<std::string, std::string>>>();
+
+private:
+    std::string slowHost_;
+    std::function<Reply(const Url&)> respond_;
+    std::deque<std::function<void()>> queue_, slow_;
+};
+
 TEST_F(DirectoryClientTest, TwoRequestsThatFailTogetherBothFindTheWorkingServer) {
-    // The first server answers 500, the second never answers (its time-out reaches the
-    // client after the others' replies), the third works. Both requests start together.
-    answer({{"f1.example.org", always(ScriptedDirectoryTransport::status(500))},
-            {"f2.example.org", always(ScriptedDirectoryTransport::failure(HttpError::Kind::timedOut))},
-            {"f3.example.org", always(ScriptedDirectoryTransport::ok("works"))}});
+    // The first server answers 500, the second never answers (its time-out comes last),
+    // the third works. The band and the countries are asked for together.
+    auto transport = std::make_unique<SlowHostTransport>("f2.example.org", [](const Url& url) {
+        if (url.host() == "f1.example.org") return ScriptedDirectoryTransport::status(500);
+        if (url.host() == "f2.example.org") return ScriptedDirectoryTransport::failure(HttpError::Kind::timedOut);
+        if (url.host() == "f3.example.org") return ScriptedDirectoryTransport::ok("works");
+        return ScriptedDirectoryTransport::failure(HttpError::Kind::cannotConnectToHost);
+    });
+    SlowHostTransport& slow = *transport;
+    const auto asked = slow.asked;
+    client_ = std::make_unique<RadioBrowserClient>(testConfiguration(), std::move(transport));
+
     std::optional<RadioBrowserClient::Result<std::string>> band, countries;
     client_->get("/json/stations", {}, [&](auto r) { band.emplace(std::move(r)); });
     client_->get("/json/countries", {}, [&](auto r) { countries.emplace(std::move(r)); });
-    transport_->run();
+    slow.run();
     ASSERT_TRUE(band && countries);
     ASSERT_TRUE(*band) << band->error().message();
     ASSERT_TRUE(*countries) << countries->error().message();
     EXPECT_EQ(band->value(), "works");
     EXPECT_EQ(countries->value(), "works");
-    // Each failure moved the shared position once; the working server stays in use.
+    // Each server that failed moved the shared position once: the working one stays in use.
     EXPECT_EQ(client_->serverState().serverIndex, 2);
     // No request asked a server twice.
-    std::map<std::string, std::vector<std::string>> asked;
-    for (const auto& request : transport_->requests) {
-        const auto url = Url::parse(request.url);
-        if (url->host() != "list.example.org") asked[url->path()].push_back(url->host());
-    }
-    for (const auto& [path, hosts] : asked) {
+    for (const std::string path : {"/json/stations", "/json/countries"}) {
+        std::vector<std::string> hosts;
+        for (const auto& [p, host] : *asked)
+            if (p == path) hosts.push_back(host);
         EXPECT_EQ(std::set<std::string>(hosts.begin(), hosts.end()).size(), hosts.size()) << path;
+        ASSERT_FALSE(hosts.empty());
         EXPECT_EQ(hosts.back(), "f3.example.org") << path;
     }
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Radio/StationSearch.hpp"
+#include "Support/RadioFixtures.hpp"
 
 namespace norvo {
 namespace {
@@ -229,8 +230,8 @@ TEST(RadioStationTest, StationsDifferingInTagsDifferAndHashApart) {
 }
 
 std::string fixture(const std::string& name) {
-    auto path = std::filesystem::path(__FILE__).parent_path() / "../../Fixtures" / name;
-    std::ifstream file(path, std::ios::binary);
+    // Wherever the test runs from (a cached build may record __FILE__ relative).
+    std::ifstream file(test::committedFixture(name), std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
     return text.str();

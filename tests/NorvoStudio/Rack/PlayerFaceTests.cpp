@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 #include <QVBoxLayout>
 #include <fstream>
@@ -245,6 +247,53 @@ TEST_F(PlayerFace, DrawsTheSameUnderThePaintersScale) {
     ASSERT_TRUE(studio.playSong(studio.makeSong("C.wav", 2)));
     tick();
     EXPECT_LT(test::meanDifferenceUnderScale(*face, 0.75), 3.0);
+}
+
+}  // namespace
+}  // namespace norvo
+
+namespace norvo {
+namespace {
+
+// Collects what is repainted, the face and its children alike.
+class PaintRecorder : public QObject {
+public:
+    qint64 area = 0;
+    QSet<QObject*> widgets;
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            widgets.insert(object);
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) area += qint64(r.width()) * r.height();
+        }
+        return false;
+    }
+};
+
+TEST_F(PlayerFace, ATickWhilePlayingRepaintsOnlyTheDisplayParts) {
+    source().add(songs({"A.wav", "B.wav"}));
+    ASSERT_TRUE(studio.playSong(studio.makeSong("C.wav", 4)));
+    // Lengths arriving redraw their rows, rightly: let them all arrive first.
+    ASSERT_TRUE(studio.settle([&] {
+        return std::all_of(source().tracks().begin(), source().tracks().end(),
+                           [](const SourceTrack& t) { return t.durationFrames.has_value(); });
+    }));
+    tick();
+    QCoreApplication::processEvents();
+    PaintRecorder recorder;
+    face->installEventFilter(&recorder);
+    rows()->installEventFilter(&recorder);
+    for (SilverKey* key : {face->previousKey(), face->playPauseKey(), face->stopKey()}) key->installEventFilter(&recorder);
+    face->volumeKnob()->installEventFilter(&recorder);
+    for (int i = 0; i < 30; ++i) {
+        tick();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GT(recorder.area, 0);
+    EXPECT_TRUE(recorder.widgets.contains(face));
+    QStringList redrawn;
+    for (QObject* widget : recorder.widgets) redrawn << widget->metaObject()->className();
+    EXPECT_EQ(recorder.widgets.size(), 1) << redrawn.join(", ").toStdString();  // no key, knob or row redrawn
+    EXPECT_LT(recorder.area, 30LL * face->width() * face->height() / 4);
 }
 
 }  // namespace

@@ -97,6 +97,26 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     EXPECT_FALSE(studio->alert());
 }
 
+TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
+    StudioFixture studio;
+    StudioView view(*studio);
+    view.resize(1600, 1100);
+    view.show();
+    QApplication::processEvents();
+    studio->newCassette(CassetteType::standard()[2]);
+    studio->setShowingDesigner(true);
+    QApplication::processEvents();
+    ASSERT_NE(view.designerSheet(), nullptr);
+    EXPECT_TRUE(view.designerSheet()->isVisible());
+    EXPECT_EQ(view.designerSheet()->windowModality(), Qt::WindowModal);
+
+    // Esc closes the sheet and clears the flag; the next showing is a new sheet.
+    QTest::keyClick(view.designerSheet(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(studio->showingDesigner());
+    EXPECT_EQ(view.designerSheet(), nullptr);
+}
+
 TEST(CassetteShelf, BlanksShowTheirTypesAndStylesAndActionsFollowTheModel) {
     StudioFixture studio;
     studio.start();

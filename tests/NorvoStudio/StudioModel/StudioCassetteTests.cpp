@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -214,6 +215,27 @@ TEST(StudioCassetteTest, SaveBranchStopsTheRecordingAndWritesItsPassFirst) {
     EXPECT_EQ(events(*f->document(), "recorded").size(), 1u);
     EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
     EXPECT_FALSE(f->hasUnsavedChanges());
+}
+
+TEST(StudioCassetteTest, TheWorkersProgressReachesTheBusyRecord) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f.writeTone(TapeSide::a, 44100 * 20, 0.3f);
+    std::vector<double> progress;
+    QObject::connect(f.model.get(), &StudioModel::busyChanged, [&] {
+        if (f->busy()) progress.push_back(f->busy()->progress);
+    });
+    const auto file = f.directory / "Progress.norvo";
+    f->save(file);
+    f.runBackground();
+    f->open(file);
+    f.runBackground();
+    ASSERT_GE(progress.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(progress.begin() + 1, progress.begin() + 3));
+    EXPECT_NE(std::find(progress.begin(), progress.end(), 1.0), progress.end());
+    EXPECT_FALSE(f->busy());
+    EXPECT_EQ(f.ui.recentDocuments, (std::vector<std::filesystem::path>{file, file}));
 }
 
 TEST(StudioCassetteTest, EditsMadeDuringASaveKeepTheCassetteUnsaved) {

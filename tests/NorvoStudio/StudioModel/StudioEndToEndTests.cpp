@@ -1,3 +1,5 @@
+#include <QBuffer>
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
@@ -53,7 +55,14 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_EQ(f->live().deckMeter().left, (MeterBallistics::Channel{-60, -60, f->live().deckMeter().left.peakAge}));
     EXPECT_EQ(f->live().deckMeter().right.db, -60);
 
-    // Saved on a worker thread and read back the same way.
+    // Saved on a worker thread and read back the same way, the artwork decoded there too.
+    QImage label(2136, 1008, QImage::Format_RGB32);
+    label.fill(Qt::yellow);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    label.save(&buffer, "PNG");
+    f->setArtwork(FileData(png.toStdString()), ArtworkRole::labelA);
     const auto file = f.directory / "Tape.norvo";
     std::optional<bool> saved;
     f->save(file, [&](bool ok) { saved = ok; });
@@ -64,6 +73,8 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     ASSERT_TRUE(f.settle([&] { return !f->busy(); }));
     ASSERT_TRUE(f->document());
     EXPECT_EQ(f->media()->used(TapeSide::a), recorded);
+    ASSERT_TRUE(f->images().count(ArtworkRole::labelA));
+    EXPECT_EQ(f->images().at(ArtworkRole::labelA).size(), QSize(2136, 1008));
     EXPECT_FALSE(f->alert());
 }
 

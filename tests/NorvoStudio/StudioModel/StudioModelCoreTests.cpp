@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 
 #include <QSignalSpy>
 #include <QTimer>
@@ -67,6 +68,18 @@ TEST_P(RecordLevelTest, SetsTheRecordingGain) {
     EXPECT_NEAR(decibels(f.sidePeak(TapeSide::a, 0, 20000) / 0.3), GetParam().db, 0.1);
 }
 
+TEST(StudioModelStartTest, KnobValuesStayInRangeAndNonNumbersAreIgnored) {
+    StudioFixture f;
+    f->setDeckVolume(std::nan(""));
+    f->setRecordLevel(std::numeric_limits<double>::infinity());
+    EXPECT_EQ(f->deckVolume(), 0.8);
+    EXPECT_EQ(f->recordLevel(), 2.0 / 3.0);
+    f->setDeckVolume(-1);
+    f->setRecordLevel(5);
+    EXPECT_EQ(f->deckVolume(), 0);
+    EXPECT_EQ(f->recordLevel(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, RecordLevelTest,
                          ::testing::Values(LevelCase{0, -12}, LevelCase{2.0 / 3.0, 0}, LevelCase{1, 6}));
 
@@ -98,6 +111,8 @@ TEST(StudioModelStartTest, AFailingOutputRaisesOneAlertAndTheTickStillRuns) {
     EXPECT_TRUE(timers.front()->isActive());
     EXPECT_EQ(timers.front()->timerType(), Qt::PreciseTimer);
     EXPECT_LE(std::abs(timers.front()->interval() - 1000 / 60), 1);
+    QSignalSpy ticks(&f->live(), &LiveDeck::deckMeterChanged);
+    EXPECT_TRUE(ticks.wait(2000));  // the timer drives the tick
 }
 
 TEST(StudioModelStartTest, DocumentsHandedOverBeforeStartOpenInArrivalOrder) {

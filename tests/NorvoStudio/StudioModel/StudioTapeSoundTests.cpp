@@ -6,13 +6,11 @@
 
 #include "AudioEngine/TapeSound/SoundProfile.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "StudioModel/TapeSoundMenuItems.hpp"
 
 namespace norvo {
 namespace {
 
 using test::StudioFixture;
-using Item = TapeSoundMenuItems::Item;
 
 std::string profileJSON(const std::string& id, const std::string& name, const std::string& tape = "{}") {
     return R"({"format": "NORVO-Sound", "format_version": "1.0", "id": ")" + id + R"(", "name": ")" + name +
@@ -141,73 +139,6 @@ TEST_F(StudioTapeSoundTest, ABuiltInExportsItsWholeDocumentAndItsReimportClashes
     f.ui.saveAnswers.push_back(f.directory / "no such folder" / "x.nvsound");
     f->exportTapeSound();
     EXPECT_EQ(f->alert()->title, "Cannot export the tape sound");
-}
-
-// A menu with QMenu's shape, without Widgets.
-class FakeMenu : public QObject {
-public:
-    void clear() {
-        qDeleteAll(actions);
-        actions.clear();
-        entries.clear();
-    }
-    QAction* addAction(const QString& title) {
-        auto* action = new QAction(title, this);
-        actions.push_back(action);
-        entries.push_back(title);
-        return action;
-    }
-    void addSeparator() { entries.push_back("--"); }
-    FakeMenu* addMenu(const QString& title) {
-        auto* menu = new FakeMenu;
-        menu->setParent(this);
-        entries.push_back(">" + title);
-        submenus.push_back(menu);
-        return menu;
-    }
-    QAction* action(const QString& title) const {
-        for (auto* a : actions)
-            if (a->text() == title) return a;
-        return nullptr;
-    }
-
-    std::vector<QAction*> actions;
-    QStringList entries;
-    std::vector<FakeMenu*> submenus;
-};
-
-TEST_F(StudioTapeSoundTest, TheMenuListsCleanBuiltInsImportedAndItsCommands) {
-    FakeMenu menu;
-    TapeSoundMenuItems::fill(menu, *f);
-    QStringList expected{"Clean", "--"};
-    for (const auto& profile : TapeSoundLibrary::builtIns()) expected << QString::fromStdString(profile.name);
-    expected << "--" << "Import Tape Sound\u2026" << "Export \u201CClean\u201D\u2026";
-    EXPECT_EQ(menu.entries, expected);
-    EXPECT_TRUE(menu.action("Clean")->isChecked());
-    EXPECT_FALSE(menu.action("Export \u201CClean\u201D\u2026")->isEnabled());
-
-    f->importTapeSound(writeProfile("r.nvsound", profileJSON("user.rb", "Rock & Roll")));
-    TapeSoundMenuItems::fill(menu, *f);
-    const int imported = int(expected.indexOf("Import Tape Sound\u2026")) - 1;
-    EXPECT_EQ(menu.entries[imported], "--");
-    EXPECT_EQ(menu.entries[imported + 1], "Rock && Roll");
-    EXPECT_TRUE(menu.action("Rock && Roll")->isChecked());
-    EXPECT_FALSE(menu.action("Clean")->isChecked());
-    EXPECT_TRUE(menu.action("Export \u201CRock && Roll\u201D\u2026")->isEnabled());
-    EXPECT_EQ(menu.entries.back(), ">Remove Imported");
-    ASSERT_EQ(menu.submenus.size(), 1u);
-    EXPECT_EQ(menu.submenus[0]->entries, QStringList{"Rock && Roll"});
-
-    // Choosing a row goes to the model; the group keeps one check mark.
-    menu.action(QString::fromStdString(TapeSoundLibrary::builtIns()[0].name))->trigger();
-    EXPECT_EQ(f->tapeSound().selectedID(), TapeSoundLibrary::builtIns()[0].id);
-    EXPECT_FALSE(menu.action("Rock && Roll")->isChecked());
-
-    menu.submenus[0]->action("Rock && Roll")->trigger();
-    EXPECT_TRUE(f->tapeSound().imported.empty());
-    TapeSoundMenuItems::fill(menu, *f);
-    EXPECT_FALSE(menu.entries.contains(">Remove Imported"));
-    EXPECT_EQ(menu.entries.size(), expected.size());
 }
 
 }  // namespace

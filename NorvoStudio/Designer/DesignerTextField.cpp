@@ -1,0 +1,55 @@
+#include "DesignerTextField.hpp"
+
+#include <QInputMethodEvent>
+#include <algorithm>
+
+#include "HandwritingFont.hpp"
+
+namespace norvo {
+
+DesignerTextField::DesignerTextField(CassetteDesignerView::TextBinding binding, QWidget* parent)
+    : QLineEdit(parent), binding_(std::move(binding)) {
+    setFont(HandwritingFont::system(13));
+    setText(binding_.read());
+    setCursorPosition(0);
+    // textEdited comes from the user only: refreshing from the model writes nothing back.
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { binding_.write(text); });
+}
+
+void DesignerTextField::refresh() {
+    if (composing_) {
+        refreshPending_ = true;
+        return;
+    }
+    refreshPending_ = false;
+    const QString value = binding_.read();
+    if (value == text()) return;
+    const int caret = cursorPosition();
+    setText(value);
+    setCursorPosition(std::min(caret, int(value.size())));
+}
+
+void DesignerTextField::showPlaceholder(const QString& text) {
+    if (placeholderText() != text) setPlaceholderText(text);
+}
+
+void DesignerTextField::inputMethodEvent(QInputMethodEvent* event) {
+    const bool preedit = !event->preeditString().isEmpty();
+    if (preedit) composing_ = true;
+    QLineEdit::inputMethodEvent(event);
+    if (!preedit) endComposition();
+}
+
+void DesignerTextField::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // Leaving the field commits or drops the composition.
+    endComposition();
+}
+
+void DesignerTextField::endComposition() {
+    if (!composing_) return;
+    composing_ = false;
+    if (refreshPending_) refresh();
+}
+
+}  // namespace norvo
