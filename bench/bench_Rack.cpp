@@ -212,29 +212,20 @@ BENCHMARK(BM_DeviceRepaint)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-// Paint events per widget, with the area they covered (in the widget's own points).
-class PaintCounter : public QObject {
+// Paint events per widget: how many, the area they covered (in the widget's own points) and
+// the time spent in the widget's own paint event (nested paints excluded).
+class PaintTally : public QObject {
 public:
     struct Tally {
         int events = 0;
         double area = 0;
+        double seconds = 0;
     };
-    std::map<QString, Tally> counts;
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Paint) {
-            auto& tally = counts[QString(o->metaObject()->className()) + "/" + o->objectName()];
-            ++tally.events;
-            for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) tally.area += double(r.width()) * r.height();
-        }
-        return false;
-    }
-};
+    std::map<QString, Tally> byWidget;
+    std::map<QString, double> secondsByClass;
 
-// Time spent in each class's own paint event (nested paints excluded) over full repaints.
-class PaintTimer : public QObject {
-public:
-    std::map<QString, double> seconds;
     bool eventFilter(QObject* o, QEvent* e) override {
+        if (qEnvironmentVariableIsSet("NORVO_DEBUG_EVENTS")) ++byWidget[QString("event %1").arg(int(e->type()))].events;
         if (e->type() != QEvent::Paint || e == resending_) return false;
         nested_.push_back(0);
         QElapsedTimer timer;
@@ -247,7 +238,11 @@ public:
         const double own = elapsed - nested_.back();
         nested_.pop_back();
         if (!nested_.empty()) nested_.back() += elapsed;
-        seconds[o->metaObject()->className()] += own;
+        Tally& tally = byWidget[QString(o->metaObject()->className()) + "/" + o->objectName()];
+        ++tally.events;
+        tally.seconds += own;
+        for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) tally.area += double(r.width()) * r.height();
+        secondsByClass[o->metaObject()->className()] += own;
         return true;
     }
 
@@ -264,7 +259,7 @@ int main(int argc, char** argv) {
     // NORVO_PAINT_PROFILE=n: where n full repaints spend their time, by class.
     if (const int n = qEnvironmentVariableIntValue("NORVO_PAINT_PROFILE"); n > 0) {
         QImage image(QSize(1232, 920), QImage::Format_ARGB32_Premultiplied);
-        PaintTimer timer;
+        PaintTally timer;
         app.installEventFilter(&timer);
         QElapsedTimer total;
         total.start();
@@ -275,7 +270,7 @@ int main(int argc, char** argv) {
         const double all = double(total.nsecsElapsed()) * 1e-9;
         app.removeEventFilter(&timer);
         std::vector<std::pair<double, QString>> sorted;
-        for (auto& [k, v] : timer.seconds) sorted.emplace_back(v, k);
+        for (auto& [k, v] : timer.secondsByClass) sorted.emplace_back(v, k);
         std::sort(sorted.rbegin(), sorted.rend());
         std::printf("%8.3f ms per repaint in all\n", all * 1e3 / n);
         for (auto& [v, k] : sorted) std::printf("%8.3f ms  %s\n", v * 1e3 / n, qPrintable(k));
@@ -284,8 +279,14 @@ int main(int argc, char** argv) {
     // NORVO_COUNT_PAINTS=1 counts the paints of one idle second, =recording of one second
     // of recording from the player (NORVO_COUNT_SECONDS=n for longer, e.g. under a profiler).
     if (qEnvironmentVariableIsSet("NORVO_COUNT_PAINTS")) {
-        if (qgetenv("NORVO_COUNT_PAINTS") == "recording") running.startRecording();
-        PaintCounter counter;
+        if (qgetenv("NORVO_COUNT_PAINTS") == "recording") {
+            running.startRecording();
+            if (running.model->live().snapshot().transport.mode != TransportMode::recording) {
+                std::printf("not recording\n");
+                return 1;
+            }
+        }
+        PaintTally counter;
         app.installEventFilter(&counter);
         Studio::run(qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") > 0 ? qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") : 1.0);
         app.removeEventFilter(&counter);
@@ -314,8 +315,9 @@ int main(int argc, char** argv) {
             show("playKey", QRectF(d->playKey()->geometry()));
             show("recordLevelKnob", QRectF(d->recordLevelKnob()->geometry()));
         }
-        for (auto& [k, v] : counter.counts)
-            std::printf("%5d %10.0f px  %s\n", v.events, v.area, qPrintable(k));
+        std::printf("paints    painted px   own ms  widget\n");
+        for (auto& [k, v] : counter.byWidget)
+            std::printf("%6d %12.0f %8.2f  %s\n", v.events, v.area, v.seconds * 1e3, qPrintable(k));
         return 0;
     }
     const auto seconds = bench::runMeasured(argc, argv);

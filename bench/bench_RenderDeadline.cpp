@@ -77,6 +77,8 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
     AudioCore core;
     auto media = std::make_shared<TapeMedia>(CassetteType::c60(), root);
     core.loadMedia(media, {CassetteType::c60(), TapeSide::a, false, false}, 0);
+    // A cassette is loaded a moment before anyone presses record.
+    while (media->followerPasses() < 2) std::this_thread::yield();
     EndlessSource source;
     {
         std::lock_guard guard(core.lock);

@@ -53,8 +53,7 @@ QString DesignerArtworkPage::sizeLine(ArtworkRole role) {
 QString DesignerArtworkPage::imagesNote() {
     return tr("Images replace the drawn parts. Sizes are physical (trim size, no bleed); 24 px/mm is recommended, "
               "12 px/mm is the minimum. Keep the window and hub holes of shell and label images transparent so the "
-              "reels show. Templates at these sizes are in the \u201Ctemplates\u201D folder of the NORVO cassette "
-              "format specification.");
+              "reels show. Each slot's open panel names the size it is made for, in millimetres and pixels.");
 }
 
 DesignerArtworkPage::DesignerArtworkPage(StudioModel& model, QWidget* parent) : DesignerForm(parent), model_(model) {

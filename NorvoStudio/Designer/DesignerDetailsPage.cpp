@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QRegularExpression>
+#include <map>
 
 #include "DesignerCassettePage.hpp"
 #include "DesignerFormSection.hpp"
@@ -44,20 +45,36 @@ QString DesignerDetailsPage::typeText(const CassetteType& type) {
            QString::number(type.minutesPerSide()) + tr(" min per side");
 }
 
+namespace {
+
+struct DateFormats {
+    QString date;
+    QString time;
+};
+
+// The locale's long date without the weekday and with the month abbreviated (Qt has no
+// medium date style of its own), and its short time without seconds. Worked out once per
+// locale: every history row asks for it on every edit.
+const DateFormats& dateFormats(const QLocale& locale) {
+    static std::map<QString, DateFormats> cache;
+    auto found = cache.find(locale.name());
+    if (found != cache.end()) return found->second;
+    QString date = locale.dateFormat(QLocale::LongFormat);
+    date.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
+    date.remove(QRegularExpression(QStringLiteral("\\s*[,]?\\s*d{4}$")));
+    date.replace(QRegularExpression(QStringLiteral("M{4}")), QStringLiteral("MMM"));
+    QString time = locale.timeFormat(QLocale::ShortFormat);
+    time.remove(QRegularExpression(QStringLiteral("[:.]ss?")));
+    return cache.emplace(locale.name(), DateFormats{date.trimmed(), time.trimmed()}).first->second;
+}
+
+}  // namespace
+
 QString DesignerDetailsPage::dateText(Date date, const QLocale& locale) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
-    // The locale's long date without the weekday and with the month abbreviated: Qt has
-    // no medium date style of its own.
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
-    format.remove(QRegularExpression(QStringLiteral("\\s*[,]?\\s*d{4}$")));
-    format.replace(QRegularExpression(QStringLiteral("M{4}")), QStringLiteral("MMM"));
-    format = format.trimmed();
-    // Hours and minutes: some locales' short time carries seconds.
-    QString time = locale.timeFormat(QLocale::ShortFormat);
-    time.remove(QRegularExpression(QStringLiteral("[:.]ss?")));
-    return locale.toString(local.date(), format) + QStringLiteral(", ") + locale.toString(local.time(), time.trimmed());
+    const DateFormats& formats = dateFormats(locale);
+    return locale.toString(local.date(), formats.date) + QStringLiteral(", ") + locale.toString(local.time(), formats.time);
 }
 
 QString DesignerDetailsPage::eventDescription(const HistoryEvent& event) {

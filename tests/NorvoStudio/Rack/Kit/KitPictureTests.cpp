@@ -1,0 +1,111 @@
+#include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/KeyCap.hpp"
+
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace norvo {
+namespace {
+
+// A key with shadow, gradient and text: antialiased edges show any shift of the copy.
+void drawKey(QPainter& p, bool down) {
+    KeyCap{down, std::nullopt, 58, 34, KeyLabel::caption(QStringLiteral("MEMORY"))}.paint(p, QPointF(5, 4));
+}
+
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
+}
+
+struct Placement {
+    qreal scale;
+    QPointF offset;
+};
+
+class KitPictureTest : public ::testing::TestWithParam<Placement> {};
+
+// The copy lands where direct drawing would, at any painter scale and sub-pixel offset.
+TEST_P(KitPictureTest, TheCopyIsWhatDrawingDirectlyGives) {
+    const Placement placement = GetParam();
+    const QRectF bounds(0, 0, 68, 46);
+    QImage direct(QSize(100, 80), QImage::Format_ARGB32_Premultiplied), cached = direct;
+    direct.fill(Qt::darkGray);
+    cached.fill(Qt::darkGray);
+    const auto place = [&](QPainter& p) {
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        p.translate(placement.offset);
+        p.scale(placement.scale, placement.scale);
+    };
+    {
+        QPainter p(&direct);
+        place(p);
+        drawKey(p, false);
+    }
+    KitPicture picture;
+    {
+        QPainter p(&cached);
+        place(p);
+        picture.paint(p, bounds, QStringLiteral("up"), [](QPainter& q) { drawKey(q, false); });
+    }
+    EXPECT_LE(largestDifference(direct, cached), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Placements, KitPictureTest,
+                         ::testing::Values(Placement{1.0, {0, 0}}, Placement{1.0, {3.25, 7.5}},
+                                           Placement{0.75, {1.3, 2.6}}, Placement{2.0, {0.5, 0.25}}));
+
+TEST(KitPicture, DrawsAnewOnlyWhenTheKeyOrThePlacementChanges) {
+    QImage image(QSize(100, 80), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    KitPicture picture;
+    int draws = 0;
+    const auto paint = [&](const QString& key, QPointF at, qreal scale = 1) {
+        QPainter p(&image);
+        p.translate(at);
+        p.scale(scale, scale);
+        picture.paint(p, QRectF(0, 0, 68, 46), key, [&](QPainter& q) {
+            ++draws;
+            drawKey(q, key == QStringLiteral("down"));
+        });
+    };
+    paint(QStringLiteral("up"), {0, 0});
+    paint(QStringLiteral("up"), {0, 0});
+    paint(QStringLiteral("up"), {10, 3});  // moved by whole pixels: the same pixels
+    EXPECT_EQ(draws, 1);
+    paint(QStringLiteral("down"), {10, 3});
+    EXPECT_EQ(draws, 2);
+    paint(QStringLiteral("down"), {10.5, 3});  // half a pixel over: drawn at the new phase
+    EXPECT_EQ(draws, 3);
+    paint(QStringLiteral("down"), {10.5, 3}, 0.75);
+    EXPECT_EQ(draws, 4);
+    EXPECT_EQ(picture.renders(), 4);
+}
+
+// Under a rotation there are no whole device pixels to copy onto: it draws directly.
+TEST(KitPicture, DrawsDirectlyUnderARotation) {
+    QImage image(QSize(100, 80), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    KitPicture picture;
+    int draws = 0;
+    for (int i = 0; i < 2; ++i) {
+        QPainter p(&image);
+        p.rotate(10);
+        picture.paint(p, QRectF(0, 0, 68, 46), QStringLiteral("up"), [&](QPainter& q) {
+            ++draws;
+            drawKey(q, false);
+        });
+    }
+    EXPECT_EQ(draws, 2);
+    EXPECT_EQ(picture.renders(), 0);
+}
+
+}  // namespace
+}  // namespace norvo
