@@ -1,6 +1,14 @@
 // The studio's cost on a desktop: one full repaint of the whole window, and the CPU the
 // running application takes when idle and while recording, with the real engines and an
 // output rendering at the device's pace on its own thread.
+//
+// Diagnostics (the figures are not printed then):
+//   NORVO_COUNT_PAINTS=1 | recording   paint events, painted area and own paint time per widget
+//                                      over one idle second, or one second of recording from the
+//                                      player (NORVO_COUNT_SECONDS=n for longer, e.g. under perf);
+//                                      also the rack's and the devices' heights
+//   NORVO_PAINT_PROFILE=n              ms per full repaint spent in each class's own paint event
+//   NORVO_PLAIN_RACK=1                 the rack without the window's scaling view, at 1232 × 960
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -225,7 +233,6 @@ public:
     std::map<QString, double> secondsByClass;
 
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (qEnvironmentVariableIsSet("NORVO_DEBUG_EVENTS")) ++byWidget[QString("event %1").arg(int(e->type()))].events;
         if (e->type() != QEvent::Paint || e == resending_) return false;
         nested_.push_back(0);
         QElapsedTimer timer;
@@ -242,7 +249,10 @@ public:
         ++tally.events;
         tally.seconds += own;
         for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) tally.area += double(r.width()) * r.height();
-        secondsByClass[o->metaObject()->className()] += own;
+        // Plain QWidgets (cables, rims, viewports) are told apart by their parent.
+        QString name = o->metaObject()->className();
+        if (name == QLatin1String("QWidget") && o->parent()) name += QStringLiteral(" in ") + o->parent()->metaObject()->className();
+        secondsByClass[name] += own;
         return true;
     }
 
@@ -256,7 +266,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Studio running;
     studio = &running;
-    // NORVO_PAINT_PROFILE=n: where n full repaints spend their time, by class.
     if (const int n = qEnvironmentVariableIntValue("NORVO_PAINT_PROFILE"); n > 0) {
         QImage image(QSize(1232, 920), QImage::Format_ARGB32_Premultiplied);
         PaintTally timer;
@@ -276,8 +285,6 @@ int main(int argc, char** argv) {
         for (auto& [v, k] : sorted) std::printf("%8.3f ms  %s\n", v * 1e3 / n, qPrintable(k));
         return 0;
     }
-    // NORVO_COUNT_PAINTS=1 counts the paints of one idle second, =recording of one second
-    // of recording from the player (NORVO_COUNT_SECONDS=n for longer, e.g. under a profiler).
     if (qEnvironmentVariableIsSet("NORVO_COUNT_PAINTS")) {
         if (qgetenv("NORVO_COUNT_PAINTS") == "recording") {
             running.startRecording();
@@ -288,7 +295,7 @@ int main(int argc, char** argv) {
         }
         PaintTally counter;
         app.installEventFilter(&counter);
-        Studio::run(qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") > 0 ? qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS") : 1.0);
+        Studio::run(std::max(1, qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS")));
         app.removeEventFilter(&counter);
         if (RackContent* rack = running.view ? running.view->rack() : running.plain.get())
             std::printf("rack %dx%d: deck %d, tuner %d, player min %d, shelf %d; scale %.3f\n", rack->rackSize().width(),

@@ -12,6 +12,7 @@
 #include "Kit/BlackFaceplate.hpp"
 #include "Kit/KitShadow.hpp"
 
+#include <QAction>
 #include <QEvent>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
@@ -215,6 +216,10 @@ void StudioView::showDesigner() {
     // A fresh sheet for every showing; it clears the flag itself when it closes.
     if (model_.showingDesigner() && !designer_ && isVisible()) {
         designer_ = new CassetteDesignerView(model_, window());
+        // The menus' shortcuts keep working while the sheet has the keyboard, as a menu
+        // bar stays usable over a sheet.
+        for (QAction* action : window()->findChildren<QAction*>())
+            if (!action->shortcut().isEmpty()) designer_->addAction(action);
         designer_->open();
     }
 }

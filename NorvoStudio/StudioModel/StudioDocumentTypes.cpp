@@ -23,7 +23,10 @@ QString StudioDocumentTypes::soundNameFilter() {
 }
 
 QStringList StudioDocumentTypes::audioNameFilters() {
-    return {QStringLiteral("MP3 audio (*.mp3)"), QStringLiteral("WAV audio (*.wav *.wave)"),
+    // A file dialog shows one filter at a time: the first one admits every type we play.
+    QStringList patterns;
+    for (const QString& extension : audioExtensions()) patterns << QStringLiteral("*.") + extension;
+    return {QStringLiteral("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))), QStringLiteral("MP3 audio (*.mp3)"), QStringLiteral("WAV audio (*.wav *.wave)"),
             QStringLiteral("AIFF audio (*.aif *.aiff)"), QStringLiteral("MPEG-4 audio (*.m4a)"),
             QStringLiteral("FLAC audio (*.flac)"), QStringLiteral("Core Audio file (*.caf)")};
 }
@@ -31,6 +34,24 @@ QStringList StudioDocumentTypes::audioNameFilters() {
 QStringList StudioDocumentTypes::audioExtensions() {
     return {QStringLiteral("mp3"), QStringLiteral("wav"),  QStringLiteral("wave"), QStringLiteral("aif"),
             QStringLiteral("aiff"), QStringLiteral("m4a"), QStringLiteral("flac"), QStringLiteral("caf")};
+}
+
+QString StudioDocumentTypes::cassetteFileName(const QString& name) {
+    // Long enough for any sensible name, short enough that the file system takes it.
+    constexpr qsizetype maximumStemBytes = 200;
+    QString stem;
+    qsizetype bytes = 0;
+    for (char32_t c : name.toUcs4()) {
+        if (QChar::category(c) == QChar::Other_Control) continue;
+        // A slash would turn the name into a path through a folder that is not there.
+        if (c == U'/') c = U'-';
+        const QString character = QString::fromUcs4(&c, 1);
+        bytes += character.toUtf8().size();
+        if (bytes > maximumStemBytes) break;
+        stem += character;
+    }
+    if (stem.trimmed().isEmpty()) stem = QStringLiteral("Mixtape");
+    return stem + QLatin1Char('.') + cassetteExtension();
 }
 
 }  // namespace norvo

@@ -15,9 +15,13 @@ struct StudioDocumentTypes {
     // Name filters for file panels: "Cassette (*.norvo)", "Tape Sound (*.nvsound)".
     static QString cassetteNameFilter();
     static QString soundNameFilter();
-    // Audio files for the player, in panel order: MP3, WAV, AIFF, MPEG-4 audio, FLAC (+ CAF).
+    // Audio files for the player: one filter admitting all of them, then one per type in
+    // panel order: MP3, WAV, AIFF, MPEG-4 audio, FLAC (+ CAF).
     static QStringList audioNameFilters();
     static QStringList audioExtensions();
+    // "<name>.norvo" for a save panel: no slashes or control characters, at most 200 bytes
+    // before the extension, "Mixtape" when nothing is left.
+    static QString cassetteFileName(const QString& name);
 };
 
 }  // namespace norvo

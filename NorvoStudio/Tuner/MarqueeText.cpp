@@ -20,6 +20,7 @@ void MarqueeText::setText(const QString& text, double now) {
 }
 
 bool MarqueeText::moving(qreal size, bool lit, double boxWidth) const {
+    if (!lit) return false;  // asked every frame: no text measuring while dark
     return scrolls(lit, GlowText{text_, size, QColor(), lit}.sizeHint().width(), boxWidth);
 }
 

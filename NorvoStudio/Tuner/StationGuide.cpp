@@ -1,5 +1,7 @@
 #include "Tuner/StationGuide.hpp"
 
+#include "Rack/Kit/KitPicture.hpp"
+
 #include <QAction>
 #include <QFontMetricsF>
 #include <QMenu>
@@ -49,11 +51,16 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const qreal line = 1.5;
-        painter.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.8f), line));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2), listCorner - line / 2,
-                                listCorner - line / 2);
+        picture_.paint(painter, QRectF(rect()), QString(), [this](QPainter& p) {
+            const qreal line = 1.5;
+            p.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.8f), line));
+            p.drawRoundedRect(QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2), listCorner - line / 2,
+                              listCorner - line / 2);
+        });
     }
+
+private:
+    KitPicture picture_;  // a long antialiased outline costs more to stroke than to copy
 };
 
 StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, std::string localeIdentifier, QWidget* parent)
@@ -265,17 +272,19 @@ void StationGuide::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    // Header: lettering and hint on one baseline.
-    const QFontMetricsF hintMetrics(hintFont());
-    const qreal baseline = headerHeight() - hintMetrics.descent();
-    header.paintAtBaseline(painter, QPointF(0, baseline));
-    painter.setFont(hintFont());
-    painter.setPen(KitColor::white(0.42));
-    painter.drawText(QPointF(width() - hintMetrics.horizontalAdvance(hint), baseline), hint);
+    picture_.paint(painter, QRectF(rect()), QString(), [this](QPainter& p) {
+        // Header: lettering and hint on one baseline.
+        const QFontMetricsF hintMetrics(hintFont());
+        const qreal baseline = headerHeight() - hintMetrics.descent();
+        header.paintAtBaseline(p, QPointF(0, baseline));
+        p.setFont(hintFont());
+        p.setPen(KitColor::white(0.42));
+        p.drawText(QPointF(width() - hintMetrics.horizontalAdvance(hint), baseline), hint);
 
-    QPainterPath glass;
-    glass.addRoundedRect(listRect(), listCorner, listCorner);
-    painter.fillPath(glass, KitColor::displayGlass);
+        QPainterPath glass;
+        glass.addRoundedRect(listRect(), listCorner, listCorner);
+        p.fillPath(glass, KitColor::displayGlass);
+    });
 }
 
 }  // namespace norvo

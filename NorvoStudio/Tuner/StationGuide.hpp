@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Rack/Kit/KitPicture.hpp"
 #include "Tuner/PickerPopup.hpp"
 #include "Tuner/TunerFacade.hpp"
 
@@ -89,6 +90,7 @@ private:
     StationList* list_;
     GlassRim* rim_;
     StatusOverlay* overlay_;
+    KitPicture picture_;  // header lettering and the list's glass
     QPointer<PickerPopup> genrePopup_;
     QPointer<PickerPopup> countryPopup_;
 

@@ -107,8 +107,11 @@ void TunerDisplay::refresh() {
     needleCount_ = count;
 }
 
-TunerDisplay::Rows TunerDisplay::rows() const {
-    Rows r;
+const TunerDisplay::Rows& TunerDisplay::rows() const {
+    // Fonts are measured once per height, not on every frame.
+    if (rows_ && rowsHeight_ == height()) return *rows_;
+    auto laidOut = std::make_shared<Rows>();
+    Rows& r = *laidOut;
     r.content = QRectF(0, 0, designWidth, height()).adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
     const qreal captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
     qreal y = r.content.top();
@@ -127,7 +130,9 @@ TunerDisplay::Rows TunerDisplay::rows() const {
     r.lamps = row(QFontMetricsF(lampFont()).height());
     r.dial = row(DialScale::height);
     r.meters = row(2 * FLMeterBar::height() + 4);
-    return r;
+    rows_ = std::move(laidOut);
+    rowsHeight_ = height();
+    return *rows_;
 }
 
 QSize TunerDisplay::sizeHint() const {
@@ -138,7 +143,7 @@ QSize TunerDisplay::sizeHint() const {
 }
 
 void TunerDisplay::tick(double dt) {
-    const Rows r = rows();
+    const Rows& r = rows();
     const auto around = [&](const QRectF& row) { return QRectF(0, row.top() - 3, width(), row.height() + 6).toAlignedRect(); };
     // An idle studio repaints nothing: the meters only when their needles moved.
     const auto meter = meter_ ? meter_() : MeterBallistics::Pair{};
@@ -161,7 +166,7 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRect dirty = event->rect();
-    const Rows r = rows();
+    const Rows& r = rows();
     const double t = now();
     const bool on = tuner_.isOn();
     // A row with its glow; rows are 7 apart, so neighbours never share pixels.

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "Platform/Clock.hpp"
 #include "Rack/Kit/KitPicture.hpp"
@@ -39,7 +40,7 @@ protected:
 
 private:
     struct Rows;
-    Rows rows() const;
+    const Rows& rows() const;
     double now() const;
     double secondsSinceReferenceDate() const;
     void refresh();
@@ -54,6 +55,8 @@ private:
     std::optional<int> needleIndex_;
     int needleCount_ = 0;
     MeterBallistics::Pair drawnMeter_;
+    mutable std::shared_ptr<const Rows> rows_;  // laid out for rowsHeight_
+    mutable int rowsHeight_ = -1;
     // Each row is kept as pixels until what it shows changes.
     KitPicture captionsPicture_, stationPicture_, mainPicture_, lampsPicture_, dialPicture_, metersPicture_;
 };

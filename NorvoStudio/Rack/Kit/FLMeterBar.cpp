@@ -1,5 +1,7 @@
 #include "FLMeterBar.hpp"
 
+#include "KitPicture.hpp"
+
 #include "KitColor.hpp"
 #include "KitFont.hpp"
 #include "KitShadow.hpp"
@@ -43,6 +45,13 @@ std::array<QRectF, 15> FLMeterBar::segmentRects(const QRectF& rect) {
 }
 
 void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
+    // The bar is drawn from its segments' states: equal states, equal pixels.
+    QString key = QStringLiteral("flmeter|") + label;
+    for (const auto& state : segments(channel)) key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) + (state.glows() ? u'*' : u'.');
+    KitPicture::paintShared(painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); });
+}
+
+void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(labelFont());

@@ -44,6 +44,9 @@ struct FLMeterBar {
     static qreal height();
 
     void paint(QPainter& painter, const QRectF& rect) const;
+
+private:
+    void paintDirectly(QPainter& painter, const QRectF& rect) const;
 };
 
 }  // namespace norvo

@@ -2,6 +2,7 @@
 
 #include "KitColor.hpp"
 #include "KitFont.hpp"
+#include "KitPicture.hpp"
 #include "KitShadow.hpp"
 
 #include <QFontMetricsF>
@@ -54,9 +55,17 @@ void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignm
     qreal top = rect.top() + (rect.height() - metrics.height()) / 2;
     if (alignment & Qt::AlignTop) top = rect.top();
     else if (alignment & Qt::AlignBottom) top = rect.bottom() - metrics.height();
-    painter.save();
-    drawGlowing(painter, f, ink(), color, lit, shown, QPointF(x, top + metrics.ascent()), metrics);
-    painter.restore();
+    const QPointF baseline(x, top + metrics.ascent());
+    // The glow spills 3 radii around the text.
+    const QRectF bounds = QRectF(x, top, width, metrics.height()).adjusted(-10, -10, 10, 10);
+    const QString key = QStringLiteral("glowtext|%1|%2|%3|%4|%5")
+                            .arg(f.key(), shown)
+                            .arg(color.rgba64(), 0, 16)
+                            .arg(lit)
+                            .arg(metrics.ascent());
+    KitPicture::paintShared(painter, bounds, key, [&](QPainter& p) {
+        drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics);
+    });
 }
 
 void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin) const {

@@ -1,45 +1,100 @@
 #include "KitPicture.hpp"
 
+#include "KitShadow.hpp"
+
 #include <QImage>
+#include <QPixmapCache>
 #include <QtMath>
 
 namespace norvo {
 
-void KitPicture::paint(QPainter& painter, const QRectF& bounds, const QString& key,
-                       const std::function<void(QPainter&)>& draw) {
+// Where a drawing lands in device pixels: the whole pixel it starts on, its size in pixels,
+// and the map from logical coordinates into the cache (the device scale and the sub-pixel phase).
+struct KitPicture::Placement {
+    QPoint origin;
+    QSize pixels;
+    QTransform transform;
+};
+
+bool KitPicture::place(const QPainter& painter, const QRectF& bounds, Placement& placement) {
     const QTransform device = painter.deviceTransform();
-    if (device.type() > QTransform::TxScale || device.m11() <= 0 || device.m22() <= 0 || bounds.isEmpty()) {
-        draw(painter);
-        return;
-    }
+    if (device.type() > QTransform::TxScale || device.m11() <= 0 || device.m22() <= 0 || bounds.isEmpty()) return false;
     // The cache starts on a whole device pixel; the drawing keeps its fraction of a pixel.
     const QRectF area = device.mapRect(bounds);
-    const QPoint origin(qFloor(area.left()), qFloor(area.top()));
-    const QSize pixels(qCeil(area.right()) - origin.x(), qCeil(area.bottom()) - origin.y());
-    const QTransform placement = device * QTransform::fromTranslate(-origin.x(), -origin.y());
-    if (pixmap_.isNull() || key != key_ || placement != placement_ || bounds != bounds_ || pixmap_.size() != pixels) {
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter p(&image);
-            p.setRenderHints(painter.renderHints());
-            p.setTransform(placement);
-            p.setClipRect(bounds);
-            draw(p);
-        }
-        pixmap_ = QPixmap::fromImage(std::move(image));
-        key_ = key;
-        placement_ = placement;
-        bounds_ = bounds;
-        ++renders_;
+    placement.origin = QPoint(qFloor(area.left()), qFloor(area.top()));
+    placement.pixels = QSize(qCeil(area.right()) - placement.origin.x(), qCeil(area.bottom()) - placement.origin.y());
+    placement.transform = device * QTransform::fromTranslate(-placement.origin.x(), -placement.origin.y());
+    return !placement.pixels.isEmpty();
+}
+
+QPixmap KitPicture::render(const QPainter& painter, const QRectF& bounds, const Placement& placement,
+                           const std::function<void(QPainter&)>& draw) {
+    QImage image(placement.pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHints(painter.renderHints());
+        p.setFont(painter.font());
+        p.setTransform(placement.transform);
+        p.setClipRect(bounds);
+        draw(p);
     }
+    return QPixmap::fromImage(std::move(image));
+}
+
+void KitPicture::blit(QPainter& painter, const Placement& placement, QPixmap& pixmap) {
     // Back to the device's own pixels (only its pixel ratio remains), then one copy.
     painter.save();
     painter.resetTransform();
     const QTransform ratio = painter.deviceTransform();
-    pixmap_.setDevicePixelRatio(ratio.m11() > 0 ? ratio.m11() : 1.0);
-    painter.drawPixmap(ratio.inverted().map(QPointF(origin)), pixmap_);
+    pixmap.setDevicePixelRatio(ratio.m11() > 0 ? ratio.m11() : 1.0);
+    painter.drawPixmap(ratio.inverted().map(QPointF(placement.origin)), pixmap);
     painter.restore();
+}
+
+void KitPicture::paint(QPainter& painter, const QRectF& bounds, const QString& key,
+                       const std::function<void(QPainter&)>& draw) {
+    Placement placement;
+    if (!place(painter, bounds, placement)) {
+        draw(painter);
+        return;
+    }
+    if (pixmap_.isNull() || key != key_ || placement.transform != placement_ || bounds != bounds_ ||
+        pixmap_.size() != placement.pixels) {
+        pixmap_ = render(painter, bounds, placement, draw);
+        key_ = key;
+        placement_ = placement.transform;
+        bounds_ = bounds;
+        ++renders_;
+    }
+    blit(painter, placement, pixmap_);
+}
+
+void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
+                             const std::function<void(QPainter&)>& draw) {
+    Placement placement;
+    if (!place(painter, bounds, placement)) {
+        draw(painter);
+        return;
+    }
+    const QTransform& t = placement.transform;
+    const QString cacheKey = QStringLiteral("kitpicture|%1|%2,%3,%4,%5|%6,%7,%8,%9")
+                                 .arg(key)
+                                 .arg(bounds.x())
+                                 .arg(bounds.y())
+                                 .arg(bounds.width())
+                                 .arg(bounds.height())
+                                 .arg(t.m11())
+                                 .arg(t.m22())
+                                 .arg(t.dx())
+                                 .arg(t.dy());
+    QPixmap pixmap;
+    if (!QPixmapCache::find(cacheKey, &pixmap)) {
+        KitShadow::reserveCache();
+        pixmap = render(painter, bounds, placement, draw);
+        QPixmapCache::insert(cacheKey, pixmap);
+    }
+    blit(painter, placement, pixmap);
 }
 
 }  // namespace norvo

@@ -18,10 +18,21 @@ public:
     // (everything the drawing depends on) and the painter's placement are those of the last call.
     void paint(QPainter& painter, const QRectF& bounds, const QString& key, const std::function<void(QPainter&)>& draw);
     void clear() { pixmap_ = QPixmap(); }
+
+    // The same for drawings without an owner to keep them (value types such as GlowText): kept in
+    // QPixmapCache under `key` and the placement, so equal drawings anywhere share one copy.
+    static void paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
+                            const std::function<void(QPainter&)>& draw);
     // How often the cache was drawn anew (for tests).
     int renders() const { return renders_; }
 
 private:
+    struct Placement;
+    static bool place(const QPainter& painter, const QRectF& bounds, Placement& placement);
+    static QPixmap render(const QPainter& painter, const QRectF& bounds, const Placement& placement,
+                          const std::function<void(QPainter&)>& draw);
+    static void blit(QPainter& painter, const Placement& placement, QPixmap& pixmap);
+
     QPixmap pixmap_;
     QString key_;
     QTransform placement_;

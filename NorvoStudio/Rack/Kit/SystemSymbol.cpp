@@ -1,5 +1,7 @@
 #include "SystemSymbol.hpp"
 
+#include "KitPicture.hpp"
+
 #include <QPainterPath>
 #include <QPainterPathStroker>
 #include <QtMath>
@@ -137,10 +139,20 @@ void SystemSymbol::paint(QPainter& painter, const QString& name, QPointF centre,
 void SystemSymbol::paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color, qreal stroke) {
     const auto it = table().find(name);
     if (it == table().end()) return;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    it->second.draw(painter, box, color, stroke);
-    painter.restore();
+    // Symbols are strokes and fills of many small paths: drawn once per look and place.
+    const QString key = QStringLiteral("symbol|%1|%2x%3|%4|%5")
+                            .arg(name)
+                            .arg(box.width())
+                            .arg(box.height())
+                            .arg(color.rgba64(), 0, 16)
+                            .arg(stroke);
+    const qreal spill = stroke + 1;
+    KitPicture::paintShared(painter, box.adjusted(-spill, -spill, spill, spill), key, [&](QPainter& p) {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        it->second.draw(p, box, color, stroke);
+        p.restore();
+    });
 }
 
 void SystemSymbol::playFill(QPainter& p, const QRectF& b, const QColor& c, qreal s) {

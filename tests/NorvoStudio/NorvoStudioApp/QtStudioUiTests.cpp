@@ -115,16 +115,6 @@ TEST_F(QtStudioUiTest, TheThumbnailIsTheCassetteCentredOnATransparentSquare) {
     EXPECT_EQ(qAlpha(thumbnail.pixel(20, 512)), 0);
 }
 
-TEST_F(QtStudioUiTest, RecentDocumentsGoToTheDesktopsList) {
-    ui.noteRecentDocument(directory.path() / "Tape.norvo");
-    ui.waitForIdle();
-    QFile list(QString::fromStdString((directory.path() / "recently-used.xbel").string()));
-    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    const QByteArray text = list.readAll();
-    EXPECT_TRUE(text.contains("Tape.norvo"));
-    EXPECT_TRUE(text.contains("application/vnd.norvo.cassette"));
-}
-
 TEST(SystemBeep, FallsBackToTheWindowSystemsBellOnTheMainThreadWhenNoSoundCanBePlayed) {
     for (bool played : {true, false}) {
         int fallbacks = 0;

@@ -6,7 +6,6 @@
 #include <QXmlStreamReader>
 
 #include "NorvoStudioApp/RecentDocuments.hpp"
-#include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -146,18 +145,6 @@ TEST_F(RecentDocumentsTest, AListThatCannotBeReadIsLeftAsItIs) {
         write(list(), damaged);
         EXPECT_FALSE(RecentDocuments::note(list(), QUrl::fromLocalFile("/b.norvo"), cassetteType, tuesday));
         EXPECT_EQ(contents(list()), damaged);
-    }
-}
-
-TEST_F(RecentDocumentsTest, TheStandardListIsInTheUsersDataDirectory) {
-    {
-        test::ScopedEnvironment data("XDG_DATA_HOME", "/tmp/data-home");
-        EXPECT_EQ(RecentDocuments::standardLocation(), "/tmp/data-home/recently-used.xbel");
-    }
-    {
-        test::ScopedEnvironment data("XDG_DATA_HOME", "relative/ignored");
-        test::ScopedEnvironment home("HOME", "/home/someone");
-        EXPECT_EQ(RecentDocuments::standardLocation(), "/home/someone/.local/share/recently-used.xbel");
     }
 }
 

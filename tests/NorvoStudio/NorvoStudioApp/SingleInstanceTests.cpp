@@ -4,7 +4,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
-#include <future>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@
 #include <QDir>
 
 #include "NorvoStudioApp/SingleInstance.hpp"
-#include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -23,19 +21,6 @@ protected:
     QString socket() const { return QString::fromStdString((directory.path() / "s.socket").string()); }
     test::TemporaryDirectory directory;
 };
-
-TEST_F(SingleInstanceTest, PathsReachTheRunningStudioInOrder) {
-    SingleInstance running(socket());
-    ASSERT_TRUE(running.listen());
-    QSignalSpy received(&running, &SingleInstance::documentsReceived);
-    const QStringList paths = {QStringLiteral("/music/b side.norvo"), QStringLiteral("/music/a.nvsound"),
-                               QStringLiteral("/music/caf\u00e9.wav")};
-    // A launch blocks on its socket: it runs beside this event loop, as another process would.
-    auto launch = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket(), paths); });
-    ASSERT_TRUE(received.wait(10000));
-    EXPECT_TRUE(launch.get());
-    EXPECT_EQ(received.at(0).at(0).toStringList(), paths);
-}
 
 TEST_F(SingleInstanceTest, WithNoStudioRunningTheLaunchStaysAndReplacesALeftoverSocket) {
     EXPECT_FALSE(SingleInstance::handOver(socket(), {QStringLiteral("/a.norvo")}, 1000));
@@ -77,13 +62,6 @@ TEST(SingleInstanceArguments, BecomeAbsolutePathsInOrder) {
                                              QStringLiteral("file:///abs/My%20Song.mp3"), QString()}),
               (QStringList{cwd + QStringLiteral("/tape.norvo"), QStringLiteral("/abs/x.wav"),
                            QStringLiteral("/abs/My Song.mp3")}));
-}
-
-TEST(SingleInstanceSocket, LivesInTheRuntimeDirectory) {
-    test::TemporaryDirectory runtime;
-    test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime.path().c_str());
-    EXPECT_EQ(SingleInstance::standardSocketPath(),
-              QString::fromStdString((runtime.path() / "norvo-studio.socket").string()));
 }
 
 }  // namespace

@@ -80,15 +80,27 @@ TEST_F(StudioArtworkTest, TheThreeOutcomesOfTheSizeCheck) {
         "match the physical size \u2014 see "));
 }
 
-TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUndecodableFilesIgnored) {
+std::string hugePng();  // a valid PNG too large to decode
+
+TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUnusableFilesSayWhy) {
     auto bmp = choose(ArtworkRole::jcardFront, writeImage("front.bmp", 1524, 2438, "BMP"));
     ASSERT_TRUE(bmp);
     EXPECT_EQ(bmp->substr(0, 4), "\x89PNG");
     EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(*bmp)).size(), QSize(1524, 2438));
-
-    EXPECT_FALSE(choose(ArtworkRole::labelA, writeBytes("junk.png", "not an image")));
-    EXPECT_FALSE(choose(ArtworkRole::labelA, f.directory / "missing.png"));
     EXPECT_FALSE(f->alert());
+
+    const std::pair<std::filesystem::path, QString> unusable[] = {
+        {writeBytes("junk.png", "not an image"), QStringLiteral("\u201Cjunk.png\u201D is not a PNG or JPEG image")},
+        {f.directory / "missing.png", QStringLiteral("\u201Cmissing.png\u201D could not be read")},
+        {writeBytes("huge.png", hugePng()), QStringLiteral("\u201Chuge.png\u201D is not a PNG or JPEG image")},
+    };
+    for (const auto& [file, message] : unusable) {
+        EXPECT_FALSE(choose(ArtworkRole::labelA, file)) << file;
+        ASSERT_TRUE(f->alert()) << file;
+        EXPECT_EQ(f->alert()->title, "Cannot use this image");
+        EXPECT_TRUE(f->alert()->message.startsWith(message)) << f->alert()->message.toStdString();
+        f->dismissAlert();
+    }
 }
 
 // A JPEG with an APP1 segment whose orientation (6) turns the stored image a quarter.
@@ -152,10 +164,6 @@ std::string hugePng() {
     return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", "");
 }
 
-TEST_F(StudioArtworkTest, AnImageTooLargeToDecodeIsIgnoredSilently) {
-    EXPECT_FALSE(choose(ArtworkRole::thumbnail, writeBytes("huge.png", hugePng())));
-    EXPECT_FALSE(f->alert());
-}
 
 }  // namespace
 }  // namespace norvo

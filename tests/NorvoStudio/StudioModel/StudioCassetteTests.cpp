@@ -374,6 +374,40 @@ TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheN
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Fresh.norvo");
 }
 
+TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {
+    struct Case {
+        std::string name;
+        QString proposed;
+    };
+    const std::string longName(150, 'x');
+    const Case cases[] = {
+        {"Road Trip & <b>Mix</b>", QStringLiteral("Road Trip & <b>Mix<-b>.norvo")},
+        {"AC/DC\tLive\n", QStringLiteral("AC-DCLive.norvo")},
+        {"   ", QStringLiteral("Mixtape.norvo")},
+        {longName + longName, QString::fromStdString(std::string(200, 'x')) + QStringLiteral(".norvo")},
+        {std::string(120, 'x') + "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+                                 "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+                                 "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9",
+         QString::fromStdString(std::string(120, 'x')) + QString(40, QChar(0xe9)) + QStringLiteral(".norvo")},
+    };
+    for (const Case& c : cases) {
+        StudioFixture f;
+        f.start();
+        f.insertBlank();
+        f->updateDocument([&](CassetteDocument& d) { d.name = c.name; });
+        // The user accepts the panel's proposal in the folder it shows.
+        f.ui.whileModal = [&] { f.ui.saveAnswers.push_back(f.directory / f.ui.savePanels.back().proposedName.toStdString()); };
+        bool saved = false;
+        f->saveAs([&](bool ok) { saved = ok; });
+        f.runBackground();
+        ASSERT_EQ(f.ui.savePanels.size(), 1u);
+        EXPECT_EQ(f.ui.savePanels[0].proposedName.toStdString(), c.proposed.toStdString());
+        EXPECT_TRUE(saved) << c.name;
+        EXPECT_FALSE(f->alert()) << c.name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(f.directory / c.proposed.toStdString())) << c.name;
+    }
+}
+
 TEST(StudioCassetteMendTest, AQuitDuringASaveWaitsForItInsteadOfWritingAgain) {
     StudioFixture f;
     f.start();

@@ -1,6 +1,8 @@
 #include <cmath>
 #include <limits>
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -333,6 +335,22 @@ TEST(StudioModelShutdownTest, WindowTitlesAndTheMusicPanel) {
     EXPECT_EQ(f.ui.openPanels[0].message, "Add MP3 or WAV files to the player");
     EXPECT_TRUE(f.ui.openPanels[0].multipleSelection);
     EXPECT_EQ(f->source().tracks().size(), 2u);
+}
+
+TEST(StudioModelShutdownTest, TheMusicPanelsFirstFilterShowsEveryPlayableFile) {
+    // A file dialog shows the files of one filter at a time: the one it opens with must
+    // list WAV files as well as MP3 files.
+    test::StudioFixture f;
+    f.start();
+    f->chooseSourceFiles();
+    ASSERT_EQ(f.ui.openPanels.size(), 1u);
+    const QString first = f.ui.openPanels[0].nameFilters.value(0);
+    const auto match = QRegularExpression(QStringLiteral("\\(([^)]*)\\)")).match(first);
+    ASSERT_TRUE(match.hasMatch()) << first.toStdString();
+    const QStringList patterns = match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const char* name : {"a.mp3", "b.wav", "c.wave", "d.aif", "e.aiff", "f.m4a", "g.flac", "h.caf"})
+        EXPECT_TRUE(QDir::match(patterns, QString::fromLatin1(name))) << name << " in " << first.toStdString();
+    EXPECT_FALSE(QDir::match(patterns, QStringLiteral("notes.txt")));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <functional>
+
 #include <chrono>
 
 #include "FakeTuner.hpp"
@@ -59,6 +62,44 @@ TEST_F(TunerDisplayTest, TheNeedleSpringsToANewDialAndJumpsToANewBand) {
     tuner.dialPosition = 3;
     tuner.publish();
     EXPECT_DOUBLE_EQ(display.needlePosition(), 3);
+}
+
+QImage rendered(TunerDisplay& display) {
+    QImage image(display.sizeHint(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    display.resize(display.sizeHint());
+    display.render(&image);
+    return image;
+}
+
+// The display keeps its rows as pixels between changes: after any change of the tuner it must
+// show exactly what a display built fresh on that state shows.
+TEST_F(TunerDisplayTest, KeptRowsFollowEveryChangeOfTheTuner) {
+    const std::pair<const char*, std::function<void(FakeTuner&)>> changes[] = {
+        {"stereo", [](FakeTuner& t) { t.stereo = true; }},
+        {"signal", [](FakeTuner& t) { t.signalLevel = 0.5; }},
+        {"preset", [](FakeTuner& t) { t.presetSlots[2] = t.current; }},
+        {"muting", [](FakeTuner& t) { t.mutingFlag = true; }},
+        {"flash", [](FakeTuner& t) { t.flashText = "STORED IN P3"; }},
+        {"format", [](FakeTuner& t) { t.format = "AAC 64k"; }},
+        {"reconnecting", [](FakeTuner& t) { t.reconnectingFlag = true; }},
+        {"genre band", [](FakeTuner& t) { t.bandState.query = TunerFacade::Query::genre("electronic"); }},
+        {"dial", [](FakeTuner& t) { t.dialPosition = 20; }},
+        {"no title", [](FakeTuner& t) { t.title.reset(); }},
+        {"off", [](FakeTuner& t) {
+             t.on = false;
+             t.receptionState = TunerFacade::Reception::off();
+         }},
+    };
+    const QImage before = rendered(display);
+    for (const auto& [name, change] : changes) {
+        change(tuner);
+        tuner.publish();
+        for (int i = 0; i < 120; ++i) display.tick(1.0 / 60);  // the needle settles
+        TunerDisplay fresh{tuner, {}, clock};
+        EXPECT_TRUE(rendered(display) == rendered(fresh)) << name;
+    }
+    EXPECT_FALSE(rendered(display) == before);
 }
 
 }  // namespace
