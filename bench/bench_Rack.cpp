@@ -228,6 +228,7 @@ public:
         int events = 0;
         double area = 0;
         double seconds = 0;
+        int tallest = 0;  // rows of the tallest dirty rectangle (Qt threads fills of 96 rows and more)
     };
     std::map<QString, Tally> byWidget;
     std::map<QString, double> secondsByClass;
@@ -248,7 +249,10 @@ public:
         Tally& tally = byWidget[QString(o->metaObject()->className()) + "/" + o->objectName()];
         ++tally.events;
         tally.seconds += own;
-        for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) tally.area += double(r.width()) * r.height();
+        for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) {
+            tally.area += double(r.width()) * r.height();
+            tally.tallest = std::max(tally.tallest, r.height());
+        }
         // Plain QWidgets (cables, rims, viewports) are told apart by their parent.
         QString name = o->metaObject()->className();
         if (name == QLatin1String("QWidget") && o->parent()) name += QStringLiteral(" in ") + o->parent()->metaObject()->className();
@@ -322,9 +326,9 @@ int main(int argc, char** argv) {
             show("playKey", QRectF(d->playKey()->geometry()));
             show("recordLevelKnob", QRectF(d->recordLevelKnob()->geometry()));
         }
-        std::printf("paints    painted px   own ms  widget\n");
+        std::printf("paints    painted px   own ms  tallest  widget\n");
         for (auto& [k, v] : counter.byWidget)
-            std::printf("%6d %12.0f %8.2f  %s\n", v.events, v.area, v.seconds * 1e3, qPrintable(k));
+            std::printf("%6d %12.0f %8.2f %8d  %s\n", v.events, v.area, v.seconds * 1e3, v.tallest, qPrintable(k));
         return 0;
     }
     const auto seconds = bench::runMeasured(argc, argv);

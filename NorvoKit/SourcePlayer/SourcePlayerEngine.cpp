@@ -14,7 +14,6 @@ namespace norvo {
 
 SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& factory, MainExecutor& executor)
     : core_(core),
-      factory_(factory),
       opener_(factory, executor, [this](SourceStreamOpener::Result result) { streamOpened(std::move(result)); }),
       probe_(factory, executor, [this](const Uuid& id, int64_t frames) { applyDuration(id, frames); }) {
     std::lock_guard lock(core_.lock);

@@ -104,7 +104,6 @@ private:
     void announce();
 
     AudioCore& core_;
-    SourceStreamFactory& factory_;
 
     std::vector<SourceTrack> tracks_;
     std::optional<Uuid> selection_;

@@ -63,15 +63,17 @@ public:
         labelImage_ = pick(side == TapeSide::a ? ArtworkRole::labelA : ArtworkRole::labelB);
     }
 
-    void draw(QPainter& painter) const {
+    void draw(QPainter& painter, CassetteLayer layer = CassetteLayer::whole) const {
         painter.save();
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
                                QPainter::TextAntialiasing);
         painter.scale(scale_, scale_);
-        drawReels(painter);
-        drawShell(painter);
-        drawLabel(painter);
-        drawWindow(painter);
+        if (layer != CassetteLayer::cover) drawReels(painter);
+        if (layer != CassetteLayer::reels) {
+            drawShell(painter);
+            drawLabel(painter);
+            drawWindow(painter);
+        }
         painter.restore();
     }
 
@@ -261,8 +263,13 @@ private:
 
 void renderCassette(QPainter& painter, QSizeF size, const CassetteDocument& document, TapeSide side, int64_t head,
                     const std::map<ArtworkRole, QImage>& images) {
+    renderCassette(painter, size, document, side, head, images, CassetteLayer::whole);
+}
+
+void renderCassette(QPainter& painter, QSizeF size, const CassetteDocument& document, TapeSide side, int64_t head,
+                    const std::map<ArtworkRole, QImage>& images, CassetteLayer layer) {
     if (!(size.width() > 0) || !(size.height() > 0)) return;
-    CassetteRenderer(document, side, head, images, size).draw(painter);
+    CassetteRenderer(document, side, head, images, size).draw(painter, layer);
 }
 
 QImage renderCassetteImage(int width, const CassetteDocument& document, TapeSide side, int64_t head,

@@ -22,6 +22,13 @@ inline constexpr double cassetteAspectRatio = 100.4 / 63.8;
 void renderCassette(QPainter& painter, QSizeF size, const CassetteDocument& document, TapeSide side, int64_t head,
                     const std::map<ArtworkRole, QImage>& images);
 
+// The picture in two layers, for owners that redraw only the reels while the tape runs: the
+// reels (packs, hubs and the tape path), and the cover over them (shell, label, window), which
+// leaves the openings see-through. The reels, then the cover, give the whole picture.
+enum class CassetteLayer { whole, reels, cover };
+void renderCassette(QPainter& painter, QSizeF size, const CassetteDocument& document, TapeSide side, int64_t head,
+                    const std::map<ArtworkRole, QImage>& images, CassetteLayer layer);
+
 // The same picture on a transparent ARGB32 image `width` pixels wide (the height
 // follows the aspect ratio), e.g. for a saved thumbnail.
 QImage renderCassetteImage(int width, const CassetteDocument& document, TapeSide side, int64_t head,

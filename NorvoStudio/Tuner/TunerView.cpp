@@ -1,6 +1,7 @@
 #include "Tuner/TunerView.hpp"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "Rack/Kit/BlackFaceplate.hpp"
@@ -207,8 +208,9 @@ void TunerView::resizeEvent(QResizeEvent*) {
     volume_->setLayoutGeometry(l.volume.toRect());
 }
 
-void TunerView::paintEvent(QPaintEvent*) {
+void TunerView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    painter.setClipRect(event->rect());  // a blinking lamp copies its corner of the face, not all of it
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const TunerFacade& tuner = services_.tuner;

@@ -69,7 +69,7 @@ public:
     Knob* volumeKnob() const { return volume_; }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:

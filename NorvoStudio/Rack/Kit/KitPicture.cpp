@@ -43,12 +43,19 @@ QPixmap KitPicture::render(const QPainter& painter, const QRectF& bounds, const 
 }
 
 void KitPicture::blit(QPainter& painter, const Placement& placement, QPixmap& pixmap) {
+    // Only what the painter's clip lets through: Qt hands a copy of 96 rows or more to its
+    // thread pool even when a clip leaves a few of them.
+    QRect target(placement.origin, placement.pixels);
+    if (painter.hasClipping()) {
+        target &= painter.deviceTransform().mapRect(painter.clipBoundingRect()).toAlignedRect();
+        if (target.isEmpty()) return;
+    }
     // Back to the device's own pixels (only its pixel ratio remains), then one copy.
     painter.save();
     painter.resetTransform();
-    const QTransform ratio = painter.deviceTransform();
-    pixmap.setDevicePixelRatio(ratio.m11() > 0 ? ratio.m11() : 1.0);
-    painter.drawPixmap(ratio.inverted().map(QPointF(placement.origin)), pixmap);
+    const QTransform back = painter.deviceTransform().inverted();
+    pixmap.setDevicePixelRatio(1);
+    painter.drawPixmap(back.mapRect(QRectF(target)), pixmap, QRectF(target.translated(-placement.origin)));
     painter.restore();
 }
 

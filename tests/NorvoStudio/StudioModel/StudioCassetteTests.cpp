@@ -118,6 +118,70 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     EXPECT_TRUE(original == entry(copy, "audio/side-a.m4a"));
 }
 
+TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverItsOwnFile) {
+    StudioFixture f;
+    f.start();
+    f->newCassette(CassetteType::c60());
+    ASSERT_TRUE(f.playSong(f.makeSong("One.wav", 3.0, 1.0)));
+    f->transport(TransportCommand::record);
+    run(f, 2.0);
+    f->transport(TransportCommand::stop);
+    f.tick();
+    const auto file = f.directory / "Tape.norvo";
+    bool saved = false;
+    f->save(file, [&](bool ok) { saved = ok; });
+    f.runBackground();
+    ASSERT_TRUE(saved);
+    const auto first = f->media()->used(TapeSide::a);
+    f->eject();
+    f->open(file);
+    f.runBackground();
+    ASSERT_TRUE(f->document());
+    ASSERT_EQ(f->media()->used(TapeSide::a), first);
+    // Record more after what is there, then save over the file the cassette came from.
+    f->source().stop();
+    ASSERT_TRUE(f.playSong(f.makeSong("Two.wav", 3.0, 0.5)));
+    f->transport(TransportCommand::record);
+    run(f, 1.5);
+    f->transport(TransportCommand::stop);
+    f.tick();
+    const auto second = f->media()->used(TapeSide::a);
+    EXPECT_GT(second, first);
+    saved = false;
+    f->save(file, [&](bool ok) { saved = ok; });
+    f.runBackground();
+    ASSERT_TRUE(saved) << (f->alert() ? f->alert()->message.toStdString() : "");
+    EXPECT_FALSE(f->hasUnsavedChanges());
+    const float peakOne = f.sidePeak(TapeSide::a, 0, first);
+    f->eject();
+    f->open(file);
+    f.runBackground();
+    ASSERT_TRUE(f->document()) << (f->alert() ? f->alert()->message.toStdString() : "");
+    EXPECT_EQ(f->media()->used(TapeSide::a), second);
+    EXPECT_NEAR(f.sidePeak(TapeSide::a, 0, first), peakOne, 0.05f);
+    EXPECT_GT(f.sidePeak(TapeSide::a, first, second), 0.05f);
+    EXPECT_EQ(f->document()->sideA.markers.size(), 2u);
+    // Flip and record side B of the reopened cassette, save again, reopen.
+    f->transport(TransportCommand::flip);
+    f.tick();
+    f->transport(TransportCommand::record);
+    f->source().stop();
+    ASSERT_TRUE(f.playSong(f.makeSong("Three.wav", 2.0, 0.5)));
+    run(f, 1.0);
+    f->transport(TransportCommand::stop);
+    f.tick();
+    const auto sideB = f->media()->used(TapeSide::b);
+    EXPECT_GT(sideB, 0);
+    f->save(file);
+    f.runBackground();
+    f->eject();
+    f->open(file);
+    f.runBackground();
+    ASSERT_TRUE(f->document());
+    EXPECT_EQ(f->media()->used(TapeSide::a), second);
+    EXPECT_EQ(f->media()->used(TapeSide::b), sideB);
+}
+
 // MARK: - The prompt before a replacement
 
 enum class Operation { newCassette, open, eject };

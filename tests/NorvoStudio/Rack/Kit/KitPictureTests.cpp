@@ -28,6 +28,7 @@ int largestDifference(const QImage& a, const QImage& b) {
 struct Placement {
     qreal scale;
     QPointF offset;
+    QRectF clip;  // logical; empty for none
 };
 
 class KitPictureTest : public ::testing::TestWithParam<Placement> {};
@@ -43,6 +44,7 @@ TEST_P(KitPictureTest, TheCopyIsWhatDrawingDirectlyGives) {
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         p.translate(placement.offset);
         p.scale(placement.scale, placement.scale);
+        if (!placement.clip.isEmpty()) p.setClipRect(placement.clip);
     };
     {
         QPainter p(&direct);
@@ -59,8 +61,11 @@ TEST_P(KitPictureTest, TheCopyIsWhatDrawingDirectlyGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, KitPictureTest,
-                         ::testing::Values(Placement{1.0, {0, 0}}, Placement{1.0, {3.25, 7.5}},
-                                           Placement{0.75, {1.3, 2.6}}, Placement{2.0, {0.5, 0.25}}));
+                         ::testing::Values(Placement{1.0, {0, 0}, {}}, Placement{1.0, {3.25, 7.5}, {}},
+                                           Placement{0.75, {1.3, 2.6}, {}}, Placement{2.0, {0.5, 0.25}, {}},
+                                           // Only the clipped part is copied, and only there.
+                                           Placement{1.0, {2.5, 1}, {10, 5, 20.5, 13}},
+                                           Placement{0.75, {1.3, 2.6}, {30, 0, 40, 30}}));
 
 TEST(KitPicture, DrawsAnewOnlyWhenTheKeyOrThePlacementChanges) {
     QImage image(QSize(100, 80), QImage::Format_ARGB32_Premultiplied);
