@@ -1,5 +1,6 @@
 // The NV-1 deck face and the DA-2 player face in their states, on a headless studio.
 #include "Gallery.hpp"
+#include "GalleryStudio.hpp"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -22,56 +23,8 @@ using namespace norvo;
 
 namespace {
 
-// The desktop of a gallery: every question is cancelled, nothing is shown.
-class SilentUi final : public StudioUi {
-public:
-    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::dontSave; }
-    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
-    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
-    void beep() override {}
-    void noteRecentDocument(const std::filesystem::path&) override {}
-    QImage renderThumbnail(const CassetteDocument&, const ArtworkImages&) override { return {}; }
-};
-
-// A headless studio whose background work waits until run.
-struct Studio {
-    QTemporaryDir dir;
-    QtMainExecutor executor;
-    InMemoryDefaultsStore defaults;
-    StandardStudioServices standard;
-    SilentUi ui;
-    std::deque<std::function<void()>> background;
-    std::unique_ptr<StudioModel> model;
-
-    Studio() {
-        StudioServices services = standard.services(executor, defaults, ui);
-        services.workspacesRoot = std::filesystem::path(dir.path().toStdString()) / "Workspaces";
-        services.runInBackground = [this](std::function<void()> work) { background.push_back(std::move(work)); };
-        model = std::make_unique<StudioModel>(services);
-    }
-    ~Studio() {
-        runBackground();
-        model.reset();
-    }
-    void runBackground() {
-        while (!background.empty()) {
-            auto work = std::move(background.front());
-            background.pop_front();
-            work();
-        }
-        QCoreApplication::processEvents();
-    }
-    // Lets posted main-thread work run until `done` holds (bounded).
-    void settle(const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done() && timer.elapsed() < 5000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(2);
-        }
-    }
-    std::filesystem::path file(const QString& name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
-
+// A headless studio whose deck can be shown in any transport state.
+struct Studio : gallery::GalleryStudio {
     // Shows a transport state on the deck as the live deck would after a tick.
     void showTransport(TransportMode mode, int64_t head, double windSpeed = 0, float level = 0) {
         CoreSnapshot snapshot = model->live().snapshot();
@@ -92,24 +45,6 @@ void picture(gallery::Gallery& g, const QString& name, QWidget& face) {
     g.widget(name, face);
 }
 
-// A 16-bit stereo WAV of a quiet tone.
-void writeWav(const std::filesystem::path& path, double seconds) {
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly)) return;
-    const auto frames = static_cast<quint32>(seconds * 44100);
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + frames * 4);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(44100 * 4) << quint16(4) << quint16(16);
-    out.writeRawData("data", 4);
-    out << quint32(frames * 4);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto s = static_cast<qint16>(6000 * std::sin(2 * M_PI * 440 * i / 44100.0));
-        out << s << s;
-    }
-}
 
 void deck(gallery::Gallery& g) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
@@ -180,7 +115,7 @@ void player(gallery::Gallery& g) {
     std::vector<std::filesystem::path> songs;
     for (const char* name : {"Morning Tide", "Cassette Dreams (Extended Mix)", "Rooftops", "Late Bus Home"}) {
         songs.push_back(studio.file(QString::fromUtf8(name) + ".wav"));
-        writeWav(songs.back(), 3);
+        gallery::writeWav(songs.back(), 3);
     }
     SourcePlayerEngine& source = studio.model->source();
     source.add(songs);
@@ -211,7 +146,7 @@ void player(gallery::Gallery& g) {
 
     // A track whose file went away.
     const auto gone = studio.file("Vanished Song.mp3");
-    writeWav(gone, 1);
+    gallery::writeWav(gone, 1);
     source.add({gone});
     std::filesystem::remove(gone);
     source.play(source.tracks().back().id);
@@ -222,7 +157,7 @@ void player(gallery::Gallery& g) {
     std::vector<std::filesystem::path> many;
     for (int i = 0; i < 120; ++i) {
         many.push_back(studio.file(QStringLiteral("Track %1 of a long program.wav").arg(i + 1, 3, 10, QChar('0'))));
-        writeWav(many.back(), 0.2);
+        gallery::writeWav(many.back(), 0.2);
     }
     source.add(many);
     studio.settle([&] { return source.tracks().back().durationFrames.has_value(); });
