@@ -83,10 +83,26 @@ std::optional<std::filesystem::path> QtStudioUi::runSavePanel(const FilePanel& p
     dialog.setDefaultSuffix(defaultSuffix(panel.nameFilters));
     if (!panel.canCreateDirectories) dialog.setOption(QFileDialog::ReadOnly, true);
     if (!panel.proposedName.isEmpty()) dialog.selectFile(panel.proposedName);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return std::nullopt;
-    return toPath(files.first());
+    const QString suffix = defaultSuffix(panel.nameFilters);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) return std::nullopt;
+        QString file = files.first();
+        // A document saved under another extension could not be opened again as one:
+        // "notes.txt" becomes "notes.txt.norvo".
+        if (suffix.isEmpty() || QFileInfo(file).suffix().compare(suffix, Qt::CaseInsensitive) == 0)
+            return toPath(file);
+        file += QLatin1Char('.') + suffix;
+        if (!QFileInfo::exists(file)) return toPath(file);
+        // The dialog confirmed replacing the name as typed, not this one.
+        const auto answer = QMessageBox::question(
+            window_, QString(),
+            QStringLiteral("\u201C%1\u201D already exists. Do you want to replace it?").arg(QFileInfo(file).fileName()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer == QMessageBox::Yes) return toPath(file);
+        dialog.selectFile(QFileInfo(file).fileName());
+    }
 }
 
 void QtStudioUi::beep() { beep_.ring(); }

@@ -125,7 +125,10 @@ void SingleInstance::accept() {
             socket->setProperty("done", true);
             socket->putChar(receipt);
             socket->flush();
-            emit documentsReceived(paths);
+            // Opening a document may ask about unsaved changes in a nested event loop,
+            // during which this socket can disconnect and be deleted: hand the paths on
+            // from the event loop, not from inside the socket's signal.
+            QMetaObject::invokeMethod(this, [this, paths] { emit documentsReceived(paths); }, Qt::QueuedConnection);
         });
     }
 }

@@ -23,8 +23,9 @@ void StudioShell::openDocuments(const QStringList& paths) {
 
 void StudioShell::acceptHandOvers(SingleInstance& instance) {
     connect(&instance, &SingleInstance::documentsReceived, this, [this](const QStringList& paths) {
-        openDocuments(paths);
+        // Raise the window first, so a prompt the documents open stays above it.
         window_->bringToFront();
+        openDocuments(paths);
     });
 }
 

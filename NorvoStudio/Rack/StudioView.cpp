@@ -101,6 +101,16 @@ void RackContent::paintEvent(QPaintEvent* event) {
 
 void RackContent::resizeEvent(QResizeEvent*) { layoutDevices(); }
 
+bool RackContent::event(QEvent* event) {
+    // A device that changes its size hint (the deck's busy line) asks its parent, the
+    // rack, to lay out again.
+    if (event->type() == QEvent::LayoutRequest) {
+        layoutDevices();
+        emit rackResized();
+    }
+    return QWidget::event(event);
+}
+
 bool RackContent::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::LayoutRequest && watched != this) {
         layoutDevices();

@@ -50,6 +50,8 @@ QString StudioDocumentTypes::cassetteFileName(const QString& name) {
         if (bytes > maximumStemBytes) break;
         stem += character;
     }
+    // A leading dot would hide the file from the folder's listing.
+    while (stem.startsWith(QLatin1Char('.'))) stem.remove(0, 1);
     if (stem.trimmed().isEmpty()) stem = QStringLiteral("Mixtape");
     return stem + QLatin1Char('.') + cassetteExtension();
 }

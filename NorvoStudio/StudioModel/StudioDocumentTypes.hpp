@@ -19,8 +19,8 @@ struct StudioDocumentTypes {
     // panel order: MP3, WAV, AIFF, MPEG-4 audio, FLAC (+ CAF).
     static QStringList audioNameFilters();
     static QStringList audioExtensions();
-    // "<name>.norvo" for a save panel: no slashes or control characters, at most 200 bytes
-    // before the extension, "Mixtape" when nothing is left.
+    // "<name>.norvo" for a save panel: no slashes, control characters or leading dots, at
+    // most 200 bytes before the extension, "Mixtape" when nothing is left.
     static QString cassetteFileName(const QString& name);
 };
 

@@ -102,6 +102,14 @@ TEST_F(QtStudioUiTest, ASavePanelProposesTheNameAndAddsTheExtensionTypedWithout)
     });
     EXPECT_EQ(ui.runSavePanel(panel), directory.path() / "Road Trip.norvo");
     EXPECT_EQ(QtStudioUi::defaultSuffix({QStringLiteral("Tape Sound (*.nvsound)")}), "nvsound");
+
+    // Another extension would make a file the studio cannot open again as a cassette.
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(QString::fromStdString(directory.path().string()));
+        dialog->selectFile(QStringLiteral("notes.txt"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(ui.runSavePanel(panel), directory.path() / "notes.txt.norvo");
 }
 
 TEST_F(QtStudioUiTest, TheThumbnailIsTheCassetteCentredOnATransparentSquare) {

@@ -9,6 +9,12 @@
 #include <unistd.h>
 #include <cstring>
 #include <QDir>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -54,6 +60,29 @@ TEST_F(SingleInstanceTest, AMessageThatIsNotAHandOverIsDropped) {
         EXPECT_TRUE(closed.wait(10000)) << "the studio hangs up";
     }
     EXPECT_EQ(received.count(), 0);
+}
+
+TEST_F(SingleInstanceTest, APromptForHandedOverDocumentsSurvivesTheLaunchHangingUp) {
+    SingleInstance running(socket());
+    ASSERT_TRUE(running.listen());
+    QStringList opened;
+    QObject::connect(&running, &SingleInstance::documentsReceived, [&](const QStringList& paths) {
+        // As the unsaved-changes prompt does: a nested event loop, while the launch that
+        // handed the documents over gets its receipt and exits.
+        QEventLoop prompt;
+        QTimer::singleShot(300, &prompt, &QEventLoop::quit);
+        prompt.exec();
+        opened = paths;
+    });
+    std::atomic<bool> handed{false};
+    std::thread launch([&] { handed = SingleInstance::handOver(socket(), {QStringLiteral("/a.norvo")}, 5000); });
+    QElapsedTimer waited;
+    waited.start();
+    while (opened.isEmpty() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    launch.join();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(opened, QStringList{QStringLiteral("/a.norvo")});
 }
 
 TEST(SingleInstanceArguments, BecomeAbsolutePathsInOrder) {

@@ -70,6 +70,29 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     }
 }
 
+TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
+    StudioFixture studio;
+    StudioView view(*studio);
+    view.resize(1600, 1100);
+    view.show();
+    QApplication::processEvents();
+    studio->newCassette(CassetteType::standard()[1]);
+    RackContent& rack = *view.rack();
+    const int resting = rack.deck()->height();
+
+    studio->save(studio.directory / "Busy.norvo");
+    ASSERT_TRUE(studio->busy());
+    QApplication::processEvents();
+    EXPECT_GT(rack.deck()->height(), resting);
+    EXPECT_EQ(rack.deck()->height(), rack.deck()->sizeHint().height());
+    EXPECT_GE(rack.tuner()->geometry().top() - rack.deck()->geometry().bottom() - 1, 18);
+
+    studio.runBackground();
+    QApplication::processEvents();
+    ASSERT_FALSE(studio->busy());
+    EXPECT_EQ(rack.deck()->height(), resting);
+}
+
 TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     StudioFixture::Options options;
     options.failingOutput = true;

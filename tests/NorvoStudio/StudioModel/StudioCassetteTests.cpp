@@ -448,6 +448,8 @@ TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {
         {"Road Trip & <b>Mix</b>", QStringLiteral("Road Trip & <b>Mix<-b>.norvo")},
         {"AC/DC\tLive\n", QStringLiteral("AC-DCLive.norvo")},
         {"   ", QStringLiteral("Mixtape.norvo")},
+        {"..hidden", QStringLiteral("hidden.norvo")},
+        {"..", QStringLiteral("Mixtape.norvo")},
         {longName + longName, QString::fromStdString(std::string(200, 'x')) + QStringLiteral(".norvo")},
         {std::string(120, 'x') + "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
                                  "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
