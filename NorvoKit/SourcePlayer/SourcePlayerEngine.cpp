@@ -139,6 +139,8 @@ void SourcePlayerEngine::remove(const std::set<Uuid>& ids) {
         dropStream();
         update(state_, State::stopped);
         update(position_, int64_t{0});
+        // The track is gone: its length would be shown under an empty progress bar.
+        update(duration_, int64_t{0});
     }
     const auto removed = std::erase_if(tracks_, [&](const SourceTrack& track) { return ids.count(track.id) > 0; });
     if (removed > 0) changed_ = true;

@@ -696,6 +696,7 @@ TEST_F(SourcePlayerEngineTest, RemovingTheCurrentTrackStopsItButKeepsItsId) {
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_FALSE(player.currentTrack());
+    EXPECT_EQ(player.duration(), 0) << "the removed track's length is not shown any more";
     EXPECT_EQ(core.source.stream, nullptr);
     EXPECT_TRUE(retired(lastStream()));
     EXPECT_EQ(player.selection(), songs[0]);
