@@ -172,7 +172,7 @@ private:
 
         if (faceImage_) {
             painter.save();
-            painter.setClipPath(shell);
+            painter.setClipPath(shell, Qt::IntersectClip);
             painter.drawImage(bounds, *faceImage_);
             painter.restore();
             painter.strokePath(outline, pen(black(0.55), pt(1)));
@@ -219,7 +219,7 @@ private:
         label.setFillRule(Qt::OddEvenFill);
 
         painter.save();
-        painter.setClipPath(label);
+        painter.setClipPath(label, Qt::IntersectClip);
         if (labelImage_) painter.drawImage(bounds, *labelImage_);
         else CassetteLabel::drawArtwork(painter, scale_, document_, side_);
         painter.restore();

@@ -1,6 +1,7 @@
 #include "DesignerPicker.hpp"
 
 #include <QSignalBlocker>
+#include <QWheelEvent>
 
 #include "HandwritingFont.hpp"
 
@@ -12,6 +13,7 @@ DesignerPicker::DesignerPicker(const QStringList& titles, CassetteDesignerView::
     setFont(HandwritingFont::system(13));
     addItems(titles);
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    setFocusPolicy(Qt::StrongFocus);  // a passing wheel does not take the keyboard
     refresh();
     connect(this, &QComboBox::activated, this, [this](int index) { binding_.write(index); });
 }
@@ -21,6 +23,11 @@ void DesignerPicker::refresh() {
     if (index == currentIndex()) return;
     const QSignalBlocker blocker(this);
     setCurrentIndex(index);
+}
+
+void DesignerPicker::wheelEvent(QWheelEvent* event) {
+    if (hasFocus()) QComboBox::wheelEvent(event);
+    else event->ignore();  // the form behind scrolls instead
 }
 
 }  // namespace norvo

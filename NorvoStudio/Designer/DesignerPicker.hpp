@@ -15,6 +15,11 @@ public:
 
     void refresh();
 
+protected:
+    // A wheel turned to scroll the form must not change the document: only a picker the
+    // user has focused takes the wheel.
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     CassetteDesignerView::ChoiceBinding binding_;
 };

@@ -55,7 +55,9 @@ void renderJCard(QPainter& painter, QSizeF size, const CassetteDocument& documen
     painter.translate(square.topLeft());
     painter.scale(s, s);
     const double px = 1.0 / s;  // one pixel in millimetres
-    painter.setClipPath(ContinuousCorners::roundedRect(QRectF(0, 0, Card::height, Card::height), 2 * px));
+    // Within whatever the caller clips to.
+    painter.setClipPath(ContinuousCorners::roundedRect(QRectF(0, 0, Card::height, Card::height), 2 * px),
+                        Qt::IntersectClip);
 
     const QRectF flap(0, 0, Card::flapWidth, Card::height);
     const QRectF spine(flap.right(), 0, Card::spineWidth, Card::height);

@@ -22,6 +22,7 @@
 #include "Designer/DesignerDetailsPage.hpp"
 #include "Designer/DesignerFormSection.hpp"
 #include "Designer/DesignerPicker.hpp"
+#include <QWheelEvent>
 #include "Designer/DesignerPreview.hpp"
 #include "Designer/DesignerSegmentedControl.hpp"
 #include "Designer/DesignerStyleSwatch.hpp"
@@ -416,6 +417,20 @@ TEST_F(DesignerSheetTest, PickersWriteTheChosenCase) {
     // A change from elsewhere moves the picker.
     f->updateDocument([](CassetteDocument& d) { d.jcard.font = FontRole::pen; });
     EXPECT_EQ(lettering->currentIndex(), 1);
+}
+
+TEST_F(DesignerSheetTest, AWheelScrollingTheFormPastAPickerChangesNothing) {
+    auto* handwriting = find<DesignerPicker>("handwriting");
+    const CassetteDocument before = document();
+    const bool edited = f->metadataEdited();
+    handwriting->clearFocus();
+    const QPointF at(handwriting->width() / 2.0, handwriting->height() / 2.0);
+    QWheelEvent wheel(at, handwriting->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(handwriting, &wheel);
+    EXPECT_EQ(document(), before);
+    EXPECT_EQ(f->metadataEdited(), edited);
+    EXPECT_FALSE(handwriting->hasFocus()) << "the wheel does not give the picker the keyboard";
 }
 
 TEST_F(DesignerSheetTest, ColourWellsStoreAcceptedColoursAndOfferOpacityOnlyForThePlastic) {

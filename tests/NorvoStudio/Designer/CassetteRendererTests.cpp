@@ -10,6 +10,7 @@
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Designer/CassetteRenderer.hpp"
 #include "Designer/CassetteView.hpp"
+#include "Designer/JCardRenderer.hpp"
 
 namespace norvo {
 namespace {
@@ -245,6 +246,33 @@ TEST(CassetteRendererPurity, SameInputsGiveSamePixelsAndLeaveThePainterAsItWas) 
     renderCassette(painter, QSizeF(100.4, 63.8), document, TapeSide::a, 0, {});
     EXPECT_EQ(painter.transform(), before);
     EXPECT_FALSE(painter.hasClipping());
+}
+
+// The deck draws the cassette sliding out of its well under the well's clip: no part may
+// paint past a clip the caller set, with or without artwork.
+TEST(CassetteRendererPurity, NothingIsDrawnOutsideTheCallersClip) {
+    const CassetteDocument document = cassette();
+    const std::map<ArtworkRole, QImage> none;
+    const std::map<ArtworkRole, QImage> artwork{{ArtworkRole::cassetteFaceA, solid(QColor(200, 30, 40), {300, 100})},
+                                                {ArtworkRole::labelA, solid(QColor(30, 200, 40), {300, 100})},
+                                                {ArtworkRole::jcardFront, solid(QColor(30, 40, 200), {300, 300})}};
+    for (const auto* images : {&none, &artwork}) {
+        for (const bool jcard : {false, true}) {
+            QImage image(1004, 1004, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            {
+                QPainter painter(&image);
+                // Only the bottom strip is let through; the label and the card lie mostly above it.
+                painter.setClipRect(QRect(0, 600, 1004, 404));
+                if (jcard) renderJCard(painter, QSizeF(1004, 1004), document, *images);
+                else renderCassette(painter, QSizeF(1004, 638), document, TapeSide::a, 0, *images);
+            }
+            int outside = 0;
+            for (int y = 0; y < 600; ++y)
+                for (int x = 0; x < 1004; ++x) outside += qAlpha(image.pixel(x, y)) != 0;
+            EXPECT_EQ(outside, 0) << (jcard ? "J-card" : "cassette") << (images->empty() ? "" : " with artwork");
+        }
+    }
 }
 
 TEST(CassetteViewTest, FitsTheCassetteInsideTheOfferedSpace) {
