@@ -155,7 +155,9 @@ void StudioView::resizeEvent(QResizeEvent*) { fit(); }
 void StudioView::fit() {
     const QSizeF window(std::max(width(), int(RackGeometry::minimumWidth)),
                         std::max(height(), int(RackGeometry::minimumHeight)));
-    scale_ = RackGeometry::scale(window, content_->rackSize().height());
+    // The devices stand a little taller than the design height: the vertical margins
+    // give way first, so the rack keeps its natural size at 1232 × 920.
+    scale_ = RackGeometry::scale(window, content_->rackSize().height() - 2 * RackGeometry::margin);
     if (scale_ >= 1) {
         // At natural size the rack is plain widgets: repaints stay as small as the
         // regions that changed.

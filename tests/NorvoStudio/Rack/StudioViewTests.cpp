@@ -26,7 +26,8 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     view.show();
     QApplication::processEvents();
     RackContent& rack = *view.rack();
-    const double tall = std::max(920, rack.rackSize().height());
+    // Margins give way before the rack shrinks for its own height.
+    const double tall = std::max(920.0, rack.rackSize().height() - 2 * RackGeometry::margin);
     EXPECT_DOUBLE_EQ(view.scale(), std::min(0.75, 690 / tall));
 
     view.resize(1232, 690);
@@ -35,6 +36,12 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     // The height decides: the design frame is wider than the rack, which sits centred.
     EXPECT_NEAR(rack.player()->geometry().left() - RackGeometry::margin,
                 (rack.width() - rack.rackSize().width()) / 2.0, 1.0);
+
+    view.resize(1232, 920);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(view.scale(), 1.0) << "the design size shows the rack at its natural size";
+    EXPECT_GE(rack.player()->geometry().top(), 0);
+    EXPECT_LE(rack.shelf()->geometry().bottom(), 920);
 
     view.resize(1600, 1100);
     QApplication::processEvents();
