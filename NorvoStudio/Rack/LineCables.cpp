@@ -1,5 +1,6 @@
 #include "LineCables.hpp"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -71,13 +72,24 @@ void LineCables::setFrames(std::optional<QRectF> player, std::optional<QRectF> d
     std::optional<std::array<CableCurve, 4>> next;
     if (player && deck && tuner) next = cableCurves(*player, *deck, *tuner);
     cables_ = next;
+    picture_ = QPixmap();
     update();
 }
 
-void LineCables::paintEvent(QPaintEvent*) {
+void LineCables::paintEvent(QPaintEvent* event) {
     if (!cables_) return;
+    const double ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (picture_.isNull() || picture_.size() != pixels || picture_.devicePixelRatio() != ratio) {
+        picture_ = QPixmap(pixels);
+        picture_.setDevicePixelRatio(ratio);
+        picture_.fill(Qt::transparent);
+        QPainter cache(&picture_);
+        paintCables(cache, *cables_);
+    }
     QPainter painter(this);
-    paintCables(painter, *cables_);
+    for (const QRect& dirty : event->region())
+        painter.drawPixmap(dirty, picture_, QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
 }
 
 }  // namespace norvo

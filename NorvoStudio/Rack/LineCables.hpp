@@ -3,6 +3,7 @@
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
+#include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -41,6 +42,8 @@ protected:
 
 private:
     std::optional<std::array<CableCurve, 4>> cables_;
+    // The cables change only with the layout: drawn once into a picture, then blitted.
+    QPixmap picture_;
 };
 
 }  // namespace norvo
