@@ -9,12 +9,10 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,7 +22,9 @@
 #include "AudioEngine/TapeMedia.hpp"
 #include "AudioEngine/TapeSideStorage.hpp"
 #include "Support/BusyDisk.hpp"
+#include "Support/EndlessSource.hpp"
 #include "Support/TemporaryDirectory.hpp"
+#include "Support/ThreadPageFaults.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -35,28 +35,8 @@ using namespace norvo;
 constexpr int callback = 512;
 constexpr double recordedSeconds = 20;
 
-class EndlessSource final : public SourceStream {
-public:
-    int pull(int frames, float* left, float* right) override {
-        for (int i = 0; i < frames; ++i) left[i] = right[i] = float((position_ + i) % 200) / 400.0f - 0.25f;
-        position_ += frames;
-        return frames;
-    }
-    int64_t availableFrames() const override { return std::numeric_limits<int32_t>::max(); }
-    bool isDrained() const override { return false; }
-    int64_t position() const override { return position_; }
-    int64_t duration() const override { return std::numeric_limits<int64_t>::max(); }
-    void cancel() override {}
-
-private:
-    int64_t position_ = 0;
-};
-
-long threadPageFaults() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
-}
+using test::EndlessSource;
+using test::threadPageFaults;
 
 // As the output does: real-time priority where the system grants it.
 void askForRealTime() {

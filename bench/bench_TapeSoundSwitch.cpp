@@ -17,6 +17,7 @@
 #include "AudioEngine/TapeMedia.hpp"
 #include "AudioEngine/TapeSound/TapeSoundLibrary.hpp"
 #include "AudioEngine/TapeSound/TapeSoundProcessor.hpp"
+#include "Support/EndlessSource.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
@@ -28,25 +29,13 @@ using namespace norvo;
 constexpr int callback = 512;
 
 // A sine on the left and a cosine on the right: never silent on both at once.
-class Tone final : public SourceStream {
-public:
-    int pull(int frames, float* left, float* right) override {
-        for (int i = 0; i < frames; ++i, ++position_) {
-            const float phase = 2.0f * std::numbers::pi_v<float> * 441.0f * float(position_) / 44100.0f;
-            left[i] = 0.3f * std::sin(phase);
-            right[i] = 0.3f * std::cos(phase);
-        }
-        return frames;
+void sineAndCosine(int64_t from, int frames, float* left, float* right) {
+    for (int i = 0; i < frames; ++i) {
+        const float phase = 2.0f * std::numbers::pi_v<float> * 441.0f * float(from + i) / 44100.0f;
+        left[i] = 0.3f * std::sin(phase);
+        right[i] = 0.3f * std::cos(phase);
     }
-    int64_t availableFrames() const override { return 1 << 30; }
-    bool isDrained() const override { return false; }
-    int64_t position() const override { return position_; }
-    int64_t duration() const override { return 1 << 30; }
-    void cancel() override {}
-
-private:
-    int64_t position_ = 0;
-};
+}
 
 std::size_t longestSilence(const std::vector<float>& left, const std::vector<float>& right, std::size_t frames) {
     std::size_t longest = 0, run = 0;
@@ -66,7 +55,7 @@ struct Deck {
     Deck() {
         const CassetteTransport::Cassette cassette{CassetteType::custom(60), TapeSide::a, false, false};
         core.loadMedia(media, cassette, 0);
-        Tone tone;
+        test::EndlessSource tone(&sineAndCosine);
         {
             std::lock_guard guard(core.lock);
             core.source.stream = &tone;
@@ -127,7 +116,7 @@ int main(int argc, char** argv) {
 
     // The reference: each profile's processor, new, on the same tone.
     std::size_t onset = 0;
-    Tone tone;
+    test::EndlessSource tone(&sineAndCosine);
     std::vector<float> left(4096), right(4096);
     for (const auto& profile : profiles) {
         TapeSoundProcessor fresh(profile, 44100.0);

@@ -147,27 +147,27 @@ void TapeSideStorage::read(int64_t at, float* left, float* right, int64_t frames
     std::fill(right + lead + n, right + frames, 0.0f);
 }
 
-void TapeSideStorage::advise(int64_t startFrame, int64_t frameCount) const {
-    if (!data_ || frameCount <= 0) return;
+TapeSideStorage::ByteRange TapeSideStorage::pageAlignedBytes(int64_t startFrame, int64_t frameCount) const {
+    if (!data_ || frameCount <= 0) return {};
     const int64_t start = std::clamp<int64_t>(startFrame, 0, capacity_);
     const int64_t end = start + std::min(frameCount, capacity_ - start);
-    if (end <= start) return;
+    if (end <= start) return {};
     const auto page = static_cast<int64_t>(::getpagesize());
-    const int64_t firstByte = start * bytesPerFrame / page * page;
-    const int64_t lastByte = end * bytesPerFrame;
+    return {start * bytesPerFrame / page * page, end * bytesPerFrame};
+}
+
+void TapeSideStorage::advise(int64_t startFrame, int64_t frameCount) const {
+    const ByteRange bytes = pageAlignedBytes(startFrame, frameCount);
+    if (bytes.empty()) return;
     // Only a hint: a failure changes nothing the caller could act on.
-    ::madvise(reinterpret_cast<char*>(data_) + firstByte, static_cast<std::size_t>(lastByte - firstByte),
+    ::madvise(reinterpret_cast<char*>(data_) + bytes.first, static_cast<std::size_t>(bytes.last - bytes.first),
               MADV_WILLNEED);
 }
 
 void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const {
-    if (!data_ || frameCount <= 0) return;
-    const int64_t start = std::clamp<int64_t>(startFrame, 0, capacity_);
-    const int64_t end = start + std::min(frameCount, capacity_ - start);
-    if (end <= start) return;
-    const auto page = static_cast<int64_t>(::getpagesize());
-    const int64_t firstByte = start * bytesPerFrame / page * page;
-    const int64_t lastByte = end * bytesPerFrame;
+    const ByteRange bytes = pageAlignedBytes(startFrame, frameCount);
+    if (bytes.empty()) return;
+    const int64_t firstByte = bytes.first, lastByte = bytes.last;
     char* const base = reinterpret_cast<char*>(data_);
     const auto length = static_cast<std::size_t>(lastByte - firstByte);
 #if defined(MADV_POPULATE_WRITE)
@@ -175,6 +175,7 @@ void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, bool forWr
 #endif
     // Kernels before 5.14: touch one word per page. An atomic add of zero makes the page
     // writable without racing the render's own writes to it.
+    const auto page = static_cast<int64_t>(::getpagesize());
     for (int64_t offset = firstByte; offset < lastByte; offset += page) {
         auto* word = reinterpret_cast<int32_t*>(base + offset);
         if (forWriting)

@@ -37,6 +37,16 @@ public:
     void prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const;
 
 private:
+    // Byte offsets into the mapping, [first, last).
+    struct ByteRange {
+        int64_t first = 0;
+        int64_t last = 0;
+        bool empty() const { return last <= first; }
+    };
+    // The stretch clamped to the side, its start moved back to a page boundary; empty
+    // when nothing of it lies in the side (or nothing is mapped).
+    ByteRange pageAlignedBytes(int64_t startFrame, int64_t frameCount) const;
+
     std::filesystem::path file_;
     int64_t capacity_ = 0;
     int fd_ = -1;

@@ -78,6 +78,19 @@ double correlation(double sumAB, double sumA, double sumAA, double sumB, double 
     return covariance / std::sqrt(varianceA * varianceB);
 }
 
+// The sums correlation() needs, kept while walking two series side by side.
+struct PairSums {
+    double ab = 0, a = 0, aa = 0, b = 0, bb = 0;
+    void add(double x, double y) {
+        ab += x * y;
+        a += x;
+        aa += x * x;
+        b += y;
+        bb += y * y;
+    }
+    double correlation(double n) const { return ::norvo::correlation(ab, a, aa, b, bb, n); }
+};
+
 }  // namespace
 
 RadioStream::RadioStream(std::string url, std::string userAgent, double prebufferSeconds)
@@ -555,16 +568,9 @@ std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
         double fineBest = 0;
         int64_t fineAt = -1;
         for (int64_t q = std::max(start, centre - 2 * step); q <= std::min(received - static_cast<int64_t>(window), centre + 2 * step); ++q) {
-            double sumAB = 0, a = 0, aa = 0, b = 0, bb = 0;
-            for (std::size_t i = 0; i < window; ++i) {
-                const double x = probe[i], y = past(q + static_cast<int64_t>(i));
-                sumAB += x * y;
-                a += x;
-                aa += x * x;
-                b += y;
-                bb += y * y;
-            }
-            const double r = correlation(sumAB, a, aa, b, bb, double(window));
+            PairSums sums;
+            for (std::size_t i = 0; i < window; ++i) sums.add(probe[i], past(q + static_cast<int64_t>(i)));
+            const double r = sums.correlation(double(window));
             if (r > fineBest) {
                 fineBest = r;
                 fineAt = q;
@@ -574,7 +580,7 @@ std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
         // A stream at another rate is resampled from another phase after a reconnection:
         // its frames fall between the old ones, which costs the frame-by-frame match on
         // bright content but not the match of averages taken at the found frame.
-        double sumAB = 0, a = 0, aa = 0, b = 0, bb = 0;
+        PairSums sums;
         const std::size_t blocks = window / step;
         for (std::size_t k = 0; k < blocks; ++k) {
             double x = 0, y = 0;
@@ -582,13 +588,9 @@ std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
                 x += probe[k * step + static_cast<std::size_t>(i)];
                 y += past(fineAt + static_cast<int64_t>(k * step) + i);
             }
-            sumAB += x * y;
-            a += x;
-            aa += x * x;
-            b += y;
-            bb += y * y;
+            sums.add(x, y);
         }
-        const double averaged = correlation(sumAB, a, aa, b, bb, double(blocks));
+        const double averaged = sums.correlation(double(blocks));
         if (fineBest >= 0.9 || (fineBest >= 0.5 && averaged >= 0.95)) return fineAt - static_cast<int64_t>(probeGuard);
     }
     return std::nullopt;

@@ -26,7 +26,7 @@ DesignerTextEditor::DesignerTextEditor(CassetteDesignerView::TextBinding binding
     setPlainText(binding_.read());
     updating_ = false;
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!updating_ && !composing_) writeIfChanged();
+        if (!updating_ && !composition_.active()) writeIfChanged();
         fitHeight();
     });
     fitHeight();
@@ -41,11 +41,7 @@ QString DesignerTextEditor::text() const {
 }
 
 void DesignerTextEditor::refresh() {
-    if (composing_) {
-        refreshPending_ = true;
-        return;
-    }
-    refreshPending_ = false;
+    if (composition_.holdsRefresh()) return;
     const QString value = binding_.read();
     if (value == text()) return;
     const QTextCursor old = textCursor();
@@ -64,10 +60,9 @@ void DesignerTextEditor::refresh() {
 }
 
 void DesignerTextEditor::inputMethodEvent(QInputMethodEvent* event) {
-    const bool preedit = !event->preeditString().isEmpty();
-    if (preedit) composing_ = true;
+    const bool continues = composition_.note(*event);
     QPlainTextEdit::inputMethodEvent(event);
-    if (!preedit) endComposition();
+    if (!continues) endComposition();
 }
 
 void DesignerTextEditor::focusOutEvent(QFocusEvent* event) {
@@ -83,10 +78,9 @@ void DesignerTextEditor::writeIfChanged() {
 }
 
 void DesignerTextEditor::endComposition() {
-    if (!composing_) return;
-    composing_ = false;
+    if (!composition_.end()) return;
     writeIfChanged();
-    if (refreshPending_) refresh();
+    if (composition_.refreshWaiting()) refresh();
 }
 
 void DesignerTextEditor::resizeEvent(QResizeEvent* event) {

@@ -2,6 +2,7 @@
 #include <QPlainTextEdit>
 
 #include "Designer/CassetteDesignerView.hpp"
+#include "Designer/TextComposition.hpp"
 
 namespace norvo {
 
@@ -19,7 +20,7 @@ public:
     // The text as typed: line feeds between lines, non-breaking spaces kept (plain-text
     // export would turn them into spaces).
     QString text() const;
-    bool composing() const { return composing_; }
+    bool composing() const { return composition_.active(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -38,8 +39,7 @@ private:
     CassetteDesignerView::TextBinding binding_;
     int minimumHeight_;
     bool updating_ = false;
-    bool composing_ = false;
-    bool refreshPending_ = false;
+    TextComposition composition_;
 };
 
 }  // namespace norvo

@@ -17,11 +17,7 @@ DesignerTextField::DesignerTextField(CassetteDesignerView::TextBinding binding, 
 }
 
 void DesignerTextField::refresh() {
-    if (composing_) {
-        refreshPending_ = true;
-        return;
-    }
-    refreshPending_ = false;
+    if (composition_.holdsRefresh()) return;
     const QString value = binding_.read();
     if (value == text()) return;
     const int caret = cursorPosition();
@@ -34,10 +30,9 @@ void DesignerTextField::showPlaceholder(const QString& text) {
 }
 
 void DesignerTextField::inputMethodEvent(QInputMethodEvent* event) {
-    const bool preedit = !event->preeditString().isEmpty();
-    if (preedit) composing_ = true;
+    const bool continues = composition_.note(*event);
     QLineEdit::inputMethodEvent(event);
-    if (!preedit) endComposition();
+    if (!continues) endComposition();
 }
 
 void DesignerTextField::focusOutEvent(QFocusEvent* event) {
@@ -47,9 +42,8 @@ void DesignerTextField::focusOutEvent(QFocusEvent* event) {
 }
 
 void DesignerTextField::endComposition() {
-    if (!composing_) return;
-    composing_ = false;
-    if (refreshPending_) refresh();
+    if (!composition_.end()) return;
+    if (composition_.refreshWaiting()) refresh();
 }
 
 }  // namespace norvo

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 
 #include "Designer/CassetteDesignerView.hpp"
+#include "Designer/TextComposition.hpp"
 
 namespace norvo {
 
@@ -16,7 +17,7 @@ public:
     void refresh();
     // Changes the placeholder only when it differs (it follows the cassette's name).
     void showPlaceholder(const QString& text);
-    bool composing() const { return composing_; }
+    bool composing() const { return composition_.active(); }
 
 protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -26,8 +27,7 @@ private:
     void endComposition();
 
     CassetteDesignerView::TextBinding binding_;
-    bool composing_ = false;
-    bool refreshPending_ = false;
+    TextComposition composition_;
 };
 
 }  // namespace norvo

@@ -283,6 +283,7 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
     // Every announcement only schedules a re-read; nothing here calls back into an engine.
     const auto wellChanged = [this] {
         wellDirty_ = true;
+        ++coverGeneration_;
         refresh();
     };
     connect(&model_, &StudioModel::documentChanged, this, wellChanged);
@@ -657,7 +658,16 @@ void CassetteDeckView::paintPicture(QPainter& p, const CassetteDocument& documen
                          s.setBrush(Qt::black);
                          s.drawRoundedRect(shell, radius, radius);
                      });
-    renderCassette(p, picture.size(), document, side, head, images);
+    if (slide < 1.0 || &document != &*model_.document()) {
+        renderCassette(p, picture.size(), document, side, head, images);
+    } else {
+        // At rest only the reels move: they are drawn live, the cover over them is copied.
+        renderCassette(p, picture.size(), document, side, head, images, CassetteLayer::reels);
+        const QString key = QStringLiteral("%1|%2").arg(coverGeneration_).arg(rawValue(side));
+        cover_.paint(p, shell, key, [&](QPainter& c) {
+            renderCassette(c, picture.size(), document, side, head, images, CassetteLayer::cover);
+        });
+    }
     p.restore();
 }
 

@@ -12,6 +12,7 @@
 
 #include "Platform/Uuid.hpp"
 #include "DeckReadout.hpp"
+#include "Rack/Kit/KitPicture.hpp"
 #include "StudioModel/MeterBallistics.hpp"
 #include "StudioModel/StudioModel.hpp"
 
@@ -145,6 +146,10 @@ private:
     double removalProgress_ = 1.0;
     std::optional<Picture> shown_;     // what the well shows now, kept for its way out
     std::optional<Picture> outgoing_;  // sliding out
+
+    // The resting cassette's shell, label and window, kept while only the reels turn.
+    mutable KitPicture cover_;
+    int coverGeneration_ = 0;  // counts changes of the document and its images
 
     mutable QPixmap staticLayer_;
     mutable QSize staticSize_;

@@ -424,9 +424,11 @@ void SourcePlayerView::paintEvent(QPaintEvent* event) {
     }
     // The region, not its bounding box: a tick dirties small parts far apart.
     const QRegion dirty = event->region();
-    p.setClipRegion(dirty);
     // The layer carries its device ratio, so it maps onto the face at any painter scale.
-    p.drawPixmap(QPointF(0, 0), staticLayer_);
+    // Copied rect by rect: under a region clip Qt would walk every row of the layer.
+    for (const QRect& r : dirty)
+        p.drawPixmap(QRectF(r), staticLayer_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    p.setClipRegion(dirty);
 
     const Layout& l = *layout_;
     if (dirty.intersects(partRect(Part::lineOut).toAlignedRect()))

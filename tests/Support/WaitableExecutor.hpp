@@ -39,6 +39,10 @@ public:
             posted_.wait_for(lock, std::chrono::milliseconds(2), [&] { return inner_.pendingCount() > 0; });
         }
     }
+    std::size_t posts() {
+        std::lock_guard lock(mutex_);
+        return posts_;
+    }
     // Blocks until `count` posts have arrived in all; false after 10 s.
     bool waitForPosts(std::size_t count) {
         std::unique_lock lock(mutex_);

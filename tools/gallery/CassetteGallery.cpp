@@ -1,5 +1,4 @@
 // The drawn cassette, its label styles and lettering, and the J-card, in their states.
-#include <QLinearGradient>
 #include <QPainter>
 
 #include "AudioEngine/TapeClock.hpp"
@@ -10,6 +9,7 @@
 #include "Designer/JCardRenderer.hpp"
 #include "Designer/JCardView.hpp"
 #include "Gallery.hpp"
+#include "GradientPicture.hpp"
 
 namespace {
 
@@ -23,17 +23,7 @@ CassetteDocument cassette(const CassetteDesign& design, CassetteType type = Cass
 }
 
 QImage gradientImage(QSize size, QColor from, QColor to, const QString& text) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, from);
-    g.setColorAt(1, to);
-    p.fillRect(image.rect(), g);
-    p.setPen(Qt::white);
-    QFont f = HandwritingFont::system(size.height() / 6, QFont::Bold);
-    p.setFont(f);
-    p.drawText(image.rect(), Qt::AlignCenter, text);
-    return image;
+    return gallery::gradientPicture(size, from, to, text, HandwritingFont::system(size.height() / 6, QFont::Bold));
 }
 
 void paintCassette(gallery::Gallery& g, const QString& name, const CassetteDocument& document, TapeSide side,

@@ -1,7 +1,5 @@
 // The cassette designer sheet: each page with a blank cassette and with a full one.
 #include <QBuffer>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -13,24 +11,16 @@
 #include "Designer/DesignerPreview.hpp"
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
+#include "GradientPicture.hpp"
 
 namespace {
 
 using namespace norvo;
 
 FileData png(QSize size, QColor from, QColor to, const QString& text) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, from);
-    g.setColorAt(1, to);
-    p.fillRect(image.rect(), g);
-    p.setPen(Qt::white);
     QFont f;
     f.setPixelSize(std::max(10, std::min(size.width(), size.height()) / 5));
-    p.setFont(f);
-    p.drawText(image.rect(), Qt::AlignCenter, text);
-    p.end();
+    const QImage image = gallery::gradientPicture(size, from, to, text, f);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

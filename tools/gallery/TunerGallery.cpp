@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <chrono>
 
+#include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"
@@ -16,72 +17,9 @@
 #include "Rack/Kit/MiniKey.hpp"
 
 using namespace norvo;
+using test::FakeTuner;
 
 namespace {
-
-// A tuner whose state the pictures set; its operations do nothing.
-class PictureTuner final : public TunerFacade {
-public:
-    bool isOn() const override { return on; }
-    const std::optional<RadioStation>& station() const override { return current; }
-    const Reception& reception() const override { return receptionState; }
-    const std::optional<std::string>& nowPlaying() const override { return title; }
-    const std::optional<std::string>& streamFormat() const override { return format; }
-    bool isStereo() const override { return stereo; }
-    double signal() const override { return signalLevel; }
-    bool reconnecting() const override { return reconnectingFlag; }
-    const Presets& presets() const override { return presetSlots; }
-    const Band& band() const override { return bandState; }
-    bool bandLoading() const override { return loading; }
-    const std::optional<std::string>& bandError() const override { return error; }
-    std::optional<int> dial() const override { return dialPosition; }
-    int64_t knobDetents() const override { return detents; }
-    bool memoryArmed() const override { return armed; }
-    const std::optional<std::string>& flash() const override { return flashText; }
-    const std::vector<Country>& countries() const override { return countryList; }
-    bool muting() const override { return mutingFlag; }
-    float volume() const override { return 0.8f; }
-    std::optional<int> currentPresetIndex() const override {
-        for (int i = 0; current && i < TunerEngine::presetCount; ++i)
-            if (presetSlots[std::size_t(i)] && presetSlots[std::size_t(i)]->id == current->id) return i;
-        return std::nullopt;
-    }
-    Query homeQuery() const override { return Query::country("DE"); }
-
-    void togglePower() override {}
-    void loadBand(const Query&) override {}
-    void reloadBand() override {}
-    void startCountriesLoad() override {}
-    void tune(const RadioStation&) override {}
-    void stepDial(int) override {}
-    void pressPreset(int) override {}
-    void storeCurrentStation(int) override {}
-    void store(const RadioStation&, int) override {}
-    void clearPreset(int) override {}
-    void armMemory() override {}
-    void setMuting(bool) override {}
-    void setVolume(float) override {}
-
-    void publish() { emit changed(); }
-
-    bool on = false;
-    std::optional<RadioStation> current;
-    Reception receptionState = Reception::off();
-    std::optional<std::string> title, format;
-    bool stereo = false;
-    double signalLevel = 0;
-    bool reconnectingFlag = false;
-    Presets presetSlots;
-    Band bandState;
-    bool loading = false;
-    std::optional<std::string> error;
-    std::optional<int> dialPosition;
-    int64_t detents = 0;
-    bool armed = false;
-    std::optional<std::string> flashText;
-    std::vector<Country> countryList;
-    bool mutingFlag = false;
-};
 
 class NoDesktop final : public DesktopServices {
 public:
@@ -124,7 +62,7 @@ std::vector<TunerFacade::Country> countries() {
 Date at(double seconds) { return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds))); }
 
 // A full band, tuned to its ninth station, a few presets stored.
-void tunedBand(PictureTuner& tuner) {
+void tunedBand(FakeTuner& tuner) {
     tuner.on = true;
     tuner.bandState = {TunerFacade::Query::country("DE"), band(200)};
     tuner.current = tuner.bandState.stations[8];
@@ -141,7 +79,7 @@ void tunedBand(PictureTuner& tuner) {
 }
 
 struct Face {
-    PictureTuner tuner;
+    FakeTuner tuner;
     ManualExecutor executor;
     FakeClock clock{at(1.8e9)};
     NoDesktop desktop;
@@ -162,7 +100,7 @@ struct Face {
 };
 
 void guidePictures(gallery::Gallery& g) {
-    auto guideIn = [](PictureTuner& tuner, NoDesktop& desktop) {
+    auto guideIn = [](FakeTuner& tuner, NoDesktop& desktop) {
         auto guide = std::make_unique<StationGuide>(tuner, desktop, "en_US");
         guide->resize(266, 300);
         guide->setAttribute(Qt::WA_DontShowOnScreen);
@@ -180,7 +118,7 @@ void guidePictures(gallery::Gallery& g) {
     };
 
     {
-        PictureTuner tuner;
+        FakeTuner tuner;
         NoDesktop desktop;
         tunedBand(tuner);
         auto guide = guideIn(tuner, desktop);
@@ -190,7 +128,7 @@ void guidePictures(gallery::Gallery& g) {
         onPanel("guide-band-200", *guide, QSize(290, 324));
     }
     {
-        PictureTuner tuner;
+        FakeTuner tuner;
         NoDesktop desktop;
         tunedBand(tuner);
         tuner.bandState.query = TunerFacade::Query::genre("jazz");
@@ -202,7 +140,7 @@ void guidePictures(gallery::Gallery& g) {
                 {12, 12}, [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren); });
     }
     {
-        PictureTuner tuner;
+        FakeTuner tuner;
         NoDesktop desktop;
         tunedBand(tuner);
         tuner.bandState.query = TunerFacade::Query::country("FR");
@@ -219,7 +157,7 @@ void guidePictures(gallery::Gallery& g) {
                 [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren); });
     }
     {
-        PictureTuner tuner;
+        FakeTuner tuner;
         NoDesktop desktop;
         tuner.bandState.query = TunerFacade::Query::country("DE");
         auto guide = guideIn(tuner, desktop);
@@ -232,16 +170,16 @@ void guidePictures(gallery::Gallery& g) {
     }
     struct Overlay {
         const char* name;
-        std::function<void(PictureTuner&)> set;
+        std::function<void(FakeTuner&)> set;
     };
     const Overlay overlays[] = {
-        {"guide-overlay-off", [](PictureTuner&) {}},
-        {"guide-overlay-scanning", [](PictureTuner& t) { t.on = true, t.loading = true; }},
-        {"guide-overlay-error", [](PictureTuner& t) { t.error = TunerEngine::bandErrorText; }},
-        {"guide-overlay-empty", [](PictureTuner& t) { t.on = true; }},
+        {"guide-overlay-off", [](FakeTuner&) {}},
+        {"guide-overlay-scanning", [](FakeTuner& t) { t.on = true, t.loading = true; }},
+        {"guide-overlay-error", [](FakeTuner& t) { t.error = TunerEngine::bandErrorText; }},
+        {"guide-overlay-empty", [](FakeTuner& t) { t.on = true; }},
     };
     for (const Overlay& overlay : overlays) {
-        PictureTuner tuner;
+        FakeTuner tuner;
         NoDesktop desktop;
         tuner.bandState.query = TunerFacade::Query::search("  jazz");
         overlay.set(tuner);

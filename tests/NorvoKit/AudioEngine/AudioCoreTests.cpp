@@ -1,7 +1,6 @@
 #include "AudioEngine/AudioCore.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <atomic>
 #include <limits>
@@ -16,8 +15,10 @@
 #include "AudioEngine/TapeSound/TapeSoundLibrary.hpp"
 #include "Support/AllocationCounter.hpp"
 #include "Support/BusyDisk.hpp"
+#include "Support/EndlessSource.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
+#include "Support/ThreadPageFaults.hpp"
 
 namespace norvo {
 namespace {
@@ -599,30 +600,8 @@ TEST_F(AudioCoreTest, RenderingNeitherAllocatesNorFrees) {
 
 // The render and the workspace's pages -----------------------------------------------------
 
-// A source that never runs dry.
-class EndlessSource final : public SourceStream {
-public:
-    int pull(int frames, float* left, float* right) override {
-        std::fill_n(left, frames, 0.25f);
-        std::fill_n(right, frames, -0.25f);
-        position_ += frames;
-        return frames;
-    }
-    int64_t availableFrames() const override { return std::numeric_limits<int32_t>::max(); }
-    bool isDrained() const override { return false; }
-    int64_t position() const override { return position_; }
-    int64_t duration() const override { return std::numeric_limits<int64_t>::max(); }
-    void cancel() override {}
-
-private:
-    int64_t position_ = 0;
-};
-
-long threadPageFaults() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
-}
+using test::EndlessSource;
+using test::threadPageFaults;
 
 class RenderPageFaultTest : public AudioCoreTest, public ::testing::WithParamInterface<bool> {};
 

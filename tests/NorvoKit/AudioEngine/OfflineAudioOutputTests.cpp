@@ -2,35 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "AudioEngine/AudioCore.hpp"
+#include "Support/EndlessSource.hpp"
 
 namespace norvo {
 namespace {
 
-// A source of a constant value, for telling rendered buffers from untouched ones.
-class ConstantSource final : public SourceStream {
-public:
-    int pull(int frames, float* left, float* right) override {
-        std::fill_n(left, frames, 0.5f);
-        std::fill_n(right, frames, -0.5f);
-        position_ += frames;
-        return frames;
-    }
-    int64_t availableFrames() const override { return 1 << 30; }
-    bool isDrained() const override { return false; }
-    int64_t position() const override { return position_; }
-    int64_t duration() const override { return 1 << 30; }
-    void cancel() override {}
-
-private:
-    int64_t position_ = 0;
-};
+// A constant value, for telling rendered buffers from untouched ones.
+void constant(int64_t, int frames, float* left, float* right) {
+    std::fill_n(left, frames, 0.5f);
+    std::fill_n(right, frames, -0.5f);
+}
 
 TEST(OfflineAudioOutput, RendersTheCoreOnDemandOnlyWhileStarted) {
     AudioCore core;
-    ConstantSource source;
+    test::EndlessSource source(&constant);
     {
         std::lock_guard guard(core.lock);
         core.source.stream = &source;

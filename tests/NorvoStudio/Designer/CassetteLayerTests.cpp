@@ -3,12 +3,12 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Designer/CassetteRenderer.hpp"
+#include "NorvoStudio/Support/ImageDifference.hpp"
 
 namespace norvo {
 namespace {
@@ -23,16 +23,7 @@ QImage drawn(const CassetteDocument& document, int64_t head, const std::map<Artw
     return image;
 }
 
-int largestDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
+using test::largestDifference;
 
 struct Case {
     const char* name;

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace norvo {
 namespace {
@@ -23,7 +24,10 @@ INSTANTIATE_TEST_SUITE_P(Windows, RackScale,
                          ::testing::Values(ScaleCase{1232, 920, 1.0}, ScaleCase{924, 690, 0.75},
                                            ScaleCase{1232, 690, 0.75}, ScaleCase{2000, 1500, 1.0},
                                            ScaleCase{400, 300, 0.75},  // the window's minimum holds
-                                           ScaleCase{1078, 920, 1078.0 / 1232}));
+                                           ScaleCase{1078, 920, 1078.0 / 1232}),
+                         [](const ::testing::TestParamInfo<ScaleCase>& info) {
+                             return std::to_string(int(info.param.w)) + "x" + std::to_string(int(info.param.h));
+                         });
 
 TEST(RackScale, CentresTheRackInAWiderDesignFrame) {
     // 1232 × 690 scales by 0.75: the design frame is 1642.67 wide, the rack 1232.

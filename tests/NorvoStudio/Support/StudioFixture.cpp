@@ -88,7 +88,7 @@ bool StudioFixture::settle(const std::function<bool()>& done) {
         const std::size_t seen = executor.posts();
         executor.runPending();
         if (!done || done()) return true;
-        if (!executor.waitForPostsAfter(seen)) return false;
+        if (!executor.waitForPosts(seen + 1)) return false;
     }
     return false;
 }

@@ -14,9 +14,9 @@
 #include "NorvoStudio/Support/ScriptedStudioUi.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "StudioModel/StudioModel.hpp"
-#include "NorvoStudio/Support/StudioTestExecutor.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
+#include "Support/WaitableExecutor.hpp"
 
 namespace norvo::test {
 
@@ -75,7 +75,7 @@ public:
     TemporaryDirectory directory;
     std::filesystem::path workspaces;
     InMemoryDefaultsStore defaults;
-    StudioTestExecutor executor;
+    WaitableExecutor executor;
     DecodedSourceStreamFactory sourceStreams;
     FakeTunerDirectory tunerDirectory;
     ScriptedTunerStreamFactory tunerStreams;

@@ -7,7 +7,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/StationGuide.hpp"

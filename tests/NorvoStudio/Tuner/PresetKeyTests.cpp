@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QTest>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Platform/ManualExecutor.hpp"
 
 namespace norvo {

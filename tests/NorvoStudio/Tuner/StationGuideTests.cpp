@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"

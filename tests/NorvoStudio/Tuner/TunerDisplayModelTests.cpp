@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 
 namespace norvo {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 
 namespace norvo {
 namespace {

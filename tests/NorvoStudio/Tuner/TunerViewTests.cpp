@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "FakeTuner.hpp"
+#include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/KitColor.hpp"

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include "NorvoStudio/Support/ImageDifference.hpp"
+
 namespace norvo {
 namespace {
 
@@ -13,17 +15,7 @@ void drawKey(QPainter& p, bool down) {
     KeyCap{down, std::nullopt, 58, 34, KeyLabel::caption(QStringLiteral("MEMORY"))}.paint(p, QPointF(5, 4));
 }
 
-// The largest difference of any channel between two images of one size.
-int largestDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
+using test::largestDifference;
 
 struct Placement {
     qreal scale;
