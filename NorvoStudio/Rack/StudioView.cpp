@@ -94,9 +94,10 @@ void RackContent::paintEvent(QPaintEvent* event) {
                              [panel](QPainter& p) { p.fillPath(BlackFaceplate::shape(panel), Qt::black); });
         }
     }
-    const QRect dirty = event->rect();
-    painter.drawPixmap(dirty, background_,
-                       QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+    // Copy each dirty rectangle, not their bounding box: the deck's reels and the player's
+    // display changing together would otherwise copy most of the wood.
+    for (const QRect& dirty : event->region())
+        painter.drawPixmap(dirty, background_, QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
 }
 
 void RackContent::resizeEvent(QResizeEvent*) { layoutDevices(); }
