@@ -1000,25 +1000,17 @@ void StudioModel::chooseArtwork(std::optional<ArtworkRole> role,
     const auto files = services_.ui.runOpenPanel(panel);
     if (files.empty()) return;
 
-    // A chosen file that gives no image says why, so the choice does not just vanish.
-    const QString quotedName = QStringLiteral("\u201C") + qText(files.front().filename().string()) + QStringLiteral("\u201D");
-    const QString cannotUse = QStringLiteral("Cannot use this image");
+    // A file that cannot be read, or is no image that decodes within Qt's allocation limit
+    // (a 30000 × 30000 PNG), is passed over without an alert and nothing is stored.
     QFile file(QString::fromStdString(files.front().string()));
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        raiseAlert(cannotUse, quotedName + QStringLiteral(" could not be read: ") + file.errorString());
-        return;
-    }
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return;
     const FileData data(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 
     // Checked as displayed: a photo stored sideways with an orientation tag is upright on screen.
     const QImage image = decodeImage(data);
-    if (image.isNull()) {
-        raiseAlert(cannotUse, quotedName + QStringLiteral(" is not a PNG or JPEG image that can be read. It may be "
-                                                         "damaged, or too large."));
-        return;
-    }
+    if (image.isNull()) return;
 
     const ArtworkCheck result = check(role.value_or(ArtworkRole::jcardFront), image.width(), image.height());
     if (result.kind == ArtworkCheck::Kind::wrongAspect) {
