@@ -482,7 +482,12 @@ void CassetteDeckView::refresh() {
         old.cassetteLoaded != next.cassetteLoaded)
         updatePart(Part::time);
     if (old.status != next.status || old.statusTint != next.statusTint) updatePart(Part::status);
-    if (old.recordedFraction != next.recordedFraction || old.headFraction != next.headFraction ||
+    // The map moves a fraction of a point per second at play speed: redraw it when the marker or
+    // the recorded part has moved by a quarter point, not on every tick.
+    const qreal strip = layout_->mapStrip.width();
+    const auto quarters = [strip](double fraction) { return std::lround(fraction * strip * 4); };
+    if (quarters(old.recordedFraction) != quarters(next.recordedFraction) ||
+        quarters(old.headFraction) != quarters(next.headFraction) ||
         old.cassetteLoaded != next.cassetteLoaded)
         updatePart(Part::tapeMap);
     if (meters != meters_) updatePart(Part::meters);
@@ -671,12 +676,14 @@ void CassetteDeckView::paintPicture(QPainter& p, const CassetteDocument& documen
     p.restore();
 }
 
-void CassetteDeckView::paintWell(QPainter& p) const {
+void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     const Layout& l = *layout_;
     QPainterPath shape;
     shape.addRoundedRect(l.well, wellRadius, wellRadius);
     p.save();
-    p.setClipPath(shape, Qt::IntersectClip);
+    // The rounded clip matters only near the corners (the turning reels are far from them).
+    if (!l.well.adjusted(wellRadius, wellRadius, -wellRadius, -wellRadius).contains(QRectF(dirty)))
+        p.setClipPath(shape, Qt::IntersectClip);
     const auto& doc = model_.document();
     if (well_.shown && doc) {
         paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_);
@@ -718,19 +725,22 @@ void CassetteDeckView::paintWell(QPainter& p) const {
         paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_);
     p.restore();
 
-    // The glass over the well, then the rim; the amber border while a drag hovers.
-    QLinearGradient glass(l.well.topLeft(), l.well.bottomRight());
-    glass.setColorAt(0, KitColor::white(1, 0.1));
-    glass.setColorAt(0.5, QColor(255, 255, 255, 0));
-    glass.setColorAt(1, KitColor::white(1, 0.03));
-    p.fillPath(shape, glass);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::black, 2));
-    p.drawRoundedRect(l.well.adjusted(1, 1, -1, -1), wellRadius - 1, wellRadius - 1);
-    if (dropTargeted_) {
-        p.setPen(QPen(KitColor::amber, 2));
-        p.drawRoundedRect(l.well.adjusted(1, 1, -1, -1), wellRadius - 1, wellRadius - 1);
-    }
+    // The glass over the well, then the rim; the amber border while a drag hovers. Kept as
+    // pixels: a gradient over the whole well costs more than copying it.
+    glass_.paint(p, l.well, dropTargeted_ ? QStringLiteral("targeted") : QStringLiteral("resting"), [&](QPainter& g) {
+        QLinearGradient glass(l.well.topLeft(), l.well.bottomRight());
+        glass.setColorAt(0, KitColor::white(1, 0.1));
+        glass.setColorAt(0.5, QColor(255, 255, 255, 0));
+        glass.setColorAt(1, KitColor::white(1, 0.03));
+        g.fillPath(shape, glass);
+        g.setBrush(Qt::NoBrush);
+        g.setPen(QPen(Qt::black, 2));
+        g.drawRoundedRect(l.well.adjusted(1, 1, -1, -1), wellRadius - 1, wellRadius - 1);
+        if (dropTargeted_) {
+            g.setPen(QPen(KitColor::amber, 2));
+            g.drawRoundedRect(l.well.adjusted(1, 1, -1, -1), wellRadius - 1, wellRadius - 1);
+        }
+    });
 }
 
 void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
@@ -869,13 +879,15 @@ void CassetteDeckView::paintEvent(QPaintEvent* event) {
     }
     // The region, not its bounding box: a tick dirties small parts far apart.
     const QRegion dirty = event->region();
-    p.setClipRegion(dirty);
     // The layer carries its device ratio, so it maps onto the face at any painter scale.
-    p.drawPixmap(QPointF(0, 0), staticLayer_);
+    // Copied rect by rect: under a region clip Qt would walk every row of the layer.
+    for (const QRect& r : dirty)
+        p.drawPixmap(QRectF(r), staticLayer_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    p.setClipRegion(dirty);
 
     const Layout& l = *layout_;
     if (dirty.intersects(l.header.adjusted(-8, -8, 8, 8).toAlignedRect())) paintLamps(p);
-    if (dirty.intersects(l.well.toAlignedRect())) paintWell(p);
+    if (dirty.intersects(l.well.toAlignedRect())) paintWell(p, dirty.boundingRect());
     if (dirty.intersects(l.content.toAlignedRect())) paintDisplay(p, dirty);
     if (dirty.intersects(partRect(Part::tapeMap).toAlignedRect())) paintTapeMap(p);
     if (dirty.intersects(partRect(Part::tapeSoundKey).toAlignedRect())) paintTapeSoundKey(p);

@@ -110,7 +110,7 @@ private:
     WellState readWell() const;
     void setDropTargeted(bool targeted);
     void paintStatic(QPainter& p) const;
-    void paintWell(QPainter& p) const;
+    void paintWell(QPainter& p, const QRect& dirty) const;
     void paintDisplay(QPainter& p, const QRegion& dirty) const;
     void paintTapeMap(QPainter& p) const;
     void paintTapeSoundKey(QPainter& p) const;
@@ -149,6 +149,7 @@ private:
 
     // The resting cassette's shell, label and window, kept while only the reels turn.
     mutable KitPicture cover_;
+    mutable KitPicture glass_;  // the well's glass and rim
     int coverGeneration_ = 0;  // counts changes of the document and its images
 
     mutable QPixmap staticLayer_;

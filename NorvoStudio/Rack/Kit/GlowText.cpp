@@ -6,6 +6,7 @@
 #include "KitShadow.hpp"
 
 #include <QFontMetricsF>
+#include <QHash>
 
 namespace norvo {
 
@@ -33,6 +34,24 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
     painter.drawText(baselineOrigin, text);
 }
 
+// Display texts are measured on every repaint but change a few times a second: the shaped
+// widths are remembered (main thread only, like the kit's pixmap caches).
+struct Measured {
+    QString shown;  // elided to the width asked
+    qreal width = 0;
+};
+
+const Measured& measured(const QFont& font, const QFontMetricsF& metrics, const QString& text, qreal room) {
+    static QHash<QString, Measured> cache;
+    const QString key = font.key() + QChar(0x1f) + text + QChar(0x1f) + QString::number(room, 'g', 17);
+    if (const auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+    if (cache.size() > 1024) cache.clear();
+    Measured m;
+    m.shown = room < 0 ? text : metrics.elidedText(text, Qt::ElideRight, room);
+    m.width = metrics.horizontalAdvance(m.shown);
+    return *cache.insert(key, m);
+}
+
 }  // namespace
 
 QFont GlowText::font() const { return KitFont::monospaced(size, QFont::Medium); }
@@ -40,15 +59,17 @@ QFont GlowText::font() const { return KitFont::monospaced(size, QFont::Medium); 
 QColor GlowText::ink() const { return lit ? color : KitColor::faded(color, 0.12); }
 
 QSizeF GlowText::sizeHint() const {
-    const QFontMetricsF metrics(font());
-    return {metrics.horizontalAdvance(text), metrics.height()};
+    const QFont f = font();
+    const QFontMetricsF metrics(f);
+    return {measured(f, metrics, text, -1).width, metrics.height()};
 }
 
 void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment) const {
     const QFont f = font();
     const QFontMetricsF metrics(f);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, rect.width());
-    const qreal width = metrics.horizontalAdvance(shown);
+    const Measured& fitted = measured(f, metrics, text, rect.width());
+    const QString shown = fitted.shown;
+    const qreal width = fitted.width;
     qreal x = rect.left();
     if (alignment & Qt::AlignRight) x = rect.right() - width;
     else if (alignment & Qt::AlignHCenter) x = rect.center().x() - width / 2;

@@ -144,9 +144,16 @@ void KitShadow::paint(QPainter& painter, const QString& key, const QRectF& bound
         pixmap.setDevicePixelRatio(scale);
         QPixmapCache::insert(cacheKey, pixmap);
     }
+    // Only the part the clip lets through: Qt hands a copy of 96 rows or more to its thread
+    // pool even when the clip leaves a few of them.
+    const QRectF target(bounds.topLeft() - QPointF(margin, margin) + offset, QSizeF(pixmap.size()) / scale);
+    QRectF part = target;
+    if (painter.hasClipping()) part &= painter.clipBoundingRect();
+    if (part.isEmpty()) return;
+    const QRectF source((part.topLeft() - target.topLeft()) * scale, part.size() * scale);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(bounds.topLeft() - QPointF(margin, margin) + offset, pixmap);
+    painter.drawPixmap(part, pixmap, source);
     painter.restore();
 }
 

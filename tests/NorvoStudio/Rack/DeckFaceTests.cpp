@@ -11,6 +11,7 @@
 #include <QHelpEvent>
 #include <fstream>
 
+#include "NorvoStudio/Support/ImageDifference.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/CassetteDeckView.hpp"
@@ -395,6 +396,41 @@ TEST_F(DeckFace, ATickRepaintsOnlyWhatMoved) {
 
 namespace norvo {
 namespace {
+
+// The resting cassette's cover is kept as pixels while only its reels are drawn anew: the well
+// must still show what a face drawn from scratch shows, as the tape runs and after an edit.
+TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
+    studio.insertBlank();
+    click(face->playKey());
+    run(0.5);
+    QCoreApplication::processEvents();
+    const auto well = [](CassetteDeckView& view) {
+        QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        view.render(&image);
+        return image.copy(view.partRect(CassetteDeckView::Part::well).toAlignedRect());
+    };
+    const auto fresh = [&] {
+        CassetteDeckView other(*studio);
+        other.resize(face->size());
+        return well(other);
+    };
+    const QImage playing = well(*face);
+    EXPECT_LE(test::largestDifference(playing, fresh()), 2);
+
+    for (int i = 0; i < 120; ++i) run();  // the reels turn
+    QCoreApplication::processEvents();
+    const QImage later = well(*face);
+    EXPECT_GT(test::largestDifference(later, playing), 40);
+    EXPECT_LE(test::largestDifference(later, fresh()), 2);
+
+    studio->updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = 0.3; });
+    run();
+    QCoreApplication::processEvents();
+    const QImage edited = well(*face);
+    EXPECT_GT(test::largestDifference(edited, later), 40);
+    EXPECT_LE(test::largestDifference(edited, fresh()), 2);
+}
 
 TEST_F(DeckFace, DrawsTheSameUnderThePaintersScale) {
     studio.insertBlank();
