@@ -47,6 +47,7 @@
 #include "StudioModel/StudioModel.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -54,15 +55,7 @@ namespace {
 
 using namespace norvo;
 
-class NoDesktop final : public StudioUi {
-public:
-    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::cancel; }
-    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
-    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
-    void beep() override {}
-    void noteRecentDocument(const std::filesystem::path&) override {}
-    QImage renderThumbnail(const CassetteDocument&, const ArtworkImages&) override { return {}; }
-};
+using NoDesktop = test::SilentStudioUi;
 
 // An output that renders 512 frames every 11.6 ms on its own thread, as a device does.
 class PacedOutput final : public AudioOutput {

@@ -18,6 +18,7 @@
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/TemporaryDirectory.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -25,15 +26,7 @@ namespace {
 
 using namespace norvo;
 
-class NoDesktop final : public StudioUi {
-public:
-    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::cancel; }
-    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
-    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
-    void beep() override {}
-    void noteRecentDocument(const std::filesystem::path&) override {}
-    QImage renderThumbnail(const CassetteDocument&, const ArtworkImages&) override { return {}; }
-};
+using NoDesktop = test::SilentStudioUi;
 
 std::string readAll(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

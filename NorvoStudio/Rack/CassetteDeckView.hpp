@@ -6,6 +6,8 @@
 #include <QRegion>
 #include <QUrl>
 #include <QWidget>
+
+#include "Rack/Kit/StaticLayer.hpp"
 #include <array>
 #include <functional>
 #include <optional>
@@ -152,9 +154,7 @@ private:
     mutable KitPicture glass_;  // the well's glass and rim
     int coverGeneration_ = 0;  // counts changes of the document and its images
 
-    mutable QPixmap staticLayer_;
-    mutable QSize staticSize_;
-    mutable qreal staticRatio_ = 0;
+    StaticLayer staticLayer_;
 
     HardwareKey* playerInput_ = nullptr;
     HardwareKey* tunerInput_ = nullptr;

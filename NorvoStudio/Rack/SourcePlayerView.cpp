@@ -1,5 +1,7 @@
 #include "SourcePlayerView.hpp"
 
+#include "Rack/Kit/StaticLayer.hpp"
+
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
@@ -220,7 +222,7 @@ void SourcePlayerView::relayout() {
     for (std::size_t i = 0; i < keys_.size(); ++i) keys_[i]->setKeyGeometry(layout_->keys[i].toRect());
     volume_->setLayoutGeometry(layout_->knob.toRect());
     program_->setGeometry(layout_->list.adjusted(listBorder, listBorder, -listBorder, -listBorder).toRect());
-    staticLayer_ = QPixmap();
+    staticLayer_.invalidate();
     update();
 }
 
@@ -406,28 +408,9 @@ void SourcePlayerView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const qreal ratio = KitShadow::deviceScale(p);
-    if (staticLayer_.isNull() || staticSize_ != size() || staticRatio_ != ratio) {
-        // Scaled by hand: a painter on a pixmap applies its device ratio only above 1.
-        staticLayer_ = QPixmap((QSizeF(size()) * ratio).toSize());
-        staticLayer_.fill(Qt::transparent);
-        {
-            QPainter s(&staticLayer_);
-            s.setRenderHint(QPainter::Antialiasing);
-            s.setRenderHint(QPainter::TextAntialiasing);
-            s.scale(ratio, ratio);
-            paintStatic(s);
-        }
-        staticLayer_.setDevicePixelRatio(ratio);
-        staticSize_ = size();
-        staticRatio_ = ratio;
-    }
     // The region, not its bounding box: a tick dirties small parts far apart.
     const QRegion dirty = event->region();
-    // The layer carries its device ratio, so it maps onto the face at any painter scale.
-    // Copied rect by rect: under a region clip Qt would walk every row of the layer.
-    for (const QRect& r : dirty)
-        p.drawPixmap(QRectF(r), staticLayer_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    staticLayer_.paint(p, size(), dirty, [this](QPainter& s) { paintStatic(s); });
     p.setClipRegion(dirty);
 
     const Layout& l = *layout_;

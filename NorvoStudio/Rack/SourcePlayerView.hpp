@@ -3,6 +3,8 @@
 #include <QRectF>
 #include <QRegion>
 #include <QWidget>
+
+#include "Rack/Kit/StaticLayer.hpp"
 #include <memory>
 
 #include "PlayerReadout.hpp"
@@ -82,9 +84,7 @@ private:
     bool scrubPressed_ = false;
     float shownVolume_ = -1;
 
-    mutable QPixmap staticLayer_;
-    mutable QSize staticSize_;
-    mutable qreal staticRatio_ = 0;
+    StaticLayer staticLayer_;
 
     std::array<SilverKey*, 5> keys_{};
     Knob* volume_ = nullptr;

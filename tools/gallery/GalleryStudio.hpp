@@ -17,27 +17,19 @@
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace gallery {
 
-// The desktop of a gallery: nothing is shown, every question is declined.
-class SilentUi final : public norvo::StudioUi {
-public:
-    SaveChoice askToSaveChanges(const QString&, const QString&) override { return SaveChoice::dontSave; }
-    std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
-    std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
-    void beep() override {}
-    void noteRecentDocument(const std::filesystem::path&) override {}
-    QImage renderThumbnail(const norvo::CassetteDocument&, const norvo::ArtworkImages&) override { return {}; }
-};
 
 struct GalleryStudio {
     QTemporaryDir dir;
     norvo::QtMainExecutor executor;
     norvo::InMemoryDefaultsStore defaults;
     norvo::StandardStudioServices standard;
-    SilentUi ui;
+    // Nothing is shown; an unsaved-changes prompt is answered "Don't Save".
+    norvo::test::SilentStudioUi ui{norvo::StudioUi::SaveChoice::dontSave};
     std::deque<std::function<void()>> background;
     norvo::OfflineAudioOutput* output = nullptr;
     std::unique_ptr<norvo::StudioModel> model;

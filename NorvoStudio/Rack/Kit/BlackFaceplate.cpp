@@ -1,5 +1,7 @@
 #include "BlackFaceplate.hpp"
 
+#include "CachedDrawing.hpp"
+
 #include "BrushedMetal.hpp"
 #include "KitColor.hpp"
 #include "KitShadow.hpp"
@@ -49,28 +51,8 @@ void BlackFaceplate::paint(QPainter& painter, const QRectF& rect) {
     KitShadow::paint(painter, QStringLiteral("faceplate|%1x%2").arg(rect.width()).arg(rect.height()),
                      QRectF(QPointF(), rect.size()), KitColor::white(0.0, 0.6), 18, rect.topLeft() + QPointF(0, 12),
                      [&](QPainter& p) { p.fillPath(shape(QRectF(QPointF(), rect.size())), Qt::black); });
-    const qreal scale = KitShadow::cacheScale(painter);
-    const QString key = QStringLiteral("faceplate-panel|%1x%2|%3").arg(rect.width()).arg(rect.height()).arg(scale);
-    QPixmap pixmap;
-    if (!QPixmapCache::find(key, &pixmap)) {
-        KitShadow::reserveCache();
-        QImage image(QSize(int(std::ceil(rect.width() * scale)), int(std::ceil(rect.height() * scale))),
-                     QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(scale, scale);
-            drawPanel(p, rect.size());
-        }
-        pixmap = QPixmap::fromImage(image);
-        pixmap.setDevicePixelRatio(scale);
-        QPixmapCache::insert(key, pixmap);
-    }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(rect.topLeft(), pixmap);
-    painter.restore();
+    paintCachedDrawing(painter, QStringLiteral("faceplate-panel|%1x%2").arg(rect.width()).arg(rect.height()), rect,
+                       [](QPainter& p, QSizeF size) { drawPanel(p, size); });
     painter.restore();
 }
 

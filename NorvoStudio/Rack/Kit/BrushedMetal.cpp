@@ -1,5 +1,7 @@
 #include "BrushedMetal.hpp"
 
+#include "CachedDrawing.hpp"
+
 #include "KitColor.hpp"
 #include "KitShadow.hpp"
 #include "XorShiftRandom.hpp"
@@ -47,32 +49,12 @@ void BrushedMetal::draw(QPainter& painter, QSizeF size) const {
 
 void BrushedMetal::paint(QPainter& painter, const QRectF& rect) const {
     if (rect.isEmpty()) return;
-    const qreal scale = KitShadow::cacheScale(painter);
-    const QString key = QStringLiteral("metal|%1|%2x%3|%4")
-                            .arg(QString::number(base().rgba64(), 16))
-                            .arg(rect.width())
-                            .arg(rect.height())
-                            .arg(scale);
-    QPixmap pixmap;
-    if (!QPixmapCache::find(key, &pixmap)) {
-        KitShadow::reserveCache();
-        QImage image(QSize(int(std::ceil(rect.width() * scale)), int(std::ceil(rect.height() * scale))),
-                     QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(scale, scale);
-            draw(p, rect.size());
-        }
-        pixmap = QPixmap::fromImage(image);
-        pixmap.setDevicePixelRatio(scale);
-        QPixmapCache::insert(key, pixmap);
-    }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(rect.topLeft(), pixmap);
-    painter.restore();
+    paintCachedDrawing(painter,
+                       QStringLiteral("metal|%1|%2x%3")
+                           .arg(QString::number(base().rgba64(), 16))
+                           .arg(rect.width())
+                           .arg(rect.height()),
+                       rect, [this](QPainter& p, QSizeF size) { draw(p, size); });
 }
 
 }  // namespace norvo
