@@ -5,6 +5,7 @@
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -42,6 +43,14 @@ int main(int argc, char** argv) {
     shell.openDocuments(documents);
     shell.acceptHandOvers(instance);
     shell.window().show();
+
+    // Ended from outside (logout, a service manager, Ctrl+C): nobody is there to answer a
+    // prompt, so store the tape position, switch the tuner off and stop the output, then go.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &model, [&model] {
+        model.shutdown();
+        QCoreApplication::exit(0);
+    });
 
     const int status = QApplication::exec();
     ui.waitForIdle();
