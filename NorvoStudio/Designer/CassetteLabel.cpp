@@ -7,7 +7,7 @@
 #include "Cassette/NorvoGeometry.hpp"
 #include "ContinuousCorners.hpp"
 #include "HandwritingFont.hpp"
-#include "KraftSpeckles.hpp"
+#include "KraftFlecks.hpp"
 #include "ScaledText.hpp"
 
 namespace norvo {
@@ -71,9 +71,9 @@ void CassetteLabel::drawArtwork(QPainter& painter, double scale, const CassetteD
     case LabelStyle::kraft: {
         // Laid out in pixels so that only their spread follows the cassette's size.
         const QRectF pixels(label.left() * scale, label.top() * scale, label.width() * scale, label.height() * scale);
-        const QColor speckle = QColor::fromRgbF(0, 0, 0, 0.09f);
-        for (const QRectF& r : KraftSpeckles::layout(pixels))
-            painter.fillRect(QRectF(r.x() * pt, r.y() * pt, r.width() * pt, r.height() * pt), speckle);
+        const QColor fleck = QColor::fromRgbF(0, 0, 0, 0.09f);
+        for (const QRectF& r : KraftFlecks::layout(pixels))
+            painter.fillRect(QRectF(r.x() * pt, r.y() * pt, r.width() * pt, r.height() * pt), fleck);
         break;
     }
     case LabelStyle::gradient: {

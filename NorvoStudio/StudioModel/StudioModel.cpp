@@ -1018,7 +1018,7 @@ void StudioModel::chooseArtwork(std::optional<ArtworkRole> role,
                    QString::asprintf("This slot needs an aspect ratio of %.3f (width \u00F7 height); the image is "
                                      "%.3f. NORVO artwork must match the physical size \u2014 see ",
                                      result.expected, result.actual) +
-                       QStringLiteral("section 12 of the NORVO cassette format specification."));
+                       QStringLiteral("section 12 of the NORVO cassette format."));
         return;
     }
     if (result.kind == ArtworkCheck::Kind::tooSmall) {

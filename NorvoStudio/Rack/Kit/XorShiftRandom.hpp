@@ -4,7 +4,7 @@
 namespace norvo {
 
 // The fixed-seed 64-bit xorshift generator behind every texture (metal streaks, wood grain,
-// kraft speckles, cables), so a redraw gives the same pixels on every run and every CPU.
+// kraft flecks, cables), so a redraw gives the same pixels on every run and every CPU.
 class XorShiftRandom {
 public:
     explicit XorShiftRandom(std::uint64_t seed) : state_(seed) {}

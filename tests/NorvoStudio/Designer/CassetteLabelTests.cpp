@@ -5,7 +5,7 @@
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Designer/CassetteLabel.hpp"
 #include "Designer/CassetteRenderer.hpp"
-#include "Designer/KraftSpeckles.hpp"
+#include "Designer/KraftFlecks.hpp"
 
 namespace norvo {
 namespace {
@@ -163,10 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Types, BadgeTexts,
                                          BadgeCase{CassetteType::custom(2700), "C90"},
                                          BadgeCase{{"C90", 2700}, "C90"}, BadgeCase{{"C46", 1380}, "C46"}));
 
-TEST(KraftSpecklesTest, FirstSecondAndLastSpeckleSitAtTheirPositions) {
+TEST(KraftFlecksTest, FirstSecondAndLastFleckSitAtTheirPositions) {
     // The label at 10 px per mm: (57, 35) to (947, 455).
-    const std::vector<QRectF> speckles = KraftSpeckles::layout(QRectF(57, 35, 890, 420));
-    ASSERT_EQ(speckles.size(), 500u);
+    const std::vector<QRectF> flecks = KraftFlecks::layout(QRectF(57, 35, 890, 420));
+    ASSERT_EQ(flecks.size(), 500u);
     struct Expected {
         size_t index;
         double x, y, width;
@@ -174,16 +174,16 @@ TEST(KraftSpecklesTest, FirstSecondAndLastSpeckleSitAtTheirPositions) {
     for (const Expected& e : {Expected{0, 827.1756011406711, 344.0867755097443, 2.228788595969049},
                               Expected{1, 269.3920438393766, 362.81913346298273, 1.3119529213214594},
                               Expected{499, 394.43763882456335, 285.2282703921109, 2.210629858712376}}) {
-        EXPECT_DOUBLE_EQ(speckles[e.index].x(), e.x) << e.index + 1;
-        EXPECT_DOUBLE_EQ(speckles[e.index].y(), e.y) << e.index + 1;
-        EXPECT_DOUBLE_EQ(speckles[e.index].width(), e.width) << e.index + 1;
-        EXPECT_DOUBLE_EQ(speckles[e.index].height(), 0.6) << e.index + 1;
+        EXPECT_DOUBLE_EQ(flecks[e.index].x(), e.x) << e.index + 1;
+        EXPECT_DOUBLE_EQ(flecks[e.index].y(), e.y) << e.index + 1;
+        EXPECT_DOUBLE_EQ(flecks[e.index].width(), e.width) << e.index + 1;
+        EXPECT_DOUBLE_EQ(flecks[e.index].height(), 0.6) << e.index + 1;
     }
 }
 
-TEST(KraftSpecklesTest, SpreadFollowsTheLabelButSizesStayInPixels) {
-    const auto small = KraftSpeckles::layout(QRectF(28.5, 17.5, 445, 210));
-    const auto large = KraftSpeckles::layout(QRectF(57, 35, 890, 420));
+TEST(KraftFlecksTest, SpreadFollowsTheLabelButSizesStayInPixels) {
+    const auto small = KraftFlecks::layout(QRectF(28.5, 17.5, 445, 210));
+    const auto large = KraftFlecks::layout(QRectF(57, 35, 890, 420));
     for (size_t i = 0; i < small.size(); ++i) {
         EXPECT_NEAR((small[i].x() - 28.5) * 2, large[i].x() - 57, 1e-9);
         EXPECT_NEAR((small[i].y() - 17.5) * 2, large[i].y() - 35, 1e-9);
@@ -193,13 +193,13 @@ TEST(KraftSpecklesTest, SpreadFollowsTheLabelButSizesStayInPixels) {
     }
 }
 
-TEST(KraftSpecklesTest, SpecklesDarkenTheKraftPaperWhereTheyFall) {
+TEST(KraftFlecksTest, FlecksDarkenTheKraftPaperWhereTheyFall) {
     const QImage kraft = render(labelled(LabelStyle::kraft, "", ""));
     const QImage plain = render(labelled(LabelStyle::plain, "", ""));
-    // Speckle 1 covers 0.6 of pixel (828, 344); speckle 2 0.29 of pixel (270, 363).
+    // Fleck 1 covers 0.6 of pixel (828, 344); fleck 2 0.29 of pixel (270, 363).
     EXPECT_GE(plain.pixelColor(828, 344).lightness() - kraft.pixelColor(828, 344).lightness(), 8);
     EXPECT_GE(plain.pixelColor(270, 363).lightness() - kraft.pixelColor(270, 363).lightness(), 3);
-    // Where none falls the paper is untouched: count the darkened pixels against 500 speckles.
+    // Where none falls the paper is untouched: count the darkened pixels against 500 flecks.
     int darkened = 0;
     for (int y = 35; y < 455; ++y)
         for (int x = 57; x < 947; ++x)

@@ -1,20 +1,20 @@
-#include "KraftSpeckles.hpp"
+#include "KraftFlecks.hpp"
 
 #include "Rack/Kit/XorShiftRandom.hpp"
 
 namespace norvo {
 
-std::vector<QRectF> KraftSpeckles::layout(const QRectF& label) {
+std::vector<QRectF> KraftFlecks::layout(const QRectF& label) {
     XorShiftRandom random(seed);
-    std::vector<QRectF> speckles;
-    speckles.reserve(count);
+    std::vector<QRectF> flecks;
+    flecks.reserve(count);
     for (int i = 0; i < count; ++i) {
         const double x = random.draw(label.left(), label.right());
         const double y = random.draw(label.top(), label.bottom());
         const double w = random.draw(0.6, 2.4);
-        speckles.emplace_back(x, y, w, height);
+        flecks.emplace_back(x, y, w, height);
     }
-    return speckles;
+    return flecks;
 }
 
 }  // namespace norvo
