@@ -1,24 +1,11 @@
 // The studio as a user runs it: the real binary on a real X server (xvfb-run), driven by
 // real key events (xdotool), with documents given on the command line and handed over
 // by a second launch.
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 
-#include "AudioEngine/TapeMedia.hpp"
-#include "Cassette/CassetteStyleCatalog.hpp"
-#include "Cassette/TapeFileCodec.hpp"
 #include "Cassette/TapePositionStore.hpp"
+#include "DesktopSession.hpp"
 #include "Platform/DefaultsStore.hpp"
-#include "Support/TemporaryDirectory.hpp"
-
-#ifndef NORVO_STUDIO_BINARY
-#error "NORVO_STUDIO_BINARY names the application under test"
-#endif
 
 namespace norvo {
 namespace {
@@ -50,34 +37,7 @@ wait "$app"
 echo "exit: $?"
 )SH";
 
-class DesktopSessionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        xvfbRun = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-        if (xvfbRun.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed: this test needs a real X server";
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            << "xdotool is not installed (scripts/setup-deps installs it)";
-        for (const char* dir : {"home", "config", "data", "cache", "runtime", "music"})
-            std::filesystem::create_directories(root.path() / dir);
-        std::filesystem::permissions(root.path() / "runtime", std::filesystem::perms::owner_all);
-    }
-
-    std::filesystem::path dir(const char* name) const { return root.path() / name; }
-    QString qdir(const char* name) const { return QString::fromStdString(dir(name).string()); }
-
-    // A blank cassette saved where a user keeps music.
-    CassetteDocument makeCassette(const std::string& name) {
-        CassetteDocument document(CassetteType::c60(), name, CassetteStyleCatalog::defaultStyle().design);
-        TapeMedia media(CassetteType::c60(), dir("cache") / "maker");
-        TapeFileCodec::write(document, media, dir("music") / (name + ".norvo"));
-        return document;
-    }
-
-    std::filesystem::path settingsFile() const { return dir("config") / "norvo-studio" / "defaults.json"; }
-
-    test::TemporaryDirectory root;
-    QString xvfbRun;
-};
+using DesktopSessionTest = test::DesktopSession;
 
 TEST_F(DesktopSessionTest, StartsWithACassetteTakesASecondFromAnotherLaunchAndQuitsWithCtrlQ) {
     const CassetteDocument first = makeCassette("Road Trip Mix");
@@ -89,32 +49,15 @@ TEST_F(DesktopSessionTest, StartsWithACassetteTakesASecondFromAnotherLaunchAndQu
         TapePositionStore(settings).save({TapeSide::b, 441000, longAgo}, first.id);
     }
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), qdir("home"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), qdir("config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), qdir("data"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), qdir("cache"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), qdir("runtime"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.insert(QStringLiteral("APP"), QStringLiteral(NORVO_STUDIO_BINARY));
+    QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("FIRST"), qdir("music") + QStringLiteral("/Road Trip Mix.norvo"));
     environment.insert(QStringLiteral("FIRST_TITLE"), QStringLiteral("Road Trip Mix"));
     environment.insert(QStringLiteral("SECOND"), qdir("music") + QStringLiteral("/Second Side.norvo"));
     environment.insert(QStringLiteral("SECOND_TITLE"), QStringLiteral("Second Side"));
 
-    QProcess session;
-    session.setProcessEnvironment(environment);
-    session.setProcessChannelMode(QProcess::MergedChannels);
-    session.setWorkingDirectory(qdir("home"));
-    session.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"),
-                            QStringLiteral("bash"), QStringLiteral("-c"), QString::fromUtf8(sessionScript)});
-    ASSERT_TRUE(session.waitForStarted(10000));
-    const bool finished = session.waitForFinished(90000);
-    if (!finished) session.kill();
-    session.waitForFinished(5000);
-    const QString output = QString::fromUtf8(session.readAll());
-    ASSERT_TRUE(finished) << "the session did not end:\n" << output.toStdString();
+    const Run run = runScript(QString::fromUtf8(sessionScript), environment);
+    const QString& output = run.output;
+    ASSERT_TRUE(run.finished) << "the session did not end:\n" << output.toStdString();
 
     EXPECT_TRUE(output.contains(QStringLiteral("title: Road Trip Mix\n"))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("second launch: 0\n"))) << output.toStdString();
@@ -141,9 +84,3 @@ TEST_F(DesktopSessionTest, StartsWithACassetteTakesASecondFromAnotherLaunchAndQu
 
 }  // namespace
 }  // namespace norvo
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

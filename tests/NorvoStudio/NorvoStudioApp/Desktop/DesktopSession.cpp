@@ -1,0 +1,59 @@
+#include "DesktopSession.hpp"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "AudioEngine/TapeMedia.hpp"
+#include "Cassette/CassetteStyleCatalog.hpp"
+#include "Cassette/TapeFileCodec.hpp"
+
+namespace norvo::test {
+
+void DesktopSession::SetUp() {
+    xvfbRun = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfbRun.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed: this test needs a real X server";
+    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        << "xdotool is not installed (scripts/setup-deps installs it)";
+    for (const char* name : {"home", "config", "data", "cache", "runtime", "music"})
+        std::filesystem::create_directories(root.path() / name);
+    std::filesystem::permissions(root.path() / "runtime", std::filesystem::perms::owner_all);
+}
+
+CassetteDocument DesktopSession::makeCassette(const std::string& name) {
+    CassetteDocument document(CassetteType::c60(), name, CassetteStyleCatalog::defaultStyle().design);
+    TapeMedia media(CassetteType::c60(), dir("cache") / "maker");
+    TapeFileCodec::write(document, media, dir("music") / (name + ".norvo"));
+    return document;
+}
+
+QProcessEnvironment DesktopSession::environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), qdir("home"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), qdir("config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), qdir("data"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), qdir("cache"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), qdir("runtime"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.insert(QStringLiteral("APP"), QStringLiteral(NORVO_STUDIO_BINARY));
+    return environment;
+}
+
+DesktopSession::Run DesktopSession::runScript(const QString& script, const QProcessEnvironment& environment,
+                                              int timeoutMs) {
+    QProcess session;
+    session.setProcessEnvironment(environment);
+    session.setProcessChannelMode(QProcess::MergedChannels);
+    session.setWorkingDirectory(qdir("home"));
+    session.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"),
+                            QStringLiteral("bash"), QStringLiteral("-c"), script});
+    Run run;
+    if (!session.waitForStarted(10000)) return run;
+    run.finished = session.waitForFinished(timeoutMs);
+    if (!run.finished) session.kill();
+    session.waitForFinished(5000);
+    run.output = QString::fromUtf8(session.readAll());
+    return run;
+}
+
+}  // namespace norvo::test
