@@ -763,8 +763,8 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         p.drawText(l.resetKey, Qt::AlignCenter, QStringLiteral("RESET"));
     }
     if (wants(Part::sides)) {
-        GlowText{QStringLiteral("A"), 22, KitColor::displayCyan, r.sideALit}.paint(p, l.sideA);
-        GlowText{QStringLiteral("B"), 22, KitColor::displayCyan, r.sideBLit}.paint(p, l.sideB);
+        GlowText{QStringLiteral("A"), 22, KitColor::displayCyan, r.sideALit, GlowText::Use::lettering}.paint(p, l.sideA);
+        GlowText{QStringLiteral("B"), 22, KitColor::displayCyan, r.sideBLit, GlowText::Use::lettering}.paint(p, l.sideB);
     }
     if (wants(Part::time)) {
         // Three read-outs, each its caption over its value (leading), with equal room between.

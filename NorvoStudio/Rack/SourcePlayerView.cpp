@@ -375,7 +375,8 @@ void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         p.setPen(Qt::NoPen);
         p.setBrush(KitColor::faded(KitColor::displayCyan, 0.12));
         p.drawRoundedRect(l.bar, l.bar.height() / 2, l.bar.height() / 2);
-        // Whole points: the glow is blurred again only when the fill has grown by one.
+        // Whole points: the glow is blurred again only when the fill has grown by one, and kept
+        // only while recent (a long track would leave one per point).
         const qreal fill = std::round(l.bar.width() * r.progress);
         if (fill > 0) {
             const QRectF bar(0, 0, fill, l.bar.height());
@@ -387,7 +388,8 @@ void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
                                  s.setPen(Qt::NoPen);
                                  s.setBrush(Qt::black);
                                  s.drawRoundedRect(bar, radius, radius);
-                             });
+                             },
+                             PictureLife::changing);
             p.setBrush(KitColor::displayCyan);
             p.drawRoundedRect(bar, radius, radius);
             p.restore();

@@ -67,7 +67,8 @@ void DialScale::paint(QPainter& painter, const QRectF& rect, double needle, doub
 
     if (scanning) {
         const bool on = TunerDisplayModel::blinkLit(secondsSinceReferenceDate, 0.5);
-        const GlowText message{QStringLiteral("SCANNING THE BAND\u2026"), 9, KitColor::displayCyan, on};
+        const GlowText message{QStringLiteral("SCANNING THE BAND\u2026"), 9, KitColor::displayCyan, on,
+                               GlowText::Use::lettering};
         const QSizeF size = message.sizeHint();
         message.paint(painter, QRectF((w - size.width()) / 2, rect.height() - size.height(), size.width() + 1, size.height()),
                       Qt::AlignCenter);

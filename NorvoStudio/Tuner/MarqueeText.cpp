@@ -1,5 +1,6 @@
 #include "Tuner/MarqueeText.hpp"
 
+#include <QFontMetricsF>
 #include <cmath>
 
 #include "Rack/Kit/GlowText.hpp"
@@ -33,10 +34,13 @@ void MarqueeText::paint(QPainter& painter, const QRectF& box, qreal size, const 
     if (!scrolls(lit, width, box.width())) {
         glow.paint(painter, box, Qt::AlignLeft | Qt::AlignVCenter);
     } else {
+        // A picture per position would never be shown again: drawn straight, over the glow
+        // that is kept once for the text.
         const double shift = offset(now - start_, width);
-        const QRectF first(box.left() + shift, box.top(), width + 1, box.height());
-        glow.paint(painter, first, Qt::AlignLeft | Qt::AlignVCenter);
-        glow.paint(painter, first.translated(width + gap, 0), Qt::AlignLeft | Qt::AlignVCenter);
+        const QFontMetricsF metrics(glow.font());
+        const QPointF baseline(box.left() + shift, box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent());
+        glow.paintAtBaseline(painter, baseline);
+        glow.paintAtBaseline(painter, baseline + QPointF(width + gap, 0));
     }
     painter.restore();
 }

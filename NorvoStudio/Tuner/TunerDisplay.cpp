@@ -243,7 +243,8 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
             p.setPen(QPen(KitColor::faded(KitColor::displayCyan, on ? 0.5 : 0.12), 0.8));
             p.setBrush(Qt::NoBrush);
             p.drawRoundedRect(badge.adjusted(0.4, 0.4, -0.4, -0.4), 2, 2);
-            if (memoryShown_) GlowText{text(line.text), 11, colour(line.ink), blinkLit}.paint(p, r.mainText);
+            if (memoryShown_)
+                GlowText{text(line.text), 11, colour(line.ink), blinkLit, GlowText::Use::lettering}.paint(p, r.mainText);
             else main_.paint(p, r.mainText, 11, colour(line.ink), on, t);
         });
     }

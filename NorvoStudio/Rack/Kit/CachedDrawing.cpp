@@ -15,7 +15,6 @@ void paintCachedDrawing(QPainter& painter, const QString& key, const QRectF& rec
     const QString scaledKey = key + QStringLiteral("|%1").arg(scale);
     QPixmap pixmap;
     if (!QPixmapCache::find(scaledKey, &pixmap)) {
-        KitShadow::reserveCache();
         QImage image(QSize(int(std::ceil(rect.width() * scale)), int(std::ceil(rect.height() * scale))),
                      QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);

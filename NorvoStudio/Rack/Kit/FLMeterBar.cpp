@@ -45,10 +45,12 @@ std::array<QRectF, 15> FLMeterBar::segmentRects(const QRectF& rect) {
 }
 
 void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
-    // The bar is drawn from its segments' states: equal states, equal pixels.
+    // The bar is drawn from its segments' states: equal states, equal pixels. The states change
+    // with every tick, so their pictures are kept only while recent.
     QString key = QStringLiteral("flmeter|") + label;
     for (const auto& state : segments(channel)) key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) + (state.glows() ? u'*' : u'.');
-    KitPicture::paintShared(painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); });
+    KitPicture::paintShared(painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); },
+                            PictureLife::changing);
 }
 
 void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {

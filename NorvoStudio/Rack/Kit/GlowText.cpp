@@ -13,7 +13,7 @@ namespace norvo {
 namespace {
 
 void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const QColor& color, bool lit,
-                 const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics) {
+                 const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics, PictureLife life) {
     painter.setFont(font);
     if (lit) {
         // The glow is the text's own alpha, blurred, in the lit colour at 0.7.
@@ -27,7 +27,8 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
                              p.setFont(font);
                              p.setPen(Qt::black);
                              p.drawText(QPointF(0, ascent), text);
-                         });
+                         },
+                         life);
         painter.restore();
     }
     painter.setPen(ink);
@@ -53,6 +54,8 @@ const Measured& measured(const QFont& font, const QFontMetricsF& metrics, const 
 }
 
 }  // namespace
+
+PictureLife GlowText::life() const { return use == Use::lettering ? PictureLife::lasting : PictureLife::changing; }
 
 QFont GlowText::font() const { return KitFont::monospaced(size, QFont::Medium); }
 
@@ -84,15 +87,15 @@ void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignm
                             .arg(color.rgba64(), 0, 16)
                             .arg(lit)
                             .arg(metrics.ascent());
-    KitPicture::paintShared(painter, bounds, key, [&](QPainter& p) {
-        drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics);
-    });
+    KitPicture::paintShared(
+        painter, bounds, key, [&](QPainter& p) { drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics, life()); },
+        life());
 }
 
 void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin) const {
     const QFont f = font();
     painter.save();
-    drawGlowing(painter, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f));
+    drawGlowing(painter, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f), life());
     painter.restore();
 }
 

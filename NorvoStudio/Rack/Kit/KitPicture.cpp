@@ -1,9 +1,6 @@
 #include "KitPicture.hpp"
 
-#include "KitShadow.hpp"
-
 #include <QImage>
-#include <QPixmapCache>
 #include <QtMath>
 
 namespace norvo {
@@ -78,7 +75,7 @@ void KitPicture::paint(QPainter& painter, const QRectF& bounds, const QString& k
 }
 
 void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
-                             const std::function<void(QPainter&)>& draw) {
+                             const std::function<void(QPainter&)>& draw, PictureLife life) {
     Placement placement;
     if (!place(painter, bounds, placement)) {
         draw(painter);
@@ -96,10 +93,9 @@ void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const QStr
                                  .arg(t.dx())
                                  .arg(t.dy());
     QPixmap pixmap;
-    if (!QPixmapCache::find(cacheKey, &pixmap)) {
-        KitShadow::reserveCache();
+    if (!RecentPictures::find(life, cacheKey, &pixmap)) {
         pixmap = render(painter, bounds, placement, draw);
-        QPixmapCache::insert(cacheKey, pixmap);
+        RecentPictures::keep(life, cacheKey, pixmap);
     }
     blit(painter, placement, pixmap);
 }

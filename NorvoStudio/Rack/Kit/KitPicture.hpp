@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "RecentPictures.hpp"
+
 namespace norvo {
 
 // A drawing kept as device pixels and copied while what it shows stays the same. Keys and knobs
@@ -19,10 +21,11 @@ public:
     void paint(QPainter& painter, const QRectF& bounds, const QString& key, const std::function<void(QPainter&)>& draw);
     void clear() { pixmap_ = QPixmap(); }
 
-    // The same for drawings without an owner to keep them (value types such as GlowText): kept in
-    // QPixmapCache under `key` and the placement, so equal drawings anywhere share one copy.
+    // The same for drawings without an owner to keep them (value types such as GlowText): kept
+    // under `key` and the placement, so equal drawings anywhere share one copy; in QPixmapCache
+    // when lasting, among the recent pictures when they show a changing value.
     static void paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
-                            const std::function<void(QPainter&)>& draw);
+                            const std::function<void(QPainter&)>& draw, PictureLife life = PictureLife::lasting);
     // How often the cache was drawn anew (for tests).
     int renders() const { return renders_; }
 

@@ -1,7 +1,6 @@
 #include "KitShadow.hpp"
 
 #include <QPixmap>
-#include <QPixmapCache>
 #include <QtMath>
 #include <array>
 #include <cmath>
@@ -89,13 +88,8 @@ void KitShadow::blur(QImage& image, qreal sigma) {
     }
 }
 
-void KitShadow::reserveCache() {
-    constexpr int kilobytes = 128 * 1024;
-    if (QPixmapCache::cacheLimit() < kilobytes) QPixmapCache::setCacheLimit(kilobytes);
-}
-
 void KitShadow::paint(QPainter& painter, const QString& key, const QRectF& bounds, const QColor& color, qreal radius,
-                      QPointF offset, const std::function<void(QPainter&)>& shape) {
+                      QPointF offset, const std::function<void(QPainter&)>& shape, PictureLife life) {
     if (color.alpha() == 0 || bounds.isEmpty()) return;
     const qreal scale = cacheScale(painter);
     const qreal margin = std::ceil(3 * radius) + 1;
@@ -110,8 +104,7 @@ void KitShadow::paint(QPainter& painter, const QString& key, const QRectF& bound
                                  .arg(radius)
                                  .arg(scale);
     QPixmap pixmap;
-    if (!QPixmapCache::find(cacheKey, &pixmap)) {
-        reserveCache();
+    if (!RecentPictures::find(life, cacheKey, &pixmap)) {
         const QSize pixels(int(std::ceil(logical.width() * scale)), int(std::ceil(logical.height() * scale)));
         QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -142,7 +135,7 @@ void KitShadow::paint(QPainter& painter, const QString& key, const QRectF& bound
         }
         pixmap = QPixmap::fromImage(image);
         pixmap.setDevicePixelRatio(scale);
-        QPixmapCache::insert(cacheKey, pixmap);
+        RecentPictures::keep(life, cacheKey, pixmap);
     }
     // Only the part the clip lets through: Qt hands a copy of 96 rows or more to its thread
     // pool even when the clip leaves a few of them.

@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+#include "RecentPictures.hpp"
+
 namespace norvo {
 
 // Shadows and glows of the kit: a blurred, tinted alpha image of a shape or text, cached by
@@ -15,9 +17,11 @@ namespace norvo {
 struct KitShadow {
     // Draws the blurred alpha of whatever `shape` paints (in logical coordinates, inside
     // `bounds`) tinted with `color`, shifted by `offset`. `key` must identify the shape.
-    // The blur is a Gaussian whose standard deviation is `radius` design points.
+    // The blur is a Gaussian whose standard deviation is `radius` design points. A shape that
+    // follows a changing value (a readout, a growing bar) is kept as a `changing` picture.
     static void paint(QPainter& painter, const QString& key, const QRectF& bounds, const QColor& color,
-                      qreal radius, QPointF offset, const std::function<void(QPainter&)>& shape);
+                      qreal radius, QPointF offset, const std::function<void(QPainter&)>& shape,
+                      PictureLife life = PictureLife::lasting);
 
     // The device pixels per design point that `painter` currently draws at (device pixel
     // ratio times any scale on the painter), used to rasterise caches without upscaling.
@@ -29,9 +33,6 @@ struct KitShadow {
     // Blurs an ARGB32-premultiplied image in place (three box passes, close to a Gaussian
     // of standard deviation `sigma` pixels).
     static void blur(QImage& image, qreal sigma);
-
-    // Raises the pixmap cache to hold the kit's textures and shadows at 2x (idempotent).
-    static void reserveCache();
 };
 
 }  // namespace norvo

@@ -1,3 +1,4 @@
+#define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -5,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPixmapCache>
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QSet>
@@ -176,6 +178,28 @@ TEST_F(PlayerFace, ScrubbingMovesTheFillAndSeeksOnceOnRelease) {
         return std::abs(source().position() - int64_t(0.75 * 8 * 44100)) < 44100 / 2;
     }));
     EXPECT_EQ(source().state(), State::playing);
+}
+
+// A track plays the fill through every width of the bar; the glow of each width is not kept
+// for good (a long track would leave hundreds of them).
+TEST_F(PlayerFace, TheFillGrowingAcrossTheBarKeepsNoGlowOfEachWidth) {
+    ASSERT_TRUE(studio.playSong(studio.makeSong("Long.wav", 8)));
+    tick();
+    QPixmapCache::clear();
+    QImage image(face->size(), QImage::Format_ARGB32_Premultiplied);
+    face->render(&image);
+    const int kept = QPixmapCache::totalUsed();
+    const QRectF progress = face->partRect(SourcePlayerView::Part::progress);
+    const QRectF bar = progress.adjusted(6, 6, -6, -2);
+    const int y = int(bar.top() + 2);
+    QTest::mousePress(face, Qt::LeftButton, Qt::NoModifier, QPoint(int(bar.left()), y));
+    for (int x = int(bar.left()); x <= int(bar.right()) + 10; ++x) {
+        QTest::mouseMove(face, QPoint(x, y));
+        face->render(&image, progress.topLeft().toPoint(), QRegion(progress.toAlignedRect()));
+    }
+    EXPECT_EQ(face->readout().progress, 1.0);
+    QTest::mouseRelease(face, Qt::LeftButton, Qt::NoModifier, QPoint(int(bar.right()), y));
+    EXPECT_LE(QPixmapCache::totalUsed(), kept + 1) << "megabytes kept for good";
 }
 
 TEST_F(PlayerFace, SpaceBarPlaysAndPausesExceptWhileATextFieldHasFocus) {

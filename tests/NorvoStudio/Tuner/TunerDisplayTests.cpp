@@ -1,13 +1,16 @@
+#define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
 #include "Tuner/TunerDisplay.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPixmapCache>
 #include <functional>
 
 #include <chrono>
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "Rack/Kit/RecentPictures.hpp"
 
 namespace norvo {
 namespace {
@@ -100,6 +103,27 @@ TEST_F(TunerDisplayTest, KeptRowsFollowEveryChangeOfTheTuner) {
         EXPECT_TRUE(rendered(display) == rendered(fresh)) << name;
     }
     EXPECT_FALSE(rendered(display) == before);
+}
+
+// A title too long for the display moves at every frame; a picture of it at each position
+// would never be shown again, so none is kept.
+TEST_F(TunerDisplayTest, AScrollingTitleKeepsNoPictureOfEachPosition) {
+    tuner.title = "A title far too long for the display, so that it scrolls along for quite a while";
+    tuner.publish();
+    QPixmapCache::clear();
+    clock.advance(2s);  // past the pause
+    const QImage first = rendered(display);
+    const int kept = QPixmapCache::totalUsed();
+    const qsizetype recent = RecentPictures::shared().count();
+    QImage last;
+    for (int frame = 0; frame < 300; ++frame) {
+        clock.advance(std::chrono::microseconds(16667));
+        display.tick(1.0 / 60);
+        last = rendered(display);
+    }
+    EXPECT_FALSE(last == first) << "the title moved";
+    EXPECT_LE(QPixmapCache::totalUsed(), kept + 1) << "megabytes kept for good";
+    EXPECT_EQ(RecentPictures::shared().count(), recent) << "pictures kept lately";
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
+#define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
 #include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/FLMeterBar.hpp"
+#include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KeyCap.hpp"
+#include "Rack/Kit/KitColor.hpp"
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <gtest/gtest.h>
 
 #include "NorvoStudio/Support/ImageDifference.hpp"
@@ -102,6 +107,52 @@ TEST(KitPicture, DrawsDirectlyUnderARotation) {
     }
     EXPECT_EQ(draws, 2);
     EXPECT_EQ(picture.renders(), 0);
+}
+
+// Ten minutes of recording show a thousand counter values, times and meter levels that mostly
+// never come back: none of them is kept for good.
+TEST(KitPicture, ReadoutsThroughAThousandValuesKeepNothingForGood) {
+    QPixmapCache::clear();
+    QImage image(QSize(640, 280), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    p.scale(2, 2);
+    for (int i = 0; i < 1000; ++i) {
+        GlowText{QString::asprintf("%03d", i), 30, KitColor::amber, true}.paint(p, QRectF(10, 10, 120, 40));
+        GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan, true}.paint(
+            p, QRectF(10, 60, 120, 20));
+        MeterBallistics::Channel level;
+        level.db = -45 + i % 50;
+        level.peakDB = level.db + 2;
+        FLMeterBar{level, QStringLiteral("L")}.paint(p, QRectF(10, 100, 300, 10));
+    }
+    EXPECT_LE(QPixmapCache::totalUsed(), 1) << "megabytes kept for good";
+}
+
+TEST(KitPicture, ChangingDrawingsAreKeptWhileRecent) {
+    QPixmapCache::clear();
+    RecentPictures::shared().clear();
+    QImage image(QSize(240, 100), QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&image);
+    p.scale(2, 2);
+    int draws = 0;
+    const auto show = [&](int value) {
+        KitPicture::paintShared(
+            p, QRectF(0, 0, 120, 50), QString::number(value),
+            [&](QPainter& q) {
+                ++draws;
+                q.fillRect(QRectF(0, 0, 120, 50), QColor::fromHsv(value % 360, 200, 200));
+            },
+            PictureLife::changing);
+    };
+    for (int value = 0; value < 1000; ++value) show(value);
+    EXPECT_EQ(draws, 1000);
+    show(999);
+    show(998);
+    EXPECT_EQ(draws, 1000) << "values on show lately are copied";
+    show(0);
+    EXPECT_EQ(draws, 1001) << "a value long gone is drawn again";
+    EXPECT_EQ(QPixmapCache::totalUsed(), 0);
 }
 
 }  // namespace
