@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "AudioEngine/AudioRenderer.hpp"
 #include "AudioEngine/CassetteTransport.hpp"
 #include "AudioEngine/CoreSnapshot.hpp"
 #include "AudioEngine/DeckInput.hpp"
@@ -21,7 +22,7 @@ class TapeSoundProcessor;
 // Renders every output buffer: source and tuner inputs, the crossfade between them,
 // recording to and playing from tape, meters and the deck mix. Its state is guarded by
 // `lock`, which the render holds for a whole callback; every operation takes it briefly.
-class AudioCore {
+class AudioCore final : public AudioRenderer {
 public:
     // The tuner path, written by the tuner engine under `lock`.
     struct TunerSection {
@@ -68,10 +69,10 @@ public:
     void setRecordingLocked(bool locked);
 
     // The render callback: takes the lock and renders in chunks of at most 4096 frames.
-    void render(int frames, float* left, float* right);
+    void render(int frames, float* left, float* right) override;
     // The output calls it from its callback when the device reports a glitch; counted
     // without the lock and published in the snapshot.
-    void noteOutputStatus(bool underflow, bool overflow);
+    void noteOutputStatus(bool underflow, bool overflow) override;
 
 private:
     struct State;

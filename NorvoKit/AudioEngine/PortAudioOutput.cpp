@@ -3,18 +3,15 @@
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <portaudio.h>
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "AudioEngine/AudioCore.hpp"
+#include "AudioEngine/AudioRenderer.hpp"
+#include "AudioEngine/RealTimeThread.hpp"
 #include "AudioEngine/TapeClock.hpp"
 
 namespace norvo {
@@ -77,94 +74,60 @@ std::vector<PaDeviceIndex> candidateDevices() {
     return devices;
 }
 
-// Once, from the callback thread itself (whatever thread the host API made): real-time
-// priority where the system grants it; where it does not, the thread simply keeps its
-// normal priority. The locks the render takes inherit priority, so no holder of normal
-// priority can stall it for long.
-void askForRealTimeScheduling() {
-    constexpr int wanted = 70;
-    rlimit limit{};
-    int priority = wanted;
-    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur > 0)
-        priority = std::min<int>(wanted, static_cast<int>(limit.rlim_cur));
-    sched_param parameters{};
-    parameters.sched_priority = std::clamp(priority, sched_get_priority_min(SCHED_FIFO), sched_get_priority_max(SCHED_FIFO));
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
-}
-
 }  // namespace
 
-PortAudioOutput::PortAudioOutput(AudioCore& core) : PortAudioOutput(core, Options{}) {}
-
-PortAudioOutput::PortAudioOutput(AudioCore& core, Options options) : core_(core), options_(options) {}
+PortAudioOutput::PortAudioOutput(AudioRenderer& renderer) : renderer_(renderer) {}
 
 PortAudioOutput::~PortAudioOutput() { stop(); }
 
 bool PortAudioOutput::isRunning() const {
     std::lock_guard guard(control_);
-    return running_;
+    return running_ && !streamEnded_.load(std::memory_order_acquire);
 }
 
 int PortAudioOutput::callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                          unsigned long statusFlags, void* user) {
+                              unsigned long statusFlags, void* user) {
     auto* self = static_cast<PortAudioOutput*>(user);
-    if (!self->schedulingAsked_) {
-        self->schedulingAsked_ = true;
-        askForRealTimeScheduling();
+    if (!self->threadPrepared_) {
+        self->threadPrepared_ = true;
+        prepareRealTimeThread();
     }
     if (statusFlags & (paOutputUnderflow | paOutputOverflow))
-        self->core_.noteOutputStatus(statusFlags & paOutputUnderflow, statusFlags & paOutputOverflow);
+        self->renderer_.noteOutputStatus(statusFlags & paOutputUnderflow, statusFlags & paOutputOverflow);
     // Non-interleaved: one buffer per channel, which is exactly what the core renders into.
     auto** channels = static_cast<float**>(output);
-    self->core_.render(static_cast<int>(frames), channels[0], channels[1]);
-    self->callbacks_.fetch_add(1, std::memory_order_relaxed);
+    self->renderer_.render(static_cast<int>(frames), channels[0], channels[1]);
     return paContinue;
 }
 
 void PortAudioOutput::finished(void* user) {
-    // Runs on PortAudio's thread once the stream has stopped, for whatever reason.
+    // Runs on PortAudio's thread once the stream has stopped, for whatever reason; when
+    // it was not stopped here, its device went away.
     auto* self = static_cast<PortAudioOutput*>(user);
     self->streamEnded_.store(true, std::memory_order_release);
-    self->wake_.notify_all();
+    if (!self->closing_.load(std::memory_order_acquire)) self->renderer_.noteOutputEnded();
 }
 
 void PortAudioOutput::start() {
     std::lock_guard guard(control_);
     if (running_) return;
-    bringUpPortAudio();
+    initializePortAudio();
+    portAudioUp_ = true;
     try {
         openStream();
     } catch (...) {
-        shutDownPortAudio();
+        terminatePortAudio();
+        portAudioUp_ = false;
         throw;
     }
     running_ = true;
-    restarts_ = 0;
-    watchdog_ = std::thread([this] { watch(); });
 }
 
 void PortAudioOutput::stop() {
-    {
-        std::lock_guard guard(control_);
-        if (!running_) return;
-        running_ = false;
-    }
-    wake_.notify_all();
-    if (watchdog_.joinable()) watchdog_.join();
     std::lock_guard guard(control_);
+    running_ = false;
     closeStream();
-    shutDownPortAudio();
-}
-
-void PortAudioOutput::bringUpPortAudio() {
-    if (portAudioUp_) return;
-    initializePortAudio();
-    portAudioUp_ = true;
-}
-
-void PortAudioOutput::shutDownPortAudio() {
-    if (!portAudioUp_) return;
-    terminatePortAudio();
+    if (portAudioUp_) terminatePortAudio();
     portAudioUp_ = false;
 }
 
@@ -190,7 +153,7 @@ void PortAudioOutput::openStream() {
         if (status == paNoError) status = Pa_SetStreamFinishedCallback(stream, &PortAudioOutput::finished);
         if (status == paNoError) {
             streamEnded_ = false;
-            schedulingAsked_ = false;
+            threadPrepared_ = false;
             status = Pa_StartStream(stream);
         }
         if (status == paNoError) {
@@ -207,50 +170,12 @@ void PortAudioOutput::closeStream() {
     if (!stream_) return;
     QuietStderr quiet;
     auto* stream = static_cast<PaStream*>(stream_);
+    closing_ = true;
     // Abort rather than stop: a dead device may never drain its buffers.
     Pa_AbortStream(stream);
     Pa_CloseStream(stream);
     stream_ = nullptr;
-}
-
-void PortAudioOutput::restart() {
-    closeStream();
-    // The closed stream has reported its end; only a new stream's end counts from here.
-    streamEnded_ = false;
-    // Starting PortAudio again lists the devices anew, so a new default device is found.
-    shutDownPortAudio();
-    try {
-        bringUpPortAudio();
-        openStream();
-        restarts_.fetch_add(1, std::memory_order_relaxed);
-    } catch (const std::runtime_error&) {
-        // No device now; the watchdog tries again at its next look.
-    }
-}
-
-void PortAudioOutput::watch() {
-    std::unique_lock lock(control_);
-    uint64_t lastCallbacks = callbacks_.load(std::memory_order_relaxed);
-    auto lastProgress = std::chrono::steady_clock::now();
-    auto nextAttempt = lastProgress;
-    while (running_) {
-        wake_.wait_for(lock, options_.watchInterval,
-                       [&] { return !running_ || streamEnded_.load(std::memory_order_acquire); });
-        if (!running_) break;
-        const auto now = std::chrono::steady_clock::now();
-        const uint64_t callbacks = callbacks_.load(std::memory_order_relaxed);
-        if (callbacks != lastCallbacks) {
-            lastCallbacks = callbacks;
-            lastProgress = now;
-        }
-        const bool dead = !stream_ || streamEnded_.load(std::memory_order_acquire) ||
-                          now - lastProgress >= options_.stallTimeout;
-        if (!dead || now < nextAttempt) continue;
-        restart();
-        lastProgress = std::chrono::steady_clock::now();
-        // Probing every device is not free: without one, try again only now and then.
-        if (!stream_) nextAttempt = lastProgress + options_.retryInterval;
-    }
+    closing_ = false;
 }
 
 }  // namespace norvo

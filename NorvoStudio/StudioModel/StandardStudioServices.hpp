@@ -9,7 +9,8 @@
 namespace norvo {
 
 // The real engines' factories for the application: decoded files, the public station
-// directory, real radio streams, the PortAudio output. Keep it alive as long as the model.
+// directory, real radio streams; the model makes the sound device output itself. Keep it
+// alive as long as the model.
 class StandardStudioServices {
 public:
     StandardStudioServices();

@@ -10,7 +10,7 @@
 #include <QSaveFile>
 #include <QThreadPool>
 
-#include "AudioEngine/PortAudioOutput.hpp"
+#include "AudioEngine/FallbackAudioOutput.hpp"
 #include "AudioEngine/ReelGeometry.hpp"
 #include "AudioEngine/TapeClock.hpp"
 #include "AudioEngine/TapeSound/SoundProfileError.hpp"
@@ -339,7 +339,7 @@ void StudioModel::start() {
     }
 
     try {
-        output_ = services_.makeOutput ? services_.makeOutput(*core_) : std::make_unique<PortAudioOutput>(*core_);
+        output_ = services_.makeOutput ? services_.makeOutput(*core_) : std::make_unique<FallbackAudioOutput>(*core_);
         if (output_) output_->start();
     } catch (const std::exception& error) {
         raiseAlert(QStringLiteral("No audio output"), QString::fromUtf8(error.what()));
@@ -381,6 +381,14 @@ void StudioModel::saveTapePosition() {
     if (!snapshot.transport.cassette) return;
     positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()},
                     document_->id);
+}
+
+void StudioModel::noticeOutputLoss() {
+    if (!output_) return;
+    const uint64_t losses = output_->deviceLosses();
+    if (losses == noticedOutputLosses_) return;
+    noticedOutputLosses_ = losses;
+    raiseAlert(QStringLiteral("No audio output"), QString::fromStdString(output_->lastDeviceLoss()));
 }
 
 void StudioModel::shutdown() {
@@ -469,6 +477,7 @@ void StudioModel::tick() {
     if (mode == TransportMode::playing && media_ && cassette)
         media_->storage(cassette->side).advise(snapshot.transport.head, readAheadFrames);
 
+    noticeOutputLoss();
     observePass(snapshot.recordingPass, mode == TransportMode::recording);
     if (mode == TransportMode::recording)
         logTrackIfNeeded(cassette ? std::optional<TapeSide>(cassette->side) : std::nullopt, snapshot.transport.head);

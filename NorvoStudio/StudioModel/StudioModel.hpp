@@ -235,6 +235,8 @@ private:
     void setBusy(std::optional<Busy> busy);
     void setCounterOffset(double offset);
     void raiseAlert(const QString& title, const QString& message);
+    // "No audio output" once each time the output went on without its device.
+    void noticeOutputLoss();
     void pushWriteProtection();
     void refreshLive();
     void noteTitleMaybeChanged();
@@ -277,6 +279,7 @@ private:
     DeckInput deckInput_ = DeckInput::sourcePlayer;
     TapeSoundLibrary tapeSound_;
     std::unique_ptr<AudioOutput> output_;
+    uint64_t noticedOutputLosses_ = 0;
     QTimer* ticker_ = nullptr;
     double lastTick_ = 0;
     TransportMode lastMode_ = TransportMode::stopped;

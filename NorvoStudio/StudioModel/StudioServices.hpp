@@ -27,7 +27,7 @@ struct StudioServices {
     TunerDirectory& tunerDirectory;
     TunerStreamFactory& tunerStreams;
     StudioUi& ui;
-    // Made by start(); nothing means the PortAudio output.
+    // Made by start(); nothing means the sound device, with silence while there is none.
     std::function<std::unique_ptr<AudioOutput>(AudioCore&)> makeOutput;
     // Where cassette workspaces live; empty means TapeMedia::workspacesRoot().
     std::filesystem::path workspacesRoot;

@@ -19,6 +19,7 @@ StudioFixture::StudioFixture(Options options) : options_(options) {
     StudioServices services{executor, defaults, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
     services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
         if (options_.failingOutput) return std::make_unique<FailingAudioOutput>();
+        if (options_.makeOutput) return options_.makeOutput(core);
         auto made = std::make_unique<OfflineAudioOutput>(core);
         output = made.get();
         return made;

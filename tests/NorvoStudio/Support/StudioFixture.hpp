@@ -29,6 +29,8 @@ class StudioFixture {
 public:
     struct Options {
         bool failingOutput = false;
+        // An output of the test's own instead of the offline one (render() then renders nothing).
+        std::function<std::unique_ptr<AudioOutput>(AudioCore&)> makeOutput;
         bool threadedBackground = false;
         // Settings present before the model is built (a stored tape sound, tuner state).
         std::function<void(DefaultsStore&)> presetDefaults;

@@ -1,0 +1,250 @@
+#include "AudioEngine/FallbackAudioOutput.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "AudioEngine/TapeClock.hpp"
+#include "Support/FakeAudioDevices.hpp"
+#include "Support/FakeOutputClock.hpp"
+
+namespace norvo {
+namespace {
+
+using namespace std::chrono_literals;
+using Time = OutputClock::Time;
+using Renderer = FallbackAudioOutput::Renderer;
+
+// Stands in for the core: counts the frames rendered by the thread that rendered them
+// (the test's own thread plays the fake device; any other is the silent output's) and
+// marks the buffers it renders.
+class TallyRenderer final : public AudioRenderer {
+public:
+    void render(int frames, float* left, float* right) override {
+        std::fill_n(left, frames, 0.5f);
+        std::fill_n(right, frames, 0.5f);
+        (std::this_thread::get_id() == testThread_ ? device : silent).fetch_add(frames);
+    }
+    void noteOutputStatus(bool, bool) override {}
+    int64_t total() const { return device + silent; }
+
+    std::atomic<int64_t> device{0};
+    std::atomic<int64_t> silent{0};
+
+private:
+    const std::thread::id testThread_ = std::this_thread::get_id();
+};
+
+class FallbackAudioOutputTest : public ::testing::Test {
+protected:
+    static constexpr int buffer = 441;  // 10 ms, the step of run()
+    static constexpr const char* noServer = "No audio output device was found.";
+
+    void start() {
+        startedAt_ = clock.now();
+        output.start();
+        ASSERT_TRUE(settle());
+    }
+    // Until the supervisor and, while it runs, the silent output's thread wait for a
+    // time still to come: all that was due has happened.
+    bool settle() {
+        return clock.settle([this] { return output.silentOutputRuns() ? 2 : 1; });
+    }
+    // `span` of time in steps of one buffer; while `playing`, the device (when one runs)
+    // asks for a buffer at the start of each step, as a device callback does.
+    void run(Time span, bool playing) {
+        for (Time done{}; done < span; done += 10ms) {
+            if (playing) devices.play(buffer);
+            clock.advance(10ms);
+            ASSERT_TRUE(settle()) << "at " << (clock.now() - startedAt_).count() << " ns";
+        }
+    }
+    // How far the frames rendered in all are from the time since start: a device asks
+    // for frames as time passes, so the tape's time is the rendered frames.
+    int64_t drift() const {
+        const int64_t elapsed = (clock.now() - startedAt_).count() * TapeClock::sampleRate / 1'000'000'000;
+        return std::abs(core.total() - elapsed);
+    }
+    // For what another thread does without the clock moving; bounded.
+    template <typename Predicate>
+    static bool eventually(Predicate done) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+    test::FakeOutputClock clock;
+    test::FakeAudioDevices devices;
+    TallyRenderer core;
+    FallbackAudioOutput output{core, devices.factory(), clock, FallbackAudioOutput::Options{}};
+    // One device buffer and one silent chunk: the most the two may be ahead or behind.
+    const int64_t tolerance = buffer + SilentAudioOutput::chunkFrames;
+
+private:
+    Time startedAt_{};
+};
+
+TEST_F(FallbackAudioOutputTest, WithoutADeviceTheCoreRendersInSilenceAtTheDeviceRate) {
+    devices.failWith(noServer);
+    start();
+    EXPECT_TRUE(output.isRunning());
+    EXPECT_EQ(output.renderer(), Renderer::silent);
+    EXPECT_EQ(devices.made(), 1);
+    EXPECT_EQ(output.deviceLosses(), 1u);
+    EXPECT_EQ(output.lastDeviceLoss(), noServer);
+
+    run(2s, false);
+    EXPECT_EQ(core.device, 0);
+    EXPECT_GE(core.silent, 2 * TapeClock::sampleRate);
+    EXPECT_LE(drift(), SilentAudioOutput::chunkFrames);
+
+    // Trying again every three seconds, without another loss.
+    run(990ms, false);
+    EXPECT_EQ(devices.made(), 1);
+    run(10ms, false);
+    EXPECT_EQ(devices.made(), 2);
+    run(3s, false);
+    EXPECT_EQ(devices.made(), 3);
+    EXPECT_EQ(output.deviceLosses(), 1u);
+    EXPECT_LE(drift(), SilentAudioOutput::chunkFrames);
+}
+
+TEST_F(FallbackAudioOutputTest, ADeviceThatComesLaterTakesOverWithoutLosingOrRepeatingAFrame) {
+    devices.failWith(noServer);
+    start();
+    run(3s, true);
+    EXPECT_EQ(devices.made(), 2);
+
+    // The server is back: the next attempt starts a device, which plays steadily.
+    devices.failWith(std::nullopt);
+    run(3s, true);
+    EXPECT_EQ(devices.made(), 3);
+    EXPECT_TRUE(devices.running());
+
+    // Its first buffers are silence and render nothing: the silent output still keeps
+    // the time until the device has played steadily for a moment.
+    run(90ms, true);
+    EXPECT_EQ(output.renderer(), Renderer::silent);
+    EXPECT_EQ(core.device, 0);
+    EXPECT_EQ(devices.left().front(), 0.0f);
+    run(20ms, true);
+    EXPECT_EQ(output.renderer(), Renderer::device);
+    EXPECT_EQ(devices.left().front(), 0.5f);
+
+    // From then on the device alone renders: not one chunk more in silence.
+    run(100ms, true);
+    EXPECT_FALSE(output.silentOutputRuns());
+    const int64_t silentFrames = core.silent, deviceFrames = core.device;
+    run(1s, true);
+    EXPECT_EQ(core.silent, silentFrames);
+    EXPECT_EQ(core.device - deviceFrames, TapeClock::sampleRate);
+    EXPECT_LE(drift(), tolerance);
+    EXPECT_EQ(output.deviceLosses(), 1u) << "coming back is no loss";
+}
+
+TEST_F(FallbackAudioOutputTest, AStalledDeviceHandsOverToSilenceAndTheTapeKeepsItsTime) {
+    start();
+    run(500ms, true);
+    ASSERT_EQ(output.renderer(), Renderer::device);
+    EXPECT_EQ(output.deviceLosses(), 0u);
+    EXPECT_FALSE(output.silentOutputRuns());
+
+    // The device asks for no more buffers. For the stall time it is waited for ...
+    run(190ms, false);
+    EXPECT_EQ(output.renderer(), Renderer::device);
+    EXPECT_EQ(output.deviceLosses(), 0u);
+    // ... then silence takes over, rendering what the device missed meanwhile.
+    run(10ms, false);
+    EXPECT_EQ(output.renderer(), Renderer::silent);
+    EXPECT_EQ(output.deviceLosses(), 1u);
+    EXPECT_EQ(output.lastDeviceLoss(), FallbackAudioOutput::stoppedSentence);
+    EXPECT_EQ(devices.stopped(), 1);
+    EXPECT_FALSE(devices.running());
+    EXPECT_LE(drift(), tolerance);
+
+    run(1s, false);
+    EXPECT_LE(drift(), tolerance);
+
+    // Three seconds after the loss a new device is tried; it plays, and takes over.
+    run(2s, true);
+    EXPECT_EQ(devices.made(), 2);
+    run(200ms, true);
+    EXPECT_EQ(output.renderer(), Renderer::device);
+    EXPECT_EQ(output.deviceLosses(), 1u);
+    EXPECT_LE(drift(), tolerance);
+}
+
+TEST_F(FallbackAudioOutputTest, AStreamThatEndsHandsOverAtOnce) {
+    start();
+    run(300ms, true);
+    ASSERT_EQ(output.renderer(), Renderer::device);
+
+    devices.end();
+    ASSERT_TRUE(eventually([&] { return output.renderer() == Renderer::silent && devices.stopped() == 1; }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(output.deviceLosses(), 1u);
+    EXPECT_EQ(output.lastDeviceLoss(), FallbackAudioOutput::stoppedSentence);
+    EXPECT_LE(drift(), tolerance);
+}
+
+TEST_F(FallbackAudioOutputTest, ADeviceMustPlaySteadilyToTakeOverAndOneThatNeverDoesIsGivenUp) {
+    start();
+    // A sound server starts a stream with a burst of buffers and then a pause.
+    for (int i = 0; i < 5; ++i) devices.play(buffer);
+    run(900ms, false);
+    EXPECT_EQ(output.renderer(), Renderer::silent);
+    EXPECT_EQ(core.device, 0);
+    EXPECT_EQ(output.deviceLosses(), 0u);
+    run(110ms, true);
+    EXPECT_EQ(output.renderer(), Renderer::device);
+    EXPECT_EQ(output.deviceLosses(), 0u);
+    EXPECT_LE(drift(), tolerance);
+    output.stop();
+
+    // One that starts and then never plays is given up, and tried again later.
+    FallbackAudioOutput mute(core, devices.factory(), clock, FallbackAudioOutput::Options{});
+    mute.start();
+    ASSERT_TRUE(clock.settle(2));
+    EXPECT_EQ(devices.made(), 2);
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(100ms);
+        ASSERT_TRUE(clock.settle(2));
+    }
+    EXPECT_EQ(mute.renderer(), Renderer::silent);
+    EXPECT_EQ(devices.stopped(), 2);
+    EXPECT_EQ(mute.deviceLosses(), 1u);
+    EXPECT_EQ(mute.lastDeviceLoss(), FallbackAudioOutput::mutedSentence);
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(100ms);
+        ASSERT_TRUE(clock.settle(2));
+    }
+    EXPECT_EQ(devices.made(), 3);
+}
+
+TEST_F(FallbackAudioOutputTest, StoppingEndsTheDeviceAndTheSilenceAndNothingRendersAfter) {
+    start();
+    run(300ms, true);
+    ASSERT_EQ(output.renderer(), Renderer::device);
+    output.stop();
+    EXPECT_FALSE(output.isRunning());
+    EXPECT_EQ(devices.stopped(), 1);
+    EXPECT_FALSE(devices.running());
+    ASSERT_TRUE(clock.settle(0));
+
+    const int64_t atStop = core.total();
+    clock.advance(5s);
+    EXPECT_TRUE(clock.settle(0));
+    EXPECT_FALSE(devices.play(buffer));
+    EXPECT_EQ(core.total(), atStop);
+    output.stop();  // a second stop does nothing
+}
+
+}  // namespace
+}  // namespace norvo

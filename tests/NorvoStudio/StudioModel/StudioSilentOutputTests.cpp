@@ -1,0 +1,160 @@
+// The studio on the output it gets when it makes its own: the sound device while one
+// plays, silence that keeps the device's time while none does. The device is a fake that
+// fails on demand, the time a fake clock.
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "AudioEngine/FallbackAudioOutput.hpp"
+#include "AudioEngine/TapeClock.hpp"
+#include "NorvoStudio/Support/StudioFixture.hpp"
+#include "Support/FakeAudioDevices.hpp"
+#include "Support/FakeOutputClock.hpp"
+
+namespace norvo {
+namespace {
+
+using namespace std::chrono_literals;
+using Time = OutputClock::Time;
+
+constexpr const char* noServer = "No audio output device was found.";
+constexpr int64_t second = TapeClock::sampleRate;
+
+class StudioSilentOutputTest : public ::testing::Test {
+protected:
+    StudioSilentOutputTest() : f(options()) {}
+
+    test::StudioFixture::Options options() {
+        test::StudioFixture::Options options;
+        options.makeOutput = [this](AudioCore& core) {
+            auto made = std::make_unique<FallbackAudioOutput>(core, devices.factory(), clock,
+                                                              FallbackAudioOutput::Options{});
+            output = made.get();
+            return made;
+        };
+        return options;
+    }
+
+    void start() {
+        f.start();
+        ASSERT_NE(output, nullptr);
+        ASSERT_TRUE(settle());
+        f.tick();
+    }
+    bool settle() {
+        return clock.settle([this] { return output->silentOutputRuns() ? 2 : 1; });
+    }
+    // `span` in steps of 10 ms with a tick after each; while `devicePlays`, the device
+    // (when one runs) asks for a buffer at the start of each step. The player's decoder
+    // is given the time a real device would give it.
+    void run(Time span, bool devicePlays) {
+        for (Time done{}; done < span; done += 10ms) {
+            waitForDecoder();
+            if (devicePlays) devices.play(441);
+            clock.advance(10ms);
+            ASSERT_TRUE(settle());
+            f.tick(0.01);
+        }
+    }
+    void waitForDecoder() {
+        AudioCore& core = f->core();
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        for (;;) {
+            {
+                std::lock_guard lock(core.lock);
+                auto* stream = core.source.stream;
+                if (!stream || !core.source.playing || stream->isDrained() || stream->availableFrames() >= 4096) return;
+            }
+            if (std::chrono::steady_clock::now() > deadline) return;
+            std::this_thread::yield();
+        }
+    }
+    CoreSnapshot snapshot() { return f->core().snapshot(false); }
+
+    test::FakeOutputClock clock;
+    test::FakeAudioDevices devices;
+    FallbackAudioOutput* output = nullptr;  // owned by the model
+    test::StudioFixture f;
+};
+
+TEST_F(StudioSilentOutputTest, WithoutASoundDeviceThePlayerPlaysAndTheDeckRecordsIt) {
+    devices.failWith(noServer);
+    QSignalSpy alerts(f.model.get(), &StudioModel::alertChanged);
+    start();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "No audio output");
+    EXPECT_EQ(f->alert()->message, noServer);
+    EXPECT_EQ(alerts.count(), 1);
+    f->dismissAlert();
+
+    f.insertBlank();
+    ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 8)));
+    f->transport(TransportCommand::record);
+    run(4s, false);
+
+    // Four seconds of the clock: the player, the tape and the recording moved by as much.
+    const CoreSnapshot moved = snapshot();
+    EXPECT_EQ(moved.transport.mode, TransportMode::recording);
+    EXPECT_NEAR(double(moved.transport.head), 4.0 * second, 0.05 * second);
+    EXPECT_NEAR(double(moved.sourcePosition), 4.0 * second, 0.05 * second);
+    EXPECT_EQ(moved.underrunFrames, 0u);
+    EXPECT_GT(f.sidePeak(TapeSide::a, 0, moved.transport.head), 0.1f);
+    EXPECT_EQ(f->live().snapshot().transport.head, moved.transport.head) << "the deck shows it";
+
+    // The device was tried again meanwhile; that raised nothing more.
+    EXPECT_EQ(devices.made(), 2);
+    EXPECT_EQ(alerts.count(), 2) << "the alert and its dismissal";
+}
+
+TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsAnnouncedOnceAndTheRecordingGoesOnUntilItIsBack) {
+    QSignalSpy alerts(f.model.get(), &StudioModel::alertChanged);
+    start();
+    f.insertBlank();
+    ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 12)));
+    f->transport(TransportCommand::record);
+    run(1s, true);
+    ASSERT_EQ(output->renderer(), FallbackAudioOutput::Renderer::device);
+    ASSERT_EQ(snapshot().transport.mode, TransportMode::recording);
+    EXPECT_EQ(alerts.count(), 0);
+
+    // The sound server goes away, and stays away for the next attempts.
+    devices.failWith(noServer);
+    devices.end();
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (output->renderer() != FallbackAudioOutput::Renderer::silent || devices.running()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the output did not notice";
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(settle());
+    f.tick(0.01);
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "No audio output");
+    EXPECT_EQ(f->alert()->message, FallbackAudioOutput::stoppedSentence);
+    EXPECT_EQ(alerts.count(), 1);
+
+    const int64_t headAtLoss = snapshot().transport.head;
+    run(6500ms, true);
+    EXPECT_EQ(devices.made(), 3);
+    EXPECT_EQ(snapshot().transport.mode, TransportMode::recording);
+    EXPECT_NEAR(double(snapshot().transport.head - headAtLoss), 6.5 * second, 0.05 * second);
+
+    // The server is back: the next attempt plays again, without a word.
+    devices.failWith(std::nullopt);
+    run(3s, true);
+    EXPECT_EQ(output->renderer(), FallbackAudioOutput::Renderer::device);
+    EXPECT_EQ(snapshot().transport.mode, TransportMode::recording);
+    EXPECT_EQ(alerts.count(), 1);
+    EXPECT_EQ(snapshot().underrunFrames, 0u);
+
+    // Every frame of the run went onto the tape once: the head is the time recorded.
+    f->transport(TransportCommand::stop);
+    f.tick(0.01);
+    EXPECT_NEAR(double(f->media()->used(TapeSide::a)), 10.5 * second, 0.1 * second);
+}
+
+}  // namespace
+}  // namespace norvo
