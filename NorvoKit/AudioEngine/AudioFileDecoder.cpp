@@ -234,11 +234,12 @@ struct AudioFileDecoder::Context {
         if (avcodec_parameters_to_context(codec, stream->codecpar) < 0)
             throw NorvoAudioError::unsupportedFormat("the audio in " + name() + " cannot be decoded");
         codec->pkt_timebase = stream->time_base;
-        // Lossless decoders are heavy per frame and decode frames independently: a few
-        // frame threads keep the stream ahead of the render with time to spare.
+        // Lossless decoders are heavy per frame and decode frames independently: one frame
+        // thread per core keeps the stream ahead of the render even on a loaded machine,
+        // bounded so that a many-core machine does not start dozens per stream.
         if (decoder->capabilities & AV_CODEC_CAP_FRAME_THREADS) {
             codec->thread_type = FF_THREAD_FRAME;
-            codec->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+            codec->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
         } else {
             codec->thread_count = 1;
         }

@@ -15,7 +15,8 @@ namespace norvo {
 SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& factory, MainExecutor& executor)
     : core_(core),
       opener_(factory, executor, [this](SourceStreamOpener::Result result) { streamOpened(std::move(result)); }),
-      probe_(factory, executor, [this](const Uuid& id, int64_t frames) { applyDuration(id, frames); }) {
+      probe_(factory, executor,
+             [this](std::vector<TrackDurationProbe::Measured> lengths) { applyDurations(std::move(lengths)); }) {
     std::lock_guard lock(core_.lock);
     core_.source.volume = volume_;
 }
@@ -26,6 +27,7 @@ SourcePlayerEngine::~SourcePlayerEngine() {
 }
 
 void SourcePlayerEngine::setSelection(std::optional<Uuid> id) {
+    if (id) dropErrorUnlessOf(*id);
     update(selection_, std::move(id));
     announce();
 }
@@ -62,14 +64,15 @@ bool SourcePlayerEngine::isSupported(const std::filesystem::path& url) {
 
 void SourcePlayerEngine::add(const std::vector<std::filesystem::path>& urls) {
     std::vector<TrackDurationProbe::Request> requests;
+    const std::size_t before = tracks_.size();
     for (const auto& url : urls) {
         if (!isSupported(url)) continue;
         // A name in another encoding than UTF-8 still shows; the file keeps its real path.
         SourceTrack track{Uuid::random(), url, Locale::repairingUtf8(url.stem().string()), std::nullopt};
         requests.push_back({track.id, url});
         tracks_.push_back(std::move(track));
-        changed_ = true;
     }
+    if (tracks_.size() > before) touchRows(before, tracks_.size());
     if (!selection_ && !requests.empty()) selection_ = requests.front().id;
     announce();
     probe_.measure(std::move(requests));
@@ -142,8 +145,13 @@ void SourcePlayerEngine::remove(const std::set<Uuid>& ids) {
         // The track is gone: its length would be shown under an empty progress bar.
         update(duration_, int64_t{0});
     }
-    const auto removed = std::erase_if(tracks_, [&](const SourceTrack& track) { return ids.count(track.id) > 0; });
-    if (removed > 0) changed_ = true;
+    if (lastErrorTrackID_ && ids.count(*lastErrorTrackID_)) dropError();
+    const auto gone = [&](const SourceTrack& track) { return ids.count(track.id) > 0; };
+    const auto first = std::find_if(tracks_.begin(), tracks_.end(), gone);
+    if (first != tracks_.end()) {
+        touchRows(static_cast<std::size_t>(first - tracks_.begin()), tracks_.size());
+        std::erase_if(tracks_, gone);
+    }
     if (selection_ && ids.count(*selection_)) {
         update(selection_, tracks_.empty() ? std::optional<Uuid>() : std::optional<Uuid>(tracks_.front().id));
     }
@@ -171,7 +179,7 @@ void SourcePlayerEngine::move(const std::set<std::size_t>& fromOffsets, std::siz
     std::vector<SourceTrack> reordered;
     reordered.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (order[i] != i) changed_ = true;
+        if (order[i] != i) touchRows(i, i + 1);
         reordered.push_back(std::move(tracks_[order[i]]));
     }
     tracks_ = std::move(reordered);
@@ -189,8 +197,7 @@ void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
         if (auto failure = stream_->decodingError()) {
             decodingErrorReported_ = true;
             const TrackIndex current = indexOf(currentTrackID_);
-            const std::string title = current ? tracks_[*current].title : std::string();
-            update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + title + ": " + *failure)));
+            if (current) reportError(tracks_[*current].id, tracks_[*current].title, *failure);
         }
     }
 
@@ -228,16 +235,17 @@ SourcePlayerEngine::TrackIndex SourcePlayerEngine::referenceTrack() const {
     return indexOf(selection_);
 }
 
-void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select, bool keepsError) {
+void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select) {
     const SourceTrack& track = tracks_[index];
     const bool sameTrack = currentTrackID_ == track.id;
+    dropErrorUnlessOf(track.id);
     update(currentTrackID_, std::optional<Uuid>(track.id));
     if (select) update(selection_, std::optional<Uuid>(track.id));
 
     // The old stream leaves the core now; the new one is installed once it is open.
     installStream(nullptr, false);
     const uint64_t ticket = ++nextTicket_;
-    pending_ = PendingStart{ticket, track.id, track.title, keepsError};
+    pending_ = PendingStart{ticket, track.id, track.title};
     opener_.open({ticket, track.url, frame, track.durationFrames});
     update(state_, target);
     update(position_, frame);
@@ -252,8 +260,7 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
     const PendingStart started = std::move(*pending_);
     pending_.reset();
     if (!result.stream) {
-        update(lastError_, std::optional<std::string>(
-                               Locale::repairingUtf8("Cannot play " + started.title + ": " + result.failure)));
+        reportError(started.trackID, started.title, result.failure);
         update(state_, State::stopped);
         update(position_, int64_t{0});
         // The length shown is this track's, as far as it is known, not the last one played.
@@ -267,7 +274,7 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
     // Paused while it opened: it is installed paused.
     installStream(std::move(result.stream), state_ == State::playing);
     decodingErrorReported_ = false;
-    if (!started.keepsError) update(lastError_, std::optional<std::string>());
+    dropError();
     update(position_, position);
     update(duration_, duration);
     announce();
@@ -276,6 +283,7 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
 void SourcePlayerEngine::cue(std::size_t index) {
     const SourceTrack& track = tracks_[index];
     dropStream();
+    dropErrorUnlessOf(track.id);
     update(currentTrackID_, std::optional<Uuid>(track.id));
     update(selection_, std::optional<Uuid>(track.id));
     update(position_, int64_t{0});
@@ -313,7 +321,7 @@ void SourcePlayerEngine::setCorePlaying(bool playing) {
 void SourcePlayerEngine::advanceAfterEnd() {
     const TrackIndex current = indexOf(currentTrackID_);
     if (current && *current + 1 < tracks_.size()) {
-        start(*current + 1, 0, State::playing, true, decodingErrorReported_);
+        start(*current + 1, 0, State::playing, true);
         return;
     }
     dropStream();
@@ -321,18 +329,50 @@ void SourcePlayerEngine::advanceAfterEnd() {
     update(position_, int64_t{0});
 }
 
-void SourcePlayerEngine::applyDuration(const Uuid& id, int64_t frames) {
-    // The track may have been removed while its file was measured.
-    const TrackIndex index = indexOf(id);
-    if (!index) return;
-    update(tracks_[*index].durationFrames, std::optional<int64_t>(frames));
-    if (currentTrackID_ == id && !stream_) update(duration_, frames);
+void SourcePlayerEngine::applyDurations(std::vector<TrackDurationProbe::Measured> lengths) {
+    // One pass over the list for the whole batch. A track may have been removed while its
+    // file was measured; its length finds no row.
+    std::sort(lengths.begin(), lengths.end(),
+              [](const TrackDurationProbe::Measured& a, const TrackDurationProbe::Measured& b) { return a.id < b.id; });
+    const auto byID = [](const TrackDurationProbe::Measured& m, const Uuid& id) { return m.id < id; };
+    for (std::size_t i = 0; i < tracks_.size(); ++i) {
+        SourceTrack& track = tracks_[i];
+        const auto found = std::lower_bound(lengths.begin(), lengths.end(), track.id, byID);
+        if (found == lengths.end() || found->id != track.id || track.durationFrames == found->frames) continue;
+        track.durationFrames = found->frames;
+        touchRows(i, i + 1);
+        if (currentTrackID_ == track.id && !stream_) update(duration_, found->frames);
+    }
     announce();
+}
+
+void SourcePlayerEngine::reportError(const Uuid& track, const std::string& title, const std::string& reason) {
+    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + title + ": " + reason)));
+    update(lastErrorTrackID_, std::optional<Uuid>(track));
+}
+
+void SourcePlayerEngine::dropErrorUnlessOf(const Uuid& track) {
+    if (lastErrorTrackID_ != track) dropError();
+}
+
+void SourcePlayerEngine::dropError() {
+    update(lastError_, std::optional<std::string>());
+    update(lastErrorTrackID_, std::optional<Uuid>());
+}
+
+void SourcePlayerEngine::touchRows(std::size_t first, std::size_t end) {
+    touchedRows_ = touchedRows_ ? std::pair(std::min(touchedRows_->first, first), std::max(touchedRows_->second, end))
+                                : std::pair(first, end);
+    changed_ = true;
 }
 
 void SourcePlayerEngine::announce() {
     if (!changed_) return;
     changed_ = false;
+    if (touchedRows_) {
+        tracksChange_ = {tracksChange_.revision, tracksChange_.revision + 1, touchedRows_->first, touchedRows_->second};
+        touchedRows_.reset();
+    }
     notifyObservers();
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AudioEngine/AudioCore.hpp"
@@ -32,6 +33,18 @@ class SourcePlayerEngine final : public Observable {
 public:
     enum class State { stopped, playing, paused };
 
+    // Which rows of `tracks` the latest announced change of the list touched, so that a
+    // view can redraw those alone: rows before `firstRow` are as they were, and when the
+    // count is unchanged, so are the rows from `endRow` on. It describes the step from
+    // `fromRevision` to `revision`; a view that last saw another revision redraws all.
+    struct TracksChange {
+        uint64_t fromRevision = 0;
+        uint64_t revision = 0;
+        std::size_t firstRow = 0;
+        std::size_t endRow = 0;
+        bool operator==(const TracksChange&) const = default;
+    };
+
     // More than 3 s played: previous() restarts the track instead of going back.
     static constexpr int64_t restartThreshold = 132301;
     static constexpr float initialVolume = 0.8f;
@@ -40,6 +53,8 @@ public:
     ~SourcePlayerEngine() override;
 
     const std::vector<SourceTrack>& tracks() const { return tracks_; }
+    // What the latest announced change of `tracks` (added, removed, moved, measured) touched.
+    const TracksChange& lastTracksChange() const { return tracksChange_; }
     const std::optional<Uuid>& selection() const { return selection_; }
     // The list's single selection writes it; any id (or none) is taken as given.
     void setSelection(std::optional<Uuid> id);
@@ -47,6 +62,8 @@ public:
     State state() const { return state_; }
     int64_t position() const { return position_; }
     int64_t duration() const { return duration_; }
+    // The failure of one track: it goes when another track is chosen or starts, when a
+    // stream opens, and with its track.
     const std::optional<std::string>& lastError() const { return lastError_; }
     float volume() const { return volume_; }
     // Stored as given and written as the core's source volume.
@@ -81,9 +98,7 @@ private:
     // Opens the track at `frame`; on failure reports it and leaves the player stopped.
     // A started track becomes the selection too, so that stop and play again go on
     // from it; a seek leaves the user's selection alone.
-    // `keepsError` leaves lastError as it is when the stream opens (the end of a track
-    // that failed to decode goes on to the next one without hiding why).
-    void start(std::size_t index, int64_t frame, State target, bool select, bool keepsError = false);
+    void start(std::size_t index, int64_t frame, State target, bool select);
     void streamOpened(SourceStreamOpener::Result result);
     // Takes the stream out of the core and drops any stream still opening.
     void dropStream();
@@ -92,7 +107,13 @@ private:
     void installStream(std::unique_ptr<SourceStream> stream, bool playing);
     void setCorePlaying(bool playing);
     void advanceAfterEnd();
-    void applyDuration(const Uuid& id, int64_t frames);
+    void applyDurations(std::vector<TrackDurationProbe::Measured> lengths);
+    void reportError(const Uuid& track, const std::string& title, const std::string& reason);
+    // Another track than the failed one was chosen: its report goes.
+    void dropErrorUnlessOf(const Uuid& track);
+    void dropError();
+    // Notes rows [first, end) of `tracks` as changed for the next announcement.
+    void touchRows(std::size_t first, std::size_t end);
 
     template <typename T>
     void update(T& field, T value) {
@@ -112,6 +133,7 @@ private:
     int64_t position_ = 0;
     int64_t duration_ = 0;
     std::optional<std::string> lastError_;
+    std::optional<Uuid> lastErrorTrackID_;  // the track lastError_ belongs to
     float volume_ = initialVolume;
 
     std::unique_ptr<SourceStream> stream_;  // the one installed in the core, if any
@@ -119,7 +141,6 @@ private:
         uint64_t ticket = 0;
         Uuid trackID;
         std::string title;
-        bool keepsError = false;
     };
     std::optional<PendingStart> pending_;  // the stream being opened for the newest play or seek
     uint64_t nextTicket_ = 0;
@@ -127,6 +148,8 @@ private:
     uint64_t seenSourceEndCount_ = 0;
     uint64_t seenAutoPauseCount_ = 0;
     bool changed_ = false;
+    TracksChange tracksChange_;
+    std::optional<std::pair<std::size_t, std::size_t>> touchedRows_;  // since the last announcement
 
     // Destroyed before everything above, so no stream or length arrives at a
     // half-destroyed engine.

@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace norvo {
 
 TrackDurationProbe::TrackDurationProbe(SourceStreamFactory& factory, MainExecutor& executor, Delivery deliver)
@@ -38,6 +40,8 @@ void TrackDurationProbe::run() {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 
     const std::weak_ptr<Delivery> deliver = deliver_;
+    std::vector<Measured> batch;
+    double batchStarted = 0;
     for (;;) {
         Request request;
         {
@@ -53,13 +57,19 @@ void TrackDurationProbe::run() {
         } catch (...) {
             // An unreadable file simply keeps an unknown length; playing it reports why.
         }
-        if (!frames) continue;
+        if (frames) {
+            if (batch.empty()) batchStarted = executor_.now();
+            batch.push_back({request.id, *frames});
+        }
+        bool drained = false;
         {
             std::lock_guard lock(mutex_);
             if (stopping_) return;
+            drained = queue_.empty();
         }
-        executor_.post([deliver, id = request.id, length = *frames] {
-            if (auto target = deliver.lock()) (*target)(id, length);
+        if (batch.empty() || !(drained || executor_.now() - batchStarted >= batchInterval)) continue;
+        executor_.post([deliver, lengths = std::exchange(batch, {})]() mutable {
+            if (auto target = deliver.lock()) (*target)(std::move(lengths));
         });
     }
 }

@@ -16,19 +16,29 @@
 
 namespace norvo {
 
-// Measures the lengths of added files on a low-priority worker thread and hands each
-// length to the main thread. Owned by the source player; destroying it drops the files
-// not yet measured, stops a measurement in flight and discards its result.
+// Measures the lengths of added files on a low-priority worker thread and hands them to
+// the main thread in batches: what was measured is handed over when nothing is left to
+// measure, or once the oldest length has waited `batchInterval` on the executor's clock,
+// so that thousands of files cost a few updates of the list, not one each. Owned by the
+// source player; destroying it drops the files not yet measured, stops a measurement in
+// flight and discards its result.
 class TrackDurationProbe {
 public:
     struct Request {
         Uuid id;
         std::filesystem::path file;
     };
-    // Runs on the main thread, once per file whose length was found.
-    using Delivery = std::function<void(const Uuid& id, int64_t frames)>;
+    struct Measured {
+        Uuid id;
+        int64_t frames = 0;
+        bool operator==(const Measured&) const = default;
+    };
+    // Runs on the main thread with the lengths found since the last batch, in the order
+    // measured; files whose length could not be found are left out.
+    using Delivery = std::function<void(std::vector<Measured> lengths)>;
 
     static constexpr const char* threadName = "norvo-durations";
+    static constexpr double batchInterval = 0.1;  // seconds
 
     TrackDurationProbe(SourceStreamFactory& factory, MainExecutor& executor, Delivery deliver);
     ~TrackDurationProbe();

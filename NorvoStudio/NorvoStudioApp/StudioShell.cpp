@@ -18,7 +18,10 @@ StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObj
 StudioShell::~StudioShell() = default;
 
 void StudioShell::openDocuments(const QStringList& paths) {
-    for (const QString& path : paths) model_.open(std::filesystem::path(path.toStdString()));
+    std::vector<std::filesystem::path> files;
+    files.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths) files.emplace_back(path.toStdString());
+    model_.openDocuments(std::move(files));
 }
 
 void StudioShell::acceptHandOvers(SingleInstance& instance) {

@@ -52,16 +52,44 @@ PlayerProgramList::PlayerProgramList(SourcePlayerEngine& engine, QWidget* parent
 
 void PlayerProgramList::refresh() {
     const auto& tracks = engine_.tracks();
-    if (tracks == shownTracks_ && engine_.selection() == shownSelection_ && engine_.currentTrackID() == shownCurrent_)
-        return;
-    shownTracks_ = tracks;
-    shownSelection_ = engine_.selection();
-    shownCurrent_ = engine_.currentTrackID();
-    // A press that may still become a drag survives the rebuild only while its track does.
-    if (pressedTrack_ && std::none_of(tracks.begin(), tracks.end(), [&](const SourceTrack& t) { return t.id == *pressedTrack_; }))
-        pressedTrack_.reset();
-    updateScrollRange();
-    viewport()->update();
+    const auto& change = engine_.lastTracksChange();
+    const bool listChanged = change.revision != shownRevision_;
+    const bool countChanged = tracks.size() != shownCount_;
+    if (listChanged) {
+        // A press that may still become a drag survives only while its track does.
+        if (pressedTrack_ && std::none_of(tracks.begin(), tracks.end(),
+                                          [&](const SourceTrack& t) { return t.id == *pressedTrack_; }))
+            pressedTrack_.reset();
+        if (countChanged) updateScrollRange();
+        if (change.fromRevision != shownRevision_ || tracks.empty() || shownCount_ == 0) {
+            viewport()->update();  // missed a step, or the drop hint comes or goes
+        } else {
+            // Rows that moved up or vanished leave their old places to be cleared too.
+            updateRows(change.firstRow, countChanged ? std::max(tracks.size(), shownCount_) : change.endRow);
+        }
+        shownRevision_ = change.revision;
+        shownCount_ = tracks.size();
+    }
+    // The rows that gain or lose the highlight or the amber title.
+    const auto rowOf = [&](const std::optional<Uuid>& id) -> std::optional<std::size_t> {
+        if (!id) return std::nullopt;
+        for (std::size_t i = 0; i < tracks.size(); ++i)
+            if (tracks[i].id == *id) return i;
+        return std::nullopt;
+    };
+    for (auto* shown : {&shownSelection_, &shownCurrent_}) {
+        const std::optional<Uuid>& now = shown == &shownSelection_ ? engine_.selection() : engine_.currentTrackID();
+        if (*shown == now) continue;
+        for (const auto& id : {*shown, now})
+            if (const auto row = rowOf(id)) updateRows(*row, *row + 1);
+        *shown = now;
+    }
+}
+
+void PlayerProgramList::updateRows(std::size_t first, std::size_t end) {
+    if (first >= end) return;
+    const QRect rows = rowRect(first).united(rowRect(end - 1)).intersected(viewport()->rect());
+    if (!rows.isEmpty()) viewport()->update(rows);
 }
 
 void PlayerProgramList::updateScrollRange() {

@@ -15,8 +15,9 @@ namespace norvo {
 // length), the current track in amber bold. Click selects, double-click plays, Backspace
 // or Delete removes the selection, dragging a row reorders through the engine, and local
 // audio files dropped on it are added. Everything shown is read from the engine at paint
-// time; the engine only says that something changed, so the rows are re-read then, and
-// the selection (the engine's) and a drag in progress (held by track id) stay intact.
+// time; when the engine says that something changed, only the rows it changed are drawn
+// again (a list of thousands of tracks is never copied or compared), and the selection
+// (the engine's) and a drag in progress (held by track id) stay intact.
 class PlayerProgramList final : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -63,6 +64,8 @@ private:
     std::optional<std::size_t> rowAt(QPointF viewportPos) const;
     void setDropTargeted(bool targeted);
     void updateScrollRange();
+    // Repaints the rows [first, end) where they are in sight.
+    void updateRows(std::size_t first, std::size_t end);
     void cancelDrag();
 
     SourcePlayerEngine& engine_;
@@ -72,8 +75,9 @@ private:
     QPointF pressPos_;
     PlayerReorder reorder_;
     std::optional<std::size_t> gap_;
-    // What was last drawn: a rebuild that changes nothing repaints nothing.
-    std::vector<SourceTrack> shownTracks_;
+    // What was last drawn: a refresh that changes nothing repaints nothing.
+    uint64_t shownRevision_ = 0;
+    std::size_t shownCount_ = 0;
     std::optional<Uuid> shownSelection_;
     std::optional<Uuid> shownCurrent_;
 };

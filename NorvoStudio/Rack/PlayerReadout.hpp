@@ -2,6 +2,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "Platform/Uuid.hpp"
@@ -15,7 +16,8 @@ namespace norvo {
 // between ticks: the face repaints only the parts whose readout changed.
 struct PlayerReadout {
     struct Inputs {
-        std::vector<SourceTrack> tracks;
+        // Borrowed for the moment of make(): the engine's list is never copied, however long.
+        std::span<const SourceTrack> tracks;
         std::optional<Uuid> selection;
         std::optional<Uuid> currentTrackID;
         SourcePlayerEngine::State state = SourcePlayerEngine::State::stopped;

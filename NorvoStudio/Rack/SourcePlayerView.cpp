@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 
@@ -431,6 +432,23 @@ void SourcePlayerView::paintEvent(QPaintEvent* event) {
 void SourcePlayerView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     relayout();
+}
+
+// --- Input ------------------------------------------------------------------------------
+
+bool SourcePlayerView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        // The error line is cut to the display's width; its help text is the whole sentence.
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (readout_.error && partRect(Part::error).contains(help->pos())) {
+            QToolTip::showText(help->globalPos(), *readout_.error, this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 // --- Scrubbing --------------------------------------------------------------------------

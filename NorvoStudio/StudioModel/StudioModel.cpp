@@ -352,8 +352,37 @@ void StudioModel::start() {
     lastTick_ = services_.executor.now();
     ticker_->start();
 
-    auto pending = std::exchange(pendingOpen_, {});
-    for (auto& [file, done] : pending) open(file, std::move(done));
+    openInOrder(std::exchange(pendingOpen_, {}));
+}
+
+void StudioModel::openDocuments(std::vector<std::filesystem::path> files) {
+    std::vector<std::pair<std::filesystem::path, Completion>> documents;
+    documents.reserve(files.size());
+    for (auto& file : files) documents.emplace_back(std::move(file), Completion{});
+    openInOrder(std::move(documents));
+}
+
+void StudioModel::openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents) {
+    std::vector<std::filesystem::path> music;
+    std::vector<Completion> musicDone;
+    const auto addMusic = [&] {
+        if (music.empty()) return;
+        source_->add(std::exchange(music, {}));
+        for (auto& done : std::exchange(musicDone, {}))
+            if (done) done(true);
+    };
+    for (auto& [file, done] : documents) {
+        const std::string extension = lowercasedExtension(file);
+        if (!ticker_ || extension == std::string(SoundProfile::fileExtension) ||
+            extension == TapeFileCodec::fileExtension) {
+            addMusic();
+            open(file, std::move(done));
+        } else {
+            music.push_back(std::move(file));
+            musicDone.push_back(std::move(done));
+        }
+    }
+    addMusic();
 }
 
 void StudioModel::open(const std::filesystem::path& file, Completion done) {

@@ -417,19 +417,70 @@ TEST_F(SourcePlayerEngineTest, ADecodingFailureInTheMiddleOfAFileIsReportedAndTh
     EXPECT_EQ(player.lastError(), expected);
     EXPECT_EQ(player.state(), State::playing) << "what was decoded still plays out";
 
-    // The stream ends where decoding failed; the next track starts and the report stays.
+    // The stream ends where decoding failed and the next track starts: the report
+    // belonged to the track that failed and goes with it.
     finishStream();
     player.poll(snapshot(2000));
-    settle();
     EXPECT_EQ(player.currentTrackID(), songs[1]);
-    EXPECT_EQ(player.state(), State::playing);
-    EXPECT_EQ(player.lastError(), expected);
-
-    // A start the user asks for clears it, as after any other failure.
-    player.play(songs[0]);
-    settle();
     EXPECT_FALSE(player.lastError());
+    settle();
+    EXPECT_EQ(player.state(), State::playing);
 }
+
+// A report belongs to the track that failed ---------------------------------------------------
+
+enum class Choice { selectOther, selectNothing, selectFailed, next, previous, playOther, playFailedAgain,
+                    removeFailed, removeOther, stop, addMore };
+
+struct ReportCase {
+    const char* name;
+    Choice choice;
+    bool reportStays;
+};
+void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
+
+class FailedTrackReportTest : public SourcePlayerEngineTest, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(FailedTrackReportTest, GoesWhenAnotherTrackIsChosenOrItsTrackLeaves) {
+    const auto songs = addSongs(3);
+    factory.removeFile(player.tracks()[1].url);  // deleted after it was added
+    player.play(songs[1]);
+    settle();
+    const std::string report = "Cannot play Song 1: Unsupported audio format: Song 1.mp3";
+    ASSERT_EQ(player.lastError(), report);
+
+    switch (GetParam().choice) {
+    case Choice::selectOther: player.setSelection(songs[2]); break;
+    case Choice::selectNothing: player.setSelection(std::nullopt); break;
+    case Choice::selectFailed: player.setSelection(songs[1]); break;
+    case Choice::next: player.next(); break;
+    case Choice::previous: player.previous(); break;
+    case Choice::playOther: player.play(songs[0]); break;
+    case Choice::playFailedAgain: player.play(songs[1]); break;
+    case Choice::removeFailed: player.remove({songs[1]}); break;
+    case Choice::removeOther: player.remove({songs[0]}); break;
+    case Choice::stop: player.stop(); break;
+    case Choice::addMore: player.add({"/music/Later.mp3"}); break;
+    }
+    const std::optional<std::string> expected =
+        GetParam().reportStays ? std::optional<std::string>(report) : std::nullopt;
+    EXPECT_EQ(player.lastError(), expected) << "at once, not when a stream opens";
+    settle();
+    EXPECT_EQ(player.lastError(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, FailedTrackReportTest,
+    ::testing::Values(ReportCase{"selectOther", Choice::selectOther, false},
+                      ReportCase{"selectNothing", Choice::selectNothing, true},
+                      ReportCase{"selectFailed", Choice::selectFailed, true},
+                      ReportCase{"next", Choice::next, false}, ReportCase{"previous", Choice::previous, false},
+                      ReportCase{"playOther", Choice::playOther, false},
+                      ReportCase{"playFailedAgain", Choice::playFailedAgain, true},
+                      ReportCase{"removeFailed", Choice::removeFailed, false},
+                      ReportCase{"removeOther", Choice::removeOther, true}, ReportCase{"stop", Choice::stop, true},
+                      ReportCase{"addMore", Choice::addMore, true}),
+    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SourcePlayerEngineTest, TheLengthFollowsTheMeasuredOneAndSeeksStopThere) {
     // A file whose headers overstate its length (a VBR MP3 without a length header, or
@@ -928,14 +979,15 @@ TEST_F(SourcePlayerEngineTest, VolumeIsStoredAsGivenAndWrittenToTheCore) {
 
 // Lengths measured in the background ----------------------------------------------------------
 
-TEST_F(SourcePlayerEngineTest, MeasuredLengthsReachTheTracksOnTheMainThread) {
+TEST_F(SourcePlayerEngineTest, MeasuredLengthsReachTheTracksOnTheMainThreadInOneBatch) {
     factory.addFile("/m/a.mp3", 1000);
     factory.addFile("/m/b.mp3", 2000);
     player.add({"/m/a.mp3", "/m/b.mp3", "/m/unreadable.mp3"});
     player.next();  // cue b, whose length is not known yet
     EXPECT_EQ(player.duration(), 0);
+    const uint64_t revision = player.lastTracksChange().revision;
 
-    ASSERT_TRUE(executor.waitForPosts(2));
+    ASSERT_TRUE(executor.waitForPosts(1));
     ASSERT_TRUE(factory.waitForProbes(3));
     EXPECT_FALSE(player.tracks()[0].durationFrames);  // nothing lands off the main thread
     const auto before = player.changeCount();
@@ -945,7 +997,43 @@ TEST_F(SourcePlayerEngineTest, MeasuredLengthsReachTheTracksOnTheMainThread) {
     EXPECT_EQ(player.tracks()[1].durationFrames, 2000);
     EXPECT_FALSE(player.tracks()[2].durationFrames);
     EXPECT_EQ(player.duration(), 2000);
+    EXPECT_EQ(player.changeCount(), before + 1) << "the lengths found together are published together";
+    EXPECT_EQ(player.lastTracksChange(), (SourcePlayerEngine::TracksChange{revision, revision + 1, 0, 2}));
+}
+
+TEST_F(SourcePlayerEngineTest, ManyFilesAddedAtOnceCostOnePublicationAndLengthsComeInBatches) {
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < 500; ++i) {
+        files.push_back("/music/Many " + std::to_string(i) + ".wav");
+        factory.addFile(files.back(), 1000 + i);
+    }
+    const auto before = player.changeCount();
+    player.add(files);
+    EXPECT_EQ(player.changeCount(), before + 1);
+    EXPECT_EQ(player.tracks().size(), 500u);
+    EXPECT_EQ(player.lastTracksChange().firstRow, 0u);
+    EXPECT_EQ(player.lastTracksChange().endRow, 500u);
+
+    waitForLengths();
+    EXPECT_EQ(player.tracks()[499].durationFrames, 1499);
+    // The clock stood still, so nothing was handed over before the last file was measured.
     EXPECT_EQ(player.changeCount(), before + 2);
+}
+
+TEST_F(SourcePlayerEngineTest, LengthsWaitingLongerThanTheBatchIntervalAreHandedOverWhileMoreAreMeasured) {
+    factory.addFile("/m/a.mp3", 1000);
+    factory.addFile("/m/slow.mp3", 2000);
+    factory.addFile("/m/c.mp3", 3000);
+    factory.gatedFiles = {"/m/slow.mp3"};
+    player.add({"/m/a.mp3", "/m/slow.mp3", "/m/c.mp3"});
+    ASSERT_TRUE(factory.waitForProbes(2));
+    EXPECT_EQ(executor.posts(), 0u) << "a's length waits for company";
+
+    executor.advance(TrackDurationProbe::batchInterval * 2);
+    factory.openGate();
+    waitForLengths();
+    // a and the slow file once the interval had passed, then c when nothing was left.
+    EXPECT_EQ(executor.posts(), 2u);
 }
 
 TEST_F(SourcePlayerEngineTest, ALengthArrivingForARemovedTrackIsIgnored) {
@@ -958,7 +1046,7 @@ TEST_F(SourcePlayerEngineTest, ALengthArrivingForARemovedTrackIsIgnored) {
 
     player.remove({b});
     factory.openGate();
-    ASSERT_TRUE(executor.waitForPosts(2));
+    ASSERT_TRUE(executor.waitForPosts(1));
     const auto before = player.changeCount();
     executor.runPending();
 

@@ -11,11 +11,14 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <fstream>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
+#include "Rack/Kit/GlowText.hpp"
+#include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/SilverKey.hpp"
 #include "Rack/PlayerProgramList.hpp"
@@ -318,6 +321,68 @@ TEST_F(PlayerFace, ATickWhilePlayingRepaintsOnlyTheDisplayParts) {
     for (QObject* widget : recorder.widgets) redrawn << widget->metaObject()->className();
     EXPECT_EQ(recorder.widgets.size(), 1) << redrawn.join(", ").toStdString();  // no key, knob or row redrawn
     EXPECT_LT(recorder.area, 30LL * face->width() * face->height() / 4);
+}
+
+TEST_F(PlayerFace, AListOfManyTracksRedrawsOnlyTheRowsThatChangedInSight) {
+    const auto song = studio.makeSong("Song.wav", 1);
+    source().add(std::vector<std::filesystem::path>(60, song));
+    const auto measured = [&] {
+        return std::all_of(source().tracks().begin(), source().tracks().end(),
+                           [](const SourceTrack& t) { return t.durationFrames.has_value(); });
+    };
+    ASSERT_TRUE(studio.settle(measured));
+    QCoreApplication::processEvents();
+    const int rowsInSight = rows()->height() / PlayerProgramList::rowHeight + 1;
+    ASSERT_LT(rowsInSight, 60);
+    const int scrollRange = list()->verticalScrollBar()->maximum();
+
+    PaintRecorder recorder;
+    rows()->installEventFilter(&recorder);
+    // A file added below the glass, then its length: the scroll range grows, no row is drawn.
+    source().add({song});
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(studio.settle(measured));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list()->verticalScrollBar()->maximum(), scrollRange + PlayerProgramList::rowHeight);
+    EXPECT_EQ(recorder.area, 0);
+
+    // A new selection redraws the two rows whose highlight changed, not the glass.
+    source().setSelection(source().tracks()[2].id);
+    QCoreApplication::processEvents();
+    EXPECT_GT(recorder.area, 0);
+    EXPECT_LE(recorder.area, 2LL * rows()->width() * PlayerProgramList::rowHeight);
+}
+
+TEST_F(PlayerFace, TheErrorLineKeepsItsWholeSentenceAsHelpAndGoesWithAnotherTrack) {
+    const auto gone = studio.makeSong("A title long enough that its sentence runs past the display.wav", 1);
+    const auto other = studio.makeSong("Other.wav", 1);
+    source().add({gone, other});
+    std::filesystem::remove(gone);
+    source().play(source().tracks()[0].id);
+    ASSERT_TRUE(studio.settle([&] { return source().lastError().has_value(); }));
+    QCoreApplication::processEvents();
+
+    const QString sentence = QString::fromStdString(*source().lastError());
+    const QRectF line = face->partRect(SourcePlayerView::Part::error);
+    const GlowText drawn{sentence, 9, KitColor::ledRed, true};
+    ASSERT_GT(drawn.sizeHint().width(), line.width()) << "the line is cut";
+    // The help shown at a point, none when the face declines the request.
+    const auto helpAt = [&](QPointF point) -> std::optional<QString> {
+        const QPoint at = point.toPoint();
+        QHelpEvent help(QEvent::ToolTip, at, face->mapToGlobal(at));
+        QApplication::sendEvent(face, &help);
+        if (!help.isAccepted()) return std::nullopt;
+        return QToolTip::text();
+    };
+    EXPECT_EQ(helpAt(line.center()), sentence);
+    EXPECT_EQ(helpAt(face->partRect(SourcePlayerView::Part::status).center()), std::nullopt);
+
+    // Stepping to the next track takes the line away, and its room goes back to the list.
+    const int listHeight = list()->height();
+    source().next();
+    EXPECT_FALSE(face->readout().error.has_value());
+    EXPECT_GT(list()->height(), listHeight);
+    EXPECT_EQ(helpAt(line.center()), std::nullopt);
 }
 
 }  // namespace

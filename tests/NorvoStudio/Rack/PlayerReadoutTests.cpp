@@ -20,9 +20,15 @@ SourceTrack track(const std::string& title, std::optional<int64_t> frames = std:
     return SourceTrack{Uuid::random(), "/music/" + title + ".mp3", title, frames};
 }
 
-PlayerReadout::Inputs withTracks(std::size_t count) {
+std::vector<SourceTrack> songs(std::size_t count) {
+    std::vector<SourceTrack> list;
+    for (std::size_t i = 0; i < count; ++i) list.push_back(track("Song " + std::to_string(i + 1)));
+    return list;
+}
+
+PlayerReadout::Inputs inputsFor(const std::vector<SourceTrack>& list) {
     PlayerReadout::Inputs in;
-    for (std::size_t i = 0; i < count; ++i) in.tracks.push_back(track("Song " + std::to_string(i + 1)));
+    in.tracks = list;
     return in;
 }
 
@@ -43,7 +49,8 @@ TEST(PlayerDisplay, EmptyPlayerIsDarkWithTheDropHint) {
 }
 
 TEST(PlayerDisplay, TrackNumberAndStatusFollowCurrentThenSelection) {
-    PlayerReadout::Inputs in = withTracks(120);
+    std::vector<SourceTrack> list = songs(120);
+    PlayerReadout::Inputs in = inputsFor(list);
     PlayerReadout r = PlayerReadout::make(in);
     EXPECT_EQ(r.trackNumber, "--");
     EXPECT_EQ(r.status, "120 TRACKS  ·  READY");
@@ -56,7 +63,7 @@ TEST(PlayerDisplay, TrackNumberAndStatusFollowCurrentThenSelection) {
     EXPECT_EQ(r.status, "120 TRACKS  ·  READY");
 
     in.currentTrackID = in.tracks[99].id;
-    in.tracks[99].title = "Mixed Case ünïcode";
+    list[99].title = "Mixed Case ünïcode";
     r = PlayerReadout::make(in);
     EXPECT_EQ(r.trackNumber, "100");
     EXPECT_EQ(r.status, "MIXED CASE ÜNÏCODE");
@@ -69,7 +76,8 @@ TEST(PlayerDisplay, TrackNumberAndStatusFollowCurrentThenSelection) {
 }
 
 TEST(PlayerDisplay, TimeDiscAndBarByState) {
-    PlayerReadout::Inputs in = withTracks(1);
+    const std::vector<SourceTrack> list = songs(1);
+    PlayerReadout::Inputs in = inputsFor(list);
     in.currentTrackID = in.tracks[0].id;
     in.duration = 44100 * 200;
     in.position = static_cast<int64_t>(61.5 * 44100);
@@ -118,7 +126,8 @@ TEST(PlayerDisplay, TimeDiscAndBarByState) {
 }
 
 TEST(PlayerDisplay, ErrorLineAndRowTexts) {
-    PlayerReadout::Inputs in = withTracks(1);
+    const std::vector<SourceTrack> list = songs(1);
+    PlayerReadout::Inputs in = inputsFor(list);
     in.lastError = "Cannot play Gone: the file is missing";
     EXPECT_EQ(PlayerReadout::make(in).error, QString("Cannot play Gone: the file is missing"));
 

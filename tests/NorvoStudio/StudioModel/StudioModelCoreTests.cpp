@@ -1,4 +1,5 @@
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 #include <QDir>
@@ -131,6 +132,28 @@ TEST(StudioModelStartTest, DocumentsHandedOverBeforeStartOpenInArrivalOrder) {
     EXPECT_EQ(f->source().tracks()[2].title, "Alpha");
     f->open(f.makeSong("Delta.wav", 0.2));
     EXPECT_EQ(f->source().tracks().size(), 4u);
+}
+
+TEST(StudioModelStartTest, AudioFilesHandedOverTogetherJoinThePlayerInOneAdditionInTheirPlace) {
+    StudioFixture f;
+    const auto song = f.makeSong("Song.wav", 0.2);
+    const auto profile = f.directory / "Mine.nvsound";
+    std::ofstream(profile) << R"({"format": "NORVO-Sound", "format_version": "1.0", "id": "mine", "name": "Mine", "tape": {}})";
+    std::vector<std::string> events;
+    QObject::connect(f.model.get(), &StudioModel::sourceChanged,
+                     [&] { events.push_back("player " + std::to_string(f->source().tracks().size())); });
+    QObject::connect(f.model.get(), &StudioModel::tapeSoundChanged, [&] { events.push_back("tape sound"); });
+
+    // Handed over one by one before the start (as the command line does), opened together.
+    for (const auto& file : {song, song, profile, song}) f->open(file);
+    f.start();
+    EXPECT_EQ(events, (std::vector<std::string>{"player 2", "tape sound", "player 3"}));
+    EXPECT_EQ(f->tapeSound().selectedID(), "mine");
+
+    // Handed over together once started, as a later launch or a file manager does.
+    events.clear();
+    f->openDocuments(std::vector<std::filesystem::path>(500, song));
+    EXPECT_EQ(events, (std::vector<std::string>{"player 503"}));
 }
 
 TEST(StudioModelTickTest, ALongGapStepsTheMetersByAtMostATenthOfASecond) {
