@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -12,6 +16,7 @@
 
 #include "AudioEngine/FFmpegLog.hpp"
 #include "AudioEngine/NorvoAudioError.hpp"
+#include "Platform/RegularFile.hpp"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,26 +63,98 @@ NorvoAudioError unreadable(const std::filesystem::path& file, int code) {
     return NorvoAudioError::unsupportedFormat(sentence);
 }
 
-struct FormatCloser {
-    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+// The demuxer reads through the descriptor that was checked to be a regular file, never
+// by opening the path again: whatever is at the path by then is not what was checked.
+class FormatHandle {
+public:
+    FormatHandle() = default;
+    explicit FormatHandle(RegularFile file) : file_(std::move(file)) {}
+    ~FormatHandle() { reset(); }
+    FormatHandle(FormatHandle&& other) noexcept { *this = std::move(other); }
+    FormatHandle& operator=(FormatHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            file_ = std::move(other.file_);
+            io_ = std::exchange(other.io_, nullptr);
+            format_ = std::exchange(other.format_, nullptr);
+        }
+        return *this;
+    }
+
+    AVFormatContext* get() const { return format_; }
+    AVFormatContext* operator->() const { return format_; }
+
+    // Opens the demuxer on the file; FFmpeg's error code on failure.
+    int open(const std::string& url, AVDictionary** options) {
+        constexpr int bufferSize = 1 << 16;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(bufferSize));
+        if (!buffer) return AVERROR(ENOMEM);
+        // The descriptor itself is the opaque value: it stays the same when this moves.
+        void* opaque = reinterpret_cast<void*>(static_cast<intptr_t>(file_.descriptor()));
+        io_ = avio_alloc_context(buffer, bufferSize, 0, opaque, &readPacket, nullptr, &seek);
+        if (!io_) {
+            av_free(buffer);
+            return AVERROR(ENOMEM);
+        }
+        format_ = avformat_alloc_context();
+        if (!format_) return AVERROR(ENOMEM);
+        format_->pb = io_;
+        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // The name only guides the probe by its extension; nothing opens it.
+        const int opened = avformat_open_input(&format_, url.c_str(), nullptr, options);
+        if (opened < 0) format_ = nullptr;  // freed by FFmpeg
+        return opened;
+    }
+
+private:
+    static int descriptor(void* opaque) { return static_cast<int>(reinterpret_cast<intptr_t>(opaque)); }
+
+    static int readPacket(void* opaque, uint8_t* buffer, int size) {
+        for (;;) {
+            const ssize_t n = ::read(descriptor(opaque), buffer, static_cast<std::size_t>(size));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return AVERROR(errno);
+            if (n == 0) return AVERROR_EOF;
+            return static_cast<int>(n);
+        }
+    }
+
+    static int64_t seek(void* opaque, int64_t offset, int whence) {
+        const int fd = descriptor(opaque);
+        if (whence & AVSEEK_SIZE) {
+            struct stat info {};
+            return ::fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+    }
+
+    void reset() {
+        if (format_) avformat_close_input(&format_);
+        if (io_) {
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
+    }
+
+    RegularFile file_;  // closed last, after FFmpeg let go of it
+    AVIOContext* io_ = nullptr;
+    AVFormatContext* format_ = nullptr;
 };
-using FormatHandle = std::unique_ptr<AVFormatContext, FormatCloser>;
 
 FormatHandle openFormat(const std::filesystem::path& file) {
+    // Only a regular file: a FIFO or a device would hold the opening thread forever.
+    RegularFile opened(file);
+    if (!opened.isOpen()) throw NorvoAudioError::fileUnavailable(displayName(file) + " " + opened.reason() + ".");
+    FormatHandle format(std::move(opened));
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", allowedFormats, 0);
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     // "file:" keeps a colon in a relative name from being read as a protocol.
     const std::string url = "file:" + std::filesystem::absolute(file).string();
-    AVFormatContext* raw = nullptr;
-    const int opened = avformat_open_input(&raw, url.c_str(), nullptr, &options);
+    const int result = format.open(url, &options);
     av_dict_free(&options);
-    if (opened < 0) {
-        if (opened == AVERROR(ENOENT))
-            throw NorvoAudioError::unsupportedFormat(displayName(file) + " does not exist");
-        throw unreadable(file, opened);
-    }
-    FormatHandle format(raw);
+    if (result < 0) throw unreadable(file, result);
     const int found = avformat_find_stream_info(format.get(), nullptr);
     if (found < 0)
         throw unreadable(file, found);

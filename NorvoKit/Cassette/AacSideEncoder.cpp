@@ -4,6 +4,7 @@
 
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "AudioEngine/TapeClock.hpp"
+#include "Cassette/CassetteFileError.hpp"
 #include "Cassette/FFmpegSupport.hpp"
 
 namespace norvo {
@@ -14,6 +15,13 @@ using namespace ffmpeg;
 
 [[noreturn]] void fail(const std::string& what, int error) {
     throw NorvoAudioError::conversionFailed(what + ": " + describe(error));
+}
+
+// The file cannot be written: a failure of the cassette's writing, not of the encoding.
+// A full disk is named, so the user knows which one to make room on.
+[[noreturn]] void failWriting(const std::filesystem::path& file, int error) {
+    if (error == AVERROR(ENOSPC) || error == AVERROR(EDQUOT)) throw CassetteFileError::noSpace(file.parent_path());
+    throw CassetteFileError::writeFailed(describe(error));
 }
 
 // The output file; closes it, and when the encode did not finish removes it.
@@ -34,15 +42,19 @@ public:
     AVFormatContext* get() const { return context_; }
     void open() {
         const int error = avio_open(&context_->pb, file_.c_str(), AVIO_FLAG_WRITE);
-        if (error < 0) fail("Cannot create " + file_.filename().string(), error);
+        if (error < 0) failWriting(file_, error);
     }
     void finish() {
         int error = av_write_trailer(context_);
-        if (error < 0) fail("Cannot finish the audio file", error);
+        if (error < 0) failWriting(file_, error);
         error = context_->pb->error;
         const int closeError = avio_closep(&context_->pb);
-        if (error < 0 || closeError < 0) fail("Cannot write the audio file", error < 0 ? error : closeError);
+        if (error < 0 || closeError < 0) failWriting(file_, error < 0 ? error : closeError);
         finished_ = true;
+    }
+    // A write failed: the container's own error says why.
+    [[noreturn]] void failWrite(int error) {
+        failWriting(file_, context_->pb && context_->pb->error < 0 ? context_->pb->error : error);
     }
 
 private:
@@ -51,16 +63,16 @@ private:
     bool finished_ = false;
 };
 
-void drain(AVCodecContext* encoder, AVFormatContext* container, AVStream* stream, AVPacket* packet) {
+void drain(AVCodecContext* encoder, Output& output, AVStream* stream, AVPacket* packet) {
     for (;;) {
         int error = avcodec_receive_packet(encoder, packet);
         if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return;
         if (error < 0) fail("The AAC encoder failed", error);
         av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
-        error = av_write_frame(container, packet);
+        error = av_write_frame(output.get(), packet);
         av_packet_unref(packet);
-        if (error < 0) fail("Cannot write the audio file", error);
+        if (error < 0) output.failWrite(error);
     }
 }
 
@@ -93,7 +105,7 @@ void AacSideEncoder::encode(const int16_t* frames, int64_t count, const std::fil
     stream->time_base = encoder->time_base;
     output.open();
     error = avformat_write_header(output.get(), nullptr);
-    if (error < 0) fail("Cannot write the audio file", error);
+    if (error < 0) output.failWrite(error);
 
     const int blockFrames = encoder->frame_size > 0 ? encoder->frame_size : 1024;
     Frame frame(av_frame_alloc());
@@ -124,12 +136,12 @@ void AacSideEncoder::encode(const int16_t* frames, int64_t count, const std::fil
         }
         error = avcodec_send_frame(encoder.get(), frame.get());
         if (error < 0) fail("The AAC encoder failed", error);
-        drain(encoder.get(), output.get(), stream, packet.get());
+        drain(encoder.get(), output, stream, packet.get());
         if (progress) progress(at + n);
     }
     error = avcodec_send_frame(encoder.get(), nullptr);
     if (error < 0) fail("The AAC encoder failed", error);
-    drain(encoder.get(), output.get(), stream, packet.get());
+    drain(encoder.get(), output, stream, packet.get());
     output.finish();
 }
 

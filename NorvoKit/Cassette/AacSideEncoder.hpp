@@ -12,7 +12,8 @@ namespace norvo {
 struct AacSideEncoder {
     static constexpr int64_t bitRate = 256000;
 
-    // Throws NorvoAudioError (conversionFailed) with FFmpeg's or the system's reason;
+    // Throws NorvoAudioError (conversionFailed) with FFmpeg's reason when encoding fails,
+    // CassetteFileError when `file` cannot be written (noSpace when its disk is full);
     // `progress` receives the frames encoded so far; `cancelled` stops the work early
     // (with an error) when it becomes true.
     static void encode(const int16_t* frames, int64_t count, const std::filesystem::path& file,

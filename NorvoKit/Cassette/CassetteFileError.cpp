@@ -79,6 +79,17 @@ CassetteFileError CassetteFileError::unreadable(const std::string& detail) {
     return {Kind::unreadable, "The cassette file cannot be read: " + detail + "."};
 }
 
+CassetteFileError CassetteFileError::notFound() { return {Kind::unreadable, "The cassette file cannot be found."}; }
+
+CassetteFileError CassetteFileError::notRegularFile() {
+    return {Kind::unreadable, "The cassette is not a regular file."};
+}
+
+CassetteFileError CassetteFileError::noSpace(const std::filesystem::path& folder) {
+    const std::string name = folder.empty() ? std::string(".") : folder.string();
+    return {Kind::noSpace, "There is no space left in \u201C" + quotedPath(name) + "\u201D."};
+}
+
 std::string CassetteFileError::quotedPath(std::string_view path, std::size_t limit) {
     std::string out;
     std::size_t characters = 0;

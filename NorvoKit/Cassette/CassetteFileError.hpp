@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@ public:
         damaged,
         writeFailed,
         unreadable,
+        noSpace,
     };
 
     static CassetteFileError notCassette();
@@ -36,8 +38,14 @@ public:
     static CassetteFileError undecodableAudio(TapeSide side, const std::string& detail);
     static CassetteFileError damaged();
     static CassetteFileError writeFailed(const std::string& detail);
-    // The file itself cannot be opened (gone, no permission); the detail is the system's reason.
+    // The file itself cannot be opened (no permission); the detail is the system's reason.
     static CassetteFileError unreadable(const std::string& detail);
+    // Nothing at the path (kind unreadable).
+    static CassetteFileError notFound();
+    // A FIFO, a device or a folder at the path (kind unreadable).
+    static CassetteFileError notRegularFile();
+    // The disk that holds `folder` is full (or the user's quota there is used up).
+    static CassetteFileError noSpace(const std::filesystem::path& folder);
 
     // Control characters as escapes, at most `limit` characters (an ellipsis marks a cut).
     static std::string quotedPath(std::string_view path, std::size_t limit = 200);

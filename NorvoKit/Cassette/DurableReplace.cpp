@@ -12,18 +12,23 @@ namespace norvo {
 
 namespace {
 
-[[noreturn]] void fail(int error) { throw CassetteFileError::writeFailed(std::generic_category().message(error)); }
+// A file system that allocates late (network, copy-on-write) may find the disk full only
+// when the file is flushed: that disk is named too.
+[[noreturn]] void fail(int error, const std::filesystem::path& folder) {
+    if (error == ENOSPC || error == EDQUOT) throw CassetteFileError::noSpace(folder);
+    throw CassetteFileError::writeFailed(std::generic_category().message(error));
+}
 
-void syncPath(const std::filesystem::path& path, int flags) {
+void syncPath(const std::filesystem::path& path, int flags, const std::filesystem::path& folder) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) fail(errno);
+    if (fd < 0) fail(errno, folder);
     int result;
     do result = ::fsync(fd);
     while (result != 0 && errno == EINTR);
     const int error = errno;
     ::close(fd);
     // Some file systems cannot sync a folder; that is no reason to fail a save.
-    if (result != 0 && !(flags & O_DIRECTORY && (error == EINVAL || error == ENOTSUP))) fail(error);
+    if (result != 0 && !(flags & O_DIRECTORY && (error == EINVAL || error == ENOTSUP))) fail(error, folder);
 }
 
 }  // namespace
@@ -32,11 +37,11 @@ void durablyReplace(const std::filesystem::path& temporary, const std::filesyste
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::chmod(temporary.c_str(), old.st_mode & 07777);
-    syncPath(temporary, O_RDONLY);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) fail(errno);
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    syncPath(folder, O_RDONLY | O_DIRECTORY);
+    syncPath(temporary, O_RDONLY, folder);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) fail(errno, folder);
+    syncPath(folder, O_RDONLY | O_DIRECTORY, folder);
 }
 
 }  // namespace norvo

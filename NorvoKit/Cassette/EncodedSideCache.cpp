@@ -64,6 +64,25 @@ std::filesystem::path EncodedSideCache::commit(TapeSide side, uint64_t generatio
     return encodedFile(side);
 }
 
+void EncodedSideCache::adopt(TapeSide side, uint64_t generation, int64_t frames,
+                             const std::filesystem::path& encoded) const {
+    discard(side);
+    std::error_code ec;
+    std::filesystem::rename(encoded, encodedFile(side), ec);
+    if (ec) {
+        // Another disk: copied under the staging name, so that half a copy is never taken
+        // for the side's audio.
+        ec.clear();
+        std::filesystem::copy_file(encoded, stagingFile(side), std::filesystem::copy_options::overwrite_existing, ec);
+        if (!ec) std::filesystem::rename(stagingFile(side), encodedFile(side), ec);
+        if (ec) {
+            std::filesystem::remove(stagingFile(side), ec);
+            return;
+        }
+    }
+    markCurrent(side, generation, frames);
+}
+
 void EncodedSideCache::markCurrent(TapeSide side, uint64_t generation, int64_t frames) const {
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(encodedFile(side), ec);

@@ -19,10 +19,14 @@ public:
 
     // The encoded file when it holds exactly the side's audio of that generation and length.
     std::optional<std::filesystem::path> lookup(TapeSide side, uint64_t generation, int64_t frames) const;
-    // Where an encoder writes before commit().
+    // Where audio extracted from an opened file is written before commit().
     std::filesystem::path stagingFile(TapeSide side) const;
     // Makes the staging file the side's encoded audio. Throws CassetteFileError (writeFailed).
     std::filesystem::path commit(TapeSide side, uint64_t generation, int64_t frames) const;
+    // Takes an encoded file made elsewhere (beside a saved cassette) as the side's encoded
+    // audio: moved when it is on the workspace's disk, else copied. Only saves time later:
+    // when the workspace cannot take it, nothing is kept and nothing fails.
+    void adopt(TapeSide side, uint64_t generation, int64_t frames, const std::filesystem::path& encoded) const;
     void discard(TapeSide side) const;
 
 private:

@@ -19,11 +19,11 @@ void SideWorkers::run(const std::function<void(double)>& progress) {
         std::condition_variable changed;
         std::size_t running = 0;
         std::atomic<bool> cancelled{false};
+        std::exception_ptr failure;  // the first one; the jobs stopped for it fail after it
     };
     Shared shared;
     shared.running = jobs_.size();
     std::vector<std::unique_ptr<std::atomic<int64_t>>> done;
-    std::vector<std::exception_ptr> failures(jobs_.size());
     int64_t total = 0;
     for (const auto& entry : jobs_) {
         done.push_back(std::make_unique<std::atomic<int64_t>>(0));
@@ -38,7 +38,8 @@ void SideWorkers::run(const std::function<void(double)>& progress) {
                 jobs_[i].job([&, i](int64_t units) { done[i]->store(units, std::memory_order_relaxed); },
                              shared.cancelled);
             } catch (...) {
-                failures[i] = std::current_exception();
+                std::lock_guard lock(shared.mutex);
+                if (!shared.failure) shared.failure = std::current_exception();
                 shared.cancelled = true;
             }
             std::lock_guard lock(shared.mutex);
@@ -62,8 +63,7 @@ void SideWorkers::run(const std::function<void(double)>& progress) {
     }
     for (auto& thread : threads) thread.join();
     jobs_.clear();
-    for (auto& failure : failures)
-        if (failure) std::rethrow_exception(failure);
+    if (shared.failure) std::rethrow_exception(shared.failure);
 }
 
 }  // namespace norvo

@@ -16,8 +16,8 @@ public:
     using Job = std::function<void(const std::function<void(int64_t)>& done, const std::atomic<bool>& cancelled)>;
 
     void add(int64_t units, Job job);
-    // Returns when every job has ended; rethrows the failure of the first job added
-    // that failed. `progress` receives the fraction of all units done.
+    // Returns when every job has ended; rethrows the failure that came first (not that of
+    // a job it made stop). `progress` receives the fraction of all units done.
     void run(const std::function<void(double)>& progress);
 
 private:

@@ -125,14 +125,12 @@ ManifestLayout writtenLayout(const CassetteDocument& document, const std::array<
     return layout;
 }
 
-// The manifest as the writer stores it: pretty-printed, or on one line when only that
-// fits; nothing when neither fits.
+// The manifest as the writer stores it: on one line (keys sorted, slashes as they are),
+// so that as much of a document as the format allows fits; nothing when it does not.
 std::optional<std::string> storedManifest(const JSONValue& manifest) {
-    std::string text = manifest.serialized() + "\n";
-    if (text.size() <= TapeFileCodec::storedManifestLimit) return text;
-    text = manifest.compact() + "\n";
-    if (text.size() <= TapeFileCodec::storedManifestLimit) return text;
-    return std::nullopt;
+    std::string text = manifest.compact();
+    if (text.size() > TapeFileCodec::maximumManifestBytes) return std::nullopt;
+    return text;
 }
 
 // Decoding writes every page of a fresh side file once; faulting the pages in ahead of
@@ -178,15 +176,11 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
 
     const auto manifestIndex = zip.find(manifestEntry);
     if (!manifestIndex) throw CassetteFileError::noManifest();
-    const auto manifestBytes = zip.read(*manifestIndex, TapeFileCodec::storedManifestLimit);
+    const auto manifestBytes = zip.read(*manifestIndex, TapeFileCodec::maximumManifestBytes);
     if (!manifestBytes) throw CassetteFileError::manifestTooLarge();
     const auto json = JSONValue::parse(manifestBytes->text());
     if (!json) throw CassetteFileError::manifestDamaged();
     auto [document, layout] = ManifestCodec::decode(*json, SystemClock::shared().now());
-    // What opens must save back unchanged: the writer adds the defaults a hand-made
-    // manifest left out, so the same limit is checked on the manifest it would write.
-    if (!storedManifest(ManifestCodec::encode(document, writtenLayout(document, layout.frames))))
-        throw CassetteFileError::manifestTooLarge();
 
     // Every entry the manifest names must be a plain file inside its folder.
     std::vector<bool> referenced(entries.size(), false);
@@ -399,8 +393,23 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     static std::mutex writing;
     std::lock_guard writeLock(writing);
 
+    const std::filesystem::path folder = file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    // First, so that what a killed save left does not take the room this one needs.
+    sweepLeftoverTemporaries(folder);
+
+    // Audio that must be encoded is staged beside the target, named like the save's own
+    // temporary file: a save needs room only where it writes, never in the workspace.
     const EncodedSideCache cache(media);
     std::array<SideSnapshot, 2> sides;
+    std::array<std::filesystem::path, 2> staged;
+    struct StagedFiles {
+        std::array<std::filesystem::path, 2>& files;
+        ~StagedFiles() {
+            std::error_code ec;
+            for (const auto& file : files)
+                if (!file.empty()) std::filesystem::remove(file, ec);
+        }
+    } removeStaged{staged};
     SideWorkers workers;
     for (TapeSide side : allTapeSides) {
         SideSnapshot& state = sides[rawValue(side)];
@@ -410,10 +419,10 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
             state.audio = *encoded;
             continue;
         }
+        staged[rawValue(side)] = temporaryFileFor(file);
+        state.audio = staged[rawValue(side)];
         workers.add(state.frames, [&, side](const auto& done, const auto& cancelled) {
-            AacSideEncoder::encode(media.storage(side).frames(), state.frames, cache.stagingFile(side), done,
-                                   &cancelled);
-            state.audio = cache.commit(side, state.generation, state.frames);
+            AacSideEncoder::encode(media.storage(side).frames(), state.frames, state.audio, done, &cancelled);
         });
     }
     workers.run(stage(progress, 0.0, 0.85));
@@ -428,7 +437,6 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     const FileData manifest(*manifestText);
     const FileData mimetype(std::string_view{mimeType});
 
-    sweepLeftoverTemporaries(file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path());
     const std::filesystem::path temporary = temporaryFileFor(file);
     try {
         ZipArchiveWriter zip(temporary);
@@ -458,6 +466,10 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
         std::filesystem::remove(temporary, ec);
         throw;
     }
+    // The next save of an unchanged side copies this audio instead of encoding again.
+    for (TapeSide side : allTapeSides)
+        if (!staged[rawValue(side)].empty())
+            cache.adopt(side, sides[rawValue(side)].generation, sides[rawValue(side)].frames, staged[rawValue(side)]);
     for (TapeSide side : allTapeSides) media.clearDirty(side, sides[rawValue(side)].generation);
     if (progress) progress(1.0);
 }

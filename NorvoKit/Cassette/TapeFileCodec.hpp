@@ -24,11 +24,8 @@ struct TapeFileCodec {
     static constexpr const char* typeIdentifier = "org.norvo.cassette";
     static constexpr const char* mimeType = "application/vnd.norvo.cassette";
 
+    // The stored manifest, for the reader and the writer alike.
     static constexpr uint64_t maximumManifestBytes = uint64_t{1} << 20;
-    // Room for the defaults the writer adds to a hand-made manifest of the maximum size.
-    // The reader allows it as well, so that whatever was opened saves, and opens again.
-    static constexpr uint64_t manifestHeadroomBytes = uint64_t{64} << 10;
-    static constexpr uint64_t storedManifestLimit = maximumManifestBytes + manifestHeadroomBytes;
     static constexpr uint64_t maximumAudioBytes = uint64_t{2} << 30;
     static constexpr uint64_t maximumArtworkBytes = uint64_t{64} << 20;
     static constexpr uint64_t maximumUnknownBytes = uint64_t{64} << 20;
@@ -56,8 +53,10 @@ struct TapeFileCodec {
                            const MediaFactory& makeMedia = {});
 
     // Writes a temporary file beside the target and puts it in the target's place only
-    // when it is complete; on any failure the target is untouched. The written manifest's
-    // modification date is now. Afterwards the sides not recorded to during the write
+    // when it is complete; on any failure the target is untouched. Audio that has to be
+    // encoded is staged beside the target as well, so only the target's disk needs room.
+    // The written manifest's modification date is now; a document whose manifest is over
+    // the limit is not written. Afterwards the sides not recorded to during the write
     // are clean. Throws CassetteFileError or NorvoAudioError.
     static void write(const CassetteDocument& document, TapeMedia& media, const std::filesystem::path& file,
                       const Progress& progress = {}, const Clock& clock = SystemClock::shared());

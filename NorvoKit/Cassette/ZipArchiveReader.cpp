@@ -14,6 +14,7 @@
 #include <zlib.h>
 
 #include "Cassette/CassetteFileError.hpp"
+#include "Platform/RegularFile.hpp"
 
 namespace norvo {
 
@@ -136,27 +137,29 @@ std::vector<std::string> centralDirectoryNames(const std::function<bool(uint64_t
 }  // namespace
 
 std::unique_ptr<ZipArchiveReader> ZipArchiveReader::open(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw CassetteFileError::unreadable(std::generic_category().message(errno));
-    std::unique_ptr<ZipArchiveReader> reader(new ZipArchiveReader);
-    try {
-        Input input(fd);
-        reader->load(input, nullptr);
-        // libzip gets its own descriptor and closes it with the archive.
-        const int zipFD = ::dup(fd);
-        if (zipFD < 0) throw CassetteFileError::unreadable(std::generic_category().message(errno));
-        int error = 0;
-        zip_t* archive = zip_fdopen(zipFD, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-        if (!archive) {
-            ::close(zipFD);
-            refuseUnopenable(error, input.startsWithLocalHeader());
-        }
-        reader->load(input, archive);
-    } catch (...) {
-        ::close(fd);
-        throw;
+    // Only a regular file: a FIFO or a device would hold the reading thread forever.
+    const RegularFile opened(file);
+    switch (opened.failure()) {
+        case RegularFile::Failure::none: break;
+        case RegularFile::Failure::missing: throw CassetteFileError::notFound();
+        case RegularFile::Failure::notRegular: throw CassetteFileError::notRegularFile();
+        case RegularFile::Failure::unreadable:
+            throw CassetteFileError::unreadable(std::generic_category().message(opened.error()));
     }
-    ::close(fd);
+    const int fd = opened.descriptor();
+    std::unique_ptr<ZipArchiveReader> reader(new ZipArchiveReader);
+    Input input(fd);
+    reader->load(input, nullptr);
+    // libzip gets its own descriptor of the file that was checked and closes it with the archive.
+    const int zipFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (zipFD < 0) throw CassetteFileError::unreadable(std::generic_category().message(errno));
+    int error = 0;
+    zip_t* archive = zip_fdopen(zipFD, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!archive) {
+        ::close(zipFD);
+        refuseUnopenable(error, input.startsWithLocalHeader());
+    }
+    reader->load(input, archive);
     return reader;
 }
 
@@ -350,6 +353,8 @@ bool ZipArchiveReader::extract(std::size_t index, uint64_t limit, const std::fil
     std::error_code ec;
     std::filesystem::remove(path, ec);
     if (overLimit) return false;
+    // A full disk is named, so the user knows which one to make room on.
+    if (unwritable && (writeError == ENOSPC || writeError == EDQUOT)) throw CassetteFileError::noSpace(path.parent_path());
     if (unwritable) throw CassetteFileError::unreadable(std::strerror(writeError));
     throw CassetteFileError::damaged();
 }

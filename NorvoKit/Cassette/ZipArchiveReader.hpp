@@ -47,7 +47,8 @@ public:
     std::optional<FileData> read(std::size_t index, uint64_t limit) const;
     // The same checks, the bytes streamed into `file` (created or replaced) instead of
     // memory. False, with the file removed, when the entry is over `limit`; on a read
-    // failure the file is removed too. A file that cannot be written throws unreadable.
+    // failure the file is removed too. A file that cannot be written throws unreadable
+    // (noSpace when its disk is full).
     bool extract(std::size_t index, uint64_t limit, const std::filesystem::path& file) const;
 
 private:

@@ -1,5 +1,6 @@
 #include "Cassette/ZipArchiveWriter.hpp"
 
+#include <cerrno>
 #include <cstring>
 #include <zip.h>
 
@@ -18,7 +19,7 @@ std::string describe(zip_error_t* error) {
 
 }  // namespace
 
-ZipArchiveWriter::ZipArchiveWriter(const std::filesystem::path& file) {
+ZipArchiveWriter::ZipArchiveWriter(const std::filesystem::path& file) : folder_(file.parent_path()) {
     int error = 0;
     archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_EXCL, &error);
     if (!archive_) {
@@ -35,9 +36,13 @@ ZipArchiveWriter::~ZipArchiveWriter() {
 }
 
 void ZipArchiveWriter::fail() {
-    const std::string text = describe(zip_get_error(archive_));
+    zip_error_t* error = zip_get_error(archive_);
+    const int system = zip_error_system_type(error) == ZIP_ET_SYS ? zip_error_code_system(error) : 0;
+    const std::string text = describe(error);
     zip_discard(archive_);
     archive_ = nullptr;
+    // A full disk is named, so the user knows which one to make room on.
+    if (system == ENOSPC || system == EDQUOT) throw CassetteFileError::noSpace(folder_);
     throw CassetteFileError::writeFailed(text);
 }
 

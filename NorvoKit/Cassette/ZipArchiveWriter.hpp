@@ -26,13 +26,15 @@ public:
 
     void add(const std::string& name, const FileData& data, Compression compression);
     void addFile(const std::string& name, const std::filesystem::path& source, Compression compression);
-    // Writes the archive; progress receives fractions 0...1. Throws writeFailed.
+    // Writes the archive; progress receives fractions 0...1. Throws writeFailed, or
+    // noSpace when the disk that holds the file is full.
     void close(const std::function<void(double)>& progress);
 
 private:
     void addSource(const std::string& name, ::zip_source* source, Compression compression);
     [[noreturn]] void fail();
 
+    std::filesystem::path folder_;
     ::zip* archive_ = nullptr;
 };
 

@@ -1,13 +1,16 @@
 #include "Platform/DefaultsStore.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <system_error>
 #include <unistd.h>
+#include <utility>
 
+#include "Platform/RegularFile.hpp"
 #include "Platform/XdgPaths.hpp"
 
 namespace norvo {
@@ -77,21 +80,30 @@ std::filesystem::path FileDefaultsStore::standardLocation() {
 }
 
 void FileDefaultsStore::load() {
-    std::error_code ec;
-    const bool present = std::filesystem::is_regular_file(file_, ec);
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) {
-        keepAside_ = present;
+    RegularFile file(file_);
+    if (!file.isOpen()) {
+        if (file.failure() == RegularFile::Failure::missing) return;  // a first start
+        // A folder in the file's place cannot be moved aside like a file; the first write
+        // fails on it and says so.
+        std::error_code ec;
+        if (std::filesystem::is_directory(file_, ec)) return;
+        setAside(file.reason());
         return;
     }
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    auto parsed = nlohmann::json::parse(text, nullptr, false);
-    // An unreadable file is treated as empty: every setting falls back to its default.
-    // It is kept aside rather than overwritten, so the user's settings are not lost.
+    const auto text = file.read(maximumFileBytes);
+    if (!text) {
+        setAside(file.reason());
+        return;
+    }
+    if (text->size() > maximumFileBytes) {
+        setAside("is too large");
+        return;
+    }
+    // An empty file holds nothing to keep and nothing to miss.
+    if (text->empty()) return;
+    auto parsed = nlohmann::json::parse(*text, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) {
-        keepAside_ = present && !text.empty();
+        setAside("is damaged");
         return;
     }
     for (const auto& [key, v] : parsed.items()) {
@@ -99,6 +111,38 @@ void FileDefaultsStore::load() {
         else if (v.is_number()) values_[key] = v.get<double>();
         else if (v.is_string()) values_[key] = v.get<std::string>();
     }
+}
+
+// Every setting falls back to its default; the file is kept aside rather than
+// overwritten, so what it held is not lost, and the user hears of it.
+void FileDefaultsStore::setAside(const std::string& why) {
+    keepAside_ = true;
+    std::string notice =
+        "The settings file \u201C" + file_.string() + "\u201D " + why + ", so the studio started with its default settings.";
+    if (keepAside(keptAside_) == 0) notice += " The old file was kept as \u201C" + keptAside_->string() + "\u201D.";
+    resetNotice_ = std::move(notice);
+}
+
+int FileDefaultsStore::keepAside(std::optional<std::filesystem::path>& copied) {
+    if (!keepAside_) return 0;
+    const std::string stem = file_.string() + ".unreadable";
+    for (int number = 1; number <= 1000; ++number) {
+        const std::string copy = number == 1 ? stem : stem + "-" + std::to_string(number);
+        // Never over an earlier copy: each unreadable file is kept.
+        int moved = ::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system that cannot refuse to replace: a link cannot replace either.
+            moved = ::link(file_.c_str(), copy.c_str());
+            if (moved == 0) ::unlink(file_.c_str());
+        }
+        if (moved == 0) {
+            keepAside_ = false;
+            copied = copy;
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
 }
 
 void FileDefaultsStore::writeBehind() {
@@ -134,44 +178,68 @@ bool FileDefaultsStore::writePending() {
         else if (auto d = std::get_if<double>(&v)) out[key] = std::isfinite(*d) ? nlohmann::json(*d) : nlohmann::json();
         else out[key] = std::get<std::string>(v);
     }
-    const bool ok = persist(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-    std::lock_guard lock(mutex_);
-    if (ok) {
-        writtenVersion_ = std::max(writtenVersion_, version);
-        ++fileWrites_;
+    const std::string failure = persist(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    if (!failure.empty()) {
+        noteWriteFailure(failure);
+        return false;
     }
-    return ok;
+    std::lock_guard lock(mutex_);
+    writtenVersion_ = std::max(writtenVersion_, version);
+    ++fileWrites_;
+    return true;
 }
 
-bool FileDefaultsStore::persist(const std::string& text) {
+void FileDefaultsStore::noteWriteFailure(const std::string& reason) {
+    const std::string sentence = "The studio cannot write its settings to \u201C" + file_.string() + "\u201D (" +
+                                 reason + "). Changes to settings last only until you quit.";
+    std::lock_guard lock(reporting_);
+    if (failureReported_ || unreportedFailure_) return;
+    if (!report_) {
+        unreportedFailure_ = sentence;
+        return;
+    }
+    failureReported_ = true;
+    report_(sentence);
+}
+
+void FileDefaultsStore::reportWriteFailure(std::function<void(const std::string&)> report) {
+    std::lock_guard lock(reporting_);
+    report_ = std::move(report);
+    if (!report_ || !unreportedFailure_) return;
+    failureReported_ = true;
+    report_(*std::exchange(unreportedFailure_, std::nullopt));
+}
+
+std::string FileDefaultsStore::persist(const std::string& text) {
+    auto reason = [](int error) { return std::generic_category().message(error); };
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
-    if (keepAside_) {
-        std::filesystem::rename(file_, unreadableCopy(), ec);
-        keepAside_ = false;
-    }
+    // The unreadable file is never overwritten: until it is out of the way, nothing is written.
+    std::optional<std::filesystem::path> copied;
+    if (const int error = keepAside(copied); error != 0)
+        return "the unreadable settings file cannot be moved aside: " + reason(error);
     const std::filesystem::path temporary = file_.string() + ".tmp-" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return reason(errno);
     const char* p = text.data();
     std::size_t left = text.size();
-    bool ok = true;
+    int error = 0;
     while (left > 0) {
         const ssize_t n = ::write(fd, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ok = false;
+            error = errno;
             break;
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temporary.c_str(), file_.c_str()) != 0) ok = false;
-    if (!ok) {
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), file_.c_str()) != 0) error = errno;
+    if (error != 0) {
         ::unlink(temporary.c_str());
-        return false;
+        return reason(error);
     }
     // Make the rename itself durable.
     const int dir = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -179,7 +247,7 @@ bool FileDefaultsStore::persist(const std::string& text) {
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
+    return {};
 }
 
 std::optional<DefaultsStore::Value> FileDefaultsStore::value(const std::string& key) const {

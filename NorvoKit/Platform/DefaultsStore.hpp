@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -39,6 +40,14 @@ public:
     // Writes what is still pending to lasting storage before returning (the application
     // calls it at quit); false when that failed. Reads and writes never wait for storage.
     virtual bool flush() { return true; }
+
+    // Why the stored settings could not be used at start, so that the defaults are in use
+    // instead: a sentence for the user; nothing when they were read or there were none.
+    virtual std::optional<std::string> resetNotice() const { return std::nullopt; }
+    // `report` is told, once per run and on the thread that found it, why settings cannot
+    // be written to lasting storage; also when that was found before this call. An empty
+    // function stops the reports: once this returns, no report is under way.
+    virtual void reportWriteFailure(std::function<void(const std::string&)> report) { (void)report; }
 };
 
 // Settings held in memory only: for tests.
@@ -74,20 +83,33 @@ public:
     void remove(const std::string& key) override;
     bool flush() override;
 
+    std::optional<std::string> resetNotice() const override { return resetNotice_; }
+    void reportWriteFailure(std::function<void(const std::string&)> report) override;
+
     const std::filesystem::path& file() const { return file_; }
-    // Where a settings file that could not be read is moved before it is first rewritten.
-    std::filesystem::path unreadableCopy() const { return file_.string() + ".unreadable"; }
+    // Where the settings file that could not be read at start was moved: beside it, named
+    // ".unreadable", or ".unreadable-2" and so on when earlier ones are there already.
+    const std::optional<std::filesystem::path>& keptAside() const { return keptAside_; }
     // How many times the file has been written so far.
     uint64_t fileWrites() const;
 
+    // A settings file of more than this is not ours to read.
+    static constexpr std::size_t maximumFileBytes = std::size_t{64} << 20;
+
 private:
     void load();
+    // Moves the unreadable file out of the way under a name no earlier copy has, and
+    // says where; the system's error number when it could not.
+    int keepAside(std::optional<std::filesystem::path>& copied);
+    void setAside(const std::string& why);
+    void noteWriteFailure(const std::string& reason);
     void changed();  // with mutex_ held
     void writeBehind();
     // Writes the values as of now unless that version is on disk already; serialised by
     // writing_. False when the file could not be written (the values stay in memory).
     bool writePending();
-    bool persist(const std::string& text);
+    // Empty when written, else the system's reason.
+    std::string persist(const std::string& text);
 
     const std::filesystem::path file_;
     const std::chrono::milliseconds minimumInterval_;
@@ -101,8 +123,16 @@ private:
     uint64_t fileWrites_ = 0;
     bool stopping_ = false;
 
+    std::optional<std::string> resetNotice_;            // set by load() only
+    std::optional<std::filesystem::path> keptAside_;  // set by load() only
+
+    std::mutex reporting_;  // guards the three below
+    std::function<void(const std::string&)> report_;
+    std::optional<std::string> unreportedFailure_;
+    bool failureReported_ = false;
+
     std::mutex writing_;     // one writer of the file at a time: the worker or flush()
-    bool keepAside_ = false; // guarded by writing_: the file on disk could not be read
+    bool keepAside_ = false; // guarded by writing_: an unreadable file is still in the way
     std::thread worker_;     // last: started once everything else is ready
 };
 

@@ -5,7 +5,6 @@
 #include <exception>
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QThreadPool>
@@ -16,6 +15,7 @@
 #include "AudioEngine/TapeSound/SoundProfileError.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
+#include "Platform/RegularFile.hpp"
 #include "Radio/RadioStream.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
 
@@ -104,6 +104,7 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
 }
 
 StudioModel::~StudioModel() {
+    services_.defaults.reportWriteFailure({});
     *alive_ = false;
     if (ticker_) ticker_->stop();
     // The output renders the core: it goes first.
@@ -118,6 +119,12 @@ StudioModel::~StudioModel() {
 void StudioModel::dismissAlert() {
     if (!alert_) return;
     alert_.reset();
+    noticeShown_.reset();
+    if (!waitingNotices_.empty()) {
+        alert_ = waitingNotices_.front();
+        noticeShown_ = alert_->id;
+        waitingNotices_.erase(waitingNotices_.begin());
+    }
     emit alertChanged();
 }
 
@@ -273,8 +280,20 @@ void StudioModel::setCounterOffset(double offset) {
 }
 
 void StudioModel::raiseAlert(const QString& title, const QString& message) {
+    if (alert_ && noticeShown_ == alert_->id)
+        waitingNotices_.insert(waitingNotices_.begin(), AlertItem{QUuid::createUuid(), alert_->title, alert_->message});
+    noticeShown_.reset();
     alert_ = AlertItem{QUuid::createUuid(), title, message};
     emit alertChanged();
+}
+
+void StudioModel::raiseNotice(const QString& title, const QString& message) {
+    if (alert_) {
+        waitingNotices_.push_back(AlertItem{QUuid::createUuid(), title, message});
+        return;
+    }
+    raiseAlert(title, message);
+    noticeShown_ = alert_->id;
 }
 
 void StudioModel::pushWriteProtection() {
@@ -344,6 +363,14 @@ void StudioModel::start() {
     } catch (const std::exception& error) {
         raiseAlert(QStringLiteral("No audio output"), QString::fromUtf8(error.what()));
     }
+    if (const auto notice = services_.defaults.resetNotice())
+        raiseNotice(QStringLiteral("Settings were reset"), qText(*notice));
+    services_.defaults.reportWriteFailure(
+        [this, executor = &services_.executor, alive = std::weak_ptr<bool>(alive_)](const std::string& reason) {
+            executor->post([this, alive, reason] {
+                if (!alive.expired()) raiseNotice(QStringLiteral("Settings cannot be saved"), qText(reason));
+            });
+        });
 
     ticker_ = new QTimer(this);
     ticker_->setTimerType(Qt::PreciseTimer);
@@ -1040,11 +1067,12 @@ void StudioModel::chooseArtwork(std::optional<ArtworkRole> role,
 
     // A file that cannot be read, or is no image that decodes within Qt's allocation limit
     // (a 30000 × 30000 PNG), is passed over without an alert and nothing is stored.
-    QFile file(QString::fromStdString(files.front().string()));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return;
-    const FileData data(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    // Only a regular file: a FIFO picked in the panel would never end.
+    RegularFile file(files.front());
+    const auto read = file.read(TapeFileCodec::maximumArtworkBytes);
+    if (!read || read->size() > TapeFileCodec::maximumArtworkBytes) return;
+    const QByteArray bytes = QByteArray::fromStdString(*read);
+    const FileData data(*read);
 
     // Checked as displayed: a photo stored sideways with an orientation tag is upright on screen.
     const QImage image = decodeImage(data);
@@ -1095,15 +1123,11 @@ void StudioModel::selectTapeSound(const std::string& id) {
 
 void StudioModel::importTapeSound(const std::filesystem::path& path) {
     const QString cannotUse = QStringLiteral("Cannot use this tape sound");
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly)) {
-        raiseAlert(cannotUse, file.errorString());
-        return;
-    }
-    // One byte more than a profile may hold is enough for the library to refuse it.
-    const QByteArray bytes = file.read(qint64(SoundProfile::maximumSize) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        raiseAlert(cannotUse, file.errorString());
+    std::string bytes;
+    try {
+        bytes = SoundProfile::readFile(path);
+    } catch (const std::exception& error) {
+        raiseAlert(cannotUse, QString::fromUtf8(error.what()));
         return;
     }
 
@@ -1111,7 +1135,7 @@ void StudioModel::importTapeSound(const std::filesystem::path& path) {
     std::optional<SoundProfile::ParseResult> result;
     QString failure;
     try {
-        result = copy.importProfile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        result = copy.importProfile(bytes);
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     }

@@ -240,6 +240,8 @@ private:
     void raiseAlert(const QString& title, const QString& message);
     // "No audio output" once each time the output went on without its device.
     void noticeOutputLoss();
+    // An alert that never replaces a pending one: it waits until that one is dismissed.
+    void raiseNotice(const QString& title, const QString& message);
     void pushWriteProtection();
     void refreshLive();
     void noteTitleMaybeChanged();
@@ -276,6 +278,9 @@ private:
     bool metadataEdited_ = false;
     std::optional<Busy> busy_;
     std::optional<AlertItem> alert_;
+    // Notices wait here for the slot; one that an alert displaces comes back after it.
+    std::vector<AlertItem> waitingNotices_;
+    std::optional<QUuid> noticeShown_;
     bool showingDesigner_ = false;
     double counterOffset_ = 0;
     double deckVolume_ = 0.8;

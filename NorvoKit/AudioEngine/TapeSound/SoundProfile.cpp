@@ -4,6 +4,7 @@
 #include <unicode/utf8.h>
 
 #include "AudioEngine/TapeSound/SoundProfileError.hpp"
+#include "Platform/RegularFile.hpp"
 
 namespace norvo {
 
@@ -52,6 +53,13 @@ std::string trimmed(std::string_view text) {
 }
 
 }  // namespace
+
+std::string SoundProfile::readFile(const std::filesystem::path& file) {
+    RegularFile opened(file);
+    auto bytes = opened.read(maximumSize);
+    if (!bytes) fail("", "\u201C" + file.filename().string() + "\u201D " + opened.reason());
+    return std::move(*bytes);
+}
 
 SoundProfile::ParseResult SoundProfile::parse(std::string_view data) {
     if (data.size() > maximumSize) fail("", "The profile is larger than 64 KiB");

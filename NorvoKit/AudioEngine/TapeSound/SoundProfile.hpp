@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ public:
     static constexpr std::string_view mimeType = "application/vnd.norvo.sound+json";
     static constexpr std::string_view typeIdentifier = "org.norvo.sound";
 
+    // The bytes of a profile file, at most maximumSize + 1 of them (enough for parse() to
+    // refuse it). Throws SoundProfileError when the file cannot be found, is not a
+    // regular file (a FIFO would never end) or cannot be read.
+    static std::string readFile(const std::filesystem::path& file);
     // Reads a profile file's bytes. Throws SoundProfileError for the first error found;
     // values that were ignored or clamped come back as warnings, in key order.
     static ParseResult parse(std::string_view data);

@@ -12,6 +12,7 @@
 
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "Support/AudioFixtures.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -345,7 +346,7 @@ TEST_F(DecoderErrorTest, FilesThatAreNotAudioAreRefusedWithASentence) {
     test::generateTone(header, 0.5, 440, 440);
     test::truncateFile(header, 30);
 
-    for (const char* name : {"notes.mp3", "empty.mp3", "empty.wav", "picture.flac", "header.wav", "missing.wav"}) {
+    for (const char* name : {"notes.mp3", "empty.mp3", "empty.wav", "picture.flac", "header.wav"}) {
         SCOPED_TRACE(name);
         try {
             AudioFileDecoder decoder(directory_ / name);
@@ -361,6 +362,29 @@ TEST_F(DecoderErrorTest, FilesThatAreNotAudioAreRefusedWithASentence) {
             }
         }
         EXPECT_EQ(AudioFileDecoder::probeDuration(directory_ / name), std::nullopt);
+    }
+}
+
+TEST_F(DecoderErrorTest, AFileThatIsMissingOrNotARegularFileIsSaidSoWithoutWaiting) {
+    const test::Fifo fifo(directory_ / "fifo.mp3");
+    std::filesystem::create_directory(directory_ / "folder.flac");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"missing.wav", "missing.wav cannot be found."},
+        {"fifo.mp3", "fifo.mp3 is not a regular file."},
+        {"folder.flac", "folder.flac is not a regular file."}};
+    for (const auto& [name, sentence] : cases) {
+        SCOPED_TRACE(name);
+        const auto path = directory_ / name;
+        ASSERT_TRUE(fifo.returnsPromptly([&] {
+            try {
+                AudioFileDecoder decoder(path);
+                ADD_FAILURE() << "opened";
+            } catch (const NorvoAudioError& error) {
+                EXPECT_EQ(error.kind(), NorvoAudioError::Kind::fileUnavailable);
+                EXPECT_EQ(std::string(error.what()), sentence);
+            }
+            EXPECT_EQ(AudioFileDecoder::probeDuration(path), std::nullopt);
+        }));
     }
 }
 

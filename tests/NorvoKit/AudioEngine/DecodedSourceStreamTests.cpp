@@ -237,7 +237,7 @@ TEST_F(DecodedSourceStreamFileTest, TheFactoryOpensStreamsAndProbesDurations) {
         factory.open(directory_ / "missing.mp3", 0);
         FAIL() << "opened a missing file";
     } catch (const NorvoAudioError& error) {
-        EXPECT_EQ(std::string(error.what()), "Unsupported audio format: missing.mp3 does not exist");
+        EXPECT_EQ(std::string(error.what()), "missing.mp3 cannot be found.");
     }
 }
 

@@ -73,6 +73,10 @@ TEST(NorvoAudioError, EachKindPrefixesItsDetail) {
     EXPECT_EQ(conversion.kind(), NorvoAudioError::Kind::conversionFailed);
     EXPECT_EQ(storage.kind(), NorvoAudioError::Kind::storage);
     EXPECT_EQ(storage.detail(), "disk full");
+
+    const auto unavailable = NorvoAudioError::fileUnavailable("song.mp3 cannot be found.");
+    EXPECT_STREQ(unavailable.what(), "song.mp3 cannot be found.") << "a whole sentence, no format to blame";
+    EXPECT_EQ(unavailable.kind(), NorvoAudioError::Kind::fileUnavailable);
 }
 
 }  // namespace

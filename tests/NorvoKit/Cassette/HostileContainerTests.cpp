@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <sys/resource.h>
+#include <utility>
+#include <vector>
 
 #include "AudioEngine/TapeMedia.hpp"
 #include "Cassette/CassetteFileError.hpp"
@@ -11,6 +14,7 @@
 #include "Cassette/TapeFileCodec.hpp"
 #include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -187,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "The cassette has no manifest."},
         HostileCase{"ManifestDeclaredOver1MiB",
                     [] {
-                        return buildZip(with(validEntries(), [](auto& e) { e.back().declaredSize = TapeFileCodec::storedManifestLimit + 1; }));
+                        return buildZip(with(validEntries(), [](auto& e) { e.back().declaredSize = TapeFileCodec::maximumManifestBytes + 1; }));
                     },
                     "The cassette manifest is larger than 1 MiB."},
         HostileCase{"ZipBombManifest",
@@ -353,13 +357,26 @@ TEST(HostileContainerCarriage, EntriesNamedInNoKnownEncodingAreSavedAgain) {
     EXPECT_EQ(again.document.carriedEntries, opened.document.carriedEntries);
 }
 
-TEST(HostileContainerCarriage, AMissingFileHasItsOwnSentence) {
+TEST(HostileContainerCarriage, AMissingFileOrOneThatIsNotARegularFileHasItsOwnSentence) {
     TemporaryDirectory directory;
-    try {
-        TapeFileCodec::read(directory / "gone.norvo");
-        FAIL() << "read";
-    } catch (const CassetteFileError& error) {
-        EXPECT_STREQ(error.what(), "The cassette file cannot be read: No such file or directory.");
+    const Fifo fifo(directory / "fifo.norvo");
+    std::filesystem::create_directory(directory / "folder.norvo");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"gone.norvo", "The cassette file cannot be found."},
+        {"fifo.norvo", "The cassette is not a regular file."},
+        {"folder.norvo", "The cassette is not a regular file."}};
+    for (const auto& [name, sentence] : cases) {
+        SCOPED_TRACE(name);
+        // A FIFO nobody writes to would keep the cassette loading for ever.
+        EXPECT_TRUE(fifo.returnsPromptly([&, &name = name, &sentence = sentence] {
+            try {
+                TapeFileCodec::read(directory / name, {}, mediaFactory(directory / "workspaces"));
+                ADD_FAILURE() << "read";
+            } catch (const CassetteFileError& error) {
+                EXPECT_EQ(error.what(), sentence);
+                EXPECT_EQ(error.kind(), CassetteFileError::Kind::unreadable);
+            }
+        }));
     }
 }
 

@@ -7,12 +7,14 @@
 #include <zip.h>
 
 #include "AudioEngine/TapeMedia.hpp"
+#include "Cassette/AacSideEncoder.hpp"
 #include "Cassette/CassetteFileError.hpp"
 #include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Support/SmallDisk.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -274,34 +276,78 @@ TEST_F(TapeFileCodecTest, ArtworkTheReaderWouldRefuseIsNotWritten) {
                      "its artwork and booklet panels come to more than 64 MiB.");
 }
 
-TEST_F(TapeFileCodecTest, AManifestTheReaderWouldRefuseIsNotWritten) {
-    document.notes = std::string(TapeFileCodec::storedManifestLimit, 'n');
-    expectNotWritten(document, *media, directory / "wordy.norvo", "its manifest would be larger than 1 MiB.");
-}
-
-TEST_F(TapeFileCodecTest, AHandMadeManifestOfTheFullSizeSavesBackAndOpensAgain) {
-    // On one line, without the card colours the reader fills in and the writer then
-    // writes out: exactly as large as a manifest may be.
+// The manifest of a blank short cassette whose notes make it exactly `bytes` long on one line.
+std::string manifestOfSize(std::size_t bytes) {
     JSONValue manifest = ManifestCodec::encode(CassetteDocument(shortType(), "Hand made", CassetteDesign{}), {});
-    manifest["jcard"].object()->erase("card_color");
-    manifest["jcard"].object()->erase("ink_color");
     manifest["notes"] = std::string();
     const std::size_t shell = manifest.compact().size();
-    manifest["notes"] = std::string(TapeFileCodec::maximumManifestBytes - shell, 'n');
-    const std::string text = manifest.compact();
-    ASSERT_EQ(text.size(), TapeFileCodec::maximumManifestBytes);
-    const auto file = directory / "full.norvo";
-    writeFileBytes(file, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
-                                   RawZipEntry("manifest.json", text, true)}));
+    manifest["notes"] = std::string(bytes - shell, 'n');
+    return manifest.compact();
+}
 
-    auto [read, opened] = readBack(file);
+TEST_F(TapeFileCodecTest, AManifestOfExactly1MiBOpensAndOneByteMoreIsRefused) {
+    const auto exact = directory / "exact.norvo";
+    const std::string text = manifestOfSize(1048576);
+    ASSERT_EQ(text.size(), 1048576u);
+    writeFileBytes(exact, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
+                                    RawZipEntry("manifest.json", text, true)}));
+    auto [read, opened] = readBack(exact);
+    EXPECT_EQ(read.notes, *JSONValue::parse(text)->find("notes")->string());
+    // Made as the writer makes it, it also saves back and opens again.
     const auto saved = directory / "saved.norvo";
     TapeFileCodec::write(read, *opened, saved);
-    auto [again, reopened] = readBack(saved);
-    EXPECT_EQ(again.notes, read.notes);
-    EXPECT_EQ(again.jcard.cardColor, JCard::defaultCardColor());
-    TapeFileCodec::write(again, *reopened, saved);  // and so on, unchanged
-    EXPECT_EQ(readBack(saved).document.notes.size(), text.size() - shell);
+    EXPECT_LE(entry(saved, "manifest.json").size(), 1048576u);
+    EXPECT_EQ(readBack(saved).document.notes, read.notes);
+
+    const auto over = directory / "over.norvo";
+    writeFileBytes(over, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
+                                   RawZipEntry("manifest.json", manifestOfSize(1048577), true)}));
+    try {
+        readBack(over);
+        ADD_FAILURE() << "opened";
+    } catch (const CassetteFileError& error) {
+        EXPECT_STREQ(error.what(), "The cassette manifest is larger than 1 MiB.");
+    }
+}
+
+TEST_F(TapeFileCodecTest, TheManifestIsStoredOnOneLineSoThatADocumentNearTheLimitStillSaves) {
+    // Indented, this document's manifest is over the limit; on one line it is not.
+    document.notes = std::string();
+    CassetteDocument probe = document;
+    TapeFileCodec::write(probe, *media, directory / "probe.norvo");
+    const std::size_t shell = entry(directory / "probe.norvo", "manifest.json").size();
+    document.notes = std::string(TapeFileCodec::maximumManifestBytes - shell - 16, 'n');
+    const auto file = directory / "long-notes.norvo";
+    TapeFileCodec::write(document, *media, file);
+
+    const FileData stored = entry(file, "manifest.json");
+    EXPECT_LE(stored.size(), TapeFileCodec::maximumManifestBytes);
+    EXPECT_EQ(std::count(stored.text().begin(), stored.text().end(), '\n'), 0) << "no indentation, no lines";
+    const auto manifest = JSONValue::parse(stored.text());
+    ASSERT_TRUE(manifest);
+    ASSERT_GT(manifest->serialized().size(), TapeFileCodec::maximumManifestBytes);
+    EXPECT_EQ(stored.text(), manifest->compact()) << "keys sorted, slashes as they are";
+    EXPECT_EQ(readBack(file).document.notes, document.notes);
+}
+
+TEST_F(TapeFileCodecTest, ADocumentWhoseManifestCannotFitIsNotWrittenAndTheOldFileIsKept) {
+    const auto file = directory / "wordy.norvo";
+    TapeFileCodec::write(document, *media, file);
+    const std::string before = readFileBytes(file);
+    recordTone(*media, TapeSide::b, sideBFrames, clickB, toneB);
+    document.notes = std::string(TapeFileCodec::maximumManifestBytes, 'n');
+    try {
+        TapeFileCodec::write(document, *media, file);
+        ADD_FAILURE() << "written";
+    } catch (const CassetteFileError& error) {
+        EXPECT_STREQ(error.what(), "The cassette could not be written: its manifest would be larger than 1 MiB.");
+    }
+    EXPECT_EQ(readFileBytes(file), before);
+    EXPECT_TRUE(media->isDirty(TapeSide::b));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(directory.path()))
+        files += item.is_regular_file();
+    EXPECT_EQ(files, 1u) << "nothing staged for the save is left beside it";
 }
 
 TEST_F(TapeFileCodecTest, ASaveSweepsWhatAKilledSaveLeftInTheFolder) {
@@ -424,6 +470,91 @@ TEST_F(FailingWrite, TargetIsAFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(folder / "box.norvo" / "inside"));
     std::filesystem::remove_all(folder / "box.norvo");
     expectPreviousFileIntact();
+}
+
+// ---- a save needs room only where it writes ----
+
+TEST_F(TapeFileCodecTest, AWorkspaceThatCannotBeWrittenToDoesNotStopASave) {
+    // Nothing can be written where the workspace was, as on a full disk; the side files
+    // stay mapped as they are.
+    const auto workspace = media->directory();
+    const auto moved = directory / "moved-workspace";
+    std::filesystem::rename(workspace, moved);
+    writeFileBytes(workspace, "not a folder");
+    const auto shelf = directory / "shelf";
+    std::filesystem::create_directories(shelf);
+    TapeFileCodec::write(document, *media, shelf / "tape.norvo");
+    EXPECT_FALSE(media->isDirty());
+    std::filesystem::remove(workspace);
+    std::filesystem::rename(moved, workspace);
+
+    auto [read, opened] = readBack(shelf / "tape.norvo");
+    EXPECT_NEAR(findClick(*opened, TapeSide::a, sideAFrames, toneA), clickA, 2);
+    EXPECT_NEAR(findClick(*opened, TapeSide::b, sideBFrames, toneB), clickB, 2);
+    std::vector<std::string> left;
+    for (const auto& item : std::filesystem::directory_iterator(shelf)) left.push_back(item.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"tape.norvo"}) << "the staged audio went with the save";
+}
+
+TEST(TapeFileCodecFullDisk, TheEncoderAndTheReaderNameTheFolderThatIsFull) {
+    TemporaryDirectory directory;
+    const auto folder = directory / "Tapes";
+    std::filesystem::create_directories(folder);
+    const std::string full = "There is no space left in \u201C" + folder.string() + "\u201D.";
+    // Every write to it fails as on a full disk.
+    const auto fullFile = folder / "side.m4a";
+    std::filesystem::create_symlink("/dev/full", fullFile);
+    const std::vector<int16_t> frames(2 * 44100, 1000);
+    try {
+        AacSideEncoder::encode(frames.data(), 44100, fullFile);
+        ADD_FAILURE() << "encoded";
+    } catch (const CassetteFileError& error) {
+        EXPECT_EQ(error.kind(), CassetteFileError::Kind::noSpace);
+        EXPECT_EQ(std::string(error.what()), full);
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(fullFile)) << "what was begun is removed";
+
+    // Opening a cassette streams its audio into the workspace.
+    auto media = std::make_shared<TapeMedia>(shortType(), directory / "workspaces");
+    recordTone(*media, TapeSide::a, 44100, 100, 440);
+    TapeFileCodec::write(CassetteDocument(shortType(), "", CassetteDesign{}), *media, directory / "tape.norvo");
+    const auto zip = ZipArchiveReader::open(directory / "tape.norvo");
+    std::filesystem::create_symlink("/dev/full", fullFile);
+    try {
+        zip->extract(*zip->find("audio/side-a.m4a"), uint64_t{1} << 30, fullFile);
+        ADD_FAILURE() << "extracted";
+    } catch (const CassetteFileError& error) {
+        EXPECT_EQ(std::string(error.what()), full);
+    }
+}
+
+TEST_F(TapeFileCodecTest, OnRealSmallDisksASaveNeedsRoomOnlyWhereItWritesAndNamesTheOneThatIsFull) {
+    SmallDisk cacheDisk(directory / "cache-disk", std::size_t{4} << 20);
+    if (!cacheDisk.mounted()) GTEST_SKIP() << "small disks cannot be mounted here";
+    auto cached = std::make_shared<TapeMedia>(shortType(), cacheDisk.path() / "Workspaces");
+    recordTone(*cached, TapeSide::a, sideAFrames, clickA, toneA);
+    recordTone(*cached, TapeSide::b, sideBFrames, clickB, toneB);
+    cacheDisk.fill();
+    TapeFileCodec::write(document, *cached, directory / "roomy.norvo");
+    EXPECT_NEAR(findClick(*readBack(directory / "roomy.norvo").media, TapeSide::a, sideAFrames, toneA), clickA, 2);
+
+    SmallDisk targetDisk(directory / "target-disk", std::size_t{64} << 10);
+    ASSERT_TRUE(targetDisk.mounted());
+    const std::string full = "There is no space left in \u201C" + targetDisk.path().string() + "\u201D.";
+    // Full while the audio is encoded, and (with the audio encoded already) while the
+    // archive is written.
+    recordTone(*media, TapeSide::a, sideAFrames, clickA, toneA);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        try {
+            TapeFileCodec::write(document, *media, targetDisk.path() / "tape.norvo");
+            ADD_FAILURE() << "written";
+        } catch (const CassetteFileError& error) {
+            EXPECT_EQ(std::string(error.what()), full);
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(targetDisk.path()));
+        TapeFileCodec::write(document, *media, directory / "encoded.norvo");
+    }
 }
 
 TEST_F(FailingWrite, MissingFolder) {

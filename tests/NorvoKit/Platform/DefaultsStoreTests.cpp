@@ -1,11 +1,16 @@
 #include "Platform/DefaultsStore.hpp"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
+#include "Support/Fifo.hpp"
 #include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -132,34 +137,115 @@ TEST(FileDefaultsStore, ABurstOfWritesIsCoalescedAndFlushedWhole) {
     EXPECT_EQ(store.fileWrites(), writes) << "nothing changed, nothing written";
 }
 
-TEST(FileDefaultsStore, UnreadableFilesFallBackSilentlyAndAreKeptAside) {
+std::string quoted(const fs::path& path) { return "\u201C" + path.string() + "\u201D"; }
+
+TEST(FileDefaultsStore, UnreadableFilesAreKeptAsideEachUnderItsOwnNameAndTheResetIsTold) {
     test::TemporaryDirectory dir;
-    for (const std::string text : {"{\"RO-01.volume\": 0.2", "[1, 2]", "\xff\xfe garbage"}) {
-        const fs::path file = dir / "defaults.json";
+    const fs::path file = dir / "defaults.json";
+    const std::vector<std::string> broken{"{\"RO-01.volume\": 0.2", "[1, 2]", "\xff\xfe garbage"};
+    std::vector<fs::path> copies;
+    for (const std::string& text : broken) {
+        SCOPED_TRACE(text);
         std::ofstream(file, std::ios::binary) << text;
         FileDefaultsStore store(file);
-        EXPECT_EQ(store.floatValue("RO-01.volume"), std::nullopt) << text;
+        EXPECT_EQ(store.floatValue("RO-01.volume"), std::nullopt);
+        const fs::path expected =
+            file.string() + ".unreadable" + (copies.empty() ? "" : "-" + std::to_string(copies.size() + 1));
+        ASSERT_EQ(store.keptAside(), expected);
+        copies.push_back(expected);
+        EXPECT_EQ(store.resetNotice(), "The settings file " + quoted(file) +
+                                           " is damaged, so the studio started with its default settings. "
+                                           "The old file was kept as " + quoted(expected) + ".");
         store.setFloat("RO-01.volume", 0.7f);
         ASSERT_TRUE(store.flush());
         EXPECT_EQ(FileDefaultsStore(file).floatValue("RO-01.volume"), 0.7f) << "a broken file is replaced";
-        EXPECT_EQ(contents(store.unreadableCopy()), text) << "and what it held is not lost";
-        store.setFloat("RO-01.volume", 0.6f);
-        ASSERT_TRUE(store.flush());
-        EXPECT_EQ(contents(store.unreadableCopy()), text) << "only the broken file is kept aside";
-        fs::remove(file);
-        fs::remove(store.unreadableCopy());
     }
+    for (std::size_t i = 0; i < broken.size(); ++i)
+        EXPECT_EQ(contents(copies[i]), broken[i]) << "no copy kept aside replaces an earlier one";
+
+    FileDefaultsStore good(file);
+    EXPECT_EQ(good.floatValue("RO-01.volume"), 0.7f);
+    EXPECT_EQ(good.resetNotice(), std::nullopt);
+    EXPECT_EQ(good.keptAside(), std::nullopt);
 
     const fs::path empty = dir / "empty.json";
     std::ofstream(empty).flush();
     FileDefaultsStore fresh(empty);
+    EXPECT_EQ(fresh.resetNotice(), std::nullopt) << "an empty file holds nothing to miss";
     fresh.setBool("RO-01.muting", true);
     ASSERT_TRUE(fresh.flush());
-    EXPECT_FALSE(fs::exists(fresh.unreadableCopy())) << "an empty file holds nothing to keep";
+    EXPECT_EQ(fresh.keptAside(), std::nullopt);
+    EXPECT_FALSE(fs::exists(empty.string() + ".unreadable")) << "and nothing to keep";
 
-    fs::create_directory(dir / "folder.json");
-    FileDefaultsStore folder(dir / "folder.json");
-    EXPECT_EQ(folder.boolean("anything"), std::nullopt);
+    EXPECT_EQ(FileDefaultsStore(dir / "never-written.json").resetNotice(), std::nullopt) << "a first start";
+}
+
+TEST(FileDefaultsStore, AFifoInPlaceOfTheFileIsSetAsideWithoutWaitingForAWriter) {
+    test::TemporaryDirectory dir;
+    const test::Fifo fifo(dir / "defaults.json");
+    std::unique_ptr<FileDefaultsStore> store;
+    ASSERT_TRUE(fifo.returnsPromptly([&] { store = std::make_unique<FileDefaultsStore>(fifo.path()); }));
+    ASSERT_TRUE(store->keptAside());
+    EXPECT_TRUE(fs::is_fifo(*store->keptAside()));
+    EXPECT_EQ(store->resetNotice(), "The settings file " + quoted(fifo.path()) +
+                                        " is not a regular file, so the studio started with its default settings. "
+                                        "The old file was kept as " + quoted(*store->keptAside()) + ".");
+    store->setBool("RO-01.muting", true);
+    ASSERT_TRUE(store->flush());
+    EXPECT_TRUE(fs::is_regular_file(fifo.path()));
+    EXPECT_EQ(FileDefaultsStore(fifo.path()).boolean("RO-01.muting"), true);
+}
+
+// Reports collected from whichever thread makes them.
+struct Reports {
+    std::function<void(const std::string&)> collector() {
+        return [this](const std::string& sentence) {
+            std::lock_guard lock(mutex);
+            sentences.push_back(sentence);
+        };
+    }
+    std::vector<std::string> taken() {
+        std::lock_guard lock(mutex);
+        return sentences;
+    }
+    std::mutex mutex;
+    std::vector<std::string> sentences;
+};
+
+TEST(FileDefaultsStore, AFolderInPlaceOfTheFileIsReportedOnceAndLeftAlone) {
+    test::TemporaryDirectory dir;
+    const fs::path file = dir / "defaults.json";
+    fs::create_directories(file / "inside");
+    Reports reports;
+    FileDefaultsStore store(file);
+    EXPECT_EQ(store.resetNotice(), std::nullopt);
+    store.reportWriteFailure(reports.collector());
+    for (int i = 0; i < 3; ++i) {
+        store.setNumber("RO-01.volume", i / 10.0);
+        EXPECT_FALSE(store.flush());
+    }
+    EXPECT_EQ(reports.taken(), std::vector<std::string>{"The studio cannot write its settings to " + quoted(file) +
+                                                        " (Is a directory). Changes to settings last only until you quit."});
+    EXPECT_EQ(store.number("RO-01.volume"), 0.2) << "the running studio keeps the changes";
+    EXPECT_TRUE(fs::is_directory(file / "inside"));
+    store.reportWriteFailure({});
+}
+
+TEST(FileDefaultsStore, AWriteThatFailedBeforeAnyoneListenedIsReportedOnceTheyDo) {
+    test::TemporaryDirectory dir;
+    const fs::path file = dir / "defaults.json";
+    fs::create_directories(file);
+    Reports reports;
+    FileDefaultsStore store(file);
+    store.setBool("RO-01.muting", true);
+    EXPECT_FALSE(store.flush());
+    EXPECT_FALSE(store.flush());
+    store.reportWriteFailure(reports.collector());
+    EXPECT_EQ(reports.taken().size(), 1u);
+    store.setBool("RO-01.muting", false);
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(reports.taken().size(), 1u) << "once per run";
+    store.reportWriteFailure({});
 }
 
 TEST(FileDefaultsStore, StandardLocationIsInTheConfigHome) {

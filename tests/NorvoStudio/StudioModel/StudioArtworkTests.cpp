@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "Support/Fifo.hpp"
 
 namespace norvo {
 namespace {
@@ -95,6 +96,12 @@ TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUnusableFilesArePassed
         EXPECT_FALSE(choose(ArtworkRole::labelA, file)) << file;
         EXPECT_FALSE(f->alert()) << file;
     }
+    // Nor a FIFO, which nobody writes to: passed over at once, not waited on for ever.
+    const test::Fifo fifo(f.directory / "fifo.png");
+    std::optional<std::string> taken;
+    EXPECT_TRUE(fifo.returnsPromptly([&] { taken = choose(ArtworkRole::labelA, fifo.path()); }));
+    EXPECT_FALSE(taken);
+    EXPECT_FALSE(f->alert());
 }
 
 // A JPEG with an APP1 segment whose orientation (6) turns the stored image a quarter.

@@ -19,6 +19,10 @@ using test::StudioFixture;
 
 double decibels(double ratio) { return 20 * std::log10(ratio); }
 
+void writeText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
 // The tape played back at the deck volume, through the tape sound the model pushed.
 double playbackRatio(StudioFixture& f) {
     f.writeTone(TapeSide::a, 44100, 0.5f);
@@ -116,6 +120,80 @@ TEST(StudioModelStartTest, AFailingOutputRaisesOneAlertAndTheTickStillRuns) {
     EXPECT_LE(std::abs(timers.front()->interval() - 1000 / 60), 1);
     QSignalSpy ticks(&f->live(), &LiveDeck::deckMeterChanged);
     EXPECT_TRUE(ticks.wait(2000));  // the timer drives the tick
+}
+
+TEST(StudioModelStartTest, SettingsThatWereResetAreToldOnceAtStartAfterThePendingAlert) {
+    test::TemporaryDirectory settingsFolder;
+    const auto file = settingsFolder / "defaults.json";
+    writeText(file, "{\"RO-01.volume\": ");
+    FileDefaultsStore settings(file);
+    StudioFixture::Options options;
+    options.failingOutput = true;
+    options.settings = &settings;
+    StudioFixture f(options);
+    EXPECT_FALSE(f->alert()) << "told when the window is there, not while the studio is built";
+    f.start();
+    f.start();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "No audio output");
+    f->dismissAlert();
+    ASSERT_TRUE(f->alert()) << "the notice waited for its turn";
+    EXPECT_EQ(f->alert()->title, "Settings were reset");
+    EXPECT_EQ(f->alert()->message.toStdString(), *settings.resetNotice());
+    EXPECT_NE(f->alert()->message.toStdString().find(file.string() + ".unreadable"), std::string::npos);
+    f->dismissAlert();
+    EXPECT_FALSE(f->alert());
+}
+
+TEST(StudioModelStartTest, ANoticeDisplacedByAnAlertComesBackAfterIt) {
+    test::TemporaryDirectory settingsFolder;
+    const auto file = settingsFolder / "defaults.json";
+    writeText(file, "[]");
+    FileDefaultsStore settings(file);
+    StudioFixture::Options options;
+    options.settings = &settings;
+    StudioFixture f(options);
+    f.start();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Settings were reset");
+    f->importTapeSound(f.directory / "missing.nvsound");
+    EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
+    f->dismissAlert();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Settings were reset");
+    f->dismissAlert();
+    EXPECT_FALSE(f->alert());
+}
+
+TEST(StudioModelStartTest, SettingsThatCannotBeWrittenAreToldOnce) {
+    test::TemporaryDirectory settingsFolder;
+    const auto file = settingsFolder / "defaults.json";
+    std::filesystem::create_directories(file / "kept");
+    FileDefaultsStore settings(file);
+    StudioFixture::Options options;
+    options.settings = &settings;
+    {
+        StudioFixture f(options);
+        f.start();
+        EXPECT_FALSE(f->alert());
+        f->selectTapeSound(TapeSoundLibrary::builtIns()[1].id);
+        EXPECT_FALSE(settings.flush());
+        f.executor.runPending();
+        ASSERT_TRUE(f->alert());
+        EXPECT_EQ(f->alert()->title, "Settings cannot be saved");
+        EXPECT_EQ(f->alert()->message.toStdString(),
+                  "The studio cannot write its settings to \u201C" + file.string() +
+                      "\u201D (Is a directory). Changes to settings last only until you quit.");
+        f->dismissAlert();
+        f->selectTapeSound(TapeSoundLibrary::builtIns()[2].id);
+        EXPECT_FALSE(settings.flush());
+        f.executor.runPending();
+        EXPECT_FALSE(f->alert()) << "once per run";
+        EXPECT_EQ(f->tapeSound().selectedID(), TapeSoundLibrary::builtIns()[2].id);
+    }
+    // The model is gone: the store reports to nobody.
+    settings.setBool("RO-01.muting", true);
+    EXPECT_FALSE(settings.flush());
 }
 
 TEST(StudioModelStartTest, DocumentsHandedOverBeforeStartOpenInArrivalOrder) {

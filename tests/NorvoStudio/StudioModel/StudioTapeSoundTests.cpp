@@ -6,6 +6,7 @@
 
 #include "AudioEngine/TapeSound/SoundProfile.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "Support/Fifo.hpp"
 
 namespace norvo {
 namespace {
@@ -108,7 +109,17 @@ TEST_F(StudioTapeSoundTest, AnUnreadableOrOversizedFileIsRefused) {
     f->importTapeSound(f.directory / "missing.nvsound");
     ASSERT_TRUE(f->alert());
     EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
-    EXPECT_FALSE(f->alert()->message.isEmpty());
+    EXPECT_EQ(f->alert()->message, "\u201Cmissing.nvsound\u201D cannot be found");
+
+    // A FIFO nobody writes to would hold the studio for ever.
+    const test::Fifo fifo(f.directory / "fifo.nvsound");
+    std::filesystem::create_directory(f.directory / "folder.nvsound");
+    for (const char* name : {"fifo.nvsound", "folder.nvsound"}) {
+        f->dismissAlert();
+        EXPECT_TRUE(fifo.returnsPromptly([&] { f->importTapeSound(f.directory / name); })) << name;
+        ASSERT_TRUE(f->alert()) << name;
+        EXPECT_EQ(f->alert()->message, QStringLiteral("\u201C%1\u201D is not a regular file").arg(name));
+    }
 
     std::string large = profileJSON("user.big", "Big");
     large.insert(large.size() - 1, std::string(70000, ' '));

@@ -16,7 +16,8 @@ StudioFixture::StudioFixture() : StudioFixture(Options{}) {}
 
 StudioFixture::StudioFixture(Options options) : options_(options) {
     workspaces = directory / "Workspaces";
-    StudioServices services{executor, defaults, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
+    DefaultsStore& settings = options_.settings ? *options_.settings : defaults;
+    StudioServices services{executor, settings, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
     services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
         if (options_.failingOutput) return std::make_unique<FailingAudioOutput>();
         if (options_.makeOutput) return options_.makeOutput(core);
@@ -27,7 +28,7 @@ StudioFixture::StudioFixture(Options options) : options_(options) {
     if (!options_.threadedBackground)
         services.runInBackground = [this](std::function<void()> work) { background_.push_back(std::move(work)); };
     services.locale = Locale("en_US");
-    if (options_.presetDefaults) options_.presetDefaults(defaults);
+    if (options_.presetDefaults) options_.presetDefaults(settings);
     model = std::make_unique<StudioModel>(services);
 }
 

@@ -34,6 +34,8 @@ public:
         bool threadedBackground = false;
         // Settings present before the model is built (a stored tape sound, tuner state).
         std::function<void(DefaultsStore&)> presetDefaults;
+        // Settings of the test's own (a file store) in place of `defaults`; outlives the fixture.
+        DefaultsStore* settings = nullptr;
     };
 
     StudioFixture();
