@@ -9,6 +9,7 @@
 
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "Platform/Locale.hpp"
+#include "Platform/ShownName.hpp"
 
 namespace norvo {
 
@@ -190,7 +191,8 @@ void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
             decodingErrorReported_ = true;
             const TrackIndex current = indexOf(currentTrackID_);
             const std::string title = current ? tracks_[*current].title : std::string();
-            update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + title + ": " + *failure)));
+            update(lastError_, std::optional<std::string>(Locale::repairingUtf8(
+                                   "Cannot play " + ShownName::inSentence(title) + ": " + *failure)));
         }
     }
 
@@ -252,8 +254,8 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
     const PendingStart started = std::move(*pending_);
     pending_.reset();
     if (!result.stream) {
-        update(lastError_, std::optional<std::string>(
-                               Locale::repairingUtf8("Cannot play " + started.title + ": " + result.failure)));
+        update(lastError_, std::optional<std::string>(Locale::repairingUtf8(
+                               "Cannot play " + ShownName::inSentence(started.title) + ": " + result.failure)));
         update(state_, State::stopped);
         update(position_, int64_t{0});
         // The length shown is this track's, as far as it is known, not the last one played.
