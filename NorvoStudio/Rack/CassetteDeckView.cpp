@@ -721,7 +721,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
         p.setFont(text);
         p.setPen(KitColor::white(0.45));
         p.drawText(QRectF(l.well.left(), y, l.well.width(), textHeight), Qt::AlignCenter,
-                   tr("Pick a blank tape below or drop an .norvo file here"));
+                   tr("Pick a blank tape below or drop a .norvo file here"));
     }
     if (outgoing_)
         paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_);

@@ -598,7 +598,7 @@ StudioModel::SaveChoice StudioModel::confirmSaveChanges() {
     title.remove(QStringLiteral(" \u2014 Edited"));
     const QString message = QStringLiteral("Save the cassette \u201C") + title + QStringLiteral("\u201D?");
     const QString informative = QStringLiteral(
-        "It has recordings or changes that are not in an .norvo file yet. If you don't save, they are lost.");
+        "It has recordings or changes that are not in a .norvo file yet. If you don't save, they are lost.");
     return services_.ui.askToSaveChanges(message, informative);
 }
 
@@ -1093,7 +1093,7 @@ void StudioModel::importTapeSound(const std::filesystem::path& path) {
 void StudioModel::chooseTapeSoundToImport() {
     StudioUi::FilePanel panel;
     panel.kind = StudioUi::FilePanel::Kind::importTapeSound;
-    panel.message = QStringLiteral("Choose an NORVO Sound profile (.nvsound)");
+    panel.message = QStringLiteral("Choose a NORVO Sound profile (.nvsound)");
     panel.nameFilters = {StudioDocumentTypes::soundNameFilter()};
     panel.mimeTypes = {StudioDocumentTypes::soundMimeType()};
     const auto files = services_.ui.runOpenPanel(panel);

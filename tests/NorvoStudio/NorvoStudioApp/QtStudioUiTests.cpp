@@ -38,7 +38,7 @@ protected:
 
 TEST_F(QtStudioUiTest, ThePromptShowsItsTextsPlainlyAndMapsEachButton) {
     const QString message = QStringLiteral("Save the cassette \u201c<b>Mix</b>\u201d?");
-    const QString informative = QStringLiteral("It has recordings or changes that are not in an .norvo file yet.");
+    const QString informative = QStringLiteral("It has recordings or changes that are not in a .norvo file yet.");
     struct Case {
         const char* press;  // button text, or nothing for the Escape key
         SaveChoice expected;

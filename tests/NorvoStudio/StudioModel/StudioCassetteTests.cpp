@@ -221,7 +221,7 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
     ASSERT_EQ(f.ui.prompts.size(), 1u);
     EXPECT_EQ(f.ui.prompts[0].message, "Save the cassette \u201CMine\u201D?");
     EXPECT_EQ(f.ui.prompts[0].informativeText,
-              "It has recordings or changes that are not in an .norvo file yet. If you don't save, they are lost.");
+              "It has recordings or changes that are not in a .norvo file yet. If you don't save, they are lost.");
 
     if (GetParam().choice == Choice::save) {
         EXPECT_EQ(f->document()->id, mine);  // not before the save has finished

@@ -74,7 +74,7 @@ TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) 
     f.ui.openAnswers.push_back({writeProfile("Warm.nvsound", text)});
     f->chooseTapeSoundToImport();
     ASSERT_EQ(f.ui.openPanels.size(), 1u);
-    EXPECT_EQ(f.ui.openPanels[0].message, "Choose an NORVO Sound profile (.nvsound)");
+    EXPECT_EQ(f.ui.openPanels[0].message, "Choose a NORVO Sound profile (.nvsound)");
     EXPECT_EQ(f.ui.openPanels[0].nameFilters, QStringList{"Tape Sound (*.nvsound)"});
 
     ASSERT_TRUE(f->alert());
