@@ -17,12 +17,12 @@ StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObj
 
 StudioShell::~StudioShell() = default;
 
-void StudioShell::openDocuments(const QStringList& paths) {
-    for (const QString& path : paths) model_.open(std::filesystem::path(path.toStdString()));
+void StudioShell::openDocuments(const std::vector<std::filesystem::path>& paths) {
+    for (const auto& path : paths) model_.open(path);
 }
 
 void StudioShell::acceptHandOvers(SingleInstance& instance) {
-    connect(&instance, &SingleInstance::documentsReceived, this, [this](const QStringList& paths) {
+    connect(&instance, &SingleInstance::documentsReceived, this, [this](const std::vector<std::filesystem::path>& paths) {
         // Raise the window first, so a prompt the documents open stays above it.
         window_->bringToFront();
         openDocuments(paths);

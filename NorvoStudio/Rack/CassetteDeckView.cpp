@@ -91,10 +91,6 @@ QString badgeSymbol(WriteProtect state) {
     return {};
 }
 
-std::filesystem::path localPath(const QUrl& url) {
-    return std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString());
-}
-
 // A critically damped spring of response 0.45 s, sampled at t seconds: 0 → 1.
 double spring(double t) {
     const double omega = 2.0 * M_PI / 0.45;
@@ -580,9 +576,9 @@ void CassetteDeckView::setDropTargeted(bool targeted) {
 }
 
 bool CassetteDeckView::handleDrop(const QList<QUrl>& urls) {
-    const std::optional<QUrl> file = DeckDrop::fileToOpen(urls);
+    const auto file = DeckDrop::fileToOpen(urls);
     if (!file) return false;
-    model_.open(localPath(*file));
+    model_.open(*file);
     return true;
 }
 

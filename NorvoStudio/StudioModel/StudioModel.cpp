@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <limits>
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QThreadPool>
 
 #include "AudioEngine/PortAudioOutput.hpp"
@@ -17,6 +16,7 @@
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Radio/RadioStream.hpp"
+#include "StudioModel/LocalFile.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
 
 namespace norvo {
@@ -892,10 +892,12 @@ void StudioModel::saveAs(Completion done) {
     panel.nameFilters = {StudioDocumentTypes::cassetteNameFilter()};
     panel.mimeTypes = {StudioDocumentTypes::cassetteMimeType()};
     panel.canCreateDirectories = true;
-    if (fileUrl_)
+    if (fileUrl_) {
         panel.proposedName = qText(fileUrl_->filename().string());
-    else
+        panel.directory = fileUrl_->parent_path();
+    } else {
         panel.proposedName = StudioDocumentTypes::cassetteFileName(qText(document_->name));
+    }
     const auto file = services_.ui.runSavePanel(panel);
     if (!file || !document_) {
         if (done) done(false);
@@ -1002,10 +1004,9 @@ void StudioModel::chooseArtwork(std::optional<ArtworkRole> role,
 
     // A file that cannot be read, or is no image that decodes within Qt's allocation limit
     // (a 30000 × 30000 PNG), is passed over without an alert and nothing is stored.
-    QFile file(QString::fromStdString(files.front().string()));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return;
+    const LocalFile::Contents read = LocalFile::read(files.front(), std::numeric_limits<qint64>::max());
+    if (!read.error.isEmpty()) return;
+    const QByteArray& bytes = read.bytes;
     const FileData data(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 
     // Checked as displayed: a photo stored sideways with an orientation tag is upright on screen.
@@ -1057,17 +1058,13 @@ void StudioModel::selectTapeSound(const std::string& id) {
 
 void StudioModel::importTapeSound(const std::filesystem::path& path) {
     const QString cannotUse = QStringLiteral("Cannot use this tape sound");
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly)) {
-        raiseAlert(cannotUse, file.errorString());
-        return;
-    }
     // One byte more than a profile may hold is enough for the library to refuse it.
-    const QByteArray bytes = file.read(qint64(SoundProfile::maximumSize) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        raiseAlert(cannotUse, file.errorString());
+    const LocalFile::Contents read = LocalFile::read(path, qint64(SoundProfile::maximumSize) + 1);
+    if (!read.error.isEmpty()) {
+        raiseAlert(cannotUse, read.error);
         return;
     }
+    const QByteArray& bytes = read.bytes;
 
     TapeSoundLibrary copy = tapeSound_;
     std::optional<SoundProfile::ParseResult> result;
@@ -1113,16 +1110,8 @@ void StudioModel::exportTapeSound() {
     const auto target = services_.ui.runSavePanel(panel);
     if (!target) return;
 
-    const std::string bytes = profile.encodedData();
-    QSaveFile file(QString::fromStdString(target->string()));
-    bool written = file.open(QIODevice::WriteOnly) &&
-                   file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
-    written = written && file.commit();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        raiseAlert(QStringLiteral("Cannot export the tape sound"), reason);
-    }
+    const QString failure = LocalFile::replace(*target, profile.encodedData());
+    if (!failure.isEmpty()) raiseAlert(QStringLiteral("Cannot export the tape sound"), failure);
 }
 
 void StudioModel::removeImportedTapeSound(const std::string& id) {

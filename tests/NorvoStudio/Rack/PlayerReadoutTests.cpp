@@ -201,6 +201,12 @@ TEST(PlayerFileDrop, TakesPlayableLocalFilesAndSkipsFolders) {
                                                   QUrl("https://example.org/remote.mp3"), url("two.FLAC")});
     EXPECT_EQ(files, (std::vector<std::filesystem::path>{dir / "one.mp3", dir / "two.FLAC"}));
     EXPECT_TRUE(PlayerDrop::playableFiles({url("notes.txt"), url("folder")}).empty());
+
+    // A Latin-1 name arrives percent-encoded; the file is taken by its real bytes.
+    const std::string latin1 = "caf\xe9.mp3";
+    std::ofstream(dir / latin1) << "x";
+    const QUrl dropped = QUrl::fromEncoded("file://" + QByteArray::fromStdString((dir / latin1).string()).toPercentEncoding("/"));
+    EXPECT_EQ(PlayerDrop::playableFiles({dropped}), std::vector<std::filesystem::path>{dir / latin1});
 }
 
 }  // namespace

@@ -436,6 +436,22 @@ TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheN
     f->saveAs();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Fresh.norvo");
+    EXPECT_TRUE(f.ui.savePanels[0].directory.empty()) << "no folder of its own: where cassettes were last chosen";
+}
+
+TEST(StudioCassetteMendTest, SaveAsStartsInTheCassettesOwnFolder) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    const auto folder = f.directory / "Caf\xe9";  // a folder named in Latin-1
+    std::filesystem::create_directory(folder);
+    f->save(folder / "Mix.norvo");
+    f.runBackground();
+    ASSERT_EQ(f->fileUrl(), folder / "Mix.norvo");
+    f->saveAs();
+    ASSERT_EQ(f.ui.savePanels.size(), 1u);
+    EXPECT_EQ(f.ui.savePanels[0].directory, folder);
+    EXPECT_EQ(f.ui.savePanels[0].proposedName, "Mix.norvo");
 }
 
 TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {

@@ -123,7 +123,7 @@ TEST_F(StudioTapeSoundTest, ABuiltInExportsItsWholeDocumentAndItsReimportClashes
 
     const SoundProfile& builtIn = TapeSoundLibrary::builtIns()[4];
     f->selectTapeSound(builtIn.id);
-    const auto target = f.directory / "export.nvsound";
+    const auto target = f.directory / "Caf\xe9 export.nvsound";  // written and read again by its Latin-1 bytes
     f.ui.saveAnswers.push_back(target);
     f->exportTapeSound();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);

@@ -1,0 +1,67 @@
+#include "StudioModel/LocalFile.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "Platform/Uuid.hpp"
+
+namespace norvo {
+
+namespace {
+
+QString reason(int error) { return QString::fromStdString(std::generic_category().message(error)); }
+
+}  // namespace
+
+LocalFile::Contents LocalFile::read(const std::filesystem::path& file, qint64 limit) {
+    Contents contents;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        contents.error = reason(errno);
+        return contents;
+    }
+    char buffer[65536];
+    while (contents.bytes.size() < limit) {
+        const auto wanted = std::min<qint64>(qint64(sizeof buffer), limit - contents.bytes.size());
+        const ssize_t got = ::read(fd, buffer, std::size_t(wanted));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            contents.error = reason(errno);
+            contents.bytes.clear();
+            break;
+        }
+        if (got == 0) break;
+        contents.bytes.append(buffer, qsizetype(got));
+    }
+    ::close(fd);
+    return contents;
+}
+
+QString LocalFile::replace(const std::filesystem::path& file, std::string_view bytes) {
+    const std::filesystem::path temporary =
+        file.parent_path() / ("." + file.filename().native() + "." + Uuid::random().text() + ".tmp");
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return reason(errno);
+    int error = 0;
+    for (std::size_t written = 0; written < bytes.size() && error == 0;) {
+        const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0)
+            error = errno;
+        else
+            written += std::size_t(put);
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return reason(error);
+    }
+    return {};
+}
+
+}  // namespace norvo
