@@ -349,11 +349,12 @@ void FilePanelDialog::acceptSave() {
         target += "." + suffix.toStdString();
     if (isPresent(target)) {
         const QString shown = QString::fromStdString(ShownName::inSentence(target.filename().native()));
-        const auto answer =
-            QMessageBox::question(this, QString(),
-                                  tr("\u201C%1\u201D already exists. Do you want to replace it?").arg(shown),
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) return;
+        QMessageBox question(QMessageBox::Question, QString(),
+                             tr("\u201C%1\u201D already exists. Do you want to replace it?").arg(shown),
+                             QMessageBox::Yes | QMessageBox::No, this);
+        question.setTextFormat(Qt::PlainText);  // a file's name is never markup
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes) return;
     }
     chosen_ = {target};
     QDialog::accept();
@@ -366,9 +367,13 @@ bool FilePanelDialog::createFolder(const QString& name) {
         return false;
     const std::filesystem::path folder = directory_ / trimmed.toStdString();
     if (::mkdir(folder.c_str(), 0777) != 0) {
-        QMessageBox::warning(this, QString(),
-                             tr("The folder cannot be made: %1")
-                                 .arg(QString::fromStdString(std::generic_category().message(errno))));
+        const int error = errno;
+        QMessageBox warning(QMessageBox::Warning, QString(),
+                            tr("The folder cannot be made: %1")
+                                .arg(QString::fromStdString(std::generic_category().message(error))),
+                            QMessageBox::Ok, this);
+        warning.setTextFormat(Qt::PlainText);
+        warning.exec();
         return false;
     }
     setDirectory(folder);

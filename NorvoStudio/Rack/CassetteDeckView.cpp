@@ -36,6 +36,7 @@
 #include "Rack/Kit/StudioActions.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
 #include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -419,7 +420,7 @@ void CassetteDeckView::updateControls() {
 
 QString CassetteDeckView::tapeSoundLabel() const {
     const auto& selected = model_.tapeSound().selected;
-    return selected ? QString::fromStdString(selected->name) : QStringLiteral("Clean");
+    return selected ? ShownText::plain(selected->name) : QStringLiteral("Clean");
 }
 
 DeckReadout::Inputs CassetteDeckView::readInputs() const {

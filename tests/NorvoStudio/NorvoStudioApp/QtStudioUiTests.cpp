@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -211,6 +212,7 @@ TEST_F(QtStudioUiTest, ASavePanelStartsInTheGivenFolderProposesTheNameAndAddsThe
             whenShown<QMessageBox>([&](QMessageBox* box) {
                 asked = true;
                 EXPECT_EQ(box->text(), QStringLiteral("\u201CKept.norvo\u201D already exists. Do you want to replace it?"));
+                EXPECT_EQ(box->textFormat(), Qt::PlainText) << "a file's name is never markup";
                 box->button(answer)->click();
             });
             dialog->accept();
@@ -223,6 +225,24 @@ TEST_F(QtStudioUiTest, ASavePanelStartsInTheGivenFolderProposesTheNameAndAddsThe
         else
             EXPECT_EQ(chosen, std::nullopt);
     }
+}
+
+TEST_F(QtStudioUiTest, ASavePanelMakesANewFolderAndSavesIntoIt) {
+    StudioUi::FilePanel panel;
+    panel.kind = StudioUi::FilePanel::Kind::saveCassette;
+    panel.nameFilters = {StudioDocumentTypes::cassetteNameFilter()};
+    panel.canCreateDirectories = true;
+    panel.proposedName = QStringLiteral("Mixtape.norvo");
+    panel.directory = directory.path();
+    whenShown<QDialog>([&](QDialog*) {
+        FilePanelDialog* dialog = filePanel();
+        ASSERT_NE(dialog->findChild<QPushButton*>(QStringLiteral("newFolder")), nullptr);
+        EXPECT_FALSE(dialog->createFolder(QStringLiteral("a/b"))) << "one folder, not a path";
+        EXPECT_TRUE(dialog->createFolder(QStringLiteral("Mixes")));
+        EXPECT_EQ(dialog->directory(), directory.path() / "Mixes");
+        dialog->accept();
+    });
+    EXPECT_EQ(ui.runSavePanel(panel), directory.path() / "Mixes" / "Mixtape.norvo");
 }
 
 TEST_F(QtStudioUiTest, SavingACassetteWhoseFolderAndNameAreNotUtf8ReplacesItsOwnFile) {

@@ -86,6 +86,15 @@ TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) 
     EXPECT_EQ(f->tapeSound().selectedID(), "user.warm");
 }
 
+TEST_F(StudioTapeSoundTest, NamesFromTheFileCannotReorderTheAlert) {
+    const std::string text = profileJSON("user.evil", "Warm\u202E Worn", R"({"wow": {"bo\u2067gus": 1}})");
+    f->importTapeSound(writeProfile("evil.nvsound", text));
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, QStringLiteral("\u201CWarm\\u202E Worn\u201D was adjusted"));
+    EXPECT_EQ(f->alert()->message, QStringLiteral("Some values were ignored or brought into range:\n"
+                                                  "\u2022 tape.wow.bo\\u2067gus: Unknown setting; ignored"));
+}
+
 TEST_F(StudioTapeSoundTest, TheTwentyFirstImportDropsTheOldestAndRemovingTheSelectedFallsBackToClean) {
     for (int i = 1; i <= 21; ++i)
         f->importTapeSound(writeProfile("p" + std::to_string(i) + ".nvsound",
