@@ -1,6 +1,7 @@
 #include "StudioModel/LocalFile.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,6 +47,9 @@ QString LocalFile::replace(const std::filesystem::path& file, std::string_view b
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return reason(errno);
     int error = 0;
+    // A file that is replaced keeps who may read it.
+    struct stat existing {};
+    if (::stat(file.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
     for (std::size_t written = 0; written < bytes.size() && error == 0;) {
         const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (put < 0 && errno == EINTR) continue;

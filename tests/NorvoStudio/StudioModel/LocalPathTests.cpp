@@ -49,7 +49,11 @@ TEST(LocalFile, ReadsAndReplacesAFileByItsBytes) {
     test::TemporaryDirectory dir;
     const auto file = dir.path() / "Caf\xe9.nvsound";
     EXPECT_TRUE(LocalFile::replace(file, "first").isEmpty());
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(LocalFile::replace(file, "second").isEmpty());
+    EXPECT_EQ(std::filesystem::status(file).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+        << "the replaced file keeps its permissions";
     EXPECT_EQ(LocalFile::read(file, 100).bytes, QByteArray("second"));
     EXPECT_EQ(LocalFile::read(file, 3).bytes, QByteArray("sec")) << "no more than asked";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";

@@ -51,6 +51,9 @@ xdotool key --clearmodifiers space
 sleep 1
 grab "$HOME/after.rgb"
 xdotool key --clearmodifiers ctrl+q
+# A studio that does not quit is ended here rather than left running.
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app" 2>/dev/null; then echo "still running after Ctrl+Q"; kill "$app"; fi
 wait "$app"
 echo "exit: $?"
 )SH";
