@@ -17,6 +17,7 @@
 #include "AudioEngine/FFmpegLog.hpp"
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "Platform/RegularFile.hpp"
+#include "Platform/ShownName.hpp"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,7 +51,8 @@ std::string errorText(int code) {
     return buffer;
 }
 
-std::string displayName(const std::filesystem::path& file) { return file.filename().string(); }
+// The file's name as it stands in a sentence: its bytes escaped where they are not plain text.
+std::string displayName(const std::filesystem::path& file) { return ShownName::inSentence(file.filename().string()); }
 
 // The library's own words stay out of the sentence a user reads; they go to the log.
 void logDetail(const std::string& sentence, int code) {

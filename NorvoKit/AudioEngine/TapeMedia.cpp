@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AudioEngine/NorvoAudioError.hpp"
+#include "Platform/ShownName.hpp"
 #include "Platform/Uuid.hpp"
 #include "Platform/XdgPaths.hpp"
 
@@ -49,11 +50,13 @@ TapeMedia::TapeMedia(const CassetteType& type) : TapeMedia(type, workspacesRoot(
 TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root) : type_(type) {
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
-    if (ec) throw NorvoAudioError::storage("Cannot create the workspaces folder " + root.string() + ": " + ec.message());
+    if (ec)
+        throw NorvoAudioError::storage("Cannot create the workspaces folder " + ShownName::inSentence(root.string()) +
+                                       ": " + ec.message());
 
     const std::filesystem::path directory = root / Uuid::random().text();
     if (::mkdir(directory.c_str(), 0700) != 0)
-        throw NorvoAudioError::storage("Cannot create a workspace in " + root.string() + ": " +
+        throw NorvoAudioError::storage("Cannot create a workspace in " + ShownName::inSentence(root.string()) + ": " +
                                        std::generic_category().message(errno));
     directory_ = directory;
 
@@ -61,8 +64,8 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
         int error = 0;
         lockFD_ = takeLock(directory_, error);
         if (lockFD_ < 0)
-            throw NorvoAudioError::storage("Cannot lock the workspace " + directory_.string() + ": " +
-                                           std::generic_category().message(error));
+            throw NorvoAudioError::storage("Cannot lock the workspace " + ShownName::inSentence(directory_.string()) +
+                                           ": " + std::generic_category().message(error));
         for (TapeSide side : allTapeSides)
             sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
         follower_ = std::thread([this] { followHeadLoop(); });

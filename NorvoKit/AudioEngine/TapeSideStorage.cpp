@@ -15,6 +15,7 @@
 #endif
 
 #include "AudioEngine/NorvoAudioError.hpp"
+#include "Platform/ShownName.hpp"
 
 namespace norvo {
 
@@ -81,7 +82,7 @@ TapeSideStorage::TapeSideStorage(const std::filesystem::path& file, int64_t capa
         created = false;
         fd_ = ::open(file_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     }
-    if (fd_ < 0) throw NorvoAudioError::storage("Cannot create the side file " + file_.string() + ": " + reason(errno));
+    if (fd_ < 0) throw NorvoAudioError::storage("Cannot create the side file " + ShownName::inSentence(file_.string()) + ": " + reason(errno));
 
     const int64_t bytes = capacity_ * bytesPerFrame;
     auto fail = [&](const std::string& what, int error) {

@@ -9,6 +9,7 @@
 
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "Platform/Locale.hpp"
+#include "Platform/ShownName.hpp"
 
 namespace norvo {
 
@@ -347,7 +348,7 @@ void SourcePlayerEngine::applyDurations(std::vector<TrackDurationProbe::Measured
 }
 
 void SourcePlayerEngine::reportError(const Uuid& track, const std::string& title, const std::string& reason) {
-    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + title + ": " + reason)));
+    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + ShownName::inSentence(title) + ": " + reason)));
     update(lastErrorTrackID_, std::optional<Uuid>(track));
 }
 

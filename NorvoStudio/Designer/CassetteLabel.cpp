@@ -9,6 +9,7 @@
 #include "HandwritingFont.hpp"
 #include "KraftFlecks.hpp"
 #include "ScaledText.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -111,14 +112,14 @@ void CassetteLabel::drawArtwork(QPainter& painter, double scale, const CassetteD
                         badgeString);
 
     // Title and side title sit on their lines at their natural size.
-    const QString title = QString::fromStdString(document.name);
+    const QString title = ShownText::plain(document.name);
     if (!title.isEmpty()) {
         const ScaledText titleFont(HandwritingFont::font(design.labelFont, 12), 5.4);
         const QPointF bottomLeft = labelPoint(Label::titleBox.x, Label::titleBox.y + Label::titleBox.height - 0.6);
         painter.setPen(ink(1));
         titleFont.draw(painter, {bottomLeft.x(), bottomLeft.y() - titleFont.descent()}, title);
     }
-    const QString subtitle = QString::fromStdString(document.side(side).title);
+    const QString subtitle = ShownText::plain(document.side(side).title);
     if (!subtitle.isEmpty()) {
         const ScaledText subtitleFont(HandwritingFont::font(design.labelFont, 12), 3.6);
         const QPointF bottomLeft =

@@ -11,6 +11,7 @@
 #include "DesignerTextField.hpp"
 #include "HandwritingFont.hpp"
 #include "StudioModel/FormatTapeTime.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -167,13 +168,13 @@ void DesignerDetailsPage::refresh() {
     set(id_, QString::fromStdString(document->id.text()));
     set(type_, typeText(document->type));
     set(created_, dateText(document->createdAt));
-    set(createdWith_, QString::fromStdString(document->createdWith));
+    set(createdWith_, ShownText::plain(document->createdWith));
 
     std::vector<Row> markers;
     for (TapeSide side : {TapeSide::a, TapeSide::b})
         for (const TrackMarker& marker : document->side(side).markers)
             markers.push_back({sideLetter(side) + QLatin1Char(' ') + formatTapeTime(marker.frame),
-                               QString::fromStdString(marker.title)});
+                               ShownText::plain(marker.title)});
     markersNote_->setVisible(markers.empty());
     showRows(markers_, markerRows_, std::move(markers));
 

@@ -1,10 +1,13 @@
 #include "JCardContent.hpp"
 
+#include "StudioModel/ShownText.hpp"
+
 namespace norvo {
 
 namespace {
 
-QString text(const std::string& s) { return QString::fromStdString(s); }
+// The card's texts may come from a file or a stream's titles: drawn cleaned (ShownText).
+QString text(const std::string& s) { return ShownText::plain(s); }
 
 }  // namespace
 
@@ -13,7 +16,7 @@ QStringList JCardContent::trackRows(const std::vector<std::string>& tracks) {
     for (const auto& track : tracks) {
         if (track.empty()) continue;
         if (rows.size() == maximumTrackRows) break;
-        rows << QString::number(rows.size() + 1) + QStringLiteral(". ") + text(track);
+        rows << QString::number(rows.size() + 1) + QStringLiteral(". ") + ShownText::isolated(track);
     }
     return rows;
 }
@@ -34,7 +37,7 @@ JCardContent JCardContent::of(const CassetteDocument& document) {
     content.creator = text(document.creator);
     content.sideARows = trackRows(card.sideATracks);
     content.sideBRows = trackRows(card.sideBTracks);
-    content.dedication = text(card.dedication);
+    content.dedication = ShownText::lines(card.dedication);
     return content;
 }
 

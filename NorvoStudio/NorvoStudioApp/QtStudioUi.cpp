@@ -1,26 +1,23 @@
 #include "NorvoStudioApp/QtStudioUi.hpp"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QUrl>
 
 #include "Designer/CassetteRenderer.hpp"
+#include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/RecentDocuments.hpp"
+#include "StudioModel/LocalPath.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
 
 namespace norvo {
 
 namespace {
 
-QString toQString(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
-std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
-
 QString mimeTypeOf(const std::filesystem::path& file) {
-    const QString suffix = QFileInfo(toQString(file)).suffix().toLower();
+    const QString suffix = QFileInfo(LocalPath::shown(file)).suffix().toLower();
     if (suffix == StudioDocumentTypes::cassetteExtension()) return StudioDocumentTypes::cassetteMimeType();
     if (suffix == StudioDocumentTypes::soundExtension()) return StudioDocumentTypes::soundMimeType();
     return QStringLiteral("application/octet-stream");
@@ -28,8 +25,11 @@ QString mimeTypeOf(const std::filesystem::path& file) {
 
 }  // namespace
 
-QtStudioUi::QtStudioUi(QString recentList)
-    : recentList_(recentList.isEmpty() ? RecentDocuments::standardLocation() : std::move(recentList)) {
+QtStudioUi::QtStudioUi(DefaultsStore& defaults, QString recentList,
+                       std::function<void(std::function<void()>)> runInBackground)
+    : recentList_(recentList.isEmpty() ? RecentDocuments::standardLocation() : std::move(recentList)),
+      folders_(defaults),
+      runInBackground_(std::move(runInBackground)) {
     recentWriter_.setMaxThreadCount(1);
 }
 
@@ -54,61 +54,50 @@ StudioUi::SaveChoice QtStudioUi::askToSaveChanges(const QString& message, const 
 }
 
 std::vector<std::filesystem::path> QtStudioUi::runOpenPanel(const FilePanel& panel) {
-    QFileDialog dialog(window_, panel.message);
-    dialog.setObjectName(QStringLiteral("openPanel"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(panel.multipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    const PanelFolders::Kind kind = PanelFolders::kindOf(panel.kind);
     // Name filters rather than MIME types: the desktop may not know ours.
-    dialog.setNameFilters(panel.nameFilters);
+    FilePanelDialog dialog({.mode = FilePanelDialog::Mode::open,
+                            .message = panel.message,
+                            .nameFilters = panel.nameFilters,
+                            .multipleSelection = panel.multipleSelection,
+                            .directory = panel.directory.empty() ? folders_.startFolder(kind) : panel.directory,
+                            .proposedName = {},
+                            .canCreateDirectories = false,
+                            .runInBackground = runInBackground_},
+                           window_);
+    dialog.setObjectName(QStringLiteral("openPanel"));
     std::vector<std::filesystem::path> chosen;
     if (dialog.exec() != QDialog::Accepted) return chosen;
-    for (const QString& file : dialog.selectedFiles()) chosen.push_back(toPath(file));
+    chosen = dialog.chosenFiles();
     if (!panel.multipleSelection && chosen.size() > 1) chosen.resize(1);
+    if (!chosen.empty()) folders_.chose(kind, chosen.front());
     return chosen;
 }
 
-QString QtStudioUi::defaultSuffix(const QStringList& nameFilters) {
-    if (nameFilters.isEmpty()) return {};
-    static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9+_-]+)"));
-    const auto match = pattern.match(nameFilters.first());
-    return match.hasMatch() ? match.captured(1) : QString();
-}
-
 std::optional<std::filesystem::path> QtStudioUi::runSavePanel(const FilePanel& panel) {
-    QFileDialog dialog(window_, panel.message);
+    const PanelFolders::Kind kind = PanelFolders::kindOf(panel.kind);
+    FilePanelDialog dialog({.mode = FilePanelDialog::Mode::save,
+                            .message = panel.message,
+                            .nameFilters = panel.nameFilters,
+                            .multipleSelection = false,
+                            .directory = panel.directory.empty() ? folders_.startFolder(kind) : panel.directory,
+                            .proposedName = panel.proposedName,
+                            .canCreateDirectories = panel.canCreateDirectories,
+                            .runInBackground = runInBackground_},
+                           window_);
     dialog.setObjectName(QStringLiteral("savePanel"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(panel.nameFilters);
-    dialog.setDefaultSuffix(defaultSuffix(panel.nameFilters));
-    if (!panel.canCreateDirectories) dialog.setOption(QFileDialog::ReadOnly, true);
-    if (!panel.proposedName.isEmpty()) dialog.selectFile(panel.proposedName);
-    const QString suffix = defaultSuffix(panel.nameFilters);
-    for (;;) {
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dialog.selectedFiles();
-        if (files.isEmpty()) return std::nullopt;
-        QString file = files.first();
-        // A document saved under another extension could not be opened again as one:
-        // "notes.txt" becomes "notes.txt.norvo".
-        if (suffix.isEmpty() || QFileInfo(file).suffix().compare(suffix, Qt::CaseInsensitive) == 0)
-            return toPath(file);
-        file += QLatin1Char('.') + suffix;
-        if (!QFileInfo::exists(file)) return toPath(file);
-        // The dialog confirmed replacing the name as typed, not this one.
-        const auto answer = QMessageBox::question(
-            window_, QString(),
-            QStringLiteral("\u201C%1\u201D already exists. Do you want to replace it?").arg(QFileInfo(file).fileName()),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer == QMessageBox::Yes) return toPath(file);
-        dialog.selectFile(QFileInfo(file).fileName());
-    }
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenFiles().empty()) return std::nullopt;
+    const std::filesystem::path file = dialog.chosenFiles().front();
+    folders_.chose(kind, file);
+    return file;
 }
 
 void QtStudioUi::beep() { beep_.ring(); }
 
 void QtStudioUi::noteRecentDocument(const std::filesystem::path& file) {
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(toQString(file)).absoluteFilePath());
+    // The URL keeps the path's bytes, so a name that is not UTF-8 is noted as itself.
+    std::error_code ignored;
+    const QUrl url = LocalPath::url(file.is_absolute() ? file : std::filesystem::absolute(file, ignored));
     const QString mimeType = mimeTypeOf(file);
     // Other applications' history may make the list large: read and write it off the main thread.
     recentWriter_.start([list = recentList_, url, mimeType] { RecentDocuments::note(list, url, mimeType); });

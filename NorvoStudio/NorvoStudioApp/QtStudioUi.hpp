@@ -1,21 +1,28 @@
 #pragma once
+#include <functional>
+
 #include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <QWidget>
 
+#include "NorvoStudioApp/PanelFolders.hpp"
 #include "NorvoStudioApp/SystemBeep.hpp"
 #include "StudioModel/StudioUi.hpp"
 
 namespace norvo {
 
-// The desktop for the studio model: Qt message boxes and file dialogs over the main
+// The desktop for the studio model: Qt message boxes and file panels over the main
 // window, the sound theme's bell, the desktop's recently-used list and the drawn cassette
-// for thumbnails.
+// for thumbnails. The panels start where the user last chose a file of their kind,
+// remembered in `defaults`.
 class QtStudioUi final : public StudioUi {
 public:
     // `recentList` is the recently-used file; empty means the standard one.
-    explicit QtStudioUi(QString recentList = {});
+    // `runInBackground` reads the open panel's folders off the main thread; nothing means
+    // Qt's global thread pool.
+    explicit QtStudioUi(DefaultsStore& defaults, QString recentList = {},
+                        std::function<void(std::function<void()>)> runInBackground = {});
     ~QtStudioUi() override;
 
     // Dialogs are centred on and modal to this window.
@@ -31,11 +38,10 @@ public:
     // Waits for recent-document notes still being written: for tests and shutdown.
     void waitForIdle();
 
-    // The extension a save panel adds to a name typed without one: that of the first filter.
-    static QString defaultSuffix(const QStringList& nameFilters);
-
 private:
     QString recentList_;
+    PanelFolders folders_;
+    std::function<void(std::function<void()>)> runInBackground_;
     QPointer<QWidget> window_;
     SystemBeep beep_;
     // One writer, so notes reach the list in order and never race each other.

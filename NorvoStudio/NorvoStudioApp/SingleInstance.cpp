@@ -8,14 +8,17 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QUrl>
+
+#include "StudioModel/LocalPath.hpp"
 
 namespace norvo {
 
 namespace {
 
-constexpr quint32 handOverMagic = 0x4e565331;  // "NVS1"
+constexpr quint32 handOverMagic = 0x4e565332;  // "NVS2": paths as bytes
 constexpr qint64 maximumMessage = 1 << 20;      // far beyond any real list of paths
+constexpr quint32 maximumPaths = 4096;
+constexpr qsizetype maximumPathBytes = 4096;  // PATH_MAX
 constexpr char receipt = 'k';
 
 // Only a studio of this user gets the documents: without a runtime directory the socket
@@ -37,31 +40,60 @@ QString SingleInstance::standardSocketPath() {
     return QDir::tempPath() + QStringLiteral("/norvo-studio-%1.socket").arg(getuid());
 }
 
-QStringList SingleInstance::documentPaths(const QStringList& arguments) {
-    QStringList paths;
-    for (const QString& argument : arguments) {
-        if (argument.isEmpty()) continue;
-        if (argument.startsWith(QLatin1String("file:"))) {
-            const QUrl url(argument);
-            if (url.isLocalFile()) paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
+std::vector<std::filesystem::path> SingleInstance::documentPaths(const std::vector<std::string>& arguments) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& argument : arguments) {
+        if (argument.empty()) continue;
+        if (argument.starts_with("file:")) {
+            if (auto path = LocalPath::ofUrl(argument)) paths.push_back(std::move(*path));
             continue;
         }
-        paths << QFileInfo(argument).absoluteFilePath();
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(argument, error);
+        paths.push_back(error ? std::filesystem::path(argument) : std::move(absolute));
     }
     return paths;
 }
 
-bool SingleInstance::handOver(const QString& socketPath, const QStringList& paths, int timeoutMs) {
+QByteArray SingleInstance::encode(const std::vector<std::filesystem::path>& paths) {
+    QByteArray message;
+    QDataStream out(&message, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << handOverMagic << quint32(paths.size());
+    for (const auto& path : paths) out << LocalPath::bytes(path);
+    return message;
+}
+
+std::optional<std::vector<std::filesystem::path>> SingleInstance::decode(const QByteArray& message) {
+    QDataStream in(message);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    quint32 count = 0;
+    in >> magic >> count;
+    if (in.status() != QDataStream::Ok || magic != handOverMagic || count > maximumPaths) return std::nullopt;
+    std::vector<std::filesystem::path> paths;
+    paths.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        // The length is checked before the bytes are taken: a hostile length asks for nothing.
+        quint32 length = 0;
+        in >> length;
+        if (in.status() != QDataStream::Ok || length == 0 || length > quint32(maximumPathBytes)) return std::nullopt;
+        QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+        if (in.readRawData(bytes.data(), int(length)) != int(length)) return std::nullopt;
+        if (bytes.front() != '/' || bytes.contains('\0')) return std::nullopt;
+        paths.push_back(LocalPath::fromBytes(bytes));
+    }
+    if (!in.atEnd()) return std::nullopt;
+    return paths;
+}
+
+bool SingleInstance::handOver(const QString& socketPath, const std::vector<std::filesystem::path>& paths,
+                              int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(timeoutMs)) return false;
     if (!ownedByThisUser(socket)) return false;
-    QByteArray message;
-    {
-        QDataStream out(&message, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_0);
-        out << handOverMagic << paths;
-    }
+    const QByteArray message = encode(paths);
     QByteArray framed;
     {
         QDataStream out(&framed, QIODevice::WriteOnly);
@@ -113,15 +145,12 @@ void SingleInstance::accept() {
             }
             if (socket->bytesAvailable() < 4 + static_cast<qint64>(size)) return;
             socket->read(4);
-            QDataStream in(socket->read(size));
-            in.setVersion(QDataStream::Qt_6_0);
-            quint32 magic = 0;
-            QStringList paths;
-            in >> magic >> paths;
-            if (in.status() != QDataStream::Ok || magic != handOverMagic) {
+            const auto decoded = decode(socket->read(size));
+            if (!decoded) {
                 socket->abort();
                 return;
             }
+            const std::vector<std::filesystem::path>& paths = *decoded;
             socket->setProperty("done", true);
             socket->putChar(receipt);
             socket->flush();

@@ -1,7 +1,11 @@
 #pragma once
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 class QLocalServer;
 
@@ -17,12 +21,19 @@ public:
     // name in the temporary directory.
     static QString standardSocketPath();
 
-    // Command-line arguments as absolute paths, in order (file: URLs are accepted too).
-    static QStringList documentPaths(const QStringList& arguments);
+    // Command-line arguments, as the bytes the system gave them, as absolute paths in
+    // order (file: URLs are accepted too).
+    static std::vector<std::filesystem::path> documentPaths(const std::vector<std::string>& arguments);
 
-    // Sends the paths to a running studio and waits for its receipt. False when no
-    // studio answers; the caller then becomes the studio itself.
-    static bool handOver(const QString& socketPath, const QStringList& paths, int timeoutMs = 3000);
+    // Sends the paths, byte for byte, to a running studio and waits for its receipt.
+    // False when no studio answers; the caller then becomes the studio itself.
+    static bool handOver(const QString& socketPath, const std::vector<std::filesystem::path>& paths,
+                         int timeoutMs = 3000);
+
+    // The hand-over message (without its length prefix) and its reading; a message that
+    // is not exactly one well-formed list of absolute paths reads as nothing.
+    static QByteArray encode(const std::vector<std::filesystem::path>& paths);
+    static std::optional<std::vector<std::filesystem::path>> decode(const QByteArray& message);
 
     explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -33,7 +44,7 @@ public:
 
 signals:
     // Paths handed over by a later launch, in the order it was given them.
-    void documentsReceived(const QStringList& paths);
+    void documentsReceived(const std::vector<std::filesystem::path>& paths);
 
 private:
     void accept();

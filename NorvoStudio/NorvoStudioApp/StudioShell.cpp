@@ -17,15 +17,12 @@ StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObj
 
 StudioShell::~StudioShell() = default;
 
-void StudioShell::openDocuments(const QStringList& paths) {
-    std::vector<std::filesystem::path> files;
-    files.reserve(static_cast<std::size_t>(paths.size()));
-    for (const QString& path : paths) files.emplace_back(path.toStdString());
-    model_.openDocuments(std::move(files));
+void StudioShell::openDocuments(const std::vector<std::filesystem::path>& paths) {
+    model_.openDocuments(paths);
 }
 
 void StudioShell::acceptHandOvers(SingleInstance& instance) {
-    connect(&instance, &SingleInstance::documentsReceived, this, [this](const QStringList& paths) {
+    connect(&instance, &SingleInstance::documentsReceived, this, [this](const std::vector<std::filesystem::path>& paths) {
         // Raise the window first, so a prompt the documents open stays above it.
         window_->bringToFront();
         openDocuments(paths);

@@ -1,9 +1,10 @@
 #pragma once
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QObject>
-#include <QStringList>
 
 namespace norvo {
 
@@ -27,7 +28,7 @@ public:
 
     // Hands the documents to the model in order; before the window first shows the model
     // keeps them until it starts.
-    void openDocuments(const QStringList& paths);
+    void openDocuments(const std::vector<std::filesystem::path>& paths);
     // Documents handed over by later launches open here, and the window comes forward.
     void acceptHandOvers(SingleInstance& instance);
 

@@ -23,8 +23,11 @@ int main(int argc, char** argv) {
     // Closing the window runs the quit decision, which may keep the studio running.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Documents come as arguments, from the desktop's "Exec=norvo-studio %F".
-    const QStringList documents = SingleInstance::documentPaths(QApplication::arguments().mid(1));
+    // Documents come as arguments, from the desktop's "Exec=norvo-studio %F", as the
+    // system's bytes: QApplication::arguments() would decode a name that is not UTF-8
+    // beyond repair. Qt has taken out the arguments it handles itself.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::filesystem::path> documents = SingleInstance::documentPaths(arguments);
     const QString socketPath = SingleInstance::standardSocketPath();
     if (SingleInstance::handOver(socketPath, documents)) return 0;
     SingleInstance instance(socketPath);
@@ -34,7 +37,7 @@ int main(int argc, char** argv) {
 
     QtMainExecutor executor;
     FileDefaultsStore defaults(FileDefaultsStore::standardLocation());
-    QtStudioUi ui;
+    QtStudioUi ui(defaults);
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 

@@ -36,6 +36,7 @@
 #include "Rack/Kit/StudioActions.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
 #include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -89,10 +90,6 @@ QString badgeSymbol(WriteProtect state) {
     case WriteProtect::intact: return QStringLiteral("lock.open");
     }
     return {};
-}
-
-std::filesystem::path localPath(const QUrl& url) {
-    return std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString());
 }
 
 // A critically damped spring of response 0.45 s, sampled at t seconds: 0 → 1.
@@ -423,7 +420,7 @@ void CassetteDeckView::updateControls() {
 
 QString CassetteDeckView::tapeSoundLabel() const {
     const auto& selected = model_.tapeSound().selected;
-    return selected ? QString::fromStdString(selected->name) : QStringLiteral("Clean");
+    return selected ? ShownText::plain(selected->name) : QStringLiteral("Clean");
 }
 
 DeckReadout::Inputs CassetteDeckView::readInputs() const {
@@ -580,9 +577,9 @@ void CassetteDeckView::setDropTargeted(bool targeted) {
 }
 
 bool CassetteDeckView::handleDrop(const QList<QUrl>& urls) {
-    const std::optional<QUrl> file = DeckDrop::fileToOpen(urls);
+    const auto file = DeckDrop::fileToOpen(urls);
     if (!file) return false;
-    model_.open(localPath(*file));
+    model_.open(*file);
     return true;
 }
 

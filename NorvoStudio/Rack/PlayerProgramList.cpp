@@ -14,6 +14,7 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -163,7 +164,7 @@ void PlayerProgramList::paintEvent(QPaintEvent*) {
                                std::max(0.0, text.width() - numberWidth - 10 - lengthWidth - 10), text.height());
         // Titles are file names: drawn as plain text, on one line.
         p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetricsF(titleFont).elidedText(QString::fromStdString(track.title), Qt::ElideRight,
+                   QFontMetricsF(titleFont).elidedText(ShownText::isolated(track.title), Qt::ElideRight,
                                                        titleRect.width()));
     }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "StudioModel/FormatTapeTime.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -46,7 +47,7 @@ PlayerReadout PlayerReadout::make(const Inputs& in) {
 
     const auto currentIndex = find(in.currentTrackID);
     if (currentIndex)
-        r.status = QString::fromStdString(in.tracks[*currentIndex].title).toUpper();
+        r.status = ShownText::isolated(in.tracks[*currentIndex].title).toUpper();
     else if (in.tracks.empty())
         r.status = QStringLiteral("NO DISC — DROP MP3 / WAV FILES");
     else

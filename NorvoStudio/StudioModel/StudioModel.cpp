@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <limits>
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QThreadPool>
 
 #include "AudioEngine/FallbackAudioOutput.hpp"
@@ -17,6 +17,8 @@
 #include "Cassette/TapeFileCodec.hpp"
 #include "Platform/RegularFile.hpp"
 #include "Radio/RadioStream.hpp"
+#include "StudioModel/LocalFile.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
 
 namespace norvo {
@@ -24,7 +26,14 @@ namespace {
 
 QString qText(const std::string& text) { return QString::fromStdString(text); }
 
-QString baseName(const std::filesystem::path& file) { return qText(file.stem().string()); }
+// The cassette as its title names it: its file's name, else its own name, else its type.
+// `shown` puts a name from outside before the user (drawn alone, or in a sentence).
+QString cassetteName(const CassetteDocument& document, const std::optional<std::filesystem::path>& file,
+                     QString (*shown)(std::string_view)) {
+    if (file) return shown(file->stem().native());
+    if (!document.name.empty()) return shown(document.name);
+    return QStringLiteral("Untitled ") + qText(document.type.description());
+}
 
 QString errorText(const std::exception_ptr& error) {
     try {
@@ -175,13 +184,7 @@ bool StudioModel::hasUnsavedChanges() const {
 
 QString StudioModel::windowTitle() const {
     if (!document_) return QStringLiteral("Norvo Studio");
-    QString base;
-    if (fileUrl_)
-        base = baseName(*fileUrl_);
-    else if (!document_->name.empty())
-        base = qText(document_->name);
-    else
-        base = QStringLiteral("Untitled ") + qText(document_->type.description());
+    QString base = cassetteName(*document_, fileUrl_, ShownText::plain);
     if (hasUnsavedChanges()) base += QStringLiteral(" \u2014 Edited");
     return base;
 }
@@ -659,7 +662,7 @@ void StudioModel::resetCounter() {
 // MARK: - Cassette lifecycle
 
 StudioModel::SaveChoice StudioModel::confirmSaveChanges() {
-    QString title = windowTitle();
+    QString title = document_ ? cassetteName(*document_, fileUrl_, ShownText::inSentence) : windowTitle();
     title.remove(QStringLiteral(" \u2014 Edited"));
     const QString message = QStringLiteral("Save the cassette \u201C") + title + QStringLiteral("\u201D?");
     const QString informative = QStringLiteral(
@@ -727,7 +730,7 @@ void StudioModel::createBlankCassette(const CassetteType& type) {
 void StudioModel::openCassette(const std::filesystem::path& file, Completion done) {
     removeCassette();
     work_ = Work::loading;
-    setBusy(Busy{QStringLiteral("Loading ") + baseName(file) + QStringLiteral("\u2026"), 0});
+    setBusy(Busy{QStringLiteral("Loading ") + ShownText::inSentence(file.stem().native()) + QChar(0x2026), 0});
     const uint64_t serial = loadSerial_;
     const std::filesystem::path root = workspacesRoot();
     std::weak_ptr<bool> alive = alive_;
@@ -882,7 +885,7 @@ void StudioModel::save(const std::filesystem::path& file, Completion done) {
 
     core_->setRecordingLocked(true);
     work_ = Work::saving;
-    setBusy(Busy{QStringLiteral("Saving ") + baseName(file) + QStringLiteral("\u2026"), 0});
+    setBusy(Busy{QStringLiteral("Saving ") + ShownText::inSentence(file.stem().native()) + QChar(0x2026), 0});
 
     const uint64_t serial = loadSerial_;
     std::weak_ptr<bool> alive = alive_;
@@ -957,10 +960,12 @@ void StudioModel::saveAs(Completion done) {
     panel.nameFilters = {StudioDocumentTypes::cassetteNameFilter()};
     panel.mimeTypes = {StudioDocumentTypes::cassetteMimeType()};
     panel.canCreateDirectories = true;
-    if (fileUrl_)
+    if (fileUrl_) {
         panel.proposedName = qText(fileUrl_->filename().string());
-    else
+        panel.directory = fileUrl_->parent_path();
+    } else {
         panel.proposedName = StudioDocumentTypes::cassetteFileName(qText(document_->name));
+    }
     const auto file = services_.ui.runSavePanel(panel);
     if (!file || !document_) {
         if (done) done(false);
@@ -1147,15 +1152,16 @@ void StudioModel::importTapeSound(const std::filesystem::path& path) {
     if (result->warnings.empty()) return;
     QStringList lines;
     for (const auto& issue : result->warnings)
-        lines << QStringLiteral("\u2022 ") + qText(issue.path) + QStringLiteral(": ") + qText(issue.message);
-    raiseAlert(QStringLiteral("\u201C") + qText(result->profile.name) + QStringLiteral("\u201D was adjusted"),
+        lines << QStringLiteral("\u2022 ") + ShownText::inSentence(issue.path) + QStringLiteral(": ") +
+                     qText(issue.message);
+    raiseAlert(QChar(0x201C) + ShownText::inSentence(result->profile.name) + QStringLiteral("\u201D was adjusted"),
                QStringLiteral("Some values were ignored or brought into range:\n") + lines.join(QLatin1Char('\n')));
 }
 
 void StudioModel::chooseTapeSoundToImport() {
     StudioUi::FilePanel panel;
     panel.kind = StudioUi::FilePanel::Kind::importTapeSound;
-    panel.message = QStringLiteral("Choose an NORVO Sound profile (.nvsound)");
+    panel.message = QStringLiteral("Choose a NORVO Sound profile (.nvsound)");
     panel.nameFilters = {StudioDocumentTypes::soundNameFilter()};
     panel.mimeTypes = {StudioDocumentTypes::soundMimeType()};
     const auto files = services_.ui.runOpenPanel(panel);
@@ -1175,16 +1181,8 @@ void StudioModel::exportTapeSound() {
     const auto target = services_.ui.runSavePanel(panel);
     if (!target) return;
 
-    const std::string bytes = profile.encodedData();
-    QSaveFile file(QString::fromStdString(target->string()));
-    bool written = file.open(QIODevice::WriteOnly) &&
-                   file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
-    written = written && file.commit();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        raiseAlert(QStringLiteral("Cannot export the tape sound"), reason);
-    }
+    const QString failure = LocalFile::replace(*target, profile.encodedData());
+    if (!failure.isEmpty()) raiseAlert(QStringLiteral("Cannot export the tape sound"), failure);
 }
 
 void StudioModel::removeImportedTapeSound(const std::string& id) {

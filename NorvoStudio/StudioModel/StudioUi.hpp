@@ -32,6 +32,8 @@ public:
         bool multipleSelection = false;
         bool canCreateDirectories = false;  // save panels
         QString proposedName;               // save panels: file name with extension
+        // Where the panel starts; empty: where the user last chose a file of this kind.
+        std::filesystem::path directory;
     };
 
     virtual ~StudioUi() = default;

@@ -12,6 +12,7 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "Tuner/FlagEmoji.hpp"
 #include "Tuner/Spinner.hpp"
 
@@ -48,7 +49,7 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || role != Qt::DisplayRole) return {};
-        return QString::fromStdString(shown[static_cast<std::size_t>(index.row())].name);
+        return ShownText::plain(shown[static_cast<std::size_t>(index.row())].name);
     }
 };
 
@@ -83,7 +84,7 @@ public:
 
         const QFont nameFont = KitFont::system(11.5, selected ? QFont::Bold : QFont::Normal);
         const qreal nameX = row.left() + flagWidth + 8;
-        const QString name = QFontMetricsF(nameFont).elidedText(QString::fromStdString(country.name), Qt::ElideRight,
+        const QString name = QFontMetricsF(nameFont).elidedText(ShownText::isolated(country.name), Qt::ElideRight,
                                                                 std::max<qreal>(0, row.right() - countWidth - 8 - nameX));
         painter->setFont(nameFont);
         painter->setPen(selected ? KitColor::amber : KitColor::white(0.88));

@@ -6,6 +6,7 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -31,7 +32,7 @@ GenrePicker::GenrePicker(std::optional<std::string> current, std::function<void(
     const qreal top = padding + title.sizeHint().height() + titleSpacing;
     for (std::size_t i = 0; i < genres().size(); ++i) {
         const std::string& tag = genres()[i];
-        auto* key = new MiniKey(current && *current == tag, QString::fromStdString(Locale::uppercased(tag)), this);
+        auto* key = new MiniKey(current && *current == tag, ShownText::plain(Locale::uppercased(tag)), this);
         const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
         key->setKeyGeometry(QRectF(padding + column * (keyWidth + keySpacing), top + row * (20 + keySpacing),
                                    keyWidth, 20)

@@ -11,6 +11,7 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/LED.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "Tuner/PlainToolTip.hpp"
 
 namespace norvo {
@@ -64,7 +65,7 @@ void PresetKey::setMemoryArmed(bool armed) {
 QString PresetKey::help() const {
     const QString n = QString::number(number_);
     if (!station_) return QStringLiteral("P%1 is empty \u2014 hold to store the current station").arg(n);
-    return QStringLiteral("P") + n + QStringLiteral(": ") + QString::fromStdString(station_->name) +
+    return QStringLiteral("P") + n + QStringLiteral(": ") + ShownText::isolated(station_->name) +
            QStringLiteral(" \u2014 click to tune, hold to store the current station");
 }
 
@@ -109,7 +110,7 @@ void PresetKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool held = hold_.held();
-    const QString name = station_ ? QString::fromStdString(station_->name) : QStringLiteral("\u2014");
+    const QString name = station_ ? ShownText::plain(station_->name) : QStringLiteral("\u2014");
     const QString key = QStringLiteral("%1|%2|%3|%4|%5").arg(current_).arg(memoryArmed_).arg(held).arg(bool(station_)).arg(name);
     picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
         const QRectF layout = layoutRect();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -115,13 +116,15 @@ std::string StationGuideRules::rowNumber(int index) {
 }
 
 std::string StationGuideRules::rowHelp(const RadioStation& station) {
+    // The directory's name and tags each keep their own direction between the separators.
     std::string tags;
     for (std::size_t i = 0; i < std::min<std::size_t>(5, station.tags.size()); ++i) {
         if (i > 0) tags += ", ";
         tags += station.tags[i];
     }
     std::string help;
-    for (const std::string& part : {station.name, tags, station.formatLabel()}) {
+    for (const std::string& part : {ShownText::isolated(station.name).toStdString(), ShownText::isolated(tags).toStdString(),
+                                    ShownText::plain(station.formatLabel()).toStdString()}) {
         if (part.empty()) continue;
         if (!help.empty()) help += " \u00B7 ";
         help += part;
@@ -132,7 +135,7 @@ std::string StationGuideRules::rowHelp(const RadioStation& station) {
 std::string StationGuideRules::storeItemTitle(int slot, const TunerFacade::Presets& presets) {
     std::string title = "P" + std::to_string(slot + 1);
     if (slot >= 0 && slot < static_cast<int>(presets.size()) && presets[static_cast<std::size_t>(slot)])
-        title += "  \u2014  " + presets[static_cast<std::size_t>(slot)]->name;
+        title += "  \u2014  " + ShownText::isolated(presets[static_cast<std::size_t>(slot)]->name).toStdString();
     return title;
 }
 

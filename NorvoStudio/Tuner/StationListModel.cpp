@@ -1,5 +1,6 @@
 #include "Tuner/StationListModel.hpp"
 
+#include "StudioModel/ShownText.hpp"
 #include "Tuner/PlainToolTip.hpp"
 #include "Tuner/StationGuideRules.hpp"
 
@@ -27,7 +28,7 @@ QVariant StationListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(stations_.size())) return {};
     const RadioStation& station = stations_[static_cast<std::size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(station.name);
+    case Qt::DisplayRole: return ShownText::plain(station.name);
     case Qt::ToolTipRole: return plainToolTip(QString::fromStdString(StationGuideRules::rowHelp(station)));
     case IdRole: return QString::fromStdString(station.id);
     default: return {};

@@ -4,6 +4,7 @@
 
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "Tuner/StationGuideRules.hpp"
 
 namespace norvo {
@@ -14,8 +15,8 @@ std::vector<std::pair<QString, QColor>> StationRow::badgeItems() const {
     std::vector<std::pair<QString, QColor>> items;
     if (preset) items.push_back({QStringLiteral("P%1").arg(*preset), KitColor::faded(KitColor::amber, 0.85)});
     if (showCountry && !station.countryCode.empty())
-        items.push_back({QString::fromStdString(station.countryCode), KitColor::faded(KitColor::displayCyan, 0.45)});
-    items.push_back({QString::fromStdString(station.formatLabel()), KitColor::faded(KitColor::displayCyan, 0.55)});
+        items.push_back({ShownText::plain(station.countryCode), KitColor::faded(KitColor::displayCyan, 0.45)});
+    items.push_back({ShownText::plain(station.formatLabel()), KitColor::faded(KitColor::displayCyan, 0.55)});
     return items;
 }
 
@@ -58,7 +59,7 @@ void StationRow::paint(QPainter& painter, const QRectF& rect) const {
     const qreal nameX = rect.left() + numberWidth + spacing;
     const qreal nameWidth = std::max<qreal>(0, right + spacing - 4 - nameX);
     const QFont nameFont = KitFont::system(11.5, tuned ? QFont::Bold : QFont::Normal);
-    drawText(nameFont, tuned ? KitColor::amber : KitColor::white(0.85), QString::fromStdString(station.name), nameX,
+    drawText(nameFont, tuned ? KitColor::amber : KitColor::white(0.85), ShownText::isolated(station.name), nameX,
              nameWidth);
     painter.restore();
 }

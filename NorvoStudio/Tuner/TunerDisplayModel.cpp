@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "Platform/Locale.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -24,6 +25,10 @@ std::string firstCharacters(const std::string& text, int count) {
     }
     return source.left(end).toStdString();
 }
+
+// Texts from the station and its stream: cleaned, and isolated where they stand among others.
+std::string plain(const std::string& text) { return ShownText::plain(text).toStdString(); }
+std::string isolated(const std::string& text) { return ShownText::isolated(text).toStdString(); }
 
 std::string threeDigits(std::size_t value) {
     char text[32];
@@ -64,7 +69,7 @@ TunerDisplayModel::Line TunerDisplayModel::mainLine(const TunerFacade& tuner) {
     case Kind::tuned:
         break;
     }
-    if (tuner.nowPlaying()) return {"\u266A " + Locale::uppercased(*tuner.nowPlaying()), Ink::cyan};
+    if (tuner.nowPlaying()) return {"\u266A " + Locale::uppercased(isolated(*tuner.nowPlaying())), Ink::cyan};
     if (tuner.station() && !tuner.station()->tags.empty()) {
         std::string joined;
         const auto& tags = tuner.station()->tags;
@@ -72,7 +77,7 @@ TunerDisplayModel::Line TunerDisplayModel::mainLine(const TunerFacade& tuner) {
             if (i > 0) joined += " \u00B7 ";
             joined += tags[i];
         }
-        return {Locale::uppercased(joined), Ink::cyan};
+        return {Locale::uppercased(isolated(joined)), Ink::cyan};
     }
     return {"ON AIR", Ink::cyan};
 }
@@ -80,7 +85,7 @@ TunerDisplayModel::Line TunerDisplayModel::mainLine(const TunerFacade& tuner) {
 TunerDisplayModel::Line TunerDisplayModel::stationLine(const TunerFacade& tuner) {
     if (!tuner.isOn()) return {"STANDBY", Ink::amber};
     if (!tuner.station()) return {"NO STATION", Ink::amber};
-    return {Locale::uppercased(tuner.station()->name), Ink::amber};
+    return {Locale::uppercased(plain(tuner.station()->name)), Ink::amber};
 }
 
 std::string TunerDisplayModel::presetText(std::optional<int> currentPresetIndex) {
@@ -96,8 +101,8 @@ std::string TunerDisplayModel::channelDigits(std::optional<int> dial, std::size_
 std::string TunerDisplayModel::bandLabel(const TunerFacade::Query& query) {
     using QKind = TunerFacade::Query::Kind;
     switch (query.kind) {
-    case QKind::country: return query.text;
-    case QKind::genre: return firstCharacters(Locale::uppercased(query.text), 9);
+    case QKind::country: return plain(query.text);
+    case QKind::genre: return firstCharacters(Locale::uppercased(plain(query.text)), 9);
     case QKind::search: return "FIND";
     case QKind::top: break;
     }
@@ -130,13 +135,13 @@ std::vector<TunerDisplayModel::Lamp> TunerDisplayModel::wordLamps(const TunerFac
 
 std::string TunerDisplayModel::formatText(const TunerFacade& tuner) {
     if (!tuner.isOn()) return "---";
-    if (tuner.streamFormat()) return *tuner.streamFormat();
-    if (tuner.station()) return tuner.station()->formatLabel();
+    if (tuner.streamFormat()) return plain(*tuner.streamFormat());
+    if (tuner.station()) return plain(tuner.station()->formatLabel());
     return "---";
 }
 
 std::string TunerDisplayModel::countryText(const TunerFacade& tuner) {
-    if (tuner.station() && !tuner.station()->countryCode.empty()) return tuner.station()->countryCode;
+    if (tuner.station() && !tuner.station()->countryCode.empty()) return plain(tuner.station()->countryCode);
     return "--";
 }
 

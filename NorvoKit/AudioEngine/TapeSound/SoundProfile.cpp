@@ -73,7 +73,7 @@ SoundProfile::ParseResult SoundProfile::parseDocument(const JSONValue& document)
 
     const JSONValue* formatValue = document.find("format");
     if (!formatValue || !formatValue->string() || *formatValue->string() != format)
-        fail("format", "This is not an NORVO Sound profile");
+        fail("format", "This is not a NORVO Sound profile");
 
     const JSONValue* version = document.find("format_version");
     if (!version || !version->string() || !version->string()->starts_with("1."))

@@ -114,6 +114,19 @@ std::vector<SoundProfile> readImported(const DefaultsStore& defaults) {
 
 JSONValue storedEntry(const SoundProfile& profile) { return JSONValue(profile.document.compact()); }
 
+// Levels of arrays and objects, the value itself counted when it is one.
+int nesting(const JSONValue& value) {
+    int deepest = 0;
+    if (const auto* array = value.array()) {
+        for (const JSONValue& element : *array) deepest = std::max(deepest, nesting(element));
+    } else if (const auto* object = value.object()) {
+        for (const auto& [key, element] : *object) deepest = std::max(deepest, nesting(element));
+    } else {
+        return 0;
+    }
+    return deepest + 1;
+}
+
 // Built-ins first, then the imported ones; "clean" names no profile.
 std::optional<SoundProfile> findProfile(const std::vector<SoundProfile>& imported, const std::string& id) {
     if (id == TapeSoundLibrary::defaultProfileID) return std::nullopt;
@@ -148,6 +161,10 @@ SoundProfile::ParseResult TapeSoundLibrary::importProfile(std::string_view data)
     SoundProfile::ParseResult result = SoundProfile::parse(data);
     if (isBuiltInID(result.profile.id))
         throw SoundProfileError(SoundIssue::error("id", "This id belongs to a built-in profile"));
+    // Said before the size: nesting is what would make a small file large once exported.
+    if (nesting(result.profile.document) > maximumNesting)
+        throw SoundProfileError(SoundIssue::error(
+            "", "The profile is nested more than " + std::to_string(maximumNesting) + " levels deep"));
     // The export is pretty-printed and may come out far larger than the import: a profile
     // that could not be imported again once exported is refused now.
     if (result.profile.encodedData().size() > SoundProfile::maximumSize)

@@ -19,6 +19,9 @@ public:
     static constexpr std::string_view selectedKey = "NorvoStudio.tapeSound.selected";
     static constexpr std::string_view importedKey = "NorvoStudio.tapeSound.imported";
     static constexpr std::size_t maximumImported = 20;
+    // Arrays and objects within one another, the profile's own object counted. Deeper
+    // than this, the indentation alone of the export would approach its 64 KiB.
+    static constexpr int maximumNesting = 128;
 
     // Reads the imported profiles and the selection. Stored profiles that no longer parse,
     // or whose id is now a built-in one, are dropped without a word.
@@ -36,7 +39,8 @@ public:
 
     // Parses the bytes, puts the profile first in `imported` (replacing one with the same
     // id, keeping at most 20) and selects it. Throws SoundProfileError, changing nothing,
-    // for a profile that does not parse or has a built-in's id.
+    // for a profile that does not parse, has a built-in's id, is nested deeper than
+    // maximumNesting or would not export within the size limit.
     SoundProfile::ParseResult importProfile(std::string_view data);
 
     // Removes every imported profile with this id; selects "clean" when it was selected.

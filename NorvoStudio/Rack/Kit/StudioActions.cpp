@@ -6,6 +6,7 @@
 
 #include "AudioEngine/CassetteType.hpp"
 #include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -234,7 +235,7 @@ void StudioActions::refresh() {
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         const auto& station = presets[static_cast<std::size_t>(slot)];
         const QString number = QStringLiteral("P") + QString::number(slot + 1);
-        const QString name = station ? menuText(QString::fromStdString(station->name)) : QString();
+        const QString name = station ? menuText(ShownText::isolated(station->name)) : QString();
         action(presetId(slot))->setText(number + QStringLiteral("  ") + (station ? name : emDash));
         setEnabled(action(presetId(slot)), station.has_value());
         action(storeId(slot))->setText(station ? number + QStringLiteral("  ") + emDash + QStringLiteral("  ") + name

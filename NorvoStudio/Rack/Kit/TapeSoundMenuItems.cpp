@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "Rack/Kit/StudioActions.hpp"
+#include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -21,7 +22,7 @@ T* owned(T* object) {
     return object;
 }
 
-QString shown(const std::string& name) { return StudioActions::menuText(QString::fromStdString(name)); }
+QString shown(const std::string& name) { return StudioActions::menuText(ShownText::plain(name)); }
 
 }  // namespace
 

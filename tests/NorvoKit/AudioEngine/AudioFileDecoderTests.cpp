@@ -388,6 +388,24 @@ TEST_F(DecoderErrorTest, AFileThatIsMissingOrNotARegularFileIsSaidSoWithoutWaiti
     }
 }
 
+TEST_F(DecoderErrorTest, TheFileNameInTheSentenceCannotBreakOrReorderIt) {
+    const std::string name = "caf\xe9\u202E\n.mp3";
+    write(directory_ / name, "These are my notes, not a song.\n");
+    for (const char* present : {"present", "missing"}) {
+        SCOPED_TRACE(present);
+        const bool exists = std::string_view(present) == "present";
+        const auto file = exists ? directory_ / name : directory_ / ("gone " + name);
+        try {
+            AudioFileDecoder decoder(file);
+            FAIL() << "opened";
+        } catch (const NorvoAudioError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      exists ? "Unsupported audio format: caf\\xE9\\u202E\\x0A.mp3 cannot be read as audio"
+                             : "gone caf\\xE9\\u202E\\x0A.mp3 cannot be found.");
+        }
+    }
+}
+
 TEST_F(DecoderErrorTest, ContainersOutsideTheSupportedSetAreRefused) {
     const auto path = directory_ / "song.ogg";
     test::generateTone(path, 0.5, 440, 440, 44100, 2, {"-c:a", "libvorbis"});

@@ -22,7 +22,7 @@ namespace {
 
 using namespace test;
 
-constexpr const char* notCassette = "This file is not an NORVO cassette.";
+constexpr const char* notCassette = "This file is not a NORVO cassette.";
 constexpr const char* damaged = "The cassette file is damaged.";
 constexpr const char* tooLarge = "The cassette is too large.";
 

@@ -118,7 +118,7 @@ TEST_P(ManifestRefusal, RefusesWithItsSentence) {
 }
 
 constexpr const char* damaged = "The cassette manifest is damaged.";
-constexpr const char* notCassette = "This file is not an NORVO cassette.";
+constexpr const char* notCassette = "This file is not a NORVO cassette.";
 constexpr const char* newer = "This cassette needs a newer Norvo Studio.";
 
 INSTANTIATE_TEST_SUITE_P(

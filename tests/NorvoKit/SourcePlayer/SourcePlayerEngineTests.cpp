@@ -519,6 +519,17 @@ TEST_F(SourcePlayerEngineTest, ANameThatIsNotUtf8ShowsWithReplacementCharacters)
     EXPECT_EQ(player.lastError(), "Cannot play Gone \uFFFD: Unsupported audio format: Gone \uFFFD.mp3");
 }
 
+TEST_F(SourcePlayerEngineTest, ANameThatCouldBreakOrReorderTheSentenceIsEscapedInIt) {
+    player.add({"/m/Gone\u202E3pm.mp3", "/m/Two\nLines.mp3"});
+    ASSERT_EQ(player.tracks().size(), 2u);
+    player.play(player.tracks()[0].id);
+    settle();
+    EXPECT_TRUE(player.lastError()->starts_with("Cannot play Gone\\u202E3pm: ")) << *player.lastError();
+    player.play(player.tracks()[1].id);
+    settle();
+    EXPECT_TRUE(player.lastError()->starts_with("Cannot play Two\\x0ALines: ")) << *player.lastError();
+}
+
 // Next and previous -------------------------------------------------------------------------
 
 enum class Setup { noCurrent, playing, paused, stopped };

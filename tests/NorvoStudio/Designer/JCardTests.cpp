@@ -16,9 +16,11 @@ CassetteDocument card(std::string name = "Road Trip") {
     return CassetteDocument(CassetteType::c60(), std::move(name), CassetteStyleCatalog::defaultStyle().design);
 }
 
-QStringList list(std::initializer_list<const char*> items) {
+// Numbered rows: each title keeps its own direction after its number.
+QStringList rows(std::initializer_list<const char*> titles) {
     QStringList out;
-    for (const char* item : items) out << QString::fromUtf8(item);
+    for (const char* title : titles)
+        out << QString::number(out.size() + 1) + QStringLiteral(". \u2068") + QString::fromUtf8(title) + QChar(0x2069);
     return out;
 }
 
@@ -69,10 +71,12 @@ TEST(JCardContentTest, TrackRowsNumberTheNonEmptyEntriesAndStopAtEight) {
         QStringList rows;
     };
     const std::vector<std::string> ten{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-    for (const Case& c : {Case{{"Intro", "", "Outro"}, list({"1. Intro", "2. Outro"})},
-                          Case{ten, list({"1. 1", "2. 2", "3. 3", "4. 4", "5. 5", "6. 6", "7. 7", "8. 8"})},
-                          Case{{}, {}}, Case{{"", ""}, {}}, Case{{" ", "Same", "Same"}, list({"1.  ", "2. Same", "3. Same"})},
-                          Case{{"%1 <i>no</i>"}, list({"1. %1 <i>no</i>"})}}) {
+    for (const Case& c : {Case{{"Intro", "", "Outro"}, rows({"Intro", "Outro"})},
+                          Case{ten, rows({"1", "2", "3", "4", "5", "6", "7", "8"})},
+                          Case{{}, {}}, Case{{"", ""}, {}}, Case{{" ", "Same", "Same"}, rows({" ", "Same", "Same"})},
+                          Case{{"%1 <i>no</i>"}, rows({"%1 <i>no</i>"})},
+                          // A stream's title as a marker left it: controls replaced.
+                          Case{{"Live\r\n\u202Eno"}, rows({"Live\uFFFD\uFFFD\uFFFDno"})}}) {
         EXPECT_EQ(JCardContent::trackRows(c.tracks), c.rows);
     }
 }
@@ -86,7 +90,18 @@ TEST(JCardContentTest, RowsComeFromTheCardsListsNotFromTheMarkers) {
     document.jcard.sideBTracks = {"B one"};
     const JCardContent content = JCardContent::of(document);
     EXPECT_TRUE(content.sideARows.isEmpty());
-    EXPECT_EQ(content.sideBRows, list({"1. B one"}));
+    EXPECT_EQ(content.sideBRows, rows({"B one"}));
+}
+
+TEST(JCardContentTest, TextsAreDrawnWithControlsReplacedAndTheDedicationKeepsItsLines) {
+    CassetteDocument document = card("Road\u202ETrip");
+    document.jcard.subtitle = "Side\tone";
+    document.jcard.dedication = "For you\u2066\nlove, me";
+    const JCardContent content = JCardContent::of(document);
+    EXPECT_EQ(content.title, QStringLiteral("Road\uFFFDTrip"));
+    EXPECT_EQ(content.spineText, QStringLiteral("ROAD\uFFFDTRIP"));
+    EXPECT_EQ(content.subtitle, QStringLiteral("Side\uFFFDone"));
+    EXPECT_EQ(content.dedication, QStringLiteral("For you\uFFFD\nlove, me"));
 }
 
 using Face = JCardFrontLayout::Face;

@@ -63,10 +63,17 @@ protected:
     StudioShell shell;
 };
 
+// The same profile under a name that is not UTF-8 ("Café" in Latin-1, as an old disk has it).
+std::filesystem::path renamedLatin1(const std::filesystem::path& file) {
+    const auto renamed = file.parent_path() / ("Caf\xe9 " + file.filename().string());
+    std::filesystem::rename(file, renamed);
+    return renamed;
+}
+
 TEST_F(StudioShellTest, DocumentsFromTheCommandLineOpenInOrderOnceTheWindowShows) {
     const auto first = writeProfile(studio.directory.path(), "first", "First");
-    const auto second = writeProfile(studio.directory.path(), "second", "Second");
-    shell.openDocuments(QStringList{QString::fromStdString(first.string()), QString::fromStdString(second.string())});
+    const auto second = renamedLatin1(writeProfile(studio.directory.path(), "second", "Second"));
+    shell.openDocuments({first, second});
     EXPECT_FALSE(studio->isStarted());
     EXPECT_TRUE(studio->tapeSound().imported.empty()) << "nothing opens before the model starts";
 
@@ -184,13 +191,11 @@ TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio
     SingleInstance instance(socket);
     ASSERT_TRUE(instance.listen()) << instance.errorString().toStdString();
     shell.acceptHandOvers(instance);
-    const auto profile = writeProfile(studio.directory.path(), "handed", "Handed Over");
+    const auto profile = renamedLatin1(writeProfile(studio.directory.path(), "handed", "Handed Over"));
 
     QSignalSpy received(&instance, &SingleInstance::documentsReceived);
     // The second launch blocks on its socket, so it runs beside this event loop.
-    auto launch = std::async(std::launch::async, [&] {
-        return SingleInstance::handOver(socket, {QString::fromStdString(profile.string())});
-    });
+    auto launch = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket, {profile}); });
     ASSERT_TRUE(received.wait(10000));
     EXPECT_TRUE(launch.get()) << "the second launch learns it may exit";
     EXPECT_EQ(studio->tapeSound().selectedID(), "handed");

@@ -234,10 +234,12 @@ TEST_F(StudioWindowTest, MenuShortcutsKeepWorkingWhileTheDesignerSheetIsUp) {
 
 TEST_F(StudioWindowTest, TunerItemsShowPresetsAndTheTunedStation) {
     TunerEngine& tuner = studio->tuner();
-    tuner.store(studio.station("s3", "Rock & Roll FM"), 2);
-    EXPECT_EQ(action(StudioActions::Id::preset3)->text(), QStringLiteral("P3  Rock && Roll FM"));
+    // The directory's name is the station's own: controls replaced, its direction kept to itself.
+    tuner.store(studio.station("s3", "Rock & Roll\u202E FM\n"), 2);
+    EXPECT_EQ(action(StudioActions::Id::preset3)->text(), QStringLiteral("P3  \u2068Rock && Roll\uFFFD FM\uFFFD\u2069"));
     EXPECT_TRUE(action(StudioActions::Id::preset3)->isEnabled());
-    EXPECT_EQ(action(StudioActions::Id::store3)->text(), QStringLiteral("P3  \u2014  Rock && Roll FM"));
+    EXPECT_EQ(action(StudioActions::Id::store3)->text(),
+              QStringLiteral("P3  \u2014  \u2068Rock && Roll\uFFFD FM\uFFFD\u2069"));
     EXPECT_EQ(action(StudioActions::Id::store4)->text(), "P4");
     EXPECT_FALSE(action(StudioActions::Id::preset4)->isEnabled());
     EXPECT_FALSE(action(StudioActions::Id::storeMenu)->isEnabled());
@@ -248,7 +250,7 @@ TEST_F(StudioWindowTest, TunerItemsShowPresetsAndTheTunedStation) {
     action(StudioActions::Id::store5)->trigger();
     ASSERT_TRUE(tuner.presets()[4].has_value());
     EXPECT_EQ(tuner.presets()[4]->id, "s5");
-    EXPECT_EQ(action(StudioActions::Id::preset5)->text(), "P5  Jazz");
+    EXPECT_EQ(action(StudioActions::Id::preset5)->text(), QStringLiteral("P5  \u2068Jazz\u2069"));
 
     action(StudioActions::Id::muting)->trigger();
     EXPECT_TRUE(tuner.muting());

@@ -127,7 +127,7 @@ TEST_F(PlayerFace, DoubleClickPlaysAndDeleteRemovesTheSelection) {
     EXPECT_EQ(source().currentTrackID(), source().tracks()[1].id);
     EXPECT_EQ(source().selection(), source().tracks()[1].id);
     tick();
-    EXPECT_EQ(face->readout().status, "B");
+    EXPECT_EQ(face->readout().status, QStringLiteral("\u2068B\u2069"));
     EXPECT_EQ(face->readout().trackNumber, "02");
     EXPECT_TRUE(face->readout().playing);
     EXPECT_TRUE(face->playPauseKey()->keyStyle().lit);

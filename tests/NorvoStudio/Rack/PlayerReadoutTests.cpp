@@ -66,7 +66,11 @@ TEST(PlayerDisplay, TrackNumberAndStatusFollowCurrentThenSelection) {
     list[99].title = "Mixed Case ünïcode";
     r = PlayerReadout::make(in);
     EXPECT_EQ(r.trackNumber, "100");
-    EXPECT_EQ(r.status, "MIXED CASE ÜNÏCODE");
+    EXPECT_EQ(r.status, QStringLiteral("\u2068MIXED CASE ÜNÏCODE\u2069"));
+
+    // A name that would turn the line round or break it: controls replaced, direction kept inside.
+    in.tracks[99].title = "evil\u202Egnp\nmp3";
+    EXPECT_EQ(PlayerReadout::make(in).status, QStringLiteral("\u2068EVIL\uFFFDGNP\uFFFDMP3\u2069"));
 
     // A current id that left the list shows dashes, not the selection.
     in.currentTrackID = Uuid::random();
@@ -210,6 +214,12 @@ TEST(PlayerFileDrop, TakesPlayableLocalFilesAndSkipsFolders) {
                                                   QUrl("https://example.org/remote.mp3"), url("two.FLAC")});
     EXPECT_EQ(files, (std::vector<std::filesystem::path>{dir / "one.mp3", dir / "two.FLAC"}));
     EXPECT_TRUE(PlayerDrop::playableFiles({url("notes.txt"), url("folder")}).empty());
+
+    // A Latin-1 name arrives percent-encoded; the file is taken by its real bytes.
+    const std::string latin1 = "caf\xe9.mp3";
+    std::ofstream(dir / latin1) << "x";
+    const QUrl dropped = QUrl::fromEncoded("file://" + QByteArray::fromStdString((dir / latin1).string()).toPercentEncoding("/"));
+    EXPECT_EQ(PlayerDrop::playableFiles({dropped}), std::vector<std::filesystem::path>{dir / latin1});
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(StudioArtworkTest, ThePanelNamesTheSlotWithItsSizes) {
 }
 
 TEST_F(StudioArtworkTest, TheThreeOutcomesOfTheSizeCheck) {
-    const auto fits = writeImage("face.png", 2410, 1531, "PNG");
+    const auto fits = writeImage("face \xe9t\xe9.png", 2410, 1531, "PNG");  // a Latin-1 name: read by its bytes
     EXPECT_EQ(choose(ArtworkRole::cassetteFaceA, fits), readFile(fits));
     EXPECT_FALSE(f->alert());
 

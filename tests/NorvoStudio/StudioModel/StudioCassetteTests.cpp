@@ -436,6 +436,42 @@ TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheN
     f->saveAs();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Fresh.norvo");
+    EXPECT_TRUE(f.ui.savePanels[0].directory.empty()) << "no folder of its own: where cassettes were last chosen";
+}
+
+TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItStandsIn) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    f->updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
+    f->eject();
+    ASSERT_EQ(f.ui.prompts.size(), 1u);
+    EXPECT_EQ(f.ui.prompts[0].message, QStringLiteral("Save the cassette \u201CMix\\u202E\\x0ATape\u201D?"))
+        << "escaped in the sentence";
+
+    // A file name in another encoding, with an override: the same in the busy line.
+    const auto file = f.directory / "Caf\xe9\u202E.norvo";
+    f->save(file);
+    ASSERT_TRUE(f->busy());
+    EXPECT_EQ(f->busy()->message, QStringLiteral("Saving Caf\\xE9\\u202E\u2026"));
+    f.runBackground();
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Caf\uFFFD\uFFFD"));
+}
+
+TEST(StudioCassetteMendTest, SaveAsStartsInTheCassettesOwnFolder) {
+    StudioFixture f;
+    f.start();
+    f.insertBlank();
+    const auto folder = f.directory / "Caf\xe9";  // a folder named in Latin-1
+    std::filesystem::create_directory(folder);
+    f->save(folder / "Mix.norvo");
+    f.runBackground();
+    ASSERT_EQ(f->fileUrl(), folder / "Mix.norvo");
+    f->saveAs();
+    ASSERT_EQ(f.ui.savePanels.size(), 1u);
+    EXPECT_EQ(f.ui.savePanels[0].directory, folder);
+    EXPECT_EQ(f.ui.savePanels[0].proposedName, "Mix.norvo");
 }
 
 TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {

@@ -75,7 +75,7 @@ TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) 
     f.ui.openAnswers.push_back({writeProfile("Warm.nvsound", text)});
     f->chooseTapeSoundToImport();
     ASSERT_EQ(f.ui.openPanels.size(), 1u);
-    EXPECT_EQ(f.ui.openPanels[0].message, "Choose an NORVO Sound profile (.nvsound)");
+    EXPECT_EQ(f.ui.openPanels[0].message, "Choose a NORVO Sound profile (.nvsound)");
     EXPECT_EQ(f.ui.openPanels[0].nameFilters, QStringList{"Tape Sound (*.nvsound)"});
 
     ASSERT_TRUE(f->alert());
@@ -85,6 +85,15 @@ TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) 
         expected += QString::fromStdString("\n\u2022 " + issue.path + ": " + issue.message);
     EXPECT_EQ(f->alert()->message, expected);
     EXPECT_EQ(f->tapeSound().selectedID(), "user.warm");
+}
+
+TEST_F(StudioTapeSoundTest, NamesFromTheFileCannotReorderTheAlert) {
+    const std::string text = profileJSON("user.evil", "Warm\u202E Worn", R"({"wow": {"bo\u2067gus": 1}})");
+    f->importTapeSound(writeProfile("evil.nvsound", text));
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, QStringLiteral("\u201CWarm\\u202E Worn\u201D was adjusted"));
+    EXPECT_EQ(f->alert()->message, QStringLiteral("Some values were ignored or brought into range:\n"
+                                                  "\u2022 tape.wow.bo\\u2067gus: Unknown setting; ignored"));
 }
 
 TEST_F(StudioTapeSoundTest, TheTwentyFirstImportDropsTheOldestAndRemovingTheSelectedFallsBackToClean) {
@@ -134,7 +143,7 @@ TEST_F(StudioTapeSoundTest, ABuiltInExportsItsWholeDocumentAndItsReimportClashes
 
     const SoundProfile& builtIn = TapeSoundLibrary::builtIns()[4];
     f->selectTapeSound(builtIn.id);
-    const auto target = f.directory / "export.nvsound";
+    const auto target = f.directory / "Caf\xe9 export.nvsound";  // written and read again by its Latin-1 bytes
     f.ui.saveAnswers.push_back(target);
     f->exportTapeSound();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);

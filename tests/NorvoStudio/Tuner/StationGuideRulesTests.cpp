@@ -101,11 +101,18 @@ TEST(StationGuideRules, RowValues) {
 TEST(StationGuideRules, RowHelpDropsEmptyParts) {
     auto station = makeStation(1, {"pop", "rock", "news", "talk", "oldies", "80s"});
     station.name = "Radio One";
-    EXPECT_EQ(R::rowHelp(station), "Radio One \u00B7 pop, rock, news, talk, oldies \u00B7 MP3 128k");
+    // The name and the tags each keep their own direction between the separators.
+    EXPECT_EQ(R::rowHelp(station),
+              "\u2068Radio One\u2069 \u00B7 \u2068pop, rock, news, talk, oldies\u2069 \u00B7 MP3 128k");
+    station.name = "\u05E8\u05D3\u05D9\u05D5 1\u202E\n";  // Hebrew, an override and a line feed
+    station.tags = {"\u202Dtalk"};
+    EXPECT_EQ(R::rowHelp(station),
+              "\u2068\u05E8\u05D3\u05D9\u05D5 1\uFFFD\uFFFD\u2069 \u00B7 \u2068\uFFFDtalk\u2069 \u00B7 MP3 128k");
+    station.name = "Radio One";
     station.tags.clear();
     station.codec.clear();
     station.bitrate = 0;
-    EXPECT_EQ(R::rowHelp(station), "Radio One");
+    EXPECT_EQ(R::rowHelp(station), "\u2068Radio One\u2069");
     station.name.clear();
     EXPECT_EQ(R::rowHelp(station), "");
 }
@@ -114,7 +121,9 @@ TEST(StationGuideRules, StoreItemsNameTheStoredStation) {
     TunerFacade::Presets presets;
     presets[2] = makeStation(7);
     EXPECT_EQ(R::storeItemTitle(0, presets), "P1");
-    EXPECT_EQ(R::storeItemTitle(2, presets), "P3  \u2014  Station 7");
+    EXPECT_EQ(R::storeItemTitle(2, presets), "P3  \u2014  \u2068Station 7\u2069");
+    presets[2]->name = "Station\u2067 7";
+    EXPECT_EQ(R::storeItemTitle(2, presets), "P3  \u2014  \u2068Station\uFFFD 7\u2069");
 }
 
 TEST(StationGuideRules, OnlyWebAddressesOpenAsWebsites) {

@@ -245,7 +245,7 @@ TEST_F(StationGuideTest, RowMenuOffersEveryActionAndOnlyWebAddresses) {
     QMenu* store = menu->actions()[1]->menu();
     ASSERT_EQ(store->actions().size(), 8);
     EXPECT_EQ(store->actions()[0]->text(), "P1");
-    EXPECT_EQ(store->actions()[2]->text(), QString::fromUtf8("P3  \u2014  Rock && Roll"));
+    EXPECT_EQ(store->actions()[2]->text(), QString::fromUtf8("P3  \u2014  \u2068Rock && Roll\u2069"));
 
     menu->actions()[0]->trigger();
     store->actions()[7]->trigger();

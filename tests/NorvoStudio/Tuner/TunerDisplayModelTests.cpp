@@ -56,9 +56,13 @@ INSTANTIATE_TEST_SUITE_P(
                      {"TUNING\u2026", Ink::cyan}},
         MainLineCase{"TitleWins",
                      [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.title = "Song – ümlaut"; },
-                     {"\u266A SONG – ÜMLAUT", Ink::cyan}},
+                     {"\u266A \u2068SONG – ÜMLAUT\u2069", Ink::cyan}},
+        // A stream's title cannot break the line or turn the note round.
+        MainLineCase{"TitleControlsReplacedAndIsolated",
+                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.title = "live\r\n\u202Eon air"; },
+                     {"\u266A \u2068LIVE\uFFFD\uFFFD\uFFFDON AIR\u2069", Ink::cyan}},
         MainLineCase{"FirstFourTags", [](FakeTuner& t) { t.receptionState = Reception::tuned(); },
-                     {"POP \u00B7 ROCK \u00B7 NEWS \u00B7 TALK", Ink::cyan}},
+                     {"\u2068POP \u00B7 ROCK \u00B7 NEWS \u00B7 TALK\u2069", Ink::cyan}},
         MainLineCase{"OnAirWithoutTags",
                      [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.current->tags.clear(); },
                      {"ON AIR", Ink::cyan}},
@@ -146,6 +150,8 @@ TEST(TunerDisplayModel, StationLine) {
     EXPECT_EQ(TunerDisplayModel::stationLine(tuner).text, "STANDBY");
     tuner.on = true;
     EXPECT_EQ(TunerDisplayModel::stationLine(tuner).text, "STATION 1");
+    tuner.current->name = "Two\nLines\u2066";
+    EXPECT_EQ(TunerDisplayModel::stationLine(tuner).text, "TWO\uFFFDLINES\uFFFD");
     tuner.current.reset();
     EXPECT_EQ(TunerDisplayModel::stationLine(tuner).text, "NO STATION");
 }

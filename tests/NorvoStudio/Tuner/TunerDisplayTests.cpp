@@ -42,7 +42,7 @@ TEST_F(TunerDisplayTest, AFreshMarqueeReturnsWhenTheMemoryPromptGoes) {
     clock.advance(3s);
     tuner.armed = false;
     tuner.publish();
-    EXPECT_EQ(display.mainMarquee().text(), QString::fromUtf8("\u266A A TITLE"));
+    EXPECT_EQ(display.mainMarquee().text(), QString::fromUtf8("\u266A \u2068A TITLE\u2069"));
     EXPECT_EQ(display.mainMarquee().start(), 1008);
     // A change elsewhere keeps the cycle running.
     clock.advance(1s);

@@ -106,7 +106,7 @@ std::string nestedProfile(const std::string& id, int depth) {
 TEST_F(TapeSoundLibraryTest, AStoredProfileThatNoLongerReadsIsDroppedAlone) {
     TapeSoundLibrary library(store);
     library.importProfile(profileData("org.example.one"));
-    library.importProfile(nestedProfile("org.example.nested", 150));
+    library.importProfile(nestedProfile("org.example.nested", 100));
     library.importProfile(profileData("org.example.two"));
     EXPECT_EQ(importedIDs(TapeSoundLibrary(store)),
               (std::vector<std::string>{"org.example.two", "org.example.nested", "org.example.one"}));
@@ -120,31 +120,42 @@ TEST_F(TapeSoundLibraryTest, AStoredProfileThatNoLongerReadsIsDroppedAlone) {
               (std::vector<std::string>{"org.example.two", "org.example.nested", "org.example.one"}));
 }
 
-TEST_F(TapeSoundLibraryTest, AProfileWhoseExportWouldBeRefusedIsRefusedAtImport) {
+TEST_F(TapeSoundLibraryTest, AProfileWhoseExportWouldBeRefusedIsRefusedAtImportSayingWhy) {
     // Under 64 KiB as given, well over it once exported pretty-printed.
     JSONValue wide = *JSONValue::parse(profileData("org.example.wide"));
     wide["x-list"] = JSONValue::Array(20000, JSONValue(0.0));
     const std::string data = wide.compact();
     ASSERT_LT(data.size(), SoundProfile::maximumSize);
-    // Just under the reader's nesting limit: imported, the stored list (one level deeper)
-    // would not read back at all.
+    // About 1 KB, just under the reader's nesting limit: its size is not what is wrong.
     const std::string deep = nestedProfile("org.example.deep", JSONValue::maximumDepth - 1);
     ASSERT_TRUE(JSONValue::parse(deep));
+    ASSERT_LT(deep.size(), 2000u);
+    // One level more than a profile may have (its own object is the first).
+    const std::string justTooDeep = nestedProfile("org.example.deeper", TapeSoundLibrary::maximumNesting);
 
     TapeSoundLibrary library(store);
     library.importProfile(profileData("org.example.kept"));
     const auto storedBefore = store.data(importedKey);
-    for (const std::string& refused : {data, deep}) {
+    struct Refusal {
+        const std::string& data;
+        const char* sentence;
+    };
+    for (const Refusal& refused : {Refusal{data, "The profile is larger than 64 KiB"},
+                                   Refusal{deep, "The profile is nested more than 128 levels deep"},
+                                   Refusal{justTooDeep, "The profile is nested more than 128 levels deep"}}) {
         try {
-            library.importProfile(refused);
-            ADD_FAILURE() << "imported";
+            library.importProfile(refused.data);
+            ADD_FAILURE() << "imported: " << refused.sentence;
         } catch (const SoundProfileError& error) {
-            EXPECT_STREQ(error.what(), "The profile is larger than 64 KiB");
+            EXPECT_STREQ(error.what(), refused.sentence);
         }
     }
     EXPECT_EQ(importedIDs(library), (std::vector<std::string>{"org.example.kept"}));
     EXPECT_EQ(store.data(importedKey), storedBefore);
     EXPECT_EQ(importedIDs(TapeSoundLibrary(store)), (std::vector<std::string>{"org.example.kept"}));
+
+    library.importProfile(nestedProfile("org.example.deepest", TapeSoundLibrary::maximumNesting - 1));
+    EXPECT_EQ(library.selectedID(), "org.example.deepest") << "nested as deep as a profile may be";
 }
 
 TEST_F(TapeSoundLibraryTest, ImportReturnsWarningsInOrder) {
