@@ -69,7 +69,7 @@ TEST(PlayerDisplay, TrackNumberAndStatusFollowCurrentThenSelection) {
     EXPECT_EQ(r.status, QStringLiteral("\u2068MIXED CASE ÜNÏCODE\u2069"));
 
     // A name that would turn the line round or break it: controls replaced, direction kept inside.
-    in.tracks[99].title = "evil\u202Egnp\nmp3";
+    list[99].title = "evil\u202Egnp\nmp3";
     EXPECT_EQ(PlayerReadout::make(in).status, QStringLiteral("\u2068EVIL\uFFFDGNP\uFFFDMP3\u2069"));
 
     // A current id that left the list shows dashes, not the selection.

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "Platform/RegularFile.hpp"
 #include "StudioModel/LocalFile.hpp"
 #include "StudioModel/LocalPath.hpp"
 #include "Support/TemporaryDirectory.hpp"

@@ -1,5 +1,7 @@
 #include "DesktopSession.hpp"
 
+#include <signal.h>
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -45,12 +47,15 @@ DesktopSession::Run DesktopSession::runScript(const QString& script, const QProc
     session.setProcessEnvironment(environment);
     session.setProcessChannelMode(QProcess::MergedChannels);
     session.setWorkingDirectory(qdir("home"));
-    session.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"),
-                            QStringLiteral("bash"), QStringLiteral("-c"), script});
+    // In a session of its own, so that a run that does not end takes the studio and the X
+    // server with it instead of leaving them behind.
+    session.start(QStringLiteral("setsid"),
+                  {xvfbRun, QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"),
+                   QStringLiteral("bash"), QStringLiteral("-c"), script});
     Run run;
     if (!session.waitForStarted(10000)) return run;
     run.finished = session.waitForFinished(timeoutMs);
-    if (!run.finished) session.kill();
+    if (!run.finished && session.processId() > 0) ::kill(-pid_t(session.processId()), SIGKILL);
     session.waitForFinished(5000);
     run.output = QString::fromUtf8(session.readAll());
     return run;
