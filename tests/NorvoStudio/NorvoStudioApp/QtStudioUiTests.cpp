@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -62,6 +63,38 @@ TEST_F(QtStudioUiTest, ThePromptShowsItsTextsPlainlyAndMapsEachButton) {
         EXPECT_EQ(ui.askToSaveChanges(message, informative), c.expected) << (c.press ? c.press : "Escape");
         buttons.sort();
         EXPECT_EQ(buttons, (QStringList{"Cancel", "Don't Save", "Save\u2026"}));
+    }
+}
+
+TEST_F(QtStudioUiTest, TheRecoveryQuestionHasItsOwnTitleAndRemovesNothingUnlessToldTo) {
+    using RecoverChoice = StudioUi::RecoverChoice;
+    const QString message = QStringLiteral("Recover \u201c<i>Radio</i>\u201d (1:02:03 recorded)?");
+    const QString informative = QStringLiteral("Norvo Studio ended before this cassette was saved.");
+    struct Case {
+        const char* press;  // button text, or nothing for the Escape key
+        RecoverChoice expected;
+    };
+    for (const Case& c : {Case{"Recover", RecoverChoice::recover}, Case{"Don't Recover", RecoverChoice::discard},
+                          Case{"Not Now", RecoverChoice::keep}, Case{nullptr, RecoverChoice::keep}}) {
+        QStringList buttons;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Recover Cassette");
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->text(), message);
+            EXPECT_EQ(box->informativeText(), informative);
+            EXPECT_EQ(box->defaultButton()->text(), "Recover");
+            for (QAbstractButton* button : box->buttons()) buttons << button->text();
+            if (!c.press) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == QString::fromUtf8(c.press)) button->click();
+            }
+        });
+        EXPECT_EQ(ui.askToRecover(message, informative), c.expected) << (c.press ? c.press : "Escape");
+        buttons.sort();
+        EXPECT_EQ(buttons, (QStringList{"Don't Recover", "Not Now", "Recover"}));
     }
 }
 
