@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -78,6 +79,44 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
     }
 }
 
+TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type_(type) {
+    // Whatever fails below leaves the workspace as it was found.
+    keepWorkspace_.store(true, std::memory_order_relaxed);
+    directory_ = workspace.directory;
+    try {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(std::filesystem::symlink_status(directory_, ec)))
+            throw NorvoAudioError::storage("The workspace " + directory_.string() + " is gone.");
+        int error = 0;
+        lockFD_ = takeLock(directory_, error);
+        if (lockFD_ < 0)
+            throw NorvoAudioError::storage("Cannot lock the workspace " + directory_.string() + ": " +
+                                           std::generic_category().message(error));
+        const auto expectedBytes = static_cast<std::uintmax_t>(type_.sideFrames()) * 2 * sizeof(int16_t);
+        for (TapeSide side : allTapeSides) {
+            const std::filesystem::path file = directory_ / sideFileName(side);
+            std::error_code sizeError;
+            const bool regular = std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec));
+            if (!regular || std::filesystem::file_size(file, sizeError) != expectedBytes || sizeError)
+                throw NorvoAudioError::storage("The side file " + file.string() + " is missing or not one of a " +
+                                               type_.description() + " cassette.");
+            sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(file, type_.sideFrames());
+        }
+        // The workspace may hold what was derived from its sides in the earlier run, keyed
+        // by that run's write generations; starting elsewhere keeps them from matching.
+        std::random_device random;
+        for (SideState& state : state_) state.generation = (uint64_t{random()} << 32) | random();
+        follower_ = std::thread([this] { followHeadLoop(); });
+    } catch (const NorvoAudioError&) {
+        release();
+        throw;
+    } catch (const std::exception& e) {
+        release();
+        throw NorvoAudioError::storage(e.what());
+    }
+    keepWorkspace_.store(false, std::memory_order_relaxed);
+}
+
 TapeMedia::~TapeMedia() { release(); }
 
 void TapeMedia::stopFollower() {
@@ -97,7 +136,7 @@ void TapeMedia::release() {
     // Removed while the lock is still held, so no sweeper sees a half-removed
     // workspace as someone else's.
     std::error_code ec;
-    std::filesystem::remove_all(directory_, ec);
+    if (!keepWorkspace_.load(std::memory_order_relaxed)) std::filesystem::remove_all(directory_, ec);
     if (lockFD_ >= 0) ::close(lockFD_);
     lockFD_ = -1;
     directory_.clear();
@@ -108,6 +147,11 @@ std::filesystem::path TapeMedia::workspacesRoot() { return XdgPaths::cacheHome()
 void TapeMedia::sweepStaleWorkspaces() { sweepStaleWorkspaces(workspacesRoot()); }
 
 void TapeMedia::sweepStaleWorkspaces(const std::filesystem::path& root) {
+    sweepStaleWorkspaces(root, [](const std::filesystem::path&) { return false; });
+}
+
+void TapeMedia::sweepStaleWorkspaces(const std::filesystem::path& root,
+                                     const std::function<bool(const std::filesystem::path&)>& keep) {
     std::error_code ec;
     std::filesystem::directory_iterator it(root, ec);
     if (ec) return;
@@ -124,9 +168,22 @@ void TapeMedia::sweepStaleWorkspaces(const std::filesystem::path& root) {
         int error = 0;
         const int fd = takeLock(directory, error);
         if (fd < 0) continue;  // a live owner holds it, or it is not ours to judge
-        std::filesystem::remove_all(directory, ec);
+        if (!keep(directory)) std::filesystem::remove_all(directory, ec);
         ::close(fd);
     }
+}
+
+bool TapeMedia::removeStaleWorkspace(const std::filesystem::path& directory) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(directory, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    if (!std::filesystem::is_directory(status)) return false;
+    int error = 0;
+    const int fd = takeLock(directory, error);
+    if (fd < 0) return false;
+    std::filesystem::remove_all(directory, ec);
+    ::close(fd);
+    return !ec;
 }
 
 void TapeMedia::followHead(TapeSide side, int64_t head, TransportMode mode) noexcept {

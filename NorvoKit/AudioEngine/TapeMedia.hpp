@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -38,6 +39,15 @@ public:
     explicit TapeMedia(const CassetteType& type);
     // The same, in a chosen root (tests).
     TapeMedia(const CassetteType& type, const std::filesystem::path& root);
+    // A workspace an earlier run left behind, to be taken over as it is.
+    struct Existing {
+        std::filesystem::path directory;
+    };
+    // Takes over that workspace: its side files keep what was recorded on them; both
+    // sides start empty and clean until the caller restores their lengths. Throws
+    // NorvoAudioError (storage) when a live owner holds it, or its side files are
+    // missing or made for another type; the workspace is then left as it was.
+    TapeMedia(const CassetteType& type, const Existing& workspace);
     ~TapeMedia();
     TapeMedia(const TapeMedia&) = delete;
     TapeMedia& operator=(const TapeMedia&) = delete;
@@ -47,6 +57,12 @@ public:
     // Removes workspace directories (UUID names only) whose lock no live owner holds.
     static void sweepStaleWorkspaces();
     static void sweepStaleWorkspaces(const std::filesystem::path& root);
+    // The same, but leaves the workspaces `keep` wants kept; it is asked with the
+    // workspace's lock held, so no other run takes the workspace meanwhile.
+    static void sweepStaleWorkspaces(const std::filesystem::path& root,
+                                     const std::function<bool(const std::filesystem::path&)>& keep);
+    // Removes one workspace unless a live owner holds it; true when it is gone.
+    static bool removeStaleWorkspace(const std::filesystem::path& directory);
 
     const CassetteType& type() const { return type_; }
     const std::filesystem::path& directory() const { return directory_; }
@@ -74,6 +90,10 @@ public:
     // How many times the follower has looked at the head (for tests).
     uint64_t followerPasses() const { return followerPasses_.load(std::memory_order_acquire); }
 
+    // Releasing the last reference leaves the workspace in place, unlocked, for a later
+    // run to take over, instead of removing it.
+    void keepWorkspace() { keepWorkspace_.store(true, std::memory_order_relaxed); }
+
     // Drops this reference on a worker, so that unmapping and deleting the workspace
     // (when it is the last one) stays off the calling thread.
     static void releaseInBackground(std::shared_ptr<TapeMedia> media);
@@ -98,6 +118,7 @@ private:
     CassetteType type_;
     std::filesystem::path directory_;
     int lockFD_ = -1;
+    std::atomic<bool> keepWorkspace_{false};
     std::array<std::unique_ptr<TapeSideStorage>, 2> sides_;
     // A priority-inheriting lock: the render takes it inside the core's lock.
     mutable UnfairLock mutex_;

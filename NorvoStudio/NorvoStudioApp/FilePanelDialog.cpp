@@ -59,7 +59,7 @@ std::filesystem::path homeFolder() {
 
 FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(parent), options_(std::move(options)) {
     const bool saving = options_.mode == Mode::save;
-    setWindowTitle(options_.message.isEmpty() ? (saving ? tr("Save") : tr("Open")) : options_.message);
+    setWindowTitle(options_.message.isEmpty() ? (saving ? tr("Save As") : tr("Open")) : options_.message);
     if (!options_.runInBackground)
         options_.runInBackground = [](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); };
 

@@ -53,6 +53,26 @@ StudioUi::SaveChoice QtStudioUi::askToSaveChanges(const QString& message, const 
     return SaveChoice::cancel;
 }
 
+StudioUi::RecoverChoice QtStudioUi::askToRecover(const QString& message, const QString& informativeText) {
+    QMessageBox box(window_);
+    box.setObjectName(QStringLiteral("recoverPrompt"));
+    box.setIcon(QMessageBox::Warning);
+    // Its own title, so that it can be told from the main window at a glance.
+    box.setWindowTitle(QObject::tr("Recover Cassette"));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(message);
+    box.setInformativeText(informativeText);
+    QPushButton* recover = box.addButton(QObject::tr("Recover"), QMessageBox::AcceptRole);
+    QPushButton* later = box.addButton(QObject::tr("Not Now"), QMessageBox::RejectRole);
+    QPushButton* discard = box.addButton(QObject::tr("Don't Recover"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(recover);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == recover) return RecoverChoice::recover;
+    if (box.clickedButton() == discard) return RecoverChoice::discard;
+    return RecoverChoice::keep;
+}
+
 std::vector<std::filesystem::path> QtStudioUi::runOpenPanel(const FilePanel& panel) {
     const PanelFolders::Kind kind = PanelFolders::kindOf(panel.kind);
     // Name filters rather than MIME types: the desktop may not know ours.

@@ -29,6 +29,7 @@ public:
     void setWindow(QWidget* window) { window_ = window; }
 
     SaveChoice askToSaveChanges(const QString& message, const QString& informativeText) override;
+    RecoverChoice askToRecover(const QString& message, const QString& informativeText) override;
     std::vector<std::filesystem::path> runOpenPanel(const FilePanel& panel) override;
     std::optional<std::filesystem::path> runSavePanel(const FilePanel& panel) override;
     void beep() override;

@@ -24,6 +24,13 @@ void QuitController::requestQuit() {
     }
 }
 
+void QuitController::terminate() {
+    if (exited_) return;
+    model_.terminate();
+    exited_ = true;
+    exit_(0);
+}
+
 void QuitController::finish(bool quit) {
     if (exited_) return;
     pending_ = false;

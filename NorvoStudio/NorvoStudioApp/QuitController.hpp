@@ -17,6 +17,10 @@ public:
     QuitController(StudioModel& model, std::function<void(int)> exit, QObject* parent = nullptr);
 
     void requestQuit();
+    // Ended from outside (a termination signal): nobody is there to answer a prompt, so
+    // the model keeps what is unsaved for the next start (StudioModel::terminate()) and
+    // the application ends at once.
+    void terminate();
     bool isPending() const { return pending_; }
 
 private:

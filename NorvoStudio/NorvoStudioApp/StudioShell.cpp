@@ -3,6 +3,7 @@
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "NorvoStudioApp/TerminationSignals.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -27,6 +28,14 @@ void StudioShell::acceptHandOvers(SingleInstance& instance) {
         window_->bringToFront();
         openDocuments(paths);
     });
+}
+
+}  // namespace norvo
+
+namespace norvo {
+
+void StudioShell::acceptTermination(TerminationSignals& watcher) {
+    connect(&watcher, &TerminationSignals::terminationRequested, quit_, &QuitController::terminate);
 }
 
 }  // namespace norvo

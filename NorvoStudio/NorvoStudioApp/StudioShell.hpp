@@ -11,6 +11,7 @@ namespace norvo {
 class QuitController;
 class SingleInstance;
 class StudioModel;
+class TerminationSignals;
 class StudioWindow;
 
 // The application around the model: the window with its menus, the quit decision for
@@ -31,6 +32,9 @@ public:
     void openDocuments(const std::vector<std::filesystem::path>& paths);
     // Documents handed over by later launches open here, and the window comes forward.
     void acceptHandOvers(SingleInstance& instance);
+    // Ended from outside (logout, a service manager, Ctrl+C in a terminal): see
+    // QuitController::terminate().
+    void acceptTermination(TerminationSignals& watcher);
 
 private:
     StudioModel& model_;

@@ -47,15 +47,13 @@ int main(int argc, char** argv) {
     shell.acceptHandOvers(instance);
     shell.window().show();
 
-    // Ended from outside (logout, a service manager, Ctrl+C): nobody is there to answer a
-    // prompt, so store the tape position, switch the tuner off and stop the output, then go.
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &model, [&model] {
-        model.shutdown();
-        QCoreApplication::exit(0);
-    });
+    shell.acceptTermination(termination);
 
     const int status = QApplication::exec();
     ui.waitForIdle();
+    // Destroyed in reverse order: the window, then the model, which waits for the saves
+    // and workspace releases still running (they use the executor, the settings and the
+    // model's media) and leaves a read that hangs behind; then what the model was built on.
     return status;
 }

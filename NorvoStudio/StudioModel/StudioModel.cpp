@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QThreadPool>
 
 #include "AudioEngine/FallbackAudioOutput.hpp"
 #include "AudioEngine/ReelGeometry.hpp"
@@ -19,6 +18,7 @@
 #include "Radio/RadioStream.hpp"
 #include "StudioModel/LocalFile.hpp"
 #include "StudioModel/ShownText.hpp"
+#include "StudioModel/FormatTapeTime.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
 
 namespace norvo {
@@ -95,7 +95,9 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
       services_(std::move(services)),
       core_(std::make_unique<AudioCore>()),
       tapeSound_(services_.defaults),
-      positions_(services_.defaults) {
+      positions_(services_.defaults),
+      recovery_(std::make_unique<RecoveryWriter>(*services_.clock)),
+      background_(std::make_unique<BackgroundWork>(services_.executor, services_.runInBackground)) {
     lastTick_ = services_.executor.now();
     source_ = std::make_unique<SourcePlayerEngine>(*core_, services_.sourceStreams, services_.executor);
     tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory,
@@ -119,6 +121,10 @@ StudioModel::~StudioModel() {
     // The output renders the core: it goes first.
     if (output_) output_->stop();
     output_.reset();
+    // Saves and releases still running use the media and the services: they end first.
+    // A read that hangs is left behind.
+    background_.reset();
+    recovery_.reset();
     sourceObservation_.reset();
     tunerObservation_.reset();
 }
@@ -252,7 +258,9 @@ QImage StudioModel::decoded(const FileData& data) const {
 
 void StudioModel::setMedia(std::shared_ptr<TapeMedia> media) {
     if (media_ == media) return;
-    releaseMedia(std::exchange(media_, std::move(media)));
+    // The cassette leaving takes its recovery copy along before its workspace goes.
+    recovery_->retire(std::exchange(media_, std::move(media)));
+    handedCopy_.reset();
     emit mediaChanged();
 }
 
@@ -322,22 +330,19 @@ std::shared_ptr<TapeMedia> StudioModel::makeMedia(const CassetteType& type) cons
     return std::make_shared<TapeMedia>(type, workspacesRoot());
 }
 
-void StudioModel::runInBackground(std::function<void()> work) {
-    if (services_.runInBackground)
-        services_.runInBackground(std::move(work));
-    else
-        QThreadPool::globalInstance()->start(std::move(work));
+void StudioModel::runInBackground(BackgroundWork::Kind kind, std::function<void()> work) {
+    background_->run(kind, std::move(work));
 }
 
 std::function<void(double)> StudioModel::busyProgress(Work work) {
     std::weak_ptr<bool> alive = alive_;
-    MainExecutor* executor = &services_.executor;
+    const BackgroundWork::Reply reply = background_->reply();
     // Called on the worker; a report only every half percent, each one a repaint.
     auto last = std::make_shared<double>(-1.0);
-    return [this, alive, executor, work, last](double fraction) {
+    return [this, alive, reply, work, last](double fraction) {
         if (fraction < 1.0 && fraction - *last < 0.005) return;
         *last = fraction;
-        executor->post([this, alive, work, fraction] {
+        reply([this, alive, work, fraction] {
             if (alive.expired() || !busy_ || work_ != work) return;
             setBusy(Busy{busy_->message, fraction});
         });
@@ -347,18 +352,14 @@ std::function<void(double)> StudioModel::busyProgress(Work work) {
 void StudioModel::releaseMedia(std::shared_ptr<TapeMedia> media) {
     // Unmapping and deleting a full workspace takes a while: not on the main thread.
     if (!media || media.use_count() > 1) return;
-    runInBackground([media = std::move(media)]() mutable { media.reset(); });
+    runInBackground(BackgroundWork::Kind::mustFinish, [media = std::move(media)]() mutable { media.reset(); });
 }
 
 // MARK: - Start, open, shutdown
 
 void StudioModel::start() {
     if (ticker_) return;
-    try {
-        TapeMedia::sweepStaleWorkspaces(workspacesRoot());
-    } catch (const std::exception&) {
-        // Stale workspaces only cost disk space; the studio works without the sweep.
-    }
+    offerRecoveries();
 
     try {
         output_ = services_.makeOutput ? services_.makeOutput(*core_) : std::make_unique<FallbackAudioOutput>(*core_);
@@ -450,14 +451,32 @@ void StudioModel::noticeOutputLoss() {
     raiseAlert(QStringLiteral("No audio output"), QString::fromStdString(output_->lastDeviceLoss()));
 }
 
-void StudioModel::shutdown() {
-    if (shutDown_) return;
+void StudioModel::shutdownSteps() {
     shutDown_ = true;
     saveTapePosition();
     tuner_->powerOff();
     if (output_) output_->stop();
     output_.reset();
     services_.defaults.flush();
+}
+
+void StudioModel::shutdown() {
+    if (shutDown_) return;
+    shutdownSteps();
+    if (media_) recovery_->discard(media_->directory());
+}
+
+void StudioModel::terminate() {
+    if (shutDown_) return;
+    // After the output stopped: nothing is recorded past what the copy says.
+    shutdownSteps();
+    if (media_ && hasUnsavedChanges()) {
+        handRecoveryCopy();
+        media_->keepWorkspace();
+    } else if (media_) {
+        recovery_->discard(media_->directory());
+    }
+    recovery_->flush();
 }
 
 StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
@@ -506,6 +525,110 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
     return QuitReply::later;
 }
 
+// MARK: - Recovery of unsaved cassettes
+
+void StudioModel::offerRecoveries() {
+    struct Unsaved {
+        std::filesystem::path workspace;
+        RecoveryCopy copy;
+    };
+    std::vector<Unsaved> unsaved;
+    try {
+        // Workspaces of earlier runs go, except those whose cassette was left unsaved.
+        TapeMedia::sweepStaleWorkspaces(workspacesRoot(), [&](const std::filesystem::path& workspace) {
+            try {
+                auto copy = RecoveryCopy::read(workspace, RecoveryCopy::Images::skipped);
+                if (!copy) return false;
+                unsaved.push_back({workspace, std::move(*copy)});
+                return true;
+            } catch (const std::exception&) {
+                // A copy that cannot be read cannot be offered back either.
+                return false;
+            }
+        });
+    } catch (const std::exception&) {
+        // Stale workspaces only cost disk space; the studio works without the sweep.
+    }
+    std::stable_sort(unsaved.begin(), unsaved.end(),
+                     [](const Unsaved& a, const Unsaved& b) { return a.copy.savedAt > b.copy.savedAt; });
+    for (const Unsaved& candidate : unsaved) {
+        switch (askToRecover(candidate.copy)) {
+            case RecoverChoice::recover: recover(candidate.workspace); return;
+            // The rest stay for a later start: nothing is removed unasked.
+            case RecoverChoice::keep: return;
+            case RecoverChoice::discard: TapeMedia::removeStaleWorkspace(candidate.workspace); break;
+        }
+    }
+}
+
+StudioModel::RecoverChoice StudioModel::askToRecover(const RecoveryCopy& copy) {
+    const QString name = cassetteName(copy.document, copy.file, ShownText::inSentence);
+    const QString message = QStringLiteral("Recover \u201C") + name + QStringLiteral("\u201D (") +
+                            formatTapeTime(copy.recordedFrames()) + QStringLiteral(" recorded)?");
+    const QString informative = QStringLiteral(
+        "Norvo Studio ended before this cassette was saved. If you don't recover it, its recordings and changes are "
+        "deleted.");
+    return services_.ui.askToRecover(message, informative);
+}
+
+void StudioModel::recover(const std::filesystem::path& workspace) {
+    try {
+        auto copy = RecoveryCopy::read(workspace, RecoveryCopy::Images::loaded);
+        if (!copy) throw std::runtime_error("The cassette is no longer there.");
+        auto media = std::make_shared<TapeMedia>(copy->document.type, TapeMedia::Existing{workspace});
+        for (TapeSide side : allTapeSides) {
+            media->setUsedClean(side, copy->used[rawValue(side)]);
+            if (copy->dirty[rawValue(side)]) media->noteWritten(side, copy->used[rawValue(side)]);
+        }
+        // It goes in where it was left.
+        positions_.save({copy->side, copy->head, services_.clock->now()}, copy->document.id);
+        TitleHold hold(*this);
+        insert(std::move(copy->document), std::move(media), copy->file);
+        setMetadataEdited(true);
+        // The copy on disk is now this run's to keep current, and to remove once saved.
+        handedAt_ = services_.executor.now();
+        handRecoveryCopy();
+    } catch (const std::exception& error) {
+        // The workspace stays as it was, to be offered again.
+        raiseAlert(QStringLiteral("Cannot recover cassette"), QString::fromUtf8(error.what()));
+    }
+}
+
+void StudioModel::noteRecoveryCopy() {
+    if (shutDown_ || !media_ || !document_) return;
+    if (!hasUnsavedChanges()) {
+        if (handedCopy_) recovery_->discard(media_->directory());
+        handedCopy_.reset();
+        return;
+    }
+    const double now = services_.executor.now();
+    if (handedCopy_ && now - handedAt_ < recoveryInterval) return;
+    handedAt_ = now;
+    handRecoveryCopy();
+}
+
+void StudioModel::handRecoveryCopy() {
+    RecoveryCopy copy;
+    copy.document = *document_;
+    // A pass still recording is in the copy as if it ended now.
+    if (pass_)
+        copy.document.noteRecording(pass_->core.side, pass_->core.start, pass_->core.end, pass_->source,
+                                    pass_->format, pass_->markers, services_.clock->now());
+    for (TapeSide side : allTapeSides) {
+        copy.used[rawValue(side)] = media_->used(side);
+        copy.dirty[rawValue(side)] = media_->isDirty(side);
+    }
+    const CoreSnapshot snapshot = core_->snapshot(false);
+    if (snapshot.transport.cassette) {
+        copy.side = snapshot.transport.cassette->side;
+        copy.head = snapshot.transport.head;
+    }
+    copy.file = fileUrl_;
+    if (handedCopy_ && *handedCopy_ == copy) return;
+    recovery_->write(media_->directory(), copy);
+    handedCopy_ = std::move(copy);
+}
+
 // MARK: - The tick
 
 void StudioModel::tick() {
@@ -548,6 +671,7 @@ void StudioModel::tick() {
     }
     // Recording makes the cassette unsaved without any edit.
     noteTitleMaybeChanged();
+    noteRecoveryCopy();
 }
 
 void StudioModel::followSources(bool armed) {
@@ -734,10 +858,12 @@ void StudioModel::openCassette(const std::filesystem::path& file, Completion don
     const uint64_t serial = loadSerial_;
     const std::filesystem::path root = workspacesRoot();
     std::weak_ptr<bool> alive = alive_;
-    MainExecutor& executor = services_.executor;
+    const BackgroundWork::Reply reply = background_->reply();
+    auto progress = busyProgress(Work::loading);
 
-    runInBackground([this, alive, &executor, file, root, serial, done = std::move(done)] {
-        auto progress = busyProgress(Work::loading);
+    // A read may hang in the file system for good; quitting does not wait for it.
+    runInBackground(BackgroundWork::Kind::mayHang, [this, alive, reply, progress, file, root, serial,
+                                                    done = std::move(done)] {
         auto makeMedia = [root](const CassetteType& type) { return std::make_shared<TapeMedia>(type, root); };
         std::shared_ptr<TapeFileCodec::ReadResult> result;
         std::exception_ptr error;
@@ -750,7 +876,7 @@ void StudioModel::openCassette(const std::filesystem::path& file, Completion don
         } catch (...) {
             error = std::current_exception();
         }
-        executor.post([this, alive, file, serial, result, images, error, done] {
+        reply([this, alive, file, serial, result, images, error, done] {
             if (alive.expired()) return;
             work_ = Work::none;
             setBusy(std::nullopt);
@@ -889,20 +1015,21 @@ void StudioModel::save(const std::filesystem::path& file, Completion done) {
 
     const uint64_t serial = loadSerial_;
     std::weak_ptr<bool> alive = alive_;
-    MainExecutor& executor = services_.executor;
+    const BackgroundWork::Reply reply = background_->reply();
     const Clock& clock = *services_.clock;
     std::shared_ptr<TapeMedia> media = media_;
     auto writtenCopy = std::make_shared<const CassetteDocument>(written);
+    auto progress = busyProgress(Work::saving);
 
-    runInBackground([this, alive, &executor, &clock, file, serial, copy, media, writtenCopy, done = std::move(done)] {
-        auto progress = busyProgress(Work::saving);
+    runInBackground(BackgroundWork::Kind::mustFinish, [this, alive, reply, progress, &clock, file, serial, copy, media,
+                                                       writtenCopy, done = std::move(done)] {
         std::exception_ptr error;
         try {
             TapeFileCodec::write(*copy, *media, file, progress, clock);
         } catch (...) {
             error = std::current_exception();
         }
-        executor.post([this, alive, file, serial, writtenCopy, error, done] {
+        reply([this, alive, file, serial, writtenCopy, error, done] {
             if (alive.expired()) return;
             finishSave(error, file, serial, *writtenCopy, done);
         });

@@ -31,7 +31,10 @@
 #include "Platform/Observable.hpp"
 #include "Radio/TunerEngine.hpp"
 #include "SourcePlayer/SourcePlayerEngine.hpp"
+#include "StudioModel/BackgroundWork.hpp"
 #include "StudioModel/LiveDeck.hpp"
+#include "StudioModel/RecoveryCopy.hpp"
+#include "StudioModel/RecoveryWriter.hpp"
 #include "StudioModel/StudioServices.hpp"
 #include "StudioModel/StudioUi.hpp"
 
@@ -62,6 +65,7 @@ public:
     };
 
     using SaveChoice = StudioUi::SaveChoice;
+    using RecoverChoice = StudioUi::RecoverChoice;
     // Told whether the operation ran (a save: whether the file was written).
     using Completion = std::function<void(bool)>;
     // Where in the document a colour or a list of lines lives (the designer's fields).
@@ -74,6 +78,8 @@ public:
     static constexpr double largestTimeStep = 0.1;
     static constexpr int64_t readAheadFrames = 176400;
     static constexpr int64_t markerLeadFrames = 2205;
+    // The recovery copy of a cassette with unsaved changes is written at most this often.
+    static constexpr double recoveryInterval = 0.5;
 
     explicit StudioModel(StudioServices services, QObject* parent = nullptr);
     ~StudioModel() override;
@@ -130,8 +136,15 @@ public:
     // One step of the main loop; the timer calls it every 1/60 s.
     void tick();
     void saveTapePosition();
-    // Tape position stored, tuner off, output stopped, settings flushed.
+    // Tape position stored, tuner off, output stopped, settings flushed. Quitting has
+    // answered for the cassette's changes, so its recovery copy goes.
     void shutdown();
+    // Ended from outside (a termination signal), with nobody to answer for the changes:
+    // the same steps, but a cassette with unsaved changes keeps its workspace, with a
+    // recovery copy as of now, to be offered back at the next start.
+    void terminate();
+    // The recovery copies of the loaded cassette (tests wait on it).
+    RecoveryWriter& recoveryWriter() { return *recovery_; }
     // The quit decision: with nothing unsaved (or Don't Save) shuts down and answers now;
     // Cancel answers cancel; Save answers later (or cancel when it failed at once) and
     // calls `deferred` with whether to quit once the save ended (shut down when true).
@@ -247,7 +260,7 @@ private:
     void noteTitleMaybeChanged();
     std::shared_ptr<TapeMedia> makeMedia(const CassetteType& type) const;
     std::filesystem::path workspacesRoot() const;
-    void runInBackground(std::function<void()> work);
+    void runInBackground(BackgroundWork::Kind kind, std::function<void()> work);
     // A document command refused while a cassette loads or saves.
     bool refuseWhileBusy(const Completion& done);
     // Asks about unsaved changes, then runs `action`; `done` learns whether it ran.
@@ -258,6 +271,16 @@ private:
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
     // Forwards a worker's progress to `busy` on the main thread while `work` runs.
     std::function<void(double)> busyProgress(Work work);
+
+    // Recovery of cassettes an earlier run left unsaved.
+    void offerRecoveries();
+    RecoverChoice askToRecover(const RecoveryCopy& copy);
+    void recover(const std::filesystem::path& workspace);
+    void shutdownSteps();
+    // The tick's step: hands the writer a copy when the cassette is unsaved and changed,
+    // at most every recoveryInterval; a cassette saved meanwhile loses its copy.
+    void noteRecoveryCopy();
+    void handRecoveryCopy();
 
     // Tick steps.
     void followSources(bool armed);
@@ -320,8 +343,13 @@ private:
     int titleHold_ = 0;
     friend struct TitleHold;
     bool shutDown_ = false;
+    // The last recovery copy handed to the writer for the loaded cassette, and when.
+    std::optional<RecoveryCopy> handedCopy_;
+    double handedAt_ = 0;
     // Cleared when the model goes: late background results then do nothing.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::unique_ptr<RecoveryWriter> recovery_;
+    std::unique_ptr<BackgroundWork> background_;
 };
 
 }  // namespace norvo

@@ -32,7 +32,8 @@ struct StudioServices {
     // Where cassette workspaces live; empty means TapeMedia::workspacesRoot().
     std::filesystem::path workspacesRoot;
     // Runs blocking work (reading and writing cassettes) off the main thread; nothing
-    // means Qt's global thread pool. The work posts its result through the executor.
+    // means a thread of its own per piece, one that nothing waits for at exit. The work
+    // posts its result through the executor.
     std::function<void(std::function<void()>)> runInBackground;
     // Dates of history events and stored positions.
     const Clock* clock = &SystemClock::shared();

@@ -22,6 +22,7 @@ using ArtworkImages = std::map<ArtworkRole, QImage>;
 class StudioUi {
 public:
     enum class SaveChoice { save, dontSave, cancel };
+    enum class RecoverChoice { recover, discard, keep };
 
     struct FilePanel {
         enum class Kind { openCassette, addMusic, importTapeSound, exportTapeSound, chooseArtwork, saveCassette };
@@ -41,6 +42,10 @@ public:
     // The unsaved-changes prompt: `message` and `informativeText` as given, buttons
     // "Save…", "Cancel", "Don't Save" in that order; closing it answers cancel.
     virtual SaveChoice askToSaveChanges(const QString& message, const QString& informativeText) = 0;
+    // A cassette an earlier run left unsaved, offered back: `message` and
+    // `informativeText` as given, buttons "Recover", "Not Now" (keep: offered again at
+    // the next start) and "Don't Recover" (discard) in that order; closing it answers keep.
+    virtual RecoverChoice askToRecover(const QString& message, const QString& informativeText) = 0;
     // Open panel; empty when cancelled.
     virtual std::vector<std::filesystem::path> runOpenPanel(const FilePanel& panel) = 0;
     // Save panel; nothing when cancelled.

@@ -144,6 +144,72 @@ TEST(TapeMedia, SweepRemovesOnlyUnlockedUuidWorkspaces) {
     EXPECT_FALSE(fs::exists(heldElsewhere)) << "once its owner is gone it is stale";
 }
 
+TEST(TapeMedia, AKeptWorkspaceOutlivesItsMediaUnlockedAndIsTakenOverWithItsAudio) {
+    test::TemporaryDirectory root;
+    const float tone[3] = {0.25f, -0.5f, 0.75f};
+    fs::path directory;
+    uint64_t earlierGeneration = 0;
+    {
+        auto media = std::make_shared<TapeMedia>(oneSecond, root.path());
+        directory = media->directory();
+        media->storage(TapeSide::b).write(100, tone, tone, 3);
+        media->noteWritten(TapeSide::b, 103);
+        earlierGeneration = media->writeGeneration(TapeSide::b);
+        media->keepWorkspace();
+    }
+    ASSERT_TRUE(fs::is_directory(directory)) << "kept for a later run";
+    EXPECT_TRUE(lockIsFree(directory / ".lock"));
+
+    TapeMedia::sweepStaleWorkspaces(root.path(), [&](const fs::path& candidate) {
+        EXPECT_FALSE(lockIsFree(candidate / ".lock")) << "asked while the sweep holds the lock";
+        return candidate == directory;
+    });
+    ASSERT_TRUE(fs::is_directory(directory)) << "the sweep leaves what it is told to keep";
+
+    auto adopted = std::make_shared<TapeMedia>(oneSecond, TapeMedia::Existing{directory});
+    EXPECT_EQ(adopted->directory(), directory);
+    EXPECT_FALSE(lockIsFree(directory / ".lock"));
+    EXPECT_EQ(adopted->used(TapeSide::b), 0) << "lengths are the caller's to restore";
+    EXPECT_FALSE(adopted->isDirty());
+    EXPECT_NE(adopted->writeGeneration(TapeSide::b), earlierGeneration);
+    float left[3] = {}, right[3] = {};
+    adopted->storage(TapeSide::b).read(100, left, right, 3);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(left[i], tone[i], 1e-4);
+
+    EXPECT_THROW(TapeMedia(oneSecond, TapeMedia::Existing{directory}), NorvoAudioError) << "a live owner holds it";
+    EXPECT_FALSE(TapeMedia::removeStaleWorkspace(directory));
+    EXPECT_TRUE(fs::is_directory(directory));
+
+    adopted.reset();
+    EXPECT_FALSE(fs::exists(directory)) << "once taken over it goes with its media";
+}
+
+TEST(TapeMedia, AWorkspaceThatDoesNotFitTheTypeIsNotTakenOverAndStaysAsItWas) {
+    test::TemporaryDirectory root;
+    fs::path directory;
+    {
+        TapeMedia media(oneSecond, root.path());
+        media.keepWorkspace();
+        directory = media.directory();
+    }
+    EXPECT_THROW(TapeMedia(CassetteType::custom(2), TapeMedia::Existing{directory}), NorvoAudioError);
+    EXPECT_EQ(fs::file_size(directory / "side-a.pcm"), 44100u * 4u) << "not resized";
+    fs::remove(directory / "side-b.pcm");
+    try {
+        TapeMedia media(oneSecond, TapeMedia::Existing{directory});
+        FAIL() << "took over a workspace without side B";
+    } catch (const NorvoAudioError& error) {
+        EXPECT_NE(error.detail().find("side-b.pcm"), std::string::npos) << error.detail();
+    }
+    EXPECT_TRUE(fs::exists(directory / "side-a.pcm"));
+    EXPECT_FALSE(fs::exists(directory / "side-b.pcm"));
+    EXPECT_TRUE(lockIsFree(directory / ".lock"));
+
+    EXPECT_TRUE(TapeMedia::removeStaleWorkspace(directory));
+    EXPECT_FALSE(fs::exists(directory));
+    EXPECT_TRUE(TapeMedia::removeStaleWorkspace(directory)) << "already gone";
+}
+
 TEST(TapeMedia, SweepOfAMissingRootDoesNothing) {
     test::TemporaryDirectory root;
     TapeMedia::sweepStaleWorkspaces(root / "nothing-here");

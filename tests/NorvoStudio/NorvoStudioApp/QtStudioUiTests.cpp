@@ -100,6 +100,38 @@ TEST_F(QtStudioUiTest, ThePromptShowsItsTextsPlainlyAndMapsEachButton) {
     }
 }
 
+TEST_F(QtStudioUiTest, TheRecoveryQuestionHasItsOwnTitleAndRemovesNothingUnlessToldTo) {
+    using RecoverChoice = StudioUi::RecoverChoice;
+    const QString message = QStringLiteral("Recover \u201c<i>Radio</i>\u201d (1:02:03 recorded)?");
+    const QString informative = QStringLiteral("Norvo Studio ended before this cassette was saved.");
+    struct Case {
+        const char* press;  // button text, or nothing for the Escape key
+        RecoverChoice expected;
+    };
+    for (const Case& c : {Case{"Recover", RecoverChoice::recover}, Case{"Don't Recover", RecoverChoice::discard},
+                          Case{"Not Now", RecoverChoice::keep}, Case{nullptr, RecoverChoice::keep}}) {
+        QStringList buttons;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Recover Cassette");
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->text(), message);
+            EXPECT_EQ(box->informativeText(), informative);
+            EXPECT_EQ(box->defaultButton()->text(), "Recover");
+            for (QAbstractButton* button : box->buttons()) buttons << button->text();
+            if (!c.press) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == QString::fromUtf8(c.press)) button->click();
+            }
+        });
+        EXPECT_EQ(ui.askToRecover(message, informative), c.expected) << (c.press ? c.press : "Escape");
+        buttons.sort();
+        EXPECT_EQ(buttons, (QStringList{"Don't Recover", "Not Now", "Recover"}));
+    }
+}
+
 TEST_F(QtStudioUiTest, OpenPanelsListNamesThatAreNotUtf8AndOpenThemByTheirBytes) {
     const std::string latin1 = "caf\xe9.wav";  // as an old disk names it
     for (const std::string& name : {std::string("song.wav"), latin1, std::string("notes.txt"), std::string(".hidden.wav")})

@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <csignal>
 #include <fstream>
 #include <future>
 
@@ -12,6 +14,7 @@
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
@@ -199,6 +202,37 @@ TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio
     ASSERT_TRUE(received.wait(10000));
     EXPECT_TRUE(launch.get()) << "the second launch learns it may exit";
     EXPECT_EQ(studio->tapeSound().selectedID(), "handed");
+}
+
+// Ended from outside (a logout, a service manager, Ctrl+C): an edited cassette's workspace
+// stays, with its recovery copy, for the next start; a saved one's goes as at any quit.
+TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsavedChanges) {
+    for (const bool edited : {true, false}) {
+        StudioFixture studio;
+        std::vector<int> exits;
+        std::filesystem::path workspace;
+        {
+            StudioShell shell(*studio, [&](int status) { exits.push_back(status); });
+            TerminationSignals watcher;
+            shell.acceptTermination(watcher);
+            studio.start();
+            studio.insertBlank();
+            workspace = studio->media()->directory();
+            if (edited) studio->updateDocument([](CassetteDocument& d) { d.name = "Night Drive"; });
+            studio.tick();
+
+            ASSERT_EQ(std::raise(SIGTERM), 0);
+            QElapsedTimer waited;
+            waited.start();
+            while (exits.empty() && waited.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            EXPECT_EQ(exits, std::vector<int>{0}) << edited;
+            EXPECT_EQ(studio->output(), nullptr) << "shut down";
+            EXPECT_TRUE(studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value());
+        }
+        studio.model.reset();
+        EXPECT_EQ(std::filesystem::exists(workspace / "recovery.json"), edited) << edited;
+        EXPECT_EQ(std::filesystem::exists(workspace / "side-a.pcm"), edited) << edited;
+    }
 }
 
 }  // namespace

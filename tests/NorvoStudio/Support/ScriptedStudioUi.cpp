@@ -11,6 +11,15 @@ StudioUi::SaveChoice ScriptedStudioUi::askToSaveChanges(const QString& message, 
     return choice;
 }
 
+StudioUi::RecoverChoice ScriptedStudioUi::askToRecover(const QString& message, const QString& informativeText) {
+    recoverPrompts.push_back({message, informativeText});
+    if (whileModal) whileModal();
+    if (recoverChoices.empty()) return RecoverChoice::keep;
+    const RecoverChoice choice = recoverChoices.front();
+    recoverChoices.pop_front();
+    return choice;
+}
+
 std::vector<std::filesystem::path> ScriptedStudioUi::runOpenPanel(const FilePanel& panel) {
     openPanels.push_back(panel);
     if (whileModal) whileModal();

@@ -21,6 +21,7 @@ public:
     };
 
     SaveChoice askToSaveChanges(const QString& message, const QString& informativeText) override;
+    RecoverChoice askToRecover(const QString& message, const QString& informativeText) override;
     std::vector<std::filesystem::path> runOpenPanel(const FilePanel& panel) override;
     std::optional<std::filesystem::path> runSavePanel(const FilePanel& panel) override;
     void beep() override { ++beeps; }
@@ -29,6 +30,8 @@ public:
 
     // Scripted answers.
     std::deque<SaveChoice> saveChoices;
+    // With none left, a cassette offered back is kept for later.
+    std::deque<RecoverChoice> recoverChoices;
     std::deque<std::vector<std::filesystem::path>> openAnswers;
     std::deque<std::optional<std::filesystem::path>> saveAnswers;
     // Runs inside a prompt or panel, as the tick and finished work do in a modal loop.
@@ -37,6 +40,7 @@ public:
 
     // What was asked.
     std::vector<Prompt> prompts;
+    std::vector<Prompt> recoverPrompts;
     std::vector<FilePanel> openPanels;
     std::vector<FilePanel> savePanels;
     std::vector<std::filesystem::path> recentDocuments;

@@ -14,6 +14,8 @@ public:
     explicit SilentStudioUi(SaveChoice answer = SaveChoice::cancel) : answer_(answer) {}
 
     SaveChoice askToSaveChanges(const QString&, const QString&) override { return answer_; }
+    // Nobody is there to decide: cassettes of earlier runs stay for later.
+    RecoverChoice askToRecover(const QString&, const QString&) override { return RecoverChoice::keep; }
     std::vector<std::filesystem::path> runOpenPanel(const FilePanel&) override { return {}; }
     std::optional<std::filesystem::path> runSavePanel(const FilePanel&) override { return std::nullopt; }
     void beep() override {}

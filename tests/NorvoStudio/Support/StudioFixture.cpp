@@ -5,7 +5,6 @@
 #include <vector>
 #include <thread>
 
-#include <QThreadPool>
 
 #include "Support/AudioFixtures.hpp"
 #include "Support/FailingAudioOutput.hpp"
@@ -15,7 +14,7 @@ namespace norvo::test {
 StudioFixture::StudioFixture() : StudioFixture(Options{}) {}
 
 StudioFixture::StudioFixture(Options options) : options_(options) {
-    workspaces = directory / "Workspaces";
+    workspaces = options_.workspaces.empty() ? directory / "Workspaces" : options_.workspaces;
     DefaultsStore& settings = options_.settings ? *options_.settings : defaults;
     StudioServices services{executor, settings, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
     services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
@@ -25,16 +24,26 @@ StudioFixture::StudioFixture(Options options) : options_(options) {
         output = made.get();
         return made;
     };
-    if (!options_.threadedBackground)
+    if (options_.runner)
+        services.runInBackground = options_.runner;
+    else if (options_.modelThreads)
+        services.runInBackground = nullptr;
+    else if (options_.threadedBackground)
+        services.runInBackground = [this](std::function<void()> work) { threads_.emplace_back(std::move(work)); };
+    else
         services.runInBackground = [this](std::function<void()> work) { background_.push_back(std::move(work)); };
     services.locale = Locale("en_US");
+    if (options_.clock) services.clock = options_.clock;
     if (options_.presetDefaults) options_.presetDefaults(settings);
     model = std::make_unique<StudioModel>(services);
 }
 
 StudioFixture::~StudioFixture() {
     // Work still queued holds workspaces and posts into the model: finish it first.
-    if (options_.threadedBackground) QThreadPool::globalInstance()->waitForDone();
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        threads_[i].join();
+        if (i + 1 == threads_.size()) executor.runPending();  // results may start more
+    }
     runBackground();
     model.reset();
     background_.clear();

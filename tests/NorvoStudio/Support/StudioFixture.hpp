@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
@@ -24,7 +26,8 @@ namespace norvo::test {
 // in-memory settings, the manual executor (fake clock), a scripted desktop, real decoded
 // files for the player, a fake station directory with scripted streams, and an offline
 // output that renders only when the test asks. Background work (reading and writing
-// cassettes) waits in a queue until runBackground(), unless `threadedBackground`.
+// cassettes) waits in a queue until runBackground(), unless `threadedBackground` (a
+// thread each, joined before the model goes) or a runner of the test's own.
 class StudioFixture {
 public:
     struct Options {
@@ -32,6 +35,14 @@ public:
         // An output of the test's own instead of the offline one (render() then renders nothing).
         std::function<std::unique_ptr<AudioOutput>(AudioCore&)> makeOutput;
         bool threadedBackground = false;
+        // Runs background work instead of the queue or the fixture's threads.
+        std::function<void(std::function<void()>)> runner;
+        // The model's own threads for background work, which nothing waits for.
+        bool modelThreads = false;
+        // Dates of history events, positions and recovery copies; the system's when not given.
+        const Clock* clock = nullptr;
+        // Where workspaces live; empty means a folder of the temporary directory.
+        std::filesystem::path workspaces;
         // Settings present before the model is built (a stored tape sound, tuner state).
         std::function<void(DefaultsStore&)> presetDefaults;
         // Settings of the test's own (a file store) in place of `defaults`; outlives the fixture.
@@ -90,6 +101,7 @@ public:
 private:
     Options options_;
     std::deque<std::function<void()>> background_;
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace norvo::test

@@ -38,8 +38,32 @@ QProcessEnvironment DesktopSession::environment() const {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.insert(QStringLiteral("APP"), QStringLiteral(NORVO_STUDIO_BINARY));
+    // Nothing that could play a sound is reachable: no PulseAudio or PipeWire server (the
+    // private runtime folder holds no socket and the server addresses lead nowhere), no
+    // JACK server. Without a sound card the studio then always says "No audio output".
+    const QString nowhere = qdir("runtime") + QStringLiteral("/nowhere");
+    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + nowhere);
+    environment.insert(QStringLiteral("PIPEWIRE_REMOTE"), nowhere);
+    environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("nowhere"));
+    environment.insert(QStringLiteral("NO_SOUND_CARD"), noSoundCard() ? QStringLiteral("1") : QStringLiteral("0"));
     return environment;
 }
+
+const char* const DesktopSession::shellHelpers = R"SH(
+# Without a sound card the studio says "No audio output" soon after it starts (the device
+# is tried off the main thread): wait for that alert of the studio "$app" and acknowledge it.
+acknowledge_audio() {
+  if [ "$NO_SOUND_CARD" = 1 ]; then
+    local alert
+    alert=$(timeout 15 xdotool search --sync --onlyvisible --all --pid "$app" --name '^No audio output$' | head -n 1)
+    if [ -n "$alert" ]; then xdotool windowfocus --sync "$alert" key Return; fi
+  fi
+  return 0
+}
+)SH";
+
+bool DesktopSession::noSoundCard() { return !std::filesystem::exists("/dev/snd"); }
 
 DesktopSession::Run DesktopSession::runScript(const QString& script, const QProcessEnvironment& environment,
                                               int timeoutMs) {
@@ -51,7 +75,7 @@ DesktopSession::Run DesktopSession::runScript(const QString& script, const QProc
     // server with it instead of leaving them behind.
     session.start(QStringLiteral("setsid"),
                   {xvfbRun, QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"),
-                   QStringLiteral("bash"), QStringLiteral("-c"), script});
+                   QStringLiteral("bash"), QStringLiteral("-c"), QString::fromUtf8(shellHelpers) + script});
     Run run;
     if (!session.waitForStarted(10000)) return run;
     run.finished = session.waitForFinished(timeoutMs);

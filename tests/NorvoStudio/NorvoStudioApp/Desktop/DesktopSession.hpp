@@ -36,11 +36,17 @@ protected:
     // A blank C60 cassette saved in the music folder as "<name>.norvo".
     CassetteDocument makeCassette(const std::string& name);
 
-    // The private home's XDG variables, QT_QPA_PLATFORM=xcb and APP (the binary); the
-    // script adds what it needs.
+    // The private home's XDG variables, QT_QPA_PLATFORM=xcb, APP (the binary), no sound
+    // server reachable and NO_SOUND_CARD ("1" when the machine has none, so the studio
+    // will say "No audio output"); the script adds what it needs.
     QProcessEnvironment environment() const;
+    static bool noSoundCard();
 
-    // Runs `script` with bash under xvfb-run, its working directory the private home.
+    // Shell functions every script has: acknowledge_audio waits for the studio's "No audio
+    // output" alert where the machine has no sound card, and acknowledges it.
+    static const char* const shellHelpers;
+
+    // Runs `script` (after shellHelpers) with bash under xvfb-run, its working directory the private home.
     // Bounded by `timeoutMs`; a run that does not end is killed.
     Run runScript(const QString& script, const QProcessEnvironment& environment, int timeoutMs = 90000);
 

@@ -19,11 +19,6 @@ namespace {
 // printed beside them.
 const char* const sessionScript = R"SH(
 set -u
-acknowledge() {
-  for other in $(xdotool search --onlyvisible --pid "$app"); do
-    if [ "$other" != "$win" ]; then xdotool windowfocus --sync "$other" key Return; fi
-  done
-}
 grab() {
   ffmpeg -hide_banner -loglevel error -nostdin -f x11grab -window_id "$win" -i "$DISPLAY" \
     -frames:v 1 -f rawvideo -pix_fmt rgb24 -y "$1"
@@ -38,10 +33,8 @@ if [ -z "$win" ]; then
   exit 1
 fi
 echo "title: $(xdotool getwindowname "$win")"
-# Without a sound device the studio says "No audio output": acknowledged, then a moment
-# for the alert to go and the face to be drawn again.
-sleep 1
-acknowledge
+# A moment for the alert to go and the face to be drawn again.
+acknowledge_audio
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$win")"
 echo "size: ${WIDTH}x${HEIGHT}"
