@@ -39,12 +39,12 @@ QRectF JCardFrontLayout::column() {
 
 ScaledText JCardFrontLayout::font(Face face, FontRole role) {
     switch (face) {
-    case Face::title: return {HandwritingFont::font(role, 12), 7.0};
+    case Face::title: return HandwritingFont::lettering(role, 7.0);
     case Face::subtitle: return {HandwritingFont::system(12, QFont::Medium), 3.4};
     case Face::creator: return {HandwritingFont::system(12, QFont::Normal), 3.0};
     case Face::heading: return {HandwritingFont::system(12, QFont::ExtraBold, QFont::Expanded), 2.4};
     case Face::row: return {HandwritingFont::system(12, QFont::Normal), 2.8};
-    case Face::dedication: return {HandwritingFont::font(role, 12), 3.0};
+    case Face::dedication: return HandwritingFont::lettering(role, 3.0);
     }
     return {HandwritingFont::system(12), 3.0};
 }

@@ -218,6 +218,33 @@ TEST(JCardRendererTest, BlankCardLeavesTheFlapBareAndLettersSpineAndFront) {
     EXPECT_EQ(pixelsOff(render(card("")), QRect(132, 10, 54, 488), cardColour), 0);
 }
 
+// The lowest pixel row of a rectangle that holds ink (dark on the light card), or -1.
+int inkBottom(const QImage& image, QRect rect) {
+    for (int y = rect.bottom(); y >= rect.top(); --y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (image.pixelColor(x, y).lightness() < 110) return y;
+    return -1;
+}
+
+TEST(JCardRendererTest, EveryHandwritingSitsOnTheSameBaselines) {
+    // At 10 px per mm; capitals without descenders end on their baselines.
+    std::vector<int> title, dedication;
+    for (FontRole role : allFontRoles) {
+        CassetteDocument document = card();
+        document.jcard.title = "HIMEN";
+        document.jcard.dedication = "HIMEN";
+        document.jcard.font = role;
+        const QImage image = render(document, {}, 1016);
+        title.push_back(inkBottom(image, QRect(420, 30, 500, 120)));
+        dedication.push_back(inkBottom(image, QRect(420, 900, 500, 86)));
+    }
+    for (size_t i = 0; i < allFontRoles.size(); ++i) {
+        // The rule puts the title's baseline 0.97 em under the column's top, the dedication's 0.24 em above its bottom.
+        EXPECT_NEAR(title[i], (3.0 + 0.97 * 7.0) * 10, 2.5) << rawValue(allFontRoles[i]);
+        EXPECT_NEAR(dedication[i], (101.6 - 3.0 - 0.24 * 3.0) * 10, 2.5) << rawValue(allFontRoles[i]);
+    }
+}
+
 TEST(JCardRendererTest, FrontImageReplacesTheWholeFrontButNotTheFoldLine) {
     CassetteDocument document = card();
     document.jcard.sideATracks = {"One"};
