@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -645,6 +647,53 @@ TEST_F(DesignerSheetTest, PreviewFollowsTheSideSwitchTheDocumentAndTheHead) {
     const int64_t head = f->live().snapshot().transport.head;
     EXPECT_GT(head, 0);
     EXPECT_EQ(sheet->preview()->cassette()->head(), head);  // also with side B shown
+}
+
+TEST_F(DesignerSheetTest, WidthsStayFixedWhateverScrollsAndTheBarsFitTheDarkColumn) {
+    DesignerPreview* preview = sheet->preview();
+    const auto placeIn = [](QWidget* widget, QWidget* ancestor) {
+        return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+    };
+    // The first section's box of every page, shown in turn.
+    const auto sectionBoxes = [&] {
+        QList<QRect> boxes;
+        for (Tab tab : CassetteDesignerView::allTabs) {
+            sheet->setTab(tab);
+            QApplication::processEvents();
+            auto* page = sheet->findChild<QStackedWidget*>()->currentWidget();
+            boxes << placeIn(page->findChild<DesignerFormSection*>()->box(), sheet);
+        }
+        sheet->setTab(Tab::cassette);
+        return boxes;
+    };
+    const QRect cassette = placeIn(preview->cassette(), preview);
+    const QRect jcard = placeIn(preview->jcard(), preview);
+    EXPECT_EQ(cassette, QRect(24, cassette.top(), 460, cassette.height()));
+    const QList<QRect> boxes = sectionBoxes();
+    for (const QRect& box : boxes) EXPECT_EQ(box.width(), boxes.front().width());
+
+    // Booklet panels make the preview taller than its column.
+    for (int i = 0; i < 5; ++i) f->appendBookletPanel(png(QSize(381, 610), QColor(40 * i, 90, 160)));
+    settle();
+    auto* scroll = preview->findChild<QScrollArea*>();
+    ASSERT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(placeIn(preview->cassette(), preview), cassette);
+    EXPECT_EQ(placeIn(preview->jcard(), preview), jcard);
+    EXPECT_EQ(sectionBoxes(), boxes);
+
+    // The bar lies in the column's right padding, over the brown: no trough of its own.
+    QScrollBar* bar = scroll->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const QRect barRect = placeIn(bar, preview);
+    EXPECT_GE(barRect.left(), 24 + 460);
+    EXPECT_LE(barRect.right(), 507);
+    const QImage shown = preview->grab().toImage();
+    const int y = barRect.bottom() - 8;  // below the handle, which stands at the top
+    const QColor background = shown.pixelColor(10, y);
+    for (int x = barRect.left(); x <= barRect.right(); ++x) {
+        const QColor at = shown.pixelColor(x, y);
+        EXPECT_LE(std::abs(at.lightness() - background.lightness()), 6) << x;
+    }
 }
 
 // MARK: - Details page
