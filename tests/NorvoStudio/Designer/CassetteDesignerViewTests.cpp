@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextLayout>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Designer/CassetteDesignerView.hpp"
@@ -622,6 +623,52 @@ TEST(DesignerArtworkTexts, SizeLinesOfTheSlots) {
               QString::fromUtf8("12.7 \u00D7 101.6 mm \u00B7 305 \u00D7 2438 px"));
     EXPECT_EQ(DesignerArtworkPage::sizeLine(ArtworkRole::jcardFlap),
               QString::fromUtf8("25.4 \u00D7 101.6 mm \u00B7 610 \u00D7 2438 px"));
+}
+
+TEST_F(DesignerSheetTest, KeyTitlesKeepClearOfTheirBevels) {
+    // Room on each side of the title, whichever title a key shows after a change.
+    const auto room = [](QPushButton* key) {
+        return (key->width() - key->fontMetrics().horizontalAdvance(key->text())) / 2;
+    };
+    auto* tabKey = find<QPushButton>("tabKeyA");
+    EXPECT_GE(room(tabKey), 12) << tabKey->text().toStdString();
+    tabKey->click();
+    QApplication::processEvents();
+    EXPECT_EQ(tabKey->text(), "Cover tab hole with tape");
+    EXPECT_GE(room(tabKey), 12) << tabKey->text().toStdString();
+    sheet->setTab(Tab::artwork);
+    QApplication::processEvents();
+    for (auto* key : {find<QPushButton>("addPanel"), find<QPushButton>("choose"), sheet->doneKey()})
+        EXPECT_GE(room(key), 12) << key->text().toStdString();
+}
+
+TEST_F(DesignerSheetTest, TheImagesNoteKeepsEachResolutionOnOneLine) {
+    sheet->setTab(Tab::artwork);
+    QLabel* note = section("Images")->footerLabel();
+    const QString text = note->text();
+    // "24 px/mm" and "12 px/mm", whatever joins their parts.
+    QList<std::pair<qsizetype, qsizetype>> spans;
+    const QRegularExpression resolution(QStringLiteral("\\d+\\W{0,2}px\\W{0,3}mm"));
+    for (auto match = resolution.globalMatch(text); match.hasNext();) {
+        const auto m = match.next();
+        spans.push_back({m.capturedStart(), m.capturedEnd()});
+    }
+    ASSERT_EQ(spans.size(), 2);
+    // Wrapped as the label wraps it, at every width it may be given.
+    for (int width = 120; width <= 440; ++width) {
+        QTextLayout layout(text, note->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            for (const auto& [start, end] : spans)
+                EXPECT_FALSE(line.textStart() > start && line.textStart() < end)
+                    << "width " << width << ": " << text.mid(start, end - start).toStdString();
+        }
+        layout.endLayout();
+    }
 }
 
 // MARK: - Preview
