@@ -11,6 +11,7 @@
 #include "DesignerCassettePage.hpp"
 #include "DesignerDetailsPage.hpp"
 #include "DesignerFormSection.hpp"
+#include "DesignerKey.hpp"
 #include "DesignerJCardPage.hpp"
 #include "DesignerPreview.hpp"
 #include "DesignerSegmentedControl.hpp"
@@ -101,7 +102,7 @@ CassetteDesignerView::CassetteDesignerView(StudioModel& model, QWidget* parent) 
         caption->setObjectName(QStringLiteral("footerCaption"));
         footer->addWidget(caption);
         footer->addStretch(1);
-        done_ = new QPushButton(tr("Done"), editor);
+        done_ = new DesignerKey(tr("Done"), editor);
         done_->setObjectName(QStringLiteral("done"));
         done_->setDefault(true);
         connect(done_, &QPushButton::clicked, this, &QDialog::accept);

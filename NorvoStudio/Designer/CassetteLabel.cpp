@@ -114,14 +114,14 @@ void CassetteLabel::drawArtwork(QPainter& painter, double scale, const CassetteD
     // Title and side title sit on their lines at their natural size.
     const QString title = ShownText::plain(document.name);
     if (!title.isEmpty()) {
-        const ScaledText titleFont(HandwritingFont::font(design.labelFont, 12), 5.4);
+        const ScaledText titleFont = HandwritingFont::lettering(design.labelFont, 5.4);
         const QPointF bottomLeft = labelPoint(Label::titleBox.x, Label::titleBox.y + Label::titleBox.height - 0.6);
         painter.setPen(ink(1));
         titleFont.draw(painter, {bottomLeft.x(), bottomLeft.y() - titleFont.descent()}, title);
     }
     const QString subtitle = ShownText::plain(document.side(side).title);
     if (!subtitle.isEmpty()) {
-        const ScaledText subtitleFont(HandwritingFont::font(design.labelFont, 12), 3.6);
+        const ScaledText subtitleFont = HandwritingFont::lettering(design.labelFont, 3.6);
         const QPointF bottomLeft =
             labelPoint(Label::subtitleBox.x, Label::subtitleBox.y + Label::subtitleBox.height - 0.3);
         painter.setPen(ink(0.85));

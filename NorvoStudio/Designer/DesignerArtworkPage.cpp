@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "DesignerFormSection.hpp"
+#include "DesignerKey.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
 #include "StudioModel/StudioModel.hpp"
 
@@ -28,11 +29,7 @@ protected:
     }
 };
 
-QPushButton* key(const QString& title, QWidget* parent) {
-    auto* button = new QPushButton(title, parent);
-    button->setAutoDefault(false);
-    return button;
-}
+QPushButton* key(const QString& title, QWidget* parent) { return new DesignerKey(title, parent); }
 
 }  // namespace
 
@@ -51,9 +48,11 @@ QString DesignerArtworkPage::sizeLine(ArtworkRole role) {
 }
 
 QString DesignerArtworkPage::imagesNote() {
-    return tr("Images replace the drawn parts. Sizes are physical (trim size, no bleed); 24 px/mm is recommended, "
-              "12 px/mm is the minimum. Keep the window and hub holes of shell and label images transparent so the "
-              "reels show. Each slot's open panel names the size it is made for, in millimetres and pixels.");
+    // A resolution is never broken across lines: no-break space and word joiners.
+    return tr("Images replace the drawn parts. Sizes are physical (trim size, no bleed); 24\u00A0px\u2060/\u2060mm is "
+              "recommended, 12\u00A0px\u2060/\u2060mm is the minimum. Keep the window and hub holes of shell and label "
+              "images transparent so the reels show. Each slot's open panel names the size it is made for, in "
+              "millimetres and pixels.");
 }
 
 DesignerArtworkPage::DesignerArtworkPage(StudioModel& model, QWidget* parent) : DesignerForm(parent), model_(model) {

@@ -11,6 +11,7 @@
 #include "CassetteLabel.hpp"
 #include "ColorWell.hpp"
 #include "DesignerFormSection.hpp"
+#include "DesignerKey.hpp"
 #include "DesignerPicker.hpp"
 #include "DesignerStyleSwatch.hpp"
 #include "DesignerTextField.hpp"
@@ -151,8 +152,7 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
         line->addStretch(1);
         row.state = DesignerFormSection::bodyLabel({}, content);
         line->addWidget(row.state);
-        row.key = new QPushButton(content);
-        row.key->setAutoDefault(false);
+        row.key = new DesignerKey({}, content);
         row.key->setObjectName(side == TapeSide::a ? QStringLiteral("tabKeyA") : QStringLiteral("tabKeyB"));
         connect(row.key, &QPushButton::clicked, this, [this, side] { model_.advanceWriteProtect(side); });
         line->addWidget(row.key);

@@ -19,7 +19,12 @@ public:
     // A section shown or hidden as a whole keeps its place in the order.
     QWidget* content() const { return content_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    static constexpr int scrollBarTrack = 12;
+
     QWidget* content_ = nullptr;
     QVBoxLayout* sections_ = nullptr;
 };

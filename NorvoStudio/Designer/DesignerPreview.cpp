@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "CassetteView.hpp"
+#include "DesignerScrollBar.hpp"
 #include "DesignerSegmentedControl.hpp"
 #include "HandwritingFont.hpp"
 #include "JCardView.hpp"
@@ -51,17 +52,23 @@ DesignerPreview::DesignerPreview(StudioModel& model, QWidget* parent) : QWidget(
     setObjectName(QStringLiteral("designerPreview"));
     setFixedWidth(columnWidth + 2 * padding);
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(padding, padding, padding, padding);
+    outer->setContentsMargins(padding, padding, 0, padding);
 
+    // The scroll area reaches into the right padding, where its bar lies when the column
+    // is too short: the views keep their width and place whatever scrolls.
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setWidgetResizable(true);
+    scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setFixedWidth(columnWidth + padding);
+    DesignerScrollBar::dress(scroll_->verticalScrollBar(), DesignerScrollBar::Surface::dark, padding);
     scroll_->viewport()->setAutoFillBackground(false);
     outer->addWidget(scroll_);
 
     auto* stack = new QWidget;
+    stack->setFixedWidth(columnWidth);
     stack->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(stack);
     // Room for the shadows, which are drawn outside the views.
@@ -109,6 +116,7 @@ DesignerPreview::DesignerPreview(StudioModel& model, QWidget* parent) : QWidget(
     cellScroll->setFocusPolicy(Qt::NoFocus);
     cellScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     cellScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    DesignerScrollBar::dress(cellScroll->horizontalScrollBar(), DesignerScrollBar::Surface::dark, 12);
     cellScroll->viewport()->setAutoFillBackground(false);
     cells_ = new QWidget;
     cells_->setAutoFillBackground(false);

@@ -22,6 +22,10 @@ QFont HandwritingFont::font(FontRole role, int pixelSize) {
     return font;
 }
 
+ScaledText HandwritingFont::lettering(FontRole role, double size) {
+    return ScaledText(font(role, 12), size, ScaledText::LineBox::evenRule);
+}
+
 QFont HandwritingFont::system(int pixelSize, QFont::Weight weight, int stretch) {
     QFont font(QStringLiteral("Inter"));
     font.setPixelSize(pixelSize > 0 ? pixelSize : 1);

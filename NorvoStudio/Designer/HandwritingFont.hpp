@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "Cassette/FontRole.hpp"
+#include "ScaledText.hpp"
 
 namespace norvo {
 
@@ -14,6 +15,9 @@ struct HandwritingFont {
     // League Spartan (extra bold).
     static QString family(FontRole role);
     static QFont font(FontRole role, int pixelSize);
+    // The role's lettering at `size` painter units, its lines boxed by one rule for all
+    // roles: a title sits on the same baseline whichever handwriting is chosen.
+    static ScaledText lettering(FontRole role, double size);
     // The system font (Inter) at a pixel size, weight and width (QFont::Stretch or percent).
     static QFont system(int pixelSize, QFont::Weight weight = QFont::Normal, int stretch = QFont::Unstretched);
 };

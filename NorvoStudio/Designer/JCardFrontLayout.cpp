@@ -1,5 +1,7 @@
 #include "JCardFrontLayout.hpp"
 
+#include <tuple>
+
 #include "Cassette/NorvoGeometry.hpp"
 #include "HandwritingFont.hpp"
 
@@ -39,12 +41,12 @@ QRectF JCardFrontLayout::column() {
 
 ScaledText JCardFrontLayout::font(Face face, FontRole role) {
     switch (face) {
-    case Face::title: return {HandwritingFont::font(role, 12), 7.0};
+    case Face::title: return HandwritingFont::lettering(role, 7.0);
     case Face::subtitle: return {HandwritingFont::system(12, QFont::Medium), 3.4};
     case Face::creator: return {HandwritingFont::system(12, QFont::Normal), 3.0};
     case Face::heading: return {HandwritingFont::system(12, QFont::ExtraBold, QFont::Expanded), 2.4};
     case Face::row: return {HandwritingFont::system(12, QFont::Normal), 2.8};
-    case Face::dedication: return {HandwritingFont::font(role, 12), 3.0};
+    case Face::dedication: return HandwritingFont::lettering(role, 3.0);
     }
     return {HandwritingFont::system(12), 3.0};
 }
@@ -65,24 +67,14 @@ JCardFrontLayout JCardFrontLayout::make(const JCardContent& content, FontRole ro
         const ScaledText f = font(face, role);
         return Item{face, f.wrapped(text, width, maxLines), f.lineSpacing(), -1};
     };
+    const auto shown = [](const std::vector<Item>& items, Face face) {
+        for (const Item& item : items)
+            if (item.face == face) return int(item.lines.size());
+        return 0;
+    };
 
-    // Bottom group: side blocks, then the dedication. A gapBefore of -1 takes the column's spacing.
-    std::vector<Item> bottom;
-    for (const auto& [letter, rows] : {std::pair{QStringLiteral("A"), content.sideARows},
-                                       std::pair{QStringLiteral("B"), content.sideBRows}}) {
-        if (rows.isEmpty()) continue;
-        const ScaledText heading = font(Face::heading, role);
-        bottom.push_back({Face::heading, {heading.elided(QStringLiteral("SIDE ") + letter, width)},
-                          heading.lineSpacing(), -1});
-        const ScaledText row = font(Face::row, role);
-        for (const QString& text : rows)
-            bottom.push_back({Face::row, {row.elided(text, width)}, row.lineSpacing(), blockSpacing});
-    }
-    int dedicationLimit = dedicationLines;
-    const auto dedication = [&] { return wrap(Face::dedication, content.dedication, dedicationLimit); };
-    if (!content.dedication.isEmpty()) bottom.push_back(dedication());
-
-    // Top group, shortened from the title down until it clears the bottom group.
+    // The tape's identity from the top: title, subtitle, creator. A limit of 0 takes
+    // every line the text needs, -1 leaves the item out.
     int titleLimit = titleLines;
     int subtitleLimit = 0;
     int creatorLimit = 0;
@@ -94,26 +86,48 @@ JCardFrontLayout JCardFrontLayout::make(const JCardContent& content, FontRole ro
             items.push_back(wrap(Face::creator, content.creator, creatorLimit));
         return items;
     };
-    const auto fits = [&](const std::vector<Item>& upper) {
-        const double bottomHeight = heightOf(bottom, spacing);
-        const double gap = bottomHeight > 0 ? 2 * spacing : 0;  // spacing on both sides of the flexible space
-        return heightOf(upper, spacing) + gap + bottomHeight <= area.height() + 1e-9;
+
+    // Against the bottom: the side blocks, then the dedication (none at a limit of 0).
+    // A gapBefore of -1 takes the column's spacing.
+    qsizetype rowsA = content.sideARows.size();
+    qsizetype rowsB = content.sideBRows.size();
+    int dedicationLimit = content.dedication.isEmpty() ? 0 : dedicationLines;
+    const auto bottom = [&] {
+        std::vector<Item> items;
+        const ScaledText heading = font(Face::heading, role);
+        const ScaledText row = font(Face::row, role);
+        for (const auto& [letter, rows, count] : {std::tuple{QStringLiteral("A"), &content.sideARows, rowsA},
+                                                  std::tuple{QStringLiteral("B"), &content.sideBRows, rowsB}}) {
+            if (count == 0) continue;
+            items.push_back({Face::heading, {heading.elided(QStringLiteral("SIDE ") + letter, width)},
+                             heading.lineSpacing(), -1});
+            for (qsizetype i = 0; i < count; ++i)
+                items.push_back({Face::row, {row.elided(rows->at(i), width)}, row.lineSpacing(), blockSpacing});
+        }
+        if (dedicationLimit > 0) items.push_back(wrap(Face::dedication, content.dedication, dedicationLimit));
+        return items;
     };
-    const auto lineCount = [&](Face face) {
-        for (const Item& item : top())
-            if (item.face == face) return static_cast<int>(item.lines.size());
-        return 0;
+
+    const auto fits = [&](const std::vector<Item>& upper, const std::vector<Item>& lower) {
+        const double lowerHeight = heightOf(lower, spacing);
+        const double gap = lowerHeight > 0 ? 2 * spacing : 0;  // spacing on both sides of the flexible space
+        return heightOf(upper, spacing) + gap + lowerHeight <= area.height() + 1e-9;
     };
+    // A full card keeps the tape's identity: what gives way is at the bottom, the
+    // dedication's lines from its last, then the last rows of the longer list (side B's
+    // on a tie). Only a card whose identity alone is too tall shortens that.
     std::vector<Item> upper = top();
-    while (!fits(upper)) {
-        if (lineCount(Face::title) > 1) titleLimit = lineCount(Face::title) - 1;
-        else if (lineCount(Face::creator) > 0) creatorLimit = lineCount(Face::creator) - 1 > 0 ? lineCount(Face::creator) - 1 : -1;
-        else if (lineCount(Face::subtitle) > 0) subtitleLimit = lineCount(Face::subtitle) - 1 > 0 ? lineCount(Face::subtitle) - 1 : -1;
-        else if (!bottom.empty() && bottom.back().face == Face::dedication && bottom.back().lines.size() > 1) {
-            dedicationLimit = static_cast<int>(bottom.back().lines.size()) - 1;
-            bottom.back() = dedication();
-        } else break;  // only the title's line and the blocks are left: the clip cuts them
+    std::vector<Item> lower = bottom();
+    while (!fits(upper, lower)) {
+        if (const int lines = shown(lower, Face::dedication); lines > 0) dedicationLimit = lines - 1;
+        else if (rowsB > 0 && rowsB >= rowsA) --rowsB;
+        else if (rowsA > 0) --rowsA;
+        else if (const int lines = shown(upper, Face::creator); lines > 0) creatorLimit = lines > 1 ? lines - 1 : -1;
+        else if (const int lines = shown(upper, Face::subtitle); lines > 0) subtitleLimit = lines > 1 ? lines - 1 : -1;
+        else if (const int lines = shown(upper, Face::title); lines > 1) titleLimit = lines - 1;
+        else break;  // one line of title is left: the clip cuts it
         upper = top();
+        lower = bottom();
     }
 
     JCardFrontLayout layout;
@@ -130,7 +144,7 @@ JCardFrontLayout JCardFrontLayout::make(const JCardContent& content, FontRole ro
         }
     };
     place(upper, area.top());
-    place(bottom, area.bottom() - heightOf(bottom, spacing));
+    place(lower, area.bottom() - heightOf(lower, spacing));
     return layout;
 }
 

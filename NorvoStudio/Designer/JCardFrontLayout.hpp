@@ -11,8 +11,9 @@ namespace norvo {
 
 // The lines of the J-card's front cover, placed in millimetres of the unfolded card
 // (origin at its top-left corner): title, subtitle and creator from the top, the side
-// blocks and the dedication against the bottom. When both do not fit, the top group
-// gives way (the title first, down to one shortened line) so that nothing overlaps.
+// blocks and the dedication against the bottom. When both do not fit, the bottom gives
+// way (the dedication's lines, then the last rows of the lists) so that nothing overlaps
+// and the tape's title, subtitle and creator stay.
 struct JCardFrontLayout {
     enum class Face { title, subtitle, creator, heading, row, dedication };
     struct Line {

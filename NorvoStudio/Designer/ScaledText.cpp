@@ -17,17 +17,27 @@ QFont atReferenceSize(QFont font, int pixels) {
 
 }  // namespace
 
-ScaledText::ScaledText(QFont font, double size)
+ScaledText::ScaledText(QFont font, double size, LineBox box)
     : font_(atReferenceSize(std::move(font), referencePixels)),
       scale_(size / referencePixels),
+      box_(box),
       metrics_(font_) {}
 
 double ScaledText::width(const QString& text) const { return metrics_.horizontalAdvance(singleLine(text)) * scale_; }
 // Some installed fonts carry nonsense vertical metrics (a descent of thirty ems); a line
 // never reaches further than an em above or half an em below its baseline here.
-double ScaledText::ascent() const { return std::min(metrics_.ascent(), 1.25 * referencePixels) * scale_; }
-double ScaledText::descent() const { return std::min(metrics_.descent(), 0.5 * referencePixels) * scale_; }
-double ScaledText::lineSpacing() const { return ascent() + descent() + std::max(0.0, metrics_.leading()) * scale_; }
+double ScaledText::ascent() const {
+    if (box_ == LineBox::evenRule) return ruleAscent * referencePixels * scale_;
+    return std::min(metrics_.ascent(), 1.25 * referencePixels) * scale_;
+}
+double ScaledText::descent() const {
+    if (box_ == LineBox::evenRule) return ruleDescent * referencePixels * scale_;
+    return std::min(metrics_.descent(), 0.5 * referencePixels) * scale_;
+}
+double ScaledText::lineSpacing() const {
+    const double leading = box_ == LineBox::evenRule ? 0 : std::max(0.0, metrics_.leading());
+    return ascent() + descent() + leading * scale_;
+}
 
 QString ScaledText::capped(const QString& text) {
     if (text.size() <= maximumLength) return text;

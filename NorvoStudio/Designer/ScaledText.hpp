@@ -14,8 +14,16 @@ namespace norvo {
 // scaled down, so a 6.2 mm letter is not rounded to whole pixels. Never markup.
 class ScaledText {
 public:
+    // Where a line's box ends above and below its baseline.
+    enum class LineBox {
+        font,      // the font's own ascent and descent
+        evenRule,  // the same fractions of the em for every font, so no font's metrics move its line
+    };
+    static constexpr double ruleAscent = 0.97;
+    static constexpr double ruleDescent = 0.24;
+
     // Takes family, weight and width of `font`; `size` is the em size in painter units.
-    ScaledText(QFont font, double size);
+    ScaledText(QFont font, double size, LineBox box = LineBox::font);
 
     double width(const QString& text) const;
     double ascent() const;
@@ -45,6 +53,7 @@ private:
     static constexpr int referencePixels = 200;
     QFont font_;
     double scale_;
+    LineBox box_;
     QFontMetricsF metrics_;
 };
 

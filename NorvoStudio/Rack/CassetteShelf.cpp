@@ -107,6 +107,8 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 0, 6, 0);
     row->setSpacing(14);
+    // The blanks and the actions stand together in the middle of the shelf.
+    row->addStretch(1);
     const auto& types = CassetteType::standard();
     for (size_t i = 0; i < blanks_.size() && i < types.size(); ++i) {
         auto* blank = new ShelfBlank(types[i], styleForBlank(int(i)), this);
@@ -115,7 +117,6 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
         blanks_[i] = blank;
         row->addWidget(blank, 0, Qt::AlignVCenter);
     }
-    row->addStretch(1);
 
     auto* actions = new QVBoxLayout;
     actions->setSpacing(8);
@@ -124,6 +125,7 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
     save_ = actionButton("Save cassette", "square.and.arrow.down", this);
     for (auto* button : {open_, design_, save_}) actions->addWidget(button, 0, Qt::AlignRight);
     row->addLayout(actions);
+    row->addStretch(1);
 
     connect(open_, &QPushButton::clicked, this, [this] { model_.chooseCassette(); });
     connect(design_, &QPushButton::clicked, this, [this] { model_.setShowingDesigner(true); });

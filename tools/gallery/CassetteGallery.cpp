@@ -129,6 +129,21 @@ void jcards(gallery::Gallery& g) {
     coloured.jcard.spineText = "Mix No. 7";
     paint("jcard-coloured-spine-text", coloured);
 
+    // Every field full: a long title, subtitle, creator, eight rows a side and a dedication.
+    CassetteDocument full = normal;
+    full.creator = "Maren Okafor-Lindqvist";
+    full.jcard.title = "Summer Drive '89 \u2014 the long way home along the coast road";
+    full.jcard.subtitle = "Volume 2 \u00B7 City pop, yacht rock and synth-funk";
+    full.jcard.spineText = "Summer Drive '89 \u00B7 Vol. 2";
+    full.jcard.sideATracks = {"Plastic Love", "Stay With Me (Extended)", "Ride on Time", "Sparkle",
+                              "Summer Connection", "Mayonaka no Door", "Tokyo Nights", "Windy Summer"};
+    full.jcard.sideBTracks = {"Night Cruising", "4:00 A.M.", "Telephone Number", "Midnight Pretenders",
+                              "Fly-Day Chinatown", "Last Summer Whisper", "Lonely Night", "Magic Ways"};
+    full.jcard.dedication = "For J. \u2014 who always took the long way home, and always had the aux cable.";
+    paint("jcard-full", full);
+    full.jcard.font = FontRole::typewriter;
+    paint("jcard-full-typewriter", full);
+
     CassetteDocument overflow = normal;
     overflow.jcard.title = "An extraordinarily long mixtape title that keeps going and going well beyond three lines "
                            "of the front cover";

@@ -139,6 +139,17 @@ void designer(gallery::Gallery& g) {
         studio.model->newCassette(CassetteType::c60());
         studio.runBackground();
         pages(g, "blank", studio);
+
+        // One booklet panel makes the preview scroll: its views keep their widths.
+        studio.model->appendBookletPanel(png({381, 610}, QColor(40, 90, 160), QColor(250, 200, 40), "1"));
+        CassetteDesignerView sheet(*studio.model);
+        sheet.setAttribute(Qt::WA_DeleteOnClose, false);
+        sheet.setAttribute(Qt::WA_DontShowOnScreen);
+        sheet.setTab(CassetteDesignerView::Tab::artwork);
+        sheet.show();
+        settle();
+        g.widget("blank-booklet-panel", sheet);
+        sheet.hide();
     }
     {
         // Long texts without artwork: the drawn label and J-card show them.

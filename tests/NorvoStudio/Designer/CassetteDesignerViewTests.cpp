@@ -11,8 +11,11 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextLayout>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Designer/CassetteDesignerView.hpp"
@@ -622,6 +625,52 @@ TEST(DesignerArtworkTexts, SizeLinesOfTheSlots) {
               QString::fromUtf8("25.4 \u00D7 101.6 mm \u00B7 610 \u00D7 2438 px"));
 }
 
+TEST_F(DesignerSheetTest, KeyTitlesKeepClearOfTheirBevels) {
+    // Room on each side of the title, whichever title a key shows after a change.
+    const auto room = [](QPushButton* key) {
+        return (key->width() - key->fontMetrics().horizontalAdvance(key->text())) / 2;
+    };
+    auto* tabKey = find<QPushButton>("tabKeyA");
+    EXPECT_GE(room(tabKey), 12) << tabKey->text().toStdString();
+    tabKey->click();
+    QApplication::processEvents();
+    EXPECT_EQ(tabKey->text(), "Cover tab hole with tape");
+    EXPECT_GE(room(tabKey), 12) << tabKey->text().toStdString();
+    sheet->setTab(Tab::artwork);
+    QApplication::processEvents();
+    for (auto* key : {find<QPushButton>("addPanel"), find<QPushButton>("choose"), sheet->doneKey()})
+        EXPECT_GE(room(key), 12) << key->text().toStdString();
+}
+
+TEST_F(DesignerSheetTest, TheImagesNoteKeepsEachResolutionOnOneLine) {
+    sheet->setTab(Tab::artwork);
+    QLabel* note = section("Images")->footerLabel();
+    const QString text = note->text();
+    // "24 px/mm" and "12 px/mm", whatever joins their parts.
+    QList<std::pair<qsizetype, qsizetype>> spans;
+    const QRegularExpression resolution(QStringLiteral("\\d+\\W{0,2}px\\W{0,3}mm"));
+    for (auto match = resolution.globalMatch(text); match.hasNext();) {
+        const auto m = match.next();
+        spans.push_back({m.capturedStart(), m.capturedEnd()});
+    }
+    ASSERT_EQ(spans.size(), 2);
+    // Wrapped as the label wraps it, at every width it may be given.
+    for (int width = 120; width <= 440; ++width) {
+        QTextLayout layout(text, note->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            for (const auto& [start, end] : spans)
+                EXPECT_FALSE(line.textStart() > start && line.textStart() < end)
+                    << "width " << width << ": " << text.mid(start, end - start).toStdString();
+        }
+        layout.endLayout();
+    }
+}
+
 // MARK: - Preview
 
 TEST_F(DesignerSheetTest, PreviewFollowsTheSideSwitchTheDocumentAndTheHead) {
@@ -645,6 +694,53 @@ TEST_F(DesignerSheetTest, PreviewFollowsTheSideSwitchTheDocumentAndTheHead) {
     const int64_t head = f->live().snapshot().transport.head;
     EXPECT_GT(head, 0);
     EXPECT_EQ(sheet->preview()->cassette()->head(), head);  // also with side B shown
+}
+
+TEST_F(DesignerSheetTest, WidthsStayFixedWhateverScrollsAndTheBarsFitTheDarkColumn) {
+    DesignerPreview* preview = sheet->preview();
+    const auto placeIn = [](QWidget* widget, QWidget* ancestor) {
+        return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+    };
+    // The first section's box of every page, shown in turn.
+    const auto sectionBoxes = [&] {
+        QList<QRect> boxes;
+        for (Tab tab : CassetteDesignerView::allTabs) {
+            sheet->setTab(tab);
+            QApplication::processEvents();
+            auto* page = sheet->findChild<QStackedWidget*>()->currentWidget();
+            boxes << placeIn(page->findChild<DesignerFormSection*>()->box(), sheet);
+        }
+        sheet->setTab(Tab::cassette);
+        return boxes;
+    };
+    const QRect cassette = placeIn(preview->cassette(), preview);
+    const QRect jcard = placeIn(preview->jcard(), preview);
+    EXPECT_EQ(cassette, QRect(24, cassette.top(), 460, cassette.height()));
+    const QList<QRect> boxes = sectionBoxes();
+    for (const QRect& box : boxes) EXPECT_EQ(box.width(), boxes.front().width());
+
+    // Booklet panels make the preview taller than its column.
+    for (int i = 0; i < 5; ++i) f->appendBookletPanel(png(QSize(381, 610), QColor(40 * i, 90, 160)));
+    settle();
+    auto* scroll = preview->findChild<QScrollArea*>();
+    ASSERT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(placeIn(preview->cassette(), preview), cassette);
+    EXPECT_EQ(placeIn(preview->jcard(), preview), jcard);
+    EXPECT_EQ(sectionBoxes(), boxes);
+
+    // The bar lies in the column's right padding, over the brown: no trough of its own.
+    QScrollBar* bar = scroll->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const QRect barRect = placeIn(bar, preview);
+    EXPECT_GE(barRect.left(), 24 + 460);
+    EXPECT_LE(barRect.right(), 507);
+    const QImage shown = preview->grab().toImage();
+    const int y = barRect.bottom() - 8;  // below the handle, which stands at the top
+    const QColor background = shown.pixelColor(10, y);
+    for (int x = barRect.left(); x <= barRect.right(); ++x) {
+        const QColor at = shown.pixelColor(x, y);
+        EXPECT_LE(std::abs(at.lightness() - background.lightness()), 6) << x;
+    }
 }
 
 // MARK: - Details page

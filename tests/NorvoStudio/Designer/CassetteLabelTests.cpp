@@ -123,6 +123,32 @@ TEST(CassetteLabelTexts, EmptyNameAndSideTitleDrawNothingButTheLetterAndBadge) {
     EXPECT_GT(pixelsNear(bare, badge, ink, 40), 100);
 }
 
+// The lowest row (in label millimetres) of a label-space box holding ink.
+double inkBottom(const QImage& image, QRectF box) {
+    for (int j = int(std::lround(box.height() * 10)) - 1; j >= 0; --j)
+        for (int i = 0; i < std::lround(box.width() * 10); ++i)
+            if (near(atLabel(image, box.left() + i * 0.1, box.top() + j * 0.1), ink, 60)) return box.top() + j * 0.1;
+    return -1;
+}
+
+TEST(CassetteLabelTexts, EveryHandwritingSitsOnTheSameBaselines) {
+    // Capitals without descenders end on the baseline, whatever the font's own metrics say.
+    const QRectF title(11, 3.5, 60, 7), subtitle(11, 10.6, 60, 4.3);  // above the hub openings
+    double titleBottom[allFontRoles.size()], subtitleBottom[allFontRoles.size()];
+    for (size_t i = 0; i < allFontRoles.size(); ++i) {
+        CassetteDocument document = labelled(LabelStyle::plain, "HIMEN", "HIMEN");
+        document.design.labelFont = allFontRoles[i];
+        const QImage image = render(document);
+        titleBottom[i] = inkBottom(image, title);
+        subtitleBottom[i] = inkBottom(image, subtitle);
+    }
+    for (size_t i = 0; i < allFontRoles.size(); ++i) {
+        // A line box ends 0.24 em under its baseline, 0.6 mm (title) or 0.3 mm (subtitle) above its box's bottom.
+        EXPECT_NEAR(titleBottom[i], 3.5 + 7 - 0.6 - 0.24 * 5.4, 0.25) << rawValue(allFontRoles[i]);
+        EXPECT_NEAR(subtitleBottom[i], 10.5 + 4.5 - 0.3 - 0.24 * 3.6, 0.25) << rawValue(allFontRoles[i]);
+    }
+}
+
 TEST(CassetteLabelTexts, TitleIsMarkupFreePlainText) {
     // Rich text would hide the tags and draw fewer pixels than the plain characters do.
     const QImage tagged = render(labelled(LabelStyle::plain, "<b>x</b>", ""));

@@ -145,34 +145,112 @@ TEST(JCardFrontLayoutTest, LongTitleWrapsToThreeLinesAtMost) {
     EXPECT_TRUE(title[2].text.endsWith(QStringLiteral("…")));
 }
 
-TEST(JCardFrontLayoutTest, OverflowingCardShortensTheTopRatherThanOverlapping) {
+// A card with every field full: a title longer than three lines, a subtitle, a creator,
+// ten tracks a side (eight rows each) and a dedication of three lines.
+CassetteDocument fullCard() {
     CassetteDocument document = card();
-    document.creator = "Somebody with a name";
+    document.creator = "Maren Okafor-Lindqvist";
     document.jcard.title = "An extraordinarily long title that keeps going and going past three lines of the cover";
     document.jcard.subtitle = "A subtitle long enough to wrap onto another line of the front cover";
-    for (int i = 0; i < 10; ++i) {
-        document.jcard.sideATracks.push_back("Track " + std::to_string(i));
-        document.jcard.sideBTracks.push_back("Track " + std::to_string(i));
+    for (int i = 1; i <= 10; ++i) {
+        document.jcard.sideATracks.push_back("Side A track " + std::to_string(i));
+        document.jcard.sideBTracks.push_back("Side B track " + std::to_string(i));
     }
     document.jcard.dedication = "A dedication long enough for three full lines of text at three millimetres, "
                                 "going on and on and on about the people and the summer it was made for.";
-    for (FontRole role : allFontRoles) {
-        const JCardFrontLayout layout = JCardFrontLayout::make(JCardContent::of(document), role);
-        const QRectF column = JCardFrontLayout::column();
-        double topBottom = 0, bottomTop = 1e9;
-        for (const auto& line : layout.lines) {
-            const bool upper = line.face == Face::title || line.face == Face::subtitle || line.face == Face::creator;
-            if (upper) topBottom = std::max(topBottom, line.box.bottom());
-            else bottomTop = std::min(bottomTop, line.box.top());
-            EXPECT_GE(line.box.top(), column.top() - 1e-9) << rawValue(role);
-            EXPECT_LE(line.box.bottom(), column.bottom() + 1e-9) << rawValue(role);
+    return document;
+}
+
+// The same card with only the title, subtitle and creator.
+CassetteDocument identityOnly(CassetteDocument document) {
+    document.jcard.sideATracks.clear();
+    document.jcard.sideBTracks.clear();
+    document.jcard.dedication.clear();
+    return document;
+}
+
+bool isIdentity(Face face) { return face == Face::title || face == Face::subtitle || face == Face::creator; }
+
+// Every line within the column, the identity above everything else, no two lines overlapping.
+void expectNoOverlap(const JCardFrontLayout& layout, FontRole role) {
+    const QRectF column = JCardFrontLayout::column();
+    for (size_t i = 0; i < layout.lines.size(); ++i) {
+        const QRectF box = layout.lines[i].box;
+        EXPECT_GE(box.top(), column.top() - 1e-9) << rawValue(role);
+        EXPECT_LE(box.bottom(), column.bottom() + 1e-9) << rawValue(role);
+        if (i > 0) {
+            EXPECT_GE(box.top(), layout.lines[i - 1].box.bottom() - 1e-9) << rawValue(role) << " line " << i;
         }
-        EXPECT_LE(topBottom, bottomTop) << rawValue(role);
-        const auto title = linesOf(layout, Face::title);
-        ASSERT_FALSE(title.empty()) << rawValue(role);
-        EXPECT_TRUE(title.back().text.endsWith(QStringLiteral("…"))) << rawValue(role);
-        EXPECT_EQ(linesOf(layout, Face::row).size(), 16u) << rawValue(role);
     }
+}
+
+TEST(JCardFrontLayoutTest, FullCardKeepsTheTapesIdentityAndGivesWayAtTheBottom) {
+    const CassetteDocument document = fullCard();
+    const JCardContent content = JCardContent::of(document);
+    for (FontRole role : allFontRoles) {
+        const JCardFrontLayout full = JCardFrontLayout::make(content, role);
+        const JCardFrontLayout alone = JCardFrontLayout::make(JCardContent::of(identityOnly(document)), role);
+        expectNoOverlap(full, role);
+
+        // Title (three lines), subtitle and creator as on a card that holds nothing else.
+        std::vector<JCardFrontLayout::Line> identity;
+        for (const auto& line : full.lines)
+            if (isIdentity(line.face)) identity.push_back(line);
+        ASSERT_EQ(identity.size(), alone.lines.size()) << rawValue(role);
+        for (size_t i = 0; i < identity.size(); ++i) {
+            EXPECT_EQ(identity[i].text, alone.lines[i].text) << rawValue(role);
+            EXPECT_EQ(identity[i].box, alone.lines[i].box) << rawValue(role);
+        }
+        EXPECT_EQ(linesOf(full, Face::title).size(), 3u) << rawValue(role);
+        EXPECT_FALSE(linesOf(full, Face::subtitle).empty()) << rawValue(role);
+        EXPECT_EQ(linesOf(full, Face::creator).size(), 1u) << rawValue(role);
+
+        // The dedication went first, then the last rows: each list keeps its first rows,
+        // the longer list losing first.
+        EXPECT_TRUE(linesOf(full, Face::dedication).empty()) << rawValue(role);
+        QStringList rowsA, rowsB;
+        bool sideB = false;
+        for (const auto& line : full.lines) {
+            if (line.face == Face::heading) sideB = line.text == "SIDE B";
+            if (line.face == Face::row) (sideB ? rowsB : rowsA) << line.text;
+        }
+        EXPECT_LT(rowsA.size() + rowsB.size(), 16) << rawValue(role);
+        EXPECT_GT(rowsB.size(), 0) << rawValue(role);
+        EXPECT_EQ(rowsA, content.sideARows.mid(0, rowsA.size())) << rawValue(role);
+        EXPECT_EQ(rowsB, content.sideBRows.mid(0, rowsB.size())) << rawValue(role);
+        EXPECT_TRUE(rowsA.size() == rowsB.size() || rowsA.size() == rowsB.size() + 1) << rawValue(role);
+    }
+}
+
+TEST(JCardFrontLayoutTest, TheDedicationGivesWayLineByLineBeforeAnyRow) {
+    // Side B grows one row at a time under a full side A: the dedication shrinks, goes,
+    // and only then do rows go.
+    CassetteDocument document = fullCard();
+    document.jcard.subtitle.clear();
+    document.jcard.sideBTracks.clear();
+    document.jcard.sideATracks.resize(8);
+    bool shortened = false, rowsLost = false;
+    std::size_t lastDedication = 3;
+    for (int extra = 0; extra < 6; ++extra) {
+        document.jcard.sideBTracks.push_back("B" + std::to_string(extra + 1));
+        const JCardContent content = JCardContent::of(document);
+        const JCardFrontLayout layout = JCardFrontLayout::make(content, FontRole::pen);
+        expectNoOverlap(layout, FontRole::pen);
+        EXPECT_EQ(linesOf(layout, Face::title).size(), 3u) << extra;
+        const auto dedication = linesOf(layout, Face::dedication);
+        EXPECT_LE(dedication.size(), lastDedication) << extra;
+        lastDedication = dedication.size();
+        if (!dedication.empty() && dedication.size() < 3) {
+            shortened = true;
+            EXPECT_TRUE(dedication.back().text.endsWith(QStringLiteral("…"))) << extra;
+        }
+        if (qsizetype(linesOf(layout, Face::row).size()) < content.sideARows.size() + content.sideBRows.size()) {
+            rowsLost = true;
+            EXPECT_TRUE(dedication.empty()) << extra;
+        }
+    }
+    EXPECT_TRUE(shortened);
+    EXPECT_TRUE(rowsLost);
 }
 
 // Renders a card into a transparent square image.
@@ -216,6 +294,53 @@ TEST(JCardRendererTest, BlankCardLeavesTheFlapBareAndLettersSpineAndFront) {
     EXPECT_EQ(pixelsOff(image, QRect(200, 120, 300, 380), cardColour), 0);
     // A nameless cassette's spine is bare.
     EXPECT_EQ(pixelsOff(render(card("")), QRect(132, 10, 54, 488), cardColour), 0);
+}
+
+// The lowest pixel row of a rectangle that holds ink (dark on the light card), or -1.
+int inkBottom(const QImage& image, QRect rect) {
+    for (int y = rect.bottom(); y >= rect.top(); --y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (image.pixelColor(x, y).lightness() < 110) return y;
+    return -1;
+}
+
+TEST(JCardRendererTest, EveryHandwritingSitsOnTheSameBaselines) {
+    // At 10 px per mm; capitals without descenders end on their baselines.
+    std::vector<int> title, dedication;
+    for (FontRole role : allFontRoles) {
+        CassetteDocument document = card();
+        document.jcard.title = "HIMEN";
+        document.jcard.dedication = "HIMEN";
+        document.jcard.font = role;
+        const QImage image = render(document, {}, 1016);
+        title.push_back(inkBottom(image, QRect(420, 30, 500, 120)));
+        dedication.push_back(inkBottom(image, QRect(420, 900, 500, 86)));
+    }
+    for (size_t i = 0; i < allFontRoles.size(); ++i) {
+        // The rule puts the title's baseline 0.97 em under the column's top, the dedication's 0.24 em above its bottom.
+        EXPECT_NEAR(title[i], (3.0 + 0.97 * 7.0) * 10, 2.5) << rawValue(allFontRoles[i]);
+        EXPECT_NEAR(dedication[i], (101.6 - 3.0 - 0.24 * 3.0) * 10, 2.5) << rawValue(allFontRoles[i]);
+    }
+}
+
+TEST(JCardRendererTest, AFullCardDrawsTheTapesIdentityAsACardWithoutListsDoes) {
+    // At 5 px per mm: the front from x = 191, the identity down to its creator's line.
+    const CassetteDocument full = fullCard();
+    const JCardFrontLayout alone = JCardFrontLayout::make(JCardContent::of(identityOnly(full)), FontRole::marker);
+    const int identityBottom = int(std::ceil(alone.lines.back().box.bottom() * 5)) + 2;
+    const QRect identity(192, 0, 314, identityBottom);
+    const QImage withLists = render(full);
+    const QImage without = render(identityOnly(full));
+    int differing = 0;
+    for (int y = identity.top(); y <= identity.bottom(); ++y)
+        for (int x = identity.left(); x <= identity.right(); ++x)
+            if (withLists.pixel(x, y) != without.pixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
+    // Five lines of lettering at least: three of title, the subtitle and the creator.
+    EXPECT_GT(identityBottom, 5 * (3 * 8 + 3 + 3));
+    EXPECT_GT(pixelsOff(withLists, identity, cardColour), 3000);
+    // The lists are drawn below it.
+    EXPECT_GT(pixelsOff(withLists, QRect(192, identityBottom + 20, 314, 480 - identityBottom), cardColour), 2000);
 }
 
 TEST(JCardRendererTest, FrontImageReplacesTheWholeFrontButNotTheFoldLine) {

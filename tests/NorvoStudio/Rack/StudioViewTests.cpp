@@ -184,6 +184,26 @@ TEST(CassetteShelf, BlanksShowTheirTypesAndStylesAndActionsFollowTheModel) {
     EXPECT_TRUE(shelf.saveButton()->isEnabled());
 }
 
+TEST(CassetteShelf, TheBlanksAndActionsSitTogetherInTheMiddleOfTheShelf) {
+    StudioFixture studio;
+    CassetteShelf shelf(*studio);
+    shelf.resize(1176, shelf.sizeHint().height());
+    shelf.show();
+    QApplication::processEvents();
+    const auto& blanks = shelf.blanks();
+    int actionsLeft = shelf.width(), actionsRight = 0;
+    for (QPushButton* button : {shelf.openButton(), shelf.designButton(), shelf.saveButton()}) {
+        actionsLeft = std::min(actionsLeft, button->geometry().left());
+        actionsRight = std::max(actionsRight, button->geometry().right() + 1);
+    }
+    for (size_t i = 1; i < blanks.size(); ++i)
+        EXPECT_EQ(blanks[i]->geometry().left() - blanks[i - 1]->geometry().right() - 1, 14) << i;
+    // 14 between the last blank and the column of actions, the whole group centred.
+    EXPECT_EQ(actionsLeft - blanks.back()->geometry().right() - 1, 14);
+    EXPECT_NEAR(blanks.front()->geometry().left(), shelf.width() - actionsRight, 1);
+    EXPECT_GT(blanks.front()->geometry().left(), 100);
+}
+
 TEST(CassetteShelf, ABlankAsksAboutUnsavedChangesAndCancelKeepsTheCassette) {
     StudioFixture studio;
     studio.start();
