@@ -1,21 +1,32 @@
 #pragma once
+#include <QPixmap>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 namespace norvo {
 
-// A popover for a picker: a popup window below its key with an arrow on the key's bottom
-// edge. A click outside closes it; a click on its own key is reported as anchorPressed
-// instead of reaching the key, so that the key's owner toggles it. `closed` is emitted however it closes.
+// A popover for a picker: a panel with a light edge and a drop shadow, below its key, the tip
+// of its arrow on the key's bottom edge. A click outside closes it; a click on its own key is
+// reported as anchorPressed instead of reaching the key, so that the key's owner toggles it.
+// `closed` is emitted however it closes.
 class PickerPopup final : public QWidget {
     Q_OBJECT
 public:
     static constexpr int arrowHeight = 8;
+    // Room for the shadow beside and below the panel.
+    static constexpr int shadowMargin = 16;
+    // Black between the panel's edge and the content, enough for its rounded corners.
+    static constexpr int edgeInset = 3;
 
     PickerPopup(QWidget* content, QWidget* anchor);
 
     QWidget* content() const { return content_; }
-    // Shows it below the anchor, its arrow on the anchor's centre.
+    // The panel below the arrow, in the popup's coordinates.
+    QRectF panelRect() const;
+    // Where the arrow's tip is, in the popup's coordinates.
+    QPointF arrowTip() const { return {arrowX_, 0}; }
+    // Shows it below the anchor, its arrow's tip on the middle of the anchor's bottom edge.
     void open();
 
 signals:
@@ -30,9 +41,17 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    // The anchor's visible body: a kit key without the room kept for its shadow.
+    QRect anchorRect() const;
+    // A window of its own over the studio's `window`, at `at` in that window.
+    void standOver(QWidget& window, QPoint at);
+    bool onPanel(QPointF point) const;
+
     QWidget* content_;
     QPointer<QWidget> anchor_;
     qreal arrowX_ = 0;
+    QPixmap backdrop_;  // what the popover covers of the studio, under its shadow
+    QPoint backdropAt_;
 };
 
 }  // namespace norvo

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <chrono>
+#include <cmath>
 
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/GlowText.hpp"
@@ -112,7 +113,7 @@ const TunerDisplay::Rows& TunerDisplay::rows() const {
     if (rows_ && rowsHeight_ == height()) return *rows_;
     auto laidOut = std::make_shared<Rows>();
     Rows& r = *laidOut;
-    r.content = QRectF(0, 0, designWidth, height()).adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
+    r.content = QRectF(glowMargin, glowMargin, designWidth, height() - 2 * glowMargin);
     const qreal captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
     qreal y = r.content.top();
     auto row = [&](qreal h) {
@@ -135,12 +136,24 @@ const TunerDisplay::Rows& TunerDisplay::rows() const {
     return *rows_;
 }
 
-QSize TunerDisplay::sizeHint() const {
+QSizeF TunerDisplay::designSize() const {
     const qreal captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
     const qreal content = captionHeight + 24 + 15 + QFontMetricsF(lampFont()).height() + DialScale::height +
                           2 * FLMeterBar::height() + 4 + 5 * rowSpacing;
-    return QSizeF(designWidth, content + 2 * glowMargin).toSize();
+    return {designWidth, std::ceil(content)};
 }
+
+void TunerDisplay::setDisplayGeometry(const QRect& frame) {
+    setGeometry(frame.adjusted(-glowMargin, -glowMargin, glowMargin, glowMargin));
+}
+
+QRect TunerDisplay::displayRect() const { return geometry().adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin); }
+
+QSize TunerDisplay::sizeHint() const {
+    return designSize().toSize() + QSize(2 * glowMargin, 2 * glowMargin);
+}
+
+QRectF TunerDisplay::annunciatorRow() const { return rows().lamps; }
 
 void TunerDisplay::tick(double dt) {
     const Rows& r = rows();
@@ -252,10 +265,10 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
     // Annunciators: six word lamps from the left, format and country at the right.
     {
         const auto lamps = TunerDisplayModel::wordLamps(tuner_);
-        const bool hasStation = tuner_.station().has_value();
+        const bool stationLit = TunerDisplayModel::stationLampsLit(tuner_);
         const QString country = text(TunerDisplayModel::countryText(tuner_));
         const QString format = text(TunerDisplayModel::formatText(tuner_));
-        QString key = country + u'|' + format + u'|' + flag(hasStation);
+        QString key = country + u'|' + format + u'|' + flag(stationLit);
         for (const auto& lamp : lamps) key += u'|' + text(lamp.text) + QString::number(int(lamp.ink)) + flag(lamp.lit);
         draw(lampsPicture_, r.lamps, key, [&](QPainter& p) {
             const QFontMetricsF metrics(lampFont());
@@ -266,9 +279,9 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
                 x += metrics.horizontalAdvance(text(lamp.text)) + 9;
             }
             qreal right = r.lamps.right() - metrics.horizontalAdvance(country);
-            paintLamp(p, QPointF(right, baseline), country, KitColor::displayCyan, hasStation);
+            paintLamp(p, QPointF(right, baseline), country, KitColor::displayCyan, stationLit);
             right -= 9 + metrics.horizontalAdvance(format);
-            paintLamp(p, QPointF(right, baseline), format, KitColor::displayCyan, hasStation);
+            paintLamp(p, QPointF(right, baseline), format, KitColor::displayCyan, stationLit);
         });
     }
 

@@ -20,12 +20,19 @@ class TunerDisplay final : public QWidget {
     Q_OBJECT
 public:
     static constexpr qreal designWidth = 404;
-    // Room kept clear around the rows so glows are not cut at the widget's edge.
-    static constexpr qreal glowMargin = 4;
+    // The widget reaches this far beyond the display's frame on every side, so that glows
+    // overhang the frame instead of being cut or squeezing the rows.
+    static constexpr int glowMargin = 8;
 
     TunerDisplay(TunerFacade& tuner, std::function<MeterBallistics::Pair()> meter, const Clock& clock,
                  QWidget* parent = nullptr);
 
+    // The display's frame: 404 wide, as tall as its rows.
+    QSizeF designSize() const;
+    // Places the widget so that its frame covers `frame` (parent coordinates); displayRect()
+    // gives it back.
+    void setDisplayGeometry(const QRect& frame);
+    QRect displayRect() const;
     QSize sizeHint() const override;
     // A studio frame: steps the needle and repaints what moves (the meters always).
     void tick(double dt);
@@ -34,6 +41,8 @@ public:
     double needlePosition() const { return needle_.position(); }
     const MarqueeText& stationMarquee() const { return station_; }
     const MarqueeText& mainMarquee() const { return main_; }
+    // The annunciator row in widget coordinates.
+    QRectF annunciatorRow() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -145,6 +145,8 @@ std::string TunerDisplayModel::countryText(const TunerFacade& tuner) {
     return "--";
 }
 
+bool TunerDisplayModel::stationLampsLit(const TunerFacade& tuner) { return tuner.isOn() && tuner.station().has_value(); }
+
 bool TunerDisplayModel::blinkLit(double secondsSinceReferenceDate, double period) {
     const double periods = std::trunc(secondsSinceReferenceDate / period);
     return std::fmod(periods, 2.0) == 0;

@@ -41,6 +41,9 @@ struct TunerDisplayModel {
     static std::vector<Lamp> wordLamps(const TunerFacade& tuner);
     static std::string formatText(const TunerFacade& tuner);
     static std::string countryText(const TunerFacade& tuner);
+    // Format and country light with a station, and like every lamp only while on: in
+    // standby they show the remembered station's country unlit.
+    static bool stationLampsLit(const TunerFacade& tuner);
 
     // Blinks: lit in the even 0.4 s (memory) or 0.5 s (scanning) periods of the wall
     // clock counted from 2001-01-01, so every lamp blinks in the same phase.

@@ -101,7 +101,7 @@ void TunerView::build() {
     muting_->setToolTip(QStringLiteral("Silence the noise between stations"));
     connect(muting_, &QAbstractButton::clicked, this, [&tuner] { tuner.setMuting(!tuner.muting()); });
 
-    knob_ = new TuningKnob(52, services_.haptics, this);
+    knob_ = new TuningKnob(52, tuner.knobDetents(), services_.haptics, this);
     knob_->onTurn = [&tuner](int step) { tuner.stepDial(step); };
     volume_ = new Knob(QStringLiteral("VOLUME"), 0.8, 40, false, this);
     volume_->setBinding([&tuner] { return double(tuner.volume()); },
@@ -152,7 +152,7 @@ void TunerView::tick() {
 QSize TunerView::sizeHint() const {
     const qreal controls = std::max({groupHeight(), PresetKey::layoutSize().height(), knob_->layoutSize().height(),
                                      Knob::layoutSize(QStringLiteral("VOLUME"), 40).height()});
-    const qreal height = padding + nameplateHeight() + rowSpacing + display_->sizeHint().height() + rowSpacing +
+    const qreal height = padding + nameplateHeight() + rowSpacing + display_->designSize().height() + rowSpacing +
                          controls + padding;
     return QSizeF(designWidth, height).toSize();
 }
@@ -167,7 +167,7 @@ TunerView::Layout TunerView::layout() const {
     l.controls = QRectF(inner.left(), inner.bottom() - controls, inner.width(), controls);
     l.front = QRectF(inner.left(), l.nameplate.bottom() + rowSpacing, inner.width(),
                      l.controls.top() - rowSpacing - l.nameplate.bottom() - rowSpacing);
-    l.display = QRectF(l.front.left(), l.front.top(), TunerDisplay::designWidth, display_->sizeHint().height());
+    l.display = QRectF(l.front.left(), l.front.top(), TunerDisplay::designWidth, display_->designSize().height());
     l.guide = QRectF(l.display.right() + frontSpacing, l.front.top(), l.front.right() - l.display.right() - frontSpacing,
                      l.front.height());
 
@@ -195,7 +195,7 @@ TunerView::Layout TunerView::layout() const {
 
 void TunerView::resizeEvent(QResizeEvent*) {
     const Layout l = layout();
-    display_->setGeometry(l.display.toRect());
+    display_->setDisplayGeometry(l.display.toRect());
     guide_->setGeometry(l.guide.toRect());
     auto keyIn = [](const QRectF& group, qreal width) {
         return QRectF(group.center().x() - width / 2, group.top() + smallLamp + groupSpacing, width, 34).toRect();

@@ -21,7 +21,9 @@ QFont labelFont() { return KitFont::system(7.5, QFont::DemiBold, true); }
 
 }  // namespace
 
-TuningKnob::TuningKnob(qreal size, Haptics& haptics, QWidget* parent) : QWidget(parent), size_(size), haptics_(haptics) {
+TuningKnob::TuningKnob(qreal size, int64_t detents, Haptics& haptics, QWidget* parent)
+    : QWidget(parent), size_(size), haptics_(haptics), detents_(detents) {
+    angle_.reset(double(detents));
     setMouseTracking(true);
     setToolTip(QStringLiteral("TUNING: drag or scroll over the knob to move along the band"));
     resize(sizeHint());

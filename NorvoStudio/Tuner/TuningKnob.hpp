@@ -19,7 +19,8 @@ public:
     static constexpr qreal labelSpacing = 4;
     static constexpr int shadowRoom = 6;
 
-    TuningKnob(qreal size, Haptics& haptics, QWidget* parent = nullptr);
+    // Drawn at `detents` from the first paint; later changes turn it with the spring.
+    TuningKnob(qreal size, int64_t detents, Haptics& haptics, QWidget* parent = nullptr);
 
     std::function<void(int)> onTurn;
 

@@ -2,10 +2,20 @@
 #include "Gallery.hpp"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <chrono>
 
+#include "AudioEngine/OfflineAudioOutput.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
+#include "Rack/StudioView.hpp"
+#include "StudioModel/QtMainExecutor.hpp"
+#include "StudioModel/StandardStudioServices.hpp"
+#include "StudioModel/StudioModel.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/GenrePicker.hpp"
@@ -99,13 +109,27 @@ struct Face {
     }
 };
 
+// A guide in a window of faceplate black, roomy enough for its popovers.
+struct GuideWindow {
+    std::unique_ptr<QWidget> window;
+    StationGuide* guide;
+    StationGuide* operator->() const { return guide; }
+    StationGuide& operator*() const { return *guide; }
+};
+
 void guidePictures(gallery::Gallery& g) {
     auto guideIn = [](FakeTuner& tuner, NoDesktop& desktop) {
-        auto guide = std::make_unique<StationGuide>(tuner, desktop, "en_US");
-        guide->resize(266, 300);
-        guide->setAttribute(Qt::WA_DontShowOnScreen);
-        guide->show();
-        return guide;
+        auto window = std::make_unique<QWidget>();
+        window->resize(900, 900);
+        QPalette palette = window->palette();
+        palette.setColor(QPalette::Window, QColor(18, 18, 20));
+        window->setPalette(palette);
+        window->setAutoFillBackground(true);
+        auto* guide = new StationGuide(tuner, desktop, "en_US", window.get());
+        guide->setGeometry(12, 12, 266, 300);
+        window->setAttribute(Qt::WA_DontShowOnScreen);
+        window->show();
+        return GuideWindow{std::move(window), guide};
     };
     // Guides are drawn on the faceplate's black, as the face shows them.
     auto onPanel = [&g](const QString& name, QWidget& widget, QSize size, QPoint offset = {12, 12},
@@ -199,6 +223,25 @@ void facePictures(gallery::Gallery& g) {
     }
     {
         Face face;
+        face.tuner.on = true;
+        face.tuner.bandState = {TunerFacade::Query::country("DE"), band(200)};
+        face.tuner.receptionState = TunerFacade::Reception::standby();
+        face.tuner.signalLevel = 0;
+        face.meter = {};
+        g.widget("face-on-no-station", face.build());
+    }
+    {
+        Face face;
+        tunedBand(face.tuner);
+        face.tuner.stereo = false;
+        face.tuner.current = station(5);
+        face.tuner.dialPosition = 5;
+        face.tuner.format = station(5).formatLabel();
+        face.tuner.signalLevel = 0.55;
+        g.widget("face-tuned-mono", face.build());
+    }
+    {
+        Face face;
         tunedBand(face.tuner);
         face.tuner.receptionState = TunerFacade::Reception::buffering(0.45);
         face.tuner.signalLevel = 0.45;
@@ -258,9 +301,94 @@ void facePictures(gallery::Gallery& g) {
     }
 }
 
+// A station directory that answers at once from the gallery's lists: nothing leaves the machine.
+class GalleryDirectory final : public TunerDirectory {
+public:
+    void stations(const Query&, int, std::function<void(std::optional<std::vector<RadioStation>>)> completion) override {
+        completion(band(200));
+    }
+    void countries(std::function<void(std::optional<std::vector<Country>>)> completion) override {
+        completion(::countries());
+    }
+    void countClick(const RadioStation&) override {}
+};
+
+// The whole studio on the real model, its tuner asking the gallery's directory.
+struct RackStudio {
+    QTemporaryDir dir;
+    QtMainExecutor executor;
+    InMemoryDefaultsStore defaults;
+    StandardStudioServices standard;
+    GalleryDirectory directory;
+    test::ScriptedTunerStreamFactory streams;
+    test::SilentStudioUi ui{StudioUi::SaveChoice::dontSave};
+    std::unique_ptr<StudioModel> model;
+
+    RackStudio() {
+        const StudioServices base = standard.services(executor, defaults, ui);
+        StudioServices services{executor, defaults, base.sourceStreams, directory, streams, ui, {}, {}, {}};
+        services.workspacesRoot = std::filesystem::path(dir.path().toStdString()) / "Workspaces";
+        services.makeOutput = [](AudioCore& core) -> std::unique_ptr<AudioOutput> {
+            return std::make_unique<OfflineAudioOutput>(core);
+        };
+        model = std::make_unique<StudioModel>(services);
+    }
+};
+
+// The studio window with a picker open, as the user sees it: at the design size the popover
+// is a window of its own over the studio, in a smaller window it is part of the scaled rack.
+void pictureWithPopover(gallery::Gallery& g, const QString& name, StudioView& view, PickerPopup* popup) {
+    QCoreApplication::processEvents();
+    const bool window = popup && !popup->graphicsProxyWidget();
+    const QPoint at = window ? popup->pos() - view.mapToGlobal(QPoint()) : QPoint();
+    // A popover window may reach past the studio's window: the picture shows all of it.
+    const QRect canvas = window ? view.rect().united(QRect(at, popup->size())) : view.rect();
+    g.paint(name, canvas.size(), [&](QPainter& p, QSize) {
+        p.translate(-canvas.topLeft());
+        view.render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+        if (window) popup->render(&p, at, QRegion(), QWidget::DrawChildren);
+    });
+}
+
+// The pickers as they open over the rack: from the face's own keys, in the studio window.
+void rackPictures(gallery::Gallery& g) {
+    for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
+        RackStudio studio;
+        StudioView view(*studio.model);
+        view.resize(size);
+        view.setAttribute(Qt::WA_DontShowOnScreen);
+        view.show();
+        studio.model->tuner().togglePower();  // the band arrives, auto memory tunes its first station
+        QCoreApplication::processEvents();
+        if (auto stream = studio.streams.last()) stream->play(std::nullopt);
+        for (int i = 0; i < 3; ++i) {
+            studio.model->tick();
+            QCoreApplication::processEvents();
+        }
+        StationGuide* guide = view.rack()->tuner()->guide();
+        const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+        // The headless screen is small: the window stands where its keys' popovers fit on it,
+        // as a user would place it.
+        if (const QScreen* screen = view.screen(); screen && view.rack()->window() == view.window()) {
+            const MiniKey* key = guide->genreKey();
+            const QPoint centre = key->mapTo(&view, key->keyRect().center());
+            view.move(screen->availableGeometry().center().x() - centre.x(), 0);
+            QCoreApplication::processEvents();
+        }
+        guide->pressGenres();
+        pictureWithPopover(g, "rack-genre-popover" + suffix, view, guide->genrePopup());
+        guide->pressGenres();
+        guide->pressCountries();  // starts the countries' load; the list arrives on the next turn
+        QCoreApplication::processEvents();
+        pictureWithPopover(g, "rack-country-popover" + suffix, view, guide->countryPopup());
+        guide->pressCountries();
+    }
+}
+
 void tuner(gallery::Gallery& g) {
     guidePictures(g);
     facePictures(g);
+    rackPictures(g);
 }
 
 gallery::Registrar reg("tuner", &tuner);

@@ -6,8 +6,10 @@
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QPointer>
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/StationGuide.hpp"
@@ -21,36 +23,110 @@ public:
     void openInBrowser(const QUrl&) override {}
 };
 
-// The rack shows the faces scaled inside a graphics view: a picker must open there, under
-// its key, not somewhere on the screen.
-TEST(PickerPopup, OpensUnderItsKeyInsideAScaledRack) {
-    test::FakeTuner tuner;
-    NoDesktop desktop;
-    QGraphicsScene scene;
-    auto* guide = new StationGuide(tuner, desktop, "en_US");
-    guide->resize(266, 300);
-    QGraphicsProxyWidget* proxy = scene.addWidget(guide);
-    proxy->setPos(40, 30);
-    scene.setSceneRect(0, 0, 600, 600);  // as the rack does: the view does not scroll
-    QGraphicsView view(&scene);
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.scale(0.75, 0.75);
-    view.resize(400, 400);
-    view.show();
+// The rack shows the faces scaled inside a graphics view: a picker must open there with the tip
+// of its arrow on its key's bottom edge (not on the room kept for the key's shadow), and stay
+// inside the rack when its key stands near the rack's edge.
+TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
+    for (const qreal guideX : {40.0, 330.0}) {
+        test::FakeTuner tuner;
+        NoDesktop desktop;
+        QGraphicsScene scene;
+        auto* rack = new QWidget;
+        rack->resize(600, 600);
+        auto* guide = new StationGuide(tuner, desktop, "en_US", rack);
+        guide->setGeometry(int(guideX), 30, 266, 300);
+        QGraphicsProxyWidget* proxy = scene.addWidget(rack);
+        scene.setSceneRect(0, 0, 600, 600);  // as the rack does: the view does not scroll
+        QGraphicsView view(&scene);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.scale(0.75, 0.75);
+        view.resize(460, 460);
+        view.show();
+        QApplication::processEvents();
+
+        guide->pressGenres();
+        QApplication::processEvents();
+        ASSERT_TRUE(guide->showingGenres());
+        PickerPopup* popup = guide->genrePopup();
+        QGraphicsProxyWidget* popupProxy = popup->graphicsProxyWidget();
+        ASSERT_NE(popupProxy, nullptr);
+        const MiniKey* key = guide->genreKey();
+        const QRect keyRect = key->keyRect();
+        const QPointF keyBottom =
+            proxy->mapToScene(QPointF(key->mapTo(rack, QPoint()) + QPointF(keyRect.left() + keyRect.width() / 2.0,
+                                                                           keyRect.top() + keyRect.height())));
+        const QPointF tip = popupProxy->mapToScene(popup->arrowTip());
+        EXPECT_NEAR(tip.y(), keyBottom.y(), 1) << guideX;
+        EXPECT_NEAR(tip.x(), keyBottom.x(), 1) << guideX;
+        const QRectF panel = popupProxy->mapRectToScene(popup->panelRect());
+        EXPECT_GE(panel.left(), 0) << guideX;
+        EXPECT_LE(panel.right(), 600) << guideX;
+        guide->pressGenres();
+        EXPECT_FALSE(guide->showingGenres());
+    }
+}
+
+// Over a faceplate of its own black the panel stands apart: a light edge round it and a shadow
+// below it.
+TEST(PickerPopup, ThePanelHasAnEdgeAndAShadow) {
+    MiniKey key(false, QStringLiteral("GENRE"));
+    auto* content = new QWidget;
+    content->resize(200, 120);
+    content->setAutoFillBackground(true);
+    QPalette palette = content->palette();
+    palette.setColor(QPalette::Window, KitColor::faceplateBlack);
+    content->setPalette(palette);
+    auto* popup = new PickerPopup(content, &key);
+    const QColor backdrop = KitColor::faceplateBlack;
+    QImage image(popup->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(backdrop);
+    popup->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    const int grey = backdrop.red();
+
+    const QRect inner = content->geometry();
+    int brightest = 0;
+    for (int x = 0; x < inner.left(); ++x) brightest = std::max(brightest, qRed(image.pixel(x, inner.center().y())));
+    EXPECT_GT(brightest, grey + 25) << "an edge left of the content";
+    int darkest = 255;
+    for (int y = inner.bottom() + 1; y < image.height(); ++y)
+        darkest = std::min(darkest, qRed(image.pixel(inner.center().x(), y)));
+    EXPECT_LT(darkest, grey - 6) << "a shadow below the panel";
+    delete popup;
+}
+
+// A popover window of its own must not count on the desktop to composite it: over the studio it
+// paints every pixel itself (its shadow over a picture of what it covers), and beyond the
+// studio's window only its panel shows.
+TEST(PickerPopup, AWindowOfItsOwnNeedsNoCompositing) {
+    QWidget studio;
+    studio.resize(500, 400);
+    auto* key = new MiniKey(false, QStringLiteral("GENRE"), &studio);
+    key->setKeyGeometry(QRect(400, 20, 90, 20));  // near the right edge: the popover overhangs it
+    studio.show();
+    QApplication::processEvents();
+    auto* content = new QWidget;
+    content->resize(200, 120);
+    QPointer<PickerPopup> popup = new PickerPopup(content, key);
+    popup->open();
     QApplication::processEvents();
 
-    guide->pressGenres();
-    QApplication::processEvents();
-    ASSERT_TRUE(guide->showingGenres());
-    QGraphicsProxyWidget* popupProxy = guide->genrePopup()->graphicsProxyWidget();
-    ASSERT_NE(popupProxy, nullptr);
-    const QPointF keyBottom = proxy->mapToScene(QPointF(guide->genreKey()->geometry().center().x(),
-                                                        guide->genreKey()->geometry().bottom()));
-    EXPECT_NEAR(popupProxy->scenePos().y(), keyBottom.y(), 4);
-    EXPECT_NEAR(popupProxy->scenePos().x() + guide->genrePopup()->width() / 2.0, keyBottom.x(), 4);
-    guide->pressGenres();
-    EXPECT_FALSE(guide->showingGenres());
+    const QPoint origin = studio.mapFromGlobal(popup->pos());
+    const QRect overStudio = QRect(origin, popup->size()) & studio.rect();
+    ASSERT_LT(overStudio.width(), popup->width()) << "the popover reaches past the studio's window";
+    QImage image(popup->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    popup->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    int seeThrough = 0;
+    for (int y = overStudio.top(); y <= overStudio.bottom(); ++y)
+        for (int x = overStudio.left(); x <= overStudio.right(); ++x)
+            if (qAlpha(image.pixel(x - origin.x(), y - origin.y())) < 255) ++seeThrough;
+    EXPECT_EQ(seeThrough, 0);
+    const QRegion shown = popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask();
+    const QPoint shadowPastTheEdge(popup->width() - 2, popup->height() - 2);
+    EXPECT_FALSE(shown.contains(shadowPastTheEdge));
+    EXPECT_TRUE(shown.contains(popup->panelRect().center().toPoint()));
+    popup->close();
 }
 
 }  // namespace

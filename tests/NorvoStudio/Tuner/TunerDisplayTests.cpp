@@ -75,6 +75,37 @@ QImage rendered(TunerDisplay& display) {
     return image;
 }
 
+// Pixels of full-strength cyan: a lit word or its halo, never the faint ghost of an unlit one.
+int litCyanPixels(const QImage& image, const QRect& area) {
+    int count = 0;
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y)
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qGreen(p) > 150 && qBlue(p) > 150 && qRed(p) < qGreen(p) - 60) ++count;
+        }
+    return count;
+}
+
+// Every word of the annunciator row is lit only while the tuner is on: in standby the
+// remembered station's format and country stay as dark as the lamps beside them.
+TEST_F(TunerDisplayTest, StandbyLightsNoWordOfTheAnnunciatorRow) {
+    tuner.format = "MP3 128k";
+    tuner.mutingFlag = true;
+    tuner.publish();
+    const QRect row = display.annunciatorRow().toAlignedRect().adjusted(0, -3, 0, 3);
+    const QRect formatAndCountry(row.right() - 80, row.top(), 81, row.height());
+    EXPECT_GT(litCyanPixels(rendered(display), formatAndCountry), 20) << "on and tuned";
+
+    tuner.on = false;
+    tuner.receptionState = TunerFacade::Reception::off();
+    tuner.format.reset();
+    tuner.publish();
+    ASSERT_TRUE(tuner.station().has_value());  // remembered for the next start
+    const QImage standby = rendered(display);
+    EXPECT_EQ(litCyanPixels(standby, formatAndCountry), 0);
+    EXPECT_EQ(litCyanPixels(standby, row), 0);
+}
+
 // The display keeps its rows as pixels between changes: after any change of the tuner it must
 // show exactly what a display built fresh on that state shows.
 TEST_F(TunerDisplayTest, KeptRowsFollowEveryChangeOfTheTuner) {

@@ -169,15 +169,65 @@ TEST_F(TunerViewTest, KnobFollowsTheDetentCountWithASpring) {
     EXPECT_TRUE(tuner.calls.empty());
 }
 
+// A face built while the knob stands turned shows it there from the first picture.
+TEST_F(TunerViewTest, KnobStartsAtTheTunersDetentCount) {
+    tuner.detents = 8;
+    TunerView face(TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics, {}});
+    EXPECT_DOUBLE_EQ(face.tuningKnob()->drawnAngle(), 96);
+    for (int i = 0; i < 3; ++i) {
+        executor.advance(1.0 / 60);
+        face.tick();
+    }
+    EXPECT_DOUBLE_EQ(face.tuningKnob()->drawnAngle(), 96) << "no spin after the first picture";
+}
+
 TEST_F(TunerViewTest, TheDisplayKeepsItsWidthAndTheGuideTakesTheRest) {
     EXPECT_EQ(view->width(), 720);
-    EXPECT_EQ(view->display()->width(), 404);
+    EXPECT_EQ(view->display()->displayRect().width(), 404);
     const int guide = view->guide()->width();
     view->resize(720, view->height() + 100);
     QApplication::processEvents();
-    EXPECT_EQ(view->display()->width(), 404);
+    EXPECT_EQ(view->display()->displayRect().width(), 404);
     EXPECT_EQ(view->guide()->width(), guide);
-    EXPECT_EQ(view->guide()->height() > view->display()->height(), true);
+    EXPECT_GT(view->guide()->height(), view->display()->displayRect().height());
+}
+
+// The longest unbroken run of scale cyan in any row left of `limit`, in points: the dial's baseline.
+std::pair<double, double> longestCyanRun(const QImage& image, int limit) {
+    const qreal ratio = image.devicePixelRatio();
+    std::pair<int, int> best{0, -1};
+    for (int y = 0; y < image.height(); ++y) {
+        int start = -1;
+        for (int x = 0; x <= std::min(limit, image.width()); ++x) {
+            const QRgb p = x < std::min(limit, image.width()) ? image.pixel(x, y) : 0;
+            const bool cyan = qGreen(p) > 70 && qGreen(p) - qRed(p) > 30;
+            if (cyan && start < 0) start = x;
+            if (!cyan && start >= 0) {
+                if (x - start > best.second - best.first + 1) best = {start, x - 1};
+                start = -1;
+            }
+        }
+    }
+    return {best.first / ratio, (best.second + 1) / ratio};
+}
+
+// The display's rows use its whole 404 points: the dial's scale runs from 8 to 404 − 8, the
+// display lines up with the POWER key below it and stands 14 points from the guide.
+TEST_F(TunerViewTest, TheDisplayFillsItsFrameInLineWithTheFace) {
+    tuner.on = true;
+    tuner.bandState = {TunerFacade::Query::top(), test::makeBand(50)};
+    tuner.publish();
+    QImage image(view->size() * 2, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::black);
+    view->render(&image);
+    const HardwareKey* power = view->powerKey();
+    const int left = power->mapTo(view.get(), power->keyRect().topLeft()).x();
+    EXPECT_EQ(left, TunerView::padding);
+    EXPECT_EQ(view->guide()->x(), left + 404 + 14);
+    const auto [from, to] = longestCyanRun(image, 2 * view->guide()->x());
+    EXPECT_NEAR(from, left + 8, 0.5);
+    EXPECT_NEAR(to, left + 404 - 8, 0.5);
 }
 
 }  // namespace
