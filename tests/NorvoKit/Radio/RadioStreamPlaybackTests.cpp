@@ -16,9 +16,12 @@
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/HttpLoop.hpp"
+#include "Platform/LoopClock.hpp"
+#include "Radio/BurstMatch.hpp"
 #include "Radio/RadioStream.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 #include "Support/AudioFixtures.hpp"
+#include "Support/LiveStation.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
@@ -444,6 +447,149 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionWithNothingInCommonKeepsTheBacklogS
     EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 88200 + 22050, 22050), 523.0),
                 0.5, 0.05);
 }
+
+// --- Reconnections to a live station whose audio repeats ------------------------------------
+
+struct RepeatingCase {
+    std::string name;
+    std::vector<std::string> expressions;  // one per channel, as generateSignal takes them
+    double burstSeconds;                   // what the station re-sends to a new listener
+    friend void PrintTo(const RepeatingCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// The real decoder, counting the bytes it was given: on a hand-moved clock a test waits
+// until the stream has taken in everything a station sent before it moves the clock on.
+RadioStream::DecoderFactory countingDecoders(std::shared_ptr<std::atomic<uint64_t>> fed) {
+    class Counting final : public RadioStream::Decoder {
+    public:
+        Counting(RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client,
+                 std::shared_ptr<std::atomic<uint64_t>> fed)
+            : decoder_(hint, client), fed_(std::move(fed)) {}
+        void feed(const uint8_t* bytes, std::size_t count) override {
+            decoder_.feed(bytes, count);
+            *fed_ += count;
+        }
+
+    private:
+        RadioStreamDecoder decoder_;
+        std::shared_ptr<std::atomic<uint64_t>> fed_;
+    };
+    return [fed](RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client) {
+        return std::make_unique<Counting>(hint, client, fed);
+    };
+}
+
+// A stream on the clock of a live station: the station's time and the stream's move together.
+class LiveStationTest : public RadioStreamPlaybackTest {
+protected:
+    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
+    std::unique_ptr<test::LiveStation> station;
+
+    void TearDown() override {
+        if (stream) stream->stop();
+        stream.reset();
+        if (station) station->close();
+        RadioStreamPlaybackTest::TearDown();
+    }
+
+    void tuneIn(test::LiveStation::Options options) {
+        station = std::make_unique<test::LiveStation>(server, "/live", clock, std::move(options));
+        loop = std::make_shared<HttpLoop>("radio-test", clock);
+        RadioStream::Options streamOptions;
+        streamOptions.loop = loop;
+        streamOptions.decoderFactory = countingDecoders(fed);
+        stream = std::make_unique<RadioStream>(server.url("/live"), userAgent, 2.0, streamOptions);
+        stream->start();
+    }
+
+    // Everything the station sent on its `connections` has been decoded.
+    bool takenIn(std::size_t connections) {
+        if (!station->waitUntilSent(connections)) return false;
+        uint64_t sent = 0;
+        for (const auto& [from, to] : station->sent()) sent += to - from;
+        return loop->waitUntil([&] { return fed->load() == sent; }, patience);
+    }
+
+    // Moves both clocks in steps, letting the stream take in what each step put on the air:
+    // a live stream comes in small pieces.
+    bool advance(double seconds, std::size_t connections, double step = 0.05) {
+        for (double done = 0; done < seconds - 1e-9; done += step) {
+            clock->advance(std::min(step, seconds - done));
+            if (!takenIn(connections)) return false;
+        }
+        return true;
+    }
+};
+
+class RepeatingStationTest : public LiveStationTest, public testing::WithParamInterface<RepeatingCase> {};
+
+TEST_P(RepeatingStationTest, AReconnectionHearsNothingTwiceAndLosesNothingBeyondTheOutage) {
+    constexpr std::size_t bytesPerSecond = 16000;  // 128 kbit/s
+    const std::string audio = [] {
+        test::TemporaryDirectory scratch;
+        test::generateSignal(scratch / "repeating.mp3", GetParam().expressions, 14.0, 44100, bareMp3());
+        return test::readBytes(scratch / "repeating.mp3");
+    }();
+    const auto burst = std::size_t(GetParam().burstSeconds * bytesPerSecond);
+    tuneIn({audio, double(bytesPerSecond), burst, burst});
+    ASSERT_TRUE(station->waitUntilSent(1));
+    ASSERT_TRUE(advance(4.0, 1));
+
+    // Down for one second (the stream's first retry): a burst longer than that re-sends what
+    // went on the air meanwhile, and some that was heard already.
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network == Network::reconnecting(1); }));
+    clock->advance(1.0);
+    ASSERT_TRUE(takenIn(2));
+    ASSERT_TRUE(advance(1.0, 2));
+    // Streaming again within a second of the new connection.
+    EXPECT_EQ(int(stream->currentStatus().network.state), int(Network::State::streaming));
+    ASSERT_TRUE(advance(3.0, 2));
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    const auto sent = station->sent();
+    ASSERT_EQ(sent.size(), 2u);
+
+    // The outage is what nobody sent; everything sent is heard once, in order.
+    const test::StereoSamples heard = pull(30.0);
+    const auto onAir = double(framesBefore(audio, sent[1].second));
+    const double join = double(framesBefore(audio, sent[0].second));
+    const double outage = std::max(0.0, double(framesBefore(audio, sent[1].first)) - join);
+    EXPECT_LE(double(heard.frames()), onAir - outage + 1152) << "heard twice";
+    // A decoder that starts inside the stream may lose its first frame.
+    EXPECT_GE(double(heard.frames()), onAir - outage - 2 * 1152) << "lost beyond the outage";
+    const test::StereoSamples reference = decodedWhole(audio.substr(0, sent[1].second));
+    ASSERT_LE(heard.frames(), reference.frames());
+    ASSERT_GT(heard.frames(), std::size_t(join) + BurstMatch::guard);
+    const std::size_t after = reference.frames() - heard.frames();  // frames of the reference not heard
+    float worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        // Where a decoder starts inside the stream, its first frames are its own.
+        if (after > 0 && i >= std::size_t(join) - 1152 && i < std::size_t(join) + BurstMatch::guard) continue;
+        const std::size_t at = i < std::size_t(join) ? i : i + after;
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[at]), std::fabs(heard.right[i] - reference.right[at]));
+        if (difference > worst) {
+            worst = difference;
+            worstAt = i;
+        }
+    }
+    EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames() << ", the join at " << join;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, RepeatingStationTest,
+    testing::Values(RepeatingCase{"SteadyTone", {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"}, 2.0},
+                    // A half-second sweep, looped to the sample.
+                    RepeatingCase{"LoopedSample",
+                                  {"0.5*sin(2*PI*(200*mod(n\\,22050)/44100+6000*pow(mod(n\\,22050)/44100\\,2)))",
+                                   "0.4*sin(2*PI*(900*mod(n\\,22050)/44100+2000*pow(mod(n\\,22050)/44100\\,2)))"},
+                                  2.0},
+                    // A server that re-sends nothing: the tone after the outage is all new.
+                    RepeatingCase{"SteadyToneWithoutBurst", {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"}, 0.0}),
+    [](const auto& info) { return info.param.name; });
 
 // --- End to end through the audio core ------------------------------------------------------
 
