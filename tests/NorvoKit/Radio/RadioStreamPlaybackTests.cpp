@@ -272,22 +272,6 @@ TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAl
 
 // --- Reconnections to a server that sends a burst of recent audio ------------------------------
 
-// Everything a decoder makes of `bytes`, as the stream would hear it.
-test::StereoSamples decodedWhole(const std::string& bytes) {
-    struct Collector final : RadioStreamDecoder::Client {
-        test::StereoSamples samples;
-        void decoderReady(const RadioStreamDecoder::Format&) override {}
-        void decodedFrames(const float* l, const float* r, int n) override {
-            samples.left.insert(samples.left.end(), l, l + n);
-            samples.right.insert(samples.right.end(), r, r + n);
-        }
-        void decoderFailed(const std::string&) override {}
-    } collector;
-    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::mpegLayer3, collector);
-    decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    return collector.samples;
-}
-
 // A live station as real servers run one: each new listener first gets the last
 // `burst` bytes of the stream, then the stream goes on from where it is.
 // With `titles`, the stream carries a metadata block after every 16000 audio bytes of the
@@ -321,7 +305,7 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionSkipsTheBurstAlreadyReceivedAndJoin
     open("/live");
     const int64_t songB = framesBefore(noise, dropAt - 3 * bytesPerSecond + 4 * 16000);
 
-    const test::StereoSamples reference = decodedWhole(noise.substr(0, end));
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
     const auto expected = static_cast<double>(framesBefore(noise, end));
     ASSERT_TRUE(waitFor([&](const auto& s) {
         return s.network == Network::streaming() && s.bufferedSeconds * 44100 >= expected - 3 * 1152;
@@ -395,7 +379,7 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionOfAResampledStationSkipsTheBurstToo
     server.routeSequence("/live", {first, burstThenLive(noise, dropAt, 3 * bytesPerSecond, end)});
     open("/live");
 
-    const test::StereoSamples reference = decodedWhole(noise.substr(0, end));
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
     const double expected = double(framesBefore(noise, end)) * 44100 / 48000;
     ASSERT_TRUE(waitFor([&](const auto& s) {
         return s.network == Network::streaming() && s.bufferedSeconds * 44100 >= expected - 3 * 1152;
@@ -457,28 +441,6 @@ struct RepeatingCase {
     friend void PrintTo(const RepeatingCase& c, std::ostream* os) { *os << c.name; }
 };
 
-// The real decoder, counting the bytes it was given: on a hand-moved clock a test waits
-// until the stream has taken in everything a station sent before it moves the clock on.
-RadioStream::DecoderFactory countingDecoders(std::shared_ptr<std::atomic<uint64_t>> fed) {
-    class Counting final : public RadioStream::Decoder {
-    public:
-        Counting(RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client,
-                 std::shared_ptr<std::atomic<uint64_t>> fed)
-            : decoder_(hint, client), fed_(std::move(fed)) {}
-        void feed(const uint8_t* bytes, std::size_t count) override {
-            decoder_.feed(bytes, count);
-            *fed_ += count;
-        }
-
-    private:
-        RadioStreamDecoder decoder_;
-        std::shared_ptr<std::atomic<uint64_t>> fed_;
-    };
-    return [fed](RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client) {
-        return std::make_unique<Counting>(hint, client, fed);
-    };
-}
-
 // A stream on the clock of a live station: the station's time and the stream's move together.
 class LiveStationTest : public RadioStreamPlaybackTest {
 protected:
@@ -498,7 +460,7 @@ protected:
         loop = std::make_shared<HttpLoop>("radio-test", clock);
         RadioStream::Options streamOptions;
         streamOptions.loop = loop;
-        streamOptions.decoderFactory = countingDecoders(fed);
+        streamOptions.decoderFactory = test::countingDecoders(fed);
         stream = std::make_unique<RadioStream>(server.url("/live"), userAgent, 2.0, streamOptions);
         stream->start();
     }
@@ -559,7 +521,7 @@ TEST_P(RepeatingStationTest, AReconnectionHearsNothingTwiceAndLosesNothingBeyond
     EXPECT_LE(double(heard.frames()), onAir - outage + 1152) << "heard twice";
     // A decoder that starts inside the stream may lose its first frame.
     EXPECT_GE(double(heard.frames()), onAir - outage - 2 * 1152) << "lost beyond the outage";
-    const test::StereoSamples reference = decodedWhole(audio.substr(0, sent[1].second));
+    const test::StereoSamples reference = test::decodedStation(audio.substr(0, sent[1].second));
     ASSERT_LE(heard.frames(), reference.frames());
     ASSERT_GT(heard.frames(), std::size_t(join) + BurstMatch::guard);
     const std::size_t after = reference.frames() - heard.frames();  // frames of the reference not heard

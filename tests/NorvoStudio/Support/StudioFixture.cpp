@@ -16,7 +16,8 @@ StudioFixture::StudioFixture() : StudioFixture(Options{}) {}
 
 StudioFixture::StudioFixture(Options options) : options_(options) {
     workspaces = directory / "Workspaces";
-    StudioServices services{executor, defaults, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
+    TunerStreamFactory& streams = options_.tunerStreams ? *options_.tunerStreams : tunerStreams;
+    StudioServices services{executor, defaults, sourceStreams, tunerDirectory, streams, ui, {}, workspaces, {}};
     services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
         if (options_.failingOutput) return std::make_unique<FailingAudioOutput>();
         auto made = std::make_unique<OfflineAudioOutput>(core);

@@ -32,6 +32,8 @@ public:
         bool threadedBackground = false;
         // Settings present before the model is built (a stored tape sound, tuner state).
         std::function<void(DefaultsStore&)> presetDefaults;
+        // Streams for the tuner (real ones against a loopback station); none: the scripted ones.
+        TunerStreamFactory* tunerStreams = nullptr;
     };
 
     StudioFixture();
