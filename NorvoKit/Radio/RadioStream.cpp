@@ -404,9 +404,7 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         const double settle = std::max(0.0, heldSince_ + burstSettleSeconds - now);
         std::weak_ptr<int> token = alive_;
         settleTimer_ = loop_->dispatchAfter(settle, [this, token, serial = connectionSerial_] {
-            if (token.lock() && isCurrent(serial) && join_ == Join::probing &&
-                (heldLeft_.size() >= probeCapacity || !sentBurst()))
-                decideJoin();
+            if (token.lock() && isCurrent(serial) && join_ == Join::probing) decideJoin();
         });
     }
     heldLeft_.insert(heldLeft_.end(), left, left + count);
@@ -415,8 +413,8 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldAhead_ = std::max(heldAhead_, held - static_cast<int64_t>((now - outageFrom_) * frameRate));
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
     const bool full = heldLeft_.size() >= probeCapacity;
-    const bool settled = now - heldSince_ >= burstSettleSeconds;
-    if (heldLeft_.size() >= ringCapacity || (settled && (full || !sentBurst()))) {
+    if (heldLeft_.size() >= ringCapacity || now - heldSince_ >= burstSettleSeconds) {
+        // A burst has come whole by now; waiting longer would only hold up the audio.
         decideJoin();
     } else if (full && !probed_) {
         // Noise and music match in one place only, and nothing at all may match: join now.

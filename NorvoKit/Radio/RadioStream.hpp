@@ -120,9 +120,9 @@ private:
     // Servers re-send at most this much on connect (the usual setting is half of it), so
     // the join looks no further back than this and the time the connection was down.
     static constexpr double burstAllowanceBytes = 131072;
-    // When equal matches leave the choice to the burst's timing (a tone, a loop), the frames
-    // are held this long after the first of them, so that the burst, which comes at the
-    // network's speed, has arrived whole.
+    // The new connection's frames are held at most this long after they began to come, and
+    // this long when equal matches leave the choice to the burst's timing (a tone, a loop),
+    // so that the burst, which comes at the network's speed, has arrived whole.
     static constexpr double burstSettleSeconds = 0.25;
     // How far the burst's timing may be off: the last frames of the old connection and the
     // burst's frames are timed when they were decoded, not when they went on the air.
