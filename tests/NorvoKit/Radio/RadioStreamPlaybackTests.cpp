@@ -60,7 +60,7 @@ LoopbackHttpServer::Script station(const std::string& body, const std::string& m
 
 class RadioStreamPlaybackTest : public testing::Test {
 protected:
-    LoopbackHttpServer server{8, 60};
+    LoopbackHttpServer server{16, 60};
     std::shared_ptr<HttpLoop> loop = std::make_shared<HttpLoop>("radio-test");
     std::unique_ptr<RadioStream> stream;
     std::vector<float> left = std::vector<float>(pullFrames), right = std::vector<float>(pullFrames);
@@ -552,6 +552,57 @@ INSTANTIATE_TEST_SUITE_P(
                     // A server that re-sends nothing: the tone after the outage is all new.
                     RepeatingCase{"SteadyToneWithoutBurst", {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"}, 0.0}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(LiveStationTest, NoiseJoinsExactlyAcrossTenDrops) {
+    constexpr std::size_t bytesPerSecond = 16000;
+    const std::string noise = [] {
+        test::TemporaryDirectory scratch;
+        test::generateNoise(scratch / "noise.mp3", 36.0, 44100, 2, bareMp3());
+        return test::readBytes(scratch / "noise.mp3");
+    }();
+    tuneIn({noise, double(bytesPerSecond), 2 * bytesPerSecond, 2 * bytesPerSecond});
+    ASSERT_TRUE(station->waitUntilSent(1));
+    // Heard as it comes, so the ring never fills; a few seconds stay buffered.
+    test::StereoSamples heard;
+    const auto listen = [&] {
+        while (stream->currentStatus().bufferedSeconds > 3.0) {
+            const test::StereoSamples piece = pull(0.5);
+            heard.left.insert(heard.left.end(), piece.left.begin(), piece.left.end());
+            heard.right.insert(heard.right.end(), piece.right.begin(), piece.right.end());
+        }
+    };
+    for (std::size_t connection = 1; connection <= 10; ++connection) {
+        ASSERT_TRUE(advance(2.0, connection)) << connection;
+        listen();
+        station->drop();
+        ASSERT_TRUE(waitFor([](const auto& s) { return s.network == Network::reconnecting(1); })) << connection;
+        clock->advance(1.0);
+        ASSERT_TRUE(takenIn(connection + 1)) << connection;
+    }
+    ASSERT_TRUE(advance(2.0, 11));
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    const test::StereoSamples rest = pull(30.0);
+    heard.left.insert(heard.left.end(), rest.left.begin(), rest.left.end());
+    heard.right.insert(heard.right.end(), rest.right.begin(), rest.right.end());
+
+    // Every frame on the air once, in order.
+    const std::size_t end = station->sent().back().second;
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
+    EXPECT_NEAR(double(heard.frames()), double(framesBefore(noise, end)), 1152);
+    ASSERT_LE(heard.frames(), reference.frames());
+    float worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
+        if (difference > worst) {
+            worst = difference;
+            worstAt = i;
+        }
+    }
+    EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
+}
 
 // --- End to end through the audio core ------------------------------------------------------
 
