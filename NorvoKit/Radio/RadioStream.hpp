@@ -117,12 +117,13 @@ private:
     // the last seconds received; what was received already is skipped.
     static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
     static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
-    // Servers re-send at most this much on connect (the usual setting is half of it), so
+    // Servers re-send at most this much on connect (a common setting is half of it), so
     // the join looks no further back than this and the time the connection was down.
     static constexpr double burstAllowanceBytes = 131072;
-    // The new connection's frames are held at most this long after they began to come, and
-    // this long when equal matches leave the choice to the burst's timing (a tone, a loop),
-    // so that the burst, which comes at the network's speed, has arrived whole.
+    // The new connection's frames are held no longer than this after they began to come
+    // (noise and music join as soon as a probe is full): long enough for a burst, which
+    // comes at the network's speed, to arrive whole before its timing decides among equal
+    // matches (a tone, a loop).
     static constexpr double burstSettleSeconds = 0.25;
     // How far the burst's timing may be off: the last frames of the old connection and the
     // burst's frames are timed when they were decoded, not when they went on the air.
