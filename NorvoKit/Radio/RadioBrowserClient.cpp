@@ -169,15 +169,24 @@ void RadioBrowserClient::startRequest(const std::shared_ptr<Request>& request) {
         attempt(request);
     };
     // Loading always leaves at least the fallback hosts, so this waits on the first
-    // request of the run only.
-    if (servers_.isEmpty()) loadServers(begin);
-    else begin();
+    // requests of the run only: those that start while the list is loading wait for that
+    // one load instead of each fetching and rearranging the list.
+    if (!servers_.isEmpty()) {
+        begin();
+        return;
+    }
+    waitingForServers_.push_back(std::move(begin));
+    if (!loadingServers_) loadServers();
 }
 
-void RadioBrowserClient::loadServers(std::function<void()> then) {
-    auto arrange = [this, then](const std::vector<std::string>& names) {
+void RadioBrowserClient::loadServers() {
+    loadingServers_ = true;
+    auto arrange = [this](const std::vector<std::string>& names) {
         servers_ = DirectoryServerList::arranged(names, configuration_.fallbackServers, configuration_.random);
-        then();
+        loadingServers_ = false;
+        auto waiting = std::move(waitingForServers_);
+        waitingForServers_.clear();
+        for (auto& then : waiting) then();
     };
     Request listRequest;
     listRequest.path = "/json/servers";

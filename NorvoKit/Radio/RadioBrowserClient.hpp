@@ -187,13 +187,16 @@ private:
     struct Request;
 
     void startRequest(const std::shared_ptr<Request>& request);
-    void loadServers(std::function<void()> then);
+    void loadServers();
     void attempt(const std::shared_ptr<Request>& request);
     std::optional<std::string> urlFor(const std::string& host, const Request& request) const;
     HttpRequest httpRequest(std::string url) const;
 
     Configuration configuration_;
-    DirectoryServerList servers_;  // on the client's thread only
+    // On the client's thread only.
+    DirectoryServerList servers_;
+    bool loadingServers_ = false;
+    std::vector<std::function<void()>> waitingForServers_;  // requests that wait for the list
     // Last member: its end stops the thread before the state above goes away.
     const std::unique_ptr<Transport> transport_;
 };

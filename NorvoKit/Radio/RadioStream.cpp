@@ -69,28 +69,6 @@ std::string failureText(HttpError::Kind kind) {
     return "Connection lost";
 }
 
-// Pearson correlation of a[0..n) and b[0..n), from the sums the caller keeps.
-double correlation(double sumAB, double sumA, double sumAA, double sumB, double sumBB, double n) {
-    const double covariance = sumAB - sumA * sumB / n;
-    const double varianceA = sumAA - sumA * sumA / n;
-    const double varianceB = sumBB - sumB * sumB / n;
-    if (varianceA <= 1e-9 * n || varianceB <= 1e-9 * n) return 0;  // silence or a constant matches nothing
-    return covariance / std::sqrt(varianceA * varianceB);
-}
-
-// The sums correlation() needs, kept while walking two series side by side.
-struct PairSums {
-    double ab = 0, a = 0, aa = 0, b = 0, bb = 0;
-    void add(double x, double y) {
-        ab += x * y;
-        a += x;
-        aa += x * x;
-        b += y;
-        bb += y * y;
-    }
-    double correlation(double n) const { return ::norvo::correlation(ab, a, aa, b, bb, n); }
-};
-
 }  // namespace
 
 RadioStream::RadioStream(std::string url, std::string userAgent, double prebufferSeconds)
@@ -209,7 +187,9 @@ void RadioStream::closeSession() {
     playlist_.reset();
     teardownDecoder();
     join_ = Join::direct;
-    probeCount_ = 0;
+    settleTimer_.cancel();
+    heldLeft_.clear();
+    heldRight_.clear();
     heldTitles_.clear();
 }
 
@@ -226,6 +206,8 @@ void RadioStream::connect(const std::string& target) {
     // After a connection that played, the server's burst is matched against what was
     // received before any of it is heard.
     join_ = everStreamed_ && pushedFrames_ > 0 ? Join::probing : Join::direct;
+    outageFrom_ = lastAudioAt_;
+    connectionAudioSince_.reset();
     if (task_ != 0) loop_->cancel(task_);
 
     HttpRequest request;
@@ -376,6 +358,8 @@ void RadioStream::retryOrFail(const std::string& message) {
 
 void RadioStream::feedDecoder(const uint8_t* bytes, std::size_t count) {
     if (!decoder_ || count == 0) return;
+    if (!connectionAudioSince_) connectionAudioSince_ = loop_->now();
+    audioBytes_ += count;
     feedingDecoder_ = true;
     decoder_->feed(bytes, count);
     feedingDecoder_ = false;
@@ -402,22 +386,41 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     if (frames <= 0 || task_ == 0) return;
     auto count = static_cast<std::size_t>(frames);
     decodedThisConnection_ += frames;
-    if (join_ == Join::probing) {
-        if (!probeLeft_) {
-            probeLeft_.reset(new float[probeCapacity]);
-            probeRight_.reset(new float[probeCapacity]);
-        }
-        const std::size_t taken = std::min(count, probeCapacity - probeCount_);
-        std::copy(left, left + taken, probeLeft_.get() + probeCount_);
-        std::copy(right, right + taken, probeRight_.get() + probeCount_);
-        probeCount_ += taken;
-        left += taken;
-        right += taken;
-        count -= taken;
-        if (probeCount_ < probeCapacity) return;
-        decideJoin();
+    decodedTotal_ += count;
+    lastAudioAt_ = loop_->now();
+    if (join_ != Join::probing) {
+        deliver(left, right, count);
+        return;
     }
-    deliver(left, right, count);
+    const double now = lastAudioAt_;
+    if (heldLeft_.empty()) {
+        // From the connection's first audio bytes: a decoder that collects a few frames
+        // before its first output makes no burst.
+        heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
+        heldAhead_ = 0;
+        burstFrames_ = 0;
+        probed_ = false;
+        // A burst that has ended, or none at all, leaves nothing else to wake the join.
+        const double settle = std::max(0.0, heldSince_ + burstSettleSeconds - now);
+        std::weak_ptr<int> token = alive_;
+        settleTimer_ = loop_->dispatchAfter(settle, [this, token, serial = connectionSerial_] {
+            if (token.lock() && isCurrent(serial) && join_ == Join::probing) decideJoin();
+        });
+    }
+    heldLeft_.insert(heldLeft_.end(), left, left + count);
+    heldRight_.insert(heldRight_.end(), right, right + count);
+    const auto held = static_cast<int64_t>(heldLeft_.size());
+    heldAhead_ = std::max(heldAhead_, held - static_cast<int64_t>((now - outageFrom_) * frameRate));
+    burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
+    const bool full = heldLeft_.size() >= probeCapacity;
+    if (heldLeft_.size() >= ringCapacity || now - heldSince_ >= burstSettleSeconds) {
+        // A burst has come whole by now; waiting longer would only hold up the audio.
+        decideJoin();
+    } else if (full && !probed_) {
+        // Noise and music match in one place only, and nothing at all may match: join now.
+        probed_ = true;
+        if (auto found = matchBurst(); !found || !found->alternatives) joinAt(found, Unmatched::trimBacklog);
+    }
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -472,24 +475,52 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 // --- joining a reconnection (loop thread) ---
 
 void RadioStream::finishJoin() {
-    if (join_ == Join::probing && probeCount_ > 0 && !cancelled_) decideJoin();
+    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin();
     join_ = Join::direct;
-    probeCount_ = 0;
+    settleTimer_.cancel();
+    heldLeft_.clear();
+    heldRight_.clear();
     skipRemaining_ = 0;
     heldTitles_.clear();
 }
 
 void RadioStream::decideJoin() {
+    // A server that sent nothing ahead of the live stream re-sent nothing: however alike
+    // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
+    if (!sentBurst()) joinAt(std::nullopt, Unmatched::append);
+    else joinAt(matchBurst(), Unmatched::trimBacklog);
+}
+
+bool RadioStream::sentBurst() const {
+    return burstFrames_ >= static_cast<int64_t>(burstAtLeastSeconds * frameRate);
+}
+
+std::optional<BurstMatch::Found> RadioStream::matchBurst() const {
+    const std::size_t held = heldLeft_.size();
+    std::vector<float> probe(std::min(held, probeCapacity));
+    for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
+    const BurstMatch::History history{history_.get(), historyFrames, pushedFrames_};
+    const BurstMatch::Limits limits{
+        .reach = joinReach(),
+        .overlapAtLeast = heldAhead_ - static_cast<int64_t>(burstTimingSlack * frameRate),
+    };
+    return BurstMatch::find(history, probe, limits);
+}
+
+void RadioStream::joinAt(const std::optional<BurstMatch::Found>& found, Unmatched unmatched) {
     const int64_t received = pushedFrames_;
-    const std::size_t held = probeCount_;
-    probeCount_ = 0;
+    const std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
+    heldLeft_.clear();
+    heldRight_.clear();
+    settleTimer_.cancel();
+    const std::size_t held = heldLeft.size();
     join_ = Join::direct;
     std::size_t from = 0;
-    if (const auto origin = overlapOrigin(held)) {
-        // Frames from `origin` up to `received` came with the last connection: skip them,
+    if (found) {
+        // Frames from the origin up to `received` came with the last connection: skip them,
         // joining on the first frame not received yet.
-        joinOrigin_ = *origin;
-        const int64_t skip = received - *origin;
+        joinOrigin_ = found->origin;
+        const int64_t skip = received - found->origin;
         if (skip >= static_cast<int64_t>(held)) {
             from = held;
             skipRemaining_ = skip - static_cast<int64_t>(held);
@@ -501,9 +532,9 @@ void RadioStream::decideJoin() {
         // Nothing to match: join as it comes, but do not let every reconnection pile its
         // burst on top of what is buffered.
         joinOrigin_ = received;
-        trimBacklog();
+        if (unmatched == Unmatched::trimBacklog) trimBacklog();
     }
-    deliver(probeLeft_.get() + from, probeRight_.get() + from, held - from);
+    deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);
     heldTitles_.clear();
     // Placed as if their audio had come directly: the first at the connection's start,
@@ -513,87 +544,13 @@ void RadioStream::decideJoin() {
                                                          : std::max(connectionStartFrame_, joinOrigin_ + decoded));
 }
 
-std::optional<int64_t> RadioStream::overlapOrigin(std::size_t held) const {
-    if (held < probeGuard + minimumWindow) return std::nullopt;
-    const int64_t received = pushedFrames_;
-    const int64_t available = std::min<int64_t>(received, historyFrames);
-    const int64_t start = received - available;
-    const auto past = [&](int64_t position) { return history_[static_cast<std::size_t>(position % historyFrames)]; };
-    std::vector<float> probe(held - probeGuard);
-    for (std::size_t i = 0; i < probe.size(); ++i)
-        probe[i] = 0.5f * (probeLeft_[probeGuard + i] + probeRight_[probeGuard + i]);
-
-    // Averages of `step` frames find the neighbourhood; frame by frame finds the frame.
-    constexpr int64_t step = 32;
-    const int64_t coarseCount = available / step;
-    std::vector<double> past32(static_cast<std::size_t>(coarseCount));
-    std::vector<double> prefix(past32.size() + 1, 0.0), prefixSquares(past32.size() + 1, 0.0);
-    for (int64_t c = 0; c < coarseCount; ++c) {
-        double sum = 0;
-        for (int64_t i = 0; i < step; ++i) sum += past(start + c * step + i);
-        past32[static_cast<std::size_t>(c)] = sum / step;
-        prefix[static_cast<std::size_t>(c) + 1] = prefix[static_cast<std::size_t>(c)] + sum / step;
-        prefixSquares[static_cast<std::size_t>(c) + 1] =
-            prefixSquares[static_cast<std::size_t>(c)] + (sum / step) * (sum / step);
-    }
-
-    // The whole window first; a burst shorter than that may still match its beginning.
-    for (const std::size_t window : {std::min(probe.size(), probeWindow), minimumWindow}) {
-        if (available < static_cast<int64_t>(window)) continue;
-        const auto coarseWindow = static_cast<std::size_t>(static_cast<int64_t>(window) / step);
-        std::vector<double> mine(coarseWindow);
-        double sumA = 0, sumAA = 0;
-        for (std::size_t k = 0; k < coarseWindow; ++k) {
-            double sum = 0;
-            for (int64_t i = 0; i < step; ++i) sum += probe[k * step + static_cast<std::size_t>(i)];
-            mine[k] = sum / step;
-            sumA += mine[k];
-            sumAA += mine[k] * mine[k];
-        }
-        double best = 0;
-        int64_t bestAt = -1;
-        for (std::size_t c = 0; c + coarseWindow <= past32.size(); ++c) {
-            double sumAB = 0;
-            for (std::size_t k = 0; k < coarseWindow; ++k) sumAB += mine[k] * past32[c + k];
-            const double r = correlation(sumAB, sumA, sumAA, prefix[c + coarseWindow] - prefix[c],
-                                         prefixSquares[c + coarseWindow] - prefixSquares[c], double(coarseWindow));
-            if (r > best) {
-                best = r;
-                bestAt = static_cast<int64_t>(c);
-            }
-        }
-        if (bestAt < 0 || best < 0.5) continue;
-
-        const int64_t centre = start + bestAt * step;
-        double fineBest = 0;
-        int64_t fineAt = -1;
-        for (int64_t q = std::max(start, centre - 2 * step); q <= std::min(received - static_cast<int64_t>(window), centre + 2 * step); ++q) {
-            PairSums sums;
-            for (std::size_t i = 0; i < window; ++i) sums.add(probe[i], past(q + static_cast<int64_t>(i)));
-            const double r = sums.correlation(double(window));
-            if (r > fineBest) {
-                fineBest = r;
-                fineAt = q;
-            }
-        }
-        if (fineAt < 0) continue;
-        // A stream at another rate is resampled from another phase after a reconnection:
-        // its frames fall between the old ones, which costs the frame-by-frame match on
-        // bright content but not the match of averages taken at the found frame.
-        PairSums sums;
-        const std::size_t blocks = window / step;
-        for (std::size_t k = 0; k < blocks; ++k) {
-            double x = 0, y = 0;
-            for (int64_t i = 0; i < step; ++i) {
-                x += probe[k * step + static_cast<std::size_t>(i)];
-                y += past(fineAt + static_cast<int64_t>(k * step) + i);
-            }
-            sums.add(x, y);
-        }
-        const double averaged = sums.correlation(double(blocks));
-        if (fineBest >= 0.9 || (fineBest >= 0.5 && averaged >= 0.95)) return fineAt - static_cast<int64_t>(probeGuard);
-    }
-    return std::nullopt;
+int64_t RadioStream::joinReach() const {
+    const double outage = std::max(0.0, loop_->now() - outageFrom_);
+    // The station's own bytes per frame turn the allowance into frames.
+    const int64_t burst = audioBytes_ > 0 && decodedTotal_ > 0
+                              ? static_cast<int64_t>(burstAllowanceBytes * double(decodedTotal_) / double(audioBytes_))
+                              : historyFrames;
+    return burst + static_cast<int64_t>(outage * frameRate);
 }
 
 void RadioStream::trimBacklog() {

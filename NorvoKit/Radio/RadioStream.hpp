@@ -15,6 +15,7 @@
 #include "AudioEngine/StereoRing.hpp"
 #include "AudioEngine/UnfairLock.hpp"
 #include "Platform/HttpLoop.hpp"
+#include "Radio/BurstMatch.hpp"
 #include "Radio/IcyDemuxer.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 
@@ -115,10 +116,21 @@ private:
     // already. The first frames of the new connection are held back and matched against
     // the last seconds received; what was received already is skipped.
     static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
-    static constexpr std::size_t probeGuard = 11025;    // first frames a decoder may garble
-    static constexpr std::size_t probeWindow = 44100;   // frames matched
-    static constexpr std::size_t probeCapacity = probeGuard + probeWindow;
-    static constexpr std::size_t minimumWindow = 11025;
+    static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
+    // Servers re-send at most this much on connect (a common setting is half of it), so
+    // the join looks no further back than this and the time the connection was down.
+    static constexpr double burstAllowanceBytes = 131072;
+    // The new connection's frames are held no longer than this after they began to come
+    // (noise and music join as soon as a probe is full): long enough for a burst, which
+    // comes at the network's speed, to arrive whole before its timing decides among equal
+    // matches (a tone, a loop).
+    static constexpr double burstSettleSeconds = 0.25;
+    // How far the burst's timing may be off: the last frames of the old connection and the
+    // burst's frames are timed when they were decoded, not when they went on the air.
+    static constexpr double burstTimingSlack = 0.02;
+    // A connection no further ahead of the live stream than the network's own unevenness
+    // sent no burst.
+    static constexpr double burstAtLeastSeconds = 0.1;
     static constexpr int fadeFrames = 441;
 
     // RadioStreamDecoder::Client, called from inside Decoder::feed on the loop.
@@ -144,8 +156,14 @@ private:
     // Ends the hold of a reconnection's first frames: skips what was received already, or
     // joins as it is, shortening the backlog.
     void decideJoin();
+    enum class Unmatched { trimBacklog, append };
+    void joinAt(const std::optional<BurstMatch::Found>& found, Unmatched unmatched);
+    std::optional<BurstMatch::Found> matchBurst() const;
+    // Whether the connection sent enough ahead of the live stream to have re-sent anything.
+    bool sentBurst() const;
     void finishJoin();
-    std::optional<int64_t> overlapOrigin(std::size_t held) const;
+    // How far back from the last frame received the burst's first frame may lie.
+    int64_t joinReach() const;
     void trimBacklog();
     void setNetwork(Status::Network network);
     // Titles, loop thread; the queue itself is under statusLock_.
@@ -209,12 +227,21 @@ private:
     // The join of a reconnection (loop thread only).
     std::unique_ptr<float[]> history_;  // historyFrames, indexed by stream position
     Join join_ = Join::direct;
-    std::unique_ptr<float[]> probeLeft_;
-    std::unique_ptr<float[]> probeRight_;
-    std::size_t probeCount_ = 0;
+    std::vector<float> heldLeft_;  // the connection's frames held while probing
+    std::vector<float> heldRight_;
+    double heldSince_ = 0;         // loop clock when the held frames began to arrive
+    bool probed_ = false;          // matched once already, with equal matches left to choose from
+    int64_t heldAhead_ = 0;        // most frames held ahead of the live stream since the outage began
+    int64_t burstFrames_ = 0;      // most frames held ahead of the live stream since the first held one
+    CancelHandle settleTimer_;
     int64_t skipRemaining_ = 0;
     int64_t decodedThisConnection_ = 0;
     int64_t joinOrigin_ = 0;  // stream position of the connection's first decoded frame
+    double lastAudioAt_ = 0;   // loop clock when frames were last decoded
+    double outageFrom_ = 0;    // lastAudioAt_ when the connection being joined began
+    std::optional<double> connectionAudioSince_;  // loop clock at the connection's first audio bytes
+    uint64_t audioBytes_ = 0;  // handed to decoders over the stream's life
+    uint64_t decodedTotal_ = 0;  // and the frames they made of them
     std::vector<std::pair<int64_t, std::optional<std::string>>> heldTitles_;  // (decoded frame, title)
 };
 

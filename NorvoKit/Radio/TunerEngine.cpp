@@ -214,18 +214,28 @@ void TunerEngine::loadBandSteps(const Query& query) {
 
 void TunerEngine::reloadBand() { loadBand(band_.query); }
 
-void TunerEngine::startCountriesLoad() { startCountriesJob(); }
+void TunerEngine::startCountriesLoad() {
+    startCountriesJob();
+    publishIfChanged();
+}
 
 void TunerEngine::startCountriesJob() {
+    assign(countriesError_, std::optional<std::string>());
+    const uint64_t load = ++countriesLoads_;
     std::weak_ptr<TunerEngine*> weak = self_;
     MainExecutor* executor = &executor_;
-    directory_.countries([weak, executor](std::optional<std::vector<Country>> result) {
-        if (!result) return;
-        executor->post([weak, list = std::move(*result)]() mutable {
+    directory_.countries([weak, executor, load](std::optional<std::vector<Country>> result) {
+        executor->post([weak, load, result = std::move(result)]() mutable {
             auto self = weak.lock();
             if (!self) return;
             TunerEngine& engine = **self;
-            engine.assign(engine.countries_, std::move(list));
+            if (result) {
+                engine.assign(engine.countries_, std::move(*result));
+                engine.assign(engine.countriesError_, std::optional<std::string>());
+            } else if (load == engine.countriesLoads_ && engine.countries_.empty()) {
+                // An earlier load that fails while a newer one runs says nothing.
+                engine.assign(engine.countriesError_, std::optional<std::string>(bandErrorText));
+            }
             engine.publishIfChanged();
         });
     });

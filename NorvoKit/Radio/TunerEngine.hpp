@@ -96,6 +96,8 @@ public:
     bool memoryArmed() const { return memoryArmed_; }
     const std::optional<std::string>& flash() const { return flash_; }
     const std::vector<Country>& countries() const { return countries_; }
+    // Why the last country load left the list empty; none while one runs or once it is there.
+    const std::optional<std::string>& countriesError() const { return countriesError_; }
     bool muting() const { return muting_; }
     float volume() const { return volume_; }
     std::optional<int> currentPresetIndex() const;
@@ -111,6 +113,8 @@ public:
     void powerOff();
     void loadBand(const Query& query);
     void reloadBand();
+    // Asks the directory for the country list; a failure that leaves it empty is published
+    // as countriesError() (the band's sentence), cleared again when the next load starts.
     void startCountriesLoad();
     void tune(const RadioStation& station);
     void stepDial(int step);
@@ -176,6 +180,8 @@ private:
     bool memoryArmed_ = false;
     std::optional<std::string> flash_;
     std::vector<Country> countries_;
+    std::optional<std::string> countriesError_;
+    uint64_t countriesLoads_ = 0;  // the latest load's number: only its failure is shown
     bool muting_ = false;
     float volume_ = defaultVolume;
 

@@ -11,10 +11,13 @@
 
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
+#include "Rack/Kit/MiniKey.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
+#include "Rack/Kit/SystemSymbol.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "Tuner/FlagEmoji.hpp"
 #include "Tuner/Spinner.hpp"
+#include "Tuner/StationGuideRules.hpp"
 
 namespace norvo {
 
@@ -23,6 +26,14 @@ namespace {
 const Silkscreen title{QStringLiteral("COUNTRY"), 8, false};
 constexpr qreal stackSpacing = 8;
 constexpr qreal fieldHeight = 22;
+// The failure: symbol, sentence and key, stacked like the station list's overlay.
+constexpr qreal failureSpacing = 7;
+constexpr qreal failureSymbolSize = 22;
+constexpr qreal tryAgainWidth = 90;
+constexpr qreal tryAgainHeight = 20;
+const QString failureSymbol = QStringLiteral("wifi.exclamationmark");
+QColor failureInk() { return KitColor::white(0.7); }
+QFont failureFont() { return KitFont::system(11); }
 
 QString trimmedBlanks(const QString& text) {
     qsizetype begin = 0, end = text.size();
@@ -33,6 +44,12 @@ QString trimmedBlanks(const QString& text) {
 }
 
 }  // namespace
+
+struct CountryPicker::FailureLayout {
+    QRectF symbol;
+    QRectF text;
+    QRectF key;
+};
 
 class CountryPicker::Model final : public QAbstractListModel {
 public:
@@ -108,7 +125,8 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
       pick_(std::move(pick)),
       field_(new QLineEdit(this)),
       list_(new QListView(this)),
-      model_(new Model(this)) {
+      model_(new Model(this)),
+      tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
     const QRectF content = contentRect();
     const qreal fieldTop = content.top() + title.sizeHint().height() + stackSpacing;
     field_->setGeometry(QRectF(content.left(), fieldTop, content.width(), fieldHeight).toRect());
@@ -143,6 +161,10 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
                                 " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     list_->viewport()->setAutoFillBackground(false);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { clickRow(index.row()); });
+    tryAgain_->hide();
+    connect(tryAgain_, &QAbstractButton::clicked, this, [this] {
+        if (onTryAgain) onTryAgain();
+    });
 
     resize(sizeHint());
     refilter();
@@ -169,6 +191,12 @@ void CountryPicker::setCountries(std::vector<Country> countries) {
     refilter();
 }
 
+void CountryPicker::setLoadError(std::optional<std::string> error) {
+    if (error == loadError_) return;
+    loadError_ = std::move(error);
+    refilter();
+}
+
 void CountryPicker::setFilter(const QString& filter) { field_->setText(filter); }
 QString CountryPicker::filter() const { return field_->text(); }
 
@@ -179,7 +207,14 @@ std::vector<std::string> CountryPicker::shownCodes() const {
     return codes;
 }
 
-bool CountryPicker::showsSpinner() const { return countries_.empty(); }
+bool CountryPicker::showsSpinner() const { return countries_.empty() && !loadError_; }
+
+bool CountryPicker::showsLoadError() const { return countries_.empty() && loadError_; }
+
+QString CountryPicker::loadErrorMessage() const {
+    if (!showsLoadError()) return {};
+    return QString::fromStdString(StationGuideRules::capitalised(*loadError_));
+}
 
 void CountryPicker::clickRow(int row) {
     if (row < 0 || row >= static_cast<int>(model_->shown.size())) return;
@@ -199,10 +234,36 @@ QSize CountryPicker::sizeHint() const {
 void CountryPicker::refilter() {
     model_->set(filtered(countries_, field_->text()));
     list_->setVisible(!countries_.empty());
+    tryAgain_->setVisible(showsLoadError());
+    if (showsLoadError()) tryAgain_->setKeyGeometry(failureLayout().key.toRect());
     update();
 }
 
 QRectF CountryPicker::contentRect() const { return QRectF(padding, padding, panelWidth, panelHeight); }
+
+QRectF CountryPicker::placeholderRect() const {
+    const QRectF content = contentRect();
+    const qreal top = content.top() + title.sizeHint().height() + stackSpacing + fieldHeight + stackSpacing;
+    return QRectF(content.left(), top, content.width(), content.bottom() - top);
+}
+
+CountryPicker::FailureLayout CountryPicker::failureLayout() const {
+    const QRectF area = placeholderRect();
+    const QSizeF symbol = SystemSymbol::size(failureSymbol, failureSymbolSize);
+    const qreal textWidth = area.width() - 2 * padding;
+    const QRectF text = QFontMetricsF(failureFont())
+                            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
+                                          loadErrorMessage());
+    const qreal total = symbol.height() + failureSpacing + text.height() + failureSpacing + tryAgainHeight;
+    qreal y = area.top() + (area.height() - total) / 2;
+    FailureLayout l;
+    l.symbol = QRectF(area.center().x() - symbol.width() / 2, y, symbol.width(), symbol.height());
+    y += symbol.height() + failureSpacing;
+    l.text = QRectF(area.left() + padding, y, textWidth, text.height());
+    y += text.height() + failureSpacing;
+    l.key = QRectF(area.center().x() - tryAgainWidth / 2, y, tryAgainWidth, tryAgainHeight);
+    return l;
+}
 
 void CountryPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -211,11 +272,17 @@ void CountryPicker::paintEvent(QPaintEvent*) {
     const QRectF content = contentRect();
     title.paint(painter, QRectF(content.left(), content.top(), content.width(), title.sizeHint().height()),
                 Qt::AlignLeft | Qt::AlignVCenter);
+    if (showsLoadError()) {
+        const FailureLayout l = failureLayout();
+        SystemSymbol::paint(painter, failureSymbol, l.symbol.center(), failureSymbolSize, QFont::Light, failureInk());
+        painter.setFont(failureFont());
+        painter.setPen(failureInk());
+        painter.drawText(l.text, Qt::AlignHCenter | Qt::TextWordWrap, loadErrorMessage());
+        return;
+    }
     if (!showsSpinner()) return;
     // A small spinner centred below the field; its phase comes from the wall clock.
-    const qreal top = content.top() + title.sizeHint().height() + stackSpacing + fieldHeight + stackSpacing;
-    const QPointF centre(content.center().x(), (top + content.bottom()) / 2);
-    Spinner::paint(painter, centre, KitColor::white(0.85), QDateTime::currentMSecsSinceEpoch());
+    Spinner::paint(painter, placeholderRect().center(), KitColor::white(0.85), QDateTime::currentMSecsSinceEpoch());
 }
 
 }  // namespace norvo

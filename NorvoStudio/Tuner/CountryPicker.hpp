@@ -12,8 +12,11 @@ class QListView;
 
 namespace norvo {
 
+class MiniKey;
+
 // The country popover's content: "COUNTRY", a filter field and the directory's countries
-// with flag, name and station count, or a spinner until the list has arrived.
+// with flag, name and station count; a spinner until the list has arrived, or, when the
+// load failed, why and a "Try Again" key.
 class CountryPicker final : public QWidget {
     Q_OBJECT
 public:
@@ -33,11 +36,20 @@ public:
     static std::vector<Country> filtered(const std::vector<Country>& countries, const QString& filter);
 
     void setCountries(std::vector<Country> countries);
+    // Why the list could not be loaded (the tuner's sentence), shown while it is empty.
+    void setLoadError(std::optional<std::string> error);
     void setFilter(const QString& filter);
     QString filter() const;
     // The codes shown now, in order.
     std::vector<std::string> shownCodes() const;
     bool showsSpinner() const;
+    bool showsLoadError() const;
+    // The sentence shown in place of the list (capitalised like the guide's), or empty.
+    QString loadErrorMessage() const;
+    MiniKey* tryAgainKey() const { return tryAgain_; }
+
+    // "Try Again" pressed.
+    std::function<void()> onTryAgain;
     // Picks the shown row, as a click on it does.
     void clickRow(int row);
     // How a row is drawn, for tests: bold amber for the current country.
@@ -53,13 +65,19 @@ private:
     class RowDelegate;
     void refilter();
     QRectF contentRect() const;
+    // Below the field, where the list or what stands in for it goes.
+    QRectF placeholderRect() const;
+    struct FailureLayout;
+    FailureLayout failureLayout() const;
 
     std::vector<Country> countries_;
     std::optional<std::string> current_;
     std::function<void(const std::string&)> pick_;
+    std::optional<std::string> loadError_;
     QLineEdit* field_;
     QListView* list_;
     Model* model_;
+    MiniKey* tryAgain_;
 };
 
 }  // namespace norvo

@@ -30,6 +30,7 @@ public:
     bool memoryArmed() const override { return engine_.memoryArmed(); }
     const std::optional<std::string>& flash() const override { return engine_.flash(); }
     const std::vector<Country>& countries() const override { return engine_.countries(); }
+    const std::optional<std::string>& countriesError() const override { return engine_.countriesError(); }
     bool muting() const override { return engine_.muting(); }
     float volume() const override { return engine_.volume(); }
     std::optional<int> currentPresetIndex() const override { return engine_.currentPresetIndex(); }

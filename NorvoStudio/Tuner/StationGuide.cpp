@@ -141,6 +141,8 @@ void StationGuide::pressCountries() {
     }
     auto* picker = new CountryPicker(tuner_.countries(), Rules::currentCountry(tuner_.band().query),
                                      [this](const std::string& code) { pickCountry(code); });
+    picker->setLoadError(tuner_.countriesError());
+    picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
     countryPopup_ = new PickerPopup(picker, countries_);
     connect(countryPopup_, &PickerPopup::closed, this, [this] { countryPopup_ = nullptr; });
     connect(countryPopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressCountries);
@@ -227,7 +229,10 @@ void StationGuide::refresh() {
     overlay_->show(StatusOverlay::caseFor(band.stations.empty(), tuner_.bandLoading(), tuner_.bandError(),
                                           tuner_.isOn()),
                    tuner_.bandError());
-    if (auto* picker = countryPicker()) picker->setCountries(tuner_.countries());
+    if (auto* picker = countryPicker()) {
+        picker->setCountries(tuner_.countries());
+        picker->setLoadError(tuner_.countriesError());
+    }
 
     const auto dial = tuner_.dial();
     if (dial != lastDial_) {

@@ -41,6 +41,8 @@ public:
     virtual bool memoryArmed() const = 0;
     virtual const std::optional<std::string>& flash() const = 0;
     virtual const std::vector<Country>& countries() const = 0;
+    // Why the country list is still empty after a load, if one failed.
+    virtual const std::optional<std::string>& countriesError() const = 0;
     virtual bool muting() const = 0;
     virtual float volume() const = 0;
     virtual std::optional<int> currentPresetIndex() const = 0;

@@ -49,4 +49,39 @@ std::string randomBytes(std::size_t count, uint32_t seed) {
     return bytes;
 }
 
+StereoSamples decodedStation(const std::string& bytes) {
+    struct Collector final : RadioStreamDecoder::Client {
+        StereoSamples samples;
+        void decoderReady(const RadioStreamDecoder::Format&) override {}
+        void decodedFrames(const float* l, const float* r, int n) override {
+            samples.left.insert(samples.left.end(), l, l + n);
+            samples.right.insert(samples.right.end(), r, r + n);
+        }
+        void decoderFailed(const std::string&) override {}
+    } collector;
+    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::mpegLayer3, collector);
+    decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return collector.samples;
+}
+
+RadioStream::DecoderFactory countingDecoders(std::shared_ptr<std::atomic<uint64_t>> fed) {
+    class Counting final : public RadioStream::Decoder {
+    public:
+        Counting(RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client,
+                 std::shared_ptr<std::atomic<uint64_t>> fed)
+            : decoder_(hint, client), fed_(std::move(fed)) {}
+        void feed(const uint8_t* bytes, std::size_t count) override {
+            decoder_.feed(bytes, count);
+            *fed_ += count;
+        }
+
+    private:
+        RadioStreamDecoder decoder_;
+        std::shared_ptr<std::atomic<uint64_t>> fed_;
+    };
+    return [fed](RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client) {
+        return std::make_unique<Counting>(hint, client, fed);
+    };
+}
+
 }  // namespace norvo::test

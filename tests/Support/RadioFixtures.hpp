@@ -1,8 +1,13 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "Radio/RadioStream.hpp"
+#include "Support/AudioFixtures.hpp"
 
 namespace norvo::test {
 
@@ -29,5 +34,12 @@ std::filesystem::path committedFixture(const std::string& name);
 
 // Deterministic bytes that are no audio format at all.
 std::string randomBytes(std::size_t count, uint32_t seed);
+
+// Everything the stream's MP3 decoder makes of `bytes`, as a stream would hear them.
+StereoSamples decodedStation(const std::string& bytes);
+
+// The stream's own decoders, counting the bytes they are given: on a hand-moved clock a
+// test waits until a stream has taken in everything a station sent before it moves on.
+RadioStream::DecoderFactory countingDecoders(std::shared_ptr<std::atomic<uint64_t>> fed);
 
 }  // namespace norvo::test

@@ -180,6 +180,40 @@ TEST_F(DirectoryClientTest, TwoRequestsThatFailTogetherBothFindTheWorkingServer)
     }
 }
 
+TEST_F(DirectoryClientTest, RequestsThatStartWhileTheListLoadsWaitForThatOneLoad) {
+    // At power on the band, the countries and the click report all start before the list
+    // has arrived. Each arrangement draws anew, so a second load would reorder the list.
+    auto configuration = testConfiguration();
+    configuration.random = [draws = uint64_t{0}]() mutable { return draws++; };
+    reset(configuration);
+    answer({{"list.example.org",
+             always(ScriptedDirectoryTransport::ok(R"([{"name":"a.example.org"},{"name":"b.example.org"}])"))},
+            {"a.example.org", always(ScriptedDirectoryTransport::ok("from a"))},
+            {"b.example.org", always(ScriptedDirectoryTransport::status(503))}});
+    std::vector<std::optional<RadioBrowserClient::Result<std::string>>> results(3);
+    for (std::size_t i = 0; i < results.size(); ++i)
+        client_->get("/json/request" + std::to_string(i), {}, [&results, i](auto r) { results[i].emplace(std::move(r)); });
+    transport_->run();
+
+    std::size_t listFetches = 0;
+    for (const auto& host : transport_->hosts()) listFetches += host == "list.example.org" ? 1 : 0;
+    EXPECT_EQ(listFetches, 1u);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        ASSERT_TRUE(results[i]) << i;
+        ASSERT_TRUE(*results[i]) << i << ": " << results[i]->error().message();
+        EXPECT_EQ(results[i]->value(), "from a") << i;
+    }
+    const auto loaded = client_->serverState();
+    EXPECT_EQ(loaded.servers.size(), 5u);
+
+    // Once loaded, the list stays for the run.
+    get();
+    EXPECT_EQ(client_->serverState().servers, loaded.servers);
+    listFetches = 0;
+    for (const auto& host : transport_->hosts()) listFetches += host == "list.example.org" ? 1 : 0;
+    EXPECT_EQ(listFetches, 1u);
+}
+
 TEST_F(DirectoryClientTest, AHostThatCannotFormAUrlEndsTheRequestWithoutMovingOn) {
     auto configuration = testConfiguration();
     configuration.fallbackServers = {"bad host", "f2.example.org"};

@@ -16,9 +16,12 @@
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/HttpLoop.hpp"
+#include "Platform/LoopClock.hpp"
+#include "Radio/BurstMatch.hpp"
 #include "Radio/RadioStream.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 #include "Support/AudioFixtures.hpp"
+#include "Support/LiveStation.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
@@ -57,7 +60,7 @@ LoopbackHttpServer::Script station(const std::string& body, const std::string& m
 
 class RadioStreamPlaybackTest : public testing::Test {
 protected:
-    LoopbackHttpServer server{8, 60};
+    LoopbackHttpServer server{16, 60};
     std::shared_ptr<HttpLoop> loop = std::make_shared<HttpLoop>("radio-test");
     std::unique_ptr<RadioStream> stream;
     std::vector<float> left = std::vector<float>(pullFrames), right = std::vector<float>(pullFrames);
@@ -269,22 +272,6 @@ TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAl
 
 // --- Reconnections to a server that sends a burst of recent audio ------------------------------
 
-// Everything a decoder makes of `bytes`, as the stream would hear it.
-test::StereoSamples decodedWhole(const std::string& bytes) {
-    struct Collector final : RadioStreamDecoder::Client {
-        test::StereoSamples samples;
-        void decoderReady(const RadioStreamDecoder::Format&) override {}
-        void decodedFrames(const float* l, const float* r, int n) override {
-            samples.left.insert(samples.left.end(), l, l + n);
-            samples.right.insert(samples.right.end(), r, r + n);
-        }
-        void decoderFailed(const std::string&) override {}
-    } collector;
-    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::mpegLayer3, collector);
-    decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    return collector.samples;
-}
-
 // A live station as real servers run one: each new listener first gets the last
 // `burst` bytes of the stream, then the stream goes on from where it is.
 // With `titles`, the stream carries a metadata block after every 16000 audio bytes of the
@@ -318,7 +305,7 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionSkipsTheBurstAlreadyReceivedAndJoin
     open("/live");
     const int64_t songB = framesBefore(noise, dropAt - 3 * bytesPerSecond + 4 * 16000);
 
-    const test::StereoSamples reference = decodedWhole(noise.substr(0, end));
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
     const auto expected = static_cast<double>(framesBefore(noise, end));
     ASSERT_TRUE(waitFor([&](const auto& s) {
         return s.network == Network::streaming() && s.bufferedSeconds * 44100 >= expected - 3 * 1152;
@@ -392,7 +379,7 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionOfAResampledStationSkipsTheBurstToo
     server.routeSequence("/live", {first, burstThenLive(noise, dropAt, 3 * bytesPerSecond, end)});
     open("/live");
 
-    const test::StereoSamples reference = decodedWhole(noise.substr(0, end));
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
     const double expected = double(framesBefore(noise, end)) * 44100 / 48000;
     ASSERT_TRUE(waitFor([&](const auto& s) {
         return s.network == Network::streaming() && s.bufferedSeconds * 44100 >= expected - 3 * 1152;
@@ -443,6 +430,178 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionWithNothingInCommonKeepsTheBacklogS
     EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 22050, 22050), 440.0), 0.5, 0.05);
     EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 88200 + 22050, 22050), 523.0),
                 0.5, 0.05);
+}
+
+// --- Reconnections to a live station whose audio repeats ------------------------------------
+
+struct RepeatingCase {
+    std::string name;
+    std::vector<std::string> expressions;  // one per channel, as generateSignal takes them
+    double burstSeconds;                   // what the station re-sends to a new listener
+    friend void PrintTo(const RepeatingCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A stream on the clock of a live station: the station's time and the stream's move together.
+class LiveStationTest : public RadioStreamPlaybackTest {
+protected:
+    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
+    std::unique_ptr<test::LiveStation> station;
+
+    void TearDown() override {
+        if (stream) stream->stop();
+        stream.reset();
+        if (station) station->close();
+        RadioStreamPlaybackTest::TearDown();
+    }
+
+    void tuneIn(test::LiveStation::Options options) {
+        station = std::make_unique<test::LiveStation>(server, "/live", clock, std::move(options));
+        loop = std::make_shared<HttpLoop>("radio-test", clock);
+        RadioStream::Options streamOptions;
+        streamOptions.loop = loop;
+        streamOptions.decoderFactory = test::countingDecoders(fed);
+        stream = std::make_unique<RadioStream>(server.url("/live"), userAgent, 2.0, streamOptions);
+        stream->start();
+    }
+
+    // Everything the station sent on its `connections` has been decoded.
+    bool takenIn(std::size_t connections) {
+        if (!station->waitUntilSent(connections)) return false;
+        uint64_t sent = 0;
+        for (const auto& [from, to] : station->sent()) sent += to - from;
+        return loop->waitUntil([&] { return fed->load() == sent; }, patience);
+    }
+
+    // Moves both clocks in steps, letting the stream take in what each step put on the air:
+    // a live stream comes in small pieces.
+    bool advance(double seconds, std::size_t connections, double step = 0.05) {
+        for (double done = 0; done < seconds - 1e-9; done += step) {
+            clock->advance(std::min(step, seconds - done));
+            if (!takenIn(connections)) return false;
+        }
+        return true;
+    }
+};
+
+class RepeatingStationTest : public LiveStationTest, public testing::WithParamInterface<RepeatingCase> {};
+
+TEST_P(RepeatingStationTest, AReconnectionHearsNothingTwiceAndLosesNothingBeyondTheOutage) {
+    constexpr std::size_t bytesPerSecond = 16000;  // 128 kbit/s
+    const std::string audio = [] {
+        test::TemporaryDirectory scratch;
+        test::generateSignal(scratch / "repeating.mp3", GetParam().expressions, 14.0, 44100, bareMp3());
+        return test::readBytes(scratch / "repeating.mp3");
+    }();
+    const auto burst = std::size_t(GetParam().burstSeconds * bytesPerSecond);
+    tuneIn({audio, double(bytesPerSecond), burst, burst});
+    ASSERT_TRUE(station->waitUntilSent(1));
+    ASSERT_TRUE(advance(4.0, 1));
+
+    // Down for one second (the stream's first retry): a burst longer than that re-sends what
+    // went on the air meanwhile, and some that was heard already.
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network == Network::reconnecting(1); }));
+    clock->advance(1.0);
+    ASSERT_TRUE(takenIn(2));
+    ASSERT_TRUE(advance(1.0, 2));
+    // Streaming again within a second of the new connection.
+    EXPECT_EQ(int(stream->currentStatus().network.state), int(Network::State::streaming));
+    ASSERT_TRUE(advance(3.0, 2));
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    const auto sent = station->sent();
+    ASSERT_EQ(sent.size(), 2u);
+
+    // The outage is what nobody sent; everything sent is heard once, in order.
+    const test::StereoSamples heard = pull(30.0);
+    const auto onAir = double(framesBefore(audio, sent[1].second));
+    const double join = double(framesBefore(audio, sent[0].second));
+    const double outage = std::max(0.0, double(framesBefore(audio, sent[1].first)) - join);
+    EXPECT_LE(double(heard.frames()), onAir - outage + 1152) << "heard twice";
+    // A decoder that starts inside the stream may lose its first frame.
+    EXPECT_GE(double(heard.frames()), onAir - outage - 2 * 1152) << "lost beyond the outage";
+    const test::StereoSamples reference = test::decodedStation(audio.substr(0, sent[1].second));
+    ASSERT_LE(heard.frames(), reference.frames());
+    ASSERT_GT(heard.frames(), std::size_t(join) + BurstMatch::guard);
+    const std::size_t after = reference.frames() - heard.frames();  // frames of the reference not heard
+    float worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        // Where a decoder starts inside the stream, its first frames are its own.
+        if (after > 0 && i >= std::size_t(join) - 1152 && i < std::size_t(join) + BurstMatch::guard) continue;
+        const std::size_t at = i < std::size_t(join) ? i : i + after;
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[at]), std::fabs(heard.right[i] - reference.right[at]));
+        if (difference > worst) {
+            worst = difference;
+            worstAt = i;
+        }
+    }
+    EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames() << ", the join at " << join;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, RepeatingStationTest,
+    testing::Values(RepeatingCase{"SteadyTone", {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"}, 2.0},
+                    // A half-second sweep, looped to the sample.
+                    RepeatingCase{"LoopedSample",
+                                  {"0.5*sin(2*PI*(200*mod(n\\,22050)/44100+6000*pow(mod(n\\,22050)/44100\\,2)))",
+                                   "0.4*sin(2*PI*(900*mod(n\\,22050)/44100+2000*pow(mod(n\\,22050)/44100\\,2)))"},
+                                  2.0},
+                    // A server that re-sends nothing: the tone after the outage is all new.
+                    RepeatingCase{"SteadyToneWithoutBurst", {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"}, 0.0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(LiveStationTest, NoiseJoinsExactlyAcrossTenDrops) {
+    constexpr std::size_t bytesPerSecond = 16000;
+    const std::string noise = [] {
+        test::TemporaryDirectory scratch;
+        test::generateNoise(scratch / "noise.mp3", 36.0, 44100, 2, bareMp3());
+        return test::readBytes(scratch / "noise.mp3");
+    }();
+    tuneIn({noise, double(bytesPerSecond), 2 * bytesPerSecond, 2 * bytesPerSecond});
+    ASSERT_TRUE(station->waitUntilSent(1));
+    // Heard as it comes, so the ring never fills; a few seconds stay buffered.
+    test::StereoSamples heard;
+    const auto listen = [&] {
+        while (stream->currentStatus().bufferedSeconds > 3.0) {
+            const test::StereoSamples piece = pull(0.5);
+            heard.left.insert(heard.left.end(), piece.left.begin(), piece.left.end());
+            heard.right.insert(heard.right.end(), piece.right.begin(), piece.right.end());
+        }
+    };
+    for (std::size_t connection = 1; connection <= 10; ++connection) {
+        ASSERT_TRUE(advance(2.0, connection)) << connection;
+        listen();
+        station->drop();
+        ASSERT_TRUE(waitFor([](const auto& s) { return s.network == Network::reconnecting(1); })) << connection;
+        clock->advance(1.0);
+        ASSERT_TRUE(takenIn(connection + 1)) << connection;
+    }
+    ASSERT_TRUE(advance(2.0, 11));
+    station->drop();
+    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));
+    const test::StereoSamples rest = pull(30.0);
+    heard.left.insert(heard.left.end(), rest.left.begin(), rest.left.end());
+    heard.right.insert(heard.right.end(), rest.right.begin(), rest.right.end());
+
+    // Every frame on the air once, in order.
+    const std::size_t end = station->sent().back().second;
+    const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
+    EXPECT_NEAR(double(heard.frames()), double(framesBefore(noise, end)), 1152);
+    ASSERT_LE(heard.frames(), reference.frames());
+    float worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
+        if (difference > worst) {
+            worst = difference;
+            worstAt = i;
+        }
+    }
+    EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
 }
 
 // --- End to end through the audio core ------------------------------------------------------

@@ -464,6 +464,32 @@ TEST_F(TunerEngineTest, CountriesArriveOnTheMainThread) {
     EXPECT_EQ(engine->countries()[0].code, "DE");
 }
 
+TEST_F(TunerEngineTest, AFailedCountryLoadSaysSoAndALaterOneFillsTheList) {
+    auto engine = makeEngine();
+    int announcements = 0;
+    auto token = engine->observe([&] { ++announcements; });
+    engine->startCountriesLoad();
+    directory.countryRequests[0](std::nullopt);
+    executor.runPending();
+    EXPECT_TRUE(engine->countries().empty());
+    EXPECT_EQ(engine->countriesError(), TunerEngine::bandErrorText);
+    EXPECT_EQ(announcements, 1);
+
+    // Trying again clears the sentence at once; a load overtaken by a newer one says nothing.
+    engine->startCountriesLoad();
+    EXPECT_FALSE(engine->countriesError());
+    EXPECT_EQ(announcements, 2);
+    engine->startCountriesLoad();
+    ASSERT_EQ(directory.countryRequests.size(), 3u);
+    directory.countryRequests[1](std::nullopt);
+    executor.runPending();
+    EXPECT_FALSE(engine->countriesError());
+    directory.countryRequests[2](std::vector<TunerEngine::Country>{{"DE", "Germany", 12}});
+    executor.runPending();
+    ASSERT_EQ(engine->countries().size(), 1u);
+    EXPECT_FALSE(engine->countriesError());
+}
+
 TEST_F(TunerEngineTest, JobsOfAGoneEngineDoNothing) {
     auto engine = engineWithBand(8);
     engine->stepDial(1);

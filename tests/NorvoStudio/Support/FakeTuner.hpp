@@ -33,6 +33,7 @@ public:
     bool memoryArmed() const override { return armed; }
     const std::optional<std::string>& flash() const override { return flashText; }
     const std::vector<Country>& countries() const override { return countryList; }
+    const std::optional<std::string>& countriesError() const override { return countryError; }
     bool muting() const override { return mutingFlag; }
     float volume() const override { return volumeLevel; }
     std::optional<int> currentPresetIndex() const override {
@@ -89,6 +90,7 @@ public:
     bool armed = false;
     std::optional<std::string> flashText;
     std::vector<Country> countryList;
+    std::optional<std::string> countryError;
     bool mutingFlag = false;
     float volumeLevel = 0.8f;
     Query home = Query::country("DE");

@@ -16,7 +16,8 @@ StudioFixture::StudioFixture() : StudioFixture(Options{}) {}
 StudioFixture::StudioFixture(Options options) : options_(options) {
     workspaces = options_.workspaces.empty() ? directory / "Workspaces" : options_.workspaces;
     DefaultsStore& settings = options_.settings ? *options_.settings : defaults;
-    StudioServices services{executor, settings, sourceStreams, tunerDirectory, tunerStreams, ui, {}, workspaces, {}};
+    TunerStreamFactory& streams = options_.tunerStreams ? *options_.tunerStreams : tunerStreams;
+    StudioServices services{executor, settings, sourceStreams, tunerDirectory, streams, ui, {}, workspaces, {}};
     services.makeOutput = [this](AudioCore& core) -> std::unique_ptr<AudioOutput> {
         if (options_.failingOutput) return std::make_unique<FailingAudioOutput>();
         if (options_.makeOutput) return options_.makeOutput(core);

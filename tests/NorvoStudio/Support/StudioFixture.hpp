@@ -47,6 +47,8 @@ public:
         std::function<void(DefaultsStore&)> presetDefaults;
         // Settings of the test's own (a file store) in place of `defaults`; outlives the fixture.
         DefaultsStore* settings = nullptr;
+        // Streams for the tuner (real ones against a loopback station); none: the scripted ones.
+        TunerStreamFactory* tunerStreams = nullptr;
     };
 
     StudioFixture();

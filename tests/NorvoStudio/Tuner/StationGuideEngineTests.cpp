@@ -122,5 +122,61 @@ TEST(StationGuideWithTheEngine, PicksAGenreListsItsStationsAndTunesOne) {
     EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::noStations);
 }
 
+TEST(StationGuideWithTheEngine, WithoutTheDirectoryTheCountryPopoverSaysSoAndTriesAgain) {
+    // The directory cannot be reached until the third request for the countries.
+    LoopbackHttpServer server(32, 60);
+    LoopbackHttpServer::Script unreachable;
+    unreachable.emptyReply = true;
+    LoopbackHttpServer::Script countries;
+    countries.body = R"([{"name":"Germany","iso_3166_1":"DE","stationcount":12}])";
+    server.routeSequence("/json/countries", {unreachable, unreachable, countries});
+    server.route("/json/stations/search", unreachable);
+
+    RadioBrowserClient::Configuration configuration;
+    configuration.scheme = "http";
+    configuration.listHost = "127.0.0.1:1";
+    configuration.fallbackServers = {"127.0.0.1:" + std::to_string(server.port())};
+    configuration.timeoutSeconds = 5;
+    configuration.userAgent = RadioBrowserClient::userAgent;
+    configuration.locale = Locale("en_US");
+    RadioBrowserClient client(configuration);
+    BrowserTunerDirectory directory(client);
+    test::FakeTunerStreamFactory streams;
+    AudioCore core;
+    InMemoryDefaultsStore defaults;
+    RunLoopExecutor executor;
+    TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
+    EngineTuner tuner(engine, Locale("de_DE"));
+    NoDesktop desktop;
+    StationGuide guide(tuner, desktop, "en_US");
+    guide.resize(266, 300);
+    guide.show();
+
+    // Switching on asks for the band and the countries; both fail.
+    engine.powerOn();
+    ASSERT_TRUE(executor.runUntil([&] { return engine.bandError() && engine.countriesError(); }, 20));
+    EXPECT_EQ(guide.overlay()->shownCase(), StatusOverlay::Case::error);
+
+    // The key asks once more, with the spinner while it runs; that fails too.
+    guide.countryKey()->click();
+    CountryPicker* picker = guide.countryPicker();
+    ASSERT_TRUE(picker);
+    EXPECT_TRUE(picker->showsSpinner());
+    ASSERT_TRUE(executor.runUntil([&] { return !picker->showsSpinner(); }, 20));
+    EXPECT_TRUE(picker->showsLoadError());
+    EXPECT_EQ(picker->loadErrorMessage(), QString::fromUtf8("No Directory \u2014 Check The Internet Connection"));
+    ASSERT_TRUE(picker->tryAgainKey()->isVisible());
+    EXPECT_TRUE(picker->shownCodes().empty());
+
+    picker->tryAgainKey()->click();
+    EXPECT_TRUE(picker->showsSpinner());
+    EXPECT_FALSE(picker->tryAgainKey()->isVisible());
+    ASSERT_TRUE(executor.runUntil([&] { return !engine.countries().empty(); }, 20));
+    ASSERT_EQ(guide.countryPicker(), picker);
+    EXPECT_FALSE(picker->showsLoadError());
+    EXPECT_EQ(picker->shownCodes(), (std::vector<std::string>{"DE"}));
+    EXPECT_EQ(server.requestCount("/json/countries"), 3u);
+}
+
 }  // namespace
 }  // namespace norvo

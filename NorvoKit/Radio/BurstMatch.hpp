@@ -1,0 +1,52 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace norvo {
+
+// Finds where a reconnected server's burst of recent audio begins in what the stream
+// received before, so that the join skips exactly what was heard already.
+//
+// A server re-sends the same bytes, and a decoder makes the same frames of them once past
+// its first few: the true position matches sample for sample. Steady tones, test signals
+// and loops match in many places as well as that. Among such equal matches the latest wins
+// (the least skipped) of those that overlap at least what the burst's timing says it must,
+// and no match lies further back than the reach.
+class BurstMatch {
+public:
+    static constexpr std::size_t guard = 11025;          // first frames a decoder may garble
+    static constexpr std::size_t window = 44100;         // frames matched
+    static constexpr std::size_t minimumWindow = 11025;  // a short overlap's window
+    static constexpr std::size_t probeFrames = guard + window;
+
+    // Mono frames received so far, in a ring indexed by stream position modulo `capacity`;
+    // the positions [end - min(end, capacity), end) are held.
+    struct History {
+        const float* samples = nullptr;
+        int64_t capacity = 0;
+        int64_t end = 0;
+    };
+
+    struct Limits {
+        // probe[0] lies at most this far before history.end.
+        int64_t reach = 0;
+        // The overlap with the history that the burst is known to have, at least: frames that
+        // came ahead of the live stream by more than the outage were on the air before it.
+        int64_t overlapAtLeast = 0;
+    };
+
+    struct Found {
+        int64_t origin = 0;  // the stream position of probe[0]
+        // Equal matches with more overlap lie further back: a larger overlapAtLeast may pick
+        // one of them.
+        bool alternatives = false;
+    };
+
+    // Where probe[0], the first frame of the new connection (mono), lies in the stream, or
+    // none when nothing trustworthy matches.
+    static std::optional<Found> find(const History& history, std::span<const float> probe, Limits limits);
+};
+
+}  // namespace norvo

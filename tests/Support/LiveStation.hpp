@@ -1,0 +1,71 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Platform/LoopClock.hpp"
+#include "Support/LoopbackHttpServer.hpp"
+
+namespace norvo::test {
+
+// A live station on the loopback server, as servers run one, on a hand-moved clock: its
+// stream goes on the air at `bytesPerSecond` as the clock moves; each new listener first
+// gets the last `burst` bytes on the air, then the stream as it goes on. drop() ends the
+// connection in use, as a network would.
+//
+//   LiveStation station(server, "/live", clock, {bytes, 16000, 32000, 32000});
+//   clock->advance(4); station.waitUntilSent(); station.drop();
+class LiveStation {
+public:
+    struct Options {
+        std::string audio;              // the whole stream
+        double bytesPerSecond = 16000;
+        std::size_t burst = 0;          // bytes re-sent to a new listener
+        std::size_t onAirAtStart = 0;   // bytes on the air when the clock reads 0
+    };
+
+    LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
+                Options options);
+    ~LiveStation();
+    LiveStation(const LiveStation&) = delete;
+    LiveStation& operator=(const LiveStation&) = delete;
+
+    // Bytes on the air now.
+    std::size_t onAir() const;
+    // Ends the connection in use once it has sent what is on the air now.
+    void drop();
+    // Ends every connection; before the server stops.
+    void close();
+    // Waits (bounded, in real time) until `count` connections have begun and every open one
+    // has sent what is on the air.
+    bool waitUntilSent(std::size_t count, double seconds = 20);
+    // [first, end) of the bytes each connection sent, in order.
+    std::vector<std::pair<std::size_t, std::size_t>> sent() const;
+
+private:
+    struct Connection {
+        std::size_t from = 0;
+        std::size_t to = 0;
+        std::optional<std::size_t> dropAt;
+        bool ended = false;
+    };
+
+    std::string piece(std::size_t connection);
+    std::size_t onAirLocked() const;
+
+    const Options options_;
+    const std::shared_ptr<ManualLoopClock> clock_;
+    uint64_t listener_ = 0;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Connection> connections_;
+    bool closed_ = false;
+};
+
+}  // namespace norvo::test
