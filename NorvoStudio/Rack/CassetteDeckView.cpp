@@ -756,7 +756,7 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         key.addRoundedRect(l.resetKey, 3, 3);
         p.fillPath(key, KitColor::white(resetPressed_ && enabled ? 0.22 : 0.15));
         p.setFont(resetFont());
-        p.setPen(KitColor::white(0.6, enabled ? 1.0 : 0.4));
+        p.setPen(KitColor::white(0.6, enabled ? 1.0 : KitColor::disabledOpacity));
         p.drawText(l.resetKey, Qt::AlignCenter, QStringLiteral("RESET"));
     }
     if (wants(Part::sides)) {

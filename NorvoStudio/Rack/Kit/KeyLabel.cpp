@@ -1,5 +1,6 @@
 #include "KeyLabel.hpp"
 
+#include "KitColor.hpp"
 #include "SystemSymbol.hpp"
 
 #include <QFontMetricsF>
@@ -45,8 +46,10 @@ QSizeF KeyLabel::sizeHint(const QFont& keyFont) const {
     return textSize;
 }
 
-void KeyLabel::paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont) const {
+void KeyLabel::paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont,
+                     bool enabled) const {
     painter.save();
+    if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
     if (custom) {
         custom(painter, frame, ink, keyFont);
         painter.restore();

@@ -31,8 +31,9 @@ struct KeyLabel {
     static KeyLabel lampBefore(LED lamp, QString text);
 
     QSizeF sizeHint(const QFont& keyFont) const;
-    // Draws the label centred in `frame`.
-    void paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont) const;
+    // Draws the label centred in `frame`; a key that cannot be pressed now draws it dimmed.
+    void paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont,
+               bool enabled = true) const;
 };
 
 }  // namespace norvo

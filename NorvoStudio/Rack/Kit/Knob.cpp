@@ -96,7 +96,7 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
 }
 
 void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                 bool darkLabel) {
+                 bool darkLabel, bool enabled) {
     const QRectF face(layout.center().x() - size / 2, layout.top(), size, size);
     paintFace(painter, face, value);
     const QFont font = captionFont();
@@ -104,6 +104,7 @@ void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, 
     const QRectF caption(layout.center().x() - layout.width() / 2, face.bottom() + captionSpacing,
                          qMax(layout.width(), metrics.horizontalAdvance(label)), metrics.height());
     painter.save();
+    if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
     painter.setFont(font);
     painter.setPen(darkLabel ? KitColor::silkscreenDark : KitColor::silkscreenLight);
     painter.drawText(QRectF(layout.center().x() - caption.width() / 2, caption.top(), caption.width(), caption.height()),
@@ -130,8 +131,10 @@ void Knob::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double shown = value();
-    picture_.paint(painter, QRectF(rect()), QString::number(shown, 'g', 17), [&](QPainter& p) {
-        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_);
+    const bool enabled = isEnabled();
+    const QString key = QString::number(shown, 'g', 17) + (enabled ? QStringLiteral("|on") : QStringLiteral("|off"));
+    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_, enabled);
     });
 }
 

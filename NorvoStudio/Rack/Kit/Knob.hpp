@@ -14,6 +14,7 @@ namespace norvo {
 // The rotary control: a shaded knob with a pointer and its caption beneath in panel lettering.
 // Drag up or down to turn it (150 points sweep the range), double-click to reset it. The value
 // lives with the owner: bind it with setBinding(); without a binding the knob keeps its own.
+// A knob that cannot be turned now dims its caption.
 class Knob : public QWidget {
     Q_OBJECT
 public:
@@ -46,7 +47,7 @@ public:
     static void paintFace(QPainter& painter, const QRectF& face, double value);
     // Face and caption, centred horizontally in `layout` (its top is the face's top).
     static void paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                      bool darkLabel);
+                      bool darkLabel, bool enabled = true);
 
 signals:
     // The user turned or reset the knob.

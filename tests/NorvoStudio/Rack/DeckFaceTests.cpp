@@ -95,9 +95,26 @@ protected:
     bool targetedWhileHovering = false;
 };
 
+// The lightest pixel of a key's lettering as the face shows it.
+double brightestOn(CassetteDeckView& face, KeyButton* key) {
+    QImage image(face.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    face.render(&image);
+    const QRect area = key->keyRect().translated(key->pos()).adjusted(4, 4, -4, -4);
+    double most = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) most = std::max(most, double(image.pixelColor(x, y).lightnessF()));
+    return most;
+}
+
 TEST_F(DeckFace, WithoutACassetteOnlyTheDocumentKeysAreDisabledAndTheDisplayShowsDashes) {
     EXPECT_FALSE(face->ejectKey()->isEnabled());
     EXPECT_FALSE(face->flipKey()->isEnabled());
+    // ... and look it: their lettering is dimmed beside STOP's.
+    const double stop = brightestOn(*face, face->stopKey());
+    EXPECT_GT(stop, 0.8);
+    EXPECT_LT(brightestOn(*face, face->ejectKey()), stop - 0.3);
+    EXPECT_LT(brightestOn(*face, face->flipKey()), stop - 0.3);
     for (QWidget* key : {static_cast<QWidget*>(face->recordKey()), static_cast<QWidget*>(face->playKey()),
                          static_cast<QWidget*>(face->stopKey()), static_cast<QWidget*>(face->rewindKey()),
                          static_cast<QWidget*>(face->forwardKey())})
@@ -114,6 +131,12 @@ TEST_F(DeckFace, WithoutACassetteOnlyTheDocumentKeysAreDisabledAndTheDisplayShow
     run();
     EXPECT_EQ(mode(), TransportMode::stopped);
     EXPECT_FALSE(latched(face->recordKey()));
+
+    studio.insertBlank();
+    run();
+    EXPECT_TRUE(face->ejectKey()->isEnabled());
+    EXPECT_NEAR(brightestOn(*face, face->ejectKey()), stop, 0.02);
+    EXPECT_NEAR(brightestOn(*face, face->flipKey()), stop, 0.02);
 }
 
 TEST_F(DeckFace, TransportKeysCallTheModelAndLatchByTheTransportMode) {

@@ -1,7 +1,9 @@
 #include "Rack/Kit/BrushedMetal.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/HoldKey.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Rack/Kit/SilverKey.hpp"
@@ -11,6 +13,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
 
 namespace norvo {
 namespace {
@@ -151,6 +155,111 @@ TEST(MiniKeyPixels, FillsTheGivenWidthAndGlowsOnlyWhenLit) {
     EXPECT_GT(amber, 100);
     EXPECT_LT(grey, 10) << "unlit lettering is white 0.8, no amber glow";
 }
+
+// How far the lettering inside `area` stands out from the surface at its left edge, row by row
+// (so a vertical gradient of the cap does not count).
+double letteringContrast(const QImage& image, const QRect& area) {
+    double most = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const double surface = image.pixelColor(area.left(), y).lightnessF();
+        for (int x = area.left(); x <= area.right(); ++x)
+            most = std::max(most, std::abs(image.pixelColor(x, y).lightnessF() - surface));
+    }
+    return most;
+}
+
+QImage overBlack(QWidget& widget) {
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+struct DisabledCase {
+    const char* name;
+    std::function<QWidget*()> make;
+    std::function<QRect(QWidget&)> lettering;  // where the lettering is, its left column bare surface
+};
+
+void PrintTo(const DisabledCase& c, std::ostream* os) { *os << c.name; }
+
+class DisabledControl : public ::testing::TestWithParam<DisabledCase> {};
+
+// A control that cannot be used keeps its body and dims its lettering; its cached picture
+// follows the enabled state both ways.
+TEST_P(DisabledControl, DimsItsLetteringAndKeepsItsBody) {
+    std::unique_ptr<QWidget> control(GetParam().make());
+    const QRect area = GetParam().lettering(*control);
+    const QImage enabled = overBlack(*control);
+    control->setEnabled(false);
+    const QImage disabled = overBlack(*control);
+    control->setEnabled(true);
+    const QImage again = overBlack(*control);
+
+    const double bright = letteringContrast(enabled, area), dim = letteringContrast(disabled, area);
+    EXPECT_GT(bright, 0.3);
+    EXPECT_NEAR(dim / bright, KitColor::disabledOpacity, 0.12) << bright << " " << dim;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        EXPECT_EQ(enabled.pixel(area.left(), y), disabled.pixel(area.left(), y)) << "the body stays, row " << y;
+    EXPECT_EQ(again, enabled);
+}
+
+QRect keyInterior(QWidget& w) {
+    const QRect key = static_cast<KeyButton&>(w).keyRect();
+    return key.adjusted(3, 3, -3, -3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kit, DisabledControl,
+    ::testing::Values(
+        DisabledCase{"hardware",
+                     [] {
+                         auto* key = new HardwareKey(HardwareKeyStyle{}, KeyLabel::symbolAbove("eject.fill", "EJECT"));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"latchedInput",
+                     [] {
+                         auto* key = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
+                                                     KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, "TUNER"));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     [](QWidget& w) { return keyInterior(w).adjusted(0, 2, 0, 0); }},
+        DisabledCase{"hold",
+                     [] {
+                         auto* key = new HoldKey(KeyLabel::symbolAbove("backward.fill", "REW"), 64);
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     [](QWidget& w) { return static_cast<HoldKey&>(w).keyRect().adjusted(3, 3, -3, -3); }},
+        DisabledCase{"silver",
+                     [] {
+                         auto* key = new SilverKey(SilverKeyStyle{56, false},
+                                                   KeyLabel::symbolAbove("plus", "OPEN", SilverKeyStyle::font()));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"mini",
+                     [] {
+                         auto* key = new MiniKey(true, "JAZZ");
+                         key->setKeyGeometry(QRect(0, 0, 86, 20));
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"knob",
+                     [] {
+                         auto* knob = new Knob("OUTPUT", 0.8, 40, false);
+                         knob->resize(knob->sizeHint());
+                         return knob;
+                     },
+                     [](QWidget& w) {
+                         const QRect layout = static_cast<Knob&>(w).layoutRect();
+                         return QRect(0, layout.top() + 40 + 2, w.width(), layout.bottom() - layout.top() - 40 - 1);
+                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GlowTextPixels, LitTextGlowsUnlitDoesNot) {
     auto render = [](bool lit) {
