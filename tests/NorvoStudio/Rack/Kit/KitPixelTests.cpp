@@ -2,6 +2,7 @@
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
+#include "Rack/Kit/KeyCap.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 namespace norvo {
 namespace {
@@ -260,6 +262,37 @@ INSTANTIATE_TEST_SUITE_P(
                          return QRect(0, layout.top() + 40 + 2, w.width(), layout.bottom() - layout.top() - 40 - 1);
                      }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The lowest row of `image` with lettering in it (in device pixels).
+int lowestInkRow(const QImage& image) {
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).red() > 128) return y;
+    return -1;
+}
+
+// Symbols differ in height; the captions under them must not follow: keys of one row show their
+// captions on one baseline (at 2x, so half a point shows as a pixel).
+TEST(KeyLabelPixels, CaptionsUnderDifferentSymbolsShareOneBaseline) {
+    const QStringList transport{"eject.fill", "circle.fill", "backward.fill", "play.fill", "forward.fill", "stop.fill",
+                                "arrow.triangle.2.circlepath"};
+    const QStringList silver{"backward.end.fill", "play.fill", "pause.fill", "stop.fill", "forward.end.fill", "plus"};
+    for (const auto& [symbols, font, height] :
+         {std::tuple{transport, KeyCap::font(), 38.0}, std::tuple{silver, SilverKeyStyle::font(), 36.0}}) {
+        std::vector<int> baselines;
+        for (const QString& symbol : symbols) {
+            QImage image = blackImage(QSize(64, int(height)), 2.0);
+            {
+                QPainter p(&image);
+                KeyLabel::symbolAbove(symbol, "STOP").paint(p, QRectF(0, 0, 64, height), Qt::white, font);
+            }
+            baselines.push_back(lowestInkRow(image));
+        }
+        ASSERT_GT(baselines.front(), int(height));
+        for (std::size_t i = 1; i < baselines.size(); ++i)
+            EXPECT_EQ(baselines[i], baselines.front()) << symbols[int(i)].toStdString();
+    }
+}
 
 TEST(GlowTextPixels, LitTextGlowsUnlitDoesNot) {
     auto render = [](bool lit) {
