@@ -524,23 +524,24 @@ void CassetteDeckView::refresh() {
 
 QRectF CassetteDeckView::partRect(Part part) const {
     const Layout& l = *layout_;
-    // Glows spill a few points beyond the text.
+    // Glows spill a few points beyond the text, over the glass.
     const auto glow = [](const QRectF& r) { return r.adjusted(-9, -9, 9, 9); };
+    const QRectF glass = DisplayWindow::glassRect(l.display);
     switch (part) {
     case Part::recLamp: return l.recLed.adjusted(-LED::glowRadius * 2, -LED::glowRadius * 2, LED::glowRadius * 2, LED::glowRadius * 2);
     case Part::tapeRunLamp:
         return l.tapeRunLed.adjusted(-LED::glowRadius * 2, -LED::glowRadius * 2, LED::glowRadius * 2, LED::glowRadius * 2);
     case Part::well: return l.well;
     case Part::display: return l.display;
-    case Part::counter: return glow(l.counter).intersected(l.content);
+    case Part::counter: return glow(l.counter).intersected(glass);
     case Part::resetKey: return l.resetKey.adjusted(-1, -1, 1, 1);
-    case Part::sides: return glow(l.sideA.united(l.sideB)).intersected(l.content);
+    case Part::sides: return glow(l.sideA.united(l.sideB)).intersected(glass);
     case Part::time:
     case Part::remain:
-    case Part::tape: return glow(l.timeRow).intersected(l.content);
-    case Part::status: return glow(l.status).intersected(l.content);
-    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(l.content);
-    case Part::busy: return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(l.content);
+    case Part::tape: return glow(l.timeRow).intersected(glass);
+    case Part::status: return glow(l.status).intersected(glass);
+    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(glass);
+    case Part::busy: return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(glass);
     case Part::tapeMap: return l.mapStrip.adjusted(-6, -6, 6, 6);
     case Part::tapeSoundKey: return l.soundKey.adjusted(-1, -1, 1, 1);
     case Part::tabIndicator: {
@@ -746,7 +747,7 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     const Layout& l = *layout_;
     const DeckReadout& r = readout_;
     p.save();
-    p.setClipRect(l.content, Qt::IntersectClip);
+    DisplayWindow::clipToGlass(p, l.display, dirty.boundingRect());
     const auto wants = [&](Part part) { return dirty.intersects(partRect(part).toAlignedRect()); };
 
     if (wants(Part::counter)) GlowText{r.counter, 30, KitColor::amber, r.documentPresent}.paint(p, l.counter);
@@ -868,7 +869,7 @@ void CassetteDeckView::paintEvent(QPaintEvent* event) {
     const Layout& l = *layout_;
     if (dirty.intersects(l.header.adjusted(-8, -8, 8, 8).toAlignedRect())) paintLamps(p);
     if (dirty.intersects(l.well.toAlignedRect())) paintWell(p, dirty.boundingRect());
-    if (dirty.intersects(l.content.toAlignedRect())) paintDisplay(p, dirty);
+    if (dirty.intersects(DisplayWindow::glassRect(l.display).toAlignedRect())) paintDisplay(p, dirty);
     if (dirty.intersects(partRect(Part::tapeMap).toAlignedRect())) paintTapeMap(p);
     if (dirty.intersects(partRect(Part::tapeSoundKey).toAlignedRect())) paintTapeSoundKey(p);
 }

@@ -15,6 +15,7 @@
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
 #include "Rack/Kit/Knob.hpp"
@@ -453,6 +454,26 @@ TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
     const QImage edited = well(*face);
     EXPECT_GT(test::largestDifference(edited, later), 40);
     EXPECT_LE(test::largestDifference(edited, fresh()), 2);
+}
+
+// A glow spreads over the glass around its figures; the text box they are laid out in does
+// not cut it: left of the counter's and the status line's first glyphs, and right of TAPE.
+TEST_F(DeckFace, GlowsSpreadOverTheGlassBeyondTheirTextBoxes) {
+    studio.insertBlank();
+    click(face->playKey());
+    run(0.5);
+    QCoreApplication::processEvents();
+    const QImage image = test::rendered(*face, 2.0);
+    const QRectF display = face->partRect(CassetteDeckView::Part::display);
+    const QRectF content = DisplayWindow::contentRect(display);
+    const qreal bareLeft = display.left() + 2.5, bareRight = display.right() - 2.5;
+    const qreal statusY = face->partRect(CassetteDeckView::Part::status).center().y();
+    const qreal counterY = face->partRect(CassetteDeckView::Part::counter).center().y();
+    const QRectF time = face->partRect(CassetteDeckView::Part::time);
+    const qreal valueY = time.bottom() - 9 - 8;  // the values' middle, under their captions
+    EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, statusY}, bareLeft), 8) << "▶ PLAY";
+    EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, counterY}, bareLeft), 8) << "counter";
+    EXPECT_GT(test::glowOverGlass(image, {content.right() + 1.5, valueY}, bareRight), 8) << "C60";
 }
 
 TEST_F(DeckFace, DrawsTheSameUnderThePaintersScale) {
