@@ -262,6 +262,7 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
     });
     connect(insertion_, &QVariantAnimation::finished, this, [this] {
         insertionProgress_ = 1.0;
+        incomingLayer_.clear();
         updatePart(Part::well);
     });
 
@@ -276,6 +277,7 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
     connect(removal_, &QVariantAnimation::finished, this, [this] {
         removalProgress_ = 1.0;
         outgoing_.reset();
+        outgoingLayer_.clear();
         updatePart(Part::well);
     });
 
@@ -297,6 +299,10 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
 
     readout_ = DeckReadout::make(readInputs());
     well_ = readWell();
+    if (well_.shown) {
+        shown_ = Picture{*model_.document(), well_.side, well_.head, model_.images()};
+        lastShownID_ = well_.documentID;
+    }
     meters_ = model_.live().deckMeter();
     busy_ = model_.busy();
     tapeSound_ = tapeSoundLabel();
@@ -492,7 +498,9 @@ void CassetteDeckView::refresh() {
     if (meters != meters_) updatePart(Part::meters);
     if (sound != tapeSound_) updatePart(Part::tapeSoundKey);
 
-    const bool newCassette = well.documentID != well_.documentID && well.shown;
+    // A document may arrive a tick before the transport shows its cassette: what counts is the
+    // cassette the well showed last.
+    const bool newCassette = well.shown && well.documentID != lastShownID_;
     const bool cassetteGone = well_.shown && (!well.shown || well.documentID != well_.documentID);
     WellState headOnly = well_;
     headOnly.head = well.head;
@@ -502,6 +510,7 @@ void CassetteDeckView::refresh() {
         outgoing_ = shown_;
         outgoing_->head = well_.head;
         outgoing_->side = well_.side;
+        ++outgoingGeneration_;
         removalProgress_ = 0.0;
         removal_->stop();
         removal_->start();
@@ -513,6 +522,7 @@ void CassetteDeckView::refresh() {
     }
     if (!well.shown) shown_.reset();
     else if (wellDirty_ || !shown_) shown_ = Picture{*model_.document(), well.side, well.head, model_.images()};
+    if (well.shown) lastShownID_ = well.documentID;
 
     readout_ = next;
     well_ = well;
@@ -647,25 +657,42 @@ void CassetteDeckView::paintLamps(QPainter& p) const {
 }
 
 // The cassette `slide` of the way into the well (0 above it and transparent, 1 in place).
+// While it slides it is one picture in `layer`, faded as a whole.
 void CassetteDeckView::paintPicture(QPainter& p, const CassetteDocument& document, TapeSide side, int64_t head,
-                                    const ArtworkImages& images, double slide) const {
+                                    const ArtworkImages& images, double slide, LayerPicture& layer,
+                                    const QString& layerKey) const {
     const Layout& l = *layout_;
     slide = std::clamp(slide, 0.0, 1.0);
     const QRectF picture = l.cassette.translated(0, -(1.0 - slide) * (l.cassette.bottom() - l.well.top()));
     const qreal radius = picture.width() / 100.4 * 3.0;
     const QRectF shell(QPointF(0, 0), picture.size());
+    const auto shadow = [&](QPainter& s) {
+        KitShadow::paint(s, QStringLiteral("deck-cassette"), shell, KitColor::white(0, 0.7), 6, QPointF(0, 4),
+                         [&](QPainter& shape) {
+                             shape.setPen(Qt::NoPen);
+                             shape.setBrush(Qt::black);
+                             shape.drawRoundedRect(shell, radius, radius);
+                         });
+    };
     p.save();
-    p.setOpacity(slide);
     p.translate(picture.topLeft());
-    KitShadow::paint(p, QStringLiteral("deck-cassette"), shell, KitColor::white(0, 0.7), 6, QPointF(0, 4),
-                     [&](QPainter& s) {
-                         s.setPen(Qt::NoPen);
-                         s.setBrush(Qt::black);
-                         s.drawRoundedRect(shell, radius, radius);
-                     });
     if (slide < 1.0 || &document != &*model_.document()) {
-        renderCassette(p, picture.size(), document, side, head, images);
+        // Shell, label and reels drawn one over another at an opacity would show the reels
+        // through the label: the cassette fades as one picture.
+        const QRectF bounds = shell.adjusted(-20, -20, 20, 24);  // with its shadow
+        const QString key = QStringLiteral("%1|%2|%3|%4x%5")
+                                .arg(layerKey)
+                                .arg(rawValue(side))
+                                .arg(head)
+                                .arg(picture.width())
+                                .arg(picture.height());
+        p.setOpacity(slide);
+        layer.paint(p, bounds, QPointF(), key, [&](QPainter& c) {
+            shadow(c);
+            renderCassette(c, picture.size(), document, side, head, images);
+        });
     } else {
+        shadow(p);
         // At rest only the reels move: they are drawn live, the cover over them is copied.
         renderCassette(p, picture.size(), document, side, head, images, CassetteLayer::reels);
         const QString key = QStringLiteral("%1|%2").arg(coverGeneration_).arg(rawValue(side));
@@ -686,7 +713,8 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
         p.setClipPath(shape, Qt::IntersectClip);
     const auto& doc = model_.document();
     if (well_.shown && doc) {
-        paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_);
+        paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_, incomingLayer_,
+                     QString::number(coverGeneration_));
         p.setOpacity(std::clamp(insertionProgress_, 0.0, 1.0));
         if (readout_.tab && *readout_.tab != WriteProtect::intact) {
             const WriteProtect tab = *readout_.tab;
@@ -722,7 +750,8 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
                    tr("Pick a blank tape below or drop an .norvo file here"));
     }
     if (outgoing_)
-        paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_);
+        paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_,
+                     outgoingLayer_, QString::number(outgoingGeneration_));
     p.restore();
 
     // The glass over the well, then the rim; the amber border while a drag hovers. Kept as

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "NorvoStudio/Support/ImageDifference.hpp"
+#include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/CassetteDeckView.hpp"
@@ -424,10 +425,11 @@ namespace {
 // The resting cassette's cover is kept as pixels while only its reels are drawn anew: the well
 // must still show what a face drawn from scratch shows, as the tape runs and after an edit.
 TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
+    test::ManualAnimationDriver animations;
     studio.insertBlank();
     click(face->playKey());
     run(0.5);
-    QCoreApplication::processEvents();
+    animations.pass(600);  // slid in
     const auto well = [](CassetteDeckView& view) {
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::black);
@@ -474,6 +476,54 @@ TEST_F(DeckFace, GlowsSpreadOverTheGlassBeyondTheirTextBoxes) {
     EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, statusY}, bareLeft), 8) << "▶ PLAY";
     EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, counterY}, bareLeft), 8) << "counter";
     EXPECT_GT(test::glowOverGlass(image, {content.right() + 1.5, valueY}, bareRight), 8) << "C60";
+}
+
+// A cassette slides into the well when it arrives and out when it goes, fading as one picture
+// on the way: its red shell does not show through its white label (a grey, not a pink).
+TEST_F(DeckFace, ACassetteSlidesInAndOutFadingAsOnePicture) {
+    test::ManualAnimationDriver animations;
+    studio.insertBlank();
+    studio->updateDocument([](CassetteDocument& d) {
+        d.design.shellColor = RGBAColor{1, 0, 0, 1};
+        d.design.shellTransparent = false;
+        d.design.labelStyle = LabelStyle::plain;
+        d.design.labelColor = d.design.inkColor = d.design.accentColor = RGBAColor{1, 1, 1, 1};
+    });
+    run();
+    const QRect well = face->partRect(CassetteDeckView::Part::well).toAlignedRect();
+    const auto wellImage = [&] { return test::rendered(*face).copy(well); };
+    const auto count = [&](const QImage& image, const std::function<bool(const QColor&)>& which) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += which(image.pixelColor(x, y));
+        return n;
+    };
+    const auto white = [](const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; };
+    const auto faded = [](const QColor& c) {
+        return c.green() > 120 && std::abs(c.red() - c.green()) < 6 && std::abs(c.green() - c.blue()) < 6;
+    };
+    const auto pink = [](const QColor& c) {
+        return c.green() > 60 && c.red() - c.green() > 25 && std::abs(c.green() - c.blue()) < 12;
+    };
+
+    animations.pass(120);  // three quarters of the way in, a little above its place
+    const QImage coming = wellImage();
+    animations.pass(600);
+    const QImage resting = wellImage();
+    const int label = count(resting, white);
+    ASSERT_GT(label, 3000);
+    EXPECT_GT(test::largestDifference(coming, resting), 100) << "it slides in";
+    EXPECT_GT(count(coming, faded), label / 2) << "the label, faded";
+    EXPECT_LT(count(coming, pink), label / 10) << "the label mixed with the shell under it";
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    studio->eject();
+    run();
+    ASSERT_FALSE(studio->document().has_value());
+    animations.pass(45);  // a quarter of the way out
+    const QImage going = wellImage();
+    EXPECT_GT(count(going, faded), label / 2);
+    EXPECT_LT(count(going, pink), label / 10);
 }
 
 TEST_F(DeckFace, DrawsTheSameUnderThePaintersScale) {
