@@ -4,6 +4,7 @@
 #include "Rack/Kit/BlackFaceplate.hpp"
 #include "Rack/Kit/BrushedMetal.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/GlowText.hpp"
@@ -68,7 +69,7 @@ void palette(gallery::Gallery& g) {
 }
 
 void fonts(gallery::Gallery& g) {
-    g.paint("fonts", QSize(420, 230), [](QPainter& p, QSize) {
+    g.paint("fonts", QSize(420, 262), [](QPainter& p, QSize) {
         p.setPen(Qt::white);
         qreal y = 20;
         const std::vector<std::pair<QFont::Weight, QString>> weights{
@@ -90,6 +91,15 @@ void fonts(gallery::Gallery& g) {
         p.drawText(QPointF(120, y), QString::fromUtf8("\U0001F1E9\U0001F1EA \U0001F1EF\U0001F1F5 \U0001F1FA\U0001F1F8"));
         y += 24;
         Silkscreen{"STUDIO CASSETTE DECK  NV-1", 8, false}.paintAtBaseline(p, QPointF(10, y));
+        // Half points are their own sizes: 6.5 between 6 and 7, 7.5 between 7 and 8.
+        y += 20;
+        qreal x = 10;
+        for (qreal size : {6.0, 6.5, 7.0, 7.5, 8.0}) {
+            ExactFont(size, [](qreal s) { return KitFont::monospaced(s, QFont::Medium); })
+                .draw(p, QPointF(x, y), QStringLiteral("-40 %1").arg(size));
+            ExactFont(size, &KitFont::keyCaption).draw(p, QPointF(x, y + 12), QStringLiteral("REC LEVEL"));
+            x += 80;
+        }
     });
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "ExactFont.hpp"
 #include "KitPicture.hpp"
 #include "KnobDrag.hpp"
 
@@ -39,7 +40,7 @@ public:
     QSize sizeHint() const override;
 
     // Pure painting, for faces that draw the knob themselves.
-    static QFont captionFont();
+    static ExactFont captionFont();
     static QString helpText(const QString& label);
     // The size of face and caption stacked (width: the larger of the two).
     static QSizeF layoutSize(const QString& label, qreal size);

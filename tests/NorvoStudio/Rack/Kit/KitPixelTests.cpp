@@ -2,7 +2,9 @@
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
+#include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/KeyCap.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
@@ -10,6 +12,7 @@
 #include "Rack/Kit/SilverKey.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -292,6 +295,42 @@ TEST(KeyLabelPixels, CaptionsUnderDifferentSymbolsShareOneBaseline) {
         for (std::size_t i = 1; i < baselines.size(); ++i)
             EXPECT_EQ(baselines[i], baselines.front()) << symbols[int(i)].toStdString();
     }
+}
+
+// The columns from the leftmost to the rightmost lettering pixel (red above 100) of `image`.
+int inkWidth(const QImage& image) {
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).red() > 100) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return right - left + 1;
+}
+
+// Sizes with half a point (knob captions 7.5, meter figures 6.5) are drawn and measured at
+// that size, not at the next whole one: at 2x a 7.5 caption is the 15-pixel one.
+TEST(HalfPointSizes, AreDrawnAndMeasuredAtTheirSize) {
+    QImage knob = blackImage(QSize(120, 70), 2.0);
+    {
+        QPainter p(&knob);
+        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, false);
+    }
+    const QImage caption = knob.copy(0, (4 + 40 + 2) * 2, knob.width(), knob.height() - (4 + 40 + 2) * 2);
+    QImage reference = blackImage(QSize(240, 40));
+    {
+        QPainter p(&reference);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setFont(KitFont::keyCaption(15));
+        p.setPen(KitColor::silkscreenLight);
+        p.drawText(QPointF(10, 25), "REC LEVEL");
+    }
+    EXPECT_NEAR(inkWidth(caption), inkWidth(reference), 1.5);
+
+    const qreal caption15 = QFontMetricsF(KitFont::keyCaption(15)).height();
+    EXPECT_NEAR(Knob::layoutSize("REC LEVEL", 40).height(), 40 + Knob::captionSpacing + caption15 / 2, 0.01);
+    EXPECT_NEAR(FLMeterScale::height(), QFontMetricsF(KitFont::monospaced(13)).height() / 2, 0.01);
 }
 
 TEST(GlowTextPixels, LitTextGlowsUnlitDoesNot) {
