@@ -1,18 +1,35 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 
+#include <QApplication>
+
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
 
+namespace {
+
+// Menus, dialogs and help texts are set in the faces' system typeface, at the size the desktop
+// gives, not in Qt's fallback family beside the faces' lettering.
+void useTheFacesTypeface() {
+    QFont font = QApplication::font();
+    if (font.families() == QStringList{KitFont::systemFamily}) return;
+    font.setFamilies({KitFont::systemFamily});
+    QApplication::setFont(font);
+}
+
+}  // namespace
+
 StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent)
-    : QObject(parent),
-      model_(model),
-      window_(std::make_unique<StudioWindow>(model)),
-      quit_(new QuitController(model, std::move(exit), this)) {
+    : QObject(parent), model_(model) {
+    // Before the first widget: a widget keeps the font it was made with.
+    useTheFacesTypeface();
+    window_ = std::make_unique<StudioWindow>(model);
+    quit_ = new QuitController(model, std::move(exit), this);
     connect(window_.get(), &StudioWindow::quitRequested, quit_, &QuitController::requestQuit);
 }
 

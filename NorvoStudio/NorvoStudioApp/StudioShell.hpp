@@ -14,9 +14,9 @@ class StudioModel;
 class TerminationSignals;
 class StudioWindow;
 
-// The application around the model: the window with its menus, the quit decision for
-// the Quit command and the close button, and documents from the command line and from
-// later launches.
+// The application around the model: the window with its menus (set, like its dialogs, in the
+// faces' typeface), the quit decision for the Quit command and the close button, and
+// documents from the command line and from later launches.
 class StudioShell final : public QObject {
     Q_OBJECT
 public:

@@ -262,6 +262,7 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
     });
     connect(insertion_, &QVariantAnimation::finished, this, [this] {
         insertionProgress_ = 1.0;
+        incomingLayer_.clear();
         updatePart(Part::well);
     });
 
@@ -276,6 +277,7 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
     connect(removal_, &QVariantAnimation::finished, this, [this] {
         removalProgress_ = 1.0;
         outgoing_.reset();
+        outgoingLayer_.clear();
         updatePart(Part::well);
     });
 
@@ -297,6 +299,10 @@ CassetteDeckView::CassetteDeckView(StudioModel& model, QWidget* parent)
 
     readout_ = DeckReadout::make(readInputs());
     well_ = readWell();
+    if (well_.shown) {
+        shown_ = Picture{*model_.document(), well_.side, well_.head, model_.images()};
+        lastShownID_ = well_.documentID;
+    }
     meters_ = model_.live().deckMeter();
     busy_ = model_.busy();
     tapeSound_ = tapeSoundLabel();
@@ -492,7 +498,9 @@ void CassetteDeckView::refresh() {
     if (meters != meters_) updatePart(Part::meters);
     if (sound != tapeSound_) updatePart(Part::tapeSoundKey);
 
-    const bool newCassette = well.documentID != well_.documentID && well.shown;
+    // A document may arrive a tick before the transport shows its cassette: what counts is the
+    // cassette the well showed last.
+    const bool newCassette = well.shown && well.documentID != lastShownID_;
     const bool cassetteGone = well_.shown && (!well.shown || well.documentID != well_.documentID);
     WellState headOnly = well_;
     headOnly.head = well.head;
@@ -502,6 +510,7 @@ void CassetteDeckView::refresh() {
         outgoing_ = shown_;
         outgoing_->head = well_.head;
         outgoing_->side = well_.side;
+        ++outgoingGeneration_;
         removalProgress_ = 0.0;
         removal_->stop();
         removal_->start();
@@ -513,6 +522,7 @@ void CassetteDeckView::refresh() {
     }
     if (!well.shown) shown_.reset();
     else if (wellDirty_ || !shown_) shown_ = Picture{*model_.document(), well.side, well.head, model_.images()};
+    if (well.shown) lastShownID_ = well.documentID;
 
     readout_ = next;
     well_ = well;
@@ -524,23 +534,24 @@ void CassetteDeckView::refresh() {
 
 QRectF CassetteDeckView::partRect(Part part) const {
     const Layout& l = *layout_;
-    // Glows spill a few points beyond the text.
+    // Glows spill a few points beyond the text, over the glass.
     const auto glow = [](const QRectF& r) { return r.adjusted(-9, -9, 9, 9); };
+    const QRectF glass = DisplayWindow::glassRect(l.display);
     switch (part) {
     case Part::recLamp: return l.recLed.adjusted(-LED::glowRadius * 2, -LED::glowRadius * 2, LED::glowRadius * 2, LED::glowRadius * 2);
     case Part::tapeRunLamp:
         return l.tapeRunLed.adjusted(-LED::glowRadius * 2, -LED::glowRadius * 2, LED::glowRadius * 2, LED::glowRadius * 2);
     case Part::well: return l.well;
     case Part::display: return l.display;
-    case Part::counter: return glow(l.counter).intersected(l.content);
+    case Part::counter: return glow(l.counter).intersected(glass);
     case Part::resetKey: return l.resetKey.adjusted(-1, -1, 1, 1);
-    case Part::sides: return glow(l.sideA.united(l.sideB)).intersected(l.content);
+    case Part::sides: return glow(l.sideA.united(l.sideB)).intersected(glass);
     case Part::time:
     case Part::remain:
-    case Part::tape: return glow(l.timeRow).intersected(l.content);
-    case Part::status: return glow(l.status).intersected(l.content);
-    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(l.content);
-    case Part::busy: return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(l.content);
+    case Part::tape: return glow(l.timeRow).intersected(glass);
+    case Part::status: return glow(l.status).intersected(glass);
+    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(glass);
+    case Part::busy: return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(glass);
     case Part::tapeMap: return l.mapStrip.adjusted(-6, -6, 6, 6);
     case Part::tapeSoundKey: return l.soundKey.adjusted(-1, -1, 1, 1);
     case Part::tabIndicator: {
@@ -646,25 +657,42 @@ void CassetteDeckView::paintLamps(QPainter& p) const {
 }
 
 // The cassette `slide` of the way into the well (0 above it and transparent, 1 in place).
+// While it slides it is one picture in `layer`, faded as a whole.
 void CassetteDeckView::paintPicture(QPainter& p, const CassetteDocument& document, TapeSide side, int64_t head,
-                                    const ArtworkImages& images, double slide) const {
+                                    const ArtworkImages& images, double slide, LayerPicture& layer,
+                                    const QString& layerKey) const {
     const Layout& l = *layout_;
     slide = std::clamp(slide, 0.0, 1.0);
     const QRectF picture = l.cassette.translated(0, -(1.0 - slide) * (l.cassette.bottom() - l.well.top()));
     const qreal radius = picture.width() / 100.4 * 3.0;
     const QRectF shell(QPointF(0, 0), picture.size());
+    const auto shadow = [&](QPainter& s) {
+        KitShadow::paint(s, QStringLiteral("deck-cassette"), shell, KitColor::white(0, 0.7), 6, QPointF(0, 4),
+                         [&](QPainter& shape) {
+                             shape.setPen(Qt::NoPen);
+                             shape.setBrush(Qt::black);
+                             shape.drawRoundedRect(shell, radius, radius);
+                         });
+    };
     p.save();
-    p.setOpacity(slide);
     p.translate(picture.topLeft());
-    KitShadow::paint(p, QStringLiteral("deck-cassette"), shell, KitColor::white(0, 0.7), 6, QPointF(0, 4),
-                     [&](QPainter& s) {
-                         s.setPen(Qt::NoPen);
-                         s.setBrush(Qt::black);
-                         s.drawRoundedRect(shell, radius, radius);
-                     });
     if (slide < 1.0 || &document != &*model_.document()) {
-        renderCassette(p, picture.size(), document, side, head, images);
+        // Shell, label and reels drawn one over another at an opacity would show the reels
+        // through the label: the cassette fades as one picture.
+        const QRectF bounds = shell.adjusted(-20, -20, 20, 24);  // with its shadow
+        const QString key = QStringLiteral("%1|%2|%3|%4x%5")
+                                .arg(layerKey)
+                                .arg(rawValue(side))
+                                .arg(head)
+                                .arg(picture.width())
+                                .arg(picture.height());
+        p.setOpacity(slide);
+        layer.paint(p, bounds, QPointF(), key, [&](QPainter& c) {
+            shadow(c);
+            renderCassette(c, picture.size(), document, side, head, images);
+        });
     } else {
+        shadow(p);
         // At rest only the reels move: they are drawn live, the cover over them is copied.
         renderCassette(p, picture.size(), document, side, head, images, CassetteLayer::reels);
         const QString key = QStringLiteral("%1|%2").arg(coverGeneration_).arg(rawValue(side));
@@ -685,7 +713,8 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
         p.setClipPath(shape, Qt::IntersectClip);
     const auto& doc = model_.document();
     if (well_.shown && doc) {
-        paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_);
+        paintPicture(p, *doc, well_.side, well_.head, model_.images(), insertionProgress_, incomingLayer_,
+                     QString::number(coverGeneration_));
         p.setOpacity(std::clamp(insertionProgress_, 0.0, 1.0));
         if (readout_.tab && *readout_.tab != WriteProtect::intact) {
             const WriteProtect tab = *readout_.tab;
@@ -721,7 +750,8 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
                    tr("Pick a blank tape below or drop an .norvo file here"));
     }
     if (outgoing_)
-        paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_);
+        paintPicture(p, outgoing_->document, outgoing_->side, outgoing_->head, outgoing_->images, 1.0 - removalProgress_,
+                     outgoingLayer_, QString::number(outgoingGeneration_));
     p.restore();
 
     // The glass over the well, then the rim; the amber border while a drag hovers. Kept as
@@ -746,7 +776,7 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     const Layout& l = *layout_;
     const DeckReadout& r = readout_;
     p.save();
-    p.setClipRect(l.content, Qt::IntersectClip);
+    DisplayWindow::clipToGlass(p, l.display, dirty.boundingRect());
     const auto wants = [&](Part part) { return dirty.intersects(partRect(part).toAlignedRect()); };
 
     if (wants(Part::counter)) GlowText{r.counter, 30, KitColor::amber, r.documentPresent}.paint(p, l.counter);
@@ -756,7 +786,7 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         key.addRoundedRect(l.resetKey, 3, 3);
         p.fillPath(key, KitColor::white(resetPressed_ && enabled ? 0.22 : 0.15));
         p.setFont(resetFont());
-        p.setPen(KitColor::white(0.6, enabled ? 1.0 : 0.4));
+        p.setPen(KitColor::white(0.6, enabled ? 1.0 : KitColor::disabledOpacity));
         p.drawText(l.resetKey, Qt::AlignCenter, QStringLiteral("RESET"));
     }
     if (wants(Part::sides)) {
@@ -868,7 +898,7 @@ void CassetteDeckView::paintEvent(QPaintEvent* event) {
     const Layout& l = *layout_;
     if (dirty.intersects(l.header.adjusted(-8, -8, 8, 8).toAlignedRect())) paintLamps(p);
     if (dirty.intersects(l.well.toAlignedRect())) paintWell(p, dirty.boundingRect());
-    if (dirty.intersects(l.content.toAlignedRect())) paintDisplay(p, dirty);
+    if (dirty.intersects(DisplayWindow::glassRect(l.display).toAlignedRect())) paintDisplay(p, dirty);
     if (dirty.intersects(partRect(Part::tapeMap).toAlignedRect())) paintTapeMap(p);
     if (dirty.intersects(partRect(Part::tapeSoundKey).toAlignedRect())) paintTapeSoundKey(p);
 }

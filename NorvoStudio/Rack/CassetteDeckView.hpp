@@ -15,6 +15,7 @@
 #include "Platform/Uuid.hpp"
 #include "DeckReadout.hpp"
 #include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/LayerPicture.hpp"
 #include "StudioModel/MeterBallistics.hpp"
 #include "StudioModel/StudioModel.hpp"
 
@@ -141,13 +142,16 @@ private:
         ArtworkImages images;
     };
     void paintPicture(QPainter& p, const CassetteDocument& document, TapeSide side, int64_t head,
-                      const ArtworkImages& images, double slide) const;
+                      const ArtworkImages& images, double slide, LayerPicture& layer, const QString& layerKey) const;
     QVariantAnimation* insertion_ = nullptr;
     double insertionProgress_ = 1.0;
     QVariantAnimation* removal_ = nullptr;
     double removalProgress_ = 1.0;
     std::optional<Picture> shown_;     // what the well shows now, kept for its way out
+    std::optional<Uuid> lastShownID_;  // the document whose cassette the well showed last
     std::optional<Picture> outgoing_;  // sliding out
+    int outgoingGeneration_ = 0;       // counts the cassettes that went
+    mutable LayerPicture incomingLayer_, outgoingLayer_;  // each cassette as one picture while it slides
 
     // The resting cassette's shell, label and window, kept while only the reels turn.
     mutable KitPicture cover_;

@@ -274,17 +274,20 @@ void SourcePlayerView::refresh() {
 
 QRectF SourcePlayerView::partRect(Part part) const {
     const Layout& l = *layout_;
-    const auto glow = [&](const QRectF& r) { return r.adjusted(-9, -9, 9, 9).intersected(l.content); };
+    // Glows spill a few points beyond their figures, over the glass.
+    const QRectF glass = DisplayWindow::glassRect(l.display);
+    const auto glow = [&](const QRectF& r) { return r.adjusted(-9, -9, 9, 9).intersected(glass); };
     switch (part) {
     case Part::lineOut: return l.lineOutLed.adjusted(-10, -10, 10, 10);
+    case Part::display: return l.display;
     case Part::trackNumber: return glow(QRectF(l.trackValue.left(), l.trackValue.top(), glowWidth(QStringLiteral("000"), 26),
                                                l.trackValue.height()));
     case Part::time: return glow(QRectF(l.trackValue.left(), l.trackCaption.top(), l.disc.left() - l.trackValue.left(),
                                         l.trackValue.bottom() - l.trackCaption.top()));
     case Part::disc: return glow(l.disc);
     case Part::status: return glow(l.status);
-    case Part::progress: return l.bar.united(l.duration).adjusted(-6, -6, 6, 2).intersected(l.content);
-    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(l.content);
+    case Part::progress: return l.bar.united(l.duration).adjusted(-6, -6, 6, 2).intersected(glass);
+    case Part::meters: return l.meterL.united(l.meterR).adjusted(-4, -4, 4, 4).intersected(glass);
     case Part::error: return glow(l.error);
     case Part::program: return l.list;
     }
@@ -339,7 +342,7 @@ void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     const PlayerReadout& r = readout_;
     const auto wants = [&](Part part) { return dirty.intersects(partRect(part).toAlignedRect()); };
     p.save();
-    p.setClipRect(l.content, Qt::IntersectClip);
+    DisplayWindow::clipToGlass(p, l.display, dirty.boundingRect());
 
     // TRACK, then TIME 14 points after the track figure (or its caption, if wider).
     const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26),
@@ -419,7 +422,7 @@ void SourcePlayerView::paintEvent(QPaintEvent* event) {
     const Layout& l = *layout_;
     if (dirty.intersects(partRect(Part::lineOut).toAlignedRect()))
         LED{readout_.playing, KitColor::ledGreen, 7}.paint(p, l.lineOutLed.topLeft());
-    if (dirty.intersects(l.content.toAlignedRect())) paintDisplay(p, dirty);
+    if (dirty.intersects(DisplayWindow::glassRect(l.display).toAlignedRect())) paintDisplay(p, dirty);
     if (dirty.intersects(l.list.adjusted(-2, -2, 2, 2).toAlignedRect())) {
         const bool targeted = program_->dropTargeted();
         const qreal w = targeted ? 2 : 1.5;

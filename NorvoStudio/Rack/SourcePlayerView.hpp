@@ -40,7 +40,7 @@ public:
     bool dropTargeted() const;
     const std::optional<double>& scrubbing() const { return scrub_.value(); }
 
-    enum class Part { lineOut, trackNumber, time, disc, status, progress, meters, error, program };
+    enum class Part { lineOut, display, trackNumber, time, disc, status, progress, meters, error, program };
     QRectF partRect(Part part) const;
 
     SilverKey* previousKey() const { return keys_[0]; }

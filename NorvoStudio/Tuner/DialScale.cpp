@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainterPath>
 
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
@@ -28,9 +29,7 @@ void DialScale::paint(QPainter& painter, const QRectF& rect, double needle, doub
 
     painter.setPen(QPen(scale, 0.8));
     painter.drawLine(QPointF(margin, 20), QPointF(w - margin, 20));
-    const QFont numbers = KitFont::monospaced(6.5, QFont::Medium);
-    const QFontMetricsF metrics(numbers);
-    painter.setFont(numbers);
+    const ExactFont numbers(6.5, [](qreal size) { return KitFont::monospaced(size, QFont::Medium); });
     for (int i = 0; i <= 20; ++i) {
         const qreal x = tickX(i, w);
         const bool even = i % 2 == 0;
@@ -38,8 +37,8 @@ void DialScale::paint(QPainter& painter, const QRectF& rect, double needle, doub
         painter.drawLine(QPointF(x, even ? 13 : 16), QPointF(x, 20));
         if (even) {
             const QString label = QString::number(5 * i);
-            const qreal baseline = 5 + (metrics.ascent() - metrics.descent()) / 2;
-            painter.drawText(QPointF(x - metrics.horizontalAdvance(label) / 2, baseline), label);
+            const qreal baseline = 5 + (numbers.ascent() - numbers.descent()) / 2;
+            numbers.draw(painter, QPointF(x - numbers.horizontalAdvance(label) / 2, baseline), label);
         }
     }
 

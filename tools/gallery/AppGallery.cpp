@@ -1,10 +1,14 @@
 // The application's icon and its menus as the user opens them.
+#include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include "GalleryStudio.hpp"
 #include "Gallery.hpp"
+#include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "Rack/Kit/StudioActions.hpp"
@@ -39,6 +43,33 @@ void appGallery(gallery::Gallery& g) {
     QMenu* tapeSound = shell.window().actions().tapeSoundMenu();
     emit tapeSound->aboutToShow();
     g.widget(QStringLiteral("menu-tapeSound"), *tapeSound);
+
+    // The dialogs, in the typeface of the menus and the faces.
+    QMessageBox ask(&shell.window());
+    ask.setIcon(QMessageBox::Warning);
+    ask.setWindowTitle(QStringLiteral("Norvo Studio"));
+    ask.setText(QStringLiteral("Do you want to save the changes to \u201cMixtape\u201d?"));
+    ask.setInformativeText(QStringLiteral("Your changes will be lost if you don't save them."));
+    ask.addButton(QObject::tr("Save\u2026"), QMessageBox::AcceptRole);
+    ask.addButton(QObject::tr("Cancel"), QMessageBox::RejectRole);
+    ask.addButton(QObject::tr("Don't Save"), QMessageBox::DestructiveRole);
+    g.widget(QStringLiteral("dialog-save-changes"), ask);
+
+    for (const char* name : {"Mixtape.norvo", "Road Trip.norvo", "Notes.txt"})
+        QFile(studio.dir.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
+    QDir(studio.dir.path()).mkdir(QStringLiteral("Archive"));
+    norvo::FilePanelDialog panel({.mode = norvo::FilePanelDialog::Mode::open,
+                                  .message = QStringLiteral("Choose a cassette to put in the deck"),
+                                  .nameFilters = {QStringLiteral("Norvo cassette (*.norvo)")},
+                                  .multipleSelection = false,
+                                  .directory = studio.file(QString()),
+                                  .proposedName = {},
+                                  .canCreateDirectories = false,
+                                  .runInBackground = [](std::function<void()> work) { work(); }},
+                                 &shell.window());
+    panel.resize(520, 380);
+    QCoreApplication::processEvents();
+    g.widget(QStringLiteral("dialog-open-panel"), panel);
 }
 
 gallery::Registrar reg("app", &appGallery);

@@ -11,9 +11,15 @@
 #include <cmath>
 #include <deque>
 
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include "AudioEngine/TapeClock.hpp"
+#include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/PlayerProgramList.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -37,6 +43,25 @@ struct Studio : gallery::GalleryStudio {
     }
 };
 
+// A drag of files hovering at `at` over `target` (as the desktop delivers it) for as long as
+// the hover lives.
+class Hover {
+public:
+    Hover(QWidget& target, QPoint at) : target_(target) {
+        data_.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/Mixtape.norvo"))});
+        QDragEnterEvent enter(at, Qt::CopyAction, &data_, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&target_, &enter);
+    }
+    ~Hover() {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(&target_, &leave);
+    }
+
+private:
+    QWidget& target_;
+    QMimeData data_;
+};
+
 // Lets the keys finish sinking into their latched state, then takes the picture.
 void picture(gallery::Gallery& g, const QString& name, QWidget& face) {
     QElapsedTimer timer;
@@ -52,6 +77,28 @@ void deck(gallery::Gallery& g) {
         Studio studio;
         CassetteDeckView face(*studio.model);
         picture(g, "deck-empty", face);
+        const Hover hover(face, face.partRect(CassetteDeckView::Part::well).center().toPoint());
+        picture(g, "deck-drop-hover", face);
+    }
+    {
+        // A cassette on its way out and the next on its way in, each three quarters faded in.
+        Studio studio;
+        studio.model->newCassette(CassetteType::c60());
+        studio.runBackground();
+        CassetteDeckView face(*studio.model);
+        face.setAttribute(Qt::WA_DontShowOnScreen);
+        face.show();
+        test::ManualAnimationDriver animations;
+        studio.model->eject();
+        animations.pass(50);
+        g.widget("deck-cassette-going", face);
+        animations.pass(400);
+        studio.model->newCassette(CassetteType::standard().back());
+        studio.runBackground();
+        face.refresh();  // the tick that shows the new cassette in the transport
+        animations.pass(120);
+        g.widget("deck-cassette-coming", face);
+        animations.pass(400);
     }
     Studio studio;
     studio.model->newCassette(CassetteType::c60());
@@ -111,6 +158,11 @@ void player(gallery::Gallery& g) {
     SourcePlayerView face(*studio.model);
     face.resize(SourcePlayerView::designWidth, 612);
     picture(g, "player-empty", face);
+    {
+        QWidget* list = face.programList()->viewport();
+        const Hover hover(*list, list->rect().center());
+        picture(g, "player-drop-hover", face);
+    }
 
     std::vector<std::filesystem::path> songs;
     for (const char* name : {"Morning Tide", "Cassette Dreams (Extended Mix)", "Rooftops", "Late Bus Home"}) {

@@ -4,6 +4,7 @@
 #include "Rack/Kit/BlackFaceplate.hpp"
 #include "Rack/Kit/BrushedMetal.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/GlowText.hpp"
@@ -68,7 +69,7 @@ void palette(gallery::Gallery& g) {
 }
 
 void fonts(gallery::Gallery& g) {
-    g.paint("fonts", QSize(420, 230), [](QPainter& p, QSize) {
+    g.paint("fonts", QSize(420, 262), [](QPainter& p, QSize) {
         p.setPen(Qt::white);
         qreal y = 20;
         const std::vector<std::pair<QFont::Weight, QString>> weights{
@@ -90,6 +91,15 @@ void fonts(gallery::Gallery& g) {
         p.drawText(QPointF(120, y), QString::fromUtf8("\U0001F1E9\U0001F1EA \U0001F1EF\U0001F1F5 \U0001F1FA\U0001F1F8"));
         y += 24;
         Silkscreen{"STUDIO CASSETTE DECK  NV-1", 8, false}.paintAtBaseline(p, QPointF(10, y));
+        // Half points are their own sizes: 6.5 between 6 and 7, 7.5 between 7 and 8.
+        y += 20;
+        qreal x = 10;
+        for (qreal size : {6.0, 6.5, 7.0, 7.5, 8.0}) {
+            ExactFont(size, [](qreal s) { return KitFont::monospaced(s, QFont::Medium); })
+                .draw(p, QPointF(x, y), QStringLiteral("-40 %1").arg(size));
+            ExactFont(size, &KitFont::keyCaption).draw(p, QPointF(x, y + 12), QStringLiteral("REC LEVEL"));
+            x += 80;
+        }
     });
 }
 
@@ -286,6 +296,52 @@ void knobs(gallery::Gallery& g) {
     g.widget("knob-widgets", *row);
 }
 
+// Each kind of key and the knob as it is when it can be used and when it cannot.
+void disabledControls(gallery::Gallery& g) {
+    auto dark = std::make_unique<Backdrop>(QSize(470, 134), panel);
+    int x = 12;
+    for (bool enabled : {true, false}) {
+        auto* eject = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 64, 38},
+                                      KeyLabel::symbolAbove("eject.fill", "EJECT"), dark.get());
+        eject->setKeyGeometry(QRect(x, 10, 64, 38));
+        auto* flip = new HardwareKey(HardwareKeyStyle{false, std::nullopt, 70, 38},
+                                     KeyLabel::symbolAbove("arrow.triangle.2.circlepath", QString::fromUtf8("A ⇄ B")),
+                                     dark.get());
+        flip->setKeyGeometry(QRect(x + 72, 10, 70, 38));
+        auto* rew = new HoldKey(KeyLabel::symbolAbove("backward.fill", "REW"), 64, dark.get());
+        rew->setKeyGeometry(QRect(x, 60, 64, 38));
+        auto* input = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
+                                      KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, "TUNER"), dark.get());
+        input->setKeyGeometry(QRect(x, 106, 128, 26));
+        auto* genre = new MiniKey(true, "JAZZ", dark.get());
+        genre->setKeyGeometry(QRect(x + 72, 68, 70, 20));
+        auto* knob = new Knob("OUTPUT", 0.8, 40, false, dark.get());
+        knob->setLayoutGeometry(QRect(QPoint(x + 152, 10), knob->layoutRect().size()));
+        for (QWidget* w : {static_cast<QWidget*>(eject), static_cast<QWidget*>(flip), static_cast<QWidget*>(rew),
+                           static_cast<QWidget*>(input), static_cast<QWidget*>(genre), static_cast<QWidget*>(knob)})
+            w->setEnabled(enabled);
+        x += 230;
+    }
+    g.widget("disabled-dark", *dark);
+
+    auto silver = std::make_unique<Backdrop>(QSize(300, 110), QColor(200, 200, 200), true);
+    x = 12;
+    for (bool enabled : {true, false}) {
+        auto* open = new SilverKey(SilverKeyStyle{56, false}, KeyLabel::symbolAbove("plus", "OPEN", SilverKeyStyle::font()),
+                                   silver.get());
+        open->setKeyGeometry(QRect(x, 10, 56, 36));
+        auto* play = new SilverKey(SilverKeyStyle{74, true},
+                                   KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()), silver.get());
+        play->setKeyGeometry(QRect(x, 56, 74, 36));
+        auto* volume = new Knob("VOLUME", 0.8, 40, true, silver.get());
+        volume->setLayoutGeometry(QRect(QPoint(x + 82, 20), volume->layoutRect().size()));
+        for (QWidget* w : {static_cast<QWidget*>(open), static_cast<QWidget*>(play), static_cast<QWidget*>(volume)})
+            w->setEnabled(enabled);
+        x += 150;
+    }
+    g.widget("disabled-silver", *silver);
+}
+
 void meters(gallery::Gallery& g) {
     struct Case {
         QString name;
@@ -321,6 +377,7 @@ void kit(gallery::Gallery& g) {
     silverKeys(g);
     miniKeys(g);
     knobs(g);
+    disabledControls(g);
     meters(g);
 }
 

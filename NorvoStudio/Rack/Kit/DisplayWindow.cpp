@@ -34,11 +34,23 @@ void DisplayWindow::paintGlass(QPainter& painter, const QRectF& window) {
     painter.restore();
 }
 
+void DisplayWindow::clipToGlass(QPainter& painter, const QRectF& window, const QRectF& dirty) {
+    const QRectF glass = glassRect(window);
+    const qreal corner = cornerRadius - rimWidth;
+    if (glass.adjusted(corner, 0, -corner, 0).contains(dirty) || glass.adjusted(0, corner, 0, -corner).contains(dirty)) {
+        painter.setClipRect(glass, Qt::IntersectClip);
+        return;
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(glass, corner, corner);
+    painter.setClipPath(shape, Qt::IntersectClip);
+}
+
 void DisplayWindow::paintRim(QPainter& painter, const QRectF& window) {
     if (window.isEmpty()) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal line = 1.5;
+    const qreal line = rimWidth;
     QPainterPath rim;
     rim.addRoundedRect(window.adjusted(line / 2, line / 2, -line / 2, -line / 2), cornerRadius - line / 2,
                        cornerRadius - line / 2);

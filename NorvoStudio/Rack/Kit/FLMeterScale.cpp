@@ -4,7 +4,6 @@
 #include "KitColor.hpp"
 #include "KitFont.hpp"
 
-#include <QFontMetricsF>
 #include <cmath>
 
 namespace norvo {
@@ -20,13 +19,15 @@ QColor FLMeterScale::color(double mark) {
     return mark >= 0 ? KitColor::faded(KitColor::ledRed, 0.8) : KitColor::faded(KitColor::displayCyan, 0.6);
 }
 
-QFont FLMeterScale::font() { return KitFont::monospaced(6.5, QFont::Medium); }
+ExactFont FLMeterScale::font() {
+    return ExactFont(6.5, [](qreal size) { return KitFont::monospaced(size, QFont::Medium); });
+}
 
-qreal FLMeterScale::height() { return QFontMetricsF(font()).height(); }
+qreal FLMeterScale::height() { return font().height(); }
 
 void FLMeterScale::paint(QPainter& painter, const QRectF& rect) {
     painter.save();
-    painter.setFont(font());
+    const ExactFont figures = font();
     // The columns are the bar's segments, so each figure stands over its own segment.
     const auto columns = FLMeterBar::segmentRects(rect);
     for (size_t i = 0; i < FLMeterBar::marks.size(); ++i) {
@@ -34,8 +35,8 @@ void FLMeterScale::paint(QPainter& painter, const QRectF& rect) {
         const QString text = figure(mark);
         if (text.isEmpty()) continue;
         painter.setPen(color(mark));
-        painter.drawText(QRectF(columns[i].left(), rect.top(), columns[i].width(), rect.height()),
-                         Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip, text);
+        figures.draw(painter, QRectF(columns[i].left(), rect.top(), columns[i].width(), rect.height()),
+                     Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip, text);
     }
     painter.restore();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "ExactFont.hpp"
+
 #include <QColor>
 #include <QFont>
 #include <QPainter>
@@ -12,7 +14,8 @@ namespace norvo {
 struct FLMeterScale {
     static QString figure(double mark);
     static QColor color(double mark);
-    static QFont font();
+    // System monospaced 6.5, medium.
+    static ExactFont font();
     static qreal height();
     // Draws the figures in `rect`, whose width should match the bars' rect.
     static void paint(QPainter& painter, const QRectF& rect);

@@ -65,16 +65,18 @@ void HardwareKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool down = drawnDown();
     const qreal pressed = depth();
-    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6|%7")
+    const bool enabled = isEnabled();
+    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6|%7|%8")
                             .arg(down)
                             .arg(style_.latched)
                             .arg(style_.accent ? style_.accent->rgba() : 0u)
                             .arg(style_.width)
                             .arg(style_.height)
                             .arg(pressed)
-                            .arg(labelGeneration());
+                            .arg(labelGeneration())
+                            .arg(enabled);
     picture_.paint(painter, QRectF(rect()), key,
-                   [&](QPainter& p) { style_.keyCap(down, label()).paint(p, keyRect().topLeft(), pressed); });
+                   [&](QPainter& p) { style_.keyCap(down, label(), enabled).paint(p, keyRect().topLeft(), pressed); });
 }
 
 void HardwareKey::changeEvent(QEvent* event) {

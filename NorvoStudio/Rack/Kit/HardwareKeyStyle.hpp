@@ -11,11 +11,11 @@ struct HardwareKeyStyle {
     qreal width = 64;
     qreal height = 38;
 
-    KeyCap keyCap(bool pressed, KeyLabel label) const {
-        return KeyCap{pressed || latched, accent, width, height, std::move(label)};
+    KeyCap keyCap(bool pressed, KeyLabel label, bool enabled = true) const {
+        return KeyCap{pressed || latched, accent, width, height, std::move(label), enabled};
     }
-    void paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label) const {
-        keyCap(pressed, label).paint(painter, topLeft);
+    void paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label, bool enabled = true) const {
+        keyCap(pressed, label, enabled).paint(painter, topLeft);
     }
 };
 

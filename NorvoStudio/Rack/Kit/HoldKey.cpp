@@ -79,9 +79,11 @@ void HoldKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool down = gesture_.held() || latched_;
     const qreal pressed = depth();
-    const QString key = QStringLiteral("%1|%2|%3|%4").arg(down).arg(pressed).arg(width_).arg(labelGeneration_);
+    const bool enabled = isEnabled();
+    const QString key =
+        QStringLiteral("%1|%2|%3|%4|%5").arg(down).arg(pressed).arg(width_).arg(labelGeneration_).arg(enabled);
     picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
-        KeyCap{down, std::nullopt, width_, height, label_}.paint(p, keyRect().topLeft(), pressed);
+        KeyCap{down, std::nullopt, width_, height, label_, enabled}.paint(p, keyRect().topLeft(), pressed);
     });
 }
 

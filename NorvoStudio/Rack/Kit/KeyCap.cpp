@@ -28,7 +28,7 @@ void KeyCap::paint(QPainter& painter, QPointF topLeft, qreal depth) const {
     body.shadowDrop = mix(2.5, 0.5, depth);
     body.edge = KitColor::white(1.0, mix(0.12, 0.04, depth));
     body.paint(painter, rect);
-    label.paint(painter, rect, ink(), font());
+    label.paint(painter, rect, ink(), font(), enabled);
 }
 
 }  // namespace norvo

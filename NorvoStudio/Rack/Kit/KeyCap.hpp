@@ -13,12 +13,14 @@ namespace norvo {
 // The drawn dark push key: a rounded body with a vertical grey gradient and a shadow, a faint
 // bevel, and the label in the key font (system 9, semibold, expanded) in the accent colour or
 // white 0.85. Down, the body darkens and inverts, the shadow shrinks and the key sinks 1.5.
+// A key that cannot be pressed now keeps its body and dims its label.
 struct KeyCap {
     bool down = false;
     std::optional<QColor> accent;
     qreal width = 64;
     qreal height = 38;
     KeyLabel label;
+    bool enabled = true;
 
     static constexpr qreal cornerRadius = 4;
     static constexpr qreal sink = 1.5;

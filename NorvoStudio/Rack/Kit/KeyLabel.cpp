@@ -1,5 +1,6 @@
 #include "KeyLabel.hpp"
 
+#include "KitColor.hpp"
 #include "SystemSymbol.hpp"
 
 #include <QFontMetricsF>
@@ -38,15 +39,17 @@ QSizeF KeyLabel::sizeHint(const QFont& keyFont) const {
     const QSizeF textSize = text.isEmpty() ? QSizeF() : QSizeF(metrics.horizontalAdvance(text), metrics.height());
     if (!symbol.isEmpty()) {
         const QSizeF s = SystemSymbol::size(symbol, symbolSize);
-        if (text.isEmpty()) return s;
-        return {qMax(s.width(), textSize.width()), s.height() + symbolSpacing + textSize.height()};
+        if (text.isEmpty()) return {s.width(), symbolSize};
+        return {qMax(s.width(), textSize.width()), symbolSize + symbolSpacing + textSize.height()};
     }
     if (lamp) return {lamp->size + lampSpacing + textSize.width(), qMax(lamp->size, textSize.height())};
     return textSize;
 }
 
-void KeyLabel::paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont) const {
+void KeyLabel::paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont,
+                     bool enabled) const {
     painter.save();
+    if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
     if (custom) {
         custom(painter, frame, ink, keyFont);
         painter.restore();
@@ -60,12 +63,11 @@ void KeyLabel::paint(QPainter& painter, const QRectF& frame, const QColor& ink, 
     painter.setPen(ink);
     painter.setRenderHint(QPainter::TextAntialiasing);
     if (!symbol.isEmpty()) {
-        const QSizeF s = SystemSymbol::size(symbol, symbolSize);
-        SystemSymbol::paint(painter, symbol, QPointF(frame.center().x(), top + s.height() / 2), symbolSize, QFont::Bold,
+        SystemSymbol::paint(painter, symbol, QPointF(frame.center().x(), top + symbolSize / 2), symbolSize, QFont::Bold,
                             ink);
         if (!text.isEmpty()) {
             const QString shown = metrics.elidedText(text, Qt::ElideRight, frame.width());
-            const QRectF line(frame.left(), top + s.height() + symbolSpacing, frame.width(), metrics.height());
+            const QRectF line(frame.left(), top + symbolSize + symbolSpacing, frame.width(), metrics.height());
             painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, shown);
         }
     } else if (lamp) {

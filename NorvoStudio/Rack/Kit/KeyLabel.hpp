@@ -14,7 +14,9 @@ namespace norvo {
 
 // What is printed on a key. The key decides the ink and the default font; the label arranges
 // its parts: a caption alone, a symbol above a caption (spacing 3), or a lamp before a caption
-// (spacing 6). A caption longer than the key is cut with an ellipsis, on one line.
+// (spacing 6). A caption longer than the key is cut with an ellipsis, on one line. Symbols
+// differ in height: each is centred on a line as tall as the size it is set at, so the captions
+// of a row of keys stand on one baseline.
 struct KeyLabel {
     QString text;               // verbatim
     QString symbol;             // a SystemSymbol name drawn above the text; empty for none
@@ -31,8 +33,9 @@ struct KeyLabel {
     static KeyLabel lampBefore(LED lamp, QString text);
 
     QSizeF sizeHint(const QFont& keyFont) const;
-    // Draws the label centred in `frame`.
-    void paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont) const;
+    // Draws the label centred in `frame`; a key that cannot be pressed now draws it dimmed.
+    void paint(QPainter& painter, const QRectF& frame, const QColor& ink, const QFont& keyFont,
+               bool enabled = true) const;
 };
 
 }  // namespace norvo

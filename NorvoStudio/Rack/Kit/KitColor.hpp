@@ -16,6 +16,10 @@ struct KitColor {
     static inline const QColor ledRed = QColor::fromRgbF(1.0f, 0.16f, 0.12f);
     static inline const QColor ledGreen = QColor::fromRgbF(0.35f, 1.0f, 0.45f);
 
+    // A control that cannot be used now keeps its body and dims its lettering (captions,
+    // symbols, lamps) to this opacity.
+    static constexpr double disabledOpacity = 0.4;
+
     // A grey given by one white level for red, green and blue.
     static QColor white(double level, double opacity = 1.0) {
         return QColor::fromRgbF(float(level), float(level), float(level), float(opacity));

@@ -6,7 +6,8 @@ namespace norvo {
 
 namespace {
 
-// Qt takes whole pixel sizes only; half sizes (7.5, 6.5) round to the nearest whole pixel.
+// Qt takes whole pixel sizes only; a half size (7.5, 6.5) asked for here becomes the nearest
+// whole pixel. Text at such a size is drawn through ExactFont.
 QFont sized(const QString& family, qreal size) {
     QFont font(family);
     font.setPixelSize(qMax(1, qRound(size)));

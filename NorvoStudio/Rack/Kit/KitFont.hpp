@@ -5,7 +5,8 @@
 namespace norvo {
 
 // The font roles of the faces. Sizes are in design points (= device-independent pixels),
-// so every font here is set with a pixel size.
+// so every font here is set with a pixel size, a whole one: for a size with a fraction of a
+// point, make an ExactFont of the role.
 struct KitFont {
     static inline const QString systemFamily = QStringLiteral("Inter");
     static inline const QString monospacedFamily = QStringLiteral("DejaVu Sans Mono");

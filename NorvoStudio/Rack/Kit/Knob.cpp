@@ -5,7 +5,6 @@
 #include "KitShadow.hpp"
 
 #include <QConicalGradient>
-#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -47,13 +46,13 @@ void Knob::write(double value) {
     emit valueEdited(value);
 }
 
-QFont Knob::captionFont() { return KitFont::keyCaption(7.5); }
+ExactFont Knob::captionFont() { return ExactFont(7.5, &KitFont::keyCaption); }
 
 QString Knob::helpText(const QString& label) { return label + QStringLiteral(": drag up or down, double-click to reset"); }
 
 QSizeF Knob::layoutSize(const QString& label, qreal size) {
-    const QFontMetricsF metrics(captionFont());
-    return {qMax(size, metrics.horizontalAdvance(label)), size + captionSpacing + metrics.height()};
+    const ExactFont font = captionFont();
+    return {qMax(size, font.horizontalAdvance(label)), size + captionSpacing + font.height()};
 }
 
 void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
@@ -96,18 +95,18 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
 }
 
 void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                 bool darkLabel) {
+                 bool darkLabel, bool enabled) {
     const QRectF face(layout.center().x() - size / 2, layout.top(), size, size);
     paintFace(painter, face, value);
-    const QFont font = captionFont();
-    const QFontMetricsF metrics(font);
+    const ExactFont font = captionFont();
     const QRectF caption(layout.center().x() - layout.width() / 2, face.bottom() + captionSpacing,
-                         qMax(layout.width(), metrics.horizontalAdvance(label)), metrics.height());
+                         qMax(layout.width(), font.horizontalAdvance(label)), font.height());
     painter.save();
-    painter.setFont(font);
+    if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
     painter.setPen(darkLabel ? KitColor::silkscreenDark : KitColor::silkscreenLight);
-    painter.drawText(QRectF(layout.center().x() - caption.width() / 2, caption.top(), caption.width(), caption.height()),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, label);
+    font.draw(painter,
+              QRectF(layout.center().x() - caption.width() / 2, caption.top(), caption.width(), caption.height()),
+              Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, label);
     painter.restore();
 }
 
@@ -130,8 +129,10 @@ void Knob::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double shown = value();
-    picture_.paint(painter, QRectF(rect()), QString::number(shown, 'g', 17), [&](QPainter& p) {
-        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_);
+    const bool enabled = isEnabled();
+    const QString key = QString::number(shown, 'g', 17) + (enabled ? QStringLiteral("|on") : QStringLiteral("|off"));
+    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_, enabled);
     });
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "ExactFont.hpp"
 #include "KitPicture.hpp"
 #include "KnobDrag.hpp"
 
@@ -14,6 +15,7 @@ namespace norvo {
 // The rotary control: a shaded knob with a pointer and its caption beneath in panel lettering.
 // Drag up or down to turn it (150 points sweep the range), double-click to reset it. The value
 // lives with the owner: bind it with setBinding(); without a binding the knob keeps its own.
+// A knob that cannot be turned now dims its caption.
 class Knob : public QWidget {
     Q_OBJECT
 public:
@@ -38,7 +40,7 @@ public:
     QSize sizeHint() const override;
 
     // Pure painting, for faces that draw the knob themselves.
-    static QFont captionFont();
+    static ExactFont captionFont();
     static QString helpText(const QString& label);
     // The size of face and caption stacked (width: the larger of the two).
     static QSizeF layoutSize(const QString& label, qreal size);
@@ -46,7 +48,7 @@ public:
     static void paintFace(QPainter& painter, const QRectF& face, double value);
     // Face and caption, centred horizontally in `layout` (its top is the face's top).
     static void paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                      bool darkLabel);
+                      bool darkLabel, bool enabled = true);
 
 signals:
     // The user turned or reset the knob.

@@ -39,14 +39,17 @@ void MiniKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool pressed = isDown();
+    const bool enabled = isEnabled();
     const QRect key = keyRect();
-    const QString state = QStringLiteral("%1|%2|%3|%4x%5")
+    const QString state = QStringLiteral("%1|%2|%3|%4x%5|%6")
                               .arg(style_.lit)
                               .arg(pressed)
                               .arg(labelGeneration())
                               .arg(key.width())
-                              .arg(key.height());
-    picture_.paint(painter, QRectF(rect()), state, [&](QPainter& p) { style_.paint(p, QRectF(key), pressed, label()); });
+                              .arg(key.height())
+                              .arg(enabled);
+    picture_.paint(painter, QRectF(rect()), state,
+                   [&](QPainter& p) { style_.paint(p, QRectF(key), pressed, label(), enabled); });
 }
 
 }  // namespace norvo

@@ -11,7 +11,8 @@ QFont MiniKeyStyle::font() { return KitFont::keyCaption(7); }
 
 QColor MiniKeyStyle::ink() const { return lit ? KitColor::amber : KitColor::white(0.8); }
 
-void MiniKeyStyle::paint(QPainter& painter, const QRectF& rect, bool pressed, const KeyLabel& label) const {
+void MiniKeyStyle::paint(QPainter& painter, const QRectF& rect, bool pressed, const KeyLabel& label,
+                         bool enabled) const {
     const QRectF key = rect.translated(0, pressed ? 1 : 0);
     KeyBody body;
     body.cornerRadius = cornerRadius;
@@ -24,7 +25,9 @@ void MiniKeyStyle::paint(QPainter& painter, const QRectF& rect, bool pressed, co
     body.paint(painter, key);
     const QRectF frame = key.adjusted(horizontalPadding, 0, -horizontalPadding, 0);
     if (lit) {
-        // The lettering glows amber; the glow is the label's own alpha, blurred.
+        // The lettering glows amber; the glow is the label's own alpha, blurred (and dimmed with it).
+        painter.save();
+        if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
         const QRectF local(QPointF(), frame.size());
         const QString cacheKey = QStringLiteral("minilabel|%1|%2|%3|%4")
                                      .arg(label.text, label.symbol, label.font.value_or(font()).key())
@@ -33,8 +36,9 @@ void MiniKeyStyle::paint(QPainter& painter, const QRectF& rect, bool pressed, co
             KitShadow::paint(painter, cacheKey, local, KitColor::faded(KitColor::amber, 0.6), glowRadius, frame.topLeft(),
                              [&](QPainter& p) { label.paint(p, local, Qt::black, font()); });
         }
+        painter.restore();
     }
-    label.paint(painter, frame, ink(), font());
+    label.paint(painter, frame, ink(), font(), enabled);
 }
 
 }  // namespace norvo

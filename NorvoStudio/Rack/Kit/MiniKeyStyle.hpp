@@ -9,7 +9,7 @@ namespace norvo {
 
 // The station guide's small key: 20 high, as wide as it is given, lettering of system 7
 // semibold expanded in white 0.8, or amber with an amber glow while lit; the dark cap inverts
-// and sinks one point while pressed.
+// and sinks one point while pressed. A key that cannot be pressed now dims its lettering.
 struct MiniKeyStyle {
     bool lit = false;
 
@@ -21,7 +21,7 @@ struct MiniKeyStyle {
     static QFont font();
     QColor ink() const;
     // Draws the key in `rect` (its height should be 20).
-    void paint(QPainter& painter, const QRectF& rect, bool pressed, const KeyLabel& label) const;
+    void paint(QPainter& painter, const QRectF& rect, bool pressed, const KeyLabel& label, bool enabled = true) const;
 };
 
 }  // namespace norvo

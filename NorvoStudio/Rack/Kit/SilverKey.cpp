@@ -31,10 +31,15 @@ void SilverKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool pressed = isDown();
-    const QString key =
-        QStringLiteral("%1|%2|%3|%4").arg(style_.width).arg(style_.lit).arg(pressed).arg(labelGeneration());
+    const bool enabled = isEnabled();
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(style_.width)
+                            .arg(style_.lit)
+                            .arg(pressed)
+                            .arg(labelGeneration())
+                            .arg(enabled);
     picture_.paint(painter, QRectF(rect()), key,
-                   [&](QPainter& p) { style_.paint(p, keyRect().topLeft(), pressed, label()); });
+                   [&](QPainter& p) { style_.paint(p, keyRect().topLeft(), pressed, label(), enabled); });
 }
 
 }  // namespace norvo

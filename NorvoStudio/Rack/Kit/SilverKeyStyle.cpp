@@ -10,7 +10,8 @@ QFont SilverKeyStyle::font() { return KitFont::keyCaption(7); }
 
 QColor SilverKeyStyle::ink() const { return lit ? QColor::fromRgbF(0.1f, 0.45f, 0.2f) : KitColor::white(0.22); }
 
-void SilverKeyStyle::paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label) const {
+void SilverKeyStyle::paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label,
+                           bool enabled) const {
     const QRectF rect(topLeft + QPointF(0, pressed ? 1 : 0), QSizeF(width, height));
     KeyBody body;
     body.cornerRadius = cornerRadius;
@@ -22,7 +23,7 @@ void SilverKeyStyle::paint(QPainter& painter, QPointF topLeft, bool pressed, con
     body.edge = KitColor::white(0.0, 0.25);
     body.edgeWidth = 0.8;
     body.paint(painter, rect);
-    label.paint(painter, rect, ink(), font());
+    label.paint(painter, rect, ink(), font(), enabled);
 }
 
 }  // namespace norvo

@@ -9,7 +9,8 @@ namespace norvo {
 
 // The player's silver key: `width` by 36, a light metal gradient that darkens at the top and
 // sinks one point while pressed, and green ink while lit. The label keeps its own fonts
-// (default: system 7, semibold, expanded); only the ink comes from the style.
+// (default: system 7, semibold, expanded); only the ink comes from the style. A key that
+// cannot be pressed now dims its label.
 struct SilverKeyStyle {
     qreal width = 56;
     bool lit = false;
@@ -19,7 +20,7 @@ struct SilverKeyStyle {
 
     static QFont font();
     QColor ink() const;
-    void paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label) const;
+    void paint(QPainter& painter, QPointF topLeft, bool pressed, const KeyLabel& label, bool enabled = true) const;
 };
 
 }  // namespace norvo

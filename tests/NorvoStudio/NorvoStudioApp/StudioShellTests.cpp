@@ -3,6 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -10,11 +14,13 @@
 #include <future>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
@@ -71,6 +77,22 @@ std::filesystem::path renamedLatin1(const std::filesystem::path& file) {
     const auto renamed = file.parent_path() / ("Caf\xe9 " + file.filename().string());
     std::filesystem::rename(file, renamed);
     return renamed;
+}
+
+// The menus and the dialogs are set in the typeface of the faces' lettering.
+TEST_F(StudioShellTest, MenusAndDialogsUseTheFacesTypeface) {
+    const QString faces = QFontInfo(KitFont::system(13)).family();
+    ASSERT_EQ(faces, KitFont::systemFamily);
+    for (QAction* top : shell.window().menuBar()->actions())
+        EXPECT_EQ(QFontInfo(top->menu()->font()).family(), faces) << top->text().toStdString();
+    EXPECT_EQ(QFontInfo(shell.window().menuBar()->font()).family(), faces);
+    QMessageBox box(&shell.window());
+    box.setText(QStringLiteral("Save changes to the cassette?"));
+    EXPECT_EQ(QFontInfo(box.font()).family(), faces);
+    FilePanelDialog panel(FilePanelDialog::Options{}, &shell.window());
+    EXPECT_EQ(QFontInfo(panel.font()).family(), faces);
+    for (QWidget* child : panel.findChildren<QWidget*>())
+        EXPECT_EQ(QFontInfo(child->font()).family(), faces) << child->metaObject()->className();
 }
 
 TEST_F(StudioShellTest, DocumentsFromTheCommandLineOpenInOrderOnceTheWindowShows) {

@@ -12,9 +12,11 @@
 #include <fstream>
 
 #include "NorvoStudio/Support/ImageDifference.hpp"
+#include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
 #include "Rack/Kit/Knob.hpp"
@@ -95,9 +97,26 @@ protected:
     bool targetedWhileHovering = false;
 };
 
+// The lightest pixel of a key's lettering as the face shows it.
+double brightestOn(CassetteDeckView& face, KeyButton* key) {
+    QImage image(face.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    face.render(&image);
+    const QRect area = key->keyRect().translated(key->pos()).adjusted(4, 4, -4, -4);
+    double most = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) most = std::max(most, double(image.pixelColor(x, y).lightnessF()));
+    return most;
+}
+
 TEST_F(DeckFace, WithoutACassetteOnlyTheDocumentKeysAreDisabledAndTheDisplayShowsDashes) {
     EXPECT_FALSE(face->ejectKey()->isEnabled());
     EXPECT_FALSE(face->flipKey()->isEnabled());
+    // ... and look it: their lettering is dimmed beside STOP's.
+    const double stop = brightestOn(*face, face->stopKey());
+    EXPECT_GT(stop, 0.8);
+    EXPECT_LT(brightestOn(*face, face->ejectKey()), stop - 0.3);
+    EXPECT_LT(brightestOn(*face, face->flipKey()), stop - 0.3);
     for (QWidget* key : {static_cast<QWidget*>(face->recordKey()), static_cast<QWidget*>(face->playKey()),
                          static_cast<QWidget*>(face->stopKey()), static_cast<QWidget*>(face->rewindKey()),
                          static_cast<QWidget*>(face->forwardKey())})
@@ -114,6 +133,12 @@ TEST_F(DeckFace, WithoutACassetteOnlyTheDocumentKeysAreDisabledAndTheDisplayShow
     run();
     EXPECT_EQ(mode(), TransportMode::stopped);
     EXPECT_FALSE(latched(face->recordKey()));
+
+    studio.insertBlank();
+    run();
+    EXPECT_TRUE(face->ejectKey()->isEnabled());
+    EXPECT_NEAR(brightestOn(*face, face->ejectKey()), stop, 0.02);
+    EXPECT_NEAR(brightestOn(*face, face->flipKey()), stop, 0.02);
 }
 
 TEST_F(DeckFace, TransportKeysCallTheModelAndLatchByTheTransportMode) {
@@ -400,10 +425,11 @@ namespace {
 // The resting cassette's cover is kept as pixels while only its reels are drawn anew: the well
 // must still show what a face drawn from scratch shows, as the tape runs and after an edit.
 TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
+    test::ManualAnimationDriver animations;
     studio.insertBlank();
     click(face->playKey());
     run(0.5);
-    QCoreApplication::processEvents();
+    animations.pass(600);  // slid in
     const auto well = [](CassetteDeckView& view) {
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::black);
@@ -430,6 +456,74 @@ TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
     const QImage edited = well(*face);
     EXPECT_GT(test::largestDifference(edited, later), 40);
     EXPECT_LE(test::largestDifference(edited, fresh()), 2);
+}
+
+// A glow spreads over the glass around its figures; the text box they are laid out in does
+// not cut it: left of the counter's and the status line's first glyphs, and right of TAPE.
+TEST_F(DeckFace, GlowsSpreadOverTheGlassBeyondTheirTextBoxes) {
+    studio.insertBlank();
+    click(face->playKey());
+    run(0.5);
+    QCoreApplication::processEvents();
+    const QImage image = test::rendered(*face, 2.0);
+    const QRectF display = face->partRect(CassetteDeckView::Part::display);
+    const QRectF content = DisplayWindow::contentRect(display);
+    const qreal bareLeft = display.left() + 2.5, bareRight = display.right() - 2.5;
+    const qreal statusY = face->partRect(CassetteDeckView::Part::status).center().y();
+    const qreal counterY = face->partRect(CassetteDeckView::Part::counter).center().y();
+    const QRectF time = face->partRect(CassetteDeckView::Part::time);
+    const qreal valueY = time.bottom() - 9 - 8;  // the values' middle, under their captions
+    EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, statusY}, bareLeft), 8) << "▶ PLAY";
+    EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, counterY}, bareLeft), 8) << "counter";
+    EXPECT_GT(test::glowOverGlass(image, {content.right() + 1.5, valueY}, bareRight), 8) << "C60";
+}
+
+// A cassette slides into the well when it arrives and out when it goes, fading as one picture
+// on the way: its red shell does not show through its white label (a grey, not a pink).
+TEST_F(DeckFace, ACassetteSlidesInAndOutFadingAsOnePicture) {
+    test::ManualAnimationDriver animations;
+    studio.insertBlank();
+    studio->updateDocument([](CassetteDocument& d) {
+        d.design.shellColor = RGBAColor{1, 0, 0, 1};
+        d.design.shellTransparent = false;
+        d.design.labelStyle = LabelStyle::plain;
+        d.design.labelColor = d.design.inkColor = d.design.accentColor = RGBAColor{1, 1, 1, 1};
+    });
+    run();
+    const QRect well = face->partRect(CassetteDeckView::Part::well).toAlignedRect();
+    const auto wellImage = [&] { return test::rendered(*face).copy(well); };
+    const auto count = [&](const QImage& image, const std::function<bool(const QColor&)>& which) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += which(image.pixelColor(x, y));
+        return n;
+    };
+    const auto white = [](const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; };
+    const auto faded = [](const QColor& c) {
+        return c.green() > 120 && std::abs(c.red() - c.green()) < 6 && std::abs(c.green() - c.blue()) < 6;
+    };
+    const auto pink = [](const QColor& c) {
+        return c.green() > 60 && c.red() - c.green() > 25 && std::abs(c.green() - c.blue()) < 12;
+    };
+
+    animations.pass(120);  // three quarters of the way in, a little above its place
+    const QImage coming = wellImage();
+    animations.pass(600);
+    const QImage resting = wellImage();
+    const int label = count(resting, white);
+    ASSERT_GT(label, 3000);
+    EXPECT_GT(test::largestDifference(coming, resting), 100) << "it slides in";
+    EXPECT_GT(count(coming, faded), label / 2) << "the label, faded";
+    EXPECT_LT(count(coming, pink), label / 10) << "the label mixed with the shell under it";
+
+    studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
+    studio->eject();
+    run();
+    ASSERT_FALSE(studio->document().has_value());
+    animations.pass(45);  // a quarter of the way out
+    const QImage going = wellImage();
+    EXPECT_GT(count(going, faded), label / 2);
+    EXPECT_LT(count(going, pink), label / 10);
 }
 
 TEST_F(DeckFace, DrawsTheSameUnderThePaintersScale) {

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace norvo::test {
@@ -30,5 +31,22 @@ inline double meanDifferenceUnderScale(QWidget& face, double scale) {
     return total / (3.0 * scaled.width() * scaled.height());
 }
 
+// The face as it paints itself at a device pixel ratio, over black.
+inline QImage rendered(QWidget& face, qreal ratio = 1.0) {
+    QImage image(face.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    face.render(&image);
+    return image;
+}
+
+// How much a pixel (in design points) stands out, in its brightest channel, from the bare glass
+// of a display at the same height near the display's edge.
+inline int glowOverGlass(const QImage& image, QPointF at, qreal bareGlassX) {
+    const qreal ratio = image.devicePixelRatio();
+    const QColor c = image.pixelColor((at * ratio).toPoint());
+    const QColor bare = image.pixelColor((QPointF(bareGlassX, at.y()) * ratio).toPoint());
+    return std::max({c.red() - bare.red(), c.green() - bare.green(), c.blue() - bare.blue()});
+}
 
 }  // namespace norvo::test

@@ -17,6 +17,7 @@
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
+#include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
@@ -268,6 +269,25 @@ TEST_F(PlayerFace, ATrackWhoseFileVanishedShowsItsErrorLine) {
 
 namespace norvo {
 namespace {
+
+// The turning disc's halo and the track number's glow spread over the glass: the text box
+// they are laid out in does not square them off.
+TEST_F(PlayerFace, GlowsSpreadOverTheGlassBeyondTheirTextBoxes) {
+    source().add(songs({"A.wav"}));
+    ASSERT_TRUE(studio.playSong(studio.makeSong("B.wav", 2)));
+    tick();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(face->readout().playing);
+    const QImage image = test::rendered(*face, 2.0);
+    const QRectF display = face->partRect(SourcePlayerView::Part::display);
+    const QRectF content = DisplayWindow::contentRect(display);
+    const QRectF disc = face->partRect(SourcePlayerView::Part::disc).adjusted(9, 9, -9, -9);
+    const qreal bareLeft = display.left() + 2.5, bareRight = display.right() - 2.5;
+    EXPECT_GT(test::glowOverGlass(image, {content.right() + 1.5, disc.center().y()}, bareRight), 8) << "disc, right";
+    EXPECT_GT(test::glowOverGlass(image, {disc.center().x(), content.top() - 1.5}, bareRight), 8) << "disc, above";
+    const qreal trackY = face->partRect(SourcePlayerView::Part::trackNumber).center().y();
+    EXPECT_GT(test::glowOverGlass(image, {content.left() - 1.5, trackY}, bareLeft), 8) << "track number";
+}
 
 TEST_F(PlayerFace, DrawsTheSameUnderThePaintersScale) {
     source().add(songs({"A.wav", "B.wav"}));

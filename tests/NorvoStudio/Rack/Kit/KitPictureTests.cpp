@@ -4,6 +4,7 @@
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KeyCap.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/LayerPicture.hpp"
 
 #include <QImage>
 #include <QPainter>
@@ -89,6 +90,38 @@ TEST(KitPicture, DrawsAnewOnlyWhenTheKeyOrThePlacementChanges) {
     paint(QStringLiteral("down"), {10.5, 3}, 0.75);
     EXPECT_EQ(draws, 4);
     EXPECT_EQ(picture.renders(), 4);
+}
+
+// A layer that slides and fades is drawn once; each copy is the drawing moved, at the opacity.
+TEST(LayerPicture, SlidesAndFadesWithoutBeingDrawnAgain) {
+    LayerPicture layer;
+    const QRectF bounds(-5, -4, 78, 54);  // the key and its shadow
+    const auto render = [&](QPointF offset, qreal opacity, bool throughLayer) {
+        QImage image(QSize(120, 100), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        p.setOpacity(opacity);
+        if (throughLayer) {
+            layer.paint(p, bounds, offset, QStringLiteral("up"), [](QPainter& q) { drawKey(q, false); });
+        } else {
+            p.translate(offset);
+            drawKey(p, false);
+        }
+        return image;
+    };
+    EXPECT_LE(largestDifference(render({0, 0}, 1, true), render({0, 0}, 1, false)), 2);
+    EXPECT_LE(largestDifference(render({3, 11.5}, 1, true), render({3, 11.5}, 1, false)), 2);
+    const QImage faded = render({3, 11.5}, 0.5, true);
+    EXPECT_EQ(layer.renders(), 1);
+    // Faded as one picture: every pixel is the whole drawing's at half its alpha.
+    const QImage whole = render({3, 11.5}, 1, true);
+    int worst = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x)
+            worst = std::max(worst, std::abs(qAlpha(faded.pixel(x, y)) - qAlpha(whole.pixel(x, y)) / 2));
+    EXPECT_LE(worst, 2);
 }
 
 // Under a rotation there are no whole device pixels to copy onto: it draws directly.

@@ -1,16 +1,25 @@
 #include "Rack/Kit/BrushedMetal.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/HoldKey.hpp"
+#include "Rack/Kit/FLMeterScale.hpp"
+#include "Rack/Kit/KeyCap.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Rack/Kit/SilverKey.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <tuple>
 
 namespace norvo {
 namespace {
@@ -150,6 +159,178 @@ TEST(MiniKeyPixels, FillsTheGivenWidthAndGlowsOnlyWhenLit) {
         }
     EXPECT_GT(amber, 100);
     EXPECT_LT(grey, 10) << "unlit lettering is white 0.8, no amber glow";
+}
+
+// How far the lettering inside `area` stands out from the surface at its left edge, row by row
+// (so a vertical gradient of the cap does not count).
+double letteringContrast(const QImage& image, const QRect& area) {
+    double most = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const double surface = image.pixelColor(area.left(), y).lightnessF();
+        for (int x = area.left(); x <= area.right(); ++x)
+            most = std::max(most, std::abs(image.pixelColor(x, y).lightnessF() - surface));
+    }
+    return most;
+}
+
+QImage overBlack(QWidget& widget) {
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+struct DisabledCase {
+    const char* name;
+    std::function<QWidget*()> make;
+    std::function<QRect(QWidget&)> lettering;  // where the lettering is, its left column bare surface
+};
+
+void PrintTo(const DisabledCase& c, std::ostream* os) { *os << c.name; }
+
+class DisabledControl : public ::testing::TestWithParam<DisabledCase> {};
+
+// A control that cannot be used keeps its body and dims its lettering; its cached picture
+// follows the enabled state both ways.
+TEST_P(DisabledControl, DimsItsLetteringAndKeepsItsBody) {
+    std::unique_ptr<QWidget> control(GetParam().make());
+    const QRect area = GetParam().lettering(*control);
+    const QImage enabled = overBlack(*control);
+    control->setEnabled(false);
+    const QImage disabled = overBlack(*control);
+    control->setEnabled(true);
+    const QImage again = overBlack(*control);
+
+    const double bright = letteringContrast(enabled, area), dim = letteringContrast(disabled, area);
+    EXPECT_GT(bright, 0.3);
+    EXPECT_NEAR(dim / bright, KitColor::disabledOpacity, 0.12) << bright << " " << dim;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        EXPECT_EQ(enabled.pixel(area.left(), y), disabled.pixel(area.left(), y)) << "the body stays, row " << y;
+    EXPECT_EQ(again, enabled);
+}
+
+QRect keyInterior(QWidget& w) {
+    const QRect key = static_cast<KeyButton&>(w).keyRect();
+    return key.adjusted(3, 3, -3, -3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kit, DisabledControl,
+    ::testing::Values(
+        DisabledCase{"hardware",
+                     [] {
+                         auto* key = new HardwareKey(HardwareKeyStyle{}, KeyLabel::symbolAbove("eject.fill", "EJECT"));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"latchedInput",
+                     [] {
+                         auto* key = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
+                                                     KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, "TUNER"));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     [](QWidget& w) { return keyInterior(w).adjusted(0, 2, 0, 0); }},
+        DisabledCase{"hold",
+                     [] {
+                         auto* key = new HoldKey(KeyLabel::symbolAbove("backward.fill", "REW"), 64);
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     [](QWidget& w) { return static_cast<HoldKey&>(w).keyRect().adjusted(3, 3, -3, -3); }},
+        DisabledCase{"silver",
+                     [] {
+                         auto* key = new SilverKey(SilverKeyStyle{56, false},
+                                                   KeyLabel::symbolAbove("plus", "OPEN", SilverKeyStyle::font()));
+                         key->resize(key->sizeHint());
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"mini",
+                     [] {
+                         auto* key = new MiniKey(true, "JAZZ");
+                         key->setKeyGeometry(QRect(0, 0, 86, 20));
+                         return key;
+                     },
+                     keyInterior},
+        DisabledCase{"knob",
+                     [] {
+                         auto* knob = new Knob("OUTPUT", 0.8, 40, false);
+                         knob->resize(knob->sizeHint());
+                         return knob;
+                     },
+                     [](QWidget& w) {
+                         const QRect layout = static_cast<Knob&>(w).layoutRect();
+                         return QRect(0, layout.top() + 40 + 2, w.width(), layout.bottom() - layout.top() - 40 - 1);
+                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The lowest row of `image` with lettering in it (in device pixels).
+int lowestInkRow(const QImage& image) {
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).red() > 128) return y;
+    return -1;
+}
+
+// Symbols differ in height; the captions under them must not follow: keys of one row show their
+// captions on one baseline (at 2x, so half a point shows as a pixel).
+TEST(KeyLabelPixels, CaptionsUnderDifferentSymbolsShareOneBaseline) {
+    const QStringList transport{"eject.fill", "circle.fill", "backward.fill", "play.fill", "forward.fill", "stop.fill",
+                                "arrow.triangle.2.circlepath"};
+    const QStringList silver{"backward.end.fill", "play.fill", "pause.fill", "stop.fill", "forward.end.fill", "plus"};
+    for (const auto& [symbols, font, height] :
+         {std::tuple{transport, KeyCap::font(), 38.0}, std::tuple{silver, SilverKeyStyle::font(), 36.0}}) {
+        std::vector<int> baselines;
+        for (const QString& symbol : symbols) {
+            QImage image = blackImage(QSize(64, int(height)), 2.0);
+            {
+                QPainter p(&image);
+                KeyLabel::symbolAbove(symbol, "STOP").paint(p, QRectF(0, 0, 64, height), Qt::white, font);
+            }
+            baselines.push_back(lowestInkRow(image));
+        }
+        ASSERT_GT(baselines.front(), int(height));
+        for (std::size_t i = 1; i < baselines.size(); ++i)
+            EXPECT_EQ(baselines[i], baselines.front()) << symbols[int(i)].toStdString();
+    }
+}
+
+// The columns from the leftmost to the rightmost lettering pixel (red above 100) of `image`.
+int inkWidth(const QImage& image) {
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).red() > 100) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return right - left + 1;
+}
+
+// Sizes with half a point (knob captions 7.5, meter figures 6.5) are drawn and measured at
+// that size, not at the next whole one: at 2x a 7.5 caption is the 15-pixel one.
+TEST(HalfPointSizes, AreDrawnAndMeasuredAtTheirSize) {
+    QImage knob = blackImage(QSize(120, 70), 2.0);
+    {
+        QPainter p(&knob);
+        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, false);
+    }
+    const QImage caption = knob.copy(0, (4 + 40 + 2) * 2, knob.width(), knob.height() - (4 + 40 + 2) * 2);
+    QImage reference = blackImage(QSize(240, 40));
+    {
+        QPainter p(&reference);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setFont(KitFont::keyCaption(15));
+        p.setPen(KitColor::silkscreenLight);
+        p.drawText(QPointF(10, 25), "REC LEVEL");
+    }
+    EXPECT_NEAR(inkWidth(caption), inkWidth(reference), 1.5);
+
+    const qreal caption15 = QFontMetricsF(KitFont::keyCaption(15)).height();
+    EXPECT_NEAR(Knob::layoutSize("REC LEVEL", 40).height(), 40 + Knob::captionSpacing + caption15 / 2, 0.01);
+    EXPECT_NEAR(FLMeterScale::height(), QFontMetricsF(KitFont::monospaced(13)).height() / 2, 0.01);
 }
 
 TEST(GlowTextPixels, LitTextGlowsUnlitDoesNot) {
