@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 #include <cmath>
 
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/MiniKey.hpp"
@@ -75,38 +76,8 @@ public:
     RowDelegate(CountryPicker& picker) : QStyledItemDelegate(&picker), picker_(picker) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        const Country& country = picker_.model_->shown[static_cast<std::size_t>(index.row())];
-        const bool selected = picker_.rowIsSelected(index.row());
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        const QRectF row = QRectF(option.rect).adjusted(2, 0, -2, 0);
-        const qreal centre = row.center().y();
-        auto baseline = [&](const QFont& font) {
-            const QFontMetricsF metrics(font);
-            return centre + (metrics.ascent() - metrics.descent()) / 2;
-        };
-
-        const QFont flagFont = KitFont::emoji(11.5);
-        const QString flag = QString::fromStdString(flagEmoji(country.code));
-        painter->setFont(flagFont);
-        painter->drawText(QPointF(row.left(), baseline(flagFont)), flag);
-        const qreal flagWidth = QFontMetricsF(flagFont).horizontalAdvance(flag);
-
-        const QFont countFont = KitFont::monospaced(9, QFont::Medium);
-        const QString count = QString::number(country.stationCount);
-        const qreal countWidth = QFontMetricsF(countFont).horizontalAdvance(count);
-        painter->setFont(countFont);
-        painter->setPen(KitColor::faded(KitColor::displayCyan, 0.6));
-        painter->drawText(QPointF(row.right() - countWidth, baseline(countFont)), count);
-
-        const QFont nameFont = KitFont::system(11.5, selected ? QFont::Bold : QFont::Normal);
-        const qreal nameX = row.left() + flagWidth + 8;
-        const QString name = QFontMetricsF(nameFont).elidedText(ShownText::isolated(country.name), Qt::ElideRight,
-                                                                std::max<qreal>(0, row.right() - countWidth - 8 - nameX));
-        painter->setFont(nameFont);
-        painter->setPen(selected ? KitColor::amber : KitColor::white(0.88));
-        painter->drawText(QPointF(nameX, baseline(nameFont)), name);
-        painter->restore();
+        paintRow(*painter, option.rect, picker_.model_->shown[static_cast<std::size_t>(index.row())],
+                 picker_.rowIsSelected(index.row()));
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
@@ -116,6 +87,35 @@ public:
 private:
     CountryPicker& picker_;
 };
+
+void CountryPicker::paintRow(QPainter& painter, const QRectF& rect, const Country& country, bool selected) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF row = rect.adjusted(2, 0, -2, 0);
+    const auto baseline = [&](const ExactFont& font) {
+        return row.center().y() + (font.ascent() - font.descent()) / 2;
+    };
+
+    const ExactFont flagFont(textSize, &KitFont::emoji);
+    const QString flag = QString::fromStdString(flagEmoji(country.code));
+    flagFont.draw(painter, QPointF(row.left(), baseline(flagFont)), flag);
+    const qreal flagWidth = flagFont.horizontalAdvance(flag);
+
+    const ExactFont countFont(9, [](qreal size) { return KitFont::monospaced(size, QFont::Medium); });
+    const QString count = QString::number(country.stationCount);
+    const qreal countWidth = countFont.horizontalAdvance(count);
+    painter.setPen(KitColor::faded(KitColor::displayCyan, 0.6));
+    countFont.draw(painter, QPointF(row.right() - countWidth, baseline(countFont)), count);
+
+    const ExactFont nameFont(textSize,
+                             [&](qreal size) { return KitFont::system(size, selected ? QFont::Bold : QFont::Normal); });
+    const qreal nameX = row.left() + flagWidth + 8;
+    const QString name =
+        nameFont.elided(ShownText::isolated(country.name), std::max<qreal>(0, row.right() - countWidth - 8 - nameX));
+    painter.setPen(selected ? KitColor::amber : KitColor::white(0.88));
+    nameFont.draw(painter, QPointF(nameX, baseline(nameFont)), name);
+    painter.restore();
+}
 
 CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::string> current,
                              std::function<void(const std::string&)> pick, QString filter, QWidget* parent)
@@ -131,7 +131,9 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
     const qreal fieldTop = content.top() + title.sizeHint().height() + stackSpacing;
     field_->setGeometry(QRectF(content.left(), fieldTop, content.width(), fieldHeight).toRect());
     field_->setPlaceholderText(QStringLiteral("Filter countries"));
-    field_->setFont(KitFont::system(11.5));
+    // A line edit lays out, places the caret and hit-tests with its QFont, which holds whole
+    // pixels only: the field types at 12, the nearest whole size up from the panel's 11.5.
+    field_->setFont(KitFont::system(12));
     field_->setClearButtonEnabled(false);
     field_->setText(filter);
     // The panel is dark whatever the desktop's theme.

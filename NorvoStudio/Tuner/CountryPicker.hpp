@@ -26,6 +26,8 @@ public:
     static constexpr qreal panelHeight = 340;
     static constexpr qreal padding = 12;
     static constexpr qreal rowHeight = 24;
+    // The panel's text: the flags and names of the list.
+    static constexpr qreal textSize = 11.5;
 
     CountryPicker(std::vector<Country> countries, std::optional<std::string> current,
                   std::function<void(const std::string&)> pick, QString filter = {}, QWidget* parent = nullptr);
@@ -56,6 +58,9 @@ public:
     bool rowIsSelected(int row) const;
 
     QSize sizeHint() const override;
+
+    // One row of the list in `rect`: flag, name (bold amber when selected) and station count.
+    static void paintRow(QPainter& painter, const QRectF& rect, const Country& country, bool selected);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -29,19 +29,30 @@ void MarqueeText::paint(QPainter& painter, const QRectF& box, qreal size, const 
                         double now) const {
     const GlowText glow{text_, size, color, lit};
     const double width = glow.sizeHint().width();
-    painter.save();
-    painter.setClipRect(box);
     if (!scrolls(lit, width, box.width())) {
+        // Elided to the box, so only the glow reaches past it.
         glow.paint(painter, box, Qt::AlignLeft | Qt::AlignVCenter);
-    } else {
-        // A picture per position would never be shown again: drawn straight, over the glow
-        // that is kept once for the text.
-        const double shift = offset(now - start_, width);
-        const QFontMetricsF metrics(glow.font());
-        const QPointF baseline(box.left() + shift, box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent());
-        glow.paintAtBaseline(painter, baseline);
-        glow.paintAtBaseline(painter, baseline + QPointF(width + gap, 0));
+        return;
     }
+    // A picture per position would never be shown again: drawn straight, over the glow that is
+    // kept once for the text.
+    const double shift = offset(now - start_, width);
+    const QFontMetricsF metrics(glow.font());
+    const QPointF baseline(box.left() + shift, box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent());
+    // The glow reaches past a side of the box only while no letter is hidden there: a letter cut
+    // by the box loses its glow with it, as behind the edge of a mask.
+    const qreal reach = 3 * GlowText::glowRadius + 1;
+    const auto lettersWithin = [&](qreal from, qreal to) {
+        for (const double start : {baseline.x(), baseline.x() + width + gap})
+            if (start < to && start + width > from) return true;
+        return false;
+    };
+    const qreal left = lettersWithin(box.left() - reach, box.left()) ? box.left() : box.left() - reach;
+    const qreal right = lettersWithin(box.right(), box.right() + reach) ? box.right() : box.right() + reach;
+    painter.save();
+    painter.setClipRect(QRectF(left, box.top() - reach, right - left, box.height() + 2 * reach), Qt::IntersectClip);
+    glow.paintAtBaseline(painter, baseline, box);
+    glow.paintAtBaseline(painter, baseline + QPointF(width + gap, 0), box);
     painter.restore();
 }
 

@@ -25,7 +25,8 @@ public:
     const QString& text() const { return text_; }
     double start() const { return start_; }
 
-    // Draws the text as GlowText in `box`, clipped to it.
+    // Draws the text as GlowText in `box`. Its letters stay inside the box; its glow spreads
+    // beyond, as far as the painter's clip (the display's) allows.
     void paint(QPainter& painter, const QRectF& box, qreal size, const QColor& color, bool lit, double now) const;
     // Whether the text is moving at these inputs (the owner repaints it every frame then).
     bool moving(qreal size, bool lit, double boxWidth) const;

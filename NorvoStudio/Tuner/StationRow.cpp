@@ -1,7 +1,6 @@
 #include "Tuner/StationRow.hpp"
 
-#include <QFontMetricsF>
-
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "StudioModel/ShownText.hpp"
@@ -29,36 +28,34 @@ QStringList StationRow::badges() const {
 void StationRow::paint(QPainter& painter, const QRectF& rect) const {
     painter.save();
     const qreal centreY = rect.center().y();
-    auto drawText = [&](const QFont& font, const QColor& ink, const QString& text, qreal x, qreal width) {
-        painter.setFont(font);
+    auto drawText = [&](const ExactFont& font, const QColor& ink, const QString& text, qreal x, qreal width) {
         painter.setPen(ink);
-        const QFontMetricsF metrics(font);
-        const QString shown = metrics.elidedText(text, Qt::ElideRight, width);
-        const qreal baseline = centreY + (metrics.ascent() - metrics.descent()) / 2;
-        painter.drawText(QPointF(x, baseline), shown);
+        const qreal baseline = centreY + (font.ascent() - font.descent()) / 2;
+        font.draw(painter, QPointF(x, baseline), font.elided(text, width));
     };
+    const auto monospaced = [](qreal size) { return KitFont::monospaced(size, QFont::Medium); };
 
     // Badges from the trailing edge, each with the row's spacing before it.
-    const QFont badgeFont = KitFont::monospaced(8, QFont::Medium);
-    const QFontMetricsF badgeMetrics(badgeFont);
+    const ExactFont badgeFont(8, monospaced);
     qreal right = rect.right();
     const auto items = badgeItems();
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        const qreal width = badgeMetrics.horizontalAdvance(it->first);
+        const qreal width = badgeFont.horizontalAdvance(it->first);
         right -= width;
         drawText(badgeFont, it->second, it->first, right, width + 1);
         right -= spacing;
     }
 
-    const QFont numberFont = KitFont::monospaced(10, QFont::Medium);
+    const ExactFont numberFont(10, monospaced);
     const QString number = QString::fromStdString(StationGuideRules::rowNumber(index));
-    const qreal numberWidth = QFontMetricsF(numberFont).horizontalAdvance(number);
+    const qreal numberWidth = numberFont.horizontalAdvance(number);
     drawText(numberFont, KitColor::faded(KitColor::displayCyan, 0.6), number, rect.left(), numberWidth + 1);
 
     // The name takes what is left, keeping the badges' minimum gap of 4.
     const qreal nameX = rect.left() + numberWidth + spacing;
     const qreal nameWidth = std::max<qreal>(0, right + spacing - 4 - nameX);
-    const QFont nameFont = KitFont::system(11.5, tuned ? QFont::Bold : QFont::Normal);
+    const ExactFont nameFont(11.5,
+                             [&](qreal size) { return KitFont::system(size, tuned ? QFont::Bold : QFont::Normal); });
     drawText(nameFont, tuned ? KitColor::amber : KitColor::white(0.85), ShownText::isolated(station.name), nameX,
              nameWidth);
     painter.restore();

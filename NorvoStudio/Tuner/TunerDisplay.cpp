@@ -154,6 +154,8 @@ QSize TunerDisplay::sizeHint() const {
 }
 
 QRectF TunerDisplay::annunciatorRow() const { return rows().lamps; }
+QRectF TunerDisplay::stationBox() const { return rows().station; }
+QRectF TunerDisplay::mainTextBox() const { return rows().mainText; }
 
 void TunerDisplay::tick(double dt) {
     const Rows& r = rows();

@@ -41,8 +41,10 @@ public:
     double needlePosition() const { return needle_.position(); }
     const MarqueeText& stationMarquee() const { return station_; }
     const MarqueeText& mainMarquee() const { return main_; }
-    // The annunciator row in widget coordinates.
+    // The annunciator row, the station line's box and the main text's box, in widget coordinates.
     QRectF annunciatorRow() const;
+    QRectF stationBox() const;
+    QRectF mainTextBox() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

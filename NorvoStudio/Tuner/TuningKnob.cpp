@@ -1,13 +1,13 @@
 #include "Tuner/TuningKnob.hpp"
 
 #include <QConicalGradient>
-#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QWheelEvent>
 
+#include "Rack/Kit/ExactFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitShadow.hpp"
@@ -17,7 +17,9 @@ namespace norvo {
 namespace {
 
 const QString caption = QStringLiteral("TUNING");
-QFont labelFont() { return KitFont::system(7.5, QFont::DemiBold, true); }
+ExactFont labelFont() {
+    return ExactFont(7.5, [](qreal size) { return KitFont::system(size, QFont::DemiBold, true); });
+}
 
 }  // namespace
 
@@ -43,8 +45,8 @@ void TuningKnob::tick(double dt) {
 }
 
 QSizeF TuningKnob::layoutSize() const {
-    const QFontMetricsF metrics(labelFont());
-    return {std::max(size_, metrics.horizontalAdvance(caption)), size_ + labelSpacing + metrics.height()};
+    const ExactFont font = labelFont();
+    return {std::max(size_, font.horizontalAdvance(caption)), size_ + labelSpacing + font.height()};
 }
 
 QRectF TuningKnob::knobRect() const {
@@ -181,12 +183,12 @@ void TuningKnob::paintEvent(QPaintEvent*) {
     picture_.paint(painter, QRectF(rect()), QString::number(angle, 'g', 17), [&](QPainter& p) {
         const QRectF knob = knobRect();
         paintKnob(p, knob, angle);
-        p.setFont(labelFont());
+        const ExactFont font = labelFont();
         p.setPen(KitColor::silkscreenLight);
-        const QFontMetricsF metrics(labelFont());
-        p.drawText(QPointF(knob.center().x() - metrics.horizontalAdvance(caption) / 2,
-                           knob.bottom() + labelSpacing + metrics.ascent()),
-                   caption);
+        font.draw(p,
+                  QPointF(knob.center().x() - font.horizontalAdvance(caption) / 2,
+                          knob.bottom() + labelSpacing + font.ascent()),
+                  caption);
     });
 }
 

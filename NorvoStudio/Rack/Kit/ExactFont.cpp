@@ -34,6 +34,10 @@ qreal ExactFont::horizontalAdvance(const QString& text) const {
     return QFontMetricsF(font_).horizontalAdvance(text) * scale_;
 }
 
+QString ExactFont::elided(const QString& text, qreal width) const {
+    return QFontMetricsF(font_).elidedText(text, Qt::ElideRight, width / scale_);
+}
+
 void ExactFont::draw(QPainter& painter, QPointF baselineOrigin, const QString& text) const {
     painter.save();
     painter.translate(baselineOrigin);

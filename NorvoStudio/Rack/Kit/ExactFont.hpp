@@ -26,6 +26,8 @@ public:
     qreal descent() const;
     qreal height() const;
     qreal horizontalAdvance(const QString& text) const;
+    // `text` cut with a trailing ellipsis where it is wider than `width`.
+    QString elided(const QString& text, qreal width) const;
 
     // Draws `text` in the painter's pen with its baseline starting at `baselineOrigin`.
     void draw(QPainter& painter, QPointF baselineOrigin, const QString& text) const;

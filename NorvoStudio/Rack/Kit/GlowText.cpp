@@ -13,7 +13,8 @@ namespace norvo {
 namespace {
 
 void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const QColor& color, bool lit,
-                 const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics, PictureLife life) {
+                 const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics, PictureLife life,
+                 const std::optional<QRectF>& letters = std::nullopt) {
     painter.setFont(font);
     if (lit) {
         // The glow is the text's own alpha, blurred, in the lit colour at 0.7.
@@ -31,6 +32,7 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
                          life);
         painter.restore();
     }
+    if (letters) painter.setClipRect(*letters, Qt::IntersectClip);
     painter.setPen(ink);
     painter.drawText(baselineOrigin, text);
 }
@@ -92,10 +94,10 @@ void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignm
         life());
 }
 
-void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin) const {
+void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin, std::optional<QRectF> letters) const {
     const QFont f = font();
     painter.save();
-    drawGlowing(painter, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f), life());
+    drawGlowing(painter, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f), life(), letters);
     painter.restore();
 }
 

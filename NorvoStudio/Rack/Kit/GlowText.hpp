@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <optional>
 
 #include "RecentPictures.hpp"
 
@@ -35,8 +36,10 @@ struct GlowText {
     QSizeF sizeHint() const;
     // Draws the text (and its glow) inside `rect` at `alignment`, elided to the rect's width.
     void paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) const;
-    // Draws it with its baseline starting at `baselineOrigin`, not elided.
-    void paintAtBaseline(QPainter& painter, QPointF baselineOrigin) const;
+    // Draws it with its baseline starting at `baselineOrigin`, not elided. Given `letters`, the
+    // letters stay inside it (a line moving through its box) while the glow spreads as far as
+    // the painter's clip allows.
+    void paintAtBaseline(QPainter& painter, QPointF baselineOrigin, std::optional<QRectF> letters = std::nullopt) const;
 };
 
 }  // namespace norvo

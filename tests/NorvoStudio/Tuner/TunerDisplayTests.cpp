@@ -106,6 +106,56 @@ TEST_F(TunerDisplayTest, StandbyLightsNoWordOfTheAnnunciatorRow) {
     EXPECT_EQ(litCyanPixels(standby, row), 0);
 }
 
+// The display lit over black, without the window's background, at twice the design size.
+QImage litOverBlack(TunerDisplay& display) {
+    QImage image(display.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::black);
+    display.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// The brightest channel of the brightest pixel in `area` (design points) of a picture over black.
+int brightest(const QImage& image, const QRectF& area) {
+    const qreal ratio = image.devicePixelRatio();
+    const QRect pixels = QRectF(area.topLeft() * ratio, area.size() * ratio).toAlignedRect() & image.rect();
+    int most = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            most = std::max({most, c.red(), c.green(), c.blue()});
+        }
+    return most;
+}
+
+// A lit line glows over the display around it, also beside its first letter and above its box;
+// a line that scrolls keeps its letters inside the box, and a letter cut there loses its glow.
+TEST_F(TunerDisplayTest, LinesGlowPastTheirBoxesWhileTheirLettersStayInside) {
+    display.resize(display.sizeHint());
+    const auto beside = [](const QRectF& box) { return QRectF(box.left() - 1.5, box.center().y() - 1, 1, 2); };
+    const auto above = [](const QRectF& box) { return QRectF(box.left(), box.top() - 1.5, 60, 1); };
+    const QRectF station = display.stationBox(), main = display.mainTextBox();
+
+    QImage image = litOverBlack(display);
+    // The glow fades within a few points, over black: a few levels where the box cut it to none.
+    EXPECT_GT(brightest(image, beside(station)), 4) << "station name";
+    EXPECT_GT(brightest(image, above(station)), 4) << "station name";
+    EXPECT_GT(brightest(image, beside(main)), 4) << "title";
+    EXPECT_GT(brightest(image, above(main)), 4) << "title";
+
+    tuner.title = "A title far too long for the display, so that it scrolls along for quite a while";
+    tuner.publish();
+    image = litOverBlack(display);
+    EXPECT_GT(brightest(image, beside(main)), 4) << "a scrolling title, while it pauses";
+
+    clock.advance(3s);
+    display.tick(1.0 / 60);
+    image = litOverBlack(display);
+    EXPECT_GT(brightest(image, QRectF(main.left(), main.top(), 8, main.height())), 200) << "letters at the edge";
+    EXPECT_EQ(brightest(image, QRectF(main.left() - 5, main.top() - 4, 4, main.height() + 8)), 0)
+        << "nothing of the letters that left the box";
+}
+
 // The display keeps its rows as pixels between changes: after any change of the tuner it must
 // show exactly what a display built fresh on that state shows.
 TEST_F(TunerDisplayTest, KeptRowsFollowEveryChangeOfTheTuner) {
