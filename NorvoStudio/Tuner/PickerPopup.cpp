@@ -40,14 +40,20 @@ QPainterPath outline(const QRectF& panel, qreal arrowX, qreal inset) {
 PickerPopup::PickerPopup(QWidget* content, QWidget* anchor)
     : QWidget(anchor, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
       content_(content),
+      naturalHeight_(content->height()),
       anchor_(anchor) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
     content_->setParent(this);
     content_->move(shadowMargin + edgeInset, arrowHeight + edgeInset);
     content_->show();
-    resize(content_->width() + 2 * (shadowMargin + edgeInset), arrowHeight + content_->height() + 2 * edgeInset + shadowMargin);
+    setContentHeight(naturalHeight_);
     arrowX_ = width() / 2.0;
+}
+
+void PickerPopup::setContentHeight(int height) {
+    content_->resize(content_->width(), height);
+    resize(content_->width() + 2 * (shadowMargin + edgeInset), arrowHeight + height + 2 * edgeInset + shadowMargin);
 }
 
 QRectF PickerPopup::panelRect() const {
@@ -83,6 +89,10 @@ void PickerPopup::open() {
             arrowX_ = std::clamp(arrowX_ - (x - topLeft.x()), std::min(room, width() / 2.0),
                                  std::max(width() - room, width() / 2.0));
             topLeft.setX(x);
+            // A country list opened near the bottom of a small window keeps its arrow on
+            // the key and ends at the window's edge.
+            const int below = area.bottom() + 1 - topLeft.y() - (arrowHeight + 2 * edgeInset + shadowMargin);
+            setContentHeight(std::clamp(below, std::min(minimumContentHeight, naturalHeight_), naturalHeight_));
         }
         move(embedded ? window->mapToGlobal(topLeft) : topLeft);
         if (!embedded) standOver(*window, window->mapFromGlobal(topLeft));

@@ -18,6 +18,8 @@ public:
     static constexpr int shadowMargin = 16;
     // Black between the panel's edge and the content, enough for its rounded corners.
     static constexpr int edgeInset = 3;
+    // The least height a content is cut to where the room below its key is short.
+    static constexpr int minimumContentHeight = 160;
 
     PickerPopup(QWidget* content, QWidget* anchor);
 
@@ -27,6 +29,8 @@ public:
     // Where the arrow's tip is, in the popup's coordinates.
     QPointF arrowTip() const { return {arrowX_, 0}; }
     // Shows it below the anchor, its arrow's tip on the middle of the anchor's bottom edge.
+    // Where the room below the anchor is shorter than the content, the content is made
+    // shorter (its list scrolls) rather than hanging out of the window.
     void open();
 
 signals:
@@ -47,7 +51,11 @@ private:
     void standOver(QWidget& window, QPoint at);
     bool onPanel(QPointF point) const;
 
+    // Sets the content's height and the popup's size to go with it.
+    void setContentHeight(int height);
+
     QWidget* content_;
+    int naturalHeight_;
     QPointer<QWidget> anchor_;
     qreal arrowX_ = 0;
     QPixmap backdrop_;  // what the popover covers of the studio, under its shadow

@@ -67,6 +67,45 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
     }
 }
 
+// Opened near the bottom of a small scaled window, the country list is made shorter so that the
+// panel ends at the rack's edge, its arrow still on the key.
+TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
+    test::FakeTuner tuner;
+    NoDesktop desktop;
+    QGraphicsScene scene;
+    auto* rack = new QWidget;
+    rack->resize(600, 600);
+    auto* guide = new StationGuide(tuner, desktop, "en_US", rack);
+    guide->setGeometry(40, 330, 266, 260);
+    QGraphicsProxyWidget* proxy = scene.addWidget(rack);
+    scene.setSceneRect(0, 0, 600, 600);
+    QGraphicsView view(&scene);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.scale(0.75, 0.75);
+    view.resize(460, 460);
+    view.show();
+    QApplication::processEvents();
+
+    guide->pressCountries();
+    QApplication::processEvents();
+    ASSERT_TRUE(guide->showingCountries());
+    PickerPopup* popup = guide->countryPopup();
+    QGraphicsProxyWidget* popupProxy = popup->graphicsProxyWidget();
+    ASSERT_NE(popupProxy, nullptr);
+    const MiniKey* key = guide->countryKey();
+    const QRect keyRect = key->keyRect();
+    const QPointF keyBottom = proxy->mapToScene(
+        QPointF(key->mapTo(rack, QPoint()) + QPointF(keyRect.center().x() + 0.5, keyRect.top() + keyRect.height())));
+    const QPointF tip = popupProxy->mapToScene(popup->arrowTip());
+    EXPECT_NEAR(tip.y(), keyBottom.y(), 1);
+    EXPECT_NEAR(tip.x(), keyBottom.x(), 1);
+    const QRectF panel = popupProxy->mapRectToScene(popup->panelRect());
+    EXPECT_LE(panel.bottom(), 600) << "the panel hangs out of the rack";
+    EXPECT_GE(panel.height(), PickerPopup::minimumContentHeight);
+    EXPECT_EQ(popup->content()->height() + 2 * PickerPopup::edgeInset, int(std::lround(panel.height())));
+}
+
 // Over a faceplate of its own black the panel stands apart: a light edge round it and a shadow
 // below it.
 TEST(PickerPopup, ThePanelHasAnEdgeAndAShadow) {
