@@ -287,7 +287,8 @@ TEST(StudioCassetteTest, TheWorkersProgressReachesTheBusyRecord) {
     f.insertBlank();
     f.writeTone(TapeSide::a, 44100 * 20, 0.3f);
     std::vector<double> progress;
-    QObject::connect(f.model.get(), &StudioModel::busyChanged, [&] {
+    QObject listener;  // gone before `progress`: the fixture's last background work must not reach it
+    QObject::connect(f.model.get(), &StudioModel::busyChanged, &listener, [&] {
         if (f->busy()) progress.push_back(f->busy()->progress);
     });
     const auto file = f.directory / "Progress.norvo";

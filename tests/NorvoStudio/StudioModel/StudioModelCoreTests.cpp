@@ -218,9 +218,11 @@ TEST(StudioModelStartTest, AudioFilesHandedOverTogetherJoinThePlayerInOneAdditio
     const auto profile = f.directory / "Mine.nvsound";
     std::ofstream(profile) << R"({"format": "NORVO-Sound", "format_version": "1.0", "id": "mine", "name": "Mine", "tape": {}})";
     std::vector<std::string> events;
-    QObject::connect(f.model.get(), &StudioModel::sourceChanged,
+    // Gone before `events` and the fixture: the fixture's last background work must not reach them.
+    QObject listener;
+    QObject::connect(f.model.get(), &StudioModel::sourceChanged, &listener,
                      [&] { events.push_back("player " + std::to_string(f->source().tracks().size())); });
-    QObject::connect(f.model.get(), &StudioModel::tapeSoundChanged, [&] { events.push_back("tape sound"); });
+    QObject::connect(f.model.get(), &StudioModel::tapeSoundChanged, &listener, [&] { events.push_back("tape sound"); });
 
     // Handed over one by one before the start (as the command line does), opened together.
     for (const auto& file : {song, song, profile, song}) f->open(file);
