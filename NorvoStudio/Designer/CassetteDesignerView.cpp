@@ -16,6 +16,7 @@
 #include "DesignerPreview.hpp"
 #include "DesignerSegmentedControl.hpp"
 #include "HandwritingFont.hpp"
+#include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
 
@@ -66,7 +67,7 @@ CassetteDesignerView::CassetteDesignerView(StudioModel& model, QWidget* parent) 
     columns->setSpacing(0);
 
     if (model_.document()) {
-        preview_ = new DesignerPreview(model_, content_);
+        preview_ = new DesignerPreview(model_.editor(), model_.live(), content_);
         columns->addWidget(preview_);
 
         auto* editor = new QWidget(content_);
@@ -88,10 +89,10 @@ CassetteDesignerView::CassetteDesignerView(StudioModel& model, QWidget* parent) 
                 [this](int index) { setTab(allTabs[std::size_t(index)]); });
 
         pages_ = new QStackedWidget(editor);
-        cassettePage_ = new DesignerCassettePage(model_);
-        jcardPage_ = new DesignerJCardPage(model_);
-        artworkPage_ = new DesignerArtworkPage(model_);
-        detailsPage_ = new DesignerDetailsPage(model_);
+        cassettePage_ = new DesignerCassettePage(model_.editor());
+        jcardPage_ = new DesignerJCardPage(model_.editor());
+        artworkPage_ = new DesignerArtworkPage(model_.editor());
+        detailsPage_ = new DesignerDetailsPage(model_.editor(), model_.cassetteSlot());
         for (QWidget* page : std::initializer_list<QWidget*>{cassettePage_, jcardPage_, artworkPage_, detailsPage_})
             pages_->addWidget(page);
         stack->addWidget(pages_, 1);

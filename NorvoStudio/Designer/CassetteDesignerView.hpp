@@ -10,7 +10,7 @@
 
 #include "AudioEngine/TapeSide.hpp"
 #include "Cassette/RGBAColor.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "StudioModel/DocumentEditor.hpp"
 
 class QLabel;
 class QPushButton;
@@ -24,11 +24,12 @@ class DesignerDetailsPage;
 class DesignerJCardPage;
 class DesignerPreview;
 class DesignerSegmentedControl;
+class StudioModel;
 
 // The cassette designer: a window-modal sheet over the studio window with the preview on
 // the left and four pages of editors on the right. It keeps no copy of the document:
 // every editor reads the loaded document and writes each change at once through one of
-// the studio model's editing operations. Made fresh for every showing; closing it (Done,
+// the document editor's operations. Made fresh for every showing; closing it (Done,
 // Return, Esc, the window's close) clears the model's showingDesigner flag, and it closes
 // itself when the flag is cleared elsewhere or the document goes away. Deletes itself on close.
 class CassetteDesignerView : public QDialog {
@@ -53,7 +54,7 @@ public:
     QPushButton* doneKey() const { return done_; }
 
     // Two-way bindings of one document field. `read` gives the field of the loaded
-    // document now (empty without one); `write` goes through a model operation, which
+    // document now (empty without one); `write` goes through an editor operation, which
     // ignores an edit that leaves the document as it is.
     struct TextBinding {
         std::function<QString()> read;
@@ -71,60 +72,60 @@ public:
     // `field` maps a document to a reference of the field, const or not:
     // [](auto& d) -> auto& { return d.jcard.title; }.
     template <class Field>
-    static TextBinding stringBinding(StudioModel& model, Field field) {
-        return {[&model, field]() -> QString {
-                    const auto& document = model.document();
+    static TextBinding stringBinding(DocumentEditor& editor, Field field) {
+        return {[&editor, field]() -> QString {
+                    const auto& document = editor.document();
                     return document ? QString::fromStdString(field(*document)) : QString();
                 },
-                [&model, field](const QString& text) {
+                [&editor, field](const QString& text) {
                     const std::string value = text.toStdString();
-                    model.updateDocument([&](CassetteDocument& d) { field(d) = value; });
+                    editor.updateDocument([&](CassetteDocument& d) { field(d) = value; });
                 }};
     }
     // The titles joined with one line feed between neighbours; a write splits at every
     // line feed, empty pieces included.
     template <class Field>
-    static TextBinding linesBinding(StudioModel& model, Field field) {
-        return {[&model, field]() -> QString {
-                    const auto& document = model.document();
+    static TextBinding linesBinding(DocumentEditor& editor, Field field) {
+        return {[&editor, field]() -> QString {
+                    const auto& document = editor.document();
                     return document ? joinedLines(field(*document)) : QString();
                 },
-                [&model, field](const QString& text) {
-                    model.setDocumentLines(text, [field](CassetteDocument& d) -> std::vector<std::string>& {
+                [&editor, field](const QString& text) {
+                    editor.setDocumentLines(text, [field](CassetteDocument& d) -> std::vector<std::string>& {
                         return field(d);
                     });
                 }};
     }
     // A field of an enumeration whose cases are listed in `cases` (the picker's rows).
     template <class Enum, std::size_t N, class Field>
-    static ChoiceBinding choiceBinding(StudioModel& model, const std::array<Enum, N>& cases, Field field) {
-        return {[&model, cases, field]() -> int {
-                    const auto& document = model.document();
+    static ChoiceBinding choiceBinding(DocumentEditor& editor, const std::array<Enum, N>& cases, Field field) {
+        return {[&editor, cases, field]() -> int {
+                    const auto& document = editor.document();
                     if (!document) return -1;
                     for (std::size_t i = 0; i < N; ++i)
                         if (cases[i] == field(*document)) return int(i);
                     return -1;
                 },
-                [&model, cases, field](int index) {
+                [&editor, cases, field](int index) {
                     if (index < 0 || std::size_t(index) >= N) return;
                     const Enum value = cases[std::size_t(index)];
-                    model.updateDocument([&](CassetteDocument& d) { field(d) = value; });
+                    editor.updateDocument([&](CassetteDocument& d) { field(d) = value; });
                 }};
     }
     // A colour whose #RRGGBBAA text equals the stored one is not written: Qt's colour
     // keeps 16 bits per component, so a round trip through it is not exact.
     template <class Field>
-    static ColorBinding colorBinding(StudioModel& model, Field field) {
-        return {[&model, field]() -> std::optional<RGBAColor> {
-                    const auto& document = model.document();
+    static ColorBinding colorBinding(DocumentEditor& editor, Field field) {
+        return {[&editor, field]() -> std::optional<RGBAColor> {
+                    const auto& document = editor.document();
                     if (!document) return std::nullopt;
                     return field(*document);
                 },
-                [&model, field](const QColor& color) {
-                    const auto& document = model.document();
+                [&editor, field](const QColor& color) {
+                    const auto& document = editor.document();
                     if (!document) return;
                     if (hexText(color) == field(*document).hexText()) return;
-                    model.setDocumentColor(color, [field](CassetteDocument& d) -> RGBAColor& { return field(d); });
+                    editor.setDocumentColor(color, [field](CassetteDocument& d) -> RGBAColor& { return field(d); });
                 }};
     }
 

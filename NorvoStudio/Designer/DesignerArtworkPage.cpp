@@ -10,7 +10,7 @@
 #include "DesignerFormSection.hpp"
 #include "DesignerKey.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {
 namespace {
@@ -55,7 +55,7 @@ QString DesignerArtworkPage::imagesNote() {
               "millimetres and pixels.");
 }
 
-DesignerArtworkPage::DesignerArtworkPage(StudioModel& model, QWidget* parent) : DesignerForm(parent), model_(model) {
+DesignerArtworkPage::DesignerArtworkPage(DocumentEditor& editor, QWidget* parent) : DesignerForm(parent), editor_(editor) {
     setObjectName(QStringLiteral("artworkPage"));
 
     DesignerFormSection* images = addSection(tr("Images"), imagesNote());
@@ -76,7 +76,7 @@ DesignerArtworkPage::DesignerArtworkPage(StudioModel& model, QWidget* parent) : 
         line->addWidget(slot.check);
         slot.remove = key(tr("Remove"), row);
         slot.remove->setObjectName(QStringLiteral("remove"));
-        connect(slot.remove, &QPushButton::clicked, this, [this, role] { model_.removeArtwork(role); });
+        connect(slot.remove, &QPushButton::clicked, this, [this, role] { editor_.removeArtwork(role); });
         line->addWidget(slot.remove);
         slot.choose = key(tr("Choose\u2026"), row);
         slot.choose->setObjectName(QStringLiteral("choose"));
@@ -92,13 +92,13 @@ DesignerArtworkPage::DesignerArtworkPage(StudioModel& model, QWidget* parent) : 
 }
 
 void DesignerArtworkPage::choose(std::optional<ArtworkRole> role) {
-    StudioModel* model = &model_;
-    QTimer::singleShot(0, this, [model, role] {
-        model->chooseArtwork(role, [model, role](const FileData& data) {
+    DocumentEditor* editor = &editor_;
+    QTimer::singleShot(0, this, [editor, role] {
+        editor->chooseArtwork(role, [editor, role](const FileData& data) {
             if (role)
-                model->setArtwork(data, *role);
+                editor->setArtwork(data, *role);
             else
-                model->appendBookletPanel(data);
+                editor->appendBookletPanel(data);
         });
     });
 }
@@ -114,7 +114,7 @@ void DesignerArtworkPage::rebuildPanels(int count) {
         line->addStretch(1);
         QPushButton* remove = key(tr("Remove"), row);
         remove->setObjectName(QStringLiteral("remove"));
-        connect(remove, &QPushButton::clicked, this, [this, i] { model_.removeBookletPanel(i); });
+        connect(remove, &QPushButton::clicked, this, [this, i] { editor_.removeBookletPanel(i); });
         line->addWidget(remove);
         booklet_->addWidgetRow(row);
     }
@@ -131,7 +131,7 @@ void DesignerArtworkPage::rebuildPanels(int count) {
 }
 
 void DesignerArtworkPage::refresh() {
-    const auto& document = model_.document();
+    const auto& document = editor_.document();
     if (!document) return;
     for (SlotRow& slot : slots_) {
         const bool filled = document->artwork.count(slot.role) > 0;

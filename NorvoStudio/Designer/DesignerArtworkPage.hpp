@@ -10,15 +10,15 @@ class QPushButton;
 namespace norvo {
 
 class DesignerFormSection;
-class StudioModel;
+class DocumentEditor;
 
 // The "Artwork" page: one row per artwork slot (the thumbnail has none) with its sizes
 // and its Choose/Replace and Remove keys, then the booklet panels and "Add Panel…".
-// Choosing runs the model's artwork import, which stores what it accepts.
+// Choosing runs the editor's artwork import, which stores what it accepts.
 class DesignerArtworkPage : public DesignerForm {
     Q_OBJECT
 public:
-    explicit DesignerArtworkPage(StudioModel& model, QWidget* parent = nullptr);
+    explicit DesignerArtworkPage(DocumentEditor& editor, QWidget* parent = nullptr);
 
     void refresh();
 
@@ -38,10 +38,10 @@ private:
 
     void rebuildPanels(int count);
     // Runs the import after the click has returned: the open panel is modal and the sheet
-    // may be gone when it ends, so the work holds the model only.
+    // may be gone when it ends, so the work holds the editor only.
     void choose(std::optional<ArtworkRole> role);
 
-    StudioModel& model_;
+    DocumentEditor& editor_;
     std::vector<SlotRow> slots_;
     DesignerFormSection* booklet_ = nullptr;
     int panelsShown_ = -1;

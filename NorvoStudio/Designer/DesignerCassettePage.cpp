@@ -16,7 +16,7 @@
 #include "DesignerStyleSwatch.hpp"
 #include "DesignerTextField.hpp"
 #include "HandwritingFont.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {
 
@@ -60,8 +60,8 @@ QString DesignerCassettePage::tabKeyTitle(WriteProtect state) {
     return {};
 }
 
-DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
-    : DesignerForm(parent), model_(model) {
+DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* parent)
+    : DesignerForm(parent), editor_(editor) {
     setObjectName(QStringLiteral("cassettePage"));
 
     // Style
@@ -74,7 +74,7 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
     for (const CassetteStyle& s : CassetteStyleCatalog::all()) {
         auto* swatch = new DesignerStyleSwatch(s, grid);
         swatch->setObjectName(QStringLiteral("swatch-") + QString::fromStdString(s.id));
-        connect(swatch, &QAbstractButton::clicked, this, [this, s] { model_.setDesign(s); });
+        connect(swatch, &QAbstractButton::clicked, this, [this, s] { editor_.setDesign(s); });
         cells->addWidget(swatch, index / 4, index % 4, Qt::AlignTop);
         swatches_.push_back(swatch);
         ++index;
@@ -84,17 +84,17 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
 
     // Label lettering
     DesignerFormSection* lettering = addSection(tr("Label lettering"));
-    title_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.name; }));
+    title_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.name; }));
     title_->setObjectName(QStringLiteral("cassetteTitle"));
     lettering->addRow(tr("Cassette title"), title_);
-    sideATitle_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.sideA.title; }));
+    sideATitle_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.sideA.title; }));
     sideATitle_->setObjectName(QStringLiteral("sideATitle"));
     lettering->addRow(tr("Side A title"), sideATitle_);
-    sideBTitle_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.sideB.title; }));
+    sideBTitle_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.sideB.title; }));
     sideBTitle_->setObjectName(QStringLiteral("sideBTitle"));
     lettering->addRow(tr("Side B title"), sideBTitle_);
     handwriting_ = new DesignerPicker(
-        fontRoleTitles(), View::choiceBinding(model_, allFontRoles, [](auto& d) -> auto& { return d.design.labelFont; }));
+        fontRoleTitles(), View::choiceBinding(editor_, allFontRoles, [](auto& d) -> auto& { return d.design.labelFont; }));
     handwriting_->setObjectName(QStringLiteral("handwriting"));
     lettering->addRow(tr("Handwriting"), handwriting_);
 
@@ -103,7 +103,7 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
     QStringList styles;
     for (LabelStyle s : allLabelStyles) styles << labelStyleTitle(s);
     paperStyle_ = new DesignerPicker(
-        styles, View::choiceBinding(model_, allLabelStyles, [](auto& d) -> auto& { return d.design.labelStyle; }));
+        styles, View::choiceBinding(editor_, allLabelStyles, [](auto& d) -> auto& { return d.design.labelStyle; }));
     paperStyle_->setObjectName(QStringLiteral("labelStyle"));
     paper->addRow(tr("Style"), paperStyle_);
     auto well = [&](DesignerFormSection* section, const QString& label, const char* name, ColorWell*& slot,
@@ -118,20 +118,20 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
         section->addRow(label, holder);
     };
     well(paper, tr("Paper"), "paperColor", paper_,
-         View::colorBinding(model_, [](auto& d) -> auto& { return d.design.labelColor; }), false);
-    well(paper, tr("Ink"), "inkColor", ink_, View::colorBinding(model_, [](auto& d) -> auto& { return d.design.inkColor; }),
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.labelColor; }), false);
+    well(paper, tr("Ink"), "inkColor", ink_, View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.inkColor; }),
          false);
     well(paper, tr("Accent"), "accentColor", accent_,
-         View::colorBinding(model_, [](auto& d) -> auto& { return d.design.accentColor; }), false);
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.accentColor; }), false);
 
     // Shell
     DesignerFormSection* shell = addSection(tr("Shell"));
     well(shell, tr("Plastic"), "shellColor", plastic_,
-         View::colorBinding(model_, [](auto& d) -> auto& { return d.design.shellColor; }), true);
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.shellColor; }), true);
     transparent_ = new QCheckBox;
     transparent_->setObjectName(QStringLiteral("transparentShell"));
     transparent_->setAccessibleName(tr("Transparent shell"));
-    connect(transparent_, &QCheckBox::clicked, this, [this](bool on) { model_.setShellTransparent(on); });
+    connect(transparent_, &QCheckBox::clicked, this, [this](bool on) { editor_.setShellTransparent(on); });
     auto* switchHolder = new QWidget;
     auto* switchLine = new QHBoxLayout(switchHolder);
     switchLine->setContentsMargins(0, 0, 0, 0);
@@ -154,7 +154,7 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
         line->addWidget(row.state);
         row.key = new DesignerKey({}, content);
         row.key->setObjectName(side == TapeSide::a ? QStringLiteral("tabKeyA") : QStringLiteral("tabKeyB"));
-        connect(row.key, &QPushButton::clicked, this, [this, side] { model_.advanceWriteProtect(side); });
+        connect(row.key, &QPushButton::clicked, this, [this, side] { editor_.advanceWriteProtect(side); });
         line->addWidget(row.key);
         tabs->addRow(side == TapeSide::a ? tr("Side A") : tr("Side B"), content);
     }
@@ -162,7 +162,7 @@ DesignerCassettePage::DesignerCassettePage(StudioModel& model, QWidget* parent)
 }
 
 void DesignerCassettePage::refresh() {
-    const auto& document = model_.document();
+    const auto& document = editor_.document();
     if (!document) return;
     const QColor accent = CassetteLabel::color(document->design.accentColor);
     for (DesignerStyleSwatch* swatch : swatches_)

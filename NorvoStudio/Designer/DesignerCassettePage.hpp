@@ -19,14 +19,14 @@ class ColorWell;
 class DesignerPicker;
 class DesignerStyleSwatch;
 class DesignerTextField;
-class StudioModel;
+class DocumentEditor;
 
 // The "Cassette" page: the style grid, the label's lettering and paper, the shell and
 // the record tabs of both sides.
 class DesignerCassettePage : public DesignerForm {
     Q_OBJECT
 public:
-    explicit DesignerCassettePage(StudioModel& model, QWidget* parent = nullptr);
+    explicit DesignerCassettePage(DocumentEditor& editor, QWidget* parent = nullptr);
 
     // Shows the loaded document; editors change only where they differ.
     void refresh();
@@ -45,7 +45,7 @@ private:
         QPushButton* key = nullptr;
     };
 
-    StudioModel& model_;
+    DocumentEditor& editor_;
     std::vector<DesignerStyleSwatch*> swatches_;
     DesignerTextField* title_ = nullptr;
     DesignerTextField* sideATitle_ = nullptr;

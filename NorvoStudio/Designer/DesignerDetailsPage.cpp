@@ -12,7 +12,8 @@
 #include "HandwritingFont.hpp"
 #include "StudioModel/FormatTapeTime.hpp"
 #include "StudioModel/ShownText.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "StudioModel/CassetteSlot.hpp"
+#include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {
 
@@ -100,26 +101,27 @@ QString DesignerDetailsPage::eventDescription(const HistoryEvent& event) {
     return capitalisedWords(QString::fromStdString(event.type));
 }
 
-DesignerDetailsPage::DesignerDetailsPage(StudioModel& model, QWidget* parent) : DesignerForm(parent), model_(model) {
+DesignerDetailsPage::DesignerDetailsPage(DocumentEditor& editor, const CassetteSlot& slot, QWidget* parent)
+    : DesignerForm(parent), editor_(editor), slot_(slot) {
     setObjectName(QStringLiteral("detailsPage"));
 
     DesignerFormSection* identity = addSection(tr("Identity"));
-    creator_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.creator; }));
+    creator_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.creator; }));
     creator_->setObjectName(QStringLiteral("creator"));
     identity->addRow(tr("Creator"), creator_);
-    serial_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.serialNumber; }));
+    serial_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.serialNumber; }));
     serial_->setObjectName(QStringLiteral("serialNumber"));
     identity->addRow(tr("Serial number"), serial_);
-    genre_ = new DesignerTextField(View::stringBinding(model_, [](auto& d) -> auto& { return d.genre; }));
+    genre_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.genre; }));
     genre_->setObjectName(QStringLiteral("genre"));
     identity->addRow(tr("Genre"), genre_);
     const QFont body = HandwritingFont::system(13);
     const int oneLine = QFontMetrics(body).lineSpacing() + 12;
-    description_ = new DesignerTextEditor(View::stringBinding(model_, [](auto& d) -> auto& { return d.description; }),
+    description_ = new DesignerTextEditor(View::stringBinding(editor_, [](auto& d) -> auto& { return d.description; }),
                                           body, oneLine);
     description_->setObjectName(QStringLiteral("description"));
     identity->addRow(tr("Description"), description_);
-    notes_ = new DesignerTextEditor(View::stringBinding(model_, [](auto& d) -> auto& { return d.notes; }), body, oneLine);
+    notes_ = new DesignerTextEditor(View::stringBinding(editor_, [](auto& d) -> auto& { return d.notes; }), body, oneLine);
     notes_->setObjectName(QStringLiteral("notes"));
     identity->addRow(tr("Notes"), notes_);
     id_ = identity->addValueRow(tr("Cassette ID"), {});
@@ -157,7 +159,7 @@ void DesignerDetailsPage::showRows(DesignerFormSection* section, std::vector<Row
 }
 
 void DesignerDetailsPage::refresh() {
-    const auto& document = model_.document();
+    const auto& document = editor_.document();
     if (!document) return;
     for (DesignerTextField* field : {creator_, serial_, genre_}) field->refresh();
     description_->refresh();
@@ -185,7 +187,7 @@ void DesignerDetailsPage::refresh() {
 }
 
 void DesignerDetailsPage::refreshTape() {
-    const auto& media = model_.media();
+    const auto& media = slot_.media();
     tape_->setVisible(media != nullptr);
     if (!media) return;
     for (auto [label, side] : {std::pair{sideARecorded_, TapeSide::a}, std::pair{sideBRecorded_, TapeSide::b}}) {

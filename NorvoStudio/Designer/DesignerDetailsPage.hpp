@@ -16,7 +16,8 @@ namespace norvo {
 class DesignerFormSection;
 class DesignerTextEditor;
 class DesignerTextField;
-class StudioModel;
+class CassetteSlot;
+class DocumentEditor;
 
 // The "Details" page: the catalogue texts (editable), the cassette's fixed facts, how
 // much of each side is recorded, the track markers of both sides and the history,
@@ -24,7 +25,7 @@ class StudioModel;
 class DesignerDetailsPage : public DesignerForm {
     Q_OBJECT
 public:
-    explicit DesignerDetailsPage(StudioModel& model, QWidget* parent = nullptr);
+    DesignerDetailsPage(DocumentEditor& editor, const CassetteSlot& slot, QWidget* parent = nullptr);
 
     // The document's texts and lists.
     void refresh();
@@ -45,7 +46,8 @@ private:
     };
     static void showRows(DesignerFormSection* section, std::vector<Row>& shown, std::vector<Row> rows);
 
-    StudioModel& model_;
+    DocumentEditor& editor_;
+    const CassetteSlot& slot_;
     DesignerTextField* creator_ = nullptr;
     DesignerTextField* serial_ = nullptr;
     DesignerTextField* genre_ = nullptr;

@@ -7,19 +7,19 @@ class ColorWell;
 class DesignerPicker;
 class DesignerTextEditor;
 class DesignerTextField;
-class StudioModel;
+class DocumentEditor;
 
 // The "J-card" page: front cover texts, lettering and colours, spine and flap, the two
 // track lists (one title per line) and the dedication.
 class DesignerJCardPage : public DesignerForm {
     Q_OBJECT
 public:
-    explicit DesignerJCardPage(StudioModel& model, QWidget* parent = nullptr);
+    explicit DesignerJCardPage(DocumentEditor& editor, QWidget* parent = nullptr);
 
     void refresh();
 
 private:
-    StudioModel& model_;
+    DocumentEditor& editor_;
     DesignerTextField* title_ = nullptr;
     DesignerTextField* subtitle_ = nullptr;
     DesignerPicker* lettering_ = nullptr;

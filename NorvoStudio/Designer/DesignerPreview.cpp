@@ -16,7 +16,8 @@
 #include "JCardView.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "StudioModel/DocumentEditor.hpp"
+#include "StudioModel/LiveDeck.hpp"
 
 namespace norvo {
 namespace {
@@ -48,7 +49,8 @@ private:
 
 }  // namespace
 
-DesignerPreview::DesignerPreview(StudioModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+DesignerPreview::DesignerPreview(DocumentEditor& editor, const LiveDeck& live, QWidget* parent)
+    : QWidget(parent), editor_(editor), live_(live) {
     setObjectName(QStringLiteral("designerPreview"));
     setFixedWidth(columnWidth + 2 * padding);
     auto* outer = new QVBoxLayout(this);
@@ -148,19 +150,19 @@ void DesignerPreview::setSide(TapeSide side) {
 }
 
 void DesignerPreview::showDocument() {
-    const auto& document = model_.document();
+    const auto& document = editor_.document();
     if (!document) return;
     cassette_->setDocument(*document);
     jcard_->setDocument(*document);
 }
 
 void DesignerPreview::showImages() {
-    cassette_->setImages(model_.images());
-    jcard_->setImages(model_.images());
+    cassette_->setImages(editor_.images());
+    jcard_->setImages(editor_.images());
 }
 
 void DesignerPreview::showBooklet() {
-    const std::vector<QImage>& images = model_.bookletImages();
+    const std::vector<QImage>& images = editor_.bookletImages();
     booklet_->setVisible(!images.empty());
     if (images == shownBooklet_) return;
     shownBooklet_ = images;
@@ -177,7 +179,7 @@ void DesignerPreview::showBooklet() {
 
 int DesignerPreview::bookletCells() const { return cellRow_->count() - 1; }
 
-void DesignerPreview::showHead() { cassette_->setHead(model_.live().snapshot().transport.head); }
+void DesignerPreview::showHead() { cassette_->setHead(live_.snapshot().transport.head); }
 
 void DesignerPreview::paintEvent(QPaintEvent*) {
     QPainter p(this);

@@ -13,19 +13,20 @@ namespace norvo {
 
 class CassetteView;
 class DesignerSegmentedControl;
+class DocumentEditor;
 class JCardView;
-class StudioModel;
+class LiveDeck;
 
 // The designer's left column on the brown studio background: the drawn cassette of the
 // chosen side at the deck's head position, the side switch, the J-card and, when the
-// cassette has booklet panels, the booklet strip. Follows the model and the live deck.
+// cassette has booklet panels, the booklet strip. Follows the editor and the live deck.
 class DesignerPreview : public QWidget {
     Q_OBJECT
 public:
     static constexpr int columnWidth = 460;
     static constexpr int padding = 24;
 
-    explicit DesignerPreview(StudioModel& model, QWidget* parent = nullptr);
+    DesignerPreview(DocumentEditor& editor, const LiveDeck& live, QWidget* parent = nullptr);
 
     TapeSide side() const { return side_; }
     void setSide(TapeSide side);
@@ -46,7 +47,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    StudioModel& model_;
+    DocumentEditor& editor_;
+    const LiveDeck& live_;
     TapeSide side_ = TapeSide::a;
     QScrollArea* scroll_ = nullptr;
     CassetteView* cassette_ = nullptr;

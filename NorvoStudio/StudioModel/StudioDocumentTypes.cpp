@@ -1,5 +1,8 @@
 #include "StudioModel/StudioDocumentTypes.hpp"
 
+#include <algorithm>
+#include <cctype>
+
 #include "AudioEngine/TapeSound/SoundProfile.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 
@@ -54,6 +57,14 @@ QString StudioDocumentTypes::cassetteFileName(const QString& name) {
     while (stem.startsWith(QLatin1Char('.'))) stem.remove(0, 1);
     if (stem.trimmed().isEmpty()) stem = QStringLiteral("Mixtape");
     return stem + QLatin1Char('.') + cassetteExtension();
+}
+
+std::string StudioDocumentTypes::extensionOf(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
 }
 
 }  // namespace norvo

@@ -1,4 +1,7 @@
 #pragma once
+#include <filesystem>
+#include <string>
+
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +25,8 @@ struct StudioDocumentTypes {
     // "<name>.norvo" for a save panel: no slashes, control characters or leading dots, at
     // most 200 bytes before the extension, "Mixtape" when nothing is left.
     static QString cassetteFileName(const QString& name);
+    // A file's extension, lowercased and without its dot: what documents are told apart by.
+    static std::string extensionOf(const std::filesystem::path& file);
 };
 
 }  // namespace norvo

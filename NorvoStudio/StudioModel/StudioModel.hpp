@@ -27,23 +27,31 @@
 #include "Cassette/CassetteDocument.hpp"
 #include "Cassette/CassetteStyle.hpp"
 #include "Cassette/FileData.hpp"
-#include "Cassette/TapePositionStore.hpp"
 #include "Platform/Observable.hpp"
 #include "Radio/TunerEngine.hpp"
 #include "SourcePlayer/SourcePlayerEngine.hpp"
-#include "StudioModel/BackgroundWork.hpp"
+#include "StudioModel/AlertSlot.hpp"
+#include "StudioModel/CassetteRecovery.hpp"
+#include "StudioModel/CassetteSlot.hpp"
+#include "StudioModel/DocumentEditor.hpp"
 #include "StudioModel/LiveDeck.hpp"
+#include "StudioModel/RecordingLog.hpp"
 #include "StudioModel/RecoveryCopy.hpp"
 #include "StudioModel/RecoveryWriter.hpp"
 #include "StudioModel/StudioServices.hpp"
 #include "StudioModel/StudioUi.hpp"
+#include "StudioModel/TapeSoundShelf.hpp"
+#include "StudioModel/WindowTitle.hpp"
 
 namespace norvo {
 
 // The whole studio for the views and the shell: the audio core, the player, the tuner,
-// the live deck, the tape sounds, the stored tape positions, the audio output once
-// started and the cassette in the deck. One instance per run, made by the application
-// and handed to the views. Main thread only.
+// the live deck, the tape sounds, the audio output once started and the cassette in the
+// deck. One instance per run, made by the application and handed to the views. Main
+// thread only. The cassette's concerns live in collaborators it owns (the slot, the
+// document editor, the recording log, the recovery, the tape-sound shelf); the model
+// keeps the engines, the tick, start and quit, and every operation and signal the
+// views use.
 //
 // Every published value has a getter and a change signal; views re-read on repaint.
 // Signals of engine observers (sourceChanged, tunerChanged) and of the live deck must
@@ -51,35 +59,24 @@ namespace norvo {
 class StudioModel final : public QObject {
     Q_OBJECT
 public:
-    struct AlertItem {
-        QUuid id;  // fresh for every alert
-        QString title;
-        QString message;
-        bool operator==(const AlertItem&) const = default;
-    };
-
-    struct Busy {
-        QString message;  // "Loading Mixtape…", "Saving Mixtape…"
-        double progress = 0;
-        bool operator==(const Busy&) const = default;
-    };
-
+    using AlertItem = AlertSlot::Alert;
+    using Busy = CassetteSlot::Busy;
     using SaveChoice = StudioUi::SaveChoice;
     using RecoverChoice = StudioUi::RecoverChoice;
     // Told whether the operation ran (a save: whether the file was written).
-    using Completion = std::function<void(bool)>;
+    using Completion = CassetteSlot::Completion;
     // Where in the document a colour or a list of lines lives (the designer's fields).
-    using ColorField = std::function<RGBAColor&(CassetteDocument&)>;
-    using LinesField = std::function<std::vector<std::string>&(CassetteDocument&)>;
+    using ColorField = DocumentEditor::ColorField;
+    using LinesField = DocumentEditor::LinesField;
 
     enum class QuitReply { cancel, now, later };
 
     static constexpr double tickInterval = 1.0 / 60.0;
     static constexpr double largestTimeStep = 0.1;
     static constexpr int64_t readAheadFrames = 176400;
-    static constexpr int64_t markerLeadFrames = 2205;
+    static constexpr int64_t markerLeadFrames = RecordingLog::markerLeadFrames;
     // The recovery copy of a cassette with unsaved changes is written at most this often.
-    static constexpr double recoveryInterval = 0.5;
+    static constexpr double recoveryInterval = CassetteRecovery::interval;
 
     explicit StudioModel(StudioServices services, QObject* parent = nullptr);
     ~StudioModel() override;
@@ -92,20 +89,23 @@ public:
     const LiveDeck& live() const { return *live_; }
     AudioOutput* output() { return output_.get(); }
     StudioUi& ui() { return services_.ui; }
+    // The collaborators, for views that need only their part of the studio.
+    DocumentEditor& editor() { return *editor_; }
+    const CassetteSlot& cassetteSlot() const { return *slot_; }
 
     // Published state.
-    const std::optional<CassetteDocument>& document() const { return document_; }
-    const ArtworkImages& images() const { return images_; }
-    const std::vector<QImage>& bookletImages() const { return bookletImages_; }
-    const std::shared_ptr<TapeMedia>& media() const { return media_; }
-    const std::optional<std::filesystem::path>& fileUrl() const { return fileUrl_; }
-    bool metadataEdited() const { return metadataEdited_; }
-    const std::optional<Busy>& busy() const { return busy_; }
-    const std::optional<AlertItem>& alert() const { return alert_; }
-    void dismissAlert();
+    const std::optional<CassetteDocument>& document() const { return editor_->document(); }
+    const ArtworkImages& images() const { return editor_->images(); }
+    const std::vector<QImage>& bookletImages() const { return editor_->bookletImages(); }
+    const std::shared_ptr<TapeMedia>& media() const { return slot_->media(); }
+    const std::optional<std::filesystem::path>& fileUrl() const { return slot_->fileUrl(); }
+    bool metadataEdited() const { return editor_->metadataEdited(); }
+    const std::optional<Busy>& busy() const { return slot_->busy(); }
+    const std::optional<AlertItem>& alert() const { return alerts_->shown(); }
+    void dismissAlert() { alerts_->dismiss(); }
     bool showingDesigner() const { return showingDesigner_; }
     void setShowingDesigner(bool showing);
-    double counterOffset() const { return counterOffset_; }
+    double counterOffset() const { return slot_->counterOffset(); }
 
     // Deck settings: every assignment is pushed to the core, also an unchanged one.
     double deckVolume() const { return deckVolume_; }
@@ -116,16 +116,16 @@ public:
     static float recordGain(double level);
     DeckInput deckInput() const { return deckInput_; }
     void setDeckInput(DeckInput input);
-    const TapeSoundLibrary& tapeSound() const { return tapeSound_; }
+    const TapeSoundLibrary& tapeSound() const { return shelf_->library(); }
 
     // Derived.
-    bool hasUnsavedChanges() const;
-    QString windowTitle() const;
+    bool hasUnsavedChanges() const { return slot_->hasUnsavedChanges(); }
+    QString windowTitle() const { return slot_->windowTitle(); }
     bool isCassetteIdle() const;
     bool isStarted() const { return ticker_ != nullptr; }
     // The station lock the tick keeps (tuner tuned to `lockedStation` since head frame).
-    const std::optional<std::string>& lockedStation() const { return lockedStation_; }
-    std::optional<int64_t> stationLockedAt() const { return stationLockedAt_; }
+    const std::optional<std::string>& lockedStation() const { return log_->lockedStation(); }
+    std::optional<int64_t> stationLockedAt() const { return log_->stationLockedAt(); }
 
     // Life.
     void start();
@@ -135,7 +135,7 @@ public:
     void openDocuments(std::vector<std::filesystem::path> files);
     // One step of the main loop; the timer calls it every 1/60 s.
     void tick();
-    void saveTapePosition();
+    void saveTapePosition() { slot_->saveTapePosition(); }
     // Tape position stored, tuner off, output stopped, settings flushed. Quitting has
     // answered for the cassette's changes, so its recovery copy goes.
     void shutdown();
@@ -144,7 +144,7 @@ public:
     // recovery copy as of now, to be offered back at the next start.
     void terminate();
     // The recovery copies of the loaded cassette (tests wait on it).
-    RecoveryWriter& recoveryWriter() { return *recovery_; }
+    RecoveryWriter& recoveryWriter() { return slot_->recoveryWriter(); }
     // The quit decision: with nothing unsaved (or Don't Save) shuts down and answers now;
     // Cancel answers cancel; Save answers later (or cancel when it failed at once) and
     // calls `deferred` with whether to quit once the save ended (shut down when true).
@@ -156,47 +156,53 @@ public:
     void resetCounter();
 
     // Cassette lifecycle. Refused while busy (beep, false completion).
-    SaveChoice confirmSaveChanges();
-    void newCassette(const CassetteType& type, Completion done = {});
-    void createBlankCassette(const CassetteType& type);
-    void openCassette(const std::filesystem::path& file, Completion done = {});
+    SaveChoice confirmSaveChanges() { return slot_->confirmSaveChanges(); }
+    void newCassette(const CassetteType& type, Completion done = {}) { slot_->newCassette(type, std::move(done)); }
+    void createBlankCassette(const CassetteType& type) { slot_->createBlankCassette(type); }
+    void openCassette(const std::filesystem::path& file, Completion done = {}) {
+        slot_->openCassette(file, std::move(done));
+    }
     void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media,
-                std::optional<std::filesystem::path> file);
-    void removeCassette();
-    void eject(Completion done = {});
-    void chooseCassette(Completion done = {});
+                std::optional<std::filesystem::path> file) {
+        slot_->insert(std::move(document), std::move(media), std::move(file));
+    }
+    void removeCassette() { slot_->removeCassette(); }
+    void eject(Completion done = {}) { slot_->eject(std::move(done)); }
+    void chooseCassette(Completion done = {}) { slot_->chooseCassette(std::move(done)); }
     void chooseSourceFiles();
 
     // Saving.
-    void save(const std::filesystem::path& file, Completion done = {});
-    void saveAs(Completion done = {});
+    void save(const std::filesystem::path& file, Completion done = {}) { slot_->save(file, std::move(done)); }
+    void saveAs(Completion done = {}) { slot_->saveAs(std::move(done)); }
     // PNG of the cassette (side A, head 0) drawn by the desktop, or nothing.
-    std::optional<QByteArray> renderPNG(const CassetteDocument& document);
+    std::optional<QByteArray> renderPNG(const CassetteDocument& document) { return editor_->renderPNG(document); }
 
     // Document edits: each changes a copy and publishes it only when it differs.
-    void updateDocument(const std::function<void(CassetteDocument&)>& edit);
+    void updateDocument(const std::function<void(CassetteDocument&)>& edit) { editor_->updateDocument(edit); }
     // The record tab's next state (intact/taped over → broken → taped over).
-    void advanceWriteProtect(TapeSide side);
-    void setShellTransparent(bool transparent);
-    void setDesign(const CassetteStyle& style);
-    void setDocumentColor(const QColor& color, const ColorField& field);
-    void setDocumentLines(const QString& text, const LinesField& field);
-    void setArtwork(const FileData& image, ArtworkRole role);
-    void removeArtwork(ArtworkRole role);
-    void appendBookletPanel(const FileData& image);
+    void advanceWriteProtect(TapeSide side) { editor_->advanceWriteProtect(side); }
+    void setShellTransparent(bool transparent) { editor_->setShellTransparent(transparent); }
+    void setDesign(const CassetteStyle& style) { editor_->setDesign(style); }
+    void setDocumentColor(const QColor& color, const ColorField& field) { editor_->setDocumentColor(color, field); }
+    void setDocumentLines(const QString& text, const LinesField& field) { editor_->setDocumentLines(text, field); }
+    void setArtwork(const FileData& image, ArtworkRole role) { editor_->setArtwork(image, role); }
+    void removeArtwork(ArtworkRole role) { editor_->removeArtwork(role); }
+    void appendBookletPanel(const FileData& image) { editor_->appendBookletPanel(image); }
     // A position that does not exist does nothing.
-    void removeBookletPanel(int index);
+    void removeBookletPanel(int index) { editor_->removeBookletPanel(index); }
     // Runs the image panel for a slot (none: a booklet panel), checks the image and hands
     // the accepted bytes to `accepted` at most once, before returning.
-    void chooseArtwork(std::optional<ArtworkRole> role, const std::function<void(const FileData&)>& accepted);
+    void chooseArtwork(std::optional<ArtworkRole> role, const std::function<void(const FileData&)>& accepted) {
+        editor_->chooseArtwork(role, accepted);
+    }
 
     // Tape sounds.
-    void selectTapeSound(const std::string& id);
-    void importTapeSound(const std::filesystem::path& file);
-    void chooseTapeSoundToImport();
-    void exportTapeSound();
-    void removeImportedTapeSound(const std::string& id);
-    void applyTapeSound(TapeSoundLibrary library);
+    void selectTapeSound(const std::string& id) { shelf_->select(id); }
+    void importTapeSound(const std::filesystem::path& file) { shelf_->importProfile(file); }
+    void chooseTapeSoundToImport() { shelf_->chooseToImport(); }
+    void exportTapeSound() { shelf_->exportSelected(); }
+    void removeImportedTapeSound(const std::string& id) { shelf_->removeImported(id); }
+    void applyTapeSound(TapeSoundLibrary library) { shelf_->apply(std::move(library)); }
 
 signals:
     void documentChanged();
@@ -223,133 +229,48 @@ signals:
     void tunerChanged();
 
 private:
-    struct Pass {
-        RecordingPass core;
-        std::string source;
-        std::vector<TrackMarker> markers;
-        std::optional<std::string> format;
-    };
-    struct TrackInfo {
-        std::string key;
-        std::string title;
-        std::string format;
-    };
-    struct LoggedTrack {
-        TapeSide side;
-        std::string key;
-    };
-    enum class Work { none, loading, saving };
-
     void pushRecordGain();
-    void setDocument(std::optional<CassetteDocument> document);
-    void rebuildImages(const std::optional<CassetteDocument>& previous);
-    // The image of artwork bytes: decoded by the worker that read the file, else here.
-    QImage decoded(const FileData& data) const;
-    void setMedia(std::shared_ptr<TapeMedia> media);
-    void setFileUrl(std::optional<std::filesystem::path> file);
-    void setMetadataEdited(bool edited);
-    void setBusy(std::optional<Busy> busy);
-    void setCounterOffset(double offset);
-    void raiseAlert(const QString& title, const QString& message);
-    // "No audio output" once each time the output went on without its device.
-    void noticeOutputLoss();
-    // An alert that never replaces a pending one: it waits until that one is dismissed.
-    void raiseNotice(const QString& title, const QString& message);
     void pushWriteProtection();
     void refreshLive();
-    void noteTitleMaybeChanged();
-    std::shared_ptr<TapeMedia> makeMedia(const CassetteType& type) const;
-    std::filesystem::path workspacesRoot() const;
-    void runInBackground(BackgroundWork::Kind kind, std::function<void()> work);
-    // A document command refused while a cassette loads or saves.
-    bool refuseWhileBusy(const Completion& done);
-    // Asks about unsaved changes, then runs `action`; `done` learns whether it ran.
-    void guardedReplacement(std::function<void(Completion)> action, Completion done);
-    void finishSave(std::exception_ptr error, const std::filesystem::path& file, uint64_t loadSerial,
-                    const CassetteDocument& written, Completion done);
-    void releaseMedia(std::shared_ptr<TapeMedia> media);
+    // "No audio output" once each time the output went on without its device.
+    void noticeOutputLoss();
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
-    // Forwards a worker's progress to `busy` on the main thread while `work` runs.
-    std::function<void(double)> busyProgress(Work work);
-
-    // Recovery of cassettes an earlier run left unsaved.
-    void offerRecoveries();
-    RecoverChoice askToRecover(const RecoveryCopy& copy);
-    void recover(const std::filesystem::path& workspace);
     void shutdownSteps();
-    // The tick's step: hands the writer a copy when the cassette is unsaved and changed,
-    // at most every recoveryInterval; a cassette saved meanwhile loses its copy.
-    void noteRecoveryCopy();
-    void handRecoveryCopy();
-
-    // Tick steps.
+    // The tick's step: the deck input follows the source the user just started.
     void followSources(bool armed);
-    void observePass(const std::optional<RecordingPass>& pass, bool recording);
-    void commitPass();
-    std::optional<TrackInfo> currentTrackInfo() const;
-    void logTrackIfNeeded(std::optional<TapeSide> side, int64_t position);
 
     StudioServices services_;
 
     // Rows of the model in construction order.
     std::unique_ptr<AudioCore> core_;
-    std::optional<CassetteDocument> document_;
-    ArtworkImages images_;
-    std::vector<QImage> bookletImages_;
-    std::shared_ptr<TapeMedia> media_;
-    std::optional<std::filesystem::path> fileUrl_;
-    bool metadataEdited_ = false;
-    std::optional<Busy> busy_;
-    std::optional<AlertItem> alert_;
-    // Notices wait here for the slot; one that an alert displaces comes back after it.
-    std::vector<AlertItem> waitingNotices_;
-    std::optional<QUuid> noticeShown_;
+    std::unique_ptr<AlertSlot> alerts_;
+    std::unique_ptr<WindowTitle> title_;
+    std::unique_ptr<TapeSoundShelf> shelf_;
+    std::unique_ptr<SourcePlayerEngine> source_;
+    std::unique_ptr<TunerEngine> tuner_;
+    std::unique_ptr<LiveDeck> live_;
+    std::unique_ptr<DocumentEditor> editor_;
+    std::unique_ptr<RecordingLog> log_;
+    std::unique_ptr<CassetteSlot> slot_;
+    std::unique_ptr<CassetteRecovery> recovery_;
+    ObservationToken sourceObservation_;
+    ObservationToken tunerObservation_;
+
     bool showingDesigner_ = false;
-    double counterOffset_ = 0;
     double deckVolume_ = 0.8;
     double recordLevel_ = 2.0 / 3.0;
     DeckInput deckInput_ = DeckInput::sourcePlayer;
-    TapeSoundLibrary tapeSound_;
     std::unique_ptr<AudioOutput> output_;
     uint64_t noticedOutputLosses_ = 0;
     QTimer* ticker_ = nullptr;
     double lastTick_ = 0;
     TransportMode lastMode_ = TransportMode::stopped;
-    std::optional<LoggedTrack> lastLoggedTrack_;
-    std::optional<Pass> pass_;
     SourcePlayerEngine::State lastSourceState_ = SourcePlayerEngine::State::stopped;
     std::optional<std::string> lastTunerStation_;
-    std::optional<std::string> lockedStation_;
-    std::optional<int64_t> stationLockedAt_;
-    int finishedPassSerial_ = 0;
-    TapePositionStore positions_;
     std::vector<std::pair<std::filesystem::path, Completion>> pendingOpen_;
-
-    std::unique_ptr<SourcePlayerEngine> source_;
-    std::unique_ptr<TunerEngine> tuner_;
-    std::unique_ptr<LiveDeck> live_;
-    ObservationToken sourceObservation_;
-    ObservationToken tunerObservation_;
-
-    // Which cassette is loaded: grows with every insert and removal, so late results of
-    // background work can tell whether their cassette is still the one in the deck.
-    uint64_t loadSerial_ = 0;
-    Work work_ = Work::none;
-    // Deferred replies of quits that wait for the running save.
-    std::vector<Completion> quitWaiters_;
-    std::vector<std::pair<FileData, QImage>> predecoded_;
-    QString publishedTitle_;
-    // While set, title changes are announced once at the end of the operation.
-    int titleHold_ = 0;
-    friend struct TitleHold;
     bool shutDown_ = false;
-    // The last recovery copy handed to the writer for the loaded cassette, and when.
-    std::optional<RecoveryCopy> handedCopy_;
-    double handedAt_ = 0;
-    // Cleared when the model goes: late background results then do nothing.
+    // Cleared when the model goes: late results then do nothing.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    std::unique_ptr<RecoveryWriter> recovery_;
-    std::unique_ptr<BackgroundWork> background_;
 };
 
 }  // namespace norvo

@@ -153,5 +153,42 @@ TEST_F(StudioPassTest, AStationFirstLoggedOutsideTheSettleWindowUsesTheHead) {
     EXPECT_EQ(lastRecorded(*f->document()).sourceFormat, "mp3");
 }
 
+// MARK: - The station lock
+
+class StationLockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.start();
+        f.insertBlank();
+    }
+    StudioFixture f;
+    RadioStation one = f.station("one", "One FM");
+    RadioStation two = f.station("two", "Two FM", "AAC+");
+};
+
+TEST_F(StationLockTest, RetuningMovesTheLockAndLosingTheSignalClearsIt) {
+    f->transport(TransportCommand::play);
+    f.tuneTo(one, "Song");
+    f.render(4410);
+    f.tick();
+    ASSERT_EQ(f->lockedStation(), "one");
+    const auto firstLock = f->stationLockedAt();
+    ASSERT_TRUE(firstLock);
+    f.render(44100);
+    f.tick();
+    EXPECT_EQ(f->stationLockedAt(), firstLock);
+
+    f.tuneTo(two, "Other");
+    f.tick();
+    EXPECT_EQ(f->lockedStation(), "two");
+    EXPECT_EQ(f->stationLockedAt(), f->live().snapshot().transport.head);
+    EXPECT_GT(*f->stationLockedAt(), *firstLock);
+
+    f.tunerStreams.last()->loseSignal("The station is gone");
+    f.tick();
+    EXPECT_FALSE(f->lockedStation());
+    EXPECT_FALSE(f->stationLockedAt());
+}
+
 }  // namespace
 }  // namespace norvo

@@ -248,7 +248,7 @@ TEST(StudioModelTickTest, ALongGapStepsTheMetersByAtMostATenthOfASecond) {
     EXPECT_NEAR(f->live().sourceMeter().left.db, loud - 2.0, 1e-9);
 }
 
-// MARK: - Input following and the station lock
+// MARK: - Input following
 
 class StudioTunerTest : public ::testing::Test {
 protected:
@@ -293,30 +293,6 @@ TEST_F(StudioTunerTest, AStationChangeWhileArmedLeavesTheInputAlsoAfterStop) {
     f.tick();
     f.tick();
     EXPECT_EQ(f->deckInput(), DeckInput::sourcePlayer);
-}
-
-TEST_F(StudioTunerTest, RetuningMovesTheLockAndLosingTheSignalClearsIt) {
-    f->transport(TransportCommand::play);
-    f.tuneTo(one, "Song");
-    f.render(4410);
-    f.tick();
-    ASSERT_EQ(f->lockedStation(), "one");
-    const auto firstLock = f->stationLockedAt();
-    ASSERT_TRUE(firstLock);
-    f.render(44100);
-    f.tick();
-    EXPECT_EQ(f->stationLockedAt(), firstLock);
-
-    f.tuneTo(two, "Other");
-    f.tick();
-    EXPECT_EQ(f->lockedStation(), "two");
-    EXPECT_EQ(f->stationLockedAt(), f->live().snapshot().transport.head);
-    EXPECT_GT(*f->stationLockedAt(), *firstLock);
-
-    f.tunerStreams.last()->loseSignal("The station is gone");
-    f.tick();
-    EXPECT_FALSE(f->lockedStation());
-    EXPECT_FALSE(f->stationLockedAt());
 }
 
 // MARK: - Deck commands
