@@ -822,8 +822,8 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     }
     if (wants(Part::status)) GlowText{r.status, 12, tintColor(r.statusTint), true}.paint(p, l.status);
     if (wants(Part::meters)) {
-        FLMeterBar{meters_.left, QStringLiteral("L")}.paint(p, l.meterL);
-        FLMeterBar{meters_.right, QStringLiteral("R")}.paint(p, l.meterR);
+        FLMeterBar{{meters_.left.db, meters_.left.peakDB}, QStringLiteral("L")}.paint(p, l.meterL);
+        FLMeterBar{{meters_.right.db, meters_.right.peakDB}, QStringLiteral("R")}.paint(p, l.meterR);
     }
     if (busy_ && wants(Part::busy)) {
         GlowText{busy_->message.toUpper(), 9, KitColor::amber, true}.paint(p, l.busyMessage);

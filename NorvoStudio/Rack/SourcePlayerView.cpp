@@ -403,8 +403,8 @@ void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         p.drawText(l.duration, Qt::AlignRight | Qt::AlignVCenter, r.durationText);
     }
     if (wants(Part::meters)) {
-        FLMeterBar{meters_.left, QStringLiteral("L")}.paint(p, l.meterL);
-        FLMeterBar{meters_.right, QStringLiteral("R")}.paint(p, l.meterR);
+        FLMeterBar{{meters_.left.db, meters_.left.peakDB}, QStringLiteral("L")}.paint(p, l.meterL);
+        FLMeterBar{{meters_.right.db, meters_.right.peakDB}, QStringLiteral("R")}.paint(p, l.meterR);
     }
     if (r.error && wants(Part::error)) GlowText{*r.error, 9, KitColor::ledRed, true}.paint(p, l.error);
     p.restore();
