@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "Rack/Kit/StudioActions.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 
 namespace norvo {
 

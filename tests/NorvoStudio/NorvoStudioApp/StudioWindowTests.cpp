@@ -9,9 +9,9 @@
 #include <QTest>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "StudioActions.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 
 #include <QAction>
 #include <QActionGroup>
