@@ -5,7 +5,7 @@
 #include <QMenu>
 
 #include "AudioEngine/CassetteType.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioModel.hpp"
 

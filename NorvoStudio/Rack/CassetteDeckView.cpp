@@ -34,7 +34,7 @@
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioCommands.hpp"
 
