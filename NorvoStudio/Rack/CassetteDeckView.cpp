@@ -18,7 +18,7 @@
 #include <cmath>
 
 #include "Cassette/NorvoGeometry.hpp"
-#include "Designer/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
 #include "DeckDrop.hpp"
 #include "Rack/Kit/BlackFaceplate.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
