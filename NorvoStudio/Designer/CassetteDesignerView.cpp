@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "CassetteDrawing/HandwritingFont.hpp"
 #include "DesignerArtworkPage.hpp"
 #include "DesignerCassettePage.hpp"
 #include "DesignerDetailsPage.hpp"
@@ -15,7 +16,6 @@
 #include "DesignerJCardPage.hpp"
 #include "DesignerPreview.hpp"
 #include "DesignerSegmentedControl.hpp"
-#include "HandwritingFont.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {

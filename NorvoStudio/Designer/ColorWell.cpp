@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "CassetteLabel.hpp"
+#include "CassetteDrawing/CassetteLabel.hpp"
 
 namespace norvo {
 

@@ -8,14 +8,14 @@
 #include <QSignalBlocker>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "CassetteLabel.hpp"
+#include "CassetteDrawing/CassetteLabel.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 #include "ColorWell.hpp"
 #include "DesignerFormSection.hpp"
 #include "DesignerKey.hpp"
 #include "DesignerPicker.hpp"
 #include "DesignerStyleSwatch.hpp"
 #include "DesignerTextField.hpp"
-#include "HandwritingFont.hpp"
 #include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {

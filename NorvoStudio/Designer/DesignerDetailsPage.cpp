@@ -5,11 +5,11 @@
 #include <QRegularExpression>
 #include <map>
 
+#include "CassetteDrawing/HandwritingFont.hpp"
 #include "DesignerCassettePage.hpp"
 #include "DesignerFormSection.hpp"
 #include "DesignerTextEditor.hpp"
 #include "DesignerTextField.hpp"
-#include "HandwritingFont.hpp"
 #include "StudioModel/FormatTapeTime.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "StudioModel/CassetteSlot.hpp"

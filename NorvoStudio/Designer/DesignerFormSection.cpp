@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-#include "HandwritingFont.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 namespace {

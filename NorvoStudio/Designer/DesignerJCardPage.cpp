@@ -2,13 +2,13 @@
 
 #include <QHBoxLayout>
 
+#include "CassetteDrawing/HandwritingFont.hpp"
 #include "ColorWell.hpp"
 #include "DesignerCassettePage.hpp"
 #include "DesignerFormSection.hpp"
 #include "DesignerPicker.hpp"
 #include "DesignerTextEditor.hpp"
 #include "DesignerTextField.hpp"
-#include "HandwritingFont.hpp"
 #include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {

@@ -3,7 +3,7 @@
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
-#include "HandwritingFont.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 

@@ -9,11 +9,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "CassetteView.hpp"
+#include "CassetteDrawing/CassetteView.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
+#include "CassetteDrawing/JCardView.hpp"
 #include "DesignerScrollBar.hpp"
 #include "DesignerSegmentedControl.hpp"
-#include "HandwritingFont.hpp"
-#include "JCardView.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "StudioModel/DocumentEditor.hpp"

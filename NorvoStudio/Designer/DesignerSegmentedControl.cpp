@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "HandwritingFont.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 

@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <cmath>
 
-#include "CassetteRenderer.hpp"
-#include "ContinuousCorners.hpp"
-#include "HandwritingFont.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
+#include "CassetteDrawing/ContinuousCorners.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 namespace {

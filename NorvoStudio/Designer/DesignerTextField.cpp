@@ -3,7 +3,7 @@
 #include <QInputMethodEvent>
 #include <algorithm>
 
-#include "HandwritingFont.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 

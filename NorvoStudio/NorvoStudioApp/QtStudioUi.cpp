@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "Designer/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/RecentDocuments.hpp"
 #include "StudioModel/LocalPath.hpp"

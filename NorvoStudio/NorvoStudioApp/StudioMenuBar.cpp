@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "Rack/Kit/StudioActions.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 
 namespace norvo {
 
@@ -43,7 +43,7 @@ void StudioMenuBar::build(QMenuBar& bar, StudioActions& actions) {
     tuner->addSeparator();
     add(tuner, {Id::nextStation, Id::previousStation});
     tuner->addSeparator();
-    for (int slot = 0; slot < 8; ++slot) tuner->addAction(actions.action(StudioActions::presetId(slot)));
+    for (int slot = 0; slot < 8; ++slot) tuner->addAction(actions.action(StudioCommands::presetId(slot)));
     add(tuner, {Id::storeMenu});
     tuner->addSeparator();
     add(tuner, {Id::muting});

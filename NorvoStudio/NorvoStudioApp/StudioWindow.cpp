@@ -4,9 +4,9 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioMenuBar.hpp"
 #include "Rack/StudioView.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {

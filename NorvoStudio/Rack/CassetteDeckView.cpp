@@ -18,7 +18,7 @@
 #include <cmath>
 
 #include "Cassette/NorvoGeometry.hpp"
-#include "Designer/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
 #include "DeckDrop.hpp"
 #include "Rack/Kit/BlackFaceplate.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
@@ -33,10 +33,10 @@
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 #include "StudioModel/ShownText.hpp"
+#include "StudioModel/StudioCommands.hpp"
 
 namespace norvo {
 
@@ -334,14 +334,15 @@ void CassetteDeckView::buildControls() {
         return key;
     };
     playerInput_ = inputKey(DeckInput::sourcePlayer, QStringLiteral("CD · MP3"),
-                            StudioActions::helpText(QStringLiteral("Record and hear the source player DA-2"),
-                                                    StudioActions::Id::inputPlayer));
+                            StudioCommands::helpText(QStringLiteral("Record and hear the source player DA-2"),
+                                                     StudioCommands::Id::inputPlayer));
     tunerInput_ = inputKey(DeckInput::tuner, QStringLiteral("TUNER"),
-                           StudioActions::helpText(QStringLiteral("Record and hear the radio tuner RO-01"),
-                                                   StudioActions::Id::inputTuner));
+                           StudioCommands::helpText(QStringLiteral("Record and hear the radio tuner RO-01"),
+                                                    StudioCommands::Id::inputTuner));
 
     eject_ = transportKey("eject.fill", "EJECT", 64, std::nullopt);
-    eject_->setToolTip(StudioActions::helpText(QStringLiteral("Eject the cassette"), StudioActions::Id::ejectCassette));
+    eject_->setToolTip(
+        StudioCommands::helpText(QStringLiteral("Eject the cassette"), StudioCommands::Id::ejectCassette));
     connect(eject_, &HardwareKey::clicked, this, [this] { model_.eject(); });
 
     record_ = transportKey("circle.fill", "REC", 64, KitColor::ledRed);
@@ -605,7 +606,7 @@ QMenu* CassetteDeckView::wellMenu() {
     const CassetteDocument& doc = *model_.document();
     for (TapeSide side : allTapeSides) {
         const WriteProtect state = side == TapeSide::a ? doc.sideA.writeProtect : doc.sideB.writeProtect;
-        QAction* entry = menu->addAction(StudioActions::menuText(DeckReadout::tabMenuText(side, state)), this,
+        QAction* entry = menu->addAction(StudioCommands::menuText(DeckReadout::tabMenuText(side, state)), this,
                                          [this, side] { model_.advanceWriteProtect(side); });
         entry->setData(rawValue(side));
     }
@@ -822,8 +823,8 @@ void CassetteDeckView::paintDisplay(QPainter& p, const QRegion& dirty) const {
     }
     if (wants(Part::status)) GlowText{r.status, 12, tintColor(r.statusTint), true}.paint(p, l.status);
     if (wants(Part::meters)) {
-        FLMeterBar{meters_.left, QStringLiteral("L")}.paint(p, l.meterL);
-        FLMeterBar{meters_.right, QStringLiteral("R")}.paint(p, l.meterR);
+        FLMeterBar{{meters_.left.db, meters_.left.peakDB}, QStringLiteral("L")}.paint(p, l.meterL);
+        FLMeterBar{{meters_.right.db, meters_.right.peakDB}, QStringLiteral("R")}.paint(p, l.meterR);
     }
     if (busy_ && wants(Part::busy)) {
         GlowText{busy_->message.toUpper(), 9, KitColor::amber, true}.paint(p, l.busyMessage);

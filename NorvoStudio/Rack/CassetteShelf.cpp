@@ -2,7 +2,7 @@
 
 #include "Cassette/CassetteDocument.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
 #include "Kit/KitColor.hpp"
 #include "Kit/KitFont.hpp"
 #include "Kit/SystemSymbol.hpp"

@@ -28,8 +28,8 @@
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
 #include "Rack/Kit/SilverKey.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 #include "Rack/Kit/SystemSymbol.hpp"
+#include "StudioModel/StudioCommands.hpp"
 
 namespace norvo {
 
@@ -199,7 +199,7 @@ void SourcePlayerView::buildControls() {
     connect(keys_[2], &SilverKey::clicked, this, [this] { source_.stop(); });
     connect(keys_[3], &SilverKey::clicked, this, [this] { source_.next(); });
     connect(keys_[4], &SilverKey::clicked, this, [this] { model_.chooseSourceFiles(); });
-    keys_[4]->setToolTip(StudioActions::helpText(QStringLiteral("Add MP3 / WAV files"), StudioActions::Id::addMusic));
+    keys_[4]->setToolTip(StudioCommands::helpText(QStringLiteral("Add MP3 / WAV files"), StudioCommands::Id::addMusic));
 
     spaceBar_ = new QAction(tr("Play / Pause"), this);
     spaceBar_->setShortcut(QKeySequence(Qt::Key_Space));
@@ -403,8 +403,8 @@ void SourcePlayerView::paintDisplay(QPainter& p, const QRegion& dirty) const {
         p.drawText(l.duration, Qt::AlignRight | Qt::AlignVCenter, r.durationText);
     }
     if (wants(Part::meters)) {
-        FLMeterBar{meters_.left, QStringLiteral("L")}.paint(p, l.meterL);
-        FLMeterBar{meters_.right, QStringLiteral("R")}.paint(p, l.meterR);
+        FLMeterBar{{meters_.left.db, meters_.left.peakDB}, QStringLiteral("L")}.paint(p, l.meterL);
+        FLMeterBar{{meters_.right.db, meters_.right.peakDB}, QStringLiteral("R")}.paint(p, l.meterR);
     }
     if (r.error && wants(Part::error)) GlowText{*r.error, 9, KitColor::ledRed, true}.paint(p, l.error);
     p.restore();

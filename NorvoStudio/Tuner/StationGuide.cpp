@@ -13,7 +13,7 @@
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/MiniKey.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/StudioActions.hpp"
+#include "StudioModel/StudioCommands.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/GenrePicker.hpp"
@@ -185,7 +185,7 @@ std::unique_ptr<QMenu> StationGuide::rowMenu(const RadioStation& station) {
     QMenu* store = menu->addMenu(QStringLiteral("Store in Preset"));
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         const QString title = QString::fromStdString(Rules::storeItemTitle(slot, tuner_.presets()));
-        connect(store->addAction(StudioActions::menuText(title)), &QAction::triggered, this,
+        connect(store->addAction(StudioCommands::menuText(title)), &QAction::triggered, this,
                 [this, station, slot] { tuner_.store(station, slot); });
     }
     menu->addSeparator();

@@ -312,8 +312,8 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
                    QString::number(channel.peakAge, 'g', 17) + u'|';
         draw(metersPicture_, r.meters, key, [&](QPainter& p) {
             const qreal h = FLMeterBar::height();
-            FLMeterBar{pair.left, QStringLiteral("L")}.paint(p, QRectF(r.meters.left(), r.meters.top(), r.meters.width(), h));
-            FLMeterBar{pair.right, QStringLiteral("R")}.paint(p, QRectF(r.meters.left(), r.meters.top() + h + 4,
+            FLMeterBar{{pair.left.db, pair.left.peakDB}, QStringLiteral("L")}.paint(p, QRectF(r.meters.left(), r.meters.top(), r.meters.width(), h));
+            FLMeterBar{{pair.right.db, pair.right.peakDB}, QStringLiteral("R")}.paint(p, QRectF(r.meters.left(), r.meters.top() + h + 4,
                                                                       r.meters.width(), h));
         });
     }

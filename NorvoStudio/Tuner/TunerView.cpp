@@ -11,8 +11,8 @@
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
+#include "StudioModel/StudioCommands.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/EngineTuner.hpp"
@@ -116,8 +116,9 @@ void TunerView::refresh() {
     const TunerFacade& tuner = services_.tuner;
     const bool on = tuner.isOn();
     power_->setLatched(on);
-    power_->setToolTip(on ? StudioActions::helpText(QStringLiteral("Switch the tuner to standby"), StudioActions::Id::tunerPower)
-                          : StudioActions::helpText(QStringLiteral("Switch the tuner on"), StudioActions::Id::tunerPower));
+    power_->setToolTip(StudioCommands::helpText(
+        on ? QStringLiteral("Switch the tuner to standby") : QStringLiteral("Switch the tuner on"),
+        StudioCommands::Id::tunerPower));
     const auto current = tuner.currentPresetIndex();
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         PresetKey* key = presets_[std::size_t(slot)];

@@ -9,9 +9,9 @@
 #include "GalleryStudio.hpp"
 #include "Gallery.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 
 static void loadAppResources() { Q_INIT_RESOURCE(NorvoStudioApp); }
 

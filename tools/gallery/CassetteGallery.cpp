@@ -3,11 +3,11 @@
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/CassetteRenderer.hpp"
-#include "Designer/CassetteView.hpp"
-#include "Designer/HandwritingFont.hpp"
-#include "Designer/JCardRenderer.hpp"
-#include "Designer/JCardView.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteView.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
+#include "CassetteDrawing/JCardRenderer.hpp"
+#include "CassetteDrawing/JCardView.hpp"
 #include "Gallery.hpp"
 #include "GradientPicture.hpp"
 

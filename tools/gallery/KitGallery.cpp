@@ -357,10 +357,7 @@ void meters(gallery::Gallery& g) {
             p.setPen(QColor(150, 150, 150));
             p.setFont(KitFont::system(8));
             p.drawText(QRectF(width + 20, y, 100, 12), Qt::AlignLeft | Qt::AlignVCenter, c.name);
-            MeterBallistics::Channel channel;
-            channel.db = c.db;
-            channel.peakDB = c.peak;
-            FLMeterBar{channel, "L"}.paint(p, QRectF(10, y, width, FLMeterBar::height()));
+            FLMeterBar{{c.db, c.peak}, "L"}.paint(p, QRectF(10, y, width, FLMeterBar::height()));
             y += 16;
         }
         FLMeterScale::paint(p, QRectF(10, y, width, FLMeterScale::height()));

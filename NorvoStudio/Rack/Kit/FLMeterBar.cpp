@@ -23,9 +23,9 @@ FLMeterBar::Segment FLMeterBar::segment(double mark, double db, double peakDB) {
     return s;
 }
 
-std::array<FLMeterBar::Segment, 15> FLMeterBar::segments(const MeterBallistics::Channel& channel) {
+std::array<FLMeterBar::Segment, 15> FLMeterBar::segments(const Level& level) {
     std::array<Segment, 15> result;
-    for (size_t i = 0; i < marks.size(); ++i) result[i] = segment(marks[i], channel.db, channel.peakDB);
+    for (size_t i = 0; i < marks.size(); ++i) result[i] = segment(marks[i], level.db, level.peakDB);
     return result;
 }
 
@@ -48,7 +48,7 @@ void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
     // The bar is drawn from its segments' states: equal states, equal pixels. The states change
     // with every tick, so their pictures are kept only while recent.
     QString key = QStringLiteral("flmeter|") + label;
-    for (const auto& state : segments(channel)) key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) + (state.glows() ? u'*' : u'.');
+    for (const auto& state : segments(level)) key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) + (state.glows() ? u'*' : u'.');
     KitPicture::paintShared(painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); },
                             PictureLife::changing);
 }
@@ -60,7 +60,7 @@ void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {
     painter.setPen(KitColor::faded(KitColor::displayCyan, 0.8));
     painter.drawText(QRectF(rect.left(), rect.top(), labelWidth, rect.height()), Qt::AlignCenter | Qt::TextSingleLine,
                      label);
-    const auto states = segments(channel);
+    const auto states = segments(level);
     const auto rects = segmentRects(rect);
     for (size_t i = 0; i < states.size(); ++i) {
         const QRectF r = rects[i];

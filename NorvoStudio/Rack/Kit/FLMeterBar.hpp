@@ -1,6 +1,4 @@
 #pragma once
-#include "StudioModel/MeterBallistics.hpp"
-
 #include <QColor>
 #include <QFont>
 #include <QPainter>
@@ -14,7 +12,14 @@ namespace norvo {
 // level, with a held peak shown (without glow) on unlit segments less than 3 dB below it.
 // Red from 0 dB up, cyan below. The 15 segments share the bar's width.
 struct FLMeterBar {
-    MeterBallistics::Channel channel;
+    // What the bar shows of one meter channel, in dB relative to full scale.
+    struct Level {
+        double db = -60;      // the displayed level
+        double peakDB = -60;  // the held peak
+        bool operator==(const Level&) const = default;
+    };
+
+    Level level;
     QString label;
 
     static constexpr std::array<double, 15> marks{-40, -30, -20, -15, -10, -7, -5, -3, -1, 0, 1, 2, 3, 4, 6};
@@ -35,7 +40,7 @@ struct FLMeterBar {
         bool operator==(const Segment&) const = default;
     };
     static Segment segment(double mark, double db, double peakDB);
-    static std::array<Segment, 15> segments(const MeterBallistics::Channel& channel);
+    static std::array<Segment, 15> segments(const Level& level);
 
     static QFont labelFont();
     // The rectangles of the 15 segments in a bar drawn in `rect` (vertically centred).

@@ -18,20 +18,20 @@
 #include <QTextLayout>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
+#include "CassetteDrawing/CassetteView.hpp"
 #include "Designer/CassetteDesignerView.hpp"
-#include "Designer/CassetteView.hpp"
 #include "Designer/ColorWell.hpp"
 #include "Designer/DesignerArtworkPage.hpp"
 #include "Designer/DesignerDetailsPage.hpp"
 #include "Designer/DesignerFormSection.hpp"
 #include "Designer/DesignerPicker.hpp"
 #include <QWheelEvent>
+#include "CassetteDrawing/JCardView.hpp"
 #include "Designer/DesignerPreview.hpp"
 #include "Designer/DesignerSegmentedControl.hpp"
 #include "Designer/DesignerStyleSwatch.hpp"
 #include "Designer/DesignerTextEditor.hpp"
 #include "Designer/DesignerTextField.hpp"
-#include "Designer/JCardView.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 
 // Readable failures of Qt strings.

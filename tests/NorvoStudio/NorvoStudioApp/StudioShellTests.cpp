@@ -17,11 +17,11 @@
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
 namespace {

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
-
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -12,9 +9,9 @@
 #include <QTest>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
-#include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
 namespace {
@@ -255,27 +252,6 @@ TEST_F(StudioWindowTest, TunerItemsShowPresetsAndTheTunedStation) {
     action(StudioActions::Id::muting)->trigger();
     EXPECT_TRUE(tuner.muting());
     EXPECT_TRUE(action(StudioActions::Id::muting)->isChecked());
-}
-
-TEST(StudioActionsShortcuts, NoTwoCommandsShareAChordAndNoneIsOneTheDesktopTakes) {
-    const std::set<QString> desktopChords = {"Ctrl+Alt+T",    "Ctrl+Alt+D",     "Ctrl+Alt+Del", "Ctrl+Alt+Left",
-                                             "Ctrl+Alt+Right", "Ctrl+Alt+Up", "Ctrl+Alt+Down"};
-    std::map<QString, int> seen;
-    for (int i = 0; i < StudioActions::idCount; ++i) {
-        const QString chord = StudioActions::shortcut(static_cast<StudioActions::Id>(i)).toString();
-        if (chord.isEmpty()) continue;
-        EXPECT_EQ(desktopChords.count(chord), 0u) << chord.toStdString();
-        EXPECT_EQ(seen.count(chord), 0u) << chord.toStdString() << " is bound twice";
-        seen[chord] = i;
-    }
-    EXPECT_EQ(seen.size(), 27u);
-}
-
-TEST(StudioActionsShortcuts, HelpTextsNameTheBindingAsTheDesktopWritesIt) {
-    EXPECT_EQ(StudioActions::shortcutText(StudioActions::Id::ejectCassette), "Ctrl+E");
-    EXPECT_EQ(StudioActions::helpText("Switch the tuner on", StudioActions::Id::tunerPower),
-              "Switch the tuner on (Ctrl+Shift+T)");
-    EXPECT_EQ(StudioActions::helpText("Reset the counter", StudioActions::Id::resetCounter), "Reset the counter");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
 #include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 
 namespace norvo {
 namespace {

@@ -13,7 +13,7 @@
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/StudioActions.hpp"
+#include "StudioModel/StudioCommands.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/PresetKey.hpp"
 #include "Tuner/StationGuide.hpp"
@@ -104,7 +104,7 @@ TEST_F(TunerViewTest, KeysShowTheTunersState) {
     EXPECT_FALSE(view->presetKey(4)->current());  // off: no key marked
     EXPECT_FALSE(view->powerKey()->keyStyle().latched);
     EXPECT_EQ(view->powerKey()->toolTip(),
-              StudioActions::helpText("Switch the tuner on", StudioActions::Id::tunerPower));
+              StudioCommands::helpText("Switch the tuner on", StudioCommands::Id::tunerPower));
 
     tuner.on = true;
     tuner.armed = true;

@@ -20,10 +20,7 @@ class FLMeterBarSegments : public ::testing::TestWithParam<MeterCase> {};
 
 TEST_P(FLMeterBarSegments, LightTheMarkedSegments) {
     const MeterCase& c = GetParam();
-    MeterBallistics::Channel channel;
-    channel.db = c.db;
-    channel.peakDB = c.peakDB;
-    const auto segments = FLMeterBar::segments(channel);
+    const auto segments = FLMeterBar::segments({c.db, c.peakDB});
     std::vector<double> lit, peak;
     for (size_t i = 0; i < segments.size(); ++i) {
         if (segments[i].lit) lit.push_back(FLMeterBar::marks[i]);
@@ -71,13 +68,10 @@ TEST(FLMeterScale, PrintsSevenFiguresInTheirColours) {
 TEST(FLMeterBarPixels, SegmentsShowTheirColours) {
     QImage image(340, 20, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::black);
-    MeterBallistics::Channel channel;
-    channel.db = 0.5;
-    channel.peakDB = 0.5;
     const QRectF rect(0, 0, 320, 20);
     {
         QPainter painter(&image);
-        FLMeterBar{channel, "L"}.paint(painter, rect);
+        FLMeterBar{{0.5, 0.5}, "L"}.paint(painter, rect);
     }
     const auto rects = FLMeterBar::segmentRects(rect);
     const QColor cyan = image.pixelColor(rects[8].center().toPoint());

@@ -154,10 +154,8 @@ TEST(KitPicture, ReadoutsThroughAThousandValuesKeepNothingForGood) {
         GlowText{QString::asprintf("%03d", i), 30, KitColor::amber, true}.paint(p, QRectF(10, 10, 120, 40));
         GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan, true}.paint(
             p, QRectF(10, 60, 120, 20));
-        MeterBallistics::Channel level;
-        level.db = -45 + i % 50;
-        level.peakDB = level.db + 2;
-        FLMeterBar{level, QStringLiteral("L")}.paint(p, QRectF(10, 100, 300, 10));
+        const double db = -45 + i % 50;
+        FLMeterBar{{db, db + 2}, QStringLiteral("L")}.paint(p, QRectF(10, 100, 300, 10));
     }
     EXPECT_LE(QPixmapCache::totalUsed(), 1) << "megabytes kept for good";
 }

@@ -5,8 +5,8 @@
 #include <QMenu>
 #include <QPointer>
 
-#include "Rack/Kit/StudioActions.hpp"
 #include "StudioModel/ShownText.hpp"
+#include "StudioModel/StudioCommands.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -22,7 +22,7 @@ T* owned(T* object) {
     return object;
 }
 
-QString shown(const std::string& name) { return StudioActions::menuText(ShownText::plain(name)); }
+QString shown(const std::string& name) { return StudioCommands::menuText(ShownText::plain(name)); }
 
 }  // namespace
 

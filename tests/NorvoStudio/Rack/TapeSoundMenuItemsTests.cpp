@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 
 namespace norvo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QFontInfo>
 
-#include "Designer/HandwritingFont.hpp"
+#include "CassetteDrawing/HandwritingFont.hpp"
 
 namespace norvo {
 namespace {

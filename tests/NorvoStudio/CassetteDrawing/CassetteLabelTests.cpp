@@ -3,9 +3,9 @@
 #include <QImage>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/CassetteLabel.hpp"
-#include "Designer/CassetteRenderer.hpp"
-#include "Designer/KraftFlecks.hpp"
+#include "CassetteDrawing/CassetteLabel.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
+#include "CassetteDrawing/KraftFlecks.hpp"
 
 namespace norvo {
 namespace {

@@ -1,26 +1,13 @@
 #pragma once
-#include <memory>
-#include <vector>
-
 #include <QKeySequence>
-#include <QObject>
 #include <QString>
-
-class QAction;
-class QActionGroup;
-class QMenu;
 
 namespace norvo {
 
-class StudioModel;
-
-// Every command of the File, Deck, Player and Tuner menus as one QAction each, with its
-// shortcut, title, check mark and enabled state kept in step with the model. The menu
-// bar shows them; faces that name a shortcut in a help text take it from here, so the
+// Every command of the File, Deck, Player and Tuner menus, with its key binding. The menus
+// bind the keys from here and the faces name them in their help texts from here, so the
 // text and the binding never disagree.
-class StudioActions final : public QObject {
-    Q_OBJECT
-public:
+struct StudioCommands {
     enum class Id {
         // File
         newCassetteMenu, newC46, newC60, newC90, newC120,
@@ -50,33 +37,6 @@ public:
     static Id storeId(int slot);
     // Text as a menu shows it: "&" stays an ampersand, a tab does not start a shortcut.
     static QString menuText(const QString& text);
-
-    explicit StudioActions(StudioModel& model, QObject* parent = nullptr);
-    ~StudioActions() override;
-
-    QAction* action(Id id) const;
-    // The submenus behind newCassetteMenu, tapeSoundMenu and storeMenu.
-    QMenu* newCassetteMenu() const { return newCassetteMenu_.get(); }
-    QMenu* tapeSoundMenu() const { return tapeSoundMenu_.get(); }
-    QMenu* storeMenu() const { return storeMenu_.get(); }
-
-    // Re-reads titles, check marks and enabled states from the model and the tuner.
-    void refresh();
-
-signals:
-    // Quit chosen: the application runs its quit decision.
-    void quitRequested();
-
-private:
-    QAction* make(Id id, const QString& title);
-    void bind();
-
-    StudioModel& model_;
-    std::vector<QAction*> actions_;
-    QActionGroup* inputGroup_ = nullptr;
-    std::unique_ptr<QMenu> newCassetteMenu_;
-    std::unique_ptr<QMenu> tapeSoundMenu_;
-    std::unique_ptr<QMenu> storeMenu_;
 };
 
 }  // namespace norvo

@@ -1,11 +1,11 @@
-#include "StudioActions.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
 
 #include "AudioEngine/CassetteType.hpp"
-#include "Rack/Kit/TapeSoundMenuItems.hpp"
+#include "Rack/TapeSoundMenuItems.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "StudioModel/StudioModel.hpp"
 
@@ -17,10 +17,6 @@ const QString emDash = QStringLiteral("\u2014");
 
 int index(StudioActions::Id id) { return static_cast<int>(id); }
 
-StudioActions::Id offset(StudioActions::Id first, int slot) {
-    return static_cast<StudioActions::Id>(index(first) + slot);
-}
-
 const CassetteType& standardType(StudioActions::Id id) {
     return CassetteType::standard().at(static_cast<std::size_t>(index(id) - index(StudioActions::Id::newC46)));
 }
@@ -31,64 +27,13 @@ void setEnabled(QAction* action, bool enabled) {
 
 }  // namespace
 
-QKeySequence StudioActions::shortcut(Id id) {
-    using K = QKeyCombination;
-    constexpr auto ctrl = Qt::ControlModifier;
-    constexpr auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-    constexpr auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
-    switch (id) {
-    case Id::newC60: return K(ctrl, Qt::Key_N);
-    case Id::openCassette: return K(ctrl, Qt::Key_O);
-    case Id::addMusic: return K(ctrlShift, Qt::Key_O);
-    case Id::saveCassette: return K(ctrl, Qt::Key_S);
-    case Id::saveCassetteAs: return K(ctrlShift, Qt::Key_S);
-    case Id::ejectCassette: return K(ctrl, Qt::Key_E);
-    case Id::quit: return K(ctrl, Qt::Key_Q);
-    case Id::play: return K(ctrlAlt, Qt::Key_P);
-    case Id::record: return K(ctrlAlt, Qt::Key_R);
-    case Id::stop: return K(ctrl, Qt::Key_Period);
-    case Id::flip: return K(ctrlAlt, Qt::Key_F);
-    case Id::inputPlayer: return K(ctrlAlt, Qt::Key_1);
-    case Id::inputTuner: return K(ctrlAlt, Qt::Key_2);
-    // Ctrl+Alt+D shows the desktop on several Linux desktops.
-    case Id::designCassette: return K(ctrlShift, Qt::Key_D);
-    case Id::nextTrack: return K(ctrl, Qt::Key_Right);
-    case Id::previousTrack: return K(ctrl, Qt::Key_Left);
-    // Ctrl+Alt+T opens a terminal and Ctrl+Alt+arrows switch workspaces.
-    case Id::tunerPower: return K(ctrlShift, Qt::Key_T);
-    case Id::nextStation: return K(ctrlShift, Qt::Key_Right);
-    case Id::previousStation: return K(ctrlShift, Qt::Key_Left);
-    default: break;
-    }
-    if (index(id) >= index(Id::preset1) && index(id) <= index(Id::preset8))
-        return K(ctrl, static_cast<Qt::Key>(Qt::Key_1 + index(id) - index(Id::preset1)));
-    return {};
-}
-
-QString StudioActions::shortcutText(Id id) { return shortcut(id).toString(QKeySequence::NativeText); }
-
-QString StudioActions::helpText(const QString& text, Id id) {
-    const QString keys = shortcutText(id);
-    return keys.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, keys);
-}
-
-StudioActions::Id StudioActions::presetId(int slot) { return offset(Id::preset1, slot); }
-StudioActions::Id StudioActions::storeId(int slot) { return offset(Id::store1, slot); }
-
-QString StudioActions::menuText(const QString& text) {
-    QString shown = text;
-    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return shown;
-}
-
 StudioActions::StudioActions(StudioModel& model, QObject* parent)
     : QObject(parent),
       model_(model),
       newCassetteMenu_(std::make_unique<QMenu>()),
       tapeSoundMenu_(std::make_unique<QMenu>()),
       storeMenu_(std::make_unique<QMenu>()) {
-    actions_.resize(idCount, nullptr);
+    actions_.resize(StudioCommands::idCount, nullptr);
 
     make(Id::newCassetteMenu, tr("New Blank Cassette"))->setMenu(newCassetteMenu_.get());
     newCassetteMenu_->setTitle(tr("New Blank Cassette"));
@@ -131,10 +76,11 @@ StudioActions::StudioActions(StudioModel& model, QObject* parent)
     make(Id::tunerPower, tr("Switch Tuner On"));
     make(Id::nextStation, tr("Next Station"));
     make(Id::previousStation, tr("Previous Station"));
-    for (int slot = 0; slot < TunerEngine::presetCount; ++slot) make(presetId(slot), QString());
+    for (int slot = 0; slot < TunerEngine::presetCount; ++slot) make(StudioCommands::presetId(slot), QString());
     make(Id::storeMenu, tr("Store Station in Preset"))->setMenu(storeMenu_.get());
     storeMenu_->setTitle(tr("Store Station in Preset"));
-    for (int slot = 0; slot < TunerEngine::presetCount; ++slot) storeMenu_->addAction(make(storeId(slot), QString()));
+    for (int slot = 0; slot < TunerEngine::presetCount; ++slot)
+        storeMenu_->addAction(make(StudioCommands::storeId(slot), QString()));
     make(Id::muting, tr("Muting"))->setCheckable(true);
 
     bind();
@@ -150,7 +96,7 @@ StudioActions::~StudioActions() {
 
 QAction* StudioActions::make(Id id, const QString& title) {
     auto* action = new QAction(title, this);
-    action->setShortcut(shortcut(id));
+    action->setShortcut(StudioCommands::shortcut(id));
     // Shortcuts work with every menu closed, wherever focus is in the window.
     action->setShortcutContext(Qt::WindowShortcut);
     action->setObjectName(QStringLiteral("action%1").arg(index(id)));
@@ -202,8 +148,8 @@ void StudioActions::bind() {
     on(Id::nextStation, [&m] { m.tuner().stepDial(1); });
     on(Id::previousStation, [&m] { m.tuner().stepDial(-1); });
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
-        on(presetId(slot), [&m, slot] { m.tuner().pressPreset(slot); });
-        on(storeId(slot), [&m, slot] { m.tuner().storeCurrentStation(slot); });
+        on(StudioCommands::presetId(slot), [&m, slot] { m.tuner().pressPreset(slot); });
+        on(StudioCommands::storeId(slot), [&m, slot] { m.tuner().storeCurrentStation(slot); });
     }
     connect(action(Id::muting), &QAction::triggered, this, [&m](bool checked) { m.tuner().setMuting(checked); });
 
@@ -235,11 +181,12 @@ void StudioActions::refresh() {
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         const auto& station = presets[static_cast<std::size_t>(slot)];
         const QString number = QStringLiteral("P") + QString::number(slot + 1);
-        const QString name = station ? menuText(ShownText::isolated(station->name)) : QString();
-        action(presetId(slot))->setText(number + QStringLiteral("  ") + (station ? name : emDash));
-        setEnabled(action(presetId(slot)), station.has_value());
-        action(storeId(slot))->setText(station ? number + QStringLiteral("  ") + emDash + QStringLiteral("  ") + name
-                                               : number);
+        const QString name = station ? StudioCommands::menuText(ShownText::isolated(station->name)) : QString();
+        QAction* preset = action(StudioCommands::presetId(slot));
+        preset->setText(number + QStringLiteral("  ") + (station ? name : emDash));
+        setEnabled(preset, station.has_value());
+        action(StudioCommands::storeId(slot))
+            ->setText(station ? number + QStringLiteral("  ") + emDash + QStringLiteral("  ") + name : number);
     }
     setEnabled(action(Id::storeMenu), tuner.station().has_value());
     if (action(Id::muting)->isChecked() != tuner.muting()) action(Id::muting)->setChecked(tuner.muting());

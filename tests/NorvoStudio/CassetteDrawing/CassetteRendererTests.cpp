@@ -8,9 +8,9 @@
 #include "AudioEngine/ReelGeometry.hpp"
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/CassetteRenderer.hpp"
-#include "Designer/CassetteView.hpp"
-#include "Designer/JCardRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteView.hpp"
+#include "CassetteDrawing/JCardRenderer.hpp"
 
 namespace norvo {
 namespace {

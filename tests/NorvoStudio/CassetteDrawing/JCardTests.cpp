@@ -4,10 +4,10 @@
 #include <QPainter>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/JCardContent.hpp"
-#include "Designer/JCardFrontLayout.hpp"
-#include "Designer/JCardRenderer.hpp"
-#include "Designer/JCardView.hpp"
+#include "CassetteDrawing/JCardContent.hpp"
+#include "CassetteDrawing/JCardFrontLayout.hpp"
+#include "CassetteDrawing/JCardRenderer.hpp"
+#include "CassetteDrawing/JCardView.hpp"
 
 namespace norvo {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Designer/CassetteRenderer.hpp"
+#include "CassetteDrawing/CassetteRenderer.hpp"
 #include "NorvoStudio/Support/ImageDifference.hpp"
 
 namespace norvo {
