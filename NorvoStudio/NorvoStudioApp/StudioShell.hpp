@@ -8,6 +8,7 @@
 
 namespace norvo {
 
+class DeckFacade;
 class QuitController;
 class SingleInstance;
 class StudioModel;
@@ -21,7 +22,7 @@ class StudioShell final : public QObject {
     Q_OBJECT
 public:
     // `exit` ends the application with a status once the quit is decided.
-    StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent = nullptr);
+    StudioShell(StudioModel& model, DeckFacade& deck, std::function<void(int)> exit, QObject* parent = nullptr);
     ~StudioShell() override;
 
     StudioWindow& window() { return *window_; }

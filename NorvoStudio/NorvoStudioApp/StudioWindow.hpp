@@ -3,6 +3,7 @@
 
 namespace norvo {
 
+class DeckFacade;
 class StudioActions;
 class StudioModel;
 
@@ -17,7 +18,7 @@ public:
     static constexpr int minimumContentWidth = 924;
     static constexpr int minimumContentHeight = 690;
 
-    StudioWindow(StudioModel& model, QWidget* parent = nullptr);
+    StudioWindow(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
     ~StudioWindow() override;
 
     StudioActions& actions() { return *actions_; }

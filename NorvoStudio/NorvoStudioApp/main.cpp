@@ -7,6 +7,7 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/ModelDeck.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -41,7 +42,9 @@ int main(int argc, char** argv) {
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 
-    StudioShell shell(model, [](int status) { QCoreApplication::exit(status); });
+    ModelDeck deck(model, SystemClock::shared());
+
+    StudioShell shell(model, deck, [](int status) { QCoreApplication::exit(status); });
     ui.setWindow(&shell.window());
     shell.openDocuments(documents);
     shell.acceptHandOvers(instance);

@@ -1,23 +1,23 @@
 #pragma once
 #include <QList>
-#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
-#include <QRegion>
 #include <QUrl>
 #include <QWidget>
-
-#include "Rack/Kit/StaticLayer.hpp"
-#include <array>
-#include <functional>
+#include <cstdint>
 #include <optional>
+#include <span>
 
-#include "Platform/Uuid.hpp"
+#include "DeckFacade.hpp"
+#include "DeckLayout.hpp"
 #include "DeckReadout.hpp"
+#include "DeckShown.hpp"
+#include "KeyedPicture.hpp"
+#include "Platform/Uuid.hpp"
 #include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
-#include "StudioModel/MeterBallistics.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "Rack/Kit/StaticLayer.hpp"
+#include "SharedValue.hpp"
 
 class QMenu;
 class QVariantAnimation;
@@ -30,14 +30,14 @@ class Knob;
 
 // The NV-1 cassette deck face: header with its lamps, the cassette well (drop target and
 // context menu), the counter and display, the tape map, INPUT and TAPE SOUND, and the
-// transport row. Laid out in design points at scale 1. The metal, the glass and the fixed
-// lettering are cached per size; a tick repaints only the parts whose values changed.
+// transport row. It reads and drives the deck through `deck` alone. The metal, the glass and
+// the fixed lettering are cached per size; a tick repaints only the parts whose values changed.
 class CassetteDeckView final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int designWidth = 720;
+    static constexpr int designWidth = int(DeckLayout::designWidth);
 
-    explicit CassetteDeckView(StudioModel& model, QWidget* parent = nullptr);
+    explicit CassetteDeckView(DeckFacade& deck, QWidget* parent = nullptr);
     ~CassetteDeckView() override;
 
     // The face's size at rest (without the busy line).
@@ -46,12 +46,12 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
 
     // What the face shows now.
-    const DeckReadout& readout() const { return readout_; }
-    QString counterText() const { return readout_.counter; }
-    QString statusText() const { return readout_.status; }
+    const DeckReadout& readout() const { return shown_.readout; }
+    QString counterText() const { return shown_.readout.counter; }
+    QString statusText() const { return shown_.readout.status; }
     // The TAPE SOUND key's text: the selected profile's name, or "Clean".
     QString tapeSoundLabel() const;
-    bool dropTargeted() const { return dropTargeted_; }
+    bool dropTargeted() const { return shown_.dropTargeted; }
 
     // Opens the first cassette or sound profile among `urls`; false when none is one.
     bool handleDrop(const QList<QUrl>& urls);
@@ -60,10 +60,11 @@ public:
     QMenu* wellMenu();
     QMenu* tapeSoundMenu() const { return tapeSoundMenu_; }
 
-    // Where things are, in widget coordinates (for tests and the rack).
+    // The face's parts, in the order they are painted; partRect() tells where each one is, in
+    // widget coordinates (for tests and the rack).
     enum class Part {
-        recLamp, tapeRunLamp, well, display, counter, resetKey, sides, time, remain, tape, status,
-        meters, busy, tapeMap, tapeSoundKey, tabIndicator,
+        recLamp, tapeRunLamp, well, reels, tabIndicator, display, counter, resetKey, sides, time, status, meters,
+        busy, tapeMap, tapeSoundKey,
     };
     QRectF partRect(Part part) const;
 
@@ -78,10 +79,7 @@ public:
     Knob* recordLevelKnob() const { return recordLevel_; }
     Knob* outputKnob() const { return output_; }
 
-    // The wall clock the REC lamp blinks by (seconds since 1970); tests may fix it.
-    void setWallClock(std::function<double()> clock) { wallClock_ = std::move(clock); }
-
-    // Re-reads the model and repaints what changed (the tick calls this through signals).
+    // Re-reads the deck and repaints what changed (the deck's `changed` calls this).
     void refresh();
 
 protected:
@@ -97,66 +95,67 @@ protected:
     void dropEvent(QDropEvent*) override;
 
 private:
-    struct Layout;
-    struct WellState {
-        bool shown = false;  // a document and a loaded cassette
-        std::optional<Uuid> documentID;
+    struct PartRow;
+    // One row per part, in the order of Part.
+    static std::span<const PartRow> parts();
+    // A row's painter that draws from the layout and the shown values alone.
+    template <void (*draw)(QPainter&, const DeckLayout&, const DeckShown&)>
+    static void drawn(const CassetteDeckView& face, QPainter& p, const QRect&) {
+        draw(p, face.layout_, face.shown_);
+    }
+
+    // A cassette moving into the well or out of it, or resting in it.
+    struct CassetteAt {
+        SharedValue<DeckShown::Cassette> cassette;
         TapeSide side = TapeSide::a;
         int64_t head = 0;
-        bool operator==(const WellState&) const = default;
+    };
+    enum class Way { in, out };
+    // What the cover and a sliding cassette's picture show.
+    struct CoverKey {
+        SharedValue<DeckShown::Cassette> cassette;
+        TapeSide side = TapeSide::a;
+        bool operator==(const CoverKey&) const = default;
+    };
+    struct LayerKey {
+        SharedValue<DeckShown::Cassette> cassette;
+        TapeSide side = TapeSide::a;
+        int64_t head = 0;
+        QSizeF size;
+        bool operator==(const LayerKey&) const = default;
     };
 
     void buildControls();
     void layoutControls();
     void updateControls();
+    DeckShown read() const;
     DeckReadout::Inputs readInputs() const;
-    WellState readWell() const;
+    DeckShown::Well readWell() const;
+    // Makes `next` what the face shows, repainting the parts it changes.
+    void present(const DeckShown& next);
     void setDropTargeted(bool targeted);
-    void paintStatic(QPainter& p) const;
-    void paintWell(QPainter& p, const QRect& dirty) const;
-    void paintDisplay(QPainter& p, const QRegion& dirty) const;
-    void paintTapeMap(QPainter& p) const;
-    void paintTapeSoundKey(QPainter& p) const;
-    void paintLamps(QPainter& p) const;
+    void setResetPressed(bool pressed);
     void updatePart(Part part);
-    QRectF reelsRect() const;
-    bool busyShown() const { return busy_.has_value(); }
 
-    StudioModel& model_;
-    std::unique_ptr<Layout> layout_;
-    DeckReadout readout_;
-    WellState well_;
-    MeterBallistics::Pair meters_;
-    std::optional<StudioModel::Busy> busy_;
-    QString tapeSound_;
-    bool dropTargeted_ = false;
-    bool wellDirty_ = true;
-    bool resetPressed_ = false;
-    std::function<double()> wallClock_;
+    void paintWell(QPainter& p, const QRect& dirty) const;
+    void paintCassette(QPainter& p, const CassetteAt& at, double slide, Way way) const;
+
+    DeckFacade& deck_;
+    DeckLayout layout_;
+    DeckShown shown_;
 
     // The cassette slides into the well when inserted and out of it when it goes.
-    struct Picture {
-        CassetteDocument document;
-        TapeSide side = TapeSide::a;
-        int64_t head = 0;
-        ArtworkImages images;
-    };
-    void paintPicture(QPainter& p, const CassetteDocument& document, TapeSide side, int64_t head,
-                      const ArtworkImages& images, double slide, LayerPicture& layer, const QString& layerKey) const;
     QVariantAnimation* insertion_ = nullptr;
     double insertionProgress_ = 1.0;
     QVariantAnimation* removal_ = nullptr;
     double removalProgress_ = 1.0;
-    std::optional<Picture> shown_;     // what the well shows now, kept for its way out
-    std::optional<Uuid> lastShownID_;  // the document whose cassette the well showed last
-    std::optional<Picture> outgoing_;  // sliding out
-    int outgoingGeneration_ = 0;       // counts the cassettes that went
-    mutable LayerPicture incomingLayer_, outgoingLayer_;  // each cassette as one picture while it slides
-
-    // The resting cassette's shell, label and window, kept while only the reels turn.
-    mutable KitPicture cover_;
-    mutable KitPicture glass_;  // the well's glass and rim
-    int coverGeneration_ = 0;  // counts changes of the document and its images
+    std::optional<Uuid> lastShownID_;     // the document whose cassette the well showed last
+    std::optional<CassetteAt> outgoing_;  // sliding out
+    // Each cassette as one picture while it slides; the resting cassette's shell, label and
+    // window while only its reels turn; the well's glass and rim.
+    mutable KeyedPicture<LayerPicture, LayerKey> incomingLayer_, outgoingLayer_;
+    mutable KeyedPicture<KitPicture, CoverKey> cover_;
+    mutable KeyedPicture<KitPicture, bool> glass_;  // keyed by the drop target's border
 
     StaticLayer staticLayer_;
 

@@ -15,6 +15,7 @@ namespace norvo {
 
 class CassetteDeckView;
 class CassetteShelf;
+class DeckFacade;
 class LineCables;
 class SourcePlayerView;
 class StudioModel;
@@ -26,7 +27,7 @@ class WoodGrain;
 class RackContent final : public QWidget {
     Q_OBJECT
 public:
-    explicit RackContent(StudioModel& model, QWidget* parent = nullptr);
+    RackContent(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
     ~RackContent() override;
 
     SourcePlayerView* player() const { return player_; }
@@ -65,7 +66,7 @@ private:
 class StudioView final : public QWidget {
     Q_OBJECT
 public:
-    explicit StudioView(StudioModel& model, QWidget* parent = nullptr);
+    StudioView(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
     ~StudioView() override;
 
     RackContent* rack() const { return content_; }

@@ -12,6 +12,7 @@
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/ModelDeck.hpp"
 
 static void loadAppResources() { Q_INIT_RESOURCE(NorvoStudioApp); }
 
@@ -26,7 +27,8 @@ void appGallery(gallery::Gallery& g) {
     }
 
     gallery::GalleryStudio studio;
-    norvo::StudioShell shell(*studio.model, [](int) {});
+    norvo::ModelDeck deck(*studio.model, norvo::SystemClock::shared());
+    norvo::StudioShell shell(*studio.model, deck, [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

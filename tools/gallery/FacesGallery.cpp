@@ -14,11 +14,13 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <chrono>
 
 #include "AudioEngine/TapeClock.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/ModelDeck.hpp"
 #include "Rack/PlayerProgramList.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
@@ -41,6 +43,12 @@ struct Studio : gallery::GalleryStudio {
         model->live().update(snapshot, 1.0 / 60.0);
         model->live().update(snapshot, 1.0 / 60.0);
     }
+};
+
+// The wall clock at one moment: the armed REC lamp's lit half-second.
+class StoppedClock final : public Clock {
+public:
+    Date now() const override { return Date{} + std::chrono::seconds(1'700'000'000); }
 };
 
 // A drag of files hovering at `at` over `target` (as the desktop delivers it) for as long as
@@ -75,7 +83,8 @@ void deck(gallery::Gallery& g) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
     {
         Studio studio;
-        CassetteDeckView face(*studio.model);
+        ModelDeck deck(*studio.model, SystemClock::shared());
+        CassetteDeckView face(deck);
         picture(g, "deck-empty", face);
         const Hover hover(face, face.partRect(CassetteDeckView::Part::well).center().toPoint());
         picture(g, "deck-drop-hover", face);
@@ -85,7 +94,8 @@ void deck(gallery::Gallery& g) {
         Studio studio;
         studio.model->newCassette(CassetteType::c60());
         studio.runBackground();
-        CassetteDeckView face(*studio.model);
+        ModelDeck deck(*studio.model, SystemClock::shared());
+        CassetteDeckView face(deck);
         face.setAttribute(Qt::WA_DontShowOnScreen);
         face.show();
         test::ManualAnimationDriver animations;
@@ -103,8 +113,9 @@ void deck(gallery::Gallery& g) {
     Studio studio;
     studio.model->newCassette(CassetteType::c60());
     studio.runBackground();
-    CassetteDeckView face(*studio.model);
-    face.setWallClock([] { return 1'700'000'000.0; });  // the REC lamp's lit half-second
+    const StoppedClock clock;
+    ModelDeck deck(*studio.model, clock);
+    CassetteDeckView face(deck);
     picture(g, "deck-stopped-start", face);
 
     studio.model->media()->noteWritten(TapeSide::a, frames(11 * 60));

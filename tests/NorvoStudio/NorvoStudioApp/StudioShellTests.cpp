@@ -21,6 +21,7 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
+#include "Rack/ModelDeck.hpp"
 #include "Rack/Kit/KitFont.hpp"
 
 namespace norvo {
@@ -48,7 +49,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, deck, [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -68,6 +69,7 @@ protected:
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
     StudioFixture studio;
+    ModelDeck deck{*studio, SystemClock::shared()};
     std::vector<int> exits;
     StudioShell shell;
 };
@@ -234,7 +236,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::vector<int> exits;
         std::filesystem::path workspace;
         {
-            StudioShell shell(*studio, [&](int status) { exits.push_back(status); });
+            ModelDeck deck(*studio, SystemClock::shared());
+            StudioShell shell(*studio, deck, [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

@@ -12,6 +12,7 @@
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/ModelDeck.hpp"
 
 namespace norvo {
 namespace {
@@ -127,7 +128,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, deck, [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -139,6 +140,7 @@ protected:
     }
 
     StudioFixture studio;
+    ModelDeck deck{*studio, SystemClock::shared()};
     std::vector<int> exits;
     StudioShell shell;
 };

@@ -9,8 +9,12 @@
 #include <QTest>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <vector>
 
+#include "NorvoStudio/Support/FakeDeck.hpp"
 #include "NorvoStudio/Support/ImageDifference.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
@@ -20,6 +24,7 @@
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
 #include "Rack/Kit/Knob.hpp"
+#include "Rack/ModelDeck.hpp"
 #include "Rack/TapeSoundMenuItems.hpp"
 
 namespace norvo {
@@ -52,12 +57,23 @@ QAction* actionNamed(QMenu* menu, const QString& text) {
 
 QUrl urlOf(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
 
+// A wall clock that reads a number of seconds since 1970 the test sets.
+class SecondsClock final : public Clock {
+public:
+    explicit SecondsClock(const double& seconds) : seconds_(seconds) {}
+    Date now() const override {
+        return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds_)));
+    }
+
+private:
+    const double& seconds_;
+};
+
 class DeckFace : public ::testing::Test {
 protected:
     void SetUp() override {
         studio.start();
-        face = std::make_unique<CassetteDeckView>(*studio);
-        face->setWallClock([this] { return wallClock; });
+        face = std::make_unique<CassetteDeckView>(deck);
         face->show();
     }
 
@@ -92,8 +108,10 @@ protected:
     }
 
     test::StudioFixture studio;
-    std::unique_ptr<CassetteDeckView> face;
     double wallClock = 1'700'000'000.0;
+    SecondsClock clock{wallClock};
+    ModelDeck deck{*studio, clock};
+    std::unique_ptr<CassetteDeckView> face;
     bool targetedWhileHovering = false;
 };
 
@@ -416,6 +434,60 @@ TEST_F(DeckFace, ATickRepaintsOnlyWhatMoved) {
     face->removeEventFilter(&recorder);
 }
 
+// What a change of the deck's state repaints, on a scripted deck: a cassette stopped a minute
+// into side A, a load under way. Each change repaints the parts that show it and nothing else.
+struct RepaintCase {
+    const char* name;
+    std::function<void(test::FakeDeck&)> setUp;  // before the face is built
+    std::function<void(test::FakeDeck&)> change;
+    std::vector<CassetteDeckView::Part> parts;
+};
+
+void PrintTo(const RepaintCase& c, std::ostream* os) { *os << c.name; }
+
+class DeckFaceRepaint : public ::testing::TestWithParam<RepaintCase> {};
+
+TEST_P(DeckFaceRepaint, AChangeRepaintsOnlyThePartsThatShowIt) {
+    test::FakeDeck deck;
+    deck.cassette = CassetteDocument(CassetteType::c60(), "Mixtape", CassetteDesign{});
+    deck.live.load(CassetteTransport::Cassette{CassetteType::c60()}, 60 * 44100 + 100);
+    deck.recorded = 20 * 60 * 44100;
+    deck.work = DeckFacade::Busy{QStringLiteral("Loading Mixtape…"), 0.25};
+    if (GetParam().setUp) GetParam().setUp(deck);
+    CassetteDeckView face(deck);
+    face.show();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    PaintRecorder recorder;
+    face.installEventFilter(&recorder);
+    GetParam().change(deck);
+    deck.announce();
+    QCoreApplication::processEvents();
+    face.removeEventFilter(&recorder);
+
+    QRegion expected;
+    for (CassetteDeckView::Part part : GetParam().parts) expected += face.partRect(part).toAlignedRect();
+    EXPECT_EQ(recorder.painted, expected);
+}
+
+using Part = CassetteDeckView::Part;
+INSTANTIATE_TEST_SUITE_P(
+    Changes, DeckFaceRepaint,
+    ::testing::Values(
+        RepaintCase{"CounterReset", {}, [](test::FakeDeck& d) { d.offset = 1; }, {Part::counter, Part::resetKey}},
+        RepaintCase{"HeadMovesAFewFrames", {}, [](test::FakeDeck& d) { d.live.head += 10; }, {Part::reels}},
+        RepaintCase{"Flipped", {}, [](test::FakeDeck& d) { d.live.cassette->side = TapeSide::b; },
+                    {Part::well, Part::sides}},
+        RepaintCase{"TabBrokenOff", {},
+                    [](test::FakeDeck& d) { d.cassette->sideA.writeProtect = WriteProtect::broken; }, {Part::well}},
+        RepaintCase{"Levels", {}, [](test::FakeDeck& d) { d.levels.left.db = -10; }, {Part::meters}},
+        RepaintCase{"LoadProgress", {}, [](test::FakeDeck& d) { d.work->progress = 0.5; }, {Part::busy}},
+        RepaintCase{"TapeSound", {}, [](test::FakeDeck& d) { d.tapeSound = "Warm"; }, {Part::tapeSoundKey}},
+        RepaintCase{"ArmedLampBlinks", [](test::FakeDeck& d) { d.live.mode = TransportMode::recordArmed; },
+                    [](test::FakeDeck& d) { d.wallClock += std::chrono::milliseconds(500); }, {Part::recLamp}}),
+    [](const ::testing::TestParamInfo<RepaintCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace norvo
 
@@ -437,7 +509,7 @@ TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
         return image.copy(view.partRect(CassetteDeckView::Part::well).toAlignedRect());
     };
     const auto fresh = [&] {
-        CassetteDeckView other(*studio);
+        CassetteDeckView other(deck);
         other.resize(face->size());
         return well(other);
     };
