@@ -48,6 +48,7 @@
 #include "Support/AudioFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -98,13 +99,15 @@ struct Studio {
             return std::make_unique<PacedOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
+        // The tuner face follows the wall clock, as in the application.
+        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, SystemClock::shared());
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(*model);
+            plain = std::make_unique<RackContent>(*model, tunerFace->services());
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-        view = std::make_unique<StudioView>(*model);
+        view = std::make_unique<StudioView>(*model, tunerFace->services());
         view->resize(1232, 920);
         view->show();  // starts the model: tick and output
         }
@@ -113,6 +116,7 @@ struct Studio {
     ~Studio() {
         view.reset();
         plain.reset();
+        tunerFace.reset();
         model->shutdown();
         model.reset();
     }
@@ -152,6 +156,7 @@ struct Studio {
     StandardStudioServices standard;
     NoDesktop ui;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;
     std::unique_ptr<RackContent> plain;
 };

@@ -28,6 +28,7 @@
 #include "StudioModel/StudioModel.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
@@ -80,13 +81,15 @@ struct RecordingStudio {
         services.clock = &clock;
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
-        view = std::make_unique<StudioView>(*model);
+        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, clock);
+        view = std::make_unique<StudioView>(*model, tunerFace->services());
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
     }
     ~RecordingStudio() {
         view.reset();
+        tunerFace.reset();
         model->shutdown();
         model.reset();
         executor.runPending();
@@ -180,6 +183,7 @@ struct RecordingStudio {
     test::SilentStudioUi ui;
     OfflineAudioOutput* output = nullptr;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;
 };
 

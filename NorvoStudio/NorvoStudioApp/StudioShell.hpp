@@ -13,6 +13,7 @@ class SingleInstance;
 class StudioModel;
 class TerminationSignals;
 class StudioWindow;
+struct TunerServices;
 
 // The application around the model: the window with its menus (set, like its dialogs, in the
 // faces' typeface), the quit decision for the Quit command and the close button, and
@@ -21,7 +22,8 @@ class StudioShell final : public QObject {
     Q_OBJECT
 public:
     // `exit` ends the application with a status once the quit is decided.
-    StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent = nullptr);
+    StudioShell(StudioModel& model, const TunerServices& tuner, std::function<void(int)> exit,
+                QObject* parent = nullptr);
     ~StudioShell() override;
 
     StudioWindow& window() { return *window_; }

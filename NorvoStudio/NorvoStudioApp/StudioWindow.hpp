@@ -5,6 +5,7 @@ namespace norvo {
 
 class StudioActions;
 class StudioModel;
+struct TunerServices;
 
 // The one window of the studio: the rack as content, the menu bar, the title of the
 // cassette in the deck. Closing it asks to quit, as the Quit command does; it never
@@ -17,7 +18,7 @@ public:
     static constexpr int minimumContentWidth = 924;
     static constexpr int minimumContentHeight = 690;
 
-    StudioWindow(StudioModel& model, QWidget* parent = nullptr);
+    StudioWindow(StudioModel& model, const TunerServices& tuner, QWidget* parent = nullptr);
     ~StudioWindow() override;
 
     StudioActions& actions() { return *actions_; }

@@ -10,6 +10,10 @@
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Tuner/DesktopServices.hpp"
+#include "Tuner/EngineTuner.hpp"
+#include "Tuner/Haptics.hpp"
+#include "Tuner/TunerServices.hpp"
 
 int main(int argc, char** argv) {
     using namespace norvo;
@@ -41,7 +45,14 @@ int main(int argc, char** argv) {
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 
-    StudioShell shell(model, [](int status) { QCoreApplication::exit(status); });
+    // The tuner face: the engine behind its facade, the desktop's clipboard and browser.
+    EngineTuner tuner(model.tuner());
+    SystemDesktopServices desktop;
+    Haptics haptics;
+    const TunerServices tunerFace{tuner, executor, SystemClock::shared(), desktop, Locale::current().identifier(),
+                                  haptics, [&model] { return model.live().tunerMeter(); }};
+
+    StudioShell shell(model, tunerFace, [](int status) { QCoreApplication::exit(status); });
     ui.setWindow(&shell.window());
     shell.openDocuments(documents);
     shell.acceptHandOvers(instance);

@@ -22,13 +22,15 @@
 
 namespace norvo {
 
-RackContent::RackContent(StudioModel& model, QWidget* parent)
+RackContent::RackContent(StudioModel& model, const TunerServices& tuner, QWidget* parent)
     : QWidget(parent), wood_(std::make_unique<WoodGrain>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     cables_ = new LineCables(this);
     player_ = new SourcePlayerView(model, this);
     deck_ = new CassetteDeckView(model, this);
-    tuner_ = new TunerView(model, model.tuner(), this);
+    tuner_ = new TunerView(tuner, this);
+    // The model's tick publishes the meters 60 times a second: the tuner face's frame clock.
+    connect(&model.live(), &LiveDeck::tunerMeterChanged, tuner_, &TunerView::tick);
     shelf_ = new CassetteShelf(model, this);
     // Devices change height (the deck's busy line): lay out again when they ask.
     for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
@@ -120,9 +122,10 @@ bool RackContent::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-StudioView::StudioView(StudioModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+StudioView::StudioView(StudioModel& model, const TunerServices& tuner, QWidget* parent)
+    : QWidget(parent), model_(model) {
     setMinimumSize(int(RackGeometry::minimumWidth), int(RackGeometry::minimumHeight));
-    content_ = new RackContent(model_, this);
+    content_ = new RackContent(model_, tuner, this);
     // A device grew (the deck's busy line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 

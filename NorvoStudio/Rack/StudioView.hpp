@@ -20,13 +20,14 @@ class SourcePlayerView;
 class StudioModel;
 class TunerView;
 class WoodGrain;
+struct TunerServices;
 
 // The rack at its design size: wood, cables behind the devices, the player on the left,
 // the deck above the tuner on the right, the shelf across the bottom.
 class RackContent final : public QWidget {
     Q_OBJECT
 public:
-    explicit RackContent(StudioModel& model, QWidget* parent = nullptr);
+    RackContent(StudioModel& model, const TunerServices& tuner, QWidget* parent = nullptr);
     ~RackContent() override;
 
     SourcePlayerView* player() const { return player_; }
@@ -65,7 +66,7 @@ private:
 class StudioView final : public QWidget {
     Q_OBJECT
 public:
-    explicit StudioView(StudioModel& model, QWidget* parent = nullptr);
+    StudioView(StudioModel& model, const TunerServices& tuner, QWidget* parent = nullptr);
     ~StudioView() override;
 
     RackContent* rack() const { return content_; }

@@ -26,7 +26,7 @@ void appGallery(gallery::Gallery& g) {
     }
 
     gallery::GalleryStudio studio;
-    norvo::StudioShell shell(*studio.model, [](int) {});
+    norvo::StudioShell shell(*studio.model, studio.tunerFace->services(), [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

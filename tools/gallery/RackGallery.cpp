@@ -14,13 +14,13 @@ namespace {
 void studioPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        StudioView view(*studio.model);
+        StudioView view(*studio.model, studio.tunerFace->services());
         view.resize(size);
         g.widget(QStringLiteral("studio-empty-%1x%2").arg(size.width()).arg(size.height()), view);
     }
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        StudioView view(*studio.model);
+        StudioView view(*studio.model, studio.tunerFace->services());
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output

@@ -14,6 +14,7 @@
 #include <future>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
@@ -48,7 +49,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, tuner.services(), [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -68,6 +69,7 @@ protected:
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
     StudioFixture studio;
+    test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };
@@ -234,7 +236,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::vector<int> exits;
         std::filesystem::path workspace;
         {
-            StudioShell shell(*studio, [&](int status) { exits.push_back(status); });
+            test::TunerFaceServices tuner(*studio, studio.executor);
+            StudioShell shell(*studio, tuner.services(), [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

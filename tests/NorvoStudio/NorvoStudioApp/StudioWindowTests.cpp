@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "Rack/Kit/StudioActions.hpp"
@@ -130,7 +131,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, tuner.services(), [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -142,6 +143,7 @@ protected:
     }
 
     StudioFixture studio;
+    test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };
