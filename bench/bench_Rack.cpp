@@ -30,6 +30,7 @@
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/LineCables.hpp"
@@ -49,6 +50,7 @@
 #include "Support/AudioFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -100,13 +102,15 @@ struct Studio {
         };
         model = std::make_unique<StudioModel>(services);
         deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
+        // The tuner face follows the wall clock, as in the application.
+        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, SystemClock::shared());
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(*model, *deck);
+            plain = std::make_unique<RackContent>(*model, RackFaces{*deck, tunerFace->services()});
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-        view = std::make_unique<StudioView>(*model, *deck);
+        view = std::make_unique<StudioView>(*model, RackFaces{*deck, tunerFace->services()});
         view->resize(1232, 920);
         view->show();  // starts the model: tick and output
         }
@@ -115,6 +119,7 @@ struct Studio {
     ~Studio() {
         view.reset();
         plain.reset();
+        tunerFace.reset();
         deck.reset();
         model->shutdown();
         model.reset();
@@ -156,6 +161,7 @@ struct Studio {
     NoDesktop ui;
     std::unique_ptr<StudioModel> model;
     std::unique_ptr<ModelDeck> deck;
+    std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;
     std::unique_ptr<RackContent> plain;
 };

@@ -22,6 +22,7 @@
 #include "Platform/Clock.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/Kit/RecentPictures.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/ModelDeck.hpp"
@@ -29,6 +30,7 @@
 #include "StudioModel/StudioModel.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
@@ -82,13 +84,15 @@ struct RecordingStudio {
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
         deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
-        view = std::make_unique<StudioView>(*model, *deck);
+        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, clock);
+        view = std::make_unique<StudioView>(*model, RackFaces{*deck, tunerFace->services()});
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
     }
     ~RecordingStudio() {
         view.reset();
+        tunerFace.reset();
         deck.reset();
         model->shutdown();
         model.reset();
@@ -184,6 +188,7 @@ struct RecordingStudio {
     OfflineAudioOutput* output = nullptr;
     std::unique_ptr<StudioModel> model;
     std::unique_ptr<ModelDeck> deck;
+    std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;
 };
 

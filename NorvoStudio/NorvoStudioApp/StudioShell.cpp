@@ -24,11 +24,11 @@ void useTheFacesTypeface() {
 
 }  // namespace
 
-StudioShell::StudioShell(StudioModel& model, DeckFacade& deck, std::function<void(int)> exit, QObject* parent)
+StudioShell::StudioShell(StudioModel& model, const RackFaces& faces, std::function<void(int)> exit, QObject* parent)
     : QObject(parent), model_(model) {
     // Before the first widget: a widget keeps the font it was made with.
     useTheFacesTypeface();
-    window_ = std::make_unique<StudioWindow>(model, deck);
+    window_ = std::make_unique<StudioWindow>(model, faces);
     quit_ = new QuitController(model, std::move(exit), this);
     connect(window_.get(), &StudioWindow::quitRequested, quit_, &QuitController::requestQuit);
 }

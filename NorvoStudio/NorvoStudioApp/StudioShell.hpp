@@ -8,12 +8,12 @@
 
 namespace norvo {
 
-class DeckFacade;
 class QuitController;
 class SingleInstance;
 class StudioModel;
 class TerminationSignals;
 class StudioWindow;
+struct RackFaces;
 
 // The application around the model: the window with its menus (set, like its dialogs, in the
 // faces' typeface), the quit decision for the Quit command and the close button, and
@@ -22,7 +22,8 @@ class StudioShell final : public QObject {
     Q_OBJECT
 public:
     // `exit` ends the application with a status once the quit is decided.
-    StudioShell(StudioModel& model, DeckFacade& deck, std::function<void(int)> exit, QObject* parent = nullptr);
+    StudioShell(StudioModel& model, const RackFaces& faces, std::function<void(int)> exit,
+                QObject* parent = nullptr);
     ~StudioShell() override;
 
     StudioWindow& window() { return *window_; }

@@ -11,13 +11,13 @@
 
 namespace norvo {
 
-StudioWindow::StudioWindow(StudioModel& model, DeckFacade& deck, QWidget* parent)
+StudioWindow::StudioWindow(StudioModel& model, const RackFaces& faces, QWidget* parent)
     : QMainWindow(parent), model_(model), actions_(new StudioActions(model, this)) {
     setObjectName(QStringLiteral("studio"));
     setWindowTitle(model_.windowTitle());
     connect(&model_, &StudioModel::windowTitleChanged, this, [this] { setWindowTitle(model_.windowTitle()); });
 
-    auto* content = new StudioView(model_, deck, this);
+    auto* content = new StudioView(model_, faces, this);
     content->setMinimumSize(minimumContentWidth, minimumContentHeight);
     setCentralWidget(content);
 

@@ -3,9 +3,9 @@
 
 namespace norvo {
 
-class DeckFacade;
 class StudioActions;
 class StudioModel;
+struct RackFaces;
 
 // The one window of the studio: the rack as content, the menu bar, the title of the
 // cassette in the deck. Closing it asks to quit, as the Quit command does; it never
@@ -18,7 +18,7 @@ public:
     static constexpr int minimumContentWidth = 924;
     static constexpr int minimumContentHeight = 690;
 
-    StudioWindow(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
+    StudioWindow(StudioModel& model, const RackFaces& faces, QWidget* parent = nullptr);
     ~StudioWindow() override;
 
     StudioActions& actions() { return *actions_; }

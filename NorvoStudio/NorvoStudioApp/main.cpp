@@ -8,9 +8,14 @@
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Tuner/DesktopServices.hpp"
+#include "Tuner/EngineTuner.hpp"
+#include "Tuner/Haptics.hpp"
+#include "Tuner/TunerServices.hpp"
 
 int main(int argc, char** argv) {
     using namespace norvo;
@@ -42,9 +47,17 @@ int main(int argc, char** argv) {
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 
+    // The faces' inputs: the deck over the model, the tuner's engine behind its facade with
+    // the desktop's clipboard and browser.
     ModelDeck deck(model, SystemClock::shared());
+    EngineTuner tuner(model.tuner());
+    SystemDesktopServices desktop;
+    Haptics haptics;
+    const TunerServices tunerFace{tuner, executor, SystemClock::shared(), desktop, Locale::current().identifier(),
+                                  haptics, [&model] { return model.live().tunerMeter(); }};
+    const RackFaces faces{deck, tunerFace};
 
-    StudioShell shell(model, deck, [](int status) { QCoreApplication::exit(status); });
+    StudioShell shell(model, faces, [](int status) { QCoreApplication::exit(status); });
     ui.setWindow(&shell.window());
     shell.openDocuments(documents);
     shell.acceptHandOvers(instance);

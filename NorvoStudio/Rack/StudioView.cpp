@@ -4,6 +4,7 @@
 #include "CassetteShelf.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "LineCables.hpp"
+#include "RackFaces.hpp"
 #include "RackGeometry.hpp"
 #include "SourcePlayerView.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -22,13 +23,15 @@
 
 namespace norvo {
 
-RackContent::RackContent(StudioModel& model, DeckFacade& deck, QWidget* parent)
+RackContent::RackContent(StudioModel& model, const RackFaces& faces, QWidget* parent)
     : QWidget(parent), wood_(std::make_unique<WoodGrain>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     cables_ = new LineCables(this);
     player_ = new SourcePlayerView(model, this);
-    deck_ = new CassetteDeckView(deck, this);
-    tuner_ = new TunerView(model, model.tuner(), this);
+    deck_ = new CassetteDeckView(faces.deck, this);
+    tuner_ = new TunerView(faces.tuner, this);
+    // The model's tick publishes the meters 60 times a second: the tuner face's frame clock.
+    connect(&model.live(), &LiveDeck::tunerMeterChanged, tuner_, &TunerView::tick);
     shelf_ = new CassetteShelf(model, this);
     // Devices change height (the deck's busy line): lay out again when they ask.
     for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
@@ -120,9 +123,9 @@ bool RackContent::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-StudioView::StudioView(StudioModel& model, DeckFacade& deck, QWidget* parent) : QWidget(parent), model_(model) {
+StudioView::StudioView(StudioModel& model, const RackFaces& faces, QWidget* parent) : QWidget(parent), model_(model) {
     setMinimumSize(int(RackGeometry::minimumWidth), int(RackGeometry::minimumHeight));
-    content_ = new RackContent(model_, deck, this);
+    content_ = new RackContent(model_, faces, this);
     // A device grew (the deck's busy line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 

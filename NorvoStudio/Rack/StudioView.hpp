@@ -15,19 +15,19 @@ namespace norvo {
 
 class CassetteDeckView;
 class CassetteShelf;
-class DeckFacade;
 class LineCables;
 class SourcePlayerView;
 class StudioModel;
 class TunerView;
 class WoodGrain;
+struct RackFaces;
 
 // The rack at its design size: wood, cables behind the devices, the player on the left,
 // the deck above the tuner on the right, the shelf across the bottom.
 class RackContent final : public QWidget {
     Q_OBJECT
 public:
-    RackContent(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
+    RackContent(StudioModel& model, const RackFaces& faces, QWidget* parent = nullptr);
     ~RackContent() override;
 
     SourcePlayerView* player() const { return player_; }
@@ -66,7 +66,7 @@ private:
 class StudioView final : public QWidget {
     Q_OBJECT
 public:
-    StudioView(StudioModel& model, DeckFacade& deck, QWidget* parent = nullptr);
+    StudioView(StudioModel& model, const RackFaces& faces, QWidget* parent = nullptr);
     ~StudioView() override;
 
     RackContent* rack() const { return content_; }

@@ -1,7 +1,6 @@
 #include "Tuner/CountryPicker.hpp"
 
 #include <QAbstractListModel>
-#include <QDateTime>
 #include <QFontMetricsF>
 #include <QLineEdit>
 #include <QListView>
@@ -118,11 +117,13 @@ void CountryPicker::paintRow(QPainter& painter, const QRectF& rect, const Countr
 }
 
 CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::string> current,
-                             std::function<void(const std::string&)> pick, QString filter, QWidget* parent)
+                             std::function<void(const std::string&)> pick, const Clock& clock, QString filter,
+                             QWidget* parent)
     : QWidget(parent),
       countries_(std::move(countries)),
       current_(std::move(current)),
       pick_(std::move(pick)),
+      clock_(clock),
       field_(new QLineEdit(this)),
       list_(new QListView(this)),
       model_(new Model(this)),
@@ -284,7 +285,7 @@ void CountryPicker::paintEvent(QPaintEvent*) {
     }
     if (!showsSpinner()) return;
     // A small spinner centred below the field; its phase comes from the wall clock.
-    Spinner::paint(painter, placeholderRect().center(), KitColor::white(0.85), QDateTime::currentMSecsSinceEpoch());
+    Spinner::paint(painter, placeholderRect().center(), KitColor::white(0.85), Spinner::phase(clock_.now()));
 }
 
 }  // namespace norvo

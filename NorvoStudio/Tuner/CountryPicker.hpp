@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Clock.hpp"
 #include "Tuner/TunerFacade.hpp"
 
 class QLineEdit;
@@ -29,8 +30,10 @@ public:
     // The panel's text: the flags and names of the list.
     static constexpr qreal textSize = 11.5;
 
+    // The spinner turns with `clock`.
     CountryPicker(std::vector<Country> countries, std::optional<std::string> current,
-                  std::function<void(const std::string&)> pick, QString filter = {}, QWidget* parent = nullptr);
+                  std::function<void(const std::string&)> pick, const Clock& clock, QString filter = {},
+                  QWidget* parent = nullptr);
     ~CountryPicker() override;
 
     // The countries the filter lets through, in the list's order: a name containing the
@@ -78,6 +81,7 @@ private:
     std::vector<Country> countries_;
     std::optional<std::string> current_;
     std::function<void(const std::string&)> pick_;
+    const Clock& clock_;
     std::optional<std::string> loadError_;
     QLineEdit* field_;
     QListView* list_;

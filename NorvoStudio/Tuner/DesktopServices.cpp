@@ -15,9 +15,4 @@ void SystemDesktopServices::copyPlainText(const QString& text) {
 
 void SystemDesktopServices::openInBrowser(const QUrl& url) { QDesktopServices::openUrl(url); }
 
-SystemDesktopServices& SystemDesktopServices::shared() {
-    static SystemDesktopServices services;
-    return services;
-}
-
 }  // namespace norvo

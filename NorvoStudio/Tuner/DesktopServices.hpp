@@ -19,7 +19,6 @@ class SystemDesktopServices final : public DesktopServices {
 public:
     void copyPlainText(const QString& text) override;
     void openInBrowser(const QUrl& url) override;
-    static SystemDesktopServices& shared();
 };
 
 }  // namespace norvo

@@ -8,7 +8,6 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitShadow.hpp"
-#include "Tuner/TunerDisplayModel.hpp"
 
 namespace norvo {
 
@@ -20,7 +19,7 @@ qreal DialScale::stationX(double station, int count, qreal width) {
     return margin + station * span / (count - 1);
 }
 
-void DialScale::paint(QPainter& painter, const QRectF& rect, double needle, double secondsSinceReferenceDate) const {
+void DialScale::paint(QPainter& painter, const QRectF& rect, double needle) const {
     painter.save();
     painter.translate(rect.topLeft());
     painter.setRenderHint(QPainter::Antialiasing);
@@ -65,8 +64,7 @@ void DialScale::paint(QPainter& painter, const QRectF& rect, double needle, doub
     }
 
     if (scanning) {
-        const bool on = TunerDisplayModel::blinkLit(secondsSinceReferenceDate, 0.5);
-        const GlowText message{QStringLiteral("SCANNING THE BAND\u2026"), 9, KitColor::displayCyan, on,
+        const GlowText message{QStringLiteral("SCANNING THE BAND\u2026"), 9, KitColor::displayCyan, scanningLit,
                                GlowText::Use::lettering};
         const QSizeF size = message.sizeHint();
         message.paint(painter, QRectF((w - size.width()) / 2, rect.height() - size.height(), size.width() + 1, size.height()),

@@ -15,6 +15,7 @@ struct DialScale {
     std::set<int> presets;
     bool lit = false;
     bool scanning = false;
+    bool scanningLit = false;  // the message in the lit phase of its blink
 
     static constexpr qreal margin = 8;
     static constexpr qreal height = 30;
@@ -23,9 +24,10 @@ struct DialScale {
     // Station j of `count` spread over the span; a lone station in the middle.
     static qreal stationX(double station, int count, qreal width);
 
-    // `needle` is the needle's (animated) station position; `secondsSinceReferenceDate`
-    // sets the scanning blink.
-    void paint(QPainter& painter, const QRectF& rect, double needle, double secondsSinceReferenceDate) const;
+    // `needle` is the needle's (animated) station position.
+    void paint(QPainter& painter, const QRectF& rect, double needle) const;
+
+    bool operator==(const DialScale&) const = default;
 };
 
 }  // namespace norvo

@@ -11,11 +11,6 @@ public:
     virtual void levelChange() {}
     // A detent of the tuning knob turned by dragging.
     virtual void alignment() {}
-
-    static Haptics& none() {
-        static Haptics haptics;
-        return haptics;
-    }
 };
 
 }  // namespace norvo

@@ -25,9 +25,9 @@ bool MarqueeText::moving(qreal size, bool lit, double boxWidth) const {
     return scrolls(lit, GlowText{text_, size, QColor(), lit}.sizeHint().width(), boxWidth);
 }
 
-void MarqueeText::paint(QPainter& painter, const QRectF& box, qreal size, const QColor& color, bool lit,
-                        double now) const {
-    const GlowText glow{text_, size, color, lit};
+void MarqueeText::paint(QPainter& painter, const QString& text, const QRectF& box, qreal size, const QColor& color,
+                        bool lit, double elapsed) {
+    const GlowText glow{text, size, color, lit};
     const double width = glow.sizeHint().width();
     if (!scrolls(lit, width, box.width())) {
         // Elided to the box, so only the glow reaches past it.
@@ -36,7 +36,7 @@ void MarqueeText::paint(QPainter& painter, const QRectF& box, qreal size, const 
     }
     // A picture per position would never be shown again: drawn straight, over the glow that is
     // kept once for the text.
-    const double shift = offset(now - start_, width);
+    const double shift = offset(elapsed, width);
     const QFontMetricsF metrics(glow.font());
     const QPointF baseline(box.left() + shift, box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent());
     // The glow reaches past a side of the box only while no letter is hidden there: a letter cut

@@ -25,9 +25,12 @@ public:
     const QString& text() const { return text_; }
     double start() const { return start_; }
 
-    // Draws the text as GlowText in `box`. Its letters stay inside the box; its glow spreads
-    // beyond, as far as the painter's clip (the display's) allows.
-    void paint(QPainter& painter, const QRectF& box, qreal size, const QColor& color, bool lit, double now) const;
+    double elapsed(double now) const { return now - start_; }
+
+    // Draws `text` as GlowText in `box`, `elapsed` seconds after it was set. Its letters stay
+    // inside the box; its glow spreads beyond, as far as the painter's clip (the display's) allows.
+    static void paint(QPainter& painter, const QString& text, const QRectF& box, qreal size, const QColor& color,
+                      bool lit, double elapsed);
     // Whether the text is moving at these inputs (the owner repaints it every frame then).
     bool moving(qreal size, bool lit, double boxWidth) const;
 

@@ -109,24 +109,23 @@ void PresetKey::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const bool held = hold_.held();
-    const QString name = station_ ? ShownText::plain(station_->name) : QStringLiteral("\u2014");
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5").arg(current_).arg(memoryArmed_).arg(held).arg(bool(station_)).arg(name);
-    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+    const Shown shown{current_, memoryArmed_, hold_.held(), station_.has_value(),
+                      station_ ? ShownText::plain(station_->name) : QStringLiteral("\u2014")};
+    picture_.paint(painter, QRectF(rect()), shown, [&](QPainter& p) {
         const QRectF layout = layoutRect();
-        LED{current_, KitColor::amber, lampSize}.paintCentred(p, QPointF(layout.center().x(), layout.top() + lampSize / 2));
+        LED{shown.current, KitColor::amber, lampSize}.paintCentred(p, QPointF(layout.center().x(), layout.top() + lampSize / 2));
 
         KeyLabel label = KeyLabel::caption(QString::number(number_));
         label.font = numberFont();
-        const std::optional<QColor> accent = memoryArmed_ ? std::optional<QColor>(KitColor::amber) : std::nullopt;
-        KeyCap{held, accent, keyWidth, keyHeight, label}.paint(p, keyRect().topLeft());
+        const std::optional<QColor> accent = shown.memoryArmed ? std::optional<QColor>(KitColor::amber) : std::nullopt;
+        KeyCap{shown.held, accent, keyWidth, keyHeight, label}.paint(p, keyRect().topLeft());
 
         const QFont font = nameFont();
         const QFontMetricsF metrics(font);
         const QRectF nameBox(layout.left(), keyRect().bottom() + stackSpacing, layoutWidth, metrics.height());
         p.setFont(font);
-        p.setPen(station_ ? KitColor::white(0.62) : KitColor::white(0.3));
-        p.drawText(nameBox, Qt::AlignCenter, metrics.elidedText(name, Qt::ElideRight, layoutWidth));
+        p.setPen(shown.stored ? KitColor::white(0.62) : KitColor::white(0.3));
+        p.drawText(nameBox, Qt::AlignCenter, metrics.elidedText(shown.name, Qt::ElideRight, layoutWidth));
     });
 }
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 #include "Radio/RadioStation.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/PresetHold.hpp"
@@ -56,6 +56,16 @@ protected:
     void changeEvent(QEvent*) override;
 
 private:
+    // What the key shows: its lamp, its cap and the stored station's name.
+    struct Shown {
+        bool current = false;
+        bool memoryArmed = false;
+        bool held = false;
+        bool stored = false;
+        QString name;
+        bool operator==(const Shown&) const = default;
+    };
+
     void refreshHelp();
     int number_;
     Haptics& haptics_;
@@ -63,7 +73,7 @@ private:
     std::optional<RadioStation> station_;
     bool current_ = false;
     bool memoryArmed_ = false;
-    KitPicture picture_;
+    ValuePicture<Shown> picture_;
 };
 
 }  // namespace norvo

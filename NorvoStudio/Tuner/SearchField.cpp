@@ -82,7 +82,7 @@ void SearchField::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = rect();
-    picture_.paint(painter, box, lit_ ? QStringLiteral("lit") : QStringLiteral("dim"), [&](QPainter& p) {
+    picture_.paint(painter, box, lit_, [&](QPainter& p) {
         QPainterPath shape;
         shape.addRoundedRect(box, 5, 5);
         p.fillPath(shape, KitColor::displayGlass);

@@ -1,7 +1,7 @@
 #pragma once
 #include <QWidget>
 
-#include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 
 class QAbstractButton;
 class QLineEdit;
@@ -33,7 +33,7 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
-    KitPicture picture_;
+    ValuePicture<bool> picture_;  // lit or not
     QLineEdit* field_;
     QAbstractButton* clear_;
     bool lit_ = false;

@@ -5,10 +5,9 @@
 
 namespace norvo {
 
-void Spinner::paint(QPainter& painter, QPointF centre, const QColor& color, qint64 milliseconds) {
+void Spinner::paint(QPainter& painter, QPointF centre, const QColor& color, int phase) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const int phase = int((milliseconds / 100) % 8);
     for (int i = 0; i < 8; ++i) {
         const double angle = i * M_PI / 4;
         const QPointF direction(std::sin(angle), -std::cos(angle));

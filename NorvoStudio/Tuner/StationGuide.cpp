@@ -63,10 +63,12 @@ private:
     KitPicture picture_;  // a long antialiased outline costs more to stroke than to copy
 };
 
-StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, std::string localeIdentifier, QWidget* parent)
+StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, const Clock& clock,
+                           std::string localeIdentifier, QWidget* parent)
     : QWidget(parent),
       tuner_(tuner),
       desktop_(desktop),
+      clock_(clock),
       localeIdentifier_(std::move(localeIdentifier)),
       homeCountry_(Rules::homeCountry(tuner.homeQuery())),
       world_(new MiniKey(false, QStringLiteral("WORLD"), this)),
@@ -75,7 +77,7 @@ StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, std::st
       search_(new SearchField(this)),
       list_(new StationList(tuner, this)),
       rim_(new GlassRim(this)),
-      overlay_(new StatusOverlay(this)) {
+      overlay_(new StatusOverlay(clock, this)) {
     world_->setToolTip(QStringLiteral("The most listened-to stations worldwide right now"));
     connect(world_, &QAbstractButton::clicked, this, [this] { tuner_.loadBand(TunerFacade::Query::top()); });
     if (homeCountry_) {
@@ -140,7 +142,7 @@ void StationGuide::pressCountries() {
         return;
     }
     auto* picker = new CountryPicker(tuner_.countries(), Rules::currentCountry(tuner_.band().query),
-                                     [this](const std::string& code) { pickCountry(code); });
+                                     [this](const std::string& code) { pickCountry(code); }, clock_);
     picker->setLoadError(tuner_.countriesError());
     picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
     countryPopup_ = new PickerPopup(picker, countries_);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Platform/Clock.hpp"
 #include "Rack/Kit/KitPicture.hpp"
 #include "Tuner/PickerPopup.hpp"
 #include "Tuner/TunerFacade.hpp"
@@ -31,7 +32,8 @@ public:
     static constexpr qreal spacing = 6;
     static constexpr qreal keySpacing = 5;
 
-    StationGuide(TunerFacade& tuner, DesktopServices& desktop, std::string localeIdentifier,
+    // The spinners turn with `clock`; `localeIdentifier` names the home country in its help.
+    StationGuide(TunerFacade& tuner, DesktopServices& desktop, const Clock& clock, std::string localeIdentifier,
                  QWidget* parent = nullptr);
     ~StationGuide() override;
 
@@ -79,6 +81,7 @@ private:
 
     TunerFacade& tuner_;
     DesktopServices& desktop_;
+    const Clock& clock_;
     std::string localeIdentifier_;
     std::optional<std::string> homeCountry_;
 

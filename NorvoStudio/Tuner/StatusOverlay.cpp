@@ -1,6 +1,5 @@
 #include "Tuner/StatusOverlay.hpp"
 
-#include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -40,7 +39,8 @@ StatusOverlay::Case StatusOverlay::caseFor(bool bandEmpty, bool loading, const s
     return isOn ? Case::noStations : Case::tunerOff;
 }
 
-StatusOverlay::StatusOverlay(QWidget* parent) : QWidget(parent), tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
+StatusOverlay::StatusOverlay(const Clock& clock, QWidget* parent)
+    : QWidget(parent), clock_(clock), tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
     connect(tryAgain_, &QAbstractButton::clicked, this, &StatusOverlay::tryAgain);
     tryAgain_->hide();
     setAttribute(Qt::WA_TranslucentBackground);
@@ -103,15 +103,14 @@ void StatusOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const qint64 time = QDateTime::currentMSecsSinceEpoch();
-    const QString text = message();
     // The spinner turns with the clock; everything else stays until the case or the text changes.
-    const QString key = QString::number(int(case_)) + u'|' + text + u'|' +
-                        (case_ == Case::scanning ? QString::number(time) : QString());
-    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
+    const Shown shown{case_, message(),
+                      case_ == Case::scanning ? std::optional(Spinner::phase(clock_.now())) : std::nullopt};
+    const QString& text = shown.text;
+    picture_.paint(painter, QRectF(rect()), shown, [&](QPainter& p) {
         const Layout l = layout();
-        if (case_ == Case::scanning)
-            Spinner::paint(p, l.symbolRect.center(), KitColor::displayCyan, time);
+        if (shown.spinnerPhase)
+            Spinner::paint(p, l.symbolRect.center(), KitColor::displayCyan, *shown.spinnerPhase);
         else
             SystemSymbol::paint(p, l.symbol, l.symbolRect.center(), l.symbolSize, QFont::Light, ink());
         p.setFont(textFont());

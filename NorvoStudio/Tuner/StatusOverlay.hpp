@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Rack/Kit/KitPicture.hpp"
+#include "Platform/Clock.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 
 namespace norvo {
 
@@ -19,7 +20,8 @@ public:
 
     static Case caseFor(bool bandEmpty, bool loading, const std::optional<std::string>& error, bool isOn);
 
-    explicit StatusOverlay(QWidget* parent = nullptr);
+    // The spinner turns with `clock`.
+    explicit StatusOverlay(const Clock& clock, QWidget* parent = nullptr);
 
     void show(Case which, const std::optional<std::string>& error);
     Case shownCase() const { return case_; }
@@ -37,9 +39,17 @@ protected:
 private:
     struct Layout;
     Layout layout() const;
+    // What the overlay shows: the case, its text and the spinner's bright spoke.
+    struct Shown {
+        Case shownCase = Case::hidden;
+        QString text;
+        std::optional<int> spinnerPhase;
+        bool operator==(const Shown&) const = default;
+    };
 
+    const Clock& clock_;
     Case case_ = Case::hidden;
-    KitPicture picture_;
+    ValuePicture<Shown> picture_;
     QString error_;
     MiniKey* tryAgain_;
 };

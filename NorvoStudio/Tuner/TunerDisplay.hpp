@@ -2,12 +2,14 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Platform/Clock.hpp"
-#include "Rack/Kit/KitPicture.hpp"
 #include "StudioModel/MeterBallistics.hpp"
 #include "Tuner/MarqueeText.hpp"
 #include "Tuner/Spring.hpp"
+#include "Tuner/TunerDisplayLayout.hpp"
+#include "Tuner/TunerDisplayReadout.hpp"
 #include "Tuner/TunerFacade.hpp"
 
 namespace norvo {
@@ -19,13 +21,14 @@ namespace norvo {
 class TunerDisplay final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr qreal designWidth = 404;
+    static constexpr qreal designWidth = TunerDisplayLayout::designWidth;
     // The widget reaches this far beyond the display's frame on every side, so that glows
     // overhang the frame instead of being cut or squeezing the rows.
     static constexpr int glowMargin = 8;
 
     TunerDisplay(TunerFacade& tuner, std::function<MeterBallistics::Pair()> meter, const Clock& clock,
                  QWidget* parent = nullptr);
+    ~TunerDisplay() override;
 
     // The display's frame: 404 wide, as tall as its rows.
     QSizeF designSize() const;
@@ -34,7 +37,7 @@ public:
     void setDisplayGeometry(const QRect& frame);
     QRect displayRect() const;
     QSize sizeHint() const override;
-    // A studio frame: steps the needle and repaints what moves (the meters always).
+    // A studio frame: steps the needle and repaints the rows whose readout moved.
     void tick(double dt);
 
     // For tests and the gallery.
@@ -50,11 +53,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    struct Rows;
-    const Rows& rows() const;
+    struct Pictures;
+    const TunerDisplayLayout& layout() const;
     double now() const;
-    double secondsSinceReferenceDate() const;
     void refresh();
+    // Everything the rows show now; readMoving() only what moves between announcements.
+    TunerDisplayReadout readout(double now) const;
+    void readMoving(TunerDisplayReadout& readout, double now) const;
 
     TunerFacade& tuner_;
     std::function<MeterBallistics::Pair()> meter_;
@@ -65,11 +70,10 @@ private:
     Spring needle_{0.35, 0.78};
     std::optional<int> needleIndex_;
     int needleCount_ = 0;
-    MeterBallistics::Pair drawnMeter_;
-    mutable std::shared_ptr<const Rows> rows_;  // laid out for rowsHeight_
-    mutable int rowsHeight_ = -1;
-    // Each row is kept as pixels until what it shows changes.
-    KitPicture captionsPicture_, stationPicture_, mainPicture_, lampsPicture_, dialPicture_, metersPicture_;
+    TunerDisplayReadout shown_;  // what the rows were last repainted for
+    mutable std::optional<TunerDisplayLayout> layout_;  // laid out for layoutHeight_
+    mutable int layoutHeight_ = -1;
+    std::unique_ptr<Pictures> pictures_;  // each row kept as pixels until what it shows changes
 };
 
 }  // namespace norvo

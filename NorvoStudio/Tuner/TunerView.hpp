@@ -1,25 +1,20 @@
 #pragma once
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <memory>
-#include <string>
+#include <optional>
 
-#include "Platform/Clock.hpp"
-#include "Platform/MainExecutor.hpp"
-#include "Rack/Kit/KitPicture.hpp"
-#include "StudioModel/MeterBallistics.hpp"
-#include "Tuner/Haptics.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
+#include "Tuner/TunerFaceLayout.hpp"
 #include "Tuner/TunerFacade.hpp"
+#include "Tuner/TunerServices.hpp"
 
 namespace norvo {
 
-class DesktopServices;
 class HardwareKey;
 class Knob;
 class PresetKey;
 class StationGuide;
-class StudioModel;
 class TunerDisplay;
 class TuningKnob;
 
@@ -30,32 +25,26 @@ class TuningKnob;
 class TunerView final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr qreal designWidth = 720;
-    static constexpr qreal padding = 18;
-    static constexpr qreal rowSpacing = 12;
+    using Services = TunerServices;
+    static constexpr qreal padding = TunerFaceLayout::padding;
 
-    // What the face is built on when it is not given the studio model (tests, gallery).
-    struct Services {
-        TunerFacade& tuner;
-        MainExecutor& executor;
-        const Clock& clock;
-        DesktopServices& desktop;
-        std::string localeIdentifier;
-        Haptics& haptics = Haptics::none();
-        // The tuner's level meters, read at every frame.
-        std::function<MeterBallistics::Pair()> meter;
+    // What the face's own drawing shows besides its fixed lettering.
+    struct Lamps {
+        bool on = false;
+        bool tuned = false;
+        bool stereo = false;
+        bool memoryLit = false;  // in the lit phase of its blink
+        bool muting = false;
+        bool operator==(const Lamps&) const = default;
     };
 
-    // The application's face: the model's tuner, live deck, executor and clock; repaints
-    // on every tick of the model.
-    TunerView(StudioModel& model, TunerEngine& tuner, QWidget* parent = nullptr);
     explicit TunerView(Services services, QWidget* parent = nullptr);
     ~TunerView() override;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-    // A frame of the studio (the model's tick): meters, marquees, blinks, needle, spinners.
+    // A frame of the studio: meters, marquees, blinks, needle, spinners.
     void tick();
 
     // Parts, for tests and the gallery.
@@ -73,13 +62,12 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
-    struct Owned;
-    struct Layout;
     void build();
     void refresh();
-    Layout layout() const;
+    TunerFaceLayout::Measures measures() const;
+    const TunerFaceLayout& layout() const;
+    Lamps lamps() const;
 
-    std::unique_ptr<Owned> owned_;  // the engine facade when built from the model
     Services services_;
     TunerDisplay* display_ = nullptr;
     StationGuide* guide_ = nullptr;
@@ -90,8 +78,9 @@ private:
     TuningKnob* knob_ = nullptr;
     Knob* volume_ = nullptr;
     double lastTick_ = -1;
-    std::array<bool, 5> lamps_{};
-    KitPicture picture_;  // the faceplate, its lettering and lamps
+    Lamps shown_;  // what the face was last repainted for
+    mutable std::optional<TunerFaceLayout> layout_;  // for the face's size
+    ValuePicture<Lamps> picture_;  // the faceplate, its lettering and lamps
 };
 
 }  // namespace norvo

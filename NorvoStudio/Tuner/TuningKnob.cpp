@@ -180,7 +180,7 @@ void TuningKnob::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double angle = drawnAngle();
-    picture_.paint(painter, QRectF(rect()), QString::number(angle, 'g', 17), [&](QPainter& p) {
+    picture_.paint(painter, QRectF(rect()), angle, [&](QPainter& p) {
         const QRectF knob = knobRect();
         paintKnob(p, knob, angle);
         const ExactFont font = labelFont();

@@ -2,7 +2,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "Rack/Kit/KitPicture.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 #include "Tuner/DetentStepper.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/Spring.hpp"
@@ -57,7 +57,7 @@ private:
     Haptics& haptics_;
     int64_t detents_ = 0;
     Spring angle_{0.22, 0.8};
-    KitPicture picture_;
+    ValuePicture<double> picture_;  // at the drawn angle
     DetentStepper stepper_;
     bool dragging_ = false;
     QPointF dragStart_;

@@ -8,6 +8,7 @@
 
 #include "GalleryStudio.hpp"
 #include "Gallery.hpp"
+#include "Rack/RackFaces.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
@@ -28,7 +29,7 @@ void appGallery(gallery::Gallery& g) {
 
     gallery::GalleryStudio studio;
     norvo::ModelDeck deck(*studio.model, norvo::SystemClock::shared());
-    norvo::StudioShell shell(*studio.model, deck, [](int) {});
+    norvo::StudioShell shell(*studio.model, norvo::RackFaces{deck, studio.tunerFace->services()}, [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

@@ -18,6 +18,7 @@
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace gallery {
@@ -33,6 +34,8 @@ struct GalleryStudio {
     std::deque<std::function<void()>> background;
     norvo::OfflineAudioOutput* output = nullptr;
     std::unique_ptr<norvo::StudioModel> model;
+    // The tuner face's inputs, its clock standing still so that every run draws the same.
+    std::unique_ptr<norvo::test::TunerFaceServices> tunerFace;
 
     GalleryStudio() {
         norvo::StudioServices services = standard.services(executor, defaults, ui);
@@ -45,9 +48,11 @@ struct GalleryStudio {
             return made;
         };
         model = std::make_unique<norvo::StudioModel>(services);
+        tunerFace = std::make_unique<norvo::test::TunerFaceServices>(*model, executor);
     }
     ~GalleryStudio() {
         runBackground();
+        tunerFace.reset();
         model.reset();
     }
     void runBackground() {

@@ -3,6 +3,7 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 
+#include "Rack/RackFaces.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/StudioView.hpp"
 
@@ -16,14 +17,14 @@ void studioPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, deck);
+        StudioView view(*studio.model, RackFaces{deck, studio.tunerFace->services()});
         view.resize(size);
         g.widget(QStringLiteral("studio-empty-%1x%2").arg(size.width()).arg(size.height()), view);
     }
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, deck);
+        StudioView view(*studio.model, RackFaces{deck, studio.tunerFace->services()});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output

@@ -8,17 +8,19 @@
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/CountryPicker.hpp"
-#include "Tuner/DesktopServices.hpp"
 #include "Tuner/GenrePicker.hpp"
 #include "Tuner/PickerPopup.hpp"
 #include "Tuner/StationGuide.hpp"
@@ -32,11 +34,7 @@ using test::FakeTuner;
 
 namespace {
 
-class NoDesktop final : public DesktopServices {
-public:
-    void copyPlainText(const QString&) override {}
-    void openInBrowser(const QUrl&) override {}
-};
+using NoDesktop = test::QuietDesktop;
 
 const char* const names[] = {"Radio Eins",        "Deutschlandfunk Kultur", "SWR3",        "Bayern 3",
                              "1LIVE",             "Jazz Radio Berlin",      "Klassik Radio", "FluxFM",
@@ -94,6 +92,7 @@ struct Face {
     ManualExecutor executor;
     FakeClock clock{at(1.8e9)};
     NoDesktop desktop;
+    Haptics haptics;
     MeterBallistics::Pair meter;
     std::unique_ptr<TunerView> view;
 
@@ -104,7 +103,7 @@ struct Face {
     // Builds the face after the tuner's state was set, as the rack shows it.
     TunerView& build() {
         view = std::make_unique<TunerView>(
-            TunerView::Services{tuner, executor, clock, desktop, "en_US", Haptics::none(), [this] { return meter; }});
+            TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics, [this] { return meter; }});
         view->resize(view->sizeHint());
         return *view;
     }
@@ -119,14 +118,16 @@ struct GuideWindow {
 };
 
 void guidePictures(gallery::Gallery& g) {
-    auto guideIn = [](FakeTuner& tuner, NoDesktop& desktop) {
+    // The guides' spinners stand still at the faces' time.
+    const FakeClock clock{at(1.8e9)};
+    auto guideIn = [&clock](FakeTuner& tuner, NoDesktop& desktop) {
         auto window = std::make_unique<QWidget>();
         window->resize(900, 900);
         QPalette palette = window->palette();
         palette.setColor(QPalette::Window, QColor(18, 18, 20));
         window->setPalette(palette);
         window->setAutoFillBackground(true);
-        auto* guide = new StationGuide(tuner, desktop, "en_US", window.get());
+        auto* guide = new StationGuide(tuner, desktop, clock, "en_US", window.get());
         guide->setGeometry(12, 12, 266, 300);
         window->setAttribute(Qt::WA_DontShowOnScreen);
         window->show();
@@ -324,6 +325,7 @@ struct RackStudio {
     test::ScriptedTunerStreamFactory streams;
     test::SilentStudioUi ui{StudioUi::SaveChoice::dontSave};
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<test::TunerFaceServices> tunerFace;
 
     RackStudio() {
         const StudioServices base = standard.services(executor, defaults, ui);
@@ -333,7 +335,9 @@ struct RackStudio {
             return std::make_unique<OfflineAudioOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
+        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor);
     }
+    ~RackStudio() { tunerFace.reset(); }
 };
 
 // The studio window with a picker open, as the user sees it: at the design size the popover
@@ -354,9 +358,13 @@ void pictureWithPopover(gallery::Gallery& g, const QString& name, StudioView& vi
 // The pickers as they open over the rack: from the face's own keys, in the studio window.
 void rackPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
+        // Qt's animations move only when told, whatever the machine's speed: the genre picker
+        // opens as the keys that power and the band latch start their travel, the country
+        // picker once they have come down.
+        test::ManualAnimationDriver animations;
         RackStudio studio;
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, deck);
+        StudioView view(*studio.model, RackFaces{deck, studio.tunerFace->services()});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();
@@ -382,6 +390,7 @@ void rackPictures(gallery::Gallery& g) {
         guide->pressGenres();
         guide->pressCountries();  // starts the countries' load; the list arrives on the next turn
         QCoreApplication::processEvents();
+        animations.pass(1000);
         pictureWithPopover(g, "rack-country-popover" + suffix, view, guide->countryPopup());
         guide->pressCountries();
     }

@@ -14,6 +14,8 @@
 #include <future>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "Rack/RackFaces.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
@@ -49,7 +51,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, deck, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, RackFaces{deck, tuner.services()}, [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -70,6 +72,7 @@ protected:
 
     StudioFixture studio;
     ModelDeck deck{*studio, SystemClock::shared()};
+    test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };
@@ -237,7 +240,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::filesystem::path workspace;
         {
             ModelDeck deck(*studio, SystemClock::shared());
-            StudioShell shell(*studio, deck, [&](int status) { exits.push_back(status); });
+            test::TunerFaceServices tuner(*studio, studio.executor);
+            StudioShell shell(*studio, RackFaces{deck, tuner.services()}, [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

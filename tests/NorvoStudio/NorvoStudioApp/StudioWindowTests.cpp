@@ -9,7 +9,9 @@
 #include <QTest>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "Rack/RackFaces.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "Rack/ModelDeck.hpp"
@@ -128,7 +130,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, deck, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, RackFaces{deck, tuner.services()}, [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -141,6 +143,7 @@ protected:
 
     StudioFixture studio;
     ModelDeck deck{*studio, SystemClock::shared()};
+    test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };

@@ -1,3 +1,4 @@
+#include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/ModelDeck.hpp"
@@ -8,6 +9,7 @@
 #include "Tuner/TunerView.hpp"
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -23,7 +25,8 @@ using test::StudioFixture;
 TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     StudioFixture studio;
     ModelDeck deck(*studio, SystemClock::shared());
-    StudioView view(*studio, deck);
+    test::TunerFaceServices tuner(*studio, studio.executor);
+    StudioView view(*studio, RackFaces{deck, tuner.services()});
     view.resize(924, 690);
     view.show();
     QApplication::processEvents();
@@ -60,7 +63,8 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
 TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     StudioFixture studio;
     ModelDeck deck(*studio, SystemClock::shared());
-    StudioView view(*studio, deck);
+    test::TunerFaceServices tuner(*studio, studio.executor);
+    StudioView view(*studio, RackFaces{deck, tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -83,7 +87,8 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
 TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     StudioFixture studio;
     ModelDeck deck(*studio, SystemClock::shared());
-    StudioView view(*studio, deck);
+    test::TunerFaceServices tuner(*studio, studio.executor);
+    StudioView view(*studio, RackFaces{deck, tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -109,7 +114,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     options.failingOutput = true;
     StudioFixture studio(options);
     ModelDeck deck(*studio, SystemClock::shared());
-    StudioView view(*studio, deck);
+    test::TunerFaceServices tuner(*studio, studio.executor);
+    StudioView view(*studio, RackFaces{deck, tuner.services()});
     view.resize(1232, 920);
     view.show();
     QApplication::processEvents();
@@ -135,7 +141,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     StudioFixture studio;
     ModelDeck deck(*studio, SystemClock::shared());
-    StudioView view(*studio, deck);
+    test::TunerFaceServices tuner(*studio, studio.executor);
+    StudioView view(*studio, RackFaces{deck, tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();

@@ -34,7 +34,8 @@ TEST(CountryPickerFilter, NamesContainAndCodesEqualIgnoringCase) {
 }
 
 TEST(CountryPickerFilter, SpinnerUntilCountriesArriveWhateverTheFilter) {
-    CountryPicker picker({}, std::nullopt, [](const std::string&) {}, "ger");
+    FakeClock clock;
+    CountryPicker picker({}, std::nullopt, [](const std::string&) {}, clock, "ger");
     EXPECT_TRUE(picker.showsSpinner());
     EXPECT_EQ(picker.size(), QSize(314, 364));
     picker.setCountries(countries);

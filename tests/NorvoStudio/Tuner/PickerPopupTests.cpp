@@ -30,10 +30,11 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
     for (const qreal guideX : {40.0, 330.0}) {
         test::FakeTuner tuner;
         NoDesktop desktop;
+        FakeClock clock;
         QGraphicsScene scene;
         auto* rack = new QWidget;
         rack->resize(600, 600);
-        auto* guide = new StationGuide(tuner, desktop, "en_US", rack);
+        auto* guide = new StationGuide(tuner, desktop, clock, "en_US", rack);
         guide->setGeometry(int(guideX), 30, 266, 300);
         QGraphicsProxyWidget* proxy = scene.addWidget(rack);
         scene.setSceneRect(0, 0, 600, 600);  // as the rack does: the view does not scroll
@@ -72,10 +73,11 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
 TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
     test::FakeTuner tuner;
     NoDesktop desktop;
+    FakeClock clock;
     QGraphicsScene scene;
     auto* rack = new QWidget;
     rack->resize(600, 600);
-    auto* guide = new StationGuide(tuner, desktop, "en_US", rack);
+    auto* guide = new StationGuide(tuner, desktop, clock, "en_US", rack);
     guide->setGeometry(40, 330, 266, 260);
     QGraphicsProxyWidget* proxy = scene.addWidget(rack);
     scene.setSceneRect(0, 0, 600, 600);

@@ -79,7 +79,8 @@ TEST(StationGuideWithTheEngine, PicksAGenreListsItsStationsAndTunesOne) {
     TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
     EngineTuner tuner(engine, Locale("de_DE"));
     NoDesktop desktop;
-    StationGuide guide(tuner, desktop, "en_US");
+    FakeClock clock;
+    StationGuide guide(tuner, desktop, clock, "en_US");
     guide.resize(266, 300);
     guide.show();
 
@@ -148,7 +149,8 @@ TEST(StationGuideWithTheEngine, WithoutTheDirectoryTheCountryPopoverSaysSoAndTri
     TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
     EngineTuner tuner(engine, Locale("de_DE"));
     NoDesktop desktop;
-    StationGuide guide(tuner, desktop, "en_US");
+    FakeClock clock;
+    StationGuide guide(tuner, desktop, clock, "en_US");
     guide.resize(266, 300);
     guide.show();
 

@@ -4,10 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <chrono>
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Rack/Kit/MiniKey.hpp"
@@ -39,7 +41,7 @@ public:
 class StationGuideTest : public testing::Test {
 protected:
     std::unique_ptr<StationGuide> makeGuide() {
-        auto guide = std::make_unique<StationGuide>(tuner, desktop, "en_US");
+        auto guide = std::make_unique<StationGuide>(tuner, desktop, clock, "en_US");
         guide->resize(266, 300);
         guide->show();
         QApplication::processEvents();
@@ -59,6 +61,7 @@ protected:
 
     FakeTuner tuner;
     RecordingDesktop desktop;
+    FakeClock clock;
 };
 
 TEST_F(StationGuideTest, BandKeysLightForTheirBandAndLoadIt) {
@@ -291,6 +294,31 @@ TEST_F(StationGuideTest, OverlaySaysWhyTheBandIsEmpty) {
     setBand(Query::top(), 3);
     EXPECT_EQ(overlay->shownCase(), Case::hidden);
     EXPECT_FALSE(overlay->isVisible());
+}
+
+// The spinners of the scanning list and of the loading country list turn with the guide's
+// clock: a spoke on every 100 ms, once round in 800.
+TEST_F(StationGuideTest, SpinnersTurnWithTheGuidesClock) {
+    tuner.on = true;
+    tuner.loading = true;
+    auto guide = makeGuide();
+    ASSERT_EQ(guide->overlay()->shownCase(), Case::scanning);
+    guide->countryKey()->click();
+    ASSERT_TRUE(guide->countryPicker()->showsSpinner());
+    for (QWidget* spinning : {static_cast<QWidget*>(guide->overlay()), static_cast<QWidget*>(guide->countryPicker())}) {
+        const auto picture = [&] {
+            QImage image(spinning->size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::black);
+            spinning->render(&image);
+            return image;
+        };
+        clock.set(Date(std::chrono::milliseconds(1'800'000'000'050)));
+        const QImage first = picture();
+        clock.advance(std::chrono::milliseconds(100));
+        EXPECT_FALSE(picture() == first) << spinning->metaObject()->className();
+        clock.advance(std::chrono::milliseconds(700));
+        EXPECT_TRUE(picture() == first) << spinning->metaObject()->className();
+    }
 }
 
 }  // namespace

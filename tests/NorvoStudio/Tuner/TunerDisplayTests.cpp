@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QPixmapCache>
 #include <functional>
+#include <utility>
 
 #include <chrono>
 
@@ -205,6 +209,53 @@ TEST_F(TunerDisplayTest, AScrollingTitleKeepsNoPictureOfEachPosition) {
     EXPECT_FALSE(last == first) << "the title moved";
     EXPECT_LE(QPixmapCache::totalUsed(), kept + 1) << "megabytes kept for good";
     EXPECT_EQ(RecentPictures::shared().count(), recent) << "pictures kept lately";
+}
+
+// The regions a widget was asked to paint.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+// A frame repaints nothing while nothing moves, the meters' row when the meters move, and the
+// main line when the memory prompt's blink turns, not at every frame in between.
+TEST_F(TunerDisplayTest, AFrameRepaintsOnlyTheRowsWhoseReadoutMoved) {
+    MeterBallistics::Pair meter;
+    TunerDisplay shown{tuner, [&] { return meter; }, clock};
+    shown.resize(shown.sizeHint());
+    shown.show();
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    shown.installEventFilter(&recorder);
+    const auto frame = [&] {
+        clock.advance(16ms);
+        shown.tick(1.0 / 60);
+        QApplication::processEvents();
+        return std::exchange(recorder.painted, QRegion());
+    };
+    EXPECT_TRUE(frame().isEmpty()) << "an idle display";
+
+    meter.left.db = -6;
+    const QRect meters = frame().boundingRect();
+    EXPECT_FALSE(meters.isEmpty());
+    EXPECT_GT(meters.top(), shown.annunciatorRow().bottom()) << "the meters' row only";
+
+    // 100 s after the reference date: the lit first 0.4 s of a blink.
+    clock.set(Date(std::chrono::milliseconds(978'307'300'000)));
+    tuner.armed = true;
+    tuner.publish();
+    QApplication::processEvents();
+    recorder.painted = QRegion();
+    for (int i = 0; i < 20; ++i) EXPECT_TRUE(frame().isEmpty()) << "frame " << i << " of the lit phase";
+    clock.advance(100ms);
+    const QRect blink = frame().boundingRect();
+    EXPECT_FALSE(blink.isEmpty());
+    EXPECT_GT(blink.top(), shown.stationBox().bottom()) << "the main line's row only";
+    EXPECT_LT(blink.bottom(), shown.annunciatorRow().top()) << "the main line's row only";
 }
 
 }  // namespace

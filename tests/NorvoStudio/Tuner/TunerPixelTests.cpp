@@ -63,7 +63,8 @@ std::pair<int, int> referenceColumns(const QFont& font, const QColor& ink, const
 // ones, placed after a flag of that size too.
 TEST(HalfPointSizes, TheTuningLabelAndTheStationAndCountryNamesAreDrawnAtTheirSize) {
     {
-        TuningKnob knob(52, 0, Haptics::none());
+        Haptics haptics;
+        TuningKnob knob(52, 0, haptics);
         QImage image = blackImage(knob.size(), 2.0);
         knob.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         const int labelTop = int(std::ceil(knob.knobRect().bottom() + 2)) * 2;

@@ -1,0 +1,52 @@
+#pragma once
+#include <QString>
+#include <QUrl>
+
+#include "Platform/Clock.hpp"
+#include "Platform/Locale.hpp"
+#include "Platform/MainExecutor.hpp"
+#include "StudioModel/StudioModel.hpp"
+#include "Tuner/DesktopServices.hpp"
+#include "Tuner/EngineTuner.hpp"
+#include "Tuner/Haptics.hpp"
+#include "Tuner/TunerServices.hpp"
+
+namespace norvo::test {
+
+// A desktop whose clipboard and browser are never reached.
+class QuietDesktop final : public DesktopServices {
+public:
+    void copyPlainText(const QString&) override {}
+    void openInBrowser(const QUrl&) override {}
+};
+
+// The tuner face's inputs over a studio's model, wired as the application wires them: the
+// model's tuner behind its facade and the model's meters, with the caller's executor, a
+// desktop that does nothing and a wall clock that stands still (or the caller's).
+class TunerFaceServices {
+public:
+    TunerFaceServices(StudioModel& model, MainExecutor& executor) : TunerFaceServices(model, executor, nullptr) {}
+    TunerFaceServices(StudioModel& model, MainExecutor& executor, const Clock& clock)
+        : TunerFaceServices(model, executor, &clock) {}
+
+    const TunerServices& services() const { return services_; }
+
+private:
+    TunerFaceServices(StudioModel& model, MainExecutor& executor, const Clock* clock)
+        : tuner_(model.tuner()),
+          services_{tuner_,
+                    executor,
+                    clock ? *clock : stillClock_,
+                    desktop_,
+                    Locale::current().identifier(),
+                    haptics_,
+                    [&model] { return model.live().tunerMeter(); }} {}
+
+    FakeClock stillClock_;
+    EngineTuner tuner_;
+    QuietDesktop desktop_;
+    Haptics haptics_;
+    TunerServices services_;
+};
+
+}  // namespace norvo::test
