@@ -58,14 +58,17 @@ void appGallery(gallery::Gallery& g) {
     ask.addButton(QObject::tr("Don't Save"), QMessageBox::DestructiveRole);
     g.widget(QStringLiteral("dialog-save-changes"), ask);
 
+    // A folder of the same name every run: its path is shown in the panel.
+    QDir folder(QDir::temp().filePath(QStringLiteral("Norvo Gallery Cassettes")));
+    folder.removeRecursively();
+    folder.mkpath(QStringLiteral("Archive"));
     for (const char* name : {"Mixtape.norvo", "Road Trip.norvo", "Notes.txt"})
-        QFile(studio.dir.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
-    QDir(studio.dir.path()).mkdir(QStringLiteral("Archive"));
+        QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
     norvo::FilePanelDialog panel({.mode = norvo::FilePanelDialog::Mode::open,
                                   .message = QStringLiteral("Choose a cassette to put in the deck"),
                                   .nameFilters = {QStringLiteral("Norvo cassette (*.norvo)")},
                                   .multipleSelection = false,
-                                  .directory = studio.file(QString()),
+                                  .directory = std::filesystem::path(folder.path().toStdString()),
                                   .proposedName = {},
                                   .canCreateDirectories = false,
                                   .runInBackground = [](std::function<void()> work) { work(); }},
@@ -73,6 +76,7 @@ void appGallery(gallery::Gallery& g) {
     panel.resize(520, 380);
     QCoreApplication::processEvents();
     g.widget(QStringLiteral("dialog-open-panel"), panel);
+    folder.removeRecursively();
 }
 
 gallery::Registrar reg("app", &appGallery);

@@ -6,6 +6,7 @@
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
+#include "Platform/Iso8601.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "Designer/DesignerForm.hpp"
 #include "Designer/DesignerPreview.hpp"
@@ -98,6 +99,20 @@ void fill(StudioModel& model, bool artwork) {
         model.appendBookletPanel(png({381, 610}, QColor(40 * i, 90, 160), QColor(250, 200, 40 * i), QString::number(i)));
 }
 
+// The same cassette every run: a fixed identity and fixed dates, so the details page's
+// pictures can be compared from one run to the next.
+void fixIdentity(StudioModel& model) {
+    const Date created = *parseISO8601("1989-07-14T18:30:00Z");
+    model.updateDocument([&](CassetteDocument& d) {
+        d.id = *Uuid::parse("0b5e55ed-c0de-4a11-8e5a-7a9e5ca55e77");
+        d.serialNumber = CassetteDocument::serialNumberFor(d.id);
+        const auto shift = created - d.createdAt;
+        for (HistoryEvent& e : d.history) e.timestamp = e.timestamp + shift;
+        d.createdAt = created;
+        d.modifiedAt = created;
+    });
+}
+
 // Lets the layouts settle (editors grow with their text, forms follow).
 void settle() {
     for (int i = 0; i < 12; ++i) QCoreApplication::processEvents();
@@ -138,6 +153,7 @@ void designer(gallery::Gallery& g) {
         gallery::GalleryStudio studio;
         studio.model->newCassette(CassetteType::c60());
         studio.runBackground();
+        fixIdentity(*studio.model);
         pages(g, "blank", studio);
 
         // One booklet panel makes the preview scroll: its views keep their widths.
@@ -156,12 +172,14 @@ void designer(gallery::Gallery& g) {
         gallery::GalleryStudio studio;
         studio.model->newCassette(*CassetteType::make("C90", 2700));
         studio.runBackground();
+        fixIdentity(*studio.model);
         fill(*studio.model, false);
         pages(g, "texts", studio);
     }
     gallery::GalleryStudio studio;
     studio.model->newCassette(*CassetteType::make("C90", 2700));
     studio.runBackground();
+    fixIdentity(*studio.model);
     fill(*studio.model, true);
     pages(g, "full", studio);
 }
