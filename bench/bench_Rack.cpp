@@ -32,6 +32,7 @@
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
@@ -98,13 +99,14 @@ struct Studio {
             return std::make_unique<PacedOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
+        player = std::make_unique<EnginePlayer>(*model);
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(*model);
+            plain = std::make_unique<RackContent>(*model, RackInputs{.player = *player});
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-        view = std::make_unique<StudioView>(*model);
+        view = std::make_unique<StudioView>(*model, RackInputs{.player = *player});
         view->resize(1232, 920);
         view->show();  // starts the model: tick and output
         }
@@ -113,6 +115,7 @@ struct Studio {
     ~Studio() {
         view.reset();
         plain.reset();
+        player.reset();
         model->shutdown();
         model.reset();
     }
@@ -152,6 +155,7 @@ struct Studio {
     StandardStudioServices standard;
     NoDesktop ui;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<EnginePlayer> player;
     std::unique_ptr<StudioView> view;
     std::unique_ptr<RackContent> plain;
 };

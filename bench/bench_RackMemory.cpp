@@ -24,6 +24,7 @@
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/Kit/RecentPictures.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
@@ -80,13 +81,15 @@ struct RecordingStudio {
         services.clock = &clock;
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
-        view = std::make_unique<StudioView>(*model);
+        player = std::make_unique<EnginePlayer>(*model);
+        view = std::make_unique<StudioView>(*model, RackInputs{.player = *player});
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
     }
     ~RecordingStudio() {
         view.reset();
+        player.reset();
         model->shutdown();
         model.reset();
         executor.runPending();
@@ -180,6 +183,7 @@ struct RecordingStudio {
     test::SilentStudioUi ui;
     OfflineAudioOutput* output = nullptr;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<EnginePlayer> player;
     std::unique_ptr<StudioView> view;
 };
 

@@ -24,11 +24,11 @@ void useTheFacesTypeface() {
 
 }  // namespace
 
-StudioShell::StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent)
+StudioShell::StudioShell(StudioModel& model, RackInputs inputs, std::function<void(int)> exit, QObject* parent)
     : QObject(parent), model_(model) {
     // Before the first widget: a widget keeps the font it was made with.
     useTheFacesTypeface();
-    window_ = std::make_unique<StudioWindow>(model);
+    window_ = std::make_unique<StudioWindow>(model, inputs);
     quit_ = new QuitController(model, std::move(exit), this);
     connect(window_.get(), &StudioWindow::quitRequested, quit_, &QuitController::requestQuit);
 }

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include "Rack/RackInputs.hpp"
+
 namespace norvo {
 
 class QuitController;
@@ -20,8 +22,9 @@ class StudioWindow;
 class StudioShell final : public QObject {
     Q_OBJECT
 public:
-    // `exit` ends the application with a status once the quit is decided.
-    StudioShell(StudioModel& model, std::function<void(int)> exit, QObject* parent = nullptr);
+    // `inputs` are handed to the rack's faces; `exit` ends the application with a status
+    // once the quit is decided.
+    StudioShell(StudioModel& model, RackInputs inputs, std::function<void(int)> exit, QObject* parent = nullptr);
     ~StudioShell() override;
 
     StudioWindow& window() { return *window_; }

@@ -11,13 +11,13 @@
 
 namespace norvo {
 
-StudioWindow::StudioWindow(StudioModel& model, QWidget* parent)
+StudioWindow::StudioWindow(StudioModel& model, RackInputs inputs, QWidget* parent)
     : QMainWindow(parent), model_(model), actions_(new StudioActions(model, this)) {
     setObjectName(QStringLiteral("studio"));
     setWindowTitle(model_.windowTitle());
     connect(&model_, &StudioModel::windowTitleChanged, this, [this] { setWindowTitle(model_.windowTitle()); });
 
-    auto* content = new StudioView(model_, this);
+    auto* content = new StudioView(model_, inputs, this);
     content->setMinimumSize(minimumContentWidth, minimumContentHeight);
     setCentralWidget(content);
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QMainWindow>
 
+#include "Rack/RackInputs.hpp"
+
 namespace norvo {
 
 class StudioActions;
@@ -17,7 +19,7 @@ public:
     static constexpr int minimumContentWidth = 924;
     static constexpr int minimumContentHeight = 690;
 
-    StudioWindow(StudioModel& model, QWidget* parent = nullptr);
+    StudioWindow(StudioModel& model, RackInputs inputs, QWidget* parent = nullptr);
     ~StudioWindow() override;
 
     StudioActions& actions() { return *actions_; }

@@ -7,6 +7,7 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -41,7 +42,9 @@ int main(int argc, char** argv) {
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 
-    StudioShell shell(model, [](int status) { QCoreApplication::exit(status); });
+    // What the faces read and call, over the model's engines.
+    EnginePlayer player(model);
+    StudioShell shell(model, {.player = player}, [](int status) { QCoreApplication::exit(status); });
     ui.setWindow(&shell.window());
     shell.openDocuments(documents);
     shell.acceptHandOvers(instance);
@@ -52,8 +55,8 @@ int main(int argc, char** argv) {
 
     const int status = QApplication::exec();
     ui.waitForIdle();
-    // Destroyed in reverse order: the window, then the model, which waits for the saves
-    // and workspace releases still running (they use the executor, the settings and the
-    // model's media) and leaves a read that hangs behind; then what the model was built on.
+    // Destroyed in reverse order: the window, what its faces read, then the model, which waits
+    // for the saves and workspace releases still running (they use the executor, the settings
+    // and the model's media) and leaves a read that hangs behind; then what the model was built on.
     return status;
 }

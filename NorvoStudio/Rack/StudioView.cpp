@@ -22,11 +22,11 @@
 
 namespace norvo {
 
-RackContent::RackContent(StudioModel& model, QWidget* parent)
+RackContent::RackContent(StudioModel& model, RackInputs inputs, QWidget* parent)
     : QWidget(parent), wood_(std::make_unique<WoodGrain>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     cables_ = new LineCables(this);
-    player_ = new SourcePlayerView(model, this);
+    player_ = new SourcePlayerView(inputs.player, this);
     deck_ = new CassetteDeckView(model, this);
     tuner_ = new TunerView(model, model.tuner(), this);
     shelf_ = new CassetteShelf(model, this);
@@ -120,9 +120,9 @@ bool RackContent::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-StudioView::StudioView(StudioModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+StudioView::StudioView(StudioModel& model, RackInputs inputs, QWidget* parent) : QWidget(parent), model_(model) {
     setMinimumSize(int(RackGeometry::minimumWidth), int(RackGeometry::minimumHeight));
-    content_ = new RackContent(model_, this);
+    content_ = new RackContent(model_, inputs, this);
     // A device grew (the deck's busy line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 

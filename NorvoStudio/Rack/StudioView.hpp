@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "RackInputs.hpp"
+
 #include <QDialog>
 #include <QMessageBox>
 class QGraphicsProxyWidget;
@@ -26,7 +28,7 @@ class WoodGrain;
 class RackContent final : public QWidget {
     Q_OBJECT
 public:
-    explicit RackContent(StudioModel& model, QWidget* parent = nullptr);
+    RackContent(StudioModel& model, RackInputs inputs, QWidget* parent = nullptr);
     ~RackContent() override;
 
     SourcePlayerView* player() const { return player_; }
@@ -65,7 +67,7 @@ private:
 class StudioView final : public QWidget {
     Q_OBJECT
 public:
-    explicit StudioView(StudioModel& model, QWidget* parent = nullptr);
+    StudioView(StudioModel& model, RackInputs inputs, QWidget* parent = nullptr);
     ~StudioView() override;
 
     RackContent* rack() const { return content_; }

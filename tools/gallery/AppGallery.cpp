@@ -11,6 +11,7 @@
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/StudioActions.hpp"
 
 static void loadAppResources() { Q_INIT_RESOURCE(NorvoStudioApp); }
@@ -26,7 +27,8 @@ void appGallery(gallery::Gallery& g) {
     }
 
     gallery::GalleryStudio studio;
-    norvo::StudioShell shell(*studio.model, [](int) {});
+    norvo::EnginePlayer player(*studio.model);
+    norvo::StudioShell shell(*studio.model, {.player = player}, [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

@@ -19,6 +19,7 @@
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/PlayerProgramList.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
@@ -155,7 +156,8 @@ void deck(gallery::Gallery& g) {
 
 void player(gallery::Gallery& g) {
     Studio studio;
-    SourcePlayerView face(*studio.model);
+    EnginePlayer player(*studio.model);
+    SourcePlayerView face(player);
     face.resize(SourcePlayerView::designWidth, 612);
     picture(g, "player-empty", face);
     {

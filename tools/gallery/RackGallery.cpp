@@ -3,6 +3,7 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/StudioView.hpp"
 
 #include <QThread>
@@ -14,13 +15,15 @@ namespace {
 void studioPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        StudioView view(*studio.model);
+        EnginePlayer player(*studio.model);
+        StudioView view(*studio.model, {.player = player});
         view.resize(size);
         g.widget(QStringLiteral("studio-empty-%1x%2").arg(size.width()).arg(size.height()), view);
     }
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        StudioView view(*studio.model);
+        EnginePlayer player(*studio.model);
+        StudioView view(*studio.model, {.player = player});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output

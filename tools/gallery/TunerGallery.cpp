@@ -12,6 +12,7 @@
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -354,7 +355,8 @@ void pictureWithPopover(gallery::Gallery& g, const QString& name, StudioView& vi
 void rackPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         RackStudio studio;
-        StudioView view(*studio.model);
+        EnginePlayer player(*studio.model);
+        StudioView view(*studio.model, {.player = player});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();

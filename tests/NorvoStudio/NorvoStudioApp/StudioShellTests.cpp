@@ -20,6 +20,7 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/StudioActions.hpp"
 
@@ -48,7 +49,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, {.player = player}, [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -68,6 +69,7 @@ protected:
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
     StudioFixture studio;
+    EnginePlayer player{*studio};
     std::vector<int> exits;
     StudioShell shell;
 };
@@ -234,7 +236,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::vector<int> exits;
         std::filesystem::path workspace;
         {
-            StudioShell shell(*studio, [&](int status) { exits.push_back(status); });
+            EnginePlayer player(*studio);
+            StudioShell shell(*studio, {.player = player}, [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

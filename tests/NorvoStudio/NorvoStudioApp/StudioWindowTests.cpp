@@ -14,6 +14,7 @@
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/StudioActions.hpp"
 
 namespace norvo {
@@ -130,7 +131,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, {.player = player}, [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -142,6 +143,7 @@ protected:
     }
 
     StudioFixture studio;
+    EnginePlayer player{*studio};
     std::vector<int> exits;
     StudioShell shell;
 };

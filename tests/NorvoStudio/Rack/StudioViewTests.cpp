@@ -1,5 +1,6 @@
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/RackGeometry.hpp"
 #include "Rack/SourcePlayerView.hpp"
@@ -21,7 +22,8 @@ using test::StudioFixture;
 
 TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     StudioFixture studio;
-    StudioView view(*studio);
+    EnginePlayer player(*studio);
+    StudioView view(*studio, {.player = player});
     view.resize(924, 690);
     view.show();
     QApplication::processEvents();
@@ -57,7 +59,8 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
 
 TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     StudioFixture studio;
-    StudioView view(*studio);
+    EnginePlayer player(*studio);
+    StudioView view(*studio, {.player = player});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -79,7 +82,8 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
 
 TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     StudioFixture studio;
-    StudioView view(*studio);
+    EnginePlayer player(*studio);
+    StudioView view(*studio, {.player = player});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -104,7 +108,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     StudioFixture::Options options;
     options.failingOutput = true;
     StudioFixture studio(options);
-    StudioView view(*studio);
+    EnginePlayer player(*studio);
+    StudioView view(*studio, {.player = player});
     view.resize(1232, 920);
     view.show();
     QApplication::processEvents();
@@ -129,7 +134,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
 
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     StudioFixture studio;
-    StudioView view(*studio);
+    EnginePlayer player(*studio);
+    StudioView view(*studio, {.player = player});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
