@@ -15,6 +15,7 @@
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
         return std::make_unique<OfflineAudioOutput>(core);
     };
     StudioModel model(services);
-    SourcePlayerView face(model);
+    EnginePlayer player(model);
+    SourcePlayerView face(player);
     face.resize(SourcePlayerView::designWidth, 900);
     face.show();
     model.start();

@@ -33,6 +33,7 @@
 #include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/SourcePlayerView.hpp"
@@ -101,16 +102,17 @@ struct Studio {
             return std::make_unique<PacedOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
+        player = std::make_unique<EnginePlayer>(*model);
         deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
         // The tuner face follows the wall clock, as in the application.
         tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, SystemClock::shared());
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(*model, RackFaces{*deck, tunerFace->services()});
+            plain = std::make_unique<RackContent>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-        view = std::make_unique<StudioView>(*model, RackFaces{*deck, tunerFace->services()});
+        view = std::make_unique<StudioView>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
         view->resize(1232, 920);
         view->show();  // starts the model: tick and output
         }
@@ -121,6 +123,7 @@ struct Studio {
         plain.reset();
         tunerFace.reset();
         deck.reset();
+        player.reset();
         model->shutdown();
         model.reset();
     }
@@ -160,6 +163,7 @@ struct Studio {
     StandardStudioServices standard;
     NoDesktop ui;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<EnginePlayer> player;
     std::unique_ptr<ModelDeck> deck;
     std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;

@@ -25,6 +25,7 @@
 #include "Rack/RackFaces.hpp"
 #include "Rack/Kit/RecentPictures.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -83,9 +84,10 @@ struct RecordingStudio {
         services.clock = &clock;
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
+        player = std::make_unique<EnginePlayer>(*model);
         deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
         tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, clock);
-        view = std::make_unique<StudioView>(*model, RackFaces{*deck, tunerFace->services()});
+        view = std::make_unique<StudioView>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
@@ -94,6 +96,7 @@ struct RecordingStudio {
         view.reset();
         tunerFace.reset();
         deck.reset();
+        player.reset();
         model->shutdown();
         model.reset();
         executor.runPending();
@@ -187,6 +190,7 @@ struct RecordingStudio {
     test::SilentStudioUi ui;
     OfflineAudioOutput* output = nullptr;
     std::unique_ptr<StudioModel> model;
+    std::unique_ptr<EnginePlayer> player;
     std::unique_ptr<ModelDeck> deck;
     std::unique_ptr<test::TunerFaceServices> tunerFace;
     std::unique_ptr<StudioView> view;

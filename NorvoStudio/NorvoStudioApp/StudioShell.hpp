@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+
 namespace norvo {
 
 class QuitController;

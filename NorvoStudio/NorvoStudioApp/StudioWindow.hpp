@@ -1,6 +1,7 @@
 #pragma once
 #include <QMainWindow>
 
+
 namespace norvo {
 
 class StudioActions;

@@ -7,6 +7,7 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/RackFaces.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
@@ -47,15 +48,16 @@ int main(int argc, char** argv) {
     StandardStudioServices standard;
     StudioModel model(standard.services(executor, defaults, ui));
 
-    // The faces' inputs: the deck over the model, the tuner's engine behind its facade with
+    // The faces' inputs: the player over its engine, the deck over the model, the tuner's engine behind its facade with
     // the desktop's clipboard and browser.
+    EnginePlayer player(model);
     ModelDeck deck(model, SystemClock::shared());
     EngineTuner tuner(model.tuner());
     SystemDesktopServices desktop;
     Haptics haptics;
     const TunerServices tunerFace{tuner, executor, SystemClock::shared(), desktop, Locale::current().identifier(),
                                   haptics, [&model] { return model.live().tunerMeter(); }};
-    const RackFaces faces{deck, tunerFace};
+    const RackFaces faces{.player = player, .deck = deck, .tuner = tunerFace};
 
     StudioShell shell(model, faces, [](int status) { QCoreApplication::exit(status); });
     ui.setWindow(&shell.window());
@@ -68,8 +70,8 @@ int main(int argc, char** argv) {
 
     const int status = QApplication::exec();
     ui.waitForIdle();
-    // Destroyed in reverse order: the window, then the model, which waits for the saves
-    // and workspace releases still running (they use the executor, the settings and the
-    // model's media) and leaves a read that hangs behind; then what the model was built on.
+    // Destroyed in reverse order: the window, what its faces read, then the model, which waits
+    // for the saves and workspace releases still running (they use the executor, the settings
+    // and the model's media) and leaves a read that hangs behind; then what the model was built on.
     return status;
 }

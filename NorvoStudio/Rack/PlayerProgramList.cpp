@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "PlayerDrop.hpp"
+#include "PlayerFacade.hpp"
 #include "PlayerReadout.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
@@ -30,8 +31,8 @@ QColor selectionColor(bool focused) {
 
 }  // namespace
 
-PlayerProgramList::PlayerProgramList(SourcePlayerEngine& engine, QWidget* parent)
-    : QAbstractScrollArea(parent), engine_(engine) {
+PlayerProgramList::PlayerProgramList(PlayerFacade& player, QWidget* parent)
+    : QAbstractScrollArea(parent), player_(player) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -52,8 +53,8 @@ PlayerProgramList::PlayerProgramList(SourcePlayerEngine& engine, QWidget* parent
 }
 
 void PlayerProgramList::refresh() {
-    const auto& tracks = engine_.tracks();
-    const auto& change = engine_.lastTracksChange();
+    const auto& tracks = player_.tracks();
+    const auto& change = player_.lastTracksChange();
     const bool listChanged = change.revision != shownRevision_;
     const bool countChanged = tracks.size() != shownCount_;
     if (listChanged) {
@@ -79,7 +80,7 @@ void PlayerProgramList::refresh() {
         return std::nullopt;
     };
     for (auto* shown : {&shownSelection_, &shownCurrent_}) {
-        const std::optional<Uuid>& now = shown == &shownSelection_ ? engine_.selection() : engine_.currentTrackID();
+        const std::optional<Uuid>& now = shown == &shownSelection_ ? player_.selection() : player_.currentTrackID();
         if (*shown == now) continue;
         for (const auto& id : {*shown, now})
             if (const auto row = rowOf(id)) updateRows(*row, *row + 1);
@@ -94,7 +95,7 @@ void PlayerProgramList::updateRows(std::size_t first, std::size_t end) {
 }
 
 void PlayerProgramList::updateScrollRange() {
-    const int content = static_cast<int>(engine_.tracks().size()) * rowHeight;
+    const int content = static_cast<int>(player_.tracks().size()) * rowHeight;
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, content - viewport()->height()));
 }
@@ -107,7 +108,7 @@ std::optional<std::size_t> PlayerProgramList::rowAt(QPointF pos) const {
     const double y = pos.y() + verticalScrollBar()->value();
     if (y < 0) return std::nullopt;
     const auto index = static_cast<std::size_t>(y / rowHeight);
-    if (index >= engine_.tracks().size()) return std::nullopt;
+    if (index >= player_.tracks().size()) return std::nullopt;
     return index;
 }
 
@@ -115,7 +116,7 @@ void PlayerProgramList::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const auto& tracks = engine_.tracks();
+    const auto& tracks = player_.tracks();
     const QRectF area = viewport()->rect();
 
     if (tracks.empty()) {
@@ -141,8 +142,8 @@ void PlayerProgramList::paintEvent(QPaintEvent*) {
         const QRectF row = rowRect(i);
         if (row.top() > area.bottom()) break;
         const SourceTrack& track = tracks[i];
-        const bool current = engine_.currentTrackID() == track.id;
-        if (engine_.selection() == track.id) {
+        const bool current = player_.currentTrackID() == track.id;
+        if (player_.selection() == track.id) {
             p.setPen(Qt::NoPen);
             p.setBrush(selectionColor(hasFocus()));
             p.drawRoundedRect(row.adjusted(rowInset, 1, -rowInset, -1), 4, 4);
@@ -191,11 +192,11 @@ void PlayerProgramList::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const auto row = rowAt(event->position());
     if (!row) {
-        engine_.setSelection(std::nullopt);
+        player_.setSelection(std::nullopt);
         return;
     }
-    const Uuid id = engine_.tracks()[*row].id;
-    engine_.setSelection(id);
+    const Uuid id = player_.tracks()[*row].id;
+    player_.setSelection(id);
     pressedTrack_ = id;
     pressPos_ = event->position();
 }
@@ -212,7 +213,7 @@ void PlayerProgramList::mouseMoveEvent(QMouseEvent* event) {
     else if (edge > viewport()->height() - rowHeight / 2)
         verticalScrollBar()->setValue(verticalScrollBar()->value() + rowHeight / 2);
     const double y = event->position().y() + verticalScrollBar()->value();
-    const auto gap = PlayerReorder::gap(y, rowHeight, engine_.tracks().size());
+    const auto gap = PlayerReorder::gap(y, rowHeight, player_.tracks().size());
     if (gap_ != gap) {
         gap_ = gap;
         viewport()->update();
@@ -228,10 +229,10 @@ void PlayerProgramList::mouseReleaseEvent(QMouseEvent* event) {
     else if (edge > viewport()->height() - rowHeight / 2)
         verticalScrollBar()->setValue(verticalScrollBar()->value() + rowHeight / 2);
     const double y = event->position().y() + verticalScrollBar()->value();
-    const auto move = reorder_.drop(engine_.tracks(), PlayerReorder::gap(y, rowHeight, engine_.tracks().size()));
+    const auto move = reorder_.drop(player_.tracks(), PlayerReorder::gap(y, rowHeight, player_.tracks().size()));
     gap_.reset();
     viewport()->update();
-    if (move) engine_.move(move->fromOffsets, move->toOffset);
+    if (move) player_.move(move->fromOffsets, move->toOffset);
 }
 
 void PlayerProgramList::cancelDrag() {
@@ -258,17 +259,17 @@ void PlayerProgramList::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const auto row = rowAt(event->position());
     if (!row) return;
-    const Uuid id = engine_.tracks()[*row].id;
-    engine_.setSelection(id);
-    engine_.play(id);
+    const Uuid id = player_.tracks()[*row].id;
+    player_.setSelection(id);
+    player_.play(id);
 }
 
 void PlayerProgramList::removeSelection() {
-    if (const auto id = engine_.selection()) engine_.remove({*id});
+    if (const auto id = player_.selection()) player_.remove({*id});
 }
 
 void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
-    const auto& tracks = engine_.tracks();
+    const auto& tracks = player_.tracks();
     switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
@@ -279,13 +280,13 @@ void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
         if (tracks.empty()) return;
         std::size_t index = 0;
         const auto selected = std::find_if(tracks.begin(), tracks.end(),
-                                           [&](const SourceTrack& t) { return engine_.selection() == t.id; });
+                                           [&](const SourceTrack& t) { return player_.selection() == t.id; });
         if (selected != tracks.end()) {
             index = static_cast<std::size_t>(selected - tracks.begin());
             if (event->key() == Qt::Key_Up && index > 0) --index;
             if (event->key() == Qt::Key_Down && index + 1 < tracks.size()) ++index;
         }
-        engine_.setSelection(tracks[index].id);
+        player_.setSelection(tracks[index].id);
         const QRect row = rowRect(index);
         if (row.top() < 0) verticalScrollBar()->setValue(static_cast<int>(index) * rowHeight);
         else if (row.bottom() > viewport()->height())
@@ -300,20 +301,20 @@ void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
 QMenu* PlayerProgramList::rowMenu(const Uuid& id) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(tr("Play"), this, [this, id] { engine_.play(id); });
-    menu->addAction(tr("Remove"), this, [this, id] { engine_.remove({id}); });
+    menu->addAction(tr("Play"), this, [this, id] { player_.play(id); });
+    menu->addAction(tr("Remove"), this, [this, id] { player_.remove({id}); });
     return menu;
 }
 
 void PlayerProgramList::contextMenuEvent(QContextMenuEvent* event) {
     const auto row = rowAt(viewport()->mapFrom(this, event->pos()));
     if (!row) return;
-    rowMenu(engine_.tracks()[*row].id)->popup(event->globalPos());
+    rowMenu(player_.tracks()[*row].id)->popup(event->globalPos());
 }
 
 bool PlayerProgramList::handleDrop(const QList<QUrl>& urls) {
     const auto files = PlayerDrop::playableFiles(urls);
-    engine_.add(files);
+    player_.add(files);
     return !files.empty();
 }
 

@@ -1,29 +1,34 @@
 #pragma once
 #include <QAbstractScrollArea>
+#include <QList>
 #include <QPointF>
+#include <QUrl>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "PlayerReorder.hpp"
-#include "SourcePlayer/SourcePlayerEngine.hpp"
+#include "Platform/Uuid.hpp"
 
 class QMenu;
 
 namespace norvo {
 
+class PlayerFacade;
+
 // The DA-2's PROGRAM: the player's tracks on dark glass, one row each (number, title,
 // length), the current track in amber bold. Click selects, double-click plays, Backspace
-// or Delete removes the selection, dragging a row reorders through the engine, and local
-// audio files dropped on it are added. Everything shown is read from the engine at paint
-// time; when the engine says that something changed, only the rows it changed are drawn
+// or Delete removes the selection, dragging a row reorders through the player, and local
+// audio files dropped on it are added. Everything shown is read from the player at paint
+// time; when the player says that something changed, only the rows it changed are drawn
 // again (a list of thousands of tracks is never copied or compared), and the selection
-// (the engine's) and a drag in progress (held by track id) stay intact.
+// (the player's) and a drag in progress (held by track id) stay intact.
 class PlayerProgramList final : public QAbstractScrollArea {
     Q_OBJECT
 public:
     static constexpr int rowHeight = 24;
 
-    explicit PlayerProgramList(SourcePlayerEngine& engine, QWidget* parent = nullptr);
+    explicit PlayerProgramList(PlayerFacade& player, QWidget* parent = nullptr);
 
     bool dropTargeted() const { return dropTargeted_; }
     // The rows' rectangle in viewport coordinates.
@@ -37,7 +42,7 @@ public:
     // The gap where a dragged row would land now, while a drag is in progress.
     std::optional<std::size_t> dropGap() const { return reorder_.active() ? gap_ : std::nullopt; }
 
-    // Re-reads the engine (its observer calls this).
+    // Re-reads the player (the face calls this when the player announces a change).
     void refresh();
 
 signals:
@@ -68,7 +73,7 @@ private:
     void updateRows(std::size_t first, std::size_t end);
     void cancelDrag();
 
-    SourcePlayerEngine& engine_;
+    PlayerFacade& player_;
     bool dropTargeted_ = false;
     // A press on a row that may become a drag once the pointer travels far enough.
     std::optional<Uuid> pressedTrack_;

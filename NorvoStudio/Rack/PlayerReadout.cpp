@@ -3,20 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
+#include "PlayerFacade.hpp"
 #include "StudioModel/FormatTapeTime.hpp"
 #include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
-PlayerReadout::Inputs PlayerReadout::Inputs::of(const SourcePlayerEngine& engine, std::optional<double> scrubbing) {
+PlayerReadout::Inputs PlayerReadout::Inputs::of(const PlayerFacade& player, std::optional<double> scrubbing) {
     Inputs in;
-    in.tracks = engine.tracks();
-    in.selection = engine.selection();
-    in.currentTrackID = engine.currentTrackID();
-    in.state = engine.state();
-    in.position = engine.position();
-    in.duration = engine.duration();
-    in.lastError = engine.lastError();
+    in.tracks = player.tracks();
+    in.selection = player.selection();
+    in.currentTrackID = player.currentTrackID();
+    in.state = player.state();
+    in.position = player.position();
+    in.duration = player.duration();
+    in.lastError = player.lastError();
     in.scrubbing = scrubbing;
     return in;
 }

@@ -11,7 +11,9 @@
 
 namespace norvo {
 
-// What the DA-2 display shows, computed from the player engine's published values
+class PlayerFacade;
+
+// What the DA-2 display shows, computed from the player's published values
 // (and a scrub in progress), so that it can be tested without a window and compared
 // between ticks: the face repaints only the parts whose readout changed.
 struct PlayerReadout {
@@ -26,7 +28,7 @@ struct PlayerReadout {
         std::optional<std::string> lastError;
         std::optional<double> scrubbing;
 
-        static Inputs of(const SourcePlayerEngine& engine, std::optional<double> scrubbing);
+        static Inputs of(const PlayerFacade& player, std::optional<double> scrubbing);
     };
 
     QString trackNumber;

@@ -1,22 +1,19 @@
 #pragma once
-#include <QPixmap>
-#include <QRectF>
-#include <QRegion>
 #include <QWidget>
+#include <array>
 
-#include "Rack/Kit/StaticLayer.hpp"
-#include <memory>
-
+#include "PlayerLayout.hpp"
+#include "PlayerParts.hpp"
 #include "PlayerReadout.hpp"
 #include "PlayerScrub.hpp"
-#include "StudioModel/MeterBallistics.hpp"
-#include "StudioModel/StudioModel.hpp"
+#include "Rack/Kit/StaticLayer.hpp"
 
 class QAction;
 
 namespace norvo {
 
 class Knob;
+class PlayerFacade;
 class PlayerProgramList;
 class SilverKey;
 
@@ -28,20 +25,20 @@ class SilverKey;
 class SourcePlayerView final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int designWidth = 430;
+    static constexpr int designWidth = PlayerLayout::designWidth;
+    using Part = PlayerParts::Part;
 
-    explicit SourcePlayerView(StudioModel& model, QWidget* parent = nullptr);
+    explicit SourcePlayerView(PlayerFacade& player, QWidget* parent = nullptr);
     ~SourcePlayerView() override;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-    const PlayerReadout& readout() const { return readout_; }
+    const PlayerReadout& readout() const { return shown_.readout; }
     bool dropTargeted() const;
     const std::optional<double>& scrubbing() const { return scrub_.value(); }
 
-    enum class Part { lineOut, display, trackNumber, time, disc, status, progress, meters, error, program };
-    QRectF partRect(Part part) const;
+    QRectF partRect(Part part) const { return PlayerParts::rect(part, layout_); }
 
     SilverKey* previousKey() const { return keys_[0]; }
     SilverKey* playPauseKey() const { return keys_[1]; }
@@ -52,7 +49,7 @@ public:
     PlayerProgramList* programList() const { return program_; }
     QAction* playPauseAction() const { return spaceBar_; }
 
-    // Re-reads the engine and the meters and repaints what changed.
+    // Re-reads the player and its meters and repaints what changed.
     void refresh();
 
 protected:
@@ -66,21 +63,17 @@ protected:
     void changeEvent(QEvent*) override;
 
 private:
-    struct Layout;
-
     void buildControls();
     void relayout();
     void updateKeys();
+    // Repaints the parts that show `now` differently, and keeps `now` as shown.
+    void present(const PlayerShown& now);
     void updatePart(Part part);
-    void paintStatic(QPainter& p) const;
-    void paintDisplay(QPainter& p, const QRegion& dirty) const;
     void endScrub(bool seek);
 
-    StudioModel& model_;
-    SourcePlayerEngine& source_;
-    std::unique_ptr<Layout> layout_;
-    PlayerReadout readout_;
-    MeterBallistics::Pair meters_;
+    PlayerFacade& player_;
+    PlayerLayout layout_;
+    PlayerShown shown_;
     PlayerScrub scrub_;
     bool scrubPressed_ = false;
     float shownVolume_ = -1;

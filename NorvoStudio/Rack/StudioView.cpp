@@ -27,7 +27,7 @@ RackContent::RackContent(StudioModel& model, const RackFaces& faces, QWidget* pa
     : QWidget(parent), wood_(std::make_unique<WoodGrain>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     cables_ = new LineCables(this);
-    player_ = new SourcePlayerView(model, this);
+    player_ = new SourcePlayerView(faces.player, this);
     deck_ = new CassetteDeckView(faces.deck, this);
     tuner_ = new TunerView(faces.tuner, this);
     // The model's tick publishes the meters 60 times a second: the tuner face's frame clock.

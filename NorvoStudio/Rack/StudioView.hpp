@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <optional>
 
+
 #include <QDialog>
 #include <QMessageBox>
 class QGraphicsProxyWidget;

@@ -20,6 +20,7 @@
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/PlayerProgramList.hpp"
 #include "Rack/SourcePlayerView.hpp"
@@ -83,6 +84,7 @@ void deck(gallery::Gallery& g) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
     {
         Studio studio;
+        EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
         CassetteDeckView face(deck);
         picture(g, "deck-empty", face);
@@ -94,6 +96,7 @@ void deck(gallery::Gallery& g) {
         Studio studio;
         studio.model->newCassette(CassetteType::c60());
         studio.runBackground();
+        EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
         CassetteDeckView face(deck);
         face.setAttribute(Qt::WA_DontShowOnScreen);
@@ -166,7 +169,8 @@ void deck(gallery::Gallery& g) {
 
 void player(gallery::Gallery& g) {
     Studio studio;
-    SourcePlayerView face(*studio.model);
+    EnginePlayer player(*studio.model);
+    SourcePlayerView face(player);
     face.resize(SourcePlayerView::designWidth, 612);
     picture(g, "player-empty", face);
     {

@@ -14,8 +14,9 @@
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
-#include "Rack/RackFaces.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -363,8 +364,9 @@ void rackPictures(gallery::Gallery& g) {
         // picker once they have come down.
         test::ManualAnimationDriver animations;
         RackStudio studio;
+        EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, RackFaces{deck, studio.tunerFace->services()});
+        StudioView view(*studio.model, RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();

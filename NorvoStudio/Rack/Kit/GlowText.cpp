@@ -12,6 +12,27 @@ namespace norvo {
 
 namespace {
 
+// The letters a glow is blurred from. Fonts by their key: a key outlives the application's
+// fonts in the caches.
+struct Letters {
+    QString font;
+    QString text;
+    bool operator==(const Letters&) const = default;
+    friend size_t qHash(const Letters& l, size_t seed = 0) noexcept { return qHashMulti(seed, l.font, l.text); }
+};
+
+// A line as drawn: its font, its text as cut to its room, its colour and whether it is lit.
+struct Line {
+    QString font;
+    QString shown;
+    quint64 color;
+    bool lit;
+    bool operator==(const Line&) const = default;
+    friend size_t qHash(const Line& l, size_t seed = 0) noexcept {
+        return qHashMulti(seed, l.font, l.shown, l.color, l.lit);
+    }
+};
+
 void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const QColor& color, bool lit,
                  const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics, PictureLife life,
                  const std::optional<QRectF>& letters = std::nullopt) {
@@ -20,11 +41,10 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
         // The glow is the text's own alpha, blurred, in the lit colour at 0.7.
         const QRectF bounds(0, 0, metrics.horizontalAdvance(text), metrics.height());
         const qreal ascent = metrics.ascent();
-        const QString key = QStringLiteral("glowtext|%1|%2|%3").arg(font.key(), text).arg(ascent);
         painter.save();
         painter.translate(baselineOrigin - QPointF(0, ascent));
-        KitShadow::paint(painter, key, bounds, KitColor::faded(color, 0.7), GlowText::glowRadius, QPointF(),
-                         [&](QPainter& p) {
+        KitShadow::paint(painter, PictureKey(Letters{font.key(), text}), bounds, KitColor::faded(color, 0.7),
+                         GlowText::glowRadius, QPointF(), [&](QPainter& p) {
                              p.setFont(font);
                              p.setPen(Qt::black);
                              p.drawText(QPointF(0, ascent), text);
@@ -84,14 +104,9 @@ void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignm
     const QPointF baseline(x, top + metrics.ascent());
     // The glow spills 3 radii around the text.
     const QRectF bounds = QRectF(x, top, width, metrics.height()).adjusted(-10, -10, 10, 10);
-    const QString key = QStringLiteral("glowtext|%1|%2|%3|%4|%5")
-                            .arg(f.key(), shown)
-                            .arg(color.rgba64(), 0, 16)
-                            .arg(lit)
-                            .arg(metrics.ascent());
     KitPicture::paintShared(
-        painter, bounds, key, [&](QPainter& p) { drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics, life()); },
-        life());
+        painter, bounds, PictureKey(Line{f.key(), shown, quint64(color.rgba64()), lit}),
+        [&](QPainter& p) { drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics, life()); }, life());
 }
 
 void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin, std::optional<QRectF> letters) const {

@@ -13,6 +13,22 @@ struct KitPicture::Placement {
     QTransform transform;
 };
 
+namespace {
+
+// A shared picture is the same when its drawing is and it lands on the same device pixels.
+struct SharedKey {
+    PictureKey drawing;
+    double x, y, width, height;
+    double m11, m22, dx, dy;
+
+    bool operator==(const SharedKey&) const = default;
+    friend size_t qHash(const SharedKey& k, size_t seed = 0) noexcept {
+        return qHashMulti(seed, k.drawing, k.x, k.y, k.width, k.height, k.m11, k.m22, k.dx, k.dy);
+    }
+};
+
+}  // namespace
+
 bool KitPicture::place(const QPainter& painter, const QRectF& bounds, Placement& placement) {
     const QTransform device = painter.deviceTransform();
     if (device.type() > QTransform::TxScale || device.m11() <= 0 || device.m22() <= 0 || bounds.isEmpty()) return false;
@@ -74,7 +90,7 @@ void KitPicture::paint(QPainter& painter, const QRectF& bounds, const QString& k
     blit(painter, placement, pixmap_);
 }
 
-void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
+void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const PictureKey& key,
                              const std::function<void(QPainter&)>& draw, PictureLife life) {
     Placement placement;
     if (!place(painter, bounds, placement)) {
@@ -82,16 +98,8 @@ void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const QStr
         return;
     }
     const QTransform& t = placement.transform;
-    const QString cacheKey = QStringLiteral("kitpicture|%1|%2,%3,%4,%5|%6,%7,%8,%9")
-                                 .arg(key)
-                                 .arg(bounds.x())
-                                 .arg(bounds.y())
-                                 .arg(bounds.width())
-                                 .arg(bounds.height())
-                                 .arg(t.m11())
-                                 .arg(t.m22())
-                                 .arg(t.dx())
-                                 .arg(t.dy());
+    const PictureKey cacheKey(
+        SharedKey{key, bounds.x(), bounds.y(), bounds.width(), bounds.height(), t.m11(), t.m22(), t.dx(), t.dy()});
     QPixmap pixmap;
     if (!RecentPictures::find(life, cacheKey, &pixmap)) {
         pixmap = render(painter, bounds, placement, draw);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+#include "PictureKey.hpp"
 #include "RecentPictures.hpp"
 
 namespace norvo {
@@ -22,9 +23,9 @@ public:
     void clear() { pixmap_ = QPixmap(); }
 
     // The same for drawings without an owner to keep them (value types such as GlowText): kept
-    // under `key` and the placement, so equal drawings anywhere share one copy; in QPixmapCache
-    // when lasting, among the recent pictures when they show a changing value.
-    static void paintShared(QPainter& painter, const QRectF& bounds, const QString& key,
+    // under `key` (best the value drawn) and the placement, so equal drawings anywhere share one
+    // copy; in QPixmapCache when lasting, among the recent pictures when they show a changing value.
+    static void paintShared(QPainter& painter, const QRectF& bounds, const PictureKey& key,
                             const std::function<void(QPainter&)>& draw, PictureLife life = PictureLife::lasting);
     // How often the cache was drawn anew (for tests).
     int renders() const { return renders_; }

@@ -36,7 +36,19 @@ void boxPass(float* data, int count, int stride, int radius, std::vector<float>&
     }
 }
 
-QString colorKey(const QColor& c) { return QString::number(c.rgba64(), 16); }
+// A blurred picture is the same when its shape, placement, colour, blur and scale are.
+struct ShadowKey {
+    PictureKey shape;
+    double x, y, width, height;
+    quint64 color;
+    qreal radius;
+    qreal scale;
+
+    bool operator==(const ShadowKey&) const = default;
+    friend size_t qHash(const ShadowKey& k, size_t seed = 0) noexcept {
+        return qHashMulti(seed, k.shape, k.x, k.y, k.width, k.height, k.color, k.radius, k.scale);
+    }
+};
 
 // Blurs one plane of `w` × `h` values in place.
 void blurPlane(std::vector<float>& plane, int w, int h, qreal sigma) {
@@ -88,21 +100,14 @@ void KitShadow::blur(QImage& image, qreal sigma) {
     }
 }
 
-void KitShadow::paint(QPainter& painter, const QString& key, const QRectF& bounds, const QColor& color, qreal radius,
+void KitShadow::paint(QPainter& painter, const PictureKey& key, const QRectF& bounds, const QColor& color, qreal radius,
                       QPointF offset, const std::function<void(QPainter&)>& shape, PictureLife life) {
     if (color.alpha() == 0 || bounds.isEmpty()) return;
     const qreal scale = cacheScale(painter);
     const qreal margin = std::ceil(3 * radius) + 1;
     const QSizeF logical = bounds.size() + QSizeF(2 * margin, 2 * margin);
-    const QString cacheKey = QStringLiteral("kitshadow|%1|%2,%3,%4,%5|%6|%7|%8")
-                                 .arg(key)
-                                 .arg(bounds.x())
-                                 .arg(bounds.y())
-                                 .arg(bounds.width())
-                                 .arg(bounds.height())
-                                 .arg(colorKey(color))
-                                 .arg(radius)
-                                 .arg(scale);
+    const PictureKey cacheKey(ShadowKey{key, bounds.x(), bounds.y(), bounds.width(), bounds.height(),
+                                        quint64(color.rgba64()), radius, scale});
     QPixmap pixmap;
     if (!RecentPictures::find(life, cacheKey, &pixmap)) {
         const QSize pixels(int(std::ceil(logical.width() * scale)), int(std::ceil(logical.height() * scale)));

@@ -7,19 +7,21 @@
 #include <QString>
 #include <functional>
 
+#include "PictureKey.hpp"
 #include "RecentPictures.hpp"
 
 namespace norvo {
 
 // Shadows and glows of the kit: a blurred, tinted alpha image of a shape or text, cached by
-// its inputs (cache key, colour, radius and the painter's device scale), so nothing is blurred
-// again on a 60 Hz repaint and no graphics effects are needed.
+// its inputs (the shape's key, bounds, colour, radius and the painter's device scale), so
+// nothing is blurred again on a 60 Hz repaint and no graphics effects are needed.
 struct KitShadow {
     // Draws the blurred alpha of whatever `shape` paints (in logical coordinates, inside
-    // `bounds`) tinted with `color`, shifted by `offset`. `key` must identify the shape.
+    // `bounds`) tinted with `color`, shifted by `offset`. `key` must identify the shape: best
+    // the value the shape is drawn from.
     // The blur is a Gaussian whose standard deviation is `radius` design points. A shape that
     // follows a changing value (a readout, a growing bar) is kept as a `changing` picture.
-    static void paint(QPainter& painter, const QString& key, const QRectF& bounds, const QColor& color,
+    static void paint(QPainter& painter, const PictureKey& key, const QRectF& bounds, const QColor& color,
                       qreal radius, QPointF offset, const std::function<void(QPainter&)>& shape,
                       PictureLife life = PictureLife::lasting);
 

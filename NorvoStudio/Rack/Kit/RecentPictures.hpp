@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include "PictureKey.hpp"
+
 namespace norvo {
 
 // How long a drawing without an owner is worth keeping. Lasting drawings (lettering, symbols,
@@ -19,10 +21,10 @@ public:
     explicit RecentPictures(qsizetype limitBytes);
 
     // The picture kept under `key`, now the most recently used.
-    bool find(const QString& key, QPixmap* pixmap);
+    bool find(const PictureKey& key, QPixmap* pixmap);
     // Keeps `pixmap` (dropping older pictures to stay under the limit); one larger than the
     // whole limit is not kept.
-    void insert(const QString& key, const QPixmap& pixmap);
+    void insert(const PictureKey& key, const QPixmap& pixmap);
     void clear() { pictures_.clear(); }
     qsizetype bytes() const { return pictures_.totalCost(); }
     qsizetype limitBytes() const { return pictures_.maxCost(); }
@@ -33,11 +35,11 @@ public:
     static RecentPictures& shared();
 
     // Looks up and keeps pictures in the cache for their life: QPixmapCache or shared().
-    static bool find(PictureLife life, const QString& key, QPixmap* pixmap);
-    static void keep(PictureLife life, const QString& key, const QPixmap& pixmap);
+    static bool find(PictureLife life, const PictureKey& key, QPixmap* pixmap);
+    static void keep(PictureLife life, const PictureKey& key, const QPixmap& pixmap);
 
 private:
-    QCache<QString, QPixmap> pictures_;
+    QCache<PictureKey, QPixmap> pictures_;
 };
 
 }  // namespace norvo

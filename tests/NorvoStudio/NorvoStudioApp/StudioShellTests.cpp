@@ -23,6 +23,7 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/Kit/KitFont.hpp"
 
@@ -51,7 +52,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, RackFaces{deck, tuner.services()}, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -71,6 +72,7 @@ protected:
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
     StudioFixture studio;
+    EnginePlayer player{*studio};
     ModelDeck deck{*studio, SystemClock::shared()};
     test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;
@@ -239,9 +241,10 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::vector<int> exits;
         std::filesystem::path workspace;
         {
-            ModelDeck deck(*studio, SystemClock::shared());
+            EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
             test::TunerFaceServices tuner(*studio, studio.executor);
-            StudioShell shell(*studio, RackFaces{deck, tuner.services()}, [&](int status) { exits.push_back(status); });
+            StudioShell shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

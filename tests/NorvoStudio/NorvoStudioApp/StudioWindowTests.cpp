@@ -14,6 +14,7 @@
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 
 namespace norvo {
@@ -130,7 +131,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, RackFaces{deck, tuner.services()}, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -142,6 +143,7 @@ protected:
     }
 
     StudioFixture studio;
+    EnginePlayer player{*studio};
     ModelDeck deck{*studio, SystemClock::shared()};
     test::TunerFaceServices tuner{*studio, studio.executor};
     std::vector<int> exits;

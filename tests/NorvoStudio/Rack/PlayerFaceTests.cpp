@@ -15,8 +15,10 @@
 #include <QVBoxLayout>
 #include <fstream>
 
+#include "NorvoStudio/Support/FakePlayer.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KitColor.hpp"
@@ -40,7 +42,7 @@ protected:
         auto* layout = new QVBoxLayout(&window);
         field = new QLineEdit(&window);
         layout->addWidget(field);
-        face = new SourcePlayerView(*studio, &window);
+        face = new SourcePlayerView(player, &window);
         face->setFixedSize(SourcePlayerView::designWidth, 620);
         layout->addWidget(face);
         window.show();
@@ -81,6 +83,7 @@ protected:
     }
 
     test::StudioFixture studio;
+    EnginePlayer player{*studio};
     QWidget window;
     QLineEdit* field = nullptr;
     SourcePlayerView* face = nullptr;
@@ -404,6 +407,97 @@ TEST_F(PlayerFace, TheErrorLineKeepsItsWholeSentenceAsHelpAndGoesWithAnotherTrac
     EXPECT_GT(list()->height(), listHeight);
     EXPECT_EQ(helpAt(line.center()), std::nullopt);
 }
+
+}  // namespace
+}  // namespace norvo
+
+namespace norvo {
+namespace {
+
+// The face on a scripted player: a change repaints the parts of the face that show it and
+// nothing else of the face; children (a key that lights, a row of the list) repaint their own.
+struct RepaintCase {
+    const char* name;
+    void (*change)(test::FakePlayer&);
+    std::vector<SourcePlayerView::Part> parts;
+};
+
+void PrintTo(const RepaintCase& change, std::ostream* out) { *out << change.name; }
+
+class PlayerFaceRepaints : public ::testing::TestWithParam<RepaintCase> {};
+
+TEST_P(PlayerFaceRepaints, OnlyThePartsThatShowTheChange) {
+    using Part = SourcePlayerView::Part;
+    test::FakePlayer player;
+    player.setTracks({SourceTrack{Uuid::random(), "/music/A.wav", "A", 120 * 44100},
+                      SourceTrack{Uuid::random(), "/music/B.wav", "B", 200 * 44100},
+                      SourceTrack{Uuid::random(), "/music/C.wav", "C", std::nullopt}});
+    player.current = player.selected = player.trackList[1].id;
+    player.playerState = State::playing;
+    player.frame = int64_t(61.5 * 44100);
+    player.length = 200 * 44100;
+    player.error = "Cannot play C: the file is gone.";
+    player.meters.left.db = player.meters.left.peakDB = -20;
+    player.meters.right.db = player.meters.right.peakDB = -24;
+
+    QWidget window;
+    auto* face = new SourcePlayerView(player, &window);
+    face->setFixedSize(SourcePlayerView::designWidth, 620);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+
+    // What each widget repainted, in the face's coordinates.
+    struct Recorder : QObject {
+        QWidget* face = nullptr;
+        QRegion own, children;
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if (event->type() != QEvent::Paint) return false;
+            auto* widget = static_cast<QWidget*>(object);
+            const QRegion region = static_cast<QPaintEvent*>(event)->region();
+            if (widget == face) own += region;
+            else children += region.translated(widget->mapTo(face, QPoint(0, 0)));
+            return false;
+        }
+    } recorder;
+    recorder.face = face;
+    face->installEventFilter(&recorder);
+    for (QWidget* child : face->findChildren<QWidget*>()) child->installEventFilter(&recorder);
+
+    GetParam().change(player);
+    player.publish();
+    QCoreApplication::processEvents();
+
+    QRegion expected;
+    for (const Part part : GetParam().parts) {
+        const QRect rect = face->partRect(part).toAlignedRect();
+        EXPECT_TRUE((QRegion(rect) - recorder.own).isEmpty()) << "part " << int(part) << " not repainted whole";
+        expected += rect;
+    }
+    const QRegion stray = recorder.own - expected - recorder.children;
+    EXPECT_TRUE(stray.isEmpty()) << "repainted beyond the changed parts: " << stray.boundingRect().x() << ","
+                                 << stray.boundingRect().y() << " " << stray.boundingRect().width() << "x"
+                                 << stray.boundingRect().height();
+    EXPECT_EQ(GetParam().parts.empty(), recorder.own.isEmpty());
+}
+
+using Part = SourcePlayerView::Part;
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, PlayerFaceRepaints,
+    ::testing::Values(
+        RepaintCase{"Nothing", [](test::FakePlayer&) {}, {}},
+        RepaintCase{"Levels", [](test::FakePlayer& p) { p.meters.left.db = -6; }, {Part::meters}},
+        RepaintCase{"PositionWithinItsSecond", [](test::FakePlayer& p) { p.frame += 441; }, {Part::disc, Part::progress}},
+        RepaintCase{"PositionIntoTheNextSecond", [](test::FakePlayer& p) { p.frame = 62 * 44100 + 100; },
+                    {Part::time, Part::disc, Part::progress}},
+        RepaintCase{"Pause", [](test::FakePlayer& p) { p.playerState = State::paused; }, {Part::lineOut, Part::disc}},
+        RepaintCase{"AnotherTrack", [](test::FakePlayer& p) { p.current = p.selected = p.trackList[2].id; },
+                    {Part::trackNumber, Part::time, Part::status}},
+        RepaintCase{"Duration", [](test::FakePlayer& p) { p.length = 100 * 44100; }, {Part::progress}},
+        RepaintCase{"ErrorText", [](test::FakePlayer& p) { p.error = "Cannot play A: the file is gone."; },
+                    {Part::error}}),
+    [](const ::testing::TestParamInfo<RepaintCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace norvo

@@ -1,6 +1,7 @@
 #include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
+#include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/RackGeometry.hpp"
@@ -24,9 +25,10 @@ using test::StudioFixture;
 
 TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     StudioFixture studio;
-    ModelDeck deck(*studio, SystemClock::shared());
+    EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{deck, tuner.services()});
+    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(924, 690);
     view.show();
     QApplication::processEvents();
@@ -62,9 +64,10 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
 
 TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     StudioFixture studio;
-    ModelDeck deck(*studio, SystemClock::shared());
+    EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{deck, tuner.services()});
+    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -86,9 +89,10 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
 
 TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     StudioFixture studio;
-    ModelDeck deck(*studio, SystemClock::shared());
+    EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{deck, tuner.services()});
+    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -113,9 +117,10 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     StudioFixture::Options options;
     options.failingOutput = true;
     StudioFixture studio(options);
-    ModelDeck deck(*studio, SystemClock::shared());
+    EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{deck, tuner.services()});
+    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1232, 920);
     view.show();
     QApplication::processEvents();
@@ -140,9 +145,10 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
 
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     StudioFixture studio;
-    ModelDeck deck(*studio, SystemClock::shared());
+    EnginePlayer player(*studio);
+ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{deck, tuner.services()});
+    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();

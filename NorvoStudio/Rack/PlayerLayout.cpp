@@ -1,0 +1,108 @@
+#include "PlayerLayout.hpp"
+
+#include <QFontMetricsF>
+#include <algorithm>
+
+#include "PlayerProgramList.hpp"
+#include "Rack/Kit/DisplayWindow.hpp"
+#include "Rack/Kit/FLMeterBar.hpp"
+#include "Rack/Kit/GlowText.hpp"
+#include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
+#include "Rack/Kit/Knob.hpp"
+#include "Rack/Kit/Silkscreen.hpp"
+#include "Rack/Kit/SilverKeyStyle.hpp"
+#include "Rack/Kit/SystemSymbol.hpp"
+
+namespace norvo {
+
+namespace {
+
+qreal ascent(const QFont& f) { return QFontMetricsF(f).ascent(); }
+qreal lineHeight(const QFont& f) {
+    const QFontMetricsF m(f);
+    return m.ascent() + m.descent();
+}
+qreal glowHeight(qreal size) { return GlowText{QStringLiteral("0"), size, KitColor::displayCyan, true}.sizeHint().height(); }
+
+}  // namespace
+
+QFont PlayerLayout::captionFont() { return KitFont::monospaced(7, QFont::Medium); }
+QFont PlayerLayout::durationFont() { return KitFont::monospaced(9, QFont::Medium); }
+QFont PlayerLayout::brandFont() { return KitFont::system(10, QFont::Bold, true); }
+
+PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
+    PlayerLayout l;
+    const qreal inner = designWidth - 2 * padding;
+
+    // The header: the brand and the model on one baseline, the LINE OUT lamp at the right.
+    const QFont brand = brandFont();
+    const Silkscreen model{QStringLiteral("SOURCE PLAYER  DA-2"), 8, true};
+    const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
+    const qreal headerHeight = headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
+    const QRectF header(padding, padding, inner, headerHeight);
+    const qreal baseline = padding + headerAscent;
+    l.brandBaseline = QPointF(padding, baseline);
+    l.modelBaseline = QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8,
+                              baseline);
+    const Silkscreen lineOut{QStringLiteral("LINE OUT"), 7, true};
+    const QSizeF wordSize = lineOut.sizeHint();
+    l.lineOutText = QRectF(padding + inner - wordSize.width(), baseline - ascent(lineOut.font()), wordSize.width(),
+                           wordSize.height());
+    l.lineOutLed = QRectF(l.lineOutText.left() - 5 - 7, l.lineOutText.center().y() - 3.5, 7, 7);
+
+    // The display.
+    const qreal top = header.bottom() + rowSpacing;
+    const qreal left = padding + DisplayWindow::padding;
+    const qreal width = inner - 2 * DisplayWindow::padding;
+    qreal y = top + DisplayWindow::padding;
+    const QFont caption = captionFont();
+    const QSizeF discBox = SystemSymbol::size(QStringLiteral("opticaldisc"), discSize);
+    // The row stands on the captions' baseline; the disc rests on it like a glyph.
+    const qreal rowBaseline = std::max(ascent(caption), discBox.height() - 2);
+    const qreal captionTop = y + rowBaseline - ascent(caption);
+    l.trackCaption = QRectF(left, captionTop, width / 2, lineHeight(caption));
+    l.trackValue = QRectF(left, l.trackCaption.bottom() + 2, width / 2, glowHeight(26));
+    l.disc = QRectF(left + width - discBox.width(), y + rowBaseline + 2 - discBox.height(), discBox.width(),
+                    discBox.height());
+    y = std::max(l.trackValue.bottom(), l.disc.bottom()) + displaySpacing;
+    l.status = QRectF(left, y, width, glowHeight(12));
+    y = l.status.bottom() + displaySpacing;
+    l.bar = QRectF(left, y, width, 5);
+    l.duration = QRectF(left, l.bar.bottom() + 3, width, lineHeight(durationFont()));
+    y = l.duration.bottom() + displaySpacing;
+    l.meterL = QRectF(left, y, width, FLMeterBar::height());
+    l.meterR = l.meterL.translated(0, FLMeterBar::height() + 4);
+    y = l.meterR.bottom();
+    if (errorShown) {
+        l.error = QRectF(left, y + displaySpacing, width, glowHeight(9));
+        y = l.error.bottom();
+    }
+    l.display = QRectF(padding, top, inner, y + DisplayWindow::padding - top);
+
+    // The key row: five keys from the left, the knob at the right end.
+    const QSizeF knobBox = Knob::layoutSize(QStringLiteral("VOLUME"), knobSize);
+    const qreal keyRowHeight = std::max<qreal>(SilverKeyStyle::height, knobBox.height());
+    const QRectF keyRow(padding, l.display.bottom() + rowSpacing, inner, keyRowHeight);
+    qreal x = padding;
+    for (std::size_t i = 0; i < keyWidths.size(); ++i) {
+        l.keys[i] = QRectF(x, keyRow.center().y() - SilverKeyStyle::height / 2, keyWidths[i], SilverKeyStyle::height);
+        x += keyWidths[i] + 8;
+    }
+    l.knob = QRectF(padding + inner - knobBox.width(), keyRow.center().y() - knobBox.height() / 2, knobBox.width(),
+                    knobBox.height());
+
+    // The PROGRAM, down to the bottom edge.
+    const Silkscreen program{QStringLiteral("PROGRAM"), 7, true};
+    const qreal programTop = keyRow.bottom() + rowSpacing;
+    const qreal hintHeight = lineHeight(KitFont::system(9));
+    const qreal headerLine = std::max(program.sizeHint().height(), hintHeight);
+    l.programCaption = QRectF(padding, programTop, inner, headerLine);
+    const qreal listTop = l.programCaption.bottom() + 6;
+    const qreal smallestList = 3 * PlayerProgramList::rowHeight + 2 * listBorder;
+    l.minimumHeight = listTop + smallestList + padding;
+    l.list = QRectF(padding, listTop, inner, std::max(smallestList, height - padding - listTop));
+    return l;
+}
+
+}  // namespace norvo
