@@ -12,7 +12,7 @@
 #include "DeckLayout.hpp"
 #include "DeckReadout.hpp"
 #include "DeckShown.hpp"
-#include "KeyedPicture.hpp"
+#include "Rack/Kit/KeyedPicture.hpp"
 #include "Platform/Uuid.hpp"
 #include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"

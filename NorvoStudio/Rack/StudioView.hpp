@@ -4,11 +4,10 @@
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
-#include <optional>
-
-
 #include <QDialog>
 #include <QMessageBox>
+#include <optional>
+
 class QGraphicsProxyWidget;
 class QGraphicsScene;
 

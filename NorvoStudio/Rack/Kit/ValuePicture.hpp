@@ -2,8 +2,8 @@
 #include <QPainter>
 #include <QRectF>
 #include <functional>
-#include <optional>
 
+#include "KeyedPicture.hpp"
 #include "KitPicture.hpp"
 
 namespace norvo {
@@ -15,16 +15,11 @@ template <class Value>
 class ValuePicture {
 public:
     void paint(QPainter& painter, const QRectF& bounds, const Value& value, const std::function<void(QPainter&)>& draw) {
-        if (!drawn_ || !(*drawn_ == value)) {
-            picture_.clear();
-            drawn_ = value;
-        }
-        picture_.paint(painter, bounds, QString(), draw);
+        picture_.showing(value).paint(painter, bounds, QString(), draw);
     }
 
 private:
-    KitPicture picture_;
-    std::optional<Value> drawn_;
+    KeyedPicture<KitPicture, Value> picture_;
 };
 
 }  // namespace norvo
