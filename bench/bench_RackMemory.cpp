@@ -146,12 +146,11 @@ struct RecordingStudio {
         AudioCore& core = model->core();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (;;) {
+            // Only this thread replaces the player's stream, so it outlives this check.
+            const AudioCore::Inputs inputs = core.inputs();
             bool ready = true;
-            {
-                std::lock_guard lock(core.lock);
-                if (core.source.stream && core.source.playing && !core.source.stream->isDrained())
-                    ready = core.source.stream->availableFrames() >= frames;
-            }
+            if (inputs.sourceStream && inputs.sourcePlaying && !inputs.sourceStream->isDrained())
+                ready = inputs.sourceStream->availableFrames() >= frames;
             if (ready || std::chrono::steady_clock::now() > deadline) break;
             std::this_thread::yield();
         }

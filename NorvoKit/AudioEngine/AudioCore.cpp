@@ -14,6 +14,33 @@
 
 namespace norvo {
 
+// The real-time rules of the core. The render is the output's callback on the audio
+// thread; it must finish within its buffer's time, whatever the main thread does.
+//
+// What the render takes: the core's lock, for a whole callback, so that a callback sees
+// every input whole. Inside it only the source stream's, the radio signal's and the tape
+// media's own locks, each for a short copy. Every other holder of the core's lock is an
+// operation of this file: it stores or copies a few values and leaves, and it never
+// allocates, frees, does I/O or calls out while holding it (what it must build, it
+// builds before taking the lock; what it takes out, it frees after letting go).
+//
+// What the render never does: allocate or free (its scratch buffers are allocated with
+// the core), do I/O or log, or wait for anything but those locks. The side files are
+// memory-mapped and the workspace's follower makes their pages ready ahead of the head,
+// so reading and writing the tape takes no page fault.
+//
+// What goes under the lock and what does not: whatever decides what the render does
+// (the source stream and whether it plays, the tuner's signal and power, the transport,
+// the media, the tape sound, the deck input) changes under the lock, one hold per call.
+// The gains and the muting switch are read once per chunk and order nothing else, so
+// they are relaxed atomics: a change is heard from the next chunk, and turning a knob
+// never waits for a callback to end.
+//
+// What leaves through the main thread: the render owns nothing it has to free. Streams
+// and signals belong to their engines; a replaced stream, signal or media is returned to
+// the caller, which stops and frees it after the call; a replaced tape-sound processor is
+// parked by the render and freed by the main thread's next setTapeSound or snapshot.
+
 namespace {
 
 // The input crossfade: 25 ms, equal power.
@@ -56,11 +83,23 @@ void holdPeak(StereoLevel& level, const float* left, const float* right, int fra
 }  // namespace
 
 struct AudioCore::State {
+    // The inputs that decide what the render pulls: guarded by the lock.
+    SourceStream* sourceStream = nullptr;  // owned by the source player
+    bool sourcePlaying = false;
+    RadioSignal* tunerSignal = nullptr;  // owned by the tuner engine
+    bool tunerPoweredOn = false;
+    DeckInput deckInput = DeckInput::sourcePlayer;
+
+    // Read once per chunk, written from the main thread without the lock.
+    std::atomic<float> sourceVolume{0.8f};
+    std::atomic<float> tunerVolume{0.8f};
+    std::atomic<bool> tunerMuting{false};
+    std::atomic<float> deckVolume{1.0f};
+    std::atomic<float> recordGain{1.0f};
+    static_assert(std::atomic<float>::is_always_lock_free);
+
     CassetteTransport transport;
     std::shared_ptr<TapeMedia> media;
-    DeckInput deckInput = DeckInput::sourcePlayer;
-    float deckVolume = 1.0f;
-    float recordGain = 1.0f;
     std::unique_ptr<TapeSoundProcessor> tapeSound;
     // A replaced processor: playback crossfades from it over the next chunk, then the
     // render parks it in `retiredTapeSound` for the main thread to free. Whenever the
@@ -104,27 +143,70 @@ AudioCore::AudioCore() : state_(std::make_unique<State>()) {}
 
 AudioCore::~AudioCore() = default;
 
+// MARK: - The source player's and the tuner engine's inputs
+
+SourceStream* AudioCore::installSourceStream(SourceStream* stream, bool playing) {
+    std::lock_guard guard(lock_);
+    state_->sourcePlaying = playing;
+    return std::exchange(state_->sourceStream, stream);
+}
+
+void AudioCore::setSourcePlaying(bool playing) {
+    std::lock_guard guard(lock_);
+    state_->sourcePlaying = playing;
+}
+
+void AudioCore::setSourceVolume(float volume) { state_->sourceVolume.store(volume, std::memory_order_relaxed); }
+
+RadioSignal* AudioCore::setTunerSignal(RadioSignal* signal) {
+    std::lock_guard guard(lock_);
+    return std::exchange(state_->tunerSignal, signal);
+}
+
+void AudioCore::setTunerPoweredOn(bool poweredOn) {
+    std::lock_guard guard(lock_);
+    state_->tunerPoweredOn = poweredOn;
+}
+
+void AudioCore::setTunerMuting(bool muting) { state_->tunerMuting.store(muting, std::memory_order_relaxed); }
+
+void AudioCore::setTunerVolume(float volume) { state_->tunerVolume.store(volume, std::memory_order_relaxed); }
+
+AudioCore::Inputs AudioCore::inputs() const {
+    std::lock_guard guard(lock_);
+    const State& s = *state_;
+    return {.sourceStream = s.sourceStream,
+            .sourcePlaying = s.sourcePlaying,
+            .sourceVolume = s.sourceVolume.load(std::memory_order_relaxed),
+            .tunerSignal = s.tunerSignal,
+            .tunerPoweredOn = s.tunerPoweredOn,
+            .tunerMuting = s.tunerMuting.load(std::memory_order_relaxed),
+            .tunerVolume = s.tunerVolume.load(std::memory_order_relaxed)};
+}
+
+// MARK: - The studio model's operations
+
 CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     std::unique_ptr<TapeSoundProcessor> retired;  // freed after unlocking
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     State& s = *state_;
     retired = std::move(s.retiredTapeSound);
     CoreSnapshot snapshot;
     // A cassette type's name ("C60", "custom") fits the string's own small buffer, so
     // this copy allocates nothing while the render may be waiting.
     snapshot.transport = s.transport;
-    snapshot.sourceLoaded = source.stream != nullptr;
-    snapshot.sourcePlaying = source.playing;
-    if (source.stream) {
-        snapshot.sourcePosition = source.stream->position();
-        snapshot.sourceDuration = source.stream->duration();
+    snapshot.sourceLoaded = s.sourceStream != nullptr;
+    snapshot.sourcePlaying = s.sourcePlaying;
+    if (s.sourceStream) {
+        snapshot.sourcePosition = s.sourceStream->position();
+        snapshot.sourceDuration = s.sourceStream->duration();
     }
     snapshot.sourceEndCount = s.sourceEndCount;
     snapshot.autoPauseCount = s.autoPauseCount;
     snapshot.sourceLevel = s.sourcePeak;
     snapshot.deckLevel = s.deckPeak;
     snapshot.tunerLevel = s.tunerPeak;
-    snapshot.tunerLocked = tuner.poweredOn && s.lockGain >= lockedThreshold;
+    snapshot.tunerLocked = s.tunerPoweredOn && s.lockGain >= lockedThreshold;
     snapshot.deckInput = s.deckInput;
     snapshot.renderedFrames = s.renderedFrames;
     snapshot.underrunFrames = s.underrunFrames;
@@ -135,15 +217,9 @@ CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     return snapshot;
 }
 
-void AudioCore::setDeckVolume(float volume) {
-    std::lock_guard guard(lock);
-    state_->deckVolume = volume;
-}
+void AudioCore::setDeckVolume(float volume) { state_->deckVolume.store(volume, std::memory_order_relaxed); }
 
-void AudioCore::setRecordGain(float gain) {
-    std::lock_guard guard(lock);
-    state_->recordGain = gain;
-}
+void AudioCore::setRecordGain(float gain) { state_->recordGain.store(gain, std::memory_order_relaxed); }
 
 void AudioCore::setTapeSound(const SoundProfile* profile) {
     // Built here, where allocating is fine; the render only swaps pointers' worth of work.
@@ -151,7 +227,7 @@ void AudioCore::setTapeSound(const SoundProfile* profile) {
     if (profile) processor = std::make_unique<TapeSoundProcessor>(*profile, TapeClock::sampleRate);
     std::unique_ptr<TapeSoundProcessor> retired, unheard;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         State& s = *state_;
         retired = std::move(s.retiredTapeSound);
         if (s.fadingTapeSound || s.fadingFromClean) {
@@ -167,7 +243,7 @@ void AudioCore::setTapeSound(const SoundProfile* profile) {
 }
 
 void AudioCore::setDeckInput(DeckInput input) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->deckInput = input;
 }
 
@@ -175,7 +251,7 @@ std::shared_ptr<TapeMedia> AudioCore::loadMedia(std::shared_ptr<TapeMedia> media
                                                 const CassetteTransport::Cassette& cassette, int64_t head) {
     std::shared_ptr<TapeMedia> previous;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         previous = std::exchange(state_->media, std::move(media));
         state_->transport.load(cassette, head);
         state_->wasPlaying = false;
@@ -188,7 +264,7 @@ std::shared_ptr<TapeMedia> AudioCore::loadMedia(std::shared_ptr<TapeMedia> media
 std::shared_ptr<TapeMedia> AudioCore::ejectMedia() {
     std::shared_ptr<TapeMedia> previous;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         previous = std::exchange(state_->media, nullptr);
         state_->transport.eject();
         state_->wasPlaying = false;
@@ -197,7 +273,7 @@ std::shared_ptr<TapeMedia> AudioCore::ejectMedia() {
 }
 
 bool AudioCore::transport(TransportCommand command) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     const bool accepted = state_->transport.handle(command);
     // Playback that stops between two buffers and starts again is not continuous: the
     // tape sound starts afresh rather than going on (or fading) from before.
@@ -206,19 +282,21 @@ bool AudioCore::transport(TransportCommand command) {
 }
 
 void AudioCore::setWriteProtected(bool isProtected, TapeSide side) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->transport.setProtected(side, isProtected);
 }
 
 void AudioCore::setRecordingLocked(bool locked) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->transport.recordingLocked = locked;
 }
+
+// MARK: - The render
 
 void AudioCore::render(int frames, float* left, float* right) {
     if (frames <= 0) return;
     [[maybe_unused]] DenormalGuard denormals;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     for (int done = 0; done < frames;) {
         const int n = std::min(maximumChunk, frames - done);
         renderChunk(n, left + done, right + done);
@@ -231,71 +309,97 @@ void AudioCore::noteOutputStatus(bool underflow, bool overflow) {
     if (overflow) outputOverflows_.fetch_add(1, std::memory_order_relaxed);
 }
 
-// One chunk of at most maximumChunk frames, under the lock. Takes no other lock but the
-// source stream's, the radio signal's and the tape media's, each for a short copy.
+// One chunk of at most maximumChunk frames, under the lock. The inputs are pulled into
+// the scratch buffers, mixed into the output and the line, the tape records or plays,
+// and what the tape plays is added last.
 void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
-    State& s = *state_;
-    CassetteTransport& deck = s.transport;
+    const int pulled = pullSource(n);
+    const int delivered = pullTuner(n);
+    armOnLiveInput(pulled, delivered);
+    crossfadeInputs(n, outLeft, outRight);
+    const TransportMode mode = state_->transport.mode;
+    const bool tapeSounds = runTape(n, mode);
+    meter(n, mode, tapeSounds);
+    advanceTransport(n, mode);
+    mixTape(n, outLeft, outRight, tapeSounds);
+    state_->renderedFrames += uint64_t(n);
+}
 
-    // Pull the player's stream. A shortfall is an underrun, unless the stream has ended.
-    float* sourceLeft = s.source.left.data();
-    float* sourceRight = s.source.right.data();
+// Pulls the player's stream. A shortfall is an underrun, unless the stream has ended.
+int AudioCore::pullSource(int n) {
+    State& s = *state_;
+    float* left = s.source.left.data();
+    float* right = s.source.right.data();
     int pulled = 0;
-    if (source.stream && source.playing) {
-        pulled = std::clamp(source.stream->pull(n, sourceLeft, sourceRight), 0, n);
+    if (s.sourceStream && s.sourcePlaying) {
+        pulled = std::clamp(s.sourceStream->pull(n, left, right), 0, n);
         if (pulled < n) {
-            if (source.stream->isDrained()) {
+            if (s.sourceStream->isDrained()) {
                 ++s.sourceEndCount;
-                source.playing = false;
+                s.sourcePlaying = false;
             } else {
                 s.underrunFrames += uint64_t(n - pulled);
             }
         }
     }
-    silence(sourceLeft, sourceRight, pulled, n);
+    silence(left, right, pulled, n);
+    return pulled;
+}
 
-    // The tuner path: the signal under the lock gain, hiss between stations.
-    float* tunerLeft = s.tunerPath.left.data();
-    float* tunerRight = s.tunerPath.right.data();
-    int delivered = 0;
-    if (tuner.poweredOn) {
-        if (tuner.signal) delivered = std::clamp(tuner.signal->render(n, tunerLeft, tunerRight), 0, n);
-        silence(tunerLeft, tunerRight, delivered, n);
-        const float noiseGain = tuner.muting ? 0.0f : interstationNoiseGain;
-        float gain = s.lockGain;
-        for (int i = 0; i < n; ++i) {
-            gain = i < delivered ? std::min(1.0f, gain + lockStep) : std::max(0.0f, gain - lockStep);
-            s.noiseLeft += noiseSmoothing * (s.nextNoise() - s.noiseLeft);
-            s.noiseRight += noiseSmoothing * (s.nextNoise() - s.noiseRight);
-            const float hiss = noiseGain * (1.0f - gain);
-            tunerLeft[i] = tunerLeft[i] * gain + hiss * s.noiseLeft;
-            tunerRight[i] = tunerRight[i] * gain + hiss * s.noiseRight;
-        }
-        s.lockGain = gain;
-    } else {
+// The tuner path: the signal under the lock gain, hiss between stations.
+int AudioCore::pullTuner(int n) {
+    State& s = *state_;
+    float* left = s.tunerPath.left.data();
+    float* right = s.tunerPath.right.data();
+    if (!s.tunerPoweredOn) {
         s.lockGain = 0.0f;
-        silence(tunerLeft, tunerRight, 0, n);
+        silence(left, right, 0, n);
+        return 0;
     }
-
-    // An armed deck starts recording with the first chunk in which its input is live.
-    if (deck.mode == TransportMode::recordArmed && deck.cassette && s.media) {
-        const bool live = s.deckInput == DeckInput::sourcePlayer
-                              ? source.stream && pulled > 0
-                              : tuner.poweredOn && tuner.signal && delivered > 0;
-        if (live) {
-            deck.mode = TransportMode::recording;
-            s.pass = RecordingPass{++s.lastSerial, deck.cassette->side, deck.head, deck.head};
-        }
+    int delivered = 0;
+    if (s.tunerSignal) delivered = std::clamp(s.tunerSignal->render(n, left, right), 0, n);
+    silence(left, right, delivered, n);
+    const float noiseGain = s.tunerMuting.load(std::memory_order_relaxed) ? 0.0f : interstationNoiseGain;
+    float gain = s.lockGain;
+    for (int i = 0; i < n; ++i) {
+        gain = i < delivered ? std::min(1.0f, gain + lockStep) : std::max(0.0f, gain - lockStep);
+        s.noiseLeft += noiseSmoothing * (s.nextNoise() - s.noiseLeft);
+        s.noiseRight += noiseSmoothing * (s.nextNoise() - s.noiseRight);
+        const float hiss = noiseGain * (1.0f - gain);
+        left[i] = left[i] * gain + hiss * s.noiseLeft;
+        right[i] = right[i] * gain + hiss * s.noiseRight;
     }
+    s.lockGain = gain;
+    return delivered;
+}
 
-    // Crossfade towards the selected input: the monitor at the inputs' volumes goes to
-    // the output, the line at the record gain goes to tape.
+// An armed deck starts recording with the first chunk in which its input is live.
+void AudioCore::armOnLiveInput(int pulled, int delivered) {
+    State& s = *state_;
+    CassetteTransport& deck = s.transport;
+    if (deck.mode != TransportMode::recordArmed || !deck.cassette || !s.media) return;
+    const bool live = s.deckInput == DeckInput::sourcePlayer ? s.sourceStream && pulled > 0
+                                                             : s.tunerPoweredOn && s.tunerSignal && delivered > 0;
+    if (live) {
+        deck.mode = TransportMode::recording;
+        s.pass = RecordingPass{++s.lastSerial, deck.cassette->side, deck.head, deck.head};
+    }
+}
+
+// Crossfades towards the selected input: the monitor at the inputs' volumes goes to the
+// output, the line at the record gain goes to tape.
+void AudioCore::crossfadeInputs(int n, float* outLeft, float* outRight) {
+    State& s = *state_;
+    const float* sourceLeft = s.source.left.data();
+    const float* sourceRight = s.source.right.data();
+    const float* tunerLeft = s.tunerPath.left.data();
+    const float* tunerRight = s.tunerPath.right.data();
     float* lineLeft = s.line.left.data();
     float* lineRight = s.line.right.data();
     const float target = s.deckInput == DeckInput::tuner ? 1.0f : 0.0f;
-    const float sourceVolume = source.volume;
-    const float tunerGain = tunerVolume;
-    const float recordGain = s.recordGain;
+    const float sourceVolume = s.sourceVolume.load(std::memory_order_relaxed);
+    const float tunerGain = s.tunerVolume.load(std::memory_order_relaxed);
+    const float recordGain = s.recordGain.load(std::memory_order_relaxed);
     float mix = s.crossfade;
     float sourceFade = std::cos(mix * std::numbers::pi_v<float> / 2);
     float tunerFade = std::sin(mix * std::numbers::pi_v<float> / 2);
@@ -313,45 +417,18 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
         lineRight[i] = (sr + tr) * recordGain;
     }
     s.crossfade = mix;
+}
 
-    // Tape: record the line, or play the side through the tape sound. The recording
-    // itself is never coloured.
-    float* tapeLeft = s.tape.left.data();
-    float* tapeRight = s.tape.right.data();
+// Tape: records the line, or plays the side through the tape sound; true when the tape
+// sounds in this chunk. The recording itself is never coloured.
+bool AudioCore::runTape(int n, TransportMode mode) {
+    State& s = *state_;
+    const bool onTape = s.transport.cassette && s.media;
     bool tapeSounds = false;
-    const TransportMode mode = deck.mode;
-    if (mode == TransportMode::recording && deck.cassette && s.media) {
-        const TapeSide side = deck.cassette->side;
-        const int64_t room = std::max<int64_t>(0, deck.sideEnd() - deck.head);
-        const int64_t written = s.media->storage(side).write(deck.head, lineLeft, lineRight, std::min<int64_t>(n, room));
-        if (written > 0) {
-            s.media->noteWritten(side, deck.head + written);
-            if (s.pass) s.pass->end = deck.head + written;
-        }
-    } else if (mode == TransportMode::playing && deck.cassette && s.media) {
-        s.media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
-        const bool fading = s.wasPlaying && (s.fadingTapeSound || s.fadingFromClean);
-        float* fadeLeft = s.fade.left.data();
-        float* fadeRight = s.fade.right.data();
-        if (fading) {
-            // The replaced sound goes on over this chunk from where it was, so that the
-            // new one's empty delay lines are not heard as a gap.
-            std::copy_n(tapeLeft, n, fadeLeft);
-            std::copy_n(tapeRight, n, fadeRight);
-            if (s.fadingTapeSound) s.fadingTapeSound->process(fadeLeft, fadeRight, n);
-        }
-        if (s.tapeSound) {
-            if (!s.wasPlaying) s.tapeSound->reset();
-            s.tapeSound->process(tapeLeft, tapeRight, n);
-        }
-        if (fading) {
-            const float step = 1.0f / float(n);
-            for (int i = 0; i < n; ++i) {
-                const float in = float(i + 1) * step;
-                tapeLeft[i] = fadeLeft[i] + (tapeLeft[i] - fadeLeft[i]) * in;
-                tapeRight[i] = fadeRight[i] + (tapeRight[i] - fadeRight[i]) * in;
-            }
-        }
+    if (mode == TransportMode::recording && onTape) {
+        recordLine(n);
+    } else if (mode == TransportMode::playing && onTape) {
+        playTape(n);
         tapeSounds = true;
     }
     // Faded, or nothing was playing to fade from: the replaced sound is done with.
@@ -360,26 +437,84 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
         s.fadingFromClean = false;
     }
     s.wasPlaying = mode == TransportMode::playing;
+    return tapeSounds;
+}
 
-    // Meters, held until a snapshot resets them.
-    holdPeak(s.sourcePeak, sourceLeft, sourceRight, n);
-    if (tuner.poweredOn) holdPeak(s.tunerPeak, tunerLeft, tunerRight, n);
+// Writes the line at the head, up to the end of the side.
+void AudioCore::recordLine(int n) {
+    State& s = *state_;
+    const CassetteTransport& deck = s.transport;
+    const TapeSide side = deck.cassette->side;
+    const int64_t room = std::max<int64_t>(0, deck.sideEnd() - deck.head);
+    const int64_t written =
+        s.media->storage(side).write(deck.head, s.line.left.data(), s.line.right.data(), std::min<int64_t>(n, room));
+    if (written > 0) {
+        s.media->noteWritten(side, deck.head + written);
+        if (s.pass) s.pass->end = deck.head + written;
+    }
+}
+
+// Reads the side at the head through the tape sound, crossfading from a replaced one.
+void AudioCore::playTape(int n) {
+    State& s = *state_;
+    const CassetteTransport& deck = s.transport;
+    float* tapeLeft = s.tape.left.data();
+    float* tapeRight = s.tape.right.data();
+    s.media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
+    const bool fading = s.wasPlaying && (s.fadingTapeSound || s.fadingFromClean);
+    float* fadeLeft = s.fade.left.data();
+    float* fadeRight = s.fade.right.data();
+    if (fading) {
+        // The replaced sound goes on over this chunk from where it was, so that the
+        // new one's empty delay lines are not heard as a gap.
+        std::copy_n(tapeLeft, n, fadeLeft);
+        std::copy_n(tapeRight, n, fadeRight);
+        if (s.fadingTapeSound) s.fadingTapeSound->process(fadeLeft, fadeRight, n);
+    }
+    if (s.tapeSound) {
+        if (!s.wasPlaying) s.tapeSound->reset();
+        s.tapeSound->process(tapeLeft, tapeRight, n);
+    }
+    if (fading) {
+        const float step = 1.0f / float(n);
+        for (int i = 0; i < n; ++i) {
+            const float in = float(i + 1) * step;
+            tapeLeft[i] = fadeLeft[i] + (tapeLeft[i] - fadeLeft[i]) * in;
+            tapeRight[i] = fadeRight[i] + (tapeRight[i] - fadeRight[i]) * in;
+        }
+    }
+}
+
+// Meters, held until a snapshot resets them.
+void AudioCore::meter(int n, TransportMode mode, bool tapeSounds) {
+    State& s = *state_;
+    holdPeak(s.sourcePeak, s.source.left.data(), s.source.right.data(), n);
+    if (s.tunerPoweredOn) holdPeak(s.tunerPeak, s.tunerPath.left.data(), s.tunerPath.right.data(), n);
     if (isRecordingOrArmed(mode))
-        holdPeak(s.deckPeak, lineLeft, lineRight, n);
+        holdPeak(s.deckPeak, s.line.left.data(), s.line.right.data(), n);
     else if (tapeSounds)
-        holdPeak(s.deckPeak, tapeLeft, tapeRight, n);
+        holdPeak(s.deckPeak, s.tape.left.data(), s.tape.right.data(), n);
+}
 
-    // The transport moves; a side that ends under a recording from the player pauses it.
+// The transport moves; a side that ends under a recording from the player pauses it.
+void AudioCore::advanceTransport(int n, TransportMode mode) {
+    State& s = *state_;
+    CassetteTransport& deck = s.transport;
     deck.advance(n);
     // The workspace's follower keeps the pages ahead of the head resident.
     if (s.media && deck.cassette) s.media->followHead(deck.cassette->side, deck.head, deck.mode);
     if (mode == TransportMode::recording && deck.mode == TransportMode::stopped &&
-        s.deckInput == DeckInput::sourcePlayer && source.playing) {
-        source.playing = false;
+        s.deckInput == DeckInput::sourcePlayer && s.sourcePlaying) {
+        s.sourcePlaying = false;
         ++s.autoPauseCount;
     }
+}
 
-    const float deckVolume = s.deckVolume;
+// Adds the tape at the deck volume and clamps what reaches the device.
+void AudioCore::mixTape(int n, float* outLeft, float* outRight, bool tapeSounds) {
+    const float* tapeLeft = state_->tape.left.data();
+    const float* tapeRight = state_->tape.right.data();
+    const float deckVolume = state_->deckVolume.load(std::memory_order_relaxed);
     for (int i = 0; i < n; ++i) {
         const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckVolume : outLeft[i];
         const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckVolume : outRight[i];
@@ -387,7 +522,6 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
         outLeft[i] = l == l ? std::clamp(l, -1.0f, 1.0f) : 0.0f;
         outRight[i] = r == r ? std::clamp(r, -1.0f, 1.0f) : 0.0f;
     }
-    s.renderedFrames += uint64_t(n);
 }
 
 }  // namespace norvo

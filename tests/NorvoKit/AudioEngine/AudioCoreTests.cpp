@@ -94,24 +94,18 @@ protected:
     }
 
     void installSource(SourceStream* stream, bool playing = true, float volume = 1.0f) {
-        std::lock_guard guard(core_.lock);
-        core_.source.stream = stream;
-        core_.source.playing = playing;
-        core_.source.volume = volume;
+        core_.installSourceStream(stream, playing);
+        core_.setSourceVolume(volume);
     }
 
     void setTuner(RadioSignal* signal, bool poweredOn, bool muting = false, float volume = 1.0f) {
-        std::lock_guard guard(core_.lock);
-        core_.tuner.signal = signal;
-        core_.tuner.poweredOn = poweredOn;
-        core_.tuner.muting = muting;
-        core_.tunerVolume = volume;
+        core_.setTunerSignal(signal);
+        core_.setTunerPoweredOn(poweredOn);
+        core_.setTunerMuting(muting);
+        core_.setTunerVolume(volume);
     }
 
-    bool sourcePlaying() {
-        std::lock_guard guard(core_.lock);
-        return core_.source.playing;
-    }
+    bool sourcePlaying() { return core_.inputs().sourcePlaying; }
 
     std::vector<int16_t> recorded(const TapeMedia& media, TapeSide side, int64_t from, int64_t frames) {
         const int16_t* data = media.storage(side).frames();

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -660,22 +659,16 @@ TEST_F(RadioStreamPlaybackTest, AStationPlaysThroughTheCoreAndSurvivesADroppedCo
     core.setDeckInput(DeckInput::tuner);
     OutputDevice device(core, 12.0);
     open("/live", 0.5);
-    {
-        std::lock_guard guard(core.lock);
-        core.tuner.signal = stream.get();
-        core.tuner.poweredOn = true;
-        core.tuner.muting = true;  // no hiss between stations: silence is silence
-        core.tunerVolume = 1.0f;
-    }
+    core.setTunerMuting(true);  // no hiss between stations: silence is silence
+    core.setTunerVolume(1.0f);
+    core.setTunerSignal(stream.get());
+    core.setTunerPoweredOn(true);
     // Whatever happens below, the core lets go of the stream before it goes away.
     struct Detach {
         AudioCore& core;
         OutputDevice& device;
         ~Detach() {
-            {
-                std::lock_guard guard(core.lock);
-                core.tuner.signal = nullptr;
-            }
+            core.setTunerSignal(nullptr);
             device.stop();
         }
     } detach{core, device};
