@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "AudioEngine/CassetteType.hpp"
-#include "AudioEngine/JSONValue.hpp"
 #include "AudioEngine/TapeSide.hpp"
 #include "Cassette/ArtworkRole.hpp"
 #include "Cassette/CassetteDesign.hpp"
@@ -16,6 +15,7 @@
 #include "Cassette/TrackMarker.hpp"
 #include "Cassette/WriteProtect.hpp"
 #include "Platform/Clock.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/Uuid.hpp"
 
 namespace norvo {

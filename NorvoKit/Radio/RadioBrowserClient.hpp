@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "Platform/HttpError.hpp"
 #include "Platform/HttpLoop.hpp"
 #include "Platform/HttpRequest.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/Locale.hpp"
 #include "Radio/DirectoryServerList.hpp"
 #include "Radio/RadioStation.hpp"
