@@ -28,6 +28,7 @@
 #include "StudioModel/StudioModel.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "Support/FakeClock.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
@@ -171,7 +172,7 @@ struct RecordingStudio {
 
     test::TemporaryDirectory directory;
     ManualExecutor executor;
-    FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
+    test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
     InMemoryDefaultsStore defaults;
     DecodedSourceStreamFactory sourceStreams;
     test::FakeTunerDirectory tunerDirectory;

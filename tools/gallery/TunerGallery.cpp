@@ -16,6 +16,7 @@
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Support/FakeClock.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/GenrePicker.hpp"
@@ -91,7 +92,7 @@ void tunedBand(FakeTuner& tuner) {
 struct Face {
     FakeTuner tuner;
     ManualExecutor executor;
-    FakeClock clock{at(1.8e9)};
+    test::FakeClock clock{at(1.8e9)};
     NoDesktop desktop;
     MeterBallistics::Pair meter;
     std::unique_ptr<TunerView> view;

@@ -15,13 +15,13 @@
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/HttpLoop.hpp"
-#include "Platform/LoopClock.hpp"
 #include "Radio/BurstMatch.hpp"
 #include "Radio/RadioStream.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/LiveStation.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -443,7 +443,7 @@ struct RepeatingCase {
 // A stream on the clock of a live station: the station's time and the stream's move together.
 class LiveStationTest : public RadioStreamPlaybackTest {
 protected:
-    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
     std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
     std::unique_ptr<test::LiveStation> station;
 
