@@ -16,6 +16,7 @@
 #include "Cassette/WriteProtect.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/JSONValue.hpp"
+#include "Platform/StudioVersion.hpp"
 #include "Platform/Uuid.hpp"
 
 namespace norvo {
@@ -32,7 +33,7 @@ struct CassetteDocument {
     };
 
     // The application named in new documents and in the events it adds.
-    static constexpr const char* applicationName = "Norvo Studio 1.2";
+    static constexpr const char* applicationName = "Norvo Studio " NORVO_STUDIO_VERSION;
 
     Uuid id;
     std::string serialNumber;

@@ -146,7 +146,7 @@ public:
         bool operator==(const ServerState&) const = default;
     };
 
-    // "NorvoStudio/1.2 (+<web address>)": sent with every directory and stream request.
+    // "NorvoStudio/<version> (+<web address>)": sent with every directory and stream request.
     static const std::string userAgent;
     static constexpr int maximumAttempts = 3;
 
