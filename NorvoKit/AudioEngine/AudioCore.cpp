@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <utility>
 
 #include "AudioEngine/TapeClock.hpp"
 #include "AudioEngine/TapeSound/TapeSoundProcessor.hpp"
@@ -21,8 +22,8 @@ namespace norvo {
 // every input whole. Inside it only the source stream's, the radio signal's and the tape
 // media's own locks, each for a short copy. Every other holder of the core's lock is an
 // operation of this file: it stores or copies a few values and leaves, and it never
-// allocates, frees, does I/O or calls out while holding it (what it must build, it
-// builds before taking the lock; what it takes out, it frees after letting go).
+// allocates, frees or does I/O while holding it (what it must build, it builds before
+// taking the lock; what it takes out, it frees after letting go).
 //
 // What the render never does: allocate or free (its scratch buffers are allocated with
 // the core), do I/O or log, or wait for anything but those locks. The side files are
