@@ -91,7 +91,8 @@ struct AudioCore::State {
     bool tunerPoweredOn = false;
     DeckInput deckInput = DeckInput::sourcePlayer;
 
-    // Read once per chunk, written from the main thread without the lock.
+    // Gains and a switch, read once per chunk and ordering nothing else: relaxed atomics,
+    // written without the lock, so that turning a knob never waits for a callback.
     std::atomic<float> sourceVolume{0.8f};
     std::atomic<float> tunerVolume{0.8f};
     std::atomic<bool> tunerMuting{false};
@@ -99,6 +100,7 @@ struct AudioCore::State {
     std::atomic<float> recordGain{1.0f};
     static_assert(std::atomic<float>::is_always_lock_free);
 
+    // The deck and the render's own state, guarded by the lock.
     CassetteTransport transport;
     std::shared_ptr<TapeMedia> media;
     std::unique_ptr<TapeSoundProcessor> tapeSound;
@@ -138,6 +140,20 @@ struct AudioCore::State {
         noiseSeed ^= noiseSeed << 5;
         return float(int32_t(noiseSeed)) * (1.0f / 2147483648.0f);
     }
+
+    // The render: one chunk of at most maximumChunk frames, under the lock, run as these
+    // stages in this order.
+    void renderChunk(int frames, float* outLeft, float* outRight);
+    int pullSource(int frames);
+    int pullTuner(int frames);
+    void armOnLiveInput(int pulled, int delivered);
+    void crossfadeInputs(int frames, float* outLeft, float* outRight);
+    bool runTape(int frames, TransportMode mode);
+    void recordLine(int frames);
+    void playTape(int frames);
+    void meter(int frames, TransportMode mode, bool tapeSounds);
+    void advanceTransport(int frames, TransportMode mode);
+    void mixTape(int frames, float* outLeft, float* outRight, bool tapeSounds);
 };
 
 AudioCore::AudioCore() : state_(std::make_unique<State>()) {}
@@ -300,7 +316,7 @@ void AudioCore::render(int frames, float* left, float* right) {
     std::lock_guard guard(lock_);
     for (int done = 0; done < frames;) {
         const int n = std::min(maximumChunk, frames - done);
-        renderChunk(n, left + done, right + done);
+        state_->renderChunk(n, left + done, right + done);
         done += n;
     }
 }
@@ -313,33 +329,32 @@ void AudioCore::noteOutputStatus(bool underflow, bool overflow) {
 // One chunk of at most maximumChunk frames, under the lock. The inputs are pulled into
 // the scratch buffers, mixed into the output and the line, the tape records or plays,
 // and what the tape plays is added last.
-void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
+void AudioCore::State::renderChunk(int n, float* outLeft, float* outRight) {
     const int pulled = pullSource(n);
     const int delivered = pullTuner(n);
     armOnLiveInput(pulled, delivered);
     crossfadeInputs(n, outLeft, outRight);
-    const TransportMode mode = state_->transport.mode;
+    const TransportMode mode = transport.mode;
     const bool tapeSounds = runTape(n, mode);
     meter(n, mode, tapeSounds);
     advanceTransport(n, mode);
     mixTape(n, outLeft, outRight, tapeSounds);
-    state_->renderedFrames += uint64_t(n);
+    renderedFrames += uint64_t(n);
 }
 
 // Pulls the player's stream. A shortfall is an underrun, unless the stream has ended.
-int AudioCore::pullSource(int n) {
-    State& s = *state_;
-    float* left = s.source.left.data();
-    float* right = s.source.right.data();
+int AudioCore::State::pullSource(int n) {
+    float* left = source.left.data();
+    float* right = source.right.data();
     int pulled = 0;
-    if (s.sourceStream && s.sourcePlaying) {
-        pulled = std::clamp(s.sourceStream->pull(n, left, right), 0, n);
+    if (sourceStream && sourcePlaying) {
+        pulled = std::clamp(sourceStream->pull(n, left, right), 0, n);
         if (pulled < n) {
-            if (s.sourceStream->isDrained()) {
-                ++s.sourceEndCount;
-                s.sourcePlaying = false;
+            if (sourceStream->isDrained()) {
+                ++sourceEndCount;
+                sourcePlaying = false;
             } else {
-                s.underrunFrames += uint64_t(n - pulled);
+                underrunFrames += uint64_t(n - pulled);
             }
         }
     }
@@ -348,60 +363,57 @@ int AudioCore::pullSource(int n) {
 }
 
 // The tuner path: the signal under the lock gain, hiss between stations.
-int AudioCore::pullTuner(int n) {
-    State& s = *state_;
-    float* left = s.tunerPath.left.data();
-    float* right = s.tunerPath.right.data();
-    if (!s.tunerPoweredOn) {
-        s.lockGain = 0.0f;
+int AudioCore::State::pullTuner(int n) {
+    float* left = tunerPath.left.data();
+    float* right = tunerPath.right.data();
+    if (!tunerPoweredOn) {
+        lockGain = 0.0f;
         silence(left, right, 0, n);
         return 0;
     }
     int delivered = 0;
-    if (s.tunerSignal) delivered = std::clamp(s.tunerSignal->render(n, left, right), 0, n);
+    if (tunerSignal) delivered = std::clamp(tunerSignal->render(n, left, right), 0, n);
     silence(left, right, delivered, n);
-    const float noiseGain = s.tunerMuting.load(std::memory_order_relaxed) ? 0.0f : interstationNoiseGain;
-    float gain = s.lockGain;
+    const float noiseGain = tunerMuting.load(std::memory_order_relaxed) ? 0.0f : interstationNoiseGain;
+    float gain = lockGain;
     for (int i = 0; i < n; ++i) {
         gain = i < delivered ? std::min(1.0f, gain + lockStep) : std::max(0.0f, gain - lockStep);
-        s.noiseLeft += noiseSmoothing * (s.nextNoise() - s.noiseLeft);
-        s.noiseRight += noiseSmoothing * (s.nextNoise() - s.noiseRight);
+        noiseLeft += noiseSmoothing * (nextNoise() - noiseLeft);
+        noiseRight += noiseSmoothing * (nextNoise() - noiseRight);
         const float hiss = noiseGain * (1.0f - gain);
-        left[i] = left[i] * gain + hiss * s.noiseLeft;
-        right[i] = right[i] * gain + hiss * s.noiseRight;
+        left[i] = left[i] * gain + hiss * noiseLeft;
+        right[i] = right[i] * gain + hiss * noiseRight;
     }
-    s.lockGain = gain;
+    lockGain = gain;
     return delivered;
 }
 
 // An armed deck starts recording with the first chunk in which its input is live.
-void AudioCore::armOnLiveInput(int pulled, int delivered) {
-    State& s = *state_;
-    CassetteTransport& deck = s.transport;
-    if (deck.mode != TransportMode::recordArmed || !deck.cassette || !s.media) return;
-    const bool live = s.deckInput == DeckInput::sourcePlayer ? s.sourceStream && pulled > 0
-                                                             : s.tunerPoweredOn && s.tunerSignal && delivered > 0;
+void AudioCore::State::armOnLiveInput(int pulled, int delivered) {
+    CassetteTransport& deck = transport;
+    if (deck.mode != TransportMode::recordArmed || !deck.cassette || !media) return;
+    const bool live = deckInput == DeckInput::sourcePlayer ? sourceStream && pulled > 0
+                                                           : tunerPoweredOn && tunerSignal && delivered > 0;
     if (live) {
         deck.mode = TransportMode::recording;
-        s.pass = RecordingPass{++s.lastSerial, deck.cassette->side, deck.head, deck.head};
+        pass = RecordingPass{++lastSerial, deck.cassette->side, deck.head, deck.head};
     }
 }
 
 // Crossfades towards the selected input: the monitor at the inputs' volumes goes to the
 // output, the line at the record gain goes to tape.
-void AudioCore::crossfadeInputs(int n, float* outLeft, float* outRight) {
-    State& s = *state_;
-    const float* sourceLeft = s.source.left.data();
-    const float* sourceRight = s.source.right.data();
-    const float* tunerLeft = s.tunerPath.left.data();
-    const float* tunerRight = s.tunerPath.right.data();
-    float* lineLeft = s.line.left.data();
-    float* lineRight = s.line.right.data();
-    const float target = s.deckInput == DeckInput::tuner ? 1.0f : 0.0f;
-    const float sourceVolume = s.sourceVolume.load(std::memory_order_relaxed);
-    const float tunerGain = s.tunerVolume.load(std::memory_order_relaxed);
-    const float recordGain = s.recordGain.load(std::memory_order_relaxed);
-    float mix = s.crossfade;
+void AudioCore::State::crossfadeInputs(int n, float* outLeft, float* outRight) {
+    const float* sourceLeft = source.left.data();
+    const float* sourceRight = source.right.data();
+    const float* tunerLeft = tunerPath.left.data();
+    const float* tunerRight = tunerPath.right.data();
+    float* lineLeft = line.left.data();
+    float* lineRight = line.right.data();
+    const float target = deckInput == DeckInput::tuner ? 1.0f : 0.0f;
+    const float sourceGain = sourceVolume.load(std::memory_order_relaxed);
+    const float tunerGain = tunerVolume.load(std::memory_order_relaxed);
+    const float lineGain = recordGain.load(std::memory_order_relaxed);
+    float mix = crossfade;
     float sourceFade = std::cos(mix * std::numbers::pi_v<float> / 2);
     float tunerFade = std::sin(mix * std::numbers::pi_v<float> / 2);
     for (int i = 0; i < n; ++i) {
@@ -412,19 +424,18 @@ void AudioCore::crossfadeInputs(int n, float* outLeft, float* outRight) {
         }
         const float sl = sourceLeft[i] * sourceFade, sr = sourceRight[i] * sourceFade;
         const float tl = tunerLeft[i] * tunerFade, tr = tunerRight[i] * tunerFade;
-        outLeft[i] = sl * sourceVolume + tl * tunerGain;
-        outRight[i] = sr * sourceVolume + tr * tunerGain;
-        lineLeft[i] = (sl + tl) * recordGain;
-        lineRight[i] = (sr + tr) * recordGain;
+        outLeft[i] = sl * sourceGain + tl * tunerGain;
+        outRight[i] = sr * sourceGain + tr * tunerGain;
+        lineLeft[i] = (sl + tl) * lineGain;
+        lineRight[i] = (sr + tr) * lineGain;
     }
-    s.crossfade = mix;
+    crossfade = mix;
 }
 
 // Tape: records the line, or plays the side through the tape sound; true when the tape
 // sounds in this chunk. The recording itself is never coloured.
-bool AudioCore::runTape(int n, TransportMode mode) {
-    State& s = *state_;
-    const bool onTape = s.transport.cassette && s.media;
+bool AudioCore::State::runTape(int n, TransportMode mode) {
+    const bool onTape = transport.cassette && media;
     bool tapeSounds = false;
     if (mode == TransportMode::recording && onTape) {
         recordLine(n);
@@ -433,48 +444,46 @@ bool AudioCore::runTape(int n, TransportMode mode) {
         tapeSounds = true;
     }
     // Faded, or nothing was playing to fade from: the replaced sound is done with.
-    if (s.fadingTapeSound || s.fadingFromClean) {
-        s.retiredTapeSound = std::move(s.fadingTapeSound);
-        s.fadingFromClean = false;
+    if (fadingTapeSound || fadingFromClean) {
+        retiredTapeSound = std::move(fadingTapeSound);
+        fadingFromClean = false;
     }
-    s.wasPlaying = mode == TransportMode::playing;
+    wasPlaying = mode == TransportMode::playing;
     return tapeSounds;
 }
 
 // Writes the line at the head, up to the end of the side.
-void AudioCore::recordLine(int n) {
-    State& s = *state_;
-    const CassetteTransport& deck = s.transport;
+void AudioCore::State::recordLine(int n) {
+    const CassetteTransport& deck = transport;
     const TapeSide side = deck.cassette->side;
     const int64_t room = std::max<int64_t>(0, deck.sideEnd() - deck.head);
     const int64_t written =
-        s.media->storage(side).write(deck.head, s.line.left.data(), s.line.right.data(), std::min<int64_t>(n, room));
+        media->storage(side).write(deck.head, line.left.data(), line.right.data(), std::min<int64_t>(n, room));
     if (written > 0) {
-        s.media->noteWritten(side, deck.head + written);
-        if (s.pass) s.pass->end = deck.head + written;
+        media->noteWritten(side, deck.head + written);
+        if (pass) pass->end = deck.head + written;
     }
 }
 
 // Reads the side at the head through the tape sound, crossfading from a replaced one.
-void AudioCore::playTape(int n) {
-    State& s = *state_;
-    const CassetteTransport& deck = s.transport;
-    float* tapeLeft = s.tape.left.data();
-    float* tapeRight = s.tape.right.data();
-    s.media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
-    const bool fading = s.wasPlaying && (s.fadingTapeSound || s.fadingFromClean);
-    float* fadeLeft = s.fade.left.data();
-    float* fadeRight = s.fade.right.data();
+void AudioCore::State::playTape(int n) {
+    const CassetteTransport& deck = transport;
+    float* tapeLeft = tape.left.data();
+    float* tapeRight = tape.right.data();
+    media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
+    const bool fading = wasPlaying && (fadingTapeSound || fadingFromClean);
+    float* fadeLeft = fade.left.data();
+    float* fadeRight = fade.right.data();
     if (fading) {
         // The replaced sound goes on over this chunk from where it was, so that the
         // new one's empty delay lines are not heard as a gap.
         std::copy_n(tapeLeft, n, fadeLeft);
         std::copy_n(tapeRight, n, fadeRight);
-        if (s.fadingTapeSound) s.fadingTapeSound->process(fadeLeft, fadeRight, n);
+        if (fadingTapeSound) fadingTapeSound->process(fadeLeft, fadeRight, n);
     }
-    if (s.tapeSound) {
-        if (!s.wasPlaying) s.tapeSound->reset();
-        s.tapeSound->process(tapeLeft, tapeRight, n);
+    if (tapeSound) {
+        if (!wasPlaying) tapeSound->reset();
+        tapeSound->process(tapeLeft, tapeRight, n);
     }
     if (fading) {
         const float step = 1.0f / float(n);
@@ -487,38 +496,36 @@ void AudioCore::playTape(int n) {
 }
 
 // Meters, held until a snapshot resets them.
-void AudioCore::meter(int n, TransportMode mode, bool tapeSounds) {
-    State& s = *state_;
-    holdPeak(s.sourcePeak, s.source.left.data(), s.source.right.data(), n);
-    if (s.tunerPoweredOn) holdPeak(s.tunerPeak, s.tunerPath.left.data(), s.tunerPath.right.data(), n);
+void AudioCore::State::meter(int n, TransportMode mode, bool tapeSounds) {
+    holdPeak(sourcePeak, source.left.data(), source.right.data(), n);
+    if (tunerPoweredOn) holdPeak(tunerPeak, tunerPath.left.data(), tunerPath.right.data(), n);
     if (isRecordingOrArmed(mode))
-        holdPeak(s.deckPeak, s.line.left.data(), s.line.right.data(), n);
+        holdPeak(deckPeak, line.left.data(), line.right.data(), n);
     else if (tapeSounds)
-        holdPeak(s.deckPeak, s.tape.left.data(), s.tape.right.data(), n);
+        holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
 }
 
 // The transport moves; a side that ends under a recording from the player pauses it.
-void AudioCore::advanceTransport(int n, TransportMode mode) {
-    State& s = *state_;
-    CassetteTransport& deck = s.transport;
+void AudioCore::State::advanceTransport(int n, TransportMode mode) {
+    CassetteTransport& deck = transport;
     deck.advance(n);
     // The workspace's follower keeps the pages ahead of the head resident.
-    if (s.media && deck.cassette) s.media->followHead(deck.cassette->side, deck.head, deck.mode);
+    if (media && deck.cassette) media->followHead(deck.cassette->side, deck.head, deck.mode);
     if (mode == TransportMode::recording && deck.mode == TransportMode::stopped &&
-        s.deckInput == DeckInput::sourcePlayer && s.sourcePlaying) {
-        s.sourcePlaying = false;
-        ++s.autoPauseCount;
+        deckInput == DeckInput::sourcePlayer && sourcePlaying) {
+        sourcePlaying = false;
+        ++autoPauseCount;
     }
 }
 
 // Adds the tape at the deck volume and clamps what reaches the device.
-void AudioCore::mixTape(int n, float* outLeft, float* outRight, bool tapeSounds) {
-    const float* tapeLeft = state_->tape.left.data();
-    const float* tapeRight = state_->tape.right.data();
-    const float deckVolume = state_->deckVolume.load(std::memory_order_relaxed);
+void AudioCore::State::mixTape(int n, float* outLeft, float* outRight, bool tapeSounds) {
+    const float* tapeLeft = tape.left.data();
+    const float* tapeRight = tape.right.data();
+    const float deckGain = deckVolume.load(std::memory_order_relaxed);
     for (int i = 0; i < n; ++i) {
-        const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckVolume : outLeft[i];
-        const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckVolume : outRight[i];
+        const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckGain : outLeft[i];
+        const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckGain : outRight[i];
         // A NaN from a damaged input must not reach the device: std::clamp would pass it.
         outLeft[i] = l == l ? std::clamp(l, -1.0f, 1.0f) : 0.0f;
         outRight[i] = r == r ? std::clamp(r, -1.0f, 1.0f) : 0.0f;

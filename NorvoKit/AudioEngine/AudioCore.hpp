@@ -93,20 +93,8 @@ public:
     void noteOutputStatus(bool underflow, bool overflow) override;
 
 private:
+    // Everything the render reads and writes, with the render's stages.
     struct State;
-
-    // One chunk, in the order of these stages.
-    void renderChunk(int frames, float* left, float* right);
-    int pullSource(int frames);
-    int pullTuner(int frames);
-    void armOnLiveInput(int pulled, int delivered);
-    void crossfadeInputs(int frames, float* outLeft, float* outRight);
-    bool runTape(int frames, TransportMode mode);
-    void recordLine(int frames);
-    void playTape(int frames);
-    void meter(int frames, TransportMode mode, bool tapeSounds);
-    void advanceTransport(int frames, TransportMode mode);
-    void mixTape(int frames, float* outLeft, float* outRight, bool tapeSounds);
 
     // Held by the render for a whole callback and by every operation that changes what
     // the render reads, never while allocating, freeing or doing I/O.
