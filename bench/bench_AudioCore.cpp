@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "AudioEngine/AudioCore.hpp"
@@ -44,11 +43,7 @@ void recordDecodedSource(benchmark::State& state) {
         core.loadMedia(media, {CassetteType::c60(), TapeSide::a, false, false}, 0);
         DecodedSourceStream stream(fixture().file, 0, renderedSeconds + 1);
         stream.waitForFrames(stream.capacity(), std::chrono::seconds(30));
-        {
-            std::lock_guard guard(core.lock);
-            core.source.stream = &stream;
-            core.source.playing = true;
-        }
+        core.installSourceStream(&stream, true);
         core.transport(TransportCommand::record);
 
         const auto frames = int64_t(renderedSeconds * 44100);
@@ -60,8 +55,7 @@ void recordDecodedSource(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
         if (core.snapshot(false).underrunFrames != 0) state.SkipWithError("the source underran");
-        std::lock_guard guard(core.lock);
-        core.source.stream = nullptr;
+        core.installSourceStream(nullptr, false);
     }
 }
 

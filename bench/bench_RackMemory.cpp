@@ -32,6 +32,7 @@
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "Support/FakeClock.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
@@ -156,12 +157,11 @@ struct RecordingStudio {
         AudioCore& core = model->core();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (;;) {
+            // Only this thread replaces the player's stream, so it outlives this check.
+            const AudioCore::Inputs inputs = core.inputs();
             bool ready = true;
-            {
-                std::lock_guard lock(core.lock);
-                if (core.source.stream && core.source.playing && !core.source.stream->isDrained())
-                    ready = core.source.stream->availableFrames() >= frames;
-            }
+            if (inputs.sourceStream && inputs.sourcePlaying && !inputs.sourceStream->isDrained())
+                ready = inputs.sourceStream->availableFrames() >= frames;
             if (ready || std::chrono::steady_clock::now() > deadline) break;
             std::this_thread::yield();
         }
@@ -182,7 +182,7 @@ struct RecordingStudio {
 
     test::TemporaryDirectory directory;
     ManualExecutor executor;
-    FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
+    test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
     InMemoryDefaultsStore defaults;
     DecodedSourceStreamFactory sourceStreams;
     test::FakeTunerDirectory tunerDirectory;

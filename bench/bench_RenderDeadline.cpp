@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -60,11 +59,7 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
     // A cassette is loaded a moment before anyone presses record.
     while (media->followerPasses() < 2) std::this_thread::yield();
     EndlessSource source;
-    {
-        std::lock_guard guard(core.lock);
-        core.source.stream = &source;
-        core.source.playing = true;
-    }
+    core.installSourceStream(&source, true);
     core.transport(TransportCommand::record);
     Recording result;
     std::thread device([&] {
@@ -93,8 +88,7 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
         result.meanSeconds = total / double(callbacks);
     });
     device.join();
-    std::lock_guard guard(core.lock);
-    core.source.stream = nullptr;
+    core.installSourceStream(nullptr, false);
     return result;
 }
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -56,17 +55,10 @@ struct Deck {
         const CassetteTransport::Cassette cassette{CassetteType::custom(60), TapeSide::a, false, false};
         core.loadMedia(media, cassette, 0);
         test::EndlessSource tone(&sineAndCosine);
-        {
-            std::lock_guard guard(core.lock);
-            core.source.stream = &tone;
-            core.source.playing = true;
-        }
+        core.installSourceStream(&tone, true);
         core.transport(TransportCommand::record);
         for (int i = 0; i < 44100 * 50 / callback; ++i) core.render(callback, left.data(), right.data());
-        {
-            std::lock_guard guard(core.lock);
-            core.source.stream = nullptr;
-        }
+        core.installSourceStream(nullptr, false);
         core.loadMedia(media, cassette, 0);
         core.transport(TransportCommand::play);
     }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 
 using namespace norvo;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <utility>
 
 #include "AudioEngine/TapeClock.hpp"
 #include "AudioEngine/TapeSound/TapeSoundProcessor.hpp"
@@ -13,6 +14,33 @@
 #endif
 
 namespace norvo {
+
+// The real-time rules of the core. The render is the output's callback on the audio
+// thread; it must finish within its buffer's time, whatever the main thread does.
+//
+// What the render takes: the core's lock, for a whole callback, so that a callback sees
+// every input whole. Inside it only the source stream's, the radio signal's and the tape
+// media's own locks, each for a short copy. Every other holder of the core's lock is an
+// operation of this file: it stores or copies a few values and leaves, and it never
+// allocates, frees or does I/O while holding it (what it must build, it builds before
+// taking the lock; what it takes out, it frees after letting go).
+//
+// What the render never does: allocate or free (its scratch buffers are allocated with
+// the core), do I/O or log, or wait for anything but those locks. The side files are
+// memory-mapped and the workspace's follower makes their pages ready ahead of the head,
+// so reading and writing the tape takes no page fault.
+//
+// What goes under the lock and what does not: whatever decides what the render does
+// (the source stream and whether it plays, the tuner's signal and power, the transport,
+// the media, the tape sound, the deck input) changes under the lock, one hold per call.
+// The gains and the muting switch are read once per chunk and order nothing else, so
+// they are relaxed atomics: a change is heard from the next chunk, and turning a knob
+// never waits for a callback to end.
+//
+// What leaves through the main thread: the render owns nothing it has to free. Streams
+// and signals belong to their engines; a replaced stream, signal or media is returned to
+// the caller, which stops and frees it after the call; a replaced tape-sound processor is
+// parked by the render and freed by the main thread's next setTapeSound or snapshot.
 
 namespace {
 
@@ -56,11 +84,25 @@ void holdPeak(StereoLevel& level, const float* left, const float* right, int fra
 }  // namespace
 
 struct AudioCore::State {
+    // The inputs that decide what the render pulls: guarded by the lock.
+    SourceStream* sourceStream = nullptr;  // owned by the source player
+    bool sourcePlaying = false;
+    RadioSignal* tunerSignal = nullptr;  // owned by the tuner engine
+    bool tunerPoweredOn = false;
+    DeckInput deckInput = DeckInput::sourcePlayer;
+
+    // Gains and a switch, read once per chunk and ordering nothing else: relaxed atomics,
+    // written without the lock, so that turning a knob never waits for a callback.
+    std::atomic<float> sourceVolume{0.8f};
+    std::atomic<float> tunerVolume{0.8f};
+    std::atomic<bool> tunerMuting{false};
+    std::atomic<float> deckVolume{1.0f};
+    std::atomic<float> recordGain{1.0f};
+    static_assert(std::atomic<float>::is_always_lock_free);
+
+    // The deck and the render's own state, guarded by the lock.
     CassetteTransport transport;
     std::shared_ptr<TapeMedia> media;
-    DeckInput deckInput = DeckInput::sourcePlayer;
-    float deckVolume = 1.0f;
-    float recordGain = 1.0f;
     std::unique_ptr<TapeSoundProcessor> tapeSound;
     // A replaced processor: playback crossfades from it over the next chunk, then the
     // render parks it in `retiredTapeSound` for the main thread to free. Whenever the
@@ -98,33 +140,90 @@ struct AudioCore::State {
         noiseSeed ^= noiseSeed << 5;
         return float(int32_t(noiseSeed)) * (1.0f / 2147483648.0f);
     }
+
+    // The render: one chunk of at most maximumChunk frames, under the lock, run as these
+    // stages in this order.
+    void renderChunk(int frames, float* outLeft, float* outRight);
+    int pullSource(int frames);
+    int pullTuner(int frames);
+    void armOnLiveInput(int pulled, int delivered);
+    void crossfadeInputs(int frames, float* outLeft, float* outRight);
+    bool runTape(int frames, TransportMode mode);
+    void recordLine(int frames);
+    void playTape(int frames);
+    void meter(int frames, TransportMode mode, bool tapeSounds);
+    void advanceTransport(int frames, TransportMode mode);
+    void mixTape(int frames, float* outLeft, float* outRight, bool tapeSounds);
 };
 
 AudioCore::AudioCore() : state_(std::make_unique<State>()) {}
 
 AudioCore::~AudioCore() = default;
 
+// MARK: - The source player's and the tuner engine's inputs
+
+SourceStream* AudioCore::installSourceStream(SourceStream* stream, bool playing) {
+    std::lock_guard guard(lock_);
+    state_->sourcePlaying = playing;
+    return std::exchange(state_->sourceStream, stream);
+}
+
+void AudioCore::setSourcePlaying(bool playing) {
+    std::lock_guard guard(lock_);
+    state_->sourcePlaying = playing;
+}
+
+void AudioCore::setSourceVolume(float volume) { state_->sourceVolume.store(volume, std::memory_order_relaxed); }
+
+RadioSignal* AudioCore::setTunerSignal(RadioSignal* signal) {
+    std::lock_guard guard(lock_);
+    return std::exchange(state_->tunerSignal, signal);
+}
+
+void AudioCore::setTunerPoweredOn(bool poweredOn) {
+    std::lock_guard guard(lock_);
+    state_->tunerPoweredOn = poweredOn;
+}
+
+void AudioCore::setTunerMuting(bool muting) { state_->tunerMuting.store(muting, std::memory_order_relaxed); }
+
+void AudioCore::setTunerVolume(float volume) { state_->tunerVolume.store(volume, std::memory_order_relaxed); }
+
+AudioCore::Inputs AudioCore::inputs() const {
+    std::lock_guard guard(lock_);
+    const State& s = *state_;
+    return {.sourceStream = s.sourceStream,
+            .sourcePlaying = s.sourcePlaying,
+            .sourceVolume = s.sourceVolume.load(std::memory_order_relaxed),
+            .tunerSignal = s.tunerSignal,
+            .tunerPoweredOn = s.tunerPoweredOn,
+            .tunerMuting = s.tunerMuting.load(std::memory_order_relaxed),
+            .tunerVolume = s.tunerVolume.load(std::memory_order_relaxed)};
+}
+
+// MARK: - The studio model's operations
+
 CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     std::unique_ptr<TapeSoundProcessor> retired;  // freed after unlocking
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     State& s = *state_;
     retired = std::move(s.retiredTapeSound);
     CoreSnapshot snapshot;
     // A cassette type's name ("C60", "custom") fits the string's own small buffer, so
     // this copy allocates nothing while the render may be waiting.
     snapshot.transport = s.transport;
-    snapshot.sourceLoaded = source.stream != nullptr;
-    snapshot.sourcePlaying = source.playing;
-    if (source.stream) {
-        snapshot.sourcePosition = source.stream->position();
-        snapshot.sourceDuration = source.stream->duration();
+    snapshot.sourceLoaded = s.sourceStream != nullptr;
+    snapshot.sourcePlaying = s.sourcePlaying;
+    if (s.sourceStream) {
+        snapshot.sourcePosition = s.sourceStream->position();
+        snapshot.sourceDuration = s.sourceStream->duration();
     }
     snapshot.sourceEndCount = s.sourceEndCount;
     snapshot.autoPauseCount = s.autoPauseCount;
     snapshot.sourceLevel = s.sourcePeak;
     snapshot.deckLevel = s.deckPeak;
     snapshot.tunerLevel = s.tunerPeak;
-    snapshot.tunerLocked = tuner.poweredOn && s.lockGain >= lockedThreshold;
+    snapshot.tunerLocked = s.tunerPoweredOn && s.lockGain >= lockedThreshold;
     snapshot.deckInput = s.deckInput;
     snapshot.renderedFrames = s.renderedFrames;
     snapshot.underrunFrames = s.underrunFrames;
@@ -135,15 +234,9 @@ CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     return snapshot;
 }
 
-void AudioCore::setDeckVolume(float volume) {
-    std::lock_guard guard(lock);
-    state_->deckVolume = volume;
-}
+void AudioCore::setDeckVolume(float volume) { state_->deckVolume.store(volume, std::memory_order_relaxed); }
 
-void AudioCore::setRecordGain(float gain) {
-    std::lock_guard guard(lock);
-    state_->recordGain = gain;
-}
+void AudioCore::setRecordGain(float gain) { state_->recordGain.store(gain, std::memory_order_relaxed); }
 
 void AudioCore::setTapeSound(const SoundProfile* profile) {
     // Built here, where allocating is fine; the render only swaps pointers' worth of work.
@@ -151,7 +244,7 @@ void AudioCore::setTapeSound(const SoundProfile* profile) {
     if (profile) processor = std::make_unique<TapeSoundProcessor>(*profile, TapeClock::sampleRate);
     std::unique_ptr<TapeSoundProcessor> retired, unheard;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         State& s = *state_;
         retired = std::move(s.retiredTapeSound);
         if (s.fadingTapeSound || s.fadingFromClean) {
@@ -167,7 +260,7 @@ void AudioCore::setTapeSound(const SoundProfile* profile) {
 }
 
 void AudioCore::setDeckInput(DeckInput input) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->deckInput = input;
 }
 
@@ -175,7 +268,7 @@ std::shared_ptr<TapeMedia> AudioCore::loadMedia(std::shared_ptr<TapeMedia> media
                                                 const CassetteTransport::Cassette& cassette, int64_t head) {
     std::shared_ptr<TapeMedia> previous;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         previous = std::exchange(state_->media, std::move(media));
         state_->transport.load(cassette, head);
         state_->wasPlaying = false;
@@ -188,7 +281,7 @@ std::shared_ptr<TapeMedia> AudioCore::loadMedia(std::shared_ptr<TapeMedia> media
 std::shared_ptr<TapeMedia> AudioCore::ejectMedia() {
     std::shared_ptr<TapeMedia> previous;
     {
-        std::lock_guard guard(lock);
+        std::lock_guard guard(lock_);
         previous = std::exchange(state_->media, nullptr);
         state_->transport.eject();
         state_->wasPlaying = false;
@@ -197,7 +290,7 @@ std::shared_ptr<TapeMedia> AudioCore::ejectMedia() {
 }
 
 bool AudioCore::transport(TransportCommand command) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     const bool accepted = state_->transport.handle(command);
     // Playback that stops between two buffers and starts again is not continuous: the
     // tape sound starts afresh rather than going on (or fading) from before.
@@ -206,22 +299,24 @@ bool AudioCore::transport(TransportCommand command) {
 }
 
 void AudioCore::setWriteProtected(bool isProtected, TapeSide side) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->transport.setProtected(side, isProtected);
 }
 
 void AudioCore::setRecordingLocked(bool locked) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     state_->transport.recordingLocked = locked;
 }
+
+// MARK: - The render
 
 void AudioCore::render(int frames, float* left, float* right) {
     if (frames <= 0) return;
     [[maybe_unused]] DenormalGuard denormals;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(lock_);
     for (int done = 0; done < frames;) {
         const int n = std::min(maximumChunk, frames - done);
-        renderChunk(n, left + done, right + done);
+        state_->renderChunk(n, left + done, right + done);
         done += n;
     }
 }
@@ -231,72 +326,94 @@ void AudioCore::noteOutputStatus(bool underflow, bool overflow) {
     if (overflow) outputOverflows_.fetch_add(1, std::memory_order_relaxed);
 }
 
-// One chunk of at most maximumChunk frames, under the lock. Takes no other lock but the
-// source stream's, the radio signal's and the tape media's, each for a short copy.
-void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
-    State& s = *state_;
-    CassetteTransport& deck = s.transport;
+// One chunk of at most maximumChunk frames, under the lock. The inputs are pulled into
+// the scratch buffers, mixed into the output and the line, the tape records or plays,
+// and what the tape plays is added last.
+void AudioCore::State::renderChunk(int n, float* outLeft, float* outRight) {
+    const int pulled = pullSource(n);
+    const int delivered = pullTuner(n);
+    armOnLiveInput(pulled, delivered);
+    crossfadeInputs(n, outLeft, outRight);
+    const TransportMode mode = transport.mode;
+    const bool tapeSounds = runTape(n, mode);
+    meter(n, mode, tapeSounds);
+    advanceTransport(n, mode);
+    mixTape(n, outLeft, outRight, tapeSounds);
+    renderedFrames += uint64_t(n);
+}
 
-    // Pull the player's stream. A shortfall is an underrun, unless the stream has ended.
-    float* sourceLeft = s.source.left.data();
-    float* sourceRight = s.source.right.data();
+// Pulls the player's stream. A shortfall is an underrun, unless the stream has ended.
+int AudioCore::State::pullSource(int n) {
+    float* left = source.left.data();
+    float* right = source.right.data();
     int pulled = 0;
-    if (source.stream && source.playing) {
-        pulled = std::clamp(source.stream->pull(n, sourceLeft, sourceRight), 0, n);
+    if (sourceStream && sourcePlaying) {
+        pulled = std::clamp(sourceStream->pull(n, left, right), 0, n);
         if (pulled < n) {
-            if (source.stream->isDrained()) {
-                ++s.sourceEndCount;
-                source.playing = false;
+            if (sourceStream->isDrained()) {
+                ++sourceEndCount;
+                sourcePlaying = false;
             } else {
-                s.underrunFrames += uint64_t(n - pulled);
+                underrunFrames += uint64_t(n - pulled);
             }
         }
     }
-    silence(sourceLeft, sourceRight, pulled, n);
+    silence(left, right, pulled, n);
+    return pulled;
+}
 
-    // The tuner path: the signal under the lock gain, hiss between stations.
-    float* tunerLeft = s.tunerPath.left.data();
-    float* tunerRight = s.tunerPath.right.data();
+// The tuner path: the signal under the lock gain, hiss between stations.
+int AudioCore::State::pullTuner(int n) {
+    float* left = tunerPath.left.data();
+    float* right = tunerPath.right.data();
+    if (!tunerPoweredOn) {
+        lockGain = 0.0f;
+        silence(left, right, 0, n);
+        return 0;
+    }
     int delivered = 0;
-    if (tuner.poweredOn) {
-        if (tuner.signal) delivered = std::clamp(tuner.signal->render(n, tunerLeft, tunerRight), 0, n);
-        silence(tunerLeft, tunerRight, delivered, n);
-        const float noiseGain = tuner.muting ? 0.0f : interstationNoiseGain;
-        float gain = s.lockGain;
-        for (int i = 0; i < n; ++i) {
-            gain = i < delivered ? std::min(1.0f, gain + lockStep) : std::max(0.0f, gain - lockStep);
-            s.noiseLeft += noiseSmoothing * (s.nextNoise() - s.noiseLeft);
-            s.noiseRight += noiseSmoothing * (s.nextNoise() - s.noiseRight);
-            const float hiss = noiseGain * (1.0f - gain);
-            tunerLeft[i] = tunerLeft[i] * gain + hiss * s.noiseLeft;
-            tunerRight[i] = tunerRight[i] * gain + hiss * s.noiseRight;
-        }
-        s.lockGain = gain;
-    } else {
-        s.lockGain = 0.0f;
-        silence(tunerLeft, tunerRight, 0, n);
+    if (tunerSignal) delivered = std::clamp(tunerSignal->render(n, left, right), 0, n);
+    silence(left, right, delivered, n);
+    const float noiseGain = tunerMuting.load(std::memory_order_relaxed) ? 0.0f : interstationNoiseGain;
+    float gain = lockGain;
+    for (int i = 0; i < n; ++i) {
+        gain = i < delivered ? std::min(1.0f, gain + lockStep) : std::max(0.0f, gain - lockStep);
+        noiseLeft += noiseSmoothing * (nextNoise() - noiseLeft);
+        noiseRight += noiseSmoothing * (nextNoise() - noiseRight);
+        const float hiss = noiseGain * (1.0f - gain);
+        left[i] = left[i] * gain + hiss * noiseLeft;
+        right[i] = right[i] * gain + hiss * noiseRight;
     }
+    lockGain = gain;
+    return delivered;
+}
 
-    // An armed deck starts recording with the first chunk in which its input is live.
-    if (deck.mode == TransportMode::recordArmed && deck.cassette && s.media) {
-        const bool live = s.deckInput == DeckInput::sourcePlayer
-                              ? source.stream && pulled > 0
-                              : tuner.poweredOn && tuner.signal && delivered > 0;
-        if (live) {
-            deck.mode = TransportMode::recording;
-            s.pass = RecordingPass{++s.lastSerial, deck.cassette->side, deck.head, deck.head};
-        }
+// An armed deck starts recording with the first chunk in which its input is live.
+void AudioCore::State::armOnLiveInput(int pulled, int delivered) {
+    CassetteTransport& deck = transport;
+    if (deck.mode != TransportMode::recordArmed || !deck.cassette || !media) return;
+    const bool live = deckInput == DeckInput::sourcePlayer ? sourceStream && pulled > 0
+                                                           : tunerPoweredOn && tunerSignal && delivered > 0;
+    if (live) {
+        deck.mode = TransportMode::recording;
+        pass = RecordingPass{++lastSerial, deck.cassette->side, deck.head, deck.head};
     }
+}
 
-    // Crossfade towards the selected input: the monitor at the inputs' volumes goes to
-    // the output, the line at the record gain goes to tape.
-    float* lineLeft = s.line.left.data();
-    float* lineRight = s.line.right.data();
-    const float target = s.deckInput == DeckInput::tuner ? 1.0f : 0.0f;
-    const float sourceVolume = source.volume;
-    const float tunerGain = tunerVolume;
-    const float recordGain = s.recordGain;
-    float mix = s.crossfade;
+// Crossfades towards the selected input: the monitor at the inputs' volumes goes to the
+// output, the line at the record gain goes to tape.
+void AudioCore::State::crossfadeInputs(int n, float* outLeft, float* outRight) {
+    const float* sourceLeft = source.left.data();
+    const float* sourceRight = source.right.data();
+    const float* tunerLeft = tunerPath.left.data();
+    const float* tunerRight = tunerPath.right.data();
+    float* lineLeft = line.left.data();
+    float* lineRight = line.right.data();
+    const float target = deckInput == DeckInput::tuner ? 1.0f : 0.0f;
+    const float sourceGain = sourceVolume.load(std::memory_order_relaxed);
+    const float tunerGain = tunerVolume.load(std::memory_order_relaxed);
+    const float lineGain = recordGain.load(std::memory_order_relaxed);
+    float mix = crossfade;
     float sourceFade = std::cos(mix * std::numbers::pi_v<float> / 2);
     float tunerFade = std::sin(mix * std::numbers::pi_v<float> / 2);
     for (int i = 0; i < n; ++i) {
@@ -307,87 +424,112 @@ void AudioCore::renderChunk(int n, float* outLeft, float* outRight) {
         }
         const float sl = sourceLeft[i] * sourceFade, sr = sourceRight[i] * sourceFade;
         const float tl = tunerLeft[i] * tunerFade, tr = tunerRight[i] * tunerFade;
-        outLeft[i] = sl * sourceVolume + tl * tunerGain;
-        outRight[i] = sr * sourceVolume + tr * tunerGain;
-        lineLeft[i] = (sl + tl) * recordGain;
-        lineRight[i] = (sr + tr) * recordGain;
+        outLeft[i] = sl * sourceGain + tl * tunerGain;
+        outRight[i] = sr * sourceGain + tr * tunerGain;
+        lineLeft[i] = (sl + tl) * lineGain;
+        lineRight[i] = (sr + tr) * lineGain;
     }
-    s.crossfade = mix;
+    crossfade = mix;
+}
 
-    // Tape: record the line, or play the side through the tape sound. The recording
-    // itself is never coloured.
-    float* tapeLeft = s.tape.left.data();
-    float* tapeRight = s.tape.right.data();
+// Tape: records the line, or plays the side through the tape sound; true when the tape
+// sounds in this chunk. The recording itself is never coloured.
+bool AudioCore::State::runTape(int n, TransportMode mode) {
+    const bool onTape = transport.cassette && media;
     bool tapeSounds = false;
-    const TransportMode mode = deck.mode;
-    if (mode == TransportMode::recording && deck.cassette && s.media) {
-        const TapeSide side = deck.cassette->side;
-        const int64_t room = std::max<int64_t>(0, deck.sideEnd() - deck.head);
-        const int64_t written = s.media->storage(side).write(deck.head, lineLeft, lineRight, std::min<int64_t>(n, room));
-        if (written > 0) {
-            s.media->noteWritten(side, deck.head + written);
-            if (s.pass) s.pass->end = deck.head + written;
-        }
-    } else if (mode == TransportMode::playing && deck.cassette && s.media) {
-        s.media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
-        const bool fading = s.wasPlaying && (s.fadingTapeSound || s.fadingFromClean);
-        float* fadeLeft = s.fade.left.data();
-        float* fadeRight = s.fade.right.data();
-        if (fading) {
-            // The replaced sound goes on over this chunk from where it was, so that the
-            // new one's empty delay lines are not heard as a gap.
-            std::copy_n(tapeLeft, n, fadeLeft);
-            std::copy_n(tapeRight, n, fadeRight);
-            if (s.fadingTapeSound) s.fadingTapeSound->process(fadeLeft, fadeRight, n);
-        }
-        if (s.tapeSound) {
-            if (!s.wasPlaying) s.tapeSound->reset();
-            s.tapeSound->process(tapeLeft, tapeRight, n);
-        }
-        if (fading) {
-            const float step = 1.0f / float(n);
-            for (int i = 0; i < n; ++i) {
-                const float in = float(i + 1) * step;
-                tapeLeft[i] = fadeLeft[i] + (tapeLeft[i] - fadeLeft[i]) * in;
-                tapeRight[i] = fadeRight[i] + (tapeRight[i] - fadeRight[i]) * in;
-            }
-        }
+    if (mode == TransportMode::recording && onTape) {
+        recordLine(n);
+    } else if (mode == TransportMode::playing && onTape) {
+        playTape(n);
         tapeSounds = true;
     }
     // Faded, or nothing was playing to fade from: the replaced sound is done with.
-    if (s.fadingTapeSound || s.fadingFromClean) {
-        s.retiredTapeSound = std::move(s.fadingTapeSound);
-        s.fadingFromClean = false;
+    if (fadingTapeSound || fadingFromClean) {
+        retiredTapeSound = std::move(fadingTapeSound);
+        fadingFromClean = false;
     }
-    s.wasPlaying = mode == TransportMode::playing;
+    wasPlaying = mode == TransportMode::playing;
+    return tapeSounds;
+}
 
-    // Meters, held until a snapshot resets them.
-    holdPeak(s.sourcePeak, sourceLeft, sourceRight, n);
-    if (tuner.poweredOn) holdPeak(s.tunerPeak, tunerLeft, tunerRight, n);
+// Writes the line at the head, up to the end of the side.
+void AudioCore::State::recordLine(int n) {
+    const CassetteTransport& deck = transport;
+    const TapeSide side = deck.cassette->side;
+    const int64_t room = std::max<int64_t>(0, deck.sideEnd() - deck.head);
+    const int64_t written =
+        media->storage(side).write(deck.head, line.left.data(), line.right.data(), std::min<int64_t>(n, room));
+    if (written > 0) {
+        media->noteWritten(side, deck.head + written);
+        if (pass) pass->end = deck.head + written;
+    }
+}
+
+// Reads the side at the head through the tape sound, crossfading from a replaced one.
+void AudioCore::State::playTape(int n) {
+    const CassetteTransport& deck = transport;
+    float* tapeLeft = tape.left.data();
+    float* tapeRight = tape.right.data();
+    media->storage(deck.cassette->side).read(deck.head, tapeLeft, tapeRight, n);
+    const bool fading = wasPlaying && (fadingTapeSound || fadingFromClean);
+    float* fadeLeft = fade.left.data();
+    float* fadeRight = fade.right.data();
+    if (fading) {
+        // The replaced sound goes on over this chunk from where it was, so that the
+        // new one's empty delay lines are not heard as a gap.
+        std::copy_n(tapeLeft, n, fadeLeft);
+        std::copy_n(tapeRight, n, fadeRight);
+        if (fadingTapeSound) fadingTapeSound->process(fadeLeft, fadeRight, n);
+    }
+    if (tapeSound) {
+        if (!wasPlaying) tapeSound->reset();
+        tapeSound->process(tapeLeft, tapeRight, n);
+    }
+    if (fading) {
+        const float step = 1.0f / float(n);
+        for (int i = 0; i < n; ++i) {
+            const float in = float(i + 1) * step;
+            tapeLeft[i] = fadeLeft[i] + (tapeLeft[i] - fadeLeft[i]) * in;
+            tapeRight[i] = fadeRight[i] + (tapeRight[i] - fadeRight[i]) * in;
+        }
+    }
+}
+
+// Meters, held until a snapshot resets them.
+void AudioCore::State::meter(int n, TransportMode mode, bool tapeSounds) {
+    holdPeak(sourcePeak, source.left.data(), source.right.data(), n);
+    if (tunerPoweredOn) holdPeak(tunerPeak, tunerPath.left.data(), tunerPath.right.data(), n);
     if (isRecordingOrArmed(mode))
-        holdPeak(s.deckPeak, lineLeft, lineRight, n);
+        holdPeak(deckPeak, line.left.data(), line.right.data(), n);
     else if (tapeSounds)
-        holdPeak(s.deckPeak, tapeLeft, tapeRight, n);
+        holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
+}
 
-    // The transport moves; a side that ends under a recording from the player pauses it.
+// The transport moves; a side that ends under a recording from the player pauses it.
+void AudioCore::State::advanceTransport(int n, TransportMode mode) {
+    CassetteTransport& deck = transport;
     deck.advance(n);
     // The workspace's follower keeps the pages ahead of the head resident.
-    if (s.media && deck.cassette) s.media->followHead(deck.cassette->side, deck.head, deck.mode);
+    if (media && deck.cassette) media->followHead(deck.cassette->side, deck.head, deck.mode);
     if (mode == TransportMode::recording && deck.mode == TransportMode::stopped &&
-        s.deckInput == DeckInput::sourcePlayer && source.playing) {
-        source.playing = false;
-        ++s.autoPauseCount;
+        deckInput == DeckInput::sourcePlayer && sourcePlaying) {
+        sourcePlaying = false;
+        ++autoPauseCount;
     }
+}
 
-    const float deckVolume = s.deckVolume;
+// Adds the tape at the deck volume and clamps what reaches the device.
+void AudioCore::State::mixTape(int n, float* outLeft, float* outRight, bool tapeSounds) {
+    const float* tapeLeft = tape.left.data();
+    const float* tapeRight = tape.right.data();
+    const float deckGain = deckVolume.load(std::memory_order_relaxed);
     for (int i = 0; i < n; ++i) {
-        const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckVolume : outLeft[i];
-        const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckVolume : outRight[i];
+        const float l = tapeSounds ? outLeft[i] + tapeLeft[i] * deckGain : outLeft[i];
+        const float r = tapeSounds ? outRight[i] + tapeRight[i] * deckGain : outRight[i];
         // A NaN from a damaged input must not reach the device: std::clamp would pass it.
         outLeft[i] = l == l ? std::clamp(l, -1.0f, 1.0f) : 0.0f;
         outRight[i] = r == r ? std::clamp(r, -1.0f, 1.0f) : 0.0f;
     }
-    s.renderedFrames += uint64_t(n);
 }
 
 }  // namespace norvo

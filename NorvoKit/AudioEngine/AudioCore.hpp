@@ -20,35 +20,53 @@ class SoundProfile;
 class TapeSoundProcessor;
 
 // Renders every output buffer: source and tuner inputs, the crossfade between them,
-// recording to and playing from tape, meters and the deck mix. Its state is guarded by
-// `lock`, which the render holds for a whole callback; every operation takes it briefly.
+// recording to and playing from tape, meters and the deck mix. Every input arrives
+// through a call below; the rules that keep the render real-time safe are written at
+// the top of AudioCore.cpp.
 class AudioCore final : public AudioRenderer {
 public:
-    // The tuner path, written by the tuner engine under `lock`.
-    struct TunerSection {
-        RadioSignal* signal = nullptr;  // owned by the tuner engine
-        bool poweredOn = false;
-        bool muting = false;
-    };
-
-    // The source inputs, written by the source player under `lock`.
-    struct SourceSection {
-        SourceStream* stream = nullptr;  // owned by the source player
-        bool playing = false;
-        float volume = 0.8f;
-    };
-
     static constexpr int maximumChunk = 4096;
+
+    // What the render currently reads of the source player and the tuner engine.
+    struct Inputs {
+        SourceStream* sourceStream = nullptr;
+        bool sourcePlaying = false;
+        float sourceVolume = 0.8f;
+        RadioSignal* tunerSignal = nullptr;
+        bool tunerPoweredOn = false;
+        bool tunerMuting = false;
+        float tunerVolume = 0.8f;
+    };
 
     AudioCore();
     ~AudioCore();
     AudioCore(const AudioCore&) = delete;
     AudioCore& operator=(const AudioCore&) = delete;
 
-    UnfairLock lock;
-    TunerSection tuner;        // guarded by lock
-    float tunerVolume = 0.8f;  // guarded by lock
-    SourceSection source;      // guarded by lock
+    // The source player's inputs. The stream stays owned by the player.
+    // Installs the stream the render pulls (none: nothing to pull) and whether it plays,
+    // in one hold of the lock, so a render sees the old pair or the new one. Returns the
+    // stream it replaced: the render no longer touches it once this returns, and the
+    // caller stops and frees it off the audio thread.
+    SourceStream* installSourceStream(SourceStream* stream, bool playing);
+    // The render also clears it, when the stream ends or a recording from it runs out of tape.
+    void setSourcePlaying(bool playing);
+    void setSourceVolume(float volume);
+
+    // The tuner engine's inputs. The signal stays owned by the engine.
+    // Returns the signal it replaced: the render no longer pulls it once this returns.
+    RadioSignal* setTunerSignal(RadioSignal* signal);
+    void setTunerPoweredOn(bool poweredOn);
+    // While set, the tuner path adds no hiss between stations.
+    void setTunerMuting(bool muting);
+    // Passed through unclamped.
+    void setTunerVolume(float volume);
+
+    // A copy taken under the lock: what the render would pull now.
+    Inputs inputs() const;
+    // For assertions and tests: whether the calling thread holds the core's lock, where
+    // stopping or freeing a stream would stall the render.
+    bool isLockedByCurrentThread() const { return lock_.isHeldByCurrentThread(); }
 
     // Also frees, after unlocking, a tape-sound processor the render has finished with.
     CoreSnapshot snapshot(bool resetPeaks);
@@ -75,9 +93,12 @@ public:
     void noteOutputStatus(bool underflow, bool overflow) override;
 
 private:
+    // Everything the render reads and writes, with the render's stages.
     struct State;
-    void renderChunk(int frames, float* left, float* right);
 
+    // Held by the render for a whole callback and by every operation that changes what
+    // the render reads, never while allocating, freeing or doing I/O.
+    mutable UnfairLock lock_;
     std::unique_ptr<State> state_;
     std::atomic<uint64_t> outputUnderflows_{0};
     std::atomic<uint64_t> outputOverflows_{0};

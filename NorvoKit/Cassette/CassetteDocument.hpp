@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "AudioEngine/CassetteType.hpp"
-#include "AudioEngine/JSONValue.hpp"
 #include "AudioEngine/TapeSide.hpp"
 #include "Cassette/ArtworkRole.hpp"
 #include "Cassette/CassetteDesign.hpp"
@@ -16,6 +15,8 @@
 #include "Cassette/TrackMarker.hpp"
 #include "Cassette/WriteProtect.hpp"
 #include "Platform/Clock.hpp"
+#include "Platform/JSONValue.hpp"
+#include "Platform/StudioVersion.hpp"
 #include "Platform/Uuid.hpp"
 
 namespace norvo {
@@ -32,7 +33,7 @@ struct CassetteDocument {
     };
 
     // The application named in new documents and in the events it adds.
-    static constexpr const char* applicationName = "Norvo Studio 1.2";
+    static constexpr const char* applicationName = "Norvo Studio " NORVO_STUDIO_VERSION;
 
     Uuid id;
     std::string serialNumber;

@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "AudioEngine/TapeSide.hpp"
 #include "Cassette/WriteProtect.hpp"
 #include "Platform/Clock.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

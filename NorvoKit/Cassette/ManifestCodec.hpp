@@ -1,8 +1,8 @@
 #pragma once
-#include "AudioEngine/JSONValue.hpp"
 #include "Cassette/CassetteDocument.hpp"
 #include "Cassette/ManifestLayout.hpp"
 #include "Platform/Clock.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

@@ -1,7 +1,7 @@
 #include "Cassette/TapePositionStore.hpp"
 
-#include "AudioEngine/JSONValue.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

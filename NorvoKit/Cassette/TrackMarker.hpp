@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

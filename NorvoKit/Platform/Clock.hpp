@@ -21,15 +21,4 @@ public:
     }
 };
 
-class FakeClock final : public Clock {
-public:
-    explicit FakeClock(Date start = Date{}) : now_(start) {}
-    Date now() const override { return now_; }
-    void set(Date date) { now_ = date; }
-    void advance(std::chrono::system_clock::duration by) { now_ += by; }
-
-private:
-    Date now_;
-};
-
 }  // namespace norvo

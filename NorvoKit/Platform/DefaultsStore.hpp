@@ -50,7 +50,8 @@ public:
     virtual void reportWriteFailure(std::function<void(const std::string&)> report) { (void)report; }
 };
 
-// Settings held in memory only: for tests.
+// Settings held in memory only, never stored: for tests, the benchmarks and the
+// gallery, which must not touch the user's settings.
 class InMemoryDefaultsStore final : public DefaultsStore {
 public:
     std::optional<Value> value(const std::string& key) const override;

@@ -20,7 +20,7 @@ namespace norvo {
 // driven by the loop needs no locks of its own for loop-only state.
 //
 // Time: timers and the transfer time-outs follow the loop's LoopClock. With a
-// ManualLoopClock, timers fire only when the test advances the clock; a task queued
+// clock moved by hand, timers fire only when the clock is advanced; a task queued
 // after the clock moved runs after every timer that became due.
 //
 // Thread safety: dispatch, dispatchAfter, dispatchSync, startStream, fetch, cancel and

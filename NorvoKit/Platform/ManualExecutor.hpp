@@ -7,8 +7,8 @@
 
 namespace norvo {
 
-// An executor for tests: nothing runs until the test says so, and time moves only
-// when the test advances it.
+// An executor driven by hand: nothing runs until its owner says so, and time moves
+// only when its owner advances it. Tests, the benchmarks and the gallery run engines on it.
 class ManualExecutor final : public MainExecutor {
 public:
     void post(std::function<void()> work) override;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/Url.hpp"
 
 namespace norvo {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "Platform/PercentEncoding.hpp"
+#include "Platform/StudioVersion.hpp"
 #include "Platform/Url.hpp"
 #include "Radio/CountryList.hpp"
 #include "Radio/StationSearch.hpp"
@@ -62,7 +63,7 @@ std::string transportMessage(const HttpError& error) {
 
 }  // namespace
 
-const std::string RadioBrowserClient::userAgent = "NorvoStudio/1.2 (+https://norvo.org)";
+const std::string RadioBrowserClient::userAgent = "NorvoStudio/" NORVO_STUDIO_VERSION " (+https://norvo.org)";
 
 struct RadioBrowserClient::Request {
     std::string path;

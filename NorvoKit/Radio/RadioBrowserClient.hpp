@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "Platform/HttpError.hpp"
 #include "Platform/HttpLoop.hpp"
 #include "Platform/HttpRequest.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/Locale.hpp"
 #include "Radio/DirectoryServerList.hpp"
 #include "Radio/RadioStation.hpp"
@@ -146,7 +146,7 @@ public:
         bool operator==(const ServerState&) const = default;
     };
 
-    // "NorvoStudio/1.2 (+<web address>)": sent with every directory and stream request.
+    // "NorvoStudio/<version> (+<web address>)": sent with every directory and stream request.
     static const std::string userAgent;
     static constexpr int maximumAttempts = 3;
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/Url.hpp"
 #include "Radio/DirectoryStation.hpp"
 

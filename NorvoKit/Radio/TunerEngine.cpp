@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace norvo {
 
@@ -34,13 +33,7 @@ TunerEngine::~TunerEngine() {
         if (*task) (*task)->cancel();
     // The core must not pull a stream that is about to go away.
     if (stream_) {
-        RadioSignal* taken;
-        {
-            std::lock_guard lock(core_.lock);
-            taken = core_.tuner.signal;
-            core_.tuner.signal = nullptr;
-        }
-        (void)taken;
+        core_.setTunerSignal(nullptr);
         stream_->stop();
         stream_.reset();
     }
@@ -81,14 +74,8 @@ void TunerEngine::restoreSettings() {
         if (std::isfinite(value) && value >= 0.0f && value <= 1.0f) volume_ = value;
     }
 
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.muting = muting_;
-    }
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tunerVolume = volume_;
-    }
+    core_.setTunerMuting(muting_);
+    core_.setTunerVolume(volume_);
 }
 
 void TunerEngine::publishIfChanged() {
@@ -107,10 +94,7 @@ std::optional<int> TunerEngine::currentPresetIndex() const {
 
 void TunerEngine::setMuting(bool muting) {
     assign(muting_, muting);
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.muting = muting_;
-    }
+    core_.setTunerMuting(muting_);
     defaults_.setBool(mutingKey, muting_);
     publishIfChanged();
 }
@@ -118,10 +102,7 @@ void TunerEngine::setMuting(bool muting) {
 void TunerEngine::setVolume(float volume) {
     if (!std::isfinite(volume)) return;
     assign(volume_, volume);
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tunerVolume = volume_;
-    }
+    core_.setTunerVolume(volume_);
     defaults_.setFloat(volumeKey, volume_);
     publishIfChanged();
 }
@@ -141,10 +122,7 @@ void TunerEngine::powerOn() {
 void TunerEngine::powerOnSteps() {
     if (isOn_) return;
     assign(isOn_, true);
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.poweredOn = true;
-    }
+    core_.setTunerPoweredOn(true);
     if (band_.stations.empty()) loadBandSteps(band_.query);
     if (countries_.empty()) startCountriesJob();
     if (station_) openStream(*station_);
@@ -157,10 +135,7 @@ void TunerEngine::powerOff() {
     settleTask_.reset();
     closeStream();
     assign(isOn_, false);
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.poweredOn = false;
-    }
+    core_.setTunerPoweredOn(false);
     assign(reception_, Reception::off());
     assign(memoryArmed_, false);
     assign(signal_, 0.0);
@@ -263,10 +238,7 @@ void TunerEngine::openStream(const RadioStation& station) {
     closeStream();
     auto stream = streams_.make(station.streamURL.absoluteString(), RadioBrowserClient::userAgent, prebufferSeconds);
     stream->start();
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.signal = &stream->signal();
-    }
+    core_.setTunerSignal(&stream->signal());
     stream_ = std::move(stream);
     lastTitleSerial_ = 0;
     assign(reception_, Reception::tuning());
@@ -275,11 +247,8 @@ void TunerEngine::openStream(const RadioStation& station) {
 }
 
 void TunerEngine::closeStream() {
-    {
-        std::lock_guard lock(core_.lock);
-        core_.tuner.signal = nullptr;
-    }
-    // Stopped after the lock: the render thread no longer sees the stream.
+    core_.setTunerSignal(nullptr);
+    // Stopped after the call: the render no longer pulls the stream.
     if (stream_) {
         stream_->stop();
         stream_.reset();
@@ -310,10 +279,7 @@ void TunerEngine::stepDial(int step) {
     bool switchedOn = false;
     if (!isOn_) {
         assign(isOn_, true);
-        {
-            std::lock_guard lock(core_.lock);
-            core_.tuner.poweredOn = true;
-        }
+        core_.setTunerPoweredOn(true);
         if (countries_.empty()) startCountriesJob();
         switchedOn = true;
     }

@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <exception>
-#include <mutex>
 #include <string_view>
 
 #include "AudioEngine/NorvoAudioError.hpp"
@@ -18,8 +17,7 @@ SourcePlayerEngine::SourcePlayerEngine(AudioCore& core, SourceStreamFactory& fac
       opener_(factory, executor, [this](SourceStreamOpener::Result result) { streamOpened(std::move(result)); }),
       probe_(factory, executor,
              [this](std::vector<TrackDurationProbe::Measured> lengths) { applyDurations(std::move(lengths)); }) {
-    std::lock_guard lock(core_.lock);
-    core_.source.volume = volume_;
+    core_.setSourceVolume(volume_);
 }
 
 SourcePlayerEngine::~SourcePlayerEngine() {
@@ -34,10 +32,7 @@ void SourcePlayerEngine::setSelection(std::optional<Uuid> id) {
 }
 
 void SourcePlayerEngine::setVolume(float volume) {
-    {
-        std::lock_guard lock(core_.lock);
-        core_.source.volume = volume;
-    }
+    core_.setSourceVolume(volume);
     // Compared bit for bit so that a NaN written twice is not announced twice.
     if (std::bit_cast<uint32_t>(volume_) != std::bit_cast<uint32_t>(volume)) {
         volume_ = volume;
@@ -295,13 +290,8 @@ void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, boo
     if (!stream && !stream_) return;
     std::unique_ptr<SourceStream> replaced = std::move(stream_);
     stream_ = std::move(stream);
-    {
-        // Two stores: the render holds this lock for a whole callback, so it sees
-        // either the old stream or the new one, never a mix.
-        std::lock_guard lock(core_.lock);
-        core_.source.stream = stream_.get();
-        core_.source.playing = playing && stream_;
-    }
+    // One call: a render sees either the old stream or the new one, never a mix.
+    core_.installSourceStream(stream_.get(), playing && stream_);
     // Stopping the decoder (a join) and freeing the stream happen on the worker, out of the lock.
     opener_.retire(std::move(replaced));
 }
@@ -314,10 +304,7 @@ void SourcePlayerEngine::dropStream() {
     }
 }
 
-void SourcePlayerEngine::setCorePlaying(bool playing) {
-    std::lock_guard lock(core_.lock);
-    core_.source.playing = playing && stream_;
-}
+void SourcePlayerEngine::setCorePlaying(bool playing) { core_.setSourcePlaying(playing && stream_); }
 
 void SourcePlayerEngine::advanceAfterEnd() {
     const TrackIndex current = indexOf(currentTrackID_);

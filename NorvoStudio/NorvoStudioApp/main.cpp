@@ -7,6 +7,7 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Platform/StudioVersion.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/RackFaces.hpp"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvo Studio"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QStringLiteral(NORVO_STUDIO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.norvo.Studio"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/norvo/org.norvo.Studio.svg")));
     // Closing the window runs the quit decision, which may keep the studio running.

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Platform/JSONValue.hpp"
 #include "Platform/PercentEncoding.hpp"
 
 namespace norvo {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "AudioEngine/SourceStream.hpp"
-#include "AudioEngine/UnfairLock.hpp"
+#include "AudioEngine/AudioCore.hpp"
 
 namespace norvo::test {
 
@@ -32,8 +32,8 @@ struct FakeStreamRecord {
 // A stream that delivers a constant signal and lets the test decide when it is drained.
 class FakeSourceStream final : public SourceStream {
 public:
-    FakeSourceStream(std::shared_ptr<FakeStreamRecord> record, UnfairLock& coreLock)
-        : record_(std::move(record)), coreLock_(coreLock) {}
+    FakeSourceStream(std::shared_ptr<FakeStreamRecord> record, const AudioCore& core)
+        : record_(std::move(record)), core_(core) {}
     ~FakeSourceStream() override {
         noteCoreLock();
         record_->destroyed = true;
@@ -64,11 +64,11 @@ public:
 
 private:
     void noteCoreLock() {
-        if (coreLock_.isHeldByCurrentThread()) record_->touchedUnderCoreLock = true;
+        if (core_.isLockedByCurrentThread()) record_->touchedUnderCoreLock = true;
     }
 
     std::shared_ptr<FakeStreamRecord> record_;
-    UnfairLock& coreLock_;
+    const AudioCore& core_;
 };
 
 }  // namespace norvo::test

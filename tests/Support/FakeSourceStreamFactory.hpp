@@ -11,7 +11,7 @@
 
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "AudioEngine/SourceStreamFactory.hpp"
-#include "AudioEngine/UnfairLock.hpp"
+#include "AudioEngine/AudioCore.hpp"
 #include "Support/FakeSourceStream.hpp"
 
 namespace norvo::test {
@@ -21,7 +21,7 @@ namespace norvo::test {
 // held, every open waits until the test releases them. Safe to use from any thread.
 class FakeSourceStreamFactory final : public SourceStreamFactory {
 public:
-    explicit FakeSourceStreamFactory(UnfairLock& coreLock) : coreLock_(coreLock) {}
+    explicit FakeSourceStreamFactory(const AudioCore& core) : core_(core) {}
 
     void addFile(const std::filesystem::path& file, int64_t frames) {
         std::lock_guard lock(mutex_);
@@ -48,7 +48,7 @@ public:
         record->position = startFrame;
         opened_.push_back(record);
         changed_.notify_all();
-        return std::make_unique<FakeSourceStream>(record, coreLock_);
+        return std::make_unique<FakeSourceStream>(record, core_);
     }
 
     std::optional<int64_t> probeDuration(const std::filesystem::path& file,
@@ -110,7 +110,7 @@ public:
     std::set<std::filesystem::path> gatedFiles;
 
 private:
-    UnfairLock& coreLock_;
+    const AudioCore& core_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::filesystem::path, int64_t> files_;

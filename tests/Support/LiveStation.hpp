@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/LoopClock.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 
 namespace norvo::test {
 

@@ -194,8 +194,7 @@ void player(gallery::Gallery& g) {
 
     source.play(source.tracks()[1].id);
     studio.settle([&] {
-        std::lock_guard lock(studio.model->core().lock);
-        return source.state() == SourcePlayerEngine::State::playing && studio.model->core().source.stream != nullptr;
+        return source.state() == SourcePlayerEngine::State::playing && studio.model->core().inputs().sourceStream != nullptr;
     });
     CoreSnapshot snapshot = studio.model->core().snapshot(false);
     snapshot.sourcePosition = static_cast<int64_t>(1.6 * 44100);

@@ -21,6 +21,7 @@
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Support/FakeClock.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/GenrePicker.hpp"
 #include "Tuner/PickerPopup.hpp"
@@ -91,7 +92,7 @@ void tunedBand(FakeTuner& tuner) {
 struct Face {
     FakeTuner tuner;
     ManualExecutor executor;
-    FakeClock clock{at(1.8e9)};
+    test::FakeClock clock{at(1.8e9)};
     NoDesktop desktop;
     Haptics haptics;
     MeterBallistics::Pair meter;
@@ -120,7 +121,7 @@ struct GuideWindow {
 
 void guidePictures(gallery::Gallery& g) {
     // The guides' spinners stand still at the faces' time.
-    const FakeClock clock{at(1.8e9)};
+    const test::FakeClock clock{at(1.8e9)};
     auto guideIn = [&clock](FakeTuner& tuner, NoDesktop& desktop) {
         auto window = std::make_unique<QWidget>();
         window->resize(900, 900);

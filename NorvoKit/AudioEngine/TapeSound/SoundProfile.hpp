@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "AudioEngine/TapeSound/SoundIssue.hpp"
 #include "AudioEngine/TapeSound/TapeSoundSettings.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

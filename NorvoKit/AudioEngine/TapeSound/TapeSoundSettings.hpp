@@ -2,8 +2,8 @@
 #include <optional>
 #include <vector>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "AudioEngine/TapeSound/SoundIssue.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 

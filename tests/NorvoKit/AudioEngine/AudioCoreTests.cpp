@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include <algorithm>
 #include <cmath>
@@ -94,24 +96,18 @@ protected:
     }
 
     void installSource(SourceStream* stream, bool playing = true, float volume = 1.0f) {
-        std::lock_guard guard(core_.lock);
-        core_.source.stream = stream;
-        core_.source.playing = playing;
-        core_.source.volume = volume;
+        core_.installSourceStream(stream, playing);
+        core_.setSourceVolume(volume);
     }
 
     void setTuner(RadioSignal* signal, bool poweredOn, bool muting = false, float volume = 1.0f) {
-        std::lock_guard guard(core_.lock);
-        core_.tuner.signal = signal;
-        core_.tuner.poweredOn = poweredOn;
-        core_.tuner.muting = muting;
-        core_.tunerVolume = volume;
+        core_.setTunerSignal(signal);
+        core_.setTunerPoweredOn(poweredOn);
+        core_.setTunerMuting(muting);
+        core_.setTunerVolume(volume);
     }
 
-    bool sourcePlaying() {
-        std::lock_guard guard(core_.lock);
-        return core_.source.playing;
-    }
+    bool sourcePlaying() { return core_.inputs().sourcePlaying; }
 
     std::vector<int16_t> recorded(const TapeMedia& media, TapeSide side, int64_t from, int64_t frames) {
         const int16_t* data = media.storage(side).frames();
@@ -330,6 +326,23 @@ TEST_F(AudioCoreTest, LoadingReturnsThePreviousMediaAndClampsTheHead) {
     EXPECT_EQ(core_.ejectMedia(), second);
     EXPECT_EQ(core_.snapshot(false).transport, CassetteTransport{});
     EXPECT_EQ(core_.ejectMedia(), nullptr);
+}
+
+TEST_F(AudioCoreTest, ReplacingTheStreamOrTheSignalHandsTheOldOneBack) {
+    auto first = FakeSource::constant(0.5f, 44100);
+    auto second = FakeSource::constant(0.25f, 44100);
+    EXPECT_EQ(core_.installSourceStream(first.get(), true), nullptr);
+    render(512);
+    EXPECT_EQ(core_.installSourceStream(second.get(), true), first.get());
+    render(512);
+    EXPECT_EQ(first->position(), 512) << "the replaced stream is pulled no more";
+    EXPECT_EQ(second->position(), 512);
+
+    FakeSignal a, b;
+    EXPECT_EQ(core_.setTunerSignal(&a), nullptr);
+    EXPECT_EQ(core_.setTunerSignal(&b), &a);
+    EXPECT_EQ(core_.setTunerSignal(nullptr), &b);
+    installSource(nullptr);
 }
 
 TEST_F(AudioCoreTest, TheInputCrossfadeIsEqualPowerAndCompletesWithin1103Frames) {
@@ -596,6 +609,61 @@ TEST_F(AudioCoreTest, RenderingNeitherAllocatesNorFrees) {
     core_.render(8192, left.data(), right.data());
     EXPECT_EQ(counter.allocations(), 0u);
     EXPECT_EQ(counter.deallocations(), 0u);
+}
+
+// A source whose first pull holds the render, and with it the core, until the test lets
+// go; it gives up after 2 s so that a failing test still ends.
+class HeldSource final : public SourceStream {
+public:
+    int pull(int frames, float* left, float* right) override {
+        if (std::exchange(first_, false)) {
+            holding = true;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (!release.load() && !gaveUp.load()) {
+                if (std::chrono::steady_clock::now() > deadline) gaveUp = true;
+                std::this_thread::yield();
+            }
+        }
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+        return frames;
+    }
+    int64_t availableFrames() const override { return 0; }
+    bool isDrained() const override { return false; }
+    int64_t position() const override { return 0; }
+    int64_t duration() const override { return 0; }
+    void cancel() override {}
+
+    std::atomic<bool> holding{false}, release{false}, gaveUp{false};
+
+private:
+    bool first_ = true;
+};
+
+// Turning a knob never waits for a render callback to end.
+TEST_F(AudioCoreTest, GainsAndMutingAreSetWhileARenderHoldsTheCore) {
+    HeldSource held;
+    installSource(&held);
+    std::thread device([&] {
+        std::vector<float> left(512), right(512);
+        core_.render(512, left.data(), right.data());
+    });
+    while (!held.holding.load()) std::this_thread::yield();
+    core_.setSourceVolume(0.5f);
+    core_.setTunerVolume(0.25f);
+    core_.setTunerMuting(true);
+    core_.setDeckVolume(0.5f);
+    core_.setRecordGain(2.0f);
+    const bool waited = held.gaveUp.load();
+    held.release = true;
+    device.join();
+
+    EXPECT_FALSE(waited) << "a setting waited until the render let go of the core";
+    const AudioCore::Inputs inputs = core_.inputs();
+    EXPECT_EQ(inputs.sourceVolume, 0.5f);
+    EXPECT_EQ(inputs.tunerVolume, 0.25f);
+    EXPECT_TRUE(inputs.tunerMuting);
+    installSource(nullptr);
 }
 
 // The render and the workspace's pages -----------------------------------------------------

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Support/EndlessSource.hpp"
@@ -20,12 +19,8 @@ void constant(int64_t, int frames, float* left, float* right) {
 TEST(OfflineAudioOutput, RendersTheCoreOnDemandOnlyWhileStarted) {
     AudioCore core;
     test::EndlessSource source(&constant);
-    {
-        std::lock_guard guard(core.lock);
-        core.source.stream = &source;
-        core.source.playing = true;
-        core.source.volume = 1.0f;
-    }
+    core.installSourceStream(&source, true);
+    core.setSourceVolume(1.0f);
     OfflineAudioOutput output(core);
     AudioOutput& asOutput = output;
     EXPECT_FALSE(asOutput.isRunning());
@@ -43,8 +38,7 @@ TEST(OfflineAudioOutput, RendersTheCoreOnDemandOnlyWhileStarted) {
     asOutput.stop();
     EXPECT_EQ(output.renderFrames(512), 0);
     EXPECT_EQ(core.snapshot(false).renderedFrames, 5000u);
-    std::lock_guard guard(core.lock);
-    core.source.stream = nullptr;
+    core.installSourceStream(nullptr, false);
 }
 
 }  // namespace

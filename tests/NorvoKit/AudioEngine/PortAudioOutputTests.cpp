@@ -88,11 +88,7 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     useAlsaConfiguration("pcm.!default { type null }\n");
     SignallingSource source;
     auto pulled = source.pulled.get_future();
-    {
-        std::lock_guard guard(core_.lock);
-        core_.source.stream = &source;
-        core_.source.playing = true;
-    }
+    core_.installSourceStream(&source, true);
     PortAudioOutput output(core_);
     output.start();
     EXPECT_TRUE(output.isRunning());
@@ -113,8 +109,7 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     const CoreSnapshot snapshot = core_.snapshot(false);
     EXPECT_GT(snapshot.renderedFrames, 0u);
     EXPECT_EQ(int64_t(snapshot.renderedFrames), snapshot.sourcePosition);
-    std::lock_guard guard(core_.lock);
-    core_.source.stream = nullptr;
+    core_.installSourceStream(nullptr, false);
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <sched.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "AudioEngine/AudioCore.hpp"
@@ -78,6 +81,28 @@ void spinUntil(Predicate ready) {
     while (!ready()) std::this_thread::yield();
 }
 
+// A source whose first pull runs `whileHeld` (inside the core's lock, as every pull
+// does); later pulls deliver silence at once.
+class SlowFirstPull final : public SourceStream {
+public:
+    explicit SlowFirstPull(std::function<void()> whileHeld) : whileHeld_(std::move(whileHeld)) {}
+    int pull(int frames, float* left, float* right) override {
+        if (std::exchange(first_, false)) whileHeld_();
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+        return frames;
+    }
+    int64_t availableFrames() const override { return 0; }
+    bool isDrained() const override { return false; }
+    int64_t position() const override { return 0; }
+    int64_t duration() const override { return 0; }
+    void cancel() override {}
+
+private:
+    std::function<void()> whileHeld_;
+    bool first_ = true;
+};
+
 // The render at real-time priority waits for the core's lock, held by a thread of normal
 // priority, while a real-time thread of middling priority wants the same CPU. Without
 // priority inheritance the holder never runs again until the middling thread gives up.
@@ -97,21 +122,25 @@ TEST(UnfairLock, ARealTimeRenderIsNotKeptWaitingByAMiddlingThread) {
         ~RestoreAffinity() { pthread_setaffinity_np(pthread_self(), sizeof set, &set); }
     } restore{allowed};
 
-    AudioCore core;
-    UnfairLock& lock = core.lock;
     std::vector<float> left(512), right(512);
     std::atomic<bool> held{false}, waiting{false}, spinning{false}, stop{false}, refused{false};
     std::atomic<double> waitedMs{-1.0};
-
-    std::thread holder([&] {
-        placeThisThread(cpu, 0);
-        std::lock_guard guard(lock);
+    // The holder holds the core's lock from inside a render of its own.
+    SlowFirstPull source([&] {
         held = true;
         spinUntil([&] { return waiting.load() || refused.load(); });
         // A short critical section: 2 ms of this thread's own CPU time.
         const double start = threadCpuSeconds();
         while (threadCpuSeconds() - start < 0.002) {
         }
+    });
+    AudioCore core;
+    core.installSourceStream(&source, true);
+
+    std::thread holder([&] {
+        placeThisThread(cpu, 0);
+        std::vector<float> holderLeft(512), holderRight(512);
+        core.render(512, holderLeft.data(), holderRight.data());
     });
     spinUntil([&] { return held.load(); });
 

@@ -5,6 +5,7 @@
 #include "Cassette/CassetteDocument.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Support/FakeClock.hpp"
 
 namespace norvo {
 namespace {
@@ -14,7 +15,7 @@ using namespace std::chrono_literals;
 const Date start = Date{std::chrono::seconds(1'780'000'000)} + 250ms;
 
 TEST(CassetteDocumentInit, ABlankCassetteOfTheGivenTypeNameAndDesign) {
-    FakeClock clock(start);
+    test::FakeClock clock(start);
     const auto design = CassetteStyleCatalog::all()[2].design;
     const CassetteDocument document(CassetteType::c60(), "Mixtape", design, clock);
 
@@ -66,7 +67,7 @@ struct TabCase {
 class AdvanceWriteProtect : public testing::TestWithParam<TabCase> {};
 
 TEST_P(AdvanceWriteProtect, TogglesTheTabAndNotesTheChange) {
-    FakeClock clock(start);
+    test::FakeClock clock(start);
     CassetteDocument document(CassetteType::c60(), "", CassetteDesign{}, clock);
     document.sideB.writeProtect = GetParam().before;
     const Date at = start + 90s;

@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
+#include "Support/FakeClock.hpp"
 
 namespace norvo::test {
 
@@ -166,7 +167,7 @@ FileData jpegBytes(int seed) {
 }
 
 CassetteDocument fullDocument() {
-    FakeClock clock(Date{std::chrono::seconds(1'780'000'000)});
+    test::FakeClock clock(Date{std::chrono::seconds(1'780'000'000)});
     CassetteDocument document(shortType(), "Summer mix", CassetteStyleCatalog::all()[3].design, clock);
     document.creator = "Ana";
     document.description = "Songs for the drive";

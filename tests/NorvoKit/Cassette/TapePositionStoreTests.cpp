@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "AudioEngine/JSONValue.hpp"
 #include "Cassette/TapePositionStore.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Platform/JSONValue.hpp"
 
 namespace norvo {
 namespace {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RefusingPort.hpp"
 
 namespace norvo {
@@ -62,7 +63,7 @@ struct StreamRecorder {
 class HttpLoopTest : public ::testing::Test {
 protected:
     LoopbackHttpServer server;
-    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
     HttpLoop loop{"org.norvo.studio.radio", clock};
 
     HttpRequest request(const std::string& path) {

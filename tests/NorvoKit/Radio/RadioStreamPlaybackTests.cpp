@@ -9,20 +9,19 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/HttpLoop.hpp"
-#include "Platform/LoopClock.hpp"
 #include "Radio/BurstMatch.hpp"
 #include "Radio/RadioStream.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/LiveStation.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -444,7 +443,7 @@ struct RepeatingCase {
 // A stream on the clock of a live station: the station's time and the stream's move together.
 class LiveStationTest : public RadioStreamPlaybackTest {
 protected:
-    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
     std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
     std::unique_ptr<test::LiveStation> station;
 
@@ -660,22 +659,16 @@ TEST_F(RadioStreamPlaybackTest, AStationPlaysThroughTheCoreAndSurvivesADroppedCo
     core.setDeckInput(DeckInput::tuner);
     OutputDevice device(core, 12.0);
     open("/live", 0.5);
-    {
-        std::lock_guard guard(core.lock);
-        core.tuner.signal = stream.get();
-        core.tuner.poweredOn = true;
-        core.tuner.muting = true;  // no hiss between stations: silence is silence
-        core.tunerVolume = 1.0f;
-    }
+    core.setTunerMuting(true);  // no hiss between stations: silence is silence
+    core.setTunerVolume(1.0f);
+    core.setTunerSignal(stream.get());
+    core.setTunerPoweredOn(true);
     // Whatever happens below, the core lets go of the stream before it goes away.
     struct Detach {
         AudioCore& core;
         OutputDevice& device;
         ~Detach() {
-            {
-                std::lock_guard guard(core.lock);
-                core.tuner.signal = nullptr;
-            }
+            core.setTunerSignal(nullptr);
             device.stop();
         }
     } detach{core, device};

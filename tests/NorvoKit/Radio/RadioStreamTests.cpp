@@ -9,6 +9,7 @@
 
 #include "ByteFrameDecoder.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RefusingPort.hpp"
 
 namespace norvo {
@@ -51,7 +52,7 @@ Script playlist(const std::string& type, std::string text) {
 class RadioStreamTest : public ::testing::Test {
 protected:
     LoopbackHttpServer server;
-    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
     std::shared_ptr<HttpLoop> loop = std::make_shared<HttpLoop>(RadioStream::queueLabel, clock);
     std::shared_ptr<ByteFrameDecoder::Log> decoderLog = std::make_shared<ByteFrameDecoder::Log>();
     std::vector<float> left = std::vector<float>(8192), right = std::vector<float>(8192);

@@ -4,12 +4,12 @@
 
 #include <memory>
 
-#include "Platform/LoopClock.hpp"
 #include "Platform/RunLoopExecutor.hpp"
 #include "Radio/BrowserTunerDirectory.hpp"
 #include "Radio/RadioTunerStreamFactory.hpp"
 #include "Radio/TunerEngine.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
 #include "Support/SignalMeasure.hpp"
 
@@ -107,7 +107,7 @@ protected:
 
     LoopbackHttpServer station{16, 120};
     LoopbackHttpServer directoryServer{32, 120};
-    std::shared_ptr<ManualLoopClock> clock = std::make_shared<ManualLoopClock>();
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
     std::unique_ptr<RadioBrowserClient> client;
     std::unique_ptr<BrowserTunerDirectory> directory;
     std::unique_ptr<RadioTunerStreamFactory> streams;

@@ -51,22 +51,10 @@ protected:
         return engine;
     }
 
-    float coreTunerVolume() {
-        std::lock_guard lock(core.lock);
-        return core.tunerVolume;
-    }
-    bool coreMuting() {
-        std::lock_guard lock(core.lock);
-        return core.tuner.muting;
-    }
-    bool corePoweredOn() {
-        std::lock_guard lock(core.lock);
-        return core.tuner.poweredOn;
-    }
-    RadioSignal* coreSignal() {
-        std::lock_guard lock(core.lock);
-        return core.tuner.signal;
-    }
+    float coreTunerVolume() { return core.inputs().tunerVolume; }
+    bool coreMuting() { return core.inputs().tunerMuting; }
+    bool corePoweredOn() { return core.inputs().tunerPoweredOn; }
+    RadioSignal* coreSignal() { return core.inputs().tunerSignal; }
 
     AudioCore core;
     InMemoryDefaultsStore defaults;

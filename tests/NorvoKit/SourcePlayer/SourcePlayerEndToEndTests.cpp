@@ -85,7 +85,7 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
     int64_t secondStartedAt = -1;  // frames rendered when the second track was installed
     for (int ticks = 0; ticks < 1000 && player.state() == SourcePlayerEngine::State::playing; ++ticks) {
         DecodedSourceStream* latest = factory.latest.load();
-        if (latest && core.source.stream == latest) {
+        if (latest && core.inputs().sourceStream == latest) {
             ASSERT_TRUE(latest->waitForFrames(tick, std::chrono::seconds(5)));
         }
         core.render(tick, chunkLeft.data(), chunkRight.data());
@@ -114,7 +114,7 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
     EXPECT_EQ(player.state(), SourcePlayerEngine::State::stopped);
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), secondID);
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_EQ(core.snapshot(false).underrunFrames, 0u);
 
     // The first file, a pause of less than one chunk, then the whole second file.

@@ -46,10 +46,10 @@ protected:
     // A tick's snapshot as the core would report it for the installed stream.
     CoreSnapshot snapshot(int64_t position) const {
         CoreSnapshot s;
-        s.sourceLoaded = core.source.stream != nullptr;
-        s.sourcePlaying = core.source.playing;
+        s.sourceLoaded = core.inputs().sourceStream != nullptr;
+        s.sourcePlaying = core.inputs().sourcePlaying;
         s.sourcePosition = position;
-        s.sourceDuration = core.source.stream ? core.source.stream->duration() : 0;
+        s.sourceDuration = core.inputs().sourceStream ? core.inputs().sourceStream->duration() : 0;
         s.sourceEndCount = endCount;
         s.autoPauseCount = autoPauseCount;
         return s;
@@ -73,12 +73,12 @@ protected:
         auto stream = lastStream();
         ASSERT_NE(stream, nullptr);
         stream->drained = true;
-        core.source.playing = false;
+        core.setSourcePlaying(false);
         ++endCount;
     }
 
     AudioCore core;
-    FakeSourceStreamFactory factory{core.lock};
+    FakeSourceStreamFactory factory{core};
     WaitableExecutor executor;
     SourcePlayerEngine player{core, factory, executor};
     uint64_t endCount = 0;
@@ -166,8 +166,8 @@ TEST_F(SourcePlayerEngineTest, PlayStartsTheSelectedTrackFromTheBeginning) {
     EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
     EXPECT_EQ(lastStream()->startFrame, 0);
     EXPECT_EQ(lastStream()->measuredFrames, songFrames) << "a measured file is not measured again";
-    EXPECT_NE(core.source.stream, nullptr);
-    EXPECT_TRUE(core.source.playing);
+    EXPECT_NE(core.inputs().sourceStream, nullptr);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
     EXPECT_EQ(player.changeCount(), before + 1) << "nothing published changed when the stream arrived";
 }
 
@@ -181,14 +181,14 @@ TEST_F(SourcePlayerEngineTest, PlayReturnsAtOnceWhileTheStreamOpensBehind) {
 
     EXPECT_EQ(player.state(), State::playing);
     EXPECT_TRUE(player.isOpeningStream());
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     ASSERT_TRUE(factory.waitForOpensStarted(1));
 
     factory.releaseOpens();
     settle();
     EXPECT_FALSE(player.isOpeningStream());
-    ASSERT_NE(core.source.stream, nullptr);
-    EXPECT_TRUE(core.source.playing);
+    ASSERT_NE(core.inputs().sourceStream, nullptr);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
     EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
 }
 
@@ -200,13 +200,13 @@ TEST_F(SourcePlayerEngineTest, RapidSeeksEndOnTheLastOne) {
 
     for (int64_t frame = 1000; frame <= 10000; frame += 1000) player.seek(frame);
     EXPECT_EQ(player.position(), 10000);
-    EXPECT_EQ(core.source.stream, nullptr) << "the old stream left the core at the first seek";
+    EXPECT_EQ(core.inputs().sourceStream, nullptr) << "the old stream left the core at the first seek";
 
     ASSERT_TRUE(factory.waitForOpensStarted(2));
     factory.releaseOpens();
     settle();
-    ASSERT_NE(core.source.stream, nullptr);
-    EXPECT_EQ(core.source.stream->position(), 10000);
+    ASSERT_NE(core.inputs().sourceStream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream->position(), 10000);
     EXPECT_EQ(player.position(), 10000);
     // The open in flight when the seeks came, and the last seek's: nothing in between.
     const auto opened = factory.opened();
@@ -229,11 +229,11 @@ TEST_F(SourcePlayerEngineTest, StopOrPauseWhileOpeningIsHonouredWhenTheStreamArr
     EXPECT_EQ(player.state(), State::paused);
     factory.releaseOpens();
     settle();
-    ASSERT_NE(core.source.stream, nullptr);
-    EXPECT_FALSE(core.source.playing) << "paused while it opened: installed paused";
+    ASSERT_NE(core.inputs().sourceStream, nullptr);
+    EXPECT_FALSE(core.inputs().sourcePlaying) << "paused while it opened: installed paused";
 
     player.togglePlayPause();
-    EXPECT_TRUE(core.source.playing);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
 
     factory.holdOpens();
     player.play(songs[1]);
@@ -242,7 +242,7 @@ TEST_F(SourcePlayerEngineTest, StopOrPauseWhileOpeningIsHonouredWhenTheStreamArr
     EXPECT_FALSE(player.isOpeningStream());
     factory.releaseOpens();
     ASSERT_TRUE(executor.runUntil([&] { return factory.opened().size() == 2 && lastStream()->destroyed; }));
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(player.position(), 0);
 }
@@ -276,15 +276,15 @@ TEST_F(SourcePlayerEngineTest, PauseKeepsTheStreamAndResumeGoesOnWithIt) {
     addSongs(1);
     player.togglePlayPause();
     settle();
-    SourceStream* installed = core.source.stream;
+    SourceStream* installed = core.inputs().sourceStream;
     player.poll(snapshot(5000));
     settle();
 
     player.togglePlayPause();
     settle();
     EXPECT_EQ(player.state(), State::paused);
-    EXPECT_FALSE(core.source.playing);
-    EXPECT_EQ(core.source.stream, installed);
+    EXPECT_FALSE(core.inputs().sourcePlaying);
+    EXPECT_EQ(core.inputs().sourceStream, installed);
     EXPECT_FALSE(lastStream()->cancelled);
     EXPECT_EQ(player.position(), 5000);
 
@@ -292,8 +292,8 @@ TEST_F(SourcePlayerEngineTest, PauseKeepsTheStreamAndResumeGoesOnWithIt) {
     player.togglePlayPause();
     settle();
     EXPECT_EQ(player.state(), State::playing);
-    EXPECT_TRUE(core.source.playing);
-    EXPECT_EQ(core.source.stream, installed);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
+    EXPECT_EQ(core.inputs().sourceStream, installed);
     EXPECT_EQ(factory.opened().size(), 1u);
     EXPECT_EQ(player.changeCount(), before + 1);
 }
@@ -310,8 +310,8 @@ TEST_F(SourcePlayerEngineTest, StopClosesTheStreamAndKeepsTheTrackCurrent) {
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
-    EXPECT_EQ(core.source.stream, nullptr);
-    EXPECT_FALSE(core.source.playing);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
+    EXPECT_FALSE(core.inputs().sourcePlaying);
     EXPECT_TRUE(retired(lastStream()));
 
     // Playing again starts the stopped track from its beginning.
@@ -337,7 +337,7 @@ TEST_F(SourcePlayerEngineTest, EveryPlayInstallsANewStreamAndRetiresTheOldOneOut
         EXPECT_FALSE(factory.opened()[i]->touchedUnderCoreLock);
     }
     EXPECT_FALSE(lastStream()->cancelled);
-    EXPECT_EQ(core.source.stream->duration(), songFrames);
+    EXPECT_EQ(core.inputs().sourceStream->duration(), songFrames);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
 }
 
@@ -355,9 +355,9 @@ TEST_F(SourcePlayerEngineTest, DestroyingThePlayerTakesItsStreamOutOfTheCore) {
     doomed->add({"/m/a.wav"});
     doomed->togglePlayPause();
     ASSERT_TRUE(executor.runUntil([&] { return !doomed->isOpeningStream(); }));
-    ASSERT_NE(core.source.stream, nullptr);
+    ASSERT_NE(core.inputs().sourceStream, nullptr);
     doomed.reset();
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_TRUE(lastStream()->destroyed) << "the player's worker is gone: freed before it returned";
     EXPECT_FALSE(lastStream()->touchedUnderCoreLock);
 }
@@ -378,7 +378,7 @@ TEST_F(SourcePlayerEngineTest, AFileThatCannotBeOpenedReportsAndStopsButStaysLis
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.duration(), 0) << "no length of the track that played before";
     EXPECT_EQ(player.tracks().size(), 3u);
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_TRUE(retired(factory.opened()[0]));
 
     // A later successful start clears the report.
@@ -399,7 +399,7 @@ TEST_F(SourcePlayerEngineTest, ASeekIntoAVanishedFileReportsAndStops) {
 
     EXPECT_EQ(player.lastError(), "Cannot play Song 0: Unsupported audio format: Song 0.mp3");
     EXPECT_EQ(player.state(), State::stopped);
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_EQ(player.tracks().size(), 1u);
 }
 
@@ -512,7 +512,7 @@ TEST_F(SourcePlayerEngineTest, ANameThatIsNotUtf8ShowsWithReplacementCharacters)
     player.play(player.tracks()[0].id);
     settle();
     EXPECT_EQ(lastStream()->file, latin1);
-    EXPECT_NE(core.source.stream, nullptr);
+    EXPECT_NE(core.inputs().sourceStream, nullptr);
 
     player.play(player.tracks()[1].id);
     settle();
@@ -559,7 +559,7 @@ TEST_P(NextPreviousTest, MovesAlongTheListWithoutWrapping) {
     settle();
     player.setSelection(c.selected < 0 ? std::nullopt : std::optional<Uuid>(songs[c.selected]));
     const auto opens = factory.opened().size();
-    const bool hadStream = core.source.stream != nullptr;
+    const bool hadStream = core.inputs().sourceStream != nullptr;
 
     c.step == Step::next ? player.next() : player.previous();
     settle();
@@ -573,14 +573,14 @@ TEST_P(NextPreviousTest, MovesAlongTheListWithoutWrapping) {
     if (c.expectsNewStream) {
         EXPECT_EQ(lastStream()->startFrame, 0);
         EXPECT_EQ(lastStream()->file, player.tracks()[c.expectedCurrent].url);
-        EXPECT_TRUE(core.source.playing);
+        EXPECT_TRUE(core.inputs().sourcePlaying);
     } else if (moved) {
         // Cued: current and selected at 0, with no stream.
         EXPECT_EQ(player.selection(), expected);
         EXPECT_EQ(player.position(), 0);
-        EXPECT_EQ(core.source.stream, nullptr);
+        EXPECT_EQ(core.inputs().sourceStream, nullptr);
     } else {
-        EXPECT_EQ(core.source.stream != nullptr, hadStream);
+        EXPECT_EQ(core.inputs().sourceStream != nullptr, hadStream);
     }
 }
 
@@ -628,7 +628,7 @@ TEST_F(SourcePlayerEngineTest, PlayAfterCueingWhilePausedStartsTheCuedTrack) {
     EXPECT_EQ(player.state(), State::playing);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
-    EXPECT_TRUE(core.source.playing);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
 }
 
 struct ThresholdCase {
@@ -674,7 +674,7 @@ TEST_F(SourcePlayerEngineTest, PreviousRestartWhilePausedStaysPaused) {
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(lastStream()->startFrame, 0);
-    EXPECT_FALSE(core.source.playing);
+    EXPECT_FALSE(core.inputs().sourcePlaying);
 }
 
 // Seeking --------------------------------------------------------------------------------------
@@ -700,7 +700,7 @@ TEST_P(SeekClampTest, RestartsTheStreamAtTheClampedFrame) {
     EXPECT_EQ(lastStream()->startFrame, GetParam().expected);
     EXPECT_EQ(player.position(), GetParam().expected);
     EXPECT_EQ(player.state(), State::playing);
-    EXPECT_TRUE(core.source.playing);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
     EXPECT_EQ(player.selection(), songs[1]);  // a seek leaves the selection alone
 }
 
@@ -720,9 +720,9 @@ TEST_F(SourcePlayerEngineTest, SeekWhilePausedStaysPaused) {
     settle();
 
     EXPECT_EQ(player.state(), State::paused);
-    EXPECT_FALSE(core.source.playing);
+    EXPECT_FALSE(core.inputs().sourcePlaying);
     EXPECT_EQ(lastStream()->startFrame, 22050);
-    EXPECT_EQ(core.source.stream->position(), 22050);
+    EXPECT_EQ(core.inputs().sourceStream->position(), 22050);
 }
 
 TEST_F(SourcePlayerEngineTest, SeekDoesNothingWhileStoppedOrWithoutACurrentTrack) {
@@ -759,7 +759,7 @@ TEST_F(SourcePlayerEngineTest, RemovingTheCurrentTrackStopsItButKeepsItsId) {
     EXPECT_EQ(player.currentTrackID(), songs[1]);
     EXPECT_FALSE(player.currentTrack());
     EXPECT_EQ(player.duration(), 0) << "the removed track's length is not shown any more";
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_TRUE(retired(lastStream()));
     EXPECT_EQ(player.selection(), songs[0]);
     EXPECT_EQ(player.changeCount(), before + 1);
@@ -864,14 +864,14 @@ TEST_F(SourcePlayerEngineTest, ANewAutoPauseCountPausesAPlayingPlayer) {
     settle();
 
     ++autoPauseCount;
-    core.source.playing = false;  // the core stopped pulling at the end of the side
+    core.setSourcePlaying(false);  // the core stopped pulling at the end of the side
     const auto before = player.changeCount();
     player.poll(snapshot(30000));
     settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(player.position(), 30000);
-    EXPECT_NE(core.source.stream, nullptr);
+    EXPECT_NE(core.inputs().sourceStream, nullptr);
     EXPECT_EQ(player.changeCount(), before + 1);
 
     // Resuming is not undone by the count already seen.
@@ -904,7 +904,7 @@ TEST_F(SourcePlayerEngineTest, TheEndOfATrackStartsTheNextOne) {
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(lastStream()->file, player.tracks()[1].url);
     EXPECT_EQ(lastStream()->startFrame, 0);
-    EXPECT_TRUE(core.source.playing);
+    EXPECT_TRUE(core.inputs().sourcePlaying);
     EXPECT_TRUE(retired(factory.opened()[0]));
 }
 
@@ -920,7 +920,7 @@ TEST_F(SourcePlayerEngineTest, TheEndOfTheLastTrackStopsAtTheStart) {
     EXPECT_EQ(player.state(), State::stopped);
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), songs[1]);
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
     EXPECT_EQ(factory.opened().size(), 1u);
 }
 
@@ -932,7 +932,7 @@ TEST_F(SourcePlayerEngineTest, AnEndCountedForAReplacedStreamIsIgnored) {
     // The user skipped ahead between the render and the tick.
     player.next();
     settle();
-    core.source.playing = true;
+    core.setSourcePlaying(true);
 
     player.poll(snapshot(100));
     settle();
@@ -961,29 +961,29 @@ TEST_F(SourcePlayerEngineTest, ASourceTheCoreNoLongerPlaysPausesThePlayer) {
     auto songs = addSongs(1);
     player.play(songs[0]);
     settle();
-    core.source.playing = false;
+    core.setSourcePlaying(false);
 
     player.poll(snapshot(700));
     settle();
 
     EXPECT_EQ(player.state(), State::paused);
     EXPECT_EQ(player.position(), 700);
-    EXPECT_NE(core.source.stream, nullptr);
+    EXPECT_NE(core.inputs().sourceStream, nullptr);
 }
 
 // Volume -----------------------------------------------------------------------------------------
 
 TEST_F(SourcePlayerEngineTest, VolumeIsStoredAsGivenAndWrittenToTheCore) {
     EXPECT_FLOAT_EQ(player.volume(), 0.8f);
-    core.source.volume = 0.1f;
+    core.setSourceVolume(0.1f);
     SourcePlayerEngine second{core, factory, executor};
-    EXPECT_FLOAT_EQ(core.source.volume, 0.8f);  // a new player sets the core's source volume
+    EXPECT_FLOAT_EQ(core.inputs().sourceVolume, 0.8f);  // a new player sets the core's source volume
 
     player.setVolume(1.5f);
     EXPECT_FLOAT_EQ(player.volume(), 1.5f);
-    EXPECT_FLOAT_EQ(core.source.volume, 1.5f);
+    EXPECT_FLOAT_EQ(core.inputs().sourceVolume, 1.5f);
     player.setVolume(0.0f);
-    EXPECT_FLOAT_EQ(core.source.volume, 0.0f);
+    EXPECT_FLOAT_EQ(core.inputs().sourceVolume, 0.0f);
     player.setVolume(0.0f);
     EXPECT_EQ(player.changeCount(), 2u);
 }
@@ -1081,7 +1081,7 @@ TEST_F(SourcePlayerEngineTest, ThePlayerCanGoAwayWhileAFileIsMeasured) {
 
     // Whatever was posted meanwhile finds no player to write into.
     executor.runPending();
-    EXPECT_EQ(core.source.stream, nullptr);
+    EXPECT_EQ(core.inputs().sourceStream, nullptr);
 }
 
 }  // namespace

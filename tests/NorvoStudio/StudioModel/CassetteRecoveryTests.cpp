@@ -23,6 +23,7 @@
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Platform/Iso8601.hpp"
 #include "StudioModel/RecoveryCopy.hpp"
+#include "Support/FakeClock.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -294,7 +295,7 @@ TEST(StudioRecoveryTest, ATerminationWithNothingUnsavedLeavesNothingBehind) {
 
 TEST(StudioRecoveryTest, UnsavedCassettesAreOfferedNewestFirstAndOnlyAnAnswerRemovesOne) {
     test::TemporaryDirectory workspaces;
-    FakeClock clock(Date{} + std::chrono::hours(24 * 365 * 50));
+    test::FakeClock clock(Date{} + std::chrono::hours(24 * 365 * 50));
     const fs::path oldest = leaveUnsaved(workspaces.path(), "Oldest", &clock);
     clock.advance(std::chrono::hours(1));
     const fs::path newest = leaveUnsaved(workspaces.path(), "Newest", &clock);

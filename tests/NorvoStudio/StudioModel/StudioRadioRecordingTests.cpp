@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "Platform/LoopClock.hpp"
 #include "Radio/RadioTunerStreamFactory.hpp"
 #include "Support/LiveStation.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
 
 namespace norvo {
@@ -87,7 +87,7 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
     const test::StereoSamples decoded = test::decodedStation(audio);
 
     test::LoopbackHttpServer server(16, 120);
-    auto clock = std::make_shared<ManualLoopClock>();
+    auto clock = std::make_shared<test::ManualLoopClock>();
     auto fed = std::make_shared<std::atomic<uint64_t>>(0);
     RadioStream::Options streamOptions;
     streamOptions.loop = std::make_shared<HttpLoop>("studio-radio", clock);

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
 
 #include "AudioEngine/FallbackAudioOutput.hpp"
@@ -64,11 +63,10 @@ protected:
         AudioCore& core = f->core();
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         for (;;) {
-            {
-                std::lock_guard lock(core.lock);
-                auto* stream = core.source.stream;
-                if (!stream || !core.source.playing || stream->isDrained() || stream->availableFrames() >= 4096) return;
-            }
+            // Only this thread replaces the player's stream, so it outlives this check.
+            const AudioCore::Inputs inputs = core.inputs();
+            auto* stream = inputs.sourceStream;
+            if (!stream || !inputs.sourcePlaying || stream->isDrained() || stream->availableFrames() >= 4096) return;
             if (std::chrono::steady_clock::now() > deadline) return;
             std::this_thread::yield();
         }

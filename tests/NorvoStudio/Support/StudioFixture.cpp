@@ -61,12 +61,11 @@ bool StudioFixture::render(int64_t frames) {
         // A real device is slower than this loop: give the decoder thread time to fill.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (;;) {
+            // Only this thread replaces the player's stream, so it outlives this check.
+            const AudioCore::Inputs inputs = core.inputs();
             bool ready = true;
-            {
-                std::lock_guard lock(core.lock);
-                if (core.source.stream && core.source.playing && !core.source.stream->isDrained())
-                    ready = core.source.stream->availableFrames() >= n;
-            }
+            if (inputs.sourceStream && inputs.sourcePlaying && !inputs.sourceStream->isDrained())
+                ready = inputs.sourceStream->availableFrames() >= n;
             if (ready || std::chrono::steady_clock::now() > deadline) break;
             std::this_thread::yield();
         }
@@ -126,8 +125,7 @@ bool StudioFixture::playSong(const std::filesystem::path& file) {
 bool StudioFixture::waitForPlayback() {
     auto& player = model->source();
     return settle([&] {
-        std::lock_guard lock(model->core().lock);
-        return player.state() == SourcePlayerEngine::State::playing && model->core().source.stream != nullptr;
+        return player.state() == SourcePlayerEngine::State::playing && model->core().inputs().sourceStream != nullptr;
     });
 }
 

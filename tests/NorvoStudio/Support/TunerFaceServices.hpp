@@ -2,6 +2,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "Support/FakeClock.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/Locale.hpp"
 #include "Platform/MainExecutor.hpp"
@@ -42,7 +43,7 @@ private:
                     haptics_,
                     [&model] { return model.live().tunerMeter(); }} {}
 
-    FakeClock stillClock_;
+    test::FakeClock stillClock_;
     EngineTuner tuner_;
     QuietDesktop desktop_;
     Haptics haptics_;

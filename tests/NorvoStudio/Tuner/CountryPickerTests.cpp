@@ -1,3 +1,4 @@
+#include "Support/FakeClock.hpp"
 #include "Tuner/CountryPicker.hpp"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ TEST(CountryPickerFilter, NamesContainAndCodesEqualIgnoringCase) {
 }
 
 TEST(CountryPickerFilter, SpinnerUntilCountriesArriveWhateverTheFilter) {
-    FakeClock clock;
+    test::FakeClock clock;
     CountryPicker picker({}, std::nullopt, [](const std::string&) {}, clock, "ger");
     EXPECT_TRUE(picker.showsSpinner());
     EXPECT_EQ(picker.size(), QSize(314, 364));

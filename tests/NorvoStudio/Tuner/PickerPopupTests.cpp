@@ -1,3 +1,4 @@
+#include "Support/FakeClock.hpp"
 #include "Tuner/PickerPopup.hpp"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
     for (const qreal guideX : {40.0, 330.0}) {
         test::FakeTuner tuner;
         NoDesktop desktop;
-        FakeClock clock;
+        test::FakeClock clock;
         QGraphicsScene scene;
         auto* rack = new QWidget;
         rack->resize(600, 600);
@@ -73,7 +74,7 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
 TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
     test::FakeTuner tuner;
     NoDesktop desktop;
-    FakeClock clock;
+    test::FakeClock clock;
     QGraphicsScene scene;
     auto* rack = new QWidget;
     rack->resize(600, 600);

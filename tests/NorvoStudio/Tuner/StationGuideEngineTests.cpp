@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "Support/FakeClock.hpp"
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/RunLoopExecutor.hpp"
@@ -79,7 +80,7 @@ TEST(StationGuideWithTheEngine, PicksAGenreListsItsStationsAndTunesOne) {
     TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
     EngineTuner tuner(engine, Locale("de_DE"));
     NoDesktop desktop;
-    FakeClock clock;
+    test::FakeClock clock;
     StationGuide guide(tuner, desktop, clock, "en_US");
     guide.resize(266, 300);
     guide.show();
@@ -149,7 +150,7 @@ TEST(StationGuideWithTheEngine, WithoutTheDirectoryTheCountryPopoverSaysSoAndTri
     TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
     EngineTuner tuner(engine, Locale("de_DE"));
     NoDesktop desktop;
-    FakeClock clock;
+    test::FakeClock clock;
     StationGuide guide(tuner, desktop, clock, "en_US");
     guide.resize(266, 300);
     guide.show();

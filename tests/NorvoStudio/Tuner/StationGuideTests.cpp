@@ -1,3 +1,4 @@
+#include "Support/FakeClock.hpp"
 #include "Tuner/StationGuide.hpp"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ protected:
 
     FakeTuner tuner;
     RecordingDesktop desktop;
-    FakeClock clock;
+    test::FakeClock clock;
 };
 
 TEST_F(StationGuideTest, BandKeysLightForTheirBandAndLoadIt) {

@@ -15,6 +15,7 @@
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "Rack/Kit/RecentPictures.hpp"
+#include "Support/FakeClock.hpp"
 
 namespace norvo {
 namespace {
@@ -34,7 +35,7 @@ protected:
         tuner.publish();
     }
     FakeTuner tuner;
-    FakeClock clock{Date(1000s)};
+    test::FakeClock clock{Date(1000s)};
     TunerDisplay display{tuner, {}, clock};
 };
 

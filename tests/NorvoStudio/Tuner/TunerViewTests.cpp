@@ -14,6 +14,7 @@
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "StudioModel/StudioCommands.hpp"
+#include "Support/FakeClock.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/PresetKey.hpp"
 #include "Tuner/StationGuide.hpp"
@@ -68,7 +69,7 @@ protected:
 
     FakeTuner tuner;
     ManualExecutor executor;
-    FakeClock clock;
+    test::FakeClock clock;
     NoDesktop desktop;
     CountingHaptics haptics;
     std::unique_ptr<TunerView> view;

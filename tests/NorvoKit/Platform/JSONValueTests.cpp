@@ -1,4 +1,4 @@
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,4 +1,4 @@
-#include "AudioEngine/JSONValue.hpp"
+#include "Platform/JSONValue.hpp"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
