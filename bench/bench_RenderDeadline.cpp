@@ -55,11 +55,11 @@ struct Recording {
 Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
     AudioCore core;
     auto media = std::make_shared<TapeMedia>(CassetteType::c60(), root);
-    core.loadMedia(media, {CassetteType::c60(), TapeSide::a, false, false}, 0);
+    core.loadMedia(media, {.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     // A cassette is loaded a moment before anyone presses record.
     while (media->followerPasses() < 2) std::this_thread::yield();
     EndlessSource source;
-    core.installSourceStream(&source, true);
+    core.installSourceStream(&source, AudioCore::SourceState::playing);
     core.transport(TransportCommand::record);
     Recording result;
     std::thread device([&] {
@@ -88,7 +88,7 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
         result.meanSeconds = total / double(callbacks);
     });
     device.join();
-    core.installSourceStream(nullptr, false);
+    core.installSourceStream(nullptr, AudioCore::SourceState::stopped);
     return result;
 }
 

@@ -120,7 +120,7 @@ void BM_StudioTick(benchmark::State& state) {
 
 void BM_CoreSnapshot(benchmark::State& state) {
     for (auto _ : state) {
-        CoreSnapshot snapshot = studio->model->core().snapshot(true);
+        CoreSnapshot snapshot = studio->model->core().snapshot(AudioCore::Peaks::reset);
         benchmark::DoNotOptimize(snapshot);
     }
 }

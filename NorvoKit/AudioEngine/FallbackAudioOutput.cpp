@@ -55,8 +55,8 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
     }
 }
 
-void FallbackAudioOutput::DeviceGate::noteOutputStatus(bool underflow, bool overflow) {
-    owner_.core_.noteOutputStatus(underflow, overflow);
+void FallbackAudioOutput::DeviceGate::noteOutputStatus(OutputStatus status) {
+    owner_.core_.noteOutputStatus(status);
 }
 
 void FallbackAudioOutput::DeviceGate::noteOutputEnded() {

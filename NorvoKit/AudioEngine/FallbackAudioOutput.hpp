@@ -85,7 +85,7 @@ private:
     public:
         explicit DeviceGate(FallbackAudioOutput& owner) : owner_(owner) {}
         void render(int frames, float* left, float* right) override;
-        void noteOutputStatus(bool underflow, bool overflow) override;
+        void noteOutputStatus(OutputStatus status) override;
         // Wakes the supervisor: an ended stream is not waited out as a stall.
         void noteOutputEnded() override;
 
@@ -98,7 +98,7 @@ private:
     public:
         explicit SilentGate(FallbackAudioOutput& owner) : owner_(owner) {}
         void render(int frames, float* left, float* right) override;
-        void noteOutputStatus(bool, bool) override {}
+        void noteOutputStatus(OutputStatus) override {}
 
     private:
         FallbackAudioOutput& owner_;

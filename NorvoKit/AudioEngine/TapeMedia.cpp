@@ -228,9 +228,11 @@ void TapeMedia::followHeadLoop() {
                 lock.unlock();
                 const TapeSide current = side == 0 ? TapeSide::a : TapeSide::b;
                 const int64_t behind = mode == TransportMode::rewinding ? rewindMargin : 0;
-                storage(current).prepare(head - behind, behind + readyAheadFrames, writable);
+                using Access = TapeSideStorage::Access;
+                storage(current).prepare(head - behind, behind + readyAheadFrames,
+                                         writable ? Access::write : Access::read);
                 const TapeSideStorage& mirrored = storage(other(current));
-                mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, false);
+                mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, Access::read);
                 lock.lock();
                 lastHead = head;
                 lastSide = side;

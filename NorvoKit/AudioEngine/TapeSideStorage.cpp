@@ -165,21 +165,21 @@ void TapeSideStorage::advise(int64_t startFrame, int64_t frameCount) const {
               MADV_WILLNEED);
 }
 
-void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const {
+void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, Access access) const {
     const ByteRange bytes = pageAlignedBytes(startFrame, frameCount);
     if (bytes.empty()) return;
     const int64_t firstByte = bytes.first, lastByte = bytes.last;
     char* const base = reinterpret_cast<char*>(data_);
     const auto length = static_cast<std::size_t>(lastByte - firstByte);
 #if defined(MADV_POPULATE_WRITE)
-    if (::madvise(base + firstByte, length, forWriting ? MADV_POPULATE_WRITE : MADV_POPULATE_READ) == 0) return;
+    if (::madvise(base + firstByte, length, access == Access::write ? MADV_POPULATE_WRITE : MADV_POPULATE_READ) == 0) return;
 #endif
     // Kernels before 5.14: touch one word per page. An atomic add of zero makes the page
     // writable without racing the render's own writes to it.
     const auto page = static_cast<int64_t>(::getpagesize());
     for (int64_t offset = firstByte; offset < lastByte; offset += page) {
         auto* word = reinterpret_cast<int32_t*>(base + offset);
-        if (forWriting)
+        if (access == Access::write)
             __atomic_fetch_add(word, 0, __ATOMIC_RELAXED);
         else
             (void)__atomic_load_n(word, __ATOMIC_RELAXED);

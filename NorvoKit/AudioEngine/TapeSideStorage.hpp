@@ -32,9 +32,11 @@ public:
 
     // Tells the system this stretch will be read soon (page-aligned; empty does nothing).
     void advise(int64_t startFrame, int64_t frameCount) const;
+
+    enum class Access { read, write };
     // Off the render thread: faults the stretch in now (page-aligned, clamped to the
-    // side), writable too when `forWriting`, so that touching it later costs nothing.
-    void prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const;
+    // side), writable too for `Access::write`, so that touching it later costs nothing.
+    void prepare(int64_t startFrame, int64_t frameCount, Access access) const;
 
 private:
     // Byte offsets into the mapping, [first, last).

@@ -101,7 +101,7 @@ void FileDefaultsStore::load() {
     }
     // An empty file holds nothing to keep and nothing to miss.
     if (text->empty()) return;
-    auto parsed = nlohmann::json::parse(*text, nullptr, false);
+    auto parsed = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded() || !parsed.is_object()) {
         setAside("is damaged");
         return;
@@ -178,7 +178,7 @@ bool FileDefaultsStore::writePending() {
         else if (auto d = std::get_if<double>(&v)) out[key] = std::isfinite(*d) ? nlohmann::json(*d) : nlohmann::json();
         else out[key] = std::get<std::string>(v);
     }
-    const std::string failure = persist(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    const std::string failure = persist(out.dump(2, ' ', /*ensure_ascii=*/false, nlohmann::json::error_handler_t::replace) + "\n");
     if (!failure.empty()) {
         noteWriteFailure(failure);
         return false;

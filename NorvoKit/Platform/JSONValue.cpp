@@ -118,17 +118,17 @@ JSONValue& JSONValue::operator[](const std::string& key) {
 
 std::optional<JSONValue> JSONValue::parse(std::string_view text) {
     if (!nestingWithinLimit(text)) return std::nullopt;
-    json parsed = json::parse(text.begin(), text.end(), nullptr, false);
+    json parsed = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded()) return std::nullopt;
     return fromNlohmann(parsed, 0);
 }
 
 std::string JSONValue::serialized() const {
-    return toNlohmann(*this).dump(2, ' ', false, json::error_handler_t::replace);
+    return toNlohmann(*this).dump(2, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
 }
 
 std::string JSONValue::compact() const {
-    return toNlohmann(*this).dump(-1, ' ', false, json::error_handler_t::replace);
+    return toNlohmann(*this).dump(-1, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
 }
 
 }  // namespace norvo

@@ -82,7 +82,7 @@ void SourcePlayerEngine::togglePlayPause() {
         setCorePlaying(true);
         update(state_, State::playing);
     } else if (!tracks_.empty()) {
-        start(indexOf(selection_).value_or(0), 0, State::playing, true);
+        start(indexOf(selection_).value_or(0), 0, State::playing, Selection::moves);
     }
     announce();
 }
@@ -98,7 +98,7 @@ void SourcePlayerEngine::next() {
     const TrackIndex reference = referenceTrack();
     if (!reference || *reference + 1 >= tracks_.size()) return;
     if (state_ == State::playing)
-        start(*reference + 1, 0, State::playing, true);
+        start(*reference + 1, 0, State::playing, Selection::moves);
     else
         cue(*reference + 1);
     announce();
@@ -113,7 +113,7 @@ void SourcePlayerEngine::previous() {
     }
     const std::size_t target = *reference == 0 ? 0 : *reference - 1;
     if (state_ == State::playing)
-        start(target, 0, State::playing, true);
+        start(target, 0, State::playing, Selection::moves);
     else
         cue(target);
     announce();
@@ -122,14 +122,14 @@ void SourcePlayerEngine::previous() {
 void SourcePlayerEngine::seek(int64_t frame) {
     const TrackIndex current = indexOf(currentTrackID_);
     if (!current || state_ == State::stopped) return;
-    start(*current, std::clamp<int64_t>(frame, 0, std::max<int64_t>(duration_, 0)), state_, false);
+    start(*current, std::clamp<int64_t>(frame, 0, std::max<int64_t>(duration_, 0)), state_, Selection::stays);
     announce();
 }
 
 void SourcePlayerEngine::play(const Uuid& id) {
     const TrackIndex index = indexOf(id);
     if (!index) return;
-    start(*index, 0, State::playing, true);
+    start(*index, 0, State::playing, Selection::moves);
     announce();
 }
 
@@ -231,15 +231,15 @@ SourcePlayerEngine::TrackIndex SourcePlayerEngine::referenceTrack() const {
     return indexOf(selection_);
 }
 
-void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select) {
+void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, Selection selection) {
     const SourceTrack& track = tracks_[index];
     const bool sameTrack = currentTrackID_ == track.id;
     dropErrorUnlessOf(track.id);
     update(currentTrackID_, std::optional<Uuid>(track.id));
-    if (select) update(selection_, std::optional<Uuid>(track.id));
+    if (selection == Selection::moves) update(selection_, std::optional<Uuid>(track.id));
 
     // The old stream leaves the core now; the new one is installed once it is open.
-    installStream(nullptr, false);
+    installStream(nullptr, AudioCore::SourceState::stopped);
     const uint64_t ticket = ++nextTicket_;
     pending_ = PendingStart{ticket, track.id, track.title};
     opener_.open({ticket, track.url, frame, track.durationFrames});
@@ -268,7 +268,8 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
     const int64_t position = result.stream->position();
     const int64_t duration = result.stream->duration();
     // Paused while it opened: it is installed paused.
-    installStream(std::move(result.stream), state_ == State::playing);
+    installStream(std::move(result.stream),
+                  state_ == State::playing ? AudioCore::SourceState::playing : AudioCore::SourceState::stopped);
     decodingErrorReported_ = false;
     dropError();
     update(position_, position);
@@ -286,18 +287,18 @@ void SourcePlayerEngine::cue(std::size_t index) {
     update(duration_, track.durationFrames.value_or(0));
 }
 
-void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, bool playing) {
+void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, AudioCore::SourceState state) {
     if (!stream && !stream_) return;
     std::unique_ptr<SourceStream> replaced = std::move(stream_);
     stream_ = std::move(stream);
     // One call: a render sees either the old stream or the new one, never a mix.
-    core_.installSourceStream(stream_.get(), playing && stream_);
+    core_.installSourceStream(stream_.get(), stream_ ? state : AudioCore::SourceState::stopped);
     // Stopping the decoder (a join) and freeing the stream happen on the worker, out of the lock.
     opener_.retire(std::move(replaced));
 }
 
 void SourcePlayerEngine::dropStream() {
-    installStream(nullptr, false);
+    installStream(nullptr, AudioCore::SourceState::stopped);
     if (pending_) {
         pending_.reset();
         opener_.abandon();
@@ -309,7 +310,7 @@ void SourcePlayerEngine::setCorePlaying(bool playing) { core_.setSourcePlaying(p
 void SourcePlayerEngine::advanceAfterEnd() {
     const TrackIndex current = indexOf(currentTrackID_);
     if (current && *current + 1 < tracks_.size()) {
-        start(*current + 1, 0, State::playing, true);
+        start(*current + 1, 0, State::playing, Selection::moves);
         return;
     }
     dropStream();

@@ -107,7 +107,7 @@ DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* pare
     paperStyle_->setObjectName(QStringLiteral("labelStyle"));
     paper->addRow(tr("Style"), paperStyle_);
     auto well = [&](DesignerFormSection* section, const QString& label, const char* name, ColorWell*& slot,
-                    View::ColorBinding binding, bool alpha) {
+                    View::ColorBinding binding, ColorWell::Alpha alpha) {
         slot = new ColorWell(std::move(binding), alpha, label);
         slot->setObjectName(QString::fromLatin1(name));
         auto* holder = new QWidget;
@@ -118,16 +118,16 @@ DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* pare
         section->addRow(label, holder);
     };
     well(paper, tr("Paper"), "paperColor", paper_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.labelColor; }), false);
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.labelColor; }), ColorWell::Alpha::hidden);
     well(paper, tr("Ink"), "inkColor", ink_, View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.inkColor; }),
-         false);
+         ColorWell::Alpha::hidden);
     well(paper, tr("Accent"), "accentColor", accent_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.accentColor; }), false);
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.accentColor; }), ColorWell::Alpha::hidden);
 
     // Shell
     DesignerFormSection* shell = addSection(tr("Shell"));
     well(shell, tr("Plastic"), "shellColor", plastic_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.shellColor; }), true);
+         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.shellColor; }), ColorWell::Alpha::shown);
     transparent_ = new QCheckBox;
     transparent_->setObjectName(QStringLiteral("transparentShell"));
     transparent_->setAccessibleName(tr("Transparent shell"));

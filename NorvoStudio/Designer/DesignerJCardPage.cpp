@@ -42,10 +42,12 @@ DesignerJCardPage::DesignerJCardPage(DocumentEditor& editor, QWidget* parent) : 
                                     View::choiceBinding(editor_, allFontRoles, [](auto& d) -> auto& { return d.jcard.font; }));
     lettering_->setObjectName(QStringLiteral("lettering"));
     front->addRow(tr("Lettering"), lettering_);
-    card_ = new ColorWell(View::colorBinding(editor_, [](auto& d) -> auto& { return d.jcard.cardColor; }), false, tr("Card"));
+    card_ = new ColorWell(View::colorBinding(editor_, [](auto& d) -> auto& { return d.jcard.cardColor; }), ColorWell::Alpha::hidden,
+                          tr("Card"));
     card_->setObjectName(QStringLiteral("cardColor"));
     front->addRow(tr("Card"), trailing(card_));
-    ink_ = new ColorWell(View::colorBinding(editor_, [](auto& d) -> auto& { return d.jcard.inkColor; }), false, tr("Ink"));
+    ink_ = new ColorWell(View::colorBinding(editor_, [](auto& d) -> auto& { return d.jcard.inkColor; }), ColorWell::Alpha::hidden,
+                         tr("Ink"));
     ink_->setObjectName(QStringLiteral("jcardInkColor"));
     front->addRow(tr("Ink"), trailing(ink_));
 

@@ -253,13 +253,13 @@ QSize CassetteDeckView::sizeHint() const { return QSize(designWidth, static_cast
 
 void CassetteDeckView::buildControls() {
     const auto transportKey = [this](const char* symbol, const char* caption, qreal width, std::optional<QColor> accent) {
-        return new HardwareKey(HardwareKeyStyle{false, accent, width, 38},
+        return new HardwareKey(HardwareKeyStyle{.accent = accent, .width = width, .height = 38},
                                KeyLabel::symbolAbove(QString::fromUtf8(symbol), QString::fromUtf8(caption)), this);
     };
     const auto inputKey = [this](DeckInput input, const QString& caption, const QString& help) {
         auto* key = new HardwareKey(
-            HardwareKeyStyle{false, KitColor::white(0.6), DeckLayout::inputKeyWidth, DeckLayout::inputKeyHeight},
-            KeyLabel::lampBefore(LED{false, KitColor::amber, 6}, caption), this);
+            HardwareKeyStyle{.accent = KitColor::white(0.6), .width = DeckLayout::inputKeyWidth, .height = DeckLayout::inputKeyHeight},
+            KeyLabel::lampBefore(LED{.on = false, .color = KitColor::amber, .size = 6}, caption), this);
         key->setToolTip(help);
         connect(key, &HardwareKey::clicked, this, [this, input] {
             // The model pushes every assignment of the deck input to the audio core.
@@ -302,9 +302,9 @@ void CassetteDeckView::buildControls() {
     flip_->setToolTip(tr("Take the cassette out and turn it over"));
     connect(flip_, &HardwareKey::clicked, this, [this] { deck_.send(TransportCommand::flip); });
 
-    recordLevel_ = new Knob(QStringLiteral("REC LEVEL"), recordLevelDefault, DeckLayout::knobSize, false, this);
+    recordLevel_ = new Knob(QStringLiteral("REC LEVEL"), recordLevelDefault, DeckLayout::knobSize, Lettering::light, this);
     recordLevel_->setBinding([this] { return deck_.recordLevel(); }, [this](double v) { deck_.setRecordLevel(v); });
-    output_ = new Knob(QStringLiteral("OUTPUT"), outputDefault, DeckLayout::knobSize, false, this);
+    output_ = new Knob(QStringLiteral("OUTPUT"), outputDefault, DeckLayout::knobSize, Lettering::light, this);
     output_->setBinding([this] { return deck_.deckVolume(); }, [this](double v) { deck_.setDeckVolume(v); });
 
     // Keys of a face are played with the pointer; focus stays where the user typed.
@@ -558,7 +558,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     } else if (!outgoing_) {
         // The invitation to insert a cassette.
         const QFont text = KitFont::system(11);
-        const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10, false};
+        const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10};
         const QSizeF symbol = SystemSymbol::size(QStringLiteral("recordingtape"), 42);
         const qreal textHeight = lineHeight(text);
         const qreal total = symbol.height() + 8 + insert.sizeHint().height() + 8 + textHeight;

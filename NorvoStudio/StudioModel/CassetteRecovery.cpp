@@ -125,7 +125,7 @@ void CassetteRecovery::handCopy() {
         copy.used[rawValue(side)] = media->used(side);
         copy.dirty[rawValue(side)] = media->isDirty(side);
     }
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     if (snapshot.transport.cassette) {
         copy.side = snapshot.transport.cassette->side;
         copy.head = snapshot.transport.head;

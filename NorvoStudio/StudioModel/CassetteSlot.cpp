@@ -99,7 +99,7 @@ void CassetteSlot::setCounterOffset(double offset) {
     emit counterOffsetChanged();
 }
 
-void CassetteSlot::refreshLive() { live_.update(core_.snapshot(false), 0); }
+void CassetteSlot::refreshLive() { live_.update(core_.snapshot(AudioCore::Peaks::keep), 0); }
 
 std::filesystem::path CassetteSlot::workspacesRoot() const {
     return services_.workspacesRoot.empty() ? TapeMedia::workspacesRoot() : services_.workspacesRoot;
@@ -137,7 +137,7 @@ void CassetteSlot::releaseMedia(std::shared_ptr<TapeMedia> media) {
 void CassetteSlot::saveTapePosition() {
     const auto& document = editor_.document();
     if (!document) return;
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     if (!snapshot.transport.cassette) return;
     positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()},
                     document->id);
@@ -286,7 +286,7 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     releaseMedia(core_.loadMedia(media, cassette, head));
 
     // A pass begun before the insert never goes into this cassette.
-    log_.cassetteChanged(core_.snapshot(false).recordingPass);
+    log_.cassetteChanged(core_.snapshot(AudioCore::Peaks::keep).recordingPass);
 
     ++loadSerial_;
     editor_.setDocument(std::move(document), decoded);
@@ -300,8 +300,9 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
 
 void CassetteSlot::removeCassette() {
     WindowTitle::Hold hold(title_);
-    const CoreSnapshot snapshot = core_.snapshot(false);
-    log_.observePass(snapshot.recordingPass, false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
+    // The cassette leaves: its pass ends as if the deck had stopped.
+    log_.observePass(snapshot.recordingPass, TransportMode::stopped);
     saveTapePosition();
     releaseMedia(core_.ejectMedia());
 
@@ -360,8 +361,8 @@ void CassetteSlot::save(const std::filesystem::path& file, Completion done) {
     }
     // A pass that ended (as when the prompt's save branch stopped the deck) belongs in
     // the file: commit it before the copy is taken.
-    const CoreSnapshot snapshot = core_.snapshot(false);
-    log_.observePass(snapshot.recordingPass, snapshot.transport.mode == TransportMode::recording);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
+    log_.observePass(snapshot.recordingPass, snapshot.transport.mode);
 
     const CassetteDocument written = *editor_.document();
     auto copy = std::make_shared<CassetteDocument>(written);

@@ -20,7 +20,7 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
     source_ = std::make_unique<SourcePlayerEngine>(*core_, services_.sourceStreams, services_.executor);
     tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory,
                                            services_.tunerStreams, services_.executor, services_.locale);
-    live_ = std::make_unique<LiveDeck>(core_->snapshot(true));
+    live_ = std::make_unique<LiveDeck>(core_->snapshot(AudioCore::Peaks::reset));
     editor_ = std::make_unique<DocumentEditor>(services_.ui, *services_.clock, *title_, *alerts_);
     log_ = std::make_unique<RecordingLog>(*editor_, *source_, *tuner_, [this] { return deckInput_; },
                                           *services_.clock);
@@ -115,7 +115,7 @@ void StudioModel::pushWriteProtection() {
     core_->setWriteProtected(protectsSide(document.sideB.writeProtect), TapeSide::b);
 }
 
-void StudioModel::refreshLive() { live_->update(core_->snapshot(false), 0); }
+void StudioModel::refreshLive() { live_->update(core_->snapshot(AudioCore::Peaks::keep), 0); }
 
 // MARK: - Start, open, shutdown
 
@@ -305,7 +305,7 @@ void StudioModel::tick() {
     const double dt = std::clamp(now - lastTick_, 0.0, largestTimeStep);
     lastTick_ = now;
 
-    const CoreSnapshot snapshot = core_->snapshot(true);
+    const CoreSnapshot snapshot = core_->snapshot(AudioCore::Peaks::reset);
     source_->poll(snapshot);
     tuner_->tick();
     live_->update(snapshot, dt);
@@ -319,7 +319,7 @@ void StudioModel::tick() {
         media()->storage(cassette->side).advise(snapshot.transport.head, readAheadFrames);
 
     noticeOutputLoss();
-    log_->observePass(snapshot.recordingPass, mode == TransportMode::recording);
+    log_->observePass(snapshot.recordingPass, mode);
     if (mode == TransportMode::recording)
         log_->logTrackIfNeeded(cassette ? std::optional<TapeSide>(cassette->side) : std::nullopt,
                                snapshot.transport.head);

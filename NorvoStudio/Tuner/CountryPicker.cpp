@@ -23,7 +23,7 @@ namespace norvo {
 
 namespace {
 
-const Silkscreen title{QStringLiteral("COUNTRY"), 8, false};
+const Silkscreen title{QStringLiteral("COUNTRY"), 8};
 constexpr qreal stackSpacing = 8;
 constexpr qreal fieldHeight = 22;
 // The failure: symbol, sentence and key, stacked like the station list's overlay.
@@ -127,7 +127,7 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
       field_(new QLineEdit(this)),
       list_(new QListView(this)),
       model_(new Model(this)),
-      tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
+      tryAgain_(new MiniKey(QStringLiteral("Try Again"), this)) {
     const QRectF content = contentRect();
     const qreal fieldTop = content.top() + title.sizeHint().height() + stackSpacing;
     field_->setGeometry(QRectF(content.left(), fieldTop, content.width(), fieldHeight).toRect());

@@ -12,7 +12,7 @@ namespace norvo {
 
 namespace {
 
-const Silkscreen title{QStringLiteral("GENRE"), 8, false};
+const Silkscreen title{QStringLiteral("GENRE"), 8};
 constexpr qreal titleSpacing = 10;
 
 }  // namespace
@@ -32,7 +32,8 @@ GenrePicker::GenrePicker(std::optional<std::string> current, std::function<void(
     const qreal top = padding + title.sizeHint().height() + titleSpacing;
     for (std::size_t i = 0; i < genres().size(); ++i) {
         const std::string& tag = genres()[i];
-        auto* key = new MiniKey(current && *current == tag, ShownText::plain(Locale::uppercased(tag)), this);
+        auto* key = new MiniKey(MiniKeyStyle{.lit = current && *current == tag},
+                                KeyLabel::caption(ShownText::plain(Locale::uppercased(tag))), this);
         const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
         key->setKeyGeometry(QRectF(padding + column * (keyWidth + keySpacing), top + row * (20 + keySpacing),
                                    keyWidth, 20)

@@ -21,7 +21,7 @@ namespace {
 constexpr qreal stackSpacing = 4;
 constexpr qreal lampSize = 5;
 QFont nameFont() { return KitFont::system(7, QFont::Medium); }
-QFont numberFont() { return KitFont::system(12, QFont::Bold, true); }
+QFont numberFont() { return KitFont::system(12, QFont::Bold, KitFont::Width::expanded); }
 const QMargins margins = KeyCap::widgetMargins();
 
 }  // namespace

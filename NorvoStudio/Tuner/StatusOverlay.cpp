@@ -40,7 +40,7 @@ StatusOverlay::Case StatusOverlay::caseFor(bool bandEmpty, bool loading, const s
 }
 
 StatusOverlay::StatusOverlay(const Clock& clock, QWidget* parent)
-    : QWidget(parent), clock_(clock), tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
+    : QWidget(parent), clock_(clock), tryAgain_(new MiniKey(QStringLiteral("Try Again"), this)) {
     connect(tryAgain_, &QAbstractButton::clicked, this, &StatusOverlay::tryAgain);
     tryAgain_->hide();
     setAttribute(Qt::WA_TranslucentBackground);

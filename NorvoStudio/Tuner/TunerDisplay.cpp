@@ -45,7 +45,7 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 
 Layout::Measures measures() {
     Layout::Measures m;
-    m.captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
+    m.captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}}.sizeHint().height();
     m.lampHeight = QFontMetricsF(lampFont()).height();
     const QFontMetricsF badge(badgeFont());
     m.badgeText = QSizeF(badge.horizontalAdvance(QStringLiteral("RT")), badge.height());

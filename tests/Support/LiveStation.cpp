@@ -25,7 +25,7 @@ LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, st
             index = connections_.size();
             const std::size_t edge = onAirLocked();
             const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
-            connections_.push_back({from, from, std::nullopt, false});
+            connections_.push_back({.from = from, .to = from});
         }
         changed_.notify_all();
         LoopbackHttpServer::Script script;

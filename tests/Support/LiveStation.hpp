@@ -52,7 +52,7 @@ private:
     struct Connection {
         std::size_t from = 0;
         std::size_t to = 0;
-        std::optional<std::size_t> dropAt;
+        std::optional<std::size_t> dropAt = std::nullopt;
         bool ended = false;
     };
 

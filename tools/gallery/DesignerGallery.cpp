@@ -35,7 +35,9 @@ QSize quarter(ArtworkRole role) {
     return {px.width / 4, px.height / 4};
 }
 
-void fill(StudioModel& model, bool artwork) {
+enum class Artwork { none, images };
+
+void fill(StudioModel& model, Artwork artwork) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
     model.setDesign(*CassetteStyleCatalog::style("sunset"));
     model.updateDocument([&](CassetteDocument& d) {
@@ -85,7 +87,7 @@ void fill(StudioModel& model, bool artwork) {
     });
     model.media()->noteWritten(TapeSide::a, frames(17 * 60 + 42));
     model.media()->noteWritten(TapeSide::b, frames(44 * 60 + 5));
-    if (!artwork) return;
+    if (artwork == Artwork::none) return;
     const QColor colours[][2] = {{QColor(230, 90, 60), QColor(60, 30, 120)}, {QColor(30, 140, 200), QColor(20, 40, 60)}};
     int n = 0;
     for (ArtworkRole role : allArtworkRoles) {
@@ -173,14 +175,14 @@ void designer(gallery::Gallery& g) {
         studio.model->newCassette(*CassetteType::make("C90", 2700));
         studio.runBackground();
         fixIdentity(*studio.model);
-        fill(*studio.model, false);
+        fill(*studio.model, Artwork::none);
         pages(g, "texts", studio);
     }
     gallery::GalleryStudio studio;
     studio.model->newCassette(*CassetteType::make("C90", 2700));
     studio.runBackground();
     fixIdentity(*studio.model);
-    fill(*studio.model, true);
+    fill(*studio.model, Artwork::images);
     pages(g, "full", studio);
 }
 

@@ -196,7 +196,7 @@ void player(gallery::Gallery& g) {
     studio.settle([&] {
         return source.state() == SourcePlayerEngine::State::playing && studio.model->core().inputs().sourceStream != nullptr;
     });
-    CoreSnapshot snapshot = studio.model->core().snapshot(false);
+    CoreSnapshot snapshot = studio.model->core().snapshot(AudioCore::Peaks::keep);
     snapshot.sourcePosition = static_cast<int64_t>(1.6 * 44100);
     snapshot.sourceLevel = StereoLevel{0.5f, 0.35f};
     source.poll(snapshot);

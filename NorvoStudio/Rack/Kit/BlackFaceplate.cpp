@@ -23,7 +23,7 @@ void drawPanel(QPainter& p, QSizeF size) {
     p.save();
     p.setClipPath(shape);
     p.setOpacity(0.6);
-    BrushedMetal{KitColor::white(0.8), true}.draw(p, size);
+    BrushedMetal{.tint = KitColor::white(0.8), .dark = true}.draw(p, size);
     p.restore();
     // The edge, stroked inside the border: lit from above, dark below.
     const qreal line = 1.5;

@@ -16,12 +16,12 @@ namespace {
 const QMargins knobMargins(8, 4, 8, 8);
 }  // namespace
 
-Knob::Knob(QString label, double defaultValue, qreal size, bool darkLabel, QWidget* parent)
+Knob::Knob(QString label, double defaultValue, qreal size, Lettering lettering, QWidget* parent)
     : QWidget(parent),
       label_(std::move(label)),
       defaultValue_(defaultValue),
       size_(size),
-      darkLabel_(darkLabel),
+      lettering_(lettering),
       ownValue_(defaultValue) {
     setToolTip(helpText(label_));
     setFocusPolicy(Qt::NoFocus);
@@ -95,7 +95,7 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
 }
 
 void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                 bool darkLabel, bool enabled) {
+                 Lettering lettering, bool enabled) {
     const QRectF face(layout.center().x() - size / 2, layout.top(), size, size);
     paintFace(painter, face, value);
     const ExactFont font = captionFont();
@@ -103,7 +103,7 @@ void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, 
                          qMax(layout.width(), font.horizontalAdvance(label)), font.height());
     painter.save();
     if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
-    painter.setPen(darkLabel ? KitColor::silkscreenDark : KitColor::silkscreenLight);
+    painter.setPen(lettering == Lettering::dark ? KitColor::silkscreenDark : KitColor::silkscreenLight);
     font.draw(painter,
               QRectF(layout.center().x() - caption.width() / 2, caption.top(), caption.width(), caption.height()),
               Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, label);
@@ -132,7 +132,7 @@ void Knob::paintEvent(QPaintEvent*) {
     const bool enabled = isEnabled();
     const QString key = QString::number(shown, 'g', 17) + (enabled ? QStringLiteral("|on") : QStringLiteral("|off"));
     picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
-        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_, enabled);
+        paint(p, QRectF(layoutRect()), label_, shown, size_, lettering_, enabled);
     });
 }
 

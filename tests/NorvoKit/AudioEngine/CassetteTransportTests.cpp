@@ -47,7 +47,7 @@ int64_t headFrame(Head head) {
 CassetteTransport makeTransport(const CommandCase& c) {
     CassetteTransport transport;
     if (!(c.setup & noCassette)) {
-        CassetteTransport::Cassette cassette{shortType, TapeSide::b, false, false};
+        CassetteTransport::Cassette cassette{.type = shortType, .side = TapeSide::b};
         cassette.protectedB = (c.setup & headSideProtected) != 0;
         cassette.protectedA = (c.setup & otherSideProtected) != 0;
         transport.load(cassette, headFrame(c.head));
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(CassetteTransport, TransportCommandTable, ::testing::Va
 
 CassetteTransport loaded(int64_t head, TapeSide side = TapeSide::a) {
     CassetteTransport transport;
-    transport.load({shortType, side, false, false}, head);
+    transport.load({.type = shortType, .side = side}, head);
     return transport;
 }
 
@@ -176,7 +176,7 @@ TEST(CassetteTransport, LoadClampsTheHeadAndStops) {
 
     transport.mode = TransportMode::recording;
     transport.windSpeed = 3;
-    transport.load({CassetteType::c60(), TapeSide::b, true, false}, 1000);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::b, .protectedA = true}, 1000);
     EXPECT_EQ(transport.mode, TransportMode::stopped);
     EXPECT_EQ(transport.windSpeed, 0);
     EXPECT_EQ(transport.head, 1000);
@@ -243,7 +243,7 @@ TEST(CassetteTransport, ArmedAndStoppedDecksDoNotMoveTheTape) {
 
 TEST(CassetteTransport, WindSpeedRampsByTenPerSecondUpToThirtyTwo) {
     CassetteTransport transport;
-    transport.load({CassetteType::c60(), TapeSide::a, false, false}, 0);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     ASSERT_TRUE(transport.handle(TransportCommand::beginFastForward));
 
     transport.advance(44100);
@@ -261,7 +261,7 @@ TEST(CassetteTransport, WindSpeedRampsByTenPerSecondUpToThirtyTwo) {
 
 TEST(CassetteTransport, WindInSmallBuffersCoversTheSameGround) {
     CassetteTransport transport;
-    transport.load({CassetteType::c60(), TapeSide::a, false, false}, 0);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     ASSERT_TRUE(transport.handle(TransportCommand::beginFastForward));
     double maximum = 0;
     for (int i = 0; i < 600; ++i) {

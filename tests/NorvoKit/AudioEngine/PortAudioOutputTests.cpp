@@ -88,7 +88,7 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     useAlsaConfiguration("pcm.!default { type null }\n");
     SignallingSource source;
     auto pulled = source.pulled.get_future();
-    core_.installSourceStream(&source, true);
+    core_.installSourceStream(&source, AudioCore::SourceState::playing);
     PortAudioOutput output(core_);
     output.start();
     EXPECT_TRUE(output.isRunning());
@@ -106,10 +106,10 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     }).join();
     EXPECT_EQ(source.renderPolicy, granted ? SCHED_FIFO : SCHED_OTHER);
 
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_GT(snapshot.renderedFrames, 0u);
     EXPECT_EQ(int64_t(snapshot.renderedFrames), snapshot.sourcePosition);
-    core_.installSourceStream(nullptr, false);
+    core_.installSourceStream(nullptr, AudioCore::SourceState::stopped);
 }
 
 }  // namespace

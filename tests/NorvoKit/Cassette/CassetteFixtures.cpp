@@ -70,7 +70,7 @@ RawZipEntry RawZipEntry::inflatingZeros(std::string name, uint32_t mebibytes) {
     end.resize(end.size() - stream.avail_out);
     deflateEnd(&stream);
 
-    RawZipEntry entry(std::move(name), "", true);
+    RawZipEntry entry(std::move(name), "", RawZipEntry::Method::deflated);
     std::string data;
     data.reserve(block.size() * mebibytes + end.size());
     const uLong chunkCRC = crc32(0, zeros.data(), chunk);

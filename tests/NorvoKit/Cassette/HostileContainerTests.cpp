@@ -52,7 +52,7 @@ std::function<void(JSONValue&)> sideAAudio(int64_t frames) {
 // mimetype, the thumbnail and the manifest: a valid container to spoil.
 std::vector<RawZipEntry> validEntries(const std::string& manifest = manifestText()) {
     return {RawZipEntry("mimetype", "application/vnd.norvo.cassette"), RawZipEntry("artwork/thumbnail.png", thumbnail),
-            RawZipEntry("manifest.json", manifest, true)};
+            RawZipEntry("manifest.json", manifest, RawZipEntry::Method::deflated)};
 }
 
 struct HostileCase {
@@ -262,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         // 1000 frames recorded; 8 MiB of audio that inflates from almost nothing.
                         return buildZip(with(validEntries(manifestText(sideAAudio(1000))), [](auto& e) {
-                            e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(8u << 20, '\0'), true));
+                            e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(8u << 20, '\0'), RawZipEntry::Method::deflated));
                         }));
                     },
                     tooLarge},
@@ -271,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
                         // Within what three seconds may need, but compressed a thousandfold.
                         return buildZip(with(validEntries(manifestText(sideAAudio(3 * 44100))), [](auto& e) {
                             e.insert(e.begin() + 1,
-                                     RawZipEntry("audio/side-a.m4a", std::string((1u << 20) + 4096, '\0'), true));
+                                     RawZipEntry("audio/side-a.m4a", std::string((1u << 20) + 4096, '\0'), RawZipEntry::Method::deflated));
                         }));
                     },
                     tooLarge},

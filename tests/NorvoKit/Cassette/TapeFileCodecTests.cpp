@@ -290,7 +290,7 @@ TEST_F(TapeFileCodecTest, AManifestOfExactly1MiBOpensAndOneByteMoreIsRefused) {
     const std::string text = manifestOfSize(1048576);
     ASSERT_EQ(text.size(), 1048576u);
     writeFileBytes(exact, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
-                                    RawZipEntry("manifest.json", text, true)}));
+                                    RawZipEntry("manifest.json", text, RawZipEntry::Method::deflated)}));
     auto [read, opened] = readBack(exact);
     EXPECT_EQ(read.notes, *JSONValue::parse(text)->find("notes")->string());
     // Made as the writer makes it, it also saves back and opens again.
@@ -301,7 +301,7 @@ TEST_F(TapeFileCodecTest, AManifestOfExactly1MiBOpensAndOneByteMoreIsRefused) {
 
     const auto over = directory / "over.norvo";
     writeFileBytes(over, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
-                                   RawZipEntry("manifest.json", manifestOfSize(1048577), true)}));
+                                   RawZipEntry("manifest.json", manifestOfSize(1048577), RawZipEntry::Method::deflated)}));
     try {
         readBack(over);
         ADD_FAILURE() << "opened";

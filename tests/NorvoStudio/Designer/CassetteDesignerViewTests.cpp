@@ -246,7 +246,7 @@ TEST_P(DesignerTextFieldTest, EveryKeystrokeGoesIntoTheDocumentAndMarksItUnsaved
     ASSERT_TRUE(editor->isVisible());
     editor->setFocus();
     const std::string before = c.field(document());
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->end(false);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->end(/*mark=*/false);
     if (auto* text = qobject_cast<QPlainTextEdit*>(editor)) text->moveCursor(QTextCursor::End);
 
     type(editor, QString::fromUtf8("\u00E9"));
@@ -429,7 +429,7 @@ TEST_F(DesignerSheetTest, AWheelScrollingTheFormPastAPickerChangesNothing) {
     handwriting->clearFocus();
     const QPointF at(handwriting->width() / 2.0, handwriting->height() / 2.0);
     QWheelEvent wheel(at, handwriting->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+                      Qt::NoScrollPhase, /*inverted=*/false);
     QApplication::sendEvent(handwriting, &wheel);
     EXPECT_EQ(document(), before);
     EXPECT_EQ(f->metadataEdited(), edited);

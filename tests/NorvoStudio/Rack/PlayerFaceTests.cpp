@@ -387,7 +387,7 @@ TEST_F(PlayerFace, TheErrorLineKeepsItsWholeSentenceAsHelpAndGoesWithAnotherTrac
 
     const QString sentence = QString::fromStdString(*source().lastError());
     const QRectF line = face->partRect(SourcePlayerView::Part::error);
-    const GlowText drawn{sentence, 9, KitColor::ledRed, true};
+    const GlowText drawn{sentence, 9, KitColor::ledRed};
     ASSERT_GT(drawn.sizeHint().width(), line.width()) << "the line is cut";
     // The help shown at a point, none when the face declines the request.
     const auto helpAt = [&](QPointF point) -> std::optional<QString> {

@@ -51,11 +51,13 @@ protected:
     }
 
     // A wheel event at the knob's centre.
-    void wheel(QPoint pixel, QPoint angle, bool inverted = false) {
+    // Natural scrolling reports the deltas inverted.
+    enum class Scrolling { plain, inverted };
+    void wheel(QPoint pixel, QPoint angle, Scrolling scrolling = Scrolling::plain) {
         TuningKnob* knob = view->tuningKnob();
         const QPointF at = knob->knobRect().center();
         QWheelEvent event(at, knob->mapToGlobal(at), pixel, angle, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                          inverted);
+                          scrolling == Scrolling::inverted);
         QApplication::sendEvent(knob, &event);
     }
 
@@ -144,7 +146,7 @@ TEST_F(TunerViewTest, KnobWheelNotchIsADetentAndTouchpadsCountPoints) {
     wheel({}, {0, -120});
     wheel({0, 6}, {0, 50});
     wheel({0, 6}, {0, 50});
-    wheel({0, -12}, {0, -100}, true);  // natural scrolling: the fingers moved up
+    wheel({0, -12}, {0, -100}, Scrolling::inverted);  // the fingers moved up
     EXPECT_EQ(tuner.calls, (std::vector<Call>{{"stepDial", "1"}, {"stepDial", "1"}, {"stepDial", "-1"},
                                               {"stepDial", "1"}, {"stepDial", "1"}}));
     EXPECT_EQ(haptics.alignments, 0);  // the wheel gives no tap

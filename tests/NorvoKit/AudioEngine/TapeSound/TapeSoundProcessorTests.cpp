@@ -147,13 +147,15 @@ struct CutCase {
 
 class TapeSoundCut : public testing::TestWithParam<CutCase> {};
 
-// The frequency between `low` and `high` where the gain crosses -3 dB (the gain rises
-// with frequency when `rising`).
-double minus3dBPoint(const TapeSoundSettings& settings, double low, double high, bool rising) {
+// Whether the gain rises with frequency (past a low cut) or falls (past a high cut).
+enum class Slope { rising, falling };
+
+// The frequency between `low` and `high` where the gain crosses -3 dB.
+double minus3dBPoint(const TapeSoundSettings& settings, double low, double high, Slope slope) {
     for (int i = 0; i < 14; ++i) {
         double middle = std::sqrt(low * high);
         bool above = toneGainDb(settings, middle) > -3.0;
-        if (above == rising)
+        if (above == (slope == Slope::rising))
             high = middle;
         else
             low = middle;
@@ -167,13 +169,13 @@ TEST_P(TapeSoundCut, IsThreeDecibelsDownWhereItIsSet) {
     s.lowCutHz = c.lowCut;
     s.highCutHz = c.highCut;
     if (c.lowCut > 0) {
-        double corner = minus3dBPoint(s, c.lowCut / 4, c.lowCut * 4, true);
+        double corner = minus3dBPoint(s, c.lowCut / 4, c.lowCut * 4, Slope::rising);
         EXPECT_NEAR(corner, c.lowCut, 0.1 * c.lowCut);
         EXPECT_LT(toneGainDb(s, c.lowCut / 2), -10.0) << "an octave below";
         EXPECT_NEAR(toneGainDb(s, c.lowCut * 8), 0.0, 0.3);
     }
     if (c.highCut > 0) {
-        double corner = minus3dBPoint(s, c.highCut / 4, std::min(c.highCut * 4, 0.49 * rate), false);
+        double corner = minus3dBPoint(s, c.highCut / 4, std::min(c.highCut * 4, 0.49 * rate), Slope::falling);
         EXPECT_NEAR(corner, c.highCut, 0.1 * c.highCut);
         if (c.highCut * 2 < rate / 2) {
             EXPECT_LT(toneGainDb(s, c.highCut * 2), -10.0) << "an octave above";

@@ -55,6 +55,7 @@ TEST(FLMeterBar, SegmentColoursSwitchToRedAtZero) {
 }
 
 TEST(FLMeterScale, PrintsSevenFiguresInTheirColours) {
+    // Each figure and whether it is printed red.
     std::vector<std::pair<QString, bool>> printed;
     for (double mark : FLMeterBar::marks) {
         const QString text = FLMeterScale::figure(mark);

@@ -47,11 +47,11 @@ TEST(LEDPixels, OnIsFullColourAndGlowsOffIsDimWithoutGlow) {
         QImage on = blackImage(QSize(40, 40), ratio), off = blackImage(QSize(40, 40), ratio);
         {
             QPainter p(&on);
-            LED{true, KitColor::ledRed, 10}.paintCentred(p, QPointF(20, 20));
+            LED{.on = true, .color = KitColor::ledRed, .size = 10}.paintCentred(p, QPointF(20, 20));
         }
         {
             QPainter p(&off);
-            LED{false, KitColor::ledRed, 10}.paintCentred(p, QPointF(20, 20));
+            LED{.on = false, .color = KitColor::ledRed, .size = 10}.paintCentred(p, QPointF(20, 20));
         }
         // Below the highlight, towards the lower right, the fill shows through.
         const QPoint fill = QPoint(22, 22) * ratio;
@@ -65,8 +65,8 @@ TEST(LEDPixels, OnIsFullColourAndGlowsOffIsDimWithoutGlow) {
 }
 
 TEST(KeyCapPixels, UpIsLightAboveDownIsDarkAboveAndSunk) {
-    HardwareKey up(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::caption("STOP"));
-    HardwareKey down(HardwareKeyStyle{true, std::nullopt, 64, 38}, KeyLabel::caption("STOP"));
+    HardwareKey up(HardwareKeyStyle{.width = 64, .height = 38}, KeyLabel::caption("STOP"));
+    HardwareKey down(HardwareKeyStyle{.latched = true, .width = 64, .height = 38}, KeyLabel::caption("STOP"));
     up.resize(up.sizeHint());
     down.resize(down.sizeHint());
     const QImage a = grabbed(up), b = grabbed(down);
@@ -116,8 +116,8 @@ TEST(KeyCapPixels, CaptionWithoutAccentIsWhite85) {
 }
 
 TEST(SilverKeyPixels, PressedCapInvertsAndSinksOnePoint) {
-    SilverKey released(SilverKeyStyle{56, false}, KeyLabel::caption(""));
-    SilverKey pressed(SilverKeyStyle{56, false}, KeyLabel::caption(""));
+    SilverKey released(SilverKeyStyle{.width = 56}, KeyLabel::caption(""));
+    SilverKey pressed(SilverKeyStyle{.width = 56}, KeyLabel::caption(""));
     released.resize(released.sizeHint());
     pressed.resize(pressed.sizeHint());
     pressed.setDown(true);
@@ -132,7 +132,7 @@ TEST(SilverKeyPixels, PressedCapInvertsAndSinksOnePoint) {
 }
 
 TEST(SilverKeyPixels, LitInkIsGreen) {
-    SilverKey lit(SilverKeyStyle{74, true}, KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
+    SilverKey lit(SilverKeyStyle{.width = 74, .lit = true}, KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
     lit.resize(lit.sizeHint());
     const QImage image = grabbed(lit);
     int greenest = 0;
@@ -146,7 +146,7 @@ TEST(SilverKeyPixels, LitInkIsGreen) {
 
 TEST(MiniKeyPixels, FillsTheGivenWidthAndGlowsOnlyWhenLit) {
     QWidget parent;
-    MiniKey lit(true, "JAZZ", &parent), unlit(false, "JAZZ", &parent);
+    MiniKey lit(MiniKeyStyle{.lit = true}, KeyLabel::caption("JAZZ"), &parent), unlit("JAZZ", &parent);
     lit.setKeyGeometry(QRect(0, 0, 90, 20));
     unlit.setKeyGeometry(QRect(0, 0, 90, 20));
     EXPECT_EQ(lit.keyRect().size(), QSize(90, 20));
@@ -226,8 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                      keyInterior},
         DisabledCase{"latchedInput",
                      [] {
-                         auto* key = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
-                                                     KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, "TUNER"));
+                         auto* key = new HardwareKey(HardwareKeyStyle{.latched = true, .accent = KitColor::white(0.95), .width = 128, .height = 26},
+                                                     KeyLabel::lampBefore(LED{.on = true, .color = KitColor::amber, .size = 6}, "TUNER"));
                          key->resize(key->sizeHint());
                          return key;
                      },
@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](QWidget& w) { return static_cast<HoldKey&>(w).keyRect().adjusted(3, 3, -3, -3); }},
         DisabledCase{"silver",
                      [] {
-                         auto* key = new SilverKey(SilverKeyStyle{56, false},
+                         auto* key = new SilverKey(SilverKeyStyle{.width = 56},
                                                    KeyLabel::symbolAbove("plus", "OPEN", SilverKeyStyle::font()));
                          key->resize(key->sizeHint());
                          return key;
@@ -249,14 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
                      keyInterior},
         DisabledCase{"mini",
                      [] {
-                         auto* key = new MiniKey(true, "JAZZ");
+                         auto* key = new MiniKey(MiniKeyStyle{.lit = true}, KeyLabel::caption("JAZZ"));
                          key->setKeyGeometry(QRect(0, 0, 86, 20));
                          return key;
                      },
                      keyInterior},
         DisabledCase{"knob",
                      [] {
-                         auto* knob = new Knob("OUTPUT", 0.8, 40, false);
+                         auto* knob = new Knob("OUTPUT", 0.8, 40, Lettering::light);
                          knob->resize(knob->sizeHint());
                          return knob;
                      },
@@ -315,7 +315,7 @@ TEST(HalfPointSizes, AreDrawnAndMeasuredAtTheirSize) {
     QImage knob = blackImage(QSize(120, 70), 2.0);
     {
         QPainter p(&knob);
-        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, false);
+        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, Lettering::light);
     }
     const QImage caption = knob.copy(0, (4 + 40 + 2) * 2, knob.width(), knob.height() - (4 + 40 + 2) * 2);
     QImage reference = blackImage(QSize(240, 40));
@@ -364,7 +364,7 @@ TEST(GlowTextPixels, LongTextStaysOnOneLineInsideItsSpace) {
     QImage image = blackImage(QSize(200, 60));
     {
         QPainter p(&image);
-        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan, true}.paint(
+        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan}.paint(
             p, QRectF(10, 20, 100, 20));
     }
     for (int y = 0; y < image.height(); ++y)
@@ -375,11 +375,11 @@ TEST(BrushedMetalPixels, DarkMetalIgnoresItsTint) {
     QImage red = blackImage(QSize(30, 30)), blue = blackImage(QSize(30, 30));
     {
         QPainter p(&red);
-        BrushedMetal{Qt::red, true}.paint(p, QRectF(0, 0, 30, 30));
+        BrushedMetal{.tint = Qt::red, .dark = true}.paint(p, QRectF(0, 0, 30, 30));
     }
     {
         QPainter p(&blue);
-        BrushedMetal{Qt::blue, true}.paint(p, QRectF(0, 0, 30, 30));
+        BrushedMetal{.tint = Qt::blue, .dark = true}.paint(p, QRectF(0, 0, 30, 30));
     }
     EXPECT_EQ(red, blue);
     const QColor top = red.pixelColor(15, 0);
@@ -389,7 +389,7 @@ TEST(BrushedMetalPixels, DarkMetalIgnoresItsTint) {
 TEST(BrushedMetalPixels, CachedTextureIsDrawnAtTheDevicePixelRatio) {
     // The cache must be rasterised at 2x for a 2x target, not drawn at 1x and scaled up.
     QImage cached = blackImage(QSize(40, 30), 2.0), direct = blackImage(QSize(40, 30), 2.0);
-    const BrushedMetal metal{KitColor::white(0.8), false};
+    const BrushedMetal metal{.tint = KitColor::white(0.8)};
     {
         QPainter p(&cached);
         metal.paint(p, QRectF(0, 0, 40, 30));
