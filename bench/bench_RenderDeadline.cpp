@@ -70,7 +70,8 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
         const auto callbacks = int64_t(seconds * 44100.0 / callback);
         double total = 0;
         for (int64_t i = 0; i < callbacks; ++i) {
-            std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * double(i)));
+            std::this_thread::sleep_until(
+                start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * double(i)));
             const long before = threadPageFaults();
             const auto begun = std::chrono::steady_clock::now();
             core.render(callback, left.data(), right.data());

@@ -499,10 +499,8 @@ void AudioCore::State::playTape(int n) {
 void AudioCore::State::meter(int n, TransportMode mode, bool tapeSounds) {
     holdPeak(sourcePeak, source.left.data(), source.right.data(), n);
     if (tunerPoweredOn) holdPeak(tunerPeak, tunerPath.left.data(), tunerPath.right.data(), n);
-    if (isRecordingOrArmed(mode))
-        holdPeak(deckPeak, line.left.data(), line.right.data(), n);
-    else if (tapeSounds)
-        holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
+    if (isRecordingOrArmed(mode)) holdPeak(deckPeak, line.left.data(), line.right.data(), n);
+    else if (tapeSounds) holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
 }
 
 // The transport moves; a side that ends under a recording from the player pauses it.

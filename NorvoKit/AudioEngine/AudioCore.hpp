@@ -84,8 +84,8 @@ public:
     void setTapeSound(const SoundProfile* profile);
     void setDeckInput(DeckInput input);
     // Returns the previously installed media; the caller releases it off the audio thread.
-    std::shared_ptr<TapeMedia> loadMedia(std::shared_ptr<TapeMedia> media,
-                                         const CassetteTransport::Cassette& cassette, int64_t head);
+    std::shared_ptr<TapeMedia> loadMedia(std::shared_ptr<TapeMedia> media, const CassetteTransport::Cassette& cassette,
+                                         int64_t head);
     std::shared_ptr<TapeMedia> ejectMedia();
     bool transport(TransportCommand command);
     void setWriteProtected(bool isProtected, TapeSide side);

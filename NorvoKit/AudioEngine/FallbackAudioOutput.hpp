@@ -134,10 +134,10 @@ private:
 
     // Shared with the renderers' threads.
     std::atomic<Renderer> turn_{Renderer::silent};
-    std::atomic<bool> handBack_{false};                  // the started device may take the turn
-    std::atomic<int64_t> lastCallback_{0};                // nanoseconds on the clock
-    std::atomic<int64_t> steadySince_{0};                 // start of the device's regular callbacks
-    std::atomic<int> lastBuffer_{0};                      // frames of the device's last callback
+    std::atomic<bool> handBack_{false};     // the started device may take the turn
+    std::atomic<int64_t> lastCallback_{0};  // nanoseconds on the clock
+    std::atomic<int64_t> steadySince_{0};   // start of the device's regular callbacks
+    std::atomic<int> lastBuffer_{0};        // frames of the device's last callback
 
     std::atomic<uint64_t> losses_{0};
     mutable std::mutex lossMutex_;

@@ -68,7 +68,8 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
             throw NorvoAudioError::storage("Cannot lock the workspace " + ShownName::inSentence(directory_.string()) +
                                            ": " + std::generic_category().message(error));
         for (TapeSide side : allTapeSides)
-            sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
+            sides_[rawValue(side)] =
+                std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
         follower_ = std::thread([this] { followHeadLoop(); });
     } catch (const NorvoAudioError&) {
         release();

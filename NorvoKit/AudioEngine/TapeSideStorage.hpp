@@ -21,8 +21,8 @@ public:
     int64_t capacity() const { return capacity_; }
     const std::filesystem::path& file() const { return file_; }
 
-    // Float to 16-bit: scaled by 32767, rounded to nearest, clamped; NaN is silence. Frames past the capacity are dropped.
-    // Returns the frames written.
+    // Float to 16-bit: scaled by 32767, rounded to nearest, clamped; NaN is silence. Frames past the capacity are
+    // dropped. Returns the frames written.
     int64_t write(int64_t at, const float* left, const float* right, int64_t frames);
     // Reads into float (sample / 32768); frames past the capacity read as silence.
     void read(int64_t at, float* left, float* right, int64_t frames) const;

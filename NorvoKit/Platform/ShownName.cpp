@@ -38,8 +38,7 @@ char32_t codePoint(std::string_view bytes) {
 // line: invisible, and able to break or reorder what is shown around the name.
 bool isInvisibleControl(char32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E || code == 0x200F ||
-           code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
-           (code >= 0x2066 && code <= 0x2069);
+           code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
 // What an escape stands for: a stray byte that is no UTF-8, or a whole character.
@@ -52,10 +51,8 @@ void walk(std::string_view bytes, Shown&& token, Escape&& escape) {
     for (std::size_t i = 0; i < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         if (byte < 0x80) {
-            if (isInvisibleControl(byte))
-                escape(Escaped::byte, byte);
-            else
-                token(bytes.substr(i, 1));
+            if (isInvisibleControl(byte)) escape(Escaped::byte, byte);
+            else token(bytes.substr(i, 1));
             ++i;
             continue;
         }
@@ -100,10 +97,8 @@ std::string ShownName::inSentence(std::string_view bytes, std::size_t limit) {
         bytes, [&](std::string_view character) { add(character, 1, character.size()); },
         [&](Escaped what, char32_t code) {
             char text[12];
-            if (what == Escaped::character)
-                std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
-            else
-                std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
+            if (what == Escaped::character) std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
+            else std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
             const std::string_view escaped(text);
             // The bytes this escape stands for: one stray byte, or the whole character.
             std::size_t length = 1;

@@ -17,10 +17,10 @@ namespace {
 using Complex = std::complex<double>;
 static_assert(sizeof(Complex) == sizeof(AVComplexDouble));
 
-constexpr double peakFloor = 0.5;          // a weaker correlation matches nothing
+constexpr double peakFloor = 0.5;  // a weaker correlation matches nothing
 constexpr double trustedCorrelation = 0.9;
-constexpr double trustedAveraged = 0.95;   // of 32-frame averages, when the frames alone fall short
-constexpr std::size_t averagedChecks = 32; // the strongest weaker peaks checked that way
+constexpr double trustedAveraged = 0.95;    // of 32-frame averages, when the frames alone fall short
+constexpr std::size_t averagedChecks = 32;  // the strongest weaker peaks checked that way
 constexpr int64_t step = 32;
 // Matches whose error is this close to the least are equal.
 constexpr double equalShare = 0.02;

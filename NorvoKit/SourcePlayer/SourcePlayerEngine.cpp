@@ -47,7 +47,7 @@ std::optional<SourceTrack> SourcePlayerEngine::currentTrack() const {
 }
 
 bool SourcePlayerEngine::isSupported(const std::filesystem::path& url) {
-    static constexpr std::array<std::string_view, 8> extensions = {"mp3", "wav", "wave", "aif",
+    static constexpr std::array<std::string_view, 8> extensions = {"mp3",  "wav", "wave", "aif",
                                                                    "aiff", "m4a", "flac", "caf"};
     std::string extension = url.extension().string();
     if (extension.empty()) return false;
@@ -97,10 +97,8 @@ void SourcePlayerEngine::stop() {
 void SourcePlayerEngine::next() {
     const TrackIndex reference = referenceTrack();
     if (!reference || *reference + 1 >= tracks_.size()) return;
-    if (state_ == State::playing)
-        start(*reference + 1, 0, State::playing, Selection::moves);
-    else
-        cue(*reference + 1);
+    if (state_ == State::playing) start(*reference + 1, 0, State::playing, Selection::moves);
+    else cue(*reference + 1);
     announce();
 }
 
@@ -112,10 +110,8 @@ void SourcePlayerEngine::previous() {
         return;
     }
     const std::size_t target = *reference == 0 ? 0 : *reference - 1;
-    if (state_ == State::playing)
-        start(target, 0, State::playing, Selection::moves);
-    else
-        cue(target);
+    if (state_ == State::playing) start(target, 0, State::playing, Selection::moves);
+    else cue(target);
     announce();
 }
 
@@ -214,8 +210,7 @@ void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
         announce();
         return;
     }
-    if (state_ == State::playing && snapshot.sourceLoaded && !snapshot.sourcePlaying)
-        update(state_, State::paused);
+    if (state_ == State::playing && snapshot.sourceLoaded && !snapshot.sourcePlaying) update(state_, State::paused);
     announce();
 }
 
@@ -336,7 +331,8 @@ void SourcePlayerEngine::applyDurations(std::vector<TrackDurationProbe::Measured
 }
 
 void SourcePlayerEngine::reportError(const Uuid& track, const std::string& title, const std::string& reason) {
-    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + ShownName::inSentence(title) + ": " + reason)));
+    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + ShownName::inSentence(title) +
+                                                                        ": " + reason)));
     update(lastErrorTrackID_, std::optional<Uuid>(track));
 }
 

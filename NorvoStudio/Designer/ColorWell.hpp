@@ -17,8 +17,7 @@ class ColorWell : public QAbstractButton {
 public:
     enum class Alpha { hidden, shown };
 
-    ColorWell(CassetteDesignerView::ColorBinding binding, Alpha alpha, const QString& title,
-              QWidget* parent = nullptr);
+    ColorWell(CassetteDesignerView::ColorBinding binding, Alpha alpha, const QString& title, QWidget* parent = nullptr);
 
     void refresh();
     bool showsAlpha() const { return showsAlpha_; }

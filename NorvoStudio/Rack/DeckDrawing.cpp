@@ -119,7 +119,8 @@ void DeckDrawing::time(QPainter& p, const DeckLayout& l, const DeckShown& s) {
         p.setPen(captionInk());
         p.drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter, captions[i]);
         GlowText{values[i], 15, KitColor::displayCyan, r.cassetteLoaded}.paint(
-            p, QRectF(lefts[i], captionRect.bottom() + 2, widths[i] + 1, l.timeRow.bottom() - captionRect.bottom() - 2));
+            p,
+            QRectF(lefts[i], captionRect.bottom() + 2, widths[i] + 1, l.timeRow.bottom() - captionRect.bottom() - 2));
     }
 }
 

@@ -38,7 +38,8 @@ qreal lineHeight(const QFont& f) {
 qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
 
 QRectF glowRect(QPointF topLeft, qreal width, qreal size) {
-    return QRectF(topLeft, QSizeF(width, GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height()));
+    return QRectF(topLeft,
+                  QSizeF(width, GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height()));
 }
 
 // What moves with the head in a cassette drawn in `picture`: the packs and hubs seen through
@@ -52,7 +53,8 @@ QRectF reelsIn(const QRectF& picture) {
     const double right = std::max(Geometry::Mechanism::rightHub.x + r, w.x + w.width);
     const double top = std::min(Geometry::Mechanism::leftHub.y - r, w.y);
     const double bottom = std::max(Geometry::Mechanism::leftHub.y + r, w.y + w.height);
-    const QRectF openings(picture.left() + left * mm, picture.top() + top * mm, (right - left) * mm, (bottom - top) * mm);
+    const QRectF openings(picture.left() + left * mm, picture.top() + top * mm, (right - left) * mm,
+                          (bottom - top) * mm);
     return openings.adjusted(-2, -2, 2, 2);  // antialiased edges
 }
 
@@ -67,8 +69,8 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     const QFont brand = KitFont::brand(18);
     const Silkscreen model{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8};
     const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
-    const qreal headerHeight = headerAscent + std::max(QFontMetricsF(brand).descent(),
-                                                       QFontMetricsF(model.font()).descent());
+    const qreal headerHeight =
+        headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     header = QRectF(padding, padding, inner, headerHeight);
     const qreal baseline = padding + headerAscent;
     brandBaseline = QPointF(padding, baseline);
@@ -117,7 +119,8 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     const GlowText letter{QStringLiteral("A"), 22, KitColor::displayCyan};
     const QSizeF letterSize = letter.sizeHint();
     const qreal contentRight = contentLeft + contentWidth;
-    sideB = QRectF(contentRight - letterSize.width(), counterCaption.bottom() + 2, letterSize.width(), letterSize.height());
+    sideB =
+        QRectF(contentRight - letterSize.width(), counterCaption.bottom() + 2, letterSize.width(), letterSize.height());
     sideA = sideB.translated(-(letterSize.width() + 6), 0);
     const qreal sideCaptionWidth = textWidth(caption, QStringLiteral("SIDE"));
     sideCaption = QRectF(contentRight - sideCaptionWidth, captionTop, sideCaptionWidth, captionHeight);

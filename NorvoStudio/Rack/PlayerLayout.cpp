@@ -39,12 +39,13 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     const QFont brand = brandFont();
     const Silkscreen model{QStringLiteral("SOURCE PLAYER  DA-2"), 8, Lettering::dark};
     const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
-    const qreal headerHeight = headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
+    const qreal headerHeight =
+        headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     const QRectF header(padding, padding, inner, headerHeight);
     const qreal baseline = padding + headerAscent;
     l.brandBaseline = QPointF(padding, baseline);
-    l.modelBaseline = QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8,
-                              baseline);
+    l.modelBaseline =
+        QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8, baseline);
     const Silkscreen lineOut{QStringLiteral("LINE OUT"), 7, Lettering::dark};
     const QSizeF wordSize = lineOut.sizeHint();
     l.lineOutText = QRectF(padding + inner - wordSize.width(), baseline - ascent(lineOut.font()), wordSize.width(),

@@ -26,8 +26,8 @@ namespace {
 // A text field keeps the space bar for typing.
 bool textInputHasFocus() {
     QWidget* focus = QApplication::focusWidget();
-    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
-           qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus);
+    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+           qobject_cast<QAbstractSpinBox*>(focus);
 }
 
 }  // namespace
@@ -66,9 +66,10 @@ void SourcePlayerView::buildControls() {
                                      KeyDef{"stop.fill", "STOP"}, KeyDef{"forward.end.fill", "NEXT"},
                                      KeyDef{"plus", "OPEN"}};
     for (std::size_t i = 0; i < defs.size(); ++i) {
-        keys_[i] = new SilverKey(SilverKeyStyle{.width = PlayerLayout::keyWidths[i]},
-                                 KeyLabel::symbolAbove(QString::fromUtf8(defs[i].symbol), QString::fromUtf8(defs[i].caption)),
-                                 this);
+        keys_[i] =
+            new SilverKey(SilverKeyStyle{.width = PlayerLayout::keyWidths[i]},
+                          KeyLabel::symbolAbove(QString::fromUtf8(defs[i].symbol), QString::fromUtf8(defs[i].caption)),
+                          this);
         // The space bar belongs to PLAY/PAUSE, not to whichever key has focus.
         keys_[i]->setFocusPolicy(Qt::NoFocus);
     }

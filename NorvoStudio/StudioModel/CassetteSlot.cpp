@@ -139,8 +139,7 @@ void CassetteSlot::saveTapePosition() {
     if (!document) return;
     const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     if (!snapshot.transport.cassette) return;
-    positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()},
-                    document->id);
+    positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()}, document->id);
 }
 
 // MARK: - Lifecycle
@@ -168,11 +167,11 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
         return;
     }
     switch (confirmSaveChanges()) {
-        case StudioUi::SaveChoice::cancel:
-            if (done) done(false);
-            return;
-        case StudioUi::SaveChoice::dontSave: action(std::move(done)); return;
-        case StudioUi::SaveChoice::save: break;
+    case StudioUi::SaveChoice::cancel:
+        if (done) done(false);
+        return;
+    case StudioUi::SaveChoice::dontSave: action(std::move(done)); return;
+    case StudioUi::SaveChoice::save: break;
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
         core_.transport(TransportCommand::stop);
@@ -181,21 +180,16 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
     std::weak_ptr<bool> alive = alive_;
     Completion afterSave = [alive, action = std::move(action), done = std::move(done)](bool saved) {
         if (alive.expired()) return;
-        if (saved)
-            action(done);
-        else if (done)
-            done(false);
+        if (saved) action(done);
+        else if (done) done(false);
     };
-    if (fileUrl_)
-        save(*fileUrl_, std::move(afterSave));
-    else
-        saveAs(std::move(afterSave));
+    if (fileUrl_) save(*fileUrl_, std::move(afterSave));
+    else saveAs(std::move(afterSave));
 }
 
 void CassetteSlot::open(const std::filesystem::path& file, Completion done) {
     if (refuseWhileBusy(done)) return;
-    guardedReplacement([this, file](Completion finished) { openCassette(file, std::move(finished)); },
-                       std::move(done));
+    guardedReplacement([this, file](Completion finished) { openCassette(file, std::move(finished)); }, std::move(done));
 }
 
 void CassetteSlot::newCassette(const CassetteType& type, Completion done) {
@@ -355,7 +349,8 @@ void CassetteSlot::save(const std::filesystem::path& file, Completion done) {
         return;
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
-        alerts_.raise(QStringLiteral("The deck is recording"), QStringLiteral("Press STOP before saving the cassette."));
+        alerts_.raise(QStringLiteral("The deck is recording"),
+                      QStringLiteral("Press STOP before saving the cassette."));
         if (done) done(false);
         return;
     }
@@ -368,8 +363,7 @@ void CassetteSlot::save(const std::filesystem::path& file, Completion done) {
     auto copy = std::make_shared<CassetteDocument>(written);
     if (auto png = editor_.renderPNG(*copy))
         copy->artwork[ArtworkRole::thumbnail] = FileData(std::string_view(png->constData(), std::size_t(png->size())));
-    else
-        copy->artwork.erase(ArtworkRole::thumbnail);
+    else copy->artwork.erase(ArtworkRole::thumbnail);
 
     core_.setRecordingLocked(true);
     work_ = Work::saving;

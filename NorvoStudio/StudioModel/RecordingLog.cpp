@@ -67,8 +67,8 @@ void RecordingLog::commitPass() {
     if (!editor_.document()) return;
     const Date now = clock_.now();
     editor_.updateDocument([&](CassetteDocument& document) {
-        document.noteRecording(pass.core.side, pass.core.start, pass.core.end, pass.source, pass.format,
-                               pass.markers, now);
+        document.noteRecording(pass.core.side, pass.core.start, pass.core.end, pass.source, pass.format, pass.markers,
+                               now);
     });
 }
 

@@ -126,8 +126,8 @@ void StationGuide::pressGenres() {
         genrePopup_->close();
         return;
     }
-    auto* picker = new GenrePicker(Rules::currentGenre(tuner_.band().query),
-                                   [this](const std::string& tag) { pickGenre(tag); });
+    auto* picker =
+        new GenrePicker(Rules::currentGenre(tuner_.band().query), [this](const std::string& tag) { pickGenre(tag); });
     genrePopup_ = new PickerPopup(picker, genres_);
     connect(genrePopup_, &PickerPopup::closed, this, [this] { genrePopup_ = nullptr; });
     connect(genrePopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressGenres);
@@ -141,8 +141,9 @@ void StationGuide::pressCountries() {
         countryPopup_->close();
         return;
     }
-    auto* picker = new CountryPicker(tuner_.countries(), Rules::currentCountry(tuner_.band().query),
-                                     [this](const std::string& code) { pickCountry(code); }, clock_);
+    auto* picker = new CountryPicker(
+        tuner_.countries(), Rules::currentCountry(tuner_.band().query),
+        [this](const std::string& code) { pickCountry(code); }, clock_);
     picker->setLoadError(tuner_.countriesError());
     picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
     countryPopup_ = new PickerPopup(picker, countries_);

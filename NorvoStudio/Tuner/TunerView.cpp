@@ -155,8 +155,9 @@ void TunerView::refresh() {
     const TunerFacade& tuner = services_.tuner;
     const bool on = tuner.isOn();
     power_->setLatched(on);
-    power_->setToolTip(on ? StudioCommands::helpText(QStringLiteral("Switch the tuner to standby"), StudioCommands::Id::tunerPower)
-                          : StudioCommands::helpText(QStringLiteral("Switch the tuner on"), StudioCommands::Id::tunerPower));
+    power_->setToolTip(
+        on ? StudioCommands::helpText(QStringLiteral("Switch the tuner to standby"), StudioCommands::Id::tunerPower)
+           : StudioCommands::helpText(QStringLiteral("Switch the tuner on"), StudioCommands::Id::tunerPower));
     const auto current = tuner.currentPresetIndex();
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         PresetKey* key = presets_[std::size_t(slot)];

@@ -144,7 +144,8 @@ void TuningKnob::paintKnob(QPainter& painter, const QRectF& square, double degre
     for (int i = 0; i < 40; ++i) {
         painter.save();
         painter.rotate(i * 9);
-        painter.fillRect(QRectF(-0.45, -0.455 * size - 0.045 * size, 0.9, 0.09 * size), QColor::fromRgbF(0, 0, 0, 0.28f));
+        painter.fillRect(QRectF(-0.45, -0.455 * size - 0.045 * size, 0.9, 0.09 * size),
+                         QColor::fromRgbF(0, 0, 0, 0.28f));
         painter.restore();
     }
     painter.restore();

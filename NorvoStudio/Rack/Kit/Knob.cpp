@@ -48,7 +48,9 @@ void Knob::write(double value) {
 
 ExactFont Knob::captionFont() { return ExactFont(7.5, &KitFont::keyCaption); }
 
-QString Knob::helpText(const QString& label) { return label + QStringLiteral(": drag up or down, double-click to reset"); }
+QString Knob::helpText(const QString& label) {
+    return label + QStringLiteral(": drag up or down, double-click to reset");
+}
 
 QSizeF Knob::layoutSize(const QString& label, qreal size) {
     const ExactFont font = captionFont();
@@ -60,8 +62,7 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     KitShadow::paint(painter, QStringLiteral("knob|%1").arg(size), QRectF(QPointF(), face.size()),
-                     KitColor::white(0.0, 0.7), 3, face.topLeft() + QPointF(0, 2),
-                     [&](QPainter& p) {
+                     KitColor::white(0.0, 0.7), 3, face.topLeft() + QPointF(0, 2), [&](QPainter& p) {
                          p.setPen(Qt::NoPen);
                          p.setBrush(Qt::black);
                          p.drawEllipse(QRectF(QPointF(), face.size()));
@@ -131,9 +132,8 @@ void Knob::paintEvent(QPaintEvent*) {
     const double shown = value();
     const bool enabled = isEnabled();
     const QString key = QString::number(shown, 'g', 17) + (enabled ? QStringLiteral("|on") : QStringLiteral("|off"));
-    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
-        paint(p, QRectF(layoutRect()), label_, shown, size_, lettering_, enabled);
-    });
+    picture_.paint(painter, QRectF(rect()), key,
+                   [&](QPainter& p) { paint(p, QRectF(layoutRect()), label_, shown, size_, lettering_, enabled); });
 }
 
 void Knob::mousePressEvent(QMouseEvent* event) {

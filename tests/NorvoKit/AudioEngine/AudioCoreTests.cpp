@@ -324,7 +324,8 @@ TEST_F(AudioCoreTest, TheRecordingLockRefusesRecord) {
 TEST_F(AudioCoreTest, LoadingReturnsThePreviousMediaAndClampsTheHead) {
     const auto first = load(10);
     auto second = std::make_shared<TapeMedia>(CassetteType::custom(2), workspaces_.path());
-    const auto previous = core_.loadMedia(second, {.type = CassetteType::custom(2), .side = TapeSide::b, .protectedB = true}, 999999);
+    const auto previous =
+        core_.loadMedia(second, {.type = CassetteType::custom(2), .side = TapeSide::b, .protectedB = true}, 999999);
     EXPECT_EQ(previous, first);
     const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.head, 88200);
@@ -440,7 +441,7 @@ TEST_F(AudioCoreTest, RecordGainShapesTheLineAndVolumesOnlyTheMonitor) {
     const Rendered out = render(1000);
     EXPECT_FLOAT_EQ(out.left[500], 0.15f);
     const std::vector<int16_t> frames = recorded(*media, TapeSide::a, 0, 1000);
-    EXPECT_EQ(frames[0], 8192);    // round(0.25 * 32767)
+    EXPECT_EQ(frames[0], 8192);  // round(0.25 * 32767)
     EXPECT_EQ(frames[1], -8192);
     EXPECT_EQ(frames[1998], 8192);
     EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).deckLevel, (StereoLevel{0.25f, 0.25f}));
@@ -500,7 +501,8 @@ TEST_F(AudioCoreTest, ATapeSoundColoursPlaybackButNeverTheRecording) {
     ASSERT_TRUE(core_.transport(TransportCommand::play));
     const Rendered coloured = render(44100);
     std::vector<float> clean(44100, 9830.0f / 32768.0f);
-    EXPECT_GT(test::maximumDifference(std::span(coloured.left).subspan(4410, 30000), std::span(clean).subspan(0, 30000)),
+    EXPECT_GT(test::maximumDifference(std::span(coloured.left).subspan(4410, 30000),
+                                      std::span(clean).subspan(0, 30000)),
               0.001f);
 
     core_.setTapeSound(nullptr);
@@ -718,7 +720,8 @@ TEST_P(RenderPageFaultTest, RecordingPlayingAndWindingTakeNoPageFault) {
             for (int64_t done = 0; done < frames; done += 512) renderChunk();
         };
         auto renderWhile = [&](TransportMode mode) {
-            for (int i = 0; i < 100000 && core_.snapshot(AudioCore::Peaks::keep).transport.mode == mode; ++i) renderChunk();
+            for (int i = 0; i < 100000 && core_.snapshot(AudioCore::Peaks::keep).transport.mode == mode; ++i)
+                renderChunk();
         };
         auto mode = [&] { return core_.snapshot(AudioCore::Peaks::keep).transport.mode; };
 

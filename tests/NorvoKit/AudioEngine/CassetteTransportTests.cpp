@@ -37,9 +37,9 @@ std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out <
 
 int64_t headFrame(Head head) {
     switch (head) {
-        case Head::start: return 0;
-        case Head::middle: return sideEnd / 2;
-        case Head::end: return sideEnd;
+    case Head::start: return 0;
+    case Head::middle: return sideEnd / 2;
+    case Head::end: return sideEnd;
     }
     return 0;
 }
@@ -121,8 +121,7 @@ const CommandCase commandCases[] = {
     {"RecordWhileLocked", M::stopped, Head::middle, locked, C::record, false, M::stopped},
     {"RecordWhilePlayingLocked", M::playing, Head::middle, locked, C::record, false, M::playing},
     {"RecordOnProtectedSide", M::stopped, Head::middle, headSideProtected, C::record, false, M::stopped},
-    {"RecordWhenOnlyOtherSideProtected", M::stopped, Head::middle, otherSideProtected, C::record, true,
-     M::recordArmed},
+    {"RecordWhenOnlyOtherSideProtected", M::stopped, Head::middle, otherSideProtected, C::record, true, M::recordArmed},
     {"RecordAtEnd", M::stopped, Head::end, plain, C::record, false, M::stopped},
     {"RecordWhileFastForward", M::fastForward, Head::middle, plain, C::record, false, M::fastForward},
     {"RecordWhileRewinding", M::rewinding, Head::middle, plain, C::record, false, M::rewinding},

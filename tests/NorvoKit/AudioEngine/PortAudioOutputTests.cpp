@@ -57,10 +57,8 @@ protected:
         setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
     }
     void TearDown() override {
-        if (saved_)
-            setenv("ALSA_CONFIG_PATH", saved_->c_str(), 1);
-        else
-            unsetenv("ALSA_CONFIG_PATH");
+        if (saved_) setenv("ALSA_CONFIG_PATH", saved_->c_str(), 1);
+        else unsetenv("ALSA_CONFIG_PATH");
     }
 
     test::TemporaryDirectory directory_;

@@ -43,8 +43,8 @@ protected:
         const std::string mp3 = test::encodedTone("mp3", test::RadioCodec::mp3Cbr(128), 40, 44100, 2);
         LoopbackHttpServer::Script stream;
         stream.statusLine = "ICY 200 OK";
-        stream.headers = {{"Content-Type", "audio/mpeg"}, {"icy-metaint", "16000"}, {"icy-br", "128"},
-                          {"icy-name", "Loopback FM"}};
+        stream.headers = {
+            {"Content-Type", "audio/mpeg"}, {"icy-metaint", "16000"}, {"icy-br", "128"}, {"icy-name", "Loopback FM"}};
         stream.body = LoopbackHttpServer::icyInterleave(mp3, 16000, {"StreamTitle='Loopback Song';"});
         stream.pieceBytes = 6400;
         stream.pieceInterval = 0.1;

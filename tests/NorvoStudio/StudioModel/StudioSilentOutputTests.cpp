@@ -30,8 +30,8 @@ protected:
     test::StudioFixture::Options options() {
         test::StudioFixture::Options options;
         options.makeOutput = [this](AudioCore& core) {
-            auto made = std::make_unique<FallbackAudioOutput>(core, devices.factory(), clock,
-                                                              FallbackAudioOutput::Options{});
+            auto made =
+                std::make_unique<FallbackAudioOutput>(core, devices.factory(), clock, FallbackAudioOutput::Options{});
             output = made.get();
             return made;
         };

@@ -28,8 +28,8 @@ TEST(MarqueeText, ScrollsOnlyWhenLitAndWiderThanTheBoxBeyondTolerance) {
 TEST(MarqueeText, OffsetPausesThenMovesAndLoopsSeamlessly) {
     const double width = 300;
     EXPECT_NEAR(MarqueeText::cycle(width), 356.0 / 30 + 1.6, 1e-9);
-    const std::vector<std::pair<double, double>> table = {
-        {0, 0}, {1.0, 0}, {1.6, 0}, {2.6, -30}, {3.6, -60}, {-0.5, 0}};
+    const std::vector<std::pair<double, double>> table = {{0, 0},     {1.0, 0},   {1.6, 0},
+                                                          {2.6, -30}, {3.6, -60}, {-0.5, 0}};
     for (auto [elapsed, offset] : table) EXPECT_NEAR(MarqueeText::offset(elapsed, width), offset, 1e-9) << elapsed;
     // Just before the end of a cycle the row has moved by width + gap; then it starts over.
     const double cycle = MarqueeText::cycle(width);
@@ -59,7 +59,7 @@ TEST(DialScale, TicksAndStationsSpreadOverTheSpan) {
 }
 
 TEST(SignalMeter, SegmentsLitByLevel) {
-    const std::vector<std::pair<double, int>> table = {{0, 0},   {-1, 0},  {0.01, 1}, {0.2, 1}, {0.21, 2},
+    const std::vector<std::pair<double, int>> table = {{0, 0},   {-1, 0},   {0.01, 1}, {0.2, 1}, {0.21, 2},
                                                        {0.8, 4}, {0.81, 5}, {1.0, 5},  {3.0, 5}, {std::nan(""), 0}};
     for (auto [level, segments] : table) EXPECT_EQ(SignalMeter::litSegments(level, lit), segments) << level;
     EXPECT_EQ(SignalMeter::litSegments(1.0, unlit), 0);

@@ -69,8 +69,9 @@ TEST(HalfPointSizes, TheTuningLabelAndTheStationAndCountryNamesAreDrawnAtTheirSi
         knob.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         const int labelTop = int(std::ceil(knob.knobRect().bottom() + 2)) * 2;
         const auto [left, right] = greyColumns(image.copy(0, labelTop, image.width(), image.height() - labelTop));
-        const auto [refLeft, refRight] = referenceColumns(KitFont::system(15, QFont::DemiBold, KitFont::Width::expanded),
-                                                          KitColor::silkscreenLight, "TUNING", 10, QSize(240, 40));
+        const auto [refLeft, refRight] =
+            referenceColumns(KitFont::system(15, QFont::DemiBold, KitFont::Width::expanded), KitColor::silkscreenLight,
+                             "TUNING", 10, QSize(240, 40));
         ASSERT_GE(left, 0);
         EXPECT_NEAR(right - left, refRight - refLeft, 1.5) << "TUNING";
     }

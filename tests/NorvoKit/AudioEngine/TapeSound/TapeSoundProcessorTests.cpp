@@ -84,7 +84,8 @@ double tonePhase(std::span<const float> samples, double frequency, double sample
     const double n = double(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
         double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / (n - 1));
-        sum += window * double(samples[i]) * std::polar(1.0, -2 * std::numbers::pi * frequency * double(i) / sampleRate);
+        sum +=
+            window * double(samples[i]) * std::polar(1.0, -2 * std::numbers::pi * frequency * double(i) / sampleRate);
     }
     return std::arg(sum);
 }
@@ -155,10 +156,8 @@ double minus3dBPoint(const TapeSoundSettings& settings, double low, double high,
     for (int i = 0; i < 14; ++i) {
         double middle = std::sqrt(low * high);
         bool above = toneGainDb(settings, middle) > -3.0;
-        if (above == (slope == Slope::rising))
-            high = middle;
-        else
-            low = middle;
+        if (above == (slope == Slope::rising)) high = middle;
+        else low = middle;
     }
     return std::sqrt(low * high);
 }
@@ -241,8 +240,9 @@ TEST_P(TapeSoundAzimuth, DelaysOneChannelByTheError) {
         Stereo out = rendered(s, sine(frequency, 0.5, 1.0, c.sampleRate), c.sampleRate);
         auto left = after(out.left, 0.1, c.sampleRate);
         auto right = after(out.right, 0.1, c.sampleRate);
-        double lag = std::remainder(tonePhase(left, frequency, c.sampleRate) - tonePhase(right, frequency, c.sampleRate),
-                                    2 * std::numbers::pi);
+        double lag =
+            std::remainder(tonePhase(left, frequency, c.sampleRate) - tonePhase(right, frequency, c.sampleRate),
+                           2 * std::numbers::pi);
         EXPECT_NEAR(lag / (2 * std::numbers::pi * frequency) * 1e6, c.errorUs, 0.2);
         EXPECT_NEAR(dB(test::toneAmplitude(right, frequency, c.sampleRate) /
                        test::toneAmplitude(left, frequency, c.sampleRate)),
@@ -343,7 +343,8 @@ TEST(TapeSoundProcessor, DropoutsDipBothChannelsAtTheSetRateAndDepth) {
         }
         std::size_t start = i;
         double bottom = 0;
-        for (; i < out.left.size() && dB(out.left[i] / 0.5) <= -0.5; ++i) bottom = std::min(bottom, dB(out.left[i] / 0.5));
+        for (; i < out.left.size() && dB(out.left[i] / 0.5) <= -0.5; ++i)
+            bottom = std::min(bottom, dB(out.left[i] / 0.5));
         ++dips;
         longest = std::max(longest, i - start);
         shallowest = dips == 1 ? bottom : std::max(shallowest, bottom);

@@ -11,8 +11,8 @@ namespace norvo {
 namespace {
 
 void click(QWidget& w, QPoint pos) {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
@@ -57,19 +57,21 @@ TEST_P(KeyHitArea, WholeKeyRectangleTakesClicksShadowMarginDoesNot) {
     click(*key, r.bottomRight());  // the other corner
     EXPECT_EQ(clicked.count(), 2);
     click(*key, r.bottomLeft() + QPoint(0, 3));  // in the shadow below
-    click(*key, QPoint(0, 0));                    // in the margin
+    click(*key, QPoint(0, 0));                   // in the margin
     EXPECT_EQ(clicked.count(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, KeyHitArea,
-    ::testing::Values(HitCase{"hardware", [] { return new HardwareKey(HardwareKeyStyle{}, KeyLabel::caption("STOP")); }},
-                      HitCase{"silver", [] { return new SilverKey(SilverKeyStyle{.width = 56}, KeyLabel::caption("OPEN")); }},
-                      HitCase{"mini", [] { return new MiniKey("WORLD"); }}),
+    ::testing::Values(
+        HitCase{"hardware", [] { return new HardwareKey(HardwareKeyStyle{}, KeyLabel::caption("STOP")); }},
+        HitCase{"silver", [] { return new SilverKey(SilverKeyStyle{.width = 56}, KeyLabel::caption("OPEN")); }},
+        HitCase{"mini", [] { return new MiniKey("WORLD"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KeyGeometry, KeysKeepTheirSpecifiedSizes) {
-    SilverKey silver(SilverKeyStyle{.width = 74, .lit = true}, KeyLabel::caption("A caption much wider than the key itself"));
+    SilverKey silver(SilverKeyStyle{.width = 74, .lit = true},
+                     KeyLabel::caption("A caption much wider than the key itself"));
     silver.resize(silver.sizeHint());
     EXPECT_EQ(silver.keyRect().size(), QSize(74, 36));
     MiniKey mini(MiniKeyStyle{.lit = true}, KeyLabel::caption("COUNTRY"));

@@ -1,6 +1,6 @@
+#include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/KitColor.hpp"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -29,7 +29,8 @@ TEST(KitFont, SizesAreDesignPointsAsPixels) {
 TEST(KitFont, WeightsAndExpandedWidthReachTheGlyphs) {
     const QString text = "STUDIO CASSETTE DECK";
     const qreal regular = QFontMetricsF(KitFont::system(12, QFont::DemiBold)).horizontalAdvance(text);
-    const qreal expanded = QFontMetricsF(KitFont::system(12, QFont::DemiBold, KitFont::Width::expanded)).horizontalAdvance(text);
+    const qreal expanded =
+        QFontMetricsF(KitFont::system(12, QFont::DemiBold, KitFont::Width::expanded)).horizontalAdvance(text);
     EXPECT_GT(expanded, regular * 1.15);
     EXPECT_EQ(QFontInfo(KitFont::system(12, QFont::Black)).weight(), int(QFont::Black));
     EXPECT_EQ(QFontInfo(KitFont::system(12, QFont::Medium)).weight(), int(QFont::Medium));

@@ -1,9 +1,9 @@
 #define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
-#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KeyCap.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
 
 #include <QImage>
@@ -20,7 +20,10 @@ enum class KeyState { up, down };
 
 // A key with shadow, gradient and text: antialiased edges show any shift of the copy.
 void drawKey(QPainter& p, KeyState state) {
-    KeyCap{.down = state == KeyState::down, .width = 58, .height = 34, .label = KeyLabel::caption(QStringLiteral("MEMORY"))}
+    KeyCap{.down = state == KeyState::down,
+           .width = 58,
+           .height = 34,
+           .label = KeyLabel::caption(QStringLiteral("MEMORY"))}
         .paint(p, QPointF(5, 4));
 }
 
@@ -156,8 +159,8 @@ TEST(KitPicture, ReadoutsThroughAThousandValuesKeepNothingForGood) {
     p.scale(2, 2);
     for (int i = 0; i < 1000; ++i) {
         GlowText{QString::asprintf("%03d", i), 30, KitColor::amber}.paint(p, QRectF(10, 10, 120, 40));
-        GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan}.paint(
-            p, QRectF(10, 60, 120, 20));
+        GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan}.paint(p, QRectF(10, 60, 120,
+                                                                                                          20));
         const double db = -45 + i % 50;
         FLMeterBar{{db, db + 2}, QStringLiteral("L")}.paint(p, QRectF(10, 100, 300, 10));
     }

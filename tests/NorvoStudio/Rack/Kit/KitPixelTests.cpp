@@ -1,11 +1,11 @@
 #include "Rack/Kit/BrushedMetal.hpp"
+#include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
-#include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/KeyCap.hpp"
-#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/MiniKey.hpp"
@@ -16,8 +16,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
 
@@ -132,7 +132,8 @@ TEST(SilverKeyPixels, PressedCapInvertsAndSinksOnePoint) {
 }
 
 TEST(SilverKeyPixels, LitInkIsGreen) {
-    SilverKey lit(SilverKeyStyle{.width = 74, .lit = true}, KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
+    SilverKey lit(SilverKeyStyle{.width = 74, .lit = true},
+                  KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
     lit.resize(lit.sizeHint());
     const QImage image = grabbed(lit);
     int greenest = 0;
@@ -226,8 +227,10 @@ INSTANTIATE_TEST_SUITE_P(
                      keyInterior},
         DisabledCase{"latchedInput",
                      [] {
-                         auto* key = new HardwareKey(HardwareKeyStyle{.latched = true, .accent = KitColor::white(0.95), .width = 128, .height = 26},
-                                                     KeyLabel::lampBefore(LED{.on = true, .color = KitColor::amber, .size = 6}, "TUNER"));
+                         auto* key = new HardwareKey(
+                             HardwareKeyStyle{
+                                 .latched = true, .accent = KitColor::white(0.95), .width = 128, .height = 26},
+                             KeyLabel::lampBefore(LED{.on = true, .color = KitColor::amber, .size = 6}, "TUNER"));
                          key->resize(key->sizeHint());
                          return key;
                      },
@@ -277,7 +280,12 @@ int lowestInkRow(const QImage& image) {
 // Symbols differ in height; the captions under them must not follow: keys of one row show their
 // captions on one baseline (at 2x, so half a point shows as a pixel).
 TEST(KeyLabelPixels, CaptionsUnderDifferentSymbolsShareOneBaseline) {
-    const QStringList transport{"eject.fill", "circle.fill", "backward.fill", "play.fill", "forward.fill", "stop.fill",
+    const QStringList transport{"eject.fill",
+                                "circle.fill",
+                                "backward.fill",
+                                "play.fill",
+                                "forward.fill",
+                                "stop.fill",
                                 "arrow.triangle.2.circlepath"};
     const QStringList silver{"backward.end.fill", "play.fill", "pause.fill", "stop.fill", "forward.end.fill", "plus"};
     for (const auto& [symbols, font, height] :
@@ -364,8 +372,8 @@ TEST(GlowTextPixels, LongTextStaysOnOneLineInsideItsSpace) {
     QImage image = blackImage(QSize(200, 60));
     {
         QPainter p(&image);
-        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan}.paint(
-            p, QRectF(10, 20, 100, 20));
+        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan}.paint(p,
+                                                                                               QRectF(10, 20, 100, 20));
     }
     for (int y = 0; y < image.height(); ++y)
         for (int x = 116; x < image.width(); ++x) EXPECT_LT(image.pixelColor(x, y).green(), 30) << x << "," << y;
@@ -407,12 +415,33 @@ TEST(BrushedMetalPixels, CachedTextureIsDrawnAtTheDevicePixelRatio) {
 }
 
 TEST(SystemSymbol, EverySymbolTheFacesNameDrawsSomething) {
-    const QStringList named{"play.fill", "pause.fill", "stop.fill", "eject.fill", "backward.fill", "forward.fill",
-                            "backward.end.fill", "forward.end.fill", "circle.fill", "plus", "power",
-                            "arrow.triangle.2.circlepath", "lock.fill", "lock.open", "bandage.fill", "recordingtape",
-                            "opticaldisc", "music.note.list", "xmark.circle.fill", "checkmark.circle.fill",
-                            "magnifyingglass", "wifi.exclamationmark", "antenna.radiowaves.left.and.right.slash",
-                            "radio", "tray.and.arrow.down", "square.and.arrow.down", "paintpalette"};
+    const QStringList named{"play.fill",
+                            "pause.fill",
+                            "stop.fill",
+                            "eject.fill",
+                            "backward.fill",
+                            "forward.fill",
+                            "backward.end.fill",
+                            "forward.end.fill",
+                            "circle.fill",
+                            "plus",
+                            "power",
+                            "arrow.triangle.2.circlepath",
+                            "lock.fill",
+                            "lock.open",
+                            "bandage.fill",
+                            "recordingtape",
+                            "opticaldisc",
+                            "music.note.list",
+                            "xmark.circle.fill",
+                            "checkmark.circle.fill",
+                            "magnifyingglass",
+                            "wifi.exclamationmark",
+                            "antenna.radiowaves.left.and.right.slash",
+                            "radio",
+                            "tray.and.arrow.down",
+                            "square.and.arrow.down",
+                            "paintpalette"};
     for (const QString& name : named) {
         ASSERT_TRUE(SystemSymbol::exists(name)) << name.toStdString();
         QImage image = blackImage(QSize(40, 40));
