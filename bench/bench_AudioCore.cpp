@@ -40,10 +40,10 @@ void recordDecodedSource(benchmark::State& state) {
     for (auto _ : state) {
         AudioCore core;
         auto media = std::make_shared<TapeMedia>(CassetteType::c60(), fixture().directory.path());
-        core.loadMedia(media, {CassetteType::c60(), TapeSide::a, false, false}, 0);
+        core.loadMedia(media, {.type = CassetteType::c60(), .side = TapeSide::a}, 0);
         DecodedSourceStream stream(fixture().file, 0, renderedSeconds + 1);
         stream.waitForFrames(stream.capacity(), std::chrono::seconds(30));
-        core.installSourceStream(&stream, true);
+        core.installSourceStream(&stream, AudioCore::SourceState::playing);
         core.transport(TransportCommand::record);
 
         const auto frames = int64_t(renderedSeconds * 44100);
@@ -54,8 +54,8 @@ void recordDecodedSource(benchmark::State& state) {
         }
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
-        if (core.snapshot(false).underrunFrames != 0) state.SkipWithError("the source underran");
-        core.installSourceStream(nullptr, false);
+        if (core.snapshot(AudioCore::Peaks::keep).underrunFrames != 0) state.SkipWithError("the source underran");
+        core.installSourceStream(nullptr, AudioCore::SourceState::stopped);
     }
 }
 

@@ -104,9 +104,8 @@ void BM_FFmpegEncodeBothSides(benchmark::State& state) {
     for (auto _ : state) {
         const double seconds = timed([&] {
             for (TapeSide side : allTapeSides)
-                run("ffmpeg -v error -nostdin -y -f s16le -ar 44100 -ac 2 -i " +
-                    quoted(f.media->storage(side).file()) + " -c:a aac -b:a 256k " +
-                    quoted(f.folder / ("ffmpeg-side-" + letter(side) + ".m4a")));
+                run("ffmpeg -v error -nostdin -y -f s16le -ar 44100 -ac 2 -i " + quoted(f.media->storage(side).file()) +
+                    " -c:a aac -b:a 256k " + quoted(f.folder / ("ffmpeg-side-" + letter(side) + ".m4a")));
         });
         state.SetIterationTime(seconds);
         ffmpegEncodeSeconds = seconds;

@@ -23,7 +23,8 @@ std::filesystem::path folder;
 
 // A settings file of a typical size: a few dozen keys.
 void fillTypically(norvo::DefaultsStore& store) {
-    for (int i = 0; i < 40; ++i) store.setString("NorvoStudio.setting." + std::to_string(i), "value " + std::to_string(i));
+    for (int i = 0; i < 40; ++i)
+        store.setString("NorvoStudio.setting." + std::to_string(i), "value " + std::to_string(i));
 }
 
 void BM_SetBehind(benchmark::State& state) {
@@ -48,7 +49,8 @@ void BM_WriteAtOnce(benchmark::State& state) {
             text += "\"NorvoStudio.setting." + std::to_string(k) + "\": \"value " + std::to_string(k) + "\",\n";
         text += "\"RO-01.volume\": " + std::to_string(*values.floatValue("RO-01.volume")) + "}\n";
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0 || ::write(fd, text.data(), text.size()) < 0 || ::fsync(fd) != 0) state.SkipWithError("write failed");
+        if (fd < 0 || ::write(fd, text.data(), text.size()) < 0 || ::fsync(fd) != 0)
+            state.SkipWithError("write failed");
         if (fd >= 0) ::close(fd);
         std::rename(temporary.c_str(), file.c_str());
     }

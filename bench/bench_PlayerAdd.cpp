@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/SourcePlayerView.hpp"
@@ -22,7 +23,6 @@
 #include "StudioModel/StudioModel.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
-#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "support/Figure.hpp"
 
 namespace {
@@ -38,8 +38,7 @@ constexpr double patience = 180;  // s until the measuring counts as stuck
 std::vector<std::filesystem::path> makeFiles(const std::filesystem::path& directory) {
     const std::vector<std::filesystem::path> originals{directory / "one.wav", directory / "one.mp3",
                                                        directory / "one.flac", directory / "one.m4a"};
-    for (std::size_t i = 0; i < originals.size(); ++i)
-        test::generateTone(originals[i], 2, 330 + 110 * double(i), 550);
+    for (std::size_t i = 0; i < originals.size(); ++i) test::generateTone(originals[i], 2, 330 + 110 * double(i), 550);
     std::vector<std::filesystem::path> files;
     files.reserve(fileCount);
     for (int i = 0; i < fileCount; ++i) {

@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <map>
 #include <thread>
 #include <vector>
-#include <map>
-#include <cstdio>
 
 #include <sys/resource.h>
 
@@ -29,29 +29,29 @@
 #include <benchmark/benchmark.h>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/EnginePlayer.hpp"
+#include "Rack/Kit/FLMeterBar.hpp"
+#include "Rack/Kit/HardwareKey.hpp"
+#include "Rack/Kit/Knob.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
-#include "Tuner/TunerView.hpp"
-#include "Tuner/TunerDisplay.hpp"
-#include "Tuner/PresetKey.hpp"
-#include "Tuner/TuningKnob.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/FLMeterBar.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/TemporaryDirectory.hpp"
-#include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "Tuner/PresetKey.hpp"
+#include "Tuner/TunerDisplay.hpp"
+#include "Tuner/TunerView.hpp"
+#include "Tuner/TuningKnob.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -107,14 +107,16 @@ struct Studio {
         // The tuner face follows the wall clock, as in the application.
         tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, SystemClock::shared());
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+            plain = std::make_unique<RackContent>(
+                *model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-        view = std::make_unique<StudioView>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
-        view->resize(1232, 920);
-        view->show();  // starts the model: tick and output
+            view = std::make_unique<StudioView>(
+                *model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+            view->resize(1232, 920);
+            view->show();  // starts the model: tick and output
         }
         run(0.5);
     }
@@ -262,7 +264,8 @@ public:
         }
         // Plain QWidgets (cables, rims, viewports) are told apart by their parent.
         QString name = o->metaObject()->className();
-        if (name == QLatin1String("QWidget") && o->parent()) name += QStringLiteral(" in ") + o->parent()->metaObject()->className();
+        if (name == QLatin1String("QWidget") && o->parent())
+            name += QStringLiteral(" in ") + o->parent()->metaObject()->className();
         secondsByClass[name] += own;
         return true;
     }
@@ -309,9 +312,9 @@ int main(int argc, char** argv) {
         Studio::run(std::max(1, qEnvironmentVariableIntValue("NORVO_COUNT_SECONDS")));
         app.removeEventFilter(&counter);
         if (RackContent* rack = running.view ? running.view->rack() : running.plain.get())
-            std::printf("rack %dx%d: deck %d, tuner %d, player min %d, shelf %d; scale %.3f\n", rack->rackSize().width(),
-                        rack->rackSize().height(), rack->deck()->height(), rack->tuner()->height(),
-                        rack->player()->minimumSizeHint().height(), rack->shelf()->height(),
+            std::printf("rack %dx%d: deck %d, tuner %d, player min %d, shelf %d; scale %.3f\n",
+                        rack->rackSize().width(), rack->rackSize().height(), rack->deck()->height(),
+                        rack->tuner()->height(), rack->player()->minimumSizeHint().height(), rack->shelf()->height(),
                         running.view ? running.view->scale() : 1.0);
         if (RackContent* rack = running.view ? running.view->rack() : running.plain.get()) {
             TunerView* t = rack->tuner();

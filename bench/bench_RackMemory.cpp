@@ -19,19 +19,19 @@
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
-#include "Platform/Clock.hpp"
-#include "Platform/DefaultsStore.hpp"
-#include "Platform/ManualExecutor.hpp"
-#include "Rack/RackFaces.hpp"
-#include "Rack/Kit/RecentPictures.hpp"
-#include "Rack/CassetteDeckView.hpp"
-#include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/StudioView.hpp"
-#include "StudioModel/StudioModel.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "Platform/Clock.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "Platform/ManualExecutor.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/EnginePlayer.hpp"
+#include "Rack/Kit/RecentPictures.hpp"
+#include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
+#include "Rack/StudioView.hpp"
+#include "StudioModel/StudioModel.hpp"
 #include "Support/FakeClock.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -88,7 +88,9 @@ struct RecordingStudio {
         player = std::make_unique<EnginePlayer>(*model);
         deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
         tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, clock);
-        view = std::make_unique<StudioView>(*model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+        view =
+            std::make_unique<StudioView>(*model,
+                                         RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
@@ -171,7 +173,8 @@ struct RecordingStudio {
     void step() {
         executor.runPending();
         executor.advance(tick);
-        clock.advance(std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(tick)));
+        clock.advance(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(tick)));
         model->tick();
         settle();
     }

@@ -142,7 +142,8 @@ void BM_Decoder(benchmark::State& state, const std::string& key) {
         {
             RadioStreamDecoder decoder(hint, client);
             for (std::size_t at = 0; at < bytes.size(); at += networkPiece)
-                decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, std::min(networkPiece, bytes.size() - at));
+                decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                             std::min(networkPiece, bytes.size() - at));
         }
         state.SetIterationTime(threadCPUSeconds() - start);
         const int64_t expected = int64_t(std::stoi(key.substr(4))) * 60 * 44100;
@@ -160,7 +161,8 @@ void BM_FFmpeg(benchmark::State& state, const std::string& key) {
         return;
     }
     for (auto _ : state) {
-        const double cpu = runFFmpeg({"-i", m.files[key].string(), "-f", "f32le", "-ar", "44100", "-ac", "2", "-y", "/dev/null"});
+        const double cpu =
+            runFFmpeg({"-i", m.files[key].string(), "-f", "f32le", "-ar", "44100", "-ac", "2", "-y", "/dev/null"});
         if (cpu < 0) {
             state.SkipWithError("ffmpeg failed");
             break;
@@ -235,12 +237,19 @@ int main(int argc, char** argv) {
         for (int minutes : {shortMinutes, longMinutes}) {
             const std::string key = codec + "-" + std::to_string(minutes);
             benchmark::RegisterBenchmark(("BM_Decoder/" + key).c_str(), BM_Decoder, key)
-                ->UseManualTime()->Iterations(runs)->Unit(benchmark::kMillisecond);
+                ->UseManualTime()
+                ->Iterations(runs)
+                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("BM_FFmpeg/" + key).c_str(), BM_FFmpeg, key)
-                ->UseManualTime()->Iterations(runs)->Unit(benchmark::kMillisecond);
+                ->UseManualTime()
+                ->Iterations(runs)
+                ->Unit(benchmark::kMillisecond);
         }
     }
-    benchmark::RegisterBenchmark("BM_RenderPull", BM_RenderPull)->UseManualTime()->Iterations(20)->Unit(benchmark::kNanosecond);
+    benchmark::RegisterBenchmark("BM_RenderPull", BM_RenderPull)
+        ->UseManualTime()
+        ->Iterations(20)
+        ->Unit(benchmark::kNanosecond);
 
     material();  // encode the streams before anything is timed
     const auto measured = norvo::bench::runMeasured(argc, argv);

@@ -42,15 +42,17 @@ struct Station {
         }
         std::vector<std::string> titles;
         for (std::size_t block = 0; block < hourOfAudio / metaInterval; ++block)
-            titles.push_back("StreamTitle='Artist " + std::to_string(block / 200) + " - Song " +
-                             std::to_string(block) + "';StreamUrl='';");
+            titles.push_back("StreamTitle='Artist " + std::to_string(block / 200) + " - Song " + std::to_string(block) +
+                             "';StreamUrl='';");
         wire = LoopbackHttpServer::icyInterleave(audio, metaInterval, titles);
         audioBytes = audio.size();
 
         LoopbackHttpServer::Script script;
         script.statusLine = "HTTP/1.0 200 OK";  // what the curl command line accepts
-        script.headers = {{"Content-Type", "audio/mpeg"}, {"icy-metaint", std::to_string(metaInterval)},
-                          {"icy-name", "Loopback FM"}, {"icy-br", "128"}};
+        script.headers = {{"Content-Type", "audio/mpeg"},
+                          {"icy-metaint", std::to_string(metaInterval)},
+                          {"icy-name", "Loopback FM"},
+                          {"icy-br", "128"}};
         script.producer = [this](std::size_t piece) {
             constexpr std::size_t pieceBytes = 64 * 1024;
             const std::size_t offset = piece * pieceBytes;
@@ -127,7 +129,9 @@ void BM_Curl(benchmark::State& state) {
             state.SkipWithError("curl failed");
             break;
         }
-        auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+        auto seconds = [](const timeval& t) {
+            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+        };
         state.SetIterationTime(seconds(usage.ru_utime) + seconds(usage.ru_stime));
     }
 }

@@ -55,11 +55,11 @@ struct Recording {
 Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
     AudioCore core;
     auto media = std::make_shared<TapeMedia>(CassetteType::c60(), root);
-    core.loadMedia(media, {CassetteType::c60(), TapeSide::a, false, false}, 0);
+    core.loadMedia(media, {.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     // A cassette is loaded a moment before anyone presses record.
     while (media->followerPasses() < 2) std::this_thread::yield();
     EndlessSource source;
-    core.installSourceStream(&source, true);
+    core.installSourceStream(&source, AudioCore::SourceState::playing);
     core.transport(TransportCommand::record);
     Recording result;
     std::thread device([&] {
@@ -70,7 +70,8 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
         const auto callbacks = int64_t(seconds * 44100.0 / callback);
         double total = 0;
         for (int64_t i = 0; i < callbacks; ++i) {
-            std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * double(i)));
+            std::this_thread::sleep_until(
+                start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * double(i)));
             const long before = threadPageFaults();
             const auto begun = std::chrono::steady_clock::now();
             core.render(callback, left.data(), right.data());
@@ -88,7 +89,7 @@ Recording recordInRealTime(const std::filesystem::path& root, double seconds) {
         result.meanSeconds = total / double(callbacks);
     });
     device.join();
-    core.installSourceStream(nullptr, false);
+    core.installSourceStream(nullptr, AudioCore::SourceState::stopped);
     return result;
 }
 

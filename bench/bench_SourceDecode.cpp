@@ -35,10 +35,8 @@ struct Codec {
 
 const std::vector<Codec>& codecs() {
     static const std::vector<Codec> list{
-        {"mp3", "programme.mp3", {}},
-        {"aac", "programme-aac.m4a", {"-c:a", "aac", "-b:a", "256k"}},
-        {"alac", "programme-alac.m4a", {}},
-        {"flac", "programme.flac", {}},
+        {"mp3", "programme.mp3", {}},       {"aac", "programme-aac.m4a", {"-c:a", "aac", "-b:a", "256k"}},
+        {"alac", "programme-alac.m4a", {}}, {"flac", "programme.flac", {}},
         {"wav", "programme.wav", {}},
     };
     return list;
@@ -94,7 +92,8 @@ double median(std::vector<double> values) {
 int main(int argc, char** argv) {
     int rounds = defaultRounds;
     for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]).starts_with("--rounds=")) rounds = std::max(minimumRounds, std::atoi(argv[i] + 9));
+        if (std::string_view(argv[i]).starts_with("--rounds="))
+            rounds = std::max(minimumRounds, std::atoi(argv[i] + 9));
     fixture();
     for (const Codec& codec : codecs()) {
         decodeOnce(codec);  // warm: the file in the page cache, the libraries loaded

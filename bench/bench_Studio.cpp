@@ -11,6 +11,7 @@
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Radio/RadioTunerStreamFactory.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -18,7 +19,6 @@
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/TemporaryDirectory.hpp"
-#include "NorvoStudio/Support/SilentStudioUi.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 
@@ -120,7 +120,7 @@ void BM_StudioTick(benchmark::State& state) {
 
 void BM_CoreSnapshot(benchmark::State& state) {
     for (auto _ : state) {
-        CoreSnapshot snapshot = studio->model->core().snapshot(true);
+        CoreSnapshot snapshot = studio->model->core().snapshot(AudioCore::Peaks::reset);
         benchmark::DoNotOptimize(snapshot);
     }
 }

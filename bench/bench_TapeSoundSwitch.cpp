@@ -52,13 +52,13 @@ struct Deck {
     std::vector<float> left = std::vector<float>(callback), right = std::vector<float>(callback);
 
     Deck() {
-        const CassetteTransport::Cassette cassette{CassetteType::custom(60), TapeSide::a, false, false};
+        const CassetteTransport::Cassette cassette{.type = CassetteType::custom(60), .side = TapeSide::a};
         core.loadMedia(media, cassette, 0);
         test::EndlessSource tone(&sineAndCosine);
-        core.installSourceStream(&tone, true);
+        core.installSourceStream(&tone, AudioCore::SourceState::playing);
         core.transport(TransportCommand::record);
         for (int i = 0; i < 44100 * 50 / callback; ++i) core.render(callback, left.data(), right.data());
-        core.installSourceStream(nullptr, false);
+        core.installSourceStream(nullptr, AudioCore::SourceState::stopped);
         core.loadMedia(media, cassette, 0);
         core.transport(TransportCommand::play);
     }
@@ -74,7 +74,7 @@ void BM_SwitchTapeSound(benchmark::State& state) {
         deck.core.setTapeSound(&profiles[i++ % profiles.size()]);
         state.PauseTiming();
         deck.render();
-        deck.core.snapshot(true);
+        deck.core.snapshot(AudioCore::Peaks::reset);
         state.ResumeTiming();
     }
 }
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
                     deck.render();
                     gap = std::max(gap, longestSilence(deck.left, deck.right, callback));
                 }
-                deck.core.snapshot(true);
+                deck.core.snapshot(AudioCore::Peaks::reset);
             }
         }
     }

@@ -14,7 +14,7 @@ using norvo::TransportCommand;
 
 void advanceInMode(benchmark::State& state, TransportCommand start) {
     CassetteTransport transport;
-    transport.load({norvo::CassetteType{"C120", 3600}, norvo::TapeSide::a, false, false}, 0);
+    transport.load({.type = norvo::CassetteType{"C120", 3600}, .side = norvo::TapeSide::a}, 0);
     const int64_t middle = transport.sideEnd() / 2;
     for (auto _ : state) {
         // Keep the deck running: reload before an end would stop it.

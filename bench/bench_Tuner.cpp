@@ -2,10 +2,10 @@
 // that every tick has to make anyway.
 #include <benchmark/benchmark.h>
 
-#include "Support/FakeTunerDirectory.hpp"
-#include "Support/FakeTunerStreamFactory.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Radio/TunerEngine.hpp"
+#include "Support/FakeTunerDirectory.hpp"
+#include "Support/FakeTunerStreamFactory.hpp"
 #include "support/Figure.hpp"
 #include "support/MeasuredRuns.hpp"
 

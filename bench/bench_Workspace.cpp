@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int64_t chunk = 4096;               // the render's largest chunk
-constexpr int64_t sideFrames = 60 * 44100;    // a minute: the pages stay in memory
+constexpr int64_t chunk = 4096;             // the render's largest chunk
+constexpr int64_t sideFrames = 60 * 44100;  // a minute: the pages stay in memory
 
 std::filesystem::path workspace;
 

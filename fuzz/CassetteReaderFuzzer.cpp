@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <stdlib.h>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 extern "C" {

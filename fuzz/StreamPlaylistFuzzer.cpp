@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     // Up to the first NUL: the base URL; the rest: the playlist body.
     const std::size_t split = input.find('\0');
-    const std::string base = split == std::string_view::npos ? "http://example.org/radio/listen.pls"
-                                                             : std::string(input.substr(0, split));
+    const std::string base =
+        split == std::string_view::npos ? "http://example.org/radio/listen.pls" : std::string(input.substr(0, split));
     const std::string text =
         norvo::StationText::utf8OrLatin1(split == std::string_view::npos ? input : input.substr(split + 1));
 

@@ -162,9 +162,9 @@ AudioCore::~AudioCore() = default;
 
 // MARK: - The source player's and the tuner engine's inputs
 
-SourceStream* AudioCore::installSourceStream(SourceStream* stream, bool playing) {
+SourceStream* AudioCore::installSourceStream(SourceStream* stream, SourceState state) {
     std::lock_guard guard(lock_);
-    state_->sourcePlaying = playing;
+    state_->sourcePlaying = state == SourceState::playing;
     return std::exchange(state_->sourceStream, stream);
 }
 
@@ -203,7 +203,7 @@ AudioCore::Inputs AudioCore::inputs() const {
 
 // MARK: - The studio model's operations
 
-CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
+CoreSnapshot AudioCore::snapshot(Peaks peaks) {
     std::unique_ptr<TapeSoundProcessor> retired;  // freed after unlocking
     std::lock_guard guard(lock_);
     State& s = *state_;
@@ -230,7 +230,7 @@ CoreSnapshot AudioCore::snapshot(bool resetPeaks) {
     snapshot.outputUnderflowCount = outputUnderflows_.load(std::memory_order_relaxed);
     snapshot.outputOverflowCount = outputOverflows_.load(std::memory_order_relaxed);
     snapshot.recordingPass = s.pass;
-    if (resetPeaks) s.sourcePeak = s.deckPeak = s.tunerPeak = StereoLevel{};
+    if (peaks == Peaks::reset) s.sourcePeak = s.deckPeak = s.tunerPeak = StereoLevel{};
     return snapshot;
 }
 
@@ -321,9 +321,9 @@ void AudioCore::render(int frames, float* left, float* right) {
     }
 }
 
-void AudioCore::noteOutputStatus(bool underflow, bool overflow) {
-    if (underflow) outputUnderflows_.fetch_add(1, std::memory_order_relaxed);
-    if (overflow) outputOverflows_.fetch_add(1, std::memory_order_relaxed);
+void AudioCore::noteOutputStatus(OutputStatus status) {
+    if (status.underflow) outputUnderflows_.fetch_add(1, std::memory_order_relaxed);
+    if (status.overflow) outputOverflows_.fetch_add(1, std::memory_order_relaxed);
 }
 
 // One chunk of at most maximumChunk frames, under the lock. The inputs are pulled into
@@ -499,10 +499,8 @@ void AudioCore::State::playTape(int n) {
 void AudioCore::State::meter(int n, TransportMode mode, bool tapeSounds) {
     holdPeak(sourcePeak, source.left.data(), source.right.data(), n);
     if (tunerPoweredOn) holdPeak(tunerPeak, tunerPath.left.data(), tunerPath.right.data(), n);
-    if (isRecordingOrArmed(mode))
-        holdPeak(deckPeak, line.left.data(), line.right.data(), n);
-    else if (tapeSounds)
-        holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
+    if (isRecordingOrArmed(mode)) holdPeak(deckPeak, line.left.data(), line.right.data(), n);
+    else if (tapeSounds) holdPeak(deckPeak, tape.left.data(), tape.right.data(), n);
 }
 
 // The transport moves; a side that ends under a recording from the player pauses it.

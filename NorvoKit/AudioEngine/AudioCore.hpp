@@ -38,6 +38,11 @@ public:
         float tunerVolume = 0.8f;
     };
 
+    // Whether a snapshot clears the meters' peaks once it has read them.
+    enum class Peaks { keep, reset };
+    // Whether the render pulls the installed source stream.
+    enum class SourceState { stopped, playing };
+
     AudioCore();
     ~AudioCore();
     AudioCore(const AudioCore&) = delete;
@@ -48,7 +53,7 @@ public:
     // in one hold of the lock, so a render sees the old pair or the new one. Returns the
     // stream it replaced: the render no longer touches it once this returns, and the
     // caller stops and frees it off the audio thread.
-    SourceStream* installSourceStream(SourceStream* stream, bool playing);
+    SourceStream* installSourceStream(SourceStream* stream, SourceState state);
     // The render also clears it, when the stream ends or a recording from it runs out of tape.
     void setSourcePlaying(bool playing);
     void setSourceVolume(float volume);
@@ -69,7 +74,7 @@ public:
     bool isLockedByCurrentThread() const { return lock_.isHeldByCurrentThread(); }
 
     // Also frees, after unlocking, a tape-sound processor the render has finished with.
-    CoreSnapshot snapshot(bool resetPeaks);
+    CoreSnapshot snapshot(Peaks peaks);
     void setDeckVolume(float volume);
     void setRecordGain(float gain);
     // Derives the processor outside the lock and installs it under it; playback
@@ -79,8 +84,8 @@ public:
     void setTapeSound(const SoundProfile* profile);
     void setDeckInput(DeckInput input);
     // Returns the previously installed media; the caller releases it off the audio thread.
-    std::shared_ptr<TapeMedia> loadMedia(std::shared_ptr<TapeMedia> media,
-                                         const CassetteTransport::Cassette& cassette, int64_t head);
+    std::shared_ptr<TapeMedia> loadMedia(std::shared_ptr<TapeMedia> media, const CassetteTransport::Cassette& cassette,
+                                         int64_t head);
     std::shared_ptr<TapeMedia> ejectMedia();
     bool transport(TransportCommand command);
     void setWriteProtected(bool isProtected, TapeSide side);
@@ -90,7 +95,7 @@ public:
     void render(int frames, float* left, float* right) override;
     // The output calls it from its callback when the device reports a glitch; counted
     // without the lock and published in the snapshot.
-    void noteOutputStatus(bool underflow, bool overflow) override;
+    void noteOutputStatus(OutputStatus status) override;
 
 private:
     // Everything the render reads and writes, with the render's stages.

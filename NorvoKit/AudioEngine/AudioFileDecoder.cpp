@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 #include <numeric>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "AudioEngine/FFmpegLog.hpp"
@@ -158,8 +158,7 @@ FormatHandle openFormat(const std::filesystem::path& file) {
     av_dict_free(&options);
     if (result < 0) throw unreadable(file, result);
     const int found = avformat_find_stream_info(format.get(), nullptr);
-    if (found < 0)
-        throw unreadable(file, found);
+    if (found < 0) throw unreadable(file, found);
     return format;
 }
 
@@ -171,9 +170,7 @@ int findAudioStream(AVFormatContext* format, const std::filesystem::path& file) 
     return index;
 }
 
-int64_t streamStart(const AVStream* stream) {
-    return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-}
+int64_t streamStart(const AVStream* stream) { return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time; }
 
 // Source samples as the container declares them; nothing when it does not.
 std::optional<int64_t> declaredSamples(const AVFormatContext* format, const AVStream* stream, int rate) {
@@ -272,12 +269,12 @@ struct AudioFileDecoder::Context {
     std::vector<float> pendingLeft, pendingRight;
     std::size_t pendingStart = 0, pendingCount = 0;
 
-    int64_t position = 0;        // output frame the next read delivers
-    int64_t outputBase = 0;      // output frame where the resampler's current run began
-    int64_t outputProduced = 0;  // output frames produced since outputBase
-    int64_t outputSkip = 0;      // produced frames still to drop before the seek target
-    int64_t sourceBase = 0;      // source sample matching outputBase
-    int64_t sourceFed = 0;       // source samples given to the resampler since sourceBase
+    int64_t position = 0;                  // output frame the next read delivers
+    int64_t outputBase = 0;                // output frame where the resampler's current run began
+    int64_t outputProduced = 0;            // output frames produced since outputBase
+    int64_t outputSkip = 0;                // produced frames still to drop before the seek target
+    int64_t sourceBase = 0;                // source sample matching outputBase
+    int64_t sourceFed = 0;                 // source samples given to the resampler since sourceBase
     std::optional<int64_t> discardBefore;  // source sample to discard up to after a seek
     int64_t nextSourceIndex = 0;           // for frames that carry no timestamp
     bool demuxEnded = false;
@@ -352,8 +349,7 @@ struct AudioFileDecoder::Context {
         AVChannelLayout input{};
         if (layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&layout) == 0)
             av_channel_layout_default(&input, layout.nb_channels);
-        else
-            av_channel_layout_copy(&input, &layout);
+        else av_channel_layout_copy(&input, &layout);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         swr_free(&resampler);
         int status = swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_FLTP, outputRate, &input,
@@ -523,11 +519,13 @@ struct AudioFileDecoder::Context {
         const int64_t sourcePeriod = inputRate / common;
         const int64_t outputPeriod = outputRate / common;
         const int64_t settle = inputRate == outputRate ? 0 : 64;
-        const int64_t wanted = std::max<int64_t>(0, av_rescale_rnd(target, inputRate, outputRate, AV_ROUND_DOWN) - settle);
+        const int64_t wanted =
+            std::max<int64_t>(0, av_rescale_rnd(target, inputRate, outputRate, AV_ROUND_DOWN) - settle);
         const int64_t runStart = wanted / sourcePeriod * sourcePeriod;
 
         const int64_t seekSample = std::max<int64_t>(0, runStart - seekPrerollSeconds * inputRate);
-        const int64_t seekTicks = av_rescale_q(seekSample, AVRational{1, inputRate}, stream->time_base) + streamStart(stream);
+        const int64_t seekTicks =
+            av_rescale_q(seekSample, AVRational{1, inputRate}, stream->time_base) + streamStart(stream);
         int sought = avformat_seek_file(format.get(), streamIndex, INT64_MIN, seekTicks, seekTicks, 0);
         if (sought < 0) sought = avformat_seek_file(format.get(), streamIndex, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
         if (sought < 0) {

@@ -9,9 +9,7 @@ namespace norvo {
 
 int64_t CassetteTransport::sideEnd() const { return cassette ? cassette->type.sideFrames() : 0; }
 
-bool CassetteTransport::headSideProtected() const {
-    return cassette && cassette->isProtected(cassette->side);
-}
+bool CassetteTransport::headSideProtected() const { return cassette && cassette->isProtected(cassette->side); }
 
 void CassetteTransport::load(const Cassette& loaded, int64_t headFrame) {
     cassette = loaded;
@@ -43,49 +41,49 @@ bool CassetteTransport::handle(TransportCommand command) {
 
     const int64_t end = sideEnd();
     switch (command) {
-        case TransportCommand::stop: return true;  // handled above
+    case TransportCommand::stop: return true;  // handled above
 
-        case TransportCommand::play:
-            if (mode == TransportMode::playing) return true;
-            if (isRecordingOrArmed(mode)) return false;
-            if (mode == TransportMode::stopped && head >= end) return false;
-            mode = TransportMode::playing;
-            clearWind();
-            return true;
+    case TransportCommand::play:
+        if (mode == TransportMode::playing) return true;
+        if (isRecordingOrArmed(mode)) return false;
+        if (mode == TransportMode::stopped && head >= end) return false;
+        mode = TransportMode::playing;
+        clearWind();
+        return true;
 
-        case TransportCommand::record:
-            if (recordingLocked || headSideProtected() || head >= end || isWinding(mode)) return false;
-            if (mode == TransportMode::stopped || mode == TransportMode::playing) mode = TransportMode::recordArmed;
-            return true;
+    case TransportCommand::record:
+        if (recordingLocked || headSideProtected() || head >= end || isWinding(mode)) return false;
+        if (mode == TransportMode::stopped || mode == TransportMode::playing) mode = TransportMode::recordArmed;
+        return true;
 
-        case TransportCommand::beginFastForward:
-        case TransportCommand::beginRewind: {
-            const bool forward = command == TransportCommand::beginFastForward;
-            if (isRecordingOrArmed(mode)) return false;
-            if (forward ? head >= end : head <= 0) return false;
-            // Switching direction keeps whether play resumes afterwards.
-            if (!isWinding(mode)) resumeAfterWind = mode == TransportMode::playing;
-            mode = forward ? TransportMode::fastForward : TransportMode::rewinding;
-            windSpeed = initialWindSpeed;
-            windRemainder = 0;
-            return true;
-        }
+    case TransportCommand::beginFastForward:
+    case TransportCommand::beginRewind: {
+        const bool forward = command == TransportCommand::beginFastForward;
+        if (isRecordingOrArmed(mode)) return false;
+        if (forward ? head >= end : head <= 0) return false;
+        // Switching direction keeps whether play resumes afterwards.
+        if (!isWinding(mode)) resumeAfterWind = mode == TransportMode::playing;
+        mode = forward ? TransportMode::fastForward : TransportMode::rewinding;
+        windSpeed = initialWindSpeed;
+        windRemainder = 0;
+        return true;
+    }
 
-        case TransportCommand::endWind: {
-            if (!isWinding(mode)) return false;
-            const bool resume = resumeAfterWind && head < end;
-            mode = resume ? TransportMode::playing : TransportMode::stopped;
-            clearWind();
-            return true;
-        }
+    case TransportCommand::endWind: {
+        if (!isWinding(mode)) return false;
+        const bool resume = resumeAfterWind && head < end;
+        mode = resume ? TransportMode::playing : TransportMode::stopped;
+        clearWind();
+        return true;
+    }
 
-        case TransportCommand::flip:
-            mode = TransportMode::stopped;
-            clearWind();
-            cassette->side = other(cassette->side);
-            // The tape stays where it is: what was played of one side is still to come on the other.
-            head = std::clamp<int64_t>(end - head, 0, end);
-            return true;
+    case TransportCommand::flip:
+        mode = TransportMode::stopped;
+        clearWind();
+        cassette->side = other(cassette->side);
+        // The tape stays where it is: what was played of one side is still to come on the other.
+        head = std::clamp<int64_t>(end - head, 0, end);
+        return true;
     }
     return false;
 }
@@ -117,8 +115,8 @@ void CassetteTransport::advance(int64_t frames) {
         return;
     }
     head = target;
-    windSpeed = std::min(maximumWindSpeed,
-                         windSpeed + windAcceleration * static_cast<double>(frames) / TapeClock::sampleRate);
+    windSpeed =
+        std::min(maximumWindSpeed, windSpeed + windAcceleration * static_cast<double>(frames) / TapeClock::sampleRate);
 }
 
 void CassetteTransport::setProtected(TapeSide side, bool isProtected) {

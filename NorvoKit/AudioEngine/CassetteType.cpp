@@ -8,8 +8,7 @@
 namespace norvo {
 
 const std::vector<CassetteType>& CassetteType::standard() {
-    static const std::vector<CassetteType> types{
-        {"C46", 1380}, {"C60", 1800}, {"C90", 2700}, {"C120", 3600}};
+    static const std::vector<CassetteType> types{{"C46", 1380}, {"C60", 1800}, {"C90", 2700}, {"C120", 3600}};
     return types;
 }
 

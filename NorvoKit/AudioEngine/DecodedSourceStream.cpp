@@ -27,8 +27,8 @@ void nameThread(std::thread& thread) {
 
 }  // namespace
 
-DecodedSourceStream::DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame,
-                                         double ringSeconds, std::optional<int64_t> measuredFrames)
+DecodedSourceStream::DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame, double ringSeconds,
+                                         std::optional<int64_t> measuredFrames)
     : file_(file),
       decoder_(std::make_unique<AudioFileDecoder>(file)),
       chunkLeft_(chunkFrames),
@@ -39,8 +39,8 @@ DecodedSourceStream::DecodedSourceStream(const std::filesystem::path& file, int6
     if (startFrame > 0) decoder_->seek(startFrame);
     position_ = startFrame;
 
-    const auto capacity = std::max<std::size_t>(
-        2 * chunkFrames, std::size_t(std::llround(ringSeconds * AudioFileDecoder::outputRate)));
+    const auto capacity =
+        std::max<std::size_t>(2 * chunkFrames, std::size_t(std::llround(ringSeconds * AudioFileDecoder::outputRate)));
     ringLeft_.assign(capacity, 0.0f);
     ringRight_.assign(capacity, 0.0f);
     ring_.capacity = capacity;
@@ -177,8 +177,7 @@ void DecodedSourceStream::run() {
             continue;
         }
         std::unique_lock lock(controlMutex_);
-        decoderWake_.wait_for(lock, rest,
-                              [&] { return cancelled_.load(std::memory_order_acquire) || wakeRequested_; });
+        decoderWake_.wait_for(lock, rest, [&] { return cancelled_.load(std::memory_order_acquire) || wakeRequested_; });
         wakeRequested_ = false;
     }
 }

@@ -33,8 +33,7 @@ public:
     // Opens the file at exactly `startFrame` and starts the decoder thread once the
     // first chunk has decoded. `measuredFrames` is the file's exact length when already
     // known. Throws NorvoAudioError when the file cannot be opened or decoded.
-    DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame,
-                        double ringSeconds = defaultRingSeconds,
+    DecodedSourceStream(const std::filesystem::path& file, int64_t startFrame, double ringSeconds = defaultRingSeconds,
                         std::optional<int64_t> measuredFrames = std::nullopt);
     ~DecodedSourceStream() override;
     DecodedSourceStream(const DecodedSourceStream&) = delete;

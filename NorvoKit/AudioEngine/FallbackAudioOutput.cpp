@@ -55,9 +55,7 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
     }
 }
 
-void FallbackAudioOutput::DeviceGate::noteOutputStatus(bool underflow, bool overflow) {
-    owner_.core_.noteOutputStatus(underflow, overflow);
-}
+void FallbackAudioOutput::DeviceGate::noteOutputStatus(OutputStatus status) { owner_.core_.noteOutputStatus(status); }
 
 void FallbackAudioOutput::DeviceGate::noteOutputEnded() {
     // Taken and let go so that a supervisor about to wait sees the ended stream first.
@@ -143,7 +141,8 @@ void FallbackAudioOutput::supervise() {
 
         // A started device that has not taken the turn yet.
         if (device_->isRunning() && now - deviceStartedAt_ < options_.startTimeout) {
-            clock_.waitUntil(lock, wake_, std::min(deviceStartedAt_ + options_.startTimeout, now + options_.settleTime));
+            clock_.waitUntil(lock, wake_,
+                             std::min(deviceStartedAt_ + options_.startTimeout, now + options_.settleTime));
             continue;
         }
         // It may take the turn at this very moment: only a device that did not is given up.
@@ -170,8 +169,7 @@ bool FallbackAudioOutput::openDevice(Time now) {
     } catch (const std::exception& error) {
         // A device whose start fails has not played long enough to take the turn; should
         // it have, silence takes it back before the device goes.
-        if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device)
-            silenceTakesOver();
+        if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device) silenceTakesOver();
         reportLoss(error.what());
         return false;
     }

@@ -85,7 +85,7 @@ private:
     public:
         explicit DeviceGate(FallbackAudioOutput& owner) : owner_(owner) {}
         void render(int frames, float* left, float* right) override;
-        void noteOutputStatus(bool underflow, bool overflow) override;
+        void noteOutputStatus(OutputStatus status) override;
         // Wakes the supervisor: an ended stream is not waited out as a stall.
         void noteOutputEnded() override;
 
@@ -98,7 +98,7 @@ private:
     public:
         explicit SilentGate(FallbackAudioOutput& owner) : owner_(owner) {}
         void render(int frames, float* left, float* right) override;
-        void noteOutputStatus(bool, bool) override {}
+        void noteOutputStatus(OutputStatus) override {}
 
     private:
         FallbackAudioOutput& owner_;
@@ -134,10 +134,10 @@ private:
 
     // Shared with the renderers' threads.
     std::atomic<Renderer> turn_{Renderer::silent};
-    std::atomic<bool> handBack_{false};                  // the started device may take the turn
-    std::atomic<int64_t> lastCallback_{0};                // nanoseconds on the clock
-    std::atomic<int64_t> steadySince_{0};                 // start of the device's regular callbacks
-    std::atomic<int> lastBuffer_{0};                      // frames of the device's last callback
+    std::atomic<bool> handBack_{false};     // the started device may take the turn
+    std::atomic<int64_t> lastCallback_{0};  // nanoseconds on the clock
+    std::atomic<int64_t> steadySince_{0};   // start of the device's regular callbacks
+    std::atomic<int> lastBuffer_{0};        // frames of the device's last callback
 
     std::atomic<uint64_t> losses_{0};
     mutable std::mutex lossMutex_;

@@ -93,7 +93,8 @@ int PortAudioOutput::callback(const void*, void* output, unsigned long frames, c
         prepareRealTimeThread();
     }
     if (statusFlags & (paOutputUnderflow | paOutputOverflow))
-        self->renderer_.noteOutputStatus(statusFlags & paOutputUnderflow, statusFlags & paOutputOverflow);
+        self->renderer_.noteOutputStatus({.underflow = (statusFlags & paOutputUnderflow) != 0,
+                                          .overflow = (statusFlags & paOutputOverflow) != 0});
     // Non-interleaved: one buffer per channel, which is exactly what the core renders into.
     auto** channels = static_cast<float**>(output);
     self->renderer_.render(static_cast<int>(frames), channels[0], channels[1]);

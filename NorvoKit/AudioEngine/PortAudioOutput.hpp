@@ -31,8 +31,8 @@ public:
     bool isRunning() const override;
 
 private:
-    static int callback(const void* input, void* output, unsigned long frames,
-                        const PaStreamCallbackTimeInfo* timeInfo, unsigned long statusFlags, void* user);
+    static int callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,
+                        unsigned long statusFlags, void* user);
     static void finished(void* user);
 
     // Run with control_ held.

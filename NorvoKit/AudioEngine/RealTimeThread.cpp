@@ -18,7 +18,8 @@ void askForRealTimeScheduling() {
     if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur > 0)
         priority = std::min<int>(wanted, static_cast<int>(limit.rlim_cur));
     sched_param parameters{};
-    parameters.sched_priority = std::clamp(priority, sched_get_priority_min(SCHED_FIFO), sched_get_priority_max(SCHED_FIFO));
+    parameters.sched_priority =
+        std::clamp(priority, sched_get_priority_min(SCHED_FIFO), sched_get_priority_max(SCHED_FIFO));
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
 }
 

@@ -18,25 +18,17 @@ double ReelGeometry::packRadius(double lengthCm) const {
     return std::sqrt(thicknessCm() * length / std::numbers::pi + hubRadiusCm * hubRadiusCm);
 }
 
-double ReelGeometry::fullRadius() const {
-    return packRadius(static_cast<double>(type.sideSeconds) * tapeSpeedCm);
-}
+double ReelGeometry::fullRadius() const { return packRadius(static_cast<double>(type.sideSeconds) * tapeSpeedCm); }
 
 double ReelGeometry::supplyRadius(int64_t frame) const {
     const double played = TapeClock::seconds(frame);
     return packRadius((static_cast<double>(type.sideSeconds) - played) * tapeSpeedCm);
 }
 
-double ReelGeometry::supplyTurns(int64_t frame) const {
-    return (fullRadius() - supplyRadius(frame)) / thicknessCm();
-}
+double ReelGeometry::supplyTurns(int64_t frame) const { return (fullRadius() - supplyRadius(frame)) / thicknessCm(); }
 
-double ReelGeometry::takeUpRadius(int64_t frame) const {
-    return packRadius(TapeClock::seconds(frame) * tapeSpeedCm);
-}
+double ReelGeometry::takeUpRadius(int64_t frame) const { return packRadius(TapeClock::seconds(frame) * tapeSpeedCm); }
 
-double ReelGeometry::turns(int64_t frame) const {
-    return (takeUpRadius(frame) - hubRadiusCm) / thicknessCm();
-}
+double ReelGeometry::turns(int64_t frame) const { return (takeUpRadius(frame) - hubRadiusCm) / thicknessCm(); }
 
 }  // namespace norvo

@@ -20,7 +20,10 @@ struct StereoRing {
     std::size_t read(float* dstLeft, float* dstRight, std::size_t frames);
     // Drops up to `frames` of the oldest frames; returns how many.
     std::size_t discard(std::size_t frames);
-    void reset() { readIndex = 0; count = 0; }
+    void reset() {
+        readIndex = 0;
+        count = 0;
+    }
 };
 
 }  // namespace norvo

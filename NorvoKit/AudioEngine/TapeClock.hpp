@@ -11,9 +11,7 @@ struct TapeClock {
     static constexpr double sampleRate = 44100.0;
 
     // Rounds half away from zero (0.05 s gives 2205).
-    static int64_t frames(double seconds) {
-        return static_cast<int64_t>(std::llround(seconds * sampleRate));
-    }
+    static int64_t frames(double seconds) { return static_cast<int64_t>(std::llround(seconds * sampleRate)); }
     static double seconds(int64_t frames) { return static_cast<double>(frames) / sampleRate; }
 };
 

@@ -68,7 +68,8 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
             throw NorvoAudioError::storage("Cannot lock the workspace " + ShownName::inSentence(directory_.string()) +
                                            ": " + std::generic_category().message(error));
         for (TapeSide side : allTapeSides)
-            sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
+            sides_[rawValue(side)] =
+                std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
         follower_ = std::thread([this] { followHeadLoop(); });
     } catch (const NorvoAudioError&) {
         release();
@@ -228,9 +229,11 @@ void TapeMedia::followHeadLoop() {
                 lock.unlock();
                 const TapeSide current = side == 0 ? TapeSide::a : TapeSide::b;
                 const int64_t behind = mode == TransportMode::rewinding ? rewindMargin : 0;
-                storage(current).prepare(head - behind, behind + readyAheadFrames, writable);
+                using Access = TapeSideStorage::Access;
+                storage(current).prepare(head - behind, behind + readyAheadFrames,
+                                         writable ? Access::write : Access::read);
                 const TapeSideStorage& mirrored = storage(other(current));
-                mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, false);
+                mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, Access::read);
                 lock.lock();
                 lastHead = head;
                 lastSide = side;

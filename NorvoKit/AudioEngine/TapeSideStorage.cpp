@@ -25,9 +25,7 @@ constexpr int64_t bytesPerFrame = 2 * static_cast<int64_t>(sizeof(int16_t));
 
 std::string reason(int error) { return std::generic_category().message(error); }
 
-std::string megabytes(int64_t bytes) {
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
-}
+std::string megabytes(int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
 
 // Scaled by 32767, rounded to nearest (ties to even), clamped; NaN is silence.
 // Adding and taking away 1.5 * 2^23 rounds exactly in float arithmetic, as the
@@ -82,7 +80,9 @@ TapeSideStorage::TapeSideStorage(const std::filesystem::path& file, int64_t capa
         created = false;
         fd_ = ::open(file_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     }
-    if (fd_ < 0) throw NorvoAudioError::storage("Cannot create the side file " + ShownName::inSentence(file_.string()) + ": " + reason(errno));
+    if (fd_ < 0)
+        throw NorvoAudioError::storage("Cannot create the side file " + ShownName::inSentence(file_.string()) + ": " +
+                                       reason(errno));
 
     const int64_t bytes = capacity_ * bytesPerFrame;
     auto fail = [&](const std::string& what, int error) {
@@ -165,24 +165,23 @@ void TapeSideStorage::advise(int64_t startFrame, int64_t frameCount) const {
               MADV_WILLNEED);
 }
 
-void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const {
+void TapeSideStorage::prepare(int64_t startFrame, int64_t frameCount, Access access) const {
     const ByteRange bytes = pageAlignedBytes(startFrame, frameCount);
     if (bytes.empty()) return;
     const int64_t firstByte = bytes.first, lastByte = bytes.last;
     char* const base = reinterpret_cast<char*>(data_);
     const auto length = static_cast<std::size_t>(lastByte - firstByte);
 #if defined(MADV_POPULATE_WRITE)
-    if (::madvise(base + firstByte, length, forWriting ? MADV_POPULATE_WRITE : MADV_POPULATE_READ) == 0) return;
+    if (::madvise(base + firstByte, length, access == Access::write ? MADV_POPULATE_WRITE : MADV_POPULATE_READ) == 0)
+        return;
 #endif
     // Kernels before 5.14: touch one word per page. An atomic add of zero makes the page
     // writable without racing the render's own writes to it.
     const auto page = static_cast<int64_t>(::getpagesize());
     for (int64_t offset = firstByte; offset < lastByte; offset += page) {
         auto* word = reinterpret_cast<int32_t*>(base + offset);
-        if (forWriting)
-            __atomic_fetch_add(word, 0, __ATOMIC_RELAXED);
-        else
-            (void)__atomic_load_n(word, __ATOMIC_RELAXED);
+        if (access == Access::write) __atomic_fetch_add(word, 0, __ATOMIC_RELAXED);
+        else (void)__atomic_load_n(word, __ATOMIC_RELAXED);
     }
 }
 

@@ -21,8 +21,8 @@ public:
     int64_t capacity() const { return capacity_; }
     const std::filesystem::path& file() const { return file_; }
 
-    // Float to 16-bit: scaled by 32767, rounded to nearest, clamped; NaN is silence. Frames past the capacity are dropped.
-    // Returns the frames written.
+    // Float to 16-bit: scaled by 32767, rounded to nearest, clamped; NaN is silence. Frames past the capacity are
+    // dropped. Returns the frames written.
     int64_t write(int64_t at, const float* left, const float* right, int64_t frames);
     // Reads into float (sample / 32768); frames past the capacity read as silence.
     void read(int64_t at, float* left, float* right, int64_t frames) const;
@@ -32,9 +32,11 @@ public:
 
     // Tells the system this stretch will be read soon (page-aligned; empty does nothing).
     void advise(int64_t startFrame, int64_t frameCount) const;
+
+    enum class Access { read, write };
     // Off the render thread: faults the stretch in now (page-aligned, clamped to the
-    // side), writable too when `forWriting`, so that touching it later costs nothing.
-    void prepare(int64_t startFrame, int64_t frameCount, bool forWriting) const;
+    // side), writable too for `Access::write`, so that touching it later costs nothing.
+    void prepare(int64_t startFrame, int64_t frameCount, Access access) const;
 
 private:
     // Byte offsets into the mapping, [first, last).

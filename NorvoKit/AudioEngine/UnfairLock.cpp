@@ -35,7 +35,8 @@ void UnfairLock::unlock() noexcept {
 
 bool UnfairLock::isHeldByCurrentThread() const noexcept {
     // Only the holder itself can see both fields as its own, so relaxed reads suffice.
-    return held_.load(std::memory_order_relaxed) && pthread_equal(owner_.load(std::memory_order_relaxed), pthread_self());
+    return held_.load(std::memory_order_relaxed) &&
+           pthread_equal(owner_.load(std::memory_order_relaxed), pthread_self());
 }
 
 }  // namespace norvo

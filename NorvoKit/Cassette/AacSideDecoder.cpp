@@ -42,11 +42,11 @@ struct MemoryReader {
         auto* self = static_cast<MemoryReader*>(opaque);
         int64_t target = 0;
         switch (whence & ~AVSEEK_FORCE) {
-            case AVSEEK_SIZE: return self->size;
-            case SEEK_SET: target = offset; break;
-            case SEEK_CUR: target = self->position + offset; break;
-            case SEEK_END: target = self->size + offset; break;
-            default: return AVERROR(EINVAL);
+        case AVSEEK_SIZE: return self->size;
+        case SEEK_SET: target = offset; break;
+        case SEEK_CUR: target = self->position + offset; break;
+        case SEEK_END: target = self->size + offset; break;
+        default: return AVERROR(EINVAL);
         }
         if (target < 0 || target > self->size) return AVERROR(EINVAL);
         self->position = target;
@@ -127,8 +127,7 @@ private:
         if (av_channel_layout_copy(&sourceLayout_, &frame->ch_layout) < 0) fail("out of memory");
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0)
             av_channel_layout_default(&layout_, std::max(frame->ch_layout.nb_channels, 1));
-        else if (av_channel_layout_copy(&layout_, &frame->ch_layout) < 0)
-            fail("out of memory");
+        else if (av_channel_layout_copy(&layout_, &frame->ch_layout) < 0) fail("out of memory");
         format_ = frame->format;
         rate_ = frame->sample_rate;
         if (rate_ <= 0) fail("the audio has no sample rate");

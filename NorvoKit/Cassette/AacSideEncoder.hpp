@@ -17,8 +17,7 @@ struct AacSideEncoder {
     // `progress` receives the frames encoded so far; `cancelled` stops the work early
     // (with an error) when it becomes true.
     static void encode(const int16_t* frames, int64_t count, const std::filesystem::path& file,
-                       const std::function<void(int64_t)>& progress = {},
-                       const std::atomic<bool>* cancelled = nullptr);
+                       const std::function<void(int64_t)>& progress = {}, const std::atomic<bool>* cancelled = nullptr);
 };
 
 }  // namespace norvo

@@ -13,10 +13,10 @@ namespace {
 using G = NorvoGeometry;
 
 constexpr RawValueTable<ArtworkRole, 8> rawValues{{"cassette_face_a", "cassette_face_b", "label_a", "label_b",
-                                                    "jcard_front", "jcard_spine", "jcard_flap", "thumbnail"}};
+                                                   "jcard_front", "jcard_spine", "jcard_flap", "thumbnail"}};
 constexpr RawValueTable<ArtworkRole, 8> titles{{"Cassette shell, side A face", "Cassette shell, side B face",
-                                                 "Label, side A", "Label, side B", "J-card front cover",
-                                                 "J-card spine", "J-card back flap", "Thumbnail"}};
+                                                "Label, side A", "Label, side B", "J-card front cover", "J-card spine",
+                                                "J-card back flap", "Thumbnail"}};
 
 PixelSize scaled(ArtworkRole role, double pixelsPerMillimetre, int thumbnailSide) {
     const auto size = millimetreSize(role);
@@ -35,14 +35,14 @@ std::string_view title(ArtworkRole role) { return titles.name(role); }
 
 std::optional<MillimetreSize> millimetreSize(ArtworkRole role) {
     switch (role) {
-        case ArtworkRole::cassetteFaceA:
-        case ArtworkRole::cassetteFaceB: return MillimetreSize{G::Shell::width, G::Shell::height};
-        case ArtworkRole::labelA:
-        case ArtworkRole::labelB: return MillimetreSize{G::Label::width, G::Label::height};
-        case ArtworkRole::jcardFront: return MillimetreSize{G::JCard::frontWidth, G::JCard::height};
-        case ArtworkRole::jcardSpine: return MillimetreSize{G::JCard::spineWidth, G::JCard::height};
-        case ArtworkRole::jcardFlap: return MillimetreSize{G::JCard::flapWidth, G::JCard::height};
-        case ArtworkRole::thumbnail: return std::nullopt;
+    case ArtworkRole::cassetteFaceA:
+    case ArtworkRole::cassetteFaceB: return MillimetreSize{G::Shell::width, G::Shell::height};
+    case ArtworkRole::labelA:
+    case ArtworkRole::labelB: return MillimetreSize{G::Label::width, G::Label::height};
+    case ArtworkRole::jcardFront: return MillimetreSize{G::JCard::frontWidth, G::JCard::height};
+    case ArtworkRole::jcardSpine: return MillimetreSize{G::JCard::spineWidth, G::JCard::height};
+    case ArtworkRole::jcardFlap: return MillimetreSize{G::JCard::flapWidth, G::JCard::height};
+    case ArtworkRole::thumbnail: return std::nullopt;
     }
     return std::nullopt;
 }
@@ -58,8 +58,7 @@ ArtworkCheck check(ArtworkRole role, int width, int height) {
     // The extra 1e-9 keeps an image exactly 1 % off acceptable despite rounding in the division.
     if (std::fabs(actual / expected - 1.0) > 0.01 + 1e-9) return ArtworkCheck::wrongAspect(expected, actual);
     const PixelSize minimum = minimumPixels(role);
-    if (minimum.width > width || minimum.height > height)
-        return ArtworkCheck::tooSmall(minimum.width, minimum.height);
+    if (minimum.width > width || minimum.height > height) return ArtworkCheck::tooSmall(minimum.width, minimum.height);
     return ArtworkCheck::ok();
 }
 

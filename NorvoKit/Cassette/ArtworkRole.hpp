@@ -11,7 +11,7 @@ namespace norvo {
 enum class ArtworkRole { cassetteFaceA, cassetteFaceB, labelA, labelB, jcardFront, jcardSpine, jcardFlap, thumbnail };
 
 inline constexpr std::array<ArtworkRole, 8> allArtworkRoles{
-    ArtworkRole::cassetteFaceA, ArtworkRole::cassetteFaceB, ArtworkRole::labelA,     ArtworkRole::labelB,
+    ArtworkRole::cassetteFaceA, ArtworkRole::cassetteFaceB, ArtworkRole::labelA,    ArtworkRole::labelB,
     ArtworkRole::jcardFront,    ArtworkRole::jcardSpine,    ArtworkRole::jcardFlap, ArtworkRole::thumbnail};
 
 struct PixelSize {

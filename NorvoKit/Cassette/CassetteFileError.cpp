@@ -4,9 +4,7 @@
 
 namespace norvo {
 
-CassetteFileError CassetteFileError::notCassette() {
-    return {Kind::notCassette, "This file is not a NORVO cassette."};
-}
+CassetteFileError CassetteFileError::notCassette() { return {Kind::notCassette, "This file is not a NORVO cassette."}; }
 
 CassetteFileError CassetteFileError::noManifest() { return {Kind::noManifest, "The cassette has no manifest."}; }
 

@@ -33,8 +33,8 @@ RGBAColor color(const char* hex) { return RGBAColor::fromHex(hex).value_or(RGBAC
 CassetteStyle makeStyle(const StyleRow& row) {
     std::string name = row.id;
     name[0] = static_cast<char>(name[0] - 'a' + 'A');
-    CassetteDesign design{row.id,          color(row.shell), row.transparent,   row.labelStyle,
-                          color(row.label), color(row.ink),  color(row.accent), row.font};
+    CassetteDesign design{row.id,           color(row.shell), row.transparent,   row.labelStyle,
+                          color(row.label), color(row.ink),   color(row.accent), row.font};
     return CassetteStyle{row.id, std::move(name), std::move(design)};
 }
 

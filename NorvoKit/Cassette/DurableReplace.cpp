@@ -35,8 +35,7 @@ void syncPath(const std::filesystem::path& path, int flags, const std::filesyste
 
 void durablyReplace(const std::filesystem::path& temporary, const std::filesystem::path& target) {
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::chmod(temporary.c_str(), old.st_mode & 07777);
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(temporary.c_str(), old.st_mode & 07777);
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     syncPath(temporary, O_RDONLY, folder);

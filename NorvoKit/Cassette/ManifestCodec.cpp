@@ -196,8 +196,7 @@ std::vector<TrackMarker> decodeMarkers(const JSONValue& side, int64_t sideFrames
     return markers;
 }
 
-void decodeSides(const JSONValue& root, const CassetteType& type, CassetteDocument& document,
-                 ManifestLayout& layout) {
+void decodeSides(const JSONValue& root, const CassetteType& type, CassetteDocument& document, ManifestLayout& layout) {
     const JSONValue* sides = member(root, "sides");
     if (!sides) return;
     if (!sides->isObject()) throw CassetteFileError::manifestDamaged();
@@ -386,8 +385,8 @@ ManifestCodec::Decoded ManifestCodec::decode(const JSONValue& manifest, Date now
 
     document.carriedManifest =
         unknownKeys(manifest, {"format", "format_version", "id", "serial_number", "name", "creator", "description",
-                               "genre", "notes", "created_at", "modified_at", "created_with", "type", "sides",
-                               "design", "jcard", "artwork", "booklet", "history"});
+                               "genre", "notes", "created_at", "modified_at", "created_with", "type", "sides", "design",
+                               "jcard", "artwork", "booklet", "history"});
     carryNested(document.carriedManifest, "type", unknownKeys(*member(manifest, "type"), {"name", "side_seconds"}));
     decodeSides(manifest, document.type, document, decoded.layout);
     decodeDesign(manifest, document);

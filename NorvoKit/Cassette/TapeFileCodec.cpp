@@ -1,24 +1,24 @@
 #include "Cassette/TapeFileCodec.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <limits>
-#include <optional>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <span>
-#include <sys/stat.h>
+#include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <span>
 #include <string_view>
-#include <thread>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -233,11 +233,12 @@ TapeFileCodec::ReadResult readContainer(const ZipArchiveReader& zip, const TapeF
     for (std::size_t index : booklet)
         document.bookletPanels.push_back(readWithin(zip, index, TapeFileCodec::maximumArtworkBytes));
     for (std::size_t index : carried)
-        document.carriedEntries.push_back(
-            {entries[index].name, readWithin(zip, index, TapeFileCodec::maximumUnknownBytes)});
+        document.carriedEntries.push_back({entries[index].name,
+                                           readWithin(zip, index, TapeFileCodec::maximumUnknownBytes)});
     if (progress) progress(0.05);
 
-    std::shared_ptr<TapeMedia> media = makeMedia ? makeMedia(document.type) : std::make_shared<TapeMedia>(document.type);
+    std::shared_ptr<TapeMedia> media =
+        makeMedia ? makeMedia(document.type) : std::make_shared<TapeMedia>(document.type);
     if (!media) throw NorvoAudioError::storage("no workspace for the cassette");
     if (media->type() != document.type) throw NorvoAudioError::storage("the workspace is for another cassette type");
 

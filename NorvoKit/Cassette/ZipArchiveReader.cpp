@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <functional>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -140,11 +140,11 @@ std::unique_ptr<ZipArchiveReader> ZipArchiveReader::open(const std::filesystem::
     // Only a regular file: a FIFO or a device would hold the reading thread forever.
     const RegularFile opened(file);
     switch (opened.failure()) {
-        case RegularFile::Failure::none: break;
-        case RegularFile::Failure::missing: throw CassetteFileError::notFound();
-        case RegularFile::Failure::notRegular: throw CassetteFileError::notRegularFile();
-        case RegularFile::Failure::unreadable:
-            throw CassetteFileError::unreadable(std::generic_category().message(opened.error()));
+    case RegularFile::Failure::none: break;
+    case RegularFile::Failure::missing: throw CassetteFileError::notFound();
+    case RegularFile::Failure::notRegular: throw CassetteFileError::notRegularFile();
+    case RegularFile::Failure::unreadable:
+        throw CassetteFileError::unreadable(std::generic_category().message(opened.error()));
     }
     const int fd = opened.descriptor();
     std::unique_ptr<ZipArchiveReader> reader(new ZipArchiveReader);
@@ -205,8 +205,7 @@ void ZipArchiveReader::load(Input& input, zip_t* archive) {
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
     if (count < 0 || static_cast<uint64_t>(count) != directory->entries) throw CassetteFileError::damaged();
     const auto names = centralDirectoryNames(
-        [&](uint64_t offset, std::size_t size, uint8_t* out) { return input.read(offset, size, out); },
-        *directory);
+        [&](uint64_t offset, std::size_t size, uint8_t* out) { return input.read(offset, size, out); }, *directory);
 
     std::unordered_set<std::string> seen;
     entries_.reserve(names.size());
@@ -227,8 +226,7 @@ void ZipArchiveReader::load(Input& input, zip_t* archive) {
         entry.directory = !entry.name.empty() && entry.name.back() == '/';
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(archive_, i, 0, &system, &attributes) == 0 &&
-            system == ZIP_OPSYS_UNIX)
+        if (zip_file_get_external_attributes(archive_, i, 0, &system, &attributes) == 0 && system == ZIP_OPSYS_UNIX)
             entry.symbolicLink = ((attributes >> 16) & S_IFMT) == S_IFLNK;
         index_.emplace(entry.name, i);
         entries_.push_back(std::move(entry));
@@ -347,14 +345,15 @@ bool ZipArchiveReader::extract(std::size_t index, uint64_t limit, const std::fil
         unwritable = true;
         writeError = errno;
     }
-    const bool complete = !failed && !overLimit && !unwritable && total == entry.size &&
-                          static_cast<uint32_t>(crc) == entry.crc;
+    const bool complete =
+        !failed && !overLimit && !unwritable && total == entry.size && static_cast<uint32_t>(crc) == entry.crc;
     if (complete) return true;
     std::error_code ec;
     std::filesystem::remove(path, ec);
     if (overLimit) return false;
     // A full disk is named, so the user knows which one to make room on.
-    if (unwritable && (writeError == ENOSPC || writeError == EDQUOT)) throw CassetteFileError::noSpace(path.parent_path());
+    if (unwritable && (writeError == ENOSPC || writeError == EDQUOT))
+        throw CassetteFileError::noSpace(path.parent_path());
     if (unwritable) throw CassetteFileError::unreadable(std::strerror(writeError));
     throw CassetteFileError::damaged();
 }

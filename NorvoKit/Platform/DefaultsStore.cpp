@@ -101,7 +101,7 @@ void FileDefaultsStore::load() {
     }
     // An empty file holds nothing to keep and nothing to miss.
     if (text->empty()) return;
-    auto parsed = nlohmann::json::parse(*text, nullptr, false);
+    auto parsed = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded() || !parsed.is_object()) {
         setAside("is damaged");
         return;
@@ -117,8 +117,8 @@ void FileDefaultsStore::load() {
 // overwritten, so what it held is not lost, and the user hears of it.
 void FileDefaultsStore::setAside(const std::string& why) {
     keepAside_ = true;
-    std::string notice =
-        "The settings file \u201C" + file_.string() + "\u201D " + why + ", so the studio started with its default settings.";
+    std::string notice = "The settings file \u201C" + file_.string() + "\u201D " + why +
+                         ", so the studio started with its default settings.";
     if (keepAside(keptAside_) == 0) notice += " The old file was kept as \u201C" + keptAside_->string() + "\u201D.";
     resetNotice_ = std::move(notice);
 }
@@ -178,7 +178,8 @@ bool FileDefaultsStore::writePending() {
         else if (auto d = std::get_if<double>(&v)) out[key] = std::isfinite(*d) ? nlohmann::json(*d) : nlohmann::json();
         else out[key] = std::get<std::string>(v);
     }
-    const std::string failure = persist(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    const std::string failure =
+        persist(out.dump(2, ' ', /*ensure_ascii=*/false, nlohmann::json::error_handler_t::replace) + "\n");
     if (!failure.empty()) {
         noteWriteFailure(failure);
         return false;

@@ -118,13 +118,13 @@ private:
     mutable std::mutex mutex_;  // guards everything below but the file itself; held only briefly
     std::condition_variable wake_;
     std::map<std::string, Value> values_;
-    uint64_t version_ = 0;         // bumped by every change
-    uint64_t writtenVersion_ = 0;  // the version the file holds
+    uint64_t version_ = 0;           // bumped by every change
+    uint64_t writtenVersion_ = 0;    // the version the file holds
     uint64_t attemptedVersion_ = 0;  // the last version a write was tried for
     uint64_t fileWrites_ = 0;
     bool stopping_ = false;
 
-    std::optional<std::string> resetNotice_;            // set by load() only
+    std::optional<std::string> resetNotice_;          // set by load() only
     std::optional<std::filesystem::path> keptAside_;  // set by load() only
 
     std::mutex reporting_;  // guards the three below
@@ -132,9 +132,9 @@ private:
     std::optional<std::string> unreportedFailure_;
     bool failureReported_ = false;
 
-    std::mutex writing_;     // one writer of the file at a time: the worker or flush()
-    bool keepAside_ = false; // guarded by writing_: an unreadable file is still in the way
-    std::thread worker_;     // last: started once everything else is ready
+    std::mutex writing_;      // one writer of the file at a time: the worker or flush()
+    bool keepAside_ = false;  // guarded by writing_: an unreadable file is still in the way
+    std::thread worker_;      // last: started once everything else is ready
 };
 
 }  // namespace norvo

@@ -36,14 +36,12 @@ std::string trimmedSpacesAndTabs(std::string_view text) {
 HttpError::Kind kindOf(CURLcode code, long osErrno) {
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return HttpError::Kind::cannotFindHost;
+    case CURLE_COULDNT_RESOLVE_PROXY: return HttpError::Kind::cannotFindHost;
     case CURLE_COULDNT_CONNECT:
         // curl folds "refused" and "unreachable" together; the OS error tells them apart.
         if (osErrno == ENETUNREACH || osErrno == ENETDOWN) return HttpError::Kind::notConnectedToInternet;
         return HttpError::Kind::cannotConnectToHost;
-    case CURLE_OPERATION_TIMEDOUT:
-        return HttpError::Kind::timedOut;
+    case CURLE_OPERATION_TIMEDOUT: return HttpError::Kind::timedOut;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -57,14 +55,11 @@ HttpError::Kind kindOf(CURLcode code, long osErrno) {
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
-    case CURLE_USE_SSL_FAILED:
-        return HttpError::Kind::secureConnectionFailed;
+    case CURLE_USE_SSL_FAILED: return HttpError::Kind::secureConnectionFailed;
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
-    case CURLE_GOT_NOTHING:
-        return HttpError::Kind::networkConnectionLost;
-    default:
-        return HttpError::Kind::other;
+    case CURLE_GOT_NOTHING: return HttpError::Kind::networkConnectionLost;
+    default: return HttpError::Kind::other;
     }
 }
 
@@ -94,9 +89,7 @@ struct HttpLoop::Impl {
         uint64_t order;
         CancelHandle handle;
         std::function<void()> work;
-        bool operator>(const Timer& other) const {
-            return due != other.due ? due > other.due : order > other.order;
-        }
+        bool operator>(const Timer& other) const { return due != other.due ? due > other.due : order > other.order; }
     };
 
     struct Waiter {
@@ -119,8 +112,8 @@ struct HttpLoop::Impl {
         FetchResult fetchResult;
 
         bool added = false;
-        bool cancelled = false;              // no handler runs any more
-        std::optional<HttpError> endError;   // set when we end the transfer ourselves
+        bool cancelled = false;             // no handler runs any more
+        std::optional<HttpError> endError;  // set when we end the transfer ourselves
         bool responseDelivered = false;
         std::map<std::string, std::string> blockHeaders;
         std::string lastHeaderName;
@@ -309,8 +302,8 @@ struct HttpLoop::Impl {
         report(handlers, fetchCompletion, std::move(result), std::move(error));
     }
 
-    static void report(StreamHandlers& handlers, std::function<void(FetchResult)>& fetchCompletion,
-                       FetchResult result, std::optional<HttpError> error) {
+    static void report(StreamHandlers& handlers, std::function<void(FetchResult)>& fetchCompletion, FetchResult result,
+                       std::optional<HttpError> error) {
         if (fetchCompletion) {
             result.error = std::move(error);
             fetchCompletion(std::move(result));

@@ -46,7 +46,7 @@ public:
     struct FetchResult {
         std::optional<HttpResponse> response;  // none when no final header block arrived
         std::string body;
-        std::optional<HttpError> error;        // none: complete
+        std::optional<HttpError> error;  // none: complete
 
         int statusCode() const { return response ? response->statusCode : 0; }
     };

@@ -36,9 +36,7 @@ int daysInMonth(int year, int month) {
 
 }  // namespace
 
-Date wholeSeconds(Date date) {
-    return std::chrono::floor<std::chrono::seconds>(date);
-}
+Date wholeSeconds(Date date) { return std::chrono::floor<std::chrono::seconds>(date); }
 
 std::string formatISO8601(Date date) {
     const auto secs = std::chrono::floor<std::chrono::seconds>(date).time_since_epoch().count();
@@ -46,8 +44,8 @@ std::string formatISO8601(Date date) {
     std::tm tm{};
     gmtime_r(&t, &tm);
     char buffer[80];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buffer;
 }
 
@@ -58,8 +56,7 @@ std::optional<Date> parseISO8601(std::string_view s) {
         s[13] != ':' || !digits(s, 14, 2, minute) || s[16] != ':' || !digits(s, 17, 2, second))
         return std::nullopt;
     // A day past the month's end would silently roll into the next month.
-    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 60)
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 60)
         return std::nullopt;
     std::size_t i = 19;
     int64_t nanos = 0;

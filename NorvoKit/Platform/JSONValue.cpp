@@ -12,32 +12,32 @@ using nlohmann::json;
 std::optional<JSONValue> fromNlohmann(const json& j, int depth) {
     if (depth > JSONValue::maximumDepth) return std::nullopt;
     switch (j.type()) {
-        case json::value_t::null: return JSONValue();
-        case json::value_t::boolean: return JSONValue(j.get<bool>());
-        case json::value_t::number_integer: return JSONValue(static_cast<double>(j.get<int64_t>()));
-        case json::value_t::number_unsigned: return JSONValue(static_cast<double>(j.get<uint64_t>()));
-        case json::value_t::number_float: return JSONValue(j.get<double>());
-        case json::value_t::string: return JSONValue(j.get_ref<const std::string&>());
-        case json::value_t::array: {
-            JSONValue::Array out;
-            out.reserve(j.size());
-            for (const auto& element : j) {
-                auto value = fromNlohmann(element, depth + 1);
-                if (!value) return std::nullopt;
-                out.push_back(std::move(*value));
-            }
-            return JSONValue(std::move(out));
+    case json::value_t::null: return JSONValue();
+    case json::value_t::boolean: return JSONValue(j.get<bool>());
+    case json::value_t::number_integer: return JSONValue(static_cast<double>(j.get<int64_t>()));
+    case json::value_t::number_unsigned: return JSONValue(static_cast<double>(j.get<uint64_t>()));
+    case json::value_t::number_float: return JSONValue(j.get<double>());
+    case json::value_t::string: return JSONValue(j.get_ref<const std::string&>());
+    case json::value_t::array: {
+        JSONValue::Array out;
+        out.reserve(j.size());
+        for (const auto& element : j) {
+            auto value = fromNlohmann(element, depth + 1);
+            if (!value) return std::nullopt;
+            out.push_back(std::move(*value));
         }
-        case json::value_t::object: {
-            JSONValue::Object out;
-            for (const auto& [key, element] : j.items()) {
-                auto value = fromNlohmann(element, depth + 1);
-                if (!value) return std::nullopt;
-                out.emplace(key, std::move(*value));
-            }
-            return JSONValue(std::move(out));
+        return JSONValue(std::move(out));
+    }
+    case json::value_t::object: {
+        JSONValue::Object out;
+        for (const auto& [key, element] : j.items()) {
+            auto value = fromNlohmann(element, depth + 1);
+            if (!value) return std::nullopt;
+            out.emplace(key, std::move(*value));
         }
-        default: return std::nullopt;
+        return JSONValue(std::move(out));
+    }
+    default: return std::nullopt;
     }
 }
 
@@ -118,17 +118,17 @@ JSONValue& JSONValue::operator[](const std::string& key) {
 
 std::optional<JSONValue> JSONValue::parse(std::string_view text) {
     if (!nestingWithinLimit(text)) return std::nullopt;
-    json parsed = json::parse(text.begin(), text.end(), nullptr, false);
+    json parsed = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded()) return std::nullopt;
     return fromNlohmann(parsed, 0);
 }
 
 std::string JSONValue::serialized() const {
-    return toNlohmann(*this).dump(2, ' ', false, json::error_handler_t::replace);
+    return toNlohmann(*this).dump(2, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
 }
 
 std::string JSONValue::compact() const {
-    return toNlohmann(*this).dump(-1, ' ', false, json::error_handler_t::replace);
+    return toNlohmann(*this).dump(-1, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
 }
 
 }  // namespace norvo

@@ -24,8 +24,7 @@ std::string utf8(const icu::UnicodeString& text) {
 }
 
 bool isAlphanumeric(UChar32 c) {
-    return u_hasBinaryProperty(c, UCHAR_ALPHABETIC) ||
-           u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+    return u_hasBinaryProperty(c, UCHAR_ALPHABETIC) || u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
 bool isBlank(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
@@ -49,8 +48,8 @@ std::string trimming(std::string_view text, Predicate isTrimmed) {
 icu::BreakIterator* characterBreaks() {
     thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::BreakIterator> made(
-            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        std::unique_ptr<icu::BreakIterator> made(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(),
+                                                                                             status));
         if (U_FAILURE(status)) made.reset();
         return made;
     }();
@@ -101,22 +100,18 @@ Locale::CaseInsensitiveOrder Locale::caseInsensitiveOrder() const {
 int Locale::CaseInsensitiveOrder::compare(std::string_view a, std::string_view b) const {
     if (rules_->collator) {
         UErrorCode status = U_ZERO_ERROR;
-        UCollationResult result = rules_->collator->compareUTF8(
-            icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-            icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+        UCollationResult result =
+            rules_->collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                                          icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
         if (U_SUCCESS(status)) return result;
     }
     // Without collation data, code point order of the case-folded texts.
     return unicode(a).caseCompare(unicode(b), U_FOLD_CASE_DEFAULT);
 }
 
-std::string Locale::uppercased(std::string_view text) {
-    return utf8(unicode(text).toUpper(icu::Locale::getRoot()));
-}
+std::string Locale::uppercased(std::string_view text) { return utf8(unicode(text).toUpper(icu::Locale::getRoot())); }
 
-std::string Locale::lowercased(std::string_view text) {
-    return utf8(unicode(text).toLower(icu::Locale::getRoot()));
-}
+std::string Locale::lowercased(std::string_view text) { return utf8(unicode(text).toLower(icu::Locale::getRoot())); }
 
 std::string Locale::foldingDiacritics(std::string_view text) {
     UErrorCode status = U_ZERO_ERROR;

@@ -5,14 +5,17 @@ namespace norvo {
 namespace {
 
 bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
 }
 
-void append(std::string& out, std::string_view text, bool keepSlash) {
+// A path keeps its slashes; in a component or a query they are encoded.
+enum class Slash { encoded, kept };
+
+void append(std::string& out, std::string_view text, Slash slash) {
     static constexpr char hex[] = "0123456789ABCDEF";
     for (unsigned char c : text) {
-        if (isUnreserved(c) || (keepSlash && c == '/')) {
+        if (isUnreserved(c) || (slash == Slash::kept && c == '/')) {
             out.push_back(static_cast<char>(c));
         } else {
             out.push_back('%');
@@ -34,14 +37,14 @@ int hexValue(char c) {
 std::string PercentEncoding::encodeComponent(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    append(out, text, false);
+    append(out, text, Slash::encoded);
     return out;
 }
 
 std::string PercentEncoding::encodePath(std::string_view path) {
     std::string out;
     out.reserve(path.size());
-    append(out, path, true);
+    append(out, path, Slash::kept);
     return out;
 }
 
@@ -49,9 +52,9 @@ std::string PercentEncoding::encodeQuery(const std::vector<QueryItem>& items) {
     std::string out;
     for (const auto& [name, value] : items) {
         if (!out.empty()) out.push_back('&');
-        append(out, name, false);
+        append(out, name, Slash::encoded);
         out.push_back('=');
-        append(out, value, false);
+        append(out, value, Slash::encoded);
     }
     return out;
 }

@@ -55,10 +55,10 @@ RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
 
 std::string RegularFile::reason() const {
     switch (failure_) {
-        case Failure::missing: return "cannot be found";
-        case Failure::notRegular: return "is not a regular file";
-        case Failure::unreadable:
-        case Failure::none: break;
+    case Failure::missing: return "cannot be found";
+    case Failure::notRegular: return "is not a regular file";
+    case Failure::unreadable:
+    case Failure::none: break;
     }
     return "cannot be read: " + std::generic_category().message(error_);
 }

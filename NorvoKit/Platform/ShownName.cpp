@@ -38,21 +38,21 @@ char32_t codePoint(std::string_view bytes) {
 // line: invisible, and able to break or reorder what is shown around the name.
 bool isInvisibleControl(char32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E || code == 0x200F ||
-           code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
-           (code >= 0x2066 && code <= 0x2069);
+           code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
+
+// What an escape stands for: a stray byte that is no UTF-8, or a whole character.
+enum class Escaped { byte, character };
 
 // Walks the name one character at a time: `token` gets the bytes of a character that can
 // be shown as it is, `escape` a character (or a stray byte) that cannot, with its code.
-template <typename Shown, typename Escaped>
-void walk(std::string_view bytes, Shown&& token, Escaped&& escape) {
+template <typename Shown, typename Escape>
+void walk(std::string_view bytes, Shown&& token, Escape&& escape) {
     for (std::size_t i = 0; i < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         if (byte < 0x80) {
-            if (isInvisibleControl(byte))
-                escape(false, byte);
-            else
-                token(bytes.substr(i, 1));
+            if (isInvisibleControl(byte)) escape(Escaped::byte, byte);
+            else token(bytes.substr(i, 1));
             ++i;
             continue;
         }
@@ -61,10 +61,10 @@ void walk(std::string_view bytes, Shown&& token, Escaped&& escape) {
         while (end < bytes.size() && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) ++end;
         const char32_t code = codePoint(bytes.substr(i, end - i));
         if (code == invalidCodePoint) {
-            escape(false, byte);
+            escape(Escaped::byte, byte);
             ++i;  // a stray byte alone; what follows is read afresh
         } else if (isInvisibleControl(code)) {
-            escape(true, code);
+            escape(Escaped::character, code);
             i = end;
         } else {
             token(bytes.substr(i, end - i));
@@ -95,16 +95,14 @@ std::string ShownName::inSentence(std::string_view bytes, std::size_t limit) {
     };
     walk(
         bytes, [&](std::string_view character) { add(character, 1, character.size()); },
-        [&](bool isCharacter, char32_t code) {
+        [&](Escaped what, char32_t code) {
             char text[12];
-            if (isCharacter)
-                std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
-            else
-                std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
+            if (what == Escaped::character) std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
+            else std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
             const std::string_view escaped(text);
             // The bytes this escape stands for: one stray byte, or the whole character.
             std::size_t length = 1;
-            if (isCharacter) length = code < 0x800 ? 2 : 3;
+            if (what == Escaped::character) length = code < 0x800 ? 2 : 3;
             add(escaped, escaped.size(), length);
         });
     return out;
@@ -114,7 +112,7 @@ std::string ShownName::drawable(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     walk(
-        bytes, [&](std::string_view character) { out += character; }, [&](bool, char32_t) { out += replacement; });
+        bytes, [&](std::string_view character) { out += character; }, [&](Escaped, char32_t) { out += replacement; });
     return out;
 }
 

@@ -11,16 +11,21 @@ namespace {
 bool isAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHex(char c) { return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-bool isUnreserved(char c) {
-    return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
+bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 bool isSubDelim(char c) {
     switch (c) {
-        case '!': case '$': case '&': case '\'': case '(': case ')':
-        case '*': case '+': case ',': case ';': case '=':
-            return true;
-        default:
-            return false;
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=': return true;
+    default: return false;
     }
 }
 
@@ -99,7 +104,8 @@ bool validDnsName(std::string_view name) {
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t dot = name.find('.', start);
-        std::string_view label = name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        std::string_view label =
+            name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (label.empty() || label.size() > 63) return false;
         if (label.front() == '-' || label.back() == '-') return false;
         for (char c : label)
@@ -188,8 +194,7 @@ bool Url::isHostWithOptionalPort(std::string_view text) {
         auto number = parsePort(*port);
         if (!number || *number == 0) return false;
     }
-    if (!host.empty() && host.front() == '[')
-        return validIPv6Literal(host.substr(1, host.size() - 2));
+    if (!host.empty() && host.front() == '[') return validIPv6Literal(host.substr(1, host.size() - 2));
     return validDnsName(host);
 }
 

@@ -17,10 +17,10 @@ namespace {
 using Complex = std::complex<double>;
 static_assert(sizeof(Complex) == sizeof(AVComplexDouble));
 
-constexpr double peakFloor = 0.5;          // a weaker correlation matches nothing
+constexpr double peakFloor = 0.5;  // a weaker correlation matches nothing
 constexpr double trustedCorrelation = 0.9;
-constexpr double trustedAveraged = 0.95;   // of 32-frame averages, when the frames alone fall short
-constexpr std::size_t averagedChecks = 32; // the strongest weaker peaks checked that way
+constexpr double trustedAveraged = 0.95;    // of 32-frame averages, when the frames alone fall short
+constexpr std::size_t averagedChecks = 32;  // the strongest weaker peaks checked that way
 constexpr int64_t step = 32;
 // Matches whose error is this close to the least are equal.
 constexpr double equalShare = 0.02;
@@ -38,9 +38,12 @@ double correlation(double sumAB, double sumA, double sumAA, double sumB, double 
 // One complex transform of a fixed length, forward or inverse, not normalised.
 class Transform {
 public:
-    Transform(int length, bool inverse) {
+    enum class Direction { forward, inverse };
+
+    Transform(int length, Direction direction) {
         const double scale = 1.0;
-        if (av_tx_init(&context_, &run_, AV_TX_DOUBLE_FFT, inverse ? 1 : 0, length, &scale, AV_TX_UNALIGNED) < 0)
+        const int inverse = direction == Direction::inverse ? 1 : 0;
+        if (av_tx_init(&context_, &run_, AV_TX_DOUBLE_FFT, inverse, length, &scale, AV_TX_UNALIGNED) < 0)
             context_ = nullptr;
     }
     ~Transform() { av_tx_uninit(&context_); }
@@ -145,7 +148,8 @@ bool correlate(const std::vector<double>& tail, std::span<const float> whole, st
     constexpr std::size_t longest = 131072;
     std::size_t length = 1;
     while (length < std::min(tail.size(), longest) || length < 2 * whole.size()) length *= 2;
-    Transform forward(static_cast<int>(length), false), inverse(static_cast<int>(length), true);
+    Transform forward(static_cast<int>(length), Transform::Direction::forward);
+    Transform inverse(static_cast<int>(length), Transform::Direction::inverse);
     if (!forward.valid() || !inverse.valid()) return false;
 
     // Both probes in one transform, the short one as the imaginary part; their spectra

@@ -38,9 +38,8 @@ std::vector<RadioBrowserClient::Country> CountryList::countries(const std::vecto
         }
         // Saturating: a hostile count must not overflow the sum.
         int64_t& total = countries[it->second].stationCount;
-        total = row.stationcount > std::numeric_limits<int64_t>::max() - total
-                    ? std::numeric_limits<int64_t>::max()
-                    : total + row.stationcount;
+        total = row.stationcount > std::numeric_limits<int64_t>::max() - total ? std::numeric_limits<int64_t>::max()
+                                                                               : total + row.stationcount;
     }
     auto order = locale.caseInsensitiveOrder();
     std::stable_sort(countries.begin(), countries.end(),

@@ -40,10 +40,9 @@ std::optional<DirectoryStation> DirectoryStation::fromJSON(const JSONValue& row)
     bool readable = readText(row, "stationuuid", d.stationuuid) && readText(row, "name", d.name) &&
                     readText(row, "url", d.url) && readOptionalText(row, "url_resolved", d.url_resolved) &&
                     readOptionalText(row, "homepage", d.homepage) &&
-                    readOptionalText(row, "countrycode", d.countrycode) &&
-                    readOptionalText(row, "tags", d.tags) && readOptionalText(row, "codec", d.codec) &&
-                    readOptionalInteger(row, "bitrate", d.bitrate) && readOptionalInteger(row, "hls", d.hls) &&
-                    readOptionalInteger(row, "lastcheckok", d.lastcheckok);
+                    readOptionalText(row, "countrycode", d.countrycode) && readOptionalText(row, "tags", d.tags) &&
+                    readOptionalText(row, "codec", d.codec) && readOptionalInteger(row, "bitrate", d.bitrate) &&
+                    readOptionalInteger(row, "hls", d.hls) && readOptionalInteger(row, "lastcheckok", d.lastcheckok);
     if (!readable) return std::nullopt;
     return d;
 }

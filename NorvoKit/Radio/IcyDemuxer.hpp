@@ -40,7 +40,8 @@ struct IcyDemuxer {
             const std::size_t left = count - position;
             switch (phase.kind) {
             case Phase::Kind::audio: {
-                const std::size_t take = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(left), phase.remaining));
+                const std::size_t take =
+                    static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(left), phase.remaining));
                 audio(bytes + position, take);
                 position += take;
                 phase.remaining -= static_cast<int64_t>(take);
@@ -59,7 +60,8 @@ struct IcyDemuxer {
                 break;
             }
             case Phase::Kind::metadata: {
-                const std::size_t take = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(left), phase.remaining));
+                const std::size_t take =
+                    static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(left), phase.remaining));
                 block.insert(block.end(), bytes + position, bytes + position + take);
                 position += take;
                 phase.remaining -= static_cast<int64_t>(take);

@@ -49,14 +49,14 @@ private:
 
 std::string transportMessage(const HttpError& error) {
     switch (error.kind) {
-        case HttpError::Kind::cannotFindHost: return "A server with the specified hostname could not be found.";
-        case HttpError::Kind::cannotConnectToHost: return "Could not connect to the server.";
-        case HttpError::Kind::notConnectedToInternet: return "The Internet connection appears to be offline.";
-        case HttpError::Kind::networkConnectionLost: return "The network connection was lost.";
-        case HttpError::Kind::timedOut: return "The request timed out.";
-        case HttpError::Kind::secureConnectionFailed: return "A secure connection to the server could not be made.";
-        case HttpError::Kind::bodyTooLarge: return "The server's reply is too large.";
-        case HttpError::Kind::other: break;
+    case HttpError::Kind::cannotFindHost: return "A server with the specified hostname could not be found.";
+    case HttpError::Kind::cannotConnectToHost: return "Could not connect to the server.";
+    case HttpError::Kind::notConnectedToInternet: return "The Internet connection appears to be offline.";
+    case HttpError::Kind::networkConnectionLost: return "The network connection was lost.";
+    case HttpError::Kind::timedOut: return "The request timed out.";
+    case HttpError::Kind::secureConnectionFailed: return "A secure connection to the server could not be made.";
+    case HttpError::Kind::bodyTooLarge: return "The server's reply is too large.";
+    case HttpError::Kind::other: break;
     }
     return "The directory request failed.";
 }
@@ -77,11 +77,11 @@ struct RadioBrowserClient::Request {
 
 std::string RadioBrowserClient::Error::message() const {
     switch (kind) {
-        case Kind::cannotFindHost: return "A server with the specified hostname could not be found.";
-        case Kind::badURL: return "The directory address is not a valid URL.";
-        case Kind::badServerResponse: return "The server returned a bad response.";
-        case Kind::transport: return transportError ? transportMessage(*transportError) : "The directory request failed.";
-        case Kind::decoding: return description;
+    case Kind::cannotFindHost: return "A server with the specified hostname could not be found.";
+    case Kind::badURL: return "The directory address is not a valid URL.";
+    case Kind::badServerResponse: return "The server returned a bad response.";
+    case Kind::transport: return transportError ? transportMessage(*transportError) : "The directory request failed.";
+    case Kind::decoding: return description;
     }
     return description;
 }
@@ -245,8 +245,7 @@ void RadioBrowserClient::attempt(const std::shared_ptr<Request>& request) {
 }
 
 std::optional<std::string> RadioBrowserClient::urlFor(const std::string& host, const Request& request) const {
-    if (!Url::isHostWithOptionalPort(host) || request.path.empty() || request.path.front() != '/')
-        return std::nullopt;
+    if (!Url::isHostWithOptionalPort(host) || request.path.empty() || request.path.front() != '/') return std::nullopt;
     std::string text = configuration_.scheme + "://" + host + PercentEncoding::encodePath(request.path);
     if (!request.query.empty()) text += "?" + PercentEncoding::encodeQuery(request.query);
     auto url = Url::parse(text);

@@ -121,7 +121,7 @@ public:
         std::vector<std::string> fallbackServers;
         double timeoutSeconds = 12.0;
         std::string userAgent;
-        std::function<uint64_t()> random;  // the system's random source when empty
+        std::function<uint64_t()> random;   // the system's random source when empty
         Locale locale = Locale::current();  // for the order of the country list
 
         // The public directory, its three mirrors and our User-Agent.
@@ -169,8 +169,7 @@ public:
 
     // At most `limit` stations of the query in the directory's order, without repeated
     // addresses or names.
-    void stations(Query query, int64_t limit,
-                  std::function<void(Result<std::vector<RadioStation>>)> completion);
+    void stations(Query query, int64_t limit, std::function<void(Result<std::vector<RadioStation>>)> completion);
     // The countries with at least ten stations, sorted by name.
     void countries(std::function<void(Result<std::vector<Country>>)> completion);
     // Reports that the station is being listened to. Failures are dropped; `done`, when

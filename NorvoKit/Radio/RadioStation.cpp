@@ -109,8 +109,7 @@ std::optional<RadioStation> RadioStation::fromJSON(const JSONValue& value) {
     const std::string* codec = stringMember(value, "codec");
     const JSONValue* tags = value.find("tags");
     const JSONValue* bitrate = value.find("bitrate");
-    if (!id || !name || !stream || !countryCode || !codec || !tags || !tags->isArray() || !bitrate)
-        return std::nullopt;
+    if (!id || !name || !stream || !countryCode || !codec || !tags || !tags->isArray() || !bitrate) return std::nullopt;
 
     RadioStation station;
     station.id = *id;

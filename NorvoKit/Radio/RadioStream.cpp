@@ -52,19 +52,13 @@ std::optional<int64_t> firstBitrate(std::string_view header) {
 std::string failureText(HttpError::Kind kind) {
     switch (kind) {
     case HttpError::Kind::notConnectedToInternet:
-    case HttpError::Kind::networkConnectionLost:
-        return "No internet connection";
-    case HttpError::Kind::cannotFindHost:
-        return "Station not found";
-    case HttpError::Kind::cannotConnectToHost:
-        return "Station off the air";
-    case HttpError::Kind::timedOut:
-        return "The station stopped responding";
-    case HttpError::Kind::secureConnectionFailed:
-        return "Secure connection failed";
+    case HttpError::Kind::networkConnectionLost: return "No internet connection";
+    case HttpError::Kind::cannotFindHost: return "Station not found";
+    case HttpError::Kind::cannotConnectToHost: return "Station off the air";
+    case HttpError::Kind::timedOut: return "The station stopped responding";
+    case HttpError::Kind::secureConnectionFailed: return "Secure connection failed";
     case HttpError::Kind::bodyTooLarge:
-    case HttpError::Kind::other:
-        break;
+    case HttpError::Kind::other: break;
     }
     return "Connection lost";
 }
@@ -231,9 +225,7 @@ void RadioStream::connect(const std::string& target) {
     task_ = loop_->startStream(std::move(request), std::move(handlers));
 }
 
-bool RadioStream::isCurrent(uint64_t serial) {
-    return serial == connectionSerial_ && task_ != 0 && !cancelled_;
-}
+bool RadioStream::isCurrent(uint64_t serial) { return serial == connectionSerial_ && task_ != 0 && !cancelled_; }
 
 bool RadioStream::handleResponse(const HttpResponse& response) {
     const std::string responseURL = response.url.empty() ? url_ : response.url;
@@ -491,9 +483,7 @@ void RadioStream::decideJoin() {
     else joinAt(matchBurst(), Unmatched::trimBacklog);
 }
 
-bool RadioStream::sentBurst() const {
-    return burstFrames_ >= static_cast<int64_t>(burstAtLeastSeconds * frameRate);
-}
+bool RadioStream::sentBurst() const { return burstFrames_ >= static_cast<int64_t>(burstAtLeastSeconds * frameRate); }
 
 std::optional<BurstMatch::Found> RadioStream::matchBurst() const {
     const std::size_t held = heldLeft_.size();

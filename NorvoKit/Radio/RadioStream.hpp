@@ -229,19 +229,19 @@ private:
     Join join_ = Join::direct;
     std::vector<float> heldLeft_;  // the connection's frames held while probing
     std::vector<float> heldRight_;
-    double heldSince_ = 0;         // loop clock when the held frames began to arrive
-    bool probed_ = false;          // matched once already, with equal matches left to choose from
-    int64_t heldAhead_ = 0;        // most frames held ahead of the live stream since the outage began
-    int64_t burstFrames_ = 0;      // most frames held ahead of the live stream since the first held one
+    double heldSince_ = 0;     // loop clock when the held frames began to arrive
+    bool probed_ = false;      // matched once already, with equal matches left to choose from
+    int64_t heldAhead_ = 0;    // most frames held ahead of the live stream since the outage began
+    int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
     CancelHandle settleTimer_;
     int64_t skipRemaining_ = 0;
     int64_t decodedThisConnection_ = 0;
-    int64_t joinOrigin_ = 0;  // stream position of the connection's first decoded frame
-    double lastAudioAt_ = 0;   // loop clock when frames were last decoded
-    double outageFrom_ = 0;    // lastAudioAt_ when the connection being joined began
+    int64_t joinOrigin_ = 0;                      // stream position of the connection's first decoded frame
+    double lastAudioAt_ = 0;                      // loop clock when frames were last decoded
+    double outageFrom_ = 0;                       // lastAudioAt_ when the connection being joined began
     std::optional<double> connectionAudioSince_;  // loop clock at the connection's first audio bytes
-    uint64_t audioBytes_ = 0;  // handed to decoders over the stream's life
-    uint64_t decodedTotal_ = 0;  // and the frames they made of them
+    uint64_t audioBytes_ = 0;                     // handed to decoders over the stream's life
+    uint64_t decodedTotal_ = 0;                   // and the frames they made of them
     std::vector<std::pair<int64_t, std::optional<std::string>>> heldTitles_;  // (decoded frame, title)
 };
 

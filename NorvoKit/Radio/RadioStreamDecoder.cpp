@@ -40,8 +40,8 @@ const char* const cannotDecode = "Cannot decode this stream";
 enum class Kind { mpeg, adts };
 
 struct FrameHeader {
-    int layer = 0;        // MPEG audio: 2 or 3; ADTS: 0
-    int signature = 0;    // fields that stay fixed from frame to frame
+    int layer = 0;      // MPEG audio: 2 or 3; ADTS: 0
+    int signature = 0;  // fields that stay fixed from frame to frame
     std::size_t bytes = 0;
 };
 
@@ -53,20 +53,18 @@ std::optional<FrameHeader> mpegHeader(const uint8_t* p) {
     const int layerBits = (p[1] >> 1) & 3;
     const int bitrateIndex = p[2] >> 4;
     const int rateIndex = (p[2] >> 2) & 3;
-    if (version == 1 || (layerBits != 1 && layerBits != 2) || bitrateIndex == 0 ||
-        bitrateIndex == 15 || rateIndex == 3 || (p[3] & 3) == 2)
+    if (version == 1 || (layerBits != 1 && layerBits != 2) || bitrateIndex == 0 || bitrateIndex == 15 ||
+        rateIndex == 3 || (p[3] & 3) == 2)
         return std::nullopt;
     static constexpr std::array<int, 15> mpeg1Layer2 = {0,   32,  48,  56,  64,  80,  96, 112,
                                                         128, 160, 192, 224, 256, 320, 384};
     static constexpr std::array<int, 15> mpeg1Layer3 = {0,   32,  40,  48,  56,  64,  80, 96,
                                                         112, 128, 160, 192, 224, 256, 320};
-    static constexpr std::array<int, 15> mpeg2 = {0,  8,  16, 24,  32,  40,  48, 56,
-                                                  64, 80, 96, 112, 128, 144, 160};
+    static constexpr std::array<int, 15> mpeg2 = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
     static constexpr std::array<int, 3> mpeg1Rates = {44100, 48000, 32000};
     const int layer = layerBits == 1 ? 3 : 2;
     const bool mpeg1 = version == 3;
-    const int kbps = mpeg1 ? (layer == 2 ? mpeg1Layer2 : mpeg1Layer3)[bitrateIndex]
-                           : mpeg2[bitrateIndex];
+    const int kbps = mpeg1 ? (layer == 2 ? mpeg1Layer2 : mpeg1Layer3)[bitrateIndex] : mpeg2[bitrateIndex];
     const int rate = mpeg1Rates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
     const int slotBytes = (layer == 3 && !mpeg1) ? 72000 : 144000;
     FrameHeader header;
@@ -81,8 +79,8 @@ std::optional<FrameHeader> adtsHeader(const uint8_t* p) {
     const int profile = p[2] >> 6;
     const int rateIndex = (p[2] >> 2) & 0xF;
     const int channelConfig = ((p[2] & 1) << 2) | (p[3] >> 6);
-    const std::size_t length = (static_cast<std::size_t>(p[3] & 3) << 11) |
-                               (static_cast<std::size_t>(p[4]) << 3) | (p[5] >> 5);
+    const std::size_t length =
+        (static_cast<std::size_t>(p[3] & 3) << 11) | (static_cast<std::size_t>(p[4]) << 3) | (p[5] >> 5);
     const std::size_t headerBytes = (p[1] & 1) ? 7 : 9;
     if (rateIndex > 12 || length <= headerBytes) return std::nullopt;
     FrameHeader header;
@@ -95,14 +93,12 @@ enum class Match { no, yes, needMore };
 
 // Whether a stream of `kind` starts at `at`: a run of consistent headers, each where the
 // previous frame ends.
-Match matchAt(Kind kind, const uint8_t* data, std::size_t size, std::size_t at,
-              FrameHeader& first) {
+Match matchAt(Kind kind, const uint8_t* data, std::size_t size, std::size_t at, FrameHeader& first) {
     const std::size_t headerBytes = kind == Kind::mpeg ? 4 : 7;
     std::size_t position = at;
     for (int n = 0; n < headersInARow; ++n) {
         if (size - position < headerBytes) return Match::needMore;
-        const auto header =
-            kind == Kind::mpeg ? mpegHeader(data + position) : adtsHeader(data + position);
+        const auto header = kind == Kind::mpeg ? mpegHeader(data + position) : adtsHeader(data + position);
         if (!header || (n > 0 && header->signature != first.signature)) return Match::no;
         if (n == 0) first = *header;
         position += header->bytes;
@@ -130,12 +126,11 @@ Opening classifyOpening(const uint8_t* data, std::size_t size) {
     if (size >= 4 && std::memcmp(data, "OggS", 4) == 0) return Opening::refused;
     std::size_t i = 0;
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) i = 3;
-    while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
-        ++i;
+    while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
     if (i == size) return size >= frameSearchLimit ? Opening::audio : Opening::undecided;
     if (data[i] != '<') return size >= 4 ? Opening::audio : Opening::undecided;
     static constexpr std::array<const char*, 7> markup = {"<!doctype", "<html", "<?xml", "<head",
-                                                          "<body", "<!--", "<title"};
+                                                          "<body",     "<!--",  "<title"};
     for (const char* tag : markup)
         if (startsWithNoCase(data + i, size - i, tag)) return Opening::refused;
     return size - i >= enough ? Opening::audio : Opening::undecided;
@@ -201,12 +196,11 @@ struct RadioStreamDecoder::Impl {
     std::vector<float> outLeft, outRight;
 };
 
-RadioStreamDecoder::Hint RadioStreamDecoder::fileTypeHint(std::string_view mimeType,
-                                                          std::string_view urlPath) {
-    static constexpr std::array<std::string_view, 5> mp3Types = {
-        "audio/mpeg", "audio/mp3", "audio/mpeg3", "audio/x-mpeg", "audio/x-mp3"};
-    static constexpr std::array<std::string_view, 5> aacTypes = {
-        "audio/mp4a-latm", "audio/aac", "audio/aacp", "audio/x-aac", "audio/x-aacp"};
+RadioStreamDecoder::Hint RadioStreamDecoder::fileTypeHint(std::string_view mimeType, std::string_view urlPath) {
+    static constexpr std::array<std::string_view, 5> mp3Types = {"audio/mpeg", "audio/mp3", "audio/mpeg3",
+                                                                 "audio/x-mpeg", "audio/x-mp3"};
+    static constexpr std::array<std::string_view, 5> aacTypes = {"audio/mp4a-latm", "audio/aac", "audio/aacp",
+                                                                 "audio/x-aac", "audio/x-aacp"};
     std::string mime(mimeType);
     for (char& c : mime)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -225,16 +219,13 @@ RadioStreamDecoder::Hint RadioStreamDecoder::fileTypeHint(std::string_view mimeT
     return Hint::none;
 }
 
-RadioStreamDecoder::RadioStreamDecoder(Hint hint, Client& client)
-    : impl_(std::make_unique<Impl>(hint, client)) {
+RadioStreamDecoder::RadioStreamDecoder(Hint hint, Client& client) : impl_(std::make_unique<Impl>(hint, client)) {
     FFmpegLog::quiet();
 }
 
 RadioStreamDecoder::~RadioStreamDecoder() = default;
 
-void RadioStreamDecoder::feed(const uint8_t* bytes, std::size_t count) {
-    impl_->feed(bytes, count);
-}
+void RadioStreamDecoder::feed(const uint8_t* bytes, std::size_t count) { impl_->feed(bytes, count); }
 
 bool RadioStreamDecoder::hasFailed() const { return impl_->failed; }
 
@@ -286,8 +277,8 @@ bool RadioStreamDecoder::Impl::probe(const uint8_t* bytes, std::size_t count, st
                 openingChecked = true;  // not a real tag: leave the bytes to the frame search
                 break;
             }
-            const uint64_t size = (uint64_t(tag[6]) << 21) | (uint64_t(tag[7]) << 14) |
-                                  (uint64_t(tag[8]) << 7) | tag[9];
+            const uint64_t size =
+                (uint64_t(tag[6]) << 21) | (uint64_t(tag[7]) << 14) | (uint64_t(tag[8]) << 7) | tag[9];
             const uint64_t total = 10 + size + ((tag[5] & 0x10) ? 10 : 0);
             const std::size_t here = static_cast<std::size_t>(std::min<uint64_t>(total, pending.size()));
             pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(here));
@@ -332,8 +323,7 @@ bool RadioStreamDecoder::Impl::lockOn(Kind kind, int layer, std::size_t offset) 
     context = decoder ? avcodec_alloc_context3(decoder) : nullptr;
     packet = av_packet_alloc();
     frame = av_frame_alloc();
-    if (!decoder || !parser || !context || !packet || !frame ||
-        avcodec_open2(context, decoder, nullptr) < 0)
+    if (!decoder || !parser || !context || !packet || !frame || avcodec_open2(context, decoder, nullptr) < 0)
         return fail(cannotDecode);
     outLeft.assign(maximumBatch, 0.0f);
     outRight.assign(maximumBatch, 0.0f);
@@ -354,8 +344,8 @@ bool RadioStreamDecoder::Impl::parse(const uint8_t* bytes, std::size_t count) {
         const int chunk = static_cast<int>(std::min<std::size_t>(left, 1 << 20));
         uint8_t* out = nullptr;
         int outSize = 0;
-        const int used = av_parser_parse2(parser, context, &out, &outSize, data, chunk,
-                                          AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        const int used =
+            av_parser_parse2(parser, context, &out, &outSize, data, chunk, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         if (used < 0 || (used == 0 && outSize == 0)) break;
         data += used;
         left -= static_cast<std::size_t>(used);
@@ -395,8 +385,7 @@ bool RadioStreamDecoder::Impl::decode(const uint8_t* bytes, int size) {
 
 bool RadioStreamDecoder::Impl::deliver(AVFrame* decoded) {
     if (decoded->nb_samples <= 0) return true;
-    if (decoded->sample_rate <= 0 || decoded->ch_layout.nb_channels <= 0)
-        return ready ? true : fail(unreadableFormat);
+    if (decoded->sample_rate <= 0 || decoded->ch_layout.nb_channels <= 0) return ready ? true : fail(unreadableFormat);
     if (!configured || decoded->sample_rate != inRate || decoded->format != inFormat ||
         av_channel_layout_compare(&decoded->ch_layout, &inLayout) != 0) {
         if (!configure(decoded)) return false;
@@ -413,9 +402,7 @@ bool RadioStreamDecoder::Impl::deliver(AVFrame* decoded) {
     if (!resampler) {
         // Already 44100 Hz planar float in one or two channels: hand the planes over.
         const float* left = reinterpret_cast<const float*>(decoded->extended_data[0]);
-        const float* right = outChannels == 2
-                                 ? reinterpret_cast<const float*>(decoded->extended_data[1])
-                                 : left;
+        const float* right = outChannels == 2 ? reinterpret_cast<const float*>(decoded->extended_data[1]) : left;
         for (int done = 0; done < decoded->nb_samples; done += maximumBatch) {
             const int n = std::min(maximumBatch, decoded->nb_samples - done);
             client.decodedFrames(left + done, right + done, n);
@@ -431,8 +418,7 @@ bool RadioStreamDecoder::Impl::drainResampler(const uint8_t** input, int inputFr
     // A non-null input with no frames asks for buffered output without flushing.
     const uint8_t* none[AV_NUM_DATA_POINTERS] = {};
     for (;;) {
-        uint8_t* out[2] = {reinterpret_cast<uint8_t*>(outLeft.data()),
-                           reinterpret_cast<uint8_t*>(outRight.data())};
+        uint8_t* out[2] = {reinterpret_cast<uint8_t*>(outLeft.data()), reinterpret_cast<uint8_t*>(outRight.data())};
         const int n = swr_convert(resampler, out, maximumBatch, input, inputFrames);
         if (n <= 0) return true;
         client.decodedFrames(outLeft.data(), outChannels == 2 ? outRight.data() : outLeft.data(), n);
@@ -457,20 +443,16 @@ bool RadioStreamDecoder::Impl::configure(AVFrame* decoded) {
     outChannels = channels == 1 ? 1 : 2;
     if (inRate != outputRate || inFormat != AV_SAMPLE_FMT_FLTP || channels > 2) {
         AVChannelLayout source{};
-        if (decoded->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&source, channels);
-        else if (av_channel_layout_copy(&source, &decoded->ch_layout) < 0)
-            return fail(cannotDecode);
+        if (decoded->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&source, channels);
+        else if (av_channel_layout_copy(&source, &decoded->ch_layout) < 0) return fail(cannotDecode);
         AVChannelLayout target{};
         av_channel_layout_default(&target, outChannels);
-        const int made = swr_alloc_set_opts2(&resampler, &target, AV_SAMPLE_FMT_FLTP, outputRate,
-                                             &source, static_cast<AVSampleFormat>(inFormat),
-                                             inRate, 0, nullptr);
+        const int made = swr_alloc_set_opts2(&resampler, &target, AV_SAMPLE_FMT_FLTP, outputRate, &source,
+                                             static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
         av_channel_layout_uninit(&source);
         av_channel_layout_uninit(&target);
         // Twice the default filter length: high-quality rate conversion at little cost.
-        if (made < 0 || !resampler || av_opt_set_int(resampler, "filter_size", 64, 0) < 0 ||
-            swr_init(resampler) < 0)
+        if (made < 0 || !resampler || av_opt_set_int(resampler, "filter_size", 64, 0) < 0 || swr_init(resampler) < 0)
             return fail(cannotDecode);
     }
     configured = true;

@@ -16,8 +16,8 @@ public:
     enum class Hint { none, mpegLayer3, adts };
 
     struct Format {
-        std::string label;  // "MP3", "MP2", "AAC" or "AAC+"
-        int channels = 0;   // the stream's own channel count, at least 1
+        std::string label;      // "MP3", "MP2", "AAC" or "AAC+"
+        int channels = 0;       // the stream's own channel count, at least 1
         double sampleRate = 0;  // the stream's own rate
 
         bool operator==(const Format&) const = default;

@@ -10,9 +10,7 @@ namespace norvo {
 
 namespace {
 
-int64_t clampedLimit(int64_t limit) {
-    return std::clamp<int64_t>(limit, 1, std::numeric_limits<int64_t>::max() / 2);
-}
+int64_t clampedLimit(int64_t limit) { return std::clamp<int64_t>(limit, 1, std::numeric_limits<int64_t>::max() / 2); }
 
 }  // namespace
 
@@ -26,18 +24,13 @@ std::vector<RadioBrowserClient::QueryItem> StationSearch::queryItems(const Radio
         {"limit", std::to_string(clampedLimit(limit) * 2)},
     };
     switch (query.kind) {
-        case Kind::country:
-            items.emplace_back("countrycode", query.text);
-            break;
-        case Kind::genre:
-            items.emplace_back("tag", query.text);
-            items.emplace_back("tagExact", "true");
-            break;
-        case Kind::search:
-            items.emplace_back("name", query.text);
-            break;
-        case Kind::top:
-            break;
+    case Kind::country: items.emplace_back("countrycode", query.text); break;
+    case Kind::genre:
+        items.emplace_back("tag", query.text);
+        items.emplace_back("tagExact", "true");
+        break;
+    case Kind::search: items.emplace_back("name", query.text); break;
+    case Kind::top: break;
     }
     return items;
 }

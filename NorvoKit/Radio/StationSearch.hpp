@@ -17,8 +17,7 @@ struct StationSearch {
 
     // "order", "reverse", "hidebroken", "limit" (twice `limit`, as the directory drops
     // repeats only after we ask), then the items of the query's case.
-    static std::vector<RadioBrowserClient::QueryItem> queryItems(const RadioBrowserClient::Query& query,
-                                                                 int64_t limit);
+    static std::vector<RadioBrowserClient::QueryItem> queryItems(const RadioBrowserClient::Query& query, int64_t limit);
 
     // The rows of a reply in order. A row that does not read is skipped; a body that is
     // not a JSON array fails.

@@ -44,15 +44,14 @@ std::optional<std::string> candidateOf(std::string_view line) {
 }  // namespace
 
 bool StreamPlaylist::isHLS(const std::optional<std::string>& mimeType, std::string_view url) {
-    static constexpr std::array<std::string_view, 2> types = {"application/vnd.apple.mpegurl",
-                                                              "application/x-mpegurl"};
+    static constexpr std::array<std::string_view, 2> types = {"application/vnd.apple.mpegurl", "application/x-mpegurl"};
     static constexpr std::array<std::string_view, 1> extensions = {"m3u8"};
     return matches(mimeType, url, types, extensions);
 }
 
 bool StreamPlaylist::isPlaylist(const std::optional<std::string>& mimeType, std::string_view url) {
-    static constexpr std::array<std::string_view, 5> types = {
-        "audio/x-mpegurl", "audio/mpegurl", "audio/x-scpls", "application/pls+xml", "audio/scpls"};
+    static constexpr std::array<std::string_view, 5> types = {"audio/x-mpegurl", "audio/mpegurl", "audio/x-scpls",
+                                                              "application/pls+xml", "audio/scpls"};
     static constexpr std::array<std::string_view, 2> extensions = {"m3u", "pls"};
     return matches(mimeType, url, types, extensions);
 }

@@ -166,25 +166,26 @@ void TunerEngine::loadBandSteps(const Query& query) {
     bandTask_ = handle;
     std::weak_ptr<TunerEngine*> weak = self_;
     MainExecutor* executor = &executor_;
-    directory_.stations(query, bandLimit, [weak, handle, query, executor](std::optional<std::vector<RadioStation>> result) {
-        executor->post([weak, handle, query, result = std::move(result)]() mutable {
-            auto self = weak.lock();
-            if (!self || handle.isCancelled()) return;
-            TunerEngine& engine = **self;
-            if (result) {
-                std::optional<int> dial;
-                if (engine.station_) dial = indexOfStation(*result, engine.station_->id);
-                engine.assign(engine.band_, Band{query, std::move(*result)});
-                engine.assign(engine.dial_, dial);
-                engine.assign(engine.bandLoading_, false);
-                engine.autoMemory();
-            } else {
-                engine.assign(engine.bandLoading_, false);
-                engine.assign(engine.bandError_, std::optional<std::string>(bandErrorText));
-            }
-            engine.publishIfChanged();
-        });
-    });
+    directory_.stations(query, bandLimit,
+                        [weak, handle, query, executor](std::optional<std::vector<RadioStation>> result) {
+                            executor->post([weak, handle, query, result = std::move(result)]() mutable {
+                                auto self = weak.lock();
+                                if (!self || handle.isCancelled()) return;
+                                TunerEngine& engine = **self;
+                                if (result) {
+                                    std::optional<int> dial;
+                                    if (engine.station_) dial = indexOfStation(*result, engine.station_->id);
+                                    engine.assign(engine.band_, Band{query, std::move(*result)});
+                                    engine.assign(engine.dial_, dial);
+                                    engine.assign(engine.bandLoading_, false);
+                                    engine.autoMemory();
+                                } else {
+                                    engine.assign(engine.bandLoading_, false);
+                                    engine.assign(engine.bandError_, std::optional<std::string>(bandErrorText));
+                                }
+                                engine.publishIfChanged();
+                            });
+                        });
 }
 
 void TunerEngine::reloadBand() { loadBand(band_.query); }

@@ -70,8 +70,8 @@ public:
     static inline const std::string mutingKey = "RO-01.muting";
     static inline const std::string autoMemoryDoneKey = "RO-01.autoMemoryDone";
 
-    TunerEngine(AudioCore& core, DefaultsStore& defaults, TunerDirectory& directory,
-                TunerStreamFactory& streams, MainExecutor& executor, const Locale& locale = Locale::current());
+    TunerEngine(AudioCore& core, DefaultsStore& defaults, TunerDirectory& directory, TunerStreamFactory& streams,
+                MainExecutor& executor, const Locale& locale = Locale::current());
     ~TunerEngine() override;
 
     // The default band: the locale's two-letter region as a country, else top.

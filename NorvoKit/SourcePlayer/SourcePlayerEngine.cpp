@@ -47,7 +47,7 @@ std::optional<SourceTrack> SourcePlayerEngine::currentTrack() const {
 }
 
 bool SourcePlayerEngine::isSupported(const std::filesystem::path& url) {
-    static constexpr std::array<std::string_view, 8> extensions = {"mp3", "wav", "wave", "aif",
+    static constexpr std::array<std::string_view, 8> extensions = {"mp3",  "wav", "wave", "aif",
                                                                    "aiff", "m4a", "flac", "caf"};
     std::string extension = url.extension().string();
     if (extension.empty()) return false;
@@ -82,7 +82,7 @@ void SourcePlayerEngine::togglePlayPause() {
         setCorePlaying(true);
         update(state_, State::playing);
     } else if (!tracks_.empty()) {
-        start(indexOf(selection_).value_or(0), 0, State::playing, true);
+        start(indexOf(selection_).value_or(0), 0, State::playing, Selection::moves);
     }
     announce();
 }
@@ -97,10 +97,8 @@ void SourcePlayerEngine::stop() {
 void SourcePlayerEngine::next() {
     const TrackIndex reference = referenceTrack();
     if (!reference || *reference + 1 >= tracks_.size()) return;
-    if (state_ == State::playing)
-        start(*reference + 1, 0, State::playing, true);
-    else
-        cue(*reference + 1);
+    if (state_ == State::playing) start(*reference + 1, 0, State::playing, Selection::moves);
+    else cue(*reference + 1);
     announce();
 }
 
@@ -112,24 +110,22 @@ void SourcePlayerEngine::previous() {
         return;
     }
     const std::size_t target = *reference == 0 ? 0 : *reference - 1;
-    if (state_ == State::playing)
-        start(target, 0, State::playing, true);
-    else
-        cue(target);
+    if (state_ == State::playing) start(target, 0, State::playing, Selection::moves);
+    else cue(target);
     announce();
 }
 
 void SourcePlayerEngine::seek(int64_t frame) {
     const TrackIndex current = indexOf(currentTrackID_);
     if (!current || state_ == State::stopped) return;
-    start(*current, std::clamp<int64_t>(frame, 0, std::max<int64_t>(duration_, 0)), state_, false);
+    start(*current, std::clamp<int64_t>(frame, 0, std::max<int64_t>(duration_, 0)), state_, Selection::stays);
     announce();
 }
 
 void SourcePlayerEngine::play(const Uuid& id) {
     const TrackIndex index = indexOf(id);
     if (!index) return;
-    start(*index, 0, State::playing, true);
+    start(*index, 0, State::playing, Selection::moves);
     announce();
 }
 
@@ -214,8 +210,7 @@ void SourcePlayerEngine::poll(const CoreSnapshot& snapshot) {
         announce();
         return;
     }
-    if (state_ == State::playing && snapshot.sourceLoaded && !snapshot.sourcePlaying)
-        update(state_, State::paused);
+    if (state_ == State::playing && snapshot.sourceLoaded && !snapshot.sourcePlaying) update(state_, State::paused);
     announce();
 }
 
@@ -231,15 +226,15 @@ SourcePlayerEngine::TrackIndex SourcePlayerEngine::referenceTrack() const {
     return indexOf(selection_);
 }
 
-void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, bool select) {
+void SourcePlayerEngine::start(std::size_t index, int64_t frame, State target, Selection selection) {
     const SourceTrack& track = tracks_[index];
     const bool sameTrack = currentTrackID_ == track.id;
     dropErrorUnlessOf(track.id);
     update(currentTrackID_, std::optional<Uuid>(track.id));
-    if (select) update(selection_, std::optional<Uuid>(track.id));
+    if (selection == Selection::moves) update(selection_, std::optional<Uuid>(track.id));
 
     // The old stream leaves the core now; the new one is installed once it is open.
-    installStream(nullptr, false);
+    installStream(nullptr, AudioCore::SourceState::stopped);
     const uint64_t ticket = ++nextTicket_;
     pending_ = PendingStart{ticket, track.id, track.title};
     opener_.open({ticket, track.url, frame, track.durationFrames});
@@ -268,7 +263,8 @@ void SourcePlayerEngine::streamOpened(SourceStreamOpener::Result result) {
     const int64_t position = result.stream->position();
     const int64_t duration = result.stream->duration();
     // Paused while it opened: it is installed paused.
-    installStream(std::move(result.stream), state_ == State::playing);
+    installStream(std::move(result.stream),
+                  state_ == State::playing ? AudioCore::SourceState::playing : AudioCore::SourceState::stopped);
     decodingErrorReported_ = false;
     dropError();
     update(position_, position);
@@ -286,18 +282,18 @@ void SourcePlayerEngine::cue(std::size_t index) {
     update(duration_, track.durationFrames.value_or(0));
 }
 
-void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, bool playing) {
+void SourcePlayerEngine::installStream(std::unique_ptr<SourceStream> stream, AudioCore::SourceState state) {
     if (!stream && !stream_) return;
     std::unique_ptr<SourceStream> replaced = std::move(stream_);
     stream_ = std::move(stream);
     // One call: a render sees either the old stream or the new one, never a mix.
-    core_.installSourceStream(stream_.get(), playing && stream_);
+    core_.installSourceStream(stream_.get(), stream_ ? state : AudioCore::SourceState::stopped);
     // Stopping the decoder (a join) and freeing the stream happen on the worker, out of the lock.
     opener_.retire(std::move(replaced));
 }
 
 void SourcePlayerEngine::dropStream() {
-    installStream(nullptr, false);
+    installStream(nullptr, AudioCore::SourceState::stopped);
     if (pending_) {
         pending_.reset();
         opener_.abandon();
@@ -309,7 +305,7 @@ void SourcePlayerEngine::setCorePlaying(bool playing) { core_.setSourcePlaying(p
 void SourcePlayerEngine::advanceAfterEnd() {
     const TrackIndex current = indexOf(currentTrackID_);
     if (current && *current + 1 < tracks_.size()) {
-        start(*current + 1, 0, State::playing, true);
+        start(*current + 1, 0, State::playing, Selection::moves);
         return;
     }
     dropStream();
@@ -335,7 +331,8 @@ void SourcePlayerEngine::applyDurations(std::vector<TrackDurationProbe::Measured
 }
 
 void SourcePlayerEngine::reportError(const Uuid& track, const std::string& title, const std::string& reason) {
-    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + ShownName::inSentence(title) + ": " + reason)));
+    update(lastError_, std::optional<std::string>(Locale::repairingUtf8("Cannot play " + ShownName::inSentence(title) +
+                                                                        ": " + reason)));
     update(lastErrorTrackID_, std::optional<Uuid>(track));
 }
 

@@ -91,6 +91,8 @@ public:
 
 private:
     using TrackIndex = std::optional<std::size_t>;
+    // Whether a started track becomes the selection.
+    enum class Selection { moves, stays };
 
     TrackIndex indexOf(const std::optional<Uuid>& id) const;
     // The current track when it is in the list, else the selected one.
@@ -98,13 +100,13 @@ private:
     // Opens the track at `frame`; on failure reports it and leaves the player stopped.
     // A started track becomes the selection too, so that stop and play again go on
     // from it; a seek leaves the user's selection alone.
-    void start(std::size_t index, int64_t frame, State target, bool select);
+    void start(std::size_t index, int64_t frame, State target, Selection selection);
     void streamOpened(SourceStreamOpener::Result result);
     // Takes the stream out of the core and drops any stream still opening.
     void dropStream();
     // Makes the track current and selected at position 0 without a stream.
     void cue(std::size_t index);
-    void installStream(std::unique_ptr<SourceStream> stream, bool playing);
+    void installStream(std::unique_ptr<SourceStream> stream, AudioCore::SourceState state);
     void setCorePlaying(bool playing);
     void advanceAfterEnd();
     void applyDurations(std::vector<TrackDurationProbe::Measured> lengths);

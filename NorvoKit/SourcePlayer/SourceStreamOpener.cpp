@@ -16,10 +16,7 @@ struct SourceStreamOpener::Inbox {
 };
 
 SourceStreamOpener::SourceStreamOpener(SourceStreamFactory& factory, MainExecutor& executor, Delivery deliver)
-    : factory_(factory),
-      executor_(executor),
-      deliver_(std::move(deliver)),
-      inbox_(std::make_shared<Inbox>(this)) {
+    : factory_(factory), executor_(executor), deliver_(std::move(deliver)), inbox_(std::make_shared<Inbox>(this)) {
     worker_ = std::thread([this] { run(); });
 }
 
@@ -126,10 +123,8 @@ void SourceStreamOpener::deliverReady() {
             std::lock_guard lock(mutex_);
             wanted = result.ticket == wanted_;
         }
-        if (wanted)
-            deliver_(std::move(result));
-        else
-            retire(std::move(result.stream));
+        if (wanted) deliver_(std::move(result));
+        else retire(std::move(result.stream));
     }
 }
 

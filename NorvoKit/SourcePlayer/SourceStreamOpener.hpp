@@ -64,10 +64,10 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::optional<Request> pending_;                         // guarded by mutex_
-    std::vector<std::unique_ptr<SourceStream>> retiring_;    // guarded by mutex_
-    uint64_t wanted_ = 0;                                    // guarded by mutex_: the newest ticket
-    bool stopping_ = false;                                  // guarded by mutex_
+    std::optional<Request> pending_;                       // guarded by mutex_
+    std::vector<std::unique_ptr<SourceStream>> retiring_;  // guarded by mutex_
+    uint64_t wanted_ = 0;                                  // guarded by mutex_: the newest ticket
+    bool stopping_ = false;                                // guarded by mutex_
     // Results waiting for the main thread; posted work reaches them through a weak
     // reference, so work still queued after this opener is gone does nothing.
     std::shared_ptr<Inbox> inbox_;

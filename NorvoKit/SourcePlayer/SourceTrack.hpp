@@ -12,7 +12,7 @@ namespace norvo {
 struct SourceTrack {
     Uuid id;
     std::filesystem::path url;
-    std::string title;                     // the file name without its extension, shown verbatim
+    std::string title;                      // the file name without its extension, shown verbatim
     std::optional<int64_t> durationFrames;  // absent until the file has been measured
 
     bool operator==(const SourceTrack&) const = default;

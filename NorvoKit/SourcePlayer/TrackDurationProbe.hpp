@@ -58,10 +58,10 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Request> queue_;  // guarded by mutex_
-    bool stopping_ = false;      // guarded by mutex_
+    std::deque<Request> queue_;           // guarded by mutex_
+    bool stopping_ = false;               // guarded by mutex_
     std::atomic<bool> cancelled_{false};  // stops a measurement in flight
-    std::thread worker_;         // started with the first request
+    std::thread worker_;                  // started with the first request
 };
 
 }  // namespace norvo

@@ -108,7 +108,8 @@ void CassetteLabel::drawArtwork(QPainter& painter, double scale, const CassetteD
     const ScaledText badgeFont(HandwritingFont::system(12, QFont::ExtraBold, QFont::Expanded), 3.6);
     const QString badgeString = badgeText(document.type);
     painter.setPen(onBand ? paper(0.9) : ink(0.9));
-    badgeFont.drawInBox(painter, {badge.right() - badgeFont.width(badgeString), badge.center().y() - badgeFont.height() / 2},
+    badgeFont.drawInBox(painter,
+                        {badge.right() - badgeFont.width(badgeString), badge.center().y() - badgeFont.height() / 2},
                         badgeString);
 
     // Title and side title sit on their lines at their natural size.

@@ -65,8 +65,7 @@ public:
 
     void draw(QPainter& painter, CassetteLayer layer = CassetteLayer::whole) const {
         painter.save();
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
-                               QPainter::TextAntialiasing);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
         painter.scale(scale_, scale_);
         if (layer != CassetteLayer::cover) drawReels(painter);
         if (layer != CassetteLayer::reels) {

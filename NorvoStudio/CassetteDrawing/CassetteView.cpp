@@ -15,8 +15,8 @@ CassetteView::CassetteView(QWidget* parent) : QWidget(parent) {
     setSizePolicy(policy);
 }
 
-CassetteView::CassetteView(CassetteDocument document, TapeSide side, int64_t head,
-                           std::map<ArtworkRole, QImage> images, QWidget* parent)
+CassetteView::CassetteView(CassetteDocument document, TapeSide side, int64_t head, std::map<ArtworkRole, QImage> images,
+                           QWidget* parent)
     : CassetteView(parent) {
     document_ = std::move(document);
     side_ = side;
@@ -62,9 +62,7 @@ QRectF CassetteView::cassetteRect() const {
     return {(w - cw) / 2, (h - ch) / 2, cw, ch};
 }
 
-int CassetteView::heightForWidth(int width) const {
-    return static_cast<int>(std::lround(width / cassetteAspectRatio));
-}
+int CassetteView::heightForWidth(int width) const { return static_cast<int>(std::lround(width / cassetteAspectRatio)); }
 
 QSize CassetteView::sizeHint() const { return {251, 160}; }
 

@@ -99,8 +99,8 @@ JCardFrontLayout JCardFrontLayout::make(const JCardContent& content, FontRole ro
         for (const auto& [letter, rows, count] : {std::tuple{QStringLiteral("A"), &content.sideARows, rowsA},
                                                   std::tuple{QStringLiteral("B"), &content.sideBRows, rowsB}}) {
             if (count == 0) continue;
-            items.push_back({Face::heading, {heading.elided(QStringLiteral("SIDE ") + letter, width)},
-                             heading.lineSpacing(), -1});
+            items.push_back(
+                {Face::heading, {heading.elided(QStringLiteral("SIDE ") + letter, width)}, heading.lineSpacing(), -1});
             for (qsizetype i = 0; i < count; ++i)
                 items.push_back({Face::row, {row.elided(rows->at(i), width)}, row.lineSpacing(), blockSpacing});
         }

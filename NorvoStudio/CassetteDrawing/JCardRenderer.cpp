@@ -98,7 +98,8 @@ void renderJCard(QPainter& painter, QSizeF size, const CassetteDocument& documen
     }
     // Fold lines lie over artwork too; the front's is the card's right edge.
     for (const auto& panel : panels)
-        painter.fillRect(QRectF(panel.rect.right() - 0.5 * px, 0, 0.5 * px, Card::height), QColor::fromRgbF(0, 0, 0, 0.12f));
+        painter.fillRect(QRectF(panel.rect.right() - 0.5 * px, 0, 0.5 * px, Card::height),
+                         QColor::fromRgbF(0, 0, 0, 0.12f));
     painter.restore();
 }
 

@@ -8,9 +8,8 @@
 
 namespace norvo {
 
-ColorWell::ColorWell(CassetteDesignerView::ColorBinding binding, bool showsAlpha, const QString& title,
-                     QWidget* parent)
-    : QAbstractButton(parent), binding_(std::move(binding)), showsAlpha_(showsAlpha), title_(title) {
+ColorWell::ColorWell(CassetteDesignerView::ColorBinding binding, Alpha alpha, const QString& title, QWidget* parent)
+    : QAbstractButton(parent), binding_(std::move(binding)), showsAlpha_(alpha == Alpha::shown), title_(title) {
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(title);

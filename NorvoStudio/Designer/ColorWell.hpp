@@ -9,14 +9,15 @@
 namespace norvo {
 
 // A colour well bound to a colour of the document. Clicking it opens the colour dialog
-// (window-modal, with an opacity control only when `showsAlpha`); the colour is written
+// (window-modal, with an opacity control only for `Alpha::shown`); the colour is written
 // when the dialog is accepted; cancelling stores nothing. The dialog is opened without a
 // nested event loop, so nothing here waits on it with references into the document.
 class ColorWell : public QAbstractButton {
     Q_OBJECT
 public:
-    ColorWell(CassetteDesignerView::ColorBinding binding, bool showsAlpha, const QString& title,
-              QWidget* parent = nullptr);
+    enum class Alpha { hidden, shown };
+
+    ColorWell(CassetteDesignerView::ColorBinding binding, Alpha alpha, const QString& title, QWidget* parent = nullptr);
 
     void refresh();
     bool showsAlpha() const { return showsAlpha_; }

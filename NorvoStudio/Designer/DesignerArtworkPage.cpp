@@ -55,7 +55,8 @@ QString DesignerArtworkPage::imagesNote() {
               "millimetres and pixels.");
 }
 
-DesignerArtworkPage::DesignerArtworkPage(DocumentEditor& editor, QWidget* parent) : DesignerForm(parent), editor_(editor) {
+DesignerArtworkPage::DesignerArtworkPage(DocumentEditor& editor, QWidget* parent)
+    : DesignerForm(parent), editor_(editor) {
     setObjectName(QStringLiteral("artworkPage"));
 
     DesignerFormSection* images = addSection(tr("Images"), imagesNote());
@@ -68,7 +69,8 @@ DesignerArtworkPage::DesignerArtworkPage(DocumentEditor& editor, QWidget* parent
         line->setContentsMargins(10, 6, 10, 6);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
-        texts->addWidget(DesignerFormSection::bodyLabel(QString::fromUtf8(title(role).data(), qsizetype(title(role).size())), row));
+        texts->addWidget(
+            DesignerFormSection::bodyLabel(QString::fromUtf8(title(role).data(), qsizetype(title(role).size())), row));
         texts->addWidget(DesignerFormSection::captionLabel(sizeLine(role), row));
         line->addLayout(texts);
         line->addStretch(1);
@@ -95,10 +97,8 @@ void DesignerArtworkPage::choose(std::optional<ArtworkRole> role) {
     DocumentEditor* editor = &editor_;
     QTimer::singleShot(0, this, [editor, role] {
         editor->chooseArtwork(role, [editor, role](const FileData& data) {
-            if (role)
-                editor->setArtwork(data, *role);
-            else
-                editor->appendBookletPanel(data);
+            if (role) editor->setArtwork(data, *role);
+            else editor->appendBookletPanel(data);
         });
     });
 }

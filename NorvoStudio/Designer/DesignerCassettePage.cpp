@@ -84,17 +84,21 @@ DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* pare
 
     // Label lettering
     DesignerFormSection* lettering = addSection(tr("Label lettering"));
-    title_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.name; }));
+    title_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.name; }));
     title_->setObjectName(QStringLiteral("cassetteTitle"));
     lettering->addRow(tr("Cassette title"), title_);
-    sideATitle_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.sideA.title; }));
+    sideATitle_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.sideA.title; }));
     sideATitle_->setObjectName(QStringLiteral("sideATitle"));
     lettering->addRow(tr("Side A title"), sideATitle_);
-    sideBTitle_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.sideB.title; }));
+    sideBTitle_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.sideB.title; }));
     sideBTitle_->setObjectName(QStringLiteral("sideBTitle"));
     lettering->addRow(tr("Side B title"), sideBTitle_);
-    handwriting_ = new DesignerPicker(
-        fontRoleTitles(), View::choiceBinding(editor_, allFontRoles, [](auto& d) -> auto& { return d.design.labelFont; }));
+    handwriting_ = new DesignerPicker(fontRoleTitles(),
+                                      View::choiceBinding(
+                                          editor_, allFontRoles, [](auto& d) -> auto& { return d.design.labelFont; }));
     handwriting_->setObjectName(QStringLiteral("handwriting"));
     lettering->addRow(tr("Handwriting"), handwriting_);
 
@@ -102,12 +106,13 @@ DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* pare
     DesignerFormSection* paper = addSection(tr("Label paper"));
     QStringList styles;
     for (LabelStyle s : allLabelStyles) styles << labelStyleTitle(s);
-    paperStyle_ = new DesignerPicker(
-        styles, View::choiceBinding(editor_, allLabelStyles, [](auto& d) -> auto& { return d.design.labelStyle; }));
+    paperStyle_ =
+        new DesignerPicker(styles, View::choiceBinding(
+                                       editor_, allLabelStyles, [](auto& d) -> auto& { return d.design.labelStyle; }));
     paperStyle_->setObjectName(QStringLiteral("labelStyle"));
     paper->addRow(tr("Style"), paperStyle_);
     auto well = [&](DesignerFormSection* section, const QString& label, const char* name, ColorWell*& slot,
-                    View::ColorBinding binding, bool alpha) {
+                    View::ColorBinding binding, ColorWell::Alpha alpha) {
         slot = new ColorWell(std::move(binding), alpha, label);
         slot->setObjectName(QString::fromLatin1(name));
         auto* holder = new QWidget;
@@ -118,16 +123,24 @@ DesignerCassettePage::DesignerCassettePage(DocumentEditor& editor, QWidget* pare
         section->addRow(label, holder);
     };
     well(paper, tr("Paper"), "paperColor", paper_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.labelColor; }), false);
-    well(paper, tr("Ink"), "inkColor", ink_, View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.inkColor; }),
-         false);
+         View::colorBinding(
+             editor_, [](auto& d) -> auto& { return d.design.labelColor; }),
+         ColorWell::Alpha::hidden);
+    well(paper, tr("Ink"), "inkColor", ink_,
+         View::colorBinding(
+             editor_, [](auto& d) -> auto& { return d.design.inkColor; }),
+         ColorWell::Alpha::hidden);
     well(paper, tr("Accent"), "accentColor", accent_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.accentColor; }), false);
+         View::colorBinding(
+             editor_, [](auto& d) -> auto& { return d.design.accentColor; }),
+         ColorWell::Alpha::hidden);
 
     // Shell
     DesignerFormSection* shell = addSection(tr("Shell"));
     well(shell, tr("Plastic"), "shellColor", plastic_,
-         View::colorBinding(editor_, [](auto& d) -> auto& { return d.design.shellColor; }), true);
+         View::colorBinding(
+             editor_, [](auto& d) -> auto& { return d.design.shellColor; }),
+         ColorWell::Alpha::shown);
     transparent_ = new QCheckBox;
     transparent_->setObjectName(QStringLiteral("transparentShell"));
     transparent_->setAccessibleName(tr("Transparent shell"));

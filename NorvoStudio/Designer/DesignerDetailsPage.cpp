@@ -10,10 +10,10 @@
 #include "DesignerFormSection.hpp"
 #include "DesignerTextEditor.hpp"
 #include "DesignerTextField.hpp"
-#include "StudioModel/FormatTapeTime.hpp"
-#include "StudioModel/ShownText.hpp"
 #include "StudioModel/CassetteSlot.hpp"
 #include "StudioModel/DocumentEditor.hpp"
+#include "StudioModel/FormatTapeTime.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -76,7 +76,8 @@ QString DesignerDetailsPage::dateText(Date date, const QLocale& locale) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
     const DateFormats& formats = dateFormats(locale);
-    return locale.toString(local.date(), formats.date) + QStringLiteral(", ") + locale.toString(local.time(), formats.time);
+    return locale.toString(local.date(), formats.date) + QStringLiteral(", ") +
+           locale.toString(local.time(), formats.time);
 }
 
 QString DesignerDetailsPage::eventDescription(const HistoryEvent& event) {
@@ -106,22 +107,28 @@ DesignerDetailsPage::DesignerDetailsPage(DocumentEditor& editor, const CassetteS
     setObjectName(QStringLiteral("detailsPage"));
 
     DesignerFormSection* identity = addSection(tr("Identity"));
-    creator_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.creator; }));
+    creator_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.creator; }));
     creator_->setObjectName(QStringLiteral("creator"));
     identity->addRow(tr("Creator"), creator_);
-    serial_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.serialNumber; }));
+    serial_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.serialNumber; }));
     serial_->setObjectName(QStringLiteral("serialNumber"));
     identity->addRow(tr("Serial number"), serial_);
-    genre_ = new DesignerTextField(View::stringBinding(editor_, [](auto& d) -> auto& { return d.genre; }));
+    genre_ = new DesignerTextField(View::stringBinding(
+        editor_, [](auto& d) -> auto& { return d.genre; }));
     genre_->setObjectName(QStringLiteral("genre"));
     identity->addRow(tr("Genre"), genre_);
     const QFont body = HandwritingFont::system(13);
     const int oneLine = QFontMetrics(body).lineSpacing() + 12;
-    description_ = new DesignerTextEditor(View::stringBinding(editor_, [](auto& d) -> auto& { return d.description; }),
+    description_ = new DesignerTextEditor(View::stringBinding(
+                                              editor_, [](auto& d) -> auto& { return d.description; }),
                                           body, oneLine);
     description_->setObjectName(QStringLiteral("description"));
     identity->addRow(tr("Description"), description_);
-    notes_ = new DesignerTextEditor(View::stringBinding(editor_, [](auto& d) -> auto& { return d.notes; }), body, oneLine);
+    notes_ = new DesignerTextEditor(View::stringBinding(
+                                        editor_, [](auto& d) -> auto& { return d.notes; }),
+                                    body, oneLine);
     notes_->setObjectName(QStringLiteral("notes"));
     identity->addRow(tr("Notes"), notes_);
     id_ = identity->addValueRow(tr("Cassette ID"), {});

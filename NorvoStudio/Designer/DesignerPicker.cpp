@@ -7,8 +7,7 @@
 
 namespace norvo {
 
-DesignerPicker::DesignerPicker(const QStringList& titles, CassetteDesignerView::ChoiceBinding binding,
-                               QWidget* parent)
+DesignerPicker::DesignerPicker(const QStringList& titles, CassetteDesignerView::ChoiceBinding binding, QWidget* parent)
     : QComboBox(parent), binding_(std::move(binding)) {
     setFont(HandwritingFont::system(13));
     addItems(titles);

@@ -108,7 +108,7 @@ DesignerPreview::DesignerPreview(DocumentEditor& editor, const LiveDeck& live, Q
     strip->setSpacing(6);
     auto* caption = new QLabel(QStringLiteral("BOOKLET"), booklet_);
     caption->setTextFormat(Qt::PlainText);
-    caption->setFont(KitFont::system(8, QFont::DemiBold, true));
+    caption->setFont(KitFont::system(8, QFont::DemiBold, KitFont::Width::expanded));
     QPalette cp = caption->palette();
     cp.setColor(QPalette::WindowText, KitColor::silkscreenLight);
     caption->setPalette(cp);

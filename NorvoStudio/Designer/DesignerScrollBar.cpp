@@ -7,7 +7,8 @@ namespace norvo {
 void DesignerScrollBar::dress(QScrollBar* bar, Surface surface, int track) {
     const bool vertical = bar->orientation() == Qt::Vertical;
     const QString kind = vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal");
-    const QString handle = surface == Surface::dark ? QStringLiteral("rgba(255,255,255,70)") : QStringLiteral("rgba(0,0,0,60)");
+    const QString handle =
+        surface == Surface::dark ? QStringLiteral("rgba(255,255,255,70)") : QStringLiteral("rgba(0,0,0,60)");
     const int inset = (track - 6) / 2;
     bar->setStyleSheet(
         QStringLiteral("QScrollBar:%1 { background: transparent; border: none; %2: %3px; margin: 0; }"

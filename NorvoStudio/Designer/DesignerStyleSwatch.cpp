@@ -35,7 +35,8 @@ void DesignerStyleSwatch::showState(const CassetteType& type, bool selected, con
 
 int DesignerStyleSwatch::heightForWidth(int width) const {
     const double cassette = (width - 2 * padding) / cassetteAspectRatio;
-    return int(std::ceil(2 * padding + cassette + spacing + QFontMetrics(HandwritingFont::system(namePixels)).height()));
+    return int(std::ceil(2 * padding + cassette + spacing +
+                         QFontMetrics(HandwritingFont::system(namePixels)).height()));
 }
 
 QSize DesignerStyleSwatch::sizeHint() const { return {100, heightForWidth(100)}; }

@@ -12,8 +12,8 @@
 
 namespace norvo {
 
-DesignerTextEditor::DesignerTextEditor(CassetteDesignerView::TextBinding binding, const QFont& font,
-                                       int minimumHeight, QWidget* parent)
+DesignerTextEditor::DesignerTextEditor(CassetteDesignerView::TextBinding binding, const QFont& font, int minimumHeight,
+                                       QWidget* parent)
     : QPlainTextEdit(parent), binding_(std::move(binding)), minimumHeight_(minimumHeight) {
     setFont(font);
     document()->setDefaultFont(font);

@@ -61,7 +61,9 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     const bool saving = options_.mode == Mode::save;
     setWindowTitle(options_.message.isEmpty() ? (saving ? tr("Save As") : tr("Open")) : options_.message);
     if (!options_.runInBackground)
-        options_.runInBackground = [](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); };
+        options_.runInBackground = [](std::function<void()> work) {
+            QThreadPool::globalInstance()->start(std::move(work));
+        };
 
     message_ = new QLabel(options_.message, this);
     message_->setWordWrap(true);
@@ -105,8 +107,9 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     filter_->setVisible(!options_.nameFilters.isEmpty());
     connect(filter_, &QComboBox::currentIndexChanged, this, [this] { setDirectory(directory_); });
 
-    buttons_ = new QDialogButtonBox((saving ? QDialogButtonBox::Save : QDialogButtonBox::Open) | QDialogButtonBox::Cancel,
-                                    this);
+    buttons_ =
+        new QDialogButtonBox((saving ? QDialogButtonBox::Save : QDialogButtonBox::Open) | QDialogButtonBox::Cancel,
+                             this);
     accept_ = buttons_->button(saving ? QDialogButtonBox::Save : QDialogButtonBox::Open);
     connect(buttons_, &QDialogButtonBox::accepted, this, &FilePanelDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &FilePanelDialog::reject);
@@ -179,8 +182,7 @@ FilePanelDialog::Listing FilePanelDialog::list(const std::filesystem::path& fold
         const std::string name(entry->d_name);
         if (name.empty() || name.front() == '.') continue;
         const bool folderEntry = isFolder(folder / name);
-        if (!folderEntry && !globs.empty() &&
-            std::none_of(globs.begin(), globs.end(), [&](const QByteArray& glob) {
+        if (!folderEntry && !globs.empty() && std::none_of(globs.begin(), globs.end(), [&](const QByteArray& glob) {
                 return ::fnmatch(glob.constData(), name.c_str(), FNM_CASEFOLD) == 0;
             }))
             continue;
@@ -209,7 +211,8 @@ void FilePanelDialog::setDirectory(const std::filesystem::path& folder) {
         auto listing = std::make_shared<Listing>(list(folder, patterns));
         // The panel may be gone by now; the guarded pointer is only read on the main thread.
         QMetaObject::invokeMethod(
-            qApp, [panel, serial, listing] {
+            qApp,
+            [panel, serial, listing] {
                 if (panel) panel->showListing(serial, *listing);
             },
             Qt::QueuedConnection);
@@ -303,10 +306,8 @@ void FilePanelDialog::goTo(const QString& typed) {
 }
 
 void FilePanelDialog::accept() {
-    if (options_.mode == Mode::save)
-        acceptSave();
-    else
-        acceptOpen();
+    if (options_.mode == Mode::save) acceptSave();
+    else acceptOpen();
 }
 
 void FilePanelDialog::acceptOpen() {
@@ -368,10 +369,10 @@ bool FilePanelDialog::createFolder(const QString& name) {
     const std::filesystem::path folder = directory_ / trimmed.toStdString();
     if (::mkdir(folder.c_str(), 0777) != 0) {
         const int error = errno;
-        QMessageBox warning(QMessageBox::Warning, QString(),
-                            tr("The folder cannot be made: %1")
-                                .arg(QString::fromStdString(std::generic_category().message(error))),
-                            QMessageBox::Ok, this);
+        QMessageBox warning(
+            QMessageBox::Warning, QString(),
+            tr("The folder cannot be made: %1").arg(QString::fromStdString(std::generic_category().message(error))),
+            QMessageBox::Ok, this);
         warning.setTextFormat(Qt::PlainText);
         warning.exec();
         return false;

@@ -31,11 +31,11 @@ public:
 
     struct Options {
         Mode mode = Mode::open;
-        QString message;          // the window's title and the line above the list
-        QStringList nameFilters;  // "Audio (*.mp3 *.wav)"; the first applies at first
-        bool multipleSelection = false;   // open panels
-        std::filesystem::path directory;  // where it starts; the home folder when it is no folder
-        QString proposedName;             // save panels: the name offered, extension included
+        QString message;                    // the window's title and the line above the list
+        QStringList nameFilters;            // "Audio (*.mp3 *.wav)"; the first applies at first
+        bool multipleSelection = false;     // open panels
+        std::filesystem::path directory;    // where it starts; the home folder when it is no folder
+        QString proposedName;               // save panels: the name offered, extension included
         bool canCreateDirectories = false;  // save panels
         // Reads folders off the main thread (a slow disk must not stop the studio);
         // nothing means Qt's global thread pool.

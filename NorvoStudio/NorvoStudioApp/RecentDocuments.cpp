@@ -58,7 +58,7 @@ bool merge(const QByteArray& existing, QXmlStreamWriter& out, const QString& hre
     QXmlStreamReader in(existing);
     bool sawRoot = false;
     bool inTarget = false;
-    bool targetDone = false;   // the file's bookmark was found and refreshed
+    bool targetDone = false;  // the file's bookmark was found and refreshed
     bool applicationDone = false;
     int depth = 0;
     int targetDepth = -1;
@@ -135,8 +135,7 @@ QString RecentDocuments::standardLocation() {
     return base + QStringLiteral("/recently-used.xbel");
 }
 
-bool RecentDocuments::note(const QString& xbelPath, const QUrl& file, const QString& mimeType,
-                           const QDateTime& now) {
+bool RecentDocuments::note(const QString& xbelPath, const QUrl& file, const QString& mimeType, const QDateTime& now) {
     const QString href = QString::fromUtf8(file.toEncoded());
     const QString time = stamp(now);
 

@@ -16,7 +16,7 @@ namespace norvo {
 namespace {
 
 constexpr quint32 handOverMagic = 0x4e565332;  // "NVS2": paths as bytes
-constexpr qint64 maximumMessage = 1 << 20;      // far beyond any real list of paths
+constexpr qint64 maximumMessage = 1 << 20;     // far beyond any real list of paths
 constexpr quint32 maximumPaths = 4096;
 constexpr qsizetype maximumPathBytes = 4096;  // PATH_MAX
 constexpr char receipt = 'k';
@@ -157,7 +157,8 @@ void SingleInstance::accept() {
             // Opening a document may ask about unsaved changes in a nested event loop,
             // during which this socket can disconnect and be deleted: hand the paths on
             // from the event loop, not from inside the socket's signal.
-            QMetaObject::invokeMethod(this, [this, paths] { emit documentsReceived(paths); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, paths] { emit documentsReceived(paths); }, Qt::QueuedConnection);
         });
     }
 }

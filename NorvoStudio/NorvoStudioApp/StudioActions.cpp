@@ -39,9 +39,9 @@ StudioActions::StudioActions(StudioModel& model, QObject* parent)
     newCassetteMenu_->setTitle(tr("New Blank Cassette"));
     for (Id id : {Id::newC46, Id::newC60, Id::newC90, Id::newC120}) {
         const CassetteType& type = standardType(id);
-        newCassetteMenu_->addAction(make(id, QString::fromStdString(type.description()) + QStringLiteral(" ") +
-                                                 emDash + QStringLiteral(" ") +
-                                                 QString::number(type.minutesPerSide()) + tr(" min per side")));
+        newCassetteMenu_->addAction(make(id, QString::fromStdString(type.description()) + QStringLiteral(" ") + emDash +
+                                                 QStringLiteral(" ") + QString::number(type.minutesPerSide()) +
+                                                 tr(" min per side")));
     }
     make(Id::openCassette, tr("Open Cassette\u2026"));
     make(Id::addMusic, tr("Add Music to Player\u2026"));

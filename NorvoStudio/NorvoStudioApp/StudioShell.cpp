@@ -35,16 +35,15 @@ StudioShell::StudioShell(StudioModel& model, const RackFaces& faces, std::functi
 
 StudioShell::~StudioShell() = default;
 
-void StudioShell::openDocuments(const std::vector<std::filesystem::path>& paths) {
-    model_.openDocuments(paths);
-}
+void StudioShell::openDocuments(const std::vector<std::filesystem::path>& paths) { model_.openDocuments(paths); }
 
 void StudioShell::acceptHandOvers(SingleInstance& instance) {
-    connect(&instance, &SingleInstance::documentsReceived, this, [this](const std::vector<std::filesystem::path>& paths) {
-        // Raise the window first, so a prompt the documents open stays above it.
-        window_->bringToFront();
-        openDocuments(paths);
-    });
+    connect(&instance, &SingleInstance::documentsReceived, this,
+            [this](const std::vector<std::filesystem::path>& paths) {
+                // Raise the window first, so a prompt the documents open stays above it.
+                window_->bringToFront();
+                openDocuments(paths);
+            });
 }
 
 }  // namespace norvo

@@ -6,7 +6,6 @@
 
 #include <QObject>
 
-
 namespace norvo {
 
 class QuitController;
@@ -23,8 +22,7 @@ class StudioShell final : public QObject {
     Q_OBJECT
 public:
     // `exit` ends the application with a status once the quit is decided.
-    StudioShell(StudioModel& model, const RackFaces& faces, std::function<void(int)> exit,
-                QObject* parent = nullptr);
+    StudioShell(StudioModel& model, const RackFaces& faces, std::function<void(int)> exit, QObject* parent = nullptr);
     ~StudioShell() override;
 
     StudioWindow& window() { return *window_; }

@@ -1,7 +1,6 @@
 #pragma once
 #include <QMainWindow>
 
-
 namespace norvo {
 
 class StudioActions;

@@ -26,13 +26,13 @@ public:
                 context_ = nullptr;
                 failed_ = true;
             } else {
-                ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Norvo Studio",
-                                        CA_PROP_APPLICATION_ID, "org.norvo.Studio", nullptr);
+                ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Norvo Studio", CA_PROP_APPLICATION_ID,
+                                        "org.norvo.Studio", nullptr);
             }
         }
         if (!context_) return false;
-        return ca_context_play(context_, 0, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION,
-                               "Alert sound", nullptr) == CA_SUCCESS;
+        return ca_context_play(context_, 0, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION, "Alert sound",
+                               nullptr) == CA_SUCCESS;
     }
 
 private:
@@ -50,9 +50,7 @@ struct SystemBeep::Shared {
 };
 
 SystemBeep::SystemBeep()
-    : SystemBeep(
-          [bell = std::make_shared<CanberraBell>()] { return bell->play(); },
-          [] { QApplication::beep(); }) {}
+    : SystemBeep([bell = std::make_shared<CanberraBell>()] { return bell->play(); }, [] { QApplication::beep(); }) {}
 
 SystemBeep::SystemBeep(Player player, std::function<void()> fallback) : shared_(std::make_shared<Shared>()) {
     shared_->player = std::move(player);

@@ -56,8 +56,10 @@ int main(int argc, char** argv) {
     EngineTuner tuner(model.tuner());
     SystemDesktopServices desktop;
     Haptics haptics;
-    const TunerServices tunerFace{tuner, executor, SystemClock::shared(), desktop, Locale::current().identifier(),
-                                  haptics, [&model] { return model.live().tunerMeter(); }};
+    const TunerServices tunerFace{
+        tuner, executor, SystemClock::shared(), desktop, Locale::current().identifier(), haptics, [&model] {
+            return model.live().tunerMeter();
+        }};
     const RackFaces faces{.player = player, .deck = deck, .tuner = tunerFace};
 
     StudioShell shell(model, faces, [](int status) { QCoreApplication::exit(status); });

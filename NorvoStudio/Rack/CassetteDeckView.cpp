@@ -156,7 +156,9 @@ std::span<const CassetteDeckView::PartRow> CassetteDeckView::parts() {
          [](S was, S now, L) { return was.meters != now.meters; }, &drawn<DeckDrawing::meters>, Surface::glass},
         {Part::busy,
          [](L l, S) {
-             return l.busyMessage.united(l.busyBar).adjusted(-4, -4, 4, 4).intersected(DisplayWindow::glassRect(l.display));
+             return l.busyMessage.united(l.busyBar)
+                 .adjusted(-4, -4, 4, 4)
+                 .intersected(DisplayWindow::glassRect(l.display));
          },
          [](S was, S now, L) { return was.busy != now.busy; }, &drawn<DeckDrawing::busy>, Surface::glass},
         // The map moves a fraction of a point per second at play speed: it is redrawn when the
@@ -173,11 +175,13 @@ std::span<const CassetteDeckView::PartRow> CassetteDeckView::parts() {
         {Part::tapeSoundKey, [](L l, S) { return l.soundKey.adjusted(-1, -1, 1, 1); },
          [](S was, S now, L) { return was.tapeSound != now.tapeSound; }, &drawn<DeckDrawing::tapeSoundKey>},
     }};
-    static_assert([] {
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].part != Part(i)) return false;
-        return rows.back().part == Part::tapeSoundKey;
-    }(), "one row per part, in the order of Part");
+    static_assert(
+        [] {
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (rows[i].part != Part(i)) return false;
+            return rows.back().part == Part::tapeSoundKey;
+        }(),
+        "one row per part, in the order of Part");
     return rows;
 }
 
@@ -252,14 +256,17 @@ QSize CassetteDeckView::designSize() { return QSize(designWidth, static_cast<int
 QSize CassetteDeckView::sizeHint() const { return QSize(designWidth, static_cast<int>(std::ceil(layout_.height))); }
 
 void CassetteDeckView::buildControls() {
-    const auto transportKey = [this](const char* symbol, const char* caption, qreal width, std::optional<QColor> accent) {
-        return new HardwareKey(HardwareKeyStyle{false, accent, width, 38},
+    const auto transportKey = [this](const char* symbol, const char* caption, qreal width,
+                                     std::optional<QColor> accent) {
+        return new HardwareKey(HardwareKeyStyle{.accent = accent, .width = width, .height = 38},
                                KeyLabel::symbolAbove(QString::fromUtf8(symbol), QString::fromUtf8(caption)), this);
     };
     const auto inputKey = [this](DeckInput input, const QString& caption, const QString& help) {
-        auto* key = new HardwareKey(
-            HardwareKeyStyle{false, KitColor::white(0.6), DeckLayout::inputKeyWidth, DeckLayout::inputKeyHeight},
-            KeyLabel::lampBefore(LED{false, KitColor::amber, 6}, caption), this);
+        auto* key =
+            new HardwareKey(HardwareKeyStyle{.accent = KitColor::white(0.6),
+                                             .width = DeckLayout::inputKeyWidth,
+                                             .height = DeckLayout::inputKeyHeight},
+                            KeyLabel::lampBefore(LED{.on = false, .color = KitColor::amber, .size = 6}, caption), this);
         key->setToolTip(help);
         connect(key, &HardwareKey::clicked, this, [this, input] {
             // The model pushes every assignment of the deck input to the audio core.
@@ -269,13 +276,14 @@ void CassetteDeckView::buildControls() {
     };
     playerInput_ = inputKey(DeckInput::sourcePlayer, QStringLiteral("CD · MP3"),
                             StudioCommands::helpText(QStringLiteral("Record and hear the source player DA-2"),
-                                                    StudioCommands::Id::inputPlayer));
+                                                     StudioCommands::Id::inputPlayer));
     tunerInput_ = inputKey(DeckInput::tuner, QStringLiteral("TUNER"),
                            StudioCommands::helpText(QStringLiteral("Record and hear the radio tuner RO-01"),
-                                                   StudioCommands::Id::inputTuner));
+                                                    StudioCommands::Id::inputTuner));
 
     eject_ = transportKey("eject.fill", "EJECT", 64, std::nullopt);
-    eject_->setToolTip(StudioCommands::helpText(QStringLiteral("Eject the cassette"), StudioCommands::Id::ejectCassette));
+    eject_->setToolTip(StudioCommands::helpText(QStringLiteral("Eject the cassette"),
+                                                StudioCommands::Id::ejectCassette));
     connect(eject_, &HardwareKey::clicked, this, [this] { deck_.eject(); });
 
     record_ = transportKey("circle.fill", "REC", 64, KitColor::ledRed);
@@ -302,13 +310,15 @@ void CassetteDeckView::buildControls() {
     flip_->setToolTip(tr("Take the cassette out and turn it over"));
     connect(flip_, &HardwareKey::clicked, this, [this] { deck_.send(TransportCommand::flip); });
 
-    recordLevel_ = new Knob(QStringLiteral("REC LEVEL"), recordLevelDefault, DeckLayout::knobSize, false, this);
+    recordLevel_ =
+        new Knob(QStringLiteral("REC LEVEL"), recordLevelDefault, DeckLayout::knobSize, Lettering::light, this);
     recordLevel_->setBinding([this] { return deck_.recordLevel(); }, [this](double v) { deck_.setRecordLevel(v); });
-    output_ = new Knob(QStringLiteral("OUTPUT"), outputDefault, DeckLayout::knobSize, false, this);
+    output_ = new Knob(QStringLiteral("OUTPUT"), outputDefault, DeckLayout::knobSize, Lettering::light, this);
     output_->setBinding([this] { return deck_.deckVolume(); }, [this](double v) { deck_.setDeckVolume(v); });
 
     // Keys of a face are played with the pointer; focus stays where the user typed.
-    for (HardwareKey* key : {playerInput_, tunerInput_, eject_, record_, play_, stop_, flip_}) key->setFocusPolicy(Qt::NoFocus);
+    for (HardwareKey* key : {playerInput_, tunerInput_, eject_, record_, play_, stop_, flip_})
+        key->setFocusPolicy(Qt::NoFocus);
 
     // Filled now and again each time it is about to show.
     tapeSoundMenu_ = new QMenu(this);
@@ -347,9 +357,9 @@ void CassetteDeckView::updateControls() {
             style.latched = selected;
             style.accent = KitColor::white(selected ? 0.95 : 0.6);
             key->setKeyStyle(style);
-            key->setLabel(KeyLabel::lampBefore(LED{selected, KitColor::amber, 6},
-                                               value == DeckInput::tuner ? QStringLiteral("TUNER")
-                                                                         : QStringLiteral("CD · MP3")));
+            key->setLabel(KeyLabel::lampBefore(LED{selected, KitColor::amber, 6}, value == DeckInput::tuner
+                                                                                      ? QStringLiteral("TUNER")
+                                                                                      : QStringLiteral("CD · MP3")));
         }
     }
     record_->setLatched(r.recLatched);
@@ -378,7 +388,8 @@ DeckReadout::Inputs CassetteDeckView::readInputs() const {
     in.counterOffset = deck_.counterOffset();
     in.deckInput = deck_.deckInput();
     if (in.transport.cassette) in.usedOnSide = deck_.recordedFrames(in.transport.cassette->side);
-    in.blinkOn = in.transport.mode == TransportMode::recordArmed && DeckReadout::blinkPhase(secondsSince1970(deck_.now()));
+    in.blinkOn =
+        in.transport.mode == TransportMode::recordArmed && DeckReadout::blinkPhase(secondsSince1970(deck_.now()));
     return in;
 }
 
@@ -523,7 +534,8 @@ void CassetteDeckView::paintCassette(QPainter& p, const CassetteAt& at, double s
         // At rest only the reels move: they are drawn live, the cover over them is copied.
         renderCassette(p, picture.size(), cassette.document, at.side, at.head, cassette.images, CassetteLayer::reels);
         cover_.showing(CoverKey{at.cassette, at.side}).paint(p, shell, QString(), [&](QPainter& c) {
-            renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images, CassetteLayer::cover);
+            renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images,
+                           CassetteLayer::cover);
         });
     }
     p.restore();
@@ -536,7 +548,8 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     shape.addRoundedRect(l.well, radius, radius);
     p.save();
     // The rounded clip matters only near the corners (the turning reels are far from them).
-    if (!l.well.adjusted(radius, radius, -radius, -radius).contains(QRectF(dirty))) p.setClipPath(shape, Qt::IntersectClip);
+    if (!l.well.adjusted(radius, radius, -radius, -radius).contains(QRectF(dirty)))
+        p.setClipPath(shape, Qt::IntersectClip);
     if (shown_.well.shown && shown_.cassette) {
         paintCassette(p, CassetteAt{shown_.cassette, shown_.well.side, shown_.well.head}, insertionProgress_, Way::in);
         p.setOpacity(std::clamp(insertionProgress_, 0.0, 1.0));
@@ -558,13 +571,13 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     } else if (!outgoing_) {
         // The invitation to insert a cassette.
         const QFont text = KitFont::system(11);
-        const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10, false};
+        const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10};
         const QSizeF symbol = SystemSymbol::size(QStringLiteral("recordingtape"), 42);
         const qreal textHeight = lineHeight(text);
         const qreal total = symbol.height() + 8 + insert.sizeHint().height() + 8 + textHeight;
         qreal y = l.well.center().y() - total / 2;
-        SystemSymbol::paint(p, QStringLiteral("recordingtape"), QPointF(l.well.center().x(), y + symbol.height() / 2), 42,
-                            QFont::Thin, KitColor::white(0.35));
+        SystemSymbol::paint(p, QStringLiteral("recordingtape"), QPointF(l.well.center().x(), y + symbol.height() / 2),
+                            42, QFont::Thin, KitColor::white(0.35));
         y += symbol.height() + 8;
         insert.paint(p, QRectF(l.well.left(), y, l.well.width(), insert.sizeHint().height()));
         y += insert.sizeHint().height() + 8;

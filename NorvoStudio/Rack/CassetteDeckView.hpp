@@ -12,8 +12,8 @@
 #include "DeckLayout.hpp"
 #include "DeckReadout.hpp"
 #include "DeckShown.hpp"
-#include "Rack/Kit/KeyedPicture.hpp"
 #include "Platform/Uuid.hpp"
+#include "Rack/Kit/KeyedPicture.hpp"
 #include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
 #include "Rack/Kit/StaticLayer.hpp"
@@ -63,8 +63,21 @@ public:
     // The face's parts, in the order they are painted; partRect() tells where each one is, in
     // widget coordinates (for tests and the rack).
     enum class Part {
-        recLamp, tapeRunLamp, well, reels, tabIndicator, display, counter, resetKey, sides, time, status, meters,
-        busy, tapeMap, tapeSoundKey,
+        recLamp,
+        tapeRunLamp,
+        well,
+        reels,
+        tabIndicator,
+        display,
+        counter,
+        resetKey,
+        sides,
+        time,
+        status,
+        meters,
+        busy,
+        tapeMap,
+        tapeSoundKey,
     };
     QRectF partRect(Part part) const;
 

@@ -41,11 +41,11 @@ QPushButton* actionButton(const QString& title, const QString& symbol, QWidget* 
     button->setFont(KitFont::system(13, QFont::Normal));
     button->setFocusPolicy(Qt::NoFocus);
     // Dark translucent push buttons, as the rest of the rack is dark.
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { color: rgba(255,255,255,217); background: rgba(255,255,255,28);"
-        " border: 1px solid rgba(255,255,255,38); border-radius: 6px; padding: 3px 10px; }"
-        "QPushButton:pressed { background: rgba(255,255,255,56); }"
-        "QPushButton:disabled { color: rgba(255,255,255,90); background: rgba(255,255,255,14); }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: rgba(255,255,255,217); background: rgba(255,255,255,28);"
+                       " border: 1px solid rgba(255,255,255,38); border-radius: 6px; padding: 3px 10px; }"
+                       "QPushButton:pressed { background: rgba(255,255,255,56); }"
+                       "QPushButton:disabled { color: rgba(255,255,255,90); background: rgba(255,255,255,14); }"));
     return button;
 }
 

@@ -42,9 +42,9 @@ void DeckDrawing::panel(QPainter& p, const DeckLayout& l, QSizeF size) {
     p.setFont(KitFont::brand(18));
     p.setPen(KitColor::white(0.9));
     p.drawText(l.brandBaseline, QStringLiteral("Norvo"));
-    Silkscreen{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8, false}.paintAtBaseline(p, l.modelBaseline);
-    Silkscreen{QStringLiteral("REC"), 8, false}.paint(p, l.recText, Qt::AlignLeft | Qt::AlignVCenter);
-    Silkscreen{QStringLiteral("TAPE RUN"), 8, false}.paint(p, l.tapeRunText, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8}.paintAtBaseline(p, l.modelBaseline);
+    Silkscreen{QStringLiteral("REC"), 8}.paint(p, l.recText, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("TAPE RUN"), 8}.paint(p, l.tapeRunText, Qt::AlignLeft | Qt::AlignVCenter);
 
     // The well's floor (the cassette and the glass go over it).
     QPainterPath well;
@@ -63,9 +63,9 @@ void DeckDrawing::panel(QPainter& p, const DeckLayout& l, QSizeF size) {
     FLMeterScale::paint(p, l.scale);
     DisplayWindow::paintRim(p, l.display);
 
-    Silkscreen{QStringLiteral("TAPE MAP"), 7, false}.paint(p, l.mapCaption, Qt::AlignLeft | Qt::AlignVCenter);
-    Silkscreen{QStringLiteral("INPUT"), 7, false}.paint(p, l.inputCaption, Qt::AlignLeft | Qt::AlignVCenter);
-    Silkscreen{QStringLiteral("TAPE SOUND"), 7, false}.paint(p, l.soundCaption, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("TAPE MAP"), 7}.paint(p, l.mapCaption, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("INPUT"), 7}.paint(p, l.inputCaption, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("TAPE SOUND"), 7}.paint(p, l.soundCaption, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void DeckDrawing::recLamp(QPainter& p, const DeckLayout& l, const DeckShown& s) {
@@ -106,7 +106,7 @@ void DeckDrawing::time(QPainter& p, const DeckLayout& l, const DeckShown& s) {
     qreal used = 0;
     for (std::size_t i = 0; i < 3; ++i) {
         widths[i] = std::max(textWidth(caption, captions[i]),
-                             GlowText{values[i], 15, KitColor::displayCyan, true}.sizeHint().width());
+                             GlowText{values[i], 15, KitColor::displayCyan}.sizeHint().width());
         used += widths[i];
     }
     const qreal spacing = 8;
@@ -119,12 +119,13 @@ void DeckDrawing::time(QPainter& p, const DeckLayout& l, const DeckShown& s) {
         p.setPen(captionInk());
         p.drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter, captions[i]);
         GlowText{values[i], 15, KitColor::displayCyan, r.cassetteLoaded}.paint(
-            p, QRectF(lefts[i], captionRect.bottom() + 2, widths[i] + 1, l.timeRow.bottom() - captionRect.bottom() - 2));
+            p,
+            QRectF(lefts[i], captionRect.bottom() + 2, widths[i] + 1, l.timeRow.bottom() - captionRect.bottom() - 2));
     }
 }
 
 void DeckDrawing::status(QPainter& p, const DeckLayout& l, const DeckShown& s) {
-    GlowText{s.readout.status, 12, tintColor(s.readout.statusTint), true}.paint(p, l.status);
+    GlowText{s.readout.status, 12, tintColor(s.readout.statusTint)}.paint(p, l.status);
 }
 
 void DeckDrawing::meters(QPainter& p, const DeckLayout& l, const DeckShown& s) {
@@ -135,7 +136,7 @@ void DeckDrawing::meters(QPainter& p, const DeckLayout& l, const DeckShown& s) {
 // The load or save under way: its message over an amber bar.
 void DeckDrawing::busy(QPainter& p, const DeckLayout& l, const DeckShown& s) {
     if (!s.busy) return;
-    GlowText{s.busy->message.toUpper(), 9, KitColor::amber, true}.paint(p, l.busyMessage);
+    GlowText{s.busy->message.toUpper(), 9, KitColor::amber}.paint(p, l.busyMessage);
     const QRectF track = QRectF(l.busyBar.left(), l.busyBar.center().y() - 2, l.busyBar.width(), 4);
     p.setPen(Qt::NoPen);
     p.setBrush(KitColor::white(1, 0.12));
@@ -177,7 +178,7 @@ void DeckDrawing::tapeSoundKey(QPainter& p, const DeckLayout& l, const DeckShown
     p.setPen(QPen(KitColor::white(0, 0.8), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(key.adjusted(0.5, 0.5, -0.5, -0.5), 3.5, 3.5);
-    const QFont font = KitFont::system(9, QFont::DemiBold, true);
+    const QFont font = KitFont::system(9, QFont::DemiBold, KitFont::Width::expanded);
     p.setFont(font);
     p.setPen(KitColor::white(0.85));
     const QRectF text = key.adjusted(8, 0, -22, 0);

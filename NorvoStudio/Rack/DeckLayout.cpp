@@ -38,7 +38,8 @@ qreal lineHeight(const QFont& f) {
 qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
 
 QRectF glowRect(QPointF topLeft, qreal width, qreal size) {
-    return QRectF(topLeft, QSizeF(width, GlowText{QStringLiteral("0"), size, KitColor::displayCyan, true}.sizeHint().height()));
+    return QRectF(topLeft,
+                  QSizeF(width, GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height()));
 }
 
 // What moves with the head in a cassette drawn in `picture`: the packs and hubs seen through
@@ -52,7 +53,8 @@ QRectF reelsIn(const QRectF& picture) {
     const double right = std::max(Geometry::Mechanism::rightHub.x + r, w.x + w.width);
     const double top = std::min(Geometry::Mechanism::leftHub.y - r, w.y);
     const double bottom = std::max(Geometry::Mechanism::leftHub.y + r, w.y + w.height);
-    const QRectF openings(picture.left() + left * mm, picture.top() + top * mm, (right - left) * mm, (bottom - top) * mm);
+    const QRectF openings(picture.left() + left * mm, picture.top() + top * mm, (right - left) * mm,
+                          (bottom - top) * mm);
     return openings.adjusted(-2, -2, 2, 2);  // antialiased edges
 }
 
@@ -65,17 +67,17 @@ QFont DeckLayout::badgeFont() { return KitFont::keyCaption(7); }
 DeckLayout::DeckLayout(BusyLine busyLine) {
     const qreal inner = designWidth - 2 * padding;
     const QFont brand = KitFont::brand(18);
-    const Silkscreen model{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8, false};
+    const Silkscreen model{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8};
     const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
-    const qreal headerHeight = headerAscent + std::max(QFontMetricsF(brand).descent(),
-                                                       QFontMetricsF(model.font()).descent());
+    const qreal headerHeight =
+        headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     header = QRectF(padding, padding, inner, headerHeight);
     const qreal baseline = padding + headerAscent;
     brandBaseline = QPointF(padding, baseline);
     modelBaseline = QPointF(padding + textWidth(brand, QStringLiteral("Norvo")) + 8, baseline);
     // The lamps sit at the right end, each lamp centred on its word.
-    const Silkscreen tapeRun{QStringLiteral("TAPE RUN"), 8, false};
-    const Silkscreen rec{QStringLiteral("REC"), 8, false};
+    const Silkscreen tapeRun{QStringLiteral("TAPE RUN"), 8};
+    const Silkscreen rec{QStringLiteral("REC"), 8};
     const qreal wordAscent = ascent(tapeRun.font());
     const qreal wordHeight = tapeRun.sizeHint().height();
     const qreal wordTop = baseline - wordAscent;
@@ -109,15 +111,16 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     const qreal rowBaseline = std::max(ascent(caption), 3 + ascent(reset));
     const qreal captionTop = y + rowBaseline - ascent(caption);
     counterCaption = QRectF(contentLeft, captionTop, textWidth(caption, QStringLiteral("COUNTER")), captionHeight);
-    const GlowText counterText{QStringLiteral("000"), 30, KitColor::amber, true};
+    const GlowText counterText{QStringLiteral("000"), 30, KitColor::amber};
     counter = QRectF(contentLeft, counterCaption.bottom() + 2, counterText.sizeHint().width(),
                      counterText.sizeHint().height());
     resetKey = QRectF(std::max(counter.right(), counterCaption.right()) + 8, y + rowBaseline - 3 - ascent(reset),
                       resetWidth, resetHeight);
-    const GlowText letter{QStringLiteral("A"), 22, KitColor::displayCyan, true};
+    const GlowText letter{QStringLiteral("A"), 22, KitColor::displayCyan};
     const QSizeF letterSize = letter.sizeHint();
     const qreal contentRight = contentLeft + contentWidth;
-    sideB = QRectF(contentRight - letterSize.width(), counterCaption.bottom() + 2, letterSize.width(), letterSize.height());
+    sideB =
+        QRectF(contentRight - letterSize.width(), counterCaption.bottom() + 2, letterSize.width(), letterSize.height());
     sideA = sideB.translated(-(letterSize.width() + 6), 0);
     const qreal sideCaptionWidth = textWidth(caption, QStringLiteral("SIDE"));
     sideCaption = QRectF(contentRight - sideCaptionWidth, captionTop, sideCaptionWidth, captionHeight);
@@ -146,7 +149,7 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     display = QRectF(columnLeft, top, columnWidth, y + DisplayWindow::padding - top);
     content = DisplayWindow::contentRect(display);
 
-    const qreal silk7 = Silkscreen{QStringLiteral("TAPE MAP"), 7, false}.sizeHint().height();
+    const qreal silk7 = Silkscreen{QStringLiteral("TAPE MAP"), 7}.sizeHint().height();
     y = display.bottom() + columnSpacing;
     mapCaption = QRectF(columnLeft, y, columnWidth, silk7);
     mapStrip = QRectF(columnLeft, mapCaption.bottom() + 4, columnWidth, 6);

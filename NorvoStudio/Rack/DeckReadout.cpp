@@ -42,10 +42,10 @@ QString DeckReadout::statusText(const CassetteTransport& transport, DeckInput in
         if (transport.head == 0) return QStringLiteral("■ STOP  ·  BEGINNING OF SIDE");
         return QStringLiteral("■ STOP");
     }
-    case TransportMode::playing:
-        return QStringLiteral("▶ PLAY");
+    case TransportMode::playing: return QStringLiteral("▶ PLAY");
     case TransportMode::recordArmed:
-        return tuner ? QStringLiteral("● REC PAUSE — WAITING FOR TUNER") : QStringLiteral("● REC PAUSE — WAITING FOR CD");
+        return tuner ? QStringLiteral("● REC PAUSE — WAITING FOR TUNER")
+                     : QStringLiteral("● REC PAUSE — WAITING FOR CD");
     case TransportMode::recording:
         return tuner ? QStringLiteral("● RECORDING · TUNER") : QStringLiteral("● RECORDING · CD");
     case TransportMode::fastForward:
@@ -98,10 +98,8 @@ DeckReadout DeckReadout::make(const Inputs& in) {
 
     r.counter = counterText(in.documentType, t.head, in.counterOffset);
     r.status = statusText(t, in.deckInput);
-    if (r.cassetteLoaded && isRecordingOrArmed(mode))
-        r.statusTint = Tint::red;
-    else if (r.cassetteLoaded && mode == TransportMode::playing)
-        r.statusTint = Tint::green;
+    if (r.cassetteLoaded && isRecordingOrArmed(mode)) r.statusTint = Tint::red;
+    else if (r.cassetteLoaded && mode == TransportMode::playing) r.statusTint = Tint::green;
 
     r.sideALit = r.cassetteLoaded && t.cassette->side == TapeSide::a;
     r.sideBLit = r.cassetteLoaded && t.cassette->side == TapeSide::b;

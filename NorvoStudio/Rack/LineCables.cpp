@@ -20,9 +20,8 @@ const QColor cableWhite = QColor::fromRgbF(0.92f, 0.92f, 0.92f);
 // The second cable of a pair hangs 7 points lower and bends a little further left.
 CableCurve cable(QPointF p, QPointF c1, QPointF c2, QPointF q, int index) {
     const double o = 7.0 * index;
-    return {QPointF(p.x(), p.y() + o), QPointF(c1.x() - 0.3 * o, c1.y() + o),
-            QPointF(c2.x() - 0.3 * o, c2.y() + o), QPointF(q.x(), q.y() + o),
-            index == 0 ? cableRed : cableWhite};
+    return {QPointF(p.x(), p.y() + o), QPointF(c1.x() - 0.3 * o, c1.y() + o), QPointF(c2.x() - 0.3 * o, c2.y() + o),
+            QPointF(q.x(), q.y() + o), index == 0 ? cableRed : cableWhite};
 }
 
 }  // namespace

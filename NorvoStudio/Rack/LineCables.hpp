@@ -1,9 +1,9 @@
 #pragma once
 #include <QColor>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPointF>
 #include <QRectF>
-#include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <optional>

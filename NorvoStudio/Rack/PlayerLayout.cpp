@@ -23,13 +23,13 @@ qreal lineHeight(const QFont& f) {
     const QFontMetricsF m(f);
     return m.ascent() + m.descent();
 }
-qreal glowHeight(qreal size) { return GlowText{QStringLiteral("0"), size, KitColor::displayCyan, true}.sizeHint().height(); }
+qreal glowHeight(qreal size) { return GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height(); }
 
 }  // namespace
 
 QFont PlayerLayout::captionFont() { return KitFont::monospaced(7, QFont::Medium); }
 QFont PlayerLayout::durationFont() { return KitFont::monospaced(9, QFont::Medium); }
-QFont PlayerLayout::brandFont() { return KitFont::system(10, QFont::Bold, true); }
+QFont PlayerLayout::brandFont() { return KitFont::system(10, QFont::Bold, KitFont::Width::expanded); }
 
 PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     PlayerLayout l;
@@ -37,15 +37,16 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
 
     // The header: the brand and the model on one baseline, the LINE OUT lamp at the right.
     const QFont brand = brandFont();
-    const Silkscreen model{QStringLiteral("SOURCE PLAYER  DA-2"), 8, true};
+    const Silkscreen model{QStringLiteral("SOURCE PLAYER  DA-2"), 8, Lettering::dark};
     const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
-    const qreal headerHeight = headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
+    const qreal headerHeight =
+        headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     const QRectF header(padding, padding, inner, headerHeight);
     const qreal baseline = padding + headerAscent;
     l.brandBaseline = QPointF(padding, baseline);
-    l.modelBaseline = QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8,
-                              baseline);
-    const Silkscreen lineOut{QStringLiteral("LINE OUT"), 7, true};
+    l.modelBaseline =
+        QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8, baseline);
+    const Silkscreen lineOut{QStringLiteral("LINE OUT"), 7, Lettering::dark};
     const QSizeF wordSize = lineOut.sizeHint();
     l.lineOutText = QRectF(padding + inner - wordSize.width(), baseline - ascent(lineOut.font()), wordSize.width(),
                            wordSize.height());
@@ -93,7 +94,7 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
                     knobBox.height());
 
     // The PROGRAM, down to the bottom edge.
-    const Silkscreen program{QStringLiteral("PROGRAM"), 7, true};
+    const Silkscreen program{QStringLiteral("PROGRAM"), 7, Lettering::dark};
     const qreal programTop = keyRow.bottom() + rowSpacing;
     const qreal hintHeight = lineHeight(KitFont::system(9));
     const qreal headerLine = std::max(program.sizeHint().height(), hintHeight);

@@ -28,7 +28,9 @@ using Part = PlayerParts::Part;
 // The captions keep the face's translation context.
 QString tr(const char* text) { return QCoreApplication::translate("norvo::SourcePlayerView", text); }
 
-qreal glowWidth(const QString& text, qreal size) { return GlowText{text, size, KitColor::displayCyan, true}.sizeHint().width(); }
+qreal glowWidth(const QString& text, qreal size) {
+    return GlowText{text, size, KitColor::displayCyan}.sizeHint().width();
+}
 
 QRectF glass(const PlayerLayout& l) { return DisplayWindow::glassRect(l.display); }
 // Glows spill a few points beyond their figures, over the glass.
@@ -135,8 +137,9 @@ void paintProgress(QPainter& p, const PlayerLayout& l, const PlayerShown& s) {
     if (fill.length > 0) {
         p.save();
         p.translate(l.bar.topLeft());
-        KitShadow::paint(p, PictureKey(fill), fill.rect(), KitColor::faded(KitColor::displayCyan, 0.7), 2, QPointF(0, 0),
-                         [fill](QPainter& shape) { fill.paint(shape, Qt::black); }, PictureLife::changing);
+        KitShadow::paint(
+            p, PictureKey(fill), fill.rect(), KitColor::faded(KitColor::displayCyan, 0.7), 2, QPointF(0, 0),
+            [fill](QPainter& shape) { fill.paint(shape, Qt::black); }, PictureLife::changing);
         fill.paint(p, KitColor::displayCyan);
         p.restore();
     }
@@ -151,7 +154,7 @@ void paintMeters(QPainter& p, const PlayerLayout& l, const PlayerShown& s) {
 }
 
 void paintError(QPainter& p, const PlayerLayout& l, const PlayerShown& s) {
-    if (s.readout.error) GlowText{*s.readout.error, 9, KitColor::ledRed, true}.paint(p, l.error);
+    if (s.readout.error) GlowText{*s.readout.error, 9, KitColor::ledRed}.paint(p, l.error);
 }
 
 void paintProgramBorder(QPainter& p, const PlayerLayout& l, const PlayerShown& s) {
@@ -230,7 +233,7 @@ void PlayerParts::paintPanel(QPainter& p, const PlayerLayout& l, QSizeF size) {
     p.fillPath(shape, KitColor::white(0.78));
     p.save();
     p.setClipPath(shape, Qt::IntersectClip);
-    BrushedMetal{KitColor::white(0.8), false}.paint(p, panel);
+    BrushedMetal{.tint = KitColor::white(0.8)}.paint(p, panel);
     p.restore();
     QLinearGradient edge(panel.topLeft(), panel.bottomLeft());
     edge.setColorAt(0, KitColor::white(1, 0.8));
@@ -243,8 +246,9 @@ void PlayerParts::paintPanel(QPainter& p, const PlayerLayout& l, QSizeF size) {
     p.setFont(PlayerLayout::brandFont());
     p.setPen(KitColor::white(0.2));
     p.drawText(l.brandBaseline, tr("COMPACT DISC · MP3"));
-    Silkscreen{QStringLiteral("SOURCE PLAYER  DA-2"), 8, true}.paintAtBaseline(p, l.modelBaseline);
-    Silkscreen{QStringLiteral("LINE OUT"), 7, true}.paint(p, l.lineOutText, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("SOURCE PLAYER  DA-2"), 8, Lettering::dark}.paintAtBaseline(p, l.modelBaseline);
+    Silkscreen{QStringLiteral("LINE OUT"), 7, Lettering::dark}.paint(p, l.lineOutText,
+                                                                     Qt::AlignLeft | Qt::AlignVCenter);
 
     DisplayWindow::paintGlass(p, l.display);
     p.setFont(PlayerLayout::captionFont());
@@ -253,7 +257,8 @@ void PlayerParts::paintPanel(QPainter& p, const PlayerLayout& l, QSizeF size) {
     DisplayWindow::paintRim(p, l.display);
 
     // The PROGRAM's header line and its glass.
-    Silkscreen{QStringLiteral("PROGRAM"), 7, true}.paint(p, l.programCaption, Qt::AlignLeft | Qt::AlignVCenter);
+    Silkscreen{QStringLiteral("PROGRAM"), 7, Lettering::dark}.paint(p, l.programCaption,
+                                                                    Qt::AlignLeft | Qt::AlignVCenter);
     p.setFont(KitFont::system(9));
     p.setPen(KitColor::white(0.35));
     p.drawText(l.programCaption, Qt::AlignRight | Qt::AlignVCenter, tr("double-click to play · ⌫ removes"));

@@ -59,8 +59,8 @@ void PlayerProgramList::refresh() {
     const bool countChanged = tracks.size() != shownCount_;
     if (listChanged) {
         // A press that may still become a drag survives only while its track does.
-        if (pressedTrack_ && std::none_of(tracks.begin(), tracks.end(),
-                                          [&](const SourceTrack& t) { return t.id == *pressedTrack_; }))
+        if (pressedTrack_ &&
+            std::none_of(tracks.begin(), tracks.end(), [&](const SourceTrack& t) { return t.id == *pressedTrack_; }))
             pressedTrack_.reset();
         if (countChanged) updateScrollRange();
         if (change.fromRevision != shownRevision_ || tracks.empty() || shownCount_ == 0) {
@@ -203,8 +203,7 @@ void PlayerProgramList::mousePressEvent(QMouseEvent* event) {
 
 void PlayerProgramList::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) return;
-    if (!reorder_.active() && pressedTrack_ &&
-        (event->position() - pressPos_).manhattanLength() >= dragThreshold)
+    if (!reorder_.active() && pressedTrack_ && (event->position() - pressPos_).manhattanLength() >= dragThreshold)
         reorder_.begin(*pressedTrack_);
     if (!reorder_.active()) return;
     // Near the glass's edges the list scrolls, so that a row can travel the whole program.
@@ -272,9 +271,7 @@ void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
     const auto& tracks = player_.tracks();
     switch (event->key()) {
     case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        removeSelection();
-        return;
+    case Qt::Key_Delete: removeSelection(); return;
     case Qt::Key_Up:
     case Qt::Key_Down: {
         if (tracks.empty()) return;
@@ -293,8 +290,7 @@ void PlayerProgramList::keyPressEvent(QKeyEvent* event) {
             verticalScrollBar()->setValue(static_cast<int>(index + 1) * rowHeight - viewport()->height());
         return;
     }
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
+    default: QAbstractScrollArea::keyPressEvent(event);
     }
 }
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "PlayerReorder.hpp"
 #include "Platform/Uuid.hpp"
+#include "PlayerReorder.hpp"
 
 class QMenu;
 

@@ -47,12 +47,9 @@ PlayerReadout PlayerReadout::make(const Inputs& in) {
     r.figuresLit = !in.tracks.empty();
 
     const auto currentIndex = find(in.currentTrackID);
-    if (currentIndex)
-        r.status = ShownText::isolated(in.tracks[*currentIndex].title).toUpper();
-    else if (in.tracks.empty())
-        r.status = QStringLiteral("NO DISC — DROP MP3 / WAV FILES");
-    else
-        r.status = QString::number(in.tracks.size()) + QStringLiteral(" TRACKS  ·  READY");
+    if (currentIndex) r.status = ShownText::isolated(in.tracks[*currentIndex].title).toUpper();
+    else if (in.tracks.empty()) r.status = QStringLiteral("NO DISC — DROP MP3 / WAV FILES");
+    else r.status = QString::number(in.tracks.size()) + QStringLiteral(" TRACKS  ·  READY");
     r.statusLit = currentIndex.has_value() || !in.tracks.empty();
 
     r.playing = in.state == State::playing;
@@ -60,10 +57,8 @@ PlayerReadout PlayerReadout::make(const Inputs& in) {
 
     r.progressTotal = std::max(static_cast<double>(in.duration), 1.0);
     double fraction = 0;
-    if (in.scrubbing)
-        fraction = *in.scrubbing;
-    else if (in.state != State::stopped)
-        fraction = static_cast<double>(in.position) / r.progressTotal;
+    if (in.scrubbing) fraction = *in.scrubbing;
+    else if (in.state != State::stopped) fraction = static_cast<double>(in.position) / r.progressTotal;
     r.progress = std::isnan(fraction) ? 0.0 : std::clamp(fraction, 0.0, 1.0);
     r.progressEnabled = in.state != State::stopped;
     r.durationText = in.duration > 0 ? formatTapeTime(in.duration) : QString();

@@ -36,11 +36,11 @@ struct PlayerReadout {
     bool figuresLit = false;  // track and time
     QString status;
     bool statusLit = false;
-    bool playing = false;       // LINE OUT lamp, lit PLAY/PAUSE key, bright disc
+    bool playing = false;  // LINE OUT lamp, lit PLAY/PAUSE key, bright disc
     double discDegrees = 0;
-    double progress = 0;        // within 0...1
+    double progress = 0;  // within 0...1
     bool progressEnabled = false;
-    double progressTotal = 1;   // frames a full bar stands for
+    double progressTotal = 1;  // frames a full bar stands for
     QString durationText;
     std::optional<QString> error;
 

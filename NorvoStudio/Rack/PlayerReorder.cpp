@@ -16,7 +16,8 @@ std::optional<PlayerReorder::Move> PlayerReorder::drop(const std::vector<SourceT
     const std::optional<Uuid> dragged = track_;
     track_.reset();
     if (!dragged) return std::nullopt;
-    const auto found = std::find_if(tracks.begin(), tracks.end(), [&](const SourceTrack& t) { return t.id == *dragged; });
+    const auto found =
+        std::find_if(tracks.begin(), tracks.end(), [&](const SourceTrack& t) { return t.id == *dragged; });
     if (found == tracks.end()) return std::nullopt;
     const auto index = static_cast<std::size_t>(found - tracks.begin());
     gap = std::min(gap, tracks.size());

@@ -10,7 +10,7 @@ namespace norvo {
 struct RackGeometry {
     static constexpr double designWidth = 1232;
     static constexpr double designHeight = 920;
-    static constexpr double minimumWidth = 924;   // three quarters of the design size
+    static constexpr double minimumWidth = 924;  // three quarters of the design size
     static constexpr double minimumHeight = 690;
     static constexpr double margin = 28;
     static constexpr double shelfSpacing = 18;

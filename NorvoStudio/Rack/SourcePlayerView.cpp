@@ -26,8 +26,8 @@ namespace {
 // A text field keeps the space bar for typing.
 bool textInputHasFocus() {
     QWidget* focus = QApplication::focusWidget();
-    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
-           qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus);
+    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+           qobject_cast<QAbstractSpinBox*>(focus);
 }
 
 }  // namespace
@@ -66,9 +66,10 @@ void SourcePlayerView::buildControls() {
                                      KeyDef{"stop.fill", "STOP"}, KeyDef{"forward.end.fill", "NEXT"},
                                      KeyDef{"plus", "OPEN"}};
     for (std::size_t i = 0; i < defs.size(); ++i) {
-        keys_[i] = new SilverKey(SilverKeyStyle{PlayerLayout::keyWidths[i], false},
-                                 KeyLabel::symbolAbove(QString::fromUtf8(defs[i].symbol), QString::fromUtf8(defs[i].caption)),
-                                 this);
+        keys_[i] =
+            new SilverKey(SilverKeyStyle{.width = PlayerLayout::keyWidths[i]},
+                          KeyLabel::symbolAbove(QString::fromUtf8(defs[i].symbol), QString::fromUtf8(defs[i].caption)),
+                          this);
         // The space bar belongs to PLAY/PAUSE, not to whichever key has focus.
         keys_[i]->setFocusPolicy(Qt::NoFocus);
     }
@@ -87,7 +88,7 @@ void SourcePlayerView::buildControls() {
     });
     addAction(spaceBar_);
 
-    volume_ = new Knob(QStringLiteral("VOLUME"), 0.8, PlayerLayout::knobSize, true, this);
+    volume_ = new Knob(QStringLiteral("VOLUME"), 0.8, PlayerLayout::knobSize, Lettering::dark, this);
     volume_->setBinding([this] { return static_cast<double>(player_.volume()); },
                         [this](double v) { player_.setVolume(static_cast<float>(v)); });
 
@@ -129,7 +130,7 @@ void SourcePlayerView::refresh() {
                           program_->dropTargeted()};
     program_->refresh();
     present(now);
-    if (!now.readout.progressEnabled && scrub_.value()) endScrub(false);
+    if (!now.readout.progressEnabled && scrub_.value()) endScrub(ScrubEnd::cancel);
     updateKeys();
 }
 
@@ -203,17 +204,17 @@ void SourcePlayerView::mouseMoveEvent(QMouseEvent* event) {
 
 void SourcePlayerView::mouseReleaseEvent(QMouseEvent* event) {
     if (scrubPressed_) {
-        endScrub(true);
+        endScrub(ScrubEnd::seek);
         return;
     }
     QWidget::mouseReleaseEvent(event);
 }
 
-void SourcePlayerView::endScrub(bool seek) {
+void SourcePlayerView::endScrub(ScrubEnd end) {
     scrubPressed_ = false;
     // The total the bar was last drawn with.
     const double total = shown_.readout.progressTotal;
-    if (seek) {
+    if (end == ScrubEnd::seek) {
         if (const auto frame = scrub_.release(total)) player_.seek(*frame);
     } else {
         scrub_.cancel();
@@ -222,13 +223,13 @@ void SourcePlayerView::endScrub(bool seek) {
 }
 
 void SourcePlayerView::hideEvent(QHideEvent* event) {
-    if (scrubPressed_) endScrub(false);
+    if (scrubPressed_) endScrub(ScrubEnd::cancel);
     QWidget::hideEvent(event);
 }
 
 void SourcePlayerView::changeEvent(QEvent* event) {
     // The release will not arrive: the scrub ends where it was, without a seek.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && scrubPressed_) endScrub(false);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && scrubPressed_) endScrub(ScrubEnd::cancel);
     QWidget::changeEvent(event);
 }
 

@@ -69,7 +69,9 @@ private:
     // Repaints the parts that show `now` differently, and keeps `now` as shown.
     void present(const PlayerShown& now);
     void updatePart(Part part);
-    void endScrub(bool seek);
+    // A scrub ends by seeking where it was let go, or is given up (hidden, window left).
+    enum class ScrubEnd { seek, cancel };
+    void endScrub(ScrubEnd end);
 
     PlayerFacade& player_;
     PlayerLayout layout_;

@@ -3,6 +3,8 @@
 #include "CassetteDeckView.hpp"
 #include "CassetteShelf.hpp"
 #include "Designer/CassetteDesignerView.hpp"
+#include "Kit/BlackFaceplate.hpp"
+#include "Kit/KitShadow.hpp"
 #include "LineCables.hpp"
 #include "RackFaces.hpp"
 #include "RackGeometry.hpp"
@@ -10,8 +12,6 @@
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/TunerView.hpp"
 #include "WoodGrain.hpp"
-#include "Kit/BlackFaceplate.hpp"
-#include "Kit/KitShadow.hpp"
 
 #include <QAction>
 #include <QEvent>
@@ -34,8 +34,8 @@ RackContent::RackContent(StudioModel& model, const RackFaces& faces, QWidget* pa
     connect(&model.live(), &LiveDeck::tunerMeterChanged, tuner_, &TunerView::tick);
     shelf_ = new CassetteShelf(model, this);
     // Devices change height (the deck's busy line): lay out again when they ask.
-    for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
-                            static_cast<QWidget*>(tuner_), static_cast<QWidget*>(shelf_)})
+    for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_), static_cast<QWidget*>(tuner_),
+                            static_cast<QWidget*>(shelf_)})
         device->installEventFilter(this);
     cables_->lower();
     layoutDevices();
@@ -44,7 +44,8 @@ RackContent::RackContent(StudioModel& model, const RackFaces& faces, QWidget* pa
 RackContent::~RackContent() = default;
 
 QSize RackContent::rackSize() const {
-    const int deckColumn = deck_->sizeHint().height() + int(RackGeometry::deckTunerSpacing) + tuner_->sizeHint().height();
+    const int deckColumn =
+        deck_->sizeHint().height() + int(RackGeometry::deckTunerSpacing) + tuner_->sizeHint().height();
     const int row = std::max(deckColumn, player_->minimumSizeHint().height());
     const int height = row + int(RackGeometry::shelfSpacing) + shelf_->sizeHint().height();
     const int margin = int(RackGeometry::margin);
@@ -88,8 +89,8 @@ void RackContent::paintEvent(QPaintEvent* event) {
         QPainter cache(&background_);
         cache.drawPixmap(0, 0, wood_->pixmap(QSizeF(size()), ratio));
         cache.setRenderHint(QPainter::Antialiasing);
-        for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_),
-                                static_cast<QWidget*>(tuner_)}) {
+        for (QWidget* device :
+             {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_), static_cast<QWidget*>(tuner_)}) {
             const QRectF panel(device->geometry());
             // Each panel casts a soft shadow onto the wood: black 0.6, radius 18, 12 down.
             KitShadow::paint(cache, QStringLiteral("rack-panel-%1x%2").arg(panel.width()).arg(panel.height()),
@@ -129,7 +130,8 @@ StudioView::StudioView(StudioModel& model, const RackFaces& faces, QWidget* pare
     // A device grew (the deck's busy line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 
-    connect(&model_, &StudioModel::windowTitleChanged, this, [this] { window()->setWindowTitle(model_.windowTitle()); });
+    connect(&model_, &StudioModel::windowTitleChanged, this,
+            [this] { window()->setWindowTitle(model_.windowTitle()); });
     connect(&model_, &StudioModel::alertChanged, this, &StudioView::showAlert);
     connect(&model_, &StudioModel::showingDesignerChanged, this, &StudioView::showDesigner);
     fit();

@@ -1,11 +1,11 @@
 #pragma once
+#include <QDialog>
 #include <QGraphicsView>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
-#include <QDialog>
-#include <QMessageBox>
 #include <optional>
 
 class QGraphicsProxyWidget;

@@ -53,7 +53,8 @@ void BackgroundWork::run(Kind kind, std::function<void()> work) {
     // Counted down once, however the work ends: run, thrown out of, or dropped unrun.
     class Ended {
     public:
-        Ended(std::shared_ptr<Reply::State> state, bool mustFinish) : state_(std::move(state)), mustFinish_(mustFinish) {}
+        Ended(std::shared_ptr<Reply::State> state, bool mustFinish)
+            : state_(std::move(state)), mustFinish_(mustFinish) {}
         Ended(const Ended&) = delete;
         Ended& operator=(const Ended&) = delete;
         ~Ended() {

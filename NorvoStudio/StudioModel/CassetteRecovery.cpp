@@ -59,10 +59,10 @@ void CassetteRecovery::offerRecoveries() {
                      [](const Unsaved& a, const Unsaved& b) { return a.copy.savedAt > b.copy.savedAt; });
     for (const Unsaved& candidate : unsaved) {
         switch (askToRecover(candidate.copy)) {
-            case StudioUi::RecoverChoice::recover: recover(candidate.workspace); return;
-            // The rest stay for a later start: nothing is removed unasked.
-            case StudioUi::RecoverChoice::keep: return;
-            case StudioUi::RecoverChoice::discard: TapeMedia::removeStaleWorkspace(candidate.workspace); break;
+        case StudioUi::RecoverChoice::recover: recover(candidate.workspace); return;
+        // The rest stay for a later start: nothing is removed unasked.
+        case StudioUi::RecoverChoice::keep: return;
+        case StudioUi::RecoverChoice::discard: TapeMedia::removeStaleWorkspace(candidate.workspace); break;
         }
     }
 }
@@ -87,8 +87,7 @@ void CassetteRecovery::recover(const std::filesystem::path& workspace) {
             if (copy->dirty[rawValue(side)]) media->noteWritten(side, copy->used[rawValue(side)]);
         }
         // It goes in where it was left.
-        TapePositionStore(services_.defaults).save({copy->side, copy->head, services_.clock->now()},
-                                                   copy->document.id);
+        TapePositionStore(services_.defaults).save({copy->side, copy->head, services_.clock->now()}, copy->document.id);
         WindowTitle::Hold hold(title_);
         slot_.insert(std::move(copy->document), std::move(media), copy->file);
         editor_.setMetadataEdited(true);
@@ -125,7 +124,7 @@ void CassetteRecovery::handCopy() {
         copy.used[rawValue(side)] = media->used(side);
         copy.dirty[rawValue(side)] = media->isDirty(side);
     }
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     if (snapshot.transport.cassette) {
         copy.side = snapshot.transport.cassette->side;
         copy.head = snapshot.transport.head;

@@ -99,7 +99,7 @@ void CassetteSlot::setCounterOffset(double offset) {
     emit counterOffsetChanged();
 }
 
-void CassetteSlot::refreshLive() { live_.update(core_.snapshot(false), 0); }
+void CassetteSlot::refreshLive() { live_.update(core_.snapshot(AudioCore::Peaks::keep), 0); }
 
 std::filesystem::path CassetteSlot::workspacesRoot() const {
     return services_.workspacesRoot.empty() ? TapeMedia::workspacesRoot() : services_.workspacesRoot;
@@ -137,10 +137,9 @@ void CassetteSlot::releaseMedia(std::shared_ptr<TapeMedia> media) {
 void CassetteSlot::saveTapePosition() {
     const auto& document = editor_.document();
     if (!document) return;
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     if (!snapshot.transport.cassette) return;
-    positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()},
-                    document->id);
+    positions_.save({snapshot.transport.cassette->side, snapshot.transport.head, services_.clock->now()}, document->id);
 }
 
 // MARK: - Lifecycle
@@ -168,11 +167,11 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
         return;
     }
     switch (confirmSaveChanges()) {
-        case StudioUi::SaveChoice::cancel:
-            if (done) done(false);
-            return;
-        case StudioUi::SaveChoice::dontSave: action(std::move(done)); return;
-        case StudioUi::SaveChoice::save: break;
+    case StudioUi::SaveChoice::cancel:
+        if (done) done(false);
+        return;
+    case StudioUi::SaveChoice::dontSave: action(std::move(done)); return;
+    case StudioUi::SaveChoice::save: break;
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
         core_.transport(TransportCommand::stop);
@@ -181,21 +180,16 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
     std::weak_ptr<bool> alive = alive_;
     Completion afterSave = [alive, action = std::move(action), done = std::move(done)](bool saved) {
         if (alive.expired()) return;
-        if (saved)
-            action(done);
-        else if (done)
-            done(false);
+        if (saved) action(done);
+        else if (done) done(false);
     };
-    if (fileUrl_)
-        save(*fileUrl_, std::move(afterSave));
-    else
-        saveAs(std::move(afterSave));
+    if (fileUrl_) save(*fileUrl_, std::move(afterSave));
+    else saveAs(std::move(afterSave));
 }
 
 void CassetteSlot::open(const std::filesystem::path& file, Completion done) {
     if (refuseWhileBusy(done)) return;
-    guardedReplacement([this, file](Completion finished) { openCassette(file, std::move(finished)); },
-                       std::move(done));
+    guardedReplacement([this, file](Completion finished) { openCassette(file, std::move(finished)); }, std::move(done));
 }
 
 void CassetteSlot::newCassette(const CassetteType& type, Completion done) {
@@ -286,7 +280,7 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     releaseMedia(core_.loadMedia(media, cassette, head));
 
     // A pass begun before the insert never goes into this cassette.
-    log_.cassetteChanged(core_.snapshot(false).recordingPass);
+    log_.cassetteChanged(core_.snapshot(AudioCore::Peaks::keep).recordingPass);
 
     ++loadSerial_;
     editor_.setDocument(std::move(document), decoded);
@@ -300,8 +294,9 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
 
 void CassetteSlot::removeCassette() {
     WindowTitle::Hold hold(title_);
-    const CoreSnapshot snapshot = core_.snapshot(false);
-    log_.observePass(snapshot.recordingPass, false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
+    // The cassette leaves: its pass ends as if the deck had stopped.
+    log_.observePass(snapshot.recordingPass, TransportMode::stopped);
     saveTapePosition();
     releaseMedia(core_.ejectMedia());
 
@@ -354,21 +349,21 @@ void CassetteSlot::save(const std::filesystem::path& file, Completion done) {
         return;
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
-        alerts_.raise(QStringLiteral("The deck is recording"), QStringLiteral("Press STOP before saving the cassette."));
+        alerts_.raise(QStringLiteral("The deck is recording"),
+                      QStringLiteral("Press STOP before saving the cassette."));
         if (done) done(false);
         return;
     }
     // A pass that ended (as when the prompt's save branch stopped the deck) belongs in
     // the file: commit it before the copy is taken.
-    const CoreSnapshot snapshot = core_.snapshot(false);
-    log_.observePass(snapshot.recordingPass, snapshot.transport.mode == TransportMode::recording);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
+    log_.observePass(snapshot.recordingPass, snapshot.transport.mode);
 
     const CassetteDocument written = *editor_.document();
     auto copy = std::make_shared<CassetteDocument>(written);
     if (auto png = editor_.renderPNG(*copy))
         copy->artwork[ArtworkRole::thumbnail] = FileData(std::string_view(png->constData(), std::size_t(png->size())));
-    else
-        copy->artwork.erase(ArtworkRole::thumbnail);
+    else copy->artwork.erase(ArtworkRole::thumbnail);
 
     core_.setRecordingLocked(true);
     work_ = Work::saving;

@@ -74,8 +74,7 @@ public:
     void newCassette(const CassetteType& type, Completion done = {});
     void createBlankCassette(const CassetteType& type);
     void openCassette(const std::filesystem::path& file, Completion done = {});
-    void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media,
-                std::optional<std::filesystem::path> file);
+    void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media, std::optional<std::filesystem::path> file);
     void removeCassette();
     void eject(Completion done = {});
     void chooseCassette(Completion done = {});
@@ -97,8 +96,8 @@ signals:
 private:
     enum class Work { none, loading, saving };
 
-    void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media,
-                std::optional<std::filesystem::path> file, const DocumentEditor::DecodedImages& decoded);
+    void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media, std::optional<std::filesystem::path> file,
+                const DocumentEditor::DecodedImages& decoded);
     void setMedia(std::shared_ptr<TapeMedia> media);
     void setFileUrl(std::optional<std::filesystem::path> file);
     void setBusy(std::optional<Busy> busy);

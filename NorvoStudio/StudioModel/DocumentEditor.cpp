@@ -22,8 +22,7 @@ QImage decoded(const FileData& data, const DocumentEditor::DecodedImages& decode
 
 }  // namespace
 
-DocumentEditor::DocumentEditor(StudioUi& ui, const Clock& clock, WindowTitle& title, AlertSlot& alerts,
-                               QObject* parent)
+DocumentEditor::DocumentEditor(StudioUi& ui, const Clock& clock, WindowTitle& title, AlertSlot& alerts, QObject* parent)
     : QObject(parent), ui_(ui), clock_(clock), title_(title), alerts_(alerts) {}
 
 QImage DocumentEditor::decodeImage(const FileData& data) {
@@ -146,8 +145,7 @@ void DocumentEditor::setDocumentColor(const QColor& color, const ColorField& fie
 
 void DocumentEditor::setDocumentLines(const QString& text, const LinesField& field) {
     std::vector<std::string> lines;
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::KeepEmptyParts))
-        lines.push_back(line.toStdString());
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::KeepEmptyParts)) lines.push_back(line.toStdString());
     updateDocument([&](CassetteDocument& document) { field(document) = lines; });
 }
 
@@ -165,7 +163,9 @@ void DocumentEditor::appendBookletPanel(const FileData& image) {
 
 void DocumentEditor::removeBookletPanel(int index) {
     if (!document_ || index < 0 || std::size_t(index) >= document_->bookletPanels.size()) return;
-    updateDocument([&](CassetteDocument& document) { document.bookletPanels.erase(document.bookletPanels.begin() + index); });
+    updateDocument([&](CassetteDocument& document) {
+        document.bookletPanels.erase(document.bookletPanels.begin() + index);
+    });
 }
 
 void DocumentEditor::addRecordedTrack(TapeSide side, const std::string& title) {
@@ -191,9 +191,9 @@ void DocumentEditor::chooseArtwork(std::optional<ArtworkRole> role,
         const auto size = millimetreSize(*role).value_or(MillimetreSize{});
         const auto pixels = recommendedPixels(*role);
         // asprintf formats numbers in the C locale, as the slot sizes are printed.
-        panel.message = QString::asprintf("%s: %.1f \u00D7 %.1f mm \u2014 %d \u00D7 %d px recommended (PNG or JPEG, sRGB)",
-                                          std::string(title).c_str(), size.width, size.height, pixels.width,
-                                          pixels.height);
+        panel.message =
+            QString::asprintf("%s: %.1f \u00D7 %.1f mm \u2014 %d \u00D7 %d px recommended (PNG or JPEG, sRGB)",
+                              std::string(title).c_str(), size.width, size.height, pixels.width, pixels.height);
     } else {
         panel.message = QStringLiteral(
             "Booklet panel: 63.5 \u00D7 101.6 mm \u2014 1524 \u00D7 2438 px recommended (PNG or JPEG, sRGB)");
@@ -224,10 +224,11 @@ void DocumentEditor::chooseArtwork(std::optional<ArtworkRole> role,
         return;
     }
     if (result.kind == ArtworkCheck::Kind::tooSmall) {
-        alerts_.raise(QStringLiteral("Image is small"),
-                      QStringLiteral("It was added, but it is below the NORVO minimum of %1 \u00D7 %2 px and may look soft.")
-                          .arg(result.minimumWidth)
-                          .arg(result.minimumHeight));
+        alerts_.raise(
+            QStringLiteral("Image is small"),
+            QStringLiteral("It was added, but it is below the NORVO minimum of %1 \u00D7 %2 px and may look soft.")
+                .arg(result.minimumWidth)
+                .arg(result.minimumHeight));
     }
 
     static const QByteArray pngSignature("\x89PNG", 4);

@@ -37,8 +37,7 @@ public:
     // Artwork bytes with their image, decoded already by the worker that read the file.
     using DecodedImages = std::vector<std::pair<FileData, QImage>>;
 
-    DocumentEditor(StudioUi& ui, const Clock& clock, WindowTitle& title, AlertSlot& alerts,
-                   QObject* parent = nullptr);
+    DocumentEditor(StudioUi& ui, const Clock& clock, WindowTitle& title, AlertSlot& alerts, QObject* parent = nullptr);
 
     const std::optional<CassetteDocument>& document() const { return document_; }
     const ArtworkImages& images() const { return images_; }

@@ -29,10 +29,8 @@ QString LocalFile::replace(const std::filesystem::path& file, std::string_view b
     for (std::size_t written = 0; written < bytes.size() && error == 0;) {
         const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (put < 0 && errno == EINTR) continue;
-        if (put < 0)
-            error = errno;
-        else
-            written += std::size_t(put);
+        if (put < 0) error = errno;
+        else written += std::size_t(put);
     }
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;

@@ -59,9 +59,9 @@ std::optional<std::filesystem::path> LocalPath::ofUrl(const QUrl& url) {
 
 std::optional<std::filesystem::path> LocalPath::ofUrl(std::string_view url) {
     constexpr std::string_view scheme = "file:";
-    if (url.size() < scheme.size() ||
-        !std::equal(scheme.begin(), scheme.end(), url.begin(),
-                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b); }))
+    if (url.size() < scheme.size() || !std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
+            return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
+        }))
         return std::nullopt;
     std::string_view rest = url.substr(scheme.size());
     if (rest.starts_with("//")) {
@@ -74,8 +74,7 @@ std::optional<std::filesystem::path> LocalPath::ofUrl(std::string_view url) {
     }
     if (!rest.starts_with('/')) return std::nullopt;
     rest = rest.substr(0, rest.find_first_of("?#"));
-    const QByteArray decoded =
-        QByteArray::fromPercentEncoding(QByteArray(rest.data(), qsizetype(rest.size())));
+    const QByteArray decoded = QByteArray::fromPercentEncoding(QByteArray(rest.data(), qsizetype(rest.size())));
     if (decoded.contains('\0')) return std::nullopt;
     return fromBytes(decoded);
 }
@@ -110,9 +109,8 @@ std::filesystem::path LocalPath::resolve(const QString& text) {
         }
         const bool last = std::next(part) == end;
         // A folder inside the path, a file at its end; otherwise the first by bytes.
-        auto preferred = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-            return isDirectory(resolved / name) != last;
-        });
+        auto preferred = std::find_if(names.begin(), names.end(),
+                                      [&](const std::string& name) { return isDirectory(resolved / name) != last; });
         resolved /= preferred != names.end() ? *preferred : names.front();
     }
     return resolved;

@@ -13,10 +13,8 @@ double MeterBallistics::decibels(float level) {
 
 void MeterBallistics::Channel::step(float level, double dt) {
     const double levelDB = decibels(level);
-    if (levelDB > db)
-        db = levelDB;
-    else
-        db = std::max(levelDB, db - releaseDBPerSecond * dt);
+    if (levelDB > db) db = levelDB;
+    else db = std::max(levelDB, db - releaseDBPerSecond * dt);
 
     if (levelDB >= peakDB) {
         peakDB = levelDB;

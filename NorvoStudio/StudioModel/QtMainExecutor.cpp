@@ -14,7 +14,8 @@ QtMainExecutor::QtMainExecutor(QObject* parent) : QObject(parent) { clock_.start
 
 void QtMainExecutor::post(std::function<void()> work) {
     // A queued call to an object of the main thread is safe from any thread.
-    QMetaObject::invokeMethod(this, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }
 
 CancelHandle QtMainExecutor::postAfter(double seconds, std::function<void()> work) {
@@ -28,9 +29,7 @@ CancelHandle QtMainExecutor::postAfter(double seconds, std::function<void()> wor
     return handle;
 }
 
-double QtMainExecutor::now() const {
-    return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
-}
+double QtMainExecutor::now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
 
 void QtMainExecutor::arm(double due, CancelHandle handle, std::function<void()> work) {
     if (handle.isCancelled()) return;

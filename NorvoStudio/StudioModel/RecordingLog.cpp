@@ -46,8 +46,9 @@ void RecordingLog::followStationLock(int64_t head) {
     }
 }
 
-void RecordingLog::observePass(const std::optional<RecordingPass>& pass, bool recording) {
+void RecordingLog::observePass(const std::optional<RecordingPass>& pass, TransportMode mode) {
     if (!pass || pass->serial <= finishedPassSerial_) return;
+    const bool recording = mode == TransportMode::recording;
     if (pass_ && pass_->core.serial == pass->serial) {
         pass_->core = *pass;
         if (!recording) commitPass();
@@ -66,8 +67,8 @@ void RecordingLog::commitPass() {
     if (!editor_.document()) return;
     const Date now = clock_.now();
     editor_.updateDocument([&](CassetteDocument& document) {
-        document.noteRecording(pass.core.side, pass.core.start, pass.core.end, pass.source, pass.format,
-                               pass.markers, now);
+        document.noteRecording(pass.core.side, pass.core.start, pass.core.end, pass.source, pass.format, pass.markers,
+                               now);
     });
 }
 

@@ -8,6 +8,7 @@
 #include "AudioEngine/DeckInput.hpp"
 #include "AudioEngine/RecordingPass.hpp"
 #include "AudioEngine/TapeSide.hpp"
+#include "AudioEngine/TransportMode.hpp"
 #include "Cassette/CassetteDocument.hpp"
 #include "Platform/Clock.hpp"
 
@@ -35,9 +36,9 @@ public:
     // The tick's step: notes when the tuner locked on its station, with the head there.
     void followStationLock(int64_t head);
 
-    // The core's current pass: a new one opens, one that no longer records is committed
-    // to the document.
-    void observePass(const std::optional<RecordingPass>& pass, bool recording);
+    // The core's current pass and the deck's mode: a new pass opens, one the deck no longer
+    // records is committed to the document.
+    void observePass(const std::optional<RecordingPass>& pass, TransportMode mode);
     // While recording: a marker (and a J-card line) for a track not logged yet on `side`.
     void logTrackIfNeeded(std::optional<TapeSide> side, int64_t position);
     // The deck stopped recording: the track playing is logged anew when it starts again.

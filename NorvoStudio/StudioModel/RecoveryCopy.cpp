@@ -65,7 +65,8 @@ const JSONValue& member(const JSONValue& object, const char* key) {
 
 }  // namespace
 
-std::string RecoveryCopy::encode(const RecoveryCopy& copy, const std::function<std::string(const FileData&)>& storedAs) {
+std::string RecoveryCopy::encode(const RecoveryCopy& copy,
+                                 const std::function<std::string(const FileData&)>& storedAs) {
     const std::string folder = std::string(folderName) + "/";
     ManifestLayout layout;
     for (TapeSide side : allTapeSides) {

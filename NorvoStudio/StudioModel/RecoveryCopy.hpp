@@ -20,12 +20,12 @@ namespace norvo {
 // A workspace holds a copy exactly while its cassette is unsaved.
 struct RecoveryCopy {
     CassetteDocument document;
-    std::array<int64_t, 2> used{};    // frames recorded, by TapeSide raw value
-    std::array<bool, 2> dirty{};      // holds audio that is in no file yet
-    TapeSide side = TapeSide::a;      // under the head
+    std::array<int64_t, 2> used{};  // frames recorded, by TapeSide raw value
+    std::array<bool, 2> dirty{};    // holds audio that is in no file yet
+    TapeSide side = TapeSide::a;    // under the head
     int64_t head = 0;
     std::optional<std::filesystem::path> file;  // where the cassette was opened or saved
-    Date savedAt{};                   // when the copy was written
+    Date savedAt{};                             // when the copy was written
 
     bool operator==(const RecoveryCopy&) const = default;
 

@@ -78,10 +78,8 @@ void RecoveryWriter::write(const std::filesystem::path& workspace, RecoveryCopy 
         std::lock_guard lock(mutex_);
         // Only the newest copy matters: it takes the place of one still waiting last.
         Write* waiting = jobs_.empty() ? nullptr : std::get_if<Write>(&jobs_.back());
-        if (waiting && waiting->workspace == workspace)
-            waiting->copy = std::move(copy);
-        else
-            jobs_.push_back(Write{workspace, std::move(copy)});
+        if (waiting && waiting->workspace == workspace) waiting->copy = std::move(copy);
+        else jobs_.push_back(Write{workspace, std::move(copy)});
     }
     wake_.notify_all();
 }

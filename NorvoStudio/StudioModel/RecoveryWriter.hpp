@@ -68,10 +68,10 @@ private:
     const Clock& clock_;
     mutable std::mutex mutex_;
     std::condition_variable wake_, idle_;
-    std::deque<Job> jobs_;  // guarded by mutex_
-    bool busy_ = false;     // guarded by mutex_: a job is being done
-    bool stopping_ = false; // guarded by mutex_
-    uint64_t written_ = 0;  // guarded by mutex_
+    std::deque<Job> jobs_;   // guarded by mutex_
+    bool busy_ = false;      // guarded by mutex_: a job is being done
+    bool stopping_ = false;  // guarded by mutex_
+    uint64_t written_ = 0;   // guarded by mutex_
 
     // The writer's own: bytes already stored, by workspace, kept while they are named.
     struct Stored {

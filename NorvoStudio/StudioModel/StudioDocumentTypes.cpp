@@ -18,24 +18,24 @@ QString StudioDocumentTypes::soundExtension() {
     return QString::fromLatin1(SoundProfile::fileExtension.data(), qsizetype(SoundProfile::fileExtension.size()));
 }
 
-QString StudioDocumentTypes::cassetteNameFilter() {
-    return QStringLiteral("Cassette (*.%1)").arg(cassetteExtension());
-}
-QString StudioDocumentTypes::soundNameFilter() {
-    return QStringLiteral("Tape Sound (*.%1)").arg(soundExtension());
-}
+QString StudioDocumentTypes::cassetteNameFilter() { return QStringLiteral("Cassette (*.%1)").arg(cassetteExtension()); }
+QString StudioDocumentTypes::soundNameFilter() { return QStringLiteral("Tape Sound (*.%1)").arg(soundExtension()); }
 
 QStringList StudioDocumentTypes::audioNameFilters() {
     // A file dialog shows one filter at a time: the first one admits every type we play.
     QStringList patterns;
     for (const QString& extension : audioExtensions()) patterns << QStringLiteral("*.") + extension;
-    return {QStringLiteral("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))), QStringLiteral("MP3 audio (*.mp3)"), QStringLiteral("WAV audio (*.wav *.wave)"),
-            QStringLiteral("AIFF audio (*.aif *.aiff)"), QStringLiteral("MPEG-4 audio (*.m4a)"),
-            QStringLiteral("FLAC audio (*.flac)"), QStringLiteral("Core Audio file (*.caf)")};
+    return {QStringLiteral("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))),
+            QStringLiteral("MP3 audio (*.mp3)"),
+            QStringLiteral("WAV audio (*.wav *.wave)"),
+            QStringLiteral("AIFF audio (*.aif *.aiff)"),
+            QStringLiteral("MPEG-4 audio (*.m4a)"),
+            QStringLiteral("FLAC audio (*.flac)"),
+            QStringLiteral("Core Audio file (*.caf)")};
 }
 
 QStringList StudioDocumentTypes::audioExtensions() {
-    return {QStringLiteral("mp3"), QStringLiteral("wav"),  QStringLiteral("wave"), QStringLiteral("aif"),
+    return {QStringLiteral("mp3"),  QStringLiteral("wav"), QStringLiteral("wave"), QStringLiteral("aif"),
             QStringLiteral("aiff"), QStringLiteral("m4a"), QStringLiteral("flac"), QStringLiteral("caf")};
 }
 

@@ -18,12 +18,12 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
     title_ = std::make_unique<WindowTitle>([this] { return windowTitle(); }, [this] { emit windowTitleChanged(); });
     shelf_ = std::make_unique<TapeSoundShelf>(services_.defaults, *core_, services_.ui, *alerts_);
     source_ = std::make_unique<SourcePlayerEngine>(*core_, services_.sourceStreams, services_.executor);
-    tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory,
-                                           services_.tunerStreams, services_.executor, services_.locale);
-    live_ = std::make_unique<LiveDeck>(core_->snapshot(true));
+    tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory, services_.tunerStreams,
+                                           services_.executor, services_.locale);
+    live_ = std::make_unique<LiveDeck>(core_->snapshot(AudioCore::Peaks::reset));
     editor_ = std::make_unique<DocumentEditor>(services_.ui, *services_.clock, *title_, *alerts_);
-    log_ = std::make_unique<RecordingLog>(*editor_, *source_, *tuner_, [this] { return deckInput_; },
-                                          *services_.clock);
+    log_ = std::make_unique<RecordingLog>(
+        *editor_, *source_, *tuner_, [this] { return deckInput_; }, *services_.clock);
     slot_ = std::make_unique<CassetteSlot>(services_, *core_, *live_, *editor_, *log_, *title_, *alerts_);
     recovery_ = std::make_unique<CassetteRecovery>(services_, *core_, *slot_, *editor_, *log_, *title_, *alerts_);
 
@@ -82,9 +82,7 @@ void StudioModel::setDeckVolume(double volume) {
     if (changed) emit deckVolumeChanged();
 }
 
-float StudioModel::recordGain(double level) {
-    return static_cast<float>(std::pow(10.0, (level * 18.0 - 12.0) / 20.0));
-}
+float StudioModel::recordGain(double level) { return static_cast<float>(std::pow(10.0, (level * 18.0 - 12.0) / 20.0)); }
 
 void StudioModel::pushRecordGain() { core_->setRecordGain(recordGain(recordLevel_)); }
 
@@ -115,7 +113,7 @@ void StudioModel::pushWriteProtection() {
     core_->setWriteProtected(protectsSide(document.sideB.writeProtect), TapeSide::b);
 }
 
-void StudioModel::refreshLive() { live_->update(core_->snapshot(false), 0); }
+void StudioModel::refreshLive() { live_->update(core_->snapshot(AudioCore::Peaks::keep), 0); }
 
 // MARK: - Start, open, shutdown
 
@@ -131,13 +129,13 @@ void StudioModel::start() {
     }
     if (const auto notice = services_.defaults.resetNotice())
         alerts_->notice(QStringLiteral("Settings were reset"), QString::fromStdString(*notice));
-    services_.defaults.reportWriteFailure(
-        [this, executor = &services_.executor, alive = std::weak_ptr<bool>(alive_)](const std::string& reason) {
-            executor->post([this, alive, reason] {
-                if (!alive.expired())
-                    alerts_->notice(QStringLiteral("Settings cannot be saved"), QString::fromStdString(reason));
-            });
+    services_.defaults.reportWriteFailure([this, executor = &services_.executor,
+                                           alive = std::weak_ptr<bool>(alive_)](const std::string& reason) {
+        executor->post([this, alive, reason] {
+            if (!alive.expired())
+                alerts_->notice(QStringLiteral("Settings cannot be saved"), QString::fromStdString(reason));
         });
+    });
 
     ticker_ = new QTimer(this);
     ticker_->setTimerType(Qt::PreciseTimer);
@@ -248,13 +246,13 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
                 return;
             }
             switch (requestQuit(deferred)) {
-                case QuitReply::now:
-                    if (deferred) deferred(true);
-                    break;
-                case QuitReply::cancel:
-                    if (deferred) deferred(false);
-                    break;
-                case QuitReply::later: break;
+            case QuitReply::now:
+                if (deferred) deferred(true);
+                break;
+            case QuitReply::cancel:
+                if (deferred) deferred(false);
+                break;
+            case QuitReply::later: break;
             }
         });
         return QuitReply::later;
@@ -264,9 +262,9 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
         return QuitReply::now;
     }
     switch (confirmSaveChanges()) {
-        case SaveChoice::cancel: return QuitReply::cancel;
-        case SaveChoice::dontSave: shutdown(); return QuitReply::now;
-        case SaveChoice::save: break;
+    case SaveChoice::cancel: return QuitReply::cancel;
+    case SaveChoice::dontSave: shutdown(); return QuitReply::now;
+    case SaveChoice::save: break;
     }
     if (isRecordingOrArmed(live_->snapshot().transport.mode)) transport(TransportCommand::stop);
 
@@ -285,10 +283,8 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
         if (ok) shutdown();
         if (deferred) deferred(ok);
     };
-    if (const auto& file = fileUrl())
-        save(*file, after);
-    else
-        saveAs(after);
+    if (const auto& file = fileUrl()) save(*file, after);
+    else saveAs(after);
     progress->returned = true;
     if (progress->early) {
         if (!*progress->early) return QuitReply::cancel;
@@ -305,7 +301,7 @@ void StudioModel::tick() {
     const double dt = std::clamp(now - lastTick_, 0.0, largestTimeStep);
     lastTick_ = now;
 
-    const CoreSnapshot snapshot = core_->snapshot(true);
+    const CoreSnapshot snapshot = core_->snapshot(AudioCore::Peaks::reset);
     source_->poll(snapshot);
     tuner_->tick();
     live_->update(snapshot, dt);
@@ -319,7 +315,7 @@ void StudioModel::tick() {
         media()->storage(cassette->side).advise(snapshot.transport.head, readAheadFrames);
 
     noticeOutputLoss();
-    log_->observePass(snapshot.recordingPass, mode == TransportMode::recording);
+    log_->observePass(snapshot.recordingPass, mode);
     if (mode == TransportMode::recording)
         log_->logTrackIfNeeded(cassette ? std::optional<TapeSide>(cassette->side) : std::nullopt,
                                snapshot.transport.head);

@@ -23,7 +23,7 @@ namespace norvo {
 
 namespace {
 
-const Silkscreen title{QStringLiteral("COUNTRY"), 8, false};
+const Silkscreen title{QStringLiteral("COUNTRY"), 8};
 constexpr qreal stackSpacing = 8;
 constexpr qreal fieldHeight = 22;
 // The failure: symbol, sentence and key, stacked like the station list's overlay.
@@ -127,7 +127,7 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
       field_(new QLineEdit(this)),
       list_(new QListView(this)),
       model_(new Model(this)),
-      tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
+      tryAgain_(new MiniKey(QStringLiteral("Try Again"), this)) {
     const QRectF content = contentRect();
     const qreal fieldTop = content.top() + title.sizeHint().height() + stackSpacing;
     field_->setGeometry(QRectF(content.left(), fieldTop, content.width(), fieldHeight).toRect());
@@ -157,11 +157,12 @@ CountryPicker::CountryPicker(std::vector<Country> countries, std::optional<std::
     list_->setFrameShape(QFrame::NoFrame);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     // A thin bar in the display's style rather than the desktop's arrows.
-    list_->setStyleSheet(QStringLiteral("QListView { background: transparent; border: none; }"
-                                " QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px; }"
-                                " QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 2px; min-height: 24px; }"
-                                " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-                                " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    list_->setStyleSheet(QStringLiteral(
+        "QListView { background: transparent; border: none; }"
+        " QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px; }"
+        " QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 2px; min-height: 24px; }"
+        " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     list_->viewport()->setAutoFillBackground(false);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { clickRow(index.row()); });
     tryAgain_->hide();
@@ -230,9 +231,7 @@ bool CountryPicker::rowIsSelected(int row) const {
     return current_ && *current_ == model_->shown[static_cast<std::size_t>(row)].code;
 }
 
-QSize CountryPicker::sizeHint() const {
-    return QSizeF(panelWidth + 2 * padding, panelHeight + 2 * padding).toSize();
-}
+QSize CountryPicker::sizeHint() const { return QSizeF(panelWidth + 2 * padding, panelHeight + 2 * padding).toSize(); }
 
 void CountryPicker::refilter() {
     model_->set(filtered(countries_, field_->text()));
@@ -254,9 +253,9 @@ CountryPicker::FailureLayout CountryPicker::failureLayout() const {
     const QRectF area = placeholderRect();
     const QSizeF symbol = SystemSymbol::size(failureSymbol, failureSymbolSize);
     const qreal textWidth = area.width() - 2 * padding;
-    const QRectF text = QFontMetricsF(failureFont())
-                            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
-                                          loadErrorMessage());
+    const QRectF text =
+        QFontMetricsF(failureFont())
+            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, loadErrorMessage());
     const qreal total = symbol.height() + failureSpacing + text.height() + failureSpacing + tryAgainHeight;
     qreal y = area.top() + (area.height() - total) / 2;
     FailureLayout l;

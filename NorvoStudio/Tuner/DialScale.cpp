@@ -67,7 +67,8 @@ void DialScale::paint(QPainter& painter, const QRectF& rect, double needle) cons
         const GlowText message{QStringLiteral("SCANNING THE BAND\u2026"), 9, KitColor::displayCyan, scanningLit,
                                GlowText::Use::lettering};
         const QSizeF size = message.sizeHint();
-        message.paint(painter, QRectF((w - size.width()) / 2, rect.height() - size.height(), size.width() + 1, size.height()),
+        message.paint(painter,
+                      QRectF((w - size.width()) / 2, rect.height() - size.height(), size.width() + 1, size.height()),
                       Qt::AlignCenter);
     }
     painter.restore();

@@ -12,17 +12,17 @@ namespace norvo {
 
 namespace {
 
-const Silkscreen title{QStringLiteral("GENRE"), 8, false};
+const Silkscreen title{QStringLiteral("GENRE"), 8};
 constexpr qreal titleSpacing = 10;
 
 }  // namespace
 
 const std::array<std::string, 32>& GenrePicker::genres() {
     static const std::array<std::string, 32> list = {
-        "pop",   "rock",   "jazz",    "classical",   "electronic", "dance",   "house",   "techno",
-        "ambient", "chillout", "lounge", "hip hop",  "rnb",        "soul",    "funk",    "blues",
-        "metal", "punk",   "indie",   "alternative", "reggae",     "latin",   "country", "folk",
-        "oldies", "80s",   "90s",     "news",        "talk",       "sports",  "world music", "soundtrack"};
+        "pop",     "rock",     "jazz",   "classical",   "electronic", "dance",  "house",       "techno",
+        "ambient", "chillout", "lounge", "hip hop",     "rnb",        "soul",   "funk",        "blues",
+        "metal",   "punk",     "indie",  "alternative", "reggae",     "latin",  "country",     "folk",
+        "oldies",  "80s",      "90s",    "news",        "talk",       "sports", "world music", "soundtrack"};
     return list;
 }
 
@@ -32,11 +32,11 @@ GenrePicker::GenrePicker(std::optional<std::string> current, std::function<void(
     const qreal top = padding + title.sizeHint().height() + titleSpacing;
     for (std::size_t i = 0; i < genres().size(); ++i) {
         const std::string& tag = genres()[i];
-        auto* key = new MiniKey(current && *current == tag, ShownText::plain(Locale::uppercased(tag)), this);
+        auto* key = new MiniKey(MiniKeyStyle{.lit = current && *current == tag},
+                                KeyLabel::caption(ShownText::plain(Locale::uppercased(tag))), this);
         const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
-        key->setKeyGeometry(QRectF(padding + column * (keyWidth + keySpacing), top + row * (20 + keySpacing),
-                                   keyWidth, 20)
-                                .toRect());
+        key->setKeyGeometry(
+            QRectF(padding + column * (keyWidth + keySpacing), top + row * (20 + keySpacing), keyWidth, 20).toRect());
         connect(key, &QAbstractButton::clicked, this, [pick, tag] { pick(tag); });
         keys_.push_back(key);
     }

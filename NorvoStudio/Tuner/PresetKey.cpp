@@ -21,7 +21,7 @@ namespace {
 constexpr qreal stackSpacing = 4;
 constexpr qreal lampSize = 5;
 QFont nameFont() { return KitFont::system(7, QFont::Medium); }
-QFont numberFont() { return KitFont::system(12, QFont::Bold, true); }
+QFont numberFont() { return KitFont::system(12, QFont::Bold, KitFont::Width::expanded); }
 const QMargins margins = KeyCap::widgetMargins();
 
 }  // namespace
@@ -30,15 +30,16 @@ PresetKey::PresetKey(int number, MainExecutor& executor, Haptics& haptics, QWidg
     : QWidget(parent),
       number_(number),
       haptics_(haptics),
-      hold_(executor,
-            [this] {
-                update();
-                if (onTap) onTap();
-            },
-            [this] {
-                haptics_.levelChange();
-                if (onHold) onHold();
-            }) {
+      hold_(
+          executor,
+          [this] {
+              update();
+              if (onTap) onTap();
+          },
+          [this] {
+              haptics_.levelChange();
+              if (onHold) onHold();
+          }) {
     resize(sizeHint());
     refreshHelp();
 }
@@ -113,7 +114,8 @@ void PresetKey::paintEvent(QPaintEvent*) {
                       station_ ? ShownText::plain(station_->name) : QStringLiteral("\u2014")};
     picture_.paint(painter, QRectF(rect()), shown, [&](QPainter& p) {
         const QRectF layout = layoutRect();
-        LED{shown.current, KitColor::amber, lampSize}.paintCentred(p, QPointF(layout.center().x(), layout.top() + lampSize / 2));
+        LED{shown.current, KitColor::amber, lampSize}.paintCentred(p, QPointF(layout.center().x(),
+                                                                              layout.top() + lampSize / 2));
 
         KeyLabel label = KeyLabel::caption(QString::number(number_));
         label.font = numberFont();
@@ -150,9 +152,7 @@ void PresetKey::contextMenuEvent(QContextMenuEvent* event) {
     menu->exec(event->globalPos());
 }
 
-void PresetKey::hideEvent(QHideEvent*) {
-    hold_.cancel();
-}
+void PresetKey::hideEvent(QHideEvent*) { hold_.cancel(); }
 
 void PresetKey::changeEvent(QEvent* event) {
     // The window lost the pointer: the press ends without a release.

@@ -37,7 +37,8 @@ protected:
 
 }  // namespace
 
-SearchField::SearchField(QWidget* parent) : QWidget(parent), field_(new QLineEdit(this)), clear_(new ClearButton(this)) {
+SearchField::SearchField(QWidget* parent)
+    : QWidget(parent), field_(new QLineEdit(this)), clear_(new ClearButton(this)) {
     field_->setFrame(false);
     field_->setFont(KitFont::system(11));
     field_->setPlaceholderText(QStringLiteral("Search stations by name"));
@@ -69,7 +70,8 @@ void SearchField::setLit(bool lit) {
 }
 
 void SearchField::resizeEvent(QResizeEvent*) {
-    const qreal left = sidePadding + SystemSymbol::size(QStringLiteral("magnifyingglass"), symbolSize).width() + spacing;
+    const qreal left =
+        sidePadding + SystemSymbol::size(QStringLiteral("magnifyingglass"), symbolSize).width() + spacing;
     qreal right = width() - sidePadding;
     if (clear_->isVisibleTo(this)) {
         clear_->setGeometry(QRectF(right - 14, 0, 14, height).toRect());

@@ -10,7 +10,10 @@ public:
 
     void setTarget(double target) { target_ = target; }
     // Jumps to a value and stays there.
-    void reset(double value) { position_ = target_ = value; velocity_ = 0; }
+    void reset(double value) {
+        position_ = target_ = value;
+        velocity_ = 0;
+    }
     void step(double dt);
 
     double position() const { return position_; }

@@ -30,7 +30,7 @@ namespace {
 
 using Rules = StationGuideRules;
 
-const Silkscreen header{QStringLiteral("STATION GUIDE"), 7, false};
+const Silkscreen header{QStringLiteral("STATION GUIDE"), 7};
 const QString hint = QStringLiteral("double-click to tune");
 QFont hintFont() { return KitFont::system(9); }
 constexpr qreal listCorner = 6;
@@ -71,9 +71,9 @@ StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, const C
       clock_(clock),
       localeIdentifier_(std::move(localeIdentifier)),
       homeCountry_(Rules::homeCountry(tuner.homeQuery())),
-      world_(new MiniKey(false, QStringLiteral("WORLD"), this)),
-      genres_(new MiniKey(false, QStringLiteral("GENRE \u25BE"), this)),
-      countries_(new MiniKey(false, QStringLiteral("COUNTRY \u25BE"), this)),
+      world_(new MiniKey(QStringLiteral("WORLD"), this)),
+      genres_(new MiniKey(QStringLiteral("GENRE \u25BE"), this)),
+      countries_(new MiniKey(QStringLiteral("COUNTRY \u25BE"), this)),
       search_(new SearchField(this)),
       list_(new StationList(tuner, this)),
       rim_(new GlassRim(this)),
@@ -82,7 +82,7 @@ StationGuide::StationGuide(TunerFacade& tuner, DesktopServices& desktop, const C
     connect(world_, &QAbstractButton::clicked, this, [this] { tuner_.loadBand(TunerFacade::Query::top()); });
     if (homeCountry_) {
         // The code itself is the caption, not translated.
-        home_ = new MiniKey(false, QString::fromStdString(*homeCountry_), this);
+        home_ = new MiniKey(QString::fromStdString(*homeCountry_), this);
         home_->setToolTip(plainToolTip(QString::fromStdString(Rules::homeHelp(*homeCountry_, localeIdentifier_))));
         connect(home_, &QAbstractButton::clicked, this,
                 [this] { tuner_.loadBand(TunerFacade::Query::country(*homeCountry_)); });
@@ -126,8 +126,8 @@ void StationGuide::pressGenres() {
         genrePopup_->close();
         return;
     }
-    auto* picker = new GenrePicker(Rules::currentGenre(tuner_.band().query),
-                                   [this](const std::string& tag) { pickGenre(tag); });
+    auto* picker =
+        new GenrePicker(Rules::currentGenre(tuner_.band().query), [this](const std::string& tag) { pickGenre(tag); });
     genrePopup_ = new PickerPopup(picker, genres_);
     connect(genrePopup_, &PickerPopup::closed, this, [this] { genrePopup_ = nullptr; });
     connect(genrePopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressGenres);
@@ -141,8 +141,9 @@ void StationGuide::pressCountries() {
         countryPopup_->close();
         return;
     }
-    auto* picker = new CountryPicker(tuner_.countries(), Rules::currentCountry(tuner_.band().query),
-                                     [this](const std::string& code) { pickCountry(code); }, clock_);
+    auto* picker = new CountryPicker(
+        tuner_.countries(), Rules::currentCountry(tuner_.band().query),
+        [this](const std::string& code) { pickCountry(code); }, clock_);
     picker->setLoadError(tuner_.countriesError());
     picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
     countryPopup_ = new PickerPopup(picker, countries_);

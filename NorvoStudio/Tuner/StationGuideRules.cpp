@@ -87,8 +87,8 @@ std::string StationGuideRules::homeHelp(const std::string& code, const std::stri
 std::optional<RadioStation> StationGuideRules::selectedStation(const std::optional<std::string>& selection,
                                                                const std::vector<RadioStation>& stations) {
     if (!selection) return std::nullopt;
-    auto found = std::find_if(stations.begin(), stations.end(),
-                              [&](const RadioStation& s) { return s.id == *selection; });
+    auto found =
+        std::find_if(stations.begin(), stations.end(), [&](const RadioStation& s) { return s.id == *selection; });
     if (found == stations.end()) return std::nullopt;
     return *found;
 }
@@ -123,8 +123,9 @@ std::string StationGuideRules::rowHelp(const RadioStation& station) {
         tags += station.tags[i];
     }
     std::string help;
-    for (const std::string& part : {ShownText::isolated(station.name).toStdString(), ShownText::isolated(tags).toStdString(),
-                                    ShownText::plain(station.formatLabel()).toStdString()}) {
+    for (const std::string& part :
+         {ShownText::isolated(station.name).toStdString(), ShownText::isolated(tags).toStdString(),
+          ShownText::plain(station.formatLabel()).toStdString()}) {
         if (part.empty()) continue;
         if (!help.empty()) help += " \u00B7 ";
         help += part;

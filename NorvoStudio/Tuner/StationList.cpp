@@ -31,8 +31,7 @@ public:
             painter->setBrush(KitColor::faded(KitColor::displayCyan, 0.16));
             painter->drawRoundedRect(QRectF(option.rect).adjusted(2, 1, -2, -1), 4, 4);
         }
-        const StationRow view{index.row(), station,
-                              StationGuideRules::tuned(station, tuner_.isOn(), tuner_.station()),
+        const StationRow view{index.row(), station, StationGuideRules::tuned(station, tuner_.isOn(), tuner_.station()),
                               StationGuideRules::presetNumber(station, tuner_.presets()),
                               StationGuideRules::showsCountry(tuner_.band().query)};
         view.paint(*painter, QRectF(option.rect).adjusted(8, 0, -8, 0));
@@ -64,11 +63,12 @@ StationList::StationList(TunerFacade& tuner, QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
     // A thin bar in the display's style rather than the desktop's arrows.
-    setStyleSheet(QStringLiteral("QListView { background: transparent; border: none; }"
-                                " QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px; }"
-                                " QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 2px; min-height: 24px; }"
-                                " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-                                " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    setStyleSheet(QStringLiteral(
+        "QListView { background: transparent; border: none; }"
+        " QScrollBar:vertical { background: transparent; width: 7px; margin: 2px 1px; }"
+        " QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 2px; min-height: 24px; }"
+        " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
 
     scroll_->setDuration(200);
     scroll_->setEasingCurve(QEasingCurve::OutCubic);

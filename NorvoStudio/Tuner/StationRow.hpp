@@ -1,12 +1,12 @@
 #pragma once
 #include <QColor>
 #include <QPainter>
-#include <QStringList>
-#include <utility>
-#include <vector>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "Radio/RadioStation.hpp"
 

@@ -40,7 +40,7 @@ StatusOverlay::Case StatusOverlay::caseFor(bool bandEmpty, bool loading, const s
 }
 
 StatusOverlay::StatusOverlay(const Clock& clock, QWidget* parent)
-    : QWidget(parent), clock_(clock), tryAgain_(new MiniKey(false, QStringLiteral("Try Again"), this)) {
+    : QWidget(parent), clock_(clock), tryAgain_(new MiniKey(QStringLiteral("Try Again"), this)) {
     connect(tryAgain_, &QAbstractButton::clicked, this, &StatusOverlay::tryAgain);
     tryAgain_->hide();
     setAttribute(Qt::WA_TranslucentBackground);
@@ -48,8 +48,7 @@ StatusOverlay::StatusOverlay(const Clock& clock, QWidget* parent)
 }
 
 void StatusOverlay::show(Case which, const std::optional<std::string>& error) {
-    const QString errorText =
-        error ? QString::fromStdString(StationGuideRules::capitalised(*error)) : QString();
+    const QString errorText = error ? QString::fromStdString(StationGuideRules::capitalised(*error)) : QString();
     if (which == case_ && errorText == error_) return;
     case_ = which;
     error_ = errorText;
@@ -74,15 +73,18 @@ StatusOverlay::Layout StatusOverlay::layout() const {
     Layout l;
     switch (case_) {
     case Case::error: l.symbol = QStringLiteral("wifi.exclamationmark"), l.symbolSize = 22; break;
-    case Case::noStations: l.symbol = QStringLiteral("antenna.radiowaves.left.and.right.slash"), l.symbolSize = 22; break;
+    case Case::noStations:
+        l.symbol = QStringLiteral("antenna.radiowaves.left.and.right.slash"), l.symbolSize = 22;
+        break;
     case Case::tunerOff: l.symbol = QStringLiteral("radio"), l.symbolSize = 24; break;
     default: break;
     }
     const QSizeF symbol = case_ == Case::scanning ? QSizeF(2 * Spinner::radius, 2 * Spinner::radius)
-                                                 : SystemSymbol::size(l.symbol, l.symbolSize);
+                                                  : SystemSymbol::size(l.symbol, l.symbolSize);
     const qreal textWidth = std::max<qreal>(0, width() - 2 * padding);
-    const QRectF text = QFontMetricsF(textFont())
-                            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, message());
+    const QRectF text =
+        QFontMetricsF(textFont())
+            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, message());
     qreal total = symbol.height() + spacing + text.height();
     if (case_ == Case::error) total += spacing + 20;
     qreal y = (height() - total) / 2;
@@ -109,10 +111,8 @@ void StatusOverlay::paintEvent(QPaintEvent*) {
     const QString& text = shown.text;
     picture_.paint(painter, QRectF(rect()), shown, [&](QPainter& p) {
         const Layout l = layout();
-        if (shown.spinnerPhase)
-            Spinner::paint(p, l.symbolRect.center(), KitColor::displayCyan, *shown.spinnerPhase);
-        else
-            SystemSymbol::paint(p, l.symbol, l.symbolRect.center(), l.symbolSize, QFont::Light, ink());
+        if (shown.spinnerPhase) Spinner::paint(p, l.symbolRect.center(), KitColor::displayCyan, *shown.spinnerPhase);
+        else SystemSymbol::paint(p, l.symbol, l.symbolRect.center(), l.symbolSize, QFont::Light, ink());
         p.setFont(textFont());
         p.setPen(ink());
         p.drawText(l.textRect, Qt::AlignHCenter | Qt::TextWordWrap, text);

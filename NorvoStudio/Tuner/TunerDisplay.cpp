@@ -45,7 +45,7 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 
 Layout::Measures measures() {
     Layout::Measures m;
-    m.captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}, true}.sizeHint().height();
+    m.captionHeight = QFontMetricsF(captionFont()).height() + 2 + GlowText{"0", 15, {}}.sizeHint().height();
     m.lampHeight = QFontMetricsF(lampFont()).height();
     const QFontMetricsF badge(badgeFont());
     m.badgeText = QSizeF(badge.horizontalAdvance(QStringLiteral("RT")), badge.height());
@@ -62,8 +62,8 @@ void paintLamp(QPainter& painter, QPointF baseline, const QString& word, const Q
         const QRectF bounds(0, 0, metrics.horizontalAdvance(word), metrics.height());
         painter.save();
         painter.translate(baseline - QPointF(0, metrics.ascent()));
-        KitShadow::paint(painter, QStringLiteral("tuner-lamp|%1|%2").arg(word, color.name()), bounds.adjusted(-6, -6, 6, 6),
-                         KitColor::faded(color, 0.6), 2, QPointF(), [&](QPainter& p) {
+        KitShadow::paint(painter, QStringLiteral("tuner-lamp|%1|%2").arg(word, color.name()),
+                         bounds.adjusted(-6, -6, 6, 6), KitColor::faded(color, 0.6), 2, QPointF(), [&](QPainter& p) {
                              p.setFont(font);
                              p.setPen(Qt::black);
                              p.drawText(QPointF(0, metrics.ascent()), word);
@@ -102,8 +102,8 @@ void paintCaptions(QPainter& p, const Layout& l, const Readout::Captions& shown)
     p.setPen(captionInk);
     const QString signalCaption = QStringLiteral("SIGNAL");
     p.drawText(QPointF(l.captions.right() - metrics.horizontalAdvance(signalCaption), captionBaseline), signalCaption);
-    SignalMeter{shown.signal, shown.on}.paint(
-        p, QPointF(l.captions.right() - SignalMeter::width, l.captions.top() + metrics.height() + 3));
+    SignalMeter{shown.signal, shown.on}.paint(p, QPointF(l.captions.right() - SignalMeter::width,
+                                                         l.captions.top() + metrics.height() + 3));
 }
 
 void paintStation(QPainter& p, const Layout& l, const Readout::Line& shown) {
@@ -147,9 +147,10 @@ void paintDial(QPainter& p, const Layout& l, const Readout::Dial& shown) { shown
 
 void paintMeters(QPainter& p, const Layout& l, const MeterBallistics::Pair& shown) {
     const qreal h = FLMeterBar::height();
-    FLMeterBar{{shown.left.db, shown.left.peakDB}, QStringLiteral("L")}.paint(p, QRectF(l.meters.left(), l.meters.top(), l.meters.width(), h));
-    FLMeterBar{{shown.right.db, shown.right.peakDB}, QStringLiteral("R")}.paint(p, QRectF(l.meters.left(), l.meters.top() + h + 4,
-                                                               l.meters.width(), h));
+    FLMeterBar{{shown.left.db, shown.left.peakDB}, QStringLiteral("L")}.paint(p, QRectF(l.meters.left(), l.meters.top(),
+                                                                                        l.meters.width(), h));
+    FLMeterBar{{shown.right.db, shown.right.peakDB}, QStringLiteral("R")}.paint(
+        p, QRectF(l.meters.left(), l.meters.top() + h + 4, l.meters.width(), h));
 }
 
 // A part of the display: the row it fills, what of the readout it shows and how it is drawn.
@@ -207,9 +208,7 @@ TunerDisplay::TunerDisplay(TunerFacade& tuner, std::function<MeterBallistics::Pa
 
 TunerDisplay::~TunerDisplay() = default;
 
-double TunerDisplay::now() const {
-    return std::chrono::duration<double>(clock_.now().time_since_epoch()).count();
-}
+double TunerDisplay::now() const { return std::chrono::duration<double>(clock_.now().time_since_epoch()).count(); }
 
 void TunerDisplay::refresh() {
     const double t = now();
@@ -292,11 +291,11 @@ void TunerDisplay::setDisplayGeometry(const QRect& frame) {
     setGeometry(frame.adjusted(-glowMargin, -glowMargin, glowMargin, glowMargin));
 }
 
-QRect TunerDisplay::displayRect() const { return geometry().adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin); }
-
-QSize TunerDisplay::sizeHint() const {
-    return designSize().toSize() + QSize(2 * glowMargin, 2 * glowMargin);
+QRect TunerDisplay::displayRect() const {
+    return geometry().adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
 }
+
+QSize TunerDisplay::sizeHint() const { return designSize().toSize() + QSize(2 * glowMargin, 2 * glowMargin); }
 
 QRectF TunerDisplay::annunciatorRow() const { return layout().annunciators; }
 QRectF TunerDisplay::stationBox() const { return layout().station; }

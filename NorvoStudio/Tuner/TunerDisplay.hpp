@@ -16,8 +16,8 @@ namespace norvo {
 
 // The RO-01's fluorescent display: captions (preset, channel, band, signal), the station
 // line, the main line, the annunciators, the dial scale and the level meters, all read
-// from the tuner at every repaint, lit on the faceplate itself (no glass of its own). Only the marquees, blinks and the needle move between
-// the tuner's announcements; tick() moves them with the studio's frames.
+// from the tuner at every repaint, lit on the faceplate itself (no glass of its own). Only the marquees, blinks and the
+// needle move between the tuner's announcements; tick() moves them with the studio's frames.
 class TunerDisplay final : public QWidget {
     Q_OBJECT
 public:
@@ -70,7 +70,7 @@ private:
     Spring needle_{0.35, 0.78};
     std::optional<int> needleIndex_;
     int needleCount_ = 0;
-    TunerDisplayReadout shown_;  // what the rows were last repainted for
+    TunerDisplayReadout shown_;                         // what the rows were last repainted for
     mutable std::optional<TunerDisplayLayout> layout_;  // laid out for layoutHeight_
     mutable int layoutHeight_ = -1;
     std::unique_ptr<Pictures> pictures_;  // each row kept as pixels until what it shows changes

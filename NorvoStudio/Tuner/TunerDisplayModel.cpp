@@ -57,17 +57,12 @@ TunerDisplayModel::Line TunerDisplayModel::mainLine(const TunerFacade& tuner) {
     if (tuner.flash()) return {*tuner.flash(), Ink::amber};
     const auto& reception = tuner.reception();
     switch (reception.kind) {
-    case Kind::buffering:
-        return {bufferingText(reception.fraction), Ink::cyan};
-    case Kind::noSignal:
-        return {"NO SIGNAL \u2014 " + Locale::uppercased(reception.message), Ink::red};
+    case Kind::buffering: return {bufferingText(reception.fraction), Ink::cyan};
+    case Kind::noSignal: return {"NO SIGNAL \u2014 " + Locale::uppercased(reception.message), Ink::red};
     case Kind::off:
-    case Kind::standby:
-        return {"STANDBY \u2014 PICK A STATION OR TURN THE DIAL", Ink::cyan};
-    case Kind::tuning:
-        return {"TUNING\u2026", Ink::cyan};
-    case Kind::tuned:
-        break;
+    case Kind::standby: return {"STANDBY \u2014 PICK A STATION OR TURN THE DIAL", Ink::cyan};
+    case Kind::tuning: return {"TUNING\u2026", Ink::cyan};
+    case Kind::tuned: break;
     }
     if (tuner.nowPlaying()) return {"\u266A " + Locale::uppercased(isolated(*tuner.nowPlaying())), Ink::cyan};
     if (tuner.station() && !tuner.station()->tags.empty()) {
@@ -145,7 +140,9 @@ std::string TunerDisplayModel::countryText(const TunerFacade& tuner) {
     return "--";
 }
 
-bool TunerDisplayModel::stationLampsLit(const TunerFacade& tuner) { return tuner.isOn() && tuner.station().has_value(); }
+bool TunerDisplayModel::stationLampsLit(const TunerFacade& tuner) {
+    return tuner.isOn() && tuner.station().has_value();
+}
 
 bool TunerDisplayModel::blinkLit(double secondsSinceReferenceDate, double period) {
     const double periods = std::trunc(secondsSinceReferenceDate / period);

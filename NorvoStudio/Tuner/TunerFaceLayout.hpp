@@ -59,8 +59,8 @@ struct TunerFaceLayout {
     }
     // The face at its natural height.
     static QSizeF size(const Measures& m) {
-        return {designWidth, padding + m.brandHeight + rowSpacing + m.displayHeight + rowSpacing + controlsHeight(m) +
-                                 padding};
+        return {designWidth,
+                padding + m.brandHeight + rowSpacing + m.displayHeight + rowSpacing + controlsHeight(m) + padding};
     }
 
     TunerFaceLayout(QSizeF size, const Measures& m) : captionHeight(m.captionHeight) {
@@ -114,8 +114,8 @@ struct TunerFaceLayout {
     static QPointF lampIn(const QRectF& group) { return {group.center().x(), group.top() + smallLamp / 2}; }
     // A group's caption, under its key; it may reach past the group's sides.
     QRectF captionIn(const QRectF& group) const {
-        return QRectF(group.left() - captionOverhang, group.bottom() - captionHeight, group.width() + 2 * captionOverhang,
-                      captionHeight);
+        return QRectF(group.left() - captionOverhang, group.bottom() - captionHeight,
+                      group.width() + 2 * captionOverhang, captionHeight);
     }
 };
 

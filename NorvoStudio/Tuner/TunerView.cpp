@@ -32,9 +32,9 @@ constexpr qreal volumeSize = 40;
 
 const QString brand = QStringLiteral("Norvo");
 const QString volumeCaption = QStringLiteral("VOLUME");
-const Silkscreen modelLine{QStringLiteral("INTERNET RADIO TUNER  RO-01"), 8, false};
-const Silkscreen tunedCaption{QStringLiteral("TUNED"), 8, false};
-const Silkscreen stereoCaption{QStringLiteral("STEREO"), 8, false};
+const Silkscreen modelLine{QStringLiteral("INTERNET RADIO TUNER  RO-01"), 8};
+const Silkscreen tunedCaption{QStringLiteral("TUNED"), 8};
+const Silkscreen stereoCaption{QStringLiteral("STEREO"), 8};
 
 QFont brandFont() { return KitFont::brand(18); }
 QFont captionFont() { return KitFont::system(7, QFont::Medium); }
@@ -61,7 +61,7 @@ void paintStereo(QPainter& p, const Layout& l, const Lamps& lamps) {
 void paintPower(QPainter& p, const Layout& l, const Lamps& lamps) {
     p.save();
     p.setOpacity(lamps.on ? 1.0 : 0.55);
-    LED{true, lamps.on ? KitColor::ledGreen : KitColor::ledRed, Layout::smallLamp}.paintCentred(
+    LED{.on = true, .color = lamps.on ? KitColor::ledGreen : KitColor::ledRed, .size = Layout::smallLamp}.paintCentred(
         p, Layout::lampIn(l.powerGroup));
     p.restore();
     p.setFont(captionFont());
@@ -113,7 +113,7 @@ void TunerView::build() {
     display_ = new TunerDisplay(tuner, services_.meter, services_.clock, this);
     guide_ = new StationGuide(tuner, services_.desktop, services_.clock, services_.localeIdentifier, this);
 
-    power_ = new HardwareKey(HardwareKeyStyle{false, std::nullopt, Layout::powerWidth, Layout::keyHeight},
+    power_ = new HardwareKey(HardwareKeyStyle{.width = Layout::powerWidth, .height = Layout::keyHeight},
                              KeyLabel::symbolAbove(QStringLiteral("power"), QStringLiteral("POWER")), this);
     connect(power_, &QAbstractButton::clicked, this, [&tuner] { tuner.togglePower(); });
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
@@ -123,18 +123,18 @@ void TunerView::build() {
         key->onClear = [&tuner, slot] { tuner.clearPreset(slot); };
         presets_[std::size_t(slot)] = key;
     }
-    memory_ = new HardwareKey(HardwareKeyStyle{false, std::nullopt, Layout::modeWidth, Layout::keyHeight},
+    memory_ = new HardwareKey(HardwareKeyStyle{.width = Layout::modeWidth, .height = Layout::keyHeight},
                               KeyLabel::caption(QStringLiteral("MEMORY")), this);
     memory_->setToolTip(QStringLiteral("Store the station: press MEMORY, then a preset key (or hold the preset key)"));
     connect(memory_, &QAbstractButton::clicked, this, [&tuner] { tuner.armMemory(); });
-    muting_ = new HardwareKey(HardwareKeyStyle{false, std::nullopt, Layout::modeWidth, Layout::keyHeight},
+    muting_ = new HardwareKey(HardwareKeyStyle{.width = Layout::modeWidth, .height = Layout::keyHeight},
                               KeyLabel::caption(QStringLiteral("MUTING")), this);
     muting_->setToolTip(QStringLiteral("Silence the noise between stations"));
     connect(muting_, &QAbstractButton::clicked, this, [&tuner] { tuner.setMuting(!tuner.muting()); });
 
     knob_ = new TuningKnob(52, tuner.knobDetents(), services_.haptics, this);
     knob_->onTurn = [&tuner](int step) { tuner.stepDial(step); };
-    volume_ = new Knob(volumeCaption, 0.8, volumeSize, false, this);
+    volume_ = new Knob(volumeCaption, 0.8, volumeSize, Lettering::light, this);
     volume_->setBinding([&tuner] { return double(tuner.volume()); },
                         [&tuner](double value) { tuner.setVolume(float(value)); });
 
@@ -155,8 +155,9 @@ void TunerView::refresh() {
     const TunerFacade& tuner = services_.tuner;
     const bool on = tuner.isOn();
     power_->setLatched(on);
-    power_->setToolTip(on ? StudioCommands::helpText(QStringLiteral("Switch the tuner to standby"), StudioCommands::Id::tunerPower)
-                          : StudioCommands::helpText(QStringLiteral("Switch the tuner on"), StudioCommands::Id::tunerPower));
+    power_->setToolTip(
+        on ? StudioCommands::helpText(QStringLiteral("Switch the tuner to standby"), StudioCommands::Id::tunerPower)
+           : StudioCommands::helpText(QStringLiteral("Switch the tuner on"), StudioCommands::Id::tunerPower));
     const auto current = tuner.currentPresetIndex();
     for (int slot = 0; slot < TunerEngine::presetCount; ++slot) {
         PresetKey* key = presets_[std::size_t(slot)];

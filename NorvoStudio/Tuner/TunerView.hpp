@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "Rack/Kit/ValuePicture.hpp"
-#include "Tuner/TunerFaceLayout.hpp"
 #include "Tuner/TunerFacade.hpp"
+#include "Tuner/TunerFaceLayout.hpp"
 #include "Tuner/TunerServices.hpp"
 
 namespace norvo {
@@ -78,9 +78,9 @@ private:
     TuningKnob* knob_ = nullptr;
     Knob* volume_ = nullptr;
     double lastTick_ = -1;
-    Lamps shown_;  // what the face was last repainted for
+    Lamps shown_;                                    // what the face was last repainted for
     mutable std::optional<TunerFaceLayout> layout_;  // for the face's size
-    ValuePicture<Lamps> picture_;  // the faceplate, its lettering and lamps
+    ValuePicture<Lamps> picture_;                    // the faceplate, its lettering and lamps
 };
 
 }  // namespace norvo

@@ -18,7 +18,7 @@ namespace {
 
 const QString caption = QStringLiteral("TUNING");
 ExactFont labelFont() {
-    return ExactFont(7.5, [](qreal size) { return KitFont::system(size, QFont::DemiBold, true); });
+    return ExactFont(7.5, [](qreal size) { return KitFont::system(size, QFont::DemiBold, KitFont::Width::expanded); });
 }
 
 }  // namespace
@@ -66,9 +66,9 @@ bool TuningKnob::overKnob(QPointF point) const {
     return d.x() * d.x() + d.y() * d.y() <= size_ * size_ / 4;
 }
 
-void TuningKnob::turn(double movement, bool haptic) {
+void TuningKnob::turn(double movement, Feedback feedback) {
     stepper_.feed(movement, [&](int step) {
-        if (haptic) haptics_.alignment();
+        if (feedback == Feedback::haptic) haptics_.alignment();
         if (onTurn) onTurn(step);
     });
 }
@@ -88,7 +88,7 @@ void TuningKnob::mouseMoveEvent(QMouseEvent* event) {
     const QPointF translation = event->position() - dragStart_;
     // Right and up count positive; a diagonal down-right movement cancels out.
     const double travel = translation.x() - translation.y();
-    turn(travel - dragTravel_, true);
+    turn(travel - dragTravel_, Feedback::haptic);
     dragTravel_ = travel;
 }
 
@@ -107,7 +107,7 @@ void TuningKnob::wheelEvent(QWheelEvent* event) {
     }
     // Taken: the station list beside the knob must not scroll as well.
     event->accept();
-    turn(DetentStepper::wheelMovement(*event), false);
+    turn(DetentStepper::wheelMovement(*event), Feedback::none);
 }
 
 void TuningKnob::leaveEvent(QEvent*) {
@@ -144,7 +144,8 @@ void TuningKnob::paintKnob(QPainter& painter, const QRectF& square, double degre
     for (int i = 0; i < 40; ++i) {
         painter.save();
         painter.rotate(i * 9);
-        painter.fillRect(QRectF(-0.45, -0.455 * size - 0.045 * size, 0.9, 0.09 * size), QColor::fromRgbF(0, 0, 0, 0.28f));
+        painter.fillRect(QRectF(-0.45, -0.455 * size - 0.045 * size, 0.9, 0.09 * size),
+                         QColor::fromRgbF(0, 0, 0, 0.28f));
         painter.restore();
     }
     painter.restore();

@@ -51,7 +51,9 @@ protected:
 
 private:
     bool overKnob(QPointF point) const;
-    void turn(double movement, bool haptic);
+    // A drag taps the haptics at each detent; the wheel does not.
+    enum class Feedback { none, haptic };
+    void turn(double movement, Feedback feedback);
 
     qreal size_;
     Haptics& haptics_;

@@ -65,7 +65,7 @@ void operator delete[](void* memory, std::align_val_t, const std::nothrow_t&) no
 
 namespace norvo::test {
 
-AllocationCounter::AllocationCounter() { counts = Counts{true, 0, 0}; }
+AllocationCounter::AllocationCounter() { counts = Counts{.active = true}; }
 AllocationCounter::~AllocationCounter() { counts.active = false; }
 std::size_t AllocationCounter::allocations() const { return counts.allocations; }
 std::size_t AllocationCounter::deallocations() const { return counts.deallocations; }

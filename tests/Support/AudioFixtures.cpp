@@ -31,15 +31,15 @@ std::string lowerExtension(const std::filesystem::path& path) {
 
 std::string layoutName(int channels) {
     switch (channels) {
-        case 1: return "mono";
-        case 2: return "stereo";
-        case 3: return "3.0";
-        case 4: return "quad";
-        case 5: return "5.0";
-        case 6: return "5.1";
-        case 7: return "6.1";
-        case 8: return "7.1";
-        default: throw std::invalid_argument("no test layout for " + std::to_string(channels) + " channels");
+    case 1: return "mono";
+    case 2: return "stereo";
+    case 3: return "3.0";
+    case 4: return "quad";
+    case 5: return "5.0";
+    case 6: return "5.1";
+    case 7: return "6.1";
+    case 8: return "7.1";
+    default: throw std::invalid_argument("no test layout for " + std::to_string(channels) + " channels");
     }
 }
 
@@ -110,8 +110,8 @@ void generateSignal(const std::filesystem::path& path, const std::vector<std::st
     // A little longer than asked, then trimmed to the exact sample count.
     const std::string source = "aevalsrc=exprs=" + expressions + ":s=" + std::to_string(sampleRate) +
                                ":c=" + layoutName(channels) + ":d=" + number(seconds + 0.1);
-    std::vector<std::string> arguments = {"-f", "lavfi", "-i", source, "-af",
-                                          "atrim=end_sample=" + std::to_string(generatedFrames(seconds, sampleRate))};
+    std::vector<std::string> arguments = {
+        "-f", "lavfi", "-i", source, "-af", "atrim=end_sample=" + std::to_string(generatedFrames(seconds, sampleRate))};
     const std::vector<std::string> codec = codecArgs.empty() ? defaultCodecArgs(path) : codecArgs;
     arguments.insert(arguments.end(), codec.begin(), codec.end());
     arguments.push_back(path.string());

@@ -16,9 +16,9 @@ int64_t generatedFrames(double seconds, int sampleRate);
 
 // Sine tones at `amplitude` (1 = full scale): channel 0 at frequencyLeft, channel 1 at
 // frequencyRight, any further channels silent. A mono file carries frequencyLeft.
-void generateTone(const std::filesystem::path& path, double seconds, double frequencyLeft,
-                  double frequencyRight, int sampleRate = 44100, int channels = 2,
-                  const std::vector<std::string>& codecArgs = {}, double amplitude = 0.5);
+void generateTone(const std::filesystem::path& path, double seconds, double frequencyLeft, double frequencyRight,
+                  int sampleRate = 44100, int channels = 2, const std::vector<std::string>& codecArgs = {},
+                  double amplitude = 0.5);
 
 // Deterministic white noise, a different sequence per channel: good for finding the
 // exact alignment of two decodes.

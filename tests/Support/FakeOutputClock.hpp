@@ -30,7 +30,7 @@ public:
             const auto free = std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return !s.used; });
             if (free == slots_.end()) std::abort();  // more waiting threads than any test makes
             slot = &*free;
-            *slot = Slot{&wake, lock.mutex(), deadline, 0, true};
+            *slot = Slot{.wake = &wake, .mutex = lock.mutex(), .deadline = deadline, .used = true};
             changed_.notify_all();
         }
         // The caller's mutex is held until the wait begins, and advance() takes it to

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "AudioEngine/SourceStream.hpp"
 #include "AudioEngine/AudioCore.hpp"
+#include "AudioEngine/SourceStream.hpp"
 
 namespace norvo::test {
 
@@ -41,8 +41,7 @@ public:
 
     int pull(int frames, float* left, float* right) override {
         const int64_t position = record_->position.load();
-        const int delivered =
-            static_cast<int>(std::clamp<int64_t>(record_->duration.load() - position, 0, frames));
+        const int delivered = static_cast<int>(std::clamp<int64_t>(record_->duration.load() - position, 0, frames));
         for (int i = 0; i < delivered; ++i) left[i] = right[i] = 0.25f;
         record_->position = position + delivered;
         return delivered;

@@ -9,9 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "AudioEngine/AudioCore.hpp"
 #include "AudioEngine/NorvoAudioError.hpp"
 #include "AudioEngine/SourceStreamFactory.hpp"
-#include "AudioEngine/AudioCore.hpp"
 #include "Support/FakeSourceStream.hpp"
 
 namespace norvo::test {

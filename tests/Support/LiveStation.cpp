@@ -25,7 +25,7 @@ LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, st
             index = connections_.size();
             const std::size_t edge = onAirLocked();
             const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
-            connections_.push_back({from, from, std::nullopt, false});
+            connections_.push_back({.from = from, .to = from});
         }
         changed_.notify_all();
         LoopbackHttpServer::Script script;
@@ -98,9 +98,8 @@ bool LiveStation::waitUntilSent(std::size_t count, double seconds) {
     return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
         if (connections_.size() < count) return false;
         const std::size_t edge = onAirLocked();
-        return std::all_of(connections_.begin(), connections_.end(), [&](const Connection& c) {
-            return c.ended || c.to >= (c.dropAt ? *c.dropAt : edge);
-        });
+        return std::all_of(connections_.begin(), connections_.end(),
+                           [&](const Connection& c) { return c.ended || c.to >= (c.dropAt ? *c.dropAt : edge); });
     });
 }
 

@@ -24,10 +24,10 @@ namespace norvo::test {
 class LiveStation {
 public:
     struct Options {
-        std::string audio;              // the whole stream
+        std::string audio;  // the whole stream
         double bytesPerSecond = 16000;
-        std::size_t burst = 0;          // bytes re-sent to a new listener
-        std::size_t onAirAtStart = 0;   // bytes on the air when the clock reads 0
+        std::size_t burst = 0;         // bytes re-sent to a new listener
+        std::size_t onAirAtStart = 0;  // bytes on the air when the clock reads 0
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -52,7 +52,7 @@ private:
     struct Connection {
         std::size_t from = 0;
         std::size_t to = 0;
-        std::optional<std::size_t> dropAt;
+        std::optional<std::size_t> dropAt = std::nullopt;
         bool ended = false;
     };
 

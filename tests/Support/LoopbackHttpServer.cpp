@@ -202,7 +202,8 @@ struct LoopbackHttpServer::Impl {
                 more = sendPiece(piece);
             }
         } else {
-            const std::size_t step = script.pieceBytes > 0 ? script.pieceBytes : std::max<std::size_t>(1, script.body.size());
+            const std::size_t step =
+                script.pieceBytes > 0 ? script.pieceBytes : std::max<std::size_t>(1, script.body.size());
             for (std::size_t offset = 0; more && offset < script.body.size(); offset += step) {
                 if (offset > 0 && !pause(script.pieceInterval)) return;
                 more = sendPiece(std::string_view(script.body).substr(offset, step));
@@ -257,7 +258,8 @@ struct LoopbackHttpServer::Impl {
         stopping = true;
         for (int socket : openSockets) ::shutdown(socket, SHUT_RDWR);
         stopped.notify_all();
-        if (wakePipe[1] >= 0) [[maybe_unused]] auto ignored = ::write(wakePipe[1], "x", 1);
+        if (wakePipe[1] >= 0) [[maybe_unused]]
+            auto ignored = ::write(wakePipe[1], "x", 1);
     }
 };
 
@@ -308,9 +310,9 @@ std::string LoopbackHttpServer::unresolvableURL(const std::string& path) {
 LoopbackHttpServer::LoopbackHttpServer(int maximumConnections, double lifetimeSeconds)
     : impl_(std::make_unique<Impl>()) {
     impl_->maximumConnections = maximumConnections;
-    impl_->deadline = std::chrono::steady_clock::now() +
-                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                          std::chrono::duration<double>(lifetimeSeconds));
+    impl_->deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(lifetimeSeconds));
     impl_->listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (impl_->listener < 0) throw std::runtime_error("loopback server: no socket");
     const int yes = 1;

@@ -27,8 +27,8 @@ class LoopbackHttpServer {
 public:
     struct Request {
         std::string method;
-        std::string target;  // as sent, with any query
-        std::string path;    // target without the query
+        std::string target;                          // as sent, with any query
+        std::string path;                            // target without the query
         std::map<std::string, std::string> headers;  // lower-cased names
         std::optional<std::string> header(const std::string& name) const;
     };
@@ -43,16 +43,16 @@ public:
         std::string statusLine = "HTTP/1.1 200 OK";  // also "HTTP/1.0 ...", "ICY 200 OK"
         std::vector<std::pair<std::string, std::string>> headers;
         std::string body;
-        BodyProducer producer;         // when set, the body comes from here instead
-        bool contentLength = false;    // add "Content-Length" for `body`
-        bool chunked = false;          // "Transfer-Encoding: chunked", one chunk per piece
-        std::size_t pieceBytes = 0;    // send the body in pieces of this size (0: whole)
-        double pieceInterval = 0;      // real seconds between pieces (pacing)
-        double headerDelay = 0;        // real seconds before the status line goes out
+        BodyProducer producer;                  // when set, the body comes from here instead
+        bool contentLength = false;             // add "Content-Length" for `body`
+        bool chunked = false;                   // "Transfer-Encoding: chunked", one chunk per piece
+        std::size_t pieceBytes = 0;             // send the body in pieces of this size (0: whole)
+        double pieceInterval = 0;               // real seconds between pieces (pacing)
+        double headerDelay = 0;                 // real seconds before the status line goes out
         std::optional<std::size_t> closeAfter;  // send only this many body bytes
         // After the body (or its first closeAfter bytes): a clean close, unless...
-        bool reset = false;            // ...a TCP reset instead
-        bool stall = false;            // ...or the connection stays open, sending nothing
+        bool reset = false;               // ...a TCP reset instead
+        bool stall = false;               // ...or the connection stays open, sending nothing
         bool stallBeforeHeaders = false;  // accept the request, never answer
         bool emptyReply = false;          // close the connection without answering
     };

@@ -30,8 +30,8 @@ std::string readBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string encodedTone(const std::string& extension, const std::vector<std::string>& codecArgs,
-                        double seconds, int sampleRate, int channels, double left, double right) {
+std::string encodedTone(const std::string& extension, const std::vector<std::string>& codecArgs, double seconds,
+                        int sampleRate, int channels, double left, double right) {
     TemporaryDirectory scratch;
     const std::filesystem::path file = scratch / ("tone." + extension);
     generateTone(file, seconds, left, right, sampleRate, channels, codecArgs);

@@ -24,9 +24,8 @@ std::string readBytes(const std::filesystem::path& path);
 
 // A tone file as the bytes a station would send: 440 Hz (or `left`) on channel 0 and
 // 1 kHz (or `right`) on channel 1, encoded by ffmpeg into a file of `extension`.
-std::string encodedTone(const std::string& extension, const std::vector<std::string>& codecArgs,
-                        double seconds, int sampleRate, int channels, double left = 440.0,
-                        double right = 1000.0);
+std::string encodedTone(const std::string& extension, const std::vector<std::string>& codecArgs, double seconds,
+                        int sampleRate, int channels, double left = 440.0, double right = 1000.0);
 
 // A file committed under tests/Fixtures (tone-he-aac.aac: 3 s of HE-AAC in ADTS,
 // 440 Hz left and 1 kHz right, made by tests/Fixtures/make-he-aac-fixture.py).

@@ -6,15 +6,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 
-#include "GalleryStudio.hpp"
 #include "Gallery.hpp"
-#include "Rack/RackFaces.hpp"
+#include "GalleryStudio.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 
 static void loadAppResources() { Q_INIT_RESOURCE(NorvoStudioApp); }
 
@@ -24,14 +24,17 @@ void appGallery(gallery::Gallery& g) {
     loadAppResources();
     const QIcon icon(QStringLiteral(":/norvo/org.norvo.Studio.svg"));
     for (int size : {16, 48, 256}) {
-        g.paint(QStringLiteral("icon-%1").arg(size), QSize(size, size),
-                [&](QPainter& p, QSize s) { icon.paint(&p, QRect(QPoint(0, 0), s)); }, Qt::transparent);
+        g.paint(
+            QStringLiteral("icon-%1").arg(size), QSize(size, size),
+            [&](QPainter& p, QSize s) { icon.paint(&p, QRect(QPoint(0, 0), s)); }, Qt::transparent);
     }
 
     gallery::GalleryStudio studio;
     norvo::EnginePlayer player(*studio.model);
     norvo::ModelDeck deck(*studio.model, norvo::SystemClock::shared());
-    norvo::StudioShell shell(*studio.model, norvo::RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()}, [](int) {});
+    norvo::StudioShell shell(*studio.model,
+                             norvo::RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()},
+                             [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

@@ -29,7 +29,9 @@ QImage gradientImage(QSize size, QColor from, QColor to, const QString& text) {
 void paintCassette(gallery::Gallery& g, const QString& name, const CassetteDocument& document, TapeSide side,
                    int64_t head, const std::map<ArtworkRole, QImage>& images = {}, int width = 502) {
     const QSize size(width, static_cast<int>(std::lround(width / cassetteAspectRatio)));
-    g.paint(name, size, [&](QPainter& p, QSize s) { renderCassette(p, QSizeF(s.width(), s.width() / cassetteAspectRatio), document, side, head, images); });
+    g.paint(name, size, [&](QPainter& p, QSize s) {
+        renderCassette(p, QSizeF(s.width(), s.width() / cassetteAspectRatio), document, side, head, images);
+    });
 }
 
 void cassettes(gallery::Gallery& g) {
@@ -41,8 +43,8 @@ void cassettes(gallery::Gallery& g) {
     for (LabelStyle label : allLabelStyles) {
         CassetteDesign design = ferro;
         design.labelStyle = label;
-        paintCassette(g, "label-" + QString::fromStdString(std::string(rawValue(label))), cassette(design),
-                      TapeSide::a, 0, {}, 1004);
+        paintCassette(g, "label-" + QString::fromStdString(std::string(rawValue(label))), cassette(design), TapeSide::a,
+                      0, {}, 1004);
     }
 
     for (FontRole role : allFontRoles) {
@@ -135,10 +137,10 @@ void jcards(gallery::Gallery& g) {
     full.jcard.title = "Summer Drive '89 \u2014 the long way home along the coast road";
     full.jcard.subtitle = "Volume 2 \u00B7 City pop, yacht rock and synth-funk";
     full.jcard.spineText = "Summer Drive '89 \u00B7 Vol. 2";
-    full.jcard.sideATracks = {"Plastic Love", "Stay With Me (Extended)", "Ride on Time", "Sparkle",
-                              "Summer Connection", "Mayonaka no Door", "Tokyo Nights", "Windy Summer"};
-    full.jcard.sideBTracks = {"Night Cruising", "4:00 A.M.", "Telephone Number", "Midnight Pretenders",
-                              "Fly-Day Chinatown", "Last Summer Whisper", "Lonely Night", "Magic Ways"};
+    full.jcard.sideATracks = {"Plastic Love",      "Stay With Me (Extended)", "Ride on Time", "Sparkle",
+                              "Summer Connection", "Mayonaka no Door",        "Tokyo Nights", "Windy Summer"};
+    full.jcard.sideBTracks = {"Night Cruising",    "4:00 A.M.",           "Telephone Number", "Midnight Pretenders",
+                              "Fly-Day Chinatown", "Last Summer Whisper", "Lonely Night",     "Magic Ways"};
     full.jcard.dedication = "For J. \u2014 who always took the long way home, and always had the aux cable.";
     paint("jcard-full", full);
     full.jcard.font = FontRole::typewriter;
@@ -148,7 +150,8 @@ void jcards(gallery::Gallery& g) {
     overflow.jcard.title = "An extraordinarily long mixtape title that keeps going and going well beyond three lines "
                            "of the front cover";
     overflow.jcard.subtitle = "A subtitle that is long enough to wrap onto a second line of the cover";
-    overflow.jcard.flapText = "A back flap text far too long for the card's height, it runs past the top and the bottom";
+    overflow.jcard.flapText =
+        "A back flap text far too long for the card's height, it runs past the top and the bottom";
     overflow.jcard.spineText = "A spine text too long for the card that runs off both ends";
     overflow.jcard.sideATracks.clear();
     overflow.jcard.sideBTracks.clear();

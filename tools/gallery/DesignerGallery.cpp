@@ -6,13 +6,13 @@
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
-#include "Platform/Iso8601.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "Designer/DesignerForm.hpp"
 #include "Designer/DesignerPreview.hpp"
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 #include "GradientPicture.hpp"
+#include "Platform/Iso8601.hpp"
 
 namespace {
 
@@ -35,7 +35,9 @@ QSize quarter(ArtworkRole role) {
     return {px.width / 4, px.height / 4};
 }
 
-void fill(StudioModel& model, bool artwork) {
+enum class Artwork { none, images };
+
+void fill(StudioModel& model, Artwork artwork) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
     model.setDesign(*CassetteStyleCatalog::style("sunset"));
     model.updateDocument([&](CassetteDocument& d) {
@@ -51,8 +53,15 @@ void fill(StudioModel& model, bool artwork) {
         d.jcard.subtitle = "Volume 2 \u00B7 1989";
         d.jcard.spineText = "Summer Drive '89 \u00B7 Vol. 2";
         d.jcard.flapText = "For the road, with love";
-        d.jcard.sideATracks = {"Plastic Love", "", "Stay With Me\u00A0(Extended)", "Ride on Time", "Sparkle",
-                               "Summer Connection", "Mayonaka no Door", "Tokyo Nights", "Windy Summer",
+        d.jcard.sideATracks = {"Plastic Love",
+                               "",
+                               "Stay With Me\u00A0(Extended)",
+                               "Ride on Time",
+                               "Sparkle",
+                               "Summer Connection",
+                               "Mayonaka no Door",
+                               "Tokyo Nights",
+                               "Windy Summer",
                                "Last Summer Whisper"};
         d.jcard.sideBTracks = {"Night Cruising", "4:00 A.M.", "Telephone Number"};
         d.jcard.dedication = "For J. \u2014 who always took the long way home, and always had the aux cable.";
@@ -85,18 +94,21 @@ void fill(StudioModel& model, bool artwork) {
     });
     model.media()->noteWritten(TapeSide::a, frames(17 * 60 + 42));
     model.media()->noteWritten(TapeSide::b, frames(44 * 60 + 5));
-    if (!artwork) return;
-    const QColor colours[][2] = {{QColor(230, 90, 60), QColor(60, 30, 120)}, {QColor(30, 140, 200), QColor(20, 40, 60)}};
+    if (artwork == Artwork::none) return;
+    const QColor colours[][2] = {{QColor(230, 90, 60), QColor(60, 30, 120)},
+                                 {QColor(30, 140, 200), QColor(20, 40, 60)}};
     int n = 0;
     for (ArtworkRole role : allArtworkRoles) {
         if (role == ArtworkRole::thumbnail) continue;
         const auto& c = colours[n++ % 2];
-        model.setArtwork(png(quarter(role), c[0], c[1], QString::fromLatin1(rawValue(role).data(), qsizetype(rawValue(role).size()))),
+        model.setArtwork(png(quarter(role), c[0], c[1],
+                             QString::fromLatin1(rawValue(role).data(), qsizetype(rawValue(role).size()))),
                          role);
     }
     model.setArtwork(png({256, 256}, Qt::black, Qt::gray, "thumb"), ArtworkRole::thumbnail);
     for (int i = 1; i <= 5; ++i)
-        model.appendBookletPanel(png({381, 610}, QColor(40 * i, 90, 160), QColor(250, 200, 40 * i), QString::number(i)));
+        model.appendBookletPanel(png({381, 610}, QColor(40 * i, 90, 160), QColor(250, 200, 40 * i),
+                                     QString::number(i)));
 }
 
 // The same cassette every run: a fixed identity and fixed dates, so the details page's
@@ -173,14 +185,14 @@ void designer(gallery::Gallery& g) {
         studio.model->newCassette(*CassetteType::make("C90", 2700));
         studio.runBackground();
         fixIdentity(*studio.model);
-        fill(*studio.model, false);
+        fill(*studio.model, Artwork::none);
         pages(g, "texts", studio);
     }
     gallery::GalleryStudio studio;
     studio.model->newCassette(*CassetteType::make("C90", 2700));
     studio.runBackground();
     fixIdentity(*studio.model);
-    fill(*studio.model, true);
+    fill(*studio.model, Artwork::images);
     pages(g, "full", studio);
 }
 

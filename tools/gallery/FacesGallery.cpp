@@ -79,7 +79,6 @@ void picture(gallery::Gallery& g, const QString& name, QWidget& face) {
     g.widget(name, face);
 }
 
-
 void deck(gallery::Gallery& g) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
     {
@@ -187,16 +186,18 @@ void player(gallery::Gallery& g) {
     SourcePlayerEngine& source = studio.model->source();
     source.add(songs);
     studio.settle([&] {
-        return std::all_of(source.tracks().begin(), source.tracks().end(), [](const SourceTrack& t) { return t.durationFrames.has_value(); });
+        return std::all_of(source.tracks().begin(), source.tracks().end(),
+                           [](const SourceTrack& t) { return t.durationFrames.has_value(); });
     });
     face.refresh();
     picture(g, "player-stopped", face);
 
     source.play(source.tracks()[1].id);
     studio.settle([&] {
-        return source.state() == SourcePlayerEngine::State::playing && studio.model->core().inputs().sourceStream != nullptr;
+        return source.state() == SourcePlayerEngine::State::playing &&
+               studio.model->core().inputs().sourceStream != nullptr;
     });
-    CoreSnapshot snapshot = studio.model->core().snapshot(false);
+    CoreSnapshot snapshot = studio.model->core().snapshot(AudioCore::Peaks::keep);
     snapshot.sourcePosition = static_cast<int64_t>(1.6 * 44100);
     snapshot.sourceLevel = StereoLevel{0.5f, 0.35f};
     source.poll(snapshot);

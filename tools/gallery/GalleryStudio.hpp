@@ -14,15 +14,14 @@
 #include <memory>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
-#include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace gallery {
-
 
 struct GalleryStudio {
     QTemporaryDir dir;

@@ -19,7 +19,8 @@ void studioPictures(gallery::Gallery& g) {
         gallery::GalleryStudio studio;
         EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model,
+                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
         view.resize(size);
         g.widget(QStringLiteral("studio-empty-%1x%2").arg(size.width()).arg(size.height()), view);
     }
@@ -27,7 +28,8 @@ void studioPictures(gallery::Gallery& g) {
         gallery::GalleryStudio studio;
         EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model,
+                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output
@@ -45,7 +47,7 @@ void studioPictures(gallery::Gallery& g) {
         studio.model->transport(TransportCommand::record);
         // Four seconds of recording, ticked as the application would.
         for (int i = 0; i < 240 && studio.output; ++i) {
-            QThread::usleep(300);  // the decoder thread keeps ahead of this offline render
+            QThread::usleep(300);               // the decoder thread keeps ahead of this offline render
             QCoreApplication::processEvents();  // the player installs its stream from a worker
             studio.output->renderFrames(735);
             studio.model->tick();

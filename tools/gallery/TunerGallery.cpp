@@ -15,6 +15,7 @@
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/EnginePlayer.hpp"
+#include "Rack/Kit/MiniKey.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/RackFaces.hpp"
 #include "Rack/StudioView.hpp"
@@ -29,7 +30,6 @@
 #include "Tuner/StationList.hpp"
 #include "Tuner/TunerDisplay.hpp"
 #include "Tuner/TunerView.hpp"
-#include "Rack/Kit/MiniKey.hpp"
 
 using namespace norvo;
 using test::FakeTuner;
@@ -38,10 +38,20 @@ namespace {
 
 using NoDesktop = test::QuietDesktop;
 
-const char* const names[] = {"Radio Eins",        "Deutschlandfunk Kultur", "SWR3",        "Bayern 3",
-                             "1LIVE",             "Jazz Radio Berlin",      "Klassik Radio", "FluxFM",
-                             "Radio Paradise — Main Mix (Eclectic, Commercial Free)", "NDR 2",
-                             "WDR 4",             "Sunshine Live",          "<b>Rock</b> Antenne", "Energy Hamburg"};
+const char* const names[] = {"Radio Eins",
+                             "Deutschlandfunk Kultur",
+                             "SWR3",
+                             "Bayern 3",
+                             "1LIVE",
+                             "Jazz Radio Berlin",
+                             "Klassik Radio",
+                             "FluxFM",
+                             "Radio Paradise — Main Mix (Eclectic, Commercial Free)",
+                             "NDR 2",
+                             "WDR 4",
+                             "Sunshine Live",
+                             "<b>Rock</b> Antenne",
+                             "Energy Hamburg"};
 const char* const codecs[] = {"MP3", "AAC", "AAC+"};
 const char* const tagSets[][3] = {{"pop", "rock", "news"}, {"culture", "talk", "classical"}, {"jazz", "swing", "soul"}};
 
@@ -64,13 +74,16 @@ std::vector<RadioStation> band(int count) {
 }
 
 std::vector<TunerFacade::Country> countries() {
-    return {{"AR", "Argentina", 412},    {"AU", "Australia", 640}, {"AT", "Austria", 702},   {"BE", "Belgium", 388},
-            {"BR", "Brazil", 1920},      {"CA", "Canada", 905},    {"FR", "France", 2311},   {"DE", "Germany", 4204},
-            {"GR", "Greece", 1220},      {"IT", "Italy", 1705},    {"JP", "Japan", 140},     {"MX", "Mexico", 830},
+    return {{"AR", "Argentina", 412},       {"AU", "Australia", 640},     {"AT", "Austria", 702},
+            {"BE", "Belgium", 388},         {"BR", "Brazil", 1920},       {"CA", "Canada", 905},
+            {"FR", "France", 2311},         {"DE", "Germany", 4204},      {"GR", "Greece", 1220},
+            {"IT", "Italy", 1705},          {"JP", "Japan", 140},         {"MX", "Mexico", 830},
             {"NL", "The Netherlands", 790}, {"US", "United States", 6511}};
 }
 
-Date at(double seconds) { return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds))); }
+Date at(double seconds) {
+    return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds)));
+}
 
 // A full band, tuned to its ninth station, a few presets stored.
 void tunedBand(FakeTuner& tuner) {
@@ -104,8 +117,8 @@ struct Face {
     }
     // Builds the face after the tuner's state was set, as the rack shows it.
     TunerView& build() {
-        view = std::make_unique<TunerView>(
-            TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics, [this] { return meter; }});
+        view = std::make_unique<TunerView>(TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics,
+                                                               [this] { return meter; }});
         view->resize(view->sizeHint());
         return *view;
     }
@@ -139,10 +152,13 @@ void guidePictures(gallery::Gallery& g) {
     auto onPanel = [&g](const QString& name, QWidget& widget, QSize size, QPoint offset = {12, 12},
                         std::function<void(QPainter&)> over = {}) {
         QCoreApplication::processEvents();
-        g.paint(name, size, [&](QPainter& p, QSize) {
-            widget.render(&p, offset, QRegion(), QWidget::DrawChildren);
-            if (over) over(p);
-        }, QColor(18, 18, 20));
+        g.paint(
+            name, size,
+            [&](QPainter& p, QSize) {
+                widget.render(&p, offset, QRegion(), QWidget::DrawChildren);
+                if (over) over(p);
+            },
+            QColor(18, 18, 20));
     };
 
     {
@@ -164,8 +180,9 @@ void guidePictures(gallery::Gallery& g) {
         guide->pressGenres();
         PickerPopup* popup = guide->genrePopup();
         const QPoint at = popup->pos() - guide->mapToGlobal(QPoint()) + QPoint(12, 12);
-        onPanel("guide-genre-picker", *guide, QSize(std::max(290, at.x() + popup->width() + 12), at.y() + popup->height() + 12),
-                {12, 12}, [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren); });
+        onPanel("guide-genre-picker", *guide,
+                QSize(std::max(290, at.x() + popup->width() + 12), at.y() + popup->height() + 12), {12, 12},
+                [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren); });
     }
     {
         FakeTuner tuner;
@@ -308,7 +325,8 @@ void facePictures(gallery::Gallery& g) {
 // A station directory that answers at once from the gallery's lists: nothing leaves the machine.
 class GalleryDirectory final : public TunerDirectory {
 public:
-    void stations(const Query&, int, std::function<void(std::optional<std::vector<RadioStation>>)> completion) override {
+    void stations(const Query&, int,
+                  std::function<void(std::optional<std::vector<RadioStation>>)> completion) override {
         completion(band(200));
     }
     void countries(std::function<void(std::optional<std::vector<Country>>)> completion) override {
@@ -367,7 +385,8 @@ void rackPictures(gallery::Gallery& g) {
         RackStudio studio;
         EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model, RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model,
+                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();

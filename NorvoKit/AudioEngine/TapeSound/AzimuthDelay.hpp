@@ -27,7 +27,7 @@ private:
     int integerDelay_;
     std::array<float, taps> kernel_{};
     double kernelPower_ = 1;
-    int lateHistory_;   // input samples the late channel needs from earlier blocks
+    int lateHistory_;               // input samples the late channel needs from earlier blocks
     std::vector<float> lateLine_;   // [history | block] of the late channel
     std::vector<float> plainLine_;  // [history | block] of the other channel
 };

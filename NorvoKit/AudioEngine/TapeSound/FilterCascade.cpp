@@ -18,9 +18,7 @@ inline double step(const BiquadCoefficients& c, double& z1, double& z2, double x
     return y;
 }
 
-inline float flushed(double y) {
-    return static_cast<float>(std::fabs(y) < flushBelow ? 0.0 : y);
-}
+inline float flushed(double y) { return static_cast<float>(std::fabs(y) < flushBelow ? 0.0 : y); }
 
 }  // namespace
 

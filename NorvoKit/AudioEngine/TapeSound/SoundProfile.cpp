@@ -28,9 +28,7 @@ void forEachCodePoint(std::string_view text, Visit visit) {
     }
 }
 
-bool isBlank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
-}
+bool isBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos; }
 
 void checkID(const JSONValue* value) {
     const std::string* id = value ? value->string() : nullptr;
@@ -83,8 +81,7 @@ SoundProfile::ParseResult SoundProfile::parseDocument(const JSONValue& document)
     checkID(idValue);
 
     const JSONValue* nameValue = document.find("name");
-    if (!nameValue || !nameValue->string() || isBlank(*nameValue->string()))
-        fail("name", "A profile needs a name");
+    if (!nameValue || !nameValue->string() || isBlank(*nameValue->string())) fail("name", "A profile needs a name");
 
     ParseResult result;
     result.profile.id = *idValue->string();
@@ -95,9 +92,7 @@ SoundProfile::ParseResult SoundProfile::parseDocument(const JSONValue& document)
     return result;
 }
 
-std::string SoundProfile::encodedData() const {
-    return document.serialized() + "\n";
-}
+std::string SoundProfile::encodedData() const { return document.serialized() + "\n"; }
 
 std::string SoundProfile::suggestedFileName() const {
     // Long enough for any sensible name, short enough that the file system takes it.

@@ -9,8 +9,7 @@ namespace norvo {
 // user sees; the path stays in `issue` for callers that want to point at the key.
 class SoundProfileError : public std::runtime_error {
 public:
-    explicit SoundProfileError(SoundIssue issue)
-        : std::runtime_error(issue.message), issue(std::move(issue)) {}
+    explicit SoundProfileError(SoundIssue issue) : std::runtime_error(issue.message), issue(std::move(issue)) {}
 
     SoundIssue issue;
 };

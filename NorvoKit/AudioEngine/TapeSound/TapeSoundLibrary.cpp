@@ -16,9 +16,8 @@ struct BuiltIn {
 };
 
 TapeSoundSettings machine(double drive, double hiss, double wowPercent, double wowHz, double flutterPercent,
-                          double flutterHz, double dropoutsPerMinute, double dropoutDb, double dropoutMs,
-                          double bumpHz, double bumpDb, double lowCut, double highCut, double azimuthUs,
-                          double crosstalk) {
+                          double flutterHz, double dropoutsPerMinute, double dropoutDb, double dropoutMs, double bumpHz,
+                          double bumpDb, double lowCut, double highCut, double azimuthUs, double crosstalk) {
     TapeSoundSettings s;
     s.driveDb = drive;
     s.hissLevelDb = hiss;
@@ -46,11 +45,9 @@ std::vector<BuiltIn> builtInTable() {
         {"hifi-ferric", "Hi-fi deck, ferric",
          "A good home deck on ordinary ferric tape: softer highs, a little hiss, rare dropouts.",
          machine(4, -70, 0.06, 0.6, 0.04, 8, 0.5, 6, 30, 70, 2, 25, 14000, 10, -50)},
-        {"car-stereo", "Car stereo",
-         "A dashboard cassette player: boomy, dull and slightly unsteady.",
+        {"car-stereo", "Car stereo", "A dashboard cassette player: boomy, dull and slightly unsteady.",
          machine(5, -60, 0.15, 0.8, 0.1, 10, 1, 8, 40, 90, 3, 60, 10000, 30, -40)},
-        {"portable-stereo", "Portable stereo",
-         "A battery-powered boombox: thin bass, narrow band, audible wow.",
+        {"portable-stereo", "Portable stereo", "A battery-powered boombox: thin bass, narrow band, audible wow.",
          machine(6, -56, 0.25, 1, 0.15, 12, 2, 10, 50, 120, 3.5, 100, 8000, 50, -35)},
         {"bazaar-96", "Bazaar portable stereo \u201996",
          "A bargain portable from a market stall: driven hard, hissy, wobbly, with dropouts.",
@@ -148,9 +145,7 @@ const std::vector<SoundProfile>& TapeSoundLibrary::builtIns() {
     return profiles;
 }
 
-std::string TapeSoundLibrary::selectedID() const {
-    return selected ? selected->id : std::string(defaultProfileID);
-}
+std::string TapeSoundLibrary::selectedID() const { return selected ? selected->id : std::string(defaultProfileID); }
 
 void TapeSoundLibrary::select(const std::string& id) {
     selected = findProfile(imported, id);
@@ -163,8 +158,8 @@ SoundProfile::ParseResult TapeSoundLibrary::importProfile(std::string_view data)
         throw SoundProfileError(SoundIssue::error("id", "This id belongs to a built-in profile"));
     // Said before the size: nesting is what would make a small file large once exported.
     if (nesting(result.profile.document) > maximumNesting)
-        throw SoundProfileError(SoundIssue::error(
-            "", "The profile is nested more than " + std::to_string(maximumNesting) + " levels deep"));
+        throw SoundProfileError(SoundIssue::error("", "The profile is nested more than " +
+                                                          std::to_string(maximumNesting) + " levels deep"));
     // The export is pretty-printed and may come out far larger than the import: a profile
     // that could not be imported again once exported is refused now.
     if (result.profile.encodedData().size() > SoundProfile::maximumSize)

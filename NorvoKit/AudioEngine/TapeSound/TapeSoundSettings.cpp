@@ -24,7 +24,7 @@ struct Key {
 #define NORVO_FIELD(member) \
     [](const TapeSoundSettings& s) { return s.member; }, [](TapeSoundSettings& s, double v) { s.member = v; }
 // NaN stands for "absent" both ways.
-#define NORVO_OPTIONAL_FIELD(member)                                              \
+#define NORVO_OPTIONAL_FIELD(member)                                            \
     [](const TapeSoundSettings& s) { return s.member.value_or(std::nan("")); }, \
         [](TapeSoundSettings& s, double v) { s.member = std::isnan(v) ? std::nullopt : std::optional(v); }
 
@@ -81,8 +81,8 @@ void readSetting(const Key& key, const JSONValue& value, const std::string& path
     }
     double adjusted = clamped(key, *number);
     if (adjusted != *number)
-        warnings.push_back(SoundIssue::warning(
-            path, "Brought into range " + formatNumber(key.minimum) + "\u2026" + formatNumber(key.maximum)));
+        warnings.push_back(SoundIssue::warning(path, "Brought into range " + formatNumber(key.minimum) + "\u2026" +
+                                                         formatNumber(key.maximum)));
     key.set(settings, adjusted);
 }
 
@@ -108,10 +108,8 @@ TapeSoundSettings TapeSoundSettings::read(const JSONValue& tape, std::vector<Sou
         }
         for (const auto& [name, value] : *members) {
             std::string path = sectionPath + "." + name;
-            if (const Key* key = findKey(section, name))
-                readSetting(*key, value, path, settings, warnings);
-            else
-                warnings.push_back(SoundIssue::warning(path, "Unknown setting; ignored"));
+            if (const Key* key = findKey(section, name)) readSetting(*key, value, path, settings, warnings);
+            else warnings.push_back(SoundIssue::warning(path, "Unknown setting; ignored"));
         }
     }
     return settings;
@@ -131,10 +129,8 @@ TapeSoundSettings TapeSoundSettings::withinRanges() const {
     const TapeSoundSettings defaults;
     for (const Key& key : keys) {
         double value = key.get(*this);
-        if (std::isnan(value))
-            key.set(result, key.get(defaults));
-        else
-            key.set(result, clamped(key, value));
+        if (std::isnan(value)) key.set(result, key.get(defaults));
+        else key.set(result, clamped(key, value));
     }
     return result;
 }

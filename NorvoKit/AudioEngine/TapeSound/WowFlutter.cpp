@@ -22,8 +22,7 @@ inline float catmullRom(float xm1, float x0, float x1, float x2, float t) {
 
 }  // namespace
 
-WowFlutter::WowFlutter(double wowDepth, double wowRateHz, double flutterDepth, double flutterRateHz,
-                       double sampleRate)
+WowFlutter::WowFlutter(double wowDepth, double wowRateHz, double flutterDepth, double flutterRateHz, double sampleRate)
     : wow_(wowRateHz, sampleRate),
       flutter_(flutterRateHz, sampleRate),
       wowAmplitude_(amplitude(wowDepth, wowRateHz, sampleRate)),

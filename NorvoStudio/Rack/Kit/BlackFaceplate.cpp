@@ -23,7 +23,7 @@ void drawPanel(QPainter& p, QSizeF size) {
     p.save();
     p.setClipPath(shape);
     p.setOpacity(0.6);
-    BrushedMetal{KitColor::white(0.8), true}.draw(p, size);
+    BrushedMetal{.tint = KitColor::white(0.8), .dark = true}.draw(p, size);
     p.restore();
     // The edge, stroked inside the border: lit from above, dark below.
     const qreal line = 1.5;
@@ -31,8 +31,8 @@ void drawPanel(QPainter& p, QSizeF size) {
     edge.setColorAt(0, KitColor::white(1.0, 0.18));
     edge.setColorAt(1, KitColor::white(0.0, 0.6));
     QPainterPath inner;
-    inner.addRoundedRect(rect.adjusted(line / 2, line / 2, -line / 2, -line / 2), BlackFaceplate::cornerRadius - line / 2,
-                         BlackFaceplate::cornerRadius - line / 2);
+    inner.addRoundedRect(rect.adjusted(line / 2, line / 2, -line / 2, -line / 2),
+                         BlackFaceplate::cornerRadius - line / 2, BlackFaceplate::cornerRadius - line / 2);
     p.strokePath(inner, QPen(QBrush(edge), line));
 }
 

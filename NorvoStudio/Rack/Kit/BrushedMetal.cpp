@@ -49,12 +49,10 @@ void BrushedMetal::draw(QPainter& painter, QSizeF size) const {
 
 void BrushedMetal::paint(QPainter& painter, const QRectF& rect) const {
     if (rect.isEmpty()) return;
-    paintCachedDrawing(painter,
-                       QStringLiteral("metal|%1|%2x%3")
-                           .arg(QString::number(base().rgba64(), 16))
-                           .arg(rect.width())
-                           .arg(rect.height()),
-                       rect, [this](QPainter& p, QSizeF size) { draw(p, size); });
+    paintCachedDrawing(
+        painter,
+        QStringLiteral("metal|%1|%2x%3").arg(QString::number(base().rgba64(), 16)).arg(rect.width()).arg(rect.height()),
+        rect, [this](QPainter& p, QSizeF size) { draw(p, size); });
 }
 
 }  // namespace norvo

@@ -37,7 +37,8 @@ void DisplayWindow::paintGlass(QPainter& painter, const QRectF& window) {
 void DisplayWindow::clipToGlass(QPainter& painter, const QRectF& window, const QRectF& dirty) {
     const QRectF glass = glassRect(window);
     const qreal corner = cornerRadius - rimWidth;
-    if (glass.adjusted(corner, 0, -corner, 0).contains(dirty) || glass.adjusted(0, corner, 0, -corner).contains(dirty)) {
+    if (glass.adjusted(corner, 0, -corner, 0).contains(dirty) ||
+        glass.adjusted(0, corner, 0, -corner).contains(dirty)) {
         painter.setClipRect(glass, Qt::IntersectClip);
         return;
     }

@@ -48,9 +48,11 @@ void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
     // The bar is drawn from its segments' states: equal states, equal pixels. The states change
     // with every tick, so their pictures are kept only while recent.
     QString key = QStringLiteral("flmeter|") + label;
-    for (const auto& state : segments(level)) key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) + (state.glows() ? u'*' : u'.');
-    KitPicture::paintShared(painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); },
-                            PictureLife::changing);
+    for (const auto& state : segments(level))
+        key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) +
+               (state.glows() ? u'*' : u'.');
+    KitPicture::paintShared(
+        painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); }, PictureLife::changing);
 }
 
 void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {
@@ -66,8 +68,8 @@ void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {
         const QRectF r = rects[i];
         if (states[i].glows()) {
             KitShadow::paint(painter, QStringLiteral("segment|%1x%2").arg(r.width()).arg(r.height()),
-                             QRectF(QPointF(), r.size()), KitColor::faded(states[i].color(), 0.8), glowRadius, r.topLeft(),
-                             [&](QPainter& p) {
+                             QRectF(QPointF(), r.size()), KitColor::faded(states[i].color(), 0.8), glowRadius,
+                             r.topLeft(), [&](QPainter& p) {
                                  p.setPen(Qt::NoPen);
                                  p.setBrush(Qt::black);
                                  p.drawRoundedRect(QRectF(QPointF(), r.size()), 1, 1);

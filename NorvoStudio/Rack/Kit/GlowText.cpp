@@ -43,13 +43,15 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
         const qreal ascent = metrics.ascent();
         painter.save();
         painter.translate(baselineOrigin - QPointF(0, ascent));
-        KitShadow::paint(painter, PictureKey(Letters{font.key(), text}), bounds, KitColor::faded(color, 0.7),
-                         GlowText::glowRadius, QPointF(), [&](QPainter& p) {
-                             p.setFont(font);
-                             p.setPen(Qt::black);
-                             p.drawText(QPointF(0, ascent), text);
-                         },
-                         life);
+        KitShadow::paint(
+            painter, PictureKey(Letters{font.key(), text}), bounds, KitColor::faded(color, 0.7), GlowText::glowRadius,
+            QPointF(),
+            [&](QPainter& p) {
+                p.setFont(font);
+                p.setPen(Qt::black);
+                p.drawText(QPointF(0, ascent), text);
+            },
+            life);
         painter.restore();
     }
     if (letters) painter.setClipRect(*letters, Qt::IntersectClip);

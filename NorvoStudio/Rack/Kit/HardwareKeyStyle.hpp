@@ -7,7 +7,7 @@ namespace norvo {
 // or latched (a selected input, an engaged function).
 struct HardwareKeyStyle {
     bool latched = false;
-    std::optional<QColor> accent;
+    std::optional<QColor> accent = std::nullopt;
     qreal width = 64;
     qreal height = 38;
 

@@ -130,9 +130,7 @@ bool HoldKey::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::WindowDeactivate:
     case QEvent::UngrabMouse:
-    case QEvent::TouchCancel:
-        cancelHold();
-        break;
+    case QEvent::TouchCancel: cancelHold(); break;
     case QEvent::Enter:
     case QEvent::Leave:
         if (tracking_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
@@ -141,8 +139,7 @@ bool HoldKey::event(QEvent* event) {
             followDown();
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QWidget::event(event);
 }

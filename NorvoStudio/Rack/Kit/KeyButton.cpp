@@ -26,9 +26,7 @@ QRect KeyButton::keyRect() const {
     return QRect(m.left(), m.top(), qCeil(key.width()), qCeil(key.height()));
 }
 
-void KeyButton::setKeyGeometry(const QRect& keyRect) {
-    setGeometry(keyRect.marginsAdded(KeyCap::widgetMargins()));
-}
+void KeyButton::setKeyGeometry(const QRect& keyRect) { setGeometry(keyRect.marginsAdded(KeyCap::widgetMargins())); }
 
 QSize KeyButton::sizeHint() const {
     const QSizeF key = keySize();

@@ -16,7 +16,7 @@ namespace norvo {
 // A key that cannot be pressed now keeps its body and dims its label.
 struct KeyCap {
     bool down = false;
-    std::optional<QColor> accent;
+    std::optional<QColor> accent = std::nullopt;
     qreal width = 64;
     qreal height = 38;
     KeyLabel label;

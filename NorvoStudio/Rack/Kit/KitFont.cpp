@@ -17,10 +17,10 @@ QFont sized(const QString& family, qreal size) {
 
 }  // namespace
 
-QFont KitFont::system(qreal size, QFont::Weight weight, bool expanded) {
+QFont KitFont::system(qreal size, QFont::Weight weight, Width width) {
     QFont font = sized(systemFamily, size);
     font.setWeight(weight);
-    if (expanded) font.setStretch(QFont::Expanded);
+    if (width == Width::expanded) font.setStretch(QFont::Expanded);
     return font;
 }
 
@@ -44,7 +44,7 @@ QFont KitFont::emoji(qreal size) { return sized(emojiFamily, size); }
 
 QFont KitFont::silkscreen(qreal size) { return tracked(keyCaption(size), 1.2); }
 
-QFont KitFont::keyCaption(qreal size) { return system(size, QFont::DemiBold, true); }
+QFont KitFont::keyCaption(qreal size) { return system(size, QFont::DemiBold, Width::expanded); }
 
 QFont KitFont::tracked(QFont font, qreal tracking) {
     font.setLetterSpacing(QFont::AbsoluteSpacing, tracking);

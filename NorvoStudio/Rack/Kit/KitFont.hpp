@@ -13,8 +13,10 @@ struct KitFont {
     static inline const QString serifFamily = QStringLiteral("DejaVu Serif");
     static inline const QString emojiFamily = QStringLiteral("Noto Color Emoji");
 
+    enum class Width { normal, expanded };
+
     // The system font (Inter), optionally at expanded width.
-    static QFont system(qreal size, QFont::Weight weight = QFont::Normal, bool expanded = false);
+    static QFont system(qreal size, QFont::Weight weight = QFont::Normal, Width width = Width::normal);
     // Display figures and captions: monospaced design (has ▮ ▯ ♪).
     static QFont monospaced(qreal size, QFont::Weight weight = QFont::Medium);
     // The brand lettering: serif design, black weight, italic.

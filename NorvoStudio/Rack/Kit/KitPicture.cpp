@@ -98,8 +98,8 @@ void KitPicture::paintShared(QPainter& painter, const QRectF& bounds, const Pict
         return;
     }
     const QTransform& t = placement.transform;
-    const PictureKey cacheKey(
-        SharedKey{key, bounds.x(), bounds.y(), bounds.width(), bounds.height(), t.m11(), t.m22(), t.dx(), t.dy()});
+    const PictureKey cacheKey(SharedKey{key, bounds.x(), bounds.y(), bounds.width(), bounds.height(), t.m11(), t.m22(),
+                                        t.dx(), t.dy()});
     QPixmap pixmap;
     if (!RecentPictures::find(life, cacheKey, &pixmap)) {
         pixmap = render(painter, bounds, placement, draw);

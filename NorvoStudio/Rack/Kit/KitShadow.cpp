@@ -95,7 +95,8 @@ void KitShadow::blur(QImage& image, qreal sigma) {
             const size_t i = size_t(y) * size_t(w) + size_t(x);
             auto clamp = [](float v) { return qBound(0, int(std::lround(v)), 255); };
             const int a = clamp(planes[0][i]);
-            line[x] = qRgba(qMin(a, clamp(planes[1][i])), qMin(a, clamp(planes[2][i])), qMin(a, clamp(planes[3][i])), a);
+            line[x] =
+                qRgba(qMin(a, clamp(planes[1][i])), qMin(a, clamp(planes[2][i])), qMin(a, clamp(planes[3][i])), a);
         }
     }
 }

@@ -21,8 +21,8 @@ struct KitShadow {
     // the value the shape is drawn from.
     // The blur is a Gaussian whose standard deviation is `radius` design points. A shape that
     // follows a changing value (a readout, a growing bar) is kept as a `changing` picture.
-    static void paint(QPainter& painter, const PictureKey& key, const QRectF& bounds, const QColor& color,
-                      qreal radius, QPointF offset, const std::function<void(QPainter&)>& shape,
+    static void paint(QPainter& painter, const PictureKey& key, const QRectF& bounds, const QColor& color, qreal radius,
+                      QPointF offset, const std::function<void(QPainter&)>& shape,
                       PictureLife life = PictureLife::lasting);
 
     // The device pixels per design point that `painter` currently draws at (device pixel

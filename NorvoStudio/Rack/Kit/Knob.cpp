@@ -16,12 +16,12 @@ namespace {
 const QMargins knobMargins(8, 4, 8, 8);
 }  // namespace
 
-Knob::Knob(QString label, double defaultValue, qreal size, bool darkLabel, QWidget* parent)
+Knob::Knob(QString label, double defaultValue, qreal size, Lettering lettering, QWidget* parent)
     : QWidget(parent),
       label_(std::move(label)),
       defaultValue_(defaultValue),
       size_(size),
-      darkLabel_(darkLabel),
+      lettering_(lettering),
       ownValue_(defaultValue) {
     setToolTip(helpText(label_));
     setFocusPolicy(Qt::NoFocus);
@@ -48,7 +48,9 @@ void Knob::write(double value) {
 
 ExactFont Knob::captionFont() { return ExactFont(7.5, &KitFont::keyCaption); }
 
-QString Knob::helpText(const QString& label) { return label + QStringLiteral(": drag up or down, double-click to reset"); }
+QString Knob::helpText(const QString& label) {
+    return label + QStringLiteral(": drag up or down, double-click to reset");
+}
 
 QSizeF Knob::layoutSize(const QString& label, qreal size) {
     const ExactFont font = captionFont();
@@ -60,8 +62,7 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     KitShadow::paint(painter, QStringLiteral("knob|%1").arg(size), QRectF(QPointF(), face.size()),
-                     KitColor::white(0.0, 0.7), 3, face.topLeft() + QPointF(0, 2),
-                     [&](QPainter& p) {
+                     KitColor::white(0.0, 0.7), 3, face.topLeft() + QPointF(0, 2), [&](QPainter& p) {
                          p.setPen(Qt::NoPen);
                          p.setBrush(Qt::black);
                          p.drawEllipse(QRectF(QPointF(), face.size()));
@@ -95,7 +96,7 @@ void Knob::paintFace(QPainter& painter, const QRectF& face, double value) {
 }
 
 void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                 bool darkLabel, bool enabled) {
+                 Lettering lettering, bool enabled) {
     const QRectF face(layout.center().x() - size / 2, layout.top(), size, size);
     paintFace(painter, face, value);
     const ExactFont font = captionFont();
@@ -103,7 +104,7 @@ void Knob::paint(QPainter& painter, const QRectF& layout, const QString& label, 
                          qMax(layout.width(), font.horizontalAdvance(label)), font.height());
     painter.save();
     if (!enabled) painter.setOpacity(painter.opacity() * KitColor::disabledOpacity);
-    painter.setPen(darkLabel ? KitColor::silkscreenDark : KitColor::silkscreenLight);
+    painter.setPen(lettering == Lettering::dark ? KitColor::silkscreenDark : KitColor::silkscreenLight);
     font.draw(painter,
               QRectF(layout.center().x() - caption.width() / 2, caption.top(), caption.width(), caption.height()),
               Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, label);
@@ -131,9 +132,8 @@ void Knob::paintEvent(QPaintEvent*) {
     const double shown = value();
     const bool enabled = isEnabled();
     const QString key = QString::number(shown, 'g', 17) + (enabled ? QStringLiteral("|on") : QStringLiteral("|off"));
-    picture_.paint(painter, QRectF(rect()), key, [&](QPainter& p) {
-        paint(p, QRectF(layoutRect()), label_, shown, size_, darkLabel_, enabled);
-    });
+    picture_.paint(painter, QRectF(rect()), key,
+                   [&](QPainter& p) { paint(p, QRectF(layoutRect()), label_, shown, size_, lettering_, enabled); });
 }
 
 void Knob::mousePressEvent(QMouseEvent* event) {

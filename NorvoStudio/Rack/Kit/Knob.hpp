@@ -2,6 +2,7 @@
 #include "ExactFont.hpp"
 #include "KitPicture.hpp"
 #include "KnobDrag.hpp"
+#include "Lettering.hpp"
 
 #include <QFont>
 #include <QPainter>
@@ -21,7 +22,7 @@ class Knob : public QWidget {
 public:
     static constexpr qreal captionSpacing = 4;
 
-    Knob(QString label, double defaultValue, qreal size, bool darkLabel, QWidget* parent = nullptr);
+    Knob(QString label, double defaultValue, qreal size, Lettering lettering, QWidget* parent = nullptr);
 
     void setBinding(std::function<double()> get, std::function<void(double)> set);
     double value() const;
@@ -48,7 +49,7 @@ public:
     static void paintFace(QPainter& painter, const QRectF& face, double value);
     // Face and caption, centred horizontally in `layout` (its top is the face's top).
     static void paint(QPainter& painter, const QRectF& layout, const QString& label, double value, qreal size,
-                      bool darkLabel, bool enabled = true);
+                      Lettering lettering, bool enabled = true);
 
 signals:
     // The user turned or reset the knob.
@@ -67,7 +68,7 @@ private:
     QString label_;
     double defaultValue_;
     qreal size_;
-    bool darkLabel_;
+    Lettering lettering_;
     double ownValue_;
     std::function<double()> get_;
     std::function<void(double)> set_;

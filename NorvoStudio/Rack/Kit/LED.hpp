@@ -17,9 +17,7 @@ struct LED {
 
     // Draws the lamp in the square `size` × `size` at `topLeft` (the glow spills outside).
     void paint(QPainter& painter, QPointF topLeft) const;
-    void paintCentred(QPainter& painter, QPointF centre) const {
-        paint(painter, centre - QPointF(size / 2, size / 2));
-    }
+    void paintCentred(QPainter& painter, QPointF centre) const { paint(painter, centre - QPointF(size / 2, size / 2)); }
 };
 
 }  // namespace norvo

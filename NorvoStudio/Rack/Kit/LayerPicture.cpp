@@ -12,7 +12,8 @@ void LayerPicture::paint(QPainter& painter, const QRectF& bounds, QPointF offset
     if (bounds.isEmpty()) return;
     const qreal scale = KitShadow::deviceScale(painter);
     if (pixmap_.isNull() || key != key_ || bounds != bounds_ || scale != scale_) {
-        QImage image(qCeil(bounds.width() * scale), qCeil(bounds.height() * scale), QImage::Format_ARGB32_Premultiplied);
+        QImage image(qCeil(bounds.width() * scale), qCeil(bounds.height() * scale),
+                     QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         {
             QPainter layer(&image);

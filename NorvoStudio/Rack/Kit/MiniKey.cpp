@@ -12,8 +12,8 @@ MiniKey::MiniKey(MiniKeyStyle style, KeyLabel label, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-MiniKey::MiniKey(bool lit, const QString& caption, QWidget* parent)
-    : MiniKey(MiniKeyStyle{lit}, KeyLabel::caption(caption), parent) {}
+MiniKey::MiniKey(const QString& caption, QWidget* parent)
+    : MiniKey(MiniKeyStyle{}, KeyLabel::caption(caption), parent) {}
 
 void MiniKey::setLit(bool lit) {
     if (lit == style_.lit) return;

@@ -11,8 +11,8 @@ class MiniKey : public KeyButton {
     Q_OBJECT
 public:
     MiniKey(MiniKeyStyle style, KeyLabel label, QWidget* parent = nullptr);
-    // The common case: a text caption.
-    MiniKey(bool lit, const QString& caption, QWidget* parent = nullptr);
+    // The common case: a text caption on an unlit key.
+    explicit MiniKey(const QString& caption, QWidget* parent = nullptr);
 
     const MiniKeyStyle& keyStyle() const { return style_; }
     void setLit(bool lit);

@@ -33,8 +33,8 @@ void MiniKeyStyle::paint(QPainter& painter, const QRectF& rect, bool pressed, co
                                      .arg(label.text, label.symbol, label.font.value_or(font()).key())
                                      .arg(frame.width());
         if (!label.custom) {
-            KitShadow::paint(painter, cacheKey, local, KitColor::faded(KitColor::amber, 0.6), glowRadius, frame.topLeft(),
-                             [&](QPainter& p) { label.paint(p, local, Qt::black, font()); });
+            KitShadow::paint(painter, cacheKey, local, KitColor::faded(KitColor::amber, 0.6), glowRadius,
+                             frame.topLeft(), [&](QPainter& p) { label.paint(p, local, Qt::black, font()); });
         }
         painter.restore();
     }

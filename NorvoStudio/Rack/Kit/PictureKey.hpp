@@ -15,8 +15,8 @@ namespace norvo {
 class PictureKey {
 public:
     template <typename Value>
-        requires std::equality_comparable<Value> && (!std::same_as<std::remove_cvref_t<Value>, PictureKey>)
-    explicit PictureKey(Value value)
+    requires std::equality_comparable<Value> &&
+        (!std::same_as<std::remove_cvref_t<Value>, PictureKey>)explicit PictureKey(Value value)
         : type_(&typeid(Value)),
           hash_(qHashMulti(0, typeid(Value).hash_code(), qHash(value))),
           value_(std::make_shared<const Held<Value>>(std::move(value))) {}

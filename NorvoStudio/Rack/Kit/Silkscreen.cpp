@@ -9,7 +9,9 @@ namespace norvo {
 
 QFont Silkscreen::font() const { return KitFont::silkscreen(size); }
 
-QColor Silkscreen::ink() const { return dark ? KitColor::silkscreenDark : KitColor::silkscreenLight; }
+QColor Silkscreen::ink() const {
+    return lettering == Lettering::dark ? KitColor::silkscreenDark : KitColor::silkscreenLight;
+}
 
 QSizeF Silkscreen::sizeHint() const {
     const QFontMetricsF metrics(font());

@@ -1,4 +1,6 @@
 #pragma once
+#include "Lettering.hpp"
+
 #include <QPainter>
 #include <QRectF>
 #include <QSizeF>
@@ -11,7 +13,7 @@ namespace norvo {
 struct Silkscreen {
     QString text;
     qreal size = 8;
-    bool dark = false;
+    Lettering lettering = Lettering::light;
 
     QFont font() const;
     QColor ink() const;

@@ -414,7 +414,8 @@ void SystemSymbol::radio(QPainter& p, const QRectF& b, const QColor& c, qreal s)
     p.drawLine(at(b, 0.18, 0.3), at(b, 0.78, 0.04));
     // Speaker on the left, dial lines on the right.
     const qreal speaker = body.height() * 0.48;
-    p.drawEllipse(QRectF(QPointF(body.left() + body.width() * 0.12, body.center().y() - speaker / 2), QSizeF(speaker, speaker)));
+    p.drawEllipse(QRectF(QPointF(body.left() + body.width() * 0.12, body.center().y() - speaker / 2),
+                         QSizeF(speaker, speaker)));
     p.drawLine(at(b, 0.62, 0.52), at(b, 0.86, 0.52));
     p.drawLine(at(b, 0.62, 0.7), at(b, 0.86, 0.7));
     p.drawLine(at(b, 0.62, 0.86), at(b, 0.86, 0.86));

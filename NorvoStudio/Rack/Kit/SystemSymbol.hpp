@@ -25,11 +25,10 @@ struct SystemSymbol {
 
     // Draws `name` at its natural size for `pointSize`, centred on `centre`. Unknown names
     // draw nothing.
-    static void paint(QPainter& painter, const QString& name, QPointF centre, qreal pointSize,
-                      QFont::Weight weight, const QColor& color);
+    static void paint(QPainter& painter, const QString& name, QPointF centre, qreal pointSize, QFont::Weight weight,
+                      const QColor& color);
     // Draws `name` filling `box` with lines of width `stroke`.
-    static void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color,
-                      qreal stroke);
+    static void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color, qreal stroke);
 
     // One function per symbol, each filling `box`.
     static void playFill(QPainter&, const QRectF& box, const QColor&, qreal stroke);

@@ -14,7 +14,8 @@ namespace norvo {
 template <class Value>
 class ValuePicture {
 public:
-    void paint(QPainter& painter, const QRectF& bounds, const Value& value, const std::function<void(QPainter&)>& draw) {
+    void paint(QPainter& painter, const QRectF& bounds, const Value& value,
+               const std::function<void(QPainter&)>& draw) {
         picture_.showing(value).paint(painter, bounds, QString(), draw);
     }
 

@@ -90,21 +90,27 @@ protected:
 
     std::shared_ptr<TapeMedia> load(int sideSeconds, int64_t head = 0, TapeSide side = TapeSide::a) {
         auto media = std::make_shared<TapeMedia>(CassetteType::custom(sideSeconds), workspaces_.path());
-        CassetteTransport::Cassette cassette{CassetteType::custom(sideSeconds), side, false, false};
+        CassetteTransport::Cassette cassette{.type = CassetteType::custom(sideSeconds), .side = side};
         core_.loadMedia(media, cassette, head);
         return media;
     }
 
-    void installSource(SourceStream* stream, bool playing = true, float volume = 1.0f) {
-        core_.installSourceStream(stream, playing);
+    void installSource(SourceStream* stream, AudioCore::SourceState state = AudioCore::SourceState::playing,
+                       float volume = 1.0f) {
+        core_.installSourceStream(stream, state);
         core_.setSourceVolume(volume);
     }
 
-    void setTuner(RadioSignal* signal, bool poweredOn, bool muting = false, float volume = 1.0f) {
+    struct Tuner {
+        bool poweredOn = false;
+        bool muting = false;
+        float volume = 1.0f;
+    };
+    void setTuner(RadioSignal* signal, Tuner tuner) {
         core_.setTunerSignal(signal);
-        core_.setTunerPoweredOn(poweredOn);
-        core_.setTunerMuting(muting);
-        core_.setTunerVolume(volume);
+        core_.setTunerPoweredOn(tuner.poweredOn);
+        core_.setTunerMuting(tuner.muting);
+        core_.setTunerVolume(tuner.volume);
     }
 
     bool sourcePlaying() { return core_.inputs().sourcePlaying; }
@@ -119,7 +125,7 @@ protected:
 };
 
 TEST_F(AudioCoreTest, StartsIdle) {
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport, CassetteTransport{});
     EXPECT_FALSE(snapshot.sourceLoaded);
     EXPECT_EQ(snapshot.deckInput, DeckInput::sourcePlayer);
@@ -129,17 +135,17 @@ TEST_F(AudioCoreTest, StartsIdle) {
 
     const Rendered out = render(1000);
     EXPECT_EQ(test::peak(out.left), 0.0f);
-    EXPECT_EQ(core_.snapshot(false).renderedFrames, 1000u);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).renderedFrames, 1000u);
 }
 
 TEST_F(AudioCoreTest, MonitorsTheSourceAtItsVolumeAndReportsItsPosition) {
     auto source = FakeSource::constant(0.5f, 10000);
-    installSource(source.get(), true, 0.8f);
+    installSource(source.get(), AudioCore::SourceState::playing, 0.8f);
     // One call larger than a chunk is split by the core.
     const Rendered out = render(6000, 6000);
     EXPECT_FLOAT_EQ(out.left[0], 0.4f);
     EXPECT_FLOAT_EQ(out.right[5999], -0.4f);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_TRUE(snapshot.sourceLoaded);
     EXPECT_TRUE(snapshot.sourcePlaying);
     EXPECT_EQ(snapshot.sourcePosition, 6000);
@@ -154,13 +160,13 @@ TEST_F(AudioCoreTest, MissingSourceFramesAreSilentUnderruns) {
     const Rendered out = render(512);
     EXPECT_EQ(out.left[99], 0.5f);
     EXPECT_EQ(test::peak(std::span(out.left).subspan(100)), 0.0f);
-    EXPECT_EQ(core_.snapshot(false).underrunFrames, 412u);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).underrunFrames, 412u);
     EXPECT_TRUE(sourcePlaying());
 
     // A paused player is not pulled, so it underruns nothing.
-    installSource(source.get(), false);
+    installSource(source.get(), AudioCore::SourceState::stopped);
     render(512);
-    EXPECT_EQ(core_.snapshot(false).underrunFrames, 412u);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).underrunFrames, 412u);
 }
 
 TEST_F(AudioCoreTest, AFinishedStreamCountsOneSourceEndAndStopsPlaying) {
@@ -168,28 +174,28 @@ TEST_F(AudioCoreTest, AFinishedStreamCountsOneSourceEndAndStopsPlaying) {
     source->ended = true;
     installSource(source.get());
     render(2048);
-    CoreSnapshot snapshot = core_.snapshot(false);
+    CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.sourceEndCount, 1u);
     EXPECT_FALSE(snapshot.sourcePlaying);
     EXPECT_EQ(snapshot.underrunFrames, 0u);
     render(2048);
-    EXPECT_EQ(core_.snapshot(false).sourceEndCount, 1u);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).sourceEndCount, 1u);
 }
 
 TEST_F(AudioCoreTest, AnArmedDeckRecordsOnlyOnceTheSelectedInputIsLive) {
     const auto media = load(10, 1000);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
-    EXPECT_EQ(core_.snapshot(false).transport.mode, TransportMode::recordArmed);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).transport.mode, TransportMode::recordArmed);
 
     // No stream, then a paused one, then a playing one with nothing decoded yet.
     render(2048);
     auto source = FakeSource::constant(0.5f, 44100);
-    installSource(source.get(), false);
+    installSource(source.get(), AudioCore::SourceState::stopped);
     render(2048);
     source->setReady(0);
-    installSource(source.get(), true);
+    installSource(source.get(), AudioCore::SourceState::playing);
     render(2048);
-    CoreSnapshot snapshot = core_.snapshot(false);
+    CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::recordArmed);
     EXPECT_EQ(snapshot.transport.head, 1000);
     EXPECT_EQ(snapshot.recordingPass, std::nullopt);
@@ -198,7 +204,7 @@ TEST_F(AudioCoreTest, AnArmedDeckRecordsOnlyOnceTheSelectedInputIsLive) {
 
     source->setReady(44100);
     render(4096);
-    snapshot = core_.snapshot(false);
+    snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::recording);
     EXPECT_EQ(snapshot.recordingPass, (RecordingPass{1, TapeSide::a, 1000, 1000 + 4096}));
     EXPECT_EQ(snapshot.transport.head, 1000 + 4096);
@@ -213,18 +219,18 @@ TEST_F(AudioCoreTest, TheTunerIsLiveOnlyWhilePoweredOnAndDelivering) {
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     FakeSignal signal;
     signal.delivering = false;
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     render(2048);
-    setTuner(nullptr, true);
+    setTuner(nullptr, {.poweredOn = true});
     render(2048);
     signal.delivering = true;
-    setTuner(&signal, false);
+    setTuner(&signal, {.poweredOn = false});
     render(2048);
-    EXPECT_EQ(core_.snapshot(false).transport.mode, TransportMode::recordArmed);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).transport.mode, TransportMode::recordArmed);
 
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     render(512);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::recording);
     EXPECT_EQ(snapshot.recordingPass, (RecordingPass{1, TapeSide::a, 0, 512}));
 }
@@ -238,17 +244,17 @@ TEST_F(AudioCoreTest, EachRecordingRunOpensANewPassThatOutlivesStopEjectAndLoad)
     ASSERT_TRUE(core_.transport(TransportCommand::stop));
     render(1000);
     const RecordingPass first{1, TapeSide::a, 0, 3000};
-    EXPECT_EQ(core_.snapshot(false).recordingPass, first);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).recordingPass, first);
 
     const auto removed = core_.ejectMedia();
     EXPECT_NE(removed, nullptr);
-    EXPECT_EQ(core_.snapshot(false).recordingPass, first);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).recordingPass, first);
     const auto media = load(10, 44100, TapeSide::b);
-    EXPECT_EQ(core_.snapshot(false).recordingPass, first);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).recordingPass, first);
 
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(1000);
-    EXPECT_EQ(core_.snapshot(false).recordingPass, (RecordingPass{2, TapeSide::b, 44100, 45100}));
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).recordingPass, (RecordingPass{2, TapeSide::b, 44100, 45100}));
     EXPECT_EQ(media->used(TapeSide::b), 45100);
     EXPECT_EQ(media->used(TapeSide::a), 0);
 }
@@ -259,7 +265,7 @@ TEST_F(AudioCoreTest, TheEndOfASideStopsRecordingAndPausesThePlayerOnce) {
     const auto media = load(1, 40000);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(8192);
-    CoreSnapshot snapshot = core_.snapshot(false);
+    CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::stopped);
     EXPECT_EQ(snapshot.transport.head, 44100);
     EXPECT_EQ(snapshot.recordingPass, (RecordingPass{1, TapeSide::a, 40000, 44100}));
@@ -268,7 +274,7 @@ TEST_F(AudioCoreTest, TheEndOfASideStopsRecordingAndPausesThePlayerOnce) {
     EXPECT_EQ(media->used(TapeSide::a), 44100);
 
     render(8192);
-    EXPECT_EQ(core_.snapshot(false).autoPauseCount, 1u);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).autoPauseCount, 1u);
     EXPECT_FALSE(core_.transport(TransportCommand::record));
 }
 
@@ -276,12 +282,12 @@ TEST_F(AudioCoreTest, TheEndOfASideRecordedFromTheTunerLeavesThePlayerAlone) {
     auto source = FakeSource::constant(0.25f, 200000);
     installSource(source.get());
     FakeSignal signal;
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     core_.setDeckInput(DeckInput::tuner);
     load(1, 40000);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(8192);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::stopped);
     EXPECT_EQ(snapshot.autoPauseCount, 0u);
     EXPECT_TRUE(snapshot.sourcePlaying);
@@ -298,10 +304,10 @@ TEST_F(AudioCoreTest, AProtectedSideRefusesRecordAndProtectingItMidRecordingStop
     render(1024);
 
     core_.setWriteProtected(true, TapeSide::b);
-    EXPECT_EQ(core_.snapshot(false).transport.mode, TransportMode::recording);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).transport.mode, TransportMode::recording);
     core_.setWriteProtected(true, TapeSide::a);
     render(1024);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.mode, TransportMode::stopped);
     EXPECT_EQ(snapshot.recordingPass, (RecordingPass{1, TapeSide::a, 0, 1024}));
 }
@@ -310,7 +316,7 @@ TEST_F(AudioCoreTest, TheRecordingLockRefusesRecord) {
     load(10);
     core_.setRecordingLocked(true);
     EXPECT_FALSE(core_.transport(TransportCommand::record));
-    EXPECT_TRUE(core_.snapshot(false).transport.recordingLocked);
+    EXPECT_TRUE(core_.snapshot(AudioCore::Peaks::keep).transport.recordingLocked);
     core_.setRecordingLocked(false);
     EXPECT_TRUE(core_.transport(TransportCommand::record));
 }
@@ -318,22 +324,23 @@ TEST_F(AudioCoreTest, TheRecordingLockRefusesRecord) {
 TEST_F(AudioCoreTest, LoadingReturnsThePreviousMediaAndClampsTheHead) {
     const auto first = load(10);
     auto second = std::make_shared<TapeMedia>(CassetteType::custom(2), workspaces_.path());
-    const auto previous = core_.loadMedia(second, {CassetteType::custom(2), TapeSide::b, false, true}, 999999);
+    const auto previous =
+        core_.loadMedia(second, {.type = CassetteType::custom(2), .side = TapeSide::b, .protectedB = true}, 999999);
     EXPECT_EQ(previous, first);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.transport.head, 88200);
     EXPECT_EQ(snapshot.transport.cassette->side, TapeSide::b);
     EXPECT_EQ(core_.ejectMedia(), second);
-    EXPECT_EQ(core_.snapshot(false).transport, CassetteTransport{});
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).transport, CassetteTransport{});
     EXPECT_EQ(core_.ejectMedia(), nullptr);
 }
 
 TEST_F(AudioCoreTest, ReplacingTheStreamOrTheSignalHandsTheOldOneBack) {
     auto first = FakeSource::constant(0.5f, 44100);
     auto second = FakeSource::constant(0.25f, 44100);
-    EXPECT_EQ(core_.installSourceStream(first.get(), true), nullptr);
+    EXPECT_EQ(core_.installSourceStream(first.get(), AudioCore::SourceState::playing), nullptr);
     render(512);
-    EXPECT_EQ(core_.installSourceStream(second.get(), true), first.get());
+    EXPECT_EQ(core_.installSourceStream(second.get(), AudioCore::SourceState::playing), first.get());
     render(512);
     EXPECT_EQ(first->position(), 512) << "the replaced stream is pulled no more";
     EXPECT_EQ(second->position(), 512);
@@ -354,7 +361,7 @@ TEST_F(AudioCoreTest, TheInputCrossfadeIsEqualPowerAndCompletesWithin1103Frames)
     EXPECT_EQ(toTuner.left[1102], 0.0f);
     // Halfway, the source is at cos(π/4) of its level.
     EXPECT_NEAR(toTuner.left[551], std::cos(std::numbers::pi / 4), 0.002);
-    EXPECT_EQ(core_.snapshot(false).deckInput, DeckInput::tuner);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).deckInput, DeckInput::tuner);
 
     core_.setDeckInput(DeckInput::sourcePlayer);
     const Rendered back = render(2000, 256);
@@ -364,7 +371,7 @@ TEST_F(AudioCoreTest, TheInputCrossfadeIsEqualPowerAndCompletesWithin1103Frames)
 
 TEST_F(AudioCoreTest, TheTunerCrossfadesInAtItsVolume) {
     FakeSignal signal;
-    setTuner(&signal, true, true, 0.5f);
+    setTuner(&signal, {.poweredOn = true, .muting = true, .volume = 0.5f});
     render(8192);  // locks on while the source is selected
     core_.setDeckInput(DeckInput::tuner);
     const Rendered out = render(2048);
@@ -376,16 +383,16 @@ TEST_F(AudioCoreTest, TheTunerCrossfadesInAtItsVolume) {
 TEST_F(AudioCoreTest, TheLockGainRampsInAbout100msAndTunerLockedFollowsIt) {
     FakeSignal signal;
     signal.delivering = false;
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     core_.setDeckInput(DeckInput::tuner);
     render(8192);  // past the crossfade, all hiss
-    EXPECT_FALSE(core_.snapshot(false).tunerLocked);
+    EXPECT_FALSE(core_.snapshot(AudioCore::Peaks::keep).tunerLocked);
 
     signal.delivering = true;
     const Rendered rising = render(4410, 4410);
     // Halfway up: half the signal, half the hiss.
     EXPECT_NEAR(rising.left[2204], 0.125f, 0.16f * 0.5f);
-    EXPECT_TRUE(core_.snapshot(false).tunerLocked);
+    EXPECT_TRUE(core_.snapshot(AudioCore::Peaks::keep).tunerLocked);
     render(100);
     const Rendered locked = render(512);
     EXPECT_EQ(test::peak(locked.left), 0.25f);
@@ -394,50 +401,50 @@ TEST_F(AudioCoreTest, TheLockGainRampsInAbout100msAndTunerLockedFollowsIt) {
     signal.delivering = false;
     const Rendered fading = render(2305);
     EXPECT_LT(test::peak(std::span(fading.left).first(100)), 0.16f * 100.0f / 4410.0f);
-    EXPECT_FALSE(core_.snapshot(false).tunerLocked);
+    EXPECT_FALSE(core_.snapshot(AudioCore::Peaks::keep).tunerLocked);
 
-    setTuner(&signal, false);
-    EXPECT_FALSE(core_.snapshot(false).tunerLocked);
+    setTuner(&signal, {.poweredOn = false});
+    EXPECT_FALSE(core_.snapshot(AudioCore::Peaks::keep).tunerLocked);
 }
 
 TEST_F(AudioCoreTest, InterstationNoiseFillsTheGapUnlessMuting) {
-    setTuner(nullptr, true, false);
+    setTuner(nullptr, {.poweredOn = true});
     core_.setDeckInput(DeckInput::tuner);
     render(2048);
     const Rendered hiss = render(44100);
     EXPECT_GT(test::rms(hiss.left), 0.02);
     EXPECT_LE(test::peak(hiss.left), 0.16f);
     EXPECT_GT(test::maximumDifference(hiss.left, hiss.right), 0.0f);
-    EXPECT_GT(core_.snapshot(false).tunerLevel.left, 0.0f);
+    EXPECT_GT(core_.snapshot(AudioCore::Peaks::keep).tunerLevel.left, 0.0f);
 
-    setTuner(nullptr, true, true);
+    setTuner(nullptr, {.poweredOn = true, .muting = true});
     EXPECT_EQ(test::peak(render(4096).left), 0.0f);
 
     // A locked station carries no hiss.
     FakeSignal signal;
-    setTuner(&signal, true, false);
+    setTuner(&signal, {.poweredOn = true});
     render(8192);
     const Rendered locked = render(4096);
     EXPECT_EQ(test::peak(locked.left), 0.25f);
     EXPECT_EQ(locked.left[100], 0.25f);
 
-    setTuner(&signal, false, false);
+    setTuner(&signal, {.poweredOn = false});
     EXPECT_EQ(test::peak(render(4096).left), 0.0f);
 }
 
 TEST_F(AudioCoreTest, RecordGainShapesTheLineAndVolumesOnlyTheMonitor) {
     auto source = FakeSource::constant(0.5f, 100000);
-    installSource(source.get(), true, 0.3f);
+    installSource(source.get(), AudioCore::SourceState::playing, 0.3f);
     const auto media = load(10);
     core_.setRecordGain(0.5f);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     const Rendered out = render(1000);
     EXPECT_FLOAT_EQ(out.left[500], 0.15f);
     const std::vector<int16_t> frames = recorded(*media, TapeSide::a, 0, 1000);
-    EXPECT_EQ(frames[0], 8192);    // round(0.25 * 32767)
+    EXPECT_EQ(frames[0], 8192);  // round(0.25 * 32767)
     EXPECT_EQ(frames[1], -8192);
     EXPECT_EQ(frames[1998], 8192);
-    EXPECT_EQ(core_.snapshot(false).deckLevel, (StereoLevel{0.25f, 0.25f}));
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).deckLevel, (StereoLevel{0.25f, 0.25f}));
 }
 
 TEST_F(AudioCoreTest, PlaybackIsBitExactBeforeTheTapeSoundAndDeckVolumeScalesIt) {
@@ -452,9 +459,9 @@ TEST_F(AudioCoreTest, PlaybackIsBitExactBeforeTheTapeSoundAndDeckVolumeScalesIt)
     const auto media = load(10);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(20000);
-    installSource(nullptr, false);
+    installSource(nullptr, AudioCore::SourceState::stopped);
     core_.transport(TransportCommand::stop);
-    EXPECT_FLOAT_EQ(core_.snapshot(true).deckLevel.left, 1.2f);
+    EXPECT_FLOAT_EQ(core_.snapshot(AudioCore::Peaks::reset).deckLevel.left, 1.2f);
 
     const std::vector<int16_t> frames = recorded(*media, TapeSide::a, 0, 20000);
     EXPECT_EQ(frames[0], -32768);
@@ -464,14 +471,14 @@ TEST_F(AudioCoreTest, PlaybackIsBitExactBeforeTheTapeSoundAndDeckVolumeScalesIt)
     for (const float deckVolume : {1.0f, 0.5f}) {
         SCOPED_TRACE(deckVolume);
         core_.setDeckVolume(deckVolume);
-        core_.loadMedia(media, {CassetteType::custom(10), TapeSide::a, false, false}, 0);
+        core_.loadMedia(media, {.type = CassetteType::custom(10), .side = TapeSide::a}, 0);
         ASSERT_TRUE(core_.transport(TransportCommand::play));
         const Rendered out = render(20000, 441);
         for (std::size_t i = 0; i < 20000; ++i) {
             ASSERT_EQ(out.left[i], float(frames[2 * i]) / 32768.0f * deckVolume) << i;
             ASSERT_EQ(out.right[i], float(frames[2 * i + 1]) / 32768.0f * deckVolume) << i;
         }
-        const CoreSnapshot snapshot = core_.snapshot(true);
+        const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::reset);
         EXPECT_EQ(snapshot.transport.head, 20000);
         EXPECT_EQ(snapshot.deckLevel.left, 1.0f);
     }
@@ -489,16 +496,17 @@ TEST_F(AudioCoreTest, ATapeSoundColoursPlaybackButNeverTheRecording) {
     for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = i % 2 ? -9830 : 9830;
     EXPECT_EQ(recorded(*media, TapeSide::a, 0, 44100), expected);
 
-    installSource(nullptr, false);
-    core_.loadMedia(media, {CassetteType::custom(10), TapeSide::a, false, false}, 0);
+    installSource(nullptr, AudioCore::SourceState::stopped);
+    core_.loadMedia(media, {.type = CassetteType::custom(10), .side = TapeSide::a}, 0);
     ASSERT_TRUE(core_.transport(TransportCommand::play));
     const Rendered coloured = render(44100);
     std::vector<float> clean(44100, 9830.0f / 32768.0f);
-    EXPECT_GT(test::maximumDifference(std::span(coloured.left).subspan(4410, 30000), std::span(clean).subspan(0, 30000)),
+    EXPECT_GT(test::maximumDifference(std::span(coloured.left).subspan(4410, 30000),
+                                      std::span(clean).subspan(0, 30000)),
               0.001f);
 
     core_.setTapeSound(nullptr);
-    core_.loadMedia(media, {CassetteType::custom(10), TapeSide::a, false, false}, 0);
+    core_.loadMedia(media, {.type = CassetteType::custom(10), .side = TapeSide::a}, 0);
     ASSERT_TRUE(core_.transport(TransportCommand::play));
     const Rendered bypassed = render(44100);
     EXPECT_EQ(test::maximumDifference(bypassed.left, clean), 0.0f);
@@ -523,8 +531,8 @@ TEST_F(AudioCoreTest, ChangingTheTapeSoundWhilePlayingLeavesNoGap) {
     const auto media = load(10);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(3 * 44100);
-    installSource(nullptr, false);
-    core_.loadMedia(media, {CassetteType::custom(10), TapeSide::a, false, false}, 0);
+    installSource(nullptr, AudioCore::SourceState::stopped);
+    core_.loadMedia(media, {.type = CassetteType::custom(10), .side = TapeSide::a}, 0);
 
     const auto& profiles = TapeSoundLibrary::builtIns();
     core_.setTapeSound(&profiles.back());
@@ -538,7 +546,7 @@ TEST_F(AudioCoreTest, ChangingTheTapeSoundWhilePlayingLeavesNoGap) {
         core_.setTapeSound(sound);
         const Rendered after = render(2048);
         EXPECT_LE(longestSilence(after), 2u) << (sound ? sound->name : "clean");
-        core_.snapshot(true);  // the tick frees what the render replaced
+        core_.snapshot(AudioCore::Peaks::reset);  // the tick frees what the render replaced
     }
 }
 
@@ -548,13 +556,13 @@ TEST_F(AudioCoreTest, TheOutputIsClampedToFullScale) {
     const Rendered out = render(1000);
     EXPECT_EQ(out.left[10], 1.0f);
     EXPECT_EQ(out.right[10], -1.0f);
-    EXPECT_EQ(core_.snapshot(false).sourceLevel.left, 3.0f);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).sourceLevel.left, 3.0f);
 }
 
 TEST_F(AudioCoreTest, ANotANumberFromAnInputNeverReachesTheDevice) {
     FakeSignal signal;
     signal.value = std::numeric_limits<float>::quiet_NaN();
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     core_.setDeckInput(DeckInput::tuner);
     const Rendered out = render(2048);
     for (std::size_t i = 0; i < out.left.size(); ++i) {
@@ -567,32 +575,32 @@ TEST_F(AudioCoreTest, ASnapshotCanResetThePeakHolds) {
     auto source = FakeSource::constant(0.5f, 100000);
     installSource(source.get());
     FakeSignal signal;
-    setTuner(&signal, true, true);
+    setTuner(&signal, {.poweredOn = true, .muting = true});
     load(10);
     ASSERT_TRUE(core_.transport(TransportCommand::record));
     render(8192);
     source->setReady(8192);  // nothing more to pull
 
-    const CoreSnapshot held = core_.snapshot(false);
+    const CoreSnapshot held = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(held.sourceLevel, (StereoLevel{0.5f, 0.5f}));
     EXPECT_EQ(held.deckLevel, (StereoLevel{0.5f, 0.5f}));
     EXPECT_FLOAT_EQ(held.tunerLevel.left, 0.25f);
-    EXPECT_EQ(core_.snapshot(true), held);
-    const CoreSnapshot reset = core_.snapshot(false);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::reset), held);
+    const CoreSnapshot reset = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(reset.sourceLevel, StereoLevel{});
     EXPECT_EQ(reset.deckLevel, StereoLevel{});
     EXPECT_EQ(reset.tunerLevel, StereoLevel{});
 
     render(512);
-    EXPECT_EQ(core_.snapshot(false).sourceLevel, StereoLevel{});
-    EXPECT_FLOAT_EQ(core_.snapshot(false).tunerLevel.left, 0.25f);
+    EXPECT_EQ(core_.snapshot(AudioCore::Peaks::keep).sourceLevel, StereoLevel{});
+    EXPECT_FLOAT_EQ(core_.snapshot(AudioCore::Peaks::keep).tunerLevel.left, 0.25f);
 }
 
 TEST_F(AudioCoreTest, RenderingNeitherAllocatesNorFrees) {
     auto source = FakeSource::constant(0.5f, 1000000);
     installSource(source.get());
     FakeSignal signal;
-    setTuner(&signal, true);
+    setTuner(&signal, {.poweredOn = true});
     const auto media = load(10);
     core_.setTapeSound(&TapeSoundLibrary::builtIns().back());
     ASSERT_TRUE(core_.transport(TransportCommand::record));
@@ -692,7 +700,7 @@ TEST_P(RenderPageFaultTest, RecordingPlayingAndWindingTakeNoPageFault) {
     std::thread device([&] {
         std::vector<float> left(512, 0.0f), right(512, 0.0f);
         int64_t syncedHead = -1;
-        auto head = [&] { return core_.snapshot(false).transport.head; };
+        auto head = [&] { return core_.snapshot(AudioCore::Peaks::keep).transport.head; };
         auto followerLooks = [&] {
             const uint64_t seen = media->followerPasses();
             // Two passes: one that began after the head was last reported.
@@ -712,9 +720,10 @@ TEST_P(RenderPageFaultTest, RecordingPlayingAndWindingTakeNoPageFault) {
             for (int64_t done = 0; done < frames; done += 512) renderChunk();
         };
         auto renderWhile = [&](TransportMode mode) {
-            for (int i = 0; i < 100000 && core_.snapshot(false).transport.mode == mode; ++i) renderChunk();
+            for (int i = 0; i < 100000 && core_.snapshot(AudioCore::Peaks::keep).transport.mode == mode; ++i)
+                renderChunk();
         };
-        auto mode = [&] { return core_.snapshot(false).transport.mode; };
+        auto mode = [&] { return core_.snapshot(AudioCore::Peaks::keep).transport.mode; };
 
         followerLooks();
         ASSERT_TRUE(core_.transport(TransportCommand::record));
@@ -759,10 +768,10 @@ INSTANTIATE_TEST_SUITE_P(Disk, RenderPageFaultTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "WhileAnotherProgramWritesAndSyncs" : "Quiet"; });
 
 TEST_F(AudioCoreTest, OutputGlitchesAreCountedInTheSnapshot) {
-    core_.noteOutputStatus(true, false);
-    core_.noteOutputStatus(true, true);
-    core_.noteOutputStatus(false, false);
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    core_.noteOutputStatus({.underflow = true});
+    core_.noteOutputStatus({.underflow = true, .overflow = true});
+    core_.noteOutputStatus({});
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_EQ(snapshot.outputUnderflowCount, 2u);
     EXPECT_EQ(snapshot.outputOverflowCount, 1u);
 }

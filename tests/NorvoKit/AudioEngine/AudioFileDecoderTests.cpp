@@ -368,10 +368,9 @@ TEST_F(DecoderErrorTest, FilesThatAreNotAudioAreRefusedWithASentence) {
 TEST_F(DecoderErrorTest, AFileThatIsMissingOrNotARegularFileIsSaidSoWithoutWaiting) {
     const test::Fifo fifo(directory_ / "fifo.mp3");
     std::filesystem::create_directory(directory_ / "folder.flac");
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"missing.wav", "missing.wav cannot be found."},
-        {"fifo.mp3", "fifo.mp3 is not a regular file."},
-        {"folder.flac", "folder.flac is not a regular file."}};
+    const std::vector<std::pair<std::string, std::string>> cases{{"missing.wav", "missing.wav cannot be found."},
+                                                                 {"fifo.mp3", "fifo.mp3 is not a regular file."},
+                                                                 {"folder.flac", "folder.flac is not a regular file."}};
     for (const auto& [name, sentence] : cases) {
         SCOPED_TRACE(name);
         const auto path = directory_ / name;

@@ -37,9 +37,9 @@ std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out <
 
 int64_t headFrame(Head head) {
     switch (head) {
-        case Head::start: return 0;
-        case Head::middle: return sideEnd / 2;
-        case Head::end: return sideEnd;
+    case Head::start: return 0;
+    case Head::middle: return sideEnd / 2;
+    case Head::end: return sideEnd;
     }
     return 0;
 }
@@ -47,7 +47,7 @@ int64_t headFrame(Head head) {
 CassetteTransport makeTransport(const CommandCase& c) {
     CassetteTransport transport;
     if (!(c.setup & noCassette)) {
-        CassetteTransport::Cassette cassette{shortType, TapeSide::b, false, false};
+        CassetteTransport::Cassette cassette{.type = shortType, .side = TapeSide::b};
         cassette.protectedB = (c.setup & headSideProtected) != 0;
         cassette.protectedA = (c.setup & otherSideProtected) != 0;
         transport.load(cassette, headFrame(c.head));
@@ -121,8 +121,7 @@ const CommandCase commandCases[] = {
     {"RecordWhileLocked", M::stopped, Head::middle, locked, C::record, false, M::stopped},
     {"RecordWhilePlayingLocked", M::playing, Head::middle, locked, C::record, false, M::playing},
     {"RecordOnProtectedSide", M::stopped, Head::middle, headSideProtected, C::record, false, M::stopped},
-    {"RecordWhenOnlyOtherSideProtected", M::stopped, Head::middle, otherSideProtected, C::record, true,
-     M::recordArmed},
+    {"RecordWhenOnlyOtherSideProtected", M::stopped, Head::middle, otherSideProtected, C::record, true, M::recordArmed},
     {"RecordAtEnd", M::stopped, Head::end, plain, C::record, false, M::stopped},
     {"RecordWhileFastForward", M::fastForward, Head::middle, plain, C::record, false, M::fastForward},
     {"RecordWhileRewinding", M::rewinding, Head::middle, plain, C::record, false, M::rewinding},
@@ -163,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(CassetteTransport, TransportCommandTable, ::testing::Va
 
 CassetteTransport loaded(int64_t head, TapeSide side = TapeSide::a) {
     CassetteTransport transport;
-    transport.load({shortType, side, false, false}, head);
+    transport.load({.type = shortType, .side = side}, head);
     return transport;
 }
 
@@ -176,7 +175,7 @@ TEST(CassetteTransport, LoadClampsTheHeadAndStops) {
 
     transport.mode = TransportMode::recording;
     transport.windSpeed = 3;
-    transport.load({CassetteType::c60(), TapeSide::b, true, false}, 1000);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::b, .protectedA = true}, 1000);
     EXPECT_EQ(transport.mode, TransportMode::stopped);
     EXPECT_EQ(transport.windSpeed, 0);
     EXPECT_EQ(transport.head, 1000);
@@ -243,7 +242,7 @@ TEST(CassetteTransport, ArmedAndStoppedDecksDoNotMoveTheTape) {
 
 TEST(CassetteTransport, WindSpeedRampsByTenPerSecondUpToThirtyTwo) {
     CassetteTransport transport;
-    transport.load({CassetteType::c60(), TapeSide::a, false, false}, 0);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     ASSERT_TRUE(transport.handle(TransportCommand::beginFastForward));
 
     transport.advance(44100);
@@ -261,7 +260,7 @@ TEST(CassetteTransport, WindSpeedRampsByTenPerSecondUpToThirtyTwo) {
 
 TEST(CassetteTransport, WindInSmallBuffersCoversTheSameGround) {
     CassetteTransport transport;
-    transport.load({CassetteType::c60(), TapeSide::a, false, false}, 0);
+    transport.load({.type = CassetteType::c60(), .side = TapeSide::a}, 0);
     ASSERT_TRUE(transport.handle(TransportCommand::beginFastForward));
     double maximum = 0;
     for (int i = 0; i < 600; ++i) {

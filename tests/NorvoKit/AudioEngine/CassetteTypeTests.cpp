@@ -21,19 +21,14 @@ TEST_P(CassetteTypeDescription, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(GetParam().type.minutesPerSide(), GetParam().minutesPerSide);
 }
 
-INSTANTIATE_TEST_SUITE_P(CassetteType, CassetteTypeDescription,
-                         ::testing::Values(DescriptionCase{{"C46", 1380}, "C46", 23},
-                                           DescriptionCase{{"C60", 1800}, "C60", 30},
-                                           DescriptionCase{{"C90", 2700}, "C90", 45},
-                                           DescriptionCase{{"C120", 3600}, "C120", 60},
-                                           DescriptionCase{{"custom", 2700}, "C90", 45},
-                                           DescriptionCase{{"custom", 15}, "C1", 0},
-                                           DescriptionCase{{"custom", 14}, "C0", 0},
-                                           DescriptionCase{{"custom", 29}, "C1", 0},
-                                           DescriptionCase{{"custom", 30}, "C1", 1},
-                                           DescriptionCase{{"custom", 89}, "C3", 1},
-                                           DescriptionCase{{"custom", 90}, "C3", 2},
-                                           DescriptionCase{{"custom", 5400}, "C180", 90}));
+INSTANTIATE_TEST_SUITE_P(
+    CassetteType, CassetteTypeDescription,
+    ::testing::Values(DescriptionCase{{"C46", 1380}, "C46", 23}, DescriptionCase{{"C60", 1800}, "C60", 30},
+                      DescriptionCase{{"C90", 2700}, "C90", 45}, DescriptionCase{{"C120", 3600}, "C120", 60},
+                      DescriptionCase{{"custom", 2700}, "C90", 45}, DescriptionCase{{"custom", 15}, "C1", 0},
+                      DescriptionCase{{"custom", 14}, "C0", 0}, DescriptionCase{{"custom", 29}, "C1", 0},
+                      DescriptionCase{{"custom", 30}, "C1", 1}, DescriptionCase{{"custom", 89}, "C3", 1},
+                      DescriptionCase{{"custom", 90}, "C3", 2}, DescriptionCase{{"custom", 5400}, "C180", 90}));
 
 TEST(CassetteType, StandardTypesInOrder) {
     const auto& standard = CassetteType::standard();

@@ -29,7 +29,7 @@ public:
         std::fill_n(right, frames, 0.5f);
         (std::this_thread::get_id() == testThread_ ? device : silent).fetch_add(frames);
     }
-    void noteOutputStatus(bool, bool) override {}
+    void noteOutputStatus(OutputStatus) override {}
     int64_t total() const { return device + silent; }
 
     std::atomic<int64_t> device{0};
@@ -54,11 +54,13 @@ protected:
     bool settle() {
         return clock.settle([this] { return output.silentOutputRuns() ? 2 : 1; });
     }
-    // `span` of time in steps of one buffer; while `playing`, the device (when one runs)
-    // asks for a buffer at the start of each step, as a device callback does.
-    void run(Time span, bool playing) {
+    // Whether the device (when one runs) asks for buffers while time passes.
+    enum class Device { idle, playing };
+    // `span` of time in steps of one buffer; while the device plays it asks for a buffer
+    // at the start of each step, as a device callback does.
+    void run(Time span, Device device) {
         for (Time done{}; done < span; done += 10ms) {
-            if (playing) devices.play(buffer);
+            if (device == Device::playing) devices.play(buffer);
             clock.advance(10ms);
             ASSERT_TRUE(settle()) << "at " << (clock.now() - startedAt_).count() << " ns";
         }
@@ -100,17 +102,17 @@ TEST_F(FallbackAudioOutputTest, WithoutADeviceTheCoreRendersInSilenceAtTheDevice
     EXPECT_EQ(output.deviceLosses(), 1u);
     EXPECT_EQ(output.lastDeviceLoss(), noServer);
 
-    run(2s, false);
+    run(2s, Device::idle);
     EXPECT_EQ(core.device, 0);
     EXPECT_GE(core.silent, 2 * TapeClock::sampleRate);
     EXPECT_LE(drift(), SilentAudioOutput::chunkFrames);
 
     // Trying again every three seconds, without another loss.
-    run(990ms, false);
+    run(990ms, Device::idle);
     EXPECT_EQ(devices.made(), 1);
-    run(10ms, false);
+    run(10ms, Device::idle);
     EXPECT_EQ(devices.made(), 2);
-    run(3s, false);
+    run(3s, Device::idle);
     EXPECT_EQ(devices.made(), 3);
     EXPECT_EQ(output.deviceLosses(), 1u);
     EXPECT_LE(drift(), SilentAudioOutput::chunkFrames);
@@ -119,30 +121,30 @@ TEST_F(FallbackAudioOutputTest, WithoutADeviceTheCoreRendersInSilenceAtTheDevice
 TEST_F(FallbackAudioOutputTest, ADeviceThatComesLaterTakesOverWithoutLosingOrRepeatingAFrame) {
     devices.failWith(noServer);
     start();
-    run(3s, true);
+    run(3s, Device::playing);
     EXPECT_EQ(devices.made(), 2);
 
     // The server is back: the next attempt starts a device, which plays steadily.
     devices.failWith(std::nullopt);
-    run(3s, true);
+    run(3s, Device::playing);
     EXPECT_EQ(devices.made(), 3);
     EXPECT_TRUE(devices.running());
 
     // Its first buffers are silence and render nothing: the silent output still keeps
     // the time until the device has played steadily for a moment.
-    run(90ms, true);
+    run(90ms, Device::playing);
     EXPECT_EQ(output.renderer(), Renderer::silent);
     EXPECT_EQ(core.device, 0);
     EXPECT_EQ(devices.left().front(), 0.0f);
-    run(20ms, true);
+    run(20ms, Device::playing);
     EXPECT_EQ(output.renderer(), Renderer::device);
     EXPECT_EQ(devices.left().front(), 0.5f);
 
     // From then on the device alone renders: not one chunk more in silence.
-    run(100ms, true);
+    run(100ms, Device::playing);
     EXPECT_FALSE(output.silentOutputRuns());
     const int64_t silentFrames = core.silent, deviceFrames = core.device;
-    run(1s, true);
+    run(1s, Device::playing);
     EXPECT_EQ(core.silent, silentFrames);
     EXPECT_EQ(core.device - deviceFrames, TapeClock::sampleRate);
     EXPECT_LE(drift(), tolerance);
@@ -151,17 +153,17 @@ TEST_F(FallbackAudioOutputTest, ADeviceThatComesLaterTakesOverWithoutLosingOrRep
 
 TEST_F(FallbackAudioOutputTest, AStalledDeviceHandsOverToSilenceAndTheTapeKeepsItsTime) {
     start();
-    run(500ms, true);
+    run(500ms, Device::playing);
     ASSERT_EQ(output.renderer(), Renderer::device);
     EXPECT_EQ(output.deviceLosses(), 0u);
     EXPECT_FALSE(output.silentOutputRuns());
 
     // The device asks for no more buffers. For the stall time it is waited for ...
-    run(190ms, false);
+    run(190ms, Device::idle);
     EXPECT_EQ(output.renderer(), Renderer::device);
     EXPECT_EQ(output.deviceLosses(), 0u);
     // ... then silence takes over, rendering what the device missed meanwhile.
-    run(10ms, false);
+    run(10ms, Device::idle);
     EXPECT_EQ(output.renderer(), Renderer::silent);
     EXPECT_EQ(output.deviceLosses(), 1u);
     EXPECT_EQ(output.lastDeviceLoss(), FallbackAudioOutput::stoppedSentence);
@@ -169,13 +171,13 @@ TEST_F(FallbackAudioOutputTest, AStalledDeviceHandsOverToSilenceAndTheTapeKeepsI
     EXPECT_FALSE(devices.running());
     EXPECT_LE(drift(), tolerance);
 
-    run(1s, false);
+    run(1s, Device::idle);
     EXPECT_LE(drift(), tolerance);
 
     // Three seconds after the loss a new device is tried; it plays, and takes over.
-    run(2s, true);
+    run(2s, Device::playing);
     EXPECT_EQ(devices.made(), 2);
-    run(200ms, true);
+    run(200ms, Device::playing);
     EXPECT_EQ(output.renderer(), Renderer::device);
     EXPECT_EQ(output.deviceLosses(), 1u);
     EXPECT_LE(drift(), tolerance);
@@ -183,7 +185,7 @@ TEST_F(FallbackAudioOutputTest, AStalledDeviceHandsOverToSilenceAndTheTapeKeepsI
 
 TEST_F(FallbackAudioOutputTest, AStreamThatEndsHandsOverAtOnce) {
     start();
-    run(300ms, true);
+    run(300ms, Device::playing);
     ASSERT_EQ(output.renderer(), Renderer::device);
 
     devices.end();
@@ -198,11 +200,11 @@ TEST_F(FallbackAudioOutputTest, ADeviceMustPlaySteadilyToTakeOverAndOneThatNever
     start();
     // A sound server starts a stream with a burst of buffers and then a pause.
     for (int i = 0; i < 5; ++i) devices.play(buffer);
-    run(900ms, false);
+    run(900ms, Device::idle);
     EXPECT_EQ(output.renderer(), Renderer::silent);
     EXPECT_EQ(core.device, 0);
     EXPECT_EQ(output.deviceLosses(), 0u);
-    run(110ms, true);
+    run(110ms, Device::playing);
     EXPECT_EQ(output.renderer(), Renderer::device);
     EXPECT_EQ(output.deviceLosses(), 0u);
     EXPECT_LE(drift(), tolerance);
@@ -230,7 +232,7 @@ TEST_F(FallbackAudioOutputTest, ADeviceMustPlaySteadilyToTakeOverAndOneThatNever
 
 TEST_F(FallbackAudioOutputTest, StoppingEndsTheDeviceAndTheSilenceAndNothingRendersAfter) {
     start();
-    run(300ms, true);
+    run(300ms, Device::playing);
     ASSERT_EQ(output.renderer(), Renderer::device);
     output.stop();
     EXPECT_FALSE(output.isRunning());

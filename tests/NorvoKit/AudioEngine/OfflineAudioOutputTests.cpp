@@ -19,13 +19,13 @@ void constant(int64_t, int frames, float* left, float* right) {
 TEST(OfflineAudioOutput, RendersTheCoreOnDemandOnlyWhileStarted) {
     AudioCore core;
     test::EndlessSource source(&constant);
-    core.installSourceStream(&source, true);
+    core.installSourceStream(&source, AudioCore::SourceState::playing);
     core.setSourceVolume(1.0f);
     OfflineAudioOutput output(core);
     AudioOutput& asOutput = output;
     EXPECT_FALSE(asOutput.isRunning());
     EXPECT_EQ(output.renderFrames(512), 0) << "a stopped output renders nothing";
-    EXPECT_EQ(core.snapshot(false).renderedFrames, 0u);
+    EXPECT_EQ(core.snapshot(AudioCore::Peaks::keep).renderedFrames, 0u);
 
     asOutput.start();
     EXPECT_TRUE(asOutput.isRunning());
@@ -33,12 +33,12 @@ TEST(OfflineAudioOutput, RendersTheCoreOnDemandOnlyWhileStarted) {
     ASSERT_EQ(output.left().size(), 5000u);
     EXPECT_EQ(output.left()[4999], 0.5f);
     EXPECT_EQ(output.right()[0], -0.5f);
-    EXPECT_EQ(core.snapshot(false).renderedFrames, 5000u);
+    EXPECT_EQ(core.snapshot(AudioCore::Peaks::keep).renderedFrames, 5000u);
 
     asOutput.stop();
     EXPECT_EQ(output.renderFrames(512), 0);
-    EXPECT_EQ(core.snapshot(false).renderedFrames, 5000u);
-    core.installSourceStream(nullptr, false);
+    EXPECT_EQ(core.snapshot(AudioCore::Peaks::keep).renderedFrames, 5000u);
+    core.installSourceStream(nullptr, AudioCore::SourceState::stopped);
 }
 
 }  // namespace

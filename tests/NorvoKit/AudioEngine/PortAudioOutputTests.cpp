@@ -57,10 +57,8 @@ protected:
         setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
     }
     void TearDown() override {
-        if (saved_)
-            setenv("ALSA_CONFIG_PATH", saved_->c_str(), 1);
-        else
-            unsetenv("ALSA_CONFIG_PATH");
+        if (saved_) setenv("ALSA_CONFIG_PATH", saved_->c_str(), 1);
+        else unsetenv("ALSA_CONFIG_PATH");
     }
 
     test::TemporaryDirectory directory_;
@@ -88,7 +86,7 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     useAlsaConfiguration("pcm.!default { type null }\n");
     SignallingSource source;
     auto pulled = source.pulled.get_future();
-    core_.installSourceStream(&source, true);
+    core_.installSourceStream(&source, AudioCore::SourceState::playing);
     PortAudioOutput output(core_);
     output.start();
     EXPECT_TRUE(output.isRunning());
@@ -106,10 +104,10 @@ TEST_F(PortAudioOutputTest, TheDeviceCallbackRendersTheCore) {
     }).join();
     EXPECT_EQ(source.renderPolicy, granted ? SCHED_FIFO : SCHED_OTHER);
 
-    const CoreSnapshot snapshot = core_.snapshot(false);
+    const CoreSnapshot snapshot = core_.snapshot(AudioCore::Peaks::keep);
     EXPECT_GT(snapshot.renderedFrames, 0u);
     EXPECT_EQ(int64_t(snapshot.renderedFrames), snapshot.sourcePosition);
-    core_.installSourceStream(nullptr, false);
+    core_.installSourceStream(nullptr, AudioCore::SourceState::stopped);
 }
 
 }  // namespace

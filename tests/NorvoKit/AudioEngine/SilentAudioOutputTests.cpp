@@ -42,7 +42,7 @@ public:
         if (frames != SilentAudioOutput::chunkFrames) oddChunks.fetch_add(1);
         rendered.fetch_add(frames);
     }
-    void noteOutputStatus(bool, bool) override {}
+    void noteOutputStatus(OutputStatus) override {}
 
     std::atomic<int64_t> rendered{0};
     std::atomic<int> chunks{0};

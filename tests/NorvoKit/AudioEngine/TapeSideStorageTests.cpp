@@ -34,9 +34,8 @@ TEST(TapeSideStorage, WritesScaledRoundedAndClampedSamples) {
     const std::vector<float> right{1.0f, -1.0f, 0.25f, 0.0f, 2.0f, -2.0f, 0.1f, 0.0f, -inf, -1e-5f};
     ASSERT_EQ(storage.write(10, left.data(), right.data(), 10), 10);
 
-    const std::vector<int16_t> expected{0,     32767, 16384,  -32767, -16384, 8192, 32767, 0,     -32767,
-                                        32767, 32767, -32768, -32768, 3277,   0,    0,     32767, -32768,
-                                        0,     0};
+    const std::vector<int16_t> expected{0,     32767,  16384,  -32767, -16384, 8192, 32767, 0,      -32767, 32767,
+                                        32767, -32768, -32768, 3277,   0,      0,    32767, -32768, 0,      0};
     const int16_t* raw = storage.frames() + 20;
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(raw[i], expected[i]) << "sample " << i;
 }
@@ -46,9 +45,21 @@ TEST(TapeSideStorage, LongAndSingleFrameWritesStoreTheSameSamples) {
     test::TemporaryDirectory dir;
     TapeSideStorage storage(dir / "side.pcm", capacity);
     std::vector<float> left, right;
-    const float specials[] = {0.0f, -0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 1.0001f, -1.0001f, 3e9f, -3e9f,
-                              std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                              -std::numeric_limits<float>::infinity(), 2.5f / 32767.0f, 1.5f / 32767.0f};
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              0.5f,
+                              -0.5f,
+                              1.0f,
+                              -1.0f,
+                              1.0001f,
+                              -1.0001f,
+                              3e9f,
+                              -3e9f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              2.5f / 32767.0f,
+                              1.5f / 32767.0f};
     for (float s : specials) {
         left.push_back(s);
         right.push_back(-s);

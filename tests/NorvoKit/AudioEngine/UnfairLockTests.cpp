@@ -135,7 +135,7 @@ TEST(UnfairLock, ARealTimeRenderIsNotKeptWaitingByAMiddlingThread) {
         }
     });
     AudioCore core;
-    core.installSourceStream(&source, true);
+    core.installSourceStream(&source, AudioCore::SourceState::playing);
 
     std::thread holder([&] {
         placeThisThread(cpu, 0);

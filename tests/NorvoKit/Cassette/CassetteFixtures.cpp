@@ -27,8 +27,8 @@ void put32(std::string& out, uint32_t v) {
 constexpr double toneLevel = 0.1;
 
 int16_t toneSample(int64_t frame, double frequency) {
-    return static_cast<int16_t>(
-        std::lround(toneLevel * 32767.0 * std::sin(2.0 * M_PI * frequency * static_cast<double>(frame) / 44100.0)));
+    return static_cast<int16_t>(std::lround(toneLevel * 32767.0 *
+                                            std::sin(2.0 * M_PI * frequency * static_cast<double>(frame) / 44100.0)));
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ RawZipEntry RawZipEntry::inflatingZeros(std::string name, uint32_t mebibytes) {
     end.resize(end.size() - stream.avail_out);
     deflateEnd(&stream);
 
-    RawZipEntry entry(std::move(name), "", true);
+    RawZipEntry entry(std::move(name), "", RawZipEntry::Method::deflated);
     std::string data;
     data.reserve(block.size() * mebibytes + end.size());
     const uLong chunkCRC = crc32(0, zeros.data(), chunk);
@@ -89,7 +89,9 @@ std::string buildZip(const std::vector<RawZipEntry>& entries) {
     std::string out;
     std::string directory;
     for (const auto& entry : entries) {
-        const std::string stored = entry.deflated ? *entry.deflated : entry.deflate ? rawDeflate(entry.data) : entry.data;
+        const std::string stored = entry.deflated  ? *entry.deflated
+                                   : entry.deflate ? rawDeflate(entry.data)
+                                                   : entry.data;
         const uint32_t crc = entry.crc.value_or(static_cast<uint32_t>(
             crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()), static_cast<uInt>(entry.data.size()))));
         const uint32_t size = entry.declaredSize.value_or(static_cast<uint32_t>(entry.data.size()));
@@ -100,8 +102,8 @@ std::string buildZip(const std::vector<RawZipEntry>& entries) {
         put16(out, 20);
         put16(out, entry.flags);
         put16(out, method);
-        put16(out, 0);       // time
-        put16(out, 0x21);    // date: 1980-01-01
+        put16(out, 0);     // time
+        put16(out, 0x21);  // date: 1980-01-01
         put32(out, crc);
         put32(out, static_cast<uint32_t>(stored.size()));
         put32(out, size);
@@ -189,8 +191,7 @@ CassetteDocument fullDocument() {
     document.jcard.cardColor = *RGBAColor::fromHex("#FFEEDDFF");
     document.jcard.font = FontRole::typewriter;
     int seed = 0;
-    for (ArtworkRole role : allArtworkRoles)
-        document.artwork[role] = seed % 2 ? jpegBytes(seed++) : pngBytes(seed++);
+    for (ArtworkRole role : allArtworkRoles) document.artwork[role] = seed % 2 ? jpegBytes(seed++) : pngBytes(seed++);
     document.bookletPanels = {pngBytes(100), jpegBytes(101)};
     document.noteRecording(TapeSide::a, 0, 88200, "file", "MP3 44.1 kHz", {}, clock.now());
     HistoryEvent future;

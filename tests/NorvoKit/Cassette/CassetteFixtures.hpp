@@ -15,11 +15,13 @@ namespace norvo::test {
 // One entry of a ZIP built byte by byte, so tests can make the archives no sane
 // writer makes: lying sizes and CRCs, duplicate names, NUL bytes, encryption flags.
 struct RawZipEntry {
-    RawZipEntry(std::string name, std::string data, bool deflate = false)
-        : name(std::move(name)), data(std::move(data)), deflate(deflate) {}
+    enum class Method { stored, deflated };
+
+    RawZipEntry(std::string name, std::string data, Method method = Method::stored)
+        : name(std::move(name)), data(std::move(data)), deflate(method == Method::deflated) {}
     // A deflated entry whose headers claim `declaredSize` bytes.
     static RawZipEntry claiming(std::string name, std::string data, uint32_t declaredSize) {
-        RawZipEntry entry(std::move(name), std::move(data), true);
+        RawZipEntry entry(std::move(name), std::move(data), Method::deflated);
         entry.declaredSize = declaredSize;
         return entry;
     }

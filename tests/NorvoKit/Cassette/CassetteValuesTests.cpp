@@ -28,7 +28,8 @@ void expectRawValuesRoundTrip(const std::array<Enum, N>& all, std::optional<Enum
 
 TEST(CassetteEnumerations, RawValuesInDeclarationOrder) {
     expectRawValuesRoundTrip(allWriteProtects, writeProtectFromRaw, {"intact", "broken", "taped_over"});
-    expectRawValuesRoundTrip(allFontRoles, fontRoleFromRaw, {"marker", "pen", "typewriter", "sans", "serif", "stencil"});
+    expectRawValuesRoundTrip(allFontRoles, fontRoleFromRaw,
+                             {"marker", "pen", "typewriter", "sans", "serif", "stencil"});
     expectRawValuesRoundTrip(allLabelStyles, labelStyleFromRaw, {"ruled", "stripes", "kraft", "gradient", "plain"});
     expectRawValuesRoundTrip(allArtworkRoles, artworkRoleFromRaw,
                              {"cassette_face_a", "cassette_face_b", "label_a", "label_b", "jcard_front", "jcard_spine",
@@ -63,8 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(HexCase{"#FF0000", RGBAColor{1, 0, 0, 1}}, HexCase{"#00ff0080", RGBAColor{0, 1, 0, 128 / 255.0}},
                     HexCase{"#2B2B2E", RGBAColor{43 / 255.0, 43 / 255.0, 46 / 255.0, 1}},
                     HexCase{"FF0000", std::nullopt}, HexCase{"#FF000", std::nullopt}, HexCase{"#FF00000", std::nullopt},
-                    HexCase{"#GG0000", std::nullopt}, HexCase{"#FF0000FF00", std::nullopt},
-                    HexCase{"", std::nullopt}, HexCase{"#", std::nullopt}));
+                    HexCase{"#GG0000", std::nullopt}, HexCase{"#FF0000FF00", std::nullopt}, HexCase{"", std::nullopt},
+                    HexCase{"#", std::nullopt}));
 
 TEST(RGBAColor, HexTextIsUpperCaseWithAlphaAndSurvivesParsing) {
     const RGBAColor color{0.5, 1.0 / 255.0, 1.0, 0.25};
@@ -142,8 +143,8 @@ TEST(CassetteStyleCatalog, EightStylesInOrderWithTheirLooks) {
         EXPECT_EQ(style.name[0], std::toupper(style.id[0]));
         EXPECT_EQ(style.name.substr(1), style.id.substr(1));
     }
-    EXPECT_EQ(ids, (std::vector<std::string>{"ferro", "smoke", "crystal", "chrome", "kraft", "sunset", "mint",
-                                              "redline"}));
+    EXPECT_EQ(ids,
+              (std::vector<std::string>{"ferro", "smoke", "crystal", "chrome", "kraft", "sunset", "mint", "redline"}));
     EXPECT_EQ(&CassetteStyleCatalog::defaultStyle(), &all.front());
 
     const auto smoke = *CassetteStyleCatalog::style("smoke");

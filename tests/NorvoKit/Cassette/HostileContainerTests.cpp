@@ -52,7 +52,7 @@ std::function<void(JSONValue&)> sideAAudio(int64_t frames) {
 // mimetype, the thumbnail and the manifest: a valid container to spoil.
 std::vector<RawZipEntry> validEntries(const std::string& manifest = manifestText()) {
     return {RawZipEntry("mimetype", "application/vnd.norvo.cassette"), RawZipEntry("artwork/thumbnail.png", thumbnail),
-            RawZipEntry("manifest.json", manifest, true)};
+            RawZipEntry("manifest.json", manifest, RawZipEntry::Method::deflated)};
 }
 
 struct HostileCase {
@@ -71,8 +71,7 @@ protected:
         } catch (const CassetteFileError& error) {
             if (expected.size() > 2 && expected.substr(expected.size() - 2) == ": ")
                 EXPECT_EQ(std::string(error.what()).substr(0, expected.size()), expected) << error.what();
-            else
-                EXPECT_EQ(error.what(), expected);
+            else EXPECT_EQ(error.what(), expected);
         }
         // Nothing of a refused cassette stays on disk.
         EXPECT_TRUE(!std::filesystem::exists(root) || std::filesystem::is_empty(root));
@@ -93,7 +92,8 @@ TEST_P(HostileContainer, IsRefusedFromAFile) {
     expectRefused([&] { TapeFileCodec::read(file, {}, mediaFactory(root)); });
 }
 
-std::vector<RawZipEntry> with(std::vector<RawZipEntry> entries, const std::function<void(std::vector<RawZipEntry>&)>& edit) {
+std::vector<RawZipEntry> with(std::vector<RawZipEntry> entries,
+                              const std::function<void(std::vector<RawZipEntry>&)>& edit) {
     edit(entries);
     return entries;
 }
@@ -112,15 +112,16 @@ TEST(HostileContainerBomb, TheZerosFixtureInflatesToWhatItDeclares) {
 TEST(HostileContainerBomb, BothSidesInflatingToNearly2GiBAreRefusedAtOnceAndCheaply) {
     TemporaryDirectory directory;
     const auto file = directory / "bomb.norvo";
-    writeFileBytes(file, buildZip(with(validEntries(manifestText([](JSONValue& m) {
-                                           sideAAudio(3 * 44100)(m);
-                                           m["sides"]["b"]["frames"] = 3 * 44100;
-                                           m["sides"]["b"]["audio"] = "audio/side-b.m4a";
-                                       })),
-                                       [](auto& e) {
-                                           e.insert(e.begin() + 1, RawZipEntry::inflatingZeros("audio/side-a.m4a", 2047));
-                                           e.insert(e.begin() + 2, RawZipEntry::inflatingZeros("audio/side-b.m4a", 2047));
-                                       })));
+    writeFileBytes(file,
+                   buildZip(with(validEntries(manifestText([](JSONValue& m) {
+                                     sideAAudio(3 * 44100)(m);
+                                     m["sides"]["b"]["frames"] = 3 * 44100;
+                                     m["sides"]["b"]["audio"] = "audio/side-b.m4a";
+                                 })),
+                                 [](auto& e) {
+                                     e.insert(e.begin() + 1, RawZipEntry::inflatingZeros("audio/side-a.m4a", 2047));
+                                     e.insert(e.begin() + 2, RawZipEntry::inflatingZeros("audio/side-b.m4a", 2047));
+                                 })));
     ASSERT_LT(std::filesystem::file_size(file), 5u << 20);
 
     rusage before{};
@@ -137,7 +138,8 @@ TEST(HostileContainerBomb, BothSidesInflatingToNearly2GiBAreRefusedAtOnceAndChea
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(seconds, 1.0);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
-    EXPECT_TRUE(!std::filesystem::exists(directory / "workspaces") || std::filesystem::is_empty(directory / "workspaces"));
+    EXPECT_TRUE(!std::filesystem::exists(directory / "workspaces") ||
+                std::filesystem::is_empty(directory / "workspaces"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -151,10 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
                         return bytes.substr(0, bytes.size() / 2);
                     },
                     damaged},
-        HostileCase{"WrongCRC",
-                    [] { return buildZip(with(validEntries(), [](auto& e) { e[1].crc = 0x12345678; })); }, damaged},
-        HostileCase{"EncryptedEntry",
-                    [] { return buildZip(with(validEntries(), [](auto& e) { e[1].flags = 1; })); }, notCassette},
+        HostileCase{"WrongCRC", [] { return buildZip(with(validEntries(), [](auto& e) { e[1].crc = 0x12345678; })); },
+                    damaged},
+        HostileCase{"EncryptedEntry", [] { return buildZip(with(validEntries(), [](auto& e) { e[1].flags = 1; })); },
+                    notCassette},
         HostileCase{"MimetypeMissing",
                     [] { return buildZip(with(validEntries(), [](auto& e) { e.erase(e.begin()); })); }, notCassette},
         HostileCase{"MimetypeWrong",
@@ -182,16 +184,18 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"FiveThousandEntries",
                     [] {
                         return buildZip(with(validEntries(), [](auto& e) {
-                            for (int i = 0; i < 5000; ++i) e.insert(e.begin() + 1, RawZipEntry("extras/" + std::to_string(i), ""));
+                            for (int i = 0; i < 5000; ++i)
+                                e.insert(e.begin() + 1, RawZipEntry("extras/" + std::to_string(i), ""));
                         }));
                     },
                     tooLarge},
-        HostileCase{"NoManifest",
-                    [] { return buildZip(with(validEntries(), [](auto& e) { e.pop_back(); })); },
+        HostileCase{"NoManifest", [] { return buildZip(with(validEntries(), [](auto& e) { e.pop_back(); })); },
                     "The cassette has no manifest."},
         HostileCase{"ManifestDeclaredOver1MiB",
                     [] {
-                        return buildZip(with(validEntries(), [](auto& e) { e.back().declaredSize = TapeFileCodec::maximumManifestBytes + 1; }));
+                        return buildZip(with(validEntries(), [](auto& e) {
+                            e.back().declaredSize = TapeFileCodec::maximumManifestBytes + 1;
+                        }));
                     },
                     "The cassette manifest is larger than 1 MiB."},
         HostileCase{"ZipBombManifest",
@@ -203,9 +207,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "The cassette manifest is larger than 1 MiB."},
         HostileCase{"ManifestNotJSON", [] { return buildZip(validEntries("{\"format\": ")); },
                     "The cassette manifest is damaged."},
-        HostileCase{"NewerFormat",
-                    [] { return buildZip(validEntries(manifestText([](JSONValue& m) { m["format_version"] = "2.0"; }))); },
-                    "This cassette needs a newer Norvo Studio."},
+        HostileCase{
+            "NewerFormat",
+            [] { return buildZip(validEntries(manifestText([](JSONValue& m) { m["format_version"] = "2.0"; }))); },
+            "This cassette needs a newer Norvo Studio."},
         HostileCase{"PathTraversal",
                     [] { return buildZip(validEntries(manifestText(thumbnailAt("artwork/../../etc/passwd")))); },
                     missing("artwork/../../etc/passwd")},
@@ -244,13 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         // C1 controls and bidirectional overrides and isolates would reorder the
                         // sentence on screen; marks and ordinary letters stay.
-                        return buildZip(validEntries(manifestText(thumbnailAt(
-                            "artwork/\u0085\u009F\u202A\u202E\u2066\u2069\u200F\u061C\u00E9\u2013.png"))));
+                        return buildZip(validEntries(manifestText(
+                            thumbnailAt("artwork/\u0085\u009F\u202A\u202E\u2066\u2069\u200F\u061C\u00E9\u2013.png"))));
                     },
                     missing("artwork/\\u0085\\u009F\\u202A\\u202E\\u2066\\u2069\\u200F\\u061C\u00E9\u2013.png")},
-        HostileCase{"LongPath",
-                    [] { return buildZip(validEntries(manifestText(thumbnailAt("artwork/" + std::string(300, 'x'))))); },
-                    missing("artwork/" + std::string(191, 'x') + "\u2026")},
+        HostileCase{
+            "LongPath",
+            [] { return buildZip(validEntries(manifestText(thumbnailAt("artwork/" + std::string(300, 'x'))))); },
+            missing("artwork/" + std::string(191, 'x') + "\u2026")},
         HostileCase{"AudioOver2GiB",
                     [] {
                         return buildZip(with(validEntries(manifestText(sideAAudio(1000))), [](auto& e) {
@@ -262,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         // 1000 frames recorded; 8 MiB of audio that inflates from almost nothing.
                         return buildZip(with(validEntries(manifestText(sideAAudio(1000))), [](auto& e) {
-                            e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(8u << 20, '\0'), true));
+                            e.insert(e.begin() + 1, RawZipEntry("audio/side-a.m4a", std::string(8u << 20, '\0'),
+                                                                RawZipEntry::Method::deflated));
                         }));
                     },
                     tooLarge},
@@ -271,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
                         // Within what three seconds may need, but compressed a thousandfold.
                         return buildZip(with(validEntries(manifestText(sideAAudio(3 * 44100))), [](auto& e) {
                             e.insert(e.begin() + 1,
-                                     RawZipEntry("audio/side-a.m4a", std::string((1u << 20) + 4096, '\0'), true));
+                                     RawZipEntry("audio/side-a.m4a", std::string((1u << 20) + 4096, '\0'),
+                                                 RawZipEntry::Method::deflated));
                         }));
                     },
                     tooLarge},
@@ -320,7 +328,9 @@ INSTANTIATE_TEST_SUITE_P(
                                              })),
                                              [](auto& e) {
                                                  e.insert(e.begin() + 1,
-                                                          RawZipEntry("audio/side-b.m4a", std::string("\0\0\0\x20" "ftypM4A ", 12)));
+                                                          RawZipEntry("audio/side-b.m4a", std::string("\0\0\0\x20"
+                                                                                                      "ftypM4A ",
+                                                                                                      12)));
                                              }));
                     },
                     "Side B audio cannot be decoded: it is not an M4A file"}),

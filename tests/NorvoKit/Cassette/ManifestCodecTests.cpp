@@ -133,7 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"BadId", [](JSONValue& m) { m["id"] = "not-a-uuid"; }, damaged},
         RefusalCase{"NoId", [](JSONValue& m) { m.object()->erase("id"); }, damaged},
         RefusalCase{"UnknownType", [](JSONValue& m) { m["type"]["name"] = "C200"; }, damaged},
-        RefusalCase{"StandardTypeOtherLength", [](JSONValue& m) { m["type"] = JSONValue::Object{{"name", "C60"}, {"side_seconds", 10}}; }, damaged},
+        RefusalCase{"StandardTypeOtherLength",
+                    [](JSONValue& m) {
+                        m["type"] = JSONValue::Object{{"name", "C60"}, {"side_seconds", 10}};
+                    },
+                    damaged},
         RefusalCase{"TypeNotObject", [](JSONValue& m) { m["type"] = "C60"; }, damaged},
         RefusalCase{"FramesBeyondTheSide", [](JSONValue& m) { m["sides"]["a"]["frames"] = 3 * 44100 + 1; }, damaged},
         RefusalCase{"NegativeFrames", [](JSONValue& m) { m["sides"]["a"]["frames"] = -1; }, damaged},
@@ -214,8 +218,7 @@ TEST(ManifestCodecLenience, MissingSectionsReadAsABlankCassette) {
 }
 
 TEST(ManifestCodecLenience, UnknownArtworkSlotsAreCarried) {
-    const JSONValue manifest =
-        editedManifest([](JSONValue& m) { m["artwork"]["poster"] = "artwork/poster.png"; });
+    const JSONValue manifest = editedManifest([](JSONValue& m) { m["artwork"]["poster"] = "artwork/poster.png"; });
     const auto decoded = ManifestCodec::decode(manifest, now);
     EXPECT_EQ(*decoded.document.carriedManifest.at("artwork").find("poster")->string(), "artwork/poster.png");
     EXPECT_EQ(decoded.layout.artwork.size(), allArtworkRoles.size());

@@ -80,11 +80,21 @@ TEST_F(TapeFileCodecTest, RoundTripKeepsTheDocumentAndTheAudioInPlace) {
 TEST_F(TapeFileCodecTest, EntriesAreInTheirOrderWithTheirCompression) {
     const auto file = directory / "layout.norvo";
     TapeFileCodec::write(document, *media, file);
-    const std::vector<std::string> expected{
-        "mimetype",          "audio/side-a.m4a",         "audio/side-b.m4a",         "artwork/cassette_face_a.png",
-        "artwork/cassette_face_b.jpg", "artwork/label_a.png", "artwork/label_b.jpg", "artwork/jcard_front.png",
-        "artwork/jcard_spine.jpg",     "artwork/jcard_flap.png", "artwork/thumbnail.jpg", "artwork/booklet-01.png",
-        "artwork/booklet-02.jpg",      "extras/liner-notes.txt", "manifest.json"};
+    const std::vector<std::string> expected{"mimetype",
+                                            "audio/side-a.m4a",
+                                            "audio/side-b.m4a",
+                                            "artwork/cassette_face_a.png",
+                                            "artwork/cassette_face_b.jpg",
+                                            "artwork/label_a.png",
+                                            "artwork/label_b.jpg",
+                                            "artwork/jcard_front.png",
+                                            "artwork/jcard_spine.jpg",
+                                            "artwork/jcard_flap.png",
+                                            "artwork/thumbnail.jpg",
+                                            "artwork/booklet-01.png",
+                                            "artwork/booklet-02.jpg",
+                                            "extras/liner-notes.txt",
+                                            "manifest.json"};
     EXPECT_EQ(entryNames(file), expected);
 
     int error = 0;
@@ -105,8 +115,8 @@ TEST_F(TapeFileCodecTest, EntriesAreInTheirOrderWithTheirCompression) {
     const std::string bytes = readFileBytes(file);
     ASSERT_GT(bytes.size(), 100u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4));
-    EXPECT_EQ(bytes[26] | bytes[27] << 8, 8);                    // name length
-    EXPECT_EQ(bytes[28] | bytes[29] << 8, 0);                    // extra field length
+    EXPECT_EQ(bytes[26] | bytes[27] << 8, 8);  // name length
+    EXPECT_EQ(bytes[28] | bytes[29] << 8, 0);  // extra field length
     EXPECT_EQ(bytes.substr(30, 8), "mimetype");
     EXPECT_EQ(bytes.substr(38, 30), "application/vnd.norvo.cassette");
 
@@ -153,7 +163,8 @@ TEST_F(TapeFileCodecTest, SavingAgainWithoutRecordingCopiesTheAudio) {
     const auto second = directory / "second.norvo";
     TapeFileCodec::write(document, *media, first);
     TapeFileCodec::write(document, *media, second);
-    for (const char* name : {"audio/side-a.m4a", "audio/side-b.m4a"}) EXPECT_EQ(entry(first, name), entry(second, name));
+    for (const char* name : {"audio/side-a.m4a", "audio/side-b.m4a"})
+        EXPECT_EQ(entry(first, name), entry(second, name));
 }
 
 TEST_F(TapeFileCodecTest, AnOpenedCassetteIsSavedWithoutEncodingItsAudioAgain) {
@@ -198,7 +209,8 @@ TEST_F(TapeFileCodecTest, ProgressRisesToOne) {
     std::vector<double> reads;
     const auto file = directory / "progress.norvo";
     TapeFileCodec::write(document, *media, file, [&](double f) { writes.push_back(f); });
-    TapeFileCodec::read(file, [&](double f) { reads.push_back(f); }, mediaFactory(directory / "opened"));
+    TapeFileCodec::read(
+        file, [&](double f) { reads.push_back(f); }, mediaFactory(directory / "opened"));
     for (const auto* list : {&writes, &reads}) {
         ASSERT_FALSE(list->empty());
         EXPECT_TRUE(std::is_sorted(list->begin(), list->end()));
@@ -290,7 +302,7 @@ TEST_F(TapeFileCodecTest, AManifestOfExactly1MiBOpensAndOneByteMoreIsRefused) {
     const std::string text = manifestOfSize(1048576);
     ASSERT_EQ(text.size(), 1048576u);
     writeFileBytes(exact, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
-                                    RawZipEntry("manifest.json", text, true)}));
+                                    RawZipEntry("manifest.json", text, RawZipEntry::Method::deflated)}));
     auto [read, opened] = readBack(exact);
     EXPECT_EQ(read.notes, *JSONValue::parse(text)->find("notes")->string());
     // Made as the writer makes it, it also saves back and opens again.
@@ -300,8 +312,9 @@ TEST_F(TapeFileCodecTest, AManifestOfExactly1MiBOpensAndOneByteMoreIsRefused) {
     EXPECT_EQ(readBack(saved).document.notes, read.notes);
 
     const auto over = directory / "over.norvo";
-    writeFileBytes(over, buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
-                                   RawZipEntry("manifest.json", manifestOfSize(1048577), true)}));
+    writeFileBytes(over,
+                   buildZip({RawZipEntry("mimetype", TapeFileCodec::mimeType),
+                             RawZipEntry("manifest.json", manifestOfSize(1048577), RawZipEntry::Method::deflated)}));
     try {
         readBack(over);
         ADD_FAILURE() << "opened";

@@ -30,9 +30,9 @@ std::string contents(const fs::path& file) {
 class DefaultsStoreContract : public ::testing::TestWithParam<bool> {
 protected:
     test::TemporaryDirectory dir;
-    std::unique_ptr<DefaultsStore> store = GetParam()
-        ? std::unique_ptr<DefaultsStore>(std::make_unique<FileDefaultsStore>(dir / "defaults.json"))
-        : std::unique_ptr<DefaultsStore>(std::make_unique<InMemoryDefaultsStore>());
+    std::unique_ptr<DefaultsStore> store =
+        GetParam() ? std::unique_ptr<DefaultsStore>(std::make_unique<FileDefaultsStore>(dir / "defaults.json"))
+                   : std::unique_ptr<DefaultsStore>(std::make_unique<InMemoryDefaultsStore>());
 };
 
 TEST_P(DefaultsStoreContract, ReadsBackEachTypeUnderItsKey) {
@@ -155,7 +155,8 @@ TEST(FileDefaultsStore, UnreadableFilesAreKeptAsideEachUnderItsOwnNameAndTheRese
         copies.push_back(expected);
         EXPECT_EQ(store.resetNotice(), "The settings file " + quoted(file) +
                                            " is damaged, so the studio started with its default settings. "
-                                           "The old file was kept as " + quoted(expected) + ".");
+                                           "The old file was kept as " +
+                                           quoted(expected) + ".");
         store.setFloat("RO-01.volume", 0.7f);
         ASSERT_TRUE(store.flush());
         EXPECT_EQ(FileDefaultsStore(file).floatValue("RO-01.volume"), 0.7f) << "a broken file is replaced";
@@ -189,7 +190,8 @@ TEST(FileDefaultsStore, AFifoInPlaceOfTheFileIsSetAsideWithoutWaitingForAWriter)
     EXPECT_TRUE(fs::is_fifo(*store->keptAside()));
     EXPECT_EQ(store->resetNotice(), "The settings file " + quoted(fifo.path()) +
                                         " is not a regular file, so the studio started with its default settings. "
-                                        "The old file was kept as " + quoted(*store->keptAside()) + ".");
+                                        "The old file was kept as " +
+                                        quoted(*store->keptAside()) + ".");
     store->setBool("RO-01.muting", true);
     ASSERT_TRUE(store->flush());
     EXPECT_TRUE(fs::is_regular_file(fifo.path()));
@@ -224,8 +226,9 @@ TEST(FileDefaultsStore, AFolderInPlaceOfTheFileIsReportedOnceAndLeftAlone) {
         store.setNumber("RO-01.volume", i / 10.0);
         EXPECT_FALSE(store.flush());
     }
-    EXPECT_EQ(reports.taken(), std::vector<std::string>{"The studio cannot write its settings to " + quoted(file) +
-                                                        " (Is a directory). Changes to settings last only until you quit."});
+    EXPECT_EQ(reports.taken(),
+              std::vector<std::string>{"The studio cannot write its settings to " + quoted(file) +
+                                       " (Is a directory). Changes to settings last only until you quit."});
     EXPECT_EQ(store.number("RO-01.volume"), 0.2) << "the running studio keeps the changes";
     EXPECT_TRUE(fs::is_directory(file / "inside"));
     store.reportWriteFailure({});

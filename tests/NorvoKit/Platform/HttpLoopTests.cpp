@@ -82,7 +82,9 @@ protected:
     }
 
     // Lets the loop take the clock's new time: every timer due by now has run afterwards.
-    void settle() { loop.dispatchSync([] {}); }
+    void settle() {
+        loop.dispatchSync([] {});
+    }
 
     // The transfer lives until `seconds` on the loop's clock, then times out.
     void expectTimeoutAfter(double seconds, const StreamRecorder& recorder) {
@@ -151,8 +153,8 @@ TEST_F(HttpLoopTest, TimerSetFromATimerWaitsForTheClockAgain) {
 TEST_F(HttpLoopTest, StreamsTheFinalResponseAfterRedirects) {
     LoopbackHttpServer::Script station;
     station.statusLine = "HTTP/1.0 200 OK";
-    station.headers = {{"Content-Type", "Audio/MPEG; charset=binary"}, {"icy-name", "Loop FM"},
-                       {"X-Dup", "a"}, {"x-dup", "b"}};
+    station.headers = {
+        {"Content-Type", "Audio/MPEG; charset=binary"}, {"icy-name", "Loop FM"}, {"X-Dup", "a"}, {"x-dup", "b"}};
     station.body = std::string(100000, 'x');
     station.pieceBytes = 7000;
     server.route("/a", LoopbackHttpServer::redirect("/b"));

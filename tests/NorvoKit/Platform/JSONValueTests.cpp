@@ -33,20 +33,19 @@ TEST(JSONValue, SerializesPrettyWithSortedKeysAndPlainSlashes) {
     value["alpha"] = JSONValue::Array{1, 2.5, true, nullptr};
     value["mid"]["inner"] = -3;
     value["empty"] = JSONValue::Object{};
-    EXPECT_EQ(value.serialized(),
-              "{\n"
-              "  \"alpha\": [\n"
-              "    1,\n"
-              "    2.5,\n"
-              "    true,\n"
-              "    null\n"
-              "  ],\n"
-              "  \"empty\": {},\n"
-              "  \"mid\": {\n"
-              "    \"inner\": -3\n"
-              "  },\n"
-              "  \"zeta\": \"a/b\"\n"
-              "}");
+    EXPECT_EQ(value.serialized(), "{\n"
+                                  "  \"alpha\": [\n"
+                                  "    1,\n"
+                                  "    2.5,\n"
+                                  "    true,\n"
+                                  "    null\n"
+                                  "  ],\n"
+                                  "  \"empty\": {},\n"
+                                  "  \"mid\": {\n"
+                                  "    \"inner\": -3\n"
+                                  "  },\n"
+                                  "  \"zeta\": \"a/b\"\n"
+                                  "}");
     EXPECT_EQ(value.compact(), R"({"alpha":[1,2.5,true,null],"empty":{},"mid":{"inner":-3},"zeta":"a/b"})");
 }
 

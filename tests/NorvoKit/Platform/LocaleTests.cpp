@@ -22,7 +22,7 @@ TEST_P(UppercasedTest, UsesFullUnicodeMappingWithoutALocale) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, UppercasedTest,
                          testing::Values(Mapping{"mp3", "MP3"}, Mapping{"aac+", "AAC+"},
-                                         Mapping{"straße", "STRASSE"},  // one letter becomes two
+                                         Mapping{"straße", "STRASSE"},     // one letter becomes two
                                          Mapping{"istanbul", "ISTANBUL"},  // no Turkish dotted I
                                          Mapping{"ǆ", "Ǆ"}, Mapping{"", ""}));
 
@@ -43,10 +43,10 @@ TEST_P(RepairingUtf8Test, KeepsValidTextAndReplacesEachBrokenSequence) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, RepairingUtf8Test,
-                         testing::Values(Mapping{"Caf\xc3\xa9", "Café"},      // valid stays
+                         testing::Values(Mapping{"Caf\xc3\xa9", "Café"},             // valid stays
                                          Mapping{"Caf\xe9 noir", "Caf\uFFFD noir"},  // Latin 1 é
                                          Mapping{"\xff\xfe", "\uFFFD\uFFFD"},
-                                         Mapping{"a\xe2\x82", "a\uFFFD"},     // cut short
+                                         Mapping{"a\xe2\x82", "a\uFFFD"},      // cut short
                                          Mapping{"\xc0\xaf", "\uFFFD\uFFFD"},  // overlong slash
                                          Mapping{"", ""}));
 
@@ -74,13 +74,12 @@ TEST_P(AlphanumericWordsTest, SplitsAtEverythingButLettersAndNumbers) {
     EXPECT_EQ(Locale::alphanumericWords(GetParam().input), GetParam().words);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, AlphanumericWordsTest,
-    testing::Values(Split{"BBC Radio-1", {"BBC", "Radio", "1"}}, Split{"♫♪ --", {}}, Split{"", {}},
-                    Split{"rock'n'roll 24/7", {"rock", "n", "roll", "24", "7"}},
-                    // Vowel signs belong to their letter, so Devanagari words stay whole.
-                    Split{"नमस्ते दुनिया", {"नमस्ते", "दुनिया"}},
-                    Split{"3½ ٣٤", {"3½", "٣٤"}}, Split{"x_y", {"x", "y"}}));
+INSTANTIATE_TEST_SUITE_P(Texts, AlphanumericWordsTest,
+                         testing::Values(Split{"BBC Radio-1", {"BBC", "Radio", "1"}}, Split{"♫♪ --", {}}, Split{"", {}},
+                                         Split{"rock'n'roll 24/7", {"rock", "n", "roll", "24", "7"}},
+                                         // Vowel signs belong to their letter, so Devanagari words stay whole.
+                                         Split{"नमस्ते दुनिया", {"नमस्ते", "दुनिया"}}, Split{"3½ ٣٤", {"3½", "٣٤"}},
+                                         Split{"x_y", {"x", "y"}}));
 
 class WhitespaceWordsTest : public testing::TestWithParam<Split> {};
 
@@ -90,7 +89,10 @@ TEST_P(WhitespaceWordsTest, SplitsAtUnicodeWhiteSpace) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, WhitespaceWordsTest,
                          testing::Values(Split{"  Jazz \n FM  ", {"Jazz", "FM"}},
-                                         Split{"a\xC2\xA0" "b\xE2\x80\xA8" "c\td", {"a", "b", "c", "d"}},
+                                         Split{"a\xC2\xA0"
+                                               "b\xE2\x80\xA8"
+                                               "c\td",
+                                               {"a", "b", "c", "d"}},
                                          Split{" \r\n ", {}}, Split{"one", {"one"}}));
 
 TEST(LocaleTrimmingTest, WhitespaceTrimsLineBreaksButBlanksDoNot) {

@@ -23,8 +23,7 @@ TEST(PercentEncodingTest, QueryKeepsItemOrderAndIsEmptyWithoutItems) {
 }
 
 TEST(PercentEncodingTest, DecodingGivesBackTheBytes) {
-    const std::vector<std::string> texts{"AC/DC & Friends +1", "Café ♫", "100% + 50%",
-                                         std::string("\0\x7f\xff", 3)};
+    const std::vector<std::string> texts{"AC/DC & Friends +1", "Café ♫", "100% + 50%", std::string("\0\x7f\xff", 3)};
     for (const std::string& text : texts)
         EXPECT_EQ(PercentEncoding::decode(PercentEncoding::encodeComponent(text)), text);
     EXPECT_EQ(PercentEncoding::decode("a+b%2"), "a+b%2");

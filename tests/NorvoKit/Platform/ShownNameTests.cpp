@@ -21,19 +21,19 @@ TEST_P(ShownNameTest, NamesCannotBreakOrReorderWhatIsShownAroundThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ShownNameTest,
-    testing::Values(
-        NameCase{"Plain", "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5", "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5",
-                 "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5"},
-        NameCase{"Latin1", "caf\xe9.mp3", "caf\\xE9.mp3", "caf\uFFFD.mp3"},
-        NameCase{"LineBreaks", "a\nb\tc\rd\x7f", "a\\x0Ab\\x09c\\x0Dd\\x7F", "a\uFFFDb\uFFFDc\uFFFDd\uFFFD"},
-        NameCase{"C1", "x\u0085\u009fy", "x\\u0085\\u009Fy", "x\uFFFD\uFFFDy"},
-        NameCase{"BidiOverride", "evil\u202egnp.mp3", "evil\\u202Egnp.mp3", "evil\uFFFDgnp.mp3"},
-        NameCase{"BidiIsolatesAndMarks", "\u2066\u2069\u200e\u200f\u061c\u202a",
-                 "\\u2066\\u2069\\u200E\\u200F\\u061C\\u202A", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
-        NameCase{"Separators", "one\u2028two\u2029", "one\\u2028two\\u2029", "one\uFFFDtwo\uFFFD"},
-        NameCase{"TruncatedSequence", "ab\xe2\x80", "ab\\xE2\\x80", "ab\uFFFD\uFFFD"},
-        NameCase{"Overlong", "\xc0\xaf", "\\xC0\\xAF", "\uFFFD\uFFFD"},
-        NameCase{"Empty", "", "", ""}),
+    testing::Values(NameCase{"Plain", "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5",
+                             "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5",
+                             "Caf\u00e9 \u2013 \u05e9\u05dc\u05d5\u05dd \U0001F3B5"},
+                    NameCase{"Latin1", "caf\xe9.mp3", "caf\\xE9.mp3", "caf\uFFFD.mp3"},
+                    NameCase{"LineBreaks", "a\nb\tc\rd\x7f", "a\\x0Ab\\x09c\\x0Dd\\x7F",
+                             "a\uFFFDb\uFFFDc\uFFFDd\uFFFD"},
+                    NameCase{"C1", "x\u0085\u009fy", "x\\u0085\\u009Fy", "x\uFFFD\uFFFDy"},
+                    NameCase{"BidiOverride", "evil\u202egnp.mp3", "evil\\u202Egnp.mp3", "evil\uFFFDgnp.mp3"},
+                    NameCase{"BidiIsolatesAndMarks", "\u2066\u2069\u200e\u200f\u061c\u202a",
+                             "\\u2066\\u2069\\u200E\\u200F\\u061C\\u202A", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+                    NameCase{"Separators", "one\u2028two\u2029", "one\\u2028two\\u2029", "one\uFFFDtwo\uFFFD"},
+                    NameCase{"TruncatedSequence", "ab\xe2\x80", "ab\\xE2\\x80", "ab\uFFFD\uFFFD"},
+                    NameCase{"Overlong", "\xc0\xaf", "\\xC0\\xAF", "\uFFFD\uFFFD"}, NameCase{"Empty", "", "", ""}),
     [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
 
 TEST(ShownNameInSentence, IsCutAtTheLimitWithAnEllipsis) {

@@ -36,8 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UrlCase{"http://example.org/caf\xC3\xA9", false}, UrlCase{"http://example.org/%zz", false},
                     UrlCase{"http://example.org/%4", false}, UrlCase{"http://exa<mple.org/", false},
                     UrlCase{"http://example.org:99999/", false}, UrlCase{"http://[::g]/", false},
-                    UrlCase{"1http://example.org", false}, UrlCase{"not a url", false},
-                    UrlCase{"a#b#c", false}));
+                    UrlCase{"1http://example.org", false}, UrlCase{"not a url", false}, UrlCase{"a#b#c", false}));
 
 TEST(UrlTest, EqualityFollowsTheText) {
     EXPECT_EQ(Url::parse("http://a.example/x"), Url::parse("http://a.example/x"));

@@ -72,8 +72,9 @@ TEST(BurstMatch, SilenceAndOtherAudioMatchNothing) {
 
 TEST(BurstMatch, ATonesEqualPeriodsGoToTheLatestThatOverlapsAsMuchAsTheTimingSays) {
     // 441 Hz: every 100 frames the same samples, so every period matches exactly.
-    const auto tone =
-        made(10 * second, [](int64_t n) { return 0.5f * float(std::sin(2 * std::numbers::pi * double(n % 100) / 100)); });
+    const auto tone = made(10 * second, [](int64_t n) {
+        return 0.5f * float(std::sin(2 * std::numbers::pi * double(n % 100) / 100));
+    });
     const Reconnection reconnection{tone, 6 * second, 4 * second};
 
     // Without timing, the least overlap the short window can see, on a period.

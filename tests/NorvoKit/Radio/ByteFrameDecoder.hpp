@@ -19,7 +19,8 @@ public:
         std::string failure = "Unsupported stream format";
     };
 
-    ByteFrameDecoder(RadioStreamDecoder::Client& client, std::shared_ptr<Log> log) : client_(client), log_(std::move(log)) {}
+    ByteFrameDecoder(RadioStreamDecoder::Client& client, std::shared_ptr<Log> log)
+        : client_(client), log_(std::move(log)) {}
 
     static RadioStream::DecoderFactory factory(std::shared_ptr<Log> log = std::make_shared<Log>()) {
         return [log](RadioStreamDecoder::Hint hint, RadioStreamDecoder::Client& client) {

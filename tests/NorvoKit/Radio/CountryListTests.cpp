@@ -10,7 +10,7 @@ using Row = CountryList::Row;
 
 TEST(CountryListTest, FiltersBeforeFoldingAndAddsCountsPerCode) {
     std::vector<Row> rows{
-        {"Germany (de)", "de", 12},  {"Deutschland", "DE", 30}, {"Germany again", "De", 9},
+        {"Germany (de)", "de", 12},    {"Deutschland", "DE", 30}, {"Germany again", "De", 9},
         {"Three letters", "DEU", 500}, {"Nine", "FR", 9},         {"Empty", "", 40},
     };
     auto countries = CountryList::countries(rows, Locale("en_US"));
@@ -45,8 +45,8 @@ TEST(CountryListTest, SortsByNameInTheUsersLanguage) {
 }
 
 TEST(CountryListTest, HugeCountsSaturate) {
-    auto countries = CountryList::countries(
-        {{"", "DE", std::numeric_limits<int64_t>::max()}, {"", "DE", 10}}, Locale("en_US"));
+    auto countries =
+        CountryList::countries({{"", "DE", std::numeric_limits<int64_t>::max()}, {"", "DE", 10}}, Locale("en_US"));
     ASSERT_EQ(countries.size(), 1u);
     EXPECT_EQ(countries[0].stationCount, std::numeric_limits<int64_t>::max());
 }

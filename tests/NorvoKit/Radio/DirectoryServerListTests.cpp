@@ -22,8 +22,8 @@ TEST(ServerListReplyTest, ReadsNamesOnlyFromAnArrayOfRecords) {
     EXPECT_EQ(DirectoryServerList::namesFromReply(R"([{"name":"a.example","ip":"1.2.3.4"},{"name":"b.example"}])"),
               (Names{"a.example", "b.example"}));
     EXPECT_EQ(DirectoryServerList::namesFromReply("[]"), Names{});
-    for (std::string body : {R"([{"name":"a.example"},{"ip":"1.2.3.4"}])", R"([{"name":5}])",
-                             R"({"name":"a.example"})", R"(["a.example"])", "<html>", ""})
+    for (std::string body : {R"([{"name":"a.example"},{"ip":"1.2.3.4"}])", R"([{"name":5}])", R"({"name":"a.example"})",
+                             R"(["a.example"])", "<html>", ""})
         EXPECT_EQ(DirectoryServerList::namesFromReply(body), std::nullopt) << body;
 }
 
@@ -47,8 +47,8 @@ TEST(ServerListTest, NoNamesGiveTheFallbackHostsUnshuffled) {
 }
 
 TEST(ServerListTest, NamesThatCannotFormAUrlAreDropped) {
-    auto list = DirectoryServerList::arranged({"bad host", "", "ok.example:8080", "x/y", "[::1]:99999"}, fallback,
-                                              constant(0));
+    auto list =
+        DirectoryServerList::arranged({"bad host", "", "ok.example:8080", "x/y", "[::1]:99999"}, fallback, constant(0));
     EXPECT_EQ(list.servers, (Names{"ok.example:8080", "f1.example.org", "f2.example.org", "f3.example.org"}));
     EXPECT_EQ(DirectoryServerList::arranged({"bad host"}, fallback, constant(0)).servers, fallback);
 }

@@ -28,7 +28,9 @@ Split demux(const std::string& wire, int64_t interval, const std::vector<std::si
     auto feedTo = [&](std::size_t end) {
         demuxer.feed(
             reinterpret_cast<const uint8_t*>(wire.data()) + start, end - start,
-            [&](const uint8_t* bytes, std::size_t count) { split.audio.append(reinterpret_cast<const char*>(bytes), count); },
+            [&](const uint8_t* bytes, std::size_t count) {
+                split.audio.append(reinterpret_cast<const char*>(bytes), count);
+            },
             [&](const std::vector<uint8_t>& block) {
                 split.blocks.emplace_back(block.begin(), block.end());
                 if (!block.empty()) split.titles.push_back(IcyMetadata::title(block.data(), block.size()));
@@ -80,7 +82,9 @@ TEST(IcyDemuxer, ChunkEndingAfterTheAudioRunReadsTheNextByteAsLength) {
     IcyDemuxer demuxer(10);
     std::string heard;
     int blocks = 0;
-    auto onAudio = [&](const uint8_t* bytes, std::size_t count) { heard.append(reinterpret_cast<const char*>(bytes), count); };
+    auto onAudio = [&](const uint8_t* bytes, std::size_t count) {
+        heard.append(reinterpret_cast<const char*>(bytes), count);
+    };
     auto onBlock = [&](const std::vector<uint8_t>&) { ++blocks; };
     demuxer.feed(reinterpret_cast<const uint8_t*>(wire.data()), 10, onAudio, onBlock);
     EXPECT_EQ(demuxer.phase, (IcyDemuxer::Phase{IcyDemuxer::Phase::Kind::length, 0}));

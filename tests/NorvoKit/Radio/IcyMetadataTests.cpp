@@ -26,7 +26,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TitleCase{"Plain", "StreamTitle='Artist - Song';StreamUrl='';", "Artist - Song"},
         TitleCase{"CollapsesSpaces", "StreamTitle='  Artist   -  Song ';", "Artist - Song"},
-        TitleCase{"CollapsesTabsAndLineBreaks", "StreamTitle='\tA\r\n\x0b B\xc2\xa0\xe3\x80\x80" "C';", "A B C"},
+        TitleCase{"CollapsesTabsAndLineBreaks",
+                  "StreamTitle='\tA\r\n\x0b B\xc2\xa0\xe3\x80\x80"
+                  "C';",
+                  "A B C"},
         TitleCase{"EndsAtQuoteSemicolonNotAtQuote", "StreamTitle='Rock 'n' Roll';", "Rock 'n' Roll"},
         TitleCase{"Empty", "StreamTitle='';", std::nullopt},
         TitleCase{"OnlyPunctuation", "StreamTitle=' - ';", std::nullopt},
@@ -39,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         TitleCase{"ZeroBeforeEntry", std::string("\0StreamTitle='Abc';", 19), std::nullopt},
         TitleCase{"Latin1WhenNotUTF8", "StreamTitle='Caf\xe9 del Mar \xbb Live';", "Caf\xc3\xa9 del Mar \xc2\xbb Live"},
         TitleCase{"UTF8Kept", "StreamTitle='Sigur R\xc3\xb3s';", "Sigur R\xc3\xb3s"},
-        TitleCase{"OtherScriptLetters", "StreamTitle='\xd0\x9a\xd0\xb8\xd0\xbd\xd0\xbe';", "\xd0\x9a\xd0\xb8\xd0\xbd\xd0\xbe"},
+        TitleCase{"OtherScriptLetters", "StreamTitle='\xd0\x9a\xd0\xb8\xd0\xbd\xd0\xbe';",
+                  "\xd0\x9a\xd0\xb8\xd0\xbd\xd0\xbe"},
         TitleCase{"DigitsAlone", "StreamTitle='1999';", "1999"},
         TitleCase{"LaterEntryIgnored", "StreamUrl='x';StreamTitle='Second';", "Second"}),
     [](const auto& info) { return info.param.name; });

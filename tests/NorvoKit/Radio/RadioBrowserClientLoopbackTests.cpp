@@ -49,7 +49,8 @@ protected:
                                                        std::vector<RadioBrowserClient::QueryItem> query = {}) {
         std::promise<RadioBrowserClient::Result<std::string>> promise;
         auto future = promise.get_future();
-        client.get(std::move(path), std::move(query), [&promise](auto result) { promise.set_value(std::move(result)); });
+        client.get(std::move(path), std::move(query),
+                   [&promise](auto result) { promise.set_value(std::move(result)); });
         if (future.wait_for(replyWait) != std::future_status::ready) return Error::cannotFindHost();
         return future.get();
     }
@@ -184,8 +185,8 @@ TEST_F(DirectoryLoopbackTest, CountriesComeSortedFromTheDirectory) {
     ASSERT_EQ(future.wait_for(replyWait), std::future_status::ready);
     auto countries = future.get();
     ASSERT_TRUE(countries);
-    EXPECT_EQ(countries.value(), (std::vector<RadioBrowserClient::Country>{{"AT", "Austria", 800},
-                                                                          {"DE", "Germany", 3000}}));
+    EXPECT_EQ(countries.value(),
+              (std::vector<RadioBrowserClient::Country>{{"AT", "Austria", 800}, {"DE", "Germany", 3000}}));
     EXPECT_EQ(a_.requests().front().target, "/json/countries?hidebroken=true");
 }
 

@@ -192,7 +192,8 @@ TEST_F(DirectoryClientTest, RequestsThatStartWhileTheListLoadsWaitForThatOneLoad
             {"b.example.org", always(ScriptedDirectoryTransport::status(503))}});
     std::vector<std::optional<RadioBrowserClient::Result<std::string>>> results(3);
     for (std::size_t i = 0; i < results.size(); ++i)
-        client_->get("/json/request" + std::to_string(i), {}, [&results, i](auto r) { results[i].emplace(std::move(r)); });
+        client_->get("/json/request" + std::to_string(i), {},
+                     [&results, i](auto r) { results[i].emplace(std::move(r)); });
     transport_->run();
 
     std::size_t listFetches = 0;

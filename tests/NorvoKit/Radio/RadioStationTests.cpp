@@ -88,7 +88,9 @@ const ConversionCase conversionCases[] = {
     {"Tags",
      {{"tags", " Jazz, jazz ,, Blues "}},
      true,
-     [](const RadioStation& s) { EXPECT_EQ(s.tags, (std::vector<std::string>{"jazz", "blues"})); }},
+     [](const RadioStation& s) {
+         EXPECT_EQ(s.tags, (std::vector<std::string>{"jazz", "blues"}));
+     }},
     {"TagsKeepLineBreaks",
      {{"tags", "\nrock\t"}},
      true,
@@ -168,9 +170,8 @@ TEST(RadioStationTest, FormatLabel) {
 }
 
 RadioStation sampleStation() {
-    return RadioStation{"id-7",         "Nova",       *Url::parse("http://nova.example.org/x"),
-                        std::nullopt,   "DE",         {"jazz", "blues"},
-                        "MP3",          128};
+    return RadioStation{"id-7", "Nova", *Url::parse("http://nova.example.org/x"), std::nullopt, "DE", {"jazz", "blues"},
+                        "MP3",  128};
 }
 
 TEST(RadioStationTest, StoredFormRoundTrips) {
@@ -204,17 +205,15 @@ TEST_P(UnreadableStoredFormTest, IsRejected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, UnreadableStoredFormTest,
-    testing::Values(std::pair<std::string, JSONValue>{"bitrate", "128"}, std::pair<std::string, JSONValue>{"id", nullptr},
-                    std::pair<std::string, JSONValue>{"name", nullptr}, std::pair<std::string, JSONValue>{"tags", nullptr},
-                    std::pair<std::string, JSONValue>{"codec", nullptr},
-                    std::pair<std::string, JSONValue>{"countryCode", nullptr},
-                    std::pair<std::string, JSONValue>{"bitrate", nullptr},
-                    std::pair<std::string, JSONValue>{"streamURL", nullptr},
-                    std::pair<std::string, JSONValue>{"streamURL", "not a url"},
-                    std::pair<std::string, JSONValue>{"homepage", "not a url"},
-                    std::pair<std::string, JSONValue>{"homepage", 5},
-                    std::pair<std::string, JSONValue>{"tags", JSONValue::Array{"a", 1}},
-                    std::pair<std::string, JSONValue>{"tags", "jazz"}));
+    testing::Values(
+        std::pair<std::string, JSONValue>{"bitrate", "128"}, std::pair<std::string, JSONValue>{"id", nullptr},
+        std::pair<std::string, JSONValue>{"name", nullptr}, std::pair<std::string, JSONValue>{"tags", nullptr},
+        std::pair<std::string, JSONValue>{"codec", nullptr}, std::pair<std::string, JSONValue>{"countryCode", nullptr},
+        std::pair<std::string, JSONValue>{"bitrate", nullptr}, std::pair<std::string, JSONValue>{"streamURL", nullptr},
+        std::pair<std::string, JSONValue>{"streamURL", "not a url"},
+        std::pair<std::string, JSONValue>{"homepage", "not a url"}, std::pair<std::string, JSONValue>{"homepage", 5},
+        std::pair<std::string, JSONValue>{"tags", JSONValue::Array{"a", 1}},
+        std::pair<std::string, JSONValue>{"tags", "jazz"}));
 
 TEST(RadioStationTest, StationsDifferingInTagsDifferAndHashApart) {
     RadioStation a = sampleStation();
@@ -259,7 +258,9 @@ TEST(RadioStationTest, HandWrittenDirectorySampleConverts) {
 
     EXPECT_EQ(stations[1].name, "Ραδιόφωνο Αθήνα 98.4");
     EXPECT_EQ(stations[1].homepage, std::nullopt);
-    EXPECT_EQ(stations[1].tags, (std::vector<std::string>{"news", "talk", "ειδησει" "ς"}));
+    EXPECT_EQ(stations[1].tags, (std::vector<std::string>{"news", "talk",
+                                                          "ειδησει"
+                                                          "ς"}));
     EXPECT_EQ(stations[1].formatLabel(), "AAC+");
 
     EXPECT_EQ(stations[2].name, "東京 Lo-Fi ラジオ");

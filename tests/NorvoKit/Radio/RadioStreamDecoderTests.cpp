@@ -72,33 +72,24 @@ class FileTypeHintTest : public testing::TestWithParam<HintCase> {};
 
 TEST_P(FileTypeHintTest, MimeTypeFirstThenExtension) {
     const HintCase& c = GetParam();
-    EXPECT_EQ(RadioStreamDecoder::fileTypeHint(c.mimeType, c.path), c.expected)
-        << c.mimeType << " " << c.path;
+    EXPECT_EQ(RadioStreamDecoder::fileTypeHint(c.mimeType, c.path), c.expected) << c.mimeType << " " << c.path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FileTypeHintTest,
-    testing::Values(HintCase{"audio/mpeg", "/live", Hint::mpegLayer3},
-                    HintCase{"audio/mp3", "/", Hint::mpegLayer3},
-                    HintCase{"audio/mpeg3", "", Hint::mpegLayer3},
-                    HintCase{"audio/x-mpeg", "/a", Hint::mpegLayer3},
-                    HintCase{"audio/x-mp3", "/a", Hint::mpegLayer3},
-                    HintCase{"audio/mp4a-latm", "/a", Hint::adts},
-                    HintCase{"audio/aac", "/a", Hint::adts},
-                    HintCase{"audio/aacp", "/a", Hint::adts},
-                    HintCase{"audio/x-aac", "/a", Hint::adts},
-                    HintCase{"audio/x-aacp", "/a", Hint::adts},
+    testing::Values(HintCase{"audio/mpeg", "/live", Hint::mpegLayer3}, HintCase{"audio/mp3", "/", Hint::mpegLayer3},
+                    HintCase{"audio/mpeg3", "", Hint::mpegLayer3}, HintCase{"audio/x-mpeg", "/a", Hint::mpegLayer3},
+                    HintCase{"audio/x-mp3", "/a", Hint::mpegLayer3}, HintCase{"audio/mp4a-latm", "/a", Hint::adts},
+                    HintCase{"audio/aac", "/a", Hint::adts}, HintCase{"audio/aacp", "/a", Hint::adts},
+                    HintCase{"audio/x-aac", "/a", Hint::adts}, HintCase{"audio/x-aacp", "/a", Hint::adts},
                     // The type decides before the extension.
                     HintCase{"audio/aac", "/stream.mp3", Hint::adts},
                     HintCase{"audio/mpeg", "/stream.aac", Hint::mpegLayer3},
                     // Unknown or missing types fall back to the extension.
                     HintCase{"application/octet-stream", "/stream.mp3", Hint::mpegLayer3},
-                    HintCase{"", "/radio/Stream.AAC", Hint::adts},
-                    HintCase{"", "/stream.aacp", Hint::adts},
-                    HintCase{"audio/ogg", "/stream.ogg", Hint::none},
-                    HintCase{"", "/mp3/stream", Hint::none},
-                    HintCase{"", "/stream.mp3.m3u", Hint::none},
-                    HintCase{"text/html", "/", Hint::none}));
+                    HintCase{"", "/radio/Stream.AAC", Hint::adts}, HintCase{"", "/stream.aacp", Hint::adts},
+                    HintCase{"audio/ogg", "/stream.ogg", Hint::none}, HintCase{"", "/mp3/stream", Hint::none},
+                    HintCase{"", "/stream.mp3.m3u", Hint::none}, HintCase{"text/html", "/", Hint::none}));
 
 // --- Decoded formats and tones ------------------------------------------------------------
 
@@ -153,21 +144,20 @@ TEST_P(DecodedToneTest, ReportsFormatAndDeliversTonesPerChannelAt44100) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, DecodedToneTest,
-    testing::Values(
-        FormatCase{"Mp3Cbr44k", "mp3", RadioCodec::mp3Cbr(), 44100, 2, "MP3", Hint::mpegLayer3},
-        FormatCase{"Mp3Cbr48k", "mp3", RadioCodec::mp3Cbr(), 48000, 2, "MP3", Hint::mpegLayer3},
-        FormatCase{"Mp3Vbr48k", "mp3", RadioCodec::mp3Vbr(), 48000, 2, "MP3", Hint::none},
-        FormatCase{"Mp3Mono22k", "mp3", RadioCodec::mp3Cbr(64), 22050, 1, "MP3", Hint::mpegLayer3},
-        FormatCase{"Mp3Stereo22k", "mp3", RadioCodec::mp3Cbr(64), 22050, 2, "MP3", Hint::none},
-        FormatCase{"Mp2Stereo48k", "mp2", RadioCodec::mp2(), 48000, 2, "MP2", Hint::none},
-        FormatCase{"Mp2Mono44k", "mp2", RadioCodec::mp2(96), 44100, 1, "MP2", Hint::mpegLayer3},
-        FormatCase{"AacStereo44k", "aac", RadioCodec::aacAdts(), 44100, 2, "AAC", Hint::adts},
-        FormatCase{"AacStereo48k", "aac", RadioCodec::aacAdts(), 48000, 2, "AAC", Hint::none},
-        FormatCase{"AacMono22k", "aac", RadioCodec::aacAdts(48), 22050, 1, "AAC", Hint::adts},
-        FormatCase{"Aac51At48k", "aac", RadioCodec::aacAdts(256), 48000, 6, "AAC", Hint::adts},
-        // Stations mislabel their streams: the hint only decides what is tried first.
-        FormatCase{"AacSentAsMp3", "aac", RadioCodec::aacAdts(), 44100, 2, "AAC", Hint::mpegLayer3},
-        FormatCase{"Mp3SentAsAac", "mp3", RadioCodec::mp3Cbr(), 44100, 2, "MP3", Hint::adts}),
+    testing::Values(FormatCase{"Mp3Cbr44k", "mp3", RadioCodec::mp3Cbr(), 44100, 2, "MP3", Hint::mpegLayer3},
+                    FormatCase{"Mp3Cbr48k", "mp3", RadioCodec::mp3Cbr(), 48000, 2, "MP3", Hint::mpegLayer3},
+                    FormatCase{"Mp3Vbr48k", "mp3", RadioCodec::mp3Vbr(), 48000, 2, "MP3", Hint::none},
+                    FormatCase{"Mp3Mono22k", "mp3", RadioCodec::mp3Cbr(64), 22050, 1, "MP3", Hint::mpegLayer3},
+                    FormatCase{"Mp3Stereo22k", "mp3", RadioCodec::mp3Cbr(64), 22050, 2, "MP3", Hint::none},
+                    FormatCase{"Mp2Stereo48k", "mp2", RadioCodec::mp2(), 48000, 2, "MP2", Hint::none},
+                    FormatCase{"Mp2Mono44k", "mp2", RadioCodec::mp2(96), 44100, 1, "MP2", Hint::mpegLayer3},
+                    FormatCase{"AacStereo44k", "aac", RadioCodec::aacAdts(), 44100, 2, "AAC", Hint::adts},
+                    FormatCase{"AacStereo48k", "aac", RadioCodec::aacAdts(), 48000, 2, "AAC", Hint::none},
+                    FormatCase{"AacMono22k", "aac", RadioCodec::aacAdts(48), 22050, 1, "AAC", Hint::adts},
+                    FormatCase{"Aac51At48k", "aac", RadioCodec::aacAdts(256), 48000, 6, "AAC", Hint::adts},
+                    // Stations mislabel their streams: the hint only decides what is tried first.
+                    FormatCase{"AacSentAsMp3", "aac", RadioCodec::aacAdts(), 44100, 2, "AAC", Hint::mpegLayer3},
+                    FormatCase{"Mp3SentAsAac", "mp3", RadioCodec::mp3Cbr(), 44100, 2, "MP3", Hint::adts}),
     [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
 
 TEST(RadioStreamDecoderTest, FiveOneIsMixedDownWithTheCentreOnBothSides) {
@@ -248,11 +238,10 @@ TEST_P(FeedingTest, OneBytePiecesGiveTheSameFramesAsOneBlock) {
     EXPECT_EQ(odd.right, whole.right);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, FeedingTest,
-    testing::Values(FormatCase{"Mp3", "mp3", RadioCodec::mp3Cbr(), 48000, 2, "MP3", Hint::none},
-                    FormatCase{"Aac", "aac", RadioCodec::aacAdts(), 22050, 2, "AAC", Hint::adts}),
-    [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Formats, FeedingTest,
+                         testing::Values(FormatCase{"Mp3", "mp3", RadioCodec::mp3Cbr(), 48000, 2, "MP3", Hint::none},
+                                         FormatCase{"Aac", "aac", RadioCodec::aacAdts(), 22050, 2, "AAC", Hint::adts}),
+                         [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
 
 TEST(RadioStreamDecoderTest, JoiningInTheMiddleOfAFrameFindsTheNextOne) {
     const std::string bytes = test::encodedTone("mp3", RadioCodec::mp3Cbr(), 2.0, 44100, 2);
@@ -337,14 +326,14 @@ std::string htmlPage() {
     return page + "</body></html>\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, UnsupportedStreamTest,
-    testing::Values(FaultCase{"HtmlPage", htmlPage(), 512},
-                    FaultCase{"HtmlWithoutDoctype", "<html><body>" + std::string(200000, 'x'), 512},
-                    FaultCase{"OggStream", oggStream(), 512},
-                    FaultCase{"RandomBytes", test::randomBytes(300000, 7), 64 * 1024 + 4096 + 512},
-                    FaultCase{"Silence", std::string(300000, '\0'), 64 * 1024 + 4096 + 512}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Faults, UnsupportedStreamTest,
+                         testing::Values(FaultCase{"HtmlPage", htmlPage(), 512},
+                                         FaultCase{"HtmlWithoutDoctype", "<html><body>" + std::string(200000, 'x'),
+                                                   512},
+                                         FaultCase{"OggStream", oggStream(), 512},
+                                         FaultCase{"RandomBytes", test::randomBytes(300000, 7), 64 * 1024 + 4096 + 512},
+                                         FaultCase{"Silence", std::string(300000, '\0'), 64 * 1024 + 4096 + 512}),
+                         [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 struct InterruptionCase {
     std::string name;
@@ -383,8 +372,13 @@ std::string adtsHeadersAroundNoise(std::size_t bytes) {
     const std::string noise = test::randomBytes(bytes, 3);
     for (std::size_t at = 0; stream.size() < bytes; at += 393) {
         constexpr std::size_t length = 400;  // 7 header bytes and 393 of noise
-        const char header[7] = {'\xFF', '\xF1', '\x50', char(0x80 | (length >> 11)), char((length >> 3) & 0xFF),
-                                char(((length & 7) << 5) | 0x1F), '\xFC'};
+        const char header[7] = {'\xFF',
+                                '\xF1',
+                                '\x50',
+                                char(0x80 | (length >> 11)),
+                                char((length >> 3) & 0xFF),
+                                char(((length & 7) << 5) | 0x1F),
+                                '\xFC'};
         stream.append(header, 7);
         stream.append(noise, at % (bytes - 393), 393);
     }
@@ -417,17 +411,17 @@ TEST_P(DroppedOnFailureTest, TheClientMayDestroyTheDecoderFromItsFailure) {
     DroppingClient client;
     client.decoder = std::make_unique<RadioStreamDecoder>(Hint::none, client);
     for (std::size_t at = 0; at < bytes.size() && client.decoder; at += 8192)
-        client.decoder->feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, std::min<std::size_t>(8192, bytes.size() - at));
+        client.decoder->feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                             std::min<std::size_t>(8192, bytes.size() - at));
     EXPECT_EQ(client.decoder, nullptr);
     EXPECT_EQ(client.failure, "Unsupported stream format");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, DroppedOnFailureTest,
-    testing::Values(FaultCase{"HtmlPage", htmlPage(), 0},
-                    FaultCase{"RandomBytes", test::randomBytes(300000, 5), 0},
-                    FaultCase{"UndecodableFrames", adtsHeadersAroundNoise(200000), 0}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Faults, DroppedOnFailureTest,
+                         testing::Values(FaultCase{"HtmlPage", htmlPage(), 0},
+                                         FaultCase{"RandomBytes", test::randomBytes(300000, 5), 0},
+                                         FaultCase{"UndecodableFrames", adtsHeadersAroundNoise(200000), 0}),
+                         [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace norvo

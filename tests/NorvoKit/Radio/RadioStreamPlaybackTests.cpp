@@ -241,12 +241,15 @@ TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAl
     ASSERT_GT(dropped, 0);
 
     // The station sends everything at once and closes; the reconnection finds it gone.
-    LoopbackHttpServer::Script whole = station(LoopbackHttpServer::icyInterleave(audio, interval, blocks), "audio/mpeg", interval);
+    LoopbackHttpServer::Script whole =
+        station(LoopbackHttpServer::icyInterleave(audio, interval, blocks), "audio/mpeg", interval);
     whole.stall = false;
     server.routeSequence("/live", {whole, LoopbackHttpServer::status(503, "Service Unavailable")});
     open("/live");
     // The end of the transfer is seen only after all of its audio was decoded.
-    ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state != Network::State::streaming && s.network.state != Network::State::connecting; }));
+    ASSERT_TRUE(waitFor([](const auto& s) {
+        return s.network.state != Network::State::streaming && s.network.state != Network::State::connecting;
+    }));
 
     auto status = stream->currentStatus();
     EXPECT_DOUBLE_EQ(status.bufferedSeconds, double(RadioStream::ringCapacity) / 44100);
@@ -275,8 +278,8 @@ TEST_F(RadioStreamPlaybackTest, AStalledRenderLosesTheOldestAudioAndTitlesStayAl
 // `burst` bytes of the stream, then the stream goes on from where it is.
 // With `titles`, the stream carries a metadata block after every 16000 audio bytes of the
 // connection, the i-th holding titles[i].
-LoopbackHttpServer::Script burstThenLive(const std::string& stream, std::size_t live, std::size_t burst, std::size_t end,
-                                         const std::vector<std::string>& titles = {}) {
+LoopbackHttpServer::Script burstThenLive(const std::string& stream, std::size_t live, std::size_t burst,
+                                         std::size_t end, const std::vector<std::string>& titles = {}) {
     const std::size_t from = live > burst ? live - burst : 0;
     const std::string audio = stream.substr(from, end - from);
     if (titles.empty()) return station(audio, "audio/mpeg", 0);
@@ -331,8 +334,8 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionSkipsTheBurstAlreadyReceivedAndJoin
     float worst = 0;
     std::size_t worstAt = 0;
     for (std::size_t i = 0; i < heard.frames(); ++i) {
-        const float difference = std::max(std::fabs(heard.left[i] - reference.left[i]),
-                                          std::fabs(heard.right[i] - reference.right[i]));
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
         if (difference > worst) {
             worst = difference;
             worstAt = i;
@@ -426,7 +429,8 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionWithNothingInCommonKeepsTheBacklogS
     for (std::size_t i = 44100 - 100; i < 44100 + 2000; ++i)
         largestStep = std::max(largestStep, std::fabs(heard.left[i] - heard.left[i - 1]));
     EXPECT_LT(largestStep, 0.05f);
-    EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 22050, 22050), 440.0), 0.5, 0.05);
+    EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 22050, 22050), 440.0), 0.5,
+                0.05);
     EXPECT_NEAR(test::toneAmplitude(std::span<const float>(heard.left.data() + 44100 + 88200 + 22050, 22050), 523.0),
                 0.5, 0.05);
 }
@@ -677,7 +681,7 @@ TEST_F(RadioStreamPlaybackTest, AStationPlaysThroughTheCoreAndSurvivesADroppedCo
     ASSERT_TRUE(waitFor([](const auto& s) { return s.playing; }));
     const std::size_t firstPlay = device.rendered();
     ASSERT_TRUE(loop->waitUntil([&] { return device.rendered() > firstPlay + 22050; }, patience));
-    EXPECT_TRUE(core.snapshot(false).tunerLocked);
+    EXPECT_TRUE(core.snapshot(AudioCore::Peaks::keep).tunerLocked);
 
     // The connection drops; the buffer runs dry; the stream reconnects and plays again.
     ASSERT_TRUE(waitFor([](const auto& s) { return s.network.state == Network::State::reconnecting; }));

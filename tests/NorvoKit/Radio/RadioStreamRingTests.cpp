@@ -187,7 +187,7 @@ TEST_F(RadioStreamRingTest, RepeatsAreQueuedOnlyUntilTheTitleIsKnown) {
     Testing::metadata(stream, "StreamTitle='Same';");
     Testing::push(stream, 90000);
     Testing::metadata(stream, "StreamTitle='Same';");  // still unknown: queued again
-    stream.currentStatus();                           // releases the first: now known
+    stream.currentStatus();                            // releases the first: now known
     Testing::metadata(stream, "StreamTitle='Same';");  // dropped
     Testing::metadata(stream, "StreamTitle='Other';");
     Testing::push(stream, 1000);
@@ -260,7 +260,8 @@ TEST_F(RadioStreamRingTest, TextAndTitlesNeverWaitOnTheRenderLock) {
     auto work = std::async(std::launch::async, [&] {
         Testing::decoderReady(stream, {"AAC+", 2, 48000});
         for (int i = 0; i < 1000; ++i)
-            Testing::metadata(stream, "StreamTitle='A title long enough to be kept on the heap " + std::to_string(i) + "';");
+            Testing::metadata(stream,
+                              "StreamTitle='A title long enough to be kept on the heap " + std::to_string(i) + "';");
         return stream.currentStatus();
     });
     ASSERT_EQ(work.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "waited on the render lock";

@@ -20,9 +20,9 @@ using test::LoopbackHttpServer;
 using Network = RadioStream::Status::Network;
 using Script = LoopbackHttpServer::Script;
 
-constexpr double kWait = 10.0;          // real seconds a test may wait for the loopback server
-constexpr double kPrebuffer = 0.1;      // 4410 frames: 4410 bytes with ByteFrameDecoder
-constexpr std::size_t kPlays = 5000;    // bytes that make a connection play
+constexpr double kWait = 10.0;        // real seconds a test may wait for the loopback server
+constexpr double kPrebuffer = 0.1;    // 4410 frames: 4410 bytes with ByteFrameDecoder
+constexpr std::size_t kPlays = 5000;  // bytes that make a connection play
 const std::string kUserAgent = "NorvoStudio/1.2 (+https://norvo.example/studio)";
 
 Script audio(std::string body, std::vector<std::pair<std::string, std::string>> headers = {}) {
@@ -71,8 +71,9 @@ protected:
     }
     bool waitForNetwork(RadioStream& stream, const Network& network) {
         const bool reached = waitFor(stream, [&](const auto& status) { return status.network == network; });
-        if (!reached) ADD_FAILURE() << "network state now: " << static_cast<int>(stream.currentStatus().network.state)
-                                    << " " << stream.currentStatus().network.message;
+        if (!reached)
+            ADD_FAILURE() << "network state now: " << static_cast<int>(stream.currentStatus().network.state) << " "
+                          << stream.currentStatus().network.message;
         return reached;
     }
     bool waitForRequests(const std::string& path, std::size_t count) {
@@ -167,9 +168,8 @@ INSTANTIATE_TEST_SUITE_P(Headers, RadioStreamBitrate,
                                            BitrateCase{",,96", 96}, BitrateCase{"+64", 64},
                                            // HTTP strips blanks around the value, not inside it.
                                            BitrateCase{", 128", std::nullopt}, BitrateCase{"128 ,96", std::nullopt},
-                                           BitrateCase{"0", std::nullopt},
-                                           BitrateCase{"-128", std::nullopt}, BitrateCase{"128kbps", std::nullopt},
-                                           BitrateCase{"", std::nullopt}));
+                                           BitrateCase{"0", std::nullopt}, BitrateCase{"-128", std::nullopt},
+                                           BitrateCase{"128kbps", std::nullopt}, BitrateCase{"", std::nullopt}));
 
 class RadioStreamHttpError : public RadioStreamTest, public ::testing::WithParamInterface<int> {};
 
@@ -192,8 +192,8 @@ TEST_F(RadioStreamTest, RefusesHlsByTypeAndByExtension) {
 }
 
 TEST_F(RadioStreamTest, FollowsPlaylistsToTheStream) {
-    server.route("/radio/listen.pls",
-                 playlist("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=" + server.url("/radio/tunein.m3u") + "\n"));
+    server.route("/radio/listen.pls", playlist("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=" +
+                                                                    server.url("/radio/tunein.m3u") + "\n"));
     server.route("/radio/tunein.m3u", playlist("audio/mpeg", "#EXTM3U\n#EXTINF:-1,Loop\nlive.mp3\n"));
     server.route("/radio/live.mp3", holding(kPlays));
     auto stream = open(server.url("/radio/listen.pls"));
@@ -206,7 +206,8 @@ TEST_F(RadioStreamTest, FollowsPlaylistsToTheStream) {
 
 TEST_F(RadioStreamTest, FollowsThreePlaylistsAndRefusesTheFourth) {
     for (int i = 1; i <= 4; ++i) {
-        server.route("/p" + std::to_string(i) + ".m3u", playlist("audio/x-mpegurl", "/p" + std::to_string(i + 1) + ".m3u\n"));
+        server.route("/p" + std::to_string(i) + ".m3u",
+                     playlist("audio/x-mpegurl", "/p" + std::to_string(i + 1) + ".m3u\n"));
     }
     server.route("/p4.m3u", playlist("audio/x-mpegurl", "/stream\n"));
     server.route("/stream", holding(10));
@@ -298,8 +299,8 @@ TEST_F(RadioStreamTest, StationThatPlayedRetriesFiveTimesWithGrowingDelays) {
 }
 
 TEST_F(RadioStreamTest, ConnectionThatPlaysAgainRestartsTheCount) {
-    server.routeSequence("/live", {audio(std::string(kPlays, 'a')), audio("x"), audio(std::string(kPlays, 'b')),
-                                   audio("y")});
+    server.routeSequence("/live",
+                         {audio(std::string(kPlays, 'a')), audio("x"), audio(std::string(kPlays, 'b')), audio("y")});
     auto stream = open(server.url("/live"));
     ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(1)));
     advance(1);
@@ -397,16 +398,14 @@ TEST_P(RadioStreamFailure, EndsWithItsTextAfterTheOneRetry) {
     EXPECT_TRUE(waitForNetwork(*stream, Network::failed(GetParam().text)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, RadioStreamFailure,
-                         ::testing::Values(FailureCase{"unresolvable", "Station not found"},
-                                           FailureCase{"refused", "Station off the air"},
-                                           FailureCase{"silent", "The station stopped responding"},
-                                           FailureCase{"tls", "Secure connection failed"},
-                                           FailureCase{"reset", "No internet connection"},
-                                           FailureCase{"truncated", "Connection lost"},
-                                           FailureCase{"loop", "Connection lost"},
-                                           FailureCase{"ended", "The station ended the broadcast"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RadioStreamFailure,
+    ::testing::Values(FailureCase{"unresolvable", "Station not found"}, FailureCase{"refused", "Station off the air"},
+                      FailureCase{"silent", "The station stopped responding"},
+                      FailureCase{"tls", "Secure connection failed"}, FailureCase{"reset", "No internet connection"},
+                      FailureCase{"truncated", "Connection lost"}, FailureCase{"loop", "Connection lost"},
+                      FailureCase{"ended", "The station ended the broadcast"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(RadioStreamTest, SilenceInsideTheBodyTimesOutAfterSixtySeconds) {
     server.route("/stalls", holding(100));
@@ -466,10 +465,10 @@ class RadioStreamTitles : public RadioStreamTest, public ::testing::WithParamInt
 
 TEST_P(RadioStreamTitles, BecomeCurrentWhenTheirAudioIsHeard) {
     // 1000 audio bytes between blocks; one byte is one frame.
-    std::vector<std::string> blocks = {"StreamTitle='First';", "StreamTitle='First';", "StreamTitle='Second';",
-                                       "", "StreamTitle='Third';"};
-    Script station = audio(LoopbackHttpServer::icyInterleave(std::string(5500, 'm'), 1000, blocks),
-                           {{"icy-metaint", "1000"}});
+    std::vector<std::string> blocks = {"StreamTitle='First';", "StreamTitle='First';", "StreamTitle='Second';", "",
+                                       "StreamTitle='Third';"};
+    Script station =
+        audio(LoopbackHttpServer::icyInterleave(std::string(5500, 'm'), 1000, blocks), {{"icy-metaint", "1000"}});
     station.pieceBytes = GetParam().pieceBytes;
     station.chunked = GetParam().chunked;
     if (station.chunked) station.statusLine = "HTTP/1.1 200 OK";
@@ -500,8 +499,8 @@ INSTANTIATE_TEST_SUITE_P(Bodies, RadioStreamTitles,
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(RadioStreamTest, StationWithIntervalButNoTitlesIsKnownOnlyLater) {
-    Script station = audio(LoopbackHttpServer::icyInterleave(std::string(3000, 'm'), 1000, {}),
-                           {{"icy-metaint", "1000"}});
+    Script station =
+        audio(LoopbackHttpServer::icyInterleave(std::string(3000, 'm'), 1000, {}), {{"icy-metaint", "1000"}});
     station.stall = true;
     server.route("/live", station);
     auto stream = open(server.url("/live"));
@@ -519,7 +518,7 @@ TEST_F(RadioStreamTest, StopDuringReconnectionDelayPreventsTheReconnection) {
     advance(10);
     EXPECT_EQ(server.requestCount("/live"), 1u);
     EXPECT_EQ(stream->currentStatus().network, Network::reconnecting(1));  // stop() keeps the state
-    stream->start();  // a stopped stream never starts again
+    stream->start();                                                       // a stopped stream never starts again
     advance(10);
     EXPECT_EQ(server.requestCount("/live"), 1u);
 }

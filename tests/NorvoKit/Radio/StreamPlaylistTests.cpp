@@ -25,25 +25,24 @@ TEST_P(StreamPlaylistRecognition, ByTypeThenExtension) {
     EXPECT_EQ(StreamPlaylist::isPlaylist(c.mimeType, c.url), c.playlist);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Responses, StreamPlaylistRecognition,
-    ::testing::Values(Recognition{"application/vnd.apple.mpegurl", "http://h/live", true, false},
-                      Recognition{"application/x-mpegurl", "http://h/live", true, false},
-                      Recognition{"audio/x-mpegurl", "http://h/live", false, true},
-                      Recognition{"audio/mpegurl", "http://h/live", false, true},
-                      Recognition{"audio/x-scpls", "http://h/live", false, true},
-                      Recognition{"application/pls+xml", "http://h/live", false, true},
-                      Recognition{"audio/scpls", "http://h/live", false, true},
-                      Recognition{"AUDIO/X-SCPLS", "http://h/live", false, true},
-                      Recognition{"audio/mpeg", "http://h/live/index.M3U8?token=1", true, false},
-                      Recognition{std::nullopt, "http://h/list.m3u8", true, false},
-                      Recognition{"audio/mpeg", "http://h/tunein.m3u", false, true},
-                      Recognition{"text/plain", "http://h/listen.pls#top", false, true},
-                      Recognition{"audio/mpeg", "http://h/live.mp3", false, false},
-                      Recognition{"audio/mpeg", "http://h/m3u", false, false},
-                      Recognition{std::nullopt, "http://h.pls/", false, false},
-                      // Both would match: the receiver asks isHLS first.
-                      Recognition{"audio/x-mpegurl", "http://h/live.m3u8", true, true}));
+INSTANTIATE_TEST_SUITE_P(Responses, StreamPlaylistRecognition,
+                         ::testing::Values(Recognition{"application/vnd.apple.mpegurl", "http://h/live", true, false},
+                                           Recognition{"application/x-mpegurl", "http://h/live", true, false},
+                                           Recognition{"audio/x-mpegurl", "http://h/live", false, true},
+                                           Recognition{"audio/mpegurl", "http://h/live", false, true},
+                                           Recognition{"audio/x-scpls", "http://h/live", false, true},
+                                           Recognition{"application/pls+xml", "http://h/live", false, true},
+                                           Recognition{"audio/scpls", "http://h/live", false, true},
+                                           Recognition{"AUDIO/X-SCPLS", "http://h/live", false, true},
+                                           Recognition{"audio/mpeg", "http://h/live/index.M3U8?token=1", true, false},
+                                           Recognition{std::nullopt, "http://h/list.m3u8", true, false},
+                                           Recognition{"audio/mpeg", "http://h/tunein.m3u", false, true},
+                                           Recognition{"text/plain", "http://h/listen.pls#top", false, true},
+                                           Recognition{"audio/mpeg", "http://h/live.mp3", false, false},
+                                           Recognition{"audio/mpeg", "http://h/m3u", false, false},
+                                           Recognition{std::nullopt, "http://h.pls/", false, false},
+                                           // Both would match: the receiver asks isHLS first.
+                                           Recognition{"audio/x-mpegurl", "http://h/live.m3u8", true, true}));
 
 struct FirstEntry {
     std::string name;
@@ -69,13 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "http://h/x.pls", "http://s/a"},
         FirstEntry{"ExtendedM3u", "#EXTM3U\n#EXTINF:-1,Station\nhttps://s.example.org/stream.aac\n", "http://h/x.m3u",
                    "https://s.example.org/stream.aac"},
-        FirstEntry{"RelativeEntry", "live.mp3\n", "http://h:8000/radio/tunein.m3u?x=1",
-                   "http://h:8000/radio/live.mp3"},
+        FirstEntry{"RelativeEntry", "live.mp3\n", "http://h:8000/radio/tunein.m3u?x=1", "http://h:8000/radio/live.mp3"},
         FirstEntry{"RootRelativeEntry", "/other/live\n", "https://h/radio/tunein.m3u", "https://h/other/live"},
-        FirstEntry{"ProtocolRelativeEntry", "//cdn.example.org/live\n", "https://h/a.m3u", "https://cdn.example.org/live"},
+        FirstEntry{"ProtocolRelativeEntry", "//cdn.example.org/live\n", "https://h/a.m3u",
+                   "https://cdn.example.org/live"},
         FirstEntry{"OtherSchemesSkipped", "rtsp://s/live\nmms://s/live\nmms:live\nhttp://s/ok\n", "http://h/a.m3u",
                    "http://s/ok"},
-        FirstEntry{"QueryWithEqualsIsAUrl", "http://s/live?sid=1&fmt=mp3\n", "http://h/a.m3u", "http://s/live?sid=1&fmt=mp3"},
+        FirstEntry{"QueryWithEqualsIsAUrl", "http://s/live?sid=1&fmt=mp3\n", "http://h/a.m3u",
+                   "http://s/live?sid=1&fmt=mp3"},
         FirstEntry{"KeyWithoutSchemeSkipped", "Title1=http\nlive=now\nhttp://s/ok\n", "http://h/a.pls", "http://s/ok"},
         FirstEntry{"FileWithoutEqualsIsALine", "files/live.mp3\n", "http://h/dir/a.m3u", "http://h/dir/files/live.mp3"},
         FirstEntry{"WhitespaceInsideRefused", "http://s/with space\nhttp://s/ok\n", "http://h/a.m3u", "http://s/ok"},

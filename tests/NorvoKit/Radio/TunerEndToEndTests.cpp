@@ -43,8 +43,8 @@ protected:
         const std::string mp3 = test::encodedTone("mp3", test::RadioCodec::mp3Cbr(128), 40, 44100, 2);
         LoopbackHttpServer::Script stream;
         stream.statusLine = "ICY 200 OK";
-        stream.headers = {{"Content-Type", "audio/mpeg"}, {"icy-metaint", "16000"}, {"icy-br", "128"},
-                          {"icy-name", "Loopback FM"}};
+        stream.headers = {
+            {"Content-Type", "audio/mpeg"}, {"icy-metaint", "16000"}, {"icy-br", "128"}, {"icy-name", "Loopback FM"}};
         stream.body = LoopbackHttpServer::icyInterleave(mp3, 16000, {"StreamTitle='Loopback Song';"});
         stream.pieceBytes = 6400;
         stream.pieceInterval = 0.1;
@@ -87,8 +87,10 @@ protected:
     }
 
     // One studio tick: the render thread's share of audio, then the tuner's update.
-    void tick(bool render = true) {
-        if (render) {
+    // Whether a tick renders a chunk and keeps what was heard, or leaves that to the caller.
+    enum class Render { heard, byCaller };
+    void tick(Render render = Render::heard) {
+        if (render == Render::heard) {
             core.render(735, left.data(), right.data());
             heardLeft.insert(heardLeft.end(), left.begin(), left.begin() + 735);
             heardRight.insert(heardRight.end(), right.begin(), right.begin() + 735);
@@ -96,7 +98,7 @@ protected:
         engine->tick();
     }
 
-    bool tickUntil(const std::function<bool()>& done, double seconds, bool render = true) {
+    bool tickUntil(const std::function<bool()>& done, double seconds, Render render = Render::heard) {
         return executor.runUntil(
             [&] {
                 tick(render);
@@ -162,7 +164,7 @@ TEST_F(TunerEndToEndTest, TunesPresetOnePlaysTheToneAndReportsTheLossOfTheStatio
             clock->advance(1.0);
             return engine->reception().kind == TunerEngine::Reception::Kind::noSignal;
         },
-        60, false));
+        60, Render::byCaller));
     EXPECT_EQ(engine->reception(), TunerEngine::Reception::noSignal("Station off the air"));
     EXPECT_FALSE(engine->reconnecting());
 }

@@ -94,7 +94,7 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
         const auto rendered = static_cast<int64_t>(left.size());
 
         const bool wasFirst = player.currentTrackID() == firstID;
-        player.poll(core.snapshot(true));
+        player.poll(core.snapshot(AudioCore::Peaks::reset));
         // The next track opens on the player's worker; the device would play silence meanwhile.
         ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); }));
         if (player.state() != SourcePlayerEngine::State::playing) break;
@@ -115,7 +115,7 @@ TEST(SourcePlayerEndToEndTest, PlaysTwoFilesBackToBackThroughTheCore) {
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.currentTrackID(), secondID);
     EXPECT_EQ(core.inputs().sourceStream, nullptr);
-    EXPECT_EQ(core.snapshot(false).underrunFrames, 0u);
+    EXPECT_EQ(core.snapshot(AudioCore::Peaks::keep).underrunFrames, 0u);
 
     // The first file, a pause of less than one chunk, then the whole second file.
     const auto secondStart = static_cast<std::size_t>(secondStartedAt);

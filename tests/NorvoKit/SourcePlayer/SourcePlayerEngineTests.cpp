@@ -40,9 +40,7 @@ protected:
         for (const auto& track : player.tracks()) result.push_back(track.id);
         return result;
     }
-    std::shared_ptr<FakeStreamRecord> lastStream() const {
-        return factory.lastOpened();
-    }
+    std::shared_ptr<FakeStreamRecord> lastStream() const { return factory.lastOpened(); }
     // A tick's snapshot as the core would report it for the installed stream.
     CoreSnapshot snapshot(int64_t position) const {
         CoreSnapshot s;
@@ -67,7 +65,9 @@ protected:
         }));
     }
     // Lets the stream of the newest play or seek open on the player's worker and arrive.
-    void settle() { ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); })); }
+    void settle() {
+        ASSERT_TRUE(executor.runUntil([&] { return !player.isOpeningStream(); }));
+    }
     // The installed stream ran out: the core counted an end and stopped pulling.
     void finishStream() {
         auto stream = lastStream();
@@ -429,8 +429,19 @@ TEST_F(SourcePlayerEngineTest, ADecodingFailureInTheMiddleOfAFileIsReportedAndTh
 
 // A report belongs to the track that failed ---------------------------------------------------
 
-enum class Choice { selectOther, selectNothing, selectFailed, next, previous, playOther, playFailedAgain,
-                    removeFailed, removeOther, stop, addMore };
+enum class Choice {
+    selectOther,
+    selectNothing,
+    selectFailed,
+    next,
+    previous,
+    playOther,
+    playFailedAgain,
+    removeFailed,
+    removeOther,
+    stop,
+    addMore
+};
 
 struct ReportCase {
     const char* name;
@@ -471,15 +482,13 @@ TEST_P(FailedTrackReportTest, GoesWhenAnotherTrackIsChosenOrItsTrackLeaves) {
 
 INSTANTIATE_TEST_SUITE_P(
     Choices, FailedTrackReportTest,
-    ::testing::Values(ReportCase{"selectOther", Choice::selectOther, false},
-                      ReportCase{"selectNothing", Choice::selectNothing, true},
-                      ReportCase{"selectFailed", Choice::selectFailed, true},
-                      ReportCase{"next", Choice::next, false}, ReportCase{"previous", Choice::previous, false},
-                      ReportCase{"playOther", Choice::playOther, false},
-                      ReportCase{"playFailedAgain", Choice::playFailedAgain, true},
-                      ReportCase{"removeFailed", Choice::removeFailed, false},
-                      ReportCase{"removeOther", Choice::removeOther, true}, ReportCase{"stop", Choice::stop, true},
-                      ReportCase{"addMore", Choice::addMore, true}),
+    ::testing::Values(
+        ReportCase{"selectOther", Choice::selectOther, false}, ReportCase{"selectNothing", Choice::selectNothing, true},
+        ReportCase{"selectFailed", Choice::selectFailed, true}, ReportCase{"next", Choice::next, false},
+        ReportCase{"previous", Choice::previous, false}, ReportCase{"playOther", Choice::playOther, false},
+        ReportCase{"playFailedAgain", Choice::playFailedAgain, true},
+        ReportCase{"removeFailed", Choice::removeFailed, false}, ReportCase{"removeOther", Choice::removeOther, true},
+        ReportCase{"stop", Choice::stop, true}, ReportCase{"addMore", Choice::addMore, true}),
     [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SourcePlayerEngineTest, TheLengthFollowsTheMeasuredOneAndSeeksStopThere) {
@@ -594,16 +603,14 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"NextWithoutCurrentGoesOnFromTheSelection", Setup::noCurrent, -1, 0, Step::next, 1, State::stopped,
                  false},
         StepCase{"NextWithNeitherDoesNothing", Setup::noCurrent, -1, -1, Step::next, -1, State::stopped, false},
-        StepCase{"NextGoesOnFromTheCurrentNotTheSelection", Setup::playing, 0, 2, Step::next, 1, State::playing,
-                 true},
+        StepCase{"NextGoesOnFromTheCurrentNotTheSelection", Setup::playing, 0, 2, Step::next, 1, State::playing, true},
         StepCase{"PreviousWhilePlayingStartsTheTrackBefore", Setup::playing, 2, 2, Step::previous, 1, State::playing,
                  true},
         StepCase{"PreviousOnTheFirstTrackWhilePlayingRestartsIt", Setup::playing, 0, 0, Step::previous, 0,
                  State::playing, true},
         StepCase{"PreviousWhileStoppedCuesTheTrackBefore", Setup::stopped, 2, 2, Step::previous, 1, State::stopped,
                  false},
-        StepCase{"PreviousWhilePausedCuesAndStaysPaused", Setup::paused, 1, 1, Step::previous, 0, State::paused,
-                 false},
+        StepCase{"PreviousWhilePausedCuesAndStaysPaused", Setup::paused, 1, 1, Step::previous, 0, State::paused, false},
         StepCase{"PreviousOnTheFirstTrackWhileStoppedStaysThere", Setup::stopped, 0, 0, Step::previous, 0,
                  State::stopped, false},
         StepCase{"PreviousWithoutCurrentGoesBackFromTheSelection", Setup::noCurrent, -1, 2, Step::previous, 1,
@@ -825,9 +832,8 @@ TEST_P(MoveTest, ReordersAsTheListDragged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drags, MoveTest,
-                         ::testing::Values(MoveCase{{0}, 2, "BACD"}, MoveCase{{0}, 4, "BCDA"},
-                                           MoveCase{{3}, 0, "DABC"}, MoveCase{{2}, 1, "ACBD"},
-                                           MoveCase{{1}, 1, "ABCD"}, MoveCase{{1}, 2, "ABCD"},
+                         ::testing::Values(MoveCase{{0}, 2, "BACD"}, MoveCase{{0}, 4, "BCDA"}, MoveCase{{3}, 0, "DABC"},
+                                           MoveCase{{2}, 1, "ACBD"}, MoveCase{{1}, 1, "ABCD"}, MoveCase{{1}, 2, "ABCD"},
                                            MoveCase{{0, 1}, 3, "CABD"}, MoveCase{{1, 3}, 0, "BDAC"},
                                            MoveCase{{0, 2}, 4, "BDAC"}, MoveCase{{0, 3}, 2, "BADC"},
                                            MoveCase{{1}, 99, "ACDB"}, MoveCase{{7}, 0, "ABCD"}));

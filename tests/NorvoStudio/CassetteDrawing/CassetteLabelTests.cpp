@@ -62,8 +62,8 @@ class LabelStyleColours : public testing::TestWithParam<ColourCase> {};
 TEST_P(LabelStyleColours, DecorationHasItsColourAtKnownPoints) {
     const ColourCase& c = GetParam();
     const QColor actual = atLabel(render(labelled(c.style)), c.x, c.y);
-    EXPECT_TRUE(near(actual, c.expected)) << c.what << ": got " << actual.name().toStdString() << ", expected "
-                                          << c.expected.name().toStdString();
+    EXPECT_TRUE(near(actual, c.expected))
+        << c.what << ": got " << actual.name().toStdString() << ", expected " << c.expected.name().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,12 +182,11 @@ TEST_P(BadgeTexts, NameTheTypeOrTheMinutesOfBothSides) {
     EXPECT_EQ(CassetteLabel::badgeText(GetParam().type).toStdString(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, BadgeTexts,
-                         testing::Values(BadgeCase{CassetteType::custom(15), "C1"},
-                                         BadgeCase{CassetteType::custom(14), "C0"},
-                                         BadgeCase{CassetteType::custom(2250), "C75"},
-                                         BadgeCase{CassetteType::custom(2700), "C90"},
-                                         BadgeCase{{"C90", 2700}, "C90"}, BadgeCase{{"C46", 1380}, "C46"}));
+INSTANTIATE_TEST_SUITE_P(
+    Types, BadgeTexts,
+    testing::Values(BadgeCase{CassetteType::custom(15), "C1"}, BadgeCase{CassetteType::custom(14), "C0"},
+                    BadgeCase{CassetteType::custom(2250), "C75"}, BadgeCase{CassetteType::custom(2700), "C90"},
+                    BadgeCase{{"C90", 2700}, "C90"}, BadgeCase{{"C46", 1380}, "C46"}));
 
 TEST(KraftFlecksTest, FirstSecondAndLastFleckSitAtTheirPositions) {
     // The label at 10 px per mm: (57, 35) to (947, 455).

@@ -13,12 +13,11 @@ TEST(HandwritingFontTest, EachRoleResolvesToItsInstalledFamilyAndWeight) {
         const char* family;
         int weight;
     };
-    for (const Case& c : {Case{FontRole::marker, "Yusei Magic", QFont::Normal},
-                          Case{FontRole::pen, "Comic Neue", QFont::Normal},
-                          Case{FontRole::typewriter, "Courier Prime Code", QFont::Normal},
-                          Case{FontRole::sans, "Inter", QFont::DemiBold},
-                          Case{FontRole::serif, "Linux Libertine O", QFont::Normal},
-                          Case{FontRole::stencil, "League Spartan", QFont::ExtraBold}}) {
+    for (const Case& c :
+         {Case{FontRole::marker, "Yusei Magic", QFont::Normal}, Case{FontRole::pen, "Comic Neue", QFont::Normal},
+          Case{FontRole::typewriter, "Courier Prime Code", QFont::Normal},
+          Case{FontRole::sans, "Inter", QFont::DemiBold}, Case{FontRole::serif, "Linux Libertine O", QFont::Normal},
+          Case{FontRole::stencil, "League Spartan", QFont::ExtraBold}}) {
         const QFont font = fontForRole(c.role, 24);
         const QFontInfo info(font);
         EXPECT_EQ(info.family().toStdString(), c.family) << rawValue(c.role);

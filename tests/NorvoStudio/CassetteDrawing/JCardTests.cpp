@@ -71,12 +71,12 @@ TEST(JCardContentTest, TrackRowsNumberTheNonEmptyEntriesAndStopAtEight) {
         QStringList rows;
     };
     const std::vector<std::string> ten{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-    for (const Case& c : {Case{{"Intro", "", "Outro"}, rows({"Intro", "Outro"})},
-                          Case{ten, rows({"1", "2", "3", "4", "5", "6", "7", "8"})},
-                          Case{{}, {}}, Case{{"", ""}, {}}, Case{{" ", "Same", "Same"}, rows({" ", "Same", "Same"})},
-                          Case{{"%1 <i>no</i>"}, rows({"%1 <i>no</i>"})},
-                          // A stream's title as a marker left it: controls replaced.
-                          Case{{"Live\r\n\u202Eno"}, rows({"Live\uFFFD\uFFFD\uFFFDno"})}}) {
+    for (const Case& c :
+         {Case{{"Intro", "", "Outro"}, rows({"Intro", "Outro"})},
+          Case{ten, rows({"1", "2", "3", "4", "5", "6", "7", "8"})}, Case{{}, {}}, Case{{"", ""}, {}},
+          Case{{" ", "Same", "Same"}, rows({" ", "Same", "Same"})}, Case{{"%1 <i>no</i>"}, rows({"%1 <i>no</i>"})},
+          // A stream's title as a marker left it: controls replaced.
+          Case{{"Live\r\n\u202Eno"}, rows({"Live\uFFFD\uFFFD\uFFFDno"})}}) {
         EXPECT_EQ(JCardContent::trackRows(c.tracks), c.rows);
     }
 }

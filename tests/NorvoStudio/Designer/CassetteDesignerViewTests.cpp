@@ -5,12 +5,12 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFile>
-#include <QRegularExpression>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -19,20 +19,20 @@
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "CassetteDrawing/CassetteView.hpp"
+#include "CassetteDrawing/JCardView.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "Designer/ColorWell.hpp"
 #include "Designer/DesignerArtworkPage.hpp"
 #include "Designer/DesignerDetailsPage.hpp"
 #include "Designer/DesignerFormSection.hpp"
 #include "Designer/DesignerPicker.hpp"
-#include <QWheelEvent>
-#include "CassetteDrawing/JCardView.hpp"
 #include "Designer/DesignerPreview.hpp"
 #include "Designer/DesignerSegmentedControl.hpp"
 #include "Designer/DesignerStyleSwatch.hpp"
 #include "Designer/DesignerTextEditor.hpp"
 #include "Designer/DesignerTextField.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
+#include <QWheelEvent>
 
 // Readable failures of Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -246,7 +246,7 @@ TEST_P(DesignerTextFieldTest, EveryKeystrokeGoesIntoTheDocumentAndMarksItUnsaved
     ASSERT_TRUE(editor->isVisible());
     editor->setFocus();
     const std::string before = c.field(document());
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->end(false);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->end(/*mark=*/false);
     if (auto* text = qobject_cast<QPlainTextEdit*>(editor)) text->moveCursor(QTextCursor::End);
 
     type(editor, QString::fromUtf8("\u00E9"));
@@ -290,7 +290,7 @@ TEST_F(DesignerSheetTest, MultiLineFieldsStoreLineFeeds) {
     QTest::keyClick(description, Qt::Key_Return, Qt::ShiftModifier);  // a line separator, stored as a line feed
     QTest::keyClicks(description, "third");
     EXPECT_EQ(document().description, "first\nsecond\nthird");
-    EXPECT_GT(description->height(), oneLine);  // the field grows with its lines
+    EXPECT_GT(description->height(), oneLine);                   // the field grows with its lines
     for (int i = 0; i < 10; ++i) QApplication::processEvents();  // the form's layout follows
     const QRect inRow = description->geometry();
     EXPECT_GE(description->parentWidget()->height(), inRow.bottom() + 1);  // and is not cut by its row
@@ -429,7 +429,7 @@ TEST_F(DesignerSheetTest, AWheelScrollingTheFormPastAPickerChangesNothing) {
     handwriting->clearFocus();
     const QPointF at(handwriting->width() / 2.0, handwriting->height() / 2.0);
     QWheelEvent wheel(at, handwriting->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+                      Qt::NoScrollPhase, /*inverted=*/false);
     QApplication::sendEvent(handwriting, &wheel);
     EXPECT_EQ(document(), before);
     EXPECT_EQ(f->metadataEdited(), edited);
@@ -828,8 +828,10 @@ TEST(DesignerDetailsTexts, EventDescriptions) {
 
 TEST(DesignerDetailsTexts, TypeTextsAndLocaleDates) {
     EXPECT_EQ(DesignerDetailsPage::typeText(CassetteType::c60()), QString::fromUtf8("C60 \u00B7 30 min per side"));
-    EXPECT_EQ(DesignerDetailsPage::typeText(CassetteType::custom(2700)), QString::fromUtf8("C90 \u00B7 45 min per side"));
-    EXPECT_EQ(DesignerDetailsPage::typeText(CassetteType::custom(1000)), QString::fromUtf8("C33 \u00B7 17 min per side"));
+    EXPECT_EQ(DesignerDetailsPage::typeText(CassetteType::custom(2700)),
+              QString::fromUtf8("C90 \u00B7 45 min per side"));
+    EXPECT_EQ(DesignerDetailsPage::typeText(CassetteType::custom(1000)),
+              QString::fromUtf8("C33 \u00B7 17 min per side"));
 
     const QDateTime local(QDate(2026, 12, 7), QTime(15, 5, 42));
     const Date date{std::chrono::milliseconds(local.toMSecsSinceEpoch())};
@@ -855,10 +857,12 @@ TEST_F(DesignerSheetTest, TabCyclesThroughEveryControlOfThePageAndBack) {
         if (focus == title) break;
         order << focus->objectName();
     }
-    EXPECT_EQ(order, QStringList({"sideATitle", "sideBTitle", "handwriting", "labelStyle", "paperColor", "inkColor",
-                                  "accentColor", "shellColor", "transparentShell", "tabKeyA", "tabKeyB", "done",
-                                  "sideSwitch", "pageSwitch", "swatch-ferro", "swatch-smoke", "swatch-crystal",
-                                  "swatch-chrome", "swatch-kraft", "swatch-sunset", "swatch-mint", "swatch-redline"}));
+    EXPECT_EQ(order,
+              QStringList({"sideATitle",   "sideBTitle",     "handwriting",   "labelStyle",       "paperColor",
+                           "inkColor",     "accentColor",    "shellColor",    "transparentShell", "tabKeyA",
+                           "tabKeyB",      "done",           "sideSwitch",    "pageSwitch",       "swatch-ferro",
+                           "swatch-smoke", "swatch-crystal", "swatch-chrome", "swatch-kraft",     "swatch-sunset",
+                           "swatch-mint",  "swatch-redline"}));
 
     // Backwards from the first field of the J-card page reaches the page switch.
     sheet->setTab(Tab::jcard);

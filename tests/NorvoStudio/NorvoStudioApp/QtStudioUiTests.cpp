@@ -13,9 +13,9 @@
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QtStudioUi.hpp"
 #include "NorvoStudioApp/SystemBeep.hpp"
-#include "StudioModel/StudioDocumentTypes.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/LocalPath.hpp"
+#include "StudioModel/StudioDocumentTypes.hpp"
 #include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -134,7 +134,8 @@ TEST_F(QtStudioUiTest, TheRecoveryQuestionHasItsOwnTitleAndRemovesNothingUnlessT
 
 TEST_F(QtStudioUiTest, OpenPanelsListNamesThatAreNotUtf8AndOpenThemByTheirBytes) {
     const std::string latin1 = "caf\xe9.wav";  // as an old disk names it
-    for (const std::string& name : {std::string("song.wav"), latin1, std::string("notes.txt"), std::string(".hidden.wav")})
+    for (const std::string& name :
+         {std::string("song.wav"), latin1, std::string("notes.txt"), std::string(".hidden.wav")})
         std::ofstream(directory.path() / name) << "x";
     std::filesystem::create_directory(directory.path() / "Album");
     StudioUi::FilePanel panel;
@@ -243,7 +244,8 @@ TEST_F(QtStudioUiTest, ASavePanelStartsInTheGivenFolderProposesTheNameAndAddsThe
             dialog->setName(QStringLiteral("Kept"));
             whenShown<QMessageBox>([&](QMessageBox* box) {
                 asked = true;
-                EXPECT_EQ(box->text(), QStringLiteral("\u201CKept.norvo\u201D already exists. Do you want to replace it?"));
+                EXPECT_EQ(box->text(),
+                          QStringLiteral("\u201CKept.norvo\u201D already exists. Do you want to replace it?"));
                 EXPECT_EQ(box->textFormat(), Qt::PlainText) << "a file's name is never markup";
                 box->button(answer)->click();
             });
@@ -252,10 +254,8 @@ TEST_F(QtStudioUiTest, ASavePanelStartsInTheGivenFolderProposesTheNameAndAddsThe
         });
         const auto chosen = ui.runSavePanel(panel);
         EXPECT_TRUE(asked);
-        if (answer == QMessageBox::Yes)
-            EXPECT_EQ(chosen, directory.path() / "Kept.norvo");
-        else
-            EXPECT_EQ(chosen, std::nullopt);
+        if (answer == QMessageBox::Yes) EXPECT_EQ(chosen, directory.path() / "Kept.norvo");
+        else EXPECT_EQ(chosen, std::nullopt);
     }
 }
 

@@ -30,8 +30,12 @@ std::vector<Bookmark> read(const QString& file) {
         if (in.readNext() != QXmlStreamReader::StartElement) continue;
         const auto a = in.attributes();
         if (in.name() == QLatin1String("bookmark") && in.namespaceUri().isEmpty()) {
-            bookmarks.push_back({a.value("href").toString(), a.value("added").toString(),
-                                 a.value("modified").toString(), a.value("visited").toString(), {}, {}});
+            bookmarks.push_back({a.value("href").toString(),
+                                 a.value("added").toString(),
+                                 a.value("modified").toString(),
+                                 a.value("visited").toString(),
+                                 {},
+                                 {}});
         } else if (in.name() == QLatin1String("mime-type")) {
             EXPECT_EQ(in.namespaceUri(), QLatin1String("http://www.freedesktop.org/standards/shared-mime-info"));
             bookmarks.back().mimeType = a.value("type").toString();
@@ -89,7 +93,9 @@ const QByteArray othersList = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 class RecentDocumentsTest : public ::testing::Test {
 protected:
-    QString list() const { return QString::fromStdString((directory.path() / "share" / "recently-used.xbel").string()); }
+    QString list() const {
+        return QString::fromStdString((directory.path() / "share" / "recently-used.xbel").string());
+    }
     test::TemporaryDirectory directory;
 };
 

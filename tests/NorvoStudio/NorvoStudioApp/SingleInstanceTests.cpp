@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#include <cstring>
-#include <QDir>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 #include <atomic>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -66,14 +66,15 @@ TEST_F(SingleInstanceTest, APromptForHandedOverDocumentsSurvivesTheLaunchHanging
     SingleInstance running(socket());
     ASSERT_TRUE(running.listen());
     std::vector<std::filesystem::path> opened;
-    QObject::connect(&running, &SingleInstance::documentsReceived, [&](const std::vector<std::filesystem::path>& paths) {
-        // As the unsaved-changes prompt does: a nested event loop, while the launch that
-        // handed the documents over gets its receipt and exits.
-        QEventLoop prompt;
-        QTimer::singleShot(300, &prompt, &QEventLoop::quit);
-        prompt.exec();
-        opened = paths;
-    });
+    QObject::connect(&running, &SingleInstance::documentsReceived,
+                     [&](const std::vector<std::filesystem::path>& paths) {
+                         // As the unsaved-changes prompt does: a nested event loop, while the launch that
+                         // handed the documents over gets its receipt and exits.
+                         QEventLoop prompt;
+                         QTimer::singleShot(300, &prompt, &QEventLoop::quit);
+                         prompt.exec();
+                         opened = paths;
+                     });
     std::atomic<bool> handed{false};
     // A name that is not UTF-8 travels as its bytes.
     const std::vector<std::filesystem::path> handedOver{"/m/caf\xe9.norvo", "/m/\xff\xfe mix.mp3"};
@@ -122,8 +123,8 @@ TEST(SingleInstanceMessage, OnlyOneWellFormedListOfAbsolutePathsIsRead) {
 
 TEST(SingleInstanceArguments, BecomeAbsolutePathsInOrderByTheirBytes) {
     const std::filesystem::path cwd = std::filesystem::current_path();
-    EXPECT_EQ(SingleInstance::documentPaths({"tape.norvo", "/abs/x.wav", "file:///abs/My%20Song.mp3", "",
-                                             "caf\xe9.mp3", "file:///abs/caf%E9.norvo", "file://localhost/abs/y.wav",
+    EXPECT_EQ(SingleInstance::documentPaths({"tape.norvo", "/abs/x.wav", "file:///abs/My%20Song.mp3", "", "caf\xe9.mp3",
+                                             "file:///abs/caf%E9.norvo", "file://localhost/abs/y.wav",
                                              "file://elsewhere/abs/z.wav"}),
               (std::vector<std::filesystem::path>{cwd / "tape.norvo", "/abs/x.wav", "/abs/My Song.mp3",
                                                   cwd / "caf\xe9.mp3", "/abs/caf\xe9.norvo", "/abs/y.wav"}));

@@ -15,7 +15,6 @@
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
-#include "Rack/RackFaces.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
@@ -24,8 +23,9 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
 #include "Rack/Kit/KitFont.hpp"
+#include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 
 namespace norvo {
 namespace {
@@ -52,7 +52,9 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest() : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest()
+        : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
+                [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -65,9 +67,7 @@ protected:
         ASSERT_TRUE(studio->hasUnsavedChanges());
         studio->tuner().powerOn();
     }
-    bool positionStored() {
-        return studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value();
-    }
+    bool positionStored() { return studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value(); }
     void closeWindow() { shell.window().close(); }
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
@@ -242,9 +242,10 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::filesystem::path workspace;
         {
             EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+            ModelDeck deck(*studio, SystemClock::shared());
             test::TunerFaceServices tuner(*studio, studio.executor);
-            StudioShell shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [&](int status) { exits.push_back(status); });
+            StudioShell shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
+                              [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

@@ -9,13 +9,13 @@
 #include <QTest>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "Rack/RackFaces.hpp"
-#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 
 namespace norvo {
 namespace {
@@ -32,7 +32,8 @@ std::vector<std::string> walk(QMenu* menu, const QString& path) {
         }
         const QString title = path + QLatin1Char('/') + action->text();
         QString line = title;
-        if (!action->shortcut().isEmpty()) line += QStringLiteral(" [") + action->shortcut().toString() + QLatin1Char(']');
+        if (!action->shortcut().isEmpty())
+            line += QStringLiteral(" [") + action->shortcut().toString() + QLatin1Char(']');
         if (action->isCheckable()) line += action->isChecked() ? QStringLiteral(" (x)") : QStringLiteral(" ( )");
         if (!action->isEnabled()) line += QStringLiteral(" disabled");
         lines.push_back(line.toStdString());
@@ -131,7 +132,9 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest() : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()}, [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest()
+        : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
+                [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -240,7 +243,8 @@ TEST_F(StudioWindowTest, TunerItemsShowPresetsAndTheTunedStation) {
     TunerEngine& tuner = studio->tuner();
     // The directory's name is the station's own: controls replaced, its direction kept to itself.
     tuner.store(studio.station("s3", "Rock & Roll\u202E FM\n"), 2);
-    EXPECT_EQ(action(StudioActions::Id::preset3)->text(), QStringLiteral("P3  \u2068Rock && Roll\uFFFD FM\uFFFD\u2069"));
+    EXPECT_EQ(action(StudioActions::Id::preset3)->text(),
+              QStringLiteral("P3  \u2068Rock && Roll\uFFFD FM\uFFFD\u2069"));
     EXPECT_TRUE(action(StudioActions::Id::preset3)->isEnabled());
     EXPECT_EQ(action(StudioActions::Id::store3)->text(),
               QStringLiteral("P3  \u2014  \u2068Rock && Roll\uFFFD FM\uFFFD\u2069"));

@@ -2,23 +2,23 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 #include <QToolTip>
-#include <QHelpEvent>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <vector>
 
+#include "NorvoStudio/Rack/FacePixels.hpp"
 #include "NorvoStudio/Support/FakeDeck.hpp"
 #include "NorvoStudio/Support/ImageDifference.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
@@ -123,7 +123,8 @@ double brightestOn(CassetteDeckView& face, KeyButton* key) {
     const QRect area = key->keyRect().translated(key->pos()).adjusted(4, 4, -4, -4);
     double most = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) most = std::max(most, double(image.pixelColor(x, y).lightnessF()));
+        for (int x = area.left(); x <= area.right(); ++x)
+            most = std::max(most, double(image.pixelColor(x, y).lightnessF()));
     return most;
 }
 
@@ -477,15 +478,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RepaintCase{"CounterReset", {}, [](test::FakeDeck& d) { d.offset = 1; }, {Part::counter, Part::resetKey}},
         RepaintCase{"HeadMovesAFewFrames", {}, [](test::FakeDeck& d) { d.live.head += 10; }, {Part::reels}},
-        RepaintCase{"Flipped", {}, [](test::FakeDeck& d) { d.live.cassette->side = TapeSide::b; },
-                    {Part::well, Part::sides}},
-        RepaintCase{"TabBrokenOff", {},
-                    [](test::FakeDeck& d) { d.cassette->sideA.writeProtect = WriteProtect::broken; }, {Part::well}},
+        RepaintCase{
+            "Flipped", {}, [](test::FakeDeck& d) { d.live.cassette->side = TapeSide::b; }, {Part::well, Part::sides}},
+        RepaintCase{"TabBrokenOff",
+                    {},
+                    [](test::FakeDeck& d) { d.cassette->sideA.writeProtect = WriteProtect::broken; },
+                    {Part::well}},
         RepaintCase{"Levels", {}, [](test::FakeDeck& d) { d.levels.left.db = -10; }, {Part::meters}},
         RepaintCase{"LoadProgress", {}, [](test::FakeDeck& d) { d.work->progress = 0.5; }, {Part::busy}},
         RepaintCase{"TapeSound", {}, [](test::FakeDeck& d) { d.tapeSound = "Warm"; }, {Part::tapeSoundKey}},
-        RepaintCase{"ArmedLampBlinks", [](test::FakeDeck& d) { d.live.mode = TransportMode::recordArmed; },
-                    [](test::FakeDeck& d) { d.wallClock += std::chrono::milliseconds(500); }, {Part::recLamp}}),
+        RepaintCase{"ArmedLampBlinks",
+                    [](test::FakeDeck& d) { d.live.mode = TransportMode::recordArmed; },
+                    [](test::FakeDeck& d) { d.wallClock += std::chrono::milliseconds(500); },
+                    {Part::recLamp}}),
     [](const ::testing::TestParamInfo<RepaintCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -36,7 +36,8 @@ TEST(DeckLayout, ThePanelsAndControlsStandInsideTheFaceAndClearOfOneAnother) {
             EXPECT_FALSE(areas[i].second.isEmpty()) << areas[i].first;
             EXPECT_TRUE(face.contains(areas[i].second)) << areas[i].first;
             for (std::size_t j = i + 1; j < areas.size(); ++j)
-                EXPECT_FALSE(areas[i].second.intersects(areas[j].second)) << areas[i].first << " and " << areas[j].first;
+                EXPECT_FALSE(areas[i].second.intersects(areas[j].second))
+                    << areas[i].first << " and " << areas[j].first;
         }
         const QRectF content(l.content);
         for (const QRectF& readout : {l.counter, l.resetKey, l.sideB, l.timeRow, l.status, l.meterR, l.scale})

@@ -34,7 +34,8 @@ int64_t frameAtTurns(const CassetteType& type, double turns) {
     const ReelGeometry reel{type};
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;
-        if (reel.turns(mid) < turns) lo = mid + 1; else hi = mid;
+        if (reel.turns(mid) < turns) lo = mid + 1;
+        else hi = mid;
     }
     return lo;
 }
@@ -256,8 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A Latin-1 name, as a file manager puts it on the drag.
                       DropCase{{"file:///music/caf%E9%20mix.norvo"}, "/music/caf\xe9 mix.norvo"},
                       DropCase{{"file:///music/song.mp3", "file:///music/notes.txt"}, ""},
-                      DropCase{{"https://example.org/c.norvo"}, ""},
-                      DropCase{{}, ""}));
+                      DropCase{{"https://example.org/c.norvo"}, ""}, DropCase{{}, ""}));
 
 }  // namespace
 }  // namespace norvo

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPixmapCache>
 #include <QPaintEvent>
+#include <QPixmapCache>
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 #include <fstream>
 
+#include "NorvoStudio/Rack/FacePixels.hpp"
 #include "NorvoStudio/Support/FakePlayer.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "NorvoStudio/Rack/FacePixels.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/DisplayWindow.hpp"
 #include "Rack/Kit/GlowText.hpp"
@@ -332,7 +332,8 @@ TEST_F(PlayerFace, ATickWhilePlayingRepaintsOnlyTheDisplayParts) {
     PaintRecorder recorder;
     face->installEventFilter(&recorder);
     rows()->installEventFilter(&recorder);
-    for (SilverKey* key : {face->previousKey(), face->playPauseKey(), face->stopKey()}) key->installEventFilter(&recorder);
+    for (SilverKey* key : {face->previousKey(), face->playPauseKey(), face->stopKey()})
+        key->installEventFilter(&recorder);
     face->volumeKnob()->installEventFilter(&recorder);
     for (int i = 0; i < 30; ++i) {
         tick();
@@ -387,7 +388,7 @@ TEST_F(PlayerFace, TheErrorLineKeepsItsWholeSentenceAsHelpAndGoesWithAnotherTrac
 
     const QString sentence = QString::fromStdString(*source().lastError());
     const QRectF line = face->partRect(SourcePlayerView::Part::error);
-    const GlowText drawn{sentence, 9, KitColor::ledRed, true};
+    const GlowText drawn{sentence, 9, KitColor::ledRed};
     ASSERT_GT(drawn.sizeHint().width(), line.width()) << "the line is cut";
     // The help shown at a point, none when the face declines the request.
     const auto helpAt = [&](QPointF point) -> std::optional<QString> {
@@ -488,15 +489,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RepaintCase{"Nothing", [](test::FakePlayer&) {}, {}},
         RepaintCase{"Levels", [](test::FakePlayer& p) { p.meters.left.db = -6; }, {Part::meters}},
-        RepaintCase{"PositionWithinItsSecond", [](test::FakePlayer& p) { p.frame += 441; }, {Part::disc, Part::progress}},
-        RepaintCase{"PositionIntoTheNextSecond", [](test::FakePlayer& p) { p.frame = 62 * 44100 + 100; },
+        RepaintCase{
+            "PositionWithinItsSecond", [](test::FakePlayer& p) { p.frame += 441; }, {Part::disc, Part::progress}},
+        RepaintCase{"PositionIntoTheNextSecond",
+                    [](test::FakePlayer& p) { p.frame = 62 * 44100 + 100; },
                     {Part::time, Part::disc, Part::progress}},
         RepaintCase{"Pause", [](test::FakePlayer& p) { p.playerState = State::paused; }, {Part::lineOut, Part::disc}},
-        RepaintCase{"AnotherTrack", [](test::FakePlayer& p) { p.current = p.selected = p.trackList[2].id; },
+        RepaintCase{"AnotherTrack",
+                    [](test::FakePlayer& p) { p.current = p.selected = p.trackList[2].id; },
                     {Part::trackNumber, Part::time, Part::status}},
         RepaintCase{"Duration", [](test::FakePlayer& p) { p.length = 100 * 44100; }, {Part::progress}},
-        RepaintCase{"ErrorText", [](test::FakePlayer& p) { p.error = "Cannot play A: the file is gone."; },
-                    {Part::error}}),
+        RepaintCase{
+            "ErrorText", [](test::FakePlayer& p) { p.error = "Cannot play A: the file is gone."; }, {Part::error}}),
     [](const ::testing::TestParamInfo<RepaintCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -208,7 +208,9 @@ TEST(PlayerFileDrop, TakesPlayableLocalFilesAndSkipsFolders) {
     for (const char* name : {"one.mp3", "two.FLAC", "notes.txt"}) std::ofstream(dir / name) << "x";
     std::filesystem::create_directory(dir / "album.mp3");
     std::filesystem::create_directory(dir / "folder");
-    const auto url = [&](const char* name) { return QUrl::fromLocalFile(QString::fromStdString((dir / name).string())); };
+    const auto url = [&](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString((dir / name).string()));
+    };
 
     const auto files = PlayerDrop::playableFiles({url("notes.txt"), url("one.mp3"), url("album.mp3"), url("folder"),
                                                   QUrl("https://example.org/remote.mp3"), url("two.FLAC")});
@@ -218,7 +220,8 @@ TEST(PlayerFileDrop, TakesPlayableLocalFilesAndSkipsFolders) {
     // A Latin-1 name arrives percent-encoded; the file is taken by its real bytes.
     const std::string latin1 = "caf\xe9.mp3";
     std::ofstream(dir / latin1) << "x";
-    const QUrl dropped = QUrl::fromEncoded("file://" + QByteArray::fromStdString((dir / latin1).string()).toPercentEncoding("/"));
+    const QUrl dropped =
+        QUrl::fromEncoded("file://" + QByteArray::fromStdString((dir / latin1).string()).toPercentEncoding("/"));
     EXPECT_EQ(PlayerDrop::playableFiles({dropped}), std::vector<std::filesystem::path>{dir / latin1});
 }
 

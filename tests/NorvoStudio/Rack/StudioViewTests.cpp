@@ -1,9 +1,9 @@
-#include "Rack/RackFaces.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
 #include "Rack/LineCables.hpp"
+#include "Rack/ModelDeck.hpp"
+#include "Rack/RackFaces.hpp"
 #include "Rack/RackGeometry.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
@@ -26,7 +26,7 @@ using test::StudioFixture;
 TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     StudioFixture studio;
     EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+    ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
     StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(924, 690);
@@ -41,8 +41,8 @@ ModelDeck deck(*studio, SystemClock::shared());
     QApplication::processEvents();
     EXPECT_DOUBLE_EQ(view.scale(), std::min(1.0, 690 / tall));
     // The height decides: the design frame is wider than the rack, which sits centred.
-    EXPECT_NEAR(rack.player()->geometry().left() - RackGeometry::margin,
-                (rack.width() - rack.rackSize().width()) / 2.0, 1.0);
+    EXPECT_NEAR(rack.player()->geometry().left() - RackGeometry::margin, (rack.width() - rack.rackSize().width()) / 2.0,
+                1.0);
 
     view.resize(1232, 920);
     QApplication::processEvents();
@@ -59,13 +59,15 @@ ModelDeck deck(*studio, SystemClock::shared());
     EXPECT_EQ(rack.deck()->width(), 720);
     EXPECT_EQ(rack.player()->width(), 430);
     EXPECT_EQ(rack.shelf()->width(), 1176);
-    EXPECT_GE(rack.shelf()->geometry().top() - std::max(rack.player()->geometry().bottom(), rack.tuner()->geometry().bottom()) - 1, 18);
+    EXPECT_GE(rack.shelf()->geometry().top() -
+                  std::max(rack.player()->geometry().bottom(), rack.tuner()->geometry().bottom()) - 1,
+              18);
 }
 
 TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     StudioFixture studio;
     EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+    ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
     StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);
@@ -90,7 +92,7 @@ ModelDeck deck(*studio, SystemClock::shared());
 TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     StudioFixture studio;
     EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+    ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
     StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);
@@ -118,7 +120,7 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     options.failingOutput = true;
     StudioFixture studio(options);
     EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+    ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
     StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1232, 920);
@@ -146,7 +148,7 @@ ModelDeck deck(*studio, SystemClock::shared());
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     StudioFixture studio;
     EnginePlayer player(*studio);
-ModelDeck deck(*studio, SystemClock::shared());
+    ModelDeck deck(*studio, SystemClock::shared());
     test::TunerFaceServices tuner(*studio, studio.executor);
     StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
     view.resize(1600, 1100);

@@ -64,8 +64,9 @@ protected:
     QMenu menu;
 };
 
-const std::vector<std::string> builtInRows = {"Studio deck, chrome", "Hi-fi deck, ferric", "Car stereo",
-                                              "Portable stereo", "Bazaar portable stereo \u201996", "Attic find"};
+const std::vector<std::string> builtInRows = {
+    "Studio deck, chrome", "Hi-fi deck, ferric", "Car stereo", "Portable stereo", "Bazaar portable stereo \u201996",
+    "Attic find"};
 
 TEST_F(TapeSoundMenuItemsTest, WithoutImportsCleanIsCheckedAndExportIsDisabled) {
     std::vector<std::string> expected = {"Clean (x)", "----"};
@@ -98,9 +99,9 @@ TEST_F(TapeSoundMenuItemsTest, ImportedProfilesFormTheirOwnSectionAndCanBeRemove
     auto shown = open();
     std::vector<std::string> expected = {"Clean", "----"};
     expected.insert(expected.end(), builtInRows.begin(), builtInRows.end());
-    expected.insert(expected.end(), {"----", "Rock && Roll (x)", "Older", "----", "Import Tape Sound\u2026",
-                                     "Export \u201cRock && Roll\u201d\u2026", "Remove Imported",
-                                     "  Rock && Roll", "  Older"});
+    expected.insert(expected.end(),
+                    {"----", "Rock && Roll (x)", "Older", "----", "Import Tape Sound\u2026",
+                     "Export \u201cRock && Roll\u201d\u2026", "Remove Imported", "  Rock && Roll", "  Older"});
     EXPECT_EQ(shown, expected);
 
     // Removing the checked profile moves the check to Clean.

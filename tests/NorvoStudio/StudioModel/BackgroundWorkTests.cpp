@@ -52,7 +52,6 @@ private:
     bool done_ = false;
 };
 
-
 // That the owner waits for work that must finish is shown with a real save in
 // StudioShutdownTest: here, a gate would race the owner's own going.
 TEST(BackgroundWork, TheOwnerDoesNotWaitForAReadThatHangsAndItsLateResultGoesNowhere) {
@@ -85,8 +84,9 @@ TEST(BackgroundWork, TheOwnerDoesNotWaitForAReadThatHangsAndItsLateResultGoesNow
 TEST(BackgroundWork, WorkThatTheRunnerDropsOrThatThrowsIsNotWaitedForForever) {
     ManualExecutor executor;
     std::vector<std::function<void()>> queued;
-    auto work = std::make_unique<BackgroundWork>(executor,
-                                                 [&](std::function<void()> piece) { queued.push_back(std::move(piece)); });
+    auto work = std::make_unique<BackgroundWork>(executor, [&](std::function<void()> piece) {
+        queued.push_back(std::move(piece));
+    });
     work->run(Kind::mustFinish, [] { throw std::runtime_error("disk gone"); });
     work->run(Kind::mustFinish, [] {});
     work->run(Kind::mustFinish, [] {});

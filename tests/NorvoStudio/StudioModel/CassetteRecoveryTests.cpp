@@ -10,13 +10,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <thread>
-#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
@@ -130,7 +130,8 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     test::TemporaryDirectory workspaces;
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NORVO_RECOVERY_CHILD_WORKSPACES"), QString::fromStdString(workspaces.path().string()));
+    environment.insert(QStringLiteral("NORVO_RECOVERY_CHILD_WORKSPACES"),
+                       QString::fromStdString(workspaces.path().string()));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -312,7 +313,7 @@ TEST(StudioRecoveryTest, UnsavedCassettesAreOfferedNewestFirstAndOnlyAnAnswerRem
         f.ui.recoverChoices = {Recover::discard, Recover::recover};
         f.start();
         EXPECT_EQ(names(f.ui), (std::vector<std::string>{"Recover \u201CNewest\u201D (0:01 recorded)?",
-                                                          "Recover \u201CMiddle\u201D (0:01 recorded)?"}));
+                                                         "Recover \u201CMiddle\u201D (0:01 recorded)?"}));
         EXPECT_FALSE(fs::exists(newest)) << "declined: removed";
         ASSERT_TRUE(f->document());
         EXPECT_EQ(f->document()->name, "Middle");
@@ -424,7 +425,8 @@ TEST(StudioRecoveryTest, ACassetteThatCannotBeTakenOverRaisesAnAlertAndStaysForL
         EXPECT_FALSE(f->document()) << c.name;
         ASSERT_TRUE(f->alert()) << c.name;
         EXPECT_EQ(f->alert()->title, "Cannot recover cassette");
-        EXPECT_TRUE(f->alert()->message.contains(QString::fromStdString(c.reason))) << f->alert()->message.toStdString();
+        EXPECT_TRUE(f->alert()->message.contains(QString::fromStdString(c.reason)))
+            << f->alert()->message.toStdString();
         EXPECT_TRUE(holdsCopy(kept)) << c.name;
         EXPECT_TRUE(fs::exists(kept / "side-b.pcm")) << c.name;
     }

@@ -214,9 +214,9 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
     std::optional<bool> done;
     auto completion = [&](bool ran) { done = ran; };
     switch (GetParam().operation) {
-        case Operation::newCassette: f->newCassette(CassetteType::c60(), completion); break;
-        case Operation::open: f->open(other, completion); break;
-        case Operation::eject: f->eject(completion); break;
+    case Operation::newCassette: f->newCassette(CassetteType::c60(), completion); break;
+    case Operation::open: f->open(other, completion); break;
+    case Operation::eject: f->eject(completion); break;
     }
     ASSERT_EQ(f.ui.prompts.size(), 1u);
     EXPECT_EQ(f.ui.prompts[0].message, "Save the cassette \u201CMine\u201D?");
@@ -238,13 +238,13 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
     }
     EXPECT_EQ(done, true);
     switch (GetParam().operation) {
-        case Operation::newCassette:
-            ASSERT_TRUE(f->document());
-            EXPECT_NE(f->document()->id, mine);
-            EXPECT_FALSE(f->fileUrl());
-            break;
-        case Operation::open: EXPECT_EQ(f->fileUrl(), other); break;
-        case Operation::eject: EXPECT_FALSE(f->document()); break;
+    case Operation::newCassette:
+        ASSERT_TRUE(f->document());
+        EXPECT_NE(f->document()->id, mine);
+        EXPECT_FALSE(f->fileUrl());
+        break;
+    case Operation::open: EXPECT_EQ(f->fileUrl(), other); break;
+    case Operation::eject: EXPECT_FALSE(f->document()); break;
     }
     // Only Save wrote the change.
     openFile(f, file);
@@ -253,7 +253,8 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, StudioPromptTest,
-    ::testing::Values(PromptCase{Operation::newCassette, Choice::save}, PromptCase{Operation::newCassette, Choice::dontSave},
+    ::testing::Values(PromptCase{Operation::newCassette, Choice::save},
+                      PromptCase{Operation::newCassette, Choice::dontSave},
                       PromptCase{Operation::newCassette, Choice::cancel}, PromptCase{Operation::open, Choice::save},
                       PromptCase{Operation::open, Choice::dontSave}, PromptCase{Operation::open, Choice::cancel},
                       PromptCase{Operation::eject, Choice::save}, PromptCase{Operation::eject, Choice::dontSave},
@@ -488,9 +489,10 @@ TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {
         {"..hidden", QStringLiteral("hidden.norvo")},
         {"..", QStringLiteral("Mixtape.norvo")},
         {longName + longName, QString::fromStdString(std::string(200, 'x')) + QStringLiteral(".norvo")},
-        {std::string(120, 'x') + "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
-                                 "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
-                                 "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9",
+        {std::string(120, 'x') +
+             "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+             "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+             "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9",
          QString::fromStdString(std::string(120, 'x')) + QString(40, QChar(0xe9)) + QStringLiteral(".norvo")},
     };
     for (const Case& c : cases) {
@@ -499,7 +501,9 @@ TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {
         f.insertBlank();
         f->updateDocument([&](CassetteDocument& d) { d.name = c.name; });
         // The user accepts the panel's proposal in the folder it shows.
-        f.ui.whileModal = [&] { f.ui.saveAnswers.push_back(f.directory / f.ui.savePanels.back().proposedName.toStdString()); };
+        f.ui.whileModal = [&] {
+            f.ui.saveAnswers.push_back(f.directory / f.ui.savePanels.back().proposedName.toStdString());
+        };
         bool saved = false;
         f->saveAs([&](bool ok) { saved = ok; });
         f.runBackground();

@@ -220,8 +220,8 @@ TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUnusableFilesArePassed
     EXPECT_FALSE(f->alert());
 
     // Not an image, gone, or too large to decode: no alert, nothing stored, memory kept.
-    for (const auto& file : {writeBytes("junk.png", "not an image"), f.directory / "missing.png",
-                             writeBytes("huge.png", hugePng())}) {
+    for (const auto& file :
+         {writeBytes("junk.png", "not an image"), f.directory / "missing.png", writeBytes("huge.png", hugePng())}) {
         EXPECT_FALSE(choose(ArtworkRole::labelA, file)) << file;
         EXPECT_FALSE(f->alert()) << file;
     }
@@ -268,9 +268,7 @@ std::string hugePng() {
         }
         return c ^ 0xFFFFFFFFu;
     };
-    auto be32 = [](uint32_t v) {
-        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    };
+    auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
     auto chunk = [&](const std::string& type, const std::string& data) {
         return be32(uint32_t(data.size())) + type + data + be32(crc(type + data));
     };
@@ -293,7 +291,6 @@ std::string hugePng() {
     z += be32((b << 16) | a);
     return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", "");
 }
-
 
 }  // namespace
 }  // namespace norvo

@@ -99,8 +99,7 @@ TEST_P(FormatTapeTimeTest, WholeSecondsTruncated) {
 INSTANTIATE_TEST_SUITE_P(Times, FormatTapeTimeTest,
                          ::testing::Values(TimeCase{0, "0:00"}, TimeCase{44099, "0:00"}, TimeCase{95 * 44100, "1:35"},
                                            TimeCase{3599LL * 44100, "59:59"}, TimeCase{3600LL * 44100, "1:00:00"},
-                                           TimeCase{3725LL * 44100, "1:02:05"},
-                                           TimeCase{400000LL * 44100, "111:06:40"},
+                                           TimeCase{3725LL * 44100, "1:02:05"}, TimeCase{400000LL * 44100, "111:06:40"},
                                            TimeCase{-95 * 44100, "-1:-35"}));
 
 }  // namespace

@@ -37,11 +37,11 @@ TEST(LocalPath, ANameADialogShowsWithReplacementCharactersIsFoundAgainOnDisk) {
     std::ofstream(folder / "\xe1") << "x";
 
     const QString shownFolder = LocalPath::shown(folder);
-    EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/Mix \uFFFDt\uFFFD.norvo")), folder / "Mix \xe9t\xe9.norvo");
+    EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/Mix \uFFFDt\uFFFD.norvo")),
+              folder / "Mix \xe9t\xe9.norvo");
     EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/Sub")), folder / "Sub");
     EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/\uFFFD")), folder / "\xe1");
-    EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/New \uFFFD.norvo")),
-              folder / "New \xef\xbf\xbd.norvo")
+    EXPECT_EQ(LocalPath::resolve(shownFolder + QStringLiteral("/New \uFFFD.norvo")), folder / "New \xef\xbf\xbd.norvo")
         << "a new name stays as typed";
     EXPECT_EQ(LocalPath::resolve(QStringLiteral("/plain/path")), std::filesystem::path("/plain/path"));
 }

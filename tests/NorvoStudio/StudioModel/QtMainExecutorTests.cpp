@@ -55,7 +55,9 @@ TEST(QtMainExecutorTest, DelayedWorkWaitsItsTimeAndACancelledOneNeverRuns) {
     cancelled.cancel();
 
     std::atomic<bool> fromWorkerRan{false};
-    std::thread worker([&] { executor.postAfter(0.01, [&] { fromWorkerRan = QThread::currentThread() == qApp->thread(); }); });
+    std::thread worker([&] {
+        executor.postAfter(0.01, [&] { fromWorkerRan = QThread::currentThread() == qApp->thread(); });
+    });
     worker.join();
 
     ASSERT_TRUE(spinUntil([&] { return ranAt >= 0 && fromWorkerRan; }));

@@ -9,7 +9,7 @@ namespace norvo {
 namespace {
 
 TEST(StudioCommandsShortcuts, NoTwoCommandsShareAChordAndNoneIsOneTheDesktopTakes) {
-    const std::set<QString> desktopChords = {"Ctrl+Alt+T",    "Ctrl+Alt+D",     "Ctrl+Alt+Del", "Ctrl+Alt+Left",
+    const std::set<QString> desktopChords = {"Ctrl+Alt+T",     "Ctrl+Alt+D",  "Ctrl+Alt+Del", "Ctrl+Alt+Left",
                                              "Ctrl+Alt+Right", "Ctrl+Alt+Up", "Ctrl+Alt+Down"};
     std::map<QString, int> seen;
     for (int i = 0; i < StudioCommands::idCount; ++i) {

@@ -216,7 +216,8 @@ TEST(StudioModelStartTest, AudioFilesHandedOverTogetherJoinThePlayerInOneAdditio
     StudioFixture f;
     const auto song = f.makeSong("Song.wav", 0.2);
     const auto profile = f.directory / "Mine.nvsound";
-    std::ofstream(profile) << R"({"format": "NORVO-Sound", "format_version": "1.0", "id": "mine", "name": "Mine", "tape": {}})";
+    std::ofstream(profile)
+        << R"({"format": "NORVO-Sound", "format_version": "1.0", "id": "mine", "name": "Mine", "tape": {}})";
     std::vector<std::string> events;
     // Gone before `events` and the fixture: the fixture's last background work must not reach them.
     QObject listener;

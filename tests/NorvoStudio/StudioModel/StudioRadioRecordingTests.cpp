@@ -94,7 +94,8 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
     streamOptions.decoderFactory = test::countingDecoders(fed);
     KeptStreams streams(streamOptions);
     // Each listener first gets the last three seconds on the air.
-    test::LiveStation station(server, "/live", clock, {audio, double(bytesPerSecond), 3 * bytesPerSecond, 3 * bytesPerSecond});
+    test::LiveStation station(server, "/live", clock,
+                              {audio, double(bytesPerSecond), 3 * bytesPerSecond, 3 * bytesPerSecond});
 
     test::StudioFixture::Options options;
     options.tunerStreams = &streams;
@@ -165,9 +166,8 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
     EXPECT_GE(times.front(), 0);
     for (std::size_t i = 1; i < times.size(); ++i) {
         ASSERT_GE(times[i], 0) << "the tape at " << double(i) / 100 << " s is none of the station's audio";
-        EXPECT_NEAR(double(times[i] - times[i - 1]), 441, 441)
-            << "the tape at " << double(i) / 100 << " s jumps by " << double(times[i] - times[i - 1] - 441) / 44.1
-            << " ms";
+        EXPECT_NEAR(double(times[i] - times[i - 1]), 441, 441) << "the tape at " << double(i) / 100 << " s jumps by "
+                                                               << double(times[i] - times[i - 1] - 441) / 44.1 << " ms";
     }
     station.close();
 }

@@ -30,8 +30,8 @@ protected:
     test::StudioFixture::Options options() {
         test::StudioFixture::Options options;
         options.makeOutput = [this](AudioCore& core) {
-            auto made = std::make_unique<FallbackAudioOutput>(core, devices.factory(), clock,
-                                                              FallbackAudioOutput::Options{});
+            auto made =
+                std::make_unique<FallbackAudioOutput>(core, devices.factory(), clock, FallbackAudioOutput::Options{});
             output = made.get();
             return made;
         };
@@ -47,13 +47,15 @@ protected:
     bool settle() {
         return clock.settle([this] { return output->silentOutputRuns() ? 2 : 1; });
     }
-    // `span` in steps of 10 ms with a tick after each; while `devicePlays`, the device
-    // (when one runs) asks for a buffer at the start of each step. The player's decoder
-    // is given the time a real device would give it.
-    void run(Time span, bool devicePlays) {
+    // Whether the device (when one runs) asks for buffers while time passes.
+    enum class Device { idle, playing };
+    // `span` in steps of 10 ms with a tick after each; while the device plays it asks for
+    // a buffer at the start of each step. The player's decoder is given the time a real
+    // device would give it.
+    void run(Time span, Device device) {
         for (Time done{}; done < span; done += 10ms) {
             waitForDecoder();
-            if (devicePlays) devices.play(441);
+            if (device == Device::playing) devices.play(441);
             clock.advance(10ms);
             ASSERT_TRUE(settle());
             f.tick(0.01);
@@ -71,7 +73,7 @@ protected:
             std::this_thread::yield();
         }
     }
-    CoreSnapshot snapshot() { return f->core().snapshot(false); }
+    CoreSnapshot snapshot() { return f->core().snapshot(AudioCore::Peaks::keep); }
 
     test::FakeOutputClock clock;
     test::FakeAudioDevices devices;
@@ -92,7 +94,7 @@ TEST_F(StudioSilentOutputTest, WithoutASoundDeviceThePlayerPlaysAndTheDeckRecord
     f.insertBlank();
     ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 8)));
     f->transport(TransportCommand::record);
-    run(4s, false);
+    run(4s, Device::idle);
 
     // Four seconds of the clock: the player, the tape and the recording moved by as much.
     const CoreSnapshot moved = snapshot();
@@ -114,7 +116,7 @@ TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsAnnouncedOnceAndTheRecording
     f.insertBlank();
     ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 12)));
     f->transport(TransportCommand::record);
-    run(1s, true);
+    run(1s, Device::playing);
     ASSERT_EQ(output->renderer(), FallbackAudioOutput::Renderer::device);
     ASSERT_EQ(snapshot().transport.mode, TransportMode::recording);
     EXPECT_EQ(alerts.count(), 0);
@@ -135,14 +137,14 @@ TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsAnnouncedOnceAndTheRecording
     EXPECT_EQ(alerts.count(), 1);
 
     const int64_t headAtLoss = snapshot().transport.head;
-    run(6500ms, true);
+    run(6500ms, Device::playing);
     EXPECT_EQ(devices.made(), 3);
     EXPECT_EQ(snapshot().transport.mode, TransportMode::recording);
     EXPECT_NEAR(double(snapshot().transport.head - headAtLoss), 6.5 * second, 0.05 * second);
 
     // The server is back: the next attempt plays again, without a word.
     devices.failWith(std::nullopt);
-    run(3s, true);
+    run(3s, Device::playing);
     EXPECT_EQ(output->renderer(), FallbackAudioOutput::Renderer::device);
     EXPECT_EQ(snapshot().transport.mode, TransportMode::recording);
     EXPECT_EQ(alerts.count(), 1);

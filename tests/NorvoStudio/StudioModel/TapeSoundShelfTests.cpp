@@ -67,9 +67,9 @@ TEST_F(StudioTapeSoundTest, ABuiltInIdIsRefusedAndTheSelectionKept) {
 }
 
 TEST_F(StudioTapeSoundTest, WarningsAreListedInOneAlertAndTheProfileIsSelected) {
-    const std::string text = profileJSON(
-        "user.warm", "Warm & Worn",
-        R"({"hiss": {"level_db": "loud"}, "saturation": {"drive_db": 99}, "wow": {"bogus": 1}})");
+    const std::string text =
+        profileJSON("user.warm", "Warm & Worn",
+                    R"({"hiss": {"level_db": "loud"}, "saturation": {"drive_db": 99}, "wow": {"bogus": 1}})");
     const auto parsed = SoundProfile::parse(text);
     ASSERT_EQ(parsed.warnings.size(), 3u);
     f.ui.openAnswers.push_back({writeProfile("Warm.nvsound", text)});

@@ -39,7 +39,8 @@ public:
     std::optional<int> currentPresetIndex() const override {
         if (!current) return std::nullopt;
         for (int i = 0; i < TunerEngine::presetCount; ++i)
-            if (presetSlots[static_cast<std::size_t>(i)] && presetSlots[static_cast<std::size_t>(i)]->id == current->id) return i;
+            if (presetSlots[static_cast<std::size_t>(i)] && presetSlots[static_cast<std::size_t>(i)]->id == current->id)
+                return i;
         return std::nullopt;
     }
     Query homeQuery() const override { return home; }
@@ -71,7 +72,9 @@ public:
         return {};
     }
 
-    void record(std::string name, std::string argument = {}) { calls.push_back({std::move(name), std::move(argument)}); }
+    void record(std::string name, std::string argument = {}) {
+        calls.push_back({std::move(name), std::move(argument)});
+    }
 
     bool on = false;
     std::optional<RadioStation> current;

@@ -2,8 +2,8 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -2,9 +2,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <vector>
 #include <thread>
-
+#include <vector>
 
 #include "Support/AudioFixtures.hpp"
 #include "Support/FailingAudioOutput.hpp"
@@ -25,14 +24,11 @@ StudioFixture::StudioFixture(Options options) : options_(options) {
         output = made.get();
         return made;
     };
-    if (options_.runner)
-        services.runInBackground = options_.runner;
-    else if (options_.modelThreads)
-        services.runInBackground = nullptr;
+    if (options_.runner) services.runInBackground = options_.runner;
+    else if (options_.modelThreads) services.runInBackground = nullptr;
     else if (options_.threadedBackground)
         services.runInBackground = [this](std::function<void()> work) { threads_.emplace_back(std::move(work)); };
-    else
-        services.runInBackground = [this](std::function<void()> work) { background_.push_back(std::move(work)); };
+    else services.runInBackground = [this](std::function<void()> work) { background_.push_back(std::move(work)); };
     services.locale = Locale("en_US");
     if (options_.clock) services.clock = options_.clock;
     if (options_.presetDefaults) options_.presetDefaults(settings);
@@ -110,7 +106,8 @@ std::filesystem::path StudioFixture::makeSong(const std::string& name, double se
         generateTone(file, seconds, 440, 660, 44100, 2, {}, 0.3);
     } else {
         // A quiet tone with one full-scale click: easy to find again after encoding.
-        const std::string click = "0.05*sin(2*PI*330*t)+0.9*eq(n\\," + std::to_string(std::llround(clickAt * 44100)) + ")";
+        const std::string click =
+            "0.05*sin(2*PI*330*t)+0.9*eq(n\\," + std::to_string(std::llround(clickAt * 44100)) + ")";
         generateSignal(file, {click, click}, seconds);
     }
     return file;
@@ -161,7 +158,7 @@ RadioStation StudioFixture::station(const std::string& id, const std::string& na
 }
 
 std::shared_ptr<ScriptedTunerStream> StudioFixture::tuneTo(const RadioStation& station,
-                                                             std::optional<std::string> title) {
+                                                           std::optional<std::string> title) {
     model->tuner().tune(station);
     auto stream = tunerStreams.last();
     if (stream) stream->play(std::move(title));

@@ -11,10 +11,10 @@
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
-#include "Platform/DefaultsStore.hpp"
-#include "Radio/RadioStation.hpp"
 #include "NorvoStudio/Support/ScriptedStudioUi.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
+#include "Platform/DefaultsStore.hpp"
+#include "Radio/RadioStation.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Support/FakeTunerDirectory.hpp"
 #include "Support/TemporaryDirectory.hpp"

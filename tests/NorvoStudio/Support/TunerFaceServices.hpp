@@ -2,11 +2,11 @@
 #include <QString>
 #include <QUrl>
 
-#include "Support/FakeClock.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/Locale.hpp"
 #include "Platform/MainExecutor.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Support/FakeClock.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/EngineTuner.hpp"
 #include "Tuner/Haptics.hpp"

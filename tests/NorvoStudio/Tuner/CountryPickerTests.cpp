@@ -10,9 +10,11 @@ namespace {
 
 using Country = CountryPicker::Country;
 
-const std::vector<Country> countries = {
-    {"AU", "Australia", 500}, {"BY", "Belarus", 80}, {"DE", "Germany", 3000}, {"US", "United States", 5000},
-    {"CY", "Cyprus", 40}};
+const std::vector<Country> countries = {{"AU", "Australia", 500},
+                                        {"BY", "Belarus", 80},
+                                        {"DE", "Germany", 3000},
+                                        {"US", "United States", 5000},
+                                        {"CY", "Cyprus", 40}};
 
 std::vector<std::string> codes(const QString& filter) {
     std::vector<std::string> result;
@@ -24,11 +26,11 @@ TEST(CountryPickerFilter, NamesContainAndCodesEqualIgnoringCase) {
     const std::vector<std::pair<QString, std::vector<std::string>>> table = {
         {"", {"AU", "BY", "DE", "US", "CY"}},
         {"   ", {"AU", "BY", "DE", "US", "CY"}},
-        {"us", {"AU", "BY", "US", "CY"}},        // names with "us" in any case, and the code US
-        {"  us\t", {"AU", "BY", "US", "CY"}},    // blanks around the text are trimmed
-        {"de", {"DE"}},                          // by code alone
-        {"d", {"US"}},                           // no code by a partial one: only "United States" by name
-        {"united s", {"US"}},                    // an inner blank takes part
+        {"us", {"AU", "BY", "US", "CY"}},      // names with "us" in any case, and the code US
+        {"  us\t", {"AU", "BY", "US", "CY"}},  // blanks around the text are trimmed
+        {"de", {"DE"}},                        // by code alone
+        {"d", {"US"}},                         // no code by a partial one: only "United States" by name
+        {"united s", {"US"}},                  // an inner blank takes part
         {"GERM", {"DE"}},
     };
     for (const auto& [filter, expected] : table) EXPECT_EQ(codes(filter), expected) << filter.toStdString();
@@ -36,7 +38,8 @@ TEST(CountryPickerFilter, NamesContainAndCodesEqualIgnoringCase) {
 
 TEST(CountryPickerFilter, SpinnerUntilCountriesArriveWhateverTheFilter) {
     test::FakeClock clock;
-    CountryPicker picker({}, std::nullopt, [](const std::string&) {}, clock, "ger");
+    CountryPicker picker(
+        {}, std::nullopt, [](const std::string&) {}, clock, "ger");
     EXPECT_TRUE(picker.showsSpinner());
     EXPECT_EQ(picker.size(), QSize(314, 364));
     picker.setCountries(countries);

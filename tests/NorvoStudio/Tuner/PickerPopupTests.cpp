@@ -112,7 +112,7 @@ TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
 // Over a faceplate of its own black the panel stands apart: a light edge round it and a shadow
 // below it.
 TEST(PickerPopup, ThePanelHasAnEdgeAndAShadow) {
-    MiniKey key(false, QStringLiteral("GENRE"));
+    MiniKey key(QStringLiteral("GENRE"));
     auto* content = new QWidget;
     content->resize(200, 120);
     content->setAutoFillBackground(true);
@@ -143,7 +143,7 @@ TEST(PickerPopup, ThePanelHasAnEdgeAndAShadow) {
 TEST(PickerPopup, AWindowOfItsOwnNeedsNoCompositing) {
     QWidget studio;
     studio.resize(500, 400);
-    auto* key = new MiniKey(false, QStringLiteral("GENRE"), &studio);
+    auto* key = new MiniKey(QStringLiteral("GENRE"), &studio);
     key->setKeyGeometry(QRect(400, 20, 90, 20));  // near the right edge: the popover overhangs it
     studio.show();
     QApplication::processEvents();

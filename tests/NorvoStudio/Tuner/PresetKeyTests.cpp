@@ -107,8 +107,8 @@ TEST_F(PresetKeyTest, MenuAndHelpFollowTheStoredStation) {
     auto station = test::makeStation(1);
     station.name = "<b>Radio</b>";
     key.setStation(station);
-    EXPECT_EQ(key.help(),
-              QString::fromUtf8("P3: \u2068<b>Radio</b>\u2069 \u2014 click to tune, hold to store the current station"));
+    EXPECT_EQ(key.help(), QString::fromUtf8(
+                              "P3: \u2068<b>Radio</b>\u2069 \u2014 click to tune, hold to store the current station"));
     EXPECT_FALSE(key.toolTip().contains("<b>"));  // shown as text, not markup
     auto stored = key.contextMenu();
     EXPECT_TRUE(stored->actions()[1]->isEnabled());

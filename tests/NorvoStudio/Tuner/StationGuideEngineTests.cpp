@@ -6,13 +6,13 @@
 #include <QMenu>
 #include <QTest>
 
-#include "Support/FakeClock.hpp"
 #include "AudioEngine/AudioCore.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/RunLoopExecutor.hpp"
+#include "Rack/Kit/MiniKey.hpp"
 #include "Radio/BrowserTunerDirectory.hpp"
 #include "Radio/TunerEngine.hpp"
-#include "Rack/Kit/MiniKey.hpp"
+#include "Support/FakeClock.hpp"
 #include "Support/FakeTunerStreamFactory.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Tuner/CountryPicker.hpp"

@@ -87,9 +87,10 @@ TEST(StationGuideRules, RowValues) {
     EXPECT_EQ(R::presetNumber(makeStation(7), presets), 3);
     EXPECT_FALSE(R::presetNumber(makeStation(8), presets));
 
-    EXPECT_FALSE(R::tuned(makeStation(7), false, makeStation(7)));
-    EXPECT_TRUE(R::tuned(makeStation(7), true, makeStation(7)));
-    EXPECT_FALSE(R::tuned(makeStation(7), true, std::nullopt));
+    constexpr bool tunerOn = true, tunerOff = false;
+    EXPECT_FALSE(R::tuned(makeStation(7), tunerOff, makeStation(7)));
+    EXPECT_TRUE(R::tuned(makeStation(7), tunerOn, makeStation(7)));
+    EXPECT_FALSE(R::tuned(makeStation(7), tunerOn, std::nullopt));
     EXPECT_FALSE(R::showsCountry(Query::country("DE")));
     EXPECT_TRUE(R::showsCountry(Query::genre("pop")));
 
@@ -128,9 +129,9 @@ TEST(StationGuideRules, StoreItemsNameTheStoredStation) {
 
 TEST(StationGuideRules, OnlyWebAddressesOpenAsWebsites) {
     const std::vector<std::pair<const char*, bool>> table = {
-        {"http://radio.example/", true},  {"HTTPS://radio.example", true}, {"HtTp://radio.example/a?b", true},
-        {"javascript:alert(1)", false},   {"file:///etc/passwd", false},   {"ftp://radio.example/", false},
-        {"www.radio.example", false},     {"http:relative", false},       {"smb://host/share", false}};
+        {"http://radio.example/", true}, {"HTTPS://radio.example", true}, {"HtTp://radio.example/a?b", true},
+        {"javascript:alert(1)", false},  {"file:///etc/passwd", false},   {"ftp://radio.example/", false},
+        {"www.radio.example", false},    {"http:relative", false},        {"smb://host/share", false}};
     for (auto [text, opens] : table) {
         auto url = Url::parse(text);
         ASSERT_TRUE(url) << text;

@@ -260,7 +260,7 @@ TEST_F(StationGuideTest, RowMenuOffersEveryActionAndOnlyWebAddresses) {
     station.homepage = Url::parse("HTTPS://radio.example/home");
     auto web = guide->rowMenu(station);
     EXPECT_EQ(titles(*web), (std::vector<QString>{"Tune In", "Store in Preset", "--", "Open Station Website",
-                                                   "Copy Stream Address"}));
+                                                  "Copy Stream Address"}));
     web->actions()[3]->trigger();
     ASSERT_EQ(desktop.opened.size(), 1u);
     EXPECT_EQ(desktop.opened[0].host(), "radio.example");

@@ -8,7 +8,7 @@ namespace norvo {
 namespace {
 
 TEST(StationRow, BadgesAreLeftOutNotLeftEmpty) {
-    StationRow row{0, test::makeStation(1), false, 5, true};
+    StationRow row{.index = 0, .station = test::makeStation(1), .tuned = false, .preset = 5, .showCountry = true};
     EXPECT_EQ(row.badges(), (QStringList{"P5", "DE", "MP3 128k"}));
     row.preset.reset();
     row.showCountry = false;

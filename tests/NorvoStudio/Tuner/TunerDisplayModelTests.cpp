@@ -36,44 +36,70 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, MainLineTest,
     testing::Values(
         MainLineCase{"OffWithFlashShowsRadioText",
-                     [](FakeTuner& t) { t.on = false; t.flashText = "STORED IN P1"; }, {"RADIO TEXT", Ink::cyan}},
+                     [](FakeTuner& t) {
+                         t.on = false;
+                         t.flashText = "STORED IN P1";
+                     },
+                     {"RADIO TEXT", Ink::cyan}},
         MainLineCase{"MemoryBeatsFlash",
-                     [](FakeTuner& t) { t.armed = true; t.flashText = "STORED IN P1"; },
+                     [](FakeTuner& t) {
+                         t.armed = true;
+                         t.flashText = "STORED IN P1";
+                     },
                      {"MEMORY \u2014 PRESS A PRESET KEY 1\u20138", Ink::amber}},
         MainLineCase{"FlashBeatsBuffering",
-                     [](FakeTuner& t) { t.flashText = "P3 EMPTY"; t.receptionState = Reception::buffering(0.5); },
+                     [](FakeTuner& t) {
+                         t.flashText = "P3 EMPTY";
+                         t.receptionState = Reception::buffering(0.5);
+                     },
                      {"P3 EMPTY", Ink::amber}},
-        MainLineCase{"BufferingBar", [](FakeTuner& t) { t.receptionState = Reception::buffering(0.25); },
+        MainLineCase{"BufferingBar",
+                     [](FakeTuner& t) { t.receptionState = Reception::buffering(0.25); },
                      {"BUFFERING  \u25AE\u25AE\u25AE\u25AF\u25AF\u25AF\u25AF\u25AF\u25AF\u25AF", Ink::cyan}},
         MainLineCase{"NoSignalUpperCasedInRed",
                      [](FakeTuner& t) { t.receptionState = Reception::noSignal("Stream ended straße"); },
                      {"NO SIGNAL \u2014 STREAM ENDED STRASSE", Ink::red}},
-        MainLineCase{"StandbyWhileOn", [](FakeTuner& t) { t.receptionState = Reception::standby(); },
+        MainLineCase{"StandbyWhileOn",
+                     [](FakeTuner& t) { t.receptionState = Reception::standby(); },
                      {standbyPrompt, Ink::cyan}},
-        MainLineCase{"OffReceptionWhileOn", [](FakeTuner& t) { t.receptionState = Reception::off(); },
+        MainLineCase{"OffReceptionWhileOn",
+                     [](FakeTuner& t) { t.receptionState = Reception::off(); },
                      {standbyPrompt, Ink::cyan}},
-        MainLineCase{"Tuning", [](FakeTuner& t) { t.receptionState = Reception::tuning(); },
-                     {"TUNING\u2026", Ink::cyan}},
+        MainLineCase{
+            "Tuning", [](FakeTuner& t) { t.receptionState = Reception::tuning(); }, {"TUNING\u2026", Ink::cyan}},
         MainLineCase{"TitleWins",
-                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.title = "Song – ümlaut"; },
+                     [](FakeTuner& t) {
+                         t.receptionState = Reception::tuned();
+                         t.title = "Song – ümlaut";
+                     },
                      {"\u266A \u2068SONG – ÜMLAUT\u2069", Ink::cyan}},
         // A stream's title cannot break the line or turn the note round.
         MainLineCase{"TitleControlsReplacedAndIsolated",
-                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.title = "live\r\n\u202Eon air"; },
+                     [](FakeTuner& t) {
+                         t.receptionState = Reception::tuned();
+                         t.title = "live\r\n\u202Eon air";
+                     },
                      {"\u266A \u2068LIVE\uFFFD\uFFFD\uFFFDON AIR\u2069", Ink::cyan}},
-        MainLineCase{"FirstFourTags", [](FakeTuner& t) { t.receptionState = Reception::tuned(); },
+        MainLineCase{"FirstFourTags",
+                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); },
                      {"\u2068POP \u00B7 ROCK \u00B7 NEWS \u00B7 TALK\u2069", Ink::cyan}},
         MainLineCase{"OnAirWithoutTags",
-                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.current->tags.clear(); },
+                     [](FakeTuner& t) {
+                         t.receptionState = Reception::tuned();
+                         t.current->tags.clear();
+                     },
                      {"ON AIR", Ink::cyan}},
         MainLineCase{"OnAirWithoutStation",
-                     [](FakeTuner& t) { t.receptionState = Reception::tuned(); t.current.reset(); },
+                     [](FakeTuner& t) {
+                         t.receptionState = Reception::tuned();
+                         t.current.reset();
+                     },
                      {"ON AIR", Ink::cyan}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TunerDisplayModel, BufferingCellsRoundHalvesAwayFromZeroAndStayInRange) {
-    const std::vector<std::pair<double, int>> table = {
-        {0, 0}, {0.04, 0}, {0.05, 1}, {0.25, 3}, {0.5, 5}, {0.95, 10}, {1, 10}, {-0.3, 0}, {7, 10}, {std::nan(""), 0}};
+    const std::vector<std::pair<double, int>> table = {{0, 0},     {0.04, 0}, {0.05, 1}, {0.25, 3}, {0.5, 5},
+                                                       {0.95, 10}, {1, 10},   {-0.3, 0}, {7, 10},   {std::nan(""), 0}};
     for (auto [fraction, cells] : table) EXPECT_EQ(TunerDisplayModel::bufferingCells(fraction), cells) << fraction;
     std::string empty = "BUFFERING  ", full = "BUFFERING  ";
     for (int i = 0; i < 10; ++i) empty += "\u25AF", full += "\u25AE";

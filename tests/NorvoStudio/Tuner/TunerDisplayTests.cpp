@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QPaintEvent>
-#include <QRegion>
 #include <QPixmapCache>
+#include <QRegion>
 #include <functional>
 #include <utility>
 
@@ -175,7 +175,8 @@ TEST_F(TunerDisplayTest, KeptRowsFollowEveryChangeOfTheTuner) {
         {"genre band", [](FakeTuner& t) { t.bandState.query = TunerFacade::Query::genre("electronic"); }},
         {"dial", [](FakeTuner& t) { t.dialPosition = 20; }},
         {"no title", [](FakeTuner& t) { t.title.reset(); }},
-        {"off", [](FakeTuner& t) {
+        {"off",
+         [](FakeTuner& t) {
              t.on = false;
              t.receptionState = TunerFacade::Reception::off();
          }},

@@ -14,19 +14,22 @@
 namespace norvo {
 namespace {
 
+// Whether the display is lit, for the parts that show nothing while it is dark.
+constexpr bool lit = true, unlit = false;
+
 TEST(MarqueeText, ScrollsOnlyWhenLitAndWiderThanTheBoxBeyondTolerance) {
-    EXPECT_FALSE(MarqueeText::scrolls(true, 200, 200));
-    EXPECT_FALSE(MarqueeText::scrolls(true, 200.5, 200));
-    EXPECT_TRUE(MarqueeText::scrolls(true, 200.6, 200));
-    EXPECT_FALSE(MarqueeText::scrolls(false, 400, 200));
-    EXPECT_FALSE(MarqueeText::scrolls(true, 0, 200));  // before the first measurement
+    EXPECT_FALSE(MarqueeText::scrolls(lit, 200, 200));
+    EXPECT_FALSE(MarqueeText::scrolls(lit, 200.5, 200));
+    EXPECT_TRUE(MarqueeText::scrolls(lit, 200.6, 200));
+    EXPECT_FALSE(MarqueeText::scrolls(unlit, 400, 200));
+    EXPECT_FALSE(MarqueeText::scrolls(lit, 0, 200));  // before the first measurement
 }
 
 TEST(MarqueeText, OffsetPausesThenMovesAndLoopsSeamlessly) {
     const double width = 300;
     EXPECT_NEAR(MarqueeText::cycle(width), 356.0 / 30 + 1.6, 1e-9);
-    const std::vector<std::pair<double, double>> table = {
-        {0, 0}, {1.0, 0}, {1.6, 0}, {2.6, -30}, {3.6, -60}, {-0.5, 0}};
+    const std::vector<std::pair<double, double>> table = {{0, 0},     {1.0, 0},   {1.6, 0},
+                                                          {2.6, -30}, {3.6, -60}, {-0.5, 0}};
     for (auto [elapsed, offset] : table) EXPECT_NEAR(MarqueeText::offset(elapsed, width), offset, 1e-9) << elapsed;
     // Just before the end of a cycle the row has moved by width + gap; then it starts over.
     const double cycle = MarqueeText::cycle(width);
@@ -56,10 +59,10 @@ TEST(DialScale, TicksAndStationsSpreadOverTheSpan) {
 }
 
 TEST(SignalMeter, SegmentsLitByLevel) {
-    const std::vector<std::pair<double, int>> table = {{0, 0},   {-1, 0},  {0.01, 1}, {0.2, 1}, {0.21, 2},
+    const std::vector<std::pair<double, int>> table = {{0, 0},   {-1, 0},   {0.01, 1}, {0.2, 1}, {0.21, 2},
                                                        {0.8, 4}, {0.81, 5}, {1.0, 5},  {3.0, 5}, {std::nan(""), 0}};
-    for (auto [level, lit] : table) EXPECT_EQ(SignalMeter::litSegments(level, true), lit) << level;
-    EXPECT_EQ(SignalMeter::litSegments(1.0, false), 0);
+    for (auto [level, segments] : table) EXPECT_EQ(SignalMeter::litSegments(level, lit), segments) << level;
+    EXPECT_EQ(SignalMeter::litSegments(1.0, unlit), 0);
 }
 
 TEST(DetentStepper, TwelvePointsADetentWithTheThresholdInclusive) {
@@ -82,12 +85,13 @@ TEST(DetentStepper, TwelvePointsADetentWithTheThresholdInclusive) {
 }
 
 TEST(DetentStepper, WheelMovementInPoints) {
-    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, 120, false), 12);   // one notch, one detent
-    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, 60, false), 6);     // half a notch needs two
-    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, -120, false), -12);
-    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(7, 120, false), 7);    // touchpads count points
+    constexpr bool inverted = true, plain = false;
+    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, 120, plain), 12);  // one notch, one detent
+    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, 60, plain), 6);    // half a notch needs two
+    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(0, -120, plain), -12);
+    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(7, 120, plain), 7);  // touchpads count points
     // Natural scrolling reports the other sign for the same movement of the fingers.
-    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(-7, -120, true), 7);
+    EXPECT_DOUBLE_EQ(DetentStepper::wheelMovement(-7, -120, inverted), 7);
 }
 
 TEST(Spring, SettlesOnItsTargetWithoutRunningAway) {

@@ -69,14 +69,15 @@ TEST(HalfPointSizes, TheTuningLabelAndTheStationAndCountryNamesAreDrawnAtTheirSi
         knob.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         const int labelTop = int(std::ceil(knob.knobRect().bottom() + 2)) * 2;
         const auto [left, right] = greyColumns(image.copy(0, labelTop, image.width(), image.height() - labelTop));
-        const auto [refLeft, refRight] = referenceColumns(KitFont::system(15, QFont::DemiBold, true),
-                                                          KitColor::silkscreenLight, "TUNING", 10, QSize(240, 40));
+        const auto [refLeft, refRight] =
+            referenceColumns(KitFont::system(15, QFont::DemiBold, KitFont::Width::expanded), KitColor::silkscreenLight,
+                             "TUNING", 10, QSize(240, 40));
         ASSERT_GE(left, 0);
         EXPECT_NEAR(right - left, refRight - refLeft, 1.5) << "TUNING";
     }
     {
         const QString name = QStringLiteral("Deutschlandfunk Kultur");
-        StationRow shown{1, test::makeStation(1), false, 3, true};
+        StationRow shown{.index = 1, .station = test::makeStation(1), .tuned = false, .preset = 3, .showCountry = true};
         shown.station.name = name.toStdString();
         QImage image = blackImage(QSize(400, int(StationRow::height)), 2.0);
         {
@@ -94,7 +95,8 @@ TEST(HalfPointSizes, TheTuningLabelAndTheStationAndCountryNamesAreDrawnAtTheirSi
         QImage image = blackImage(QSize(290, int(CountryPicker::rowHeight)), 2.0);
         {
             QPainter p(&image);
-            CountryPicker::paintRow(p, QRectF(0, 0, 290, CountryPicker::rowHeight), country, false);
+            constexpr bool unselected = false;
+            CountryPicker::paintRow(p, QRectF(0, 0, 290, CountryPicker::rowHeight), country, unselected);
         }
         // The flag may hold white: the name's end, after the flag and the gap of 8, is measured.
         const QString flag = QString::fromStdString(flagEmoji(country.code));

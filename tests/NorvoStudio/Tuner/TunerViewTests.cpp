@@ -43,19 +43,21 @@ public:
 class TunerViewTest : public testing::Test {
 protected:
     void SetUp() override {
-        view = std::make_unique<TunerView>(
-            TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics, [] { return MeterBallistics::Pair{}; }});
+        view = std::make_unique<TunerView>(TunerView::Services{tuner, executor, clock, desktop, "en_US", haptics,
+                                                               [] { return MeterBallistics::Pair{}; }});
         view->resize(view->sizeHint());
         view->show();
         QApplication::processEvents();
     }
 
     // A wheel event at the knob's centre.
-    void wheel(QPoint pixel, QPoint angle, bool inverted = false) {
+    // Natural scrolling reports the deltas inverted.
+    enum class Scrolling { plain, inverted };
+    void wheel(QPoint pixel, QPoint angle, Scrolling scrolling = Scrolling::plain) {
         TuningKnob* knob = view->tuningKnob();
         const QPointF at = knob->knobRect().center();
         QWheelEvent event(at, knob->mapToGlobal(at), pixel, angle, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                          inverted);
+                          scrolling == Scrolling::inverted);
         QApplication::sendEvent(knob, &event);
     }
 
@@ -80,8 +82,9 @@ TEST_F(TunerViewTest, EveryControlCallsItsOperation) {
     view->memoryKey()->click();
     view->mutingKey()->click();
     view->volumeKnob()->setValue(0.8);
-    EXPECT_EQ(tuner.calls, (std::vector<Call>{{"togglePower"}, {"armMemory"}, {"setMuting", "true"},
-                                              {"setVolume", std::to_string(0.8f)}}));
+    EXPECT_EQ(tuner.calls,
+              (std::vector<Call>{
+                  {"togglePower"}, {"armMemory"}, {"setMuting", "true"}, {"setVolume", std::to_string(0.8f)}}));
 }
 
 TEST_F(TunerViewTest, PresetKeysAddressSlotsFromZero) {
@@ -95,7 +98,8 @@ TEST_F(TunerViewTest, PresetKeysAddressSlotsFromZero) {
     tuner.presetSlots[2] = makeStation(5);
     tuner.publish();
     key->contextMenu()->actions()[1]->trigger();
-    EXPECT_EQ(tuner.calls, (std::vector<Call>{{"pressPreset", "2"}, {"storeCurrentStation", "2"}, {"clearPreset", "2"}}));
+    EXPECT_EQ(tuner.calls,
+              (std::vector<Call>{{"pressPreset", "2"}, {"storeCurrentStation", "2"}, {"clearPreset", "2"}}));
 }
 
 TEST_F(TunerViewTest, KeysShowTheTunersState) {
@@ -132,8 +136,12 @@ TEST_F(TunerViewTest, KnobDragTurnsADetentPerTwelvePoints) {
     drag({0, 12});
     drag({10, 10});  // right and down cancel out
     drag({40, 0});
-    EXPECT_EQ(tuner.calls, (std::vector<Call>{{"stepDial", "1"}, {"stepDial", "1"}, {"stepDial", "-1"},
-                                              {"stepDial", "1"}, {"stepDial", "1"}, {"stepDial", "1"}}));
+    EXPECT_EQ(tuner.calls, (std::vector<Call>{{"stepDial", "1"},
+                                              {"stepDial", "1"},
+                                              {"stepDial", "-1"},
+                                              {"stepDial", "1"},
+                                              {"stepDial", "1"},
+                                              {"stepDial", "1"}}));
     EXPECT_EQ(haptics.alignments, 6);
 }
 
@@ -144,9 +152,10 @@ TEST_F(TunerViewTest, KnobWheelNotchIsADetentAndTouchpadsCountPoints) {
     wheel({}, {0, -120});
     wheel({0, 6}, {0, 50});
     wheel({0, 6}, {0, 50});
-    wheel({0, -12}, {0, -100}, true);  // natural scrolling: the fingers moved up
-    EXPECT_EQ(tuner.calls, (std::vector<Call>{{"stepDial", "1"}, {"stepDial", "1"}, {"stepDial", "-1"},
-                                              {"stepDial", "1"}, {"stepDial", "1"}}));
+    wheel({0, -12}, {0, -100}, Scrolling::inverted);  // the fingers moved up
+    EXPECT_EQ(tuner.calls,
+              (std::vector<Call>{
+                  {"stepDial", "1"}, {"stepDial", "1"}, {"stepDial", "-1"}, {"stepDial", "1"}, {"stepDial", "1"}}));
     EXPECT_EQ(haptics.alignments, 0);  // the wheel gives no tap
 
     // Leaving the knob drops a part-detent.

@@ -96,27 +96,27 @@ TEST_P(SoundProfileErrors, ThrowTheFirstProblemAsOneIssue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SoundProfileErrors,
-    testing::Values(
-        ErrorCase{"NotJSON", "{\"format\": ", "", "The profile is not valid JSON"},
-        ErrorCase{"Empty", "", "", "The profile is not valid JSON"},
-        ErrorCase{"Array", "[1, 2]", "", "A profile must be a JSON object"},
-        ErrorCase{"String", "\"NORVO-Sound\"", "", "A profile must be a JSON object"},
-        ErrorCase{"WrongFormat", withMember("format", "NORVO"), "format", "This is not a NORVO Sound profile"},
-        ErrorCase{"NoFormat", withoutMember("format"), "format", "This is not a NORVO Sound profile"},
-        ErrorCase{"NewerVersion", withMember("format_version", "2.0"), "format_version",
-                  "This profile needs a newer Norvo Studio"},
-        ErrorCase{"VersionNotText", withMember("format_version", 1), "format_version",
-                  "This profile needs a newer Norvo Studio"},
-        ErrorCase{"NoID", withoutMember("id"), "id", "A profile needs an id"},
-        ErrorCase{"EmptyID", withMember("id", ""), "id", "A profile needs an id"},
-        ErrorCase{"IDNotText", withMember("id", 7), "id", "A profile needs an id"},
-        ErrorCase{"LongID", withMember("id", std::string(129, 'a')), "id", "A profile needs an id"},
-        ErrorCase{"IDWithLineFeed", withMember("id", "a\nb"), "id", "A profile needs an id"},
-        ErrorCase{"IDWithC1Control", withMember("id", "a\u0085b"), "id", "A profile needs an id"},
-        ErrorCase{"CleanID", withMember("id", "clean"), "id", "The id \u201Cclean\u201D is reserved"},
-        ErrorCase{"NoName", withoutMember("name"), "name", "A profile needs a name"},
-        ErrorCase{"BlankName", withMember("name", "  "), "name", "A profile needs a name"},
-        ErrorCase{"NameNotText", withMember("name", JSONValue::Array{}), "name", "A profile needs a name"}),
+    testing::Values(ErrorCase{"NotJSON", "{\"format\": ", "", "The profile is not valid JSON"},
+                    ErrorCase{"Empty", "", "", "The profile is not valid JSON"},
+                    ErrorCase{"Array", "[1, 2]", "", "A profile must be a JSON object"},
+                    ErrorCase{"String", "\"NORVO-Sound\"", "", "A profile must be a JSON object"},
+                    ErrorCase{"WrongFormat", withMember("format", "NORVO"), "format",
+                              "This is not a NORVO Sound profile"},
+                    ErrorCase{"NoFormat", withoutMember("format"), "format", "This is not a NORVO Sound profile"},
+                    ErrorCase{"NewerVersion", withMember("format_version", "2.0"), "format_version",
+                              "This profile needs a newer Norvo Studio"},
+                    ErrorCase{"VersionNotText", withMember("format_version", 1), "format_version",
+                              "This profile needs a newer Norvo Studio"},
+                    ErrorCase{"NoID", withoutMember("id"), "id", "A profile needs an id"},
+                    ErrorCase{"EmptyID", withMember("id", ""), "id", "A profile needs an id"},
+                    ErrorCase{"IDNotText", withMember("id", 7), "id", "A profile needs an id"},
+                    ErrorCase{"LongID", withMember("id", std::string(129, 'a')), "id", "A profile needs an id"},
+                    ErrorCase{"IDWithLineFeed", withMember("id", "a\nb"), "id", "A profile needs an id"},
+                    ErrorCase{"IDWithC1Control", withMember("id", "a\u0085b"), "id", "A profile needs an id"},
+                    ErrorCase{"CleanID", withMember("id", "clean"), "id", "The id \u201Cclean\u201D is reserved"},
+                    ErrorCase{"NoName", withoutMember("name"), "name", "A profile needs a name"},
+                    ErrorCase{"BlankName", withMember("name", "  "), "name", "A profile needs a name"},
+                    ErrorCase{"NameNotText", withMember("name", JSONValue::Array{}), "name", "A profile needs a name"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.label); });
 
 TEST(SoundProfile, IDLimitCountsCharactersNotBytes) {
@@ -128,16 +128,16 @@ TEST(SoundProfile, IDLimitCountsCharactersNotBytes) {
 TEST(SoundProfile, WarnsInKeyOrderAndIgnoresOrClamps) {
     JSONValue document = minimalDocument();
     JSONValue& tape = document["tape"];
-    tape["wow"]["depth_percent"] = 5;                  // clamped to 2
-    tape["wow"]["rate_hz"] = 0.01;                     // clamped to 0.1
-    tape["saturation"]["drive_db"] = "loud";           // ignored
-    tape["azimuth"]["error_us"] = -500;                // clamped to -200
-    tape["echo"]["delay_ms"] = 300;                    // unknown section
-    tape["hiss"] = 5;                                  // not an object
-    tape["filter"]["low_cut_hz"] = 5;                  // up to 10
-    tape["filter"]["high_cut_hz"] = 0;                 // off: fine
-    tape["filter"]["notch_hz"] = 50;                   // unknown key
-    tape["crosstalk"]["level_db"] = -40;               // fine
+    tape["wow"]["depth_percent"] = 5;         // clamped to 2
+    tape["wow"]["rate_hz"] = 0.01;            // clamped to 0.1
+    tape["saturation"]["drive_db"] = "loud";  // ignored
+    tape["azimuth"]["error_us"] = -500;       // clamped to -200
+    tape["echo"]["delay_ms"] = 300;           // unknown section
+    tape["hiss"] = 5;                         // not an object
+    tape["filter"]["low_cut_hz"] = 5;         // up to 10
+    tape["filter"]["high_cut_hz"] = 0;        // off: fine
+    tape["filter"]["notch_hz"] = 50;          // unknown key
+    tape["crosstalk"]["level_db"] = -40;      // fine
 
     auto result = SoundProfile::parse(text(document));
 
@@ -230,14 +230,14 @@ TEST_P(SoundProfileFileName, KeepsLettersDigitsSpacesUnderscoresAndHyphens) {
     EXPECT_EQ(profile.suggestedFileName(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SoundProfileFileName,
-                         testing::Values(FileNameCase{"Bazaar portable stereo \u201996",
-                                                      "Bazaar portable stereo 96.nvsound"},
-                                         FileNameCase{"?!\u2026 / * .", "Tape sound.nvsound"},
-                                         FileNameCase{"  My_deck-2 ", "My_deck-2.nvsound"},
-                                         FileNameCase{"../../etc/passwd", "etcpasswd.nvsound"},
-                                         FileNameCase{"Kassette \u00C4\u00D6 \u65E5\u672C", "Kassette \u00C4\u00D6 \u65E5\u672C.nvsound"},
-                                         FileNameCase{"Cafe\u0301 \u0661\u0662", "Cafe\u0301 \u0661\u0662.nvsound"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SoundProfileFileName,
+    testing::Values(FileNameCase{"Bazaar portable stereo \u201996", "Bazaar portable stereo 96.nvsound"},
+                    FileNameCase{"?!\u2026 / * .", "Tape sound.nvsound"},
+                    FileNameCase{"  My_deck-2 ", "My_deck-2.nvsound"},
+                    FileNameCase{"../../etc/passwd", "etcpasswd.nvsound"},
+                    FileNameCase{"Kassette \u00C4\u00D6 \u65E5\u672C", "Kassette \u00C4\u00D6 \u65E5\u672C.nvsound"},
+                    FileNameCase{"Cafe\u0301 \u0661\u0662", "Cafe\u0301 \u0661\u0662.nvsound"}));
 
 TEST(SoundProfile, SuggestedFileNameStaysWithinFileSystemLimits) {
     SoundProfile profile = SoundProfile::parse(text(minimalDocument())).profile;

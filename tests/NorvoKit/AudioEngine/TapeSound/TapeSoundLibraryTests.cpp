@@ -12,8 +12,8 @@ const std::string selectedKey(TapeSoundLibrary::selectedKey);
 const std::string importedKey(TapeSoundLibrary::importedKey);
 
 std::string profileData(const std::string& id, const std::string& name = "Imported") {
-    JSONValue document = JSONValue::Object{{"format", "NORVO-Sound"}, {"format_version", "1.0"}, {"id", id},
-                                           {"name", name}, {"x-extra", "kept"}};
+    JSONValue document = JSONValue::Object{
+        {"format", "NORVO-Sound"}, {"format_version", "1.0"}, {"id", id}, {"name", name}, {"x-extra", "kept"}};
     document["tape"]["hiss"]["level_db"] = -65;
     return document.serialized();
 }
@@ -227,7 +227,9 @@ TEST_F(TapeSoundLibraryTest, PersistsAcrossANewLibraryOnTheSameStore) {
     EXPECT_EQ(importedIDs(reopened), (std::vector<std::string>{"org.example.two", "org.example.one"}));
     ASSERT_TRUE(reopened.selected);
     EXPECT_EQ(reopened.selected->id, "org.example.one");
-    EXPECT_EQ(reopened.selected->document.find("x-extra")->string() ? *reopened.selected->document.find("x-extra")->string() : "",
+    EXPECT_EQ(reopened.selected->document.find("x-extra")->string()
+                  ? *reopened.selected->document.find("x-extra")->string()
+                  : "",
               "kept");
 
     reopened.select("builtin.bazaar-96");

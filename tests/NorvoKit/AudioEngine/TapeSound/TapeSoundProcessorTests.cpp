@@ -84,7 +84,8 @@ double tonePhase(std::span<const float> samples, double frequency, double sample
     const double n = double(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
         double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / (n - 1));
-        sum += window * double(samples[i]) * std::polar(1.0, -2 * std::numbers::pi * frequency * double(i) / sampleRate);
+        sum +=
+            window * double(samples[i]) * std::polar(1.0, -2 * std::numbers::pi * frequency * double(i) / sampleRate);
     }
     return std::arg(sum);
 }
@@ -147,16 +148,16 @@ struct CutCase {
 
 class TapeSoundCut : public testing::TestWithParam<CutCase> {};
 
-// The frequency between `low` and `high` where the gain crosses -3 dB (the gain rises
-// with frequency when `rising`).
-double minus3dBPoint(const TapeSoundSettings& settings, double low, double high, bool rising) {
+// Whether the gain rises with frequency (past a low cut) or falls (past a high cut).
+enum class Slope { rising, falling };
+
+// The frequency between `low` and `high` where the gain crosses -3 dB.
+double minus3dBPoint(const TapeSoundSettings& settings, double low, double high, Slope slope) {
     for (int i = 0; i < 14; ++i) {
         double middle = std::sqrt(low * high);
         bool above = toneGainDb(settings, middle) > -3.0;
-        if (above == rising)
-            high = middle;
-        else
-            low = middle;
+        if (above == (slope == Slope::rising)) high = middle;
+        else low = middle;
     }
     return std::sqrt(low * high);
 }
@@ -167,13 +168,13 @@ TEST_P(TapeSoundCut, IsThreeDecibelsDownWhereItIsSet) {
     s.lowCutHz = c.lowCut;
     s.highCutHz = c.highCut;
     if (c.lowCut > 0) {
-        double corner = minus3dBPoint(s, c.lowCut / 4, c.lowCut * 4, true);
+        double corner = minus3dBPoint(s, c.lowCut / 4, c.lowCut * 4, Slope::rising);
         EXPECT_NEAR(corner, c.lowCut, 0.1 * c.lowCut);
         EXPECT_LT(toneGainDb(s, c.lowCut / 2), -10.0) << "an octave below";
         EXPECT_NEAR(toneGainDb(s, c.lowCut * 8), 0.0, 0.3);
     }
     if (c.highCut > 0) {
-        double corner = minus3dBPoint(s, c.highCut / 4, std::min(c.highCut * 4, 0.49 * rate), false);
+        double corner = minus3dBPoint(s, c.highCut / 4, std::min(c.highCut * 4, 0.49 * rate), Slope::falling);
         EXPECT_NEAR(corner, c.highCut, 0.1 * c.highCut);
         if (c.highCut * 2 < rate / 2) {
             EXPECT_LT(toneGainDb(s, c.highCut * 2), -10.0) << "an octave above";
@@ -239,8 +240,9 @@ TEST_P(TapeSoundAzimuth, DelaysOneChannelByTheError) {
         Stereo out = rendered(s, sine(frequency, 0.5, 1.0, c.sampleRate), c.sampleRate);
         auto left = after(out.left, 0.1, c.sampleRate);
         auto right = after(out.right, 0.1, c.sampleRate);
-        double lag = std::remainder(tonePhase(left, frequency, c.sampleRate) - tonePhase(right, frequency, c.sampleRate),
-                                    2 * std::numbers::pi);
+        double lag =
+            std::remainder(tonePhase(left, frequency, c.sampleRate) - tonePhase(right, frequency, c.sampleRate),
+                           2 * std::numbers::pi);
         EXPECT_NEAR(lag / (2 * std::numbers::pi * frequency) * 1e6, c.errorUs, 0.2);
         EXPECT_NEAR(dB(test::toneAmplitude(right, frequency, c.sampleRate) /
                        test::toneAmplitude(left, frequency, c.sampleRate)),
@@ -341,7 +343,8 @@ TEST(TapeSoundProcessor, DropoutsDipBothChannelsAtTheSetRateAndDepth) {
         }
         std::size_t start = i;
         double bottom = 0;
-        for (; i < out.left.size() && dB(out.left[i] / 0.5) <= -0.5; ++i) bottom = std::min(bottom, dB(out.left[i] / 0.5));
+        for (; i < out.left.size() && dB(out.left[i] / 0.5) <= -0.5; ++i)
+            bottom = std::min(bottom, dB(out.left[i] / 0.5));
         ++dips;
         longest = std::max(longest, i - start);
         shallowest = dips == 1 ? bottom : std::max(shallowest, bottom);

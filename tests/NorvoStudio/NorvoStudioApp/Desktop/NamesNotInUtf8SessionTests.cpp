@@ -73,10 +73,8 @@ QString bashBytes(const std::string& bytes) {
     QString quoted = QStringLiteral("$'");
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && c != '\'' && c != '\\')
-            quoted += QLatin1Char(c);
-        else
-            quoted += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+        if (byte >= 0x20 && byte < 0x7F && c != '\'' && c != '\\') quoted += QLatin1Char(c);
+        else quoted += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
     }
     return quoted + QLatin1Char('\'');
 }

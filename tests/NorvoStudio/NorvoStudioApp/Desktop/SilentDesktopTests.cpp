@@ -88,8 +88,8 @@ TEST_F(SilentDesktopTest, RecordsThePlayerOntoSideAAndPlaysItBackWithoutAnySound
     const auto song = dir("music") / "Tone.wav";
     test::generateTone(song, 12, 440, 660, 44100, 2, {}, 0.5);
 
-    const Run recording = session(recordSession, {QString::fromStdString(cassette.string()),
-                                                  QString::fromStdString(song.string())});
+    const Run recording =
+        session(recordSession, {QString::fromStdString(cassette.string()), QString::fromStdString(song.string())});
     ASSERT_TRUE(recording.finished) << "the recording session did not end:\n" << recording.output.toStdString();
     EXPECT_TRUE(recording.output.contains(QStringLiteral("exit: 0\n"))) << recording.output.toStdString();
     if (noSoundCard()) {

@@ -38,8 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MeterCase{"exactlyMinus10", -10, -60, {-40, -30, -20, -15}, {}},
                       MeterCase{"halfDbOver", 0.5, 0.5, {-40, -30, -20, -15, -10, -7, -5, -3, -1, 0}, {}},
                       MeterCase{"peakMinus5point5", -50, -5.5, {}, {-7}},
-                      MeterCase{"peak2point5", -50, 2.5, {}, {0, 1, 2}},
-                      MeterCase{"peakMinus35", -50, -35, {}, {}},
+                      MeterCase{"peak2point5", -50, 2.5, {}, {0, 1, 2}}, MeterCase{"peakMinus35", -50, -35, {}, {}},
                       MeterCase{"peakOnItsMarkIsNotAbove", -50, -3, {}, {-5}},
                       MeterCase{"peakUnderLitRun", -4, -2, {-40, -30, -20, -15, -10, -7, -5}, {-3}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -55,10 +54,12 @@ TEST(FLMeterBar, SegmentColoursSwitchToRedAtZero) {
 }
 
 TEST(FLMeterScale, PrintsSevenFiguresInTheirColours) {
+    // Each figure and whether it is printed red.
     std::vector<std::pair<QString, bool>> printed;
     for (double mark : FLMeterBar::marks) {
         const QString text = FLMeterScale::figure(mark);
-        if (!text.isEmpty()) printed.emplace_back(text, FLMeterScale::color(mark).red() > FLMeterScale::color(mark).green());
+        if (!text.isEmpty())
+            printed.emplace_back(text, FLMeterScale::color(mark).red() > FLMeterScale::color(mark).green());
     }
     const std::vector<std::pair<QString, bool>> expected{{"-40", false}, {"-30", false}, {"-20", false}, {"-10", false},
                                                          {"-5", false},  {"0", true},    {"3", true}};

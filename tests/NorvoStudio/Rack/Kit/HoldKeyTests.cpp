@@ -88,10 +88,10 @@ struct HoldKeyWindow {
     }
     QPointF centre() const { return QRectF(key->keyRect()).center(); }
     void press() { sendMouse(key, QEvent::MouseButtonPress, centre(), Qt::LeftButton, Qt::LeftButton); }
-    void moveFar() {
-        sendMouse(key, QEvent::MouseMove, centre() + QPointF(400, 300), Qt::NoButton, Qt::LeftButton);
+    void moveFar() { sendMouse(key, QEvent::MouseMove, centre() + QPointF(400, 300), Qt::NoButton, Qt::LeftButton); }
+    void release() {
+        sendMouse(key, QEvent::MouseButtonRelease, centre() + QPointF(400, 300), Qt::LeftButton, Qt::NoButton);
     }
-    void release() { sendMouse(key, QEvent::MouseButtonRelease, centre() + QPointF(400, 300), Qt::LeftButton, Qt::NoButton); }
 };
 
 TEST(HoldKeyWidget, DraggedFarPressesOnceAndReleasesOnce) {

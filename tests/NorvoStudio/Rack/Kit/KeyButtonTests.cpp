@@ -11,8 +11,8 @@ namespace norvo {
 namespace {
 
 void click(QWidget& w, QPoint pos) {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), w.mapToGlobal(QPointF(pos)), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
@@ -20,7 +20,7 @@ void click(QWidget& w, QPoint pos) {
 }
 
 TEST(HardwareKey, LatchedKeyStillRunsItsAction) {
-    HardwareKey key(HardwareKeyStyle{true, std::nullopt, 64, 38}, KeyLabel::caption("TUNER"));
+    HardwareKey key(HardwareKeyStyle{.latched = true, .width = 64, .height = 38}, KeyLabel::caption("TUNER"));
     key.resize(key.sizeHint());
     QSignalSpy clicked(&key, &QAbstractButton::clicked);
     click(key, key.keyRect().center());
@@ -29,7 +29,7 @@ TEST(HardwareKey, LatchedKeyStillRunsItsAction) {
 }
 
 TEST(HardwareKey, DrawnDownWhilePressedOrLatched) {
-    HardwareKey key(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::caption("PLAY"));
+    HardwareKey key(HardwareKeyStyle{.width = 64, .height = 38}, KeyLabel::caption("PLAY"));
     EXPECT_FALSE(key.drawnDown());
     EXPECT_EQ(key.depth(), 0.0);
     key.setDown(true);
@@ -57,26 +57,28 @@ TEST_P(KeyHitArea, WholeKeyRectangleTakesClicksShadowMarginDoesNot) {
     click(*key, r.bottomRight());  // the other corner
     EXPECT_EQ(clicked.count(), 2);
     click(*key, r.bottomLeft() + QPoint(0, 3));  // in the shadow below
-    click(*key, QPoint(0, 0));                    // in the margin
+    click(*key, QPoint(0, 0));                   // in the margin
     EXPECT_EQ(clicked.count(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, KeyHitArea,
-    ::testing::Values(HitCase{"hardware", [] { return new HardwareKey(HardwareKeyStyle{}, KeyLabel::caption("STOP")); }},
-                      HitCase{"silver", [] { return new SilverKey(SilverKeyStyle{56, false}, KeyLabel::caption("OPEN")); }},
-                      HitCase{"mini", [] { return new MiniKey(false, "WORLD"); }}),
+    ::testing::Values(
+        HitCase{"hardware", [] { return new HardwareKey(HardwareKeyStyle{}, KeyLabel::caption("STOP")); }},
+        HitCase{"silver", [] { return new SilverKey(SilverKeyStyle{.width = 56}, KeyLabel::caption("OPEN")); }},
+        HitCase{"mini", [] { return new MiniKey("WORLD"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KeyGeometry, KeysKeepTheirSpecifiedSizes) {
-    SilverKey silver(SilverKeyStyle{74, true}, KeyLabel::caption("A caption much wider than the key itself"));
+    SilverKey silver(SilverKeyStyle{.width = 74, .lit = true},
+                     KeyLabel::caption("A caption much wider than the key itself"));
     silver.resize(silver.sizeHint());
     EXPECT_EQ(silver.keyRect().size(), QSize(74, 36));
-    MiniKey mini(true, "COUNTRY");
+    MiniKey mini(MiniKeyStyle{.lit = true}, KeyLabel::caption("COUNTRY"));
     mini.setKeyGeometry(QRect(0, 0, 86, 20));
     EXPECT_EQ(mini.keyRect().size(), QSize(86, 20));
     EXPECT_EQ(mini.sizePolicy().horizontalPolicy(), QSizePolicy::Expanding) << "fills the width it is offered";
-    HardwareKey input(HardwareKeyStyle{false, std::nullopt, 128, 26}, KeyLabel::caption("TUNER"));
+    HardwareKey input(HardwareKeyStyle{.width = 128, .height = 26}, KeyLabel::caption("TUNER"));
     input.resize(input.sizeHint());
     EXPECT_EQ(input.keyRect().size(), QSize(128, 26));
 }

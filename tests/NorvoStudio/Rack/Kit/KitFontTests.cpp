@@ -1,6 +1,6 @@
+#include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/KitColor.hpp"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -29,19 +29,20 @@ TEST(KitFont, SizesAreDesignPointsAsPixels) {
 TEST(KitFont, WeightsAndExpandedWidthReachTheGlyphs) {
     const QString text = "STUDIO CASSETTE DECK";
     const qreal regular = QFontMetricsF(KitFont::system(12, QFont::DemiBold)).horizontalAdvance(text);
-    const qreal expanded = QFontMetricsF(KitFont::system(12, QFont::DemiBold, true)).horizontalAdvance(text);
+    const qreal expanded =
+        QFontMetricsF(KitFont::system(12, QFont::DemiBold, KitFont::Width::expanded)).horizontalAdvance(text);
     EXPECT_GT(expanded, regular * 1.15);
     EXPECT_EQ(QFontInfo(KitFont::system(12, QFont::Black)).weight(), int(QFont::Black));
     EXPECT_EQ(QFontInfo(KitFont::system(12, QFont::Medium)).weight(), int(QFont::Medium));
 }
 
 TEST(Silkscreen, InkAndTrackingAtEverySize) {
-    EXPECT_EQ((Silkscreen{"REC", 8, false}.ink()), KitColor::silkscreenLight);
-    EXPECT_EQ((Silkscreen{"REC", 8, true}.ink()), KitColor::silkscreenDark);
+    EXPECT_EQ((Silkscreen{"REC", 8, Lettering::light}.ink()), KitColor::silkscreenLight);
+    EXPECT_EQ((Silkscreen{"REC", 8, Lettering::dark}.ink()), KitColor::silkscreenDark);
     EXPECT_NEAR(KitColor::silkscreenLight.redF(), 0.78, 0.002);
     EXPECT_NEAR(KitColor::silkscreenDark.redF(), 0.25, 0.002);
     for (qreal size : {7.0, 8.0, 10.0}) {
-        const QFont font = Silkscreen{"TAPE MAP", size, false}.font();
+        const QFont font = Silkscreen{"TAPE MAP", size}.font();
         EXPECT_EQ(font.letterSpacingType(), QFont::AbsoluteSpacing);
         EXPECT_NEAR(font.letterSpacing(), 1.2, 1.0 / 64);  // Qt keeps spacing in 1/64 pixel
         EXPECT_EQ(font.stretch(), int(QFont::Expanded));

@@ -1,9 +1,9 @@
 #define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
-#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/KeyCap.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
 
 #include <QImage>
@@ -16,9 +16,15 @@
 namespace norvo {
 namespace {
 
+enum class KeyState { up, down };
+
 // A key with shadow, gradient and text: antialiased edges show any shift of the copy.
-void drawKey(QPainter& p, bool down) {
-    KeyCap{down, std::nullopt, 58, 34, KeyLabel::caption(QStringLiteral("MEMORY"))}.paint(p, QPointF(5, 4));
+void drawKey(QPainter& p, KeyState state) {
+    KeyCap{.down = state == KeyState::down,
+           .width = 58,
+           .height = 34,
+           .label = KeyLabel::caption(QStringLiteral("MEMORY"))}
+        .paint(p, QPointF(5, 4));
 }
 
 using test::largestDifference;
@@ -47,13 +53,13 @@ TEST_P(KitPictureTest, TheCopyIsWhatDrawingDirectlyGives) {
     {
         QPainter p(&direct);
         place(p);
-        drawKey(p, false);
+        drawKey(p, KeyState::up);
     }
     KitPicture picture;
     {
         QPainter p(&cached);
         place(p);
-        picture.paint(p, bounds, QStringLiteral("up"), [](QPainter& q) { drawKey(q, false); });
+        picture.paint(p, bounds, QStringLiteral("up"), [](QPainter& q) { drawKey(q, KeyState::up); });
     }
     EXPECT_LE(largestDifference(direct, cached), 2);
 }
@@ -76,7 +82,7 @@ TEST(KitPicture, DrawsAnewOnlyWhenTheKeyOrThePlacementChanges) {
         p.scale(scale, scale);
         picture.paint(p, QRectF(0, 0, 68, 46), key, [&](QPainter& q) {
             ++draws;
-            drawKey(q, key == QStringLiteral("down"));
+            drawKey(q, key == QStringLiteral("down") ? KeyState::down : KeyState::up);
         });
     };
     paint(QStringLiteral("up"), {0, 0});
@@ -96,27 +102,28 @@ TEST(KitPicture, DrawsAnewOnlyWhenTheKeyOrThePlacementChanges) {
 TEST(LayerPicture, SlidesAndFadesWithoutBeingDrawnAgain) {
     LayerPicture layer;
     const QRectF bounds(-5, -4, 78, 54);  // the key and its shadow
-    const auto render = [&](QPointF offset, qreal opacity, bool throughLayer) {
+    enum class Drawn { directly, throughLayer };
+    const auto render = [&](QPointF offset, qreal opacity, Drawn drawn) {
         QImage image(QSize(120, 100), QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(2);
         image.fill(Qt::transparent);
         QPainter p(&image);
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         p.setOpacity(opacity);
-        if (throughLayer) {
-            layer.paint(p, bounds, offset, QStringLiteral("up"), [](QPainter& q) { drawKey(q, false); });
+        if (drawn == Drawn::throughLayer) {
+            layer.paint(p, bounds, offset, QStringLiteral("up"), [](QPainter& q) { drawKey(q, KeyState::up); });
         } else {
             p.translate(offset);
-            drawKey(p, false);
+            drawKey(p, KeyState::up);
         }
         return image;
     };
-    EXPECT_LE(largestDifference(render({0, 0}, 1, true), render({0, 0}, 1, false)), 2);
-    EXPECT_LE(largestDifference(render({3, 11.5}, 1, true), render({3, 11.5}, 1, false)), 2);
-    const QImage faded = render({3, 11.5}, 0.5, true);
+    EXPECT_LE(largestDifference(render({0, 0}, 1, Drawn::throughLayer), render({0, 0}, 1, Drawn::directly)), 2);
+    EXPECT_LE(largestDifference(render({3, 11.5}, 1, Drawn::throughLayer), render({3, 11.5}, 1, Drawn::directly)), 2);
+    const QImage faded = render({3, 11.5}, 0.5, Drawn::throughLayer);
     EXPECT_EQ(layer.renders(), 1);
     // Faded as one picture: every pixel is the whole drawing's at half its alpha.
-    const QImage whole = render({3, 11.5}, 1, true);
+    const QImage whole = render({3, 11.5}, 1, Drawn::throughLayer);
     int worst = 0;
     for (int y = 0; y < whole.height(); ++y)
         for (int x = 0; x < whole.width(); ++x)
@@ -135,7 +142,7 @@ TEST(KitPicture, DrawsDirectlyUnderARotation) {
         p.rotate(10);
         picture.paint(p, QRectF(0, 0, 68, 46), QStringLiteral("up"), [&](QPainter& q) {
             ++draws;
-            drawKey(q, false);
+            drawKey(q, KeyState::up);
         });
     }
     EXPECT_EQ(draws, 2);
@@ -151,9 +158,9 @@ TEST(KitPicture, ReadoutsThroughAThousandValuesKeepNothingForGood) {
     QPainter p(&image);
     p.scale(2, 2);
     for (int i = 0; i < 1000; ++i) {
-        GlowText{QString::asprintf("%03d", i), 30, KitColor::amber, true}.paint(p, QRectF(10, 10, 120, 40));
-        GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan, true}.paint(
-            p, QRectF(10, 60, 120, 20));
+        GlowText{QString::asprintf("%03d", i), 30, KitColor::amber}.paint(p, QRectF(10, 10, 120, 40));
+        GlowText{QString::asprintf("%d:%02d", i / 60, i % 60), 15, KitColor::displayCyan}.paint(p, QRectF(10, 60, 120,
+                                                                                                          20));
         const double db = -45 + i % 50;
         FLMeterBar{{db, db + 2}, QStringLiteral("L")}.paint(p, QRectF(10, 100, 300, 10));
     }

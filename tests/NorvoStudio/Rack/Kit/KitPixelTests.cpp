@@ -1,11 +1,11 @@
 #include "Rack/Kit/BrushedMetal.hpp"
+#include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/GlowText.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/HoldKey.hpp"
-#include "Rack/Kit/FLMeterScale.hpp"
 #include "Rack/Kit/KeyCap.hpp"
-#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/KitColor.hpp"
+#include "Rack/Kit/KitFont.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/Kit/LED.hpp"
 #include "Rack/Kit/MiniKey.hpp"
@@ -16,8 +16,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
 
@@ -47,11 +47,11 @@ TEST(LEDPixels, OnIsFullColourAndGlowsOffIsDimWithoutGlow) {
         QImage on = blackImage(QSize(40, 40), ratio), off = blackImage(QSize(40, 40), ratio);
         {
             QPainter p(&on);
-            LED{true, KitColor::ledRed, 10}.paintCentred(p, QPointF(20, 20));
+            LED{.on = true, .color = KitColor::ledRed, .size = 10}.paintCentred(p, QPointF(20, 20));
         }
         {
             QPainter p(&off);
-            LED{false, KitColor::ledRed, 10}.paintCentred(p, QPointF(20, 20));
+            LED{.on = false, .color = KitColor::ledRed, .size = 10}.paintCentred(p, QPointF(20, 20));
         }
         // Below the highlight, towards the lower right, the fill shows through.
         const QPoint fill = QPoint(22, 22) * ratio;
@@ -65,8 +65,8 @@ TEST(LEDPixels, OnIsFullColourAndGlowsOffIsDimWithoutGlow) {
 }
 
 TEST(KeyCapPixels, UpIsLightAboveDownIsDarkAboveAndSunk) {
-    HardwareKey up(HardwareKeyStyle{false, std::nullopt, 64, 38}, KeyLabel::caption("STOP"));
-    HardwareKey down(HardwareKeyStyle{true, std::nullopt, 64, 38}, KeyLabel::caption("STOP"));
+    HardwareKey up(HardwareKeyStyle{.width = 64, .height = 38}, KeyLabel::caption("STOP"));
+    HardwareKey down(HardwareKeyStyle{.latched = true, .width = 64, .height = 38}, KeyLabel::caption("STOP"));
     up.resize(up.sizeHint());
     down.resize(down.sizeHint());
     const QImage a = grabbed(up), b = grabbed(down);
@@ -116,8 +116,8 @@ TEST(KeyCapPixels, CaptionWithoutAccentIsWhite85) {
 }
 
 TEST(SilverKeyPixels, PressedCapInvertsAndSinksOnePoint) {
-    SilverKey released(SilverKeyStyle{56, false}, KeyLabel::caption(""));
-    SilverKey pressed(SilverKeyStyle{56, false}, KeyLabel::caption(""));
+    SilverKey released(SilverKeyStyle{.width = 56}, KeyLabel::caption(""));
+    SilverKey pressed(SilverKeyStyle{.width = 56}, KeyLabel::caption(""));
     released.resize(released.sizeHint());
     pressed.resize(pressed.sizeHint());
     pressed.setDown(true);
@@ -132,7 +132,8 @@ TEST(SilverKeyPixels, PressedCapInvertsAndSinksOnePoint) {
 }
 
 TEST(SilverKeyPixels, LitInkIsGreen) {
-    SilverKey lit(SilverKeyStyle{74, true}, KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
+    SilverKey lit(SilverKeyStyle{.width = 74, .lit = true},
+                  KeyLabel::symbolAbove("pause.fill", "PLAY/PAUSE", SilverKeyStyle::font()));
     lit.resize(lit.sizeHint());
     const QImage image = grabbed(lit);
     int greenest = 0;
@@ -146,7 +147,7 @@ TEST(SilverKeyPixels, LitInkIsGreen) {
 
 TEST(MiniKeyPixels, FillsTheGivenWidthAndGlowsOnlyWhenLit) {
     QWidget parent;
-    MiniKey lit(true, "JAZZ", &parent), unlit(false, "JAZZ", &parent);
+    MiniKey lit(MiniKeyStyle{.lit = true}, KeyLabel::caption("JAZZ"), &parent), unlit("JAZZ", &parent);
     lit.setKeyGeometry(QRect(0, 0, 90, 20));
     unlit.setKeyGeometry(QRect(0, 0, 90, 20));
     EXPECT_EQ(lit.keyRect().size(), QSize(90, 20));
@@ -226,8 +227,10 @@ INSTANTIATE_TEST_SUITE_P(
                      keyInterior},
         DisabledCase{"latchedInput",
                      [] {
-                         auto* key = new HardwareKey(HardwareKeyStyle{true, KitColor::white(0.95), 128, 26},
-                                                     KeyLabel::lampBefore(LED{true, KitColor::amber, 6}, "TUNER"));
+                         auto* key = new HardwareKey(
+                             HardwareKeyStyle{
+                                 .latched = true, .accent = KitColor::white(0.95), .width = 128, .height = 26},
+                             KeyLabel::lampBefore(LED{.on = true, .color = KitColor::amber, .size = 6}, "TUNER"));
                          key->resize(key->sizeHint());
                          return key;
                      },
@@ -241,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](QWidget& w) { return static_cast<HoldKey&>(w).keyRect().adjusted(3, 3, -3, -3); }},
         DisabledCase{"silver",
                      [] {
-                         auto* key = new SilverKey(SilverKeyStyle{56, false},
+                         auto* key = new SilverKey(SilverKeyStyle{.width = 56},
                                                    KeyLabel::symbolAbove("plus", "OPEN", SilverKeyStyle::font()));
                          key->resize(key->sizeHint());
                          return key;
@@ -249,14 +252,14 @@ INSTANTIATE_TEST_SUITE_P(
                      keyInterior},
         DisabledCase{"mini",
                      [] {
-                         auto* key = new MiniKey(true, "JAZZ");
+                         auto* key = new MiniKey(MiniKeyStyle{.lit = true}, KeyLabel::caption("JAZZ"));
                          key->setKeyGeometry(QRect(0, 0, 86, 20));
                          return key;
                      },
                      keyInterior},
         DisabledCase{"knob",
                      [] {
-                         auto* knob = new Knob("OUTPUT", 0.8, 40, false);
+                         auto* knob = new Knob("OUTPUT", 0.8, 40, Lettering::light);
                          knob->resize(knob->sizeHint());
                          return knob;
                      },
@@ -277,7 +280,12 @@ int lowestInkRow(const QImage& image) {
 // Symbols differ in height; the captions under them must not follow: keys of one row show their
 // captions on one baseline (at 2x, so half a point shows as a pixel).
 TEST(KeyLabelPixels, CaptionsUnderDifferentSymbolsShareOneBaseline) {
-    const QStringList transport{"eject.fill", "circle.fill", "backward.fill", "play.fill", "forward.fill", "stop.fill",
+    const QStringList transport{"eject.fill",
+                                "circle.fill",
+                                "backward.fill",
+                                "play.fill",
+                                "forward.fill",
+                                "stop.fill",
                                 "arrow.triangle.2.circlepath"};
     const QStringList silver{"backward.end.fill", "play.fill", "pause.fill", "stop.fill", "forward.end.fill", "plus"};
     for (const auto& [symbols, font, height] :
@@ -315,7 +323,7 @@ TEST(HalfPointSizes, AreDrawnAndMeasuredAtTheirSize) {
     QImage knob = blackImage(QSize(120, 70), 2.0);
     {
         QPainter p(&knob);
-        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, false);
+        Knob::paint(p, QRectF(10, 4, 100, 60), "REC LEVEL", 0.5, 40, Lettering::light);
     }
     const QImage caption = knob.copy(0, (4 + 40 + 2) * 2, knob.width(), knob.height() - (4 + 40 + 2) * 2);
     QImage reference = blackImage(QSize(240, 40));
@@ -364,8 +372,8 @@ TEST(GlowTextPixels, LongTextStaysOnOneLineInsideItsSpace) {
     QImage image = blackImage(QSize(200, 60));
     {
         QPainter p(&image);
-        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan, true}.paint(
-            p, QRectF(10, 20, 100, 20));
+        GlowText{"A station name far longer than the window", 12, KitColor::displayCyan}.paint(p,
+                                                                                               QRectF(10, 20, 100, 20));
     }
     for (int y = 0; y < image.height(); ++y)
         for (int x = 116; x < image.width(); ++x) EXPECT_LT(image.pixelColor(x, y).green(), 30) << x << "," << y;
@@ -375,11 +383,11 @@ TEST(BrushedMetalPixels, DarkMetalIgnoresItsTint) {
     QImage red = blackImage(QSize(30, 30)), blue = blackImage(QSize(30, 30));
     {
         QPainter p(&red);
-        BrushedMetal{Qt::red, true}.paint(p, QRectF(0, 0, 30, 30));
+        BrushedMetal{.tint = Qt::red, .dark = true}.paint(p, QRectF(0, 0, 30, 30));
     }
     {
         QPainter p(&blue);
-        BrushedMetal{Qt::blue, true}.paint(p, QRectF(0, 0, 30, 30));
+        BrushedMetal{.tint = Qt::blue, .dark = true}.paint(p, QRectF(0, 0, 30, 30));
     }
     EXPECT_EQ(red, blue);
     const QColor top = red.pixelColor(15, 0);
@@ -389,7 +397,7 @@ TEST(BrushedMetalPixels, DarkMetalIgnoresItsTint) {
 TEST(BrushedMetalPixels, CachedTextureIsDrawnAtTheDevicePixelRatio) {
     // The cache must be rasterised at 2x for a 2x target, not drawn at 1x and scaled up.
     QImage cached = blackImage(QSize(40, 30), 2.0), direct = blackImage(QSize(40, 30), 2.0);
-    const BrushedMetal metal{KitColor::white(0.8), false};
+    const BrushedMetal metal{.tint = KitColor::white(0.8)};
     {
         QPainter p(&cached);
         metal.paint(p, QRectF(0, 0, 40, 30));
@@ -407,12 +415,33 @@ TEST(BrushedMetalPixels, CachedTextureIsDrawnAtTheDevicePixelRatio) {
 }
 
 TEST(SystemSymbol, EverySymbolTheFacesNameDrawsSomething) {
-    const QStringList named{"play.fill", "pause.fill", "stop.fill", "eject.fill", "backward.fill", "forward.fill",
-                            "backward.end.fill", "forward.end.fill", "circle.fill", "plus", "power",
-                            "arrow.triangle.2.circlepath", "lock.fill", "lock.open", "bandage.fill", "recordingtape",
-                            "opticaldisc", "music.note.list", "xmark.circle.fill", "checkmark.circle.fill",
-                            "magnifyingglass", "wifi.exclamationmark", "antenna.radiowaves.left.and.right.slash",
-                            "radio", "tray.and.arrow.down", "square.and.arrow.down", "paintpalette"};
+    const QStringList named{"play.fill",
+                            "pause.fill",
+                            "stop.fill",
+                            "eject.fill",
+                            "backward.fill",
+                            "forward.fill",
+                            "backward.end.fill",
+                            "forward.end.fill",
+                            "circle.fill",
+                            "plus",
+                            "power",
+                            "arrow.triangle.2.circlepath",
+                            "lock.fill",
+                            "lock.open",
+                            "bandage.fill",
+                            "recordingtape",
+                            "opticaldisc",
+                            "music.note.list",
+                            "xmark.circle.fill",
+                            "checkmark.circle.fill",
+                            "magnifyingglass",
+                            "wifi.exclamationmark",
+                            "antenna.radiowaves.left.and.right.slash",
+                            "radio",
+                            "tray.and.arrow.down",
+                            "square.and.arrow.down",
+                            "paintpalette"};
     for (const QString& name : named) {
         ASSERT_TRUE(SystemSymbol::exists(name)) << name.toStdString();
         QImage image = blackImage(QSize(40, 40));

@@ -61,7 +61,7 @@ void sendMouse(QWidget& w, QEvent::Type type, QPointF pos, Qt::MouseButtons butt
 
 TEST(KnobWidget, DragsThroughItsBindingAndResetsOnDoubleClick) {
     double model = 0.5;
-    Knob knob("VOLUME", 0.8, 40, false);
+    Knob knob("VOLUME", 0.8, 40, Lettering::light);
     knob.setBinding([&] { return model; }, [&](double v) { model = v; });
     QSignalSpy edited(&knob, &Knob::valueEdited);
     knob.resize(knob.sizeHint());
@@ -86,7 +86,7 @@ TEST(KnobWidget, DragsThroughItsBindingAndResetsOnDoubleClick) {
 
 TEST(KnobWidget, LostReleaseDoesNotCarryTheOldStartIntoTheNextDrag) {
     double model = 0.5;
-    Knob knob("REC LEVEL", 2.0 / 3.0, 40, false);
+    Knob knob("REC LEVEL", 2.0 / 3.0, 40, Lettering::light);
     knob.setBinding([&] { return model; }, [&](double v) { model = v; });
     knob.resize(knob.sizeHint());
     const QPointF centre = QRectF(knob.layoutRect()).center() - QPointF(0, 10);
@@ -103,7 +103,7 @@ TEST(KnobWidget, LostReleaseDoesNotCarryTheOldStartIntoTheNextDrag) {
 
 TEST(KnobWidget, PressOutsideTheFaceDoesNothing) {
     double model = 0.5;
-    Knob knob("OUTPUT", 0.8, 40, false);
+    Knob knob("OUTPUT", 0.8, 40, Lettering::light);
     knob.setBinding([&] { return model; }, [&](double v) { model = v; });
     knob.resize(knob.sizeHint());
     const QRectF layout(knob.layoutRect());

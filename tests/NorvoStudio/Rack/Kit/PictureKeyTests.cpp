@@ -41,21 +41,21 @@ TEST(PictureKey, EqualValuesShareAPictureOtherValuesAndTypesAreDrawnAnew) {
             };
             KitPicture::paintShared(p, QRectF(0, 0, 20, 20), key, draw, life);
         };
-        show(PictureKey(Lamp{8, true}));
-        show(PictureKey(Lamp{8, true}));
+        show(PictureKey(Lamp{.size = 8, .on = true}));
+        show(PictureKey(Lamp{.size = 8, .on = true}));
         EXPECT_EQ(draws, 1) << int(life);
-        show(PictureKey(Lamp{8, false}));
-        show(PictureKey(Dial{8, true}));
+        show(PictureKey(Lamp{.size = 8, .on = false}));
+        show(PictureKey(Dial{.size = 8, .on = true}));
         show(QStringLiteral("lamp"));
         EXPECT_EQ(draws, 4) << int(life);
         show(QStringLiteral("lamp"));
-        show(PictureKey(Lamp{8, false}));
+        show(PictureKey(Lamp{.size = 8, .on = false}));
         EXPECT_EQ(draws, 4) << int(life);
 
         if (life == PictureLife::lasting) QPixmapCache::clear();
         else RecentPictures::shared().clear();
-        show(PictureKey(Lamp{8, true}));
-        show(PictureKey(Lamp{8, true}));
+        show(PictureKey(Lamp{.size = 8, .on = true}));
+        show(PictureKey(Lamp{.size = 8, .on = true}));
         EXPECT_EQ(draws, 5) << int(life) << ": drawn again once the cache let it go, then kept again";
     }
 }

@@ -26,16 +26,16 @@ TEST(ValuePicture, DrawsAnewExactlyWhenAFieldOfItsValueChanges) {
             q.fillRect(QRectF(0, 0, 40, 20), shown.lit ? Qt::white : Qt::gray);
         });
     };
-    paint({"A", false});
-    paint({"A", false});
+    paint({.text = "A", .lit = false});
+    paint({.text = "A", .lit = false});
     EXPECT_EQ(draws, 1);
-    paint({"A", true});
+    paint({.text = "A", .lit = true});
     EXPECT_EQ(draws, 2);
     EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::white));
-    paint({"B", true});
-    paint({"B", true});
+    paint({.text = "B", .lit = true});
+    paint({.text = "B", .lit = true});
     EXPECT_EQ(draws, 3);
-    paint({"B", false});
+    paint({.text = "B", .lit = false});
     EXPECT_EQ(draws, 4);
     EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::gray));
 }

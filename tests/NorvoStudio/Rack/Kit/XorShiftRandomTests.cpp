@@ -42,6 +42,7 @@ TEST(XorShiftRandom, WoodGrainDrawsUseTheConstantWidths) {
 TEST(BrushedMetal, FirstStreaks) {
     const auto streaks = BrushedMetal::streaks(6);
     ASSERT_EQ(streaks.size(), 5u);
+    // y, opacity, white
     const std::vector<BrushedMetal::Streak> expected{{0.0, 0.08733340516871982, true},
                                                      {1.147711755013788, 0.05947146929708297, true},
                                                      {2.043444580344107, 0.025714851023471638, true},
