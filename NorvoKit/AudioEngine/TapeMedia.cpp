@@ -44,6 +44,16 @@ int takeLock(const std::filesystem::path& directory, int& error) {
     return fd;
 }
 
+// The lock of a workspace this media is to own, or the sentence why it cannot be had.
+int lockOwnWorkspace(const std::filesystem::path& directory) {
+    int error = 0;
+    const int fd = takeLock(directory, error);
+    if (fd < 0)
+        throw NorvoAudioError::storage("Cannot lock the workspace " + ShownName::inSentence(directory.string()) + ": " +
+                                       std::generic_category().message(error));
+    return fd;
+}
+
 }  // namespace
 
 TapeMedia::TapeMedia(const CassetteType& type) : TapeMedia(type, workspacesRoot()) {}
@@ -62,11 +72,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
     directory_ = directory;
 
     try {
-        int error = 0;
-        lockFD_ = takeLock(directory_, error);
-        if (lockFD_ < 0)
-            throw NorvoAudioError::storage("Cannot lock the workspace " + ShownName::inSentence(directory_.string()) +
-                                           ": " + std::generic_category().message(error));
+        lockFD_ = lockOwnWorkspace(directory_);
         for (TapeSide side : allTapeSides)
             sides_[rawValue(side)] =
                 std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
@@ -87,20 +93,16 @@ TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type
     try {
         std::error_code ec;
         if (!std::filesystem::is_directory(std::filesystem::symlink_status(directory_, ec)))
-            throw NorvoAudioError::storage("The workspace " + directory_.string() + " is gone.");
-        int error = 0;
-        lockFD_ = takeLock(directory_, error);
-        if (lockFD_ < 0)
-            throw NorvoAudioError::storage("Cannot lock the workspace " + directory_.string() + ": " +
-                                           std::generic_category().message(error));
+            throw NorvoAudioError::storage("The workspace " + ShownName::inSentence(directory_.string()) + " is gone.");
+        lockFD_ = lockOwnWorkspace(directory_);
         const auto expectedBytes = static_cast<std::uintmax_t>(type_.sideFrames()) * 2 * sizeof(int16_t);
         for (TapeSide side : allTapeSides) {
             const std::filesystem::path file = directory_ / sideFileName(side);
             std::error_code sizeError;
             const bool regular = std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec));
             if (!regular || std::filesystem::file_size(file, sizeError) != expectedBytes || sizeError)
-                throw NorvoAudioError::storage("The side file " + file.string() + " is missing or not one of a " +
-                                               type_.description() + " cassette.");
+                throw NorvoAudioError::storage("The side file " + ShownName::inSentence(file.string()) +
+                                               " is missing or not one of a " + type_.description() + " cassette.");
             sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(file, type_.sideFrames());
         }
         // The workspace may hold what was derived from its sides in the earlier run, keyed
