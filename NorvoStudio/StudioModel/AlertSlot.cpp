@@ -1,5 +1,7 @@
 #include "StudioModel/AlertSlot.hpp"
 
+#include <algorithm>
+
 namespace norvo {
 
 void AlertSlot::dismiss() {
@@ -23,6 +25,9 @@ void AlertSlot::raise(const QString& title, const QString& message) {
 }
 
 void AlertSlot::notice(const QString& title, const QString& message) {
+    const auto same = [&](const Alert& alert) { return alert.title == title && alert.message == message; };
+    // A notice says how things stand: one already waiting or shown says it too.
+    if ((shown_ && same(*shown_)) || std::ranges::any_of(waitingNotices_, same)) return;
     if (shown_) {
         waitingNotices_.push_back(Alert{QUuid::createUuid(), title, message});
         return;

@@ -9,8 +9,9 @@
 namespace norvo {
 
 // The studio's single alert slot: the one alert shown at a time. An alert replaces what
-// is shown; a notice never does: it waits until the slot is free. A notice that an alert
-// displaced comes back after that alert. Main thread only.
+// is shown; a notice never does: it waits until the slot is free, and is not repeated
+// while the same one is shown or waiting. A notice that an alert displaced comes back
+// after that alert. Main thread only.
 class AlertSlot final : public QObject {
     Q_OBJECT
 public:

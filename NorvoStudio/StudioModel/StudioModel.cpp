@@ -211,7 +211,9 @@ void StudioModel::noticeOutputLoss() {
     const uint64_t losses = output_->deviceLosses();
     if (losses == noticedOutputLosses_) return;
     noticedOutputLosses_ = losses;
-    alerts_->raise(QStringLiteral("No audio output"), QString::fromStdString(output_->lastDeviceLoss()));
+    // Learnt on a tick, possibly after a failure of the user's own (a cassette handed over
+    // at launch): it waits its turn instead of hiding that.
+    alerts_->notice(QStringLiteral("No audio output"), QString::fromStdString(output_->lastDeviceLoss()));
 }
 
 void StudioModel::shutdownSteps() {

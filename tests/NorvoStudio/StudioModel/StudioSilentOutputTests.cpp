@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "AudioEngine/FallbackAudioOutput.hpp"
@@ -108,6 +109,30 @@ TEST_F(StudioSilentOutputTest, WithoutASoundDeviceThePlayerPlaysAndTheDeckRecord
     // The device was tried again meanwhile; that raised nothing more.
     EXPECT_EQ(devices.made(), 2);
     EXPECT_EQ(alerts.count(), 2) << "the alert and its dismissal";
+}
+
+TEST_F(StudioSilentOutputTest, ACassetteThatCannotOpenAtStartIsToldBeforeTheMissingDevice) {
+    // A broken cassette handed over at launch fails before the device's absence is known:
+    // neither sentence may hide the other.
+    devices.failWith(noServer);
+    const auto file = f.directory / "Broken.norvo";
+    std::ofstream(file) << "this is not a cassette";
+    f->open(file);
+    f.start();
+    ASSERT_NE(output, nullptr);
+    f.runBackground();
+    ASSERT_TRUE(settle());
+    f.tick();
+
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "Cannot open cassette");
+    f->dismissAlert();
+    ASSERT_TRUE(f->alert());
+    EXPECT_EQ(f->alert()->title, "No audio output");
+    EXPECT_EQ(f->alert()->message, noServer);
+    f->dismissAlert();
+    f.tick();
+    EXPECT_FALSE(f->alert());
 }
 
 TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsAnnouncedOnceAndTheRecordingGoesOnUntilItIsBack) {
