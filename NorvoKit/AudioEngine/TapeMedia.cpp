@@ -26,8 +26,6 @@ namespace {
 
 constexpr const char* lockFileName = ".lock";
 
-std::filesystem::path sideFileName(TapeSide side) { return side == TapeSide::a ? "side-a.pcm" : "side-b.pcm"; }
-
 // Opens (creating if need be) a workspace's lock file and takes its lock without
 // waiting; -1 when the lock is held elsewhere or the file cannot be opened.
 int takeLock(const std::filesystem::path& directory, int& error) {

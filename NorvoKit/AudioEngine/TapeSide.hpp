@@ -29,4 +29,7 @@ inline std::optional<TapeSide> tapeSideFromLetter(std::string_view text) {
 
 inline TapeSide other(TapeSide side) { return side == TapeSide::a ? TapeSide::b : TapeSide::a; }
 
+// The name of the side's file in a workspace; a recovery copy's manifest names it too.
+inline const char* sideFileName(TapeSide side) { return side == TapeSide::a ? "side-a.pcm" : "side-b.pcm"; }
+
 }  // namespace norvo

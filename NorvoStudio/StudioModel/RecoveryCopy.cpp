@@ -20,7 +20,7 @@ using Array = JSONValue::Array;
 std::string sideKey(TapeSide side) { return side == TapeSide::a ? "a" : "b"; }
 
 // What the manifest names as a side's audio: the side file beside the copy.
-std::string sideFileName(TapeSide side) { return side == TapeSide::a ? "side-a.pcm" : "side-b.pcm"; }
+using norvo::sideFileName;
 
 std::runtime_error damaged() { return std::runtime_error("The recovery copy of this cassette is damaged."); }
 
