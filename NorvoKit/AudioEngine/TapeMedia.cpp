@@ -93,7 +93,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type
         if (!std::filesystem::is_directory(std::filesystem::symlink_status(directory_, ec)))
             throw NorvoAudioError::storage("The workspace " + ShownName::inSentence(directory_.string()) + " is gone.");
         lockFD_ = lockOwnWorkspace(directory_);
-        const auto expectedBytes = static_cast<std::uintmax_t>(type_.sideFrames()) * 2 * sizeof(int16_t);
+        const auto expectedBytes = static_cast<std::uintmax_t>(type_.sideFrames() * TapeSideStorage::bytesPerFrame);
         for (TapeSide side : allTapeSides) {
             const std::filesystem::path file = directory_ / sideFileName(side);
             std::error_code sizeError;

@@ -21,8 +21,6 @@ namespace norvo {
 
 namespace {
 
-constexpr int64_t bytesPerFrame = 2 * static_cast<int64_t>(sizeof(int16_t));
-
 std::string reason(int error) { return std::generic_category().message(error); }
 
 std::string megabytes(int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }

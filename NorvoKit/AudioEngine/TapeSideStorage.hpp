@@ -11,6 +11,9 @@ namespace norvo {
 // made resident (the workspace's head follower keeps that stretch ahead of the head).
 class TapeSideStorage {
 public:
+    // Two 16-bit samples a frame; the file holds capacity × bytesPerFrame bytes.
+    static constexpr int64_t bytesPerFrame = 2 * static_cast<int64_t>(sizeof(int16_t));
+
     // Creates (or reuses) the file, reserves the disk space and maps it.
     // Throws NorvoAudioError (storage) on failure.
     TapeSideStorage(const std::filesystem::path& file, int64_t capacityFrames);
