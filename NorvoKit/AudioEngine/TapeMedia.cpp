@@ -52,9 +52,35 @@ int lockOwnWorkspace(const std::filesystem::path& directory) {
     return fd;
 }
 
+// Holding the workspace's lock (so that no other run takes it meanwhile), removes it
+// unless `keep` wants it kept. False when the lock cannot be had: a live owner holds it,
+// or it is not ours to judge.
+template <typename Keep>
+bool removeUnlessHeld(const std::filesystem::path& directory, const Keep& keep, std::error_code& ec) {
+    int error = 0;
+    const int fd = takeLock(directory, error);
+    if (fd < 0) return false;
+    if (!keep(directory)) std::filesystem::remove_all(directory, ec);
+    ::close(fd);
+    return true;
+}
+
 }  // namespace
 
 TapeMedia::TapeMedia(const CassetteType& type) : TapeMedia(type, workspacesRoot()) {}
+
+void TapeMedia::setUp(const std::function<void()>& prepare) {
+    try {
+        prepare();
+        follower_ = std::thread([this] { followHeadLoop(); });
+    } catch (const NorvoAudioError&) {
+        release();
+        throw;
+    } catch (const std::exception& e) {
+        release();
+        throw NorvoAudioError::storage(e.what());
+    }
+}
 
 TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root) : type_(type) {
     std::error_code ec;
@@ -68,27 +94,19 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
         throw NorvoAudioError::storage("Cannot create a workspace in " + ShownName::inSentence(root.string()) + ": " +
                                        std::generic_category().message(errno));
     directory_ = directory;
-
-    try {
+    setUp([this] {
         lockFD_ = lockOwnWorkspace(directory_);
         for (TapeSide side : allTapeSides)
             sides_[rawValue(side)] =
                 std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
-        follower_ = std::thread([this] { followHeadLoop(); });
-    } catch (const NorvoAudioError&) {
-        release();
-        throw;
-    } catch (const std::exception& e) {
-        release();
-        throw NorvoAudioError::storage(e.what());
-    }
+    });
 }
 
 TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type_(type) {
     // Whatever fails below leaves the workspace as it was found.
     keepWorkspace_.store(true, std::memory_order_relaxed);
     directory_ = workspace.directory;
-    try {
+    setUp([this] {
         std::error_code ec;
         if (!std::filesystem::is_directory(std::filesystem::symlink_status(directory_, ec)))
             throw NorvoAudioError::storage("The workspace " + ShownName::inSentence(directory_.string()) + " is gone.");
@@ -107,14 +125,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type
         // by that run's write generations; starting elsewhere keeps them from matching.
         std::random_device random;
         for (SideState& state : state_) state.generation = (uint64_t{random()} << 32) | random();
-        follower_ = std::thread([this] { followHeadLoop(); });
-    } catch (const NorvoAudioError&) {
-        release();
-        throw;
-    } catch (const std::exception& e) {
-        release();
-        throw NorvoAudioError::storage(e.what());
-    }
+    });
     keepWorkspace_.store(false, std::memory_order_relaxed);
 }
 
@@ -165,13 +176,7 @@ void TapeMedia::sweepStaleWorkspaces(const std::filesystem::path& root,
         if (!Uuid::isUuidText(it->path().filename().string())) continue;
         candidates.push_back(it->path());
     }
-    for (const auto& directory : candidates) {
-        int error = 0;
-        const int fd = takeLock(directory, error);
-        if (fd < 0) continue;  // a live owner holds it, or it is not ours to judge
-        if (!keep(directory)) std::filesystem::remove_all(directory, ec);
-        ::close(fd);
-    }
+    for (const auto& directory : candidates) removeUnlessHeld(directory, keep, ec);
 }
 
 bool TapeMedia::removeStaleWorkspace(const std::filesystem::path& directory) {
@@ -179,12 +184,8 @@ bool TapeMedia::removeStaleWorkspace(const std::filesystem::path& directory) {
     const auto status = std::filesystem::symlink_status(directory, ec);
     if (status.type() == std::filesystem::file_type::not_found) return true;
     if (!std::filesystem::is_directory(status)) return false;
-    int error = 0;
-    const int fd = takeLock(directory, error);
-    if (fd < 0) return false;
-    std::filesystem::remove_all(directory, ec);
-    ::close(fd);
-    return !ec;
+    const auto keepNone = [](const std::filesystem::path&) { return false; };
+    return removeUnlessHeld(directory, keepNone, ec) && !ec;
 }
 
 void TapeMedia::followHead(TapeSide side, int64_t head, TransportMode mode) noexcept {

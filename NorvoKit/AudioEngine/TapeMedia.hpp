@@ -110,6 +110,9 @@ private:
         uint64_t generation = 0;
     };
 
+    // Runs `prepare` and starts the follower; when either fails, releases what was made
+    // and throws NorvoAudioError (storage).
+    void setUp(const std::function<void()>& prepare);
     // Unmaps and closes the sides, then removes the directory while the lock is still held.
     void release();
     void followHeadLoop();
