@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <string>
 #include <sys/stat.h>
@@ -71,20 +72,9 @@ class FormatHandle {
 public:
     FormatHandle() = default;
     explicit FormatHandle(RegularFile file) : file_(std::move(file)) {}
-    ~FormatHandle() { reset(); }
-    FormatHandle(FormatHandle&& other) noexcept { *this = std::move(other); }
-    FormatHandle& operator=(FormatHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            file_ = std::move(other.file_);
-            io_ = std::exchange(other.io_, nullptr);
-            format_ = std::exchange(other.format_, nullptr);
-        }
-        return *this;
-    }
 
-    AVFormatContext* get() const { return format_; }
-    AVFormatContext* operator->() const { return format_; }
+    AVFormatContext* get() const { return format_.get(); }
+    AVFormatContext* operator->() const { return format_.get(); }
 
     // Opens the demuxer on the file; FFmpeg's error code on failure.
     int open(const std::string& url, AVDictionary** options) {
@@ -93,18 +83,20 @@ public:
         if (!buffer) return AVERROR(ENOMEM);
         // The descriptor itself is the opaque value: it stays the same when this moves.
         void* opaque = reinterpret_cast<void*>(static_cast<intptr_t>(file_.descriptor()));
-        io_ = avio_alloc_context(buffer, bufferSize, 0, opaque, &readPacket, nullptr, &seek);
+        io_.reset(avio_alloc_context(buffer, bufferSize, 0, opaque, &readPacket, nullptr, &seek));
         if (!io_) {
             av_free(buffer);
             return AVERROR(ENOMEM);
         }
-        format_ = avformat_alloc_context();
+        format_.reset(avformat_alloc_context());
         if (!format_) return AVERROR(ENOMEM);
-        format_->pb = io_;
+        format_->pb = io_.get();
         format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-        // The name only guides the probe by its extension; nothing opens it.
-        const int opened = avformat_open_input(&format_, url.c_str(), nullptr, options);
-        if (opened < 0) format_ = nullptr;  // freed by FFmpeg
+        // The name only guides the probe by its extension; nothing opens it. On failure
+        // FFmpeg frees the context itself.
+        AVFormatContext* format = format_.release();
+        const int opened = avformat_open_input(&format, url.c_str(), nullptr, options);
+        if (opened >= 0) format_.reset(format);
         return opened;
     }
 
@@ -131,17 +123,20 @@ private:
         return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
     }
 
-    void reset() {
-        if (format_) avformat_close_input(&format_);
-        if (io_) {
-            av_freep(&io_->buffer);
-            avio_context_free(&io_);
+    struct CloseIO {
+        void operator()(AVIOContext* io) const {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
         }
-    }
+    };
+    struct CloseFormat {
+        void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+    };
 
-    RegularFile file_;  // closed last, after FFmpeg let go of it
-    AVIOContext* io_ = nullptr;
-    AVFormatContext* format_ = nullptr;
+    // Destroyed in reverse: the demuxer, then its reader, then the file FFmpeg let go of.
+    RegularFile file_;
+    std::unique_ptr<AVIOContext, CloseIO> io_;
+    std::unique_ptr<AVFormatContext, CloseFormat> format_;
 };
 
 FormatHandle openFormat(const std::filesystem::path& file) {
