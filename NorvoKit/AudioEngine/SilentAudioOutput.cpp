@@ -7,13 +7,13 @@
 namespace norvo {
 
 SilentAudioOutput::SilentAudioOutput(AudioRenderer& renderer, OutputClock& clock)
-    : renderer_(renderer), clock_(clock), left_(chunkFrames), right_(chunkFrames) {}
+    : renderer_(renderer), clock_(clock), scratch_(chunkFrames) {}
 
 SilentAudioOutput::~SilentAudioOutput() { stop(); }
 
 OutputClock::Time SilentAudioOutput::duration(int64_t frames) {
     // Whole seconds apart, so that hours of frames neither overflow nor drift.
-    constexpr int64_t rate = TapeClock::sampleRate;
+    constexpr int64_t rate = TapeClock::framesPerSecond;
     constexpr int64_t nanosecondsPerSecond = 1'000'000'000;
     return OutputClock::Time((frames / rate) * nanosecondsPerSecond + (frames % rate) * nanosecondsPerSecond / rate);
 }
@@ -54,7 +54,7 @@ void SilentAudioOutput::run(OutputClock::Time origin) {
         // The control lock is not held while rendering: stop() never waits for a render
         // to let go of it, and the render waits for nobody but the core.
         lock.unlock();
-        renderer_.render(chunkFrames, left_.data(), right_.data());
+        renderer_.render(chunkFrames, scratch_.left.data(), scratch_.right.data());
         rendered += chunkFrames;
         lock.lock();
     }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "AudioEngine/AudioOutput.hpp"
+#include "AudioEngine/StereoScratch.hpp"
 #include "Platform/OutputClock.hpp"
 
 namespace norvo {
@@ -51,7 +51,7 @@ private:
     AudioRenderer& renderer_;
     OutputClock& clock_;
     // Rendered into and thrown away; allocated here so that the render never allocates.
-    std::vector<float> left_, right_;
+    StereoScratch scratch_;
 
     std::mutex control_;
     std::condition_variable wake_;
