@@ -36,16 +36,20 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
     const Time now = o.clock_.now();
     const Time previous(o.lastCallback_.exchange(now.count(), std::memory_order_acq_rel));
     const int previousFrames = o.lastBuffer_.exchange(frames, std::memory_order_acq_rel);
-    if (now - previous > o.stallLimit(previousFrames)) o.steadySince_.store(now.count(), std::memory_order_release);
 
     bool mine = o.turn_.load(std::memory_order_acquire) == Renderer::device;
-    if (!mine && o.handBack_.load(std::memory_order_acquire) &&
-        now - Time(o.steadySince_.load(std::memory_order_acquire)) >= o.options_.settleTime &&
-        o.handBack_.exchange(false, std::memory_order_acq_rel)) {
-        // The silent output renders nothing from its next chunk on; a chunk it renders
-        // meanwhile waits for the core's lock and precedes this buffer on the tape.
-        o.turn_.store(Renderer::device, std::memory_order_release);
-        mine = true;
+    // Only a device waiting for the turn needs to know since when it plays regularly: once
+    // it holds the turn, nothing asks again until the next device opens and starts afresh.
+    if (!mine) {
+        if (now - previous > o.stallLimit(previousFrames)) o.steadySince_.store(now.count(), std::memory_order_release);
+        if (o.handBack_.load(std::memory_order_acquire) &&
+            now - Time(o.steadySince_.load(std::memory_order_acquire)) >= o.options_.settleTime &&
+            o.handBack_.exchange(false, std::memory_order_acq_rel)) {
+            // The silent output renders nothing from its next chunk on; a chunk it renders
+            // meanwhile waits for the core's lock and precedes this buffer on the tape.
+            o.turn_.store(Renderer::device, std::memory_order_release);
+            mine = true;
+        }
     }
     if (mine) {
         o.core_.render(frames, left, right);
