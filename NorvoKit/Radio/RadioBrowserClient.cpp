@@ -176,15 +176,14 @@ void RadioBrowserClient::startRequest(const std::shared_ptr<Request>& request) {
         begin();
         return;
     }
+    const bool loading = !waitingForServers_.empty();
     waitingForServers_.push_back(std::move(begin));
-    if (!loadingServers_) loadServers();
+    if (!loading) loadServers();
 }
 
 void RadioBrowserClient::loadServers() {
-    loadingServers_ = true;
     auto arrange = [this](const std::vector<std::string>& names) {
         servers_ = DirectoryServerList::arranged(names, configuration_.fallbackServers, configuration_.random);
-        loadingServers_ = false;
         auto waiting = std::move(waitingForServers_);
         waitingForServers_.clear();
         for (auto& then : waiting) then();

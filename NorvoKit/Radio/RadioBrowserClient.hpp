@@ -194,8 +194,8 @@ private:
     Configuration configuration_;
     // On the client's thread only.
     DirectoryServerList servers_;
-    bool loadingServers_ = false;
-    std::vector<std::function<void()>> waitingForServers_;  // requests that wait for the list
+    // Requests that wait for the list: not empty exactly while it loads.
+    std::vector<std::function<void()>> waitingForServers_;
     // Last member: its end stops the thread before the state above goes away.
     const std::unique_ptr<Transport> transport_;
 };
