@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <unordered_set>
@@ -43,11 +42,8 @@ struct Directory {
 // Random access to the archive's bytes, from a file or from memory.
 class ZipArchiveReader::Input {
 public:
-    explicit Input(int fd) : fd_(fd) {
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) throw CassetteFileError::notCassette();
-        size_ = static_cast<uint64_t>(info.st_size);
-    }
+    // A regular file of `size` bytes, open at `fd`.
+    Input(int fd, uint64_t size) : fd_(fd), size_(size) {}
     explicit Input(const FileData& bytes) : memory_(&bytes), size_(bytes.size()) {}
 
     uint64_t size() const { return size_; }
@@ -148,7 +144,7 @@ std::unique_ptr<ZipArchiveReader> ZipArchiveReader::open(const std::filesystem::
     }
     const int fd = opened.descriptor();
     std::unique_ptr<ZipArchiveReader> reader(new ZipArchiveReader);
-    Input input(fd);
+    Input input(fd, opened.size());
     reader->load(input, nullptr);
     // libzip gets its own descriptor of the file that was checked and closes it with the archive.
     const int zipFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
