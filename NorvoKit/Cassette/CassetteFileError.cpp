@@ -21,7 +21,7 @@ CassetteFileError CassetteFileError::newerVersion() {
 }
 
 CassetteFileError CassetteFileError::missingEntry(std::string_view path) {
-    return {Kind::missingEntry, "The cassette is missing \u201C" + quotedPath(path) + "\u201D."};
+    return {Kind::missingEntry, "The cassette is missing \u201C" + ShownName::inSentence(path) + "\u201D."};
 }
 
 CassetteFileError CassetteFileError::tooLarge() { return {Kind::tooLarge, "The cassette is too large."}; }
@@ -48,11 +48,7 @@ CassetteFileError CassetteFileError::notRegularFile() {
 
 CassetteFileError CassetteFileError::noSpace(const std::filesystem::path& folder) {
     const std::string name = folder.empty() ? std::string(".") : folder.string();
-    return {Kind::noSpace, "There is no space left in \u201C" + quotedPath(name) + "\u201D."};
-}
-
-std::string CassetteFileError::quotedPath(std::string_view path, std::size_t limit) {
-    return ShownName::inSentence(path, limit);
+    return {Kind::noSpace, "There is no space left in \u201C" + ShownName::inSentence(name) + "\u201D."};
 }
 
 }  // namespace norvo

@@ -47,9 +47,6 @@ public:
     // The disk that holds `folder` is full (or the user's quota there is used up).
     static CassetteFileError noSpace(const std::filesystem::path& folder);
 
-    // Control characters as escapes, at most `limit` characters (an ellipsis marks a cut).
-    static std::string quotedPath(std::string_view path, std::size_t limit = 200);
-
     Kind kind() const { return kind_; }
 
 private:
