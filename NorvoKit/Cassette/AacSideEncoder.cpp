@@ -20,7 +20,7 @@ using namespace ffmpeg;
 // The file cannot be written: a failure of the cassette's writing, not of the encoding.
 // A full disk is named, so the user knows which one to make room on.
 [[noreturn]] void failWriting(const std::filesystem::path& file, int error) {
-    if (error == AVERROR(ENOSPC) || error == AVERROR(EDQUOT)) throw CassetteFileError::noSpace(file.parent_path());
+    if (CassetteFileError::meansNoSpace(AVUNERROR(error))) throw CassetteFileError::noSpace(file.parent_path());
     throw CassetteFileError::writeFailed(describe(error));
 }
 

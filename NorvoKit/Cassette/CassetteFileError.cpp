@@ -1,5 +1,7 @@
 #include "Cassette/CassetteFileError.hpp"
 
+#include <cerrno>
+
 #include "Platform/ShownName.hpp"
 
 namespace norvo {
@@ -50,5 +52,7 @@ CassetteFileError CassetteFileError::noSpace(const std::filesystem::path& folder
     const std::string name = folder.empty() ? std::string(".") : folder.string();
     return {Kind::noSpace, "There is no space left in \u201C" + ShownName::inSentence(name) + "\u201D."};
 }
+
+bool CassetteFileError::meansNoSpace(int systemError) { return systemError == ENOSPC || systemError == EDQUOT; }
 
 }  // namespace norvo

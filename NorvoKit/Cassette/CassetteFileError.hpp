@@ -46,6 +46,8 @@ public:
     static CassetteFileError notRegularFile();
     // The disk that holds `folder` is full (or the user's quota there is used up).
     static CassetteFileError noSpace(const std::filesystem::path& folder);
+    // Whether the system's error number says so (ENOSPC, or EDQUOT for a quota).
+    static bool meansNoSpace(int systemError);
 
     Kind kind() const { return kind_; }
 

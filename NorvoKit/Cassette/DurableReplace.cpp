@@ -15,7 +15,7 @@ namespace {
 // A file system that allocates late (network, copy-on-write) may find the disk full only
 // when the file is flushed: that disk is named too.
 [[noreturn]] void fail(int error, const std::filesystem::path& folder) {
-    if (error == ENOSPC || error == EDQUOT) throw CassetteFileError::noSpace(folder);
+    if (CassetteFileError::meansNoSpace(error)) throw CassetteFileError::noSpace(folder);
     throw CassetteFileError::writeFailed(std::generic_category().message(error));
 }
 

@@ -348,8 +348,7 @@ bool ZipArchiveReader::extract(std::size_t index, uint64_t limit, const std::fil
     std::filesystem::remove(path, ec);
     if (overLimit) return false;
     // A full disk is named, so the user knows which one to make room on.
-    if (unwritable && (writeError == ENOSPC || writeError == EDQUOT))
-        throw CassetteFileError::noSpace(path.parent_path());
+    if (unwritable && CassetteFileError::meansNoSpace(writeError)) throw CassetteFileError::noSpace(path.parent_path());
     if (unwritable) throw CassetteFileError::unreadable(std::strerror(writeError));
     throw CassetteFileError::damaged();
 }

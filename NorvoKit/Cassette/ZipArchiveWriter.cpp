@@ -1,6 +1,5 @@
 #include "Cassette/ZipArchiveWriter.hpp"
 
-#include <cerrno>
 #include <cstring>
 #include <zip.h>
 
@@ -42,7 +41,7 @@ void ZipArchiveWriter::fail() {
     zip_discard(archive_);
     archive_ = nullptr;
     // A full disk is named, so the user knows which one to make room on.
-    if (system == ENOSPC || system == EDQUOT) throw CassetteFileError::noSpace(folder_);
+    if (CassetteFileError::meansNoSpace(system)) throw CassetteFileError::noSpace(folder_);
     throw CassetteFileError::writeFailed(text);
 }
 
