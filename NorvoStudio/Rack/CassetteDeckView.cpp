@@ -2,7 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
-#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -37,12 +36,6 @@ namespace {
 
 constexpr double recordLevelDefault = 2.0 / 3.0;
 constexpr double outputDefault = 0.8;
-
-qreal lineHeight(const QFont& f) {
-    const QFontMetricsF m(f);
-    return m.ascent() + m.descent();
-}
-qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
 
 QString badgeSymbol(WriteProtect state) {
     switch (state) {
@@ -115,8 +108,8 @@ std::span<const CassetteDeckView::PartRow> CassetteDeckView::parts() {
          [](L l, S s) {
              const QFont font = DeckLayout::badgeFont();
              const QString text = s.readout.tab ? DeckReadout::tabBadgeText(*s.readout.tab) : QString();
-             const qreal width = 10 + 4 + textWidth(font, text);
-             return QRectF(l.well.left() + 34, l.well.top() + 6, width, lineHeight(font));
+             const qreal width = 10 + 4 + KitFont::textWidth(font, text);
+             return QRectF(l.well.left() + 34, l.well.top() + 6, width, KitFont::lineHeight(font));
          },
          nullptr, nullptr},
         {Part::display, [](L l, S) { return l.display; }, nullptr, nullptr},
@@ -573,7 +566,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
         const QFont text = KitFont::system(11);
         const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10};
         const QSizeF symbol = SystemSymbol::size(QStringLiteral("recordingtape"), 42);
-        const qreal textHeight = lineHeight(text);
+        const qreal textHeight = KitFont::lineHeight(text);
         const qreal total = symbol.height() + 8 + insert.sizeHint().height() + 8 + textHeight;
         qreal y = l.well.center().y() - total / 2;
         SystemSymbol::paint(p, QStringLiteral("recordingtape"), QPointF(l.well.center().x(), y + symbol.height() / 2),
