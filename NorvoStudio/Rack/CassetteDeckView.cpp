@@ -518,7 +518,7 @@ void CassetteDeckView::paintCassette(QPainter& p, const CassetteAt& at, double s
         auto& layer = way == Way::in ? incomingLayer_ : outgoingLayer_;
         p.setOpacity(slide);
         layer.showing(LayerKey{at.cassette, at.side, at.head, picture.size()})
-            .paint(p, bounds, QPointF(), QString(), [&](QPainter& c) {
+            .paint(p, bounds, QPointF(), [&](QPainter& c) {
                 shadow(c);
                 renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images);
             });
@@ -526,7 +526,7 @@ void CassetteDeckView::paintCassette(QPainter& p, const CassetteAt& at, double s
         shadow(p);
         // At rest only the reels move: they are drawn live, the cover over them is copied.
         renderCassette(p, picture.size(), cassette.document, at.side, at.head, cassette.images, CassetteLayer::reels);
-        cover_.showing(CoverKey{at.cassette, at.side}).paint(p, shell, QString(), [&](QPainter& c) {
+        cover_.paint(p, shell, CoverKey{at.cassette, at.side}, [&](QPainter& c) {
             renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images,
                            CassetteLayer::cover);
         });
@@ -585,7 +585,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     // The glass over the well, then the rim; the amber border while a drag hovers. Kept as
     // pixels: a gradient over the whole well costs more than copying it.
     const bool targeted = shown_.dropTargeted;
-    glass_.showing(targeted).paint(p, l.well, QString(), [&](QPainter& g) {
+    glass_.paint(p, l.well, targeted, [&](QPainter& g) {
         QLinearGradient glass(l.well.topLeft(), l.well.bottomRight());
         glass.setColorAt(0, KitColor::white(1, 0.1));
         glass.setColorAt(0.5, QColor(255, 255, 255, 0));

@@ -14,9 +14,9 @@
 #include "DeckShown.hpp"
 #include "Platform/Uuid.hpp"
 #include "Rack/Kit/KeyedPicture.hpp"
-#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
 #include "Rack/Kit/StaticLayer.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 #include "SharedValue.hpp"
 
 class QMenu;
@@ -167,8 +167,8 @@ private:
     // Each cassette as one picture while it slides; the resting cassette's shell, label and
     // window while only its reels turn; the well's glass and rim.
     mutable KeyedPicture<LayerPicture, LayerKey> incomingLayer_, outgoingLayer_;
-    mutable KeyedPicture<KitPicture, CoverKey> cover_;
-    mutable KeyedPicture<KitPicture, bool> glass_;  // keyed by the drop target's border
+    mutable ValuePicture<CoverKey> cover_;
+    mutable ValuePicture<bool> glass_;  // keyed by the drop target's border
 
     StaticLayer staticLayer_;
 
