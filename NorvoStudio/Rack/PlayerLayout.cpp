@@ -1,5 +1,6 @@
 #include "PlayerLayout.hpp"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <algorithm>
 
@@ -19,6 +20,9 @@ namespace norvo {
 namespace {
 
 qreal glowHeight(qreal size) { return GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height(); }
+qreal glowWidth(const QString& text, qreal size) {
+    return GlowText{text, size, KitColor::displayCyan}.sizeHint().width();
+}
 
 }  // namespace
 
@@ -59,6 +63,8 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     const qreal captionTop = y + rowBaseline - KitFont::ascent(caption);
     l.trackCaption = QRectF(left, captionTop, width / 2, KitFont::lineHeight(caption));
     l.trackValue = QRectF(left, l.trackCaption.bottom() + 2, width / 2, glowHeight(26));
+    l.trackCaptionWidth = KitFont::textWidth(caption, QCoreApplication::translate("norvo::SourcePlayerView", "TRACK"));
+    l.trackFiguresWidth = glowWidth(QStringLiteral("000"), 26);
     l.disc = QRectF(left + width - discBox.width(), y + rowBaseline + 2 - discBox.height(), discBox.width(),
                     discBox.height());
     y = std::max(l.trackValue.bottom(), l.disc.bottom()) + displaySpacing;

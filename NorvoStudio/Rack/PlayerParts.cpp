@@ -1,7 +1,6 @@
 #include "PlayerParts.hpp"
 
 #include <QCoreApplication>
-#include <QFontMetricsF>
 #include <QPainterPath>
 #include <algorithm>
 #include <array>
@@ -57,8 +56,7 @@ struct Row {
 
 // TRACK's figure, then TIME 14 points after it (or after its caption, if wider).
 qreal timeLeft(const PlayerLayout& l, const PlayerReadout& r) {
-    const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26),
-                                      QFontMetricsF(PlayerLayout::captionFont()).horizontalAdvance(tr("TRACK")));
+    const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26), l.trackCaptionWidth);
     return l.trackValue.left() + trackWidth + 14;
 }
 
@@ -171,8 +169,7 @@ constexpr std::array rows{
     Row{Part::display, Surface::panel, [](const PlayerLayout& l) { return l.display; }, never, nullptr},
     Row{Part::trackNumber, Surface::glass,
         [](const PlayerLayout& l) {
-            return glow(l, QRectF(l.trackValue.left(), l.trackValue.top(), glowWidth(QStringLiteral("000"), 26),
-                                  l.trackValue.height()));
+            return glow(l, QRectF(l.trackValue.left(), l.trackValue.top(), l.trackFiguresWidth, l.trackValue.height()));
         },
         differs<[](const PlayerShown& s) { return std::tie(s.readout.trackNumber, s.readout.figuresLit); }>,
         paintTrackNumber},
