@@ -209,6 +209,7 @@ constexpr bool rowsFollowTheParts() {
     return true;
 }
 static_assert(rowsFollowTheParts(), "one row per part, in the order of Part");
+static_assert(rows.size() == PlayerParts::partCount);
 
 }  // namespace
 
@@ -216,10 +217,10 @@ QRectF PlayerParts::rect(Part part, const PlayerLayout& layout) {
     return rows[static_cast<std::size_t>(part)].rect(layout);
 }
 
-std::vector<PlayerParts::Part> PlayerParts::changed(const PlayerShown& before, const PlayerShown& now) {
-    std::vector<Part> parts;
+PlayerParts::Parts PlayerParts::changed(const PlayerShown& before, const PlayerShown& now) {
+    Parts parts;
     for (const Row& row : rows)
-        if (row.changed(before, now)) parts.push_back(row.part);
+        if (row.changed(before, now)) parts.set(static_cast<std::size_t>(row.part));
     return parts;
 }
 
