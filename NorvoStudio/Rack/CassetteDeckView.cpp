@@ -230,10 +230,14 @@ CassetteDeckView::CassetteDeckView(DeckFacade& deck, QWidget* parent) : QWidget(
         updatePart(Part::well);
     });
 
+    connect(&deck_, &DeckFacade::cassetteChanged, this, &CassetteDeckView::readCassette);
+    connect(&deck_, &DeckFacade::tapeSoundChanged, this, &CassetteDeckView::readTapeSound);
     connect(&deck_, &DeckFacade::changed, this, &CassetteDeckView::refresh);
     connect(&deck_, &DeckFacade::recordLevelChanged, recordLevel_, qOverload<>(&QWidget::update));
     connect(&deck_, &DeckFacade::deckVolumeChanged, output_, qOverload<>(&QWidget::update));
 
+    readCassette();
+    readTapeSound();
     shown_ = read();
     if (shown_.well.shown) lastShownID_ = shown_.well.documentID;
     if (shown_.busy) layout_ = DeckLayout(DeckLayout::BusyLine::shown);
@@ -365,9 +369,17 @@ void CassetteDeckView::updateControls() {
 
 // --- Reading -----------------------------------------------------------------------------
 
-QString CassetteDeckView::tapeSoundLabel() const {
+void CassetteDeckView::readCassette() {
+    // The picture is made again only when the document or its artwork changed.
+    const auto& document = deck_.document();
+    if (!document) cassette_ = {};
+    else if (!cassette_ || !(cassette_->document == *document && cassette_->images == deck_.images()))
+        cassette_ = SharedValue<DeckShown::Cassette>(DeckShown::Cassette{*document, deck_.images()});
+}
+
+void CassetteDeckView::readTapeSound() {
     const std::optional<std::string> name = deck_.tapeSoundName();
-    return name ? ShownText::plain(*name) : QStringLiteral("Clean");
+    tapeSound_ = name ? ShownText::plain(*name) : QStringLiteral("Clean");
 }
 
 DeckReadout::Inputs CassetteDeckView::readInputs() const {
@@ -402,12 +414,8 @@ DeckShown CassetteDeckView::read() const {
     next.well = readWell();
     next.meters = deck_.meters();
     next.busy = deck_.busy();
-    next.tapeSound = tapeSoundLabel();
-    // The picture is made again only when the document or its artwork changed.
-    const auto& document = deck_.document();
-    if (!document) next.cassette = {};
-    else if (!next.cassette || !(next.cassette->document == *document && next.cassette->images == deck_.images()))
-        next.cassette = SharedValue<DeckShown::Cassette>(DeckShown::Cassette{*document, deck_.images()});
+    next.tapeSound = tapeSound_;
+    next.cassette = cassette_;
     return next;
 }
 

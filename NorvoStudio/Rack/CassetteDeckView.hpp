@@ -50,7 +50,7 @@ public:
     QString counterText() const { return shown_.readout.counter; }
     QString statusText() const { return shown_.readout.status; }
     // The TAPE SOUND key's text: the selected profile's name, or "Clean".
-    QString tapeSoundLabel() const;
+    QString tapeSoundLabel() const { return tapeSound_; }
     bool dropTargeted() const { return shown_.dropTargeted; }
 
     // Opens the first cassette or sound profile among `urls`; false when none is one.
@@ -142,6 +142,9 @@ private:
     void layoutControls();
     void updateControls();
     DeckShown read() const;
+    // The cassette and the TAPE SOUND key's text change seldom: made anew on their signals.
+    void readCassette();
+    void readTapeSound();
     DeckReadout::Inputs readInputs() const;
     DeckShown::Well readWell() const;
     // Makes `next` what the face shows, repainting the parts it changes.
@@ -156,6 +159,8 @@ private:
     DeckFacade& deck_;
     DeckLayout layout_;
     DeckShown shown_;
+    SharedValue<DeckShown::Cassette> cassette_;  // while there is a document
+    QString tapeSound_;
 
     // The cassette slides into the well when inserted and out of it when it goes.
     QVariantAnimation* insertion_ = nullptr;
