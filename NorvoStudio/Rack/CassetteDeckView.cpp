@@ -2,7 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
-#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -37,12 +36,6 @@ namespace {
 
 constexpr double recordLevelDefault = 2.0 / 3.0;
 constexpr double outputDefault = 0.8;
-
-qreal lineHeight(const QFont& f) {
-    const QFontMetricsF m(f);
-    return m.ascent() + m.descent();
-}
-qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
 
 QString badgeSymbol(WriteProtect state) {
     switch (state) {
@@ -115,8 +108,8 @@ std::span<const CassetteDeckView::PartRow> CassetteDeckView::parts() {
          [](L l, S s) {
              const QFont font = DeckLayout::badgeFont();
              const QString text = s.readout.tab ? DeckReadout::tabBadgeText(*s.readout.tab) : QString();
-             const qreal width = 10 + 4 + textWidth(font, text);
-             return QRectF(l.well.left() + 34, l.well.top() + 6, width, lineHeight(font));
+             const qreal width = 10 + 4 + KitFont::textWidth(font, text);
+             return QRectF(l.well.left() + 34, l.well.top() + 6, width, KitFont::lineHeight(font));
          },
          nullptr, nullptr},
         {Part::display, [](L l, S) { return l.display; }, nullptr, nullptr},
@@ -237,10 +230,14 @@ CassetteDeckView::CassetteDeckView(DeckFacade& deck, QWidget* parent) : QWidget(
         updatePart(Part::well);
     });
 
+    connect(&deck_, &DeckFacade::cassetteChanged, this, &CassetteDeckView::readCassette);
+    connect(&deck_, &DeckFacade::tapeSoundChanged, this, &CassetteDeckView::readTapeSound);
     connect(&deck_, &DeckFacade::changed, this, &CassetteDeckView::refresh);
     connect(&deck_, &DeckFacade::recordLevelChanged, recordLevel_, qOverload<>(&QWidget::update));
     connect(&deck_, &DeckFacade::deckVolumeChanged, output_, qOverload<>(&QWidget::update));
 
+    readCassette();
+    readTapeSound();
     shown_ = read();
     if (shown_.well.shown) lastShownID_ = shown_.well.documentID;
     if (shown_.busy) layout_ = DeckLayout(DeckLayout::BusyLine::shown);
@@ -372,9 +369,17 @@ void CassetteDeckView::updateControls() {
 
 // --- Reading -----------------------------------------------------------------------------
 
-QString CassetteDeckView::tapeSoundLabel() const {
+void CassetteDeckView::readCassette() {
+    // The picture is made again only when the document or its artwork changed.
+    const auto& document = deck_.document();
+    if (!document) cassette_ = {};
+    else if (!cassette_ || !(cassette_->document == *document && cassette_->images == deck_.images()))
+        cassette_ = SharedValue<DeckShown::Cassette>(DeckShown::Cassette{*document, deck_.images()});
+}
+
+void CassetteDeckView::readTapeSound() {
     const std::optional<std::string> name = deck_.tapeSoundName();
-    return name ? ShownText::plain(*name) : QStringLiteral("Clean");
+    tapeSound_ = name ? ShownText::plain(*name) : QStringLiteral("Clean");
 }
 
 DeckReadout::Inputs CassetteDeckView::readInputs() const {
@@ -409,12 +414,8 @@ DeckShown CassetteDeckView::read() const {
     next.well = readWell();
     next.meters = deck_.meters();
     next.busy = deck_.busy();
-    next.tapeSound = tapeSoundLabel();
-    // The picture is made again only when the document or its artwork changed.
-    const auto& document = deck_.document();
-    if (!document) next.cassette = {};
-    else if (!next.cassette || !(next.cassette->document == *document && next.cassette->images == deck_.images()))
-        next.cassette = SharedValue<DeckShown::Cassette>(DeckShown::Cassette{*document, deck_.images()});
+    next.tapeSound = tapeSound_;
+    next.cassette = cassette_;
     return next;
 }
 
@@ -525,7 +526,7 @@ void CassetteDeckView::paintCassette(QPainter& p, const CassetteAt& at, double s
         auto& layer = way == Way::in ? incomingLayer_ : outgoingLayer_;
         p.setOpacity(slide);
         layer.showing(LayerKey{at.cassette, at.side, at.head, picture.size()})
-            .paint(p, bounds, QPointF(), QString(), [&](QPainter& c) {
+            .paint(p, bounds, QPointF(), [&](QPainter& c) {
                 shadow(c);
                 renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images);
             });
@@ -533,7 +534,7 @@ void CassetteDeckView::paintCassette(QPainter& p, const CassetteAt& at, double s
         shadow(p);
         // At rest only the reels move: they are drawn live, the cover over them is copied.
         renderCassette(p, picture.size(), cassette.document, at.side, at.head, cassette.images, CassetteLayer::reels);
-        cover_.showing(CoverKey{at.cassette, at.side}).paint(p, shell, QString(), [&](QPainter& c) {
+        cover_.paint(p, shell, CoverKey{at.cassette, at.side}, [&](QPainter& c) {
             renderCassette(c, picture.size(), cassette.document, at.side, at.head, cassette.images,
                            CassetteLayer::cover);
         });
@@ -573,7 +574,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
         const QFont text = KitFont::system(11);
         const Silkscreen insert{QStringLiteral("INSERT CASSETTE"), 10};
         const QSizeF symbol = SystemSymbol::size(QStringLiteral("recordingtape"), 42);
-        const qreal textHeight = lineHeight(text);
+        const qreal textHeight = KitFont::lineHeight(text);
         const qreal total = symbol.height() + 8 + insert.sizeHint().height() + 8 + textHeight;
         qreal y = l.well.center().y() - total / 2;
         SystemSymbol::paint(p, QStringLiteral("recordingtape"), QPointF(l.well.center().x(), y + symbol.height() / 2),
@@ -592,7 +593,7 @@ void CassetteDeckView::paintWell(QPainter& p, const QRect& dirty) const {
     // The glass over the well, then the rim; the amber border while a drag hovers. Kept as
     // pixels: a gradient over the whole well costs more than copying it.
     const bool targeted = shown_.dropTargeted;
-    glass_.showing(targeted).paint(p, l.well, QString(), [&](QPainter& g) {
+    glass_.paint(p, l.well, targeted, [&](QPainter& g) {
         QLinearGradient glass(l.well.topLeft(), l.well.bottomRight());
         glass.setColorAt(0, KitColor::white(1, 0.1));
         glass.setColorAt(0.5, QColor(255, 255, 255, 0));

@@ -14,9 +14,9 @@
 #include "DeckShown.hpp"
 #include "Platform/Uuid.hpp"
 #include "Rack/Kit/KeyedPicture.hpp"
-#include "Rack/Kit/KitPicture.hpp"
 #include "Rack/Kit/LayerPicture.hpp"
 #include "Rack/Kit/StaticLayer.hpp"
+#include "Rack/Kit/ValuePicture.hpp"
 #include "SharedValue.hpp"
 
 class QMenu;
@@ -50,7 +50,7 @@ public:
     QString counterText() const { return shown_.readout.counter; }
     QString statusText() const { return shown_.readout.status; }
     // The TAPE SOUND key's text: the selected profile's name, or "Clean".
-    QString tapeSoundLabel() const;
+    QString tapeSoundLabel() const { return tapeSound_; }
     bool dropTargeted() const { return shown_.dropTargeted; }
 
     // Opens the first cassette or sound profile among `urls`; false when none is one.
@@ -142,6 +142,9 @@ private:
     void layoutControls();
     void updateControls();
     DeckShown read() const;
+    // The cassette and the TAPE SOUND key's text change seldom: made anew on their signals.
+    void readCassette();
+    void readTapeSound();
     DeckReadout::Inputs readInputs() const;
     DeckShown::Well readWell() const;
     // Makes `next` what the face shows, repainting the parts it changes.
@@ -156,6 +159,8 @@ private:
     DeckFacade& deck_;
     DeckLayout layout_;
     DeckShown shown_;
+    SharedValue<DeckShown::Cassette> cassette_;  // while there is a document
+    QString tapeSound_;
 
     // The cassette slides into the well when inserted and out of it when it goes.
     QVariantAnimation* insertion_ = nullptr;
@@ -167,8 +172,8 @@ private:
     // Each cassette as one picture while it slides; the resting cassette's shell, label and
     // window while only its reels turn; the well's glass and rim.
     mutable KeyedPicture<LayerPicture, LayerKey> incomingLayer_, outgoingLayer_;
-    mutable KeyedPicture<KitPicture, CoverKey> cover_;
-    mutable KeyedPicture<KitPicture, bool> glass_;  // keyed by the drop target's border
+    mutable ValuePicture<CoverKey> cover_;
+    mutable ValuePicture<bool> glass_;  // keyed by the drop target's border
 
     StaticLayer staticLayer_;
 

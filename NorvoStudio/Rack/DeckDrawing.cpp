@@ -23,8 +23,6 @@ namespace {
 
 QColor captionInk() { return KitColor::faded(KitColor::displayCyan, 0.6); }
 
-qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
-
 QColor tintColor(DeckReadout::Tint tint) {
     switch (tint) {
     case DeckReadout::Tint::red: return KitColor::ledRed;
@@ -105,7 +103,7 @@ void DeckDrawing::time(QPainter& p, const DeckLayout& l, const DeckShown& s) {
     std::array<qreal, 3> widths{};
     qreal used = 0;
     for (std::size_t i = 0; i < 3; ++i) {
-        widths[i] = std::max(textWidth(caption, captions[i]),
+        widths[i] = std::max(KitFont::textWidth(caption, captions[i]),
                              GlowText{values[i], 15, KitColor::displayCyan}.sizeHint().width());
         used += widths[i];
     }

@@ -23,7 +23,9 @@ namespace norvo {
 
 // What the NV-1 deck face reads of the studio and asks of it. The application's one is the
 // studio model (ModelDeck); tests put a scripted one in. `changed` is emitted after every
-// change the face may show: the face re-reads then and repaints what differs.
+// change the face may show: the face re-reads then and repaints what differs. The document, its
+// artwork and the tape sound are re-read only on their own signals, each emitted before the
+// `changed` that follows its change.
 class DeckFacade : public QObject {
     Q_OBJECT
 public:
@@ -75,6 +77,9 @@ signals:
     // The knobs follow these alone: a tick does not touch them.
     void recordLevelChanged();
     void deckVolumeChanged();
+    // The document or its artwork.
+    void cassetteChanged();
+    void tapeSoundChanged();
 };
 
 }  // namespace norvo

@@ -30,13 +30,6 @@ constexpr qreal tapeSoundWidth = 264;
 constexpr qreal tapeSoundHeight = 24;
 constexpr qreal transportSpacing = 8;
 
-qreal ascent(const QFont& f) { return QFontMetricsF(f).ascent(); }
-qreal lineHeight(const QFont& f) {
-    const QFontMetricsF m(f);
-    return m.ascent() + m.descent();
-}
-qreal textWidth(const QFont& f, const QString& text) { return QFontMetricsF(f).horizontalAdvance(text); }
-
 QRectF glowRect(QPointF topLeft, qreal width, qreal size) {
     return QRectF(topLeft,
                   QSizeF(width, GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height()));
@@ -68,17 +61,17 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     const qreal inner = designWidth - 2 * padding;
     const QFont brand = KitFont::brand(18);
     const Silkscreen model{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8};
-    const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
+    const qreal headerAscent = std::max(KitFont::ascent(brand), KitFont::ascent(model.font()));
     const qreal headerHeight =
         headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     header = QRectF(padding, padding, inner, headerHeight);
     const qreal baseline = padding + headerAscent;
     brandBaseline = QPointF(padding, baseline);
-    modelBaseline = QPointF(padding + textWidth(brand, QStringLiteral("Norvo")) + 8, baseline);
+    modelBaseline = QPointF(padding + KitFont::textWidth(brand, QStringLiteral("Norvo")) + 8, baseline);
     // The lamps sit at the right end, each lamp centred on its word.
     const Silkscreen tapeRun{QStringLiteral("TAPE RUN"), 8};
     const Silkscreen rec{QStringLiteral("REC"), 8};
-    const qreal wordAscent = ascent(tapeRun.font());
+    const qreal wordAscent = KitFont::ascent(tapeRun.font());
     const qreal wordHeight = tapeRun.sizeHint().height();
     const qreal wordTop = baseline - wordAscent;
     const qreal ledTop = wordTop + (wordHeight - 8) / 2;
@@ -104,25 +97,26 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     qreal y = top + DisplayWindow::padding;
 
     const QFont caption = captionFont();
-    const qreal captionHeight = lineHeight(caption);
+    const qreal captionHeight = KitFont::lineHeight(caption);
     const QFont reset = resetFont();
-    const qreal resetHeight = lineHeight(reset) + 6;
-    const qreal resetWidth = textWidth(reset, QStringLiteral("RESET")) + 10;
-    const qreal rowBaseline = std::max(ascent(caption), 3 + ascent(reset));
-    const qreal captionTop = y + rowBaseline - ascent(caption);
-    counterCaption = QRectF(contentLeft, captionTop, textWidth(caption, QStringLiteral("COUNTER")), captionHeight);
+    const qreal resetHeight = KitFont::lineHeight(reset) + 6;
+    const qreal resetWidth = KitFont::textWidth(reset, QStringLiteral("RESET")) + 10;
+    const qreal rowBaseline = std::max(KitFont::ascent(caption), 3 + KitFont::ascent(reset));
+    const qreal captionTop = y + rowBaseline - KitFont::ascent(caption);
+    counterCaption =
+        QRectF(contentLeft, captionTop, KitFont::textWidth(caption, QStringLiteral("COUNTER")), captionHeight);
     const GlowText counterText{QStringLiteral("000"), 30, KitColor::amber};
     counter = QRectF(contentLeft, counterCaption.bottom() + 2, counterText.sizeHint().width(),
                      counterText.sizeHint().height());
-    resetKey = QRectF(std::max(counter.right(), counterCaption.right()) + 8, y + rowBaseline - 3 - ascent(reset),
-                      resetWidth, resetHeight);
+    resetKey = QRectF(std::max(counter.right(), counterCaption.right()) + 8,
+                      y + rowBaseline - 3 - KitFont::ascent(reset), resetWidth, resetHeight);
     const GlowText letter{QStringLiteral("A"), 22, KitColor::displayCyan};
     const QSizeF letterSize = letter.sizeHint();
     const qreal contentRight = contentLeft + contentWidth;
     sideB =
         QRectF(contentRight - letterSize.width(), counterCaption.bottom() + 2, letterSize.width(), letterSize.height());
     sideA = sideB.translated(-(letterSize.width() + 6), 0);
-    const qreal sideCaptionWidth = textWidth(caption, QStringLiteral("SIDE"));
+    const qreal sideCaptionWidth = KitFont::textWidth(caption, QStringLiteral("SIDE"));
     sideCaption = QRectF(contentRight - sideCaptionWidth, captionTop, sideCaptionWidth, captionHeight);
     y = std::max({counter.bottom(), resetKey.bottom(), sideB.bottom()}) + displaySpacing;
 

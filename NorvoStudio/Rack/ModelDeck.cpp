@@ -8,6 +8,10 @@ namespace norvo {
 ModelDeck::ModelDeck(StudioModel& model, const Clock& clock, QObject* parent)
     : DeckFacade(parent), model_(model), clock_(clock) {
     // Every announcement only schedules a re-read; nothing here calls back into an engine.
+    // What the face re-reads rarely is announced first, so a re-read on `changed` finds it new.
+    connect(&model_, &StudioModel::documentChanged, this, &DeckFacade::cassetteChanged);
+    connect(&model_, &StudioModel::imagesChanged, this, &DeckFacade::cassetteChanged);
+    connect(&model_, &StudioModel::tapeSoundChanged, this, &DeckFacade::tapeSoundChanged);
     for (auto signal : {&StudioModel::documentChanged, &StudioModel::imagesChanged, &StudioModel::mediaChanged,
                         &StudioModel::busyChanged, &StudioModel::counterOffsetChanged, &StudioModel::deckInputChanged,
                         &StudioModel::tapeSoundChanged, &StudioModel::modelChanged})

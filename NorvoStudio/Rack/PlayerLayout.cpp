@@ -1,5 +1,6 @@
 #include "PlayerLayout.hpp"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <algorithm>
 
@@ -18,12 +19,10 @@ namespace norvo {
 
 namespace {
 
-qreal ascent(const QFont& f) { return QFontMetricsF(f).ascent(); }
-qreal lineHeight(const QFont& f) {
-    const QFontMetricsF m(f);
-    return m.ascent() + m.descent();
-}
 qreal glowHeight(qreal size) { return GlowText{QStringLiteral("0"), size, KitColor::displayCyan}.sizeHint().height(); }
+qreal glowWidth(const QString& text, qreal size) {
+    return GlowText{text, size, KitColor::displayCyan}.sizeHint().width();
+}
 
 }  // namespace
 
@@ -38,7 +37,7 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     // The header: the brand and the model on one baseline, the LINE OUT lamp at the right.
     const QFont brand = brandFont();
     const Silkscreen model{QStringLiteral("SOURCE PLAYER  DA-2"), 8, Lettering::dark};
-    const qreal headerAscent = std::max(ascent(brand), ascent(model.font()));
+    const qreal headerAscent = std::max(KitFont::ascent(brand), KitFont::ascent(model.font()));
     const qreal headerHeight =
         headerAscent + std::max(QFontMetricsF(brand).descent(), QFontMetricsF(model.font()).descent());
     const QRectF header(padding, padding, inner, headerHeight);
@@ -48,8 +47,8 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
         QPointF(padding + QFontMetricsF(brand).horizontalAdvance(QStringLiteral("COMPACT DISC · MP3")) + 8, baseline);
     const Silkscreen lineOut{QStringLiteral("LINE OUT"), 7, Lettering::dark};
     const QSizeF wordSize = lineOut.sizeHint();
-    l.lineOutText = QRectF(padding + inner - wordSize.width(), baseline - ascent(lineOut.font()), wordSize.width(),
-                           wordSize.height());
+    l.lineOutText = QRectF(padding + inner - wordSize.width(), baseline - KitFont::ascent(lineOut.font()),
+                           wordSize.width(), wordSize.height());
     l.lineOutLed = QRectF(l.lineOutText.left() - 5 - 7, l.lineOutText.center().y() - 3.5, 7, 7);
 
     // The display.
@@ -60,17 +59,19 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     const QFont caption = captionFont();
     const QSizeF discBox = SystemSymbol::size(QStringLiteral("opticaldisc"), discSize);
     // The row stands on the captions' baseline; the disc rests on it like a glyph.
-    const qreal rowBaseline = std::max(ascent(caption), discBox.height() - 2);
-    const qreal captionTop = y + rowBaseline - ascent(caption);
-    l.trackCaption = QRectF(left, captionTop, width / 2, lineHeight(caption));
+    const qreal rowBaseline = std::max(KitFont::ascent(caption), discBox.height() - 2);
+    const qreal captionTop = y + rowBaseline - KitFont::ascent(caption);
+    l.trackCaption = QRectF(left, captionTop, width / 2, KitFont::lineHeight(caption));
     l.trackValue = QRectF(left, l.trackCaption.bottom() + 2, width / 2, glowHeight(26));
+    l.trackCaptionWidth = KitFont::textWidth(caption, QCoreApplication::translate("norvo::SourcePlayerView", "TRACK"));
+    l.trackFiguresWidth = glowWidth(QStringLiteral("000"), 26);
     l.disc = QRectF(left + width - discBox.width(), y + rowBaseline + 2 - discBox.height(), discBox.width(),
                     discBox.height());
     y = std::max(l.trackValue.bottom(), l.disc.bottom()) + displaySpacing;
     l.status = QRectF(left, y, width, glowHeight(12));
     y = l.status.bottom() + displaySpacing;
     l.bar = QRectF(left, y, width, 5);
-    l.duration = QRectF(left, l.bar.bottom() + 3, width, lineHeight(durationFont()));
+    l.duration = QRectF(left, l.bar.bottom() + 3, width, KitFont::lineHeight(durationFont()));
     y = l.duration.bottom() + displaySpacing;
     l.meterL = QRectF(left, y, width, FLMeterBar::height());
     l.meterR = l.meterL.translated(0, FLMeterBar::height() + 4);
@@ -96,7 +97,7 @@ PlayerLayout PlayerLayout::make(qreal height, bool errorShown) {
     // The PROGRAM, down to the bottom edge.
     const Silkscreen program{QStringLiteral("PROGRAM"), 7, Lettering::dark};
     const qreal programTop = keyRow.bottom() + rowSpacing;
-    const qreal hintHeight = lineHeight(KitFont::system(9));
+    const qreal hintHeight = KitFont::lineHeight(KitFont::system(9));
     const qreal headerLine = std::max(program.sizeHint().height(), hintHeight);
     l.programCaption = QRectF(padding, programTop, inner, headerLine);
     const qreal listTop = l.programCaption.bottom() + 6;

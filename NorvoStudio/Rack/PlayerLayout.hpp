@@ -30,6 +30,8 @@ struct PlayerLayout {
     QRectF lineOutLed, lineOutText;
     QRectF display;
     QRectF trackCaption, trackValue, disc;
+    qreal trackCaptionWidth = 0;  // TRACK
+    qreal trackFiguresWidth = 0;  // the widest track number, "000"
     QRectF status, bar, duration, meterL, meterR, error;
     std::array<QRectF, 5> keys;
     QRectF knob;

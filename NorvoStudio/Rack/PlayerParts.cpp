@@ -1,7 +1,6 @@
 #include "PlayerParts.hpp"
 
 #include <QCoreApplication>
-#include <QFontMetricsF>
 #include <QPainterPath>
 #include <algorithm>
 #include <array>
@@ -57,8 +56,7 @@ struct Row {
 
 // TRACK's figure, then TIME 14 points after it (or after its caption, if wider).
 qreal timeLeft(const PlayerLayout& l, const PlayerReadout& r) {
-    const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26),
-                                      QFontMetricsF(PlayerLayout::captionFont()).horizontalAdvance(tr("TRACK")));
+    const qreal trackWidth = std::max(glowWidth(r.trackNumber, 26), l.trackCaptionWidth);
     return l.trackValue.left() + trackWidth + 14;
 }
 
@@ -171,8 +169,7 @@ constexpr std::array rows{
     Row{Part::display, Surface::panel, [](const PlayerLayout& l) { return l.display; }, never, nullptr},
     Row{Part::trackNumber, Surface::glass,
         [](const PlayerLayout& l) {
-            return glow(l, QRectF(l.trackValue.left(), l.trackValue.top(), glowWidth(QStringLiteral("000"), 26),
-                                  l.trackValue.height()));
+            return glow(l, QRectF(l.trackValue.left(), l.trackValue.top(), l.trackFiguresWidth, l.trackValue.height()));
         },
         differs<[](const PlayerShown& s) { return std::tie(s.readout.trackNumber, s.readout.figuresLit); }>,
         paintTrackNumber},
@@ -212,6 +209,7 @@ constexpr bool rowsFollowTheParts() {
     return true;
 }
 static_assert(rowsFollowTheParts(), "one row per part, in the order of Part");
+static_assert(rows.size() == PlayerParts::partCount);
 
 }  // namespace
 
@@ -219,10 +217,10 @@ QRectF PlayerParts::rect(Part part, const PlayerLayout& layout) {
     return rows[static_cast<std::size_t>(part)].rect(layout);
 }
 
-std::vector<PlayerParts::Part> PlayerParts::changed(const PlayerShown& before, const PlayerShown& now) {
-    std::vector<Part> parts;
+PlayerParts::Parts PlayerParts::changed(const PlayerShown& before, const PlayerShown& now) {
+    Parts parts;
     for (const Row& row : rows)
-        if (row.changed(before, now)) parts.push_back(row.part);
+        if (row.changed(before, now)) parts.set(static_cast<std::size_t>(row.part));
     return parts;
 }
 

@@ -3,7 +3,8 @@
 #include <QRectF>
 #include <QRegion>
 #include <QSizeF>
-#include <vector>
+#include <bitset>
+#include <cstddef>
 
 #include "PlayerLayout.hpp"
 #include "PlayerReadout.hpp"
@@ -25,11 +26,14 @@ struct PlayerShown {
 // else is the panel, painted once per size.
 struct PlayerParts {
     enum class Part { lineOut, display, trackNumber, time, disc, status, progress, meters, error, program };
+    static constexpr std::size_t partCount = static_cast<std::size_t>(Part::program) + 1;
+    // A set of parts, by their place in Part.
+    using Parts = std::bitset<partCount>;
 
     // Where a part is painted and repainted, its glow included.
     static QRectF rect(Part part, const PlayerLayout& layout);
     // The parts that look different with `now` than with `before`.
-    static std::vector<Part> changed(const PlayerShown& before, const PlayerShown& now);
+    static Parts changed(const PlayerShown& before, const PlayerShown& now);
 
     // The metal, the fixed lettering, the glass and the list's glass, for a face of `size`.
     static void paintPanel(QPainter& painter, const PlayerLayout& layout, QSizeF size);

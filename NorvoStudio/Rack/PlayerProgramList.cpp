@@ -59,9 +59,7 @@ void PlayerProgramList::refresh() {
     const bool countChanged = tracks.size() != shownCount_;
     if (listChanged) {
         // A press that may still become a drag survives only while its track does.
-        if (pressedTrack_ &&
-            std::none_of(tracks.begin(), tracks.end(), [&](const SourceTrack& t) { return t.id == *pressedTrack_; }))
-            pressedTrack_.reset();
+        if (pressedTrack_ && !PlayerReadout::indexOf(tracks, pressedTrack_)) pressedTrack_.reset();
         if (countChanged) updateScrollRange();
         if (change.fromRevision != shownRevision_ || tracks.empty() || shownCount_ == 0) {
             viewport()->update();  // missed a step, or the drop hint comes or goes
@@ -73,17 +71,11 @@ void PlayerProgramList::refresh() {
         shownCount_ = tracks.size();
     }
     // The rows that gain or lose the highlight or the amber title.
-    const auto rowOf = [&](const std::optional<Uuid>& id) -> std::optional<std::size_t> {
-        if (!id) return std::nullopt;
-        for (std::size_t i = 0; i < tracks.size(); ++i)
-            if (tracks[i].id == *id) return i;
-        return std::nullopt;
-    };
     for (auto* shown : {&shownSelection_, &shownCurrent_}) {
         const std::optional<Uuid>& now = shown == &shownSelection_ ? player_.selection() : player_.currentTrackID();
         if (*shown == now) continue;
         for (const auto& id : {*shown, now})
-            if (const auto row = rowOf(id)) updateRows(*row, *row + 1);
+            if (const auto row = PlayerReadout::indexOf(tracks, id)) updateRows(*row, *row + 1);
         *shown = now;
     }
 }

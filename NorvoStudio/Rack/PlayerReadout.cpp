@@ -22,6 +22,13 @@ PlayerReadout::Inputs PlayerReadout::Inputs::of(const PlayerFacade& player, std:
     return in;
 }
 
+std::optional<std::size_t> PlayerReadout::indexOf(std::span<const SourceTrack> tracks, const std::optional<Uuid>& id) {
+    if (!id) return std::nullopt;
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+        if (tracks[i].id == *id) return i;
+    return std::nullopt;
+}
+
 QString PlayerReadout::rowNumber(std::size_t index) {
     return QString::asprintf("%02lld", static_cast<long long>(index + 1));
 }
@@ -33,20 +40,14 @@ QString PlayerReadout::lengthText(const std::optional<int64_t>& durationFrames) 
 PlayerReadout PlayerReadout::make(const Inputs& in) {
     using State = SourcePlayerEngine::State;
     PlayerReadout r;
-    const auto find = [&](const std::optional<Uuid>& id) -> std::optional<std::size_t> {
-        if (!id) return std::nullopt;
-        for (std::size_t i = 0; i < in.tracks.size(); ++i)
-            if (in.tracks[i].id == *id) return i;
-        return std::nullopt;
-    };
-
+    // The current track, else the selection.
     const std::optional<Uuid>& shown = in.currentTrackID ? in.currentTrackID : in.selection;
-    const auto shownIndex = find(shown);
+    const auto shownIndex = indexOf(in.tracks, shown);
     r.trackNumber = shownIndex ? rowNumber(*shownIndex) : QStringLiteral("--");
     r.time = in.state == State::stopped ? QStringLiteral("-:--") : formatTapeTime(in.position);
     r.figuresLit = !in.tracks.empty();
 
-    const auto currentIndex = find(in.currentTrackID);
+    const auto currentIndex = in.currentTrackID ? shownIndex : std::nullopt;
     if (currentIndex) r.status = ShownText::isolated(in.tracks[*currentIndex].title).toUpper();
     else if (in.tracks.empty()) r.status = QStringLiteral("NO DISC — DROP MP3 / WAV FILES");
     else r.status = QString::number(in.tracks.size()) + QStringLiteral(" TRACKS  ·  READY");

@@ -46,6 +46,8 @@ struct PlayerReadout {
 
     static PlayerReadout make(const Inputs& in);
 
+    // Where the track `id` stands in `tracks`; nothing without an id or when it is not there.
+    static std::optional<std::size_t> indexOf(std::span<const SourceTrack> tracks, const std::optional<Uuid>& id);
     // "01", "100": a list position counted from 1.
     static QString rowNumber(std::size_t index);
     // A row's length column: empty until the engine has measured the file.

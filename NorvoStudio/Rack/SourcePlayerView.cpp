@@ -140,7 +140,9 @@ void SourcePlayerView::present(const PlayerShown& now) {
         relayout();  // the error line takes room from the list
         return;
     }
-    for (const Part part : PlayerParts::changed(before, now)) updatePart(part);
+    const PlayerParts::Parts changed = PlayerParts::changed(before, now);
+    for (std::size_t i = 0; i < changed.size(); ++i)
+        if (changed[i]) updatePart(static_cast<Part>(i));
 }
 
 void SourcePlayerView::updatePart(Part part) { update(partRect(part).toAlignedRect()); }

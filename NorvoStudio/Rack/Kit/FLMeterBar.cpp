@@ -44,32 +44,51 @@ std::array<QRectF, 15> FLMeterBar::segmentRects(const QRectF& rect) {
     return rects;
 }
 
+namespace {
+
+// A bar as drawn: its label and its segments' states.
+struct Drawn {
+    QString label;
+    std::array<FLMeterBar::Segment, 15> segments;
+    bool operator==(const Drawn&) const = default;
+    friend size_t qHash(const Drawn& d, size_t seed = 0) noexcept {
+        size_t hash = qHash(d.label, seed);
+        for (const auto& s : d.segments) hash = qHashMulti(hash, s.lit, s.peak, s.red);
+        return hash;
+    }
+};
+
+// A lit segment's shape, blurred into its glow.
+struct SegmentShape {
+    qreal width, height;
+    bool operator==(const SegmentShape&) const = default;
+    friend size_t qHash(const SegmentShape& s, size_t seed = 0) noexcept { return qHashMulti(seed, s.width, s.height); }
+};
+
+}  // namespace
+
 void FLMeterBar::paint(QPainter& painter, const QRectF& rect) const {
     // The bar is drawn from its segments' states: equal states, equal pixels. The states change
     // with every tick, so their pictures are kept only while recent.
-    QString key = QStringLiteral("flmeter|") + label;
-    for (const auto& state : segments(level))
-        key += QString::number(state.fill().rgba(), 16) + u',' + QString::number(state.color().rgba(), 16) +
-               (state.glows() ? u'*' : u'.');
+    const auto states = segments(level);
     KitPicture::paintShared(
-        painter, rect.adjusted(-8, -8, 8, 8), key, [&](QPainter& p) { paintDirectly(p, rect); }, PictureLife::changing);
+        painter, rect.adjusted(-8, -8, 8, 8), PictureKey(Drawn{label, states}),
+        [&](QPainter& p) { paintDirectly(p, rect, states); }, PictureLife::changing);
 }
 
-void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect) const {
+void FLMeterBar::paintDirectly(QPainter& painter, const QRectF& rect, const std::array<Segment, 15>& states) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(labelFont());
     painter.setPen(KitColor::faded(KitColor::displayCyan, 0.8));
     painter.drawText(QRectF(rect.left(), rect.top(), labelWidth, rect.height()), Qt::AlignCenter | Qt::TextSingleLine,
                      label);
-    const auto states = segments(level);
     const auto rects = segmentRects(rect);
     for (size_t i = 0; i < states.size(); ++i) {
         const QRectF r = rects[i];
         if (states[i].glows()) {
-            KitShadow::paint(painter, QStringLiteral("segment|%1x%2").arg(r.width()).arg(r.height()),
-                             QRectF(QPointF(), r.size()), KitColor::faded(states[i].color(), 0.8), glowRadius,
-                             r.topLeft(), [&](QPainter& p) {
+            KitShadow::paint(painter, PictureKey(SegmentShape{r.width(), r.height()}), QRectF(QPointF(), r.size()),
+                             KitColor::faded(states[i].color(), 0.8), glowRadius, r.topLeft(), [&](QPainter& p) {
                                  p.setPen(Qt::NoPen);
                                  p.setBrush(Qt::black);
                                  p.drawRoundedRect(QRectF(QPointF(), r.size()), 1, 1);

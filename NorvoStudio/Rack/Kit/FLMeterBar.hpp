@@ -51,7 +51,7 @@ struct FLMeterBar {
     void paint(QPainter& painter, const QRectF& rect) const;
 
 private:
-    void paintDirectly(QPainter& painter, const QRectF& rect) const;
+    void paintDirectly(QPainter& painter, const QRectF& rect, const std::array<Segment, 15>& states) const;
 };
 
 }  // namespace norvo

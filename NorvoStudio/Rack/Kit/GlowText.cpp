@@ -12,28 +12,27 @@ namespace norvo {
 
 namespace {
 
-// The letters a glow is blurred from. Fonts by their key: a key outlives the application's
-// fonts in the caches.
+// The letters a glow is blurred from. The font follows from the size alone.
 struct Letters {
-    QString font;
+    qreal size;
     QString text;
     bool operator==(const Letters&) const = default;
-    friend size_t qHash(const Letters& l, size_t seed = 0) noexcept { return qHashMulti(seed, l.font, l.text); }
+    friend size_t qHash(const Letters& l, size_t seed = 0) noexcept { return qHashMulti(seed, l.size, l.text); }
 };
 
-// A line as drawn: its font, its text as cut to its room, its colour and whether it is lit.
+// A line as drawn: its size, its text as cut to its room, its colour and whether it is lit.
 struct Line {
-    QString font;
+    qreal size;
     QString shown;
     quint64 color;
     bool lit;
     bool operator==(const Line&) const = default;
     friend size_t qHash(const Line& l, size_t seed = 0) noexcept {
-        return qHashMulti(seed, l.font, l.shown, l.color, l.lit);
+        return qHashMulti(seed, l.size, l.shown, l.color, l.lit);
     }
 };
 
-void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const QColor& color, bool lit,
+void drawGlowing(QPainter& painter, qreal size, const QFont& font, const QColor& ink, const QColor& color, bool lit,
                  const QString& text, QPointF baselineOrigin, const QFontMetricsF& metrics, PictureLife life,
                  const std::optional<QRectF>& letters = std::nullopt) {
     painter.setFont(font);
@@ -44,7 +43,7 @@ void drawGlowing(QPainter& painter, const QFont& font, const QColor& ink, const 
         painter.save();
         painter.translate(baselineOrigin - QPointF(0, ascent));
         KitShadow::paint(
-            painter, PictureKey(Letters{font.key(), text}), bounds, KitColor::faded(color, 0.7), GlowText::glowRadius,
+            painter, PictureKey(Letters{size, text}), bounds, KitColor::faded(color, 0.7), GlowText::glowRadius,
             QPointF(),
             [&](QPainter& p) {
                 p.setFont(font);
@@ -66,9 +65,20 @@ struct Measured {
     qreal width = 0;
 };
 
-const Measured& measured(const QFont& font, const QFontMetricsF& metrics, const QString& text, qreal room) {
-    static QHash<QString, Measured> cache;
-    const QString key = font.key() + QChar(0x1f) + text + QChar(0x1f) + QString::number(room, 'g', 17);
+// A text measured at a size (the font follows from it) for a room (negative: not cut).
+struct Measuring {
+    qreal size;
+    QString text;
+    qreal room;
+    bool operator==(const Measuring&) const = default;
+    friend size_t qHash(const Measuring& m, size_t seed = 0) noexcept {
+        return qHashMulti(seed, m.size, m.text, m.room);
+    }
+};
+
+const Measured& measured(qreal size, const QFontMetricsF& metrics, const QString& text, qreal room) {
+    static QHash<Measuring, Measured> cache;
+    const Measuring key{size, text, room};
     if (const auto it = cache.constFind(key); it != cache.constEnd()) return *it;
     if (cache.size() > 1024) cache.clear();
     Measured m;
@@ -88,13 +98,13 @@ QColor GlowText::ink() const { return lit ? color : KitColor::faded(color, 0.12)
 QSizeF GlowText::sizeHint() const {
     const QFont f = font();
     const QFontMetricsF metrics(f);
-    return {measured(f, metrics, text, -1).width, metrics.height()};
+    return {measured(size, metrics, text, -1).width, metrics.height()};
 }
 
 void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment) const {
     const QFont f = font();
     const QFontMetricsF metrics(f);
-    const Measured& fitted = measured(f, metrics, text, rect.width());
+    const Measured& fitted = measured(size, metrics, text, rect.width());
     const QString shown = fitted.shown;
     const qreal width = fitted.width;
     qreal x = rect.left();
@@ -107,14 +117,14 @@ void GlowText::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignm
     // The glow spills 3 radii around the text.
     const QRectF bounds = QRectF(x, top, width, metrics.height()).adjusted(-10, -10, 10, 10);
     KitPicture::paintShared(
-        painter, bounds, PictureKey(Line{f.key(), shown, quint64(color.rgba64()), lit}),
-        [&](QPainter& p) { drawGlowing(p, f, ink(), color, lit, shown, baseline, metrics, life()); }, life());
+        painter, bounds, PictureKey(Line{size, shown, quint64(color.rgba64()), lit}),
+        [&](QPainter& p) { drawGlowing(p, size, f, ink(), color, lit, shown, baseline, metrics, life()); }, life());
 }
 
 void GlowText::paintAtBaseline(QPainter& painter, QPointF baselineOrigin, std::optional<QRectF> letters) const {
     const QFont f = font();
     painter.save();
-    drawGlowing(painter, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f), life(), letters);
+    drawGlowing(painter, size, f, ink(), color, lit, text, baselineOrigin, QFontMetricsF(f), life(), letters);
     painter.restore();
 }
 

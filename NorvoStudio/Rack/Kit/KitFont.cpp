@@ -1,5 +1,6 @@
 #include "KitFont.hpp"
 
+#include <QFontMetricsF>
 #include <QtMath>
 
 namespace norvo {
@@ -50,5 +51,14 @@ QFont KitFont::tracked(QFont font, qreal tracking) {
     font.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
     return font;
 }
+
+qreal KitFont::ascent(const QFont& font) { return QFontMetricsF(font).ascent(); }
+
+qreal KitFont::lineHeight(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    return metrics.ascent() + metrics.descent();
+}
+
+qreal KitFont::textWidth(const QFont& font, const QString& text) { return QFontMetricsF(font).horizontalAdvance(text); }
 
 }  // namespace norvo

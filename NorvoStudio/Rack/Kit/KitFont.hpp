@@ -30,6 +30,12 @@ struct KitFont {
 
     // Absolute letter spacing (tracking) in design points.
     static QFont tracked(QFont font, qreal tracking);
+
+    // Measures of a font, in design points.
+    static qreal ascent(const QFont& font);
+    // Ascent and descent: the line without leading.
+    static qreal lineHeight(const QFont& font);
+    static qreal textWidth(const QFont& font, const QString& text);
 };
 
 }  // namespace norvo

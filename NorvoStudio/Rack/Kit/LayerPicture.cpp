@@ -7,11 +7,11 @@
 
 namespace norvo {
 
-void LayerPicture::paint(QPainter& painter, const QRectF& bounds, QPointF offset, const QString& key,
+void LayerPicture::paint(QPainter& painter, const QRectF& bounds, QPointF offset,
                          const std::function<void(QPainter&)>& draw) {
     if (bounds.isEmpty()) return;
     const qreal scale = KitShadow::deviceScale(painter);
-    if (pixmap_.isNull() || key != key_ || bounds != bounds_ || scale != scale_) {
+    if (pixmap_.isNull() || bounds != bounds_ || scale != scale_) {
         QImage image(qCeil(bounds.width() * scale), qCeil(bounds.height() * scale),
                      QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -24,7 +24,6 @@ void LayerPicture::paint(QPainter& painter, const QRectF& bounds, QPointF offset
         }
         pixmap_ = QPixmap::fromImage(std::move(image));
         pixmap_.setDevicePixelRatio(scale);
-        key_ = key;
         bounds_ = bounds;
         scale_ = scale;
         ++renders_;

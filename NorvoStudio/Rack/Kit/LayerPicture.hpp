@@ -3,7 +3,6 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QRectF>
-#include <QString>
 #include <functional>
 
 namespace norvo {
@@ -15,9 +14,9 @@ namespace norvo {
 class LayerPicture {
 public:
     // Draws what `draw` paints inside `bounds` (its own coordinates) moved by `offset`, from the
-    // layer while `key` (everything the drawing depends on) and the painter's scale stay.
-    void paint(QPainter& painter, const QRectF& bounds, QPointF offset, const QString& key,
-               const std::function<void(QPainter&)>& draw);
+    // layer while the bounds and the painter's scale stay. What it shows is its owner's to key
+    // (KeyedPicture): the layer is cleared when that changes.
+    void paint(QPainter& painter, const QRectF& bounds, QPointF offset, const std::function<void(QPainter&)>& draw);
     // Lets the layer go (when nothing is moving any more).
     void clear() { pixmap_ = QPixmap(); }
     // How often the layer was drawn anew (for tests).
@@ -25,7 +24,6 @@ public:
 
 private:
     QPixmap pixmap_;
-    QString key_;
     QRectF bounds_;
     qreal scale_ = 0;
     int renders_ = 0;

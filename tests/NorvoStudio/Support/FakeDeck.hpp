@@ -39,7 +39,11 @@ public:
         menu.addAction(QStringLiteral("Clean"));
     }
 
-    void announce() { emit changed(); }
+    void announce() {
+        emit cassetteChanged();
+        emit tapeSoundChanged();
+        emit changed();
+    }
 
     std::optional<CassetteDocument> cassette;
     Images artwork;

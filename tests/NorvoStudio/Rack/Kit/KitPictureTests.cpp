@@ -111,7 +111,7 @@ TEST(LayerPicture, SlidesAndFadesWithoutBeingDrawnAgain) {
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         p.setOpacity(opacity);
         if (drawn == Drawn::throughLayer) {
-            layer.paint(p, bounds, offset, QStringLiteral("up"), [](QPainter& q) { drawKey(q, KeyState::up); });
+            layer.paint(p, bounds, offset, [](QPainter& q) { drawKey(q, KeyState::up); });
         } else {
             p.translate(offset);
             drawKey(p, KeyState::up);
