@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <memory>
 #include <system_error>
 
@@ -29,8 +28,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Platform/ShownName.hpp"
 #include "StudioModel/LocalPath.hpp"
+#include "StudioModel/ShownText.hpp"
 
 namespace norvo {
 
@@ -38,22 +37,7 @@ namespace {
 
 constexpr int entryRole = Qt::UserRole;  // index into shown_
 
-bool isFolder(const std::filesystem::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool isPresent(const std::filesystem::path& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-QString shownName(const std::string& name) { return QString::fromUtf8(name.data(), qsizetype(name.size())); }
-
-std::filesystem::path homeFolder() {
-    const char* home = std::getenv("HOME");
-    return home && *home == '/' ? std::filesystem::path(home) : std::filesystem::path("/");
-}
+std::filesystem::path homeFolder() { return LocalPath::home("/"); }
 
 }  // namespace
 
@@ -94,7 +78,8 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
         // A save panel takes the name of a file clicked in the list.
         if (name_) {
             const auto selected = selectedEntries();
-            if (selected.size() == 1 && !selected.front()->folder) name_->setText(shownName(selected.front()->name));
+            if (selected.size() == 1 && !selected.front()->folder)
+                name_->setText(LocalPath::shown(selected.front()->name));
         }
         refreshButtons();
     });
@@ -142,7 +127,7 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     layout->addLayout(bottomRow);
     resize(720, 480);
 
-    setDirectory(isFolder(options_.directory) ? options_.directory : homeFolder());
+    setDirectory(LocalPath::isDirectory(options_.directory) ? options_.directory : homeFolder());
     if (name_) {
         // The name without its extension is selected, ready to be typed over.
         const int dot = options_.proposedName.lastIndexOf(QLatin1Char('.'));
@@ -181,7 +166,7 @@ FilePanelDialog::Listing FilePanelDialog::list(const std::filesystem::path& fold
     while (const dirent* entry = ::readdir(directory)) {
         const std::string name(entry->d_name);
         if (name.empty() || name.front() == '.') continue;
-        const bool folderEntry = isFolder(folder / name);
+        const bool folderEntry = LocalPath::isDirectory(folder / name);
         if (!folderEntry && !globs.empty() && std::none_of(globs.begin(), globs.end(), [&](const QByteArray& glob) {
                 return ::fnmatch(glob.constData(), name.c_str(), FNM_CASEFOLD) == 0;
             }))
@@ -189,11 +174,20 @@ FilePanelDialog::Listing FilePanelDialog::list(const std::filesystem::path& fold
         listing.entries.push_back({name, folderEntry});
     }
     ::closedir(directory);
-    std::sort(listing.entries.begin(), listing.entries.end(), [](const Entry& a, const Entry& b) {
-        if (a.folder != b.folder) return a.folder;
-        const int order = shownName(a.name).compare(shownName(b.name), Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.name < b.name;
+    // Each name decoded once, not at every comparison.
+    struct Sorted {
+        QString shown;
+        Entry entry;
+    };
+    std::vector<Sorted> sorted;
+    sorted.reserve(listing.entries.size());
+    for (Entry& entry : listing.entries) sorted.push_back({LocalPath::shown(entry.name), std::move(entry)});
+    std::sort(sorted.begin(), sorted.end(), [](const Sorted& a, const Sorted& b) {
+        if (a.entry.folder != b.entry.folder) return a.entry.folder;
+        const int order = a.shown.compare(b.shown, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a.entry.name < b.entry.name;
     });
+    for (std::size_t i = 0; i < sorted.size(); ++i) listing.entries[i] = std::move(sorted[i].entry);
     return listing;
 }
 
@@ -225,7 +219,8 @@ void FilePanelDialog::showListing(uint64_t serial, const Listing& listing) {
     const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
     const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
     for (std::size_t i = 0; i < shown_.size(); ++i) {
-        auto* item = new QListWidgetItem(shown_[i].folder ? folderIcon : fileIcon, shownName(shown_[i].name), list_);
+        auto* item =
+            new QListWidgetItem(shown_[i].folder ? folderIcon : fileIcon, LocalPath::shown(shown_[i].name), list_);
         item->setData(entryRole, qulonglong(i));
     }
     if (!listing.error.isEmpty()) {
@@ -295,11 +290,11 @@ void FilePanelDialog::goTo(const QString& typed) {
     // Typed text is UTF-8; a name shown with U+FFFD is found again among the real entries.
     std::filesystem::path target = LocalPath::resolve(typed.trimmed());
     if (target.is_relative()) target = directory_ / target;
-    if (isFolder(target)) {
+    if (LocalPath::isDirectory(target)) {
         setDirectory(target);
         return;
     }
-    if (options_.mode == Mode::open && isPresent(target)) {
+    if (options_.mode == Mode::open && LocalPath::onDisk(target)) {
         chosen_ = {target};
         QDialog::accept();
     }
@@ -334,10 +329,10 @@ void FilePanelDialog::acceptSave() {
     } else {
         // A name shown with U+FFFD stands for the entry it was read from.
         auto listed = std::find_if(shown_.begin(), shown_.end(),
-                                   [&](const Entry& entry) { return shownName(entry.name) == typed; });
+                                   [&](const Entry& entry) { return LocalPath::shown(entry.name) == typed; });
         target = directory_ / (listed != shown_.end() ? listed->name : typed.toStdString());
     }
-    if (isFolder(target)) {
+    if (LocalPath::isDirectory(target)) {
         setDirectory(target);
         name_->clear();
         return;
@@ -348,8 +343,8 @@ void FilePanelDialog::acceptSave() {
     if (!suffix.isEmpty() &&
         LocalPath::shown(target.extension()).compare(QLatin1Char('.') + suffix, Qt::CaseInsensitive) != 0)
         target += "." + suffix.toStdString();
-    if (isPresent(target)) {
-        const QString shown = QString::fromStdString(ShownName::inSentence(target.filename().native()));
+    if (LocalPath::onDisk(target)) {
+        const QString shown = ShownText::inSentence(target.filename().native());
         QMessageBox question(QMessageBox::Question, QString(),
                              tr("\u201C%1\u201D already exists. Do you want to replace it?").arg(shown),
                              QMessageBox::Yes | QMessageBox::No, this);

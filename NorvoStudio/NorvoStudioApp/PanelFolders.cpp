@@ -1,9 +1,5 @@
 #include "NorvoStudioApp/PanelFolders.hpp"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -14,10 +10,7 @@ namespace norvo {
 
 namespace {
 
-bool isFolder(const std::filesystem::path& path) {
-    struct stat info {};
-    return !path.empty() && path.is_absolute() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+bool isFolder(const std::filesystem::path& path) { return path.is_absolute() && LocalPath::isDirectory(path); }
 
 std::filesystem::path standardFolder(QStandardPaths::StandardLocation location) {
     // XDG_MUSIC_DIR and XDG_PICTURES_DIR from user-dirs.dirs, or ~/Music and ~/Pictures.
@@ -25,11 +18,8 @@ std::filesystem::path standardFolder(QStandardPaths::StandardLocation location) 
     return folder.isEmpty() ? std::filesystem::path() : LocalPath::fromBytes(QFile::encodeName(folder));
 }
 
-// $HOME as its bytes.
 std::filesystem::path homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home == '/') return home;
-    return LocalPath::fromBytes(QFile::encodeName(QDir::homePath()));
+    return LocalPath::home(LocalPath::fromBytes(QFile::encodeName(QDir::homePath())));
 }
 
 }  // namespace

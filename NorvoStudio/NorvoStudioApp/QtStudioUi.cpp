@@ -23,6 +23,22 @@ QString mimeTypeOf(const std::filesystem::path& file) {
     return QStringLiteral("application/octet-stream");
 }
 
+// An open or a save panel for `panel`, starting where the last one of its kind was left.
+FilePanelDialog::Options panelOptions(FilePanelDialog::Mode mode, const StudioUi::FilePanel& panel,
+                                      const PanelFolders& folders,
+                                      const std::function<void(std::function<void()>)>& runInBackground) {
+    const bool saving = mode == FilePanelDialog::Mode::save;
+    return {
+        .mode = mode,
+        .message = panel.message,
+        .nameFilters = panel.nameFilters,
+        .multipleSelection = !saving && panel.multipleSelection,
+        .directory = panel.directory.empty() ? folders.startFolder(PanelFolders::kindOf(panel.kind)) : panel.directory,
+        .proposedName = saving ? panel.proposedName : QString(),
+        .canCreateDirectories = saving && panel.canCreateDirectories,
+        .runInBackground = runInBackground};
+}
+
 }  // namespace
 
 QtStudioUi::QtStudioUi(DefaultsStore& defaults, QString recentList,
@@ -76,15 +92,7 @@ StudioUi::RecoverChoice QtStudioUi::askToRecover(const QString& message, const Q
 std::vector<std::filesystem::path> QtStudioUi::runOpenPanel(const FilePanel& panel) {
     const PanelFolders::Kind kind = PanelFolders::kindOf(panel.kind);
     // Name filters rather than MIME types: the desktop may not know ours.
-    FilePanelDialog dialog({.mode = FilePanelDialog::Mode::open,
-                            .message = panel.message,
-                            .nameFilters = panel.nameFilters,
-                            .multipleSelection = panel.multipleSelection,
-                            .directory = panel.directory.empty() ? folders_.startFolder(kind) : panel.directory,
-                            .proposedName = {},
-                            .canCreateDirectories = false,
-                            .runInBackground = runInBackground_},
-                           window_);
+    FilePanelDialog dialog(panelOptions(FilePanelDialog::Mode::open, panel, folders_, runInBackground_), window_);
     dialog.setObjectName(QStringLiteral("openPanel"));
     std::vector<std::filesystem::path> chosen;
     if (dialog.exec() != QDialog::Accepted) return chosen;
@@ -96,15 +104,7 @@ std::vector<std::filesystem::path> QtStudioUi::runOpenPanel(const FilePanel& pan
 
 std::optional<std::filesystem::path> QtStudioUi::runSavePanel(const FilePanel& panel) {
     const PanelFolders::Kind kind = PanelFolders::kindOf(panel.kind);
-    FilePanelDialog dialog({.mode = FilePanelDialog::Mode::save,
-                            .message = panel.message,
-                            .nameFilters = panel.nameFilters,
-                            .multipleSelection = false,
-                            .directory = panel.directory.empty() ? folders_.startFolder(kind) : panel.directory,
-                            .proposedName = panel.proposedName,
-                            .canCreateDirectories = panel.canCreateDirectories,
-                            .runInBackground = runInBackground_},
-                           window_);
+    FilePanelDialog dialog(panelOptions(FilePanelDialog::Mode::save, panel, folders_, runInBackground_), window_);
     dialog.setObjectName(QStringLiteral("savePanel"));
     if (dialog.exec() != QDialog::Accepted || dialog.chosenFiles().empty()) return std::nullopt;
     const std::filesystem::path file = dialog.chosenFiles().front();

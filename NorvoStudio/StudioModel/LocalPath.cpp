@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,6 @@ namespace norvo {
 namespace {
 
 constexpr QChar replacementCharacter(0xFFFD);
-
-bool onDisk(const std::filesystem::path& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-bool isDirectory(const std::filesystem::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // The entries of a folder whose names decode (lossily) to `shown`.
 std::vector<std::string> entriesShownAs(const std::filesystem::path& folder, const QString& shown) {
@@ -82,6 +73,22 @@ std::optional<std::filesystem::path> LocalPath::ofUrl(std::string_view url) {
 QUrl LocalPath::url(const std::filesystem::path& path) {
     // Everything but the unreserved characters and "/" percent-encoded, bytes as they are.
     return QUrl::fromEncoded("file://" + bytes(path).toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+bool LocalPath::onDisk(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool LocalPath::isDirectory(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::filesystem::path LocalPath::home(std::filesystem::path fallback) {
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/') return home;
+    return fallback;
 }
 
 std::filesystem::path LocalPath::resolve(const QString& text) {

@@ -30,6 +30,13 @@ struct LocalPath {
     // A file: URL that keeps every byte of an absolute path.
     static QUrl url(const std::filesystem::path& path);
 
+    // Whether something is there, a link to nothing included (lstat).
+    static bool onDisk(const std::filesystem::path& path);
+    // Whether it is a folder or a link to one.
+    static bool isDirectory(const std::filesystem::path& path);
+    // $HOME as its bytes where it is an absolute path, else `fallback`.
+    static std::filesystem::path home(std::filesystem::path fallback);
+
     // A path that a file dialog returned as text. Each part that names nothing on disk
     // as UTF-8 but holds U+FFFD is matched against the real entries of its folder,
     // decoded the same lossy way; among several, a folder is preferred inside the path

@@ -18,11 +18,15 @@ void MarqueeText::setText(const QString& text, double now) {
     text_ = text;
     start_ = now;
     started_ = true;
+    measured_.reset();
 }
 
 bool MarqueeText::moving(qreal size, bool lit, double boxWidth) const {
     if (!lit) return false;  // asked every frame: no text measuring while dark
-    return scrolls(lit, GlowText{text_, size, QColor(), lit}.sizeHint().width(), boxWidth);
+    // Asked every frame while lit, so the text is measured once per text and size.
+    if (!measured_ || measured_->size != size)
+        measured_ = Width{size, GlowText{text_, size, QColor(), lit}.sizeHint().width()};
+    return scrolls(lit, measured_->width, boxWidth);
 }
 
 void MarqueeText::paint(QPainter& painter, const QString& text, const QRectF& box, qreal size, const QColor& color,

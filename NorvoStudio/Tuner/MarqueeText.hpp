@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <optional>
 
 namespace norvo {
 
@@ -35,9 +36,15 @@ public:
     bool moving(qreal size, bool lit, double boxWidth) const;
 
 private:
+    struct Width {
+        qreal size;
+        double width;
+    };
+
     QString text_;
     double start_ = 0;
     bool started_ = false;
+    mutable std::optional<Width> measured_;  // the text's width at a size, for moving()
 };
 
 }  // namespace norvo

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
+#include <utility>
 
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/KitFont.hpp"
@@ -20,6 +21,7 @@
 #include "Tuner/PickerPopup.hpp"
 #include "Tuner/PlainToolTip.hpp"
 #include "Tuner/SearchField.hpp"
+#include "Tuner/Spinner.hpp"
 #include "Tuner/StationGuideRules.hpp"
 #include "Tuner/StationList.hpp"
 #include "Tuner/StatusOverlay.hpp"
@@ -204,8 +206,17 @@ std::unique_ptr<QMenu> StationGuide::rowMenu(const RadioStation& station) {
 }
 
 void StationGuide::animate() {
-    if (overlay_->shownCase() == StatusOverlay::Case::scanning) overlay_->update();
-    if (auto* picker = countryPicker(); picker && picker->showsSpinner()) picker->update();
+    // A spinner's spoke moves every 100 ms: a frame in between has nothing new to show.
+    const auto turned = [phase = Spinner::phase(clock_.now())](bool spins, std::optional<int>& shown) {
+        if (!spins) {
+            shown.reset();
+            return false;
+        }
+        return std::exchange(shown, phase) != phase;
+    };
+    if (turned(overlay_->shownCase() == StatusOverlay::Case::scanning, overlayPhase_)) overlay_->update();
+    auto* picker = countryPicker();
+    if (turned(picker && picker->showsSpinner(), pickerPhase_)) picker->update();
 }
 
 void StationGuide::refresh() {

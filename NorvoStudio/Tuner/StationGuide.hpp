@@ -82,6 +82,7 @@ private:
     TunerFacade& tuner_;
     DesktopServices& desktop_;
     const Clock& clock_;
+    std::optional<int> overlayPhase_, pickerPhase_;  // the spinners' spokes as last repainted
     std::string localeIdentifier_;
     std::optional<std::string> homeCountry_;
 

@@ -203,7 +203,7 @@ TunerDisplay::TunerDisplay(TunerFacade& tuner, std::function<MeterBallistics::Pa
     needle_.reset(tuner_.dial().value_or(0));
     needleIndex_ = tuner_.dial();
     needleCount_ = int(tuner_.band().stations.size());
-    shown_ = readout(now());
+    readMoving(shown_, now());
 }
 
 TunerDisplay::~TunerDisplay() = default;
@@ -217,7 +217,8 @@ void TunerDisplay::refresh() {
     const bool memory = tuner_.isOn() && tuner_.memoryArmed();
     if (memoryShown_ && !memory) main_ = MarqueeText();
     memoryShown_ = memory;
-    main_.setText(text(TunerDisplayModel::mainLine(tuner_).text), t);
+    const TunerDisplayModel::Line line = TunerDisplayModel::mainLine(tuner_);
+    main_.setText(text(line.text), t);
 
     const int count = int(tuner_.band().stations.size());
     const auto dial = tuner_.isOn() ? tuner_.dial() : std::nullopt;
@@ -229,10 +230,10 @@ void TunerDisplay::refresh() {
     }
     needleIndex_ = dial;
     needleCount_ = count;
-    shown_ = readout(t);
+    shown_ = readout(line, t);
 }
 
-TunerDisplayReadout TunerDisplay::readout(double now) const {
+TunerDisplayReadout TunerDisplay::readout(const TunerDisplayModel::Line& line, double now) const {
     Readout r;
     const bool on = tuner_.isOn();
     const auto presetIndex = tuner_.currentPresetIndex();
@@ -244,7 +245,6 @@ TunerDisplayReadout TunerDisplay::readout(double now) const {
                   on && tuner_.dial().has_value(),
                   tuner_.signal()};
     r.station = {station_.text(), Ink::amber, on && tuner_.station().has_value(), std::nullopt};
-    const auto line = TunerDisplayModel::mainLine(tuner_);
     // The prompt is the tuner's line as it stands; anything else is the marquee's text.
     r.main = {on, {memoryShown_ ? text(line.text) : main_.text(), line.ink, on, std::nullopt}, memoryShown_};
     r.annunciators = {TunerDisplayModel::wordLamps(tuner_), TunerDisplayModel::formatText(tuner_),
@@ -310,14 +310,20 @@ QRectF around(const QRectF& row, int width) { return QRectF(0, row.top() - 3, wi
 
 void TunerDisplay::tick(double dt) {
     if (!needle_.settled() || shown_.dial.scale.scanning) needle_.step(dt);
-    // An idle studio repaints nothing: a row only when what it shows moved.
-    TunerDisplayReadout next = shown_;
-    readMoving(next, now());
+    // An idle studio repaints nothing: a row only when what it shows moved. Only the rows
+    // readMoving() touches can move; their lines share their texts, so keeping them is cheap.
+    const Readout::Line station = shown_.station;
+    const Readout::Main main = shown_.main;
+    const double needle = shown_.dial.needle;
+    const bool scanningLit = shown_.dial.scale.scanningLit;
+    const MeterBallistics::Pair meters = shown_.meters;
+    readMoving(shown_, now());
     const Layout& l = layout();
-    forEachRow([&](const auto& row) {
-        if (!(next.*row.shows == shown_.*row.shows)) update(around(l.*row.box, width()).toAlignedRect());
-    });
-    shown_ = std::move(next);
+    const auto repaint = [&](const QRectF& row) { update(around(row, width()).toAlignedRect()); };
+    if (!(shown_.station == station)) repaint(l.station);
+    if (!(shown_.main == main)) repaint(l.main);
+    if (shown_.dial.needle != needle || shown_.dial.scale.scanningLit != scanningLit) repaint(l.dial);
+    if (!(shown_.meters == meters)) repaint(l.meters);
 }
 
 void TunerDisplay::paintEvent(QPaintEvent* event) {
@@ -326,7 +332,10 @@ void TunerDisplay::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRect dirty = event->rect();
     const Layout& l = layout();
-    const Readout shown = readout(now());
+    // The tuner's rows as last announced, with what moved since; shown_ itself stays what the
+    // rows were last asked to repaint for.
+    Readout shown = shown_;
+    readMoving(shown, now());
     forEachRow([&](const auto& row) {
         const QRectF bounds = around(l.*row.box, width());
         if (!dirty.intersects(bounds.toAlignedRect())) return;

@@ -57,8 +57,9 @@ private:
     const TunerDisplayLayout& layout() const;
     double now() const;
     void refresh();
-    // Everything the rows show now; readMoving() only what moves between announcements.
-    TunerDisplayReadout readout(double now) const;
+    // Everything the rows show now, `line` being the tuner's main line; readMoving() only what
+    // moves between announcements.
+    TunerDisplayReadout readout(const TunerDisplayModel::Line& line, double now) const;
     void readMoving(TunerDisplayReadout& readout, double now) const;
 
     TunerFacade& tuner_;
