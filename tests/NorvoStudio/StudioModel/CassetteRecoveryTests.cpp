@@ -105,10 +105,7 @@ TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 8.0)));
     f->transport(TransportCommand::record);
     // Two seconds as the studio runs them: a buffer, a tick. Copies go at 0, 0.5, 1 and 1.5 s.
-    for (int i = 0; i < 120; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.run(2.0);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
     f->recoveryWriter().flush();
     const auto copy = RecoveryCopy::read(f->media()->directory(), RecoveryCopy::Images::skipped);
@@ -184,11 +181,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     EXPECT_EQ(recordings[0]->endFrame, covered);
 
     // And it plays: back to the start, PLAY, and the deck meter moves.
-    f->transport(TransportCommand::beginRewind);
-    for (int i = 0; i < 600 && f->live().snapshot().transport.head > 0; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.rewindToStart();
     ASSERT_EQ(f->live().snapshot().transport.head, 0);
     f->transport(TransportCommand::stop);
     f->transport(TransportCommand::play);

@@ -37,11 +37,7 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_NEAR(double(recorded), 2.0 * 44100, 4410);
     EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
 
-    f->transport(TransportCommand::beginRewind);
-    for (int i = 0; i < 600 && f->live().snapshot().transport.head > 0; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.rewindToStart();
     ASSERT_EQ(f->live().snapshot().transport.head, 0);
     f->transport(TransportCommand::stop);
     run(3.0);  // quiet: the meters settle at the floor

@@ -69,6 +69,22 @@ void StudioFixture::tick(double dt) {
     model->tick();
 }
 
+void StudioFixture::run(double seconds) {
+    const int steps = static_cast<int>(std::lround(seconds * 60));
+    for (int i = 0; i < steps; ++i) {
+        render(735);
+        tick();
+    }
+}
+
+void StudioFixture::rewindToStart() {
+    model->transport(TransportCommand::beginRewind);
+    for (int i = 0; i < 600 && model->live().snapshot().transport.head > 0; ++i) {
+        render(735);
+        tick();
+    }
+}
+
 void StudioFixture::runBackground() {
     // Results may start more work (a save's completion opening a cassette).
     do {
