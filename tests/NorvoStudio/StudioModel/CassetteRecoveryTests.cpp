@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QProcess>
 #include <QThreadPool>
 
@@ -20,6 +18,7 @@
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Platform/Iso8601.hpp"
 #include "StudioModel/RecoveryCopy.hpp"
@@ -62,16 +61,6 @@ bool holdsCopy(const fs::path& workspace) { return fs::exists(workspace / Recove
 
 std::optional<RecoveryCopy> copyIn(const fs::path& workspace) {
     return RecoveryCopy::read(workspace, RecoveryCopy::Images::loaded);
-}
-
-FileData pngOf(QColor colour, QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return FileData(std::string_view(png.constData(), std::size_t(png.size())));
 }
 
 std::vector<const HistoryEvent*> events(const CassetteDocument& document, const std::string& type) {
@@ -197,7 +186,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
 
 TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsItAsItWas) {
     test::TemporaryDirectory workspaces;
-    const FileData label = pngOf(Qt::yellow, QSize(2136, 1008));
+    const FileData label = test::pngData(QSize(2136, 1008), Qt::yellow);
     fs::path kept;
     Uuid id;
     {

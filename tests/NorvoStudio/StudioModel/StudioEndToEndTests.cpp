@@ -1,7 +1,6 @@
-#include <QBuffer>
-#include <QImage>
 #include <gtest/gtest.h>
 
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 
 namespace norvo {
@@ -52,13 +51,7 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_EQ(f->live().deckMeter().right.db, -60);
 
     // Saved on a worker thread and read back the same way, the artwork decoded there too.
-    QImage label(2136, 1008, QImage::Format_RGB32);
-    label.fill(Qt::yellow);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    label.save(&buffer, "PNG");
-    f->setArtwork(FileData(png.toStdString()), ArtworkRole::labelA);
+    f->setArtwork(test::pngData(QSize(2136, 1008), Qt::yellow), ArtworkRole::labelA);
     const auto file = f.directory / "Tape.norvo";
     std::optional<bool> saved;
     f->save(file, [&](bool ok) { saved = ok; });
