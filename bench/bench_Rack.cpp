@@ -29,18 +29,15 @@
 #include <benchmark/benchmark.h>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
-#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/FLMeterBar.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/LineCables.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
@@ -102,19 +99,15 @@ struct Studio {
             return std::make_unique<PacedOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
-        player = std::make_unique<EnginePlayer>(*model);
-        deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
         // The tuner face follows the wall clock, as in the application.
-        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, SystemClock::shared());
+        faces = std::make_unique<test::RackFaceServices>(*model, executor, SystemClock::shared());
         if (qEnvironmentVariableIsSet("NORVO_PLAIN_RACK")) {
-            plain = std::make_unique<RackContent>(
-                *model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+            plain = std::make_unique<RackContent>(*model, faces->faces());
             plain->resize(1232, 960);
             plain->show();
             model->start();
         } else {
-            view = std::make_unique<StudioView>(
-                *model, RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+            view = std::make_unique<StudioView>(*model, faces->faces());
             view->resize(1232, 920);
             view->show();  // starts the model: tick and output
         }
@@ -123,9 +116,7 @@ struct Studio {
     ~Studio() {
         view.reset();
         plain.reset();
-        tunerFace.reset();
-        deck.reset();
-        player.reset();
+        faces.reset();
         model->shutdown();
         model.reset();
     }
@@ -165,9 +156,7 @@ struct Studio {
     StandardStudioServices standard;
     NoDesktop ui;
     std::unique_ptr<StudioModel> model;
-    std::unique_ptr<EnginePlayer> player;
-    std::unique_ptr<ModelDeck> deck;
-    std::unique_ptr<test::TunerFaceServices> tunerFace;
+    std::unique_ptr<test::RackFaceServices> faces;
     std::unique_ptr<StudioView> view;
     std::unique_ptr<RackContent> plain;
 };

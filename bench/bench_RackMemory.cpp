@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,21 +18,20 @@
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/CassetteDeckView.hpp"
-#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/RecentPictures.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Support/AudioFixtures.hpp"
 #include "Support/FakeClock.hpp"
 #include "Support/FakeTunerDirectory.hpp"
+#include "Support/PlayerDecoderWait.hpp"
 #include "Support/TemporaryDirectory.hpp"
 #include "support/Figure.hpp"
 
@@ -44,33 +42,12 @@ using namespace norvo;
 constexpr int sampleRate = 44100;
 constexpr double tick = 1.0 / 60.0;
 
-// A 16-bit stereo WAV of a tone whose level swells from silence to full scale and back
-// every seven seconds, so the meters pass through all their segments.
+// A tone whose level swells from silence to full scale and back every seven seconds, so
+// the meters pass through all their segments.
 void writeSwellingTone(const std::filesystem::path& file, double seconds, double frequency) {
-    const auto frames = static_cast<uint32_t>(seconds * sampleRate);
-    std::vector<int16_t> samples(size_t(frames) * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double t = double(i) / sampleRate;
-        const double swell = 0.5 - 0.5 * std::cos(2 * M_PI * t / 7.0);
-        const auto s = static_cast<int16_t>(32000 * swell * swell * std::sin(2 * M_PI * frequency * t));
-        samples[size_t(i) * 2] = samples[size_t(i) * 2 + 1] = s;
-    }
-    std::ofstream out(file, std::ios::binary);
-    const auto put32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto put16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + frames * 4);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(sampleRate);
-    put32(sampleRate * 4);
-    put16(4);
-    put16(16);
-    out.write("data", 4);
-    put32(frames * 4);
-    out.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size() * 2));
+    const std::string swell = "(0.5-0.5*cos(2*PI*t/7))";
+    const std::string tone = "0.9765625*" + swell + "*" + swell + "*sin(2*PI*" + std::to_string(frequency) + "*t)";
+    test::generateSignal(file, {tone, tone}, seconds, sampleRate);
 }
 
 struct RecordingStudio {
@@ -85,21 +62,15 @@ struct RecordingStudio {
         services.clock = &clock;
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
-        player = std::make_unique<EnginePlayer>(*model);
-        deck = std::make_unique<ModelDeck>(*model, SystemClock::shared());
-        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor, clock);
-        view =
-            std::make_unique<StudioView>(*model,
-                                         RackFaces{.player = *player, .deck = *deck, .tuner = tunerFace->services()});
+        faces = std::make_unique<test::RackFaceServices>(*model, executor, clock);
+        view = std::make_unique<StudioView>(*model, faces->faces());
         view->resize(1232, 920);
         view->show();  // starts the model
         settle();
     }
     ~RecordingStudio() {
         view.reset();
-        tunerFace.reset();
-        deck.reset();
-        player.reset();
+        faces.reset();
         model->shutdown();
         model.reset();
         executor.runPending();
@@ -156,17 +127,7 @@ struct RecordingStudio {
 
     // Renders `frames` as a device would, never faster than the player's decoder.
     void render(int frames) {
-        AudioCore& core = model->core();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (;;) {
-            // Only this thread replaces the player's stream, so it outlives this check.
-            const AudioCore::Inputs inputs = core.inputs();
-            bool ready = true;
-            if (inputs.sourceStream && inputs.sourcePlaying && !inputs.sourceStream->isDrained())
-                ready = inputs.sourceStream->availableFrames() >= frames;
-            if (ready || std::chrono::steady_clock::now() > deadline) break;
-            std::this_thread::yield();
-        }
+        test::waitForPlayerDecoder(model->core(), frames);
         output->renderFrames(frames);
     }
     // One studio frame: the tick, then the repaints it asked for.
@@ -193,9 +154,7 @@ struct RecordingStudio {
     test::SilentStudioUi ui;
     OfflineAudioOutput* output = nullptr;
     std::unique_ptr<StudioModel> model;
-    std::unique_ptr<EnginePlayer> player;
-    std::unique_ptr<ModelDeck> deck;
-    std::unique_ptr<test::TunerFaceServices> tunerFace;
+    std::unique_ptr<test::RackFaceServices> faces;
     std::unique_ptr<StudioView> view;
 };
 

@@ -65,4 +65,15 @@ float maximumDifference(std::span<const float> a, std::span<const float> b) {
     return result;
 }
 
+WorstDifference worstDifference(const StereoSamples& heard, const StereoSamples& reference) {
+    if (heard.frames() > reference.frames()) throw std::invalid_argument("a reference shorter than what was heard");
+    WorstDifference worst;
+    for (std::size_t i = 0; i < heard.frames(); ++i) {
+        const float difference =
+            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
+        if (difference > worst.difference) worst = {difference, i};
+    }
+    return worst;
+}
+
 }  // namespace norvo::test

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <span>
 
+#include "Support/AudioFixtures.hpp"
+
 namespace norvo::test {
 
 // Largest magnitude of the samples.
@@ -20,5 +22,13 @@ int bestLag(std::span<const float> reference, std::span<const float> signal, int
 
 // Largest absolute difference between two spans of the same length.
 float maximumDifference(std::span<const float> a, std::span<const float> b);
+
+// The largest difference of either channel over the frames of `heard` (the reference holds at
+// least as many), and the first frame where it is.
+struct WorstDifference {
+    float difference = 0;
+    std::size_t frame = 0;
+};
+WorstDifference worstDifference(const StereoSamples& heard, const StereoSamples& reference);
 
 }  // namespace norvo::test

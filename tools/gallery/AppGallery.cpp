@@ -12,9 +12,6 @@
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
-#include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 
 static void loadAppResources() { Q_INIT_RESOURCE(NorvoStudioApp); }
 
@@ -30,11 +27,7 @@ void appGallery(gallery::Gallery& g) {
     }
 
     gallery::GalleryStudio studio;
-    norvo::EnginePlayer player(*studio.model);
-    norvo::ModelDeck deck(*studio.model, norvo::SystemClock::shared());
-    norvo::StudioShell shell(*studio.model,
-                             norvo::RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()},
-                             [](int) {});
+    norvo::StudioShell shell(*studio.model, studio.faces->faces(), [](int) {});
     studio.model->start();
     studio.model->newCassette(norvo::CassetteType::c60());
     studio.model->selectTapeSound("builtin.car-stereo");

@@ -1,5 +1,4 @@
 // The cassette designer sheet: each page with a blank cassette and with a full one.
-#include <QBuffer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -12,6 +11,7 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 #include "GradientPicture.hpp"
+#include "NorvoStudio/Support/PngData.hpp"
 #include "Platform/Iso8601.hpp"
 
 namespace {
@@ -21,12 +21,7 @@ using namespace norvo;
 FileData png(QSize size, QColor from, QColor to, const QString& text) {
     QFont f;
     f.setPixelSize(std::max(10, std::min(size.width(), size.height()) / 5));
-    const QImage image = gallery::gradientPicture(size, from, to, text, f);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return FileData(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return test::pngData(gallery::gradientPicture(size, from, to, text, f));
 }
 
 // Recommended pixels scaled down: the proportions are what the drawing needs.

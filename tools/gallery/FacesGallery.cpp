@@ -27,6 +27,7 @@
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
+#include "Support/FakeClock.hpp"
 
 using namespace norvo;
 
@@ -44,12 +45,6 @@ struct Studio : gallery::GalleryStudio {
         model->live().update(snapshot, 1.0 / 60.0);
         model->live().update(snapshot, 1.0 / 60.0);
     }
-};
-
-// The wall clock at one moment: the armed REC lamp's lit half-second.
-class StoppedClock final : public Clock {
-public:
-    Date now() const override { return Date{} + std::chrono::seconds(1'700'000'000); }
 };
 
 // A drag of files hovering at `at` over `target` (as the desktop delivers it) for as long as
@@ -115,7 +110,8 @@ void deck(gallery::Gallery& g) {
     Studio studio;
     studio.model->newCassette(CassetteType::c60());
     studio.runBackground();
-    const StoppedClock clock;
+    // The wall clock at one moment: the armed REC lamp's lit half-second.
+    const test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
     ModelDeck deck(*studio.model, clock);
     CassetteDeckView face(deck);
     picture(g, "deck-stopped-start", face);

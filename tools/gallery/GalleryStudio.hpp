@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -33,8 +33,8 @@ struct GalleryStudio {
     std::deque<std::function<void()>> background;
     norvo::OfflineAudioOutput* output = nullptr;
     std::unique_ptr<norvo::StudioModel> model;
-    // The tuner face's inputs, its clock standing still so that every run draws the same.
-    std::unique_ptr<norvo::test::TunerFaceServices> tunerFace;
+    // The faces' inputs, the tuner's clock standing still so that every run draws the same.
+    std::unique_ptr<norvo::test::RackFaceServices> faces;
 
     GalleryStudio() {
         norvo::StudioServices services = standard.services(executor, defaults, ui);
@@ -47,11 +47,11 @@ struct GalleryStudio {
             return made;
         };
         model = std::make_unique<norvo::StudioModel>(services);
-        tunerFace = std::make_unique<norvo::test::TunerFaceServices>(*model, executor);
+        faces = std::make_unique<norvo::test::RackFaceServices>(*model, executor);
     }
     ~GalleryStudio() {
         runBackground();
-        tunerFace.reset();
+        faces.reset();
         model.reset();
     }
     void runBackground() {

@@ -3,9 +3,6 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 
-#include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/StudioView.hpp"
 
 #include <QThread>
@@ -17,19 +14,13 @@ namespace {
 void studioPictures(gallery::Gallery& g) {
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        EnginePlayer player(*studio.model);
-        ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model,
-                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model, studio.faces->faces());
         view.resize(size);
         g.widget(QStringLiteral("studio-empty-%1x%2").arg(size.width()).arg(size.height()), view);
     }
     for (const QSize size : {QSize(1232, 920), QSize(924, 690)}) {
         gallery::GalleryStudio studio;
-        EnginePlayer player(*studio.model);
-        ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model,
-                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model, studio.faces->faces());
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output

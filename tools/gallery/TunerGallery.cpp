@@ -9,15 +9,12 @@
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
-#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/MiniKey.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
@@ -345,7 +342,7 @@ struct RackStudio {
     test::ScriptedTunerStreamFactory streams;
     test::SilentStudioUi ui{StudioUi::SaveChoice::dontSave};
     std::unique_ptr<StudioModel> model;
-    std::unique_ptr<test::TunerFaceServices> tunerFace;
+    std::unique_ptr<test::RackFaceServices> faces;
 
     RackStudio() {
         const StudioServices base = standard.services(executor, defaults, ui);
@@ -355,9 +352,9 @@ struct RackStudio {
             return std::make_unique<OfflineAudioOutput>(core);
         };
         model = std::make_unique<StudioModel>(services);
-        tunerFace = std::make_unique<test::TunerFaceServices>(*model, executor);
+        faces = std::make_unique<test::RackFaceServices>(*model, executor);
     }
-    ~RackStudio() { tunerFace.reset(); }
+    ~RackStudio() { faces.reset(); }
 };
 
 // The studio window with a picker open, as the user sees it: at the design size the popover
@@ -383,10 +380,7 @@ void rackPictures(gallery::Gallery& g) {
         // picker once they have come down.
         test::ManualAnimationDriver animations;
         RackStudio studio;
-        EnginePlayer player(*studio.model);
-        ModelDeck deck(*studio.model, SystemClock::shared());
-        StudioView view(*studio.model,
-                        RackFaces{.player = player, .deck = deck, .tuner = studio.tunerFace->services()});
+        StudioView view(*studio.model, studio.faces->faces());
         view.resize(size);
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();

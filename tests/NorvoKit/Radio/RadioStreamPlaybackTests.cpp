@@ -331,16 +331,7 @@ TEST_F(RadioStreamPlaybackTest, AReconnectionSkipsTheBurstAlreadyReceivedAndJoin
     EXPECT_EQ(stream->currentStatus().titleSerial, 2);
     EXPECT_LE(double(heard.frames()), expected + 1152);
     ASSERT_LE(heard.frames(), reference.frames());
-    float worst = 0;
-    std::size_t worstAt = 0;
-    for (std::size_t i = 0; i < heard.frames(); ++i) {
-        const float difference =
-            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
-        if (difference > worst) {
-            worst = difference;
-            worstAt = i;
-        }
-    }
+    const auto [worst, worstAt] = test::worstDifference(heard, reference);
     EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
 }
 
@@ -594,16 +585,7 @@ TEST_F(LiveStationTest, NoiseJoinsExactlyAcrossTenDrops) {
     const test::StereoSamples reference = test::decodedStation(noise.substr(0, end));
     EXPECT_NEAR(double(heard.frames()), double(framesBefore(noise, end)), 1152);
     ASSERT_LE(heard.frames(), reference.frames());
-    float worst = 0;
-    std::size_t worstAt = 0;
-    for (std::size_t i = 0; i < heard.frames(); ++i) {
-        const float difference =
-            std::max(std::fabs(heard.left[i] - reference.left[i]), std::fabs(heard.right[i] - reference.right[i]));
-        if (difference > worst) {
-            worst = difference;
-            worstAt = i;
-        }
-    }
+    const auto [worst, worstAt] = test::worstDifference(heard, reference);
     EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFile>
@@ -31,6 +30,7 @@
 #include "Designer/DesignerStyleSwatch.hpp"
 #include "Designer/DesignerTextEditor.hpp"
 #include "Designer/DesignerTextField.hpp"
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include <QWheelEvent>
 
@@ -111,15 +111,7 @@ protected:
         return rows;
     }
 
-    static FileData png(QSize size, QColor colour) {
-        QImage image(size, QImage::Format_ARGB32);
-        image.fill(colour);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return FileData(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    }
+    static FileData png(QSize size, QColor colour) { return test::pngData(size, colour, QImage::Format_ARGB32); }
     std::filesystem::path pngFile(const std::string& name, QSize size, QColor colour) {
         const auto path = f.directory.path() / name;
         const FileData data = png(size, colour);

@@ -35,6 +35,17 @@ void whenShown(std::function<void(Dialog*)> answer) {
 }
 
 // The file panel once the folder it shows has been read.
+// Clicks the box's button titled `text`, or presses Escape when there is no text.
+void press(QMessageBox* box, const char* text) {
+    if (!text) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        return;
+    }
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == QString::fromUtf8(text)) button->click();
+    }
+}
+
 FilePanelDialog* filePanel() {
     QCoreApplication::sendPostedEvents();
     return qobject_cast<FilePanelDialog*>(QApplication::activeModalWidget());
@@ -86,13 +97,7 @@ TEST_F(QtStudioUiTest, ThePromptShowsItsTextsPlainlyAndMapsEachButton) {
             EXPECT_EQ(box->text(), message);
             EXPECT_EQ(box->informativeText(), informative);
             for (QAbstractButton* button : box->buttons()) buttons << button->text();
-            if (!c.press) {
-                QTest::keyClick(box, Qt::Key_Escape);
-                return;
-            }
-            for (QAbstractButton* button : box->buttons()) {
-                if (button->text() == QString::fromUtf8(c.press)) button->click();
-            }
+            press(box, c.press);
         });
         EXPECT_EQ(ui.askToSaveChanges(message, informative), c.expected) << (c.press ? c.press : "Escape");
         buttons.sort();
@@ -118,13 +123,7 @@ TEST_F(QtStudioUiTest, TheRecoveryQuestionHasItsOwnTitleAndRemovesNothingUnlessT
             EXPECT_EQ(box->informativeText(), informative);
             EXPECT_EQ(box->defaultButton()->text(), "Recover");
             for (QAbstractButton* button : box->buttons()) buttons << button->text();
-            if (!c.press) {
-                QTest::keyClick(box, Qt::Key_Escape);
-                return;
-            }
-            for (QAbstractButton* button : box->buttons()) {
-                if (button->text() == QString::fromUtf8(c.press)) button->click();
-            }
+            press(box, c.press);
         });
         EXPECT_EQ(ui.askToRecover(message, informative), c.expected) << (c.press ? c.press : "Escape");
         buttons.sort();

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <future>
 
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
@@ -22,10 +22,7 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
-#include "Rack/EnginePlayer.hpp"
 #include "Rack/Kit/KitFont.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 
 namespace norvo {
 namespace {
@@ -52,9 +49,7 @@ std::filesystem::path writeProfile(const std::filesystem::path& directory, const
 
 class StudioShellTest : public ::testing::Test {
 protected:
-    StudioShellTest()
-        : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
-                [this](int status) { exits.push_back(status); }) {}
+    StudioShellTest() : shell(*studio, faces.faces(), [this](int status) { exits.push_back(status); }) {}
 
     void show() {
         shell.window().show();
@@ -72,9 +67,7 @@ protected:
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
     StudioFixture studio;
-    EnginePlayer player{*studio};
-    ModelDeck deck{*studio, SystemClock::shared()};
-    test::TunerFaceServices tuner{*studio, studio.executor};
+    test::RackFaceServices faces{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };
@@ -241,11 +234,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
         std::vector<int> exits;
         std::filesystem::path workspace;
         {
-            EnginePlayer player(*studio);
-            ModelDeck deck(*studio, SystemClock::shared());
-            test::TunerFaceServices tuner(*studio, studio.executor);
-            StudioShell shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
-                              [&](int status) { exits.push_back(status); });
+            test::RackFaceServices faces(*studio, studio.executor);
+            StudioShell shell(*studio, faces.faces(), [&](int status) { exits.push_back(status); });
             TerminationSignals watcher;
             shell.acceptTermination(watcher);
             studio.start();

@@ -8,14 +8,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
-#include "Rack/EnginePlayer.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 
 namespace norvo {
 namespace {
@@ -132,9 +129,7 @@ std::vector<std::string> expectedIn(char state) {
 
 class StudioWindowTest : public ::testing::Test {
 protected:
-    StudioWindowTest()
-        : shell(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()},
-                [this](int status) { exits.push_back(status); }) {
+    StudioWindowTest() : shell(*studio, faces.faces(), [this](int status) { exits.push_back(status); }) {
         shell.window().show();
         QApplication::setActiveWindow(&shell.window());
     }
@@ -146,9 +141,7 @@ protected:
     }
 
     StudioFixture studio;
-    EnginePlayer player{*studio};
-    ModelDeck deck{*studio, SystemClock::shared()};
-    test::TunerFaceServices tuner{*studio, studio.executor};
+    test::RackFaceServices faces{*studio, studio.executor};
     std::vector<int> exits;
     StudioShell shell;
 };

@@ -26,6 +26,7 @@
 #include "Rack/Kit/Knob.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/TapeSoundMenuItems.hpp"
+#include "Support/FakeClock.hpp"
 
 namespace norvo {
 namespace {
@@ -56,18 +57,6 @@ QAction* actionNamed(QMenu* menu, const QString& text) {
 }
 
 QUrl urlOf(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
-
-// A wall clock that reads a number of seconds since 1970 the test sets.
-class SecondsClock final : public Clock {
-public:
-    explicit SecondsClock(const double& seconds) : seconds_(seconds) {}
-    Date now() const override {
-        return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds_)));
-    }
-
-private:
-    const double& seconds_;
-};
 
 class DeckFace : public ::testing::Test {
 protected:
@@ -108,8 +97,7 @@ protected:
     }
 
     test::StudioFixture studio;
-    double wallClock = 1'700'000'000.0;
-    SecondsClock clock{wallClock};
+    test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
     ModelDeck deck{*studio, clock};
     std::unique_ptr<CassetteDeckView> face;
     bool targetedWhileHovering = false;
@@ -386,10 +374,10 @@ TEST_F(DeckFace, ArmedRecLampBlinksByTheWallClockAndTapeSoundLabelFollowsTheSele
     click(face->recordKey());
     run();
     EXPECT_TRUE(face->readout().recLamp);
-    wallClock += 0.5;
+    clock.advance(std::chrono::milliseconds(500));
     face->refresh();
     EXPECT_FALSE(face->readout().recLamp);
-    wallClock += 0.5;
+    clock.advance(std::chrono::milliseconds(500));
     face->refresh();
     EXPECT_TRUE(face->readout().recLamp);
 

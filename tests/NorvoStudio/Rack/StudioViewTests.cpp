@@ -1,16 +1,13 @@
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
-#include "Rack/EnginePlayer.hpp"
 #include "Rack/LineCables.hpp"
-#include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "Rack/RackGeometry.hpp"
 #include "Rack/SourcePlayerView.hpp"
 #include "Rack/StudioView.hpp"
 #include "Tuner/TunerView.hpp"
 
+#include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
-#include "NorvoStudio/Support/TunerFaceServices.hpp"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -25,10 +22,8 @@ using test::StudioFixture;
 
 TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
     StudioFixture studio;
-    EnginePlayer player(*studio);
-    ModelDeck deck(*studio, SystemClock::shared());
-    test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
+    test::RackFaceServices faces(*studio, studio.executor);
+    StudioView view(*studio, faces.faces());
     view.resize(924, 690);
     view.show();
     QApplication::processEvents();
@@ -66,10 +61,8 @@ TEST(StudioView, ScalesTheRackAndPublishesEveryDeviceToTheCables) {
 
 TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
     StudioFixture studio;
-    EnginePlayer player(*studio);
-    ModelDeck deck(*studio, SystemClock::shared());
-    test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
+    test::RackFaceServices faces(*studio, studio.executor);
+    StudioView view(*studio, faces.faces());
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -91,10 +84,8 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
 
 TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     StudioFixture studio;
-    EnginePlayer player(*studio);
-    ModelDeck deck(*studio, SystemClock::shared());
-    test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
+    test::RackFaceServices faces(*studio, studio.executor);
+    StudioView view(*studio, faces.faces());
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
@@ -119,10 +110,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     StudioFixture::Options options;
     options.failingOutput = true;
     StudioFixture studio(options);
-    EnginePlayer player(*studio);
-    ModelDeck deck(*studio, SystemClock::shared());
-    test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
+    test::RackFaceServices faces(*studio, studio.executor);
+    StudioView view(*studio, faces.faces());
     view.resize(1232, 920);
     view.show();
     QApplication::processEvents();
@@ -147,10 +136,8 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
 
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     StudioFixture studio;
-    EnginePlayer player(*studio);
-    ModelDeck deck(*studio, SystemClock::shared());
-    test::TunerFaceServices tuner(*studio, studio.executor);
-    StudioView view(*studio, RackFaces{.player = player, .deck = deck, .tuner = tuner.services()});
+    test::RackFaceServices faces(*studio, studio.executor);
+    StudioView view(*studio, faces.faces());
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();

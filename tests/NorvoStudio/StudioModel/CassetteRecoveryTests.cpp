@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QProcess>
 #include <QThreadPool>
 
@@ -20,6 +18,7 @@
 
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Platform/Iso8601.hpp"
 #include "StudioModel/RecoveryCopy.hpp"
@@ -64,16 +63,6 @@ std::optional<RecoveryCopy> copyIn(const fs::path& workspace) {
     return RecoveryCopy::read(workspace, RecoveryCopy::Images::loaded);
 }
 
-FileData pngOf(QColor colour, QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return FileData(std::string_view(png.constData(), std::size_t(png.size())));
-}
-
 std::vector<const HistoryEvent*> events(const CassetteDocument& document, const std::string& type) {
     std::vector<const HistoryEvent*> found;
     for (const auto& event : document.history)
@@ -105,10 +94,7 @@ TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 8.0)));
     f->transport(TransportCommand::record);
     // Two seconds as the studio runs them: a buffer, a tick. Copies go at 0, 0.5, 1 and 1.5 s.
-    for (int i = 0; i < 120; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.run(2.0);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
     f->recoveryWriter().flush();
     const auto copy = RecoveryCopy::read(f->media()->directory(), RecoveryCopy::Images::skipped);
@@ -184,11 +170,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     EXPECT_EQ(recordings[0]->endFrame, covered);
 
     // And it plays: back to the start, PLAY, and the deck meter moves.
-    f->transport(TransportCommand::beginRewind);
-    for (int i = 0; i < 600 && f->live().snapshot().transport.head > 0; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.rewindToStart();
     ASSERT_EQ(f->live().snapshot().transport.head, 0);
     f->transport(TransportCommand::stop);
     f->transport(TransportCommand::play);
@@ -204,7 +186,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
 
 TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsItAsItWas) {
     test::TemporaryDirectory workspaces;
-    const FileData label = pngOf(Qt::yellow, QSize(2136, 1008));
+    const FileData label = test::pngData(QSize(2136, 1008), Qt::yellow);
     fs::path kept;
     Uuid id;
     {

@@ -16,15 +16,6 @@ namespace {
 using test::StudioFixture;
 using Choice = StudioUi::SaveChoice;
 
-// Renders and ticks in 1/60 s steps, as the device and the timer would interleave.
-void run(StudioFixture& f, double seconds) {
-    const int steps = static_cast<int>(std::lround(seconds * 60));
-    for (int i = 0; i < steps; ++i) {
-        f.render(735);
-        f.tick();
-    }
-}
-
 int64_t loudestFrame(const TapeMedia& media, TapeSide side) {
     const int16_t* frames = media.storage(side).frames();
     int64_t best = 0;
@@ -66,7 +57,7 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     const auto song = f.makeSong("Song.wav", 4.0, 1.0);
     ASSERT_TRUE(f.playSong(song));
     f->transport(TransportCommand::record);
-    run(f, 2.0);
+    f.run(2.0);
     f->transport(TransportCommand::stop);
     f.tick();
     EXPECT_EQ(f->windowTitle(), "Untitled C60 \u2014 Edited");
@@ -124,7 +115,7 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f->newCassette(CassetteType::c60());
     ASSERT_TRUE(f.playSong(f.makeSong("One.wav", 3.0, 1.0)));
     f->transport(TransportCommand::record);
-    run(f, 2.0);
+    f.run(2.0);
     f->transport(TransportCommand::stop);
     f.tick();
     const auto file = f.directory / "Tape.norvo";
@@ -142,7 +133,7 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f->source().stop();
     ASSERT_TRUE(f.playSong(f.makeSong("Two.wav", 3.0, 0.5)));
     f->transport(TransportCommand::record);
-    run(f, 1.5);
+    f.run(1.5);
     f->transport(TransportCommand::stop);
     f.tick();
     const auto second = f->media()->used(TapeSide::a);
@@ -167,7 +158,7 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f->transport(TransportCommand::record);
     f->source().stop();
     ASSERT_TRUE(f.playSong(f.makeSong("Three.wav", 2.0, 0.5)));
-    run(f, 1.0);
+    f.run(1.0);
     f->transport(TransportCommand::stop);
     f.tick();
     const auto sideB = f->media()->used(TapeSide::b);
@@ -266,7 +257,7 @@ TEST(StudioCassetteTest, SaveBranchStopsTheRecordingAndWritesItsPassFirst) {
     f.insertBlank();
     ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 3.0)));
     f->transport(TransportCommand::record);
-    run(f, 1.0);
+    f.run(1.0);
     const auto file = f.directory / "Passed.norvo";
     f.ui.saveChoices.push_back(Choice::save);
     f.ui.saveAnswers.push_back(file);
@@ -321,7 +312,7 @@ TEST(StudioCassetteTest, WriteProtectWhileRecordingStopsCommitsAndRefusesUntilTa
     f.insertBlank();
     ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 3.0)));
     f->transport(TransportCommand::record);
-    run(f, 0.5);
+    f.run(0.5);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
     f->advanceWriteProtect(TapeSide::a);
     f.tick();

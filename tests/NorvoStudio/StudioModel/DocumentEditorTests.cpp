@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Cassette/CassetteStyleCatalog.hpp"
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Support/Fifo.hpp"
 
@@ -15,15 +16,7 @@ namespace {
 
 using test::StudioFixture;
 
-FileData png(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return FileData(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-}
+FileData png(int width, int height) { return test::pngData(QSize(width, height), Qt::red); }
 
 class StudioDocumentTest : public ::testing::Test {
 protected:

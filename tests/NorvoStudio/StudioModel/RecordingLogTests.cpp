@@ -7,14 +7,6 @@ namespace {
 
 using test::StudioFixture;
 
-void run(StudioFixture& f, double seconds) {
-    const int steps = static_cast<int>(std::lround(seconds * 60));
-    for (int i = 0; i < steps; ++i) {
-        f.render(735);
-        f.tick();
-    }
-}
-
 const HistoryEvent& lastRecorded(const CassetteDocument& document) {
     for (auto it = document.history.rbegin(); it != document.history.rend(); ++it)
         if (it->type == "recorded") return *it;
@@ -46,7 +38,7 @@ TEST_F(StudioPassTest, TwoFilesBackToBackGiveTwoMarkersBeforeTheHeadAndBothTitle
     f->source().togglePlayPause();
     ASSERT_TRUE(f.waitForPlayback());
     f->transport(TransportCommand::record);
-    run(f, 0.2);
+    f.run(0.2);
     int64_t secondSeen = -1;
     for (int i = 0; i < 120 && secondSeen < 0; ++i) {
         f.render(735);
@@ -54,7 +46,7 @@ TEST_F(StudioPassTest, TwoFilesBackToBackGiveTwoMarkersBeforeTheHeadAndBothTitle
         if (f->source().currentTrack() && f->source().currentTrack()->title == "Second") secondSeen = head();
     }
     ASSERT_GE(secondSeen, 0);
-    run(f, 0.2);
+    f.run(0.2);
     f->transport(TransportCommand::stop);
     f.tick();
 
@@ -70,11 +62,11 @@ TEST_F(StudioPassTest, TwoFilesBackToBackGiveTwoMarkersBeforeTheHeadAndBothTitle
 TEST_F(StudioPassTest, RecordingAgainLogsTheCurrentTrackAnew) {
     ASSERT_TRUE(f.playSong(f.makeSong("Loop.wav", 4.0)));
     f->transport(TransportCommand::record);
-    run(f, 0.5);
+    f.run(0.5);
     f->transport(TransportCommand::stop);
     f.tick();
     f->transport(TransportCommand::record);
-    run(f, 0.5);
+    f.run(0.5);
     f->transport(TransportCommand::stop);
     f.tick();
     EXPECT_EQ(titles(f->document()->sideA.markers), (std::vector<std::string>{"Loop", "Loop"}));
@@ -84,7 +76,7 @@ TEST_F(StudioPassTest, RecordingAgainLogsTheCurrentTrackAnew) {
 TEST_F(StudioPassTest, ANewPassBeforeAnyTickSawTheStopCommitsTheOldOneFirst) {
     ASSERT_TRUE(f.playSong(f.makeSong("Song.wav", 4.0)));
     f->transport(TransportCommand::record);
-    run(f, 0.3);
+    f.run(0.3);
     f->transport(TransportCommand::stop);
     f->transport(TransportCommand::record);
     f.render(2048);
@@ -105,7 +97,7 @@ TEST_F(StudioPassTest, RadioMarkersArePlacedByTheStationLock) {
     f.tick();
     ASSERT_EQ(f->deckInput(), DeckInput::tuner);
     f->transport(TransportCommand::record);
-    run(f, 1.0);
+    f.run(1.0);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
 
     // The new station locks now; its title is known 2 s later.
@@ -114,15 +106,15 @@ TEST_F(StudioPassTest, RadioMarkersArePlacedByTheStationLock) {
     f.tick();
     const auto lock = f->stationLockedAt();
     ASSERT_TRUE(lock);
-    run(f, 2.0);
+    f.run(2.0);
     stream->play("Second");
-    run(f, 0.5);
+    f.run(0.5);
     stream->play("Third");
     f.render(735);
     f.tick();
     const int64_t third = head();
     stream->play("Third");
-    run(f, 0.2);
+    f.run(0.2);
     f->transport(TransportCommand::stop);
     f.tick();
 
@@ -141,7 +133,7 @@ TEST_F(StudioPassTest, AStationFirstLoggedOutsideTheSettleWindowUsesTheHead) {
     f->setDeckInput(DeckInput::tuner);
     auto stream = f.tuneTo(one, std::nullopt);
     f->transport(TransportCommand::record);
-    run(f, 6.0);
+    f.run(6.0);
     stream->play("Late");
     f.render(735);
     f.tick();

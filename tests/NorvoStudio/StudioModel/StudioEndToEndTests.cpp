@@ -1,7 +1,6 @@
-#include <QBuffer>
-#include <QImage>
 #include <gtest/gtest.h>
 
+#include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 
 namespace norvo {
@@ -37,11 +36,7 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_NEAR(double(recorded), 2.0 * 44100, 4410);
     EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
 
-    f->transport(TransportCommand::beginRewind);
-    for (int i = 0; i < 600 && f->live().snapshot().transport.head > 0; ++i) {
-        f.render(735);
-        f.tick();
-    }
+    f.rewindToStart();
     ASSERT_EQ(f->live().snapshot().transport.head, 0);
     f->transport(TransportCommand::stop);
     run(3.0);  // quiet: the meters settle at the floor
@@ -56,13 +51,7 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_EQ(f->live().deckMeter().right.db, -60);
 
     // Saved on a worker thread and read back the same way, the artwork decoded there too.
-    QImage label(2136, 1008, QImage::Format_RGB32);
-    label.fill(Qt::yellow);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    label.save(&buffer, "PNG");
-    f->setArtwork(FileData(png.toStdString()), ArtworkRole::labelA);
+    f->setArtwork(test::pngData(QSize(2136, 1008), Qt::yellow), ArtworkRole::labelA);
     const auto file = f.directory / "Tape.norvo";
     std::optional<bool> saved;
     f->save(file, [&](bool ok) { saved = ok; });

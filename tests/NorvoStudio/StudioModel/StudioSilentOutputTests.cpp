@@ -14,6 +14,7 @@
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Support/FakeAudioDevices.hpp"
 #include "Support/FakeOutputClock.hpp"
+#include "Support/PlayerDecoderWait.hpp"
 
 namespace norvo {
 namespace {
@@ -55,23 +56,11 @@ protected:
     // device would give it.
     void run(Time span, Device device) {
         for (Time done{}; done < span; done += 10ms) {
-            waitForDecoder();
+            test::waitForPlayerDecoder(f->core(), 4096);
             if (device == Device::playing) devices.play(441);
             clock.advance(10ms);
             ASSERT_TRUE(settle());
             f.tick(0.01);
-        }
-    }
-    void waitForDecoder() {
-        AudioCore& core = f->core();
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        for (;;) {
-            // Only this thread replaces the player's stream, so it outlives this check.
-            const AudioCore::Inputs inputs = core.inputs();
-            auto* stream = inputs.sourceStream;
-            if (!stream || !inputs.sourcePlaying || stream->isDrained() || stream->availableFrames() >= 4096) return;
-            if (std::chrono::steady_clock::now() > deadline) return;
-            std::this_thread::yield();
         }
     }
     CoreSnapshot snapshot() { return f->core().snapshot(AudioCore::Peaks::keep); }

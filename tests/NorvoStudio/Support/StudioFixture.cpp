@@ -7,6 +7,7 @@
 
 #include "Support/AudioFixtures.hpp"
 #include "Support/FailingAudioOutput.hpp"
+#include "Support/PlayerDecoderWait.hpp"
 
 namespace norvo::test {
 
@@ -54,17 +55,7 @@ bool StudioFixture::render(int64_t frames) {
     AudioCore& core = model->core();
     while (frames > 0) {
         const int n = static_cast<int>(std::min<int64_t>(512, frames));
-        // A real device is slower than this loop: give the decoder thread time to fill.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (;;) {
-            // Only this thread replaces the player's stream, so it outlives this check.
-            const AudioCore::Inputs inputs = core.inputs();
-            bool ready = true;
-            if (inputs.sourceStream && inputs.sourcePlaying && !inputs.sourceStream->isDrained())
-                ready = inputs.sourceStream->availableFrames() >= n;
-            if (ready || std::chrono::steady_clock::now() > deadline) break;
-            std::this_thread::yield();
-        }
+        waitForPlayerDecoder(core, n);
         output->renderFrames(n);
         frames -= n;
     }
@@ -76,6 +67,22 @@ void StudioFixture::tick(double dt) {
     executor.runPending();
     executor.advance(dt);
     model->tick();
+}
+
+void StudioFixture::run(double seconds) {
+    const int steps = static_cast<int>(std::lround(seconds * 60));
+    for (int i = 0; i < steps; ++i) {
+        render(735);
+        tick();
+    }
+}
+
+void StudioFixture::rewindToStart() {
+    model->transport(TransportCommand::beginRewind);
+    for (int i = 0; i < 600 && model->live().snapshot().transport.head > 0; ++i) {
+        render(735);
+        tick();
+    }
 }
 
 void StudioFixture::runBackground() {

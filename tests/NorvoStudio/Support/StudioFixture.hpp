@@ -66,6 +66,11 @@ public:
     bool renderSeconds(double seconds) { return render(int64_t(seconds * 44100)); }
     // One tick `dt` seconds after the previous.
     void tick(double dt = 1.0 / 60.0);
+    // `seconds` as the studio runs them: renders and ticks in 1/60 s steps, as the device and
+    // the timer would interleave.
+    void run(double seconds);
+    // Rewinds the deck and runs until the head is at the start of the side (bounded).
+    void rewindToStart();
     // Runs the queued background jobs and then the main-thread work they posted.
     void runBackground();
     std::size_t queuedBackground() const { return background_.size(); }

@@ -1,25 +1,15 @@
 #pragma once
-#include <QString>
-#include <QUrl>
-
+#include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/Locale.hpp"
 #include "Platform/MainExecutor.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Support/FakeClock.hpp"
-#include "Tuner/DesktopServices.hpp"
 #include "Tuner/EngineTuner.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/TunerServices.hpp"
 
 namespace norvo::test {
-
-// A desktop whose clipboard and browser are never reached.
-class QuietDesktop final : public DesktopServices {
-public:
-    void copyPlainText(const QString&) override {}
-    void openInBrowser(const QUrl&) override {}
-};
 
 // The tuner face's inputs over a studio's model, wired as the application wires them: the
 // model's tuner behind its facade and the model's meters, with the caller's executor, a

@@ -8,20 +8,43 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QPointer>
+#include <memory>
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/MiniKey.hpp"
-#include "Tuner/DesktopServices.hpp"
 #include "Tuner/StationGuide.hpp"
 
 namespace norvo {
 namespace {
 
-class NoDesktop final : public DesktopServices {
-public:
-    void copyPlainText(const QString&) override {}
-    void openInBrowser(const QUrl&) override {}
+// A station guide at `guideGeometry` in a 600 × 600 rack that a graphics view shows at three
+// quarters, shown.
+struct ScaledRack {
+    explicit ScaledRack(QRect guideGeometry) {
+        rack->resize(600, 600);
+        guide = new StationGuide(tuner, desktop, clock, "en_US", rack);
+        guide->setGeometry(guideGeometry);
+        proxy = scene.addWidget(rack);
+        scene.setSceneRect(0, 0, 600, 600);  // as the rack does: the view does not scroll
+        view = std::make_unique<QGraphicsView>(&scene);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->scale(0.75, 0.75);
+        view->resize(460, 460);
+        view->show();
+        QApplication::processEvents();
+    }
+
+    test::FakeTuner tuner;
+    test::QuietDesktop desktop;
+    test::FakeClock clock;
+    QGraphicsScene scene;
+    QWidget* rack = new QWidget;  // the scene's once added
+    StationGuide* guide = nullptr;
+    QGraphicsProxyWidget* proxy = nullptr;
+    std::unique_ptr<QGraphicsView> view;
 };
 
 // The rack shows the faces scaled inside a graphics view: a picker must open there with the tip
@@ -29,23 +52,10 @@ public:
 // inside the rack when its key stands near the rack's edge.
 TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
     for (const qreal guideX : {40.0, 330.0}) {
-        test::FakeTuner tuner;
-        NoDesktop desktop;
-        test::FakeClock clock;
-        QGraphicsScene scene;
-        auto* rack = new QWidget;
-        rack->resize(600, 600);
-        auto* guide = new StationGuide(tuner, desktop, clock, "en_US", rack);
-        guide->setGeometry(int(guideX), 30, 266, 300);
-        QGraphicsProxyWidget* proxy = scene.addWidget(rack);
-        scene.setSceneRect(0, 0, 600, 600);  // as the rack does: the view does not scroll
-        QGraphicsView view(&scene);
-        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.scale(0.75, 0.75);
-        view.resize(460, 460);
-        view.show();
-        QApplication::processEvents();
+        ScaledRack scaled(QRect(int(guideX), 30, 266, 300));
+        QWidget* rack = scaled.rack;
+        StationGuide* guide = scaled.guide;
+        QGraphicsProxyWidget* proxy = scaled.proxy;
 
         guide->pressGenres();
         QApplication::processEvents();
@@ -72,23 +82,10 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
 // Opened near the bottom of a small scaled window, the country list is made shorter so that the
 // panel ends at the rack's edge, its arrow still on the key.
 TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
-    test::FakeTuner tuner;
-    NoDesktop desktop;
-    test::FakeClock clock;
-    QGraphicsScene scene;
-    auto* rack = new QWidget;
-    rack->resize(600, 600);
-    auto* guide = new StationGuide(tuner, desktop, clock, "en_US", rack);
-    guide->setGeometry(40, 330, 266, 260);
-    QGraphicsProxyWidget* proxy = scene.addWidget(rack);
-    scene.setSceneRect(0, 0, 600, 600);
-    QGraphicsView view(&scene);
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.scale(0.75, 0.75);
-    view.resize(460, 460);
-    view.show();
-    QApplication::processEvents();
+    ScaledRack scaled(QRect(40, 330, 266, 260));
+    QWidget* rack = scaled.rack;
+    StationGuide* guide = scaled.guide;
+    QGraphicsProxyWidget* proxy = scaled.proxy;
 
     guide->pressCountries();
     QApplication::processEvents();

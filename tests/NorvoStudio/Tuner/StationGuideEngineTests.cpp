@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "AudioEngine/AudioCore.hpp"
+#include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/RunLoopExecutor.hpp"
 #include "Rack/Kit/MiniKey.hpp"
@@ -16,7 +17,6 @@
 #include "Support/FakeTunerStreamFactory.hpp"
 #include "Support/LoopbackHttpServer.hpp"
 #include "Tuner/CountryPicker.hpp"
-#include "Tuner/DesktopServices.hpp"
 #include "Tuner/EngineTuner.hpp"
 #include "Tuner/GenrePicker.hpp"
 #include "Tuner/StationGuide.hpp"
@@ -28,10 +28,34 @@ namespace {
 
 using test::LoopbackHttpServer;
 
-class NoDesktop final : public DesktopServices {
-public:
-    void copyPlainText(const QString&) override {}
-    void openInBrowser(const QUrl&) override {}
+// The guide over the real tuner engine, whose directory client asks only `server`.
+struct GuideOverTheEngine {
+    explicit GuideOverTheEngine(const LoopbackHttpServer& server) : client(configuration(server)) {
+        guide.resize(266, 300);
+        guide.show();
+    }
+    static RadioBrowserClient::Configuration configuration(const LoopbackHttpServer& server) {
+        RadioBrowserClient::Configuration configuration;
+        configuration.scheme = "http";
+        configuration.listHost = "127.0.0.1:1";  // no server list: the one fallback server
+        configuration.fallbackServers = {"127.0.0.1:" + std::to_string(server.port())};
+        configuration.timeoutSeconds = 5;
+        configuration.userAgent = RadioBrowserClient::userAgent;
+        configuration.locale = Locale("en_US");
+        return configuration;
+    }
+
+    RadioBrowserClient client;
+    BrowserTunerDirectory directory{client};
+    test::FakeTunerStreamFactory streams;
+    AudioCore core;
+    InMemoryDefaultsStore defaults;
+    RunLoopExecutor executor;
+    TunerEngine engine{core, defaults, directory, streams, executor, Locale("de_DE")};
+    EngineTuner tuner{engine, Locale("de_DE")};
+    test::QuietDesktop desktop;
+    test::FakeClock clock;
+    StationGuide guide{tuner, desktop, clock, "en_US"};
 };
 
 std::string jazzRows() {
@@ -64,26 +88,10 @@ TEST(StationGuideWithTheEngine, PicksAGenreListsItsStationsAndTunesOne) {
     countries.body = R"([{"name":"Germany","iso_3166_1":"DE","stationcount":12}])";
     server.route("/json/countries", countries);
 
-    RadioBrowserClient::Configuration configuration;
-    configuration.scheme = "http";
-    configuration.listHost = "127.0.0.1:1";  // no server list: the one fallback server
-    configuration.fallbackServers = {"127.0.0.1:" + std::to_string(server.port())};
-    configuration.timeoutSeconds = 5;
-    configuration.userAgent = RadioBrowserClient::userAgent;
-    configuration.locale = Locale("en_US");
-    RadioBrowserClient client(configuration);
-    BrowserTunerDirectory directory(client);
-    test::FakeTunerStreamFactory streams;
-    AudioCore core;
-    InMemoryDefaultsStore defaults;
-    RunLoopExecutor executor;
-    TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
-    EngineTuner tuner(engine, Locale("de_DE"));
-    NoDesktop desktop;
-    test::FakeClock clock;
-    StationGuide guide(tuner, desktop, clock, "en_US");
-    guide.resize(266, 300);
-    guide.show();
+    GuideOverTheEngine rig(server);
+    TunerEngine& engine = rig.engine;
+    RunLoopExecutor& executor = rig.executor;
+    StationGuide& guide = rig.guide;
 
     ASSERT_NE(guide.homeKey(), nullptr);
     EXPECT_EQ(guide.homeKey()->label().text, "DE");
@@ -134,26 +142,10 @@ TEST(StationGuideWithTheEngine, WithoutTheDirectoryTheCountryPopoverSaysSoAndTri
     server.routeSequence("/json/countries", {unreachable, unreachable, countries});
     server.route("/json/stations/search", unreachable);
 
-    RadioBrowserClient::Configuration configuration;
-    configuration.scheme = "http";
-    configuration.listHost = "127.0.0.1:1";
-    configuration.fallbackServers = {"127.0.0.1:" + std::to_string(server.port())};
-    configuration.timeoutSeconds = 5;
-    configuration.userAgent = RadioBrowserClient::userAgent;
-    configuration.locale = Locale("en_US");
-    RadioBrowserClient client(configuration);
-    BrowserTunerDirectory directory(client);
-    test::FakeTunerStreamFactory streams;
-    AudioCore core;
-    InMemoryDefaultsStore defaults;
-    RunLoopExecutor executor;
-    TunerEngine engine(core, defaults, directory, streams, executor, Locale("de_DE"));
-    EngineTuner tuner(engine, Locale("de_DE"));
-    NoDesktop desktop;
-    test::FakeClock clock;
-    StationGuide guide(tuner, desktop, clock, "en_US");
-    guide.resize(266, 300);
-    guide.show();
+    GuideOverTheEngine rig(server);
+    TunerEngine& engine = rig.engine;
+    RunLoopExecutor& executor = rig.executor;
+    StationGuide& guide = rig.guide;
 
     // Switching on asks for the band and the countries; both fail.
     engine.powerOn();

@@ -9,13 +9,13 @@
 #include <QWheelEvent>
 
 #include "NorvoStudio/Support/FakeTuner.hpp"
+#include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/Kit/HardwareKey.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/Knob.hpp"
 #include "StudioModel/StudioCommands.hpp"
 #include "Support/FakeClock.hpp"
-#include "Tuner/DesktopServices.hpp"
 #include "Tuner/PresetKey.hpp"
 #include "Tuner/StationGuide.hpp"
 #include "Tuner/TunerDisplay.hpp"
@@ -27,12 +27,6 @@ namespace {
 using test::FakeTuner;
 using test::makeStation;
 using Call = FakeTuner::Call;
-
-class NoDesktop final : public DesktopServices {
-public:
-    void copyPlainText(const QString&) override {}
-    void openInBrowser(const QUrl&) override {}
-};
 
 class CountingHaptics final : public Haptics {
 public:
@@ -72,7 +66,7 @@ protected:
     FakeTuner tuner;
     ManualExecutor executor;
     test::FakeClock clock;
-    NoDesktop desktop;
+    test::QuietDesktop desktop;
     CountingHaptics haptics;
     std::unique_ptr<TunerView> view;
 };
