@@ -310,20 +310,14 @@ QRectF around(const QRectF& row, int width) { return QRectF(0, row.top() - 3, wi
 
 void TunerDisplay::tick(double dt) {
     if (!needle_.settled() || shown_.dial.scale.scanning) needle_.step(dt);
-    // An idle studio repaints nothing: a row only when what it shows moved. Only the rows
-    // readMoving() touches can move; their lines share their texts, so keeping them is cheap.
-    const Readout::Line station = shown_.station;
-    const Readout::Main main = shown_.main;
-    const double needle = shown_.dial.needle;
-    const bool scanningLit = shown_.dial.scale.scanningLit;
-    const MeterBallistics::Pair meters = shown_.meters;
-    readMoving(shown_, now());
+    // An idle studio repaints nothing: a row only when what it shows moved.
+    TunerDisplayReadout next = shown_;
+    readMoving(next, now());
     const Layout& l = layout();
-    const auto repaint = [&](const QRectF& row) { update(around(row, width()).toAlignedRect()); };
-    if (!(shown_.station == station)) repaint(l.station);
-    if (!(shown_.main == main)) repaint(l.main);
-    if (shown_.dial.needle != needle || shown_.dial.scale.scanningLit != scanningLit) repaint(l.dial);
-    if (!(shown_.meters == meters)) repaint(l.meters);
+    forEachRow([&](const auto& row) {
+        if (!(next.*row.shows == shown_.*row.shows)) update(around(l.*row.box, width()).toAlignedRect());
+    });
+    shown_ = std::move(next);
 }
 
 void TunerDisplay::paintEvent(QPaintEvent* event) {
