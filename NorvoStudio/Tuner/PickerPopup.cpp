@@ -107,23 +107,11 @@ void PickerPopup::standOver(QWidget& window, QPoint at) {
     const QRect covered = QRect(at, size()) & window.rect();
     backdrop_ = covered.isEmpty() ? QPixmap() : window.grab(covered);
     backdropAt_ = covered.topLeft() - at;
-    const QPolygon panel = shape().body.toFillPolygon().toPolygon();
+    const QPolygon panel = outline(panelRect(), arrowX_, 0).toFillPolygon().toPolygon();
     setMask(QRegion(QRect(backdropAt_, covered.size())) | QRegion(panel));
 }
 
-const PickerPopup::Shape& PickerPopup::shape() const {
-    const QRectF panel = panelRect();
-    if (shape_ && shape_->panel == panel && shape_->arrowX == arrowX_ && shape_->size == size()) return *shape_;
-    shape_ = Shape{panel,
-                   arrowX_,
-                   size(),
-                   outline(panel, arrowX_, 0),
-                   outline(panel, arrowX_, edgeWidth / 2),
-                   QStringLiteral("picker-popup|%1x%2|%3").arg(width()).arg(height()).arg(arrowX_)};
-    return *shape_;
-}
-
-bool PickerPopup::onPanel(QPointF point) const { return shape().body.contains(point); }
+bool PickerPopup::onPanel(QPointF point) const { return outline(panelRect(), arrowX_, 0).contains(point); }
 
 void PickerPopup::mousePressEvent(QMouseEvent* event) {
     // The shadow round the panel is outside too.
@@ -154,15 +142,17 @@ void PickerPopup::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (!backdrop_.isNull()) painter.drawPixmap(backdropAt_, backdrop_);
-    const Shape& outlined = shape();
+    const QRectF panel = panelRect();
+    const QPainterPath shape = outline(panel, arrowX_, 0);
     // Lifted off the rack: a soft shadow, then the black panel and a light edge around it,
     // so it stands apart from a faceplate of the same black.
-    KitShadow::paint(painter, outlined.shadowKey, QRectF(rect()), QColor::fromRgbF(0, 0, 0, 0.8f), 5, QPointF(0, 4),
-                     [&](QPainter& p) { p.fillPath(outlined.body, Qt::black); });
-    painter.fillPath(outlined.body, KitColor::faceplateBlack);
+    KitShadow::paint(painter, QStringLiteral("picker-popup|%1x%2|%3").arg(width()).arg(height()).arg(arrowX_),
+                     QRectF(rect()), QColor::fromRgbF(0, 0, 0, 0.8f), 5, QPointF(0, 4),
+                     [&](QPainter& p) { p.fillPath(shape, Qt::black); });
+    painter.fillPath(shape, KitColor::faceplateBlack);
     painter.setPen(QPen(KitColor::white(1, 0.22), edgeWidth));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(outlined.edge);
+    painter.drawPath(outline(panel, arrowX_, edgeWidth / 2));
 }
 
 }  // namespace norvo

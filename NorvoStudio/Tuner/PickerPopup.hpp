@@ -1,10 +1,8 @@
 #pragma once
-#include <QPainterPath>
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
-#include <optional>
 
 namespace norvo {
 
@@ -47,17 +45,6 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
-    // The panel with its arrow, made again only when the panel, the arrow or the popup's size changed.
-    struct Shape {
-        QRectF panel;
-        qreal arrowX;
-        QSize size;
-        QPainterPath body;  // the outline itself
-        QPainterPath edge;  // where its light edge is stroked
-        QString shadowKey;  // its shadow's picture
-    };
-    const Shape& shape() const;
-
     // The anchor's visible body: a kit key without the room kept for its shadow.
     QRect anchorRect() const;
     // A window of its own over the studio's `window`, at `at` in that window.
@@ -73,7 +60,6 @@ private:
     qreal arrowX_ = 0;
     QPixmap backdrop_;  // what the popover covers of the studio, under its shadow
     QPoint backdropAt_;
-    mutable std::optional<Shape> shape_;
 };
 
 }  // namespace norvo
