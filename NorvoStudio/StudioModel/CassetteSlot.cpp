@@ -99,8 +99,6 @@ void CassetteSlot::setCounterOffset(double offset) {
     emit counterOffsetChanged();
 }
 
-void CassetteSlot::refreshLive() { live_.update(core_.snapshot(AudioCore::Peaks::keep), 0); }
-
 std::filesystem::path CassetteSlot::workspacesRoot() const {
     return services_.workspacesRoot.empty() ? TapeMedia::workspacesRoot() : services_.workspacesRoot;
 }
@@ -175,7 +173,7 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
         core_.transport(TransportCommand::stop);
-        refreshLive();
+        live_.refresh(core_);
     }
     std::weak_ptr<bool> alive = alive_;
     Completion afterSave = [alive, action = std::move(action), done = std::move(done)](bool saved) {
@@ -288,7 +286,7 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     setFileUrl(std::move(file));
     editor_.setMetadataEdited(false);
     setCounterOffset(0);
-    refreshLive();
+    live_.refresh(core_);
     title_.noteMaybeChanged();
 }
 
@@ -306,7 +304,7 @@ void CassetteSlot::removeCassette() {
     setFileUrl(std::nullopt);
     editor_.setMetadataEdited(false);
     setCounterOffset(0);
-    refreshLive();
+    live_.refresh(core_);
     title_.noteMaybeChanged();
 }
 

@@ -101,7 +101,6 @@ private:
     void setMedia(std::shared_ptr<TapeMedia> media);
     void setFileUrl(std::optional<std::filesystem::path> file);
     void setBusy(std::optional<Busy> busy);
-    void refreshLive();
     std::shared_ptr<TapeMedia> makeMedia(const CassetteType& type) const;
     void runInBackground(BackgroundWork::Kind kind, std::function<void()> work);
     // A document command refused while a cassette loads or saves.

@@ -113,8 +113,6 @@ void StudioModel::pushWriteProtection() {
     core_->setWriteProtected(protectsSide(document.sideB.writeProtect), TapeSide::b);
 }
 
-void StudioModel::refreshLive() { live_->update(core_->snapshot(AudioCore::Peaks::keep), 0); }
-
 // MARK: - Start, open, shutdown
 
 void StudioModel::start() {
@@ -361,7 +359,7 @@ void StudioModel::transport(TransportCommand command) {
         const auto& cassette = live_->snapshot().transport.cassette;
         if (cassette && document->side(cassette->side).writeProtect == WriteProtect::broken) services_.ui.beep();
     }
-    refreshLive();
+    live_->refresh(*core_);
 }
 
 void StudioModel::resetCounter() {

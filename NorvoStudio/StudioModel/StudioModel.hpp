@@ -231,7 +231,6 @@ signals:
 private:
     void pushRecordGain();
     void pushWriteProtection();
-    void refreshLive();
     // "No audio output" once each time the output went on without its device.
     void noticeOutputLoss();
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
