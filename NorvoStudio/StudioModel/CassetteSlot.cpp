@@ -275,7 +275,9 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     const int64_t head = stored ? stored->head : 0;
     const CassetteTransport::Cassette cassette{document.type, side, protectsSide(document.sideA.writeProtect),
                                                protectsSide(document.sideB.writeProtect)};
-    releaseMedia(core_.loadMedia(media, cassette, head));
+    // The core's reference to the cassette before is not the last: media_ holds it until
+    // setMedia hands it to the recovery writer, whose thread lets it go.
+    core_.loadMedia(media, cassette, head);
 
     // A pass begun before the insert never goes into this cassette.
     log_.cassetteChanged(core_.snapshot(AudioCore::Peaks::keep).recordingPass);
@@ -296,7 +298,8 @@ void CassetteSlot::removeCassette() {
     // The cassette leaves: its pass ends as if the deck had stopped.
     log_.observePass(snapshot.recordingPass, TransportMode::stopped);
     saveTapePosition();
-    releaseMedia(core_.ejectMedia());
+    // media_ still holds the cassette: setMedia below hands it to the recovery writer.
+    core_.ejectMedia();
 
     ++loadSerial_;
     editor_.setDocument(std::nullopt);
