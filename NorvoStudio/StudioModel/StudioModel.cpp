@@ -257,41 +257,23 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
         });
         return QuitReply::later;
     }
-    if (!hasUnsavedChanges()) {
-        shutdown();
-        return QuitReply::now;
-    }
-    switch (confirmSaveChanges()) {
-    case SaveChoice::cancel: return QuitReply::cancel;
-    case SaveChoice::dontSave: shutdown(); return QuitReply::now;
-    case SaveChoice::save: break;
-    }
-    if (isRecordingOrArmed(live_->snapshot().transport.mode)) transport(TransportCommand::stop);
-
     struct Progress {
         bool returned = false;
         std::optional<bool> early;  // a result reported before this call returned
     };
     auto progress = std::make_shared<Progress>();
-    std::weak_ptr<bool> alive = alive_;
-    Completion after = [this, alive, progress, deferred](bool ok) {
-        if (!progress->returned) {
-            progress->early = ok;
-            return;
-        }
-        if (alive.expired()) return;
-        if (ok) shutdown();
-        if (deferred) deferred(ok);
-    };
-    if (const auto& file = fileUrl()) save(*file, after);
-    else saveAs(after);
+    slot_->guardedReplacement(
+        [this](Completion done) {
+            shutdown();
+            done(true);
+        },
+        [progress, deferred](bool quits) {
+            if (!progress->returned) progress->early = quits;
+            else if (deferred) deferred(quits);
+        });
     progress->returned = true;
-    if (progress->early) {
-        if (!*progress->early) return QuitReply::cancel;
-        shutdown();
-        return QuitReply::now;
-    }
-    return QuitReply::later;
+    if (!progress->early) return QuitReply::later;
+    return *progress->early ? QuitReply::now : QuitReply::cancel;
 }
 
 // MARK: - The tick
