@@ -292,12 +292,9 @@ void StudioModel::tick() {
     followSources(isRecordingOrArmed(mode));
     log_->followStationLock(snapshot.transport.head);
 
-    const auto& cassette = snapshot.transport.cassette;
-    if (mode == TransportMode::playing && media() && cassette)
-        media()->storage(cassette->side).advise(snapshot.transport.head, readAheadFrames);
-
     noticeOutputLoss();
     log_->observePass(snapshot.recordingPass, mode);
+    const auto& cassette = snapshot.transport.cassette;
     if (mode == TransportMode::recording)
         log_->logTrackIfNeeded(cassette ? std::optional<TapeSide>(cassette->side) : std::nullopt,
                                snapshot.transport.head);
@@ -307,22 +304,26 @@ void StudioModel::tick() {
         lastMode_ = mode;
         emit modelChanged();
     }
-    // Recording makes the cassette unsaved without any edit.
-    title_->noteMaybeChanged();
+    // Recording makes the cassette unsaved without any edit; every other change to the
+    // title announces itself.
+    if (const bool unsaved = hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
+        tickSawUnsaved_ = unsaved;
+        title_->noteMaybeChanged();
+    }
     if (!shutDown_) recovery_->noteChanges();
 }
 
 void StudioModel::followSources(bool armed) {
     const bool playerStarted = source_->state() == SourcePlayerEngine::State::playing &&
                                lastSourceState_ != SourcePlayerEngine::State::playing;
-    std::optional<std::string> newStation;
     bool stationChanged = false;
-    if (tuner_->isOn() && tuner_->station()) {
-        newStation = tuner_->station()->id;
-        stationChanged = !lastTunerStation_ || *lastTunerStation_ != *newStation;
+    if (const auto& station = tuner_->station(); tuner_->isOn() && station) {
+        stationChanged = !lastTunerStation_ || *lastTunerStation_ != station->id;
+        if (stationChanged) lastTunerStation_ = station->id;
+    } else {
+        lastTunerStation_.reset();
     }
     lastSourceState_ = source_->state();
-    lastTunerStation_ = std::move(newStation);
     if (armed) return;
     if (playerStarted) {
         if (deckInput_ != DeckInput::sourcePlayer) setDeckInput(DeckInput::sourcePlayer);
