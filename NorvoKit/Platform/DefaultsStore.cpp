@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "Platform/FileReplacement.hpp"
 #include "Platform/RegularFile.hpp"
 #include "Platform/XdgPaths.hpp"
 
@@ -219,29 +220,8 @@ std::string FileDefaultsStore::persist(const std::string& text) {
     std::optional<std::filesystem::path> copied;
     if (const int error = keepAside(copied); error != 0)
         return "the unreadable settings file cannot be moved aside: " + reason(error);
-    const std::filesystem::path temporary = file_.string() + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return reason(errno);
-    const char* p = text.data();
-    std::size_t left = text.size();
-    int error = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), file_.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return reason(error);
-    }
+    const FileReplacement replacement{.temporary = file_.string() + ".tmp-" + std::to_string(::getpid())};
+    if (const int error = replacement.write(file_, text); error != 0) return reason(error);
     // Make the rename itself durable.
     const int dir = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

@@ -99,8 +99,6 @@ void CassetteSlot::setCounterOffset(double offset) {
     emit counterOffsetChanged();
 }
 
-void CassetteSlot::refreshLive() { live_.update(core_.snapshot(AudioCore::Peaks::keep), 0); }
-
 std::filesystem::path CassetteSlot::workspacesRoot() const {
     return services_.workspacesRoot.empty() ? TapeMedia::workspacesRoot() : services_.workspacesRoot;
 }
@@ -175,7 +173,7 @@ void CassetteSlot::guardedReplacement(std::function<void(Completion)> action, Co
     }
     if (isRecordingOrArmed(live_.snapshot().transport.mode)) {
         core_.transport(TransportCommand::stop);
-        refreshLive();
+        live_.refresh(core_);
     }
     std::weak_ptr<bool> alive = alive_;
     Completion afterSave = [alive, action = std::move(action), done = std::move(done)](bool saved) {
@@ -277,7 +275,9 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     const int64_t head = stored ? stored->head : 0;
     const CassetteTransport::Cassette cassette{document.type, side, protectsSide(document.sideA.writeProtect),
                                                protectsSide(document.sideB.writeProtect)};
-    releaseMedia(core_.loadMedia(media, cassette, head));
+    // The core's reference to the cassette before is not the last: media_ holds it until
+    // setMedia hands it to the recovery writer, whose thread lets it go.
+    core_.loadMedia(media, cassette, head);
 
     // A pass begun before the insert never goes into this cassette.
     log_.cassetteChanged(core_.snapshot(AudioCore::Peaks::keep).recordingPass);
@@ -288,7 +288,7 @@ void CassetteSlot::insert(CassetteDocument document, std::shared_ptr<TapeMedia> 
     setFileUrl(std::move(file));
     editor_.setMetadataEdited(false);
     setCounterOffset(0);
-    refreshLive();
+    live_.refresh(core_);
     title_.noteMaybeChanged();
 }
 
@@ -298,7 +298,8 @@ void CassetteSlot::removeCassette() {
     // The cassette leaves: its pass ends as if the deck had stopped.
     log_.observePass(snapshot.recordingPass, TransportMode::stopped);
     saveTapePosition();
-    releaseMedia(core_.ejectMedia());
+    // media_ still holds the cassette: setMedia below hands it to the recovery writer.
+    core_.ejectMedia();
 
     ++loadSerial_;
     editor_.setDocument(std::nullopt);
@@ -306,7 +307,7 @@ void CassetteSlot::removeCassette() {
     setFileUrl(std::nullopt);
     editor_.setMetadataEdited(false);
     setCounterOffset(0);
-    refreshLive();
+    live_.refresh(core_);
     title_.noteMaybeChanged();
 }
 

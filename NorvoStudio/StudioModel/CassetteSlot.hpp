@@ -79,6 +79,11 @@ public:
     void eject(Completion done = {});
     void chooseCassette(Completion done = {});
     void saveTapePosition();
+    // What makes the cassette go (a replacement, an eject, quitting) runs once its unsaved
+    // changes were answered for: at once with none, or after Don't Save; after a save that
+    // wrote the file (a recording deck stopped first); never after Cancel or a failed
+    // save. `done` learns whether `action` ran; `action` passes it on.
+    void guardedReplacement(std::function<void(Completion)> action, Completion done);
 
     // Saving.
     void save(const std::filesystem::path& file, Completion done = {});
@@ -101,13 +106,10 @@ private:
     void setMedia(std::shared_ptr<TapeMedia> media);
     void setFileUrl(std::optional<std::filesystem::path> file);
     void setBusy(std::optional<Busy> busy);
-    void refreshLive();
     std::shared_ptr<TapeMedia> makeMedia(const CassetteType& type) const;
     void runInBackground(BackgroundWork::Kind kind, std::function<void()> work);
     // A document command refused while a cassette loads or saves.
     bool refuseWhileBusy(const Completion& done);
-    // Asks about unsaved changes, then runs `action`; `done` learns whether it ran.
-    void guardedReplacement(std::function<void(Completion)> action, Completion done);
     void finishSave(std::exception_ptr error, const std::filesystem::path& file, uint64_t loadSerial,
                     const CassetteDocument& written, Completion done);
     void releaseMedia(std::shared_ptr<TapeMedia> media);

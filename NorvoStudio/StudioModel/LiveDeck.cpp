@@ -1,5 +1,7 @@
 #include "StudioModel/LiveDeck.hpp"
 
+#include "AudioEngine/AudioCore.hpp"
+
 namespace norvo {
 
 LiveDeck::LiveDeck(const CoreSnapshot& snapshot, QObject* parent) : QObject(parent), snapshot_(snapshot) {}
@@ -19,5 +21,7 @@ void LiveDeck::update(const CoreSnapshot& snapshot, double dt) {
     emit sourceMeterChanged();
     emit tunerMeterChanged();
 }
+
+void LiveDeck::refresh(AudioCore& core) { update(core.snapshot(AudioCore::Peaks::keep), 0); }
 
 }  // namespace norvo

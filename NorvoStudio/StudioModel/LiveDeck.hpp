@@ -6,6 +6,8 @@
 
 namespace norvo {
 
+class AudioCore;
+
 // What the views draw of the audio core: the latest snapshot and three stereo meters.
 // Refreshed by the studio model on every tick and right after transport commands,
 // inserting and ejecting. Main thread only.
@@ -22,6 +24,8 @@ public:
     // Publishes the snapshot only when it differs; steps the three meters by dt seconds
     // and announces them on every call.
     void update(const CoreSnapshot& snapshot, double dt);
+    // Takes the core's state right after a command, leaving its peaks to the next tick.
+    void refresh(AudioCore& core);
 
 signals:
     // The snapshot's frame counters change on every render: compare what you draw.

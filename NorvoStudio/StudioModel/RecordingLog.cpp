@@ -90,18 +90,34 @@ std::optional<RecordingLog::TrackInfo> RecordingLog::currentTrackInfo() const {
         if (source_.state() != SourcePlayerEngine::State::playing) return std::nullopt;
         auto track = source_.currentTrack();
         if (!track) return std::nullopt;
-        return TrackInfo{track->id.text(), track->title, StudioDocumentTypes::extensionOf(track->url)};
+        return TrackInfo{track->id.text(), track->title, StudioDocumentTypes::extensionOf(track->url), track->id};
     }
     const auto& station = tuner_.station();
     if (tuner_.reception().kind != TunerEngine::Reception::Kind::tuned || !tuner_.titleKnown() || !station)
         return std::nullopt;
     std::string title = tuner_.nowPlaying() ? *tuner_.nowPlaying() : station->name;
     std::string key = station->id + "|" + title;
-    return TrackInfo{std::move(key), std::move(title), station->codec == "MP3" ? "mp3" : "aac"};
+    return TrackInfo{std::move(key), std::move(title), station->codec == "MP3" ? "mp3" : "aac", std::nullopt};
+}
+
+bool RecordingLog::isLogged(TapeSide side) const {
+    if (!lastLoggedTrack_ || lastLoggedTrack_->side != side) return false;
+    if (deckInput_() == DeckInput::sourcePlayer) {
+        const auto& id = source_.currentTrackID();
+        return id && lastLoggedTrack_->track == id;
+    }
+    // The key a tuner track would have: the station's id and the title, joined by "|".
+    const auto& station = tuner_.station();
+    if (!station) return false;
+    const std::string& title = tuner_.nowPlaying() ? *tuner_.nowPlaying() : station->name;
+    const std::string& key = lastLoggedTrack_->key;
+    const std::size_t bar = station->id.size();
+    return key.size() == bar + 1 + title.size() && key.starts_with(station->id) && key[bar] == '|' &&
+           key.ends_with(title);
 }
 
 void RecordingLog::logTrackIfNeeded(std::optional<TapeSide> side, int64_t position) {
-    if (!side) return;
+    if (!side || isLogged(*side)) return;
     auto info = currentTrackInfo();
     if (!info || !editor_.document()) return;
     if (lastLoggedTrack_ && lastLoggedTrack_->side == *side && lastLoggedTrack_->key == info->key) return;
@@ -109,7 +125,7 @@ void RecordingLog::logTrackIfNeeded(std::optional<TapeSide> side, int64_t positi
     const auto previousStation = lastLoggedTrack_ ? firstKeyPiece(lastLoggedTrack_->key) : std::nullopt;
     const auto station = firstKeyPiece(info->key);
     const bool sameStation = previousStation == station;
-    lastLoggedTrack_ = LoggedTrack{*side, info->key};
+    lastLoggedTrack_ = LoggedTrack{*side, info->key, info->track};
 
     static const int64_t settleWindow = RadioStream::lockSettleFrames + TapeClock::frames(1.0);
     int64_t frame = position - markerLeadFrames;

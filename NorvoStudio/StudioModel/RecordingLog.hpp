@@ -11,6 +11,7 @@
 #include "AudioEngine/TransportMode.hpp"
 #include "Cassette/CassetteDocument.hpp"
 #include "Platform/Clock.hpp"
+#include "Platform/Uuid.hpp"
 
 namespace norvo {
 
@@ -59,14 +60,19 @@ private:
         std::string key;
         std::string title;
         std::string format;
+        std::optional<Uuid> track;  // the player's track the key names
     };
     struct LoggedTrack {
         TapeSide side;
         std::string key;
+        std::optional<Uuid> track;
     };
 
     void commitPass();
     std::optional<TrackInfo> currentTrackInfo() const;
+    // The track playing now is the one last logged on `side`: told on every tick while
+    // recording, so without building its key.
+    bool isLogged(TapeSide side) const;
 
     DocumentEditor& editor_;
     const SourcePlayerEngine& source_;

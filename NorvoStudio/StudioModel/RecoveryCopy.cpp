@@ -1,15 +1,15 @@
 #include "StudioModel/RecoveryCopy.hpp"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Platform/Iso8601.hpp"
 #include "Platform/JSONValue.hpp"
 #include "Platform/PercentEncoding.hpp"
+#include "Platform/RegularFile.hpp"
 
 namespace norvo {
 
@@ -30,12 +30,9 @@ constexpr std::uintmax_t maximumCopyBytes = TapeFileCodec::maximumManifestBytes 
 std::string readWithin(const std::filesystem::path& file, std::uintmax_t limit) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec))) throw damaged();
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || size > limit) throw damaged();
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail()) throw damaged();
-    return bytes;
+    auto bytes = RegularFile(file).read(limit);
+    if (!bytes || bytes->size() > limit) throw damaged();
+    return std::move(*bytes);
 }
 
 // Bytes stored beside the copy; `path` is as the copy names them, inside its folder.

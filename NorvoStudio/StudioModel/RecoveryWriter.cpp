@@ -2,15 +2,13 @@
 
 #include <pthread.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <set>
-#include <span>
+#include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 #include "AudioEngine/TapeMedia.hpp"
+#include "Platform/FileReplacement.hpp"
 
 namespace norvo {
 
@@ -31,31 +29,14 @@ std::string contentName(const FileData& data) {
 // Written aside and renamed into place: whoever reads `file` finds the old bytes or the
 // new ones, never a part. Not synced: the copy has to outlive the process, not the
 // machine, as the audio it describes lives in the page cache too until the system writes it.
-bool replaceFile(const std::filesystem::path& file, std::span<const uint8_t> bytes) {
-    const std::filesystem::path partial = file.string() + ".partial";
-    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
-    const uint8_t* p = bytes.data();
-    std::size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(partial.c_str(), file.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(partial.c_str());
-    return ok;
-}
-
-std::span<const uint8_t> bytesOf(const std::string& text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes) {
+    const FileReplacement replacement{
+        .temporary = file.string() + ".partial",
+        .mode = 0600,
+        .refusesLink = true,
+        .durable = false,
+    };
+    return replacement.write(file, bytes) == 0;
 }
 
 }  // namespace
@@ -158,12 +139,12 @@ void RecoveryWriter::writeCopy(const std::filesystem::path& workspace, RecoveryC
         const std::string name = contentName(data);
         const std::filesystem::path file = workspace / RecoveryCopy::folderName / name;
         std::error_code exists;
-        if (!std::filesystem::exists(file, exists) && !replaceFile(file, data.span())) complete = false;
+        if (!std::filesystem::exists(file, exists) && !replaceFile(file, data.text())) complete = false;
         named.emplace(data.data(), Stored{data, name});
         return name;
     });
     // A copy naming images that are not there would not read back: the last whole one stays.
-    if (!complete || !replaceFile(workspace / RecoveryCopy::fileName, bytesOf(text))) return;
+    if (!complete || !replaceFile(workspace / RecoveryCopy::fileName, text)) return;
     known = std::move(named);
     {
         std::lock_guard lock(mutex_);

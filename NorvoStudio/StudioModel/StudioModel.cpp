@@ -113,8 +113,6 @@ void StudioModel::pushWriteProtection() {
     core_->setWriteProtected(protectsSide(document.sideB.writeProtect), TapeSide::b);
 }
 
-void StudioModel::refreshLive() { live_->update(core_->snapshot(AudioCore::Peaks::keep), 0); }
-
 // MARK: - Start, open, shutdown
 
 void StudioModel::start() {
@@ -259,41 +257,23 @@ StudioModel::QuitReply StudioModel::requestQuit(Completion deferred) {
         });
         return QuitReply::later;
     }
-    if (!hasUnsavedChanges()) {
-        shutdown();
-        return QuitReply::now;
-    }
-    switch (confirmSaveChanges()) {
-    case SaveChoice::cancel: return QuitReply::cancel;
-    case SaveChoice::dontSave: shutdown(); return QuitReply::now;
-    case SaveChoice::save: break;
-    }
-    if (isRecordingOrArmed(live_->snapshot().transport.mode)) transport(TransportCommand::stop);
-
     struct Progress {
         bool returned = false;
         std::optional<bool> early;  // a result reported before this call returned
     };
     auto progress = std::make_shared<Progress>();
-    std::weak_ptr<bool> alive = alive_;
-    Completion after = [this, alive, progress, deferred](bool ok) {
-        if (!progress->returned) {
-            progress->early = ok;
-            return;
-        }
-        if (alive.expired()) return;
-        if (ok) shutdown();
-        if (deferred) deferred(ok);
-    };
-    if (const auto& file = fileUrl()) save(*file, after);
-    else saveAs(after);
+    slot_->guardedReplacement(
+        [this](Completion done) {
+            shutdown();
+            done(true);
+        },
+        [progress, deferred](bool quits) {
+            if (!progress->returned) progress->early = quits;
+            else if (deferred) deferred(quits);
+        });
     progress->returned = true;
-    if (progress->early) {
-        if (!*progress->early) return QuitReply::cancel;
-        shutdown();
-        return QuitReply::now;
-    }
-    return QuitReply::later;
+    if (!progress->early) return QuitReply::later;
+    return *progress->early ? QuitReply::now : QuitReply::cancel;
 }
 
 // MARK: - The tick
@@ -312,12 +292,9 @@ void StudioModel::tick() {
     followSources(isRecordingOrArmed(mode));
     log_->followStationLock(snapshot.transport.head);
 
-    const auto& cassette = snapshot.transport.cassette;
-    if (mode == TransportMode::playing && media() && cassette)
-        media()->storage(cassette->side).advise(snapshot.transport.head, readAheadFrames);
-
     noticeOutputLoss();
     log_->observePass(snapshot.recordingPass, mode);
+    const auto& cassette = snapshot.transport.cassette;
     if (mode == TransportMode::recording)
         log_->logTrackIfNeeded(cassette ? std::optional<TapeSide>(cassette->side) : std::nullopt,
                                snapshot.transport.head);
@@ -327,22 +304,26 @@ void StudioModel::tick() {
         lastMode_ = mode;
         emit modelChanged();
     }
-    // Recording makes the cassette unsaved without any edit.
-    title_->noteMaybeChanged();
+    // Recording makes the cassette unsaved without any edit; every other change to the
+    // title announces itself.
+    if (const bool unsaved = hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
+        tickSawUnsaved_ = unsaved;
+        title_->noteMaybeChanged();
+    }
     if (!shutDown_) recovery_->noteChanges();
 }
 
 void StudioModel::followSources(bool armed) {
     const bool playerStarted = source_->state() == SourcePlayerEngine::State::playing &&
                                lastSourceState_ != SourcePlayerEngine::State::playing;
-    std::optional<std::string> newStation;
     bool stationChanged = false;
-    if (tuner_->isOn() && tuner_->station()) {
-        newStation = tuner_->station()->id;
-        stationChanged = !lastTunerStation_ || *lastTunerStation_ != *newStation;
+    if (const auto& station = tuner_->station(); tuner_->isOn() && station) {
+        stationChanged = !lastTunerStation_ || *lastTunerStation_ != station->id;
+        if (stationChanged) lastTunerStation_ = station->id;
+    } else {
+        lastTunerStation_.reset();
     }
     lastSourceState_ = source_->state();
-    lastTunerStation_ = std::move(newStation);
     if (armed) return;
     if (playerStarted) {
         if (deckInput_ != DeckInput::sourcePlayer) setDeckInput(DeckInput::sourcePlayer);
@@ -361,7 +342,7 @@ void StudioModel::transport(TransportCommand command) {
         const auto& cassette = live_->snapshot().transport.cassette;
         if (cassette && document->side(cassette->side).writeProtect == WriteProtect::broken) services_.ui.beep();
     }
-    refreshLive();
+    live_->refresh(*core_);
 }
 
 void StudioModel::resetCounter() {

@@ -73,7 +73,6 @@ public:
 
     static constexpr double tickInterval = 1.0 / 60.0;
     static constexpr double largestTimeStep = 0.1;
-    static constexpr int64_t readAheadFrames = 176400;
     static constexpr int64_t markerLeadFrames = RecordingLog::markerLeadFrames;
     // The recovery copy of a cassette with unsaved changes is written at most this often.
     static constexpr double recoveryInterval = CassetteRecovery::interval;
@@ -219,8 +218,8 @@ signals:
     void recordLevelChanged();
     void deckInputChanged();
     void tapeSoundChanged();
-    // Emitted when the title text differs from the last one emitted (checked on changes
-    // and every tick, since recording makes the cassette unsaved).
+    // Emitted when the title text differs from the last one emitted (checked on changes,
+    // and on a tick that finds the cassette's unsaved state changed, as recording does).
     void windowTitleChanged();
     // The whole model: the tick saw a new transport mode (menus re-read enable states).
     void modelChanged();
@@ -231,7 +230,6 @@ signals:
 private:
     void pushRecordGain();
     void pushWriteProtection();
-    void refreshLive();
     // "No audio output" once each time the output went on without its device.
     void noticeOutputLoss();
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
@@ -267,6 +265,8 @@ private:
     TransportMode lastMode_ = TransportMode::stopped;
     SourcePlayerEngine::State lastSourceState_ = SourcePlayerEngine::State::stopped;
     std::optional<std::string> lastTunerStation_;
+    // Whether the cassette had unsaved changes at the last tick.
+    bool tickSawUnsaved_ = false;
     std::vector<std::pair<std::filesystem::path, Completion>> pendingOpen_;
     bool shutDown_ = false;
     // Cleared when the model goes: late results then do nothing.
