@@ -12,6 +12,7 @@
 
 #include "Platform/FileReplacement.hpp"
 #include "Platform/RegularFile.hpp"
+#include "Platform/ShownName.hpp"
 #include "Platform/XdgPaths.hpp"
 
 namespace norvo {
@@ -118,9 +119,10 @@ void FileDefaultsStore::load() {
 // overwritten, so what it held is not lost, and the user hears of it.
 void FileDefaultsStore::setAside(const std::string& why) {
     keepAside_ = true;
-    std::string notice = "The settings file \u201C" + file_.string() + "\u201D " + why +
+    std::string notice = "The settings file \u201C" + ShownName::inSentence(file_.native()) + "\u201D " + why +
                          ", so the studio started with its default settings.";
-    if (keepAside(keptAside_) == 0) notice += " The old file was kept as \u201C" + keptAside_->string() + "\u201D.";
+    if (keepAside(keptAside_) == 0)
+        notice += " The old file was kept as \u201C" + ShownName::inSentence(keptAside_->native()) + "\u201D.";
     resetNotice_ = std::move(notice);
 }
 
@@ -192,8 +194,9 @@ bool FileDefaultsStore::writePending() {
 }
 
 void FileDefaultsStore::noteWriteFailure(const std::string& reason) {
-    const std::string sentence = "The studio cannot write its settings to \u201C" + file_.string() + "\u201D (" +
-                                 reason + "). Changes to settings last only until you quit.";
+    const std::string sentence = "The studio cannot write its settings to \u201C" +
+                                 ShownName::inSentence(file_.native()) + "\u201D (" + reason +
+                                 "). Changes to settings last only until you quit.";
     std::lock_guard lock(reporting_);
     if (failureReported_ || unreportedFailure_) return;
     if (!report_) {

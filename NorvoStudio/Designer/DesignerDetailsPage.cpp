@@ -83,7 +83,7 @@ QString DesignerDetailsPage::dateText(Date date, const QLocale& locale) {
 QString DesignerDetailsPage::eventDescription(const HistoryEvent& event) {
     if (event.type == "created") {
         QString text = tr("Created");
-        if (event.app) text += QStringLiteral(" with ") + QString::fromStdString(*event.app);
+        if (event.app) text += QStringLiteral(" with ") + ShownText::isolatedWhenRightToLeft(*event.app);
         return text;
     }
     if (event.type == "recorded") {
@@ -92,14 +92,14 @@ QString DesignerDetailsPage::eventDescription(const HistoryEvent& event) {
         if (event.endFrame) range << formatTapeTime(*event.endFrame);
         QString text = tr("Recorded") + QStringLiteral(" side ") + sideLetter(event.side) + QLatin1Char(' ') +
                        range.join(QStringLiteral("\u2013"));
-        if (event.source) text += QStringLiteral(" from ") + QString::fromStdString(*event.source).toUpper();
+        if (event.source) text += QStringLiteral(" from ") + ShownText::plain(*event.source).toUpper();
         return text;
     }
     if (event.type == "write_protect_changed") {
         const QString state = event.state ? DesignerCassettePage::stateText(*event.state) : tr("tab changed");
         return QStringLiteral("Side ") + sideLetter(event.side) + QStringLiteral(": ") + state;
     }
-    return capitalisedWords(QString::fromStdString(event.type));
+    return capitalisedWords(ShownText::plain(event.type));
 }
 
 DesignerDetailsPage::DesignerDetailsPage(DocumentEditor& editor, const CassetteSlot& slot, QWidget* parent)

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QThreadPool>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -38,6 +39,40 @@ namespace {
 constexpr int entryRole = Qt::UserRole;  // index into shown_
 
 std::filesystem::path homeFolder() { return LocalPath::home("/"); }
+
+constexpr QChar firstStrongIsolate(0x2068);
+constexpr QChar popDirectionalIsolate(0x2069);
+
+// A row draws its name isolated, as the faces draw names; the row's own text stays
+// without the isolates, so that typing a name's first letters still finds it.
+class IsolatedRows final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        const QString text = QStyledItemDelegate::displayText(value, locale);
+        return text.isEmpty() ? text : firstStrongIsolate + text + popDirectionalIsolate;
+    }
+};
+
+// The folder as the location line shows it: every name drawable, and one in a
+// right-to-left script isolated, so that two such names in a row keep their order.
+QString shownLocation(const std::filesystem::path& folder) {
+    QString shown;
+    for (const std::filesystem::path& part : folder) {
+        if (part == folder.root_directory()) {
+            shown += QLatin1Char('/');
+            continue;
+        }
+        if (!shown.isEmpty() && !shown.endsWith(QLatin1Char('/'))) shown += QLatin1Char('/');
+        shown += ShownText::isolatedWhenRightToLeft(part.native());
+    }
+    return shown;
+}
+
+QString shownName(const QString& name) {
+    const QByteArray bytes = name.toUtf8();
+    return ShownText::plain(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
 
 }  // namespace
 
@@ -65,13 +100,18 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     connect(home, &QToolButton::clicked, this, [this] { setDirectory(homeFolder()); });
     location_ = new QLineEdit(this);
     location_->setObjectName(QStringLiteral("location"));
-    connect(location_, &QLineEdit::returnPressed, this, [this] { goTo(location_->text()); });
+    connect(location_, &QLineEdit::returnPressed, this, [this] {
+        // The isolates are the line's own; a name holding one shows U+FFFD in its place.
+        QString typed = location_->text();
+        goTo(typed.remove(firstStrongIsolate).remove(popDirectionalIsolate));
+    });
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("entries"));
     list_->setSelectionMode(options_.multipleSelection && !saving ? QAbstractItemView::ExtendedSelection
                                                                   : QAbstractItemView::SingleSelection);
     list_->setUniformItemSizes(true);
+    list_->setItemDelegate(new IsolatedRows(list_));
     list_->installEventFilter(this);
     connect(list_, &QListWidget::itemActivated, this, &FilePanelDialog::activate);
     connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
@@ -79,7 +119,7 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
         if (name_) {
             const auto selected = selectedEntries();
             if (selected.size() == 1 && !selected.front()->folder)
-                name_->setText(LocalPath::shown(selected.front()->name));
+                name_->setText(ShownText::plain(selected.front()->name));
         }
         refreshButtons();
     });
@@ -114,7 +154,7 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(message_);
     if (saving) {
-        name_ = new QLineEdit(options_.proposedName, this);
+        name_ = new QLineEdit(shownName(options_.proposedName), this);
         name_->setObjectName(QStringLiteral("name"));
         connect(name_, &QLineEdit::textChanged, this, &FilePanelDialog::refreshButtons);
         auto* nameRow = new QFormLayout;
@@ -130,8 +170,8 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     setDirectory(LocalPath::isDirectory(options_.directory) ? options_.directory : homeFolder());
     if (name_) {
         // The name without its extension is selected, ready to be typed over.
-        const int dot = options_.proposedName.lastIndexOf(QLatin1Char('.'));
-        name_->setSelection(0, dot > 0 ? dot : int(options_.proposedName.size()));
+        const int dot = name_->text().lastIndexOf(QLatin1Char('.'));
+        name_->setSelection(0, dot > 0 ? dot : int(name_->text().size()));
         name_->setFocus();
     } else {
         list_->setFocus();
@@ -181,7 +221,7 @@ FilePanelDialog::Listing FilePanelDialog::list(const std::filesystem::path& fold
     };
     std::vector<Sorted> sorted;
     sorted.reserve(listing.entries.size());
-    for (Entry& entry : listing.entries) sorted.push_back({LocalPath::shown(entry.name), std::move(entry)});
+    for (Entry& entry : listing.entries) sorted.push_back({ShownText::plain(entry.name), std::move(entry)});
     std::sort(sorted.begin(), sorted.end(), [](const Sorted& a, const Sorted& b) {
         if (a.entry.folder != b.entry.folder) return a.entry.folder;
         const int order = a.shown.compare(b.shown, Qt::CaseInsensitive);
@@ -193,7 +233,7 @@ FilePanelDialog::Listing FilePanelDialog::list(const std::filesystem::path& fold
 
 void FilePanelDialog::setDirectory(const std::filesystem::path& folder) {
     directory_ = folder;
-    location_->setText(LocalPath::shown(folder));
+    location_->setText(shownLocation(folder));
     shown_.clear();
     list_->clear();
     status_->hide();
@@ -220,7 +260,7 @@ void FilePanelDialog::showListing(uint64_t serial, const Listing& listing) {
     const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
     for (std::size_t i = 0; i < shown_.size(); ++i) {
         auto* item =
-            new QListWidgetItem(shown_[i].folder ? folderIcon : fileIcon, LocalPath::shown(shown_[i].name), list_);
+            new QListWidgetItem(shown_[i].folder ? folderIcon : fileIcon, ShownText::plain(shown_[i].name), list_);
         item->setData(entryRole, qulonglong(i));
     }
     if (!listing.error.isEmpty()) {
@@ -261,6 +301,11 @@ void FilePanelDialog::refreshButtons() {
 }
 
 void FilePanelDialog::activate(QListWidgetItem* item) {
+    // Return among several selected rows means them all, as the Open button does.
+    if (selectedEntries().size() > 1) {
+        accept();
+        return;
+    }
     const Entry& entry = shown_[item->data(entryRole).toULongLong()];
     if (entry.folder) {
         setDirectory(directory_ / entry.name);
@@ -329,7 +374,7 @@ void FilePanelDialog::acceptSave() {
     } else {
         // A name shown with U+FFFD stands for the entry it was read from.
         auto listed = std::find_if(shown_.begin(), shown_.end(),
-                                   [&](const Entry& entry) { return LocalPath::shown(entry.name) == typed; });
+                                   [&](const Entry& entry) { return ShownText::plain(entry.name) == typed; });
         target = directory_ / (listed != shown_.end() ? listed->name : typed.toStdString());
     }
     if (LocalPath::isDirectory(target)) {

@@ -8,18 +8,31 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 
+#include "Platform/MainExecutor.hpp"
 #include "StudioModel/LocalPath.hpp"
 
 namespace norvo {
 
 namespace {
 
-constexpr quint32 handOverMagic = 0x4e565332;  // "NVS2": paths as bytes
-constexpr qint64 maximumMessage = 1 << 20;     // far beyond any real list of paths
-constexpr quint32 maximumPaths = 4096;
+// Paths travel as bytes. A list goes in as many messages as it needs, each bounded; all
+// but the last are marked as parts, so a list of one message reads as it always did.
+constexpr quint32 lastMessageMagic = 0x4e565332;  // "NVS2": a whole list, or its last part
+constexpr quint32 partMagic = 0x4e56532b;         // "NVS+": a part, more to follow
+constexpr qint64 maximumMessage = 1 << 20;
+constexpr quint32 maximumPaths = 4096;        // in one message
 constexpr qsizetype maximumPathBytes = 4096;  // PATH_MAX
+// A whole list. A command line carries at most 6 MiB, so no launch is given more
+// documents than this; a path made absolute grows by its folder, hence the room.
+constexpr std::size_t maximumListPaths = std::size_t{1} << 20;
+constexpr qint64 maximumListBytes = qint64{64} << 20;
+// Connections the server has accepted and none of ours has taken yet; the rest wait in
+// the system's backlog, holding none of the studio's descriptors.
+constexpr int waitingAtOnce = 4;
 constexpr char receipt = 'k';
+constexpr char refusal = 'r';
 
 // Only a studio of this user gets the documents: without a runtime directory the socket
 // lives in the shared temporary directory, where anyone could have put one.
@@ -55,24 +68,40 @@ std::vector<std::filesystem::path> SingleInstance::documentPaths(const std::vect
     return paths;
 }
 
-QByteArray SingleInstance::encode(const std::vector<std::filesystem::path>& paths) {
-    QByteArray message;
-    QDataStream out(&message, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << handOverMagic << quint32(paths.size());
-    for (const auto& path : paths) out << LocalPath::bytes(path);
-    return message;
+std::vector<QByteArray> SingleInstance::encode(const std::vector<std::filesystem::path>& paths) {
+    std::vector<QByteArray> messages;
+    std::size_t next = 0;
+    do {
+        std::size_t end = next;
+        qint64 size = 8;  // the magic and the count
+        while (end < paths.size() && end - next < maximumPaths) {
+            const qint64 more = 4 + qint64(paths[end].native().size());
+            if (end > next && size + more > maximumMessage) break;
+            size += more;
+            ++end;
+        }
+        QByteArray message;
+        QDataStream out(&message, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        out << (end == paths.size() ? lastMessageMagic : partMagic) << quint32(end - next);
+        for (std::size_t i = next; i < end; ++i) out << LocalPath::bytes(paths[i]);
+        messages.push_back(std::move(message));
+        next = end;
+    } while (next < paths.size());
+    return messages;
 }
 
-std::optional<std::vector<std::filesystem::path>> SingleInstance::decode(const QByteArray& message) {
+std::optional<SingleInstance::Part> SingleInstance::decode(const QByteArray& message) {
     QDataStream in(message);
     in.setVersion(QDataStream::Qt_6_0);
     quint32 magic = 0;
     quint32 count = 0;
     in >> magic >> count;
-    if (in.status() != QDataStream::Ok || magic != handOverMagic || count > maximumPaths) return std::nullopt;
-    std::vector<std::filesystem::path> paths;
-    paths.reserve(count);
+    if (in.status() != QDataStream::Ok || (magic != lastMessageMagic && magic != partMagic) || count > maximumPaths)
+        return std::nullopt;
+    Part part;
+    part.last = magic == lastMessageMagic;
+    part.paths.reserve(count);
     for (quint32 i = 0; i < count; ++i) {
         // The length is checked before the bytes are taken: a hostile length asks for nothing.
         quint32 length = 0;
@@ -81,39 +110,48 @@ std::optional<std::vector<std::filesystem::path>> SingleInstance::decode(const Q
         QByteArray bytes(qsizetype(length), Qt::Uninitialized);
         if (in.readRawData(bytes.data(), int(length)) != int(length)) return std::nullopt;
         if (bytes.front() != '/' || bytes.contains('\0')) return std::nullopt;
-        paths.push_back(LocalPath::fromBytes(bytes));
+        part.paths.push_back(LocalPath::fromBytes(bytes));
     }
     if (!in.atEnd()) return std::nullopt;
-    return paths;
+    return part;
 }
 
-bool SingleInstance::handOver(const QString& socketPath, const std::vector<std::filesystem::path>& paths,
-                              int timeoutMs) {
+SingleInstance::HandOver SingleInstance::handOver(const QString& socketPath,
+                                                  const std::vector<std::filesystem::path>& paths, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(timeoutMs)) return false;
-    if (!ownedByThisUser(socket)) return false;
-    const QByteArray message = encode(paths);
-    QByteArray framed;
-    {
-        QDataStream out(&framed, QIODevice::WriteOnly);
-        out << static_cast<quint32>(message.size());
+    if (!socket.waitForConnected(timeoutMs)) {
+        // Still connecting: a studio listens, but its backlog is full.
+        return socket.state() == QLocalSocket::ConnectingState ? HandOver::unanswered : HandOver::noStudio;
     }
-    framed += message;
-    socket.write(framed);
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
-    // The receipt says the running studio has the paths; without it this launch opens them.
-    while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(timeoutMs)) return false;
+    if (!ownedByThisUser(socket)) return HandOver::noStudio;
+    for (const QByteArray& message : encode(paths)) {
+        QByteArray framed;
+        {
+            QDataStream out(&framed, QIODevice::WriteOnly);
+            out << static_cast<quint32>(message.size());
+        }
+        framed += message;
+        socket.write(framed);
+        // A studio that turns the list down may hang up before it is all written; its answer
+        // is read all the same.
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
+        }
+        while (socket.bytesAvailable() < 1) {
+            if (!socket.waitForReadyRead(timeoutMs)) return HandOver::unanswered;
+        }
+        char answer = 0;
+        if (!socket.getChar(&answer)) return HandOver::unanswered;
+        if (answer != receipt) return HandOver::refused;
     }
-    char answer = 0;
-    return socket.getChar(&answer) && answer == receipt;
+    return HandOver::delivered;
 }
 
-SingleInstance::SingleInstance(QString socketPath, QObject* parent)
-    : QObject(parent), socketPath_(std::move(socketPath)), server_(new QLocalServer(this)) {
+SingleInstance::SingleInstance(QString socketPath, MainExecutor& executor, QObject* parent)
+    : QObject(parent), socketPath_(std::move(socketPath)), executor_(executor), server_(new QLocalServer(this)) {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
+    server_->setMaxPendingConnections(waitingAtOnce);
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::takeWaiting);
 }
 
 SingleInstance::~SingleInstance() { server_->close(); }
@@ -128,38 +166,75 @@ bool SingleInstance::listen() {
 
 QString SingleInstance::errorString() const { return server_->errorString(); }
 
-void SingleInstance::accept() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->property("done").toBool()) return;
-            if (socket->bytesAvailable() < 4) return;
-            quint32 size = 0;
-            {
-                QDataStream peek(socket->peek(4));
-                peek >> size;
-            }
-            if (size > maximumMessage) {
-                socket->abort();
-                return;
-            }
-            if (socket->bytesAvailable() < 4 + static_cast<qint64>(size)) return;
-            socket->read(4);
-            const auto decoded = decode(socket->read(size));
-            if (!decoded) {
-                socket->abort();
-                return;
-            }
-            const std::vector<std::filesystem::path>& paths = *decoded;
-            socket->setProperty("done", true);
-            socket->putChar(receipt);
-            socket->flush();
-            // Opening a document may ask about unsaved changes in a nested event loop,
-            // during which this socket can disconnect and be deleted: hand the paths on
-            // from the event loop, not from inside the socket's signal.
-            QMetaObject::invokeMethod(
-                this, [this, paths] { emit documentsReceived(paths); }, Qt::QueuedConnection);
-        });
+// What one launch has handed over so far.
+struct SingleInstance::Incoming {
+    std::vector<std::filesystem::path> paths;
+    qint64 bytes = 0;
+    bool answered = false;  // for the last time
+};
+
+void SingleInstance::takeWaiting() {
+    // A few at a time; the rest wait in the server's short queue and the system's backlog.
+    // At the descriptor limit an accept would fail, and the server then closes and deletes
+    // its socket.
+    while (open_ < connectionsAtOnce) {
+        QLocalSocket* socket = server_->nextPendingConnection();
+        if (!socket) return;
+        serve(socket);
+    }
+}
+
+void SingleInstance::serve(QLocalSocket* socket) {
+    ++open_;
+    const CancelHandle deadline = executor_.postAfter(deliverySeconds, [socket = QPointer<QLocalSocket>(socket)] {
+        if (!socket) return;
+        socket->abort();
+        socket->deleteLater();
+    });
+    connect(socket, &QObject::destroyed, this, [this, deadline] {
+        deadline.cancel();
+        --open_;
+        takeWaiting();
+    });
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    auto incoming = std::make_shared<Incoming>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, incoming] { receive(*socket, *incoming); });
+    // What came while it waited to be taken; a launch may have hung up by now.
+    receive(*socket, *incoming);
+    if (socket->state() == QLocalSocket::UnconnectedState) socket->deleteLater();
+}
+
+void SingleInstance::receive(QLocalSocket& socket, Incoming& incoming) {
+    const auto answerLast = [&](char answer) {
+        incoming.answered = true;
+        socket.putChar(answer);
+        socket.disconnectFromServer();  // once the answer is written
+    };
+    while (!incoming.answered && socket.bytesAvailable() >= 4) {
+        quint32 size = 0;
+        {
+            QDataStream peek(socket.peek(4));
+            peek >> size;
+        }
+        if (size > maximumMessage) return answerLast(refusal);
+        if (socket.bytesAvailable() < 4 + static_cast<qint64>(size)) return;
+        socket.read(4);
+        auto part = decode(socket.read(size));
+        incoming.bytes += size;
+        if (!part || incoming.paths.size() + part->paths.size() > maximumListPaths || incoming.bytes > maximumListBytes)
+            return answerLast(refusal);
+        incoming.paths.insert(incoming.paths.end(), std::make_move_iterator(part->paths.begin()),
+                              std::make_move_iterator(part->paths.end()));
+        if (!part->last) {
+            socket.putChar(receipt);
+            continue;
+        }
+        answerLast(receipt);
+        // Opening a document may ask about unsaved changes in a nested event loop, during
+        // which this socket can be deleted: hand the paths on from the event loop, not
+        // from inside the socket's signal.
+        QMetaObject::invokeMethod(
+            this, [this, paths = std::move(incoming.paths)] { emit documentsReceived(paths); }, Qt::QueuedConnection);
     }
 }
 

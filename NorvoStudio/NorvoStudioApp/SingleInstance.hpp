@@ -8,8 +8,11 @@
 #include <QString>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace norvo {
+
+class MainExecutor;
 
 // One studio per user session. The first launch listens on a local socket in
 // $XDG_RUNTIME_DIR; a later launch hands the documents it was given to that studio
@@ -17,6 +20,19 @@ namespace norvo {
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
+    // What became of a launch's documents.
+    enum class HandOver {
+        noStudio,    // nobody listens (or not as this user): the launch becomes the studio
+        delivered,   // the running studio has them
+        refused,     // a studio listens and turned them down
+        unanswered,  // a studio listens and did not answer in time
+    };
+
+    // How long a launch has to deliver its whole list before the studio hangs up, and how
+    // many launches are read at once: an idle connection must not hold a descriptor.
+    static constexpr double deliverySeconds = 5;
+    static constexpr int connectionsAtOnce = 8;
+
     // $XDG_RUNTIME_DIR/norvo-studio.socket; without a runtime directory a per-user
     // name in the temporary directory.
     static QString standardSocketPath();
@@ -25,17 +41,25 @@ public:
     // order (file: URLs are accepted too).
     static std::vector<std::filesystem::path> documentPaths(const std::vector<std::string>& arguments);
 
-    // Sends the paths, byte for byte, to a running studio and waits for its receipt.
-    // False when no studio answers; the caller then becomes the studio itself.
-    static bool handOver(const QString& socketPath, const std::vector<std::filesystem::path>& paths,
-                         int timeoutMs = 3000);
+    // Sends the paths, byte for byte, to a running studio, one message at a time, each
+    // waited for (at most `timeoutMs`) until the studio has taken it.
+    static HandOver handOver(const QString& socketPath, const std::vector<std::filesystem::path>& paths,
+                             int timeoutMs = 3000);
 
-    // The hand-over message (without its length prefix) and its reading; a message that
-    // is not exactly one well-formed list of absolute paths reads as nothing.
-    static QByteArray encode(const std::vector<std::filesystem::path>& paths);
-    static std::optional<std::vector<std::filesystem::path>> decode(const QByteArray& message);
+    // The messages that carry a list (without their length prefixes), in order: each
+    // small enough for the studio to take, the last one marked as the last.
+    static std::vector<QByteArray> encode(const std::vector<std::filesystem::path>& paths);
+    struct Part {
+        std::vector<std::filesystem::path> paths;
+        bool last = true;
+        bool operator==(const Part&) const = default;
+    };
+    // A message that is not exactly one well-formed part of a list of absolute paths
+    // reads as nothing.
+    static std::optional<Part> decode(const QByteArray& message);
 
-    explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
+    // `executor` times the connections out.
+    SingleInstance(QString socketPath, MainExecutor& executor, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // Starts listening; a socket left behind by a studio that is gone is replaced.
@@ -47,10 +71,15 @@ signals:
     void documentsReceived(const std::vector<std::filesystem::path>& paths);
 
 private:
-    void accept();
+    struct Incoming;
+    void takeWaiting();
+    void serve(QLocalSocket* socket);
+    void receive(QLocalSocket& socket, Incoming& incoming);
 
     QString socketPath_;
+    MainExecutor& executor_;
     QLocalServer* server_;
+    int open_ = 0;  // connections taken and not yet gone
 };
 
 }  // namespace norvo

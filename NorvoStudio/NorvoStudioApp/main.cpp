@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include <QApplication>
 #include <QIcon>
 
@@ -19,6 +21,25 @@
 #include "Tuner/Haptics.hpp"
 #include "Tuner/TunerServices.hpp"
 
+namespace {
+
+// Why a launch that found a running studio opened nothing, for the terminal or the
+// desktop's log.
+QString notHandedOver(norvo::SingleInstance::HandOver outcome, std::size_t documents) {
+    const QString given = documents == 1 ? QStringLiteral("the document given to this launch")
+                                         : QStringLiteral("the %1 documents given to this launch").arg(documents);
+    if (outcome == norvo::SingleInstance::HandOver::refused)
+        return documents == 0 ? QStringLiteral("Norvo Studio is already running and turned this launch down.")
+                              : QStringLiteral("Norvo Studio is already running and turned down ") + given +
+                                    QStringLiteral("; nothing was opened.");
+    return documents == 0
+               ? QStringLiteral("Norvo Studio is already running but did not answer.")
+               : QStringLiteral("Norvo Studio is already running but did not answer; ") + given +
+                     (documents == 1 ? QStringLiteral(" was not opened.") : QStringLiteral(" were not opened."));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace norvo;
     Q_INIT_RESOURCE(NorvoStudioApp);
@@ -37,13 +58,20 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const std::vector<std::filesystem::path> documents = SingleInstance::documentPaths(arguments);
     const QString socketPath = SingleInstance::standardSocketPath();
-    if (SingleInstance::handOver(socketPath, documents)) return 0;
-    SingleInstance instance(socketPath);
+    const SingleInstance::HandOver handed = SingleInstance::handOver(socketPath, documents);
+    if (handed == SingleInstance::HandOver::delivered) return 0;
+    if (handed != SingleInstance::HandOver::noStudio) {
+        // A second studio would take the socket from the first: later launches would reach
+        // whichever started last, and both would write the same settings.
+        std::fprintf(stderr, "%s\n", notHandedOver(handed, documents.size()).toUtf8().constData());
+        return 1;
+    }
+    QtMainExecutor executor;
+    SingleInstance instance(socketPath, executor);
     if (!instance.listen())
         qWarning("Norvo Studio: later launches cannot hand documents to this one: %s",
                  qPrintable(instance.errorString()));
 
-    QtMainExecutor executor;
     FileDefaultsStore defaults(FileDefaultsStore::standardLocation());
     QtStudioUi ui(defaults);
     StandardStudioServices standard;

@@ -68,7 +68,7 @@ bool CassetteSlot::hasUnsavedChanges() const {
 QString CassetteSlot::windowTitle() const {
     const auto& document = editor_.document();
     if (!document) return QStringLiteral("Norvo Studio");
-    QString base = cassetteName(*document, fileUrl_, ShownText::plain);
+    QString base = cassetteName(*document, fileUrl_, ShownText::isolatedWhenRightToLeft);
     if (hasUnsavedChanges()) base += QStringLiteral(" \u2014 Edited");
     return base;
 }

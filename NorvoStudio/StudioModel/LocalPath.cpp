@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "StudioModel/ShownText.hpp"
+
 namespace norvo {
 
 namespace {
 
 constexpr QChar replacementCharacter(0xFFFD);
 
-// The entries of a folder whose names decode (lossily) to `shown`.
+// The entries of a folder whose names decode (lossily) to `shown`, or are shown so.
 std::vector<std::string> entriesShownAs(const std::filesystem::path& folder, const QString& shown) {
     std::vector<std::string> names;
     DIR* directory = ::opendir(folder.c_str());
@@ -22,7 +24,8 @@ std::vector<std::string> entriesShownAs(const std::filesystem::path& folder, con
     while (const dirent* entry = ::readdir(directory)) {
         const std::string_view name(entry->d_name);
         if (name == "." || name == "..") continue;
-        if (QString::fromUtf8(name.data(), qsizetype(name.size())) == shown) names.emplace_back(name);
+        if (QString::fromUtf8(name.data(), qsizetype(name.size())) == shown || ShownText::plain(name) == shown)
+            names.emplace_back(name);
     }
     ::closedir(directory);
     std::sort(names.begin(), names.end());

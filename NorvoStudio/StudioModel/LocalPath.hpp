@@ -39,9 +39,9 @@ struct LocalPath {
 
     // A path that a file dialog returned as text. Each part that names nothing on disk
     // as UTF-8 but holds U+FFFD is matched against the real entries of its folder,
-    // decoded the same lossy way; among several, a folder is preferred inside the path
-    // and a file at its end, then the first by bytes. Parts that match nothing stay
-    // as UTF-8 (a new file a save panel names).
+    // decoded the same lossy way or drawn as ShownText::plain draws them; among several,
+    // a folder is preferred inside the path and a file at its end, then the first by
+    // bytes. Parts that match nothing stay as UTF-8 (a new file a save panel names).
     static std::filesystem::path resolve(const QString& text);
 };
 

@@ -1,5 +1,9 @@
 #include "StudioModel/ShownText.hpp"
 
+#include <algorithm>
+
+#include <QList>
+
 #include "Platform/ShownName.hpp"
 
 namespace norvo {
@@ -16,6 +20,16 @@ QString ShownText::isolated(std::string_view name) {
 }
 
 QString ShownText::plain(std::string_view name) { return fromUtf8(ShownName::drawable(name)); }
+
+QString ShownText::isolatedWhenRightToLeft(std::string_view name) {
+    QString shown = plain(name);
+    const QList<uint> characters = shown.toUcs4();
+    const bool rightToLeft = std::any_of(characters.begin(), characters.end(), [](uint character) {
+        const QChar::Direction direction = QChar::direction(char32_t(character));
+        return direction == QChar::DirR || direction == QChar::DirAL;
+    });
+    return rightToLeft ? QChar(0x2068) + shown + QChar(0x2069) : shown;
+}
 
 QString ShownText::lines(std::string_view text) {
     QString shown;

@@ -15,8 +15,12 @@ struct ShownText {
     // in FIRST STRONG ISOLATE … POP DIRECTIONAL ISOLATE, so that a name in a
     // right-to-left script keeps its own order without turning its neighbours round.
     static QString isolated(std::string_view name);
-    // A name that stands alone (a window title, a label's line).
+    // A name that stands alone (a label's line).
     static QString plain(std::string_view name);
+    // A name in a line that is edited or handed to the desktop (a window title, a part of
+    // a path): isolated only when it holds right-to-left text, which would otherwise take
+    // what follows it along, so that an everyday name carries no invisible characters.
+    static QString isolatedWhenRightToLeft(std::string_view name);
     // A text written in lines (a dedication): each line cleaned, the line feeds kept.
     static QString lines(std::string_view text);
     // A name inside a sentence: escaped as the engine escapes quoted paths

@@ -5,6 +5,7 @@
 
 #include "AudioEngine/TapeSound/SoundProfileError.hpp"
 #include "Platform/RegularFile.hpp"
+#include "Platform/ShownName.hpp"
 
 namespace norvo {
 
@@ -55,7 +56,7 @@ std::string trimmed(std::string_view text) {
 std::string SoundProfile::readFile(const std::filesystem::path& file) {
     RegularFile opened(file);
     auto bytes = opened.read(maximumSize);
-    if (!bytes) fail("", "\u201C" + file.filename().string() + "\u201D " + opened.reason());
+    if (!bytes) fail("", "\u201C" + ShownName::inSentence(file.filename().native()) + "\u201D " + opened.reason());
     return std::move(*bytes);
 }
 

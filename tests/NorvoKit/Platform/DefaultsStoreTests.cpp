@@ -234,6 +234,29 @@ TEST(FileDefaultsStore, AFolderInPlaceOfTheFileIsReportedOnceAndLeftAlone) {
     store.reportWriteFailure({});
 }
 
+TEST(FileDefaultsStore, APathInTheSentencesIsEscaped) {
+    test::TemporaryDirectory dir;
+    const fs::path folder = dir / "a\u202Egnp.\nx";
+    const std::string escaped = "\u201C" + dir.path().string() + "/a\\u202Egnp.\\x0Ax/";
+    fs::create_directories(folder / "unwritable.json");
+    std::ofstream(folder / "damaged.json") << "[]";
+    EXPECT_EQ(FileDefaultsStore(folder / "damaged.json").resetNotice(),
+              "The settings file " + escaped +
+                  "damaged.json\u201D is damaged, so the studio started with its default "
+                  "settings. The old file was kept as " +
+                  escaped + "damaged.json.unreadable\u201D.");
+    Reports reports;
+    FileDefaultsStore store(folder / "unwritable.json");
+    store.reportWriteFailure(reports.collector());
+    store.setBool("RO-01.muting", true);
+    EXPECT_FALSE(store.flush());
+    ASSERT_EQ(reports.taken().size(), 1u);
+    EXPECT_EQ(reports.taken()[0].rfind("The studio cannot write its settings to " + escaped + "unwritable.json\u201D (",
+                                       0),
+              0u);
+    store.reportWriteFailure({});
+}
+
 TEST(FileDefaultsStore, AWriteThatFailedBeforeAnyoneListenedIsReportedOnceTheyDo) {
     test::TemporaryDirectory dir;
     const fs::path file = dir / "defaults.json";

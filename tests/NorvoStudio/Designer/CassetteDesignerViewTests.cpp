@@ -794,6 +794,10 @@ TEST(DesignerDetailsTexts, EventDescriptions) {
     neither.endFrame.reset();
     HistoryEvent created = event("created");
     created.app = "Norvo Studio 1.2";
+    HistoryEvent hostileApp = created;
+    hostileApp.app = "Evil \n\u202Eppa";
+    HistoryEvent hebrewApp = created;
+    hebrewApp.app = "\u05E9\u05DC\u05D5\u05DD";
     HistoryEvent tab = event("write_protect_changed");
     tab.side = TapeSide::b;
     HistoryEvent tapedOver = tab;
@@ -813,6 +817,9 @@ TEST(DesignerDetailsTexts, EventDescriptions) {
         {intact, "Side B: Tab intact"},
         {event("tape_repaired"), "Tape Repaired"},
         {event("SPLICED_by_hand"), "Spliced By Hand"},
+        {hostileApp, "Created with Evil \uFFFD\uFFFDppa"},
+        {hebrewApp, "Created with \u2068\u05E9\u05DC\u05D5\u05DD\u2069"},
+        {event("cut\nhere"), "Cut\uFFFDhere"},
     };
     for (const auto& [e, expected] : cases)
         EXPECT_EQ(DesignerDetailsPage::eventDescription(e), QString::fromUtf8(expected)) << e.type;

@@ -11,25 +11,52 @@
 #include <QTimer>
 #include <atomic>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 #include "NorvoStudioApp/SingleInstance.hpp"
+#include "Platform/ManualExecutor.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
 namespace {
 
+using HandOver = SingleInstance::HandOver;
+
+int openDescriptors() { return int(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
+
+// Runs the event loop until `done`, at most `ms`.
+template <typename Done>
+bool processUntil(Done done, int ms = 10000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return done();
+}
+
+// A launch blocks on its socket, so it runs beside this event loop.
+HandOver launch(const QString& socket, const std::vector<std::filesystem::path>& paths, int timeoutMs = 5000) {
+    auto handed = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket, paths, timeoutMs); });
+    processUntil([&] { return handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
+    return handed.get();
+}
+
 class SingleInstanceTest : public ::testing::Test {
 protected:
     QString socket() const { return QString::fromStdString((directory.path() / "s.socket").string()); }
     test::TemporaryDirectory directory;
+    ManualExecutor executor;
 };
 
 TEST_F(SingleInstanceTest, WithNoStudioRunningTheLaunchStaysAndReplacesALeftoverSocket) {
-    EXPECT_FALSE(SingleInstance::handOver(socket(), {"/a.norvo"}, 1000));
+    EXPECT_EQ(SingleInstance::handOver(socket(), {"/a.norvo"}, 1000), HandOver::noStudio);
     // A studio that crashed leaves its socket file behind, with nobody listening on it.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
@@ -40,14 +67,14 @@ TEST_F(SingleInstanceTest, WithNoStudioRunningTheLaunchStaysAndReplacesALeftover
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
     ASSERT_TRUE(std::filesystem::exists(directory.path() / "s.socket"));
-    EXPECT_FALSE(SingleInstance::handOver(socket(), {"/a.norvo"}, 1000));
+    EXPECT_EQ(SingleInstance::handOver(socket(), {"/a.norvo"}, 1000), HandOver::noStudio);
 
-    SingleInstance next(socket());
+    SingleInstance next(socket(), executor);
     EXPECT_TRUE(next.listen()) << next.errorString().toStdString();
 }
 
-TEST_F(SingleInstanceTest, AMessageThatIsNotAHandOverIsDropped) {
-    SingleInstance running(socket());
+TEST_F(SingleInstanceTest, AMessageThatIsNotAHandOverIsAnsweredWithARefusal) {
+    SingleInstance running(socket(), executor);
     ASSERT_TRUE(running.listen());
     QSignalSpy received(&running, &SingleInstance::documentsReceived);
     for (const QByteArray& junk : {QByteArray("\xff\xff\xff\xff", 4), QByteArray("\0\0\0\x04garbage", 11)}) {
@@ -56,14 +83,92 @@ TEST_F(SingleInstanceTest, AMessageThatIsNotAHandOverIsDropped) {
         ASSERT_TRUE(client.waitForConnected(5000));
         client.write(junk);
         client.flush();
-        QSignalSpy closed(&client, &QLocalSocket::disconnected);
-        EXPECT_TRUE(closed.wait(10000)) << "the studio hangs up";
+        QByteArray answer;
+        EXPECT_TRUE(processUntil([&] {
+            answer += client.readAll();
+            return client.state() == QLocalSocket::UnconnectedState;
+        })) << "the studio hangs up";
+        EXPECT_EQ(answer, "r") << "after saying no";
     }
     EXPECT_EQ(received.count(), 0);
 }
 
+TEST_F(SingleInstanceTest, AListTooLongForOneMessageArrivesWholeInOneHandOver) {
+    std::vector<std::filesystem::path> songs;
+    const std::string folder = "/Music/" + std::string(200, 'x') + "/";
+    // More paths, and more bytes, than one message holds.
+    for (int i = 0; i < 5000; ++i) songs.emplace_back(folder + std::to_string(i) + ".mp3");
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    std::vector<std::vector<std::filesystem::path>> received;
+    QObject::connect(&running, &SingleInstance::documentsReceived,
+                     [&](const std::vector<std::filesystem::path>& paths) { received.push_back(paths); });
+    EXPECT_EQ(launch(socket(), songs), HandOver::delivered);
+    ASSERT_TRUE(processUntil([&] { return !received.empty(); }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(received.size(), 1u) << "one list, opened in one go";
+    EXPECT_EQ(received[0], songs);
+}
+
+TEST_F(SingleInstanceTest, ALaunchLearnsThatAStudioTurnedItDownOrDidNotAnswer) {
+    QLocalServer studio;
+    ASSERT_TRUE(studio.listen(socket()));
+    bool answers = true;
+    QObject::connect(&studio, &QLocalServer::newConnection, [&] {
+        QLocalSocket* connection = studio.nextPendingConnection();
+        QObject::connect(connection, &QLocalSocket::readyRead, [&answers, connection] {
+            connection->readAll();
+            if (answers) connection->write("r");
+        });
+    });
+    EXPECT_EQ(launch(socket(), {"/a.mp3"}), HandOver::refused);
+    answers = false;
+    EXPECT_EQ(launch(socket(), {"/a.mp3"}, 200), HandOver::unanswered);
+}
+
+TEST_F(SingleInstanceTest, IdleConnectionsAreTakenAFewAtATimeAndCutOffWhileTheSocketStaysOpen) {
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    const int before = openDescriptors();
+    constexpr int idleCount = 100;
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < idleCount; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(socket());
+    }
+    // One starts a message and stops.
+    ASSERT_TRUE(idle[0]->waitForConnected(1000));
+    idle[0]->write(QByteArray("\0\0\0\x40NVS2", 8));
+    // Until the studio has taken all it will.
+    int last = -1, steady = 0;
+    processUntil([&] {
+        const int now = openDescriptors();
+        steady = now == last ? steady + 1 : 0;
+        last = now;
+        return steady >= 50;
+    });
+    EXPECT_LE(openDescriptors() - before - idleCount, 16) << "the studio's side of the connections";
+
+    const auto cut = [&] {
+        return int(std::count_if(idle.begin(), idle.end(),
+                                 [](const auto& client) { return client->state() == QLocalSocket::UnconnectedState; }));
+    };
+    executor.advance(SingleInstance::deliverySeconds - 0.5);
+    processUntil([] { return false; }, 100);
+    EXPECT_EQ(cut(), 0) << "a few seconds to deliver";
+    for (int round = 0; round < 40 && cut() < idleCount; ++round) {
+        executor.advance(SingleInstance::deliverySeconds);
+        processUntil([&] { return false; }, 50);
+    }
+    EXPECT_EQ(cut(), idleCount) << "each is cut off in its turn";
+
+    QSignalSpy received(&running, &SingleInstance::documentsReceived);
+    EXPECT_EQ(launch(socket(), {"/after.mp3"}), HandOver::delivered) << "the socket is still there";
+    EXPECT_TRUE(processUntil([&] { return received.count() == 1; }));
+}
+
 TEST_F(SingleInstanceTest, APromptForHandedOverDocumentsSurvivesTheLaunchHangingUp) {
-    SingleInstance running(socket());
+    SingleInstance running(socket(), executor);
     ASSERT_TRUE(running.listen());
     std::vector<std::filesystem::path> opened;
     QObject::connect(&running, &SingleInstance::documentsReceived,
@@ -75,7 +180,7 @@ TEST_F(SingleInstanceTest, APromptForHandedOverDocumentsSurvivesTheLaunchHanging
                          prompt.exec();
                          opened = paths;
                      });
-    std::atomic<bool> handed{false};
+    std::atomic<HandOver> handed{HandOver::noStudio};
     // A name that is not UTF-8 travels as its bytes.
     const std::vector<std::filesystem::path> handedOver{"/m/caf\xe9.norvo", "/m/\xff\xfe mix.mp3"};
     std::thread launch([&] { handed = SingleInstance::handOver(socket(), handedOver, 5000); });
@@ -84,16 +189,21 @@ TEST_F(SingleInstanceTest, APromptForHandedOverDocumentsSurvivesTheLaunchHanging
     while (opened.empty() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     launch.join();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(handed);
+    EXPECT_EQ(handed, HandOver::delivered);
     EXPECT_EQ(opened, handedOver);
 }
 
 TEST(SingleInstanceMessage, OnlyOneWellFormedListOfAbsolutePathsIsRead) {
     const std::vector<std::filesystem::path> paths{"/m/caf\xe9.norvo", "/m/song.mp3"};
-    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(paths)), paths);
-    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode({})), std::vector<std::filesystem::path>{});
+    const auto one = [](const std::vector<std::filesystem::path>& list) {
+        const auto messages = SingleInstance::encode(list);
+        EXPECT_EQ(messages.size(), 1u);
+        return messages.front();
+    };
+    EXPECT_EQ(SingleInstance::decode(one(paths)), (SingleInstance::Part{paths, true}));
+    EXPECT_EQ(SingleInstance::decode(one({})), (SingleInstance::Part{{}, true}));
 
-    const QByteArray good = SingleInstance::encode(paths);
+    const QByteArray good = one(paths);
     auto withCount = [&](quint32 count) {
         QByteArray prefix;
         QDataStream out(&prefix, QIODevice::WriteOnly);

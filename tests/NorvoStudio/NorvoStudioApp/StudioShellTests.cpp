@@ -213,7 +213,7 @@ TEST_F(StudioShellTest, SaveWhileRecordingStopsTheDeckSavesThenExits) {
 TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio) {
     show();
     const QString socket = QString::fromStdString((studio.directory / "studio.socket").string());
-    SingleInstance instance(socket);
+    SingleInstance instance(socket, studio.executor);
     ASSERT_TRUE(instance.listen()) << instance.errorString().toStdString();
     shell.acceptHandOvers(instance);
     const auto profile = renamedLatin1(writeProfile(studio.directory.path(), "handed", "Handed Over"));
@@ -222,7 +222,7 @@ TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio
     // The second launch blocks on its socket, so it runs beside this event loop.
     auto launch = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket, {profile}); });
     ASSERT_TRUE(received.wait(10000));
-    EXPECT_TRUE(launch.get()) << "the second launch learns it may exit";
+    EXPECT_EQ(launch.get(), SingleInstance::HandOver::delivered) << "the second launch learns it may exit";
     EXPECT_EQ(studio->tapeSound().selectedID(), "handed");
 }
 

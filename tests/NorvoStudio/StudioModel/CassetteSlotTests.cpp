@@ -436,6 +436,9 @@ TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItSt
     StudioFixture f;
     f.start();
     f.insertBlank();
+    f->updateDocument([](CassetteDocument& d) { d.name = "\u05E9\u05DC\u05D5\u05DD"; });
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("\u2068\u05E9\u05DC\u05D5\u05DD\u2069 \u2014 Edited"))
+        << "a right-to-left name isolated, so that \"Edited\" stays after it";
     f->updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
     EXPECT_EQ(f->windowTitle(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
     f->eject();

@@ -119,6 +119,8 @@ TEST_F(StudioTapeSoundTest, AnUnreadableOrOversizedFileIsRefused) {
     ASSERT_TRUE(f->alert());
     EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
     EXPECT_EQ(f->alert()->message, "\u201Cmissing.nvsound\u201D cannot be found");
+    f->importTapeSound(f.directory / "bad\n\u202Elive.nvsound");
+    EXPECT_EQ(f->alert()->message, "\u201Cbad\\x0A\\u202Elive.nvsound\u201D cannot be found") << "escaped";
 
     // A FIFO nobody writes to would hold the studio for ever.
     const test::Fifo fifo(f.directory / "fifo.nvsound");
