@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
+#include <cmath>
 #include <utility>
 
 #include "Rack/Kit/KitColor.hpp"
@@ -270,9 +271,10 @@ void StationGuide::resizeEvent(QResizeEvent*) {
     keys.push_back(genres_);
     keys.push_back(countries_);
     const qreal keysTop = headerHeight() + spacing;
+    // Equal keys on fractional points: whole pixels would leave one key or gap a point off.
     const qreal keyWidth = (width() - keySpacing * qreal(keys.size() - 1)) / qreal(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
-        keys[i]->setKeyGeometry(QRectF(qreal(i) * (keyWidth + keySpacing), keysTop, keyWidth, 20).toRect());
+        keys[i]->setKeyGeometry(QRectF(qreal(i) * (keyWidth + keySpacing), std::round(keysTop), keyWidth, 20));
     search_->setGeometry(QRectF(0, keysTop + 20 + spacing, width(), SearchField::height).toRect());
     const QRect list = listRect().toRect();
     // Rows stay inside the rim's rounded corners.
