@@ -131,7 +131,7 @@ void StationGuide::pressGenres() {
     }
     auto* picker =
         new GenrePicker(Rules::currentGenre(tuner_.band().query), [this](const std::string& tag) { pickGenre(tag); });
-    genrePopup_ = new PickerPopup(picker, genres_);
+    genrePopup_ = new PickerPopup(picker, genres_, PickerPopup::Content::whole);
     connect(genrePopup_, &PickerPopup::closed, this, [this] { genrePopup_ = nullptr; });
     connect(genrePopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressGenres);
     genrePopup_->open();
@@ -149,7 +149,7 @@ void StationGuide::pressCountries() {
         [this](const std::string& code) { pickCountry(code); }, clock_);
     picker->setLoadError(tuner_.countriesError());
     picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
-    countryPopup_ = new PickerPopup(picker, countries_);
+    countryPopup_ = new PickerPopup(picker, countries_, PickerPopup::Content::scrolls);
     connect(countryPopup_, &PickerPopup::closed, this, [this] { countryPopup_ = nullptr; });
     connect(countryPopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressCountries);
     countryPopup_->open();
