@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <string>
 
 namespace norvo {
 
@@ -17,6 +18,9 @@ public:
     static constexpr int defaultHeight = 948;
     static constexpr int minimumContentWidth = 924;
     static constexpr int minimumContentHeight = 690;
+    // The size the user last gave the window, in the settings.
+    static inline const std::string widthKey = "NorvoStudio.window.width";
+    static inline const std::string heightKey = "NorvoStudio.window.height";
 
     StudioWindow(StudioModel& model, const RackFaces& faces, QWidget* parent = nullptr);
     ~StudioWindow() override;
@@ -30,10 +34,17 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Sizes the window to open on its screen, inside `frame` as far as it is known.
+    void fitToScreen(QMargins frame);
+
     StudioModel& model_;
     StudioActions* actions_;
+    QSize opened_;         // the size the studio gave the window, not the user
+    bool framed_ = false;  // the window manager's frame was taken into account
 };
 
 }  // namespace norvo

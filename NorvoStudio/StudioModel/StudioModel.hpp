@@ -88,6 +88,8 @@ public:
     const LiveDeck& live() const { return *live_; }
     AudioOutput* output() { return output_.get(); }
     StudioUi& ui() { return services_.ui; }
+    // The user's settings, for the views' own (the window's size).
+    DefaultsStore& defaults() { return services_.defaults; }
     // The collaborators, for views that need only their part of the studio.
     DocumentEditor& editor() { return *editor_; }
     const CassetteSlot& cassetteSlot() const { return *slot_; }

@@ -20,26 +20,32 @@ namespace {
 constexpr qreal cornerRadius = 6;
 constexpr qreal edgeWidth = 1;
 
-// The panel and its arrow as one outline, `inset` inside the panel's bounds. The arrow's
-// sides run at 45 degrees, so it is twice as wide as it is high where it meets the panel.
-QPainterPath outline(const QRectF& panel, qreal arrowX, qreal inset) {
+// The panel and its arrow as one outline, `inset` inside the panel's bounds; the arrow stands on
+// the panel's edge towards the key. Its sides run at 45 degrees, so it is twice as wide as it
+// is high where it meets the panel.
+QPainterPath outline(const QRectF& panel, qreal arrowX, PickerPopup::Side side, qreal inset) {
     QPainterPath body;
     body.addRoundedRect(panel.adjusted(inset, inset, -inset, -inset), cornerRadius - inset, cornerRadius - inset);
-    const qreal tipY = panel.top() - PickerPopup::arrowHeight + inset * M_SQRT2;
-    const qreal base = panel.top() + cornerRadius;  // below the edge, so the two merge
+    const bool below = side == PickerPopup::Side::below;
+    const qreal edge = below ? panel.top() : panel.bottom();
+    const qreal towardsKey = below ? -1 : 1;
+    const qreal tipY = edge + towardsKey * (PickerPopup::arrowHeight - inset * M_SQRT2);
+    const qreal base = edge - towardsKey * cornerRadius;  // inside the edge, so the two merge
+    const qreal half = std::abs(base - tipY);
     QPainterPath arrow;
-    arrow.moveTo(arrowX - (base - tipY), base);
+    arrow.moveTo(arrowX - half, base);
     arrow.lineTo(arrowX, tipY);
-    arrow.lineTo(arrowX + (base - tipY), base);
+    arrow.lineTo(arrowX + half, base);
     arrow.closeSubpath();
     return body.united(arrow);
 }
 
 }  // namespace
 
-PickerPopup::PickerPopup(QWidget* content, QWidget* anchor)
+PickerPopup::PickerPopup(QWidget* content, QWidget* anchor, Content kind)
     : QWidget(anchor, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
       content_(content),
+      kind_(kind),
       naturalHeight_(content->height()),
       anchor_(anchor) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -60,40 +66,66 @@ QRectF PickerPopup::panelRect() const {
     return QRectF(shadowMargin, arrowHeight, width() - 2 * shadowMargin, content_->height() + 2 * edgeInset);
 }
 
-QRect PickerPopup::anchorRect() const {
-    if (const auto* key = qobject_cast<const KeyButton*>(anchor_.data())) return key->keyRect();
-    return anchor_ ? anchor_->rect() : QRect();
+QPointF PickerPopup::arrowTip() const {
+    // Above its key the panel keeps the same room over it as below, and the shadow's room
+    // below the tip reaches over the key's top.
+    return {arrowX_, side_ == Side::below ? 0.0 : panelRect().bottom() + arrowHeight};
+}
+
+QRectF PickerPopup::anchorRect() const {
+    if (const auto* key = qobject_cast<const KeyButton*>(anchor_.data())) return key->keyRectF();
+    return anchor_ ? QRectF(anchor_->rect()) : QRectF();
+}
+
+QPoint PickerPopup::place(QRectF key, QRect area) {
+    int height = naturalHeight_;
+    side_ = Side::below;
+    if (area.isValid()) {
+        // The content's room on each side: below, the arrow, the panel's black and the shadow;
+        // above, the arrow, the black and as much again over the panel as the arrow takes.
+        const int below =
+            int(std::floor(area.bottom() + 1 - key.bottom())) - (arrowHeight + 2 * edgeInset + shadowMargin);
+        const int above = int(std::floor(key.top() - area.top())) - (2 * arrowHeight + 2 * edgeInset);
+        if (naturalHeight_ > below) {
+            if (naturalHeight_ <= above || above > below) side_ = Side::above;
+            // Only a list that scrolls loses nothing by being shorter.
+            if (naturalHeight_ > std::max(above, below) && kind_ == Content::scrolls)
+                height =
+                    std::clamp(std::max(above, below), std::min(minimumContentHeight, naturalHeight_), naturalHeight_);
+        }
+    }
+    setContentHeight(height);
+
+    const qreal tipX = key.center().x();
+    const int left = int(std::lround(tipX - width() / 2.0));
+    int x = left;
+    if (area.isValid()) x = std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - width()));
+    // Moved along the edge to stay inside, the arrow keeps pointing at the key, clear of the
+    // panel's rounded corners.
+    const qreal room = shadowMargin + cornerRadius + 2 * arrowHeight;
+    arrowX_ = std::clamp(tipX - x, std::min(room, width() / 2.0), std::max(width() - room, width() / 2.0));
+    const qreal tipY = side_ == Side::below ? key.bottom() : key.top();
+    return {x, int(std::lround(tipY - arrowTip().y()))};
 }
 
 void PickerPopup::open() {
+    side_ = Side::below;
     arrowX_ = width() / 2.0;
     if (anchor_) {
-        const QRect key = anchorRect();
-        const QPointF tip(key.left() + key.width() / 2.0, key.top() + key.height());
-        const int left = int(std::lround(tip.x() - width() / 2.0));
-        arrowX_ = tip.x() - left;
-        // Kept inside the screen, or inside the rack when the rack is scaled in a graphics
-        // view (there the popover is part of the scene); the arrow keeps pointing at the key.
+        // Placed in the anchor's window's own coordinates, so that a scaled rack maps it like
+        // the key itself; kept inside the screen, or inside the rack when the rack is scaled in
+        // a graphics view (there the popover is part of the scene).
         QWidget* window = anchor_->window();
         const bool embedded = window->graphicsProxyWidget() != nullptr;
+        const QRectF anchorKey = anchorRect();
+        QRectF key(anchor_->mapTo(window, anchorKey.topLeft()), anchorKey.size());
         QRect area;
         if (embedded) area = window->rect();
-        else if (const QScreen* screen = anchor_->screen()) area = screen->availableGeometry();
-        // Placed in the anchor's window's own coordinates, so that a scaled rack maps it like
-        // the key itself.
-        QPoint topLeft = anchor_->mapTo(window, QPoint(left, int(tip.y())));
-        if (!embedded) topLeft = window->mapToGlobal(topLeft);
-        if (area.isValid()) {
-            const int x = std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - width()));
-            const qreal room = shadowMargin + cornerRadius + 2 * arrowHeight;
-            arrowX_ = std::clamp(arrowX_ - (x - topLeft.x()), std::min(room, width() / 2.0),
-                                 std::max(width() - room, width() / 2.0));
-            topLeft.setX(x);
-            // A country list opened near the bottom of a small window keeps its arrow on
-            // the key and ends at the window's edge.
-            const int below = area.bottom() + 1 - topLeft.y() - (arrowHeight + 2 * edgeInset + shadowMargin);
-            setContentHeight(std::clamp(below, std::min(minimumContentHeight, naturalHeight_), naturalHeight_));
+        else {
+            key.moveTopLeft(window->mapToGlobal(key.topLeft()));
+            if (const QScreen* screen = anchor_->screen()) area = screen->availableGeometry();
         }
+        const QPoint topLeft = place(key, area);
         move(embedded ? window->mapToGlobal(topLeft) : topLeft);
         if (!embedded) standOver(*window, window->mapFromGlobal(topLeft));
     }
@@ -107,17 +139,17 @@ void PickerPopup::standOver(QWidget& window, QPoint at) {
     const QRect covered = QRect(at, size()) & window.rect();
     backdrop_ = covered.isEmpty() ? QPixmap() : window.grab(covered);
     backdropAt_ = covered.topLeft() - at;
-    const QPolygon panel = outline(panelRect(), arrowX_, 0).toFillPolygon().toPolygon();
+    const QPolygon panel = outline(panelRect(), arrowX_, side_, 0).toFillPolygon().toPolygon();
     setMask(QRegion(QRect(backdropAt_, covered.size())) | QRegion(panel));
 }
 
-bool PickerPopup::onPanel(QPointF point) const { return outline(panelRect(), arrowX_, 0).contains(point); }
+bool PickerPopup::onPanel(QPointF point) const { return outline(panelRect(), arrowX_, side_, 0).contains(point); }
 
 void PickerPopup::mousePressEvent(QMouseEvent* event) {
     // The shadow round the panel is outside too.
     if (!onPanel(event->position())) {
         // A press on the key that opened us only closes us: the key must not reopen it.
-        if (anchor_ && anchorRect().contains(anchor_->mapFromGlobal(event->globalPosition().toPoint()))) {
+        if (anchor_ && anchorRect().contains(anchor_->mapFromGlobal(event->globalPosition()))) {
             setAttribute(Qt::WA_NoMouseReplay);
             emit anchorPressed();
             return;
@@ -143,16 +175,17 @@ void PickerPopup::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     if (!backdrop_.isNull()) painter.drawPixmap(backdropAt_, backdrop_);
     const QRectF panel = panelRect();
-    const QPainterPath shape = outline(panel, arrowX_, 0);
+    const QPainterPath shape = outline(panel, arrowX_, side_, 0);
     // Lifted off the rack: a soft shadow, then the black panel and a light edge around it,
     // so it stands apart from a faceplate of the same black.
-    KitShadow::paint(painter, QStringLiteral("picker-popup|%1x%2|%3").arg(width()).arg(height()).arg(arrowX_),
+    KitShadow::paint(painter,
+                     QStringLiteral("picker-popup|%1x%2|%3|%4").arg(width()).arg(height()).arg(arrowX_).arg(int(side_)),
                      QRectF(rect()), QColor::fromRgbF(0, 0, 0, 0.8f), 5, QPointF(0, 4),
                      [&](QPainter& p) { p.fillPath(shape, Qt::black); });
     painter.fillPath(shape, KitColor::faceplateBlack);
     painter.setPen(QPen(KitColor::white(1, 0.22), edgeWidth));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(outline(panel, arrowX_, edgeWidth / 2));
+    painter.drawPath(outline(panel, arrowX_, side_, edgeWidth / 2));
 }
 
 }  // namespace norvo

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
+#include <cmath>
 #include <utility>
 
 #include "Rack/Kit/KitColor.hpp"
@@ -130,7 +131,7 @@ void StationGuide::pressGenres() {
     }
     auto* picker =
         new GenrePicker(Rules::currentGenre(tuner_.band().query), [this](const std::string& tag) { pickGenre(tag); });
-    genrePopup_ = new PickerPopup(picker, genres_);
+    genrePopup_ = new PickerPopup(picker, genres_, PickerPopup::Content::whole);
     connect(genrePopup_, &PickerPopup::closed, this, [this] { genrePopup_ = nullptr; });
     connect(genrePopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressGenres);
     genrePopup_->open();
@@ -148,7 +149,7 @@ void StationGuide::pressCountries() {
         [this](const std::string& code) { pickCountry(code); }, clock_);
     picker->setLoadError(tuner_.countriesError());
     picker->onTryAgain = [this] { tuner_.startCountriesLoad(); };
-    countryPopup_ = new PickerPopup(picker, countries_);
+    countryPopup_ = new PickerPopup(picker, countries_, PickerPopup::Content::scrolls);
     connect(countryPopup_, &PickerPopup::closed, this, [this] { countryPopup_ = nullptr; });
     connect(countryPopup_, &PickerPopup::anchorPressed, this, &StationGuide::pressCountries);
     countryPopup_->open();
@@ -270,9 +271,10 @@ void StationGuide::resizeEvent(QResizeEvent*) {
     keys.push_back(genres_);
     keys.push_back(countries_);
     const qreal keysTop = headerHeight() + spacing;
+    // Equal keys on fractional points: whole pixels would leave one key or gap a point off.
     const qreal keyWidth = (width() - keySpacing * qreal(keys.size() - 1)) / qreal(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
-        keys[i]->setKeyGeometry(QRectF(qreal(i) * (keyWidth + keySpacing), keysTop, keyWidth, 20).toRect());
+        keys[i]->setKeyGeometry(QRectF(qreal(i) * (keyWidth + keySpacing), std::round(keysTop), keyWidth, 20));
     search_->setGeometry(QRectF(0, keysTop + 20 + spacing, width(), SearchField::height).toRect());
     const QRect list = listRect().toRect();
     // Rows stay inside the rim's rounded corners.

@@ -168,18 +168,29 @@ void guidePictures(gallery::Gallery& g) {
         QCoreApplication::processEvents();
         onPanel("guide-band-200", *guide, QSize(290, 324));
     }
-    {
+    // The genre grid below its key, and above it where the guide stands near the screen's
+    // bottom edge: whole either way, the arrow on the key's edge.
+    for (const bool nearTheBottom : {false, true}) {
         FakeTuner tuner;
         NoDesktop desktop;
         tunedBand(tuner);
         tuner.bandState.query = TunerFacade::Query::genre("jazz");
         auto guide = guideIn(tuner, desktop);
+        if (const QScreen* screen = guide.window->screen(); nearTheBottom && screen) {
+            guide.window->move(0, screen->availableGeometry().bottom() + 1 - 200);
+            QCoreApplication::processEvents();
+        }
         guide->pressGenres();
         PickerPopup* popup = guide->genrePopup();
-        const QPoint at = popup->pos() - guide->mapToGlobal(QPoint()) + QPoint(12, 12);
-        onPanel("guide-genre-picker", *guide,
-                QSize(std::max(290, at.x() + popup->width() + 12), at.y() + popup->height() + 12), {12, 12},
-                [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren); });
+        QPoint at = popup->pos() - guide->mapToGlobal(QPoint()) + QPoint(12, 12);
+        // The picture holds the guide and the popover, wherever it stands.
+        const QRect shown = QRect(0, 0, 290, 324).united(QRect(at, popup->size()).adjusted(-12, -12, 12, 12));
+        at -= shown.topLeft();
+        // Drawn whole: a popover reaching past its window's top keeps only its panel there (its
+        // mask), and a masked render would start at the mask's top.
+        onPanel(nearTheBottom ? "guide-genre-picker-above" : "guide-genre-picker", *guide, shown.size(),
+                QPoint(12, 12) - shown.topLeft(),
+                [&](QPainter& p) { popup->render(&p, at, QRegion(), QWidget::DrawChildren | QWidget::IgnoreMask); });
     }
     {
         FakeTuner tuner;
@@ -393,8 +404,9 @@ void rackPictures(gallery::Gallery& g) {
         }
         StationGuide* guide = view.rack()->tuner()->guide();
         const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
-        // The headless screen is small: the window stands where its keys' popovers fit on it,
-        // as a user would place it.
+        // The headless screen is smaller than the rack: the window stands at its top, the keys
+        // across its middle, as a user would place it. There the genre grid has no room below
+        // its key and opens above it; in the scaled rack it has room below.
         if (const QScreen* screen = view.screen(); screen && view.rack()->window() == view.window()) {
             const MiniKey* key = guide->genreKey();
             const QPoint centre = key->mapTo(&view, key->keyRect().center());
@@ -402,7 +414,9 @@ void rackPictures(gallery::Gallery& g) {
             QCoreApplication::processEvents();
         }
         guide->pressGenres();
-        pictureWithPopover(g, "rack-genre-popover" + suffix, view, guide->genrePopup());
+        // Whole either way: below the key where it fits, else above it.
+        const bool above = guide->genrePopup() && guide->genrePopup()->side() == PickerPopup::Side::above;
+        pictureWithPopover(g, "rack-genre-popover" + suffix + (above ? "-above" : "-below"), view, guide->genrePopup());
         guide->pressGenres();
         guide->pressCountries();  // starts the countries' load; the list arrives on the next turn
         QCoreApplication::processEvents();

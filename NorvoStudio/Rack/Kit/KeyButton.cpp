@@ -20,13 +20,24 @@ void KeyButton::setLabel(KeyLabel label) {
     update();
 }
 
-QRect KeyButton::keyRect() const {
-    const QMargins m = KeyCap::widgetMargins();
-    const QSizeF key = keySize();
-    return QRect(m.left(), m.top(), qCeil(key.width()), qCeil(key.height()));
+std::optional<QSizeF> KeyButton::placedSize() const {
+    // A layout that resized the widget since offers its own width.
+    if (placed_.isEmpty() || size() != placedFor_) return std::nullopt;
+    return placed_.size();
 }
 
-void KeyButton::setKeyGeometry(const QRect& keyRect) { setGeometry(keyRect.marginsAdded(KeyCap::widgetMargins())); }
+QRectF KeyButton::keyRectF() const {
+    const QMargins m = KeyCap::widgetMargins();
+    const QPointF origin = placedSize() ? placed_.topLeft() : QPointF(m.left(), m.top());
+    return QRectF(origin, keySize());
+}
+
+void KeyButton::setKeyGeometry(const QRectF& keyRect) {
+    const QRect covered = keyRect.toAlignedRect().marginsAdded(KeyCap::widgetMargins());
+    placed_ = keyRect.translated(-QPointF(covered.topLeft()));
+    placedFor_ = covered.size();
+    setGeometry(covered);
+}
 
 QSize KeyButton::sizeHint() const {
     const QSizeF key = keySize();

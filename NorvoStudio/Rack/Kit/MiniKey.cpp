@@ -22,7 +22,8 @@ void MiniKey::setLit(bool lit) {
 }
 
 QSizeF MiniKey::keySize() const {
-    // As wide as the widget allows; the hint asks for the caption plus padding.
+    // As placed, else as wide as the widget allows; the hint asks for the caption plus padding.
+    if (const auto placed = placedSize()) return {placed->width(), MiniKeyStyle::height};
     const QMargins m = KeyCap::widgetMargins();
     const qreal offered = width() - m.left() - m.right();
     const qreal wanted = label().sizeHint(MiniKeyStyle::font()).width() + 2 * MiniKeyStyle::horizontalPadding;
@@ -40,16 +41,18 @@ void MiniKey::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool pressed = isDown();
     const bool enabled = isEnabled();
-    const QRect key = keyRect();
-    const QString state = QStringLiteral("%1|%2|%3|%4x%5|%6")
+    const QRectF key = keyRectF();
+    const QString state = QStringLiteral("%1|%2|%3|%4,%5 %6x%7|%8")
                               .arg(style_.lit)
                               .arg(pressed)
                               .arg(labelGeneration())
+                              .arg(key.x())
+                              .arg(key.y())
                               .arg(key.width())
                               .arg(key.height())
                               .arg(enabled);
     picture_.paint(painter, QRectF(rect()), state,
-                   [&](QPainter& p) { style_.paint(p, QRectF(key), pressed, label(), enabled); });
+                   [&](QPainter& p) { style_.paint(p, key, pressed, label(), enabled); });
 }
 
 }  // namespace norvo

@@ -14,6 +14,7 @@
 #include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Rack/Kit/KitColor.hpp"
 #include "Rack/Kit/MiniKey.hpp"
+#include "Tuner/GenrePicker.hpp"
 #include "Tuner/StationGuide.hpp"
 
 namespace norvo {
@@ -79,32 +80,52 @@ TEST(PickerPopup, ItsArrowTipsTheKeysBottomEdgeInsideAScaledRack) {
     }
 }
 
-// Opened near the bottom of a small scaled window, the country list is made shorter so that the
-// panel ends at the rack's edge, its arrow still on the key.
-TEST(PickerPopup, NearTheBottomOfAScaledRackThePanelIsShortenedToFit) {
-    ScaledRack scaled(QRect(40, 330, 266, 260));
-    QWidget* rack = scaled.rack;
-    StationGuide* guide = scaled.guide;
-    QGraphicsProxyWidget* proxy = scaled.proxy;
+// Where the popover stands in a 600-point rack, by the guide's top: the genre grid, which cannot
+// scroll, opens whole below its key or else above it, every key inside the rack; the country list,
+// which scrolls, is made shorter on the roomier side where it fits on neither.
+struct Placement {
+    const char* name;
+    int guideTop;
+    bool genres;
+    PickerPopup::Side side;
+};
 
-    guide->pressCountries();
-    QApplication::processEvents();
-    ASSERT_TRUE(guide->showingCountries());
-    PickerPopup* popup = guide->countryPopup();
-    QGraphicsProxyWidget* popupProxy = popup->graphicsProxyWidget();
-    ASSERT_NE(popupProxy, nullptr);
-    const MiniKey* key = guide->countryKey();
-    const QRect keyRect = key->keyRect();
-    const QPointF keyBottom = proxy->mapToScene(
-        QPointF(key->mapTo(rack, QPoint()) + QPointF(keyRect.center().x() + 0.5, keyRect.top() + keyRect.height())));
-    const QPointF tip = popupProxy->mapToScene(popup->arrowTip());
-    EXPECT_NEAR(tip.y(), keyBottom.y(), 1);
-    EXPECT_NEAR(tip.x(), keyBottom.x(), 1);
-    const QRectF panel = popupProxy->mapRectToScene(popup->panelRect());
-    EXPECT_LE(panel.bottom(), 600) << "the panel hangs out of the rack";
-    EXPECT_GE(panel.height(), PickerPopup::minimumContentHeight);
-    EXPECT_EQ(popup->content()->height() + 2 * PickerPopup::edgeInset, int(std::lround(panel.height())));
+class PickerPlacement : public testing::TestWithParam<Placement> {};
+
+TEST_P(PickerPlacement, ThePanelStaysInsideTheRackWithItsArrowOnTheKey) {
+    const Placement& c = GetParam();
+    ScaledRack scaled(QRect(40, c.guideTop, 266, 260));
+    StationGuide* guide = scaled.guide;
+    c.genres ? guide->pressGenres() : guide->pressCountries();
+    PickerPopup* popup = c.genres ? guide->genrePopup() : guide->countryPopup();
+    ASSERT_TRUE(popup && popup->graphicsProxyWidget());
+    EXPECT_EQ(popup->side(), c.side);
+    const auto toRack = [&](const QWidget* w, QRectF r) {
+        return popup->graphicsProxyWidget()->mapRectToScene(r.translated(w->mapTo(popup, QPointF())));
+    };
+    const MiniKey* key = c.genres ? guide->genreKey() : guide->countryKey();
+    const QRectF keyInRack =
+        scaled.proxy->mapRectToScene(key->keyRectF().translated(key->mapTo(scaled.rack, QPointF())));
+    const QPointF tip = popup->graphicsProxyWidget()->mapToScene(popup->arrowTip());
+    EXPECT_NEAR(tip.x(), keyInRack.center().x(), 1);
+    EXPECT_NEAR(tip.y(), c.side == PickerPopup::Side::below ? keyInRack.bottom() : keyInRack.top(), 1);
+    EXPECT_TRUE(QRectF(0, 0, 600, 600).contains(toRack(popup, popup->panelRect())));
+    QWidget* content = popup->content();
+    EXPECT_EQ(content->height() < content->sizeHint().height(), !c.genres) << "only a list is shortened";
+    if (c.genres) {
+        for (const MiniKey* genre : guide->genrePicker()->keys()) {
+            EXPECT_TRUE(content->geometry().contains(genre->geometry().translated(content->pos())));
+            EXPECT_TRUE(QRectF(0, 0, 600, 600).contains(toRack(genre, genre->keyRectF())));
+        }
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rack, PickerPlacement,
+                         testing::Values(Placement{"genresBelow", 30, true, PickerPopup::Side::below},
+                                         Placement{"genresAbove", 330, true, PickerPopup::Side::above},
+                                         Placement{"countriesShortBelow", 200, false, PickerPopup::Side::below},
+                                         Placement{"countriesShortAbove", 330, false, PickerPopup::Side::above}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Over a faceplate of its own black the panel stands apart: a light edge round it and a shadow
 // below it.

@@ -97,6 +97,30 @@ TEST_F(StationGuideTest, WithoutAHomeCountryThreeKeysAndCountryLitForEveryCountr
     EXPECT_EQ(guide->findChildren<MiniKey*>(Qt::FindDirectChildrenOnly).size(), 3u);
 }
 
+// The band keys share the 266-point row evenly, as drawn: four of 62.75 points or three of
+// 85.33, 5 points apart. At four pixels a point every quarter point is a whole pixel.
+TEST_F(StationGuideTest, BandKeysAreEqualAndFivePointsApart) {
+    for (const int count : {4, 3}) {
+        if (count == 3) tuner.home = Query::top();
+        auto guide = makeGuide();
+        QImage image(guide->size() * 4, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(4);
+        image.fill(Qt::black);
+        guide->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const int y = int(guide->worldKey()->mapTo(guide.get(), guide->worldKey()->keyRectF().center()).y() * 4);
+        std::vector<int> edges;  // where the row turns from a cap to black and back
+        for (int x = 1; x < image.width(); ++x)
+            if ((qRed(image.pixel(x, y)) >= 24) != (qRed(image.pixel(x - 1, y)) >= 24)) edges.push_back(x);
+        // The first cap starts at the row's start and the last ends at its end: no edge there.
+        ASSERT_EQ(edges.size(), std::size_t(2 * count - 2));
+        const double width = (266.0 - 5 * (count - 1)) / count;
+        for (int key = 0; key + 1 < count; ++key) {
+            EXPECT_NEAR(edges[2 * key], (key * (width + 5) + width) * 4, 1) << count << " keys, end of " << key;
+            EXPECT_NEAR(edges[2 * key + 1], (key + 1) * (width + 5) * 4, 1) << count << " keys, start of " << key + 1;
+        }
+    }
+}
+
 TEST_F(StationGuideTest, GenrePickerTogglesLightsTheBandsGenreAndPicksTheListedTag) {
     tuner.bandState.query = Query::genre("world music");
     auto guide = makeGuide();
