@@ -22,6 +22,8 @@ public:
     // the last time. One whose start() throws instead counts none.
     virtual uint64_t deviceLosses() const { return 0; }
     virtual std::string lastDeviceLoss() const { return {}; }
+    // Whether a device plays the sound now: false while such an output goes on without.
+    virtual bool playsOnDevice() const { return isRunning(); }
 };
 
 }  // namespace norvo

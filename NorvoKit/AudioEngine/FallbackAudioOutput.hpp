@@ -20,13 +20,14 @@ namespace norvo {
 // keeps the device's time while none does, so that the tape, a recording, the player
 // and the tuner never stop for want of a device.
 //
-// A supervisor thread starts the device and watches it. When the device cannot start,
-// its stream ends, or it stalls (no callback for stallTimeout, or for two of its buffers
-// when longer), the silent output takes over from where the device left off. Every
-// retryInterval the supervisor tries a new device, which takes the rendering back once
-// it calls back steadily. Each renders the core only while it holds the turn, so exactly
-// one of the two renders it: across a switch no frame of the tape is lost or rendered
-// twice. Each loss is counted once, however many attempts fail after it.
+// A supervisor thread starts the device and watches it. When the device pauses (no
+// callback for stallTimeout, or for two of its buffers when longer), the silent output
+// takes over from where the device left off; the device stays open, and takes the turn
+// back once it calls back steadily again. Only a device that cannot start, whose stream
+// ends, or that stays silent for lossTimeout is lost: it is closed, and every
+// retryInterval the supervisor tries a new one. Each renders the core only while it holds
+// the turn, so exactly one of the two renders it: across a switch no frame of the tape is
+// lost or rendered twice. Each loss is counted once, however many attempts fail after it.
 class FallbackAudioOutput final : public AudioOutput {
 public:
     // Makes a device output whose callback renders through the given renderer. One
@@ -34,22 +35,22 @@ public:
     using DeviceFactory = std::function<std::unique_ptr<AudioOutput>(AudioRenderer&)>;
 
     struct Options {
-        // Long enough for a busy machine's late callback, short enough that nothing
-        // waits long for a device that is gone; the frames it missed are caught up.
+        // Long enough for a busy machine's late callback, short enough that the tape does
+        // not wait long for a device that pauses; the frames it missed are caught up.
         std::chrono::milliseconds stallTimeout{200};
-        // A sound server starts a stream with a few buffers at once and then a pause:
-        // a new device takes over once it has called back steadily for this long.
+        // A sound server starts or resumes a stream with a few buffers at once and then a
+        // pause: a device takes the turn once it has called back steadily for this long.
         std::chrono::milliseconds settleTime{100};
-        // A started device that has not settled after this long does not play.
-        std::chrono::milliseconds startTimeout{3000};
+        // A device silent for this long (a new one: since it started) is gone.
+        std::chrono::milliseconds lossTimeout{3000};
         // Without a device, the next attempt comes this long after the last one.
         std::chrono::milliseconds retryInterval{3000};
     };
 
     enum class Renderer { silent, device };
 
-    // The sentence of a loss when the device stopped or stalled while playing, and when
-    // a started device never played.
+    // The sentence of a loss when the device stopped or fell silent after it played, and
+    // when a started device never played.
     static constexpr const char* stoppedSentence =
         "The audio device stopped playing. The studio goes on without sound and plays again as soon as a "
         "device is back.";
@@ -72,11 +73,12 @@ public:
 
     uint64_t deviceLosses() const override { return losses_.load(std::memory_order_acquire); }
     std::string lastDeviceLoss() const override;
+    bool playsOnDevice() const override { return renderer() == Renderer::device; }
 
     // Who renders the core now.
     Renderer renderer() const { return turn_.load(std::memory_order_acquire); }
-    // Whether the silent output's thread runs: from a loss until the device has taken
-    // the turn back and the supervisor has seen it.
+    // Whether the silent output's thread runs: from a pause or a loss until a device has
+    // taken the turn and the supervisor has seen it.
     bool silentOutputRuns() const { return silent_.isRunning(); }
 
 private:
@@ -91,6 +93,10 @@ private:
 
     private:
         FallbackAudioOutput& owner_;
+        // The device callback's own, from the turn it took last: the silent output's frames
+        // that were due by then, and how many it rendered beyond them the device skipped.
+        int64_t silentFramesDue_ = 0;
+        int64_t skipped_ = 0;
     };
 
     // In front of the core for the silent output's thread. Real-time: atomics only.
@@ -106,12 +112,16 @@ private:
 
     // How long the device may go without a callback after a buffer of `frames`.
     OutputClock::Time stallLimit(int frames) const;
+    // The silent output renders from `from` on (the supervisor's; outside control_).
+    void startSilence(OutputClock::Time from);
 
     // The supervisor's; each runs without control_ held.
     void supervise();
     bool openDevice(OutputClock::Time now);
     void closeDevice();
     void silenceTakesOver();
+    // Silence takes the turn from a device that is gone, which is closed, and the loss said.
+    void loseDevice();
     void reportLoss(const std::string& sentence);
 
     AudioRenderer& core_;
@@ -129,15 +139,18 @@ private:
 
     // The supervisor's own (stop() touches them only after joining it).
     std::unique_ptr<AudioOutput> device_;
-    OutputClock::Time deviceStartedAt_{};
-    bool lost_ = false;  // silent since the last loss was reported
+    bool devicePlayed_ = false;  // the open device has held the turn
+    bool lost_ = false;          // silent since the last loss was reported
 
     // Shared with the renderers' threads.
     std::atomic<Renderer> turn_{Renderer::silent};
-    std::atomic<bool> handBack_{false};     // the started device may take the turn
+    std::atomic<bool> handBack_{false};     // the open device may take the turn
     std::atomic<int64_t> lastCallback_{0};  // nanoseconds on the clock
     std::atomic<int64_t> steadySince_{0};   // start of the device's regular callbacks
     std::atomic<int> lastBuffer_{0};        // frames of the device's last callback
+    // The silent output's stretch: since when it keeps the time, and the frames it rendered.
+    std::atomic<int64_t> silentOrigin_{0};
+    std::atomic<int64_t> silentFrames_{0};
 
     std::atomic<uint64_t> losses_{0};
     mutable std::mutex lossMutex_;

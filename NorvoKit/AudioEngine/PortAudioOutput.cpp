@@ -5,6 +5,7 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -109,6 +110,12 @@ void PortAudioOutput::finished(void* user) {
     if (!self->closing_.load(std::memory_order_acquire)) self->renderer_.noteOutputEnded();
 }
 
+double PortAudioOutput::latency() const {
+    std::lock_guard guard(control_);
+    const PaStreamInfo* info = stream_ ? Pa_GetStreamInfo(static_cast<PaStream*>(stream_)) : nullptr;
+    return info ? info->outputLatency : 0.0;
+}
+
 void PortAudioOutput::start() {
     std::lock_guard guard(control_);
     if (running_) return;
@@ -145,7 +152,7 @@ void PortAudioOutput::openStream() {
         parameters.sampleFormat = paFloat32 | paNonInterleaved;
         // Nothing here is played live from a microphone, so latency buys nothing; a
         // generous buffer rides out a busy machine without dropouts.
-        parameters.suggestedLatency = info->defaultHighOutputLatency;
+        parameters.suggestedLatency = std::max(info->defaultHighOutputLatency, minimumLatency);
         PaStream* stream = nullptr;
         QuietStderr quiet;
         // The core clamps its output, so PortAudio need not clip again.

@@ -15,7 +15,7 @@ class AudioRenderer;
 // renderer. The callback thread prepares itself for real-time work once and counts the
 // device's underflow and overflow reports. A stream that ends on its own (its device
 // went away) no longer runs and tells the renderer so; FallbackAudioOutput watches for
-// that and for stalls, and opens a new output.
+// that and for pauses, and opens a new output once this one is gone.
 class PortAudioOutput final : public AudioOutput {
 public:
     explicit PortAudioOutput(AudioRenderer& renderer);
@@ -29,6 +29,14 @@ public:
     void stop() override;
     // False once stopped, and once the stream has ended on its own.
     bool isRunning() const override;
+    // The stream's latency in seconds as the device reports it; 0 while none is open.
+    double latency() const;
+
+    // The least latency asked for. A sound server's ALSA plug-in offers a few tens of
+    // milliseconds, which a callback thread without real-time priority misses on a busy
+    // machine; the plug-in then replaces the stream on the server, with a gap. A fifth of a
+    // second rides that out and still answers keys and knobs at once.
+    static constexpr double minimumLatency = 0.2;
 
 private:
     static int callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,

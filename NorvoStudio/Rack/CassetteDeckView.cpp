@@ -395,6 +395,7 @@ DeckReadout::Inputs CassetteDeckView::readInputs() const {
     if (in.transport.cassette) in.usedOnSide = deck_.recordedFrames(in.transport.cassette->side);
     in.blinkOn =
         in.transport.mode == TransportMode::recordArmed && DeckReadout::blinkPhase(secondsSince1970(deck_.now()));
+    in.outputLost = deck_.outputLoss().has_value();
     return in;
 }
 
@@ -644,6 +645,8 @@ bool CassetteDeckView::event(QEvent* event) {
                       "is never changed.");
         } else if (shown_.readout.tab && shown_.well.shown && partRect(Part::tabIndicator).contains(pos)) {
             text = DeckReadout::tabHelpText(*shown_.readout.tab);
+        } else if (const auto loss = deck_.outputLoss(); loss && partRect(Part::status).contains(pos)) {
+            text = *loss;
         }
         if (text.isEmpty()) {
             QToolTip::hideText();

@@ -55,6 +55,8 @@ public:
     // The selected tape sound's name; nothing while the cassette plays as it is.
     virtual std::optional<std::string> tapeSoundName() const = 0;
     virtual std::optional<Busy> busy() const = 0;
+    // Why nothing is heard, while the studio's output has lost its device.
+    virtual std::optional<QString> outputLoss() const = 0;
     // The wall clock the armed REC lamp blinks by.
     virtual Date now() const = 0;
 

@@ -26,6 +26,7 @@ struct DeckReadout {
         DeckInput deckInput = DeckInput::sourcePlayer;
         std::optional<int64_t> usedOnSide;  // recorded frames of the side under the head
         bool blinkOn = false;               // the wall clock's half-second phase
+        bool outputLost = false;            // nothing is heard: the output lost its device
     };
 
     bool cassetteLoaded = false;

@@ -14,7 +14,7 @@ ModelDeck::ModelDeck(StudioModel& model, const Clock& clock, QObject* parent)
     connect(&model_, &StudioModel::tapeSoundChanged, this, &DeckFacade::tapeSoundChanged);
     for (auto signal : {&StudioModel::documentChanged, &StudioModel::imagesChanged, &StudioModel::mediaChanged,
                         &StudioModel::busyChanged, &StudioModel::counterOffsetChanged, &StudioModel::deckInputChanged,
-                        &StudioModel::tapeSoundChanged, &StudioModel::modelChanged})
+                        &StudioModel::tapeSoundChanged, &StudioModel::modelChanged, &StudioModel::outputLossChanged})
         connect(&model_, signal, this, &DeckFacade::changed);
     connect(&model_.live(), &LiveDeck::snapshotChanged, this, &DeckFacade::changed);
     connect(&model_.live(), &LiveDeck::deckMeterChanged, this, &DeckFacade::changed);
@@ -54,6 +54,8 @@ std::optional<DeckFacade::Busy> ModelDeck::busy() const {
     if (!busy) return std::nullopt;
     return Busy{busy->message, busy->progress};
 }
+
+std::optional<QString> ModelDeck::outputLoss() const { return model_.outputLoss(); }
 
 void ModelDeck::send(TransportCommand command) { model_.transport(command); }
 

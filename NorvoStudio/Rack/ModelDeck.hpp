@@ -23,6 +23,7 @@ public:
     double deckVolume() const override;
     std::optional<std::string> tapeSoundName() const override;
     std::optional<Busy> busy() const override;
+    std::optional<QString> outputLoss() const override;
     Date now() const override { return clock_.now(); }
 
     void send(TransportCommand command) override;

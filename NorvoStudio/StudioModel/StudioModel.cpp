@@ -204,14 +204,24 @@ void StudioModel::chooseSourceFiles() {
     if (!files.empty()) source_->add(files);
 }
 
-void StudioModel::noticeOutputLoss() {
+void StudioModel::followOutput() {
     if (!output_) return;
-    const uint64_t losses = output_->deviceLosses();
-    if (losses == noticedOutputLosses_) return;
-    noticedOutputLosses_ = losses;
-    // Learnt on a tick, possibly after a failure of the user's own (a cassette handed over
-    // at launch): it waits its turn instead of hiding that.
-    alerts_->notice(QStringLiteral("No audio output"), QString::fromStdString(output_->lastDeviceLoss()));
+    bool changed = false;
+    if (const uint64_t losses = output_->deviceLosses(); losses != noticedOutputLosses_) {
+        noticedOutputLosses_ = losses;
+        outputLoss_ = QString::fromStdString(output_->lastDeviceLoss());
+        changed = true;
+        // A studio that has had no sound since it started says so once. Learnt on a tick,
+        // possibly after a failure of the user's own (a cassette handed over at launch): it
+        // waits its turn instead of hiding that.
+        if (!outputPlayed_) alerts_->notice(QStringLiteral("No audio output"), *outputLoss_);
+    }
+    if (output_->playsOnDevice()) {
+        outputPlayed_ = true;
+        changed = changed || outputLoss_.has_value();
+        outputLoss_.reset();
+    }
+    if (changed) emit outputLossChanged();
 }
 
 void StudioModel::shutdownSteps() {
@@ -292,7 +302,7 @@ void StudioModel::tick() {
     followSources(isRecordingOrArmed(mode));
     log_->followStationLock(snapshot.transport.head);
 
-    noticeOutputLoss();
+    followOutput();
     log_->observePass(snapshot.recordingPass, mode);
     const auto& cassette = snapshot.transport.cassette;
     if (mode == TransportMode::recording)

@@ -104,6 +104,9 @@ public:
     const std::optional<Busy>& busy() const { return slot_->busy(); }
     const std::optional<AlertItem>& alert() const { return alerts_->shown(); }
     void dismissAlert() { alerts_->dismiss(); }
+    // Why nothing is heard, while the output goes on without the device it lost: said on the
+    // deck, not in an alert that would take a click meant for the studio.
+    const std::optional<QString>& outputLoss() const { return outputLoss_; }
     bool showingDesigner() const { return showingDesigner_; }
     void setShowingDesigner(bool showing);
     double counterOffset() const { return slot_->counterOffset(); }
@@ -214,6 +217,7 @@ signals:
     void metadataEditedChanged();
     void busyChanged();
     void alertChanged();
+    void outputLossChanged();
     void showingDesignerChanged();
     void counterOffsetChanged();
     void deckVolumeChanged();
@@ -232,8 +236,9 @@ signals:
 private:
     void pushRecordGain();
     void pushWriteProtection();
-    // "No audio output" once each time the output went on without its device.
-    void noticeOutputLoss();
+    // Follows the output's device: each loss is said on the deck until a device plays
+    // again, and with the alert "No audio output" when no device has played yet.
+    void followOutput();
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
     void shutdownSteps();
     // The tick's step: the deck input follows the source the user just started.
@@ -262,6 +267,8 @@ private:
     DeckInput deckInput_ = DeckInput::sourcePlayer;
     std::unique_ptr<AudioOutput> output_;
     uint64_t noticedOutputLosses_ = 0;
+    bool outputPlayed_ = false;  // a device has played since start
+    std::optional<QString> outputLoss_;
     QTimer* ticker_ = nullptr;
     double lastTick_ = 0;
     TransportMode lastMode_ = TransportMode::stopped;

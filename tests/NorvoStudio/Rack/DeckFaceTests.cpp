@@ -475,6 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
         RepaintCase{"Levels", {}, [](test::FakeDeck& d) { d.levels.left.db = -10; }, {Part::meters}},
         RepaintCase{"LoadProgress", {}, [](test::FakeDeck& d) { d.work->progress = 0.5; }, {Part::busy}},
         RepaintCase{"TapeSound", {}, [](test::FakeDeck& d) { d.tapeSound = "Warm"; }, {Part::tapeSoundKey}},
+        RepaintCase{"OutputLost", {}, [](test::FakeDeck& d) { d.loss = QStringLiteral("Gone."); }, {Part::status}},
         RepaintCase{"ArmedLampBlinks",
                     [](test::FakeDeck& d) { d.live.mode = TransportMode::recordArmed; },
                     [](test::FakeDeck& d) { d.wallClock += std::chrono::milliseconds(500); },

@@ -106,6 +106,17 @@ TEST(DeckStatus, WithoutACassetteSaysSoWhateverTheDocument) {
     EXPECT_EQ(r.statusTint, T::cyan);
 }
 
+TEST(DeckStatus, SaysFirstThatNothingIsHeardWhileTheOutputHasLostItsDevice) {
+    DeckReadout::Inputs in = blankC60(TransportMode::recordArmed, 10);
+    in.deckInput = DeckInput::tuner;
+    in.outputLost = true;
+    DeckReadout r = DeckReadout::make(in);
+    EXPECT_EQ(r.status, "NO SOUND · ● REC PAUSE — WAITING FOR TUNER");
+    EXPECT_EQ(r.statusTint, T::red) << "the transport's colour stays";
+    in.transport = {};
+    EXPECT_EQ(DeckReadout::make(in).status, "NO SOUND · NO CASSETTE");
+}
+
 TEST(DeckTimeWindow, EmptyDeckFallsBackToDashesAndDarkFigures) {
     const DeckReadout r = DeckReadout::make(DeckReadout::Inputs{});
     EXPECT_EQ(r.counter, "---");

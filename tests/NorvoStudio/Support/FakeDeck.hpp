@@ -23,6 +23,7 @@ public:
     double deckVolume() const override { return volume; }
     std::optional<std::string> tapeSoundName() const override { return tapeSound; }
     std::optional<Busy> busy() const override { return work; }
+    std::optional<QString> outputLoss() const override { return loss; }
     Date now() const override { return wallClock; }
 
     void send(TransportCommand) override {}
@@ -56,6 +57,7 @@ public:
     double volume = 0.8;
     std::optional<std::string> tapeSound;
     std::optional<Busy> work;
+    std::optional<QString> loss;
     Date wallClock = Date{} + std::chrono::seconds(1'700'000'000);
 };
 
