@@ -41,7 +41,12 @@ LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, st
     : options_(std::move(options)),
       reference_(std::make_unique<Reference>(options_.mimeType)),
       clock_(std::move(clock)) {
-    listener_ = clock_->addListener([this] { changed_.notify_all(); });
+    // Under the lock: the clock's time is not, and a connection that has just read it must be
+    // waiting before it is told that it moved.
+    listener_ = clock_->addListener([this] {
+        std::lock_guard lock(mutex_);
+        changed_.notify_all();
+    });
     server.route(path, [this](const LoopbackHttpServer::Request&) {
         std::size_t index;
         {
