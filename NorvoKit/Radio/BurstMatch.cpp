@@ -22,17 +22,22 @@ constexpr double trustedCorrelation = 0.9;
 constexpr double trustedAveraged = 0.95;    // of 32-frame averages, when the frames alone fall short
 constexpr std::size_t averagedChecks = 32;  // the strongest weaker peaks checked that way
 constexpr int64_t step = 32;
-// Matches whose error is this close to the least are equal.
-constexpr double equalShare = 0.02;
-constexpr double equalSlack = 1e-6;
+// A match this close is the same audio decoded the same way: only matches as close are
+// equal to it. Short of that (a resampled stream is resampled from another phase on each
+// connection, which alone may cost ten times the error) matches are equal within a wide
+// margin, which still keeps out a sustained note shifted by its own period.
+constexpr double exactError = 1e-6;
+constexpr double exactShare = 0.02;
+constexpr double inexactShare = 50;
+
+// Silence, or a constant, from the sum and the sum of squares of n samples.
+bool flat(double sum, double squares, double n) { return squares - sum * sum / n <= 1e-9 * n; }
 
 // Pearson correlation of a[0..n) and b[0..n), from the sums the caller keeps.
 double correlation(double sumAB, double sumA, double sumAA, double sumB, double sumBB, double n) {
+    if (flat(sumA, sumAA, n) || flat(sumB, sumBB, n)) return 0;  // silence or a constant matches nothing
     const double covariance = sumAB - sumA * sumB / n;
-    const double varianceA = sumAA - sumA * sumA / n;
-    const double varianceB = sumBB - sumB * sumB / n;
-    if (varianceA <= 1e-9 * n || varianceB <= 1e-9 * n) return 0;  // silence or a constant matches nothing
-    return covariance / std::sqrt(varianceA * varianceB);
+    return covariance / std::sqrt((sumAA - sumA * sumA / n) * (sumBB - sumB * sumB / n));
 }
 
 // One complex transform of a fixed length, forward or inverse, not normalised.
@@ -61,7 +66,7 @@ private:
 };
 
 struct Match {
-    int64_t at;    // offset into the searched tail of probe[guard]
+    int64_t at;    // offset into the searched tail of probe[guard]; then where probe[0] lies
     double error;  // squared difference relative to the probe's energy
 };
 
@@ -181,6 +186,27 @@ bool correlate(const std::vector<double>& tail, std::span<const float> whole, st
     return true;
 }
 
+// Among matches as good as the best, the one nearest the prediction, or the latest.
+std::optional<BurstMatch::Found> choose(std::span<const Match> matches, std::optional<int64_t> predicted) {
+    if (matches.empty()) return std::nullopt;
+    // The error, unlike the correlation, tells apart audio at another level: a position
+    // shifted along a ramp or a staircase correlates perfectly but does not match.
+    double least = matches.front().error;
+    for (const Match& m : matches) least = std::min(least, m.error);
+    const bool exact = least <= exactError;
+    const auto equal = [&](const Match& m) {
+        return exact ? m.error <= least * (1 + exactShare) + exactError : m.error <= least * inexactShare;
+    };
+    const auto distance = [&](int64_t at) { return predicted ? std::abs(at - *predicted) : -at; };
+    std::optional<int64_t> chosen;
+    for (const Match& m : matches)
+        if (equal(m) && (!chosen || distance(m.at) < distance(*chosen))) chosen = m.at;
+    std::optional<int64_t> lookAlike;
+    for (const Match& m : matches)
+        if (equal(m) && m.at != *chosen) lookAlike = std::min(lookAlike.value_or(INT64_MAX), std::abs(m.at - *chosen));
+    return BurstMatch::Found{.origin = *chosen, .lookAlike = lookAlike};
+}
+
 }  // namespace
 
 std::optional<BurstMatch::Found> BurstMatch::find(const History& history, std::span<const float> probe, Limits limits) {
@@ -209,23 +235,31 @@ std::optional<BurstMatch::Found> BurstMatch::find(const History& history, std::s
     collect(tail, sums, part, partDots, found);
     if (found.empty()) return std::nullopt;
 
-    // The error, unlike the correlation, tells apart audio at another level: a position
-    // shifted along a ramp or a staircase correlates perfectly but does not match.
-    double least = found.front().error;
-    for (const Match& m : found) least = std::min(least, m.error);
-    // Offsets into the tail up to which the overlap is at least what the burst's timing says.
-    const int64_t overlapping = end - limits.overlapAtLeast - earliest + static_cast<int64_t>(guard);
-    const auto equal = [&](const Match& m) { return m.error <= least * (1 + equalShare) + equalSlack; };
-    int64_t latest = -1, latestOverlapping = -1;
-    for (const Match& m : found) {
-        if (!equal(m)) continue;
-        latest = std::max(latest, m.at);
-        if (m.at <= overlapping) latestOverlapping = std::max(latestOverlapping, m.at);
+    for (Match& m : found) m.at += earliest - static_cast<int64_t>(guard);  // now where probe[0] lies
+
+    if (limits.predicted) {
+        // Near where the timing puts the burst, the match nearest it; unless the timing
+        // points past all of them, at audio the match could not see.
+        std::vector<Match> near;
+        for (const Match& m : found)
+            if (std::abs(m.at - *limits.predicted) <= limits.tolerance) near.push_back(m);
+        auto chosen = choose(near, limits.predicted);
+        if (chosen && std::abs(chosen->origin - *limits.predicted) <=
+                          (chosen->lookAlike ? *chosen->lookAlike / 2 : limits.tolerance)) {
+            chosen->timed = true;
+            return chosen;
+        }
     }
-    const int64_t chosen = latestOverlapping >= 0 ? latestOverlapping : latest;
-    const bool alternatives =
-        std::any_of(found.begin(), found.end(), [&](const Match& m) { return equal(m) && m.at < chosen; });
-    return Found{earliest + chosen - static_cast<int64_t>(guard), alternatives};
+    // Elsewhere only a match without equals, unless there is no timing at all.
+    auto chosen = choose(found, limits.predicted);
+    if (chosen && chosen->lookAlike && limits.predicted) return std::nullopt;
+    return chosen;
+}
+
+bool BurstMatch::silent(std::span<const float> samples) {
+    double squares = 0;
+    for (const float v : samples) squares += double(v) * v;
+    return !samples.empty() && squares <= 1e-9 * double(samples.size());
 }
 
 }  // namespace norvo

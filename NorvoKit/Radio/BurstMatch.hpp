@@ -11,9 +11,9 @@ namespace norvo {
 //
 // A server re-sends the same bytes, and a decoder makes the same frames of them once past
 // its first few: the true position matches sample for sample. Steady tones, test signals
-// and loops match in many places as well as that. Among such equal matches the latest wins
-// (the least skipped) of those that overlap at least what the burst's timing says it must,
-// and no match lies further back than the reach.
+// and loops match in many places as well as that, and a resampled stream matches nowhere
+// exactly. So near where the connections' timing puts the burst, the equal match nearest it
+// wins; elsewhere only a match that has no equal; no match lies further back than the reach.
 class BurstMatch {
 public:
     static constexpr std::size_t guard = 11025;          // first frames a decoder may garble
@@ -32,21 +32,25 @@ public:
     struct Limits {
         // probe[0] lies at most this far before history.end.
         int64_t reach = 0;
-        // The overlap with the history that the burst is known to have, at least: frames that
-        // came ahead of the live stream by more than the outage were on the air before it.
-        int64_t overlapAtLeast = 0;
+        // Where probe[0] should lie by the timing of the connections, and how far off that
+        // may be; none: the latest equal match wins.
+        std::optional<int64_t> predicted = std::nullopt;
+        int64_t tolerance = 0;
     };
 
     struct Found {
         int64_t origin = 0;  // the stream position of probe[0]
-        // Equal matches with more overlap lie further back: a larger overlapAtLeast may pick
-        // one of them.
-        bool alternatives = false;
+        // How far the nearest other equal match lies from this one; none when it is unique.
+        std::optional<int64_t> lookAlike = std::nullopt;
+        // Chosen near the prediction; otherwise it has no equal, or there was no prediction.
+        bool timed = false;
     };
 
     // Where probe[0], the first frame of the new connection (mono), lies in the stream, or
     // none when nothing trustworthy matches.
     static std::optional<Found> find(const History& history, std::span<const float> probe, Limits limits);
+    // Digital silence, which matches nothing.
+    static bool silent(std::span<const float> samples);
 };
 
 }  // namespace norvo

@@ -389,9 +389,8 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         // From the connection's first audio bytes: a decoder that collects a few frames
         // before its first output makes no burst.
         heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
-        heldAhead_ = 0;
         burstFrames_ = 0;
-        probed_ = false;
+        heldLine_ = -now * frameRate;
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         const double settle = std::max(0.0, heldSince_ + burstSettleSeconds - now);
         std::weak_ptr<int> token = alive_;
@@ -402,17 +401,10 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldLeft_.insert(heldLeft_.end(), left, left + count);
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
-    heldAhead_ = std::max(heldAhead_, held - static_cast<int64_t>((now - outageFrom_) * frameRate));
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
-    const bool full = heldLeft_.size() >= probeCapacity;
-    if (heldLeft_.size() >= ringCapacity || now - heldSince_ >= burstSettleSeconds) {
-        // A burst has come whole by now; waiting longer would only hold up the audio.
-        decideJoin();
-    } else if (full && !probed_) {
-        // Noise and music match in one place only, and nothing at all may match: join now.
-        probed_ = true;
-        if (auto found = matchBurst(); !found || !found->alternatives) joinAt(found, Unmatched::trimBacklog);
-    }
+    heldLine_ = std::max(heldLine_, double(held) - now * frameRate);
+    // A burst has come whole by now; waiting longer would only hold up the audio.
+    if (heldLeft_.size() >= ringCapacity || now - heldSince_ >= burstSettleSeconds) decideJoin();
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -460,6 +452,7 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
         publishRing();
     }
     pushedFrames_ += static_cast<int64_t>(frames);
+    followLiveLine(loop_->now());
     std::lock_guard lock(statusLock_);
     if (status_.network.state != Status::Network::State::streaming) status_.network = Status::Network::streaming();
 }
@@ -479,25 +472,70 @@ void RadioStream::finishJoin() {
 void RadioStream::decideJoin() {
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
-    if (!sentBurst()) joinAt(std::nullopt, Unmatched::append);
-    else joinAt(matchBurst(), Unmatched::trimBacklog);
+    if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
+    // A line kept long ago may no longer be where live is (the station's clock is not ours).
+    const double now = loop_->now();
+    if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
+    const std::optional<int64_t> predicted = predictedOrigin();
+    const auto found = matchBurst(predicted);
+    // Where the timing chose alone among look-alikes, the live line it kept to is kept
+    // for the joins after it, and the line of this connection is measured afresh.
+    const auto keepLine = [&] {
+        keptLine_ = keptLine_.value_or(liveLine_);
+        keptAt_ = now;
+        liveLineKnown_ = false;
+    };
+    if (found && found->timed) {
+        if (found->lookAlike && *found->lookAlike < static_cast<int64_t>(timingDecidesBelow * frameRate)) keepLine();
+        return joinAt(found->origin);
+    }
+    // Too little of the burst overlaps what was received for a match to see it, or what it
+    // overlaps is silence: only the timing can place it.
+    const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
+    if (overlap > 0 &&
+        (overlap < static_cast<int64_t>(BurstMatch::guard + BurstMatch::minimumWindow) || silentProbe())) {
+        keepLine();
+        return joinAt(*predicted);
+    }
+    // A match without equals far from the timing: a station that does not send in real
+    // time. Nothing at all: other audio, or an outage that outlasted the burst.
+    if (found) return joinAt(found->origin);
+    joinAt(std::nullopt, Unmatched::trimBacklog);
 }
 
 bool RadioStream::sentBurst() const { return burstFrames_ >= static_cast<int64_t>(burstAtLeastSeconds * frameRate); }
 
-std::optional<BurstMatch::Found> RadioStream::matchBurst() const {
+std::optional<int64_t> RadioStream::predictedOrigin() const {
+    if (!liveLineKnown_ && !keptLine_) return std::nullopt;
+    return std::llround(keptLine_.value_or(liveLine_) - heldLine_);
+}
+
+void RadioStream::followLiveLine(double now) {
+    const double line = double(pushedFrames_) - now * frameRate;
+    const double sunk = liveLine_ - liveLineSinking * frameRate * std::max(0.0, now - liveLineAt_);
+    liveLine_ = liveLineKnown_ ? std::max(line, sunk) : line;
+    liveLineKnown_ = true;
+    liveLineAt_ = now;
+}
+
+bool RadioStream::silentProbe() const {
+    const std::size_t from = std::min(heldLeft_.size(), BurstMatch::guard);
+    const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
+    return BurstMatch::silent({heldLeft_.data() + from, count}) &&
+           BurstMatch::silent({heldRight_.data() + from, count});
+}
+
+std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted) const {
     const std::size_t held = heldLeft_.size();
     std::vector<float> probe(std::min(held, probeCapacity));
     for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
     const BurstMatch::History history{history_.get(), historyFrames, pushedFrames_};
-    const BurstMatch::Limits limits{
-        .reach = joinReach(),
-        .overlapAtLeast = heldAhead_ - static_cast<int64_t>(burstTimingSlack * frameRate),
-    };
-    return BurstMatch::find(history, probe, limits);
+    return BurstMatch::find(
+        history, probe,
+        {.reach = joinReach(), .predicted = predicted, .tolerance = static_cast<int64_t>(timingTolerance * frameRate)});
 }
 
-void RadioStream::joinAt(const std::optional<BurstMatch::Found>& found, Unmatched unmatched) {
+void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
     const int64_t received = pushedFrames_;
     const std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
     heldLeft_.clear();
@@ -506,11 +544,11 @@ void RadioStream::joinAt(const std::optional<BurstMatch::Found>& found, Unmatche
     const std::size_t held = heldLeft.size();
     join_ = Join::direct;
     std::size_t from = 0;
-    if (found) {
+    if (origin) {
         // Frames from the origin up to `received` came with the last connection: skip them,
         // joining on the first frame not received yet.
-        joinOrigin_ = found->origin;
-        const int64_t skip = received - found->origin;
+        joinOrigin_ = *origin;
+        const int64_t skip = received - *origin;
         if (skip >= static_cast<int64_t>(held)) {
             from = held;
             skipRemaining_ = skip - static_cast<int64_t>(held);
@@ -520,9 +558,11 @@ void RadioStream::joinAt(const std::optional<BurstMatch::Found>& found, Unmatche
         }
     } else {
         // Nothing to match: join as it comes, but do not let every reconnection pile its
-        // burst on top of what is buffered.
+        // burst on top of what is buffered. The live line starts afresh.
         joinOrigin_ = received;
         if (unmatched == Unmatched::trimBacklog) trimBacklog();
+        liveLineKnown_ = false;
+        keptLine_.reset();
     }
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);

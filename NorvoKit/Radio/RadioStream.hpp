@@ -115,19 +115,32 @@ private:
     // A reconnected server first sends a burst of recent audio, most of which was received
     // already. The first frames of the new connection are held back and matched against
     // the last seconds received; what was received already is skipped.
+    //
+    // Where the match cannot tell (a tone, a loop, silence), the timing does: the listener
+    // stays as far behind live as before. The live line is the newest frame received less
+    // the loop clock in frames, at its highest (the frames that came soonest); the held
+    // frames end where live is when they arrive, so their first one lies at the live line
+    // less the held frames' own line.
     static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
     static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
     // Servers re-send at most this much on connect (a common setting is half of it), so
     // the join looks no further back than this and the time the connection was down.
     static constexpr double burstAllowanceBytes = 131072;
-    // The new connection's frames are held no longer than this after they began to come
-    // (noise and music join as soon as a probe is full): long enough for a burst, which
-    // comes at the network's speed, to arrive whole before its timing decides among equal
-    // matches (a tone, a loop).
+    // The new connection's frames are held this long after they began to come: long
+    // enough for a burst, which comes at the network's speed, to arrive whole before its
+    // timing places it.
     static constexpr double burstSettleSeconds = 0.25;
-    // How far the burst's timing may be off: the last frames of the old connection and the
-    // burst's frames are timed when they were decoded, not when they went on the air.
-    static constexpr double burstTimingSlack = 0.02;
+    // The live line sinks this much per second between its highest frames, to follow a
+    // station whose clock runs slower than ours.
+    static constexpr double liveLineSinking = 0.001;
+    // How far off the timing may be: equal matches are looked for this near where it puts
+    // the burst.
+    static constexpr double timingTolerance = 0.25;
+    // Equal matches closer together than this leave the choice to the timing alone, which
+    // is not that precise: the distance it kept is kept for the joins that follow within
+    // keptLineSeconds of each other, so that its errors do not add up.
+    static constexpr double timingDecidesBelow = 0.1;
+    static constexpr double keptLineSeconds = 30;
     // A connection no further ahead of the live stream than the network's own unevenness
     // sent no burst.
     static constexpr double burstAtLeastSeconds = 0.1;
@@ -157,8 +170,14 @@ private:
     // joins as it is, shortening the backlog.
     void decideJoin();
     enum class Unmatched { trimBacklog, append };
-    void joinAt(const std::optional<BurstMatch::Found>& found, Unmatched unmatched);
-    std::optional<BurstMatch::Found> matchBurst() const;
+    // `origin`: the stream position of the first held frame; none: unmatched.
+    void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog);
+    std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted) const;
+    // Where the first held frame lies if the listener stays as far behind live as before.
+    std::optional<int64_t> predictedOrigin() const;
+    // Whether the held frames begin, past what a decoder may garble, in silence.
+    bool silentProbe() const;
+    void followLiveLine(double now);
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
     bool sentBurst() const;
     void finishJoin();
@@ -230,9 +249,15 @@ private:
     std::vector<float> heldLeft_;  // the connection's frames held while probing
     std::vector<float> heldRight_;
     double heldSince_ = 0;     // loop clock when the held frames began to arrive
-    bool probed_ = false;      // matched once already, with equal matches left to choose from
-    int64_t heldAhead_ = 0;    // most frames held ahead of the live stream since the outage began
     int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
+    double heldLine_ = 0;      // the held frames' live line, from the first of them
+    double liveLine_ = 0;      // frames, on the stream's positions
+    double liveLineAt_ = 0;    // loop clock of its last frames
+    bool liveLineKnown_ = false;
+    // The live line a join chosen by the timing alone kept to; the joins after it keep to
+    // it too.
+    std::optional<double> keptLine_;
+    double keptAt_ = 0;  // loop clock when it was last kept to
     CancelHandle settleTimer_;
     int64_t skipRemaining_ = 0;
     int64_t decodedThisConnection_ = 0;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "Radio/RadioStreamDecoder.hpp"
+
 namespace norvo::test {
 
 namespace {
@@ -12,25 +14,53 @@ namespace {
 // the server's stop.
 constexpr auto patience = std::chrono::seconds(60);
 
+// A delay in [0, 1) of the network's own, fixed for each hundredth of a second.
+double lateness(double at) {
+    auto x = static_cast<uint64_t>(std::floor(at * 100 + 1e-6)) + 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return double((x ^ (x >> 31)) >> 11) / double(1ull << 53);
+}
+
 }  // namespace
+
+// The frames a listener's decoder makes of the stream up to where it has been sent.
+struct LiveStation::Reference final : RadioStreamDecoder::Client {
+    explicit Reference(const std::string& mimeType) : decoder(RadioStreamDecoder::fileTypeHint(mimeType, ""), *this) {}
+    void decoderReady(const RadioStreamDecoder::Format&) override {}
+    void decodedFrames(const float*, const float*, int count) override { frames += count; }
+    void decoderFailed(const std::string&) override {}
+
+    RadioStreamDecoder decoder;
+    std::size_t fed = 0;
+    int64_t frames = 0;
+};
 
 LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
                          Options options)
-    : options_(std::move(options)), clock_(std::move(clock)) {
-    listener_ = clock_->addListener([this] { changed_.notify_all(); });
+    : options_(std::move(options)),
+      reference_(std::make_unique<Reference>(options_.mimeType)),
+      clock_(std::move(clock)) {
+    // Under the lock: the clock's time is not, and a connection that has just read it must be
+    // waiting before it is told that it moved.
+    listener_ = clock_->addListener([this] {
+        std::lock_guard lock(mutex_);
+        changed_.notify_all();
+    });
     server.route(path, [this](const LoopbackHttpServer::Request&) {
         std::size_t index;
         {
             std::lock_guard lock(mutex_);
             index = connections_.size();
-            const std::size_t edge = onAirLocked();
+            const double now = clock_->now();
+            const std::size_t edge = onAirLocked(now);
             const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
-            connections_.push_back({.from = from, .to = from});
+            connections_.push_back({.from = from, .to = from, .connectedAt = now, .burstEnd = edge});
         }
         changed_.notify_all();
         LoopbackHttpServer::Script script;
         script.statusLine = "ICY 200 OK";
-        script.headers = {{"Content-Type", "audio/mpeg"}, {"icy-name", "Live FM"}};
+        script.headers = {{"Content-Type", options_.mimeType}, {"icy-name", "Live FM"}};
         script.producer = [this, index](std::size_t) { return piece(index); };
         return script;
     });
@@ -38,14 +68,32 @@ LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, st
 
 LiveStation::~LiveStation() { close(); }
 
-std::size_t LiveStation::onAirLocked() const {
-    const double bytes = double(options_.onAirAtStart) + clock_->now() * options_.bytesPerSecond;
+std::size_t LiveStation::onAirLocked(double at) const {
+    const std::vector<std::size_t>& ends = options_.frameEnds;
+    if (!ends.empty()) {
+        const auto atStart =
+            std::size_t(std::upper_bound(ends.begin(), ends.end(), options_.onAirAtStart) - ends.begin());
+        const double passed = std::floor(std::max(0.0, at) / options_.frameSeconds + 1e-9);
+        const std::size_t frames = std::min(ends.size(), atStart + static_cast<std::size_t>(passed));
+        return frames == 0 ? 0 : ends[frames - 1];
+    }
+    const double bytes = double(options_.onAirAtStart) + at * options_.bytesPerSecond;
     return std::min(options_.audio.size(), static_cast<std::size_t>(std::floor(bytes)));
 }
 
 std::size_t LiveStation::onAir() const {
     std::lock_guard lock(mutex_);
-    return onAirLocked();
+    return onAirLocked(clock_->now());
+}
+
+std::size_t LiveStation::arrivedLocked(const Connection& connection) const {
+    // What the station had sent on this connection `lateness` ago: the burst at once on
+    // connecting, then the stream as it went on the air.
+    const double now = clock_->now();
+    const double sentAt = now - options_.jitter * lateness(now);
+    const std::size_t sent =
+        sentAt < connection.connectedAt ? connection.from : std::max(connection.burstEnd, onAirLocked(sentAt));
+    return std::max(connection.to, sent);
 }
 
 std::string LiveStation::piece(std::size_t index) {
@@ -58,14 +106,14 @@ std::string LiveStation::piece(std::size_t index) {
             changed_.notify_all();
             return {};
         }
-        const std::size_t until = connection.dropAt ? *connection.dropAt : onAirLocked();
+        const std::size_t until = connection.dropAt ? *connection.dropAt : arrivedLocked(connection);
         if (until > connection.to) {
             std::string bytes = options_.audio.substr(connection.to, until - connection.to);
             connection.to = until;
             changed_.notify_all();
             return bytes;
         }
-        if (connection.dropAt) {
+        if (connection.dropAt && clock_->now() >= connection.endAt) {
             connection.ended = true;
             changed_.notify_all();
             return {};
@@ -74,11 +122,14 @@ std::string LiveStation::piece(std::size_t index) {
     }
 }
 
-void LiveStation::drop() {
+void LiveStation::drop(double stallSeconds) {
     {
         std::lock_guard lock(mutex_);
         for (Connection& connection : connections_)
-            if (!connection.ended && !connection.dropAt) connection.dropAt = std::max(connection.to, onAirLocked());
+            if (!connection.ended && !connection.dropAt) {
+                connection.dropAt = arrivedLocked(connection);
+                connection.endAt = clock_->now() + stallSeconds;
+            }
     }
     changed_.notify_all();
 }
@@ -97,10 +148,20 @@ bool LiveStation::waitUntilSent(std::size_t count, double seconds) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
         if (connections_.size() < count) return false;
-        const std::size_t edge = onAirLocked();
-        return std::all_of(connections_.begin(), connections_.end(),
-                           [&](const Connection& c) { return c.ended || c.to >= (c.dropAt ? *c.dropAt : edge); });
+        return std::all_of(connections_.begin(), connections_.end(), [&](const Connection& c) {
+            return c.ended || c.to >= (c.dropAt ? *c.dropAt : arrivedLocked(c));
+        });
     });
+}
+
+double LiveStation::distanceBehindLive(int64_t unheard) {
+    const std::size_t end = sent().back().second;
+    if (end > reference_->fed) {
+        reference_->decoder.feed(reinterpret_cast<const uint8_t*>(options_.audio.data()) + reference_->fed,
+                                 end - reference_->fed);
+        reference_->fed = end;
+    }
+    return clock_->now() - double(reference_->frames - unheard) / 44100;
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> LiveStation::sent() const {

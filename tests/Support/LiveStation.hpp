@@ -15,9 +15,9 @@
 namespace norvo::test {
 
 // A live station on the loopback server, as servers run one, on a hand-moved clock: its
-// stream goes on the air at `bytesPerSecond` as the clock moves; each new listener first
-// gets the last `burst` bytes on the air, then the stream as it goes on. drop() ends the
-// connection in use, as a network would.
+// stream goes on the air at `bytesPerSecond` as the clock moves, or a codec frame at a time
+// as an encoder sends it; each new listener first gets the last `burst` bytes on the air,
+// then the stream as it goes on. drop() ends the connection in use, as a network would.
 //
 //   LiveStation station(server, "/live", clock, {bytes, 16000, 32000, 32000});
 //   clock->advance(4); station.waitUntilSent(); station.drop();
@@ -28,6 +28,14 @@ public:
         double bytesPerSecond = 16000;
         std::size_t burst = 0;         // bytes re-sent to a new listener
         std::size_t onAirAtStart = 0;  // bytes on the air when the clock reads 0
+        // When given, the ends of the stream's codec frames, each `frameSeconds` long: a frame
+        // goes on the air once its audio has passed, whatever its size.
+        std::vector<std::size_t> frameEnds = {};
+        double frameSeconds = 0;
+        // Each piece reaches the listener up to this many seconds late (the same for every
+        // run), as over a network.
+        double jitter = 0;
+        std::string mimeType = "audio/mpeg";
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -38,8 +46,9 @@ public:
 
     // Bytes on the air now.
     std::size_t onAir() const;
-    // Ends the connection in use once it has sent what is on the air now.
-    void drop();
+    // Ends the connection in use once it has sent what has reached the listener by now:
+    // nothing more arrives, and the connection closes `stallSeconds` later on the clock.
+    void drop(double stallSeconds = 0);
     // Ends every connection; before the server stops.
     void close();
     // Waits (bounded, in real time) until `count` connections have begun and every open one
@@ -47,19 +56,30 @@ public:
     bool waitUntilSent(std::size_t count, double seconds = 20);
     // [first, end) of the bytes each connection sent, in order.
     std::vector<std::pair<std::size_t, std::size_t>> sent() const;
+    // How far behind live a listener is who has taken in everything sent and holds
+    // `unheard` frames of it: the clock less the position of the next frame heard, in
+    // seconds (the same for every listener, from one constant on).
+    double distanceBehindLive(int64_t unheard);
 
 private:
     struct Connection {
         std::size_t from = 0;
         std::size_t to = 0;
+        double connectedAt = 0;
+        std::size_t burstEnd = 0;
         std::optional<std::size_t> dropAt = std::nullopt;
+        double endAt = 0;
         bool ended = false;
     };
 
     std::string piece(std::size_t connection);
-    std::size_t onAirLocked() const;
+    std::size_t onAirLocked(double at) const;
+    // What has reached the listener of `connection` by now.
+    std::size_t arrivedLocked(const Connection& connection) const;
 
+    struct Reference;
     const Options options_;
+    std::unique_ptr<Reference> reference_;
     const std::shared_ptr<ManualLoopClock> clock_;
     uint64_t listener_ = 0;
     mutable std::mutex mutex_;

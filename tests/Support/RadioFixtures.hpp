@@ -37,6 +37,9 @@ std::string randomBytes(std::size_t count, uint32_t seed);
 // Everything the stream's MP3 decoder makes of `bytes`, as a stream would hear them.
 StereoSamples decodedStation(const std::string& bytes);
 
+// Where each codec frame of an MPEG-1 layer III or ADTS stream ends, in bytes.
+std::vector<std::size_t> codecFrameEnds(const std::string& bytes);
+
 // The stream's own decoders, counting the bytes they are given: on a hand-moved clock a
 // test waits until a stream has taken in everything a station sent before it moves on.
 RadioStream::DecoderFactory countingDecoders(std::shared_ptr<std::atomic<uint64_t>> fed);

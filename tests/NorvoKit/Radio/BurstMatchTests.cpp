@@ -41,14 +41,14 @@ struct Reconnection {
     }
 };
 
-constexpr BurstMatch::Limits anywhere{.reach = 16 * second, .overlapAtLeast = 0};
+constexpr BurstMatch::Limits anywhere{.reach = 16 * second};
 
 TEST(BurstMatch, NoiseMatchesWhereTheBurstBeginsAndNowhereElse) {
     const Reconnection reconnection{noise(10 * second, 1), 6 * second, 4 * second};
     const auto found = reconnection.find(anywhere);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->origin, 4 * second);
-    EXPECT_FALSE(found->alternatives);
+    EXPECT_FALSE(found->lookAlike);
 
     // A history longer than the ring keeps its positions.
     const Reconnection late{noise(30 * second, 2), 25 * second, 23 * second + 517};
@@ -58,8 +58,8 @@ TEST(BurstMatch, NoiseMatchesWhereTheBurstBeginsAndNowhereElse) {
 
 TEST(BurstMatch, NothingFurtherBackThanTheReach) {
     const Reconnection reconnection{noise(10 * second, 3), 6 * second, 4 * second};
-    EXPECT_FALSE(reconnection.find({.reach = 2 * second - 1, .overlapAtLeast = 0}));
-    EXPECT_TRUE(reconnection.find({.reach = 2 * second, .overlapAtLeast = 0}));
+    EXPECT_FALSE(reconnection.find({.reach = 2 * second - 1}));
+    EXPECT_TRUE(reconnection.find({.reach = 2 * second}));
 }
 
 TEST(BurstMatch, SilenceAndOtherAudioMatchNothing) {
@@ -70,24 +70,46 @@ TEST(BurstMatch, SilenceAndOtherAudioMatchNothing) {
     EXPECT_FALSE((Reconnection{audio, 6 * second, 6 * second}.find(anywhere)));
 }
 
-TEST(BurstMatch, ATonesEqualPeriodsGoToTheLatestThatOverlapsAsMuchAsTheTimingSays) {
+TEST(BurstMatch, ATonesEqualPeriodsGoToTheOneNearestThePrediction) {
     // 441 Hz: every 100 frames the same samples, so every period matches exactly.
     const auto tone = made(10 * second, [](int64_t n) {
         return 0.5f * float(std::sin(2 * std::numbers::pi * double(n % 100) / 100));
     });
     const Reconnection reconnection{tone, 6 * second, 4 * second};
 
-    // Without timing, the least overlap the short window can see, on a period.
+    // Without a prediction, the least overlap the short window can see, on a period.
     const auto latest = reconnection.find(anywhere);
     ASSERT_TRUE(latest);
     EXPECT_EQ(6 * second - latest->origin, 22100);
-    EXPECT_TRUE(latest->alternatives);
+    EXPECT_EQ(latest->lookAlike, 100);
 
-    // The burst came two seconds ahead of the live stream, less some slack: the period at
-    // two seconds, and not one further back.
-    const auto timed = reconnection.find({.reach = 16 * second, .overlapAtLeast = 2 * second - 60});
+    // Neither the latest nor the earliest: the period nearest where the timing says.
+    for (const int64_t off : {-2000, -49, 0, 49, 2000}) {
+        const auto timed =
+            reconnection.find({.reach = 16 * second, .predicted = 4 * second + off, .tolerance = second});
+        ASSERT_TRUE(timed);
+        EXPECT_EQ(timed->origin, 4 * second + off / 100 * 100) << off;
+    }
+    // The timing points at audio too recent for the match to see: none of the periods.
+    EXPECT_FALSE(reconnection.find({.reach = 16 * second, .predicted = 6 * second - 1000, .tolerance = second}));
+}
+
+TEST(BurstMatch, NearThePredictionALikeMatchBeatsAnExactOneElsewhere) {
+    // Resampled from another phase, the burst matches its true place only nearly; a loop of
+    // it received earlier happens to match exactly.
+    const std::vector<float> probe = noise(BurstMatch::probeFrames, 6);
+    std::vector<float> history = noise(16 * second, 7);
+    std::copy(probe.begin(), probe.end(), history.begin() + second);
+    for (std::size_t i = 0; i < probe.size(); ++i) history[4 * second + i] = probe[i] + 0.01f * float(int(i % 7) - 3);
+    const BurstMatch::History received{history.data(), 16 * second, 6 * second};
+
+    const auto timed = BurstMatch::find(received, probe,
+                                        {.reach = 16 * second, .predicted = 4 * second + 300, .tolerance = second / 4});
     ASSERT_TRUE(timed);
     EXPECT_EQ(timed->origin, 4 * second);
+    EXPECT_TRUE(timed->timed);
+    // With no timing at all, the exact one.
+    EXPECT_EQ(BurstMatch::find(received, probe, anywhere)->origin, second);
 }
 
 TEST(BurstMatch, AudioThatOnlyRisesByALevelIsToldApartFromItsEarlierPeriods) {
@@ -100,7 +122,7 @@ TEST(BurstMatch, AudioThatOnlyRisesByALevelIsToldApartFromItsEarlierPeriods) {
     const auto found = reconnection.find(anywhere);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->origin, 4 * second + 1000);
-    EXPECT_FALSE(found->alternatives);
+    EXPECT_FALSE(found->lookAlike);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ public:
     struct Log {
         std::vector<RadioStreamDecoder::Hint> hints;
         std::string failure = "Unsupported stream format";
+        std::size_t fed = 0;  // audio bytes, on the loop thread
     };
 
     ByteFrameDecoder(RadioStreamDecoder::Client& client, std::shared_ptr<Log> log)
@@ -31,6 +32,7 @@ public:
 
     void feed(const uint8_t* bytes, std::size_t count) override {
         if (failed_) return;
+        log_->fed += count;
         if (!ready_) {
             if (std::string_view(reinterpret_cast<const char*>(bytes), std::min<std::size_t>(count, 5)) == "<html") {
                 failed_ = true;

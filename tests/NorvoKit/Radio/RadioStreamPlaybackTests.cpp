@@ -589,6 +589,123 @@ TEST_F(LiveStationTest, NoiseJoinsExactlyAcrossTenDrops) {
     EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
 }
 
+// --- Reconnections that keep the listener's place ------------------------------------------
+
+struct RejoinCase {
+    std::string name;
+    std::vector<std::string> expressions;  // one per channel, as generateSignal takes them
+    int sampleRate;
+    bool aac;
+    double within;  // how far the distance behind live may move, at a join and over all of them
+    bool exact;     // every frame heard is the station's own, to the sample
+    friend void PrintTo(const RejoinCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A station that re-sends 64 KiB (about 4 s) to each new listener, sending a codec frame at a
+// time over a network up to 30 ms late; the stream is heard in step with the clock, as a sound
+// card would, and drops twelve times for 1.2 to 3.4 s (its own second of waiting included).
+class RejoiningStationTest : public LiveStationTest, public testing::WithParamInterface<RejoinCase> {
+protected:
+    static constexpr int ticksPerSecond = 16;  // the clock adds up its ticks without rounding
+    test::StereoSamples heard;
+    int64_t ticks = 0;
+    std::size_t connections = 1;
+
+    bool play(double seconds) {
+        std::vector<float> l(4096), r(4096);
+        for (int i = 0; i < int(seconds * ticksPerSecond); ++i) {
+            clock->advance(1.0 / ticksPerSecond);
+            if (!takenIn(connections)) return false;
+            const int frames = int((ticks + 1) * 44100 / ticksPerSecond - ticks * 44100 / ticksPerSecond);
+            ++ticks;
+            const int n = stream->render(frames, l.data(), r.data());
+            heard.left.insert(heard.left.end(), l.begin(), l.begin() + n);
+            heard.right.insert(heard.right.end(), r.begin(), r.begin() + n);
+        }
+        return true;
+    }
+};
+
+TEST_P(RejoiningStationTest, EachJoinKeepsTheDistanceBehindLive) {
+    const RejoinCase& c = GetParam();
+    const std::string audio = [&] {
+        test::TemporaryDirectory scratch;
+        const auto file = scratch / (c.aac ? "station.aac" : "station.mp3");
+        const auto codec = c.aac ? RadioCodec::aacAdts(128) : bareMp3();
+        if (c.expressions.empty()) test::generateNoise(file, 80.0, c.sampleRate, 2, codec);
+        else test::generateSignal(file, c.expressions, 80.0, c.sampleRate, codec);
+        return test::readBytes(file);
+    }();
+    tuneIn({.audio = audio,
+            .burst = 65536,
+            .onAirAtStart = 65536,
+            .frameEnds = test::codecFrameEnds(audio),
+            .frameSeconds = (c.aac ? 1024.0 : 1152.0) / c.sampleRate,
+            .jitter = 0.03,
+            .mimeType = c.aac ? "audio/aac" : "audio/mpeg"});
+
+    const auto distance = [&] {
+        return station->distanceBehindLive(std::llround(stream->currentStatus().bufferedSeconds * 44100));
+    };
+
+    ASSERT_TRUE(station->waitUntilSent(1));
+    ASSERT_TRUE(play(3.0));
+    std::vector<double> distances = {distance()};
+    for (int join = 0; join < 12; ++join) {
+        const double outage = std::vector<double>{1.1875, 2.0, 2.6875, 3.375}[join % 4];
+        station->drop(outage - 1.0);
+        ASSERT_TRUE(play(outage - 1.0));
+        ASSERT_TRUE(waitFor([](const auto& s) { return s.network == Network::reconnecting(1); })) << join;
+        ASSERT_TRUE(play(1.0 - 1.0 / ticksPerSecond));
+        ++connections;
+        ASSERT_TRUE(play(1.0 / ticksPerSecond));
+        ASSERT_TRUE(play(1.0));
+        EXPECT_EQ(stream->currentStatus().network, Network::streaming()) << "a second after join " << join;
+        ASSERT_TRUE(play(1.0));
+        distances.push_back(distance());
+    }
+    for (std::size_t join = 1; join < distances.size(); ++join) {
+        EXPECT_NEAR(distances[join], distances[join - 1], c.within) << "join " << join - 1;
+        EXPECT_NEAR(distances[join], distances[0], c.within) << "join " << join - 1;
+    }
+    EXPECT_EQ(stream->currentStatus().dropouts, 0);
+    if (c.exact) {
+        const auto [worst, worstAt] = test::worstDifference(heard, test::decodedStation(audio));
+        EXPECT_LT(worst, 1e-4f) << "at frame " << worstAt << " of " << heard.frames();
+    }
+}
+
+// Loops and phrases that repeat to the sample, at 48 kHz: the stream resamples each connection
+// from another phase, so no match is exact and the look-alikes match as well as the true one.
+const std::vector<std::string> loopedSweep = {
+    "0.5*sin(2*PI*(150*mod(n\\,96000)/48000+900*pow(mod(n\\,96000)/48000\\,2)))",
+    "0.4*sin(2*PI*(600*mod(n\\,96000)/48000+400*pow(mod(n\\,96000)/48000\\,2)))"};
+// Eight-second phrases of 32 notes.
+const std::vector<std::string> repeatedPhrases = {
+    "0.4*exp(-6*mod(n\\,12000)/48000)*sin(2*PI*220*pow(2\\,mod(7*floor(mod(n\\,384000)/12000)\\,24)/12)*"
+    "mod(n\\,12000)/48000)",
+    "0.3*exp(-3*mod(n\\,12000)/48000)*sin(2*PI*110*pow(2\\,mod(5*floor(mod(n\\,384000)/12000)\\,17)/12)*"
+    "mod(n\\,12000)/48000)"};
+// Alike every 25 ms.
+const std::vector<std::string> steadyTone = {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"};
+// Alike every millisecond, less than the timing's own error: the timing alone places the
+// burst, and its errors may not add up.
+const std::vector<std::string> pureTone = {"0.5*sin(2*PI*1000*t)", "0.5*sin(2*PI*1000*t)"};
+const std::vector<std::string> silenceThenMusic = {
+    "gte(t\\,14)*0.4*exp(-5*mod(t\\,0.25))*sin(2*PI*220*pow(2\\,floor(12+12*sin(1.9*floor(4*t)))/12)*t)",
+    "gte(t\\,14)*0.3*exp(-2*mod(t\\,0.5))*sin(2*PI*110*pow(2\\,floor(7+7*sin(1.3*floor(2*t)))/12)*t)"};
+
+INSTANTIATE_TEST_SUITE_P(Stations, RejoiningStationTest,
+                         testing::Values(RejoinCase{"LoopedSweepMp3", loopedSweep, 48000, false, 0.02, false},
+                                         RejoinCase{"LoopedSweepAac", loopedSweep, 48000, true, 0.02, false},
+                                         RejoinCase{"RepeatedPhrasesAac", repeatedPhrases, 48000, true, 0.02, false},
+                                         RejoinCase{"SteadyTone", steadyTone, 48000, false, 0.025, false},
+                                         RejoinCase{"PureTone", pureTone, 48000, false, 0.02, false},
+                                         RejoinCase{"SilenceThenMusic", silenceThenMusic, 44100, false, 0.02, false},
+                                         RejoinCase{"NoiseMp3", {}, 44100, false, 0.02, true},
+                                         RejoinCase{"NoiseAac", {}, 48000, true, 0.02, false}),
+                         [](const auto& info) { return info.param.name; });
+
 // --- End to end through the audio core ------------------------------------------------------
 
 // Stands in for the sound card: renders the core in 512-frame buffers at the pace of

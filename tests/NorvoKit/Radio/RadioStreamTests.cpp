@@ -249,7 +249,9 @@ TEST_P(RadioStreamHttpError, OnAReconnectionOfAStationThatPlayedIsOneMoreAttempt
     advance(2);
     ASSERT_TRUE(waitForNetwork(*stream, Network::reconnecting(3)));
     advance(4);
-    ASSERT_TRUE(waitForRequests("/live", 4));
+    // Its audio is held a quarter second for the burst's timing.
+    ASSERT_TRUE(loop->waitUntil([&] { return decoderLog->fed == kPlays + 60000; }, kWait));
+    advance(0.25);
     EXPECT_TRUE(waitForNetwork(*stream, Network::streaming()));
     EXPECT_EQ(server.requestCount("/live"), 4u);
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Radio/RadioTunerStreamFactory.hpp"
@@ -37,17 +38,20 @@ private:
     RadioTunerStreamFactory factory_;
 };
 
+// MP3 without an ID3 tag or info frame, so that byte offsets map onto codec frames.
+std::vector<std::string> bareMp3() {
+    auto args = test::RadioCodec::mp3Cbr(128);
+    args.insert(args.end() - 2, {"-write_xing", "0", "-id3v2_version", "0"});
+    return args;
+}
+
 // A time code: the left channel climbs from -0.4 to 0.4 over every tenth of a second, the
 // right one steps up at each tenth. Every frame of the station is told apart by its two
 // levels, though all tenths correlate alike.
 std::string timeCodedStation(double seconds) {
     test::TemporaryDirectory scratch;
     test::generateSignal(scratch / "timecode.mp3", {"-0.4+0.8*mod(n\\,4410)/4410", "-0.45+0.006*floor(n/4410)"},
-                         seconds, 44100, [] {
-                             auto args = test::RadioCodec::mp3Cbr(128);
-                             args.insert(args.end() - 2, {"-write_xing", "0", "-id3v2_version", "0"});
-                             return args;
-                         }());
+                         seconds, 44100, bareMp3());
     return test::readBytes(scratch / "timecode.mp3");
 }
 
@@ -82,41 +86,58 @@ std::vector<int64_t> timeOfBlocks(const int16_t* recorded, int64_t frames, const
     return times;
 }
 
-TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeatsNothing) {
-    const std::string audio = timeCodedStation(16.0);
-    const test::StereoSamples decoded = test::decodedStation(audio);
-
-    test::LoopbackHttpServer server(16, 120);
-    auto clock = std::make_shared<test::ManualLoopClock>();
-    auto fed = std::make_shared<std::atomic<uint64_t>>(0);
-    RadioStream::Options streamOptions;
-    streamOptions.loop = std::make_shared<HttpLoop>("studio-radio", clock);
-    streamOptions.decoderFactory = test::countingDecoders(fed);
-    KeptStreams streams(streamOptions);
-    // Each listener first gets the last three seconds on the air.
-    test::LiveStation station(server, "/live", clock,
-                              {audio, double(bytesPerSecond), 3 * bytesPerSecond, 3 * bytesPerSecond});
-
-    test::StudioFixture::Options options;
-    options.tunerStreams = &streams;
-    test::StudioFixture f(options);
-    f.start();
-    f.insertBlank();
-    RadioStation timeCode = f.station("timecode", "Time Code FM");
-    timeCode.streamURL = *Url::parse(server.url("/live"));
-
-    // One tick of the studio, on one clock with the station and the stream: what the
-    // station put on the air meanwhile is taken in before the tick renders.
+// A station, the studio and its tuner's streams on one hand-moved clock; the studio ticks
+// and renders as the clock moves.
+class StudioRadioRecording : public testing::Test {
+protected:
+    test::LoopbackHttpServer server{16, 120};
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
+    std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
+    RadioStream::Options streamOptions = [this] {
+        RadioStream::Options options;
+        options.loop = std::make_shared<HttpLoop>("studio-radio", clock);
+        options.decoderFactory = test::countingDecoders(fed);
+        return options;
+    }();
+    KeptStreams streams{streamOptions};
+    std::optional<test::LiveStation> station;
+    std::optional<test::StudioFixture> f;
     std::size_t connections = 1;
     int64_t tick = 0;
-    const auto takenIn = [&] {
-        if (!station.waitUntilSent(connections)) return false;
-        uint64_t sent = 0;
-        for (const auto& [from, to] : station.sent()) sent += to - from;
-        return streamOptions.loop->waitUntil([&] { return fed->load() == sent; }, 20);
-    };
     double reconnectAt = -1;
-    const auto run = [&](double seconds) {
+
+    void TearDown() override {
+        f.reset();
+        if (station) station->close();
+    }
+
+    // Tunes the studio to the station and records it from a second in.
+    void record(test::LiveStation::Options options) {
+        station.emplace(server, "/live", clock, std::move(options));
+        test::StudioFixture::Options studio;
+        studio.tunerStreams = &streams;
+        f.emplace(studio);
+        f->start();
+        f->insertBlank();
+        RadioStation live = f->station("live", "Live FM");
+        live.streamURL = *Url::parse(server.url("/live"));
+        (*f)->tuner().tune(live);
+        ASSERT_TRUE(takenIn());
+        (*f)->setDeckInput(DeckInput::tuner);
+        ASSERT_TRUE(run(1.0));
+        ASSERT_TRUE((*f)->live().snapshot().tunerLocked);
+        (*f)->transport(TransportCommand::record);
+    }
+
+    // What the station put on the air is taken in before the tick renders.
+    bool takenIn() {
+        if (!station->waitUntilSent(connections)) return false;
+        uint64_t sent = 0;
+        for (const auto& [from, to] : station->sent()) sent += to - from;
+        return streamOptions.loop->waitUntil([&] { return fed->load() == sent; }, 20);
+    }
+
+    bool run(double seconds) {
         for (int i = 0; i < int(seconds * ticksPerSecond); ++i) {
             clock->advance(1.0 / ticksPerSecond);
             if (reconnectAt >= 0 && clock->now() >= reconnectAt) {
@@ -126,42 +147,49 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
             if (!takenIn()) return false;
             const int64_t frames = (tick + 1) * 44100 / ticksPerSecond - tick * 44100 / ticksPerSecond;
             ++tick;
-            f.render(frames);
-            f.tick(1.0 / ticksPerSecond);
+            f->render(frames);
+            f->tick(1.0 / ticksPerSecond);
         }
         return true;
-    };
-    // Drops the connection; the stream's first retry comes a second later.
-    const auto drop = [&] {
-        station.drop();
+    }
+
+    // The connection drops; it closes `stall` seconds later, and the stream's first retry
+    // comes a second after that.
+    void drop(double stall = 0) {
+        station->drop(stall);
+        ASSERT_TRUE(run(stall));
         ASSERT_TRUE(streamOptions.loop->waitUntil(
             [&] {
                 return streams.last->currentStatus().network.state == RadioStream::Status::Network::State::reconnecting;
             },
             20));
         reconnectAt = clock->now() + 1.0;
-    };
+    }
 
-    f->tuner().tune(timeCode);
-    ASSERT_TRUE(takenIn());
-    f->setDeckInput(DeckInput::tuner);
-    ASSERT_TRUE(run(1.0));
-    ASSERT_TRUE(f->live().snapshot().tunerLocked);
-    f->transport(TransportCommand::record);
+    double distanceBehindLive() {
+        return station->distanceBehindLive(std::llround(streams.last->currentStatus().bufferedSeconds * 44100));
+    }
+};
+
+TEST_F(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeatsNothing) {
+    const std::string audio = timeCodedStation(16.0);
+    const test::StereoSamples decoded = test::decodedStation(audio);
+    // Each listener first gets the last three seconds on the air.
+    record({audio, double(bytesPerSecond), 3 * bytesPerSecond, 3 * bytesPerSecond});
     ASSERT_TRUE(run(3.0));
     drop();
     ASSERT_TRUE(run(4.0));
     drop();
     ASSERT_TRUE(run(4.0));
-    f->transport(TransportCommand::stop);
-    f.tick();
-    ASSERT_EQ(station.sent().size(), 3u);
-    EXPECT_EQ(f->tuner().reception(), TunerEngine::Reception::tuned());
+    (*f)->transport(TransportCommand::stop);
+    f->tick();
+    ASSERT_EQ(station->sent().size(), 3u);
+    EXPECT_EQ((*f)->tuner().reception(), TunerEngine::Reception::tuned());
 
     // Read back every hundredth of a second of the tape: each follows the one before.
-    const int64_t recorded = f->media()->used(TapeSide::a);
+    const int64_t recorded = (*f)->media()->used(TapeSide::a);
     ASSERT_GT(recorded, 10 * 44100);
-    const auto times = timeOfBlocks(f->media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
+    const auto times = timeOfBlocks((*f)->media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
     ASSERT_FALSE(times.empty());
     EXPECT_GE(times.front(), 0);
     for (std::size_t i = 1; i < times.size(); ++i) {
@@ -169,7 +197,39 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
         EXPECT_NEAR(double(times[i] - times[i - 1]), 441, 441) << "the tape at " << double(i) / 100 << " s jumps by "
                                                                << double(times[i] - times[i - 1] - 441) / 44.1 << " ms";
     }
-    station.close();
+}
+
+TEST_F(StudioRadioRecording, ALoopedSweepRecordedAcrossTwoDropsKeepsItsDistanceBehindLive) {
+    // A two-second sweep at 48 kHz: every period matches the burst as well as the true one.
+    test::TemporaryDirectory scratch;
+    test::generateSignal(scratch / "sweep.mp3",
+                         {"0.5*sin(2*PI*(150*mod(n\\,96000)/48000+900*pow(mod(n\\,96000)/48000\\,2)))",
+                          "0.4*sin(2*PI*(600*mod(n\\,96000)/48000+400*pow(mod(n\\,96000)/48000\\,2)))"},
+                         24.0, 48000, bareMp3());
+    const std::string audio = test::readBytes(scratch / "sweep.mp3");
+    // 64 KiB again to each listener, a codec frame at a time, up to 30 ms late.
+    record({.audio = audio,
+            .burst = 65536,
+            .onAirAtStart = 65536,
+            .frameEnds = test::codecFrameEnds(audio),
+            .frameSeconds = 1152.0 / 48000,
+            .jitter = 0.03});
+    ASSERT_TRUE(run(3.0));
+    std::vector<double> distances = {distanceBehindLive()};
+    // Down for 1.2 s and for 2 s, the stream's own second of waiting included.
+    for (const double stall : {0.1875, 1.0}) {
+        drop(stall);
+        ASSERT_TRUE(run(3.0));
+        distances.push_back(distanceBehindLive());
+    }
+    (*f)->transport(TransportCommand::stop);
+    f->tick();
+    ASSERT_EQ(station->sent().size(), 3u);
+    EXPECT_EQ((*f)->tuner().reception(), TunerEngine::Reception::tuned());
+    EXPECT_EQ(streams.last->currentStatus().dropouts, 0);
+    EXPECT_GT((*f)->media()->used(TapeSide::a), 10 * 44100);
+    for (std::size_t join = 1; join < distances.size(); ++join)
+        EXPECT_NEAR(distances[join], distances[0], 0.02) << "after drop " << join;
 }
 
 }  // namespace
