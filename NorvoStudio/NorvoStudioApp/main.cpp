@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "NorvoStudioApp/ProcessLocale.hpp"
 #include "NorvoStudioApp/QtStudioUi.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(NorvoStudioApp);
 
     QApplication app(argc, argv);
+    // Before any window has a title: the same texts whatever locale the system has.
+    ProcessLocale::makeUniform();
     QApplication::setApplicationName(QStringLiteral("Norvo Studio"));
     QApplication::setApplicationVersion(QStringLiteral(NORVO_STUDIO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.norvo.Studio"));
