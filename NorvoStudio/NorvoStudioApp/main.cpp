@@ -75,7 +75,9 @@ int main(int argc, char** argv) {
     shell.acceptTermination(termination);
 
     const int status = QApplication::exec();
-    ui.waitForIdle();
+    // A moment for a recent-document note or a beep still under way; one stuck in a read
+    // that never ends (a list on a share that hangs) is left behind.
+    ui.waitForIdle(std::chrono::seconds(1));
     // Destroyed in reverse order: the window, what its faces read, then the model, which waits
     // for the saves and workspace releases still running (they use the executor, the settings
     // and the model's media) and leaves a read that hangs behind; then what the model was built on.

@@ -14,6 +14,7 @@
 #include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/SmallDisk.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -165,6 +166,12 @@ TEST_F(TapeFileCodecTest, SavingAgainWithoutRecordingCopiesTheAudio) {
     TapeFileCodec::write(document, *media, second);
     for (const char* name : {"audio/side-a.m4a", "audio/side-b.m4a"})
         EXPECT_EQ(entry(first, name), entry(second, name));
+
+    // What the workspace says of its encoded audio is not waited for when it never ends.
+    const auto state = media->directory() / "encoded-side-a.state";
+    ASSERT_TRUE(std::filesystem::remove(state));
+    const test::Fifo fifo(state);
+    EXPECT_TRUE(fifo.returnsPromptly([&] { TapeFileCodec::write(document, *media, directory / "third.norvo"); }));
 }
 
 TEST_F(TapeFileCodecTest, AnOpenedCassetteIsSavedWithoutEncodingItsAudioAgain) {
