@@ -86,7 +86,7 @@ void run(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const std::filesystem::path& path) { return std::string("'").append(path.string()).append("'"); }
 
 void BM_SaveC60(benchmark::State& state) {
     auto& f = fixture();

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 
 #include "AudioEngine/TapeMedia.hpp"
 #include "Cassette/CassetteFileError.hpp"
+#include "Platform/RegularFile.hpp"
 
 namespace norvo {
 
@@ -28,7 +30,11 @@ std::filesystem::path EncodedSideCache::stagingFile(TapeSide side) const {
 
 std::optional<std::filesystem::path> EncodedSideCache::lookup(TapeSide side, uint64_t generation,
                                                               int64_t frames) const {
-    std::ifstream in(stateFile(side));
+    // Read only when it is a regular file: a workspace taken over from an earlier run may
+    // hold anything, and a save must not wait for good on what cannot end.
+    const auto text = RegularFile(stateFile(side)).read(256);
+    if (!text || text->size() > 256) return std::nullopt;
+    std::istringstream in(*text);
     unsigned long long storedGeneration = 0;
     long long storedFrames = 0;
     unsigned long long storedBytes = 0;

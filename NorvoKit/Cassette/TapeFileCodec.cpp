@@ -394,6 +394,24 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     static std::mutex writing;
     std::lock_guard writeLock(writing);
 
+    // The manifest depends only on the document and the sides' lengths, so a document
+    // whose manifest cannot be stored is refused before anything is encoded or written.
+    std::array<SideSnapshot, 2> sides;
+    std::array<int64_t, 2> frames{};
+    for (TapeSide side : allTapeSides) {
+        sides[rawValue(side)] = snapshot(media, side);
+        frames[rawValue(side)] = sides[rawValue(side)].frames;
+    }
+    const ManifestLayout layout = writtenLayout(document, frames);
+    const auto manifestText = [&] {
+        CassetteDocument written = document;
+        written.modifiedAt = wholeSeconds(clock.now());
+        return storedManifest(ManifestCodec::encode(written, layout));
+    }();
+    if (!manifestText) throw CassetteFileError::writeFailed("its manifest would be larger than 1 MiB.");
+    const FileData manifest(*manifestText);
+    const FileData mimetype(std::string_view{mimeType});
+
     const std::filesystem::path folder = file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
     // First, so that what a killed save left does not take the room this one needs.
     sweepLeftoverTemporaries(folder);
@@ -401,7 +419,6 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     // Audio that must be encoded is staged beside the target, named like the save's own
     // temporary file: a save needs room only where it writes, never in the workspace.
     const EncodedSideCache cache(media);
-    std::array<SideSnapshot, 2> sides;
     std::array<std::filesystem::path, 2> staged;
     struct StagedFiles {
         std::array<std::filesystem::path, 2>& files;
@@ -414,7 +431,6 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     SideWorkers workers;
     for (TapeSide side : allTapeSides) {
         SideSnapshot& state = sides[rawValue(side)];
-        state = snapshot(media, side);
         if (state.frames == 0) continue;
         if (auto encoded = cache.lookup(side, state.generation, state.frames)) {
             state.audio = *encoded;
@@ -428,16 +444,6 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
     }
     workers.run(stage(progress, 0.0, 0.85));
 
-    std::array<int64_t, 2> frames{};
-    for (TapeSide side : allTapeSides) frames[rawValue(side)] = sides[rawValue(side)].frames;
-    ManifestLayout layout = writtenLayout(document, frames);
-    CassetteDocument written = document;
-    written.modifiedAt = wholeSeconds(clock.now());
-    const auto manifestText = storedManifest(ManifestCodec::encode(written, layout));
-    if (!manifestText) throw CassetteFileError::writeFailed("its manifest would be larger than 1 MiB.");
-    const FileData manifest(*manifestText);
-    const FileData mimetype(std::string_view{mimeType});
-
     const std::filesystem::path temporary = temporaryFileFor(file);
     try {
         ZipArchiveWriter zip(temporary);
@@ -450,8 +456,8 @@ void TapeFileCodec::write(const CassetteDocument& document, TapeMedia& media, co
         }
         // Images are compressed already; deflating them again gains nothing.
         for (const auto& [role, data] : document.artwork) {
-            zip.add(layout.artwork[role], data, Compression::stored);
-            names.insert(layout.artwork[role]);
+            zip.add(layout.artwork.at(role), data, Compression::stored);
+            names.insert(layout.artwork.at(role));
         }
         for (std::size_t i = 0; i < document.bookletPanels.size(); ++i) {
             zip.add(layout.booklet[i], document.bookletPanels[i], Compression::stored);

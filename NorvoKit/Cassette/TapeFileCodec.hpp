@@ -55,9 +55,10 @@ struct TapeFileCodec {
     // Writes a temporary file beside the target and puts it in the target's place only
     // when it is complete; on any failure the target is untouched. Audio that has to be
     // encoded is staged beside the target as well, so only the target's disk needs room.
-    // The written manifest's modification date is now; a document whose manifest is over
-    // the limit is not written. Afterwards the sides not recorded to during the write
-    // are clean. Throws CassetteFileError or NorvoAudioError.
+    // The written manifest's modification date is when the write began; a document whose
+    // manifest is over the limit is refused before any audio is encoded or anything is
+    // written. Afterwards the sides not recorded to during the write are clean. Throws
+    // CassetteFileError or NorvoAudioError.
     static void write(const CassetteDocument& document, TapeMedia& media, const std::filesystem::path& file,
                       const Progress& progress = {}, const Clock& clock = SystemClock::shared());
 };

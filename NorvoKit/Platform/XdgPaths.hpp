@@ -1,5 +1,7 @@
 #pragma once
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace norvo {
 
@@ -8,6 +10,11 @@ namespace norvo {
 struct XdgPaths {
     static std::filesystem::path cacheHome();
     static std::filesystem::path configHome();
+
+    // A folder that user-dirs.dirs in configHome() names ("MUSIC" for XDG_MUSIC_DIR),
+    // byte for byte, or nothing when it names none. The file is read only when it is a
+    // regular file: one that nobody writes to (a FIFO) is not waited for.
+    static std::optional<std::filesystem::path> userDirectory(std::string_view name);
 };
 
 }  // namespace norvo

@@ -461,7 +461,7 @@ void TunerEngine::tick() {
         if (status.bitrate) bitrate = *status.bitrate;
         else if (station_) bitrate = station_->bitrate;
         std::string text = *status.format;
-        if (bitrate && *bitrate > 0) text += " " + std::to_string(*bitrate) + "k";
+        if (bitrate && *bitrate > 0) text.append(" ").append(std::to_string(*bitrate)).append("k");
         assign(streamFormat_, std::optional<std::string>(std::move(text)));
     }
     publishIfChanged();

@@ -387,7 +387,7 @@ void FilePanelDialog::acceptSave() {
     const QString suffix = defaultSuffix(options_.nameFilters);
     if (!suffix.isEmpty() &&
         LocalPath::shown(target.extension()).compare(QLatin1Char('.') + suffix, Qt::CaseInsensitive) != 0)
-        target += "." + suffix.toStdString();
+        target += (QLatin1Char('.') + suffix).toStdString();
     if (LocalPath::onDisk(target)) {
         const QString shown = ShownText::inSentence(target.filename().native());
         QMessageBox question(QMessageBox::Question, QString(),

@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
+#include "Platform/XdgPaths.hpp"
 #include "StudioModel/LocalPath.hpp"
 
 namespace norvo {
@@ -12,14 +12,15 @@ namespace {
 
 bool isFolder(const std::filesystem::path& path) { return path.is_absolute() && LocalPath::isDirectory(path); }
 
-std::filesystem::path standardFolder(QStandardPaths::StandardLocation location) {
-    // XDG_MUSIC_DIR and XDG_PICTURES_DIR from user-dirs.dirs, or ~/Music and ~/Pictures.
-    const QString folder = QStandardPaths::writableLocation(location);
-    return folder.isEmpty() ? std::filesystem::path() : LocalPath::fromBytes(QFile::encodeName(folder));
-}
-
 std::filesystem::path homeFolder() {
     return LocalPath::home(LocalPath::fromBytes(QFile::encodeName(QDir::homePath())));
+}
+
+// XDG_MUSIC_DIR or XDG_PICTURES_DIR from user-dirs.dirs, read by us rather than by
+// QStandardPaths: it keeps a name that is not UTF-8, and a file there that never ends
+// (a FIFO) cannot hold the panel, and with it the main thread.
+std::filesystem::path standardFolder(std::string_view name, const char* fallback) {
+    return XdgPaths::userDirectory(name).value_or(homeFolder() / fallback);
 }
 
 }  // namespace
@@ -52,8 +53,8 @@ std::filesystem::path PanelFolders::startFolder(Kind kind) const {
         if (const auto folder = LocalPath::ofUrl(*stored); folder && isFolder(*folder)) return *folder;
     }
     std::filesystem::path standard;
-    if (kind == Kind::audio) standard = standardFolder(QStandardPaths::MusicLocation);
-    if (kind == Kind::artwork) standard = standardFolder(QStandardPaths::PicturesLocation);
+    if (kind == Kind::audio) standard = standardFolder("MUSIC", "Music");
+    if (kind == Kind::artwork) standard = standardFolder("PICTURES", "Pictures");
     if (isFolder(standard)) return standard;
     return homeFolder();
 }

@@ -1,5 +1,7 @@
 #include "NorvoStudioApp/QtStudioUi.hpp"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -45,11 +47,9 @@ QtStudioUi::QtStudioUi(DefaultsStore& defaults, QString recentList,
                        std::function<void(std::function<void()>)> runInBackground)
     : recentList_(recentList.isEmpty() ? RecentDocuments::standardLocation() : std::move(recentList)),
       folders_(defaults),
-      runInBackground_(std::move(runInBackground)) {
-    recentWriter_.setMaxThreadCount(1);
-}
+      runInBackground_(std::move(runInBackground)) {}
 
-QtStudioUi::~QtStudioUi() { recentWriter_.waitForDone(); }
+QtStudioUi::~QtStudioUi() = default;
 
 StudioUi::SaveChoice QtStudioUi::askToSaveChanges(const QString& message, const QString& informativeText) {
     QMessageBox box(window_);
@@ -120,12 +120,15 @@ void QtStudioUi::noteRecentDocument(const std::filesystem::path& file) {
     const QUrl url = LocalPath::url(file.is_absolute() ? file : std::filesystem::absolute(file, ignored));
     const QString mimeType = mimeTypeOf(file);
     // Other applications' history may make the list large: read and write it off the main thread.
-    recentWriter_.start([list = recentList_, url, mimeType] { RecentDocuments::note(list, url, mimeType); });
+    recentWriter_.post([list = recentList_, url, mimeType] { RecentDocuments::note(list, url, mimeType); });
 }
 
-void QtStudioUi::waitForIdle() {
-    recentWriter_.waitForDone();
-    beep_.waitForIdle();
+bool QtStudioUi::waitForIdle(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const bool noted = recentWriter_.waitForIdle(limit);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return beep_.waitForIdle(std::max(left, std::chrono::milliseconds(0))) && noted;
 }
 
 QImage QtStudioUi::renderThumbnail(const CassetteDocument& document, const ArtworkImages& images) {

@@ -1,12 +1,13 @@
 #pragma once
+#include <chrono>
 #include <functional>
 
 #include <QPointer>
 #include <QString>
-#include <QThreadPool>
 #include <QWidget>
 
 #include "NorvoStudioApp/PanelFolders.hpp"
+#include "NorvoStudioApp/SerialWorker.hpp"
 #include "NorvoStudioApp/SystemBeep.hpp"
 #include "StudioModel/StudioUi.hpp"
 
@@ -36,8 +37,9 @@ public:
     void noteRecentDocument(const std::filesystem::path& file) override;
     QImage renderThumbnail(const CassetteDocument& document, const ArtworkImages& images) override;
 
-    // Waits for recent-document notes still being written: for tests and shutdown.
-    void waitForIdle();
+    // Waits at most `limit` for recent-document notes and beeps still under way; true
+    // when they have ended. One stuck in a read that never ends is left behind.
+    bool waitForIdle(std::chrono::milliseconds limit);
 
 private:
     QString recentList_;
@@ -46,7 +48,7 @@ private:
     QPointer<QWidget> window_;
     SystemBeep beep_;
     // One writer, so notes reach the list in order and never race each other.
-    QThreadPool recentWriter_;
+    SerialWorker recentWriter_{"norvo-recent"};
 };
 
 }  // namespace norvo

@@ -7,12 +7,17 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "Platform/RegularFile.hpp"
+
 namespace norvo {
 
 namespace {
 
 const QString bookmarkNS = QStringLiteral("http://www.freedesktop.org/standards/desktop-bookmarks");
 const QString mimeNS = QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
+
+// Far more history than any desktop keeps; a larger list is left alone.
+constexpr std::size_t maximumListBytes = std::size_t{64} << 20;
 
 QString stamp(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
 
@@ -139,13 +144,15 @@ bool RecentDocuments::note(const QString& xbelPath, const QUrl& file, const QStr
     const QString href = QString::fromUtf8(file.toEncoded());
     const QString time = stamp(now);
 
+    // Read only when it is a regular file: a list that cannot end (a FIFO in its place)
+    // is not waited for, and is left as it is like any list that cannot be read.
     QByteArray existing;
-    QFile current(xbelPath);
-    const bool exists = current.exists();
+    RegularFile current(std::filesystem::path(QFile::encodeName(xbelPath).toStdString()));
+    const bool exists = current.failure() != RegularFile::Failure::missing;
     if (exists) {
-        if (!current.open(QIODevice::ReadOnly)) return false;
-        existing = current.readAll();
-        current.close();
+        const auto bytes = current.read(maximumListBytes);
+        if (!bytes || bytes->size() > maximumListBytes) return false;
+        existing = QByteArray::fromStdString(*bytes);
     }
 
     QByteArray merged;

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QThreadPool>
 #include <memory>
 #include <mutex>
 
@@ -46,7 +45,6 @@ private:
 struct SystemBeep::Shared {
     Player player;
     std::function<void()> fallback;
-    QThreadPool pool;
 };
 
 SystemBeep::SystemBeep()
@@ -55,16 +53,15 @@ SystemBeep::SystemBeep()
 SystemBeep::SystemBeep(Player player, std::function<void()> fallback) : shared_(std::make_shared<Shared>()) {
     shared_->player = std::move(player);
     shared_->fallback = std::move(fallback);
-    // One worker: beeps keep their order and never pile up threads.
-    shared_->pool.setMaxThreadCount(1);
 }
 
-SystemBeep::~SystemBeep() { shared_->pool.waitForDone(); }
+// A beep still playing is left behind: it holds what it plays with.
+SystemBeep::~SystemBeep() = default;
 
 void SystemBeep::ring() {
     std::weak_ptr<Shared> weak = shared_;
     QPointer<QCoreApplication> app = QCoreApplication::instance();
-    shared_->pool.start([weak, app] {
+    worker_.post([weak, app] {
         auto shared = weak.lock();
         if (!shared || shared->player()) return;
         if (!app) return;
@@ -77,6 +74,6 @@ void SystemBeep::ring() {
     });
 }
 
-void SystemBeep::waitForIdle() { shared_->pool.waitForDone(); }
+bool SystemBeep::waitForIdle(std::chrono::milliseconds limit) const { return worker_.waitForIdle(limit); }
 
 }  // namespace norvo

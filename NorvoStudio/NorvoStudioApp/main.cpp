@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "NorvoStudioApp/ProcessLocale.hpp"
 #include "NorvoStudioApp/QtStudioUi.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(NorvoStudioApp);
 
     QApplication app(argc, argv);
+    // Before any window has a title: the same texts whatever locale the system has.
+    ProcessLocale::makeUniform();
     QApplication::setApplicationName(QStringLiteral("Norvo Studio"));
     QApplication::setApplicationVersion(QStringLiteral(NORVO_STUDIO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.norvo.Studio"));
@@ -100,7 +103,9 @@ int main(int argc, char** argv) {
     shell.acceptTermination(termination);
 
     const int status = QApplication::exec();
-    ui.waitForIdle();
+    // A moment for a recent-document note or a beep still under way; one stuck in a read
+    // that never ends (a list on a share that hangs) is left behind.
+    ui.waitForIdle(std::chrono::seconds(1));
     // Destroyed in reverse order: the window, what its faces read, then the model, which waits
     // for the saves and workspace releases still running (they use the executor, the settings
     // and the model's media) and leaves a read that hangs behind; then what the model was built on.

@@ -134,7 +134,7 @@ std::string StationGuideRules::rowHelp(const RadioStation& station) {
 }
 
 std::string StationGuideRules::storeItemTitle(int slot, const TunerFacade::Presets& presets) {
-    std::string title = "P" + std::to_string(slot + 1);
+    std::string title = std::string("P").append(std::to_string(slot + 1));
     if (slot >= 0 && slot < static_cast<int>(presets.size()) && presets[static_cast<std::size_t>(slot)])
         title += "  \u2014  " + ShownText::isolated(presets[static_cast<std::size_t>(slot)]->name).toStdString();
     return title;

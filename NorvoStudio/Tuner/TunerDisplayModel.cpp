@@ -84,7 +84,7 @@ TunerDisplayModel::Line TunerDisplayModel::stationLine(const TunerFacade& tuner)
 }
 
 std::string TunerDisplayModel::presetText(std::optional<int> currentPresetIndex) {
-    return currentPresetIndex ? "P" + std::to_string(*currentPresetIndex + 1) : "P-";
+    return currentPresetIndex ? std::string("P").append(std::to_string(*currentPresetIndex + 1)) : "P-";
 }
 
 std::string TunerDisplayModel::channelDigits(std::optional<int> dial, std::size_t stationCount) {

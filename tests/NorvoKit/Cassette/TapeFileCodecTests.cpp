@@ -14,6 +14,7 @@
 #include "Cassette/ZipArchiveReader.hpp"
 #include "CassetteFixtures.hpp"
 #include "Platform/Iso8601.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/SmallDisk.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -165,6 +166,12 @@ TEST_F(TapeFileCodecTest, SavingAgainWithoutRecordingCopiesTheAudio) {
     TapeFileCodec::write(document, *media, second);
     for (const char* name : {"audio/side-a.m4a", "audio/side-b.m4a"})
         EXPECT_EQ(entry(first, name), entry(second, name));
+
+    // What the workspace says of its encoded audio is not waited for when it never ends.
+    const auto state = media->directory() / "encoded-side-a.state";
+    ASSERT_TRUE(std::filesystem::remove(state));
+    const test::Fifo fifo(state);
+    EXPECT_TRUE(fifo.returnsPromptly([&] { TapeFileCodec::write(document, *media, directory / "third.norvo"); }));
 }
 
 TEST_F(TapeFileCodecTest, AnOpenedCassetteIsSavedWithoutEncodingItsAudioAgain) {
@@ -343,24 +350,35 @@ TEST_F(TapeFileCodecTest, TheManifestIsStoredOnOneLineSoThatADocumentNearTheLimi
     EXPECT_EQ(readBack(file).document.notes, document.notes);
 }
 
-TEST_F(TapeFileCodecTest, ADocumentWhoseManifestCannotFitIsNotWrittenAndTheOldFileIsKept) {
+TEST_F(TapeFileCodecTest, ADocumentWhoseManifestCannotFitIsRefusedBeforeAnythingIsEncodedAndTheOldFileIsKept) {
     const auto file = directory / "wordy.norvo";
     TapeFileCodec::write(document, *media, file);
     const std::string before = readFileBytes(file);
     recordTone(*media, TapeSide::b, sideBFrames, clickB, toneB);
     document.notes = std::string(TapeFileCodec::maximumManifestBytes, 'n');
+    const auto filesBeside = [&] {
+        std::size_t files = 0;
+        for (const auto& item : std::filesystem::directory_iterator(directory.path())) files += item.is_regular_file();
+        return files;
+    };
+    // Any report means work was done; any file beside the old one, that audio was staged.
+    int reports = 0;
+    std::size_t mostFiles = 1;
+    const auto watch = [&](double) {
+        ++reports;
+        mostFiles = std::max(mostFiles, filesBeside());
+    };
     try {
-        TapeFileCodec::write(document, *media, file);
+        TapeFileCodec::write(document, *media, file, watch);
         ADD_FAILURE() << "written";
     } catch (const CassetteFileError& error) {
         EXPECT_STREQ(error.what(), "The cassette could not be written: its manifest would be larger than 1 MiB.");
     }
     EXPECT_EQ(readFileBytes(file), before);
     EXPECT_TRUE(media->isDirty(TapeSide::b));
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(directory.path()))
-        files += item.is_regular_file();
-    EXPECT_EQ(files, 1u) << "nothing staged for the save is left beside it";
+    EXPECT_EQ(filesBeside(), 1u) << "nothing staged for the save is left beside it";
+    EXPECT_EQ(mostFiles, 1u) << "no side was staged for encoding";
+    EXPECT_EQ(reports, 0) << "refused before any work";
 }
 
 TEST_F(TapeFileCodecTest, ASaveSweepsWhatAKilledSaveLeftInTheFolder) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "Support/ScopedEnvironment.hpp"
+#include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
 namespace {
@@ -22,6 +25,25 @@ TEST(XdgPaths, RelativeOrMissingVariablesFallBackToHome) {
     ScopedEnvironment config("XDG_CONFIG_HOME", nullptr);
     EXPECT_EQ(XdgPaths::cacheHome(), "/home/listener/.cache");
     EXPECT_EQ(XdgPaths::configHome(), "/home/listener/.config");
+}
+
+TEST(XdgPaths, UserDirectoriesAreReadAsTheShellReadsThemAndByteForByte) {
+    test::TemporaryDirectory config;
+    ScopedEnvironment home("HOME", "/home/listener");
+    ScopedEnvironment configHome("XDG_CONFIG_HOME", config.path().c_str());
+    std::ofstream(config.path() / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                       "XDG_MUSIC_DIR=\"$HOME/Old\"\n"
+                                                       "  XDG_MUSIC_DIR=\"$HOME/Tunes/\"\n"
+                                                       "XDG_PICTURES_DIR=\"/srv/Caf\xe9 \\\"Pics\\\"\"\n"
+                                                       "XDG_DESKTOP_DIR=\"$HOME\"\n"
+                                                       "XDG_VIDEOS_DIR=\"Videos\"\n"
+                                                       "XDG_DOWNLOAD_DIR=\"$HOME/Down";
+    EXPECT_EQ(XdgPaths::userDirectory("MUSIC"), "/home/listener/Tunes") << "the last assignment counts";
+    EXPECT_EQ(XdgPaths::userDirectory("PICTURES"), "/srv/Caf\xe9 \"Pics\"");
+    EXPECT_EQ(XdgPaths::userDirectory("DESKTOP"), "/home/listener");
+    EXPECT_EQ(XdgPaths::userDirectory("VIDEOS"), std::nullopt) << "neither $HOME nor absolute";
+    EXPECT_EQ(XdgPaths::userDirectory("DOWNLOAD"), std::nullopt) << "no closing quote";
+    EXPECT_EQ(XdgPaths::userDirectory("TEMPLATES"), std::nullopt);
 }
 
 }  // namespace

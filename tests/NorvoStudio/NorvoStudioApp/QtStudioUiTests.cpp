@@ -16,6 +16,7 @@
 #include "Platform/DefaultsStore.hpp"
 #include "StudioModel/LocalPath.hpp"
 #include "StudioModel/StudioDocumentTypes.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
@@ -209,6 +210,19 @@ TEST_F(QtStudioUiTest, OpenPanelsStartWhereAFileOfTheirKindWasLastChosenElseInTh
     EXPECT_EQ(startFolderOf(Kind::openCassette), home) << "a folder that is gone no longer counts";
 }
 
+TEST_F(QtStudioUiTest, TheMusicFolderIsFoundWithoutWaitingForAListOfFoldersThatNeverEnds) {
+    const auto home = directory.path() / "home";
+    std::filesystem::create_directories(home / "Music");
+    test::ScopedEnvironment homeVariable("HOME", home.c_str());
+    test::ScopedEnvironment config("XDG_CONFIG_HOME", directory.path().c_str());
+    const test::Fifo userDirs(directory.path() / "user-dirs.dirs");
+    std::filesystem::path start;
+    EXPECT_TRUE(userDirs.returnsPromptly([&] {
+        start = PanelFolders(defaults).startFolder(PanelFolders::Kind::audio);
+    }));
+    EXPECT_EQ(start, home / "Music");
+}
+
 TEST_F(QtStudioUiTest, ASavePanelStartsInTheGivenFolderProposesTheNameAndAddsTheExtensionTypedWithout) {
     StudioUi::FilePanel panel;
     panel.kind = StudioUi::FilePanel::Kind::saveCassette;
@@ -319,7 +333,7 @@ TEST(SystemBeep, FallsBackToTheWindowSystemsBellOnTheMainThreadWhenNoSoundCanBeP
                             fallbackThread = QThread::currentThreadId();
                         });
         beep.ring();
-        beep.waitForIdle();
+        ASSERT_TRUE(beep.waitForIdle(std::chrono::seconds(10)));
         QCoreApplication::processEvents();
         EXPECT_EQ(fallbacks, played ? 0 : 1);
         if (!played) {

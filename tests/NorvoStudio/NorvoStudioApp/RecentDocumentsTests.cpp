@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 
 #include "NorvoStudioApp/RecentDocuments.hpp"
+#include "Support/Fifo.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -144,7 +145,7 @@ TEST_F(RecentDocumentsTest, OthersEntriesAreKeptAndAnExistingEntryIsRefreshed) {
     EXPECT_TRUE(text.contains("<bookmark:group>Editors</bookmark:group>"));
 }
 
-TEST_F(RecentDocumentsTest, AListThatCannotBeReadIsLeftAsItIs) {
+TEST_F(RecentDocumentsTest, AListThatCannotBeReadIsLeftAsItIsAndNotWaitedFor) {
     ASSERT_TRUE(RecentDocuments::note(list(), QUrl::fromLocalFile("/a.norvo"), cassetteType, monday));
     for (const QByteArray& damaged :
          {othersList.left(othersList.size() / 2), QByteArray("<html><body>not a list</body></html>")}) {
@@ -152,6 +153,14 @@ TEST_F(RecentDocumentsTest, AListThatCannotBeReadIsLeftAsItIs) {
         EXPECT_FALSE(RecentDocuments::note(list(), QUrl::fromLocalFile("/b.norvo"), cassetteType, tuesday));
         EXPECT_EQ(contents(list()), damaged);
     }
+
+    // Nor is one that can never be read to its end (a list on a share that hangs).
+    std::filesystem::remove(list().toStdString());
+    const test::Fifo fifo(list().toStdString());
+    EXPECT_TRUE(fifo.returnsPromptly([&] {
+        EXPECT_FALSE(RecentDocuments::note(list(), QUrl::fromLocalFile("/b.norvo"), cassetteType, tuesday));
+    }));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.path()));
 }
 
 }  // namespace

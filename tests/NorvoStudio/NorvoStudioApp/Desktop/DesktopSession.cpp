@@ -30,6 +30,11 @@ CassetteDocument DesktopSession::makeCassette(const std::string& name) {
 
 QProcessEnvironment DesktopSession::environment() const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // No locale, whatever the caller has: the POSIX locale of a fresh system, for the
+    // studio and the tools that look at its windows alike.
+    for (const QString& name : environment.keys())
+        if (name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") || name.startsWith(QLatin1String("LC_")))
+            environment.remove(name);
     environment.insert(QStringLiteral("HOME"), qdir("home"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), qdir("config"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), qdir("data"));

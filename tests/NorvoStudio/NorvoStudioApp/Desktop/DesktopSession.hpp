@@ -36,7 +36,7 @@ protected:
     // A blank C60 cassette saved in the music folder as "<name>.norvo".
     CassetteDocument makeCassette(const std::string& name);
 
-    // The private home's XDG variables, QT_QPA_PLATFORM=xcb, APP (the binary), no sound
+    // The private home's XDG variables, no locale, QT_QPA_PLATFORM=xcb, APP (the binary), no sound
     // server reachable and NO_SOUND_CARD ("1" when the machine has none, so the studio
     // will say "No audio output"); the script adds what it needs.
     QProcessEnvironment environment() const;
