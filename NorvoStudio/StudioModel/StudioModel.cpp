@@ -15,7 +15,7 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)), core_(std::make_unique<AudioCore>()) {
     lastTick_ = services_.executor.now();
     alerts_ = std::make_unique<AlertSlot>();
-    title_ = std::make_unique<WindowTitle>([this] { return windowTitle(); }, [this] { emit windowTitleChanged(); });
+    title_ = std::make_unique<WindowTitle>();
     shelf_ = std::make_unique<TapeSoundShelf>(services_.defaults, *core_, services_.ui, *alerts_);
     source_ = std::make_unique<SourcePlayerEngine>(*core_, services_.sourceStreams, services_.executor);
     tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory, services_.tunerStreams,
@@ -47,7 +47,6 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
 
     sourceObservation_ = source_->observe([this] { emit sourceChanged(); });
     tunerObservation_ = tuner_->observe([this] { emit tunerChanged(); });
-    title_->adoptCurrent();
 }
 
 StudioModel::~StudioModel() {

@@ -91,6 +91,7 @@ public:
     // The collaborators, for views that need only their part of the studio.
     DocumentEditor& editor() { return *editor_; }
     const CassetteSlot& cassetteSlot() const { return *slot_; }
+    const WindowTitle& title() const { return *title_; }
 
     // Published state.
     const std::optional<CassetteDocument>& document() const { return editor_->document(); }
@@ -119,7 +120,6 @@ public:
 
     // Derived.
     bool hasUnsavedChanges() const { return slot_->hasUnsavedChanges(); }
-    QString windowTitle() const { return slot_->windowTitle(); }
     bool isCassetteIdle() const;
     bool isStarted() const { return ticker_ != nullptr; }
     // The station lock the tick keeps (tuner tuned to `lockedStation` since head frame).
@@ -218,9 +218,6 @@ signals:
     void recordLevelChanged();
     void deckInputChanged();
     void tapeSoundChanged();
-    // Emitted when the title text differs from the last one emitted (checked on changes,
-    // and on a tick that finds the cassette's unsaved state changed, as recording does).
-    void windowTitleChanged();
     // The whole model: the tick saw a new transport mode (menus re-read enable states).
     void modelChanged();
     // The engines announced a change (bridged from their observers).

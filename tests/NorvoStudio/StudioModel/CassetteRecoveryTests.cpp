@@ -159,7 +159,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     EXPECT_EQ(frameHash(*f->media(), TapeSide::a, covered), hash) << "every frame up to the last copy";
     EXPECT_GT(f.sidePeak(TapeSide::a, 0, covered), 0.1f);
     EXPECT_TRUE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle().toStdString(), "Radio Hour \u2014 Edited");
+    EXPECT_EQ(f->title().text().toStdString(), "Radio Hour \u2014 Edited");
     const auto& transport = f->live().snapshot().transport;
     ASSERT_TRUE(transport.cassette);
     EXPECT_EQ(transport.cassette->side, TapeSide::a);
@@ -228,7 +228,7 @@ TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsIt
     EXPECT_NEAR(f.sidePeak(TapeSide::b, 0, 2 * 44100), 0.5f, 0.01f);
     EXPECT_FALSE(f->fileUrl());
     EXPECT_TRUE(f->hasUnsavedChanges());
-    EXPECT_EQ(f->windowTitle().toStdString(), "Road Trip \u2014 Edited");
+    EXPECT_EQ(f->title().text().toStdString(), "Road Trip \u2014 Edited");
     ASSERT_TRUE(f->live().snapshot().transport.cassette);
     EXPECT_EQ(f->live().snapshot().transport.cassette->side, TapeSide::b) << "on the side it was left on";
 

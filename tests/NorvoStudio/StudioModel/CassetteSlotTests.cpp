@@ -52,7 +52,7 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     f.start();
     f->newCassette(CassetteType::c60());
     ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->windowTitle(), "Untitled C60");
+    EXPECT_EQ(f->title().text(), "Untitled C60");
 
     const auto song = f.makeSong("Song.wav", 4.0, 1.0);
     ASSERT_TRUE(f.playSong(song));
@@ -60,7 +60,7 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     f.run(2.0);
     f->transport(TransportCommand::stop);
     f.tick();
-    EXPECT_EQ(f->windowTitle(), "Untitled C60 \u2014 Edited");
+    EXPECT_EQ(f->title().text(), "Untitled C60 \u2014 Edited");
 
     const auto recorded = f->media()->used(TapeSide::a);
     EXPECT_NEAR(double(recorded), 2.0 * 44100, 44100 * 0.1);
@@ -75,7 +75,7 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     EXPECT_EQ(f->busy()->message, "Saving My Tape\u2026");
     f.runBackground();
     ASSERT_TRUE(saved);
-    EXPECT_EQ(f->windowTitle(), "My Tape");
+    EXPECT_EQ(f->title().text(), "My Tape");
     EXPECT_FALSE(f->hasUnsavedChanges());
     EXPECT_FALSE(f->document()->artwork.count(ArtworkRole::thumbnail));
     EXPECT_FALSE(entry(file, "artwork/thumbnail.png").empty());
@@ -303,7 +303,7 @@ TEST(StudioCassetteTest, EditsMadeDuringASaveKeepTheCassetteUnsaved) {
     f->updateDocument([](CassetteDocument& d) { d.name = "During"; });
     f.runBackground();
     EXPECT_TRUE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle(), "A \u2014 Edited");
+    EXPECT_EQ(f->title().text(), "A \u2014 Edited");
 }
 
 TEST(StudioCassetteTest, WriteProtectWhileRecordingStopsCommitsAndRefusesUntilTapedOver) {
@@ -437,7 +437,7 @@ TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItSt
     f.start();
     f.insertBlank();
     f->updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
+    EXPECT_EQ(f->title().text(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
     f->eject();
     ASSERT_EQ(f.ui.prompts.size(), 1u);
     EXPECT_EQ(f.ui.prompts[0].message, QStringLiteral("Save the cassette \u201CMix\\u202E\\x0ATape\u201D?"))
@@ -449,7 +449,7 @@ TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItSt
     ASSERT_TRUE(f->busy());
     EXPECT_EQ(f->busy()->message, QStringLiteral("Saving Caf\\xE9\\u202E\u2026"));
     f.runBackground();
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Caf\uFFFD\uFFFD"));
+    EXPECT_EQ(f->title().text(), QStringLiteral("Caf\uFFFD\uFFFD"));
 }
 
 TEST(StudioCassetteMendTest, SaveAsStartsInTheCassettesOwnFolder) {

@@ -43,7 +43,7 @@ TEST_F(StudioDocumentTest, AnEditThatChangesNothingPublishesNothing) {
     f->updateDocument([](CassetteDocument& d) { d.jcard.title = ""; });
     EXPECT_EQ(documents.count(), 0);
     EXPECT_FALSE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle(), "Untitled C60");
+    EXPECT_EQ(f->title().text(), "Untitled C60");
 }
 
 TEST_F(StudioDocumentTest, TheRecordTabCyclesAndProtectsOnlyWhenBroken) {

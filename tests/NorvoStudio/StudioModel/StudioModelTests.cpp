@@ -398,14 +398,14 @@ TEST(StudioModelShutdownTest, StoresThePositionSwitchesTheTunerOffAndStopsTheOut
 TEST(StudioModelShutdownTest, WindowTitlesAndTheMusicPanel) {
     test::StudioFixture f;
     f.start();
-    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
+    EXPECT_EQ(f->title().text(), "Norvo Studio");
     f.insertBlank();
-    QSignalSpy titles(f.model.get(), &StudioModel::windowTitleChanged);
+    QSignalSpy titles(&f->title(), &WindowTitle::changed);
     f->updateDocument([](CassetteDocument& d) { d.name = "Road Trip"; });
-    EXPECT_EQ(f->windowTitle(), "Road Trip \u2014 Edited");
+    EXPECT_EQ(f->title().text(), "Road Trip \u2014 Edited");
     EXPECT_EQ(titles.count(), 1);
     f->removeCassette();
-    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
+    EXPECT_EQ(f->title().text(), "Norvo Studio");
     EXPECT_FALSE(f->hasUnsavedChanges());
 
     const auto a = f.makeSong("a.wav", 0.2), b = f.makeSong("b.mp3", 0.2);
