@@ -201,7 +201,7 @@ void StudioView::fit() {
 }
 
 void StudioView::showAlert() {
-    const auto& alert = model_.alert();
+    const auto& alert = model_.alerts().shown();
     if (!alert) {
         if (alertBox_) alertBox_->close();
         shownAlert_.reset();
@@ -222,7 +222,8 @@ void StudioView::showAlert() {
     shownAlert_ = id;
     connect(box, &QMessageBox::finished, this, [this, id] {
         // Clear only the alert this box showed: a newer one stays pending.
-        if (model_.alert() && model_.alert()->id == id) model_.dismissAlert();
+        AlertSlot& alerts = model_.alerts();
+        if (alerts.shown() && alerts.shown()->id == id) alerts.dismiss();
         if (shownAlert_ == id) shownAlert_.reset();
     });
     alertBox_ = box;

@@ -103,7 +103,7 @@ void StudioModel::setDeckInput(DeckInput input) {
 }
 
 bool StudioModel::isCassetteIdle() const {
-    return document().has_value() && !busy() && !isRecordingOrArmed(live_->snapshot().transport.mode);
+    return editor_->document().has_value() && !slot_->busy() && !isRecordingOrArmed(live_->snapshot().transport.mode);
 }
 
 void StudioModel::pushWriteProtection() {
@@ -215,7 +215,7 @@ void StudioModel::noticeOutputLoss() {
 
 void StudioModel::shutdownSteps() {
     shutDown_ = true;
-    saveTapePosition();
+    slot_->saveTapePosition();
     tuner_->powerOff();
     if (output_) output_->stop();
     output_.reset();
@@ -305,7 +305,7 @@ void StudioModel::tick() {
     }
     // Recording makes the cassette unsaved without any edit; every other change to the
     // title announces itself.
-    if (const bool unsaved = hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
+    if (const bool unsaved = slot_->hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
         tickSawUnsaved_ = unsaved;
         title_->noteMaybeChanged();
     }
@@ -334,7 +334,7 @@ void StudioModel::followSources(bool armed) {
 // MARK: - Deck commands
 
 void StudioModel::transport(TransportCommand command) {
-    if (busy() && command != TransportCommand::stop && command != TransportCommand::endWind) return;
+    if (slot_->busy() && command != TransportCommand::stop && command != TransportCommand::endWind) return;
     const bool accepted = core_->transport(command);
     const auto& document = editor_->document();
     if (command == TransportCommand::record && !accepted && document) {

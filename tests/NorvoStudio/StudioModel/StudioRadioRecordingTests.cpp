@@ -159,9 +159,9 @@ TEST(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepeat
     EXPECT_EQ(f->tuner().reception(), TunerEngine::Reception::tuned());
 
     // Read back every hundredth of a second of the tape: each follows the one before.
-    const int64_t recorded = f->media()->used(TapeSide::a);
+    const int64_t recorded = f->cassetteSlot().media()->used(TapeSide::a);
     ASSERT_GT(recorded, 10 * 44100);
-    const auto times = timeOfBlocks(f->media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
+    const auto times = timeOfBlocks(f->cassetteSlot().media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
     ASSERT_FALSE(times.empty());
     EXPECT_GE(times.front(), 0);
     for (std::size_t i = 1; i < times.size(); ++i) {
