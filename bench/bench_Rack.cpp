@@ -141,7 +141,7 @@ struct Studio {
         return 100.0 * (cpu() - before) / (double(wall.nsecsElapsed()) * 1e-9);
     }
     void startRecording() {
-        model->createBlankCassette(CassetteType::c60());
+        model->cassetteSlot().createBlankCassette(CassetteType::c60());
         model->source().add({directory / "song.wav"});
         run(0.5);  // the duration probe
         model->source().togglePlayPause();

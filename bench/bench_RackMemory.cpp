@@ -108,7 +108,7 @@ struct RecordingStudio {
     }
     // A blank C60 recording the player from its first track.
     bool startRecording() {
-        model->createBlankCassette(CassetteType::c60());
+        model->cassetteSlot().createBlankCassette(CassetteType::c60());
         model->setDeckInput(DeckInput::sourcePlayer);
         model->source().togglePlayPause();
         for (int i = 0; i < 1000 && model->source().state() != SourcePlayerEngine::State::playing; ++i) {
