@@ -6,7 +6,7 @@
 
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioMenuBar.hpp"
-#include "Rack/StudioView.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
