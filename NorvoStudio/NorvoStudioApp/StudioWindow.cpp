@@ -9,7 +9,7 @@
 #include "NorvoStudioApp/OpeningSize.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioMenuBar.hpp"
-#include "Rack/StudioView.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {

@@ -3,7 +3,7 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 
-#include "Rack/StudioView.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 
 #include <QThread>
 

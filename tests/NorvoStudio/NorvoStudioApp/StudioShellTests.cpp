@@ -13,6 +13,7 @@
 #include <fstream>
 #include <future>
 
+#include "Kit/KitFont.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
@@ -22,7 +23,6 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
-#include "Rack/Kit/KitFont.hpp"
 
 namespace norvo {
 namespace {

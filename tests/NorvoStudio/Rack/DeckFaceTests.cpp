@@ -14,16 +14,16 @@
 #include <functional>
 #include <vector>
 
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/HardwareKey.hpp"
+#include "Kit/HoldKey.hpp"
+#include "Kit/Knob.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "NorvoStudio/Support/FakeDeck.hpp"
 #include "NorvoStudio/Support/ImageDifference.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Rack/CassetteDeckView.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/HoldKey.hpp"
-#include "Rack/Kit/Knob.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/TapeSoundMenuItems.hpp"
 #include "Support/FakeClock.hpp"

@@ -1,9 +1,9 @@
+#include "NorvoStudioApp/StudioView.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/RackGeometry.hpp"
 #include "Rack/SourcePlayerView.hpp"
-#include "Rack/StudioView.hpp"
 #include "Tuner/TunerView.hpp"
 
 #include "NorvoStudio/Support/RackFaceServices.hpp"

@@ -1,17 +1,17 @@
 #include "StudioView.hpp"
 
-#include "CassetteDeckView.hpp"
-#include "CassetteShelf.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "Kit/BlackFaceplate.hpp"
 #include "Kit/KitShadow.hpp"
-#include "LineCables.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/CassetteShelf.hpp"
+#include "Rack/LineCables.hpp"
+#include "Rack/RackGeometry.hpp"
+#include "Rack/SourcePlayerView.hpp"
+#include "Rack/WoodGrain.hpp"
 #include "RackFaces.hpp"
-#include "RackGeometry.hpp"
-#include "SourcePlayerView.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/TunerView.hpp"
-#include "WoodGrain.hpp"
 
 #include <QAction>
 #include <QEvent>
