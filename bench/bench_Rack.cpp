@@ -29,17 +29,17 @@
 #include <benchmark/benchmark.h>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/HardwareKey.hpp"
+#include "Kit/Knob.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/Knob.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/SourcePlayerView.hpp"
-#include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"
@@ -141,7 +141,7 @@ struct Studio {
         return 100.0 * (cpu() - before) / (double(wall.nsecsElapsed()) * 1e-9);
     }
     void startRecording() {
-        model->createBlankCassette(CassetteType::c60());
+        model->cassetteSlot().createBlankCassette(CassetteType::c60());
         model->source().add({directory / "song.wav"});
         run(0.5);  // the duration probe
         model->source().togglePlayPause();

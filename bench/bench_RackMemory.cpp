@@ -18,15 +18,15 @@
 
 #include "AudioEngine/DecodedSourceStreamFactory.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "Kit/RecentPictures.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
 #include "Rack/CassetteDeckView.hpp"
-#include "Rack/Kit/RecentPictures.hpp"
-#include "Rack/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Support/AudioFixtures.hpp"
 #include "Support/FakeClock.hpp"
@@ -108,7 +108,7 @@ struct RecordingStudio {
     }
     // A blank C60 recording the player from its first track.
     bool startRecording() {
-        model->createBlankCassette(CassetteType::c60());
+        model->cassetteSlot().createBlankCassette(CassetteType::c60());
         model->setDeckInput(DeckInput::sourcePlayer);
         model->source().togglePlayPause();
         for (int i = 0; i < 1000 && model->source().state() != SourcePlayerEngine::State::playing; ++i) {

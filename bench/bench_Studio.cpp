@@ -56,7 +56,7 @@ struct BusyStudio {
         services.locale = Locale("en_US");
         model = std::make_unique<StudioModel>(services);
         model->start();
-        model->createBlankCassette(CassetteType::c60());
+        model->cassetteSlot().createBlankCassette(CassetteType::c60());
 
         renderer = std::thread([this] {
             while (!done.load()) {

@@ -1,6 +1,6 @@
 #include "KraftFlecks.hpp"
 
-#include "Rack/Kit/XorShiftRandom.hpp"
+#include "Kit/XorShiftRandom.hpp"
 
 namespace norvo {
 

@@ -66,7 +66,7 @@ CassetteDesignerView::CassetteDesignerView(StudioModel& model, QWidget* parent) 
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
 
-    if (model_.document()) {
+    if (model_.editor().document()) {
         preview_ = new DesignerPreview(model_.editor(), model_.live(), content_);
         columns->addWidget(preview_);
 
@@ -141,7 +141,7 @@ void CassetteDesignerView::setTab(Tab tab) {
 }
 
 void CassetteDesignerView::documentChanged() {
-    if (!model_.document()) {
+    if (!model_.editor().document()) {
         // The cassette went away: nothing is left to design.
         reject();
         return;

@@ -9,7 +9,7 @@
 
 #include "DesignerFormSection.hpp"
 #include "DesignerKey.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
+#include "Kit/SystemSymbol.hpp"
 #include "StudioModel/DocumentEditor.hpp"
 
 namespace norvo {

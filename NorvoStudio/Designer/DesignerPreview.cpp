@@ -14,8 +14,8 @@
 #include "CassetteDrawing/JCardView.hpp"
 #include "DesignerScrollBar.hpp"
 #include "DesignerSegmentedControl.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
 #include "StudioModel/DocumentEditor.hpp"
 #include "StudioModel/LiveDeck.hpp"
 

@@ -111,19 +111,20 @@ void StudioActions::bind() {
     auto on = [this](Id id, auto&& work) { connect(action(id), &QAction::triggered, this, work); };
 
     for (Id id : {Id::newC46, Id::newC60, Id::newC90, Id::newC120})
-        on(id, [&m, id] { m.newCassette(standardType(id)); });
-    on(Id::openCassette, [&m] { m.chooseCassette(); });
+        on(id, [&m, id] { m.cassetteSlot().newCassette(standardType(id)); });
+    on(Id::openCassette, [&m] { m.cassetteSlot().chooseCassette(); });
     on(Id::addMusic, [&m] { m.chooseSourceFiles(); });
     on(Id::saveCassette, [&m] {
         // The choice between saving in place and the panel is made once, now.
-        if (const auto file = m.fileUrl()) {
-            m.save(*file);
+        CassetteSlot& slot = m.cassetteSlot();
+        if (const auto file = slot.fileUrl()) {
+            slot.save(*file);
         } else {
-            m.saveAs();
+            slot.saveAs();
         }
     });
-    on(Id::saveCassetteAs, [&m] { m.saveAs(); });
-    on(Id::ejectCassette, [&m] { m.eject(); });
+    on(Id::saveCassetteAs, [&m] { m.cassetteSlot().saveAs(); });
+    on(Id::ejectCassette, [&m] { m.cassetteSlot().eject(); });
     on(Id::quit, [this] { emit quitRequested(); });
 
     on(Id::play, [&m] { m.transport(TransportCommand::play); });
@@ -160,8 +161,8 @@ void StudioActions::bind() {
 
 void StudioActions::refresh() {
     const StudioModel& m = model_;
-    const bool loaded = m.document().has_value();
-    const bool busy = m.busy().has_value();
+    const bool loaded = m.editor().document().has_value();
+    const bool busy = m.cassetteSlot().busy().has_value();
 
     // A load or save in flight refuses new cassettes, opening and ejecting.
     for (Id id : {Id::newCassetteMenu, Id::newC46, Id::newC60, Id::newC90, Id::newC120, Id::openCassette})

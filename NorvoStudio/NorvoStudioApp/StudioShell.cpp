@@ -2,11 +2,11 @@
 
 #include <QApplication>
 
+#include "Kit/KitFont.hpp"
 #include "NorvoStudioApp/QuitController.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
-#include "Rack/Kit/KitFont.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {

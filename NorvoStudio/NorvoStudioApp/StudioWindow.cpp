@@ -9,7 +9,7 @@
 #include "NorvoStudioApp/OpeningSize.hpp"
 #include "NorvoStudioApp/StudioActions.hpp"
 #include "NorvoStudioApp/StudioMenuBar.hpp"
-#include "Rack/StudioView.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo {
@@ -30,8 +30,9 @@ std::optional<QSize> savedSize(const DefaultsStore& defaults) {
 StudioWindow::StudioWindow(StudioModel& model, const RackFaces& faces, QWidget* parent)
     : QMainWindow(parent), model_(model), actions_(new StudioActions(model, this)) {
     setObjectName(QStringLiteral("studio"));
-    setWindowTitle(model_.windowTitle());
-    connect(&model_, &StudioModel::windowTitleChanged, this, [this] { setWindowTitle(model_.windowTitle()); });
+    const WindowTitle& title = model_.title();
+    setWindowTitle(title.text());
+    connect(&title, &WindowTitle::changed, this, [this, &title] { setWindowTitle(title.text()); });
 
     auto* content = new StudioView(model_, faces, this);
     content->setMinimumSize(minimumContentWidth, minimumContentHeight);

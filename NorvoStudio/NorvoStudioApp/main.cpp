@@ -5,6 +5,7 @@
 
 #include "NorvoStudioApp/ProcessLocale.hpp"
 #include "NorvoStudioApp/QtStudioUi.hpp"
+#include "NorvoStudioApp/RackFaces.hpp"
 #include "NorvoStudioApp/SingleInstance.hpp"
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
@@ -13,7 +14,6 @@
 #include "Platform/StudioVersion.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"

@@ -12,11 +12,11 @@
 #include "DeckLayout.hpp"
 #include "DeckReadout.hpp"
 #include "DeckShown.hpp"
+#include "Kit/KeyedPicture.hpp"
+#include "Kit/LayerPicture.hpp"
+#include "Kit/StaticLayer.hpp"
+#include "Kit/ValuePicture.hpp"
 #include "Platform/Uuid.hpp"
-#include "Rack/Kit/KeyedPicture.hpp"
-#include "Rack/Kit/LayerPicture.hpp"
-#include "Rack/Kit/StaticLayer.hpp"
-#include "Rack/Kit/ValuePicture.hpp"
 #include "SharedValue.hpp"
 
 class QMenu;

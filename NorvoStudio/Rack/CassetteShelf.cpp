@@ -113,7 +113,7 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
     for (size_t i = 0; i < blanks_.size() && i < types.size(); ++i) {
         auto* blank = new ShelfBlank(types[i], styleForBlank(int(i)), this);
         const CassetteType type = types[i];
-        connect(blank, &QAbstractButton::clicked, this, [this, type] { model_.newCassette(type); });
+        connect(blank, &QAbstractButton::clicked, this, [this, type] { model_.cassetteSlot().newCassette(type); });
         blanks_[i] = blank;
         row->addWidget(blank, 0, Qt::AlignVCenter);
     }
@@ -127,12 +127,13 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
     row->addLayout(actions);
     row->addStretch(1);
 
-    connect(open_, &QPushButton::clicked, this, [this] { model_.chooseCassette(); });
+    connect(open_, &QPushButton::clicked, this, [this] { model_.cassetteSlot().chooseCassette(); });
     connect(design_, &QPushButton::clicked, this, [this] { model_.setShowingDesigner(true); });
     connect(save_, &QPushButton::clicked, this, [this] {
         // Copy the location first: the model may change while the save runs.
-        if (const auto file = model_.fileUrl()) model_.save(*file);
-        else model_.saveAs();
+        CassetteSlot& slot = model_.cassetteSlot();
+        if (const auto file = slot.fileUrl()) slot.save(*file);
+        else slot.saveAs();
     });
 
     for (auto signal : {&StudioModel::busyChanged, &StudioModel::documentChanged, &StudioModel::modelChanged,
@@ -142,12 +143,12 @@ CassetteShelf::CassetteShelf(StudioModel& model, QWidget* parent) : QWidget(pare
 }
 
 void CassetteShelf::refresh() {
-    const bool busy = model_.busy().has_value();
+    const bool busy = model_.cassetteSlot().busy().has_value();
     // Replacing the cassette while it loads or saves is refused by the model too.
     for (auto* blank : blanks_)
         if (blank) blank->setEnabled(!busy);
     open_->setEnabled(!busy);
-    design_->setEnabled(model_.document().has_value());
+    design_->setEnabled(model_.editor().document().has_value());
     save_->setEnabled(model_.isCassetteIdle());
 }
 

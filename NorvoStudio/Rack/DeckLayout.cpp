@@ -7,14 +7,14 @@
 
 #include "Cassette/NorvoGeometry.hpp"
 #include "CassetteDrawing/CassetteRenderer.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/FLMeterScale.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/FLMeterScale.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/Knob.hpp"
+#include "Kit/Silkscreen.hpp"
 
 namespace norvo {
 

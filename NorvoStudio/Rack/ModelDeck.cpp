@@ -22,20 +22,21 @@ ModelDeck::ModelDeck(StudioModel& model, const Clock& clock, QObject* parent)
     connect(&model_, &StudioModel::deckVolumeChanged, this, &DeckFacade::deckVolumeChanged);
 }
 
-const std::optional<CassetteDocument>& ModelDeck::document() const { return model_.document(); }
+const std::optional<CassetteDocument>& ModelDeck::document() const { return model_.editor().document(); }
 
-const DeckFacade::Images& ModelDeck::images() const { return model_.images(); }
+const DeckFacade::Images& ModelDeck::images() const { return model_.editor().images(); }
 
 const CassetteTransport& ModelDeck::transport() const { return model_.live().snapshot().transport; }
 
 const MeterBallistics::Pair& ModelDeck::meters() const { return model_.live().deckMeter(); }
 
 std::optional<int64_t> ModelDeck::recordedFrames(TapeSide side) const {
-    if (!model_.media()) return std::nullopt;
-    return model_.media()->used(side);
+    const auto& media = model_.cassetteSlot().media();
+    if (!media) return std::nullopt;
+    return media->used(side);
 }
 
-double ModelDeck::counterOffset() const { return model_.counterOffset(); }
+double ModelDeck::counterOffset() const { return model_.cassetteSlot().counterOffset(); }
 
 DeckInput ModelDeck::deckInput() const { return model_.deckInput(); }
 
@@ -44,13 +45,13 @@ double ModelDeck::recordLevel() const { return model_.recordLevel(); }
 double ModelDeck::deckVolume() const { return model_.deckVolume(); }
 
 std::optional<std::string> ModelDeck::tapeSoundName() const {
-    const auto& selected = model_.tapeSound().selected;
+    const auto& selected = model_.tapeSounds().library().selected;
     if (!selected) return std::nullopt;
     return selected->name;
 }
 
 std::optional<DeckFacade::Busy> ModelDeck::busy() const {
-    const auto& busy = model_.busy();
+    const auto& busy = model_.cassetteSlot().busy();
     if (!busy) return std::nullopt;
     return Busy{busy->message, busy->progress};
 }
@@ -59,7 +60,7 @@ std::optional<QString> ModelDeck::outputLoss() const { return model_.outputLoss(
 
 void ModelDeck::send(TransportCommand command) { model_.transport(command); }
 
-void ModelDeck::eject() { model_.eject(); }
+void ModelDeck::eject() { model_.cassetteSlot().eject(); }
 
 void ModelDeck::resetCounter() { model_.resetCounter(); }
 
@@ -69,7 +70,7 @@ void ModelDeck::setRecordLevel(double level) { model_.setRecordLevel(level); }
 
 void ModelDeck::setDeckVolume(double volume) { model_.setDeckVolume(volume); }
 
-void ModelDeck::advanceWriteProtect(TapeSide side) { model_.advanceWriteProtect(side); }
+void ModelDeck::advanceWriteProtect(TapeSide side) { model_.editor().advanceWriteProtect(side); }
 
 void ModelDeck::open(const std::filesystem::path& file) { model_.open(file); }
 

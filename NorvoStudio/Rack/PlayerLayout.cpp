@@ -4,16 +4,16 @@
 #include <QFontMetricsF>
 #include <algorithm>
 
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/Knob.hpp"
+#include "Kit/Silkscreen.hpp"
+#include "Kit/SilverKeyStyle.hpp"
+#include "Kit/SystemSymbol.hpp"
 #include "PlayerProgramList.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/SilverKeyStyle.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
 
 namespace norvo {
 

@@ -7,16 +7,16 @@
 #include <cmath>
 #include <tuple>
 
-#include "Rack/Kit/BrushedMetal.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/KitShadow.hpp"
-#include "Rack/Kit/LED.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
+#include "Kit/BrushedMetal.hpp"
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/KitShadow.hpp"
+#include "Kit/LED.hpp"
+#include "Kit/Silkscreen.hpp"
+#include "Kit/SystemSymbol.hpp"
 
 namespace norvo {
 

@@ -9,12 +9,12 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/SystemSymbol.hpp"
 #include "PlayerDrop.hpp"
 #include "PlayerFacade.hpp"
 #include "PlayerReadout.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
 #include "StudioModel/ShownText.hpp"
 
 namespace norvo {

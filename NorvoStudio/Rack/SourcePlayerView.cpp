@@ -13,10 +13,10 @@
 #include <cmath>
 #include <utility>
 
+#include "Kit/Knob.hpp"
+#include "Kit/SilverKey.hpp"
 #include "PlayerFacade.hpp"
 #include "PlayerProgramList.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/SilverKey.hpp"
 #include "StudioModel/StudioCommands.hpp"
 
 namespace norvo {

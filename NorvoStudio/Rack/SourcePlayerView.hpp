@@ -2,11 +2,11 @@
 #include <QWidget>
 #include <array>
 
+#include "Kit/StaticLayer.hpp"
 #include "PlayerLayout.hpp"
 #include "PlayerParts.hpp"
 #include "PlayerReadout.hpp"
 #include "PlayerScrub.hpp"
-#include "Rack/Kit/StaticLayer.hpp"
 
 class QAction;
 

@@ -33,7 +33,7 @@ void TapeSoundMenuItems::fill(QMenu& menu, StudioModel& model) {
         if (child->property(ownedProperty).toBool()) delete child;
     }
 
-    const TapeSoundLibrary& library = model.tapeSound();
+    const TapeSoundLibrary& library = model.tapeSounds().library();
     const std::string selectedID = library.selectedID();
     auto* group = owned(new QActionGroup(&menu));
     group->setExclusive(true);
@@ -43,7 +43,7 @@ void TapeSoundMenuItems::fill(QMenu& menu, StudioModel& model) {
         action->setCheckable(true);
         action->setChecked(id == selectedID);
         group->addAction(action);
-        QObject::connect(action, &QAction::triggered, &menu, [&model, id] { model.selectTapeSound(id); });
+        QObject::connect(action, &QAction::triggered, &menu, [&model, id] { model.tapeSounds().select(id); });
     };
 
     row(std::string(TapeSoundLibrary::defaultProfileID), QObject::tr("Clean"));
@@ -56,17 +56,17 @@ void TapeSoundMenuItems::fill(QMenu& menu, StudioModel& model) {
 
     menu.addSeparator();
     QObject::connect(menu.addAction(QObject::tr("Import Tape Sound\u2026")), &QAction::triggered, &menu,
-                     [&model] { model.chooseTapeSoundToImport(); });
+                     [&model] { model.tapeSounds().chooseToImport(); });
     const QString selectedName = library.selected ? shown(library.selected->name) : QObject::tr("Clean");
     QAction* exportItem = menu.addAction(QObject::tr("Export \u201c") + selectedName + QObject::tr("\u201d\u2026"));
     exportItem->setEnabled(library.selected.has_value());
-    QObject::connect(exportItem, &QAction::triggered, &menu, [&model] { model.exportTapeSound(); });
+    QObject::connect(exportItem, &QAction::triggered, &menu, [&model] { model.tapeSounds().exportSelected(); });
 
     if (!library.imported.empty()) {
         QMenu* remove = owned(new QMenu(QObject::tr("Remove Imported"), &menu));
         for (const SoundProfile& profile : library.imported) {
             QObject::connect(remove->addAction(shown(profile.name)), &QAction::triggered, &menu,
-                             [&model, id = profile.id] { model.removeImportedTapeSound(id); });
+                             [&model, id = profile.id] { model.tapeSounds().removeImported(id); });
         }
         menu.addMenu(remove);
     }

@@ -42,10 +42,18 @@ CassetteSlot::CassetteSlot(const StudioServices& services, AudioCore& core, Live
       alerts_(alerts),
       positions_(services.defaults),
       recovery_(std::make_unique<RecoveryWriter>(*services.clock)),
-      background_(std::make_unique<BackgroundWork>(services.executor, services.runInBackground)) {}
+      background_(std::make_unique<BackgroundWork>(services.executor, services.runInBackground)) {
+    title_.follow([this]() -> std::optional<WindowTitle::Cassette> {
+        const auto& document = editor_.document();
+        if (!document) return std::nullopt;
+        return WindowTitle::Cassette{cassetteName(*document, fileUrl_, ShownText::isolatedWhenRightToLeft),
+                                     hasUnsavedChanges()};
+    });
+}
 
 CassetteSlot::~CassetteSlot() {
     *alive_ = false;
+    title_.follow({});
     // Saves and releases still running use the media and the services: they end first.
     // A read that hangs is left behind.
     background_.reset();
@@ -63,14 +71,6 @@ bool CassetteSlot::hasUnsavedChanges() const {
     if (!editor_.document()) return false;
     if (editor_.metadataEdited()) return true;
     return media_ && media_->isDirty();
-}
-
-QString CassetteSlot::windowTitle() const {
-    const auto& document = editor_.document();
-    if (!document) return QStringLiteral("Norvo Studio");
-    QString base = cassetteName(*document, fileUrl_, ShownText::isolatedWhenRightToLeft);
-    if (hasUnsavedChanges()) base += QStringLiteral(" \u2014 Edited");
-    return base;
 }
 
 void CassetteSlot::setMedia(std::shared_ptr<TapeMedia> media) {
@@ -144,7 +144,7 @@ void CassetteSlot::saveTapePosition() {
 
 StudioUi::SaveChoice CassetteSlot::confirmSaveChanges() {
     const auto& document = editor_.document();
-    QString title = document ? cassetteName(*document, fileUrl_, ShownText::inSentence) : windowTitle();
+    QString title = document ? cassetteName(*document, fileUrl_, ShownText::inSentence) : title_.text();
     title.remove(QStringLiteral(" \u2014 Edited"));
     const QString message = QStringLiteral("Save the cassette \u201C") + title + QStringLiteral("\u201D?");
     const QString informative = QStringLiteral(

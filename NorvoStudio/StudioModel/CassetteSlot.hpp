@@ -57,7 +57,6 @@ public:
     double counterOffset() const { return counterOffset_; }
     void setCounterOffset(double offset);
     bool hasUnsavedChanges() const;
-    QString windowTitle() const;
     // The cassette as its title names it: its file's name, else its own name, else its
     // type. `shown` puts a name from outside before the user (drawn alone, or in a sentence).
     static QString cassetteName(const CassetteDocument& document, const std::optional<std::filesystem::path>& file,

@@ -15,7 +15,7 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)), core_(std::make_unique<AudioCore>()) {
     lastTick_ = services_.executor.now();
     alerts_ = std::make_unique<AlertSlot>();
-    title_ = std::make_unique<WindowTitle>([this] { return windowTitle(); }, [this] { emit windowTitleChanged(); });
+    title_ = std::make_unique<WindowTitle>();
     shelf_ = std::make_unique<TapeSoundShelf>(services_.defaults, *core_, services_.ui, *alerts_);
     source_ = std::make_unique<SourcePlayerEngine>(*core_, services_.sourceStreams, services_.executor);
     tuner_ = std::make_unique<TunerEngine>(*core_, services_.defaults, services_.tunerDirectory, services_.tunerStreams,
@@ -47,7 +47,6 @@ StudioModel::StudioModel(StudioServices services, QObject* parent)
 
     sourceObservation_ = source_->observe([this] { emit sourceChanged(); });
     tunerObservation_ = tuner_->observe([this] { emit tunerChanged(); });
-    title_->adoptCurrent();
 }
 
 StudioModel::~StudioModel() {
@@ -104,7 +103,7 @@ void StudioModel::setDeckInput(DeckInput input) {
 }
 
 bool StudioModel::isCassetteIdle() const {
-    return document().has_value() && !busy() && !isRecordingOrArmed(live_->snapshot().transport.mode);
+    return editor_->document().has_value() && !slot_->busy() && !isRecordingOrArmed(live_->snapshot().transport.mode);
 }
 
 void StudioModel::pushWriteProtection() {
@@ -226,7 +225,7 @@ void StudioModel::followOutput() {
 
 void StudioModel::shutdownSteps() {
     shutDown_ = true;
-    saveTapePosition();
+    slot_->saveTapePosition();
     tuner_->powerOff();
     if (output_) output_->stop();
     output_.reset();
@@ -316,7 +315,7 @@ void StudioModel::tick() {
     }
     // Recording makes the cassette unsaved without any edit; every other change to the
     // title announces itself.
-    if (const bool unsaved = hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
+    if (const bool unsaved = slot_->hasUnsavedChanges(); unsaved != tickSawUnsaved_) {
         tickSawUnsaved_ = unsaved;
         title_->noteMaybeChanged();
     }
@@ -345,7 +344,7 @@ void StudioModel::followSources(bool armed) {
 // MARK: - Deck commands
 
 void StudioModel::transport(TransportCommand command) {
-    if (busy() && command != TransportCommand::stop && command != TransportCommand::endWind) return;
+    if (slot_->busy() && command != TransportCommand::stop && command != TransportCommand::endWind) return;
     const bool accepted = core_->transport(command);
     const auto& document = editor_->document();
     if (command == TransportCommand::record && !accepted && document) {

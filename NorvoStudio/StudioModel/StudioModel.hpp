@@ -49,33 +49,24 @@ namespace norvo {
 // the live deck, the tape sounds, the audio output once started and the cassette in the
 // deck. One instance per run, made by the application and handed to the views. Main
 // thread only. The cassette's concerns live in collaborators it owns (the slot, the
-// document editor, the recording log, the recovery, the tape-sound shelf); the model
-// keeps the engines, the tick, start and quit, and every operation and signal the
-// views use.
+// document editor, the recording log, the recovery, the tape-sound shelf, the alert
+// slot, the window title); callers reach them for their values and commands. The model
+// keeps the engines, the tick, start and quit, the deck's settings and transport.
 //
 // Every published value has a getter and a change signal; views re-read on repaint.
-// Signals of engine observers (sourceChanged, tunerChanged) and of the live deck must
-// only schedule repaints: never call back into an engine from them.
+// The model announces its collaborators' changes too, so that a view listens to one
+// studio. Signals of engine observers (sourceChanged, tunerChanged) and of the live deck
+// must only schedule repaints: never call back into an engine from them.
 class StudioModel final : public QObject {
     Q_OBJECT
 public:
-    using AlertItem = AlertSlot::Alert;
-    using Busy = CassetteSlot::Busy;
-    using SaveChoice = StudioUi::SaveChoice;
-    using RecoverChoice = StudioUi::RecoverChoice;
     // Told whether the operation ran (a save: whether the file was written).
     using Completion = CassetteSlot::Completion;
-    // Where in the document a colour or a list of lines lives (the designer's fields).
-    using ColorField = DocumentEditor::ColorField;
-    using LinesField = DocumentEditor::LinesField;
 
     enum class QuitReply { cancel, now, later };
 
     static constexpr double tickInterval = 1.0 / 60.0;
     static constexpr double largestTimeStep = 0.1;
-    static constexpr int64_t markerLeadFrames = RecordingLog::markerLeadFrames;
-    // The recovery copy of a cassette with unsaved changes is written at most this often.
-    static constexpr double recoveryInterval = CassetteRecovery::interval;
 
     explicit StudioModel(StudioServices services, QObject* parent = nullptr);
     ~StudioModel() override;
@@ -90,26 +81,23 @@ public:
     StudioUi& ui() { return services_.ui; }
     // The user's settings, for the views' own (the window's size).
     DefaultsStore& defaults() { return services_.defaults; }
-    // The collaborators, for views that need only their part of the studio.
-    DocumentEditor& editor() { return *editor_; }
+
+    // The collaborators, for what callers need of their part of the studio.
+    CassetteSlot& cassetteSlot() { return *slot_; }
     const CassetteSlot& cassetteSlot() const { return *slot_; }
+    DocumentEditor& editor() { return *editor_; }
+    const DocumentEditor& editor() const { return *editor_; }
+    TapeSoundShelf& tapeSounds() { return *shelf_; }
+    AlertSlot& alerts() { return *alerts_; }
+    const RecordingLog& recordingLog() const { return *log_; }
+    const WindowTitle& title() const { return *title_; }
 
     // Published state.
-    const std::optional<CassetteDocument>& document() const { return editor_->document(); }
-    const ArtworkImages& images() const { return editor_->images(); }
-    const std::vector<QImage>& bookletImages() const { return editor_->bookletImages(); }
-    const std::shared_ptr<TapeMedia>& media() const { return slot_->media(); }
-    const std::optional<std::filesystem::path>& fileUrl() const { return slot_->fileUrl(); }
-    bool metadataEdited() const { return editor_->metadataEdited(); }
-    const std::optional<Busy>& busy() const { return slot_->busy(); }
-    const std::optional<AlertItem>& alert() const { return alerts_->shown(); }
-    void dismissAlert() { alerts_->dismiss(); }
     // Why nothing is heard, while the output goes on without the device it lost: said on the
     // deck, not in an alert that would take a click meant for the studio.
     const std::optional<QString>& outputLoss() const { return outputLoss_; }
     bool showingDesigner() const { return showingDesigner_; }
     void setShowingDesigner(bool showing);
-    double counterOffset() const { return slot_->counterOffset(); }
 
     // Deck settings: every assignment is pushed to the core, also an unchanged one.
     double deckVolume() const { return deckVolume_; }
@@ -120,16 +108,10 @@ public:
     static float recordGain(double level);
     DeckInput deckInput() const { return deckInput_; }
     void setDeckInput(DeckInput input);
-    const TapeSoundLibrary& tapeSound() const { return shelf_->library(); }
 
     // Derived.
-    bool hasUnsavedChanges() const { return slot_->hasUnsavedChanges(); }
-    QString windowTitle() const { return slot_->windowTitle(); }
     bool isCassetteIdle() const;
     bool isStarted() const { return ticker_ != nullptr; }
-    // The station lock the tick keeps (tuner tuned to `lockedStation` since head frame).
-    const std::optional<std::string>& lockedStation() const { return log_->lockedStation(); }
-    std::optional<int64_t> stationLockedAt() const { return log_->stationLockedAt(); }
 
     // Life.
     void start();
@@ -137,9 +119,10 @@ public:
     // Opens documents in order as open() does, but audio files that follow one another
     // join the player in one addition: thousands of them cost one update of its list.
     void openDocuments(std::vector<std::filesystem::path> files);
+    // Runs the panel for music and adds what was chosen to the player.
+    void chooseSourceFiles();
     // One step of the main loop; the timer calls it every 1/60 s.
     void tick();
-    void saveTapePosition() { slot_->saveTapePosition(); }
     // Tape position stored, tuner off, output stopped, settings flushed. Quitting has
     // answered for the cassette's changes, so its recovery copy goes.
     void shutdown();
@@ -147,8 +130,6 @@ public:
     // the same steps, but a cassette with unsaved changes keeps its workspace, with a
     // recovery copy as of now, to be offered back at the next start.
     void terminate();
-    // The recovery copies of the loaded cassette (tests wait on it).
-    RecoveryWriter& recoveryWriter() { return slot_->recoveryWriter(); }
     // The quit decision: with nothing unsaved (or Don't Save) shuts down and answers now;
     // Cancel answers cancel; Save answers later (or cancel when it failed at once) and
     // calls `deferred` with whether to quit once the save ended (shut down when true).
@@ -158,55 +139,6 @@ public:
     // Deck commands.
     void transport(TransportCommand command);
     void resetCounter();
-
-    // Cassette lifecycle. Refused while busy (beep, false completion).
-    SaveChoice confirmSaveChanges() { return slot_->confirmSaveChanges(); }
-    void newCassette(const CassetteType& type, Completion done = {}) { slot_->newCassette(type, std::move(done)); }
-    void createBlankCassette(const CassetteType& type) { slot_->createBlankCassette(type); }
-    void openCassette(const std::filesystem::path& file, Completion done = {}) {
-        slot_->openCassette(file, std::move(done));
-    }
-    void insert(CassetteDocument document, std::shared_ptr<TapeMedia> media,
-                std::optional<std::filesystem::path> file) {
-        slot_->insert(std::move(document), std::move(media), std::move(file));
-    }
-    void removeCassette() { slot_->removeCassette(); }
-    void eject(Completion done = {}) { slot_->eject(std::move(done)); }
-    void chooseCassette(Completion done = {}) { slot_->chooseCassette(std::move(done)); }
-    void chooseSourceFiles();
-
-    // Saving.
-    void save(const std::filesystem::path& file, Completion done = {}) { slot_->save(file, std::move(done)); }
-    void saveAs(Completion done = {}) { slot_->saveAs(std::move(done)); }
-    // PNG of the cassette (side A, head 0) drawn by the desktop, or nothing.
-    std::optional<QByteArray> renderPNG(const CassetteDocument& document) { return editor_->renderPNG(document); }
-
-    // Document edits: each changes a copy and publishes it only when it differs.
-    void updateDocument(const std::function<void(CassetteDocument&)>& edit) { editor_->updateDocument(edit); }
-    // The record tab's next state (intact/taped over → broken → taped over).
-    void advanceWriteProtect(TapeSide side) { editor_->advanceWriteProtect(side); }
-    void setShellTransparent(bool transparent) { editor_->setShellTransparent(transparent); }
-    void setDesign(const CassetteStyle& style) { editor_->setDesign(style); }
-    void setDocumentColor(const QColor& color, const ColorField& field) { editor_->setDocumentColor(color, field); }
-    void setDocumentLines(const QString& text, const LinesField& field) { editor_->setDocumentLines(text, field); }
-    void setArtwork(const FileData& image, ArtworkRole role) { editor_->setArtwork(image, role); }
-    void removeArtwork(ArtworkRole role) { editor_->removeArtwork(role); }
-    void appendBookletPanel(const FileData& image) { editor_->appendBookletPanel(image); }
-    // A position that does not exist does nothing.
-    void removeBookletPanel(int index) { editor_->removeBookletPanel(index); }
-    // Runs the image panel for a slot (none: a booklet panel), checks the image and hands
-    // the accepted bytes to `accepted` at most once, before returning.
-    void chooseArtwork(std::optional<ArtworkRole> role, const std::function<void(const FileData&)>& accepted) {
-        editor_->chooseArtwork(role, accepted);
-    }
-
-    // Tape sounds.
-    void selectTapeSound(const std::string& id) { shelf_->select(id); }
-    void importTapeSound(const std::filesystem::path& file) { shelf_->importProfile(file); }
-    void chooseTapeSoundToImport() { shelf_->chooseToImport(); }
-    void exportTapeSound() { shelf_->exportSelected(); }
-    void removeImportedTapeSound(const std::string& id) { shelf_->removeImported(id); }
-    void applyTapeSound(TapeSoundLibrary library) { shelf_->apply(std::move(library)); }
 
 signals:
     void documentChanged();
@@ -224,9 +156,6 @@ signals:
     void recordLevelChanged();
     void deckInputChanged();
     void tapeSoundChanged();
-    // Emitted when the title text differs from the last one emitted (checked on changes,
-    // and on a tick that finds the cassette's unsaved state changed, as recording does).
-    void windowTitleChanged();
     // The whole model: the tick saw a new transport mode (menus re-read enable states).
     void modelChanged();
     // The engines announced a change (bridged from their observers).

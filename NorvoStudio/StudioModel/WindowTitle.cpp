@@ -4,17 +4,23 @@
 
 namespace norvo {
 
-WindowTitle::WindowTitle(std::function<QString()> text, std::function<void()> announce)
-    : text_(std::move(text)), announce_(std::move(announce)) {}
+QString WindowTitle::current() const {
+    const auto cassette = cassette_ ? cassette_() : std::nullopt;
+    if (!cassette) return QStringLiteral("Norvo Studio");
+    return cassette->edited ? cassette->name + QStringLiteral(" \u2014 Edited") : cassette->name;
+}
 
-void WindowTitle::adoptCurrent() { published_ = text_(); }
+void WindowTitle::follow(std::function<std::optional<Cassette>()> cassette) {
+    cassette_ = std::move(cassette);
+    text_ = current();
+}
 
 void WindowTitle::noteMaybeChanged() {
     if (holds_ > 0) return;
-    QString title = text_();
-    if (title == published_) return;
-    published_ = std::move(title);
-    announce_();
+    QString title = current();
+    if (title == text_) return;
+    text_ = std::move(title);
+    emit changed();
 }
 
 WindowTitle::Hold::Hold(WindowTitle& title) : title_(title) { ++title_.holds_; }

@@ -1,22 +1,33 @@
 #pragma once
 #include <functional>
+#include <optional>
 
+#include <QObject>
 #include <QString>
 
 namespace norvo {
 
-// The window title's announcements: one whenever its text differs from the last one
-// announced. An operation that changes several of the values the title shows holds the
-// announcements back, and the title is announced once, at its end. Main thread only.
-class WindowTitle {
+// The window's title and its announcements: the cassette in the deck by name, marked
+// while it has unsaved changes, or the studio's name. Whatever changes what it shows
+// notes it, and the title announces itself whenever its text differs from the last one
+// announced. An operation that changes several of those values holds the announcements
+// back, and the title is announced once, at its end. Main thread only.
+class WindowTitle final : public QObject {
+    Q_OBJECT
 public:
-    // `text` gives the title now; `announce` tells the views it changed.
-    WindowTitle(std::function<QString()> text, std::function<void()> announce);
-    WindowTitle(const WindowTitle&) = delete;
-    WindowTitle& operator=(const WindowTitle&) = delete;
+    // What the title shows of the cassette in the deck.
+    struct Cassette {
+        QString name;
+        bool edited = false;
+    };
 
-    // Takes the title as it is now as announced (once everything it reads exists).
-    void adoptCurrent();
+    explicit WindowTitle(QObject* parent = nullptr) : QObject(parent) {}
+
+    // The text last announced.
+    const QString& text() const { return text_; }
+    // Where the title learns about the cassette in the deck (nothing there: none is). The
+    // text as it is then counts as announced.
+    void follow(std::function<std::optional<Cassette>()> cassette);
     // Announces the title when it changed, unless held.
     void noteMaybeChanged();
 
@@ -31,10 +42,14 @@ public:
         WindowTitle& title_;
     };
 
+signals:
+    void changed();
+
 private:
-    std::function<QString()> text_;
-    std::function<void()> announce_;
-    QString published_;
+    QString current() const;
+
+    std::function<std::optional<Cassette>()> cassette_;
+    QString text_ = current();
     int holds_ = 0;
 };
 

@@ -8,12 +8,12 @@
 #include <QStyledItemDelegate>
 #include <cmath>
 
-#include "Rack/Kit/ExactFont.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
+#include "Kit/ExactFont.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/MiniKey.hpp"
+#include "Kit/Silkscreen.hpp"
+#include "Kit/SystemSymbol.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "Tuner/FlagEmoji.hpp"
 #include "Tuner/Spinner.hpp"

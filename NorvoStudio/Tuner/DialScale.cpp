@@ -3,11 +3,11 @@
 #include <QFontMetricsF>
 #include <QPainterPath>
 
-#include "Rack/Kit/ExactFont.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/KitShadow.hpp"
+#include "Kit/ExactFont.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/KitShadow.hpp"
 
 namespace norvo {
 

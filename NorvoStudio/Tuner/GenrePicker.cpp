@@ -2,10 +2,10 @@
 
 #include <QPainter>
 
+#include "Kit/KitColor.hpp"
+#include "Kit/MiniKey.hpp"
+#include "Kit/Silkscreen.hpp"
 #include "Platform/Locale.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
 #include "StudioModel/ShownText.hpp"
 
 namespace norvo {

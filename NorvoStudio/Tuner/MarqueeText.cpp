@@ -3,7 +3,7 @@
 #include <QFontMetricsF>
 #include <cmath>
 
-#include "Rack/Kit/GlowText.hpp"
+#include "Kit/GlowText.hpp"
 
 namespace norvo {
 

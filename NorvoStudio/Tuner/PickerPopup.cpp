@@ -9,9 +9,9 @@
 #include <QScreen>
 #include <cmath>
 
-#include "Rack/Kit/KeyButton.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitShadow.hpp"
+#include "Kit/KeyButton.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitShadow.hpp"
 
 namespace norvo {
 

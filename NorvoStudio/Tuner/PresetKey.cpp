@@ -7,10 +7,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "Rack/Kit/KeyCap.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/LED.hpp"
+#include "Kit/KeyCap.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/LED.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "Tuner/PlainToolTip.hpp"
 

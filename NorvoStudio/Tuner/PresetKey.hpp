@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/ValuePicture.hpp"
 #include "Radio/RadioStation.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/PresetHold.hpp"

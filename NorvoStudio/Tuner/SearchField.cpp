@@ -5,9 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/SystemSymbol.hpp"
 
 namespace norvo {
 

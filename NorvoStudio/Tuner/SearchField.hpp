@@ -1,7 +1,7 @@
 #pragma once
 #include <QWidget>
 
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/ValuePicture.hpp"
 
 class QAbstractButton;
 class QLineEdit;

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitShadow.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitShadow.hpp"
 
 namespace norvo {
 

@@ -1,6 +1,6 @@
 #include "Tuner/StationGuide.hpp"
 
-#include "Rack/Kit/KitPicture.hpp"
+#include "Kit/KitPicture.hpp"
 
 #include <QAction>
 #include <QFontMetricsF>
@@ -11,10 +11,10 @@
 #include <cmath>
 #include <utility>
 
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/MiniKey.hpp"
+#include "Kit/Silkscreen.hpp"
 #include "StudioModel/StudioCommands.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "Kit/KitPicture.hpp"
 #include "Platform/Clock.hpp"
-#include "Rack/Kit/KitPicture.hpp"
 #include "Tuner/PickerPopup.hpp"
 #include "Tuner/TunerFacade.hpp"
 

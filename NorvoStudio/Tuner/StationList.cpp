@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QVariantAnimation>
 
-#include "Rack/Kit/KitColor.hpp"
+#include "Kit/KitColor.hpp"
 #include "Tuner/StationGuideRules.hpp"
 #include "Tuner/StationRow.hpp"
 

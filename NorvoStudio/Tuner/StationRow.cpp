@@ -1,8 +1,8 @@
 #include "Tuner/StationRow.hpp"
 
-#include "Rack/Kit/ExactFont.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
+#include "Kit/ExactFont.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
 #include "StudioModel/ShownText.hpp"
 #include "Tuner/StationGuideRules.hpp"
 

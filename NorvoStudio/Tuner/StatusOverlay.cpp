@@ -3,10 +3,10 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/Kit/SystemSymbol.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/MiniKey.hpp"
+#include "Kit/SystemSymbol.hpp"
 #include "Tuner/Spinner.hpp"
 #include "Tuner/StationGuideRules.hpp"
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "Kit/ValuePicture.hpp"
 #include "Platform/Clock.hpp"
-#include "Rack/Kit/ValuePicture.hpp"
 
 namespace norvo {
 

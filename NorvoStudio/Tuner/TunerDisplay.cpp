@@ -8,12 +8,12 @@
 #include <cmath>
 #include <tuple>
 
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/KitShadow.hpp"
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/KitShadow.hpp"
+#include "Kit/ValuePicture.hpp"
 #include "Tuner/SignalMeter.hpp"
 
 namespace norvo {

@@ -4,13 +4,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "Rack/Kit/BlackFaceplate.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/LED.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
+#include "Kit/BlackFaceplate.hpp"
+#include "Kit/HardwareKey.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/Knob.hpp"
+#include "Kit/LED.hpp"
+#include "Kit/Silkscreen.hpp"
 #include "StudioModel/StudioCommands.hpp"
 #include "Tuner/PresetKey.hpp"
 #include "Tuner/StationGuide.hpp"

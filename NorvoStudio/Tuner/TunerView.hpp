@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/ValuePicture.hpp"
 #include "Tuner/TunerFacade.hpp"
 #include "Tuner/TunerFaceLayout.hpp"
 #include "Tuner/TunerServices.hpp"

@@ -7,10 +7,10 @@
 #include <QRadialGradient>
 #include <QWheelEvent>
 
-#include "Rack/Kit/ExactFont.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/KitShadow.hpp"
+#include "Kit/ExactFont.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/KitShadow.hpp"
 
 namespace norvo {
 

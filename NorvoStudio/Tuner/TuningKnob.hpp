@@ -2,7 +2,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/ValuePicture.hpp"
 #include "Tuner/DetentStepper.hpp"
 #include "Tuner/Haptics.hpp"
 #include "Tuner/Spring.hpp"

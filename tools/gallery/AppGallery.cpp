@@ -29,8 +29,8 @@ void appGallery(gallery::Gallery& g) {
     gallery::GalleryStudio studio;
     norvo::StudioShell shell(*studio.model, studio.faces->faces(), [](int) {});
     studio.model->start();
-    studio.model->newCassette(norvo::CassetteType::c60());
-    studio.model->selectTapeSound("builtin.car-stereo");
+    studio.model->cassetteSlot().newCassette(norvo::CassetteType::c60());
+    studio.model->tapeSounds().select("builtin.car-stereo");
     norvo::RadioStation station;
     station.id = "s1";
     station.name = "Rock & Roll FM";

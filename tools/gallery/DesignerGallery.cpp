@@ -34,8 +34,8 @@ enum class Artwork { none, images };
 
 void fill(StudioModel& model, Artwork artwork) {
     const auto frames = [](double seconds) { return TapeClock::frames(seconds); };
-    model.setDesign(*CassetteStyleCatalog::style("sunset"));
-    model.updateDocument([&](CassetteDocument& d) {
+    model.editor().setDesign(*CassetteStyleCatalog::style("sunset"));
+    model.editor().updateDocument([&](CassetteDocument& d) {
         d.name = "Summer Drive '89 \u2014 the long way home along the coast road";
         d.sideA.title = "Sunset boulevard mix, with the extended versions of everything";
         d.sideB.title = "Night ride home";
@@ -87,8 +87,8 @@ void fill(StudioModel& model, Artwork artwork) {
         d.history.push_back(repaired);
         d.sideB.writeProtect = WriteProtect::broken;
     });
-    model.media()->noteWritten(TapeSide::a, frames(17 * 60 + 42));
-    model.media()->noteWritten(TapeSide::b, frames(44 * 60 + 5));
+    model.cassetteSlot().media()->noteWritten(TapeSide::a, frames(17 * 60 + 42));
+    model.cassetteSlot().media()->noteWritten(TapeSide::b, frames(44 * 60 + 5));
     if (artwork == Artwork::none) return;
     const QColor colours[][2] = {{QColor(230, 90, 60), QColor(60, 30, 120)},
                                  {QColor(30, 140, 200), QColor(20, 40, 60)}};
@@ -96,21 +96,21 @@ void fill(StudioModel& model, Artwork artwork) {
     for (ArtworkRole role : allArtworkRoles) {
         if (role == ArtworkRole::thumbnail) continue;
         const auto& c = colours[n++ % 2];
-        model.setArtwork(png(quarter(role), c[0], c[1],
-                             QString::fromLatin1(rawValue(role).data(), qsizetype(rawValue(role).size()))),
-                         role);
+        model.editor().setArtwork(png(quarter(role), c[0], c[1],
+                                      QString::fromLatin1(rawValue(role).data(), qsizetype(rawValue(role).size()))),
+                                  role);
     }
-    model.setArtwork(png({256, 256}, Qt::black, Qt::gray, "thumb"), ArtworkRole::thumbnail);
+    model.editor().setArtwork(png({256, 256}, Qt::black, Qt::gray, "thumb"), ArtworkRole::thumbnail);
     for (int i = 1; i <= 5; ++i)
-        model.appendBookletPanel(png({381, 610}, QColor(40 * i, 90, 160), QColor(250, 200, 40 * i),
-                                     QString::number(i)));
+        model.editor().appendBookletPanel(png({381, 610}, QColor(40 * i, 90, 160), QColor(250, 200, 40 * i),
+                                              QString::number(i)));
 }
 
 // The same cassette every run: a fixed identity and fixed dates, so the details page's
 // pictures can be compared from one run to the next.
 void fixIdentity(StudioModel& model) {
     const Date created = *parseISO8601("1989-07-14T18:30:00Z");
-    model.updateDocument([&](CassetteDocument& d) {
+    model.editor().updateDocument([&](CassetteDocument& d) {
         d.id = *Uuid::parse("0b5e55ed-c0de-4a11-8e5a-7a9e5ca55e77");
         d.serialNumber = CassetteDocument::serialNumberFor(d.id);
         const auto shift = created - d.createdAt;
@@ -158,13 +158,13 @@ void pages(gallery::Gallery& g, const QString& prefix, gallery::GalleryStudio& s
 void designer(gallery::Gallery& g) {
     {
         gallery::GalleryStudio studio;
-        studio.model->newCassette(CassetteType::c60());
+        studio.model->cassetteSlot().newCassette(CassetteType::c60());
         studio.runBackground();
         fixIdentity(*studio.model);
         pages(g, "blank", studio);
 
         // One booklet panel makes the preview scroll: its views keep their widths.
-        studio.model->appendBookletPanel(png({381, 610}, QColor(40, 90, 160), QColor(250, 200, 40), "1"));
+        studio.model->editor().appendBookletPanel(png({381, 610}, QColor(40, 90, 160), QColor(250, 200, 40), "1"));
         CassetteDesignerView sheet(*studio.model);
         sheet.setAttribute(Qt::WA_DeleteOnClose, false);
         sheet.setAttribute(Qt::WA_DontShowOnScreen);
@@ -177,14 +177,14 @@ void designer(gallery::Gallery& g) {
     {
         // Long texts without artwork: the drawn label and J-card show them.
         gallery::GalleryStudio studio;
-        studio.model->newCassette(*CassetteType::make("C90", 2700));
+        studio.model->cassetteSlot().newCassette(*CassetteType::make("C90", 2700));
         studio.runBackground();
         fixIdentity(*studio.model);
         fill(*studio.model, Artwork::none);
         pages(g, "texts", studio);
     }
     gallery::GalleryStudio studio;
-    studio.model->newCassette(*CassetteType::make("C90", 2700));
+    studio.model->cassetteSlot().newCassette(*CassetteType::make("C90", 2700));
     studio.runBackground();
     fixIdentity(*studio.model);
     fill(*studio.model, Artwork::images);

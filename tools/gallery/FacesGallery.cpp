@@ -88,7 +88,7 @@ void deck(gallery::Gallery& g) {
     {
         // A cassette on its way out and the next on its way in, each three quarters faded in.
         Studio studio;
-        studio.model->newCassette(CassetteType::c60());
+        studio.model->cassetteSlot().newCassette(CassetteType::c60());
         studio.runBackground();
         EnginePlayer player(*studio.model);
         ModelDeck deck(*studio.model, SystemClock::shared());
@@ -96,11 +96,11 @@ void deck(gallery::Gallery& g) {
         face.setAttribute(Qt::WA_DontShowOnScreen);
         face.show();
         test::ManualAnimationDriver animations;
-        studio.model->eject();
+        studio.model->cassetteSlot().eject();
         animations.pass(50);
         g.widget("deck-cassette-going", face);
         animations.pass(400);
-        studio.model->newCassette(CassetteType::standard().back());
+        studio.model->cassetteSlot().newCassette(CassetteType::standard().back());
         studio.runBackground();
         face.refresh();  // the tick that shows the new cassette in the transport
         animations.pass(120);
@@ -108,7 +108,7 @@ void deck(gallery::Gallery& g) {
         animations.pass(400);
     }
     Studio studio;
-    studio.model->newCassette(CassetteType::c60());
+    studio.model->cassetteSlot().newCassette(CassetteType::c60());
     studio.runBackground();
     // The wall clock at one moment: the armed REC lamp's lit half-second.
     const test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
@@ -116,7 +116,7 @@ void deck(gallery::Gallery& g) {
     CassetteDeckView face(deck);
     picture(g, "deck-stopped-start", face);
 
-    studio.model->media()->noteWritten(TapeSide::a, frames(11 * 60));
+    studio.model->cassetteSlot().media()->noteWritten(TapeSide::a, frames(11 * 60));
     studio.showTransport(TransportMode::playing, frames(7 * 60 + 12), 0, 0.4f);
     face.refresh();
     picture(g, "deck-playing", face);
@@ -145,18 +145,18 @@ void deck(gallery::Gallery& g) {
 
     // Write protection: side A broken off, then side B (after a flip) taped over.
     studio.showTransport(TransportMode::stopped, frames(5 * 60));
-    studio.model->advanceWriteProtect(TapeSide::a);
+    studio.model->editor().advanceWriteProtect(TapeSide::a);
     face.refresh();
     picture(g, "deck-tab-broken", face);
-    studio.model->advanceWriteProtect(TapeSide::a);
+    studio.model->editor().advanceWriteProtect(TapeSide::a);
     face.refresh();
     picture(g, "deck-tab-taped-over", face);
 
     // Busy: a cassette being opened, its reading still queued.
-    studio.model->save(studio.file("Mixtape.norvo"));
+    studio.model->cassetteSlot().save(studio.file("Mixtape.norvo"));
     studio.runBackground();
-    studio.settle([&] { return !studio.model->busy().has_value(); });
-    studio.model->openCassette(studio.file("Mixtape.norvo"));
+    studio.settle([&] { return !studio.model->cassetteSlot().busy().has_value(); });
+    studio.model->cassetteSlot().openCassette(studio.file("Mixtape.norvo"));
     face.refresh();
     picture(g, "deck-busy", face);
     studio.background.clear();

@@ -3,7 +3,7 @@
 #include "Gallery.hpp"
 #include "GalleryStudio.hpp"
 
-#include "Rack/StudioView.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 
 #include <QThread>
 
@@ -25,7 +25,7 @@ void studioPictures(gallery::Gallery& g) {
         view.setAttribute(Qt::WA_DontShowOnScreen);
         view.show();  // starts the model with the offline output
 
-        studio.model->newCassette(CassetteType::c60());
+        studio.model->cassetteSlot().newCassette(CassetteType::c60());
         studio.runBackground();
         const auto song = studio.file("Morning Tide.wav");
         gallery::writeWav(song, 20, 14000);

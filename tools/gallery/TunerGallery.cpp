@@ -7,15 +7,15 @@
 #include <chrono>
 
 #include "AudioEngine/OfflineAudioOutput.hpp"
+#include "Kit/MiniKey.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/ScriptedTunerStreams.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
+#include "NorvoStudioApp/StudioView.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/ManualExecutor.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/StudioView.hpp"
 #include "StudioModel/QtMainExecutor.hpp"
 #include "StudioModel/StandardStudioServices.hpp"
 #include "StudioModel/StudioModel.hpp"

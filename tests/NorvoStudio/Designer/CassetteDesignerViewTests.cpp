@@ -61,8 +61,8 @@ protected:
     void SetUp() override {
         f.start();
         f.insertBlank();
-        ASSERT_TRUE(f->document());
-        ASSERT_FALSE(f->metadataEdited());
+        ASSERT_TRUE(f->editor().document());
+        ASSERT_FALSE(f->editor().metadataEdited());
         open();
     }
     void TearDown() override {
@@ -89,7 +89,7 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
-    const CassetteDocument& document() { return *f->document(); }
+    const CassetteDocument& document() { return *f->editor().document(); }
 
     DesignerFormSection* section(const QString& header) const {
         for (auto* s : sheet->findChildren<DesignerFormSection*>())
@@ -183,7 +183,7 @@ TEST_F(DesignerSheetTest, ClosesWhenTheCassetteGoesAwayOrTheFlagIsClearedElsewhe
     ink->click();
     QPointer<QColorDialog> dialog = ink->dialog();
     ASSERT_TRUE(dialog);
-    f->removeCassette();
+    f->cassetteSlot().removeCassette();
     settle();
     EXPECT_TRUE(sheet.isNull());
     EXPECT_TRUE(dialog.isNull());
@@ -198,7 +198,7 @@ TEST_F(DesignerSheetTest, ClosesWhenTheCassetteGoesAwayOrTheFlagIsClearedElsewhe
 
 TEST_F(DesignerSheetTest, WithoutACassetteTheSheetIsEmptyAndEscapeStillClosesIt) {
     delete sheet.data();
-    f->removeCassette();
+    f->cassetteSlot().removeCassette();
     open();
     EXPECT_EQ(sheet->preview(), nullptr);
     EXPECT_EQ(sheet->doneKey(), nullptr);
@@ -217,7 +217,7 @@ TEST_F(DesignerSheetTest, ThePageSwitchShowsThePageAndChangesNothing) {
     EXPECT_EQ(pages->currentWidget()->objectName(), "artworkPage");
     QTest::keyClick(pageSwitch, Qt::Key_Right);
     EXPECT_EQ(pages->currentWidget()->objectName(), "detailsPage");
-    EXPECT_FALSE(f->metadataEdited());
+    EXPECT_FALSE(f->editor().metadataEdited());
 }
 
 // MARK: - Typing into every field
@@ -243,14 +243,14 @@ TEST_P(DesignerTextFieldTest, EveryKeystrokeGoesIntoTheDocumentAndMarksItUnsaved
 
     type(editor, QString::fromUtf8("\u00E9"));
     EXPECT_EQ(c.field(document()), before + "\u00E9");
-    EXPECT_TRUE(f->metadataEdited());
-    EXPECT_TRUE(f->hasUnsavedChanges());
+    EXPECT_TRUE(f->editor().metadataEdited());
+    EXPECT_TRUE(f->cassetteSlot().hasUnsavedChanges());
     type(editor, QString::fromUtf8("t\u00A0x"));
     EXPECT_EQ(c.field(document()), before + "\u00E9t\u00A0x");  // a non-breaking space stays one
     // Typing and deleting again leaves the mark set.
     for (int i = 0; i < 4; ++i) QTest::keyClick(editor, Qt::Key_Backspace);
     EXPECT_EQ(c.field(document()), before);
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -304,7 +304,7 @@ TEST_F(DesignerSheetTest, TrackListsKeepEmptyLinesAndAnEmptyEditorStoresOneEmpty
     EXPECT_EQ(document().jcard.sideATracks, std::vector<std::string>{""});
 
     // A list from elsewhere (a recording) is shown one title per line, no trailing line.
-    f->updateDocument([](CassetteDocument& d) { d.jcard.sideBTracks = {"One", "Two", "Three"}; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.sideBTracks = {"One", "Two", "Three"}; });
     EXPECT_EQ(find<DesignerTextEditor>("sideBTracks")->text(), "One\nTwo\nThree");
 }
 
@@ -314,7 +314,7 @@ TEST_F(DesignerSheetTest, PlaceholdersFollowTheCassetteName) {
     auto* spine = find<DesignerTextField>("spineText");
     EXPECT_EQ(title->placeholderText(), "");
     EXPECT_EQ(spine->placeholderText(), "");
-    f->updateDocument([](CassetteDocument& d) { d.name = "Mixtape 3 stra\u00DFe"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Mixtape 3 stra\u00DFe"; });
     EXPECT_EQ(title->placeholderText(), QString::fromUtf8("Mixtape 3 stra\u00DFe"));
     EXPECT_EQ(spine->placeholderText(), "MIXTAPE 3 STRASSE");
     EXPECT_TRUE(document().jcard.title.empty());
@@ -327,7 +327,7 @@ TEST_F(DesignerSheetTest, AnEditFromElsewhereKeepsTheCaretAndWaitsForACompositio
     title->setFocus();
     QTest::keyClicks(title, "Hello");
     title->setCursorPosition(2);
-    f->updateDocument([](CassetteDocument& d) { d.name = "Hello world"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Hello world"; });
     EXPECT_EQ(title->text(), "Hello world");
     EXPECT_EQ(title->cursorPosition(), 2);
 
@@ -335,7 +335,7 @@ TEST_F(DesignerSheetTest, AnEditFromElsewhereKeepsTheCaretAndWaitsForACompositio
     QInputMethodEvent preedit(QStringLiteral("ka"), {});
     QApplication::sendEvent(title, &preedit);
     ASSERT_TRUE(title->composing());
-    f->updateDocument([](CassetteDocument& d) { d.name = "Changed"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Changed"; });
     EXPECT_EQ(title->text(), "Hello world");
     EXPECT_TRUE(title->composing());
     QInputMethodEvent cancelled(QString(), {});
@@ -364,8 +364,8 @@ TEST_F(DesignerSheetTest, ACommittedCompositionIsWrittenOnce) {
 TEST_F(DesignerSheetTest, AnEditThatChangesNothingMarksNothing) {
     CassetteDocument named = document();
     named.name = "ab";
-    f->insert(named, f->media(), std::nullopt);
-    ASSERT_FALSE(f->metadataEdited());
+    f->cassetteSlot().insert(named, f->cassetteSlot().media(), std::nullopt);
+    ASSERT_FALSE(f->editor().metadataEdited());
     int published = 0;
     QObject::connect(f.model.get(), &StudioModel::documentChanged, [&] { ++published; });
 
@@ -386,7 +386,7 @@ TEST_F(DesignerSheetTest, AnEditThatChangesNothingMarksNothing) {
     ink->dialog()->accept();
 
     EXPECT_EQ(published, 0);
-    EXPECT_FALSE(f->metadataEdited());
+    EXPECT_FALSE(f->editor().metadataEdited());
 }
 
 // MARK: - Cassette page
@@ -408,23 +408,23 @@ TEST_F(DesignerSheetTest, PickersWriteTheChosenCase) {
     auto* lettering = find<DesignerPicker>("lettering");
     emit lettering->activated(5);
     EXPECT_EQ(document().jcard.font, FontRole::stencil);
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
     // A change from elsewhere moves the picker.
-    f->updateDocument([](CassetteDocument& d) { d.jcard.font = FontRole::pen; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.font = FontRole::pen; });
     EXPECT_EQ(lettering->currentIndex(), 1);
 }
 
 TEST_F(DesignerSheetTest, AWheelScrollingTheFormPastAPickerChangesNothing) {
     auto* handwriting = find<DesignerPicker>("handwriting");
     const CassetteDocument before = document();
-    const bool edited = f->metadataEdited();
+    const bool edited = f->editor().metadataEdited();
     handwriting->clearFocus();
     const QPointF at(handwriting->width() / 2.0, handwriting->height() / 2.0);
     QWheelEvent wheel(at, handwriting->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, /*inverted=*/false);
     QApplication::sendEvent(handwriting, &wheel);
     EXPECT_EQ(document(), before);
-    EXPECT_EQ(f->metadataEdited(), edited);
+    EXPECT_EQ(f->editor().metadataEdited(), edited);
     EXPECT_FALSE(handwriting->hasFocus()) << "the wheel does not give the picker the keyboard";
 }
 
@@ -435,13 +435,13 @@ TEST_F(DesignerSheetTest, ColourWellsStoreAcceptedColoursAndOfferOpacityOnlyForT
     EXPECT_FALSE(paper->dialog()->testOption(QColorDialog::ShowAlphaChannel));
     paper->dialog()->reject();
     settle();
-    EXPECT_FALSE(f->metadataEdited());
+    EXPECT_FALSE(f->editor().metadataEdited());
 
     paper->click();
     paper->dialog()->setCurrentColor(QColor(10, 20, 30));
     paper->dialog()->accept();
     EXPECT_EQ(document().design.labelColor.hexText(), "#0A141EFF");
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
 
     // A colour of another space is stored as its sRGB components.
     sheet->setTab(Tab::jcard);
@@ -468,7 +468,7 @@ TEST_F(DesignerSheetTest, TransparentShellSetsAndRestoresTheShellsOpacity) {
     QTest::mouseClick(transparent, Qt::LeftButton);
     EXPECT_TRUE(document().design.shellTransparent);
     EXPECT_EQ(document().design.shellColor.alpha, 0.5);
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
 
     // An opacity picked while transparent is kept; opaque and back gives 0.5 again.
     auto* plastic = find<ColorWell>("shellColor");
@@ -484,7 +484,7 @@ TEST_F(DesignerSheetTest, TransparentShellSetsAndRestoresTheShellsOpacity) {
 
     // With a shell already fainter than 0.5 it stays as it is.
     QTest::mouseClick(transparent, Qt::LeftButton);
-    f->updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = 0.3; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = 0.3; });
     QTest::mouseClick(transparent, Qt::LeftButton);
     EXPECT_EQ(document().design.shellColor.alpha, 0.3);
     EXPECT_TRUE(transparent->isChecked());
@@ -493,7 +493,7 @@ TEST_F(DesignerSheetTest, TransparentShellSetsAndRestoresTheShellsOpacity) {
 }
 
 TEST_F(DesignerSheetTest, ASwatchAppliesItsWholeStyleAndCarriesTheRing) {
-    f->updateDocument([](CassetteDocument& d) {
+    f->editor().updateDocument([](CassetteDocument& d) {
         d.type = *CassetteType::make("C90", 2700);
         d.design.inkColor = {1, 0, 1, 1};
         d.design.labelFont = FontRole::stencil;
@@ -538,7 +538,7 @@ TEST_F(DesignerSheetTest, RecordTabKeysWalkTheTabStatesOfTheirSideOnly) {
     }
     EXPECT_EQ(document().sideB.writeProtect, WriteProtect::intact);
     EXPECT_EQ(keyB->text(), "Break off record tab");
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
 }
 
 // MARK: - Artwork page
@@ -559,7 +559,7 @@ TEST_F(DesignerSheetTest, ArtworkIsChosenReplacedAndRemovedThroughThePage) {
     EXPECT_TRUE(f.ui.openPanels[0].message.startsWith("Label, side B: 89.0"));
     ASSERT_EQ(document().artwork.count(ArtworkRole::labelB), 1u);
     EXPECT_EQ(document().artwork.size(), 1u);
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_TRUE(f->editor().metadataEdited());
     EXPECT_TRUE(remove->isVisible());
     EXPECT_EQ(choose->text(), QString::fromUtf8("Replace\u2026"));
     EXPECT_FALSE(find<QWidget>("slot-label_a")->findChild<QPushButton*>("remove")->isVisible());
@@ -571,8 +571,8 @@ TEST_F(DesignerSheetTest, ArtworkIsChosenReplacedAndRemovedThroughThePage) {
     QTest::mouseClick(choose, Qt::LeftButton);
     settle();
     EXPECT_EQ(document(), before);
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Wrong proportions");
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Wrong proportions");
 
     QTest::mouseClick(remove, Qt::LeftButton);
     EXPECT_TRUE(document().artwork.empty());
@@ -712,7 +712,7 @@ TEST_F(DesignerSheetTest, WidthsStayFixedWhateverScrollsAndTheBarsFitTheDarkColu
     for (const QRect& box : boxes) EXPECT_EQ(box.width(), boxes.front().width());
 
     // Booklet panels make the preview taller than its column.
-    for (int i = 0; i < 5; ++i) f->appendBookletPanel(png(QSize(381, 610), QColor(40 * i, 90, 160)));
+    for (int i = 0; i < 5; ++i) f->editor().appendBookletPanel(png(QSize(381, 610), QColor(40 * i, 90, 160)));
     settle();
     auto* scroll = preview->findChild<QScrollArea*>();
     ASSERT_GT(scroll->verticalScrollBar()->maximum(), 0);
@@ -752,20 +752,20 @@ TEST_F(DesignerSheetTest, DetailsShowTheFactsRecordedLengthsMarkersAndHistoryNew
     ASSERT_EQ(rowTexts(section("History")).size(), 1);
     EXPECT_TRUE(rowTexts(section("History"))[0].endsWith("| Created with Norvo Studio 1.2"));
 
-    f->createBlankCassette(*CassetteType::make("C120", 3600));
-    f->media()->noteWritten(TapeSide::a, 3599LL * 44100);
-    f->media()->noteWritten(TapeSide::b, 3600LL * 44100);
+    f->cassetteSlot().createBlankCassette(*CassetteType::make("C120", 3600));
+    f->cassetteSlot().media()->noteWritten(TapeSide::a, 3599LL * 44100);
+    f->cassetteSlot().media()->noteWritten(TapeSide::b, 3600LL * 44100);
     f.tick();
     EXPECT_EQ(rowTexts(section("Tape")), QStringList({"Side A recorded | 59:59", "Side B recorded | 1:00:00"}));
 
-    f->updateDocument([](CassetteDocument& d) {
+    f->editor().updateDocument([](CassetteDocument& d) {
         d.sideB.markers = {{44100 * 5, "Outro", "track", {}}};
         d.sideA.markers = {{0, "Intro", "track", {}}, {44100 * 205, "Second", "title", {}}};
         HistoryEvent repaired;
         repaired.type = "tape_repaired";
         d.history.push_back(repaired);
     });
-    f->advanceWriteProtect(TapeSide::b);
+    f->editor().advanceWriteProtect(TapeSide::b);
     EXPECT_EQ(rowTexts(section("Track markers")), QStringList({"A 0:00 | Intro", "A 3:25 | Second", "B 0:05 | Outro"}));
     const QStringList history = rowTexts(section("History"));
     ASSERT_EQ(history.size(), 3);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <future>
 
+#include "Kit/KitFont.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "NorvoStudioApp/FilePanelDialog.hpp"
@@ -22,7 +23,6 @@
 #include "NorvoStudioApp/StudioShell.hpp"
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
-#include "Rack/Kit/KitFont.hpp"
 
 namespace norvo {
 namespace {
@@ -57,12 +57,14 @@ protected:
     }
     // A never-saved cassette with an edit, the tuner playing.
     void dirtyCassette() {
-        studio->newCassette(CassetteType::c60());
-        studio->updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
-        ASSERT_TRUE(studio->hasUnsavedChanges());
+        studio->cassetteSlot().newCassette(CassetteType::c60());
+        studio->editor().updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
+        ASSERT_TRUE(studio->cassetteSlot().hasUnsavedChanges());
         studio->tuner().powerOn();
     }
-    bool positionStored() { return studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value(); }
+    bool positionStored() {
+        return studio.defaults.value(TapePositionStore::key(studio->editor().document()->id)).has_value();
+    }
     void closeWindow() { shell.window().close(); }
     void chooseQuit() { shell.window().actions().action(StudioActions::Id::quit)->trigger(); }
 
@@ -100,15 +102,15 @@ TEST_F(StudioShellTest, DocumentsFromTheCommandLineOpenInOrderOnceTheWindowShows
     const auto second = renamedLatin1(writeProfile(studio.directory.path(), "second", "Second"));
     shell.openDocuments({first, second});
     EXPECT_FALSE(studio->isStarted());
-    EXPECT_TRUE(studio->tapeSound().imported.empty()) << "nothing opens before the model starts";
+    EXPECT_TRUE(studio->tapeSounds().library().imported.empty()) << "nothing opens before the model starts";
 
     show();
     ASSERT_TRUE(studio->isStarted());
-    const auto& imported = studio->tapeSound().imported;
+    const auto& imported = studio->tapeSounds().library().imported;
     ASSERT_EQ(imported.size(), 2u);
     EXPECT_EQ(imported[0].id, "second") << "the newest import comes first";
     EXPECT_EQ(imported[1].id, "first");
-    EXPECT_EQ(studio->tapeSound().selectedID(), "second");
+    EXPECT_EQ(studio->tapeSounds().library().selectedID(), "second");
 }
 
 TEST_F(StudioShellTest, QuittingWithNothingUnsavedShutsDownAndExits) {
@@ -131,7 +133,7 @@ TEST_F(StudioShellTest, ClosingTheWindowAndCancellingKeepsEverythingRunning) {
     EXPECT_TRUE(exits.empty());
     EXPECT_TRUE(shell.window().isVisible()) << "a closed window would leave a studio nobody can reach";
     EXPECT_TRUE(studio->tuner().isOn());
-    EXPECT_TRUE(studio->hasUnsavedChanges());
+    EXPECT_TRUE(studio->cassetteSlot().hasUnsavedChanges());
     EXPECT_FALSE(positionStored());
 }
 
@@ -155,7 +157,7 @@ TEST_F(StudioShellTest, SaveWithTheSavePanelCancelledKeepsTheStudioRunning) {
     EXPECT_EQ(studio.ui.savePanels.size(), 1u);
     EXPECT_TRUE(exits.empty());
     EXPECT_FALSE(shell.quit().isPending());
-    EXPECT_TRUE(studio->hasUnsavedChanges());
+    EXPECT_TRUE(studio->cassetteSlot().hasUnsavedChanges());
     EXPECT_TRUE(studio->tuner().isOn());
 
     // The next request asks again.
@@ -174,15 +176,15 @@ TEST_F(StudioShellTest, ASaveThatFailsWhileQuittingKeepsTheStudioRunning) {
     studio.runBackground();
     EXPECT_TRUE(exits.empty());
     EXPECT_FALSE(shell.quit().isPending()) << "the next quit request is decided again";
-    ASSERT_TRUE(studio->alert().has_value());
-    EXPECT_EQ(studio->alert()->title, "Cannot save cassette");
+    ASSERT_TRUE(studio->alerts().shown().has_value());
+    EXPECT_EQ(studio->alerts().shown()->title, "Cannot save cassette");
     EXPECT_TRUE(studio->tuner().isOn()) << "nothing was shut down";
-    EXPECT_TRUE(studio->hasUnsavedChanges());
+    EXPECT_TRUE(studio->cassetteSlot().hasUnsavedChanges());
 }
 
 TEST_F(StudioShellTest, SaveWhileRecordingStopsTheDeckSavesThenExits) {
     show();
-    studio->newCassette(CassetteType::c60());
+    studio->cassetteSlot().newCassette(CassetteType::c60());
     ASSERT_TRUE(studio.playSong(studio.makeSong("song.wav", 5)));
     studio->transport(TransportCommand::record);
     ASSERT_TRUE(studio.renderSeconds(0.5));
@@ -223,7 +225,7 @@ TEST_F(StudioShellTest, DocumentsHandedOverByASecondLaunchOpenInTheRunningStudio
     auto launch = std::async(std::launch::async, [&] { return SingleInstance::handOver(socket, {profile}); });
     ASSERT_TRUE(received.wait(10000));
     EXPECT_EQ(launch.get(), SingleInstance::HandOver::delivered) << "the second launch learns it may exit";
-    EXPECT_EQ(studio->tapeSound().selectedID(), "handed");
+    EXPECT_EQ(studio->tapeSounds().library().selectedID(), "handed");
 }
 
 // Ended from outside (a logout, a service manager, Ctrl+C): an edited cassette's workspace
@@ -240,8 +242,8 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
             shell.acceptTermination(watcher);
             studio.start();
             studio.insertBlank();
-            workspace = studio->media()->directory();
-            if (edited) studio->updateDocument([](CassetteDocument& d) { d.name = "Night Drive"; });
+            workspace = studio->cassetteSlot().media()->directory();
+            if (edited) studio->editor().updateDocument([](CassetteDocument& d) { d.name = "Night Drive"; });
             studio.tick();
 
             ASSERT_EQ(std::raise(SIGTERM), 0);
@@ -250,7 +252,7 @@ TEST(StudioShellTerminationTest, ATerminationSignalKeepsOnlyACassetteWithUnsaved
             while (exits.empty() && waited.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             EXPECT_EQ(exits, std::vector<int>{0}) << edited;
             EXPECT_EQ(studio->output(), nullptr) << "shut down";
-            EXPECT_TRUE(studio.defaults.value(TapePositionStore::key(studio->document()->id)).has_value());
+            EXPECT_TRUE(studio.defaults.value(TapePositionStore::key(studio->editor().document()->id)).has_value());
         }
         studio.model.reset();
         EXPECT_EQ(std::filesystem::exists(workspace / "recovery.json"), edited) << edited;

@@ -168,7 +168,7 @@ TEST_F(StudioWindowTest, OpensAsTheStudioWindowAndStartsTheModelWhenShown) {
 TEST_F(StudioWindowTest, EveryMenuItemHasItsTitleShortcutAndEnabledStateInEachDeckState) {
     EXPECT_EQ(walkMenuBar(window()), expectedIn('E'));
 
-    studio->newCassette(CassetteType::c60());
+    studio->cassetteSlot().newCassette(CassetteType::c60());
     EXPECT_EQ(walkMenuBar(window()), expectedIn('I'));
 
     studio->transport(TransportCommand::record);
@@ -180,8 +180,8 @@ TEST_F(StudioWindowTest, EveryMenuItemHasItsTitleShortcutAndEnabledStateInEachDe
     studio.tick();
     EXPECT_EQ(walkMenuBar(window()), expectedIn('I')) << "save is enabled again once recording stops";
 
-    studio->save(studio.directory / "Busy.norvo");
-    ASSERT_TRUE(studio->busy().has_value());
+    studio->cassetteSlot().save(studio.directory / "Busy.norvo");
+    ASSERT_TRUE(studio->cassetteSlot().busy().has_value());
     EXPECT_EQ(walkMenuBar(window()), expectedIn('B'));
     studio.runBackground();
     EXPECT_EQ(window().windowTitle(), "Busy");
@@ -189,8 +189,8 @@ TEST_F(StudioWindowTest, EveryMenuItemHasItsTitleShortcutAndEnabledStateInEachDe
 
 TEST_F(StudioWindowTest, ShortcutsReachTheModelWithEveryMenuClosed) {
     press(Qt::Key_N, Qt::ControlModifier);
-    ASSERT_TRUE(studio->document().has_value());
-    EXPECT_EQ(studio->document()->type, CassetteType::c60());
+    ASSERT_TRUE(studio->editor().document().has_value());
+    EXPECT_EQ(studio->editor().document()->type, CassetteType::c60());
 
     press(Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(studio->deckInput(), DeckInput::tuner);
@@ -224,7 +224,7 @@ TEST_F(StudioWindowTest, ShortcutsReachTheModelWithEveryMenuClosed) {
 }
 
 TEST_F(StudioWindowTest, MenuShortcutsKeepWorkingWhileTheDesignerSheetIsUp) {
-    studio->newCassette(CassetteType::c60());
+    studio->cassetteSlot().newCassette(CassetteType::c60());
     studio->setShowingDesigner(true);
     QApplication::processEvents();
     QDialog* sheet = nullptr;

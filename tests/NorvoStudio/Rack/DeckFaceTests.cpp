@@ -14,16 +14,16 @@
 #include <functional>
 #include <vector>
 
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/HardwareKey.hpp"
+#include "Kit/HoldKey.hpp"
+#include "Kit/Knob.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "NorvoStudio/Support/FakeDeck.hpp"
 #include "NorvoStudio/Support/ImageDifference.hpp"
 #include "NorvoStudio/Support/ManualAnimationDriver.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Rack/CassetteDeckView.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/HoldKey.hpp"
-#include "Rack/Kit/Knob.hpp"
 #include "Rack/ModelDeck.hpp"
 #include "Rack/TapeSoundMenuItems.hpp"
 #include "Support/FakeClock.hpp"
@@ -91,7 +91,7 @@ protected:
     std::filesystem::path savedCassette(const std::string& name) {
         studio.insertBlank();
         const auto file = studio.directory / name;
-        studio->save(file);
+        studio->cassetteSlot().save(file);
         studio.runBackground();
         return file;
     }
@@ -200,7 +200,7 @@ TEST_F(DeckFace, TransportKeysCallTheModelAndLatchByTheTransportMode) {
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
     click(face->ejectKey());
     run();
-    EXPECT_FALSE(studio->document().has_value());
+    EXPECT_FALSE(studio->editor().document().has_value());
     EXPECT_EQ(face->statusText(), "NO CASSETTE");
     EXPECT_FALSE(face->ejectKey()->isEnabled());
 }
@@ -250,7 +250,7 @@ TEST_F(DeckFace, InputKeysSetTheDeckInputAndTheCoreFollows) {
 TEST_F(DeckFace, ResetZeroesTheCounterWhereTheHeadStands) {
     const QPoint reset = face->partRect(CassetteDeckView::Part::resetKey).center().toPoint();
     QTest::mouseClick(face.get(), Qt::LeftButton, Qt::NoModifier, reset);  // no document: nothing to reset
-    EXPECT_EQ(studio->counterOffset(), 0.0);
+    EXPECT_EQ(studio->cassetteSlot().counterOffset(), 0.0);
 
     studio.insertBlank();
     QTest::mousePress(face->forwardKey(), Qt::LeftButton, Qt::NoModifier, centreOf(face->forwardKey()));
@@ -259,7 +259,7 @@ TEST_F(DeckFace, ResetZeroesTheCounterWhereTheHeadStands) {
     run();
     EXPECT_NE(face->counterText(), "000");
     QTest::mouseClick(face.get(), Qt::LeftButton, Qt::NoModifier, reset);
-    EXPECT_GT(studio->counterOffset(), 0.0);
+    EXPECT_GT(studio->cassetteSlot().counterOffset(), 0.0);
     EXPECT_EQ(face->counterText(), "000");
 }
 
@@ -284,29 +284,29 @@ TEST_F(DeckFace, DropOpensTheFirstCassetteOrSoundProfileAndRefusesTheRest) {
     EXPECT_TRUE(targetedWhileHovering);  // the well lit while the drag hovered
     EXPECT_FALSE(face->dropTargeted());
     EXPECT_TRUE(studio->source().tracks().empty());  // the well never feeds the player
-    EXPECT_FALSE(studio->document().has_value());
+    EXPECT_FALSE(studio->editor().document().has_value());
 
     const auto profile = studio.directory / "Warm.NVSOUND";
     std::ofstream(profile) << R"({"name": "Warm", "id": "org.example.warm", "format_version": "1.0",
                                  "format": "NORVO-Sound"})";
     EXPECT_TRUE(drop({urlOf(profile)}));
-    ASSERT_FALSE(studio->tapeSound().imported.empty());
-    EXPECT_EQ(studio->tapeSound().imported.front().name, "Warm");
+    ASSERT_FALSE(studio->tapeSounds().library().imported.empty());
+    EXPECT_EQ(studio->tapeSounds().library().imported.front().name, "Warm");
 
     // A cassette among other files: only the first accepted one is opened.
     const auto cassette = savedCassette("Mixtape.norvo");
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
-    studio->eject();
+    studio->cassetteSlot().eject();
     studio.runBackground();
-    ASSERT_FALSE(studio->document().has_value());
-    const std::size_t profiles = studio->tapeSound().imported.size();
+    ASSERT_FALSE(studio->editor().document().has_value());
+    const std::size_t profiles = studio->tapeSounds().library().imported.size();
     std::ofstream(studio.directory / "Other.nvsound")
         << R"({"name": "Other", "id": "org.example.other", "format_version": "1.0", "format": "NORVO-Sound"})";
     EXPECT_TRUE(drop({urlOf(song), urlOf(cassette), urlOf(studio.directory / "Other.nvsound")}));
     studio.runBackground();
-    ASSERT_TRUE(studio->document().has_value());
-    EXPECT_EQ(studio->fileUrl(), cassette);
-    EXPECT_EQ(studio->tapeSound().imported.size(), profiles);
+    ASSERT_TRUE(studio->editor().document().has_value());
+    EXPECT_EQ(studio->cassetteSlot().fileUrl(), cassette);
+    EXPECT_EQ(studio->tapeSounds().library().imported.size(), profiles);
 
     // A drag that enters beside the well lights it only once it is over it.
     QMimeData data;
@@ -338,7 +338,7 @@ TEST_F(DeckFace, WellMenuFlipsEjectsDesignsAndCyclesEachSidesTab) {
     EXPECT_EQ(face->readout().tab, WriteProtect::intact);
 
     actionNamed(menu, "Side A: Break off record tab")->trigger();
-    EXPECT_EQ(studio->document()->sideA.writeProtect, WriteProtect::broken);
+    EXPECT_EQ(studio->editor().document()->sideA.writeProtect, WriteProtect::broken);
     EXPECT_EQ(face->readout().tab, WriteProtect::broken);
     const auto helpAt = [&](CassetteDeckView::Part part) {
         const QPoint at = face->partRect(part).center().toPoint();
@@ -366,7 +366,7 @@ TEST_F(DeckFace, WellMenuFlipsEjectsDesignsAndCyclesEachSidesTab) {
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
     actionNamed(face->wellMenu(), "Eject")->trigger();
     run();
-    EXPECT_FALSE(studio->document().has_value());
+    EXPECT_FALSE(studio->editor().document().has_value());
 }
 
 TEST_F(DeckFace, ArmedRecLampBlinksByTheWallClockAndTapeSoundLabelFollowsTheSelection) {
@@ -383,7 +383,7 @@ TEST_F(DeckFace, ArmedRecLampBlinksByTheWallClockAndTapeSoundLabelFollowsTheSele
 
     EXPECT_EQ(face->tapeSoundLabel(), "Clean");
     const SoundProfile& builtIn = TapeSoundLibrary::builtIns().front();
-    studio->selectTapeSound(builtIn.id);
+    studio->tapeSounds().select(builtIn.id);
     EXPECT_EQ(face->tapeSoundLabel(), QString::fromStdString(builtIn.name));
     TapeSoundMenuItems::fill(*face->tapeSoundMenu(), *studio);
     EXPECT_FALSE(face->tapeSoundMenu()->actions().isEmpty());
@@ -516,7 +516,7 @@ TEST_F(DeckFace, TheWellFollowsTheHeadAndTheDocumentThoughItsCoverIsKept) {
     EXPECT_GT(test::largestDifference(later, playing), 40);
     EXPECT_LE(test::largestDifference(later, fresh()), 2);
 
-    studio->updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = 0.3; });
+    studio->editor().updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = 0.3; });
     run();
     QCoreApplication::processEvents();
     const QImage edited = well(*face);
@@ -549,7 +549,7 @@ TEST_F(DeckFace, GlowsSpreadOverTheGlassBeyondTheirTextBoxes) {
 TEST_F(DeckFace, ACassetteSlidesInAndOutFadingAsOnePicture) {
     test::ManualAnimationDriver animations;
     studio.insertBlank();
-    studio->updateDocument([](CassetteDocument& d) {
+    studio->editor().updateDocument([](CassetteDocument& d) {
         d.design.shellColor = RGBAColor{1, 0, 0, 1};
         d.design.shellTransparent = false;
         d.design.labelStyle = LabelStyle::plain;
@@ -583,9 +583,9 @@ TEST_F(DeckFace, ACassetteSlidesInAndOutFadingAsOnePicture) {
     EXPECT_LT(count(coming, pink), label / 10) << "the label mixed with the shell under it";
 
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
-    studio->eject();
+    studio->cassetteSlot().eject();
     run();
-    ASSERT_FALSE(studio->document().has_value());
+    ASSERT_FALSE(studio->editor().document().has_value());
     animations.pass(45);  // a quarter of the way out
     const QImage going = wellImage();
     EXPECT_GT(count(going, faded), label / 2);

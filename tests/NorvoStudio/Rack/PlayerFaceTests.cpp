@@ -15,15 +15,15 @@
 #include <QVBoxLayout>
 #include <fstream>
 
+#include "Kit/DisplayWindow.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/Knob.hpp"
+#include "Kit/SilverKey.hpp"
 #include "NorvoStudio/Rack/FacePixels.hpp"
 #include "NorvoStudio/Support/FakePlayer.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Rack/EnginePlayer.hpp"
-#include "Rack/Kit/DisplayWindow.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/SilverKey.hpp"
 #include "Rack/PlayerProgramList.hpp"
 #include "Rack/SourcePlayerView.hpp"
 

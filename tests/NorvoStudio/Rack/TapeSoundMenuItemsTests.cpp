@@ -78,7 +78,7 @@ TEST_F(TapeSoundMenuItemsTest, WithoutImportsCleanIsCheckedAndExportIsDisabled) 
 TEST_F(TapeSoundMenuItemsTest, ChoosingARowSelectsItsProfileAndChoosingItAgainChangesNothing) {
     open();
     row(menu, "Car stereo")->trigger();
-    EXPECT_EQ(studio->tapeSound().selectedID(), "builtin.car-stereo");
+    EXPECT_EQ(studio->tapeSounds().library().selectedID(), "builtin.car-stereo");
     const auto menuAfterChoice = open();
     EXPECT_EQ(menuAfterChoice[4], "Car stereo (x)");
     EXPECT_EQ(menuAfterChoice[0], "Clean");
@@ -90,12 +90,12 @@ TEST_F(TapeSoundMenuItemsTest, ChoosingARowSelectsItsProfileAndChoosingItAgainCh
     EXPECT_FALSE(studio.defaults.value(std::string(TapeSoundLibrary::selectedKey)).has_value())
         << "the checked row chosen again stores nothing";
     EXPECT_TRUE(stored.has_value());
-    EXPECT_EQ(studio->tapeSound().selectedID(), "builtin.car-stereo");
+    EXPECT_EQ(studio->tapeSounds().library().selectedID(), "builtin.car-stereo");
 }
 
 TEST_F(TapeSoundMenuItemsTest, ImportedProfilesFormTheirOwnSectionAndCanBeRemoved) {
-    studio->importTapeSound(profile("older", "Older"));
-    studio->importTapeSound(profile("rock", "Rock & Roll"));
+    studio->tapeSounds().importProfile(profile("older", "Older"));
+    studio->tapeSounds().importProfile(profile("rock", "Rock & Roll"));
     auto shown = open();
     std::vector<std::string> expected = {"Clean", "----"};
     expected.insert(expected.end(), builtInRows.begin(), builtInRows.end());
@@ -108,7 +108,7 @@ TEST_F(TapeSoundMenuItemsTest, ImportedProfilesFormTheirOwnSectionAndCanBeRemove
     QMenu* remove = row(menu, "Remove Imported")->menu();
     ASSERT_NE(remove, nullptr);
     remove->actions().at(0)->trigger();
-    EXPECT_EQ(studio->tapeSound().selectedID(), "clean");
+    EXPECT_EQ(studio->tapeSounds().library().selectedID(), "clean");
     shown = open();
     EXPECT_EQ(shown[0], "Clean (x)");
     EXPECT_EQ(shown[9], "Older");
@@ -122,7 +122,7 @@ TEST_F(TapeSoundMenuItemsTest, ImportedProfilesFormTheirOwnSectionAndCanBeRemove
 TEST_F(TapeSoundMenuItemsTest, TwoMenusFilledFromOneModelAgree) {
     QMenu faceMenu;
     TapeSoundMenuItems::attach(faceMenu, *studio);
-    studio->selectTapeSound("builtin.car-stereo");
+    studio->tapeSounds().select("builtin.car-stereo");
     emit faceMenu.aboutToShow();
     EXPECT_EQ(lines(faceMenu), open());
     EXPECT_EQ(faceMenu.findChildren<QActionGroup*>().size(), 1u) << "rebuilding leaves no stale groups";

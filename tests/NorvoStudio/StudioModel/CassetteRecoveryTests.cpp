@@ -76,11 +76,11 @@ fs::path leaveUnsaved(const fs::path& workspaces, const std::string& name, const
     StudioFixture f(in(workspaces, clock));
     f.start();
     f.insertBlank();
-    f->updateDocument([&](CassetteDocument& d) { d.name = name; });
+    f->editor().updateDocument([&](CassetteDocument& d) { d.name = name; });
     f.writeTone(TapeSide::b, 44100, 0.5f);
     f.tick();
     f->terminate();
-    return f->media()->directory();
+    return f->cassetteSlot().media()->directory();
 }
 
 // The child: records from the player until the parent kills it. Run only by the test below.
@@ -90,21 +90,21 @@ TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     StudioFixture f(in(root));
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "Radio Hour"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Radio Hour"; });
     ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 8.0)));
     f->transport(TransportCommand::record);
     // Two seconds as the studio runs them: a buffer, a tick. Copies go at 0, 0.5, 1 and 1.5 s.
     f.run(2.0);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
-    f->recoveryWriter().flush();
-    const auto copy = RecoveryCopy::read(f->media()->directory(), RecoveryCopy::Images::skipped);
+    f->cassetteSlot().recoveryWriter().flush();
+    const auto copy = RecoveryCopy::read(f->cassetteSlot().media()->directory(), RecoveryCopy::Images::skipped);
     ASSERT_TRUE(copy);
     const int64_t covered = copy->used[rawValue(TapeSide::a)];
     std::printf("covered %lld %016llx\n", static_cast<long long>(covered),
-                static_cast<unsigned long long>(frameHash(*f->media(), TapeSide::a, covered)));
+                static_cast<unsigned long long>(frameHash(*f->cassetteSlot().media(), TapeSide::a, covered)));
     // Recorded after the last copy: these may be lost, nothing before them.
     f.render(44100);
-    std::printf("recorded %lld\nready\n", static_cast<long long>(f->media()->used(TapeSide::a)));
+    std::printf("recorded %lld\nready\n", static_cast<long long>(f->cassetteSlot().media()->used(TapeSide::a)));
     std::fflush(stdout);
     // Until killed; should the parent go first, its end of the pipe closes.
     while (std::getchar() != EOF) {
@@ -152,19 +152,19 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     f.start();
     ASSERT_EQ(f.ui.recoverPrompts.size(), 1u);
     EXPECT_EQ(f.ui.recoverPrompts[0].message.toStdString(), "Recover \u201CRadio Hour\u201D (0:01 recorded)?");
-    ASSERT_TRUE(f->document());
-    ASSERT_TRUE(f->media());
-    EXPECT_EQ(f->media()->directory(), left[0]);
-    EXPECT_EQ(f->media()->used(TapeSide::a), covered);
-    EXPECT_EQ(frameHash(*f->media(), TapeSide::a, covered), hash) << "every frame up to the last copy";
+    ASSERT_TRUE(f->editor().document());
+    ASSERT_TRUE(f->cassetteSlot().media());
+    EXPECT_EQ(f->cassetteSlot().media()->directory(), left[0]);
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), covered);
+    EXPECT_EQ(frameHash(*f->cassetteSlot().media(), TapeSide::a, covered), hash) << "every frame up to the last copy";
     EXPECT_GT(f.sidePeak(TapeSide::a, 0, covered), 0.1f);
-    EXPECT_TRUE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle().toStdString(), "Radio Hour \u2014 Edited");
+    EXPECT_TRUE(f->editor().metadataEdited());
+    EXPECT_EQ(f->title().text().toStdString(), "Radio Hour \u2014 Edited");
     const auto& transport = f->live().snapshot().transport;
     ASSERT_TRUE(transport.cassette);
     EXPECT_EQ(transport.cassette->side, TapeSide::a);
     EXPECT_EQ(transport.head, covered) << "where the head was";
-    const auto recordings = events(*f->document(), "recorded");
+    const auto recordings = events(*f->editor().document(), "recorded");
     ASSERT_EQ(recordings.size(), 1u) << "the pass still recording is in the copy";
     EXPECT_EQ(recordings[0]->startFrame, 0);
     EXPECT_EQ(recordings[0]->endFrame, covered);
@@ -193,17 +193,17 @@ TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsIt
         StudioFixture f(in(workspaces.path()));
         f.start();
         f.insertBlank();
-        f->updateDocument([](CassetteDocument& d) {
+        f->editor().updateDocument([](CassetteDocument& d) {
             d.name = "Road Trip";
             d.jcard.sideBTracks = {"Opener"};
         });
-        f->setArtwork(label, ArtworkRole::labelA);
+        f->editor().setArtwork(label, ArtworkRole::labelA);
         f.writeTone(TapeSide::b, 2 * 44100, 0.5f);
         f->transport(TransportCommand::flip);
         f.tick();
         f->terminate();
-        kept = f->media()->directory();
-        id = f->document()->id;
+        kept = f->cassetteSlot().media()->directory();
+        id = f->editor().document()->id;
     }
     ASSERT_TRUE(fs::is_directory(kept)) << "the termination kept the workspace";
     ASSERT_TRUE(holdsCopy(kept));
@@ -214,32 +214,32 @@ TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsIt
     ASSERT_EQ(f.ui.recoverPrompts.size(), 1u);
     EXPECT_EQ(f.ui.recoverPrompts[0].message.toStdString(), "Recover \u201CRoad Trip\u201D (0:02 recorded)?");
     EXPECT_FALSE(f.ui.recoverPrompts[0].informativeText.isEmpty());
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->document()->id, id);
-    EXPECT_EQ(f->document()->name, "Road Trip");
-    EXPECT_EQ(f->document()->jcard.sideBTracks, std::vector<std::string>{"Opener"});
-    ASSERT_TRUE(f->document()->artwork.count(ArtworkRole::labelA));
-    EXPECT_TRUE(f->document()->artwork.at(ArtworkRole::labelA) == label);
-    EXPECT_TRUE(f->images().count(ArtworkRole::labelA));
-    EXPECT_EQ(f->media()->directory(), kept);
-    EXPECT_EQ(f->media()->used(TapeSide::b), 2 * 44100);
-    EXPECT_TRUE(f->media()->isDirty(TapeSide::b));
-    EXPECT_FALSE(f->media()->isDirty(TapeSide::a));
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->editor().document()->id, id);
+    EXPECT_EQ(f->editor().document()->name, "Road Trip");
+    EXPECT_EQ(f->editor().document()->jcard.sideBTracks, std::vector<std::string>{"Opener"});
+    ASSERT_TRUE(f->editor().document()->artwork.count(ArtworkRole::labelA));
+    EXPECT_TRUE(f->editor().document()->artwork.at(ArtworkRole::labelA) == label);
+    EXPECT_TRUE(f->editor().images().count(ArtworkRole::labelA));
+    EXPECT_EQ(f->cassetteSlot().media()->directory(), kept);
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::b), 2 * 44100);
+    EXPECT_TRUE(f->cassetteSlot().media()->isDirty(TapeSide::b));
+    EXPECT_FALSE(f->cassetteSlot().media()->isDirty(TapeSide::a));
     EXPECT_NEAR(f.sidePeak(TapeSide::b, 0, 2 * 44100), 0.5f, 0.01f);
-    EXPECT_FALSE(f->fileUrl());
-    EXPECT_TRUE(f->hasUnsavedChanges());
-    EXPECT_EQ(f->windowTitle().toStdString(), "Road Trip \u2014 Edited");
+    EXPECT_FALSE(f->cassetteSlot().fileUrl());
+    EXPECT_TRUE(f->cassetteSlot().hasUnsavedChanges());
+    EXPECT_EQ(f->title().text().toStdString(), "Road Trip \u2014 Edited");
     ASSERT_TRUE(f->live().snapshot().transport.cassette);
     EXPECT_EQ(f->live().snapshot().transport.cassette->side, TapeSide::b) << "on the side it was left on";
 
     // Saved now, it is an ordinary cassette: its copy goes, and with it the offer.
     const auto file = f.directory / "Road Trip.norvo";
     bool saved = false;
-    f->save(file, [&](bool ok) { saved = ok; });
+    f->cassetteSlot().save(file, [&](bool ok) { saved = ok; });
     f.runBackground();
     ASSERT_TRUE(saved);
     f.tick();
-    f->recoveryWriter().flush();
+    f->cassetteSlot().recoveryWriter().flush();
     EXPECT_FALSE(holdsCopy(kept));
     const auto read = TapeFileCodec::read(file, {}, [&](const CassetteType& type) {
         return std::make_shared<TapeMedia>(type, f.directory / "Read");
@@ -254,13 +254,13 @@ TEST(StudioRecoveryTest, ATerminationWithNothingUnsavedLeavesNothingBehind) {
         StudioFixture f(in(workspaces.path()));
         f.start();
         f.insertBlank();
-        f->updateDocument([](CassetteDocument& d) { d.name = "Saved"; });
+        f->editor().updateDocument([](CassetteDocument& d) { d.name = "Saved"; });
         f.tick();
-        f->save(f.directory / "Saved.norvo");
+        f->cassetteSlot().save(f.directory / "Saved.norvo");
         f.runBackground();
-        ASSERT_FALSE(f->hasUnsavedChanges());
+        ASSERT_FALSE(f->cassetteSlot().hasUnsavedChanges());
         f->terminate();
-        EXPECT_FALSE(holdsCopy(f->media()->directory()));
+        EXPECT_FALSE(holdsCopy(f->cassetteSlot().media()->directory()));
     }
     EXPECT_TRUE(workspacesIn(workspaces.path()).empty());
 
@@ -297,8 +297,8 @@ TEST(StudioRecoveryTest, UnsavedCassettesAreOfferedNewestFirstAndOnlyAnAnswerRem
         EXPECT_EQ(names(f.ui), (std::vector<std::string>{"Recover \u201CNewest\u201D (0:01 recorded)?",
                                                          "Recover \u201CMiddle\u201D (0:01 recorded)?"}));
         EXPECT_FALSE(fs::exists(newest)) << "declined: removed";
-        ASSERT_TRUE(f->document());
-        EXPECT_EQ(f->document()->name, "Middle");
+        ASSERT_TRUE(f->editor().document());
+        EXPECT_EQ(f->editor().document()->name, "Middle");
         EXPECT_TRUE(holdsCopy(oldest)) << "not asked about, so kept for later";
         // Dropped at quit: nothing of it is offered again.
         f.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
@@ -310,71 +310,71 @@ TEST(StudioRecoveryTest, UnsavedCassettesAreOfferedNewestFirstAndOnlyAnAnswerRem
         StudioFixture f(in(workspaces.path()));
         f.start();
         EXPECT_EQ(names(f.ui), std::vector<std::string>{"Recover \u201COldest\u201D (0:01 recorded)?"});
-        EXPECT_FALSE(f->document());
+        EXPECT_FALSE(f->editor().document());
         EXPECT_TRUE(holdsCopy(oldest));
     }
     StudioFixture f(in(workspaces.path()));
     f.ui.recoverChoices = {Recover::recover};
     f.start();
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->document()->name, "Oldest");
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->editor().document()->name, "Oldest");
 }
 
 TEST(StudioRecoveryTest, TheCopyIsWrittenBehindAtMostEveryHalfSecondAndOnlyWhileSomethingIsUnsaved) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    const fs::path workspace = f->media()->directory();
+    const fs::path workspace = f->cassetteSlot().media()->directory();
     for (int i = 0; i < 60; ++i) f.tick();
-    f->recoveryWriter().flush();
-    EXPECT_EQ(f->recoveryWriter().copiesWritten(), 0u) << "a blank cassette has nothing to lose";
+    f->cassetteSlot().recoveryWriter().flush();
+    EXPECT_EQ(f->cassetteSlot().recoveryWriter().copiesWritten(), 0u) << "a blank cassette has nothing to lose";
     EXPECT_FALSE(holdsCopy(workspace));
 
-    f->updateDocument([](CassetteDocument& d) { d.name = "Take 1"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Take 1"; });
     f.tick();
-    f->recoveryWriter().flush();
-    EXPECT_EQ(f->recoveryWriter().copiesWritten(), 1u) << "the first change at once";
+    f->cassetteSlot().recoveryWriter().flush();
+    EXPECT_EQ(f->cassetteSlot().recoveryWriter().copiesWritten(), 1u) << "the first change at once";
     EXPECT_EQ(copyIn(workspace)->document.name, "Take 1");
 
     // A knob dragged through many values: at most one copy every half second.
     for (int i = 2; i <= 30; ++i) {
-        f->updateDocument([&](CassetteDocument& d) { d.name = "Take " + std::to_string(i); });
+        f->editor().updateDocument([&](CassetteDocument& d) { d.name = "Take " + std::to_string(i); });
         f.tick(0.02);
     }
-    f->recoveryWriter().flush();
-    EXPECT_EQ(f->recoveryWriter().copiesWritten(), 2u) << "0.58 s of changes";
+    f->cassetteSlot().recoveryWriter().flush();
+    EXPECT_EQ(f->cassetteSlot().recoveryWriter().copiesWritten(), 2u) << "0.58 s of changes";
     f.tick(0.5);
-    f->recoveryWriter().flush();
-    EXPECT_EQ(f->recoveryWriter().copiesWritten(), 3u);
+    f->cassetteSlot().recoveryWriter().flush();
+    EXPECT_EQ(f->cassetteSlot().recoveryWriter().copiesWritten(), 3u);
     EXPECT_EQ(copyIn(workspace)->document.name, "Take 30");
     f.tick(0.5);
-    f->recoveryWriter().flush();
-    EXPECT_EQ(f->recoveryWriter().copiesWritten(), 3u) << "nothing changed";
+    f->cassetteSlot().recoveryWriter().flush();
+    EXPECT_EQ(f->cassetteSlot().recoveryWriter().copiesWritten(), 3u) << "nothing changed";
 
     // Recorded audio is a change too.
     f.writeTone(TapeSide::a, 22050, 0.25f);
     f.tick(0.5);
-    f->recoveryWriter().flush();
+    f->cassetteSlot().recoveryWriter().flush();
     EXPECT_EQ(copyIn(workspace)->used, (std::array<int64_t, 2>{22050, 0}));
     EXPECT_EQ(copyIn(workspace)->dirty, (std::array<bool, 2>{true, false}));
 
     // Saved: the copy goes.
     const auto file = f.directory / "Take.norvo";
-    f->save(file);
+    f->cassetteSlot().save(file);
     f.runBackground();
     f.tick();
-    f->recoveryWriter().flush();
+    f->cassetteSlot().recoveryWriter().flush();
     EXPECT_FALSE(holdsCopy(workspace));
     EXPECT_FALSE(fs::exists(workspace / RecoveryCopy::folderName));
 
     // Edited again, it names its file; dropped at eject, its workspace goes.
-    f->updateDocument([](CassetteDocument& d) { d.name = "Take 31"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Take 31"; });
     f.tick();
-    f->recoveryWriter().flush();
+    f->cassetteSlot().recoveryWriter().flush();
     EXPECT_EQ(copyIn(workspace)->file, file);
     f.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
-    f->eject();
-    f->recoveryWriter().flush();
+    f->cassetteSlot().eject();
+    f->cassetteSlot().recoveryWriter().flush();
     EXPECT_FALSE(fs::exists(workspace));
 }
 
@@ -404,11 +404,11 @@ TEST(StudioRecoveryTest, ACassetteThatCannotBeTakenOverRaisesAnAlertAndStaysForL
         StudioFixture f(in(workspaces.path()));
         f.ui.recoverChoices.push_back(Recover::recover);
         f.start();
-        EXPECT_FALSE(f->document()) << c.name;
-        ASSERT_TRUE(f->alert()) << c.name;
-        EXPECT_EQ(f->alert()->title, "Cannot recover cassette");
-        EXPECT_TRUE(f->alert()->message.contains(QString::fromStdString(c.reason)))
-            << f->alert()->message.toStdString();
+        EXPECT_FALSE(f->editor().document()) << c.name;
+        ASSERT_TRUE(f->alerts().shown()) << c.name;
+        EXPECT_EQ(f->alerts().shown()->title, "Cannot recover cassette");
+        EXPECT_TRUE(f->alerts().shown()->message.contains(QString::fromStdString(c.reason)))
+            << f->alerts().shown()->message.toStdString();
         EXPECT_TRUE(holdsCopy(kept)) << c.name;
         EXPECT_TRUE(fs::exists(kept / "side-b.pcm")) << c.name;
     }
@@ -422,12 +422,12 @@ TEST(StudioShutdownTest, ASaveRunningWhenTheStudioIsTerminatedEndsBeforeTheStudi
     StudioFixture f(options);
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "Long"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Long"; });
     f.writeTone(TapeSide::a, 20 * 44100, 0.5f);
-    const fs::path workspace = f->media()->directory();
+    const fs::path workspace = f->cassetteSlot().media()->directory();
     const auto file = f.directory / "Long.norvo";
-    f->save(file);
-    ASSERT_TRUE(f->busy());
+    f->cassetteSlot().save(file);
+    ASSERT_TRUE(f->cassetteSlot().busy());
     f->terminate();
     const std::size_t posts = f.executor.posts();
     f.model.reset();
@@ -450,7 +450,7 @@ TEST(StudioShutdownTest, QuittingLeavesACassetteReadThatHangsBehind) {
     const auto pipe = f.directory / "Stuck.norvo";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     f->open(pipe);
-    ASSERT_TRUE(f->busy());
+    ASSERT_TRUE(f->cassetteSlot().busy());
     EXPECT_EQ(f->requestQuit({}), StudioModel::QuitReply::now);
     f.model.reset();
     EXPECT_EQ(QThreadPool::globalInstance()->activeThreadCount(), 0) << "nothing the application waits for at exit";

@@ -50,9 +50,9 @@ void openFile(StudioFixture& f, const std::filesystem::path& file) {
 TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPosition) {
     StudioFixture f;
     f.start();
-    f->newCassette(CassetteType::c60());
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->windowTitle(), "Untitled C60");
+    f->cassetteSlot().newCassette(CassetteType::c60());
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->title().text(), "Untitled C60");
 
     const auto song = f.makeSong("Song.wav", 4.0, 1.0);
     ASSERT_TRUE(f.playSong(song));
@@ -60,49 +60,49 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
     f.run(2.0);
     f->transport(TransportCommand::stop);
     f.tick();
-    EXPECT_EQ(f->windowTitle(), "Untitled C60 \u2014 Edited");
+    EXPECT_EQ(f->title().text(), "Untitled C60 \u2014 Edited");
 
-    const auto recorded = f->media()->used(TapeSide::a);
+    const auto recorded = f->cassetteSlot().media()->used(TapeSide::a);
     EXPECT_NEAR(double(recorded), 2.0 * 44100, 44100 * 0.1);
-    const int64_t click = loudestFrame(*f->media(), TapeSide::a);
+    const int64_t click = loudestFrame(*f->cassetteSlot().media(), TapeSide::a);
     EXPECT_GT(click, 0);
-    EXPECT_FALSE(f->document()->artwork.count(ArtworkRole::thumbnail));
+    EXPECT_FALSE(f->editor().document()->artwork.count(ArtworkRole::thumbnail));
 
     const auto file = f.directory / "My Tape.norvo";
     bool saved = false;
-    f->save(file, [&](bool ok) { saved = ok; });
-    ASSERT_TRUE(f->busy());
-    EXPECT_EQ(f->busy()->message, "Saving My Tape\u2026");
+    f->cassetteSlot().save(file, [&](bool ok) { saved = ok; });
+    ASSERT_TRUE(f->cassetteSlot().busy());
+    EXPECT_EQ(f->cassetteSlot().busy()->message, "Saving My Tape\u2026");
     f.runBackground();
     ASSERT_TRUE(saved);
-    EXPECT_EQ(f->windowTitle(), "My Tape");
-    EXPECT_FALSE(f->hasUnsavedChanges());
-    EXPECT_FALSE(f->document()->artwork.count(ArtworkRole::thumbnail));
+    EXPECT_EQ(f->title().text(), "My Tape");
+    EXPECT_FALSE(f->cassetteSlot().hasUnsavedChanges());
+    EXPECT_FALSE(f->editor().document()->artwork.count(ArtworkRole::thumbnail));
     EXPECT_FALSE(entry(file, "artwork/thumbnail.png").empty());
     const auto head = f->live().snapshot().transport.head;
 
-    f->eject();
-    ASSERT_FALSE(f->document());
+    f->cassetteSlot().eject();
+    ASSERT_FALSE(f->editor().document());
     openFile(f, file);
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->fileUrl(), file);
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->cassetteSlot().fileUrl(), file);
     EXPECT_EQ(f->live().snapshot().transport.head, head);
 
-    const auto recordings = events(*f->document(), "recorded");
+    const auto recordings = events(*f->editor().document(), "recorded");
     ASSERT_EQ(recordings.size(), 1u);
     EXPECT_EQ(recordings[0]->side, TapeSide::a);
     EXPECT_EQ(recordings[0]->source, "file");
     EXPECT_EQ(recordings[0]->sourceFormat, "wav");
-    ASSERT_EQ(f->document()->sideA.markers.size(), 1u);
-    EXPECT_EQ(f->document()->sideA.markers[0].title, "Song");
-    EXPECT_EQ(f->document()->sideA.markers[0].kind, "track");
-    EXPECT_EQ(f->document()->jcard.sideATracks, std::vector<std::string>{"Song"});
-    EXPECT_EQ(f->media()->used(TapeSide::a), recorded);
-    EXPECT_LE(std::llabs(loudestFrame(*f->media(), TapeSide::a) - click), 2);
+    ASSERT_EQ(f->editor().document()->sideA.markers.size(), 1u);
+    EXPECT_EQ(f->editor().document()->sideA.markers[0].title, "Song");
+    EXPECT_EQ(f->editor().document()->sideA.markers[0].kind, "track");
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, std::vector<std::string>{"Song"});
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), recorded);
+    EXPECT_LE(std::llabs(loudestFrame(*f->cassetteSlot().media(), TapeSide::a) - click), 2);
 
     // Re-saving without new audio copies the encoded side as it was.
     const auto copy = f.directory / "Copy.norvo";
-    f->save(copy);
+    f->cassetteSlot().save(copy);
     f.runBackground();
     const FileData original = entry(file, "audio/side-a.m4a");
     EXPECT_FALSE(original.empty());
@@ -112,7 +112,7 @@ TEST(StudioCassetteAcceptanceTest, RecordSaveAndReopenKeepsAudioMarkersAndPositi
 TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverItsOwnFile) {
     StudioFixture f;
     f.start();
-    f->newCassette(CassetteType::c60());
+    f->cassetteSlot().newCassette(CassetteType::c60());
     ASSERT_TRUE(f.playSong(f.makeSong("One.wav", 3.0, 1.0)));
     f->transport(TransportCommand::record);
     f.run(2.0);
@@ -120,15 +120,15 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f.tick();
     const auto file = f.directory / "Tape.norvo";
     bool saved = false;
-    f->save(file, [&](bool ok) { saved = ok; });
+    f->cassetteSlot().save(file, [&](bool ok) { saved = ok; });
     f.runBackground();
     ASSERT_TRUE(saved);
-    const auto first = f->media()->used(TapeSide::a);
-    f->eject();
+    const auto first = f->cassetteSlot().media()->used(TapeSide::a);
+    f->cassetteSlot().eject();
     f->open(file);
     f.runBackground();
-    ASSERT_TRUE(f->document());
-    ASSERT_EQ(f->media()->used(TapeSide::a), first);
+    ASSERT_TRUE(f->editor().document());
+    ASSERT_EQ(f->cassetteSlot().media()->used(TapeSide::a), first);
     // Record more after what is there, then save over the file the cassette came from.
     f->source().stop();
     ASSERT_TRUE(f.playSong(f.makeSong("Two.wav", 3.0, 0.5)));
@@ -136,22 +136,22 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f.run(1.5);
     f->transport(TransportCommand::stop);
     f.tick();
-    const auto second = f->media()->used(TapeSide::a);
+    const auto second = f->cassetteSlot().media()->used(TapeSide::a);
     EXPECT_GT(second, first);
     saved = false;
-    f->save(file, [&](bool ok) { saved = ok; });
+    f->cassetteSlot().save(file, [&](bool ok) { saved = ok; });
     f.runBackground();
-    ASSERT_TRUE(saved) << (f->alert() ? f->alert()->message.toStdString() : "");
-    EXPECT_FALSE(f->hasUnsavedChanges());
+    ASSERT_TRUE(saved) << (f->alerts().shown() ? f->alerts().shown()->message.toStdString() : "");
+    EXPECT_FALSE(f->cassetteSlot().hasUnsavedChanges());
     const float peakOne = f.sidePeak(TapeSide::a, 0, first);
-    f->eject();
+    f->cassetteSlot().eject();
     f->open(file);
     f.runBackground();
-    ASSERT_TRUE(f->document()) << (f->alert() ? f->alert()->message.toStdString() : "");
-    EXPECT_EQ(f->media()->used(TapeSide::a), second);
+    ASSERT_TRUE(f->editor().document()) << (f->alerts().shown() ? f->alerts().shown()->message.toStdString() : "");
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), second);
     EXPECT_NEAR(f.sidePeak(TapeSide::a, 0, first), peakOne, 0.05f);
     EXPECT_GT(f.sidePeak(TapeSide::a, first, second), 0.05f);
-    EXPECT_EQ(f->document()->sideA.markers.size(), 2u);
+    EXPECT_EQ(f->editor().document()->sideA.markers.size(), 2u);
     // Flip and record side B of the reopened cassette, save again, reopen.
     f->transport(TransportCommand::flip);
     f.tick();
@@ -161,16 +161,16 @@ TEST(StudioCassetteAcceptanceTest, MoreRecordedOnAReopenedCassetteIsSavedOverIts
     f.run(1.0);
     f->transport(TransportCommand::stop);
     f.tick();
-    const auto sideB = f->media()->used(TapeSide::b);
+    const auto sideB = f->cassetteSlot().media()->used(TapeSide::b);
     EXPECT_GT(sideB, 0);
-    f->save(file);
+    f->cassetteSlot().save(file);
     f.runBackground();
-    f->eject();
+    f->cassetteSlot().eject();
     f->open(file);
     f.runBackground();
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->media()->used(TapeSide::a), second);
-    EXPECT_EQ(f->media()->used(TapeSide::b), sideB);
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), second);
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::b), sideB);
 }
 
 // MARK: - The prompt before a replacement
@@ -190,24 +190,24 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
     // Another cassette on disk to open.
     f.insertBlank();
     const auto other = f.directory / "Other.norvo";
-    f->save(other);
+    f->cassetteSlot().save(other);
     f.runBackground();
 
     f.insertBlank();
     const auto file = f.directory / "Mine.norvo";
-    f->save(file);
+    f->cassetteSlot().save(file);
     f.runBackground();
-    f->updateDocument([](CassetteDocument& d) { d.jcard.title = "Changed"; });
-    const Uuid mine = f->document()->id;
-    ASSERT_TRUE(f->hasUnsavedChanges());
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.title = "Changed"; });
+    const Uuid mine = f->editor().document()->id;
+    ASSERT_TRUE(f->cassetteSlot().hasUnsavedChanges());
 
     f.ui.saveChoices.push_back(GetParam().choice);
     std::optional<bool> done;
     auto completion = [&](bool ran) { done = ran; };
     switch (GetParam().operation) {
-    case Operation::newCassette: f->newCassette(CassetteType::c60(), completion); break;
+    case Operation::newCassette: f->cassetteSlot().newCassette(CassetteType::c60(), completion); break;
     case Operation::open: f->open(other, completion); break;
-    case Operation::eject: f->eject(completion); break;
+    case Operation::eject: f->cassetteSlot().eject(completion); break;
     }
     ASSERT_EQ(f.ui.prompts.size(), 1u);
     EXPECT_EQ(f.ui.prompts[0].message, "Save the cassette \u201CMine\u201D?");
@@ -215,31 +215,31 @@ TEST_P(StudioPromptTest, TheAnswerDecidesWhetherTheCassetteIsReplaced) {
               "It has recordings or changes that are not in an .norvo file yet. If you don't save, they are lost.");
 
     if (GetParam().choice == Choice::save) {
-        EXPECT_EQ(f->document()->id, mine);  // not before the save has finished
+        EXPECT_EQ(f->editor().document()->id, mine);  // not before the save has finished
         EXPECT_FALSE(done);
     }
     f.runBackground();
 
     if (GetParam().choice == Choice::cancel) {
         EXPECT_EQ(done, false);
-        ASSERT_TRUE(f->document());
-        EXPECT_EQ(f->document()->id, mine);
-        EXPECT_TRUE(f->hasUnsavedChanges());
+        ASSERT_TRUE(f->editor().document());
+        EXPECT_EQ(f->editor().document()->id, mine);
+        EXPECT_TRUE(f->cassetteSlot().hasUnsavedChanges());
         return;
     }
     EXPECT_EQ(done, true);
     switch (GetParam().operation) {
     case Operation::newCassette:
-        ASSERT_TRUE(f->document());
-        EXPECT_NE(f->document()->id, mine);
-        EXPECT_FALSE(f->fileUrl());
+        ASSERT_TRUE(f->editor().document());
+        EXPECT_NE(f->editor().document()->id, mine);
+        EXPECT_FALSE(f->cassetteSlot().fileUrl());
         break;
-    case Operation::open: EXPECT_EQ(f->fileUrl(), other); break;
-    case Operation::eject: EXPECT_FALSE(f->document()); break;
+    case Operation::open: EXPECT_EQ(f->cassetteSlot().fileUrl(), other); break;
+    case Operation::eject: EXPECT_FALSE(f->editor().document()); break;
     }
     // Only Save wrote the change.
     openFile(f, file);
-    EXPECT_EQ(f->document()->jcard.title, GetParam().choice == Choice::save ? "Changed" : "");
+    EXPECT_EQ(f->editor().document()->jcard.title, GetParam().choice == Choice::save ? "Changed" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -262,15 +262,15 @@ TEST(StudioCassetteTest, SaveBranchStopsTheRecordingAndWritesItsPassFirst) {
     f.ui.saveChoices.push_back(Choice::save);
     f.ui.saveAnswers.push_back(file);
     bool created = false;
-    f->newCassette(CassetteType::c60(), [&](bool ran) { created = ran; });
+    f->cassetteSlot().newCassette(CassetteType::c60(), [&](bool ran) { created = ran; });
     f.runBackground();
     ASSERT_TRUE(created);
     ASSERT_EQ(f.ui.savePanels.size(), 1u);
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Mixtape.norvo");
     openFile(f, file);
-    EXPECT_EQ(events(*f->document(), "recorded").size(), 1u);
-    EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
-    EXPECT_FALSE(f->hasUnsavedChanges());
+    EXPECT_EQ(events(*f->editor().document(), "recorded").size(), 1u);
+    EXPECT_EQ(f->editor().document()->sideA.markers.size(), 1u);
+    EXPECT_FALSE(f->cassetteSlot().hasUnsavedChanges());
 }
 
 TEST(StudioCassetteTest, TheWorkersProgressReachesTheBusyRecord) {
@@ -281,17 +281,17 @@ TEST(StudioCassetteTest, TheWorkersProgressReachesTheBusyRecord) {
     std::vector<double> progress;
     QObject listener;  // gone before `progress`: the fixture's last background work must not reach it
     QObject::connect(f.model.get(), &StudioModel::busyChanged, &listener, [&] {
-        if (f->busy()) progress.push_back(f->busy()->progress);
+        if (f->cassetteSlot().busy()) progress.push_back(f->cassetteSlot().busy()->progress);
     });
     const auto file = f.directory / "Progress.norvo";
-    f->save(file);
+    f->cassetteSlot().save(file);
     f.runBackground();
     f->open(file);
     f.runBackground();
     ASSERT_GE(progress.size(), 4u);
     EXPECT_TRUE(std::is_sorted(progress.begin() + 1, progress.begin() + 3));
     EXPECT_NE(std::find(progress.begin(), progress.end(), 1.0), progress.end());
-    EXPECT_FALSE(f->busy());
+    EXPECT_FALSE(f->cassetteSlot().busy());
     EXPECT_EQ(f.ui.recentDocuments, (std::vector<std::filesystem::path>{file, file}));
 }
 
@@ -299,11 +299,11 @@ TEST(StudioCassetteTest, EditsMadeDuringASaveKeepTheCassetteUnsaved) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->save(f.directory / "A.norvo");
-    f->updateDocument([](CassetteDocument& d) { d.name = "During"; });
+    f->cassetteSlot().save(f.directory / "A.norvo");
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "During"; });
     f.runBackground();
-    EXPECT_TRUE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle(), "A \u2014 Edited");
+    EXPECT_TRUE(f->editor().metadataEdited());
+    EXPECT_EQ(f->title().text(), "A \u2014 Edited");
 }
 
 TEST(StudioCassetteTest, WriteProtectWhileRecordingStopsCommitsAndRefusesUntilTapedOver) {
@@ -314,20 +314,20 @@ TEST(StudioCassetteTest, WriteProtectWhileRecordingStopsCommitsAndRefusesUntilTa
     f->transport(TransportCommand::record);
     f.run(0.5);
     ASSERT_EQ(f->live().snapshot().transport.mode, TransportMode::recording);
-    f->advanceWriteProtect(TapeSide::a);
+    f->editor().advanceWriteProtect(TapeSide::a);
     f.tick();
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
-    EXPECT_EQ(events(*f->document(), "recorded").size(), 1u);
+    EXPECT_EQ(events(*f->editor().document(), "recorded").size(), 1u);
 
     f->transport(TransportCommand::record);
     EXPECT_EQ(f.ui.beeps, 1);
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
-    f->advanceWriteProtect(TapeSide::a);
-    EXPECT_EQ(f->document()->sideA.writeProtect, WriteProtect::tapedOver);
+    f->editor().advanceWriteProtect(TapeSide::a);
+    EXPECT_EQ(f->editor().document()->sideA.writeProtect, WriteProtect::tapedOver);
     f->transport(TransportCommand::record);
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::recordArmed);
     EXPECT_EQ(f.ui.beeps, 1);
-    EXPECT_EQ(events(*f->document(), "write_protect_changed").size(), 2u);
+    EXPECT_EQ(events(*f->editor().document(), "write_protect_changed").size(), 2u);
 }
 
 TEST(StudioCassetteTest, SavingWhileArmedIsRefusedAtOnce) {
@@ -336,12 +336,12 @@ TEST(StudioCassetteTest, SavingWhileArmedIsRefusedAtOnce) {
     f.insertBlank();
     f->transport(TransportCommand::record);
     std::optional<bool> done;
-    f->save(f.directory / "Armed.norvo", [&](bool ok) { done = ok; });
+    f->cassetteSlot().save(f.directory / "Armed.norvo", [&](bool ok) { done = ok; });
     EXPECT_EQ(done, false);
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "The deck is recording");
-    EXPECT_EQ(f->alert()->message, "Press STOP before saving the cassette.");
-    EXPECT_FALSE(f->busy());
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "The deck is recording");
+    EXPECT_EQ(f->alerts().shown()->message, "Press STOP before saving the cassette.");
+    EXPECT_FALSE(f->cassetteSlot().busy());
     EXPECT_EQ(f.queuedBackground(), 0u);
     EXPECT_FALSE(std::filesystem::exists(f.directory / "Armed.norvo"));
 }
@@ -353,16 +353,16 @@ TEST(StudioCassetteTest, ADamagedFileLeavesAnEmptyDeckWithTheReason) {
     const auto file = f.directory / "Broken.norvo";
     std::ofstream(file) << "this is not a cassette";
     f->open(file);
-    ASSERT_TRUE(f->busy());
-    EXPECT_EQ(f->busy()->message, "Loading Broken\u2026");
-    EXPECT_FALSE(f->document());
+    ASSERT_TRUE(f->cassetteSlot().busy());
+    EXPECT_EQ(f->cassetteSlot().busy()->message, "Loading Broken\u2026");
+    EXPECT_FALSE(f->editor().document());
     f.runBackground();
-    EXPECT_FALSE(f->busy());
-    EXPECT_FALSE(f->document());
-    EXPECT_FALSE(f->media());
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Cannot open cassette");
-    EXPECT_FALSE(f->alert()->message.isEmpty());
+    EXPECT_FALSE(f->cassetteSlot().busy());
+    EXPECT_FALSE(f->editor().document());
+    EXPECT_FALSE(f->cassetteSlot().media());
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Cannot open cassette");
+    EXPECT_FALSE(f->alerts().shown()->message.isEmpty());
     EXPECT_FALSE(f->live().snapshot().transport.cassette);
 }
 
@@ -373,7 +373,7 @@ TEST(StudioCassetteTest, InsertRestoresAStoredPositionClampedToTheSide) {
     TapePositionStore(f.defaults).save({TapeSide::b, CassetteType::c60().sideFrames() + 5000, {}}, document.id);
     document.sideA.writeProtect = WriteProtect::tapedOver;
     document.sideB.writeProtect = WriteProtect::broken;
-    f->insert(document, std::make_shared<TapeMedia>(CassetteType::c60(), f.workspaces), std::nullopt);
+    f->cassetteSlot().insert(document, std::make_shared<TapeMedia>(CassetteType::c60(), f.workspaces), std::nullopt);
     const auto& transport = f->live().snapshot().transport;
     ASSERT_TRUE(transport.cassette);
     EXPECT_EQ(transport.cassette->side, TapeSide::b);
@@ -388,28 +388,28 @@ TEST(StudioCassetteMendTest, NewOpenChooseAndEjectAreRefusedWhileASaveRuns) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "Old"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Old"; });
     const auto file = f.directory / "Old.norvo";
-    f->save(file);
-    ASSERT_TRUE(f->busy());
-    const Uuid old = f->document()->id;
+    f->cassetteSlot().save(file);
+    ASSERT_TRUE(f->cassetteSlot().busy());
+    const Uuid old = f->editor().document()->id;
 
     std::vector<bool> results;
     auto note = [&](bool ran) { results.push_back(ran); };
     f.ui.saveChoices.push_back(Choice::dontSave);
-    f->newCassette(CassetteType::c60(), note);
+    f->cassetteSlot().newCassette(CassetteType::c60(), note);
     f->open(file, note);
-    f->chooseCassette(note);
-    f->eject(note);
+    f->cassetteSlot().chooseCassette(note);
+    f->cassetteSlot().eject(note);
     EXPECT_EQ(results, (std::vector<bool>{false, false, false, false}));
     EXPECT_EQ(f.ui.beeps, 4);
     EXPECT_TRUE(f.ui.prompts.empty());
     EXPECT_TRUE(f.ui.openPanels.empty());
 
     f.runBackground();
-    EXPECT_EQ(f->document()->id, old);
-    EXPECT_EQ(f->fileUrl(), file);
-    EXPECT_FALSE(f->hasUnsavedChanges());
+    EXPECT_EQ(f->editor().document()->id, old);
+    EXPECT_EQ(f->cassetteSlot().fileUrl(), file);
+    EXPECT_FALSE(f->cassetteSlot().hasUnsavedChanges());
 }
 
 TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheNewOneAlone) {
@@ -417,16 +417,16 @@ TEST(StudioCassetteMendTest, ASaveFinishingAfterTheCassetteWasReplacedLeavesTheN
     f.start();
     f.insertBlank();
     const auto file = f.directory / "Old.norvo";
-    f->save(file);
-    f->createBlankCassette(CassetteType::c60());
-    const Uuid fresh = f->document()->id;
-    f->updateDocument([](CassetteDocument& d) { d.name = "Fresh"; });
+    f->cassetteSlot().save(file);
+    f->cassetteSlot().createBlankCassette(CassetteType::c60());
+    const Uuid fresh = f->editor().document()->id;
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Fresh"; });
     f.runBackground();
-    EXPECT_EQ(f->document()->id, fresh);
-    EXPECT_FALSE(f->fileUrl());
-    EXPECT_TRUE(f->hasUnsavedChanges());
+    EXPECT_EQ(f->editor().document()->id, fresh);
+    EXPECT_FALSE(f->cassetteSlot().fileUrl());
+    EXPECT_TRUE(f->cassetteSlot().hasUnsavedChanges());
     // So its next save asks where to write, instead of overwriting the old file.
-    f->saveAs();
+    f->cassetteSlot().saveAs();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Fresh.norvo");
     EXPECT_TRUE(f.ui.savePanels[0].directory.empty()) << "no folder of its own: where cassettes were last chosen";
@@ -436,23 +436,23 @@ TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItSt
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "\u05E9\u05DC\u05D5\u05DD"; });
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("\u2068\u05E9\u05DC\u05D5\u05DD\u2069 \u2014 Edited"))
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "\u05E9\u05DC\u05D5\u05DD"; });
+    EXPECT_EQ(f->title().text(), QStringLiteral("\u2068\u05E9\u05DC\u05D5\u05DD\u2069 \u2014 Edited"))
         << "a right-to-left name isolated, so that \"Edited\" stays after it";
-    f->updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
-    f->eject();
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
+    EXPECT_EQ(f->title().text(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
+    f->cassetteSlot().eject();
     ASSERT_EQ(f.ui.prompts.size(), 1u);
     EXPECT_EQ(f.ui.prompts[0].message, QStringLiteral("Save the cassette \u201CMix\\u202E\\x0ATape\u201D?"))
         << "escaped in the sentence";
 
     // A file name in another encoding, with an override: the same in the busy line.
     const auto file = f.directory / "Caf\xe9\u202E.norvo";
-    f->save(file);
-    ASSERT_TRUE(f->busy());
-    EXPECT_EQ(f->busy()->message, QStringLiteral("Saving Caf\\xE9\\u202E\u2026"));
+    f->cassetteSlot().save(file);
+    ASSERT_TRUE(f->cassetteSlot().busy());
+    EXPECT_EQ(f->cassetteSlot().busy()->message, QStringLiteral("Saving Caf\\xE9\\u202E\u2026"));
     f.runBackground();
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Caf\uFFFD\uFFFD"));
+    EXPECT_EQ(f->title().text(), QStringLiteral("Caf\uFFFD\uFFFD"));
 }
 
 TEST(StudioCassetteMendTest, SaveAsStartsInTheCassettesOwnFolder) {
@@ -461,10 +461,10 @@ TEST(StudioCassetteMendTest, SaveAsStartsInTheCassettesOwnFolder) {
     f.insertBlank();
     const auto folder = f.directory / "Caf\xe9";  // a folder named in Latin-1
     std::filesystem::create_directory(folder);
-    f->save(folder / "Mix.norvo");
+    f->cassetteSlot().save(folder / "Mix.norvo");
     f.runBackground();
-    ASSERT_EQ(f->fileUrl(), folder / "Mix.norvo");
-    f->saveAs();
+    ASSERT_EQ(f->cassetteSlot().fileUrl(), folder / "Mix.norvo");
+    f->cassetteSlot().saveAs();
     ASSERT_EQ(f.ui.savePanels.size(), 1u);
     EXPECT_EQ(f.ui.savePanels[0].directory, folder);
     EXPECT_EQ(f.ui.savePanels[0].proposedName, "Mix.norvo");
@@ -493,18 +493,18 @@ TEST(StudioCassetteMendTest, TheProposedFileNameIsOneFileInTheChosenFolder) {
         StudioFixture f;
         f.start();
         f.insertBlank();
-        f->updateDocument([&](CassetteDocument& d) { d.name = c.name; });
+        f->editor().updateDocument([&](CassetteDocument& d) { d.name = c.name; });
         // The user accepts the panel's proposal in the folder it shows.
         f.ui.whileModal = [&] {
             f.ui.saveAnswers.push_back(f.directory / f.ui.savePanels.back().proposedName.toStdString());
         };
         bool saved = false;
-        f->saveAs([&](bool ok) { saved = ok; });
+        f->cassetteSlot().saveAs([&](bool ok) { saved = ok; });
         f.runBackground();
         ASSERT_EQ(f.ui.savePanels.size(), 1u);
         EXPECT_EQ(f.ui.savePanels[0].proposedName.toStdString(), c.proposed.toStdString());
         EXPECT_TRUE(saved) << c.name;
-        EXPECT_FALSE(f->alert()) << c.name;
+        EXPECT_FALSE(f->alerts().shown()) << c.name;
         EXPECT_TRUE(std::filesystem::is_regular_file(f.directory / c.proposed.toStdString())) << c.name;
     }
 }
@@ -513,9 +513,9 @@ TEST(StudioCassetteMendTest, AQuitDuringASaveWaitsForItInsteadOfWritingAgain) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
-    f->save(f.directory / "Quit.norvo");
-    ASSERT_TRUE(f->hasUnsavedChanges());
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
+    f->cassetteSlot().save(f.directory / "Quit.norvo");
+    ASSERT_TRUE(f->cassetteSlot().hasUnsavedChanges());
     f.ui.saveChoices.push_back(Choice::save);
     std::optional<bool> quit;
     EXPECT_EQ(f->requestQuit([&](bool ok) { quit = ok; }), StudioModel::QuitReply::later);
@@ -531,10 +531,10 @@ TEST(StudioCassetteMendTest, AQuitDuringASaveAsksAgainWhenEditsCameMeanwhile) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->save(f.directory / "Quit.norvo");
+    f->cassetteSlot().save(f.directory / "Quit.norvo");
     std::optional<bool> quit;
     EXPECT_EQ(f->requestQuit([&](bool ok) { quit = ok; }), StudioModel::QuitReply::later);
-    f->updateDocument([](CassetteDocument& d) { d.name = "Later"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Later"; });
     f.ui.saveChoices.push_back(Choice::cancel);
     f.runBackground();
     EXPECT_EQ(f.ui.prompts.size(), 1u);
@@ -546,7 +546,7 @@ TEST(StudioQuitTest, SaveAnswerWaitsForTheWriteAndACancelledPanelKeepsRunning) {
     StudioFixture f;
     f.start();
     f.insertBlank();
-    f->updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Unsaved"; });
     f.ui.saveChoices = {Choice::save, Choice::save};
     EXPECT_EQ(f->requestQuit({}), StudioModel::QuitReply::cancel);  // the panel was cancelled
     EXPECT_NE(f->output(), nullptr);

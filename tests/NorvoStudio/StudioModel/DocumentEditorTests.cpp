@@ -29,21 +29,22 @@ protected:
 
 TEST_F(StudioDocumentTest, AnEditThatChangesNothingPublishesNothing) {
     QSignalSpy documents(f.model.get(), &StudioModel::documentChanged);
-    f->updateDocument([](CassetteDocument& d) { d.jcard.title = ""; });
-    f->setDocumentLines("", [](CassetteDocument& d) -> std::vector<std::string>& { return d.jcard.sideBTracks; });
-    f->setDesign(CassetteStyleCatalog::defaultStyle());
-    f->removeArtwork(ArtworkRole::labelA);
-    f->removeBookletPanel(0);
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.title = ""; });
+    f->editor().setDocumentLines("",
+                                 [](CassetteDocument& d) -> std::vector<std::string>& { return d.jcard.sideBTracks; });
+    f->editor().setDesign(CassetteStyleCatalog::defaultStyle());
+    f->editor().removeArtwork(ArtworkRole::labelA);
+    f->editor().removeBookletPanel(0);
     EXPECT_EQ(documents.count(), 1);  // only the track list: empty text is one empty line
-    EXPECT_EQ(f->document()->jcard.sideBTracks, std::vector<std::string>{""});
-    EXPECT_TRUE(f->metadataEdited());
+    EXPECT_EQ(f->editor().document()->jcard.sideBTracks, std::vector<std::string>{""});
+    EXPECT_TRUE(f->editor().metadataEdited());
 
     f.insertBlank();
     documents.clear();
-    f->updateDocument([](CassetteDocument& d) { d.jcard.title = ""; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.title = ""; });
     EXPECT_EQ(documents.count(), 0);
-    EXPECT_FALSE(f->metadataEdited());
-    EXPECT_EQ(f->windowTitle(), "Untitled C60");
+    EXPECT_FALSE(f->editor().metadataEdited());
+    EXPECT_EQ(f->title().text(), "Untitled C60");
 }
 
 TEST_F(StudioDocumentTest, TheRecordTabCyclesAndProtectsOnlyWhenBroken) {
@@ -51,16 +52,16 @@ TEST_F(StudioDocumentTest, TheRecordTabCyclesAndProtectsOnlyWhenBroken) {
         f->transport(TransportCommand::stop);
         return f->live().snapshot().transport.cassette->protectedA;
     };
-    f->advanceWriteProtect(TapeSide::a);
-    EXPECT_EQ(f->document()->sideA.writeProtect, WriteProtect::broken);
+    f->editor().advanceWriteProtect(TapeSide::a);
+    EXPECT_EQ(f->editor().document()->sideA.writeProtect, WriteProtect::broken);
     EXPECT_TRUE(protectedA());
-    EXPECT_TRUE(f->hasUnsavedChanges());
-    f->advanceWriteProtect(TapeSide::a);
-    EXPECT_EQ(f->document()->sideA.writeProtect, WriteProtect::tapedOver);
+    EXPECT_TRUE(f->cassetteSlot().hasUnsavedChanges());
+    f->editor().advanceWriteProtect(TapeSide::a);
+    EXPECT_EQ(f->editor().document()->sideA.writeProtect, WriteProtect::tapedOver);
     EXPECT_FALSE(protectedA());
-    f->advanceWriteProtect(TapeSide::a);
-    EXPECT_EQ(f->document()->sideA.writeProtect, WriteProtect::broken);
-    EXPECT_EQ(f->document()->history.back().type, "write_protect_changed");
+    f->editor().advanceWriteProtect(TapeSide::a);
+    EXPECT_EQ(f->editor().document()->sideA.writeProtect, WriteProtect::broken);
+    EXPECT_EQ(f->editor().document()->history.back().type, "write_protect_changed");
 }
 
 struct TransparencyCase {
@@ -72,10 +73,10 @@ struct TransparencyCase {
 class ShellTransparencyTest : public StudioDocumentTest, public ::testing::WithParamInterface<TransparencyCase> {};
 
 TEST_P(ShellTransparencyTest, AlphaFollowsTheFlag) {
-    f->updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = GetParam().alpha; });
-    f->setShellTransparent(GetParam().transparent);
-    EXPECT_EQ(f->document()->design.shellTransparent, GetParam().transparent);
-    EXPECT_EQ(f->document()->design.shellColor.alpha, GetParam().expected);
+    f->editor().updateDocument([](CassetteDocument& d) { d.design.shellColor.alpha = GetParam().alpha; });
+    f->editor().setShellTransparent(GetParam().transparent);
+    EXPECT_EQ(f->editor().document()->design.shellTransparent, GetParam().transparent);
+    EXPECT_EQ(f->editor().document()->design.shellColor.alpha, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ShellTransparencyTest,
@@ -84,53 +85,53 @@ INSTANTIATE_TEST_SUITE_P(Cases, ShellTransparencyTest,
 
 TEST_F(StudioDocumentTest, ColoursAndLinesAreConvertedAsTheDesignerNeeds) {
     auto ink = [](CassetteDocument& d) -> RGBAColor& { return d.jcard.inkColor; };
-    f->setDocumentColor(QColor::fromRgbF(0.25f, 0.5f, 1.0f, 0.75f), ink);
-    EXPECT_NEAR(f->document()->jcard.inkColor.red, 0.25, 1e-3);
-    EXPECT_NEAR(f->document()->jcard.inkColor.alpha, 0.75, 1e-3);
-    f->setDocumentColor(QColor::fromHsv(0, 255, 255), ink);
-    EXPECT_NEAR(f->document()->jcard.inkColor.red, 1.0, 1e-3);
-    f->setDocumentColor(QColor(), ink);
-    EXPECT_EQ(f->document()->jcard.inkColor, (RGBAColor{0, 0, 0, 1}));
+    f->editor().setDocumentColor(QColor::fromRgbF(0.25f, 0.5f, 1.0f, 0.75f), ink);
+    EXPECT_NEAR(f->editor().document()->jcard.inkColor.red, 0.25, 1e-3);
+    EXPECT_NEAR(f->editor().document()->jcard.inkColor.alpha, 0.75, 1e-3);
+    f->editor().setDocumentColor(QColor::fromHsv(0, 255, 255), ink);
+    EXPECT_NEAR(f->editor().document()->jcard.inkColor.red, 1.0, 1e-3);
+    f->editor().setDocumentColor(QColor(), ink);
+    EXPECT_EQ(f->editor().document()->jcard.inkColor, (RGBAColor{0, 0, 0, 1}));
 
     auto tracks = [](CassetteDocument& d) -> std::vector<std::string>& { return d.jcard.sideATracks; };
-    f->setDocumentLines("One\nTwo\n", tracks);
-    EXPECT_EQ(f->document()->jcard.sideATracks, (std::vector<std::string>{"One", "Two", ""}));
-    f->setDocumentLines("A\n\nB", tracks);
-    EXPECT_EQ(f->document()->jcard.sideATracks, (std::vector<std::string>{"A", "", "B"}));
+    f->editor().setDocumentLines("One\nTwo\n", tracks);
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, (std::vector<std::string>{"One", "Two", ""}));
+    f->editor().setDocumentLines("A\n\nB", tracks);
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, (std::vector<std::string>{"A", "", "B"}));
 }
 
 TEST_F(StudioDocumentTest, ImagesAreRebuiltOnlyForThePartThatChanged) {
     QSignalSpy images(f.model.get(), &StudioModel::imagesChanged);
     QSignalSpy booklet(f.model.get(), &StudioModel::bookletImagesChanged);
-    f->setArtwork(png(40, 20), ArtworkRole::labelA);
-    f->setArtwork(FileData(std::string_view("not an image")), ArtworkRole::labelB);
+    f->editor().setArtwork(png(40, 20), ArtworkRole::labelA);
+    f->editor().setArtwork(FileData(std::string_view("not an image")), ArtworkRole::labelB);
     EXPECT_EQ(images.count(), 2);
-    EXPECT_EQ(f->images().size(), 1u);
-    EXPECT_EQ(f->images().at(ArtworkRole::labelA).size(), QSize(40, 20));
+    EXPECT_EQ(f->editor().images().size(), 1u);
+    EXPECT_EQ(f->editor().images().at(ArtworkRole::labelA).size(), QSize(40, 20));
 
-    f->appendBookletPanel(png(10, 16));
-    f->appendBookletPanel(png(20, 32));
+    f->editor().appendBookletPanel(png(10, 16));
+    f->editor().appendBookletPanel(png(20, 32));
     EXPECT_EQ(images.count(), 2);
     EXPECT_EQ(booklet.count(), 2);
-    ASSERT_EQ(f->bookletImages().size(), 2u);
+    ASSERT_EQ(f->editor().bookletImages().size(), 2u);
 
-    f->removeBookletPanel(5);  // a position that does not exist
-    f->removeBookletPanel(-1);
-    EXPECT_EQ(f->document()->bookletPanels.size(), 2u);
-    f->removeBookletPanel(0);
-    ASSERT_EQ(f->bookletImages().size(), 1u);
-    EXPECT_EQ(f->bookletImages()[0].size(), QSize(20, 32));
+    f->editor().removeBookletPanel(5);  // a position that does not exist
+    f->editor().removeBookletPanel(-1);
+    EXPECT_EQ(f->editor().document()->bookletPanels.size(), 2u);
+    f->editor().removeBookletPanel(0);
+    ASSERT_EQ(f->editor().bookletImages().size(), 1u);
+    EXPECT_EQ(f->editor().bookletImages()[0].size(), QSize(20, 32));
 
-    f->updateDocument([](CassetteDocument& d) { d.jcard.subtitle = "Texts only"; });
+    f->editor().updateDocument([](CassetteDocument& d) { d.jcard.subtitle = "Texts only"; });
     EXPECT_EQ(images.count(), 2);
     EXPECT_EQ(booklet.count(), 3);
 
-    f->removeArtwork(ArtworkRole::labelA);
-    EXPECT_TRUE(f->images().empty());
+    f->editor().removeArtwork(ArtworkRole::labelA);
+    EXPECT_TRUE(f->editor().images().empty());
     f.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
-    f->eject();
-    EXPECT_FALSE(f->document());
-    EXPECT_TRUE(f->bookletImages().empty());
+    f->cassetteSlot().eject();
+    EXPECT_FALSE(f->editor().document());
+    EXPECT_TRUE(f->editor().bookletImages().empty());
 }
 
 // MARK: - Artwork import
@@ -160,7 +161,7 @@ protected:
         f.ui.openAnswers.push_back({file});
         std::optional<std::string> accepted;
         int calls = 0;
-        f->chooseArtwork(role, [&](const FileData& data) {
+        f->editor().chooseArtwork(role, [&](const FileData& data) {
             accepted = std::string(data.text());
             ++calls;
         });
@@ -172,33 +173,33 @@ protected:
 };
 
 TEST_F(StudioArtworkTest, ThePanelNamesTheSlotWithItsSizes) {
-    f->chooseArtwork(ArtworkRole::jcardSpine, [](const FileData&) {});
-    f->chooseArtwork(std::nullopt, [](const FileData&) {});
+    f->editor().chooseArtwork(ArtworkRole::jcardSpine, [](const FileData&) {});
+    f->editor().chooseArtwork(std::nullopt, [](const FileData&) {});
     ASSERT_EQ(f.ui.openPanels.size(), 2u);
     EXPECT_EQ(f.ui.openPanels[0].message,
               "J-card spine: 12.7 \u00D7 101.6 mm \u2014 305 \u00D7 2438 px recommended (PNG or JPEG, sRGB)");
     EXPECT_EQ(f.ui.openPanels[1].message,
               "Booklet panel: 63.5 \u00D7 101.6 mm \u2014 1524 \u00D7 2438 px recommended (PNG or JPEG, sRGB)");
-    EXPECT_FALSE(f->alert());
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 TEST_F(StudioArtworkTest, TheThreeOutcomesOfTheSizeCheck) {
     const auto fits = writeImage("face \xe9t\xe9.png", 2410, 1531, "PNG");  // a Latin-1 name: read by its bytes
     EXPECT_EQ(choose(ArtworkRole::cassetteFaceA, fits), readFile(fits));
-    EXPECT_FALSE(f->alert());
+    EXPECT_FALSE(f->alerts().shown());
 
     const auto small = writeImage("small.png", 1000, 636, "PNG");
     EXPECT_EQ(choose(ArtworkRole::cassetteFaceA, small), readFile(small));
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Image is small");
-    EXPECT_EQ(f->alert()->message,
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Image is small");
+    EXPECT_EQ(f->alerts().shown()->message,
               "It was added, but it is below the NORVO minimum of 1205 \u00D7 766 px and may look soft.");
 
-    f->dismissAlert();
+    f->alerts().dismiss();
     EXPECT_FALSE(choose(std::nullopt, writeImage("square.png", 800, 800, "PNG")));
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Wrong proportions");
-    EXPECT_TRUE(f->alert()->message.startsWith(
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Wrong proportions");
+    EXPECT_TRUE(f->alerts().shown()->message.startsWith(
         "This slot needs an aspect ratio of 0.625 (width \u00F7 height); the image is 1.000. NORVO artwork must "
         "match the physical size \u2014 see "));
 }
@@ -210,20 +211,20 @@ TEST_F(StudioArtworkTest, OtherFormatsAreReencodedAsPngAndUnusableFilesArePassed
     ASSERT_TRUE(bmp);
     EXPECT_EQ(bmp->substr(0, 4), "\x89PNG");
     EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(*bmp)).size(), QSize(1524, 2438));
-    EXPECT_FALSE(f->alert());
+    EXPECT_FALSE(f->alerts().shown());
 
     // Not an image, gone, or too large to decode: no alert, nothing stored, memory kept.
     for (const auto& file :
          {writeBytes("junk.png", "not an image"), f.directory / "missing.png", writeBytes("huge.png", hugePng())}) {
         EXPECT_FALSE(choose(ArtworkRole::labelA, file)) << file;
-        EXPECT_FALSE(f->alert()) << file;
+        EXPECT_FALSE(f->alerts().shown()) << file;
     }
     // Nor a FIFO, which nobody writes to: passed over at once, not waited on for ever.
     const test::Fifo fifo(f.directory / "fifo.png");
     std::optional<std::string> taken;
     EXPECT_TRUE(fifo.returnsPromptly([&] { taken = choose(ArtworkRole::labelA, fifo.path()); }));
     EXPECT_FALSE(taken);
-    EXPECT_FALSE(f->alert());
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 // A JPEG with an APP1 segment whose orientation (6) turns the stored image a quarter.
@@ -242,13 +243,13 @@ TEST_F(StudioArtworkTest, APhotoStoredSidewaysIsCheckedAsDisplayedAndKeptByteFor
     const auto stored = writeImage("stored.jpg", 1531, 2410, "JPEG");
     const auto turned = writeBytes("turned.jpg", withOrientation(readFile(stored), 6));
     const auto accepted = choose(ArtworkRole::cassetteFaceA, turned);
-    EXPECT_FALSE(f->alert()) << f->alert()->title.toStdString();
+    EXPECT_FALSE(f->alerts().shown()) << f->alerts().shown()->title.toStdString();
     EXPECT_EQ(accepted, readFile(turned));
 
     // The deck shows it upright too.
     f.insertBlank();
-    f->setArtwork(FileData(*accepted), ArtworkRole::cassetteFaceA);
-    EXPECT_EQ(f->images().at(ArtworkRole::cassetteFaceA).size(), QSize(2410, 1531));
+    f->editor().setArtwork(FileData(*accepted), ArtworkRole::cassetteFaceA);
+    EXPECT_EQ(f->editor().images().at(ArtworkRole::cassetteFaceA).size(), QSize(2410, 1531));
 }
 
 // A PNG header announcing 30000 x 30000 grey pixels, with a few rows of data.

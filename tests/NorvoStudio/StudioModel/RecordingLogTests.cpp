@@ -50,13 +50,13 @@ TEST_F(StudioPassTest, TwoFilesBackToBackGiveTwoMarkersBeforeTheHeadAndBothTitle
     f->transport(TransportCommand::stop);
     f.tick();
 
-    const auto& side = f->document()->sideA;
+    const auto& side = f->editor().document()->sideA;
     ASSERT_EQ(titles(side.markers), (std::vector<std::string>{"First", "Second"}));
     EXPECT_EQ(side.markers[0].frame, 0);  // never before the pass
     EXPECT_EQ(side.markers[1].frame, secondSeen - 2205);
-    EXPECT_EQ(f->document()->jcard.sideATracks, (std::vector<std::string>{"First", "Second"}));
-    EXPECT_EQ(lastRecorded(*f->document()).sourceFormat, "flac");
-    EXPECT_EQ(lastRecorded(*f->document()).source, "file");
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, (std::vector<std::string>{"First", "Second"}));
+    EXPECT_EQ(lastRecorded(*f->editor().document()).sourceFormat, "flac");
+    EXPECT_EQ(lastRecorded(*f->editor().document()).source, "file");
 }
 
 TEST_F(StudioPassTest, RecordingAgainLogsTheCurrentTrackAnew) {
@@ -69,8 +69,8 @@ TEST_F(StudioPassTest, RecordingAgainLogsTheCurrentTrackAnew) {
     f.run(0.5);
     f->transport(TransportCommand::stop);
     f.tick();
-    EXPECT_EQ(titles(f->document()->sideA.markers), (std::vector<std::string>{"Loop", "Loop"}));
-    EXPECT_EQ(f->document()->jcard.sideATracks, std::vector<std::string>{"Loop"});
+    EXPECT_EQ(titles(f->editor().document()->sideA.markers), (std::vector<std::string>{"Loop", "Loop"}));
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, std::vector<std::string>{"Loop"});
 }
 
 TEST_F(StudioPassTest, ANewPassBeforeAnyTickSawTheStopCommitsTheOldOneFirst) {
@@ -82,12 +82,12 @@ TEST_F(StudioPassTest, ANewPassBeforeAnyTickSawTheStopCommitsTheOldOneFirst) {
     f.render(2048);
     f.tick();
     int recorded = 0;
-    for (const auto& event : f->document()->history) recorded += event.type == "recorded";
+    for (const auto& event : f->editor().document()->history) recorded += event.type == "recorded";
     EXPECT_EQ(recorded, 1);
     f->transport(TransportCommand::stop);
     f.tick();
     recorded = 0;
-    for (const auto& event : f->document()->history) recorded += event.type == "recorded";
+    for (const auto& event : f->editor().document()->history) recorded += event.type == "recorded";
     EXPECT_EQ(recorded, 2);
 }
 
@@ -104,7 +104,7 @@ TEST_F(StudioPassTest, RadioMarkersArePlacedByTheStationLock) {
     auto stream = f.tuneTo(two, std::nullopt);
     f.render(735);
     f.tick();
-    const auto lock = f->stationLockedAt();
+    const auto lock = f->recordingLog().stationLockedAt();
     ASSERT_TRUE(lock);
     f.run(2.0);
     stream->play("Second");
@@ -118,14 +118,14 @@ TEST_F(StudioPassTest, RadioMarkersArePlacedByTheStationLock) {
     f->transport(TransportCommand::stop);
     f.tick();
 
-    const auto& markers = f->document()->sideA.markers;
+    const auto& markers = f->editor().document()->sideA.markers;
     ASSERT_EQ(titles(markers), (std::vector<std::string>{"First", "Second", "Third"}));
     EXPECT_EQ(markers[1].frame, *lock);
     EXPECT_EQ(markers[2].frame, third - 2205);
-    const auto& event = lastRecorded(*f->document());
+    const auto& event = lastRecorded(*f->editor().document());
     EXPECT_EQ(event.source, "radio");
     EXPECT_EQ(event.sourceFormat, "aac");
-    EXPECT_EQ(f->document()->jcard.sideATracks, (std::vector<std::string>{"First", "Second", "Third"}));
+    EXPECT_EQ(f->editor().document()->jcard.sideATracks, (std::vector<std::string>{"First", "Second", "Third"}));
 }
 
 TEST_F(StudioPassTest, AStationFirstLoggedOutsideTheSettleWindowUsesTheHead) {
@@ -140,9 +140,9 @@ TEST_F(StudioPassTest, AStationFirstLoggedOutsideTheSettleWindowUsesTheHead) {
     const int64_t seen = head();
     f->transport(TransportCommand::stop);
     f.tick();
-    ASSERT_EQ(f->document()->sideA.markers.size(), 1u);
-    EXPECT_EQ(f->document()->sideA.markers[0].frame, seen - 2205);
-    EXPECT_EQ(lastRecorded(*f->document()).sourceFormat, "mp3");
+    ASSERT_EQ(f->editor().document()->sideA.markers.size(), 1u);
+    EXPECT_EQ(f->editor().document()->sideA.markers[0].frame, seen - 2205);
+    EXPECT_EQ(lastRecorded(*f->editor().document()).sourceFormat, "mp3");
 }
 
 // MARK: - The station lock
@@ -163,23 +163,23 @@ TEST_F(StationLockTest, RetuningMovesTheLockAndLosingTheSignalClearsIt) {
     f.tuneTo(one, "Song");
     f.render(4410);
     f.tick();
-    ASSERT_EQ(f->lockedStation(), "one");
-    const auto firstLock = f->stationLockedAt();
+    ASSERT_EQ(f->recordingLog().lockedStation(), "one");
+    const auto firstLock = f->recordingLog().stationLockedAt();
     ASSERT_TRUE(firstLock);
     f.render(44100);
     f.tick();
-    EXPECT_EQ(f->stationLockedAt(), firstLock);
+    EXPECT_EQ(f->recordingLog().stationLockedAt(), firstLock);
 
     f.tuneTo(two, "Other");
     f.tick();
-    EXPECT_EQ(f->lockedStation(), "two");
-    EXPECT_EQ(f->stationLockedAt(), f->live().snapshot().transport.head);
-    EXPECT_GT(*f->stationLockedAt(), *firstLock);
+    EXPECT_EQ(f->recordingLog().lockedStation(), "two");
+    EXPECT_EQ(f->recordingLog().stationLockedAt(), f->live().snapshot().transport.head);
+    EXPECT_GT(*f->recordingLog().stationLockedAt(), *firstLock);
 
     f.tunerStreams.last()->loseSignal("The station is gone");
     f.tick();
-    EXPECT_FALSE(f->lockedStation());
-    EXPECT_FALSE(f->stationLockedAt());
+    EXPECT_FALSE(f->recordingLog().lockedStation());
+    EXPECT_FALSE(f->recordingLog().stationLockedAt());
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     options.threadedBackground = true;
     StudioFixture f(options);
     f.start();
-    f->newCassette(CassetteType::c60());
+    f->cassetteSlot().newCassette(CassetteType::c60());
     ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 3.0)));
 
     auto run = [&](double seconds) {
@@ -32,9 +32,9 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     f->transport(TransportCommand::stop);
     f->source().stop();
     f.tick();
-    const int64_t recorded = f->media()->used(TapeSide::a);
+    const int64_t recorded = f->cassetteSlot().media()->used(TapeSide::a);
     EXPECT_NEAR(double(recorded), 2.0 * 44100, 4410);
-    EXPECT_EQ(f->document()->sideA.markers.size(), 1u);
+    EXPECT_EQ(f->editor().document()->sideA.markers.size(), 1u);
 
     f.rewindToStart();
     ASSERT_EQ(f->live().snapshot().transport.head, 0);
@@ -51,20 +51,20 @@ TEST(StudioEndToEndTest, RecordsFromThePlayerAndPlaysTheTapeBack) {
     EXPECT_EQ(f->live().deckMeter().right.db, -60);
 
     // Saved on a worker thread and read back the same way, the artwork decoded there too.
-    f->setArtwork(test::pngData(QSize(2136, 1008), Qt::yellow), ArtworkRole::labelA);
+    f->editor().setArtwork(test::pngData(QSize(2136, 1008), Qt::yellow), ArtworkRole::labelA);
     const auto file = f.directory / "Tape.norvo";
     std::optional<bool> saved;
-    f->save(file, [&](bool ok) { saved = ok; });
+    f->cassetteSlot().save(file, [&](bool ok) { saved = ok; });
     ASSERT_TRUE(f.settle([&] { return saved.has_value(); }));
     EXPECT_TRUE(*saved);
-    f->eject();
+    f->cassetteSlot().eject();
     f->open(file);
-    ASSERT_TRUE(f.settle([&] { return !f->busy(); }));
-    ASSERT_TRUE(f->document());
-    EXPECT_EQ(f->media()->used(TapeSide::a), recorded);
-    ASSERT_TRUE(f->images().count(ArtworkRole::labelA));
-    EXPECT_EQ(f->images().at(ArtworkRole::labelA).size(), QSize(2136, 1008));
-    EXPECT_FALSE(f->alert());
+    ASSERT_TRUE(f.settle([&] { return !f->cassetteSlot().busy(); }));
+    ASSERT_TRUE(f->editor().document());
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), recorded);
+    ASSERT_TRUE(f->editor().images().count(ArtworkRole::labelA));
+    EXPECT_EQ(f->editor().images().at(ArtworkRole::labelA).size(), QSize(2136, 1008));
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(StudioModelStartTest, ConstructionPushesDeckVolumeAndTheStoredTapeSound) {
         d.setString(std::string(TapeSoundLibrary::selectedKey), profile);
     };
     StudioFixture coloured(options);
-    EXPECT_EQ(coloured->tapeSound().selectedID(), profile);
+    EXPECT_EQ(coloured->tapeSounds().library().selectedID(), profile);
     coloured.start();
     coloured.insertBlank();
     EXPECT_GT(std::fabs(playbackRatio(coloured) - 0.8), 1e-3);
@@ -109,9 +109,9 @@ TEST(StudioModelStartTest, AFailingOutputRaisesOneAlertAndTheTickStillRuns) {
     f.start();
     f.start();
     EXPECT_EQ(alerts.count(), 1);
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "No audio output");
-    EXPECT_EQ(f->alert()->message, "No audio output device was found.");
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "No audio output");
+    EXPECT_EQ(f->alerts().shown()->message, "No audio output device was found.");
 
     auto timers = f->findChildren<QTimer*>();
     ASSERT_EQ(timers.size(), 1);
@@ -131,18 +131,18 @@ TEST(StudioModelStartTest, SettingsThatWereResetAreToldOnceAtStartAfterThePendin
     options.failingOutput = true;
     options.settings = &settings;
     StudioFixture f(options);
-    EXPECT_FALSE(f->alert()) << "told when the window is there, not while the studio is built";
+    EXPECT_FALSE(f->alerts().shown()) << "told when the window is there, not while the studio is built";
     f.start();
     f.start();
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "No audio output");
-    f->dismissAlert();
-    ASSERT_TRUE(f->alert()) << "the notice waited for its turn";
-    EXPECT_EQ(f->alert()->title, "Settings were reset");
-    EXPECT_EQ(f->alert()->message.toStdString(), *settings.resetNotice());
-    EXPECT_NE(f->alert()->message.toStdString().find(file.string() + ".unreadable"), std::string::npos);
-    f->dismissAlert();
-    EXPECT_FALSE(f->alert());
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "No audio output");
+    f->alerts().dismiss();
+    ASSERT_TRUE(f->alerts().shown()) << "the notice waited for its turn";
+    EXPECT_EQ(f->alerts().shown()->title, "Settings were reset");
+    EXPECT_EQ(f->alerts().shown()->message.toStdString(), *settings.resetNotice());
+    EXPECT_NE(f->alerts().shown()->message.toStdString().find(file.string() + ".unreadable"), std::string::npos);
+    f->alerts().dismiss();
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 TEST(StudioModelStartTest, ANoticeDisplacedByAnAlertComesBackAfterIt) {
@@ -154,15 +154,15 @@ TEST(StudioModelStartTest, ANoticeDisplacedByAnAlertComesBackAfterIt) {
     options.settings = &settings;
     StudioFixture f(options);
     f.start();
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Settings were reset");
-    f->importTapeSound(f.directory / "missing.nvsound");
-    EXPECT_EQ(f->alert()->title, "Cannot use this tape sound");
-    f->dismissAlert();
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Settings were reset");
-    f->dismissAlert();
-    EXPECT_FALSE(f->alert());
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Settings were reset");
+    f->tapeSounds().importProfile(f.directory / "missing.nvsound");
+    EXPECT_EQ(f->alerts().shown()->title, "Cannot use this tape sound");
+    f->alerts().dismiss();
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Settings were reset");
+    f->alerts().dismiss();
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 TEST(StudioModelStartTest, SettingsThatCannotBeWrittenAreToldOnce) {
@@ -175,21 +175,21 @@ TEST(StudioModelStartTest, SettingsThatCannotBeWrittenAreToldOnce) {
     {
         StudioFixture f(options);
         f.start();
-        EXPECT_FALSE(f->alert());
-        f->selectTapeSound(TapeSoundLibrary::builtIns()[1].id);
+        EXPECT_FALSE(f->alerts().shown());
+        f->tapeSounds().select(TapeSoundLibrary::builtIns()[1].id);
         EXPECT_FALSE(settings.flush());
         f.executor.runPending();
-        ASSERT_TRUE(f->alert());
-        EXPECT_EQ(f->alert()->title, "Settings cannot be saved");
-        EXPECT_EQ(f->alert()->message.toStdString(),
+        ASSERT_TRUE(f->alerts().shown());
+        EXPECT_EQ(f->alerts().shown()->title, "Settings cannot be saved");
+        EXPECT_EQ(f->alerts().shown()->message.toStdString(),
                   "The studio cannot write its settings to \u201C" + file.string() +
                       "\u201D (Is a directory). Changes to settings last only until you quit.");
-        f->dismissAlert();
-        f->selectTapeSound(TapeSoundLibrary::builtIns()[2].id);
+        f->alerts().dismiss();
+        f->tapeSounds().select(TapeSoundLibrary::builtIns()[2].id);
         EXPECT_FALSE(settings.flush());
         f.executor.runPending();
-        EXPECT_FALSE(f->alert()) << "once per run";
-        EXPECT_EQ(f->tapeSound().selectedID(), TapeSoundLibrary::builtIns()[2].id);
+        EXPECT_FALSE(f->alerts().shown()) << "once per run";
+        EXPECT_EQ(f->tapeSounds().library().selectedID(), TapeSoundLibrary::builtIns()[2].id);
     }
     // The model is gone: the store reports to nobody.
     settings.setBool("RO-01.muting", true);
@@ -229,7 +229,7 @@ TEST(StudioModelStartTest, AudioFilesHandedOverTogetherJoinThePlayerInOneAdditio
     for (const auto& file : {song, song, profile, song}) f->open(file);
     f.start();
     EXPECT_EQ(events, (std::vector<std::string>{"player 2", "tape sound", "player 3"}));
-    EXPECT_EQ(f->tapeSound().selectedID(), "mine");
+    EXPECT_EQ(f->tapeSounds().library().selectedID(), "mine");
 
     // Handed over together once started, as a later launch or a file manager does.
     events.clear();
@@ -304,8 +304,8 @@ TEST(StudioDeckCommandTest, WhileBusyOnlyStopAndEndOfWindPass) {
     f.insertBlank();
     const auto mode = [&] { return f->live().snapshot().transport.mode; };
     f->transport(TransportCommand::play);
-    f->save(f.directory / "Busy.norvo");
-    ASSERT_TRUE(f->busy());
+    f->cassetteSlot().save(f.directory / "Busy.norvo");
+    ASSERT_TRUE(f->cassetteSlot().busy());
     for (auto refused : {TransportCommand::record, TransportCommand::flip, TransportCommand::beginRewind,
                          TransportCommand::beginFastForward}) {
         f->transport(refused);
@@ -317,12 +317,12 @@ TEST(StudioDeckCommandTest, WhileBusyOnlyStopAndEndOfWindPass) {
     f->transport(TransportCommand::play);
     EXPECT_EQ(mode(), TransportMode::stopped);
     f.runBackground();
-    ASSERT_FALSE(f->busy());
+    ASSERT_FALSE(f->cassetteSlot().busy());
 
     f->transport(TransportCommand::beginFastForward);
     ASSERT_EQ(mode(), TransportMode::fastForward);
-    f->save(f.directory / "Busy.norvo");
-    ASSERT_TRUE(f->busy());
+    f->cassetteSlot().save(f.directory / "Busy.norvo");
+    ASSERT_TRUE(f->cassetteSlot().busy());
     f->transport(TransportCommand::endWind);
     EXPECT_EQ(mode(), TransportMode::stopped);
     EXPECT_EQ(f.ui.beeps, 0);
@@ -335,16 +335,16 @@ TEST(StudioDeckCommandTest, ARefusedRecordBeepsOnlyForABrokenTab) {
     EXPECT_EQ(f.ui.beeps, 0);
 
     f.insertBlank();
-    f->advanceWriteProtect(TapeSide::b);
+    f->editor().advanceWriteProtect(TapeSide::b);
     f->transport(TransportCommand::flip);
     f->transport(TransportCommand::record);
     EXPECT_EQ(f.ui.beeps, 1);
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::stopped);
 
     f->transport(TransportCommand::flip);
-    f->advanceWriteProtect(TapeSide::a);
-    f->advanceWriteProtect(TapeSide::a);
-    ASSERT_EQ(f->document()->sideA.writeProtect, WriteProtect::tapedOver);
+    f->editor().advanceWriteProtect(TapeSide::a);
+    f->editor().advanceWriteProtect(TapeSide::a);
+    ASSERT_EQ(f->editor().document()->sideA.writeProtect, WriteProtect::tapedOver);
     f->transport(TransportCommand::record);
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::recordArmed);
     EXPECT_EQ(f.ui.beeps, 1);
@@ -355,20 +355,20 @@ TEST(StudioDeckCommandTest, ResetCounterTakesTheTurnsAtTheHead) {
     f.start();
     QSignalSpy offsets(f.model.get(), &StudioModel::counterOffsetChanged);
     f->resetCounter();
-    EXPECT_EQ(f->counterOffset(), 0);
+    EXPECT_EQ(f->cassetteSlot().counterOffset(), 0);
     EXPECT_EQ(offsets.count(), 0);
 
     f.insertBlank();
     f->resetCounter();
-    EXPECT_EQ(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
+    EXPECT_EQ(f->cassetteSlot().counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
     f->transport(TransportCommand::play);
     f.render(44100);
     f->transport(TransportCommand::stop);
     f->resetCounter();
-    EXPECT_EQ(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(44100));
-    EXPECT_GT(f->counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
-    f->eject();
-    EXPECT_EQ(f->counterOffset(), 0);
+    EXPECT_EQ(f->cassetteSlot().counterOffset(), ReelGeometry{CassetteType::c60()}.turns(44100));
+    EXPECT_GT(f->cassetteSlot().counterOffset(), ReelGeometry{CassetteType::c60()}.turns(0));
+    f->cassetteSlot().eject();
+    EXPECT_EQ(f->cassetteSlot().counterOffset(), 0);
 }
 
 }  // namespace
@@ -386,7 +386,7 @@ TEST(StudioModelShutdownTest, StoresThePositionSwitchesTheTunerOffAndStopsTheOut
     f->transport(TransportCommand::flip);
     f.tuneTo(f.station("one", "One FM"), "Song");
     ASSERT_TRUE(f->tuner().isOn());
-    const Uuid id = f->document()->id;
+    const Uuid id = f->editor().document()->id;
     EXPECT_EQ(f->requestQuit({}), StudioModel::QuitReply::now);  // nothing unsaved
     const auto stored = TapePositionStore(f.defaults).load(id);
     ASSERT_TRUE(stored);
@@ -398,15 +398,15 @@ TEST(StudioModelShutdownTest, StoresThePositionSwitchesTheTunerOffAndStopsTheOut
 TEST(StudioModelShutdownTest, WindowTitlesAndTheMusicPanel) {
     test::StudioFixture f;
     f.start();
-    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
+    EXPECT_EQ(f->title().text(), "Norvo Studio");
     f.insertBlank();
-    QSignalSpy titles(f.model.get(), &StudioModel::windowTitleChanged);
-    f->updateDocument([](CassetteDocument& d) { d.name = "Road Trip"; });
-    EXPECT_EQ(f->windowTitle(), "Road Trip \u2014 Edited");
+    QSignalSpy titles(&f->title(), &WindowTitle::changed);
+    f->editor().updateDocument([](CassetteDocument& d) { d.name = "Road Trip"; });
+    EXPECT_EQ(f->title().text(), "Road Trip \u2014 Edited");
     EXPECT_EQ(titles.count(), 1);
-    f->removeCassette();
-    EXPECT_EQ(f->windowTitle(), "Norvo Studio");
-    EXPECT_FALSE(f->hasUnsavedChanges());
+    f->cassetteSlot().removeCassette();
+    EXPECT_EQ(f->title().text(), "Norvo Studio");
+    EXPECT_FALSE(f->cassetteSlot().hasUnsavedChanges());
 
     const auto a = f.makeSong("a.wav", 0.2), b = f.makeSong("b.mp3", 0.2);
     f.ui.openAnswers.push_back({a, b, f.directory / "notes.txt"});

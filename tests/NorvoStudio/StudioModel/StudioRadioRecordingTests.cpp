@@ -187,9 +187,10 @@ TEST_F(StudioRadioRecording, ATimeCodedStationRecordedAcrossTwoDropsLosesAndRepe
     EXPECT_EQ((*f)->tuner().reception(), TunerEngine::Reception::tuned());
 
     // Read back every hundredth of a second of the tape: each follows the one before.
-    const int64_t recorded = (*f)->media()->used(TapeSide::a);
+    const int64_t recorded = (*f)->cassetteSlot().media()->used(TapeSide::a);
     ASSERT_GT(recorded, 10 * 44100);
-    const auto times = timeOfBlocks((*f)->media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
+    const auto times =
+        timeOfBlocks((*f)->cassetteSlot().media()->storage(TapeSide::a).frames(), recorded, decoded, 441);
     ASSERT_FALSE(times.empty());
     EXPECT_GE(times.front(), 0);
     for (std::size_t i = 1; i < times.size(); ++i) {
@@ -227,7 +228,7 @@ TEST_F(StudioRadioRecording, ALoopedSweepRecordedAcrossTwoDropsKeepsItsDistanceB
     ASSERT_EQ(station->sent().size(), 3u);
     EXPECT_EQ((*f)->tuner().reception(), TunerEngine::Reception::tuned());
     EXPECT_EQ(streams.last->currentStatus().dropouts, 0);
-    EXPECT_GT((*f)->media()->used(TapeSide::a), 10 * 44100);
+    EXPECT_GT((*f)->cassetteSlot().media()->used(TapeSide::a), 10 * 44100);
     for (std::size_t join = 1; join < distances.size(); ++join)
         EXPECT_NEAR(distances[join], distances[0], 0.02) << "after drop " << join;
 }

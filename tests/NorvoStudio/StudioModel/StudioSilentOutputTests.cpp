@@ -75,11 +75,11 @@ TEST_F(StudioSilentOutputTest, WithoutASoundDeviceThePlayerPlaysAndTheDeckRecord
     devices.failWith(noServer);
     QSignalSpy alerts(f.model.get(), &StudioModel::alertChanged);
     start();
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "No audio output");
-    EXPECT_EQ(f->alert()->message, noServer);
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "No audio output");
+    EXPECT_EQ(f->alerts().shown()->message, noServer);
     EXPECT_EQ(alerts.count(), 1);
-    f->dismissAlert();
+    f->alerts().dismiss();
     EXPECT_EQ(f->outputLoss(), QString::fromUtf8(noServer)) << "the deck says it too";
 
     f.insertBlank();
@@ -114,15 +114,15 @@ TEST_F(StudioSilentOutputTest, ACassetteThatCannotOpenAtStartIsToldBeforeTheMiss
     ASSERT_TRUE(settle());
     f.tick();
 
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "Cannot open cassette");
-    f->dismissAlert();
-    ASSERT_TRUE(f->alert());
-    EXPECT_EQ(f->alert()->title, "No audio output");
-    EXPECT_EQ(f->alert()->message, noServer);
-    f->dismissAlert();
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "Cannot open cassette");
+    f->alerts().dismiss();
+    ASSERT_TRUE(f->alerts().shown());
+    EXPECT_EQ(f->alerts().shown()->title, "No audio output");
+    EXPECT_EQ(f->alerts().shown()->message, noServer);
+    f->alerts().dismiss();
     f.tick();
-    EXPECT_FALSE(f->alert());
+    EXPECT_FALSE(f->alerts().shown());
 }
 
 TEST_F(StudioSilentOutputTest, APauseOfTheDeviceIsNeitherAlertedNorShownAndTheRecordingKeepsEveryFrame) {
@@ -174,7 +174,7 @@ TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsSaidOnTheDeckWithoutAnAlertU
     f.tick(0.01);
     ASSERT_TRUE(f->outputLoss());
     EXPECT_EQ(*f->outputLoss(), FallbackAudioOutput::stoppedSentence);
-    EXPECT_FALSE(f->alert()) << "no dialog takes the next click meant for the studio";
+    EXPECT_FALSE(f->alerts().shown()) << "no dialog takes the next click meant for the studio";
 
     const int64_t headAtLoss = snapshot().transport.head;
     run(6500ms, Device::playing);
@@ -195,7 +195,7 @@ TEST_F(StudioSilentOutputTest, ADeviceThatGoesAwayIsSaidOnTheDeckWithoutAnAlertU
     // Every frame of the run went onto the tape once: the head is the time recorded.
     f->transport(TransportCommand::stop);
     f.tick(0.01);
-    EXPECT_NEAR(double(f->media()->used(TapeSide::a)), 10.5 * second, 0.1 * second);
+    EXPECT_NEAR(double(f->cassetteSlot().media()->used(TapeSide::a)), 10.5 * second, 0.1 * second);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #pragma once
 #include "NorvoStudio/Support/TunerFaceServices.hpp"
+#include "NorvoStudioApp/RackFaces.hpp"
 #include "Platform/Clock.hpp"
 #include "Platform/MainExecutor.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
-#include "Rack/RackFaces.hpp"
 #include "StudioModel/StudioModel.hpp"
 
 namespace norvo::test {

@@ -133,10 +133,10 @@ bool StudioFixture::waitForPlayback() {
     });
 }
 
-void StudioFixture::insertBlank() { model->createBlankCassette(CassetteType::c60()); }
+void StudioFixture::insertBlank() { model->cassetteSlot().createBlankCassette(CassetteType::c60()); }
 
 void StudioFixture::writeTone(TapeSide side, int64_t frames, float amplitude) {
-    auto media = model->media();
+    auto media = model->cassetteSlot().media();
     if (!media) return;
     std::vector<float> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
     for (int64_t i = 0; i < frames; ++i)
@@ -147,7 +147,7 @@ void StudioFixture::writeTone(TapeSide side, int64_t frames, float amplitude) {
 }
 
 float StudioFixture::sidePeak(TapeSide side, int64_t from, int64_t to) const {
-    auto media = model->media();
+    auto media = model->cassetteSlot().media();
     if (!media) return 0;
     const int16_t* frames = media->storage(side).frames();
     int peak = 0;

@@ -10,10 +10,10 @@
 #include <QPointer>
 #include <memory>
 
+#include "Kit/KitColor.hpp"
+#include "Kit/MiniKey.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "NorvoStudio/Support/QuietDesktop.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/MiniKey.hpp"
 #include "Tuner/GenrePicker.hpp"
 #include "Tuner/StationGuide.hpp"
 

@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "AudioEngine/AudioCore.hpp"
+#include "Kit/MiniKey.hpp"
 #include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Platform/DefaultsStore.hpp"
 #include "Platform/RunLoopExecutor.hpp"
-#include "Rack/Kit/MiniKey.hpp"
 #include "Radio/BrowserTunerDirectory.hpp"
 #include "Radio/TunerEngine.hpp"
 #include "Support/FakeClock.hpp"

@@ -12,8 +12,8 @@
 #include <QTest>
 #include <chrono>
 
+#include "Kit/MiniKey.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
-#include "Rack/Kit/MiniKey.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/DesktopServices.hpp"
 #include "Tuner/GenrePicker.hpp"

@@ -13,8 +13,8 @@
 
 #include <chrono>
 
+#include "Kit/RecentPictures.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
-#include "Rack/Kit/RecentPictures.hpp"
 #include "Support/FakeClock.hpp"
 
 namespace norvo {

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
 #include "Tuner/CountryPicker.hpp"
 #include "Tuner/FlagEmoji.hpp"
 #include "Tuner/StationRow.hpp"

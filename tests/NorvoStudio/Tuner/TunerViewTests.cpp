@@ -8,12 +8,12 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "Kit/HardwareKey.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/Knob.hpp"
 #include "NorvoStudio/Support/FakeTuner.hpp"
 #include "NorvoStudio/Support/QuietDesktop.hpp"
 #include "Platform/ManualExecutor.hpp"
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/Knob.hpp"
 #include "StudioModel/StudioCommands.hpp"
 #include "Support/FakeClock.hpp"
 #include "Tuner/PresetKey.hpp"

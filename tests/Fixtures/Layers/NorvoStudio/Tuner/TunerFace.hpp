@@ -1,3 +1,3 @@
 #pragma once
-#include "Rack/Kit/LevelBar.hpp"
+#include "Kit/LevelBar.hpp"
 #include "StudioModel/Ballistics.hpp"

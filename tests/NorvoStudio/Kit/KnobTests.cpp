@@ -1,5 +1,5 @@
-#include "Rack/Kit/Knob.hpp"
-#include "Rack/Kit/KnobDrag.hpp"
+#include "Kit/Knob.hpp"
+#include "Kit/KnobDrag.hpp"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

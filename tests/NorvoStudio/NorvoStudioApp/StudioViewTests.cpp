@@ -1,9 +1,9 @@
+#include "NorvoStudioApp/StudioView.hpp"
 #include "Rack/CassetteDeckView.hpp"
 #include "Rack/CassetteShelf.hpp"
 #include "Rack/LineCables.hpp"
 #include "Rack/RackGeometry.hpp"
 #include "Rack/SourcePlayerView.hpp"
-#include "Rack/StudioView.hpp"
 #include "Tuner/TunerView.hpp"
 
 #include "NorvoStudio/Support/RackFaceServices.hpp"
@@ -70,8 +70,8 @@ TEST(StudioView, TheRackKeepsWorkingAcrossScaledAndNaturalSizes) {
         view.resize(size);
         QApplication::processEvents();
         view.rack()->shelf()->blanks()[1]->click();
-        ASSERT_TRUE(studio->document());
-        EXPECT_EQ(studio->document()->type.description(), "C60");
+        ASSERT_TRUE(studio->editor().document());
+        EXPECT_EQ(studio->editor().document()->type.description(), "C60");
         studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -89,12 +89,12 @@ TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
-    studio->newCassette(CassetteType::standard()[1]);
+    studio->cassetteSlot().newCassette(CassetteType::standard()[1]);
     RackContent& rack = *view.rack();
     const int resting = rack.deck()->height();
 
-    studio->save(studio.directory / "Busy.norvo");
-    ASSERT_TRUE(studio->busy());
+    studio->cassetteSlot().save(studio.directory / "Busy.norvo");
+    ASSERT_TRUE(studio->cassetteSlot().busy());
     QApplication::processEvents();
     EXPECT_GT(rack.deck()->height(), resting);
     EXPECT_EQ(rack.deck()->height(), rack.deck()->sizeHint().height());
@@ -102,7 +102,7 @@ TEST(StudioView, TheRackFollowsTheDeckGrowingForItsBusyLineAndBack) {
 
     studio.runBackground();
     QApplication::processEvents();
-    ASSERT_FALSE(studio->busy());
+    ASSERT_FALSE(studio->cassetteSlot().busy());
     EXPECT_EQ(rack.deck()->height(), resting);
 }
 
@@ -116,22 +116,22 @@ TEST(StudioView, StartsTheModelOnceAndShowsItsAlertUntilDismissed) {
     view.show();
     QApplication::processEvents();
     EXPECT_TRUE(studio->isStarted());
-    ASSERT_TRUE(studio->alert());
+    ASSERT_TRUE(studio->alerts().shown());
     ASSERT_NE(view.alertBox(), nullptr);
     EXPECT_EQ(view.alertBox()->windowTitle(), "No audio output");
-    EXPECT_EQ(view.alertBox()->text(), studio->alert()->message);
+    EXPECT_EQ(view.alertBox()->text(), studio->alerts().shown()->message);
     EXPECT_EQ(view.alertBox()->buttons().size(), 1);
     EXPECT_EQ(view.alertBox()->textFormat(), Qt::PlainText);
 
     view.alertBox()->button(QMessageBox::Ok)->click();
     QApplication::processEvents();
-    EXPECT_FALSE(studio->alert());
+    EXPECT_FALSE(studio->alerts().shown());
 
     // A second appearance does not start again, so no second alert.
     view.hide();
     view.show();
     QApplication::processEvents();
-    EXPECT_FALSE(studio->alert());
+    EXPECT_FALSE(studio->alerts().shown());
 }
 
 TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
@@ -141,7 +141,7 @@ TEST(StudioView, PresentsTheDesignerWhileTheModelAsksForIt) {
     view.resize(1600, 1100);
     view.show();
     QApplication::processEvents();
-    studio->newCassette(CassetteType::standard()[2]);
+    studio->cassetteSlot().newCassette(CassetteType::standard()[2]);
     studio->setShowingDesigner(true);
     QApplication::processEvents();
     ASSERT_NE(view.designerSheet(), nullptr);
@@ -174,8 +174,8 @@ TEST(CassetteShelf, BlanksShowTheirTypesAndStylesAndActionsFollowTheModel) {
     EXPECT_FALSE(shelf.saveButton()->isEnabled());
 
     blanks[3]->click();
-    ASSERT_TRUE(studio->document());
-    EXPECT_EQ(studio->document()->type.description(), "C120");
+    ASSERT_TRUE(studio->editor().document());
+    EXPECT_EQ(studio->editor().document()->type.description(), "C120");
     EXPECT_TRUE(shelf.designButton()->isEnabled());
     EXPECT_TRUE(shelf.saveButton()->isEnabled());
 
@@ -217,21 +217,21 @@ TEST(CassetteShelf, ABlankAsksAboutUnsavedChangesAndCancelKeepsTheCassette) {
     studio.start();
     CassetteShelf shelf(*studio);
     shelf.blanks()[1]->click();
-    ASSERT_TRUE(studio->document());
-    const auto id = studio->document()->id;
-    studio->updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
-    ASSERT_TRUE(studio->metadataEdited());
+    ASSERT_TRUE(studio->editor().document());
+    const auto id = studio->editor().document()->id;
+    studio->editor().updateDocument([](CassetteDocument& d) { d.name = "Mixtape"; });
+    ASSERT_TRUE(studio->editor().metadataEdited());
 
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::cancel);
     shelf.blanks()[0]->click();
     EXPECT_EQ(studio.ui.prompts.size(), 1u);
-    EXPECT_EQ(studio->document()->id, id);
+    EXPECT_EQ(studio->editor().document()->id, id);
 
     studio.ui.saveChoices.push_back(StudioUi::SaveChoice::dontSave);
     shelf.blanks()[0]->click();
     EXPECT_EQ(studio.ui.prompts.size(), 2u);
-    EXPECT_NE(studio->document()->id, id);
-    EXPECT_EQ(studio->document()->type.description(), "C46");
+    EXPECT_NE(studio->editor().document()->id, id);
+    EXPECT_EQ(studio->editor().document()->type.description(), "C46");
 }
 
 }  // namespace

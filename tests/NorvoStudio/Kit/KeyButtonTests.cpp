@@ -1,6 +1,6 @@
-#include "Rack/Kit/HardwareKey.hpp"
-#include "Rack/Kit/MiniKey.hpp"
-#include "Rack/Kit/SilverKey.hpp"
+#include "Kit/HardwareKey.hpp"
+#include "Kit/MiniKey.hpp"
+#include "Kit/SilverKey.hpp"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

@@ -1,10 +1,10 @@
 #define Q_TEST_QPIXMAPCACHE  // QPixmapCache::totalUsed()
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/GlowText.hpp"
-#include "Rack/Kit/KeyCap.hpp"
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitPicture.hpp"
-#include "Rack/Kit/LayerPicture.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/GlowText.hpp"
+#include "Kit/KeyCap.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitPicture.hpp"
+#include "Kit/LayerPicture.hpp"
 
 #include <QImage>
 #include <QPainter>

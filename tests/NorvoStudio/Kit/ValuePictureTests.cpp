@@ -1,4 +1,4 @@
-#include "Rack/Kit/ValuePicture.hpp"
+#include "Kit/ValuePicture.hpp"
 
 #include <QImage>
 #include <QPainter>

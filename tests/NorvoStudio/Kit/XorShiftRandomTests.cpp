@@ -1,5 +1,5 @@
-#include "Rack/Kit/BrushedMetal.hpp"
-#include "Rack/Kit/XorShiftRandom.hpp"
+#include "Kit/BrushedMetal.hpp"
+#include "Kit/XorShiftRandom.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Rack/Kit/RecentPictures.hpp"
+#include "Kit/RecentPictures.hpp"
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -1,17 +1,17 @@
 #include "StudioView.hpp"
 
-#include "CassetteDeckView.hpp"
-#include "CassetteShelf.hpp"
 #include "Designer/CassetteDesignerView.hpp"
 #include "Kit/BlackFaceplate.hpp"
 #include "Kit/KitShadow.hpp"
-#include "LineCables.hpp"
+#include "Rack/CassetteDeckView.hpp"
+#include "Rack/CassetteShelf.hpp"
+#include "Rack/LineCables.hpp"
+#include "Rack/RackGeometry.hpp"
+#include "Rack/SourcePlayerView.hpp"
+#include "Rack/WoodGrain.hpp"
 #include "RackFaces.hpp"
-#include "RackGeometry.hpp"
-#include "SourcePlayerView.hpp"
 #include "StudioModel/StudioModel.hpp"
 #include "Tuner/TunerView.hpp"
-#include "WoodGrain.hpp"
 
 #include <QAction>
 #include <QEvent>
@@ -130,8 +130,7 @@ StudioView::StudioView(StudioModel& model, const RackFaces& faces, QWidget* pare
     // A device grew (the deck's busy line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 
-    connect(&model_, &StudioModel::windowTitleChanged, this,
-            [this] { window()->setWindowTitle(model_.windowTitle()); });
+    connect(&model_.title(), &WindowTitle::changed, this, [this] { window()->setWindowTitle(model_.title().text()); });
     connect(&model_, &StudioModel::alertChanged, this, &StudioView::showAlert);
     connect(&model_, &StudioModel::showingDesignerChanged, this, &StudioView::showDesigner);
     fit();
@@ -150,7 +149,7 @@ StudioView::~StudioView() {
 
 void StudioView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    window()->setWindowTitle(model_.windowTitle());
+    window()->setWindowTitle(model_.title().text());
     model_.start();  // does nothing once started
     showAlert();
     showDesigner();
@@ -202,7 +201,7 @@ void StudioView::fit() {
 }
 
 void StudioView::showAlert() {
-    const auto& alert = model_.alert();
+    const auto& alert = model_.alerts().shown();
     if (!alert) {
         if (alertBox_) alertBox_->close();
         shownAlert_.reset();
@@ -223,7 +222,8 @@ void StudioView::showAlert() {
     shownAlert_ = id;
     connect(box, &QMessageBox::finished, this, [this, id] {
         // Clear only the alert this box showed: a newer one stays pending.
-        if (model_.alert() && model_.alert()->id == id) model_.dismissAlert();
+        AlertSlot& alerts = model_.alerts();
+        if (alerts.shown() && alerts.shown()->id == id) alerts.dismiss();
         if (shownAlert_ == id) shownAlert_.reset();
     });
     alertBox_ = box;

@@ -3,9 +3,9 @@
 #include <QPixmapCache>
 #include <gtest/gtest.h>
 
-#include "Rack/Kit/KitPicture.hpp"
-#include "Rack/Kit/PictureKey.hpp"
-#include "Rack/Kit/RecentPictures.hpp"
+#include "Kit/KitPicture.hpp"
+#include "Kit/PictureKey.hpp"
+#include "Kit/RecentPictures.hpp"
 
 namespace norvo {
 namespace {

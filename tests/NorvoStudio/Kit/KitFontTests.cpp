@@ -1,6 +1,6 @@
-#include "Rack/Kit/KitColor.hpp"
-#include "Rack/Kit/KitFont.hpp"
-#include "Rack/Kit/Silkscreen.hpp"
+#include "Kit/KitColor.hpp"
+#include "Kit/KitFont.hpp"
+#include "Kit/Silkscreen.hpp"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

@@ -1,5 +1,5 @@
-#include "Rack/Kit/HoldKey.hpp"
-#include "Rack/Kit/HoldKeyGesture.hpp"
+#include "Kit/HoldKey.hpp"
+#include "Kit/HoldKeyGesture.hpp"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "Rack/Kit/FLMeterBar.hpp"
-#include "Rack/Kit/FLMeterScale.hpp"
-#include "Rack/Kit/KitColor.hpp"
+#include "Kit/FLMeterBar.hpp"
+#include "Kit/FLMeterScale.hpp"
+#include "Kit/KitColor.hpp"
 
 #include <QImage>
 #include <gtest/gtest.h>

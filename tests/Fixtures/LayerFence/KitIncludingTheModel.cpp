@@ -1,0 +1,2 @@
+// Does not compile: the kit sees Qt and itself, nothing of the studio.
+#include "StudioModel/StudioModel.hpp"

@@ -1,0 +1,3 @@
+#pragma once
+#include "../StudioModel/Ballistics.hpp"
+#include "LevelBar.hpp"
