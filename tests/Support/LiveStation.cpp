@@ -47,23 +47,42 @@ LiveStation::LiveStation(LoopbackHttpServer& server, const std::string& path, st
         std::lock_guard lock(mutex_);
         changed_.notify_all();
     });
-    server.route(path, [this](const LoopbackHttpServer::Request&) {
-        std::size_t index;
-        {
-            std::lock_guard lock(mutex_);
-            index = connections_.size();
-            const double now = clock_->now();
-            const std::size_t edge = onAirLocked(now);
-            const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
-            connections_.push_back({.from = from, .to = from, .connectedAt = now, .burstEnd = edge});
-        }
-        changed_.notify_all();
-        LoopbackHttpServer::Script script;
-        script.statusLine = "ICY 200 OK";
-        script.headers = {{"Content-Type", options_.mimeType}, {"icy-name", "Live FM"}};
-        script.producer = [this, index](std::size_t) { return piece(index); };
-        return script;
+    server.route(path, [this, calls = calls_](const LoopbackHttpServer::Request&) {
+        return admitted(*calls, LoopbackHttpServer::status(503), [this] { return connect(); });
     });
+}
+
+template <class Result, class Call>
+Result LiveStation::admitted(Calls& calls, Result closing, Call call) {
+    {
+        std::lock_guard lock(calls.mutex);
+        if (calls.closed) return closing;
+        ++calls.running;
+    }
+    Result result = call();
+    std::lock_guard lock(calls.mutex);
+    if (--calls.running == 0) calls.done.notify_all();
+    return result;
+}
+
+LoopbackHttpServer::Script LiveStation::connect() {
+    std::size_t index;
+    {
+        std::lock_guard lock(mutex_);
+        index = connections_.size();
+        const double now = clock_->now();
+        const std::size_t edge = onAirLocked(now);
+        const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
+        connections_.push_back({.from = from, .to = from, .connectedAt = now, .burstEnd = edge});
+    }
+    changed_.notify_all();
+    LoopbackHttpServer::Script script;
+    script.statusLine = "ICY 200 OK";
+    script.headers = {{"Content-Type", options_.mimeType}, {"icy-name", "Live FM"}};
+    script.producer = [this, calls = calls_, index](std::size_t) {
+        return admitted(*calls, std::string(), [this, index] { return piece(index); });
+    };
+    return script;
 }
 
 LiveStation::~LiveStation() { close(); }
@@ -142,6 +161,10 @@ void LiveStation::close() {
     }
     clock_->removeListener(listener_);
     changed_.notify_all();
+    // A piece under way returns at once now that the station is closed.
+    std::unique_lock lock(calls_->mutex);
+    calls_->closed = true;
+    calls_->done.wait(lock, [&] { return calls_->running == 0; });
 }
 
 bool LiveStation::waitUntilSent(std::size_t count, double seconds) {

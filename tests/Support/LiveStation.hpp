@@ -72,6 +72,19 @@ private:
         bool ended = false;
     };
 
+    // The server's threads reach the station only through this, so that none reaches it
+    // once it is closed: a listener may reconnect, or ask for its next piece, as it goes.
+    struct Calls {
+        std::mutex mutex;
+        std::condition_variable done;
+        int running = 0;
+        bool closed = false;
+    };
+    // `call()` unless the station is closed (then `closing`); close() waits for those under way.
+    template <class Result, class Call>
+    static Result admitted(Calls& calls, Result closing, Call call);
+
+    LoopbackHttpServer::Script connect();
     std::string piece(std::size_t connection);
     std::size_t onAirLocked(double at) const;
     // What has reached the listener of `connection` by now.
@@ -86,6 +99,7 @@ private:
     std::condition_variable changed_;
     std::vector<Connection> connections_;
     bool closed_ = false;
+    const std::shared_ptr<Calls> calls_ = std::make_shared<Calls>();
 };
 
 }  // namespace norvo::test
