@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "AudioEngine/PortAudioOutput.hpp"
 #include "AudioEngine/TapeClock.hpp"
@@ -45,7 +46,40 @@ int64_t framesIn(Time span) {
 
 }  // namespace
 
+// Counts a callback in while it runs, before it looks whether the gate is open: close()
+// then either is seen here or sees this callback and waits for it to end. Sequentially
+// consistent on both sides, and no lock on the render path.
+class FallbackAudioOutput::DeviceGate::Pass {
+public:
+    explicit Pass(DeviceGate& gate) : gate_(gate) {
+        gate_.callbacks_.fetch_add(1, std::memory_order_seq_cst);
+        open_ = !gate_.closed_.load(std::memory_order_seq_cst);
+    }
+    ~Pass() { gate_.callbacks_.fetch_sub(1, std::memory_order_seq_cst); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+
+    bool open() const { return open_; }
+
+private:
+    DeviceGate& gate_;
+    bool open_ = false;
+};
+
+void FallbackAudioOutput::DeviceGate::close() {
+    closed_.store(true, std::memory_order_seq_cst);
+    // A callback under way renders one buffer and waits for nothing of this thread's.
+    while (callbacks_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+}
+
 void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* right) {
+    const Pass pass(*this);
+    if (!pass.open()) {
+        // A device left behind by stop(): its output and core may be gone.
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+        return;
+    }
     FallbackAudioOutput& o = owner_;
     const Time now = o.clock_.now();
     const Time previous(o.lastCallback_.exchange(now.count(), std::memory_order_acq_rel));
@@ -85,12 +119,15 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
     std::fill_n(right, silence, 0.0f);
 }
 
-void FallbackAudioOutput::DeviceGate::noteOutputStatus(OutputStatus status) { owner_.core_.noteOutputStatus(status); }
+void FallbackAudioOutput::DeviceGate::noteOutputStatus(OutputStatus status) {
+    const Pass pass(*this);
+    if (pass.open()) owner_.core_.noteOutputStatus(status);
+}
 
 void FallbackAudioOutput::DeviceGate::noteOutputEnded() {
     // Taken and let go so that a supervisor about to wait sees the ended stream first.
-    { std::lock_guard guard(owner_.control_); }
-    owner_.wake_.notify_all();
+    { std::lock_guard guard(lifeline_.control); }
+    lifeline_.wake.notify_all();
 }
 
 void FallbackAudioOutput::SilentGate::render(int frames, float* left, float* right) {
@@ -106,50 +143,72 @@ void FallbackAudioOutput::start() {
     turn_.store(Renderer::silent, std::memory_order_release);
     handBack_.store(false, std::memory_order_release);
     lost_ = false;
+    lifeline_ = std::make_shared<Lifeline>(*this, makeDevice_);
     running_.store(true, std::memory_order_release);
     // The core keeps time from the first moment; the device, when it comes, takes over.
     startSilence(clock_.now());
-    supervisor_ = std::thread([this] { supervise(); });
+    supervisor_ = std::thread([this, lifeline = lifeline_] { supervise(*lifeline); });
 }
 
 void FallbackAudioOutput::stop() {
-    {
-        std::lock_guard guard(control_);
-        if (!running_.load(std::memory_order_acquire)) return;
-        running_.store(false, std::memory_order_release);
+    if (!running_.load(std::memory_order_acquire)) return;
+    Lifeline& lifeline = *lifeline_;
+    std::unique_lock lock(lifeline.control);
+    running_.store(false, std::memory_order_release);
+    lifeline.wake.notify_all();
+    // The supervisor closes the device. A call into the device still under way at the
+    // deadline may never return; the supervisor is left in it. Past the deadline a
+    // supervisor not in such a call is about to end or to make one, and is waited for.
+    const Time deadline = clock_.now() + options_.stopTimeout;
+    while (!lifeline.ended) {
+        if (clock_.now() < deadline) clock_.waitUntil(lock, lifeline.wake, deadline);
+        else if (lifeline.inDeviceCall) break;
+        else lifeline.wake.wait(lock);
     }
-    wake_.notify_all();
-    if (supervisor_.joinable()) supervisor_.join();
-    closeDevice();
+    lifeline.abandoned = !lifeline.ended;
+    lock.unlock();
+    if (lifeline.abandoned) supervisor_.detach();
+    else supervisor_.join();
+    // A device left behind may still call back.
+    lifeline.gate.close();
     silent_.stop();
     turn_.store(Renderer::silent, std::memory_order_release);
+    lifeline_.reset();
 }
 
 // MARK: - The supervisor
 
-void FallbackAudioOutput::supervise() {
-    std::unique_lock lock(control_);
+template <typename Call>
+bool FallbackAudioOutput::Lifeline::callDevice(std::unique_lock<std::mutex>& lock, Call&& call) {
+    inDeviceCall = true;
+    wake.notify_all();  // a stop() past its deadline gives the supervisor up now
+    lock.unlock();
+    call();
+    lock.lock();
+    inDeviceCall = false;
+    return !abandoned;
+}
+
+void FallbackAudioOutput::supervise(Lifeline& lifeline) {
+    std::unique_lock lock(lifeline.control);
     Time nextAttempt = clock_.now();
     while (running_.load(std::memory_order_acquire)) {
         const Time now = clock_.now();
 
         if (!device_) {
             if (now < nextAttempt) {
-                clock_.waitUntil(lock, wake_, nextAttempt);
+                clock_.waitUntil(lock, lifeline.wake, nextAttempt);
                 continue;
             }
-            lock.unlock();
-            const bool opened = openDevice(now);
-            lock.lock();
+            const bool opened = openDevice(lifeline, lock, now);
+            if (lifeline.abandoned) return;
             if (!opened) nextAttempt = now + options_.retryInterval;
             continue;
         }
 
         if (renderer() == Renderer::device && silent_.isRunning()) {
             // The device took the turn: it plays (again).
-            lock.unlock();
             silent_.stop();
-            lock.lock();
             devicePlayed_ = true;
             lost_ = false;
             continue;
@@ -161,9 +220,8 @@ void FallbackAudioOutput::supervise() {
             // Its stream ended, or it has been silent for long: gone. One waiting for the
             // turn may take it at this very moment: only a device that did not is given up.
             if (renderer() == Renderer::silent && !handBack_.exchange(false, std::memory_order_acq_rel)) continue;
-            lock.unlock();
-            loseDevice();
-            lock.lock();
+            loseDevice(lifeline, lock);
+            if (lifeline.abandoned) return;
             nextAttempt = now + options_.retryInterval;
             continue;
         }
@@ -171,56 +229,79 @@ void FallbackAudioOutput::supervise() {
         if (renderer() == Renderer::device) {
             const Time limit = stallLimit(lastBuffer_.load(std::memory_order_acquire));
             if (now - last <= limit) {
-                clock_.waitUntil(lock, wake_, last + limit + Time(1));
+                clock_.waitUntil(lock, lifeline.wake, last + limit + Time(1));
                 continue;
             }
             // A pause: silence keeps the time, and the device, still open, takes the turn
             // back once it calls back steadily again.
-            lock.unlock();
             silenceTakesOver();
             handBack_.store(true, std::memory_order_release);
-            lock.lock();
             continue;
         }
 
         // A device that has not played yet, or pauses: it takes the turn itself. Looked at
         // again shortly, to end the silent output once it has, and when it would be gone.
-        clock_.waitUntil(lock, wake_, std::min(last + options_.lossTimeout, now + options_.settleTime));
+        clock_.waitUntil(lock, lifeline.wake, std::min(last + options_.lossTimeout, now + options_.settleTime));
     }
+    // Closed here rather than by stop(): a close that hangs holds up nobody.
+    closeDevice(lifeline, lock);
+    if (lifeline.abandoned) return;
+    lifeline.ended = true;
+    lifeline.wake.notify_all();
 }
 
-bool FallbackAudioOutput::openDevice(Time now) {
+bool FallbackAudioOutput::openDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock, Time now) {
     lastCallback_.store(now.count(), std::memory_order_release);
     steadySince_.store(now.count(), std::memory_order_release);
     lastBuffer_.store(0, std::memory_order_release);
     devicePlayed_ = false;
-    try {
-        std::unique_ptr<AudioOutput> device = makeDevice_(deviceGate_);
-        handBack_.store(true, std::memory_order_release);
-        device->start();
-        device_ = std::move(device);
-        return true;
-    } catch (const std::exception& error) {
-        // A device whose start fails has not played long enough to take the turn; should
-        // it have, silence takes it back before the device goes.
-        if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device) silenceTakesOver();
-        reportLoss(error.what());
+    // A stream may call back before its start returns.
+    handBack_.store(true, std::memory_order_release);
+    std::unique_ptr<AudioOutput> device;
+    std::optional<std::string> failure;
+    const bool ours = lifeline.callDevice(lock, [&] {
+        try {
+            device = lifeline.makeDevice(lifeline.gate);
+            device->start();
+        } catch (const std::exception& error) {
+            failure = error.what();
+            device.reset();
+        }
+    });
+    if (!ours) {
+        // Given up: a device that opened after all is closed, off the lock its stream's
+        // end takes.
+        lock.unlock();
+        if (device) device->stop();
+        device.reset();
+        lock.lock();
         return false;
     }
+    if (!failure) {
+        device_ = std::move(device);
+        return true;
+    }
+    // A device whose start fails has not played long enough to take the turn; should it
+    // have, silence takes it back before the device goes.
+    if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device) silenceTakesOver();
+    reportLoss(*failure);
+    return false;
 }
 
-void FallbackAudioOutput::closeDevice() {
+void FallbackAudioOutput::closeDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock) {
     if (!device_) return;
-    device_->stop();
-    device_.reset();
+    lifeline.callDevice(lock, [device = std::move(device_)]() mutable {
+        device->stop();
+        device.reset();
+    });
 }
 
-void FallbackAudioOutput::loseDevice() {
+void FallbackAudioOutput::loseDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock) {
     if (renderer() == Renderer::device) silenceTakesOver();
     // Said before the device is closed: closing a stream on a sound server that hangs
     // waits for as long as the server does.
     reportLoss(devicePlayed_ ? stoppedSentence : mutedSentence);
-    closeDevice();
+    closeDevice(lifeline, lock);
 }
 
 void FallbackAudioOutput::startSilence(Time from) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "AudioEngine/AudioOutput.hpp"
 #include "AudioEngine/AudioRenderer.hpp"
@@ -28,6 +29,11 @@ namespace norvo {
 // retryInterval the supervisor tries a new one. Each renders the core only while it holds
 // the turn, so exactly one of the two renders it: across a switch no frame of the tape is
 // lost or rendered twice. Each loss is counted once, however many attempts fail after it.
+//
+// Every call into the device (opening, starting, closing it) happens on the supervisor's
+// thread, and stop() waits for one under way only so long: a device on a sound server that
+// hangs is left to its call, and whatever it does when that returns reaches neither this
+// output nor its core nor its clock.
 class FallbackAudioOutput final : public AudioOutput {
 public:
     // Makes a device output whose callback renders through the given renderer. One
@@ -45,6 +51,10 @@ public:
         std::chrono::milliseconds lossTimeout{3000};
         // Without a device, the next attempt comes this long after the last one.
         std::chrono::milliseconds retryInterval{3000};
+        // How long stop() waits for a call into the device (opening, starting or closing
+        // it) to return. A sound server that hangs may never answer: the call is then left
+        // to end on its own, and quitting does not wait for it.
+        std::chrono::milliseconds stopTimeout{1000};
     };
 
     enum class Renderer { silent, device };
@@ -67,7 +77,8 @@ public:
     // Renders at once (silently until the device plays) and tries the device off the
     // calling thread; never throws for want of a device.
     void start() override;
-    // Stops the device and the silent output; waits for an attempt under way.
+    // Stops the device and the silent output; nothing renders the core after it returns.
+    // Waits at most stopTimeout for a call into the device under way.
     void stop() override;
     bool isRunning() const override { return running_.load(std::memory_order_acquire); }
 
@@ -82,17 +93,27 @@ public:
     bool silentOutputRuns() const { return silent_.isRunning(); }
 
 private:
+    struct Lifeline;
+
     // In front of the core for the device's callback. Real-time: atomics only.
     class DeviceGate final : public AudioRenderer {
     public:
-        explicit DeviceGate(FallbackAudioOutput& owner) : owner_(owner) {}
+        DeviceGate(FallbackAudioOutput& owner, Lifeline& lifeline) : owner_(owner), lifeline_(lifeline) {}
         void render(int frames, float* left, float* right) override;
         void noteOutputStatus(OutputStatus status) override;
         // Wakes the supervisor: an ended stream is not waited out as a stall.
         void noteOutputEnded() override;
+        // From now on a callback renders silence and touches nothing of the owner; returns
+        // once no callback that might is under way.
+        void close();
 
     private:
+        class Pass;
+
         FallbackAudioOutput& owner_;
+        Lifeline& lifeline_;
+        std::atomic<bool> closed_{false};
+        std::atomic<int> callbacks_{0};  // under way
         // The device callback's own, from the turn it took last: the silent output's frames
         // that were due by then, and how many it rendered beyond them the device skipped.
         int64_t silentFramesDue_ = 0;
@@ -112,32 +133,54 @@ private:
 
     // How long the device may go without a callback after a buffer of `frames`.
     OutputClock::Time stallLimit(int frames) const;
-    // The silent output renders from `from` on (the supervisor's; outside control_).
+    // The silent output renders from `from` on (at start, then the supervisor's).
     void startSilence(OutputClock::Time from);
 
-    // The supervisor's; each runs without control_ held.
-    void supervise();
-    bool openDevice(OutputClock::Time now);
-    void closeDevice();
+    // What the supervisor and the device share with this output for one run, held by the
+    // supervisor's thread too: one left behind in a call into the device keeps it after the
+    // output has gone. The supervisor touches the output only with `control` held, and lets
+    // go of it only to wait on the clock or to call the device; stop() gives it up only
+    // while it is in such a call.
+    struct Lifeline {
+        Lifeline(FallbackAudioOutput& owner, DeviceFactory makeDevice)
+            : makeDevice(std::move(makeDevice)), gate(owner, *this) {}
+        // Runs `call` into the device with `control` let go; false when stop() gave the
+        // supervisor up meanwhile, which from then on touches nothing of the output.
+        template <typename Call>
+        bool callDevice(std::unique_lock<std::mutex>& lock, Call&& call);
+
+        std::mutex control;
+        std::condition_variable wake;
+        bool inDeviceCall = false;  // guarded by control
+        bool ended = false;         // the supervisor closed the device and ends; guarded by control
+        bool abandoned = false;     // stop() did not wait for it; guarded by control
+        const DeviceFactory makeDevice;
+        DeviceGate gate;
+    };
+
+    // The supervisor's; each runs with lifeline.control held, and returns early, touching
+    // nothing more, when the supervisor has been given up in a call into the device.
+    void supervise(Lifeline& lifeline);
+    bool openDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock, OutputClock::Time now);
+    void closeDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock);
     void silenceTakesOver();
     // Silence takes the turn from a device that is gone, which is closed, and the loss said.
-    void loseDevice();
+    void loseDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock);
     void reportLoss(const std::string& sentence);
 
     AudioRenderer& core_;
     DeviceFactory makeDevice_;
     OutputClock& clock_;
     Options options_;
-    DeviceGate deviceGate_{*this};
     SilentGate silentGate_{*this};
     SilentAudioOutput silent_;
 
-    std::mutex control_;
-    std::condition_variable wake_;
     std::atomic<bool> running_{false};
+    std::shared_ptr<Lifeline> lifeline_;  // while running
     std::thread supervisor_;
 
-    // The supervisor's own (stop() touches them only after joining it).
+    // The supervisor's own. The device is moved out for every call into it that may hang,
+    // so that a call left behind owns it.
     std::unique_ptr<AudioOutput> device_;
     bool devicePlayed_ = false;  // the open device has held the turn
     bool lost_ = false;          // silent since the last loss was reported

@@ -1,4 +1,7 @@
 #pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -11,15 +14,23 @@
 
 namespace norvo::test {
 
-// Sound devices for FallbackAudioOutput that fail on demand and are played by hand: the
-// test renders each buffer of the running device as its callback thread would. Outlives
-// the output that makes the devices.
+// Sound devices for FallbackAudioOutput that fail or hang on demand and are played by hand:
+// the test renders each buffer of the running device as its callback thread would.
+// Outlives the output that makes the devices; on its way out it lets a held call go and
+// waits for the devices an output left behind to be closed.
 class FakeAudioDevices {
 public:
+    ~FakeAudioDevices() {
+        release();
+        if (!waitUntilGone()) std::abort();  // a device that outlives this would touch it
+    }
+
     FallbackAudioOutput::DeviceFactory factory() {
         return [this](AudioRenderer& renderer) -> std::unique_ptr<AudioOutput> {
-            std::lock_guard guard(mutex_);
+            std::unique_lock lock(mutex_);
             ++made_;
+            blockIfHeld(lock, Call::open);
+            ++alive_;
             return std::make_unique<Device>(*this, renderer);
         };
     }
@@ -28,6 +39,27 @@ public:
     void failWith(std::optional<std::string> sentence) {
         std::lock_guard guard(mutex_);
         failure_ = std::move(sentence);
+    }
+
+    // Calls of this kind into a device do not return until release(), as on a sound server
+    // that hangs. A device held in start() or stop() plays meanwhile.
+    enum class Call { open, start, stop };
+    void hold(Call call) {
+        std::lock_guard guard(mutex_);
+        held_ = call;
+    }
+    void release() {
+        std::lock_guard guard(mutex_);
+        held_.reset();
+        changed_.notify_all();
+    }
+    // Until a call is held; then until no call is and every device made is destroyed.
+    // False after 10 s.
+    bool waitUntilHeld() {
+        return waitFor([this] { return blocked_ > 0; });
+    }
+    bool waitUntilGone() {
+        return waitFor([this] { return blocked_ == 0 && alive_ == 0; });
     }
 
     // One callback of the running device; false when none runs. The buffer is kept.
@@ -75,17 +107,24 @@ private:
     class Device final : public AudioOutput {
     public:
         Device(FakeAudioDevices& owner, AudioRenderer& renderer) : renderer(renderer), owner_(owner) {}
-        ~Device() override { stop(); }
+        ~Device() override {
+            stop();
+            std::lock_guard guard(owner_.mutex_);
+            --owner_.alive_;
+            owner_.changed_.notify_all();
+        }
 
         void start() override {
-            std::lock_guard guard(owner_.mutex_);
+            std::unique_lock lock(owner_.mutex_);
             if (owner_.failure_) throw std::runtime_error(*owner_.failure_);
             started_ = true;
             owner_.current_ = this;
+            owner_.blockIfHeld(lock, Call::start);
         }
         void stop() override {
-            std::lock_guard guard(owner_.mutex_);
+            std::unique_lock lock(owner_.mutex_);
             if (!started_) return;
+            owner_.blockIfHeld(lock, Call::stop);
             started_ = false;
             ++owner_.stopped_;
             if (owner_.current_ == this) owner_.current_ = nullptr;
@@ -103,11 +142,30 @@ private:
         bool started_ = false;
     };
 
+    // With mutex_ held, which it lets go while the call is held.
+    void blockIfHeld(std::unique_lock<std::mutex>& lock, Call call) {
+        if (held_ != call) return;
+        ++blocked_;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return held_ != call; });
+        --blocked_;
+        changed_.notify_all();
+    }
+    template <typename Predicate>
+    bool waitFor(Predicate done) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), done);
+    }
+
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::optional<std::string> failure_;
+    std::optional<Call> held_;
+    int blocked_ = 0;
     Device* current_ = nullptr;
     int made_ = 0;
     int stopped_ = 0;
+    int alive_ = 0;
     std::vector<float> left_, right_;
 };
 

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -285,6 +288,73 @@ TEST_F(FallbackAudioOutputTest, StoppingEndsTheDeviceAndTheSilenceAndNothingRend
     EXPECT_EQ(core.total(), atStop);
     output.stop();  // a second stop does nothing
 }
+
+// A call into the device that does not return, as on a sound server that hangs: quitting
+// waits for it no longer than stopTimeout, and when it returns at last it reaches neither
+// the output nor its core nor its clock.
+using Call = test::FakeAudioDevices::Call;
+class FallbackAudioOutputHangTest : public ::testing::TestWithParam<Call> {};
+
+TEST_P(FallbackAudioOutputHangTest, QuittingLeavesADeviceCallThatHangsBehind) {
+    const Call call = GetParam();
+    constexpr int buffer = 441;
+    test::FakeAudioDevices devices;
+    auto clock = std::make_unique<test::FakeOutputClock>();
+    auto core = std::make_unique<TallyRenderer>();
+    auto output =
+        std::make_unique<FallbackAudioOutput>(*core, devices.factory(), *clock, FallbackAudioOutput::Options{});
+    // The supervisor waits on the clock unless it is stuck in the device.
+    const int supervisorWaits = call == Call::stop ? 1 : 0;
+    const auto settle = [&] {
+        return clock->settle([&] { return int(output->silentOutputRuns()) + supervisorWaits; });
+    };
+
+    if (call != Call::stop) devices.hold(call);
+    output->start();
+    if (call != Call::stop) {
+        ASSERT_TRUE(devices.waitUntilHeld());
+    }
+    ASSERT_TRUE(settle());
+    // A device plays steadily and takes the turn, even before its start has returned.
+    if (call != Call::open) {
+        for (int i = 0; i < 30; ++i) {
+            ASSERT_TRUE(devices.play(buffer));
+            clock->advance(10ms);
+            ASSERT_TRUE(settle());
+        }
+        ASSERT_EQ(output->renderer(), Renderer::device);
+    }
+    if (call == Call::stop) devices.hold(call);
+    const int waiters = int(output->silentOutputRuns()) + 1;  // and the quit
+    auto quit = std::async(std::launch::async, [&] { output.reset(); });
+    // Once the supervisor is stuck in the device, only the quit may start to wait.
+    const bool waits = (call != Call::stop || devices.waitUntilHeld()) && clock->settle(waiters);
+    clock->advance(FallbackAudioOutput::Options{}.stopTimeout);
+    const bool prompt = quit.wait_for(5s) == std::future_status::ready;
+    if (!prompt) devices.release();  // so that the test fails instead of hanging
+    quit.wait();
+    ASSERT_TRUE(waits && prompt) << "quitting waited for the device";
+
+    // The device left behind still calls back: the core is not rendered.
+    const int64_t atQuit = core->total();
+    if (call != Call::open) {
+        EXPECT_TRUE(devices.play(buffer));
+        EXPECT_EQ(devices.left().front(), 0.0f);
+    }
+    EXPECT_EQ(core->total(), atQuit);
+
+    // The call returns with the core and the clock gone; the device is closed all the same.
+    core.reset();
+    clock.reset();
+    devices.release();
+    EXPECT_TRUE(devices.waitUntilGone());
+    EXPECT_FALSE(devices.running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, FallbackAudioOutputHangTest, ::testing::Values(Call::open, Call::start, Call::stop),
+                         [](const auto& info) {
+                             return std::string(std::array{"Open", "Start", "Stop"}[int(info.param)]);
+                         });
 
 }  // namespace
 }  // namespace norvo
