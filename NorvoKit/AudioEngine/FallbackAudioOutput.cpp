@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "AudioEngine/PortAudioOutput.hpp"
-#include "AudioEngine/TapeClock.hpp"
 
 namespace norvo {
 
@@ -32,19 +31,6 @@ Time FallbackAudioOutput::stallLimit(int frames) const {
 }
 
 // MARK: - The renderers' side
-
-namespace {
-
-// The frames of `span` at 44100 frames a second; none for a span before its start.
-int64_t framesIn(Time span) {
-    constexpr int64_t rate = TapeClock::framesPerSecond;
-    constexpr int64_t nanosecondsPerSecond = 1'000'000'000;
-    if (span <= Time(0)) return 0;
-    return (span.count() / nanosecondsPerSecond) * rate +
-           (span.count() % nanosecondsPerSecond) * rate / nanosecondsPerSecond;
-}
-
-}  // namespace
 
 // Counts a callback in while it runs, before it looks whether the gate is open: close()
 // then either is seen here or sees this callback and waits for it to end. Sequentially
@@ -99,7 +85,7 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
             o.handBack_.exchange(false, std::memory_order_acq_rel)) {
             // The silent output renders nothing from its next chunk on; a chunk it renders
             // meanwhile waits for the core's lock and is skipped below like the rest.
-            silentFramesDue_ = framesIn(now - Time(o.silentOrigin_.load(std::memory_order_acquire)));
+            silentFramesDue_ = SilentAudioOutput::frames(now - Time(o.silentOrigin_.load(std::memory_order_acquire)));
             skipped_ = 0;
             o.turn_.store(Renderer::device, std::memory_order_release);
             mine = true;

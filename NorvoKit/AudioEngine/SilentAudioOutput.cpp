@@ -11,11 +11,22 @@ SilentAudioOutput::SilentAudioOutput(AudioRenderer& renderer, OutputClock& clock
 
 SilentAudioOutput::~SilentAudioOutput() { stop(); }
 
+namespace {
+
+constexpr int64_t rate = TapeClock::framesPerSecond;
+constexpr int64_t nanosecondsPerSecond = 1'000'000'000;
+
+}  // namespace
+
+// Whole seconds apart, so that hours of frames neither overflow nor drift.
 OutputClock::Time SilentAudioOutput::duration(int64_t frames) {
-    // Whole seconds apart, so that hours of frames neither overflow nor drift.
-    constexpr int64_t rate = TapeClock::framesPerSecond;
-    constexpr int64_t nanosecondsPerSecond = 1'000'000'000;
     return OutputClock::Time((frames / rate) * nanosecondsPerSecond + (frames % rate) * nanosecondsPerSecond / rate);
+}
+
+int64_t SilentAudioOutput::frames(OutputClock::Time span) {
+    if (span <= OutputClock::Time(0)) return 0;
+    return (span.count() / nanosecondsPerSecond) * rate +
+           (span.count() % nanosecondsPerSecond) * rate / nanosecondsPerSecond;
 }
 
 void SilentAudioOutput::start() { start(clock_.now()); }

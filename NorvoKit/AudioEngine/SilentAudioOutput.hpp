@@ -44,6 +44,8 @@ public:
 
     // The time of `frames` frames at 44100 frames a second.
     static OutputClock::Time duration(int64_t frames);
+    // The whole frames in `span`, duration()'s inverse; none for a span before its start.
+    static int64_t frames(OutputClock::Time span);
 
 private:
     void run(OutputClock::Time origin);

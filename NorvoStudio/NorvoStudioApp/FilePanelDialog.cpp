@@ -40,9 +40,6 @@ constexpr int entryRole = Qt::UserRole;  // index into shown_
 
 std::filesystem::path homeFolder() { return LocalPath::home("/"); }
 
-constexpr QChar firstStrongIsolate(0x2068);
-constexpr QChar popDirectionalIsolate(0x2069);
-
 // A row draws its name isolated, as the faces draw names; the row's own text stays
 // without the isolates, so that typing a name's first letters still finds it.
 class IsolatedRows final : public QStyledItemDelegate {
@@ -50,7 +47,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override {
         const QString text = QStyledItemDelegate::displayText(value, locale);
-        return text.isEmpty() ? text : firstStrongIsolate + text + popDirectionalIsolate;
+        return text.isEmpty() ? text : ShownText::firstStrongIsolate + text + ShownText::popDirectionalIsolate;
     }
 };
 
@@ -103,7 +100,7 @@ FilePanelDialog::FilePanelDialog(Options options, QWidget* parent) : QDialog(par
     connect(location_, &QLineEdit::returnPressed, this, [this] {
         // The isolates are the line's own; a name holding one shows U+FFFD in its place.
         QString typed = location_->text();
-        goTo(typed.remove(firstStrongIsolate).remove(popDirectionalIsolate));
+        goTo(typed.remove(ShownText::firstStrongIsolate).remove(ShownText::popDirectionalIsolate));
     });
 
     list_ = new QListWidget(this);

@@ -16,7 +16,7 @@ QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 
 QString ShownText::isolated(std::string_view name) {
     if (name.empty()) return {};
-    return QChar(0x2068) + plain(name) + QChar(0x2069);
+    return firstStrongIsolate + plain(name) + popDirectionalIsolate;
 }
 
 QString ShownText::plain(std::string_view name) { return fromUtf8(ShownName::drawable(name)); }
@@ -28,7 +28,7 @@ QString ShownText::isolatedWhenRightToLeft(std::string_view name) {
         const QChar::Direction direction = QChar::direction(char32_t(character));
         return direction == QChar::DirR || direction == QChar::DirAL;
     });
-    return rightToLeft ? QChar(0x2068) + shown + QChar(0x2069) : shown;
+    return rightToLeft ? firstStrongIsolate + shown + popDirectionalIsolate : shown;
 }
 
 QString ShownText::lines(std::string_view text) {

@@ -11,6 +11,10 @@ namespace norvo {
 // U+FFFD (ShownName::drawable), so a name stays on one line and cannot reorder what is
 // drawn beside it; bytes that are not UTF-8 show as U+FFFD too.
 struct ShownText {
+    // What isolated() wraps a name in.
+    static constexpr QChar firstStrongIsolate{0x2068};
+    static constexpr QChar popDirectionalIsolate{0x2069};
+
     // A name drawn among other text (a row, a menu entry, a face's line): also wrapped
     // in FIRST STRONG ISOLATE … POP DIRECTIONAL ISOLATE, so that a name in a
     // right-to-left script keeps its own order without turning its neighbours round.
