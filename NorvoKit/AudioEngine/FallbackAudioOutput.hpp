@@ -106,7 +106,7 @@ private:
         // From now on a callback renders silence and touches nothing of the owner; returns
         // once no callback that might is under way.
         void close();
-        // Returns once no callback that began before the call is under way.
+        // Returns at a moment when no callback is under way.
         void waitForCallbacks() const;
 
     private:
