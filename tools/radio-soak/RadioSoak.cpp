@@ -48,8 +48,8 @@ struct Connection {
     double lastByte = -1;
     std::string bytes;
     std::vector<std::pair<double, std::size_t>> arrivals;  // (time, bytes so far)
-    std::vector<float> left, right;                         // the decoder's own output
-    std::vector<std::pair<double, std::size_t>> decoded;    // (time, frames so far)
+    std::vector<float> left, right;                        // the decoder's own output
+    std::vector<std::pair<double, std::size_t>> decoded;   // (time, frames so far)
     // Found afterwards.
     std::optional<std::size_t> sourceOffset;
     std::optional<int64_t> position;  // reference frame of its first decoded frame
@@ -248,9 +248,8 @@ void align(Connection& c, const Source& source) {
         errors.emplace_back(shift, difference / energy);
     }
     if (errors.empty()) return;
-    const double least = std::min_element(errors.begin(), errors.end(), [](auto& a, auto& b) {
-                             return a.second < b.second;
-                         })->second;
+    const double least =
+        std::min_element(errors.begin(), errors.end(), [](auto& a, auto& b) { return a.second < b.second; })->second;
     std::optional<std::pair<int64_t, double>> chosen;
     for (const auto& e : errors)
         if (e.second <= least * 1.5 + 1e-7 && (!chosen || std::abs(e.first) < std::abs(chosen->first))) chosen = e;
@@ -400,7 +399,8 @@ Arguments parse(int argc, char** argv) {
         else if (name == "--label") a.label = value;
         else if (name == "--out") a.out = value;
         else if (name == "--fault-ms") a.faultMs = std::stod(value);
-        else if (name == "--fault") a.fault = value == "skip" ? Fault::skip : value == "repeat" ? Fault::repeat : Fault::none;
+        else if (name == "--fault")
+            a.fault = value == "skip" ? Fault::skip : value == "repeat" ? Fault::repeat : Fault::none;
         else throw std::runtime_error("unknown option " + name);
     }
     if (a.url.empty() || a.source.empty()) throw std::runtime_error("--url and --source are needed");
@@ -409,14 +409,14 @@ Arguments parse(int argc, char** argv) {
 
 struct Join {
     int connection = 0;
-    double outage = 0;           // s, last byte of the one before to the first byte of this one
-    double burst = 0;            // s of audio that came within 0.3 s of the first byte
-    double uncovered = 0;        // ms of the source that neither connection carried
-    double repeated = 0;         // ms heard twice
-    double lost = 0;             // ms skipped
-    double distance = 0;         // ms further behind live than before
+    double outage = 0;                  // s, last byte of the one before to the first byte of this one
+    double burst = 0;                   // s of audio that came within 0.3 s of the first byte
+    double uncovered = 0;               // ms of the source that neither connection carried
+    double repeated = 0;                // ms heard twice
+    double lost = 0;                    // ms skipped
+    double distance = 0;                // ms further behind live than before
     std::optional<double> toStreaming;  // s from the first byte to "streaming"
-    bool heard = false;          // the connection's audio was heard
+    bool heard = false;                 // the connection's audio was heard
 };
 
 int run(const Arguments& args) {
@@ -502,7 +502,8 @@ int run(const Arguments& args) {
             j.uncovered = std::max<int64_t>(0, *x.position - end) * 1000 / rate;
         }
         for (const auto& s : statuses)
-            if (x.firstByte >= 0 && s.time >= x.firstByte && s.state == RadioStream::Status::Network::State::streaming) {
+            if (x.firstByte >= 0 && s.time >= x.firstByte &&
+                s.state == RadioStream::Status::Network::State::streaming) {
                 j.toStreaming = s.time - x.firstByte;
                 break;
             }
@@ -554,9 +555,9 @@ int run(const Arguments& args) {
         if (c.sourceOffset) std::snprintf(where, sizeof where, "%.2f", double(*c.sourceOffset) / bytesPerSecond);
         char streaming[32] = "-";
         if (j.toStreaming) std::snprintf(streaming, sizeof streaming, "%.2f", *j.toStreaming);
-        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %s%s%s\n", j.connection,
-                    c.bytes.size(), where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond, j.distance,
-                    streaming, c.position ? "" : " unplaced", j.heard ? "" : " unheard");
+        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %s%s%s\n", j.connection, c.bytes.size(),
+                    where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond, j.distance, streaming,
+                    c.position ? "" : " unplaced", j.heard ? "" : " unheard");
         if (j.connection == 0 || !j.heard) continue;
         ++measured;
         repeating += j.repeated > 2.0;
@@ -576,13 +577,14 @@ int run(const Arguments& args) {
     if (!args.out.empty()) {
         std::filesystem::create_directories(args.out);
         std::ofstream status(std::filesystem::path(args.out) / "status.tsv");
-        for (const auto& s : statuses) status << s.time - start << '\t' << stateName(s.state) << '\t' << s.buffered << '\n';
+        for (const auto& s : statuses)
+            status << s.time - start << '\t' << stateName(s.state) << '\t' << s.buffered << '\n';
         std::ofstream list(std::filesystem::path(args.out) / "connections.tsv");
         for (const auto& c : connections)
             list << c->firstByte - start << '\t' << c->lastByte - start << '\t' << c->bytes.size() << '\t'
                  << (c->sourceOffset ? std::to_string(*c->sourceOffset) : "-") << '\t'
-                 << (c->position ? std::to_string(*c->position) : "-") << '\t' << c->alignShift << '\t'
-                 << c->alignError << '\n';
+                 << (c->position ? std::to_string(*c->position) : "-") << '\t' << c->alignShift << '\t' << c->alignError
+                 << '\n';
         std::ofstream pieces(std::filesystem::path(args.out) / "stretches.tsv");
         for (const auto& s : stretches)
             pieces << s.connection << '\t' << s.firstOutput << '\t' << s.lastOutput << '\t' << s.firstFrame << '\n';
