@@ -4,9 +4,10 @@
 // took to say "streaming" again (scripts/soak-radio runs it against a real server).
 //
 //   norvo-radio-soak --url URL --source FILE --seconds N [--label TEXT] [--out DIR]
-//                    [--fault skip|repeat] [--fault-ms MS]
+//                    [--on-air T] [--fault skip|repeat] [--fault-ms MS]
 //
-// FILE holds exactly the bytes the server was fed (MP3 or AAC in ADTS). A fault makes the
+// FILE holds exactly the bytes the server was fed (MP3 or AAC in ADTS), in real time from
+// T on the steady clock (seconds). A fault makes the
 // tool itself drop or repeat a piece of every connection after the first, two seconds into
 // it, so that a run can show the comparison finds what it looks for.
 #include <algorithm>
@@ -55,6 +56,7 @@ struct Connection {
     std::optional<int64_t> position;  // reference frame of its first decoded frame
     double alignError = 0;
     int64_t alignShift = 0;  // frames off the position its bytes predict
+    double lag = 0;          // s its last byte came after that byte went on the air
 };
 
 struct Recording {
@@ -204,16 +206,17 @@ void decodeSource(Source& source) {
     decoder.feed(reinterpret_cast<const uint8_t*>(source.bytes.data()), source.bytes.size());
 }
 
-// Where a connection's bytes lie in the source: every place they match whole, the one
-// nearest `near`.
-std::optional<std::size_t> locate(const std::string& source, const std::string& bytes, std::size_t near) {
+// Where a connection's bytes lie in the source. A tone or a loop may encode to the same
+// bytes every few seconds, so of the places they match whole the one whose end lies nearest
+// `end` (where the source was live when the last of them came) wins.
+std::optional<std::size_t> locate(const std::string& source, const std::string& bytes, double end) {
     if (bytes.empty()) return std::nullopt;
     const std::size_t probe = std::min<std::size_t>(bytes.size(), 4096);
     std::optional<std::size_t> best;
+    const auto distance = [&](std::size_t at) { return std::fabs(double(at + bytes.size()) - end); };
     for (std::size_t at = source.find(bytes.data(), 0, probe); at != std::string::npos;
          at = source.find(bytes.data(), at + 1, probe)) {
         if (source.compare(at, bytes.size(), bytes) != 0) continue;
-        const auto distance = [&](std::size_t x) { return x > near ? x - near : near - x; };
         if (!best || distance(at) < distance(*best)) best = at;
     }
     return best;
@@ -387,6 +390,7 @@ struct Arguments {
     double seconds = 60;
     Fault fault = Fault::none;
     double faultMs = 100;
+    std::optional<double> onAir;  // steady clock, s: when the source began to play
 };
 
 Arguments parse(int argc, char** argv) {
@@ -398,6 +402,7 @@ Arguments parse(int argc, char** argv) {
         else if (name == "--seconds") a.seconds = std::stod(value);
         else if (name == "--label") a.label = value;
         else if (name == "--out") a.out = value;
+        else if (name == "--on-air") a.onAir = std::stod(value);
         else if (name == "--fault-ms") a.faultMs = std::stod(value);
         else if (name == "--fault")
             a.fault = value == "skip" ? Fault::skip : value == "repeat" ? Fault::repeat : Fault::none;
@@ -480,8 +485,13 @@ int run(const Arguments& args) {
     auto& connections = recording.connections;
     std::size_t near = 0;
     for (auto& c : connections) {
-        c->sourceOffset = locate(source.bytes, c->bytes, near);
-        if (c->sourceOffset) near = *c->sourceOffset + c->bytes.size();
+        // Without the time the source went on the air: near where the one before ended.
+        const double end = args.onAir ? (c->lastByte - *args.onAir) * bytesPerSecond : double(near + c->bytes.size());
+        c->sourceOffset = locate(source.bytes, c->bytes, end);
+        if (c->sourceOffset) {
+            near = *c->sourceOffset + c->bytes.size();
+            c->lag = (end - double(near)) / bytesPerSecond;
+        }
         align(*c, source);
     }
     const auto stretches = identify(heard, connections);
