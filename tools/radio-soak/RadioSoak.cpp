@@ -594,7 +594,7 @@ int run(const Arguments& args) {
             list << c->firstByte - start << '\t' << c->lastByte - start << '\t' << c->bytes.size() << '\t'
                  << (c->sourceOffset ? std::to_string(*c->sourceOffset) : "-") << '\t'
                  << (c->position ? std::to_string(*c->position) : "-") << '\t' << c->alignShift << '\t' << c->alignError
-                 << '\n';
+                 << '\t' << c->lag << '\n';
         std::ofstream pieces(std::filesystem::path(args.out) / "stretches.tsv");
         for (const auto& s : stretches)
             pieces << s.connection << '\t' << s.firstOutput << '\t' << s.lastOutput << '\t' << s.firstFrame << '\n';
