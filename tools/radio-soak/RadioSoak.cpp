@@ -419,6 +419,7 @@ struct Join {
     double uncovered = 0;               // ms of the source that neither connection carried
     double repeated = 0;                // ms heard twice
     double lost = 0;                    // ms skipped
+    double beyond = 0;                  // ms skipped that some connection had carried
     double distance = 0;                // ms further behind live than before
     std::optional<double> toStreaming;  // s from the first byte to "streaming"
     bool heard = false;                 // the connection's audio was heard
@@ -506,11 +507,12 @@ int run(const Arguments& args) {
             j.outage = x.firstByte - connections[c - 1]->lastByte;
         for (const auto& [t, bytes] : x.arrivals)
             if (t <= x.firstByte + 0.3) j.burst = double(bytes) / bytesPerSecond;
-        if (c > 0 && x.position && connections[c - 1]->position) {
-            const auto& before = *connections[c - 1];
-            const int64_t end = *before.position + int64_t(before.left.size());
-            j.uncovered = std::max<int64_t>(0, *x.position - end) * 1000 / rate;
-        }
+        for (std::size_t b = c; b-- > 0 && x.position;)
+            if (const auto& before = *connections[b]; before.position) {
+                const int64_t end = *before.position + int64_t(before.left.size());
+                j.uncovered = double(std::max<int64_t>(0, *x.position - end)) * 1000 / rate;
+                break;
+            }
         for (const auto& s : statuses)
             if (x.firstByte >= 0 && s.time >= x.firstByte &&
                 s.state == RadioStream::Status::Network::State::streaming) {
@@ -525,6 +527,23 @@ int run(const Arguments& args) {
             if (last && last->state == RadioStream::Status::Network::State::streaming) j.toStreaming = 0.0;
         }
     }
+    // What the connections carried, on the reference, merged.
+    std::vector<std::pair<int64_t, int64_t>> carried;
+    for (const auto& c : connections)
+        if (c->position) carried.emplace_back(*c->position, *c->position + int64_t(c->left.size()));
+    std::sort(carried.begin(), carried.end());
+    const auto uncarried = [&](int64_t from, int64_t to) {  // frames of [from, to) no connection carried
+        int64_t covered = 0;
+        for (const auto& [a, b] : carried) covered += std::max<int64_t>(0, std::min(b, to) - std::max(a, from));
+        return std::max<int64_t>(0, to - from - covered);
+    };
+    std::vector<std::pair<int64_t, int64_t>> merged;
+    for (const auto& span : carried)
+        if (!merged.empty() && span.first <= merged.back().second)
+            merged.back().second = std::max(merged.back().second, span.second);
+        else merged.push_back(span);
+    carried = merged;
+
     int unplaced = 0;
     for (std::size_t i = 0; i < stretches.size(); ++i) {
         const Stretch& s = stretches[i];
@@ -545,7 +564,10 @@ int run(const Arguments& args) {
         const int64_t between = s.firstOutput - p.lastOutput - 1 - silent;  // frames heard but not placed
         const int64_t jump = firstHeard - lastHeard - 1 - between;          // > 0: skipped, < 0: heard twice
         Join& j = joins[std::size_t(s.connection)];
-        if (jump > 0) j.lost += double(jump) * 1000 / rate;
+        if (jump > 0) {
+            j.lost += double(jump) * 1000 / rate;
+            j.beyond += double(jump - uncarried(lastHeard + 1, firstHeard)) * 1000 / rate;
+        }
         if (jump < 0) j.repeated += double(-jump) * 1000 / rate;
         j.distance += double(silent - jump) * 1000 / rate;
     }
@@ -560,7 +582,7 @@ int run(const Arguments& args) {
     std::vector<double> distances;
     for (const Join& j : joins) {
         const Connection& c = *connections[std::size_t(j.connection)];
-        const double beyond = std::max(0.0, j.lost - j.uncovered);
+        const double beyond = j.beyond;
         char where[32] = "-";
         if (c.sourceOffset) std::snprintf(where, sizeof where, "%.2f", double(*c.sourceOffset) / bytesPerSecond);
         char streaming[32] = "-";
