@@ -7,9 +7,17 @@
 //                    [--on-air T] [--fault skip|repeat] [--fault-ms MS]
 //
 // FILE holds exactly the bytes the server was fed (MP3 or AAC in ADTS), in real time from
-// T on the steady clock (seconds). A fault makes the
-// tool itself drop or repeat a piece of every connection after the first, two seconds into
-// it, so that a run can show the comparison finds what it looks for.
+// T on the steady clock (seconds). A fault makes the tool itself drop or repeat a piece of
+// every connection after the first, two seconds into it, so that a run can show the
+// comparison finds what it looks for.
+//
+// Each heard frame is a copy of one connection's decoded frame, and each connection is
+// placed on the source decoded whole, so each heard frame has a place in the source. Where
+// the place jumps between two heard frames more or less than the frames heard between them,
+// the difference was skipped or heard twice; the silence the card played between them, less
+// the jump, is how much further behind live the listener fell. Every jump counts against
+// the connection heard after it. A join repeats when over 2 ms are heard twice, and loses
+// beyond what was sent when over 20 ms are skipped that some connection had carried.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
