@@ -392,11 +392,7 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         burstFrames_ = 0;
         heldLine_ = -now * frameRate;
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
-        const double settle = std::max(0.0, heldSince_ + burstLastSeconds - now);
-        std::weak_ptr<int> token = alive_;
-        settleTimer_ = loop_->dispatchAfter(settle, [this, token, serial = connectionSerial_] {
-            if (token.lock() && isCurrent(serial) && join_ == Join::probing) decideJoin();
-        });
+        armSettleTimer(heldSince_ + burstSettleSeconds);
     }
     heldLeft_.insert(heldLeft_.end(), left, left + count);
     heldRight_.insert(heldRight_.end(), right, right + count);
@@ -410,6 +406,19 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     if (heldLeft_.size() >= ringCapacity || waited >= burstDatingSeconds ||
         (waited >= burstSettleSeconds && runningLow))
         decideJoin();
+}
+
+void RadioStream::armSettleTimer(double at) {
+    std::weak_ptr<int> token = alive_;
+    settleTimer_ =
+        loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, at, serial = connectionSerial_] {
+            if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
+            // Past the settle, the join waits on only while there is audio buffered to wait with.
+            const bool runningLow =
+                bufferedFrames_.load(std::memory_order_relaxed) < static_cast<int64_t>(lowBufferSeconds * frameRate);
+            if (runningLow || at >= heldSince_ + burstLastSeconds) return decideJoin();
+            armSettleTimer(heldSince_ + burstLastSeconds);
+        });
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -491,9 +500,11 @@ void RadioStream::decideJoin() {
         keptAt_ = now;
     }
     const std::optional<int64_t> predicted = predictedOrigin();
-    // The burst begins after the last frame received: nothing in it was heard, however
+    // The burst begins after the last frame received, and what the server sent ahead of
+    // the live stream does not reach back over the outage: nothing in it was heard, however
     // much of the history it resembles. Join at the gap; only what was never sent is lost.
-    if (predicted && *predicted >= pushedFrames_) return joinAt(*predicted);
+    const double outage = std::max(0.0, heldSince_ - outageFrom_) * frameRate;
+    if (predicted && *predicted >= pushedFrames_ && double(burstFrames_) < outage) return joinAt(*predicted);
     const auto found = matchBurst(predicted);
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.

@@ -204,6 +204,8 @@ private:
     // Whether the held frames begin, past what a decoder may garble, in silence.
     bool silentProbe() const;
     void followLiveLine(double now);
+    // Wakes the join at `at` on the loop clock, when no frames come to wake it.
+    void armSettleTimer(double at);
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
     bool sentBurst() const;
     void finishJoin();
