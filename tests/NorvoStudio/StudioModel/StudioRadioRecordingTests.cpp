@@ -90,22 +90,6 @@ std::vector<int64_t> timeOfBlocks(const int16_t* recorded, int64_t frames, const
     return times;
 }
 
-// Everything a listener's decoder makes of a station's ADTS stream, at 44.1 kHz.
-test::StereoSamples decodedAdts(const std::string& bytes) {
-    struct Collector final : RadioStreamDecoder::Client {
-        test::StereoSamples samples;
-        void decoderReady(const RadioStreamDecoder::Format&) override {}
-        void decodedFrames(const float* l, const float* r, int n) override {
-            samples.left.insert(samples.left.end(), l, l + n);
-            samples.right.insert(samples.right.end(), r, r + n);
-        }
-        void decoderFailed(const std::string&) override {}
-    } collector;
-    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::adts, collector);
-    decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    return collector.samples;
-}
-
 double correlation(std::span<const float> a, std::span<const float> b) {
     double ab = 0, aa = 0, bb = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -323,7 +307,7 @@ TEST_F(StudioRadioRecording, A48kHzAacStationRecordedAcrossAHeldReconnectionIsOn
     std::vector<float> tape(std::size_t(recorded), 0.0f);
     for (std::size_t i = 0; i < tape.size(); ++i)
         tape[i] = (float(frames[2 * i]) + float(frames[2 * i + 1])) / 65534.0f;
-    const test::StereoSamples decoded = decodedAdts(audio);
+    const test::StereoSamples decoded = test::decodedStation(audio, RadioStreamDecoder::Hint::adts);
     std::vector<float> source(decoded.frames());
     for (std::size_t i = 0; i < source.size(); ++i) source[i] = 0.5f * (decoded.left[i] + decoded.right[i]);
     constexpr std::size_t block = 2205;
