@@ -1,25 +1,27 @@
-# Builds each probe of the layer fence and passes only when every one fails for the reason
-# it was written: its wrong-way include is not on its library's include path, although the
-# header is in the source tree.
-# Usage: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DPROBES="target|include|module,..." -P LayerFence.cmake
+# Builds each probe of the layer fence and passes only when every one compiles. A probe is
+# compiled with its library's include path and asks __has_include (which looks where an
+# #include would) that the headers of its own and lower folders are in sight, that the
+# header of a folder above is in the source tree, and that it is not on the include path;
+# any other answer stops it with #error. No compiler's wording is read. Without the compiler
+# cache, and with its object removed first: neither the cache nor the build knows that a
+# header newly put on the path changes the result.
+# Usage: cmake -DBUILD_DIR=... -DPROBES="target|object,..." -P LayerFence.cmake
 string(REPLACE "," ";" probes "${PROBES}")
+if(NOT probes)
+  message(SEND_ERROR "no probe to build")
+endif()
 foreach(probe ${probes})
   string(REPLACE "|" ";" parts ${probe})
   list(GET parts 0 target)
-  list(GET parts 1 include)
-  list(GET parts 2 module)
-  if(NOT EXISTS ${SOURCE_DIR}/${module}/${include})
-    message(SEND_ERROR "${target}: ${module}/${include} is not in the source tree, so the probe proves nothing")
-    continue()
-  endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
+  list(GET parts 1 object)
+  file(REMOVE ${object})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env CCACHE_DISABLE=1 ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  string(FIND "${output}" "${include}: No such file or directory" refused)
-  if(result EQUAL 0)
-    message(SEND_ERROR "${target} compiled: the fence let ${include} through")
-  elseif(refused EQUAL -1)
-    message(SEND_ERROR "${target} failed for another reason:\n${output}")
+  if(NOT result EQUAL 0)
+    message(SEND_ERROR "${target} did not compile:\n${output}")
+  elseif(NOT EXISTS ${object})
+    message(SEND_ERROR "${target} built no ${object}: the probe was not compiled")
   else()
-    message(STATUS "${target}: ${include} refused")
+    message(STATUS "${target}: holds")
   endif()
 endforeach()

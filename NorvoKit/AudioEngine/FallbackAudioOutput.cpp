@@ -54,6 +54,10 @@ private:
 
 void FallbackAudioOutput::DeviceGate::close() {
     closed_.store(true, std::memory_order_seq_cst);
+    waitForCallbacks();
+}
+
+void FallbackAudioOutput::DeviceGate::waitForCallbacks() const {
     // A callback under way renders one buffer and waits for nothing of this thread's.
     while (callbacks_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
 }
@@ -71,11 +75,16 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
     const Time previous(o.lastCallback_.exchange(now.count(), std::memory_order_acq_rel));
     const int previousFrames = o.lastBuffer_.exchange(frames, std::memory_order_acq_rel);
 
-    bool mine = o.turn_.load(std::memory_order_acquire) == Renderer::device;
+    // Read after this callback was counted in: silence takes the turn and then waits for
+    // the callbacks under way, so that a buffer is rendered either here or by silence.
+    bool mine = o.turn_.load(std::memory_order_seq_cst) == Renderer::device;
     // Only a device waiting for the turn needs to know since when it plays regularly: once
-    // it holds the turn, nothing asks again until it pauses and silence takes over.
+    // it holds the turn, nothing asks again until it pauses and silence takes over. A new
+    // device plays from its first callback, not from when it was opened: opening and
+    // starting a stream may take longer than the settle time.
     if (!mine) {
-        if (now - previous > o.stallLimit(previousFrames)) o.steadySince_.store(now.count(), std::memory_order_release);
+        if (previousFrames == 0 || now - previous > o.stallLimit(previousFrames))
+            o.steadySince_.store(now.count(), std::memory_order_release);
         // Until it plays steadily its buffers are silence: a device that comes back from a
         // pause asks at once for the time it missed, which the silent output has rendered
         // already; rendering the core into those buffers would put the tape ahead of the
@@ -100,6 +109,7 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
         silence = int(std::clamp<int64_t>(ahead, 0, frames));
         skipped_ += silence;
         if (silence < frames) o.core_.render(frames - silence, left + silence, right + silence);
+        o.renderedUntil_.store((now + SilentAudioOutput::duration(frames)).count(), std::memory_order_release);
     }
     std::fill_n(left, silence, 0.0f);
     std::fill_n(right, silence, 0.0f);
@@ -220,7 +230,7 @@ void FallbackAudioOutput::supervise(Lifeline& lifeline) {
             }
             // A pause: silence keeps the time, and the device, still open, takes the turn
             // back once it calls back steadily again.
-            silenceTakesOver();
+            silenceTakesOver(lifeline);
             handBack_.store(true, std::memory_order_release);
             continue;
         }
@@ -245,15 +255,20 @@ bool FallbackAudioOutput::openDevice(Lifeline& lifeline, std::unique_lock<std::m
     handBack_.store(true, std::memory_order_release);
     std::unique_ptr<AudioOutput> device;
     std::optional<std::string> failure;
-    const bool ours = lifeline.callDevice(lock, [&] {
-        try {
-            device = lifeline.makeDevice(lifeline.gate);
-            device->start();
-        } catch (const std::exception& error) {
-            failure = error.what();
-            device.reset();
-        }
-    });
+    const auto attempt = [&](auto step) {
+        return lifeline.callDevice(lock, [&] {
+            try {
+                step();
+            } catch (const std::exception& error) {
+                failure = error.what();
+                device.reset();
+            }
+        });
+    };
+    // Made and started in two calls: a device made after stop() gave the supervisor up, or
+    // asked it to end, is never started.
+    bool ours = attempt([&] { device = lifeline.makeDevice(lifeline.gate); });
+    if (ours && device && running_.load(std::memory_order_acquire)) ours = attempt([&] { device->start(); });
     if (!ours) {
         // Given up: a device that opened after all is closed, off the lock its stream's
         // end takes.
@@ -269,7 +284,8 @@ bool FallbackAudioOutput::openDevice(Lifeline& lifeline, std::unique_lock<std::m
     }
     // A device whose start fails has not played long enough to take the turn; should it
     // have, silence takes it back before the device goes.
-    if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device) silenceTakesOver();
+    if (!handBack_.exchange(false, std::memory_order_acq_rel) && renderer() == Renderer::device)
+        silenceTakesOver(lifeline);
     reportLoss(*failure);
     return false;
 }
@@ -283,7 +299,7 @@ void FallbackAudioOutput::closeDevice(Lifeline& lifeline, std::unique_lock<std::
 }
 
 void FallbackAudioOutput::loseDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock) {
-    if (renderer() == Renderer::device) silenceTakesOver();
+    if (renderer() == Renderer::device) silenceTakesOver(lifeline);
     // Said before the device is closed: closing a stream on a sound server that hangs
     // waits for as long as the server does.
     reportLoss(devicePlayed_ ? stoppedSentence : mutedSentence);
@@ -298,14 +314,17 @@ void FallbackAudioOutput::startSilence(Time from) {
     silent_.start(from);
 }
 
-void FallbackAudioOutput::silenceTakesOver() {
+void FallbackAudioOutput::silenceTakesOver(Lifeline& lifeline) {
+    // The device renders nothing from its next callback on; one that read the turn before
+    // renders its buffer, and silence starts where that ends. Each buffer is rendered once.
+    turn_.store(Renderer::silent, std::memory_order_seq_cst);
+    lifeline.gate.waitForCallbacks();
     // A device that calls back at this very moment plays steadily again before it takes
     // the turn back.
     steadySince_.store(clock_.now().count(), std::memory_order_release);
     // From the moment the device would have asked for its next buffer: the frames it
     // missed while it paused are rendered at once, and the tape keeps its time.
-    startSilence(Time(lastCallback_.load(std::memory_order_acquire)) +
-                 SilentAudioOutput::duration(lastBuffer_.load(std::memory_order_acquire)));
+    startSilence(Time(renderedUntil_.load(std::memory_order_acquire)));
 }
 
 void FallbackAudioOutput::reportLoss(const std::string& sentence) {

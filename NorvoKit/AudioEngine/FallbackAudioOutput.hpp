@@ -106,6 +106,8 @@ private:
         // From now on a callback renders silence and touches nothing of the owner; returns
         // once no callback that might is under way.
         void close();
+        // Returns at a moment when no callback is under way.
+        void waitForCallbacks() const;
 
     private:
         class Pass;
@@ -163,7 +165,8 @@ private:
     void supervise(Lifeline& lifeline);
     bool openDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock, OutputClock::Time now);
     void closeDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock);
-    void silenceTakesOver();
+    // Silence takes the turn from the device, from where the last buffer it rendered ends.
+    void silenceTakesOver(Lifeline& lifeline);
     // Silence takes the turn from a device that is gone, which is closed, and the loss said.
     void loseDevice(Lifeline& lifeline, std::unique_lock<std::mutex>& lock);
     void reportLoss(const std::string& sentence);
@@ -190,7 +193,9 @@ private:
     std::atomic<bool> handBack_{false};     // the open device may take the turn
     std::atomic<int64_t> lastCallback_{0};  // nanoseconds on the clock
     std::atomic<int64_t> steadySince_{0};   // start of the device's regular callbacks
-    std::atomic<int> lastBuffer_{0};        // frames of the device's last callback
+    std::atomic<int> lastBuffer_{0};        // frames of the device's last callback; 0 before its first
+    // Where on the clock the last buffer the device rendered into the core ends.
+    std::atomic<int64_t> renderedUntil_{0};
     // The silent output's stretch: since when it keeps the time, and the frames it rendered.
     std::atomic<int64_t> silentOrigin_{0};
     std::atomic<int64_t> silentFrames_{0};

@@ -392,19 +392,33 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         burstFrames_ = 0;
         heldLine_ = -now * frameRate;
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
-        const double settle = std::max(0.0, heldSince_ + burstSettleSeconds - now);
-        std::weak_ptr<int> token = alive_;
-        settleTimer_ = loop_->dispatchAfter(settle, [this, token, serial = connectionSerial_] {
-            if (token.lock() && isCurrent(serial) && join_ == Join::probing) decideJoin();
-        });
+        armSettleTimer(heldSince_ + burstSettleSeconds);
     }
     heldLeft_.insert(heldLeft_.end(), left, left + count);
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
     heldLine_ = std::max(heldLine_, double(held) - now * frameRate);
-    // A burst has come whole by now; waiting longer would only hold up the audio.
-    if (heldLeft_.size() >= ringCapacity || now - heldSince_ >= burstSettleSeconds) decideJoin();
+    // A burst has come whole by now; waiting longer would only hold up the audio, and must
+    // not let what is buffered run out.
+    const double waited = now - heldSince_;
+    const bool runningLow = bufferedFrames_.load(std::memory_order_relaxed) < int64_t(lowBufferSeconds * frameRate);
+    if (heldLeft_.size() >= ringCapacity || waited >= burstDatingSeconds ||
+        (waited >= burstSettleSeconds && runningLow))
+        decideJoin();
+}
+
+void RadioStream::armSettleTimer(double at) {
+    std::weak_ptr<int> token = alive_;
+    settleTimer_ =
+        loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, at, serial = connectionSerial_] {
+            if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
+            // Past the settle, the join waits on only while there is audio buffered to wait with.
+            const bool runningLow =
+                bufferedFrames_.load(std::memory_order_relaxed) < static_cast<int64_t>(lowBufferSeconds * frameRate);
+            if (runningLow || at >= heldSince_ + burstLastSeconds) return decideJoin();
+            armSettleTimer(heldSince_ + burstLastSeconds);
+        });
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -476,7 +490,21 @@ void RadioStream::decideJoin() {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     const double now = loop_->now();
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
+    // Where the audio placed the last join, the live line measured since is the station's:
+    // the kept line goes where it has gone, as fast as the live line itself may sink. It
+    // follows a station whose clock is not ours, and no line that the timing placed, so
+    // that the timing's errors do not add up.
+    if (keptLine_ && liveLineKnown_ && placedByAudio_) {
+        const double allowance = liveLineSinking * frameRate * std::max(0.0, now - keptAt_);
+        keptLine_ = std::clamp(liveLine_, *keptLine_ - allowance, *keptLine_ + allowance);
+        keptAt_ = now;
+    }
     const std::optional<int64_t> predicted = predictedOrigin();
+    // The burst begins after the last frame received, and what the server sent ahead of
+    // the live stream does not reach back over the outage: nothing in it was heard, however
+    // much of the history it resembles. Join at the gap; only what was never sent is lost.
+    const double outage = std::max(0.0, heldSince_ - outageFrom_) * frameRate;
+    if (predicted && *predicted >= pushedFrames_ && double(burstFrames_) < outage) return joinAt(*predicted);
     const auto found = matchBurst(predicted);
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
@@ -485,21 +513,45 @@ void RadioStream::decideJoin() {
         keptAt_ = now;
         liveLineKnown_ = false;
     };
-    if (found && found->timed) {
-        if (found->lookAlike && *found->lookAlike < static_cast<int64_t>(timingDecidesBelow * frameRate)) keepLine();
-        return joinAt(found->origin);
-    }
+    // A match near the timing; among look-alikes too close for the timing to tell apart,
+    // the timing chose.
+    const auto joinMatched = [&](const BurstMatch::Found& match) {
+        if (match.lookAlike && *match.lookAlike < static_cast<int64_t>(timingDecidesBelow * frameRate)) keepLine();
+        joinAt(match.origin);
+        placedByAudio_ = !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(audioPlacesAbove * frameRate);
+    };
+    if (found && found->timed) return joinMatched(*found);
+    // A match sample by sample places the burst where its look-alikes are too far apart for
+    // the timing to choose among; where they are not, the timing alone does as well.
+    const auto placesAlone = [](const BurstMatch::Found& match) {
+        return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate);
+    };
     // Too little of the burst overlaps what was received for a match to see it, or what it
     // overlaps is silence: only the timing can place it.
     const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
-    if (overlap > 0 &&
-        (overlap < static_cast<int64_t>(BurstMatch::guard + BurstMatch::minimumWindow) || silentProbe())) {
+    if (overlap > 0 && (overlap < static_cast<int64_t>(garbledFrames + BurstMatch::minimumWindow) || silentProbe())) {
+        // What overlaps is still compared, near the timing, sample by sample.
+        if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
         return joinAt(*predicted);
     }
     // A match without equals far from the timing: a station that does not send in real
-    // time. Nothing at all: other audio, or an outage that outlasted the burst.
-    if (found) return joinAt(found->origin);
+    // time.
+    if (found) {
+        joinAt(found->origin);
+        placedByAudio_ = true;
+        return;
+    }
+    // Audio that repeats, none of it where the timing puts the burst: the timing places it,
+    // keeping the distance behind live. Nothing at all: other audio.
+    if (predicted) {
+        const auto anywhere = matchBurst(std::nullopt);
+        if (anywhere && anywhere->lookAlike) {
+            if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
+            keepLine();
+            return joinAt(*predicted);
+        }
+    }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
 
@@ -519,20 +571,90 @@ void RadioStream::followLiveLine(double now) {
 }
 
 bool RadioStream::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), BurstMatch::guard);
+    const std::size_t from = std::min(heldLeft_.size(), garbledFrames);
     const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
     return BurstMatch::silent({heldLeft_.data() + from, count}) &&
            BurstMatch::silent({heldRight_.data() + from, count});
 }
 
 std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted) const {
-    const std::size_t held = heldLeft_.size();
-    std::vector<float> probe(std::min(held, probeCapacity));
-    for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
+    // The match skips its guard at the probe's start; a decoder garbles less than that, so
+    // the probe begins with a lead of nothing and the match sees shorter overlaps too.
+    constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
+    const std::size_t held = std::min(heldLeft_.size(), probeCapacity - std::size_t(lead));
+    std::vector<float> probe(std::size_t(lead) + held, 0.0f);
+    for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
     const BurstMatch::History history{history_.get(), historyFrames, pushedFrames_};
-    return BurstMatch::find(
-        history, probe,
-        {.reach = joinReach(), .predicted = predicted, .tolerance = static_cast<int64_t>(timingTolerance * frameRate)});
+    // No further back than the burst may reach, nor than the timing allows for.
+    const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
+    const std::optional<int64_t> timing = predictedOrigin();
+    const int64_t reach = timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
+    auto found = BurstMatch::find(history, probe,
+                                  {.reach = reach + lead,
+                                   .predicted = predicted ? std::optional<int64_t>(*predicted - lead) : std::nullopt,
+                                   .tolerance = tolerance});
+    if (found) found->origin += lead;
+    return found;
+}
+
+std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted) const {
+    const auto near = static_cast<int64_t>(nearTimingSearch * frameRate);
+    const int64_t received = pushedFrames_;
+    // Past what the decoder may garble, the held frames are compared with the history at
+    // each origin, over as much as overlaps there (at most nearTimingWindow).
+    const auto from = static_cast<int64_t>(garbledFrames);
+    const int64_t longest =
+        std::min<int64_t>(static_cast<int64_t>(heldLeft_.size()) - from, static_cast<int64_t>(nearTimingWindow));
+    if (longest < static_cast<int64_t>(nearTimingShortest)) return std::nullopt;
+    std::vector<double> probe(static_cast<std::size_t>(longest)), energy(probe.size() + 1, 0.0);
+    for (std::size_t i = 0; i < probe.size(); ++i) {
+        const auto at = static_cast<std::size_t>(from) + i;
+        probe[i] = 0.5 * (double(heldLeft_[at]) + heldRight_[at]);
+        energy[i + 1] = energy[i] + probe[i] * probe[i];
+    }
+    const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
+    std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
+    for (int64_t origin = earliest; origin <= predicted + near; ++origin) {
+        const int64_t length = std::min(longest, received - origin - from);
+        if (length < static_cast<int64_t>(nearTimingShortest)) break;
+        const double power = energy[static_cast<std::size_t>(length)];
+        if (power <= 1e-9 * double(length)) continue;  // silence matches nothing
+        double sum = 0;
+        for (int64_t i = 0; i < length && sum < power; ++i) {
+            const double d = probe[static_cast<std::size_t>(i)] -
+                             history_[static_cast<std::size_t>((origin + from + i) % historyFrames)];
+            sum += d * d;
+        }
+        errors.emplace_back(origin, sum / power);
+    }
+    if (errors.empty()) return std::nullopt;
+    double least = errors.front().second;
+    for (const auto& [origin, error] : errors) least = std::min(least, error);
+    if (least > nearTimingError) return std::nullopt;
+    // Of the places as good as the best (a tone's periods), the one nearest the timing; the
+    // nearest other one is its look-alike. A place is a least error among its neighbours.
+    // Resampled from another phase, equal places differ by several times the least error.
+    const bool exact = least <= 1e-6;
+    const auto equal = [&](double error) {
+        return exact ? error <= 2 * least + 1e-6 : error <= nearTimingShare * least;
+    };
+    const auto place = [&](std::size_t k) {
+        return (k == 0 || errors[k - 1].second >= errors[k].second) &&
+               (k + 1 == errors.size() || errors[k + 1].second > errors[k].second);
+    };
+    std::optional<int64_t> chosen;
+    for (std::size_t k = 0; k < errors.size(); ++k) {
+        const int64_t origin = errors[k].first;
+        if (place(k) && equal(errors[k].second) &&
+            (!chosen || std::abs(origin - predicted) < std::abs(*chosen - predicted)))
+            chosen = origin;
+    }
+    if (!chosen) return std::nullopt;
+    BurstMatch::Found found{.origin = *chosen};
+    for (std::size_t k = 0; k < errors.size(); ++k)
+        if (errors[k].first != *chosen && place(k) && equal(errors[k].second))
+            found.lookAlike = std::min(found.lookAlike.value_or(INT64_MAX), std::abs(errors[k].first - *chosen));
+    return found;
 }
 
 void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
@@ -543,13 +665,19 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
     settleTimer_.cancel();
     const std::size_t held = heldLeft.size();
     join_ = Join::direct;
+    placedByAudio_ = false;
     std::size_t from = 0;
     if (origin) {
         // Frames from the origin up to `received` came with the last connection: skip them,
         // joining on the first frame not received yet.
-        joinOrigin_ = *origin;
+        joinOrigin_ = std::min(*origin, received);
         const int64_t skip = received - *origin;
-        if (skip >= static_cast<int64_t>(held)) {
+        if (skip < 0) {
+            // A gap: the stream's positions run on from the last frame received, so the
+            // lines move nearer by what was never sent.
+            liveLine_ += static_cast<double>(skip);
+            if (keptLine_) *keptLine_ += static_cast<double>(skip);
+        } else if (skip >= static_cast<int64_t>(held)) {
             from = held;
             skipRemaining_ = skip - static_cast<int64_t>(held);
             if (skipRemaining_ > 0) join_ = Join::skipping;

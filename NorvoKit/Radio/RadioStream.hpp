@@ -123,6 +123,19 @@ private:
     // less the held frames' own line.
     static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
     static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
+    // The first frames of a connection a decoder may garble: two codec frames of the
+    // longest kind (HE-AAC, 2048 frames) and the converter's delay.
+    static constexpr std::size_t garbledFrames = 4096;
+    // Where BurstMatch cannot place the burst (an overlap too short for it, look-alikes
+    // none of which it trusts near the timing), the held frames are compared sample by
+    // sample this near the timing, over this many frames at most and at least; a match
+    // differs by less than this share of the audio's energy (a resampled connection differs
+    // a little everywhere).
+    static constexpr double nearTimingSearch = 0.06;
+    static constexpr std::size_t nearTimingWindow = 8192;
+    static constexpr std::size_t nearTimingShortest = 1024;
+    static constexpr double nearTimingError = 0.05;
+    static constexpr double nearTimingShare = 8;
     // Servers re-send at most this much on connect (a common setting is half of it), so
     // the join looks no further back than this and the time the connection was down.
     static constexpr double burstAllowanceBytes = 131072;
@@ -130,6 +143,14 @@ private:
     // enough for a burst, which comes at the network's speed, to arrive whole before its
     // timing places it.
     static constexpr double burstSettleSeconds = 0.25;
+    // Frames that come after the burst came as the server had them: the longer they are
+    // held, the more of them came soonest, and the better they place the burst (the held
+    // line's shortfall is the timing's error). Held this long unless the buffer runs low,
+    // then joined on the first frames after the settle; a server that sends nothing more
+    // is joined burstLastSeconds after.
+    static constexpr double burstDatingSeconds = 0.6;
+    static constexpr double lowBufferSeconds = 0.2;
+    static constexpr double burstLastSeconds = 0.9;
     // The live line sinks this much per second between its highest frames, to follow a
     // station whose clock runs slower than ours.
     static constexpr double liveLineSinking = 0.001;
@@ -141,6 +162,9 @@ private:
     // keptLineSeconds of each other, so that its errors do not add up.
     static constexpr double timingDecidesBelow = 0.1;
     static constexpr double keptLineSeconds = 30;
+    // Look-alikes at least this far apart are told apart by the timing: a match among them
+    // places the join by the audio, not by the timing.
+    static constexpr double audioPlacesAbove = 0.02;
     // A connection no further ahead of the live stream than the network's own unevenness
     // sent no burst.
     static constexpr double burstAtLeastSeconds = 0.1;
@@ -173,11 +197,15 @@ private:
     // `origin`: the stream position of the first held frame; none: unmatched.
     void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog);
     std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted) const;
+    // The origin of a burst that matchBurst cannot place, compared near the timing.
+    std::optional<BurstMatch::Found> matchNearTiming(int64_t predicted) const;
     // Where the first held frame lies if the listener stays as far behind live as before.
     std::optional<int64_t> predictedOrigin() const;
     // Whether the held frames begin, past what a decoder may garble, in silence.
     bool silentProbe() const;
     void followLiveLine(double now);
+    // Wakes the join at `at` on the loop clock, when no frames come to wake it.
+    void armSettleTimer(double at);
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
     bool sentBurst() const;
     void finishJoin();
@@ -257,7 +285,8 @@ private:
     // The live line a join chosen by the timing alone kept to; the joins after it keep to
     // it too.
     std::optional<double> keptLine_;
-    double keptAt_ = 0;  // loop clock when it was last kept to
+    double keptAt_ = 0;           // loop clock when it was last kept to or moved
+    bool placedByAudio_ = false;  // the last join was placed by a match, not by the timing
     CancelHandle settleTimer_;
     int64_t skipRemaining_ = 0;
     int64_t decodedThisConnection_ = 0;

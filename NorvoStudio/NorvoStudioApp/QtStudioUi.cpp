@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -45,11 +46,12 @@ FilePanelDialog::Options panelOptions(FilePanelDialog::Mode mode, const StudioUi
 
 QtStudioUi::QtStudioUi(DefaultsStore& defaults, QString recentList,
                        std::function<void(std::function<void()>)> runInBackground)
-    : recentList_(recentList.isEmpty() ? RecentDocuments::standardLocation() : std::move(recentList)),
+    : recentList_(
+          QFile::encodeName(recentList.isEmpty() ? RecentDocuments::standardLocation() : recentList).toStdString()),
       folders_(defaults),
       runInBackground_(std::move(runInBackground)) {}
 
-QtStudioUi::~QtStudioUi() = default;
+QtStudioUi::~QtStudioUi() { lifetime_->end(); }
 
 StudioUi::SaveChoice QtStudioUi::askToSaveChanges(const QString& message, const QString& informativeText) {
     QMessageBox box(window_);
@@ -118,9 +120,9 @@ void QtStudioUi::noteRecentDocument(const std::filesystem::path& file) {
     // The URL keeps the path's bytes, so a name that is not UTF-8 is noted as itself.
     std::error_code ignored;
     const QUrl url = LocalPath::url(file.is_absolute() ? file : std::filesystem::absolute(file, ignored));
-    const QString mimeType = mimeTypeOf(file);
     // Other applications' history may make the list large: read and write it off the main thread.
-    recentWriter_.post([list = recentList_, url, mimeType] { RecentDocuments::note(list, url, mimeType); });
+    recentWriter_.post([list = recentList_, entry = RecentDocuments::entry(url, mimeTypeOf(file)),
+                        lifetime = lifetime_] { RecentDocuments::note(list, entry, *lifetime); });
 }
 
 bool QtStudioUi::waitForIdle(std::chrono::milliseconds limit) {

@@ -1,11 +1,14 @@
 #pragma once
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include "NorvoStudioApp/ApplicationLifetime.hpp"
 #include "NorvoStudioApp/PanelFolders.hpp"
 #include "NorvoStudioApp/SerialWorker.hpp"
 #include "NorvoStudioApp/SystemBeep.hpp"
@@ -38,11 +41,14 @@ public:
     QImage renderThumbnail(const CassetteDocument& document, const ArtworkImages& images) override;
 
     // Waits at most `limit` for recent-document notes and beeps still under way; true
-    // when they have ended. One stuck in a read that never ends is left behind.
+    // when they have ended. One stuck in a read that never ends is left behind; once this
+    // is gone, it notes nothing.
     bool waitForIdle(std::chrono::milliseconds limit);
 
 private:
-    QString recentList_;
+    std::filesystem::path recentList_;
+    // A note left behind outlives the application, and Qt: it asks this first.
+    std::shared_ptr<ApplicationLifetime> lifetime_ = std::make_shared<ApplicationLifetime>();
     PanelFolders folders_;
     std::function<void(std::function<void()>)> runInBackground_;
     QPointer<QWidget> window_;

@@ -1,12 +1,14 @@
 #include "NorvoStudioApp/RecentDocuments.hpp"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "NorvoStudioApp/ApplicationLifetime.hpp"
+#include "Platform/FileReplacement.hpp"
 #include "Platform/RegularFile.hpp"
 
 namespace norvo {
@@ -140,45 +142,65 @@ QString RecentDocuments::standardLocation() {
     return base + QStringLiteral("/recently-used.xbel");
 }
 
-bool RecentDocuments::note(const QString& xbelPath, const QUrl& file, const QString& mimeType, const QDateTime& now) {
-    const QString href = QString::fromUtf8(file.toEncoded());
-    const QString time = stamp(now);
+RecentDocuments::Entry RecentDocuments::entry(const QUrl& file, const QString& mimeType, const QDateTime& now) {
+    return Entry{
+        .href = file.toEncoded().toStdString(), .mimeType = mimeType.toStdString(), .time = stamp(now).toStdString()};
+}
 
+bool RecentDocuments::note(const std::filesystem::path& list, const Entry& entry, ApplicationLifetime& lifetime) {
     // Read only when it is a regular file: a list that cannot end (a FIFO in its place)
     // is not waited for, and is left as it is like any list that cannot be read.
-    QByteArray existing;
-    RegularFile current(std::filesystem::path(QFile::encodeName(xbelPath).toStdString()));
+    std::string existing;
+    RegularFile current(list);
     const bool exists = current.failure() != RegularFile::Failure::missing;
     if (exists) {
-        const auto bytes = current.read(maximumListBytes);
+        auto bytes = current.read(maximumListBytes);
         if (!bytes || bytes->size() > maximumListBytes) return false;
-        existing = QByteArray::fromStdString(*bytes);
+        existing = std::move(*bytes);
     }
 
-    QByteArray merged;
-    QXmlStreamWriter out(&merged);
-    if (!exists || existing.trimmed().isEmpty()) {
-        out.writeStartDocument();
-        out.writeStartElement(QStringLiteral("xbel"));
-        out.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
-        declareNamespaces(out);
-        writeBookmark(out, href, mimeType, time);
-        out.writeEndElement();
-        out.writeEndDocument();
-    } else if (!merge(existing, out, href, mimeType, time)) {
-        return false;
-    }
+    std::string merged;
+    bool noted = false;
+    // The read above and the write below may take long on a share; only this part needs Qt.
+    lifetime.use([&] {
+        const QString href = QString::fromStdString(entry.href);
+        const QString mimeType = QString::fromStdString(entry.mimeType);
+        const QString time = QString::fromStdString(entry.time);
+        const QByteArray old = QByteArray::fromRawData(existing.data(), qsizetype(existing.size()));
+        QByteArray bytes;
+        QXmlStreamWriter out(&bytes);
+        if (old.trimmed().isEmpty()) {
+            out.writeStartDocument();
+            out.writeStartElement(QStringLiteral("xbel"));
+            out.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+            declareNamespaces(out);
+            writeBookmark(out, href, mimeType, time);
+            out.writeEndElement();
+            out.writeEndDocument();
+        } else if (!merge(old, out, href, mimeType, time)) {
+            return;
+        }
+        merged = bytes.toStdString();
+        noted = true;
+    });
+    if (!noted) return false;
 
-    QDir().mkpath(QFileInfo(xbelPath).absolutePath());
-    QSaveFile save(xbelPath);
-    if (!save.open(QIODevice::WriteOnly)) return false;
-    // The history is private to the user.
-    if (!exists) save.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (save.write(merged) != merged.size()) {
-        save.cancelWriting();
-        return false;
-    }
-    return save.commit();
+    std::error_code ignored;
+    // A list that is a link to one kept elsewhere stays a link.
+    std::filesystem::path target = std::filesystem::weakly_canonical(list, ignored);
+    if (target.empty()) target = list;
+    std::filesystem::create_directories(target.parent_path(), ignored);
+    // The history is private to the user; a list that exists keeps its permissions.
+    const FileReplacement replacement{.temporary = target.native() + ".tmp-" + std::to_string(::getpid()),
+                                      .mode = 0600,
+                                      .keepsTargetMode = true,
+                                      .refusesLink = true};
+    return replacement.write(target, merged) == 0;
+}
+
+bool RecentDocuments::note(const QString& xbelPath, const QUrl& file, const QString& mimeType, const QDateTime& now) {
+    ApplicationLifetime lifetime;
+    return note(std::filesystem::path(QFile::encodeName(xbelPath).toStdString()), entry(file, mimeType, now), lifetime);
 }
 
 }  // namespace norvo

@@ -3,6 +3,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
@@ -22,17 +26,14 @@ namespace {
 constexpr quint32 lastMessageMagic = 0x4e565332;  // "NVS2": a whole list, or its last part
 constexpr quint32 partMagic = 0x4e56532b;         // "NVS+": a part, more to follow
 constexpr qint64 maximumMessage = 1 << 20;
-constexpr quint32 maximumPaths = 4096;        // in one message
-constexpr qsizetype maximumPathBytes = 4096;  // PATH_MAX
-// A whole list. A command line carries at most 6 MiB, so no launch is given more
-// documents than this; a path made absolute grows by its folder, hence the room.
-constexpr std::size_t maximumListPaths = std::size_t{1} << 20;
-constexpr qint64 maximumListBytes = qint64{64} << 20;
+constexpr quint32 maximumPaths = 4096;  // in one message
 // Connections the server has accepted and none of ours has taken yet; the rest wait in
 // the system's backlog, holding none of the studio's descriptors.
 constexpr int waitingAtOnce = 4;
 constexpr char receipt = 'k';
 constexpr char refusal = 'r';
+// The launch's last word: it has the studio's receipt for the whole list, and says so.
+constexpr char confirmation = 'y';
 
 // Only a studio of this user gets the documents: without a runtime directory the socket
 // lives in the shared temporary directory, where anyone could have put one.
@@ -106,7 +107,7 @@ std::optional<SingleInstance::Part> SingleInstance::decode(const QByteArray& mes
         // The length is checked before the bytes are taken: a hostile length asks for nothing.
         quint32 length = 0;
         in >> length;
-        if (in.status() != QDataStream::Ok || length == 0 || length > quint32(maximumPathBytes)) return std::nullopt;
+        if (in.status() != QDataStream::Ok || length == 0 || length > quint32(longestPath)) return std::nullopt;
         QByteArray bytes(qsizetype(length), Qt::Uninitialized);
         if (in.readRawData(bytes.data(), int(length)) != int(length)) return std::nullopt;
         if (bytes.front() != '/' || bytes.contains('\0')) return std::nullopt;
@@ -125,7 +126,11 @@ SingleInstance::HandOver SingleInstance::handOver(const QString& socketPath,
         return socket.state() == QLocalSocket::ConnectingState ? HandOver::unanswered : HandOver::noStudio;
     }
     if (!ownedByThisUser(socket)) return HandOver::noStudio;
-    for (const QByteArray& message : encode(paths)) {
+    std::vector<std::filesystem::path> sent;
+    sent.reserve(paths.size());
+    std::copy_if(paths.begin(), paths.end(), std::back_inserter(sent),
+                 [](const std::filesystem::path& path) { return path.native().size() <= longestPath; });
+    for (const QByteArray& message : encode(sent)) {
         QByteArray framed;
         {
             QDataStream out(&framed, QIODevice::WriteOnly);
@@ -144,7 +149,20 @@ SingleInstance::HandOver SingleInstance::handOver(const QString& socketPath,
         if (!socket.getChar(&answer)) return HandOver::unanswered;
         if (answer != receipt) return HandOver::refused;
     }
+    // Only now does the studio act on the list: until this reaches it, this launch may
+    // still give up and say that nothing was opened.
+    socket.putChar(confirmation);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(timeoutMs)) return HandOver::unanswered;
+    }
     return HandOver::delivered;
+}
+
+std::vector<std::filesystem::path> SingleInstance::leftOut(const std::vector<std::filesystem::path>& paths) {
+    std::vector<std::filesystem::path> left;
+    std::copy_if(paths.begin(), paths.end(), std::back_inserter(left),
+                 [](const std::filesystem::path& path) { return path.native().size() > longestPath; });
+    return left;
 }
 
 SingleInstance::SingleInstance(QString socketPath, MainExecutor& executor, QObject* parent)
@@ -168,9 +186,16 @@ QString SingleInstance::errorString() const { return server_->errorString(); }
 
 // What one launch has handed over so far.
 struct SingleInstance::Incoming {
+    enum class Stage {
+        receiving,
+        confirming,  // the whole list is taken; the launch has yet to say it heard so
+        done,
+    };
     std::vector<std::filesystem::path> paths;
+    // Counted in what the studio holds.
+    std::size_t count = 0;
     qint64 bytes = 0;
-    bool answered = false;  // for the last time
+    Stage stage = Stage::receiving;
 };
 
 void SingleInstance::takeWaiting() {
@@ -186,18 +211,27 @@ void SingleInstance::takeWaiting() {
 
 void SingleInstance::serve(QLocalSocket* socket) {
     ++open_;
-    const CancelHandle deadline = executor_.postAfter(deliverySeconds, [socket = QPointer<QLocalSocket>(socket)] {
-        if (!socket) return;
-        socket->abort();
-        socket->deleteLater();
-    });
-    connect(socket, &QObject::destroyed, this, [this, deadline] {
+    auto incoming = std::make_shared<Incoming>();
+    const CancelHandle deadline =
+        executor_.postAfter(deliverySeconds, [this, socket = QPointer<QLocalSocket>(socket), incoming] {
+            if (!socket) return;
+            // A confirmation on its way in counts: that launch has said its documents open.
+            socket->waitForReadyRead(0);
+            receive(*socket, *incoming);
+            socket->abort();
+            socket->deleteLater();
+        });
+    connect(socket, &QObject::destroyed, this, [this, deadline, incoming] {
         deadline.cancel();
+        release(*incoming);
         --open_;
         takeWaiting();
     });
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    auto incoming = std::make_shared<Incoming>();
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket, incoming] {
+        // What the launch wrote before it went is still there to read.
+        receive(*socket, *incoming);
+        socket->deleteLater();
+    });
     connect(socket, &QLocalSocket::readyRead, this, [this, socket, incoming] { receive(*socket, *incoming); });
     // What came while it waited to be taken; a launch may have hung up by now.
     receive(*socket, *incoming);
@@ -205,37 +239,57 @@ void SingleInstance::serve(QLocalSocket* socket) {
 }
 
 void SingleInstance::receive(QLocalSocket& socket, Incoming& incoming) {
-    const auto answerLast = [&](char answer) {
-        incoming.answered = true;
-        socket.putChar(answer);
-        socket.disconnectFromServer();  // once the answer is written
+    const auto finish = [&] {
+        release(incoming);
+        incoming.stage = Incoming::Stage::done;
+        socket.disconnectFromServer();  // once an answer is written
     };
-    while (!incoming.answered && socket.bytesAvailable() >= 4) {
+    while (incoming.stage == Incoming::Stage::receiving && socket.bytesAvailable() >= 4) {
         quint32 size = 0;
         {
             QDataStream peek(socket.peek(4));
             peek >> size;
         }
-        if (size > maximumMessage) return answerLast(refusal);
+        if (size > maximumMessage) {
+            socket.putChar(refusal);
+            return finish();
+        }
         if (socket.bytesAvailable() < 4 + static_cast<qint64>(size)) return;
         socket.read(4);
         auto part = decode(socket.read(size));
+        // What every launch under way holds counts together: several cannot hold more.
+        if (!part || heldPaths_ + part->paths.size() > heldPathsAtMost || heldBytes_ + size > heldBytesAtMost) {
+            socket.putChar(refusal);
+            return finish();
+        }
+        heldPaths_ += part->paths.size();
+        heldBytes_ += size;
+        incoming.count += part->paths.size();
         incoming.bytes += size;
-        if (!part || incoming.paths.size() + part->paths.size() > maximumListPaths || incoming.bytes > maximumListBytes)
-            return answerLast(refusal);
         incoming.paths.insert(incoming.paths.end(), std::make_move_iterator(part->paths.begin()),
                               std::make_move_iterator(part->paths.end()));
-        if (!part->last) {
-            socket.putChar(receipt);
-            continue;
-        }
-        answerLast(receipt);
-        // Opening a document may ask about unsaved changes in a nested event loop, during
-        // which this socket can be deleted: hand the paths on from the event loop, not
-        // from inside the socket's signal.
-        QMetaObject::invokeMethod(
-            this, [this, paths = std::move(incoming.paths)] { emit documentsReceived(paths); }, Qt::QueuedConnection);
+        socket.putChar(receipt);
+        if (part->last) incoming.stage = Incoming::Stage::confirming;
     }
+    if (incoming.stage != Incoming::Stage::confirming || socket.bytesAvailable() < 1) return;
+    // A launch that gave up waiting has hung up without this word, and has said that its
+    // documents were not opened: they are not.
+    char word = 0;
+    const bool confirmed = socket.getChar(&word) && word == confirmation;
+    std::vector<std::filesystem::path> paths = std::exchange(incoming.paths, {});
+    finish();
+    if (!confirmed) return;
+    // Opening a document may ask about unsaved changes in a nested event loop, during
+    // which this socket can be deleted: hand the paths on from the event loop, not
+    // from inside the socket's signal.
+    QMetaObject::invokeMethod(
+        this, [this, paths = std::move(paths)] { emit documentsReceived(paths); }, Qt::QueuedConnection);
+}
+
+void SingleInstance::release(Incoming& incoming) {
+    heldPaths_ -= std::exchange(incoming.count, 0);
+    heldBytes_ -= std::exchange(incoming.bytes, 0);
+    incoming.paths = {};
 }
 
 }  // namespace norvo

@@ -33,7 +33,7 @@ RackContent::RackContent(StudioModel& model, const RackFaces& faces, QWidget* pa
     // The model's tick publishes the meters 60 times a second: the tuner face's frame clock.
     connect(&model.live(), &LiveDeck::tunerMeterChanged, tuner_, &TunerView::tick);
     shelf_ = new CassetteShelf(model, this);
-    // Devices change height (the deck's busy line): lay out again when they ask.
+    // Devices change height (the deck's busy line, its no-sound line): lay out again when they ask.
     for (QWidget* device : {static_cast<QWidget*>(player_), static_cast<QWidget*>(deck_), static_cast<QWidget*>(tuner_),
                             static_cast<QWidget*>(shelf_)})
         device->installEventFilter(this);
@@ -107,7 +107,7 @@ void RackContent::paintEvent(QPaintEvent* event) {
 void RackContent::resizeEvent(QResizeEvent*) { layoutDevices(); }
 
 bool RackContent::event(QEvent* event) {
-    // A device that changes its size hint (the deck's busy line) asks its parent, the
+    // A device that changes its size hint (the deck's busy line, its no-sound line) asks its parent, the
     // rack, to lay out again.
     if (event->type() == QEvent::LayoutRequest) {
         layoutDevices();
@@ -127,7 +127,7 @@ bool RackContent::eventFilter(QObject* watched, QEvent* event) {
 StudioView::StudioView(StudioModel& model, const RackFaces& faces, QWidget* parent) : QWidget(parent), model_(model) {
     setMinimumSize(int(RackGeometry::minimumWidth), int(RackGeometry::minimumHeight));
     content_ = new RackContent(model_, faces, this);
-    // A device grew (the deck's busy line): the scale may have to follow.
+    // A device grew (the deck's busy line, its no-sound line): the scale may have to follow.
     connect(content_, &RackContent::rackResized, this, [this] { fit(); });
 
     connect(&model_.title(), &WindowTitle::changed, this, [this] { window()->setWindowTitle(model_.title().text()); });

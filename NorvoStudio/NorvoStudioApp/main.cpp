@@ -11,6 +11,7 @@
 #include "NorvoStudioApp/StudioWindow.hpp"
 #include "NorvoStudioApp/TerminationSignals.hpp"
 #include "Platform/DefaultsStore.hpp"
+#include "Platform/ShownName.hpp"
 #include "Platform/StudioVersion.hpp"
 #include "Rack/EnginePlayer.hpp"
 #include "Rack/ModelDeck.hpp"
@@ -39,6 +40,12 @@ QString notHandedOver(norvo::SingleInstance::HandOver outcome, std::size_t docum
                      (documents == 1 ? QStringLiteral(" was not opened.") : QStringLiteral(" were not opened."));
 }
 
+// Names, for the terminal, a document the hand-over left out.
+void sayLeftOut(const std::filesystem::path& path) {
+    std::fprintf(stderr, "Norvo Studio: \u201C%s\u201D was not handed over: its path is longer than %zu bytes.\n",
+                 norvo::ShownName::inSentence(path.filename().native()).c_str(), norvo::SingleInstance::longestPath);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,7 +69,10 @@ int main(int argc, char** argv) {
     const std::vector<std::filesystem::path> documents = SingleInstance::documentPaths(arguments);
     const QString socketPath = SingleInstance::standardSocketPath();
     const SingleInstance::HandOver handed = SingleInstance::handOver(socketPath, documents);
-    if (handed == SingleInstance::HandOver::delivered) return 0;
+    if (handed == SingleInstance::HandOver::delivered) {
+        for (const std::filesystem::path& path : SingleInstance::leftOut(documents)) sayLeftOut(path);
+        return 0;
+    }
     if (handed != SingleInstance::HandOver::noStudio) {
         // A second studio would take the socket from the first: later launches would reach
         // whichever started last, and both would write the same settings.

@@ -137,9 +137,10 @@ std::span<const CassetteDeckView::PartRow> CassetteDeckView::parts() {
                     was.readout.tape != now.readout.tape || was.readout.cassetteLoaded != now.readout.cassetteLoaded;
          },
          &drawn<DeckDrawing::time>, Surface::glass},
-        {Part::status, [](L l, S) { return glowArea(l, l.status); },
+        {Part::status, [](L l, S) { return glowArea(l, l.status.united(l.noSound)); },
          [](S was, S now, L) {
-             return was.readout.status != now.readout.status || was.readout.statusTint != now.readout.statusTint;
+             return was.readout.status != now.readout.status || was.readout.soundNote != now.readout.soundNote ||
+                    was.readout.statusTint != now.readout.statusTint;
          },
          &drawn<DeckDrawing::status>, Surface::glass},
         {Part::meters,
@@ -240,7 +241,7 @@ CassetteDeckView::CassetteDeckView(DeckFacade& deck, QWidget* parent) : QWidget(
     readTapeSound();
     shown_ = read();
     if (shown_.well.shown) lastShownID_ = shown_.well.documentID;
-    if (shown_.busy) layout_ = DeckLayout(DeckLayout::BusyLine::shown);
+    layout_ = layoutFor(shown_);
     layoutControls();
     updateControls();
     resize(sizeHint());
@@ -420,11 +421,17 @@ DeckShown CassetteDeckView::read() const {
     return next;
 }
 
+DeckLayout CassetteDeckView::layoutFor(const DeckShown& shown) {
+    return DeckLayout(shown.busy ? DeckLayout::BusyLine::shown : DeckLayout::BusyLine::hidden,
+                      shown.readout.soundNote.isEmpty() ? DeckLayout::NoSoundLine::hidden
+                                                        : DeckLayout::NoSoundLine::shown);
+}
+
 void CassetteDeckView::refresh() {
     const DeckShown next = read();
-    if (next.busy.has_value() != shown_.busy.has_value()) {
-        // The busy line changes the face's height: lay everything out again.
-        layout_ = DeckLayout(next.busy ? DeckLayout::BusyLine::shown : DeckLayout::BusyLine::hidden);
+    if (DeckLayout laid = layoutFor(next); !(laid == layout_)) {
+        // The busy line and the no-sound line change the face's height: lay everything out again.
+        layout_ = laid;
         layoutControls();
         updateGeometry();
         resize(sizeHint());

@@ -109,6 +109,8 @@ protected:
 
 private:
     struct PartRow;
+    // The layout for what is shown: with the busy line, with the no-sound line.
+    static DeckLayout layoutFor(const DeckShown& shown);
     // One row per part, in the order of Part.
     static std::span<const PartRow> parts();
     // A row's painter that draws from the layout and the shown values alone.

@@ -123,6 +123,8 @@ void DeckDrawing::time(QPainter& p, const DeckLayout& l, const DeckShown& s) {
 }
 
 void DeckDrawing::status(QPainter& p, const DeckLayout& l, const DeckShown& s) {
+    if (!s.readout.soundNote.isEmpty())
+        GlowText{s.readout.soundNote, 12, tintColor(s.readout.statusTint)}.paint(p, l.noSound);
     GlowText{s.readout.status, 12, tintColor(s.readout.statusTint)}.paint(p, l.status);
 }
 

@@ -57,7 +57,7 @@ QFont DeckLayout::captionFont() { return KitFont::monospaced(7, QFont::Medium); 
 QFont DeckLayout::resetFont() { return KitFont::keyCaption(7); }
 QFont DeckLayout::badgeFont() { return KitFont::keyCaption(7); }
 
-DeckLayout::DeckLayout(BusyLine busyLine) {
+DeckLayout::DeckLayout(BusyLine busyLine, NoSoundLine noSoundLine) {
     const qreal inner = designWidth - 2 * padding;
     const QFont brand = KitFont::brand(18);
     const Silkscreen model{QStringLiteral("STUDIO CASSETTE DECK  NV-1"), 8};
@@ -126,6 +126,10 @@ DeckLayout::DeckLayout(BusyLine busyLine) {
     timeRow = QRectF(contentLeft, y, contentWidth, captionHeight + 2 + valueHeight);
     y = timeRow.bottom() + displaySpacing;
 
+    if (noSoundLine == NoSoundLine::shown) {
+        noSound = glowRect(QPointF(contentLeft, y), contentWidth, 12);
+        y = noSound.bottom() + 2;
+    }
     status = glowRect(QPointF(contentLeft, y), contentWidth, 12);
     y = status.bottom() + displaySpacing;
 

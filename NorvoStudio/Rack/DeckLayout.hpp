@@ -6,10 +6,12 @@
 namespace norvo {
 
 // Where everything on the NV-1 deck face is, in design points at scale 1: a value worked
-// out once from the fonts, for the face at rest or with the busy line under its meters
-// (which makes the display, and the face, taller).
+// out once from the fonts, for the face at rest, with the busy line under its meters or with
+// the line that says there is no sound above its status (each makes the display, and the
+// face, taller).
 struct DeckLayout {
     enum class BusyLine { hidden, shown };
+    enum class NoSoundLine { hidden, shown };
 
     static constexpr qreal designWidth = 720;
     static constexpr qreal wellRadius = 8;
@@ -34,14 +36,14 @@ struct DeckLayout {
     // TIME, REMAIN and TAPE share the row; they are placed by their values when drawn.
     QRectF timeRow;
     qreal timeCaptionHeight = 0;
-    QRectF status, meterL, meterR, scale, busyMessage, busyBar;
+    QRectF noSound, status, meterL, meterR, scale, busyMessage, busyBar;
     QRectF mapCaption, mapStrip;
     QRectF inputCaption, inputPlayer, inputTuner;
     QRectF soundCaption, soundKey;
     // Transport row.
     QRectF ejectKey, recordKey, rewindKey, playKey, forwardKey, stopKey, flipKey, recordKnob, outputKnob;
 
-    explicit DeckLayout(BusyLine busyLine = BusyLine::hidden);
+    explicit DeckLayout(BusyLine busyLine = BusyLine::hidden, NoSoundLine noSoundLine = NoSoundLine::hidden);
 
     bool operator==(const DeckLayout&) const = default;
 };

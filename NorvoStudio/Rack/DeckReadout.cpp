@@ -98,8 +98,7 @@ DeckReadout DeckReadout::make(const Inputs& in) {
 
     r.counter = counterText(in.documentType, t.head, in.counterOffset);
     r.status = statusText(t, in.deckInput);
-    // First, so that no status is long enough to cut it off.
-    if (in.outputLost) r.status.prepend(QStringLiteral("NO SOUND · "));
+    if (in.outputLost) r.soundNote = QStringLiteral("NO SOUND");
     if (r.cassetteLoaded && isRecordingOrArmed(mode)) r.statusTint = Tint::red;
     else if (r.cassetteLoaded && mode == TransportMode::playing) r.statusTint = Tint::green;
 

@@ -34,6 +34,9 @@ struct DeckReadout {
 
     QString counter;
     QString status;
+    // "NO SOUND" while the output has lost its device, on a line of its own above the status
+    // (the two do not fit one line); empty while sound plays.
+    QString soundNote;
     Tint statusTint = Tint::cyan;
     bool sideALit = false;
     bool sideBLit = false;

@@ -36,4 +36,9 @@ void AlertSlot::notice(const QString& title, const QString& message) {
     noticeShown_ = shown_->id;
 }
 
+void AlertSlot::withdraw(const QString& title) {
+    std::erase_if(waitingNotices_, [&](const Alert& alert) { return alert.title == title; });
+    if (shown_ && noticeShown_ == shown_->id && shown_->title == title) dismiss();
+}
+
 }  // namespace norvo

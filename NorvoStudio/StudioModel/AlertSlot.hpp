@@ -28,6 +28,8 @@ public:
     void dismiss();
     void raise(const QString& title, const QString& message);
     void notice(const QString& title, const QString& message);
+    // Notices of this title no longer hold: the one shown goes, as do those waiting.
+    void withdraw(const QString& title);
 
 signals:
     void changed();

@@ -23,12 +23,15 @@ QString ShownText::plain(std::string_view name) { return fromUtf8(ShownName::dra
 
 QString ShownText::isolatedWhenRightToLeft(std::string_view name) {
     QString shown = plain(name);
-    const QList<uint> characters = shown.toUcs4();
-    const bool rightToLeft = std::any_of(characters.begin(), characters.end(), [](uint character) {
+    return holdsRightToLeft(shown) ? firstStrongIsolate + shown + popDirectionalIsolate : shown;
+}
+
+bool ShownText::holdsRightToLeft(const QString& text) {
+    const QList<uint> characters = text.toUcs4();
+    return std::any_of(characters.begin(), characters.end(), [](uint character) {
         const QChar::Direction direction = QChar::direction(char32_t(character));
         return direction == QChar::DirR || direction == QChar::DirAL;
     });
-    return rightToLeft ? firstStrongIsolate + shown + popDirectionalIsolate : shown;
 }
 
 QString ShownText::lines(std::string_view text) {

@@ -14,6 +14,7 @@ struct ShownText {
     // What isolated() wraps a name in.
     static constexpr QChar firstStrongIsolate{0x2068};
     static constexpr QChar popDirectionalIsolate{0x2069};
+    static constexpr QChar leftToRightMark{0x200E};
 
     // A name drawn among other text (a row, a menu entry, a face's line): also wrapped
     // in FIRST STRONG ISOLATE … POP DIRECTIONAL ISOLATE, so that a name in a
@@ -25,6 +26,8 @@ struct ShownText {
     // a path): isolated only when it holds right-to-left text, which would otherwise take
     // what follows it along, so that an everyday name carries no invisible characters.
     static QString isolatedWhenRightToLeft(std::string_view name);
+    // Whether a text holds a right-to-left character (Hebrew, Arabic and the like).
+    static bool holdsRightToLeft(const QString& text);
     // A text written in lines (a dedication): each line cleaned, the line feeds kept.
     static QString lines(std::string_view text);
     // A name inside a sentence: escaped as the engine escapes quoted paths

@@ -216,6 +216,8 @@ void StudioModel::followOutput() {
         if (!outputPlayed_) alerts_->notice(QStringLiteral("No audio output"), *outputLoss_);
     }
     if (output_->playsOnDevice()) {
+        // The sound is back: an alert saying there is none would only take the next key.
+        if (!outputPlayed_) alerts_->withdraw(QStringLiteral("No audio output"));
         outputPlayed_ = true;
         changed = changed || outputLoss_.has_value();
         outputLoss_.reset();

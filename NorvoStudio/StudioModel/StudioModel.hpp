@@ -166,7 +166,8 @@ private:
     void pushRecordGain();
     void pushWriteProtection();
     // Follows the output's device: each loss is said on the deck until a device plays
-    // again, and with the alert "No audio output" when no device has played yet.
+    // again, and with the alert "No audio output" when no device has played yet, which
+    // goes by itself once one does.
     void followOutput();
     void openInOrder(std::vector<std::pair<std::filesystem::path, Completion>> documents);
     void shutdownSteps();

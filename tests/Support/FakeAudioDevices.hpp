@@ -90,6 +90,10 @@ public:
         std::lock_guard guard(mutex_);
         return made_;
     }
+    int started() const {
+        std::lock_guard guard(mutex_);
+        return starts_;
+    }
     int stopped() const {
         std::lock_guard guard(mutex_);
         return stopped_;
@@ -118,6 +122,7 @@ private:
             std::unique_lock lock(owner_.mutex_);
             if (owner_.failure_) throw std::runtime_error(*owner_.failure_);
             started_ = true;
+            ++owner_.starts_;
             owner_.current_ = this;
             owner_.blockIfHeld(lock, Call::start);
         }
@@ -164,6 +169,7 @@ private:
     int blocked_ = 0;
     Device* current_ = nullptr;
     int made_ = 0;
+    int starts_ = 0;
     int stopped_ = 0;
     int alive_ = 0;
     std::vector<float> left_, right_;

@@ -70,10 +70,13 @@ LoopbackHttpServer::Script LiveStation::connect() {
     {
         std::lock_guard lock(mutex_);
         index = connections_.size();
-        const double now = clock_->now();
-        const std::size_t edge = onAirLocked(now);
-        const std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
-        connections_.push_back({.from = from, .to = from, .connectedAt = now, .burstEnd = edge});
+        // A held connection is answered, burst and all, once the hold is over.
+        const double at = clock_->now() + hold_;
+        hold_ = 0;
+        const std::size_t edge = onAirLocked(at);
+        std::size_t from = edge > options_.burst ? edge - options_.burst : 0;
+        if (options_.blockBytes > 0) from -= from % options_.blockBytes;
+        connections_.push_back({.from = from, .to = from, .connectedAt = at, .burstEnd = edge});
     }
     changed_.notify_all();
     LoopbackHttpServer::Script script;
@@ -87,18 +90,35 @@ LoopbackHttpServer::Script LiveStation::connect() {
 
 LiveStation::~LiveStation() { close(); }
 
-std::size_t LiveStation::onAirLocked(double at) const {
+std::size_t LiveStation::onAirLocked(double clockTime) const {
+    const double at = clockTime * options_.clockRate;
+    std::size_t bytes = options_.audio.size();
     const std::vector<std::size_t>& ends = options_.frameEnds;
     if (!ends.empty()) {
         const auto atStart =
             std::size_t(std::upper_bound(ends.begin(), ends.end(), options_.onAirAtStart) - ends.begin());
         const double passed = std::floor(std::max(0.0, at) / options_.frameSeconds + 1e-9);
         const std::size_t frames = std::min(ends.size(), atStart + static_cast<std::size_t>(passed));
-        return frames == 0 ? 0 : ends[frames - 1];
+        bytes = frames == 0 ? 0 : ends[frames - 1];
+    } else {
+        const double made = double(options_.onAirAtStart) + at * options_.bytesPerSecond;
+        bytes = std::min(bytes, static_cast<std::size_t>(std::floor(made)));
     }
-    const double bytes = double(options_.onAirAtStart) + at * options_.bytesPerSecond;
-    return std::min(options_.audio.size(), static_cast<std::size_t>(std::floor(bytes)));
+    if (options_.blockBytes > 0 && bytes < options_.audio.size()) bytes -= bytes % options_.blockBytes;
+    return bytes;
 }
+
+void LiveStation::holdNext(double seconds) {
+    std::lock_guard lock(mutex_);
+    hold_ = std::max(0.0, seconds);
+}
+
+double LiveStation::lastConnectedAt() const {
+    std::lock_guard lock(mutex_);
+    return connections_.empty() ? 0 : connections_.back().connectedAt;
+}
+
+double LiveStation::stationTime() const { return clock_->now() * options_.clockRate; }
 
 std::size_t LiveStation::onAir() const {
     std::lock_guard lock(mutex_);
@@ -184,7 +204,7 @@ double LiveStation::distanceBehindLive(int64_t unheard) {
                                  end - reference_->fed);
         reference_->fed = end;
     }
-    return clock_->now() - double(reference_->frames - unheard) / 44100;
+    return stationTime() - double(reference_->frames - unheard) / 44100;
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> LiveStation::sent() const {

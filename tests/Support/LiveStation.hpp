@@ -16,8 +16,10 @@ namespace norvo::test {
 
 // A live station on the loopback server, as servers run one, on a hand-moved clock: its
 // stream goes on the air at `bytesPerSecond` as the clock moves, or a codec frame at a time
-// as an encoder sends it; each new listener first gets the last `burst` bytes on the air,
-// then the stream as it goes on. drop() ends the connection in use, as a network would.
+// as an encoder sends it, or in the source's own blocks; each new listener first gets the
+// last `burst` bytes on the air (from the start of the block that holds the first of them,
+// as a server cuts its queue), then the stream as it goes on. drop() ends the connection
+// in use, as a network would; holdNext() holds the next one back, as a busy server does.
 //
 //   LiveStation station(server, "/live", clock, {bytes, 16000, 32000, 32000});
 //   clock->advance(4); station.waitUntilSent(); station.drop();
@@ -36,6 +38,11 @@ public:
         // run), as over a network.
         double jitter = 0;
         std::string mimeType = "audio/mpeg";
+        // The source hands the server its stream in blocks of this many bytes (0: as it goes);
+        // a block goes on the air whole, and a burst begins at a block's start.
+        std::size_t blockBytes = 0;
+        // The station's seconds per second of the clock: below 1, its clock runs slower.
+        double clockRate = 1;
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -49,6 +56,11 @@ public:
     // Ends the connection in use once it has sent what has reached the listener by now:
     // nothing more arrives, and the connection closes `stallSeconds` later on the clock.
     void drop(double stallSeconds = 0);
+    // The next connection's audio begins `seconds` after it connects, and its burst is cut
+    // then.
+    void holdNext(double seconds);
+    // The clock's time when the last connection's first bytes reached the listener.
+    double lastConnectedAt() const;
     // Ends every connection; before the server stops.
     void close();
     // Waits (bounded, in real time) until `count` connections have begun and every open one
@@ -60,6 +72,8 @@ public:
     // `unheard` frames of it: the clock less the position of the next frame heard, in
     // seconds (the same for every listener, from one constant on).
     double distanceBehindLive(int64_t unheard);
+    // The station's time, on its own clock.
+    double stationTime() const;
 
 private:
     struct Connection {
@@ -99,6 +113,7 @@ private:
     std::condition_variable changed_;
     std::vector<Connection> connections_;
     bool closed_ = false;
+    double hold_ = 0;
     const std::shared_ptr<Calls> calls_ = std::make_shared<Calls>();
 };
 

@@ -50,7 +50,7 @@ std::string randomBytes(std::size_t count, uint32_t seed) {
     return bytes;
 }
 
-StereoSamples decodedStation(const std::string& bytes) {
+StereoSamples decodedStation(const std::string& bytes, RadioStreamDecoder::Hint hint) {
     struct Collector final : RadioStreamDecoder::Client {
         StereoSamples samples;
         void decoderReady(const RadioStreamDecoder::Format&) override {}
@@ -60,7 +60,7 @@ StereoSamples decodedStation(const std::string& bytes) {
         }
         void decoderFailed(const std::string&) override {}
     } collector;
-    RadioStreamDecoder decoder(RadioStreamDecoder::Hint::mpegLayer3, collector);
+    RadioStreamDecoder decoder(hint, collector);
     decoder.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return collector.samples;
 }

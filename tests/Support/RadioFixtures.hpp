@@ -34,8 +34,9 @@ std::filesystem::path committedFixture(const std::string& name);
 // Deterministic bytes that are no audio format at all.
 std::string randomBytes(std::size_t count, uint32_t seed);
 
-// Everything the stream's MP3 decoder makes of `bytes`, as a stream would hear them.
-StereoSamples decodedStation(const std::string& bytes);
+// Everything the stream's decoder (MP3 unless hinted otherwise) makes of `bytes`, as a stream would hear them.
+StereoSamples decodedStation(const std::string& bytes,
+                             RadioStreamDecoder::Hint hint = RadioStreamDecoder::Hint::mpegLayer3);
 
 // Where each codec frame of an MPEG-1 layer III or ADTS stream ends, in bytes.
 std::vector<std::size_t> codecFrameEnds(const std::string& bytes);

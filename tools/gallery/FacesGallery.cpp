@@ -35,6 +35,7 @@ namespace {
 
 // A headless studio whose deck can be shown in any transport state.
 struct Studio : gallery::GalleryStudio {
+    using GalleryStudio::GalleryStudio;
     // Shows a transport state on the deck as the live deck would after a tick.
     void showTransport(TransportMode mode, int64_t head, double windSpeed = 0, float level = 0) {
         CoreSnapshot snapshot = model->live().snapshot();
@@ -72,6 +73,28 @@ void picture(gallery::Gallery& g, const QString& name, QWidget& face) {
     timer.start();
     while (timer.elapsed() < 120) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     g.widget(name, face);
+}
+
+// The sound device gone: the deck says so with what its transport does, the shortest status
+// and the longest.
+void deckWithoutSound(gallery::Gallery& g) {
+    Studio studio(Studio::Sound::lost);
+    studio.model->start();
+    studio.model->cassetteSlot().newCassette(CassetteType::c60());
+    studio.runBackground();
+    studio.output->renderFrames(735);
+    studio.model->tick();
+    const test::FakeClock clock{Date{} + std::chrono::seconds(1'700'000'000)};
+    ModelDeck deck(*studio.model, clock);
+    CassetteDeckView face(deck);
+    picture(g, "deck-no-sound-stopped-start", face);
+
+    studio.model->setDeckInput(DeckInput::tuner);
+    studio.model->transport(TransportCommand::record);
+    studio.output->renderFrames(735);
+    studio.model->tick();
+    face.refresh();
+    picture(g, "deck-no-sound-armed-tuner", face);
 }
 
 void deck(gallery::Gallery& g) {
@@ -160,6 +183,7 @@ void deck(gallery::Gallery& g) {
     face.refresh();
     picture(g, "deck-busy", face);
     studio.background.clear();
+    deckWithoutSound(g);
 }
 
 void player(gallery::Gallery& g) {

@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
+#include "AudioEngine/FallbackAudioOutput.hpp"
 #include "AudioEngine/OfflineAudioOutput.hpp"
 #include "NorvoStudio/Support/RackFaceServices.hpp"
 #include "NorvoStudio/Support/SilentStudioUi.hpp"
@@ -23,7 +25,25 @@
 
 namespace gallery {
 
+// The offline output of a studio whose sound device went away: it renders on demand, and
+// says the device is lost.
+class LostDeviceOutput final : public norvo::AudioOutput {
+public:
+    explicit LostDeviceOutput(norvo::AudioCore& core) : offline(core) {}
+    void start() override { offline.start(); }
+    void stop() override { offline.stop(); }
+    bool isRunning() const override { return offline.isRunning(); }
+    uint64_t deviceLosses() const override { return 1; }
+    std::string lastDeviceLoss() const override { return norvo::FallbackAudioOutput::stoppedSentence; }
+    bool playsOnDevice() const override { return false; }
+
+    norvo::OfflineAudioOutput offline;
+};
+
 struct GalleryStudio {
+    // Whether the studio's sound device plays or has gone away.
+    enum class Sound { device, lost };
+
     QTemporaryDir dir;
     norvo::QtMainExecutor executor;
     norvo::InMemoryDefaultsStore defaults;
@@ -36,12 +56,17 @@ struct GalleryStudio {
     // The faces' inputs, the tuner's clock standing still so that every run draws the same.
     std::unique_ptr<norvo::test::RackFaceServices> faces;
 
-    GalleryStudio() {
+    explicit GalleryStudio(Sound sound = Sound::device) {
         norvo::StudioServices services = standard.services(executor, defaults, ui);
         services.workspacesRoot = std::filesystem::path(dir.path().toStdString()) / "Workspaces";
         services.runInBackground = [this](std::function<void()> work) { background.push_back(std::move(work)); };
         // Audio is rendered only when a picture asks for it.
-        services.makeOutput = [this](norvo::AudioCore& core) -> std::unique_ptr<norvo::AudioOutput> {
+        services.makeOutput = [this, sound](norvo::AudioCore& core) -> std::unique_ptr<norvo::AudioOutput> {
+            if (sound == Sound::lost) {
+                auto made = std::make_unique<LostDeviceOutput>(core);
+                output = &made->offline;
+                return made;
+            }
             auto made = std::make_unique<norvo::OfflineAudioOutput>(core);
             output = made.get();
             return made;

@@ -271,6 +271,44 @@ TEST_F(FallbackAudioOutputTest, ADeviceMustPlaySteadilyToTakeOverAndOneThatNever
     EXPECT_EQ(devices.made(), 3);
 }
 
+// A new device's first callback comes a while after it is opened, as opening and starting a
+// stream on a sound server may take longer than the settle time.
+class FallbackAudioOutputFirstCallbackTest : public FallbackAudioOutputTest,
+                                             public ::testing::WithParamInterface<Time> {};
+
+TEST_P(FallbackAudioOutputFirstCallbackTest, ANewDevicePlaysSteadilyFromItsFirstCallbackBeforeItTakesOver) {
+    start();
+    run(GetParam(), Device::idle);
+    std::optional<Time> tookOver;
+    for (Time since{}; since <= 200ms && !tookOver; since += 10ms) {
+        devices.play(buffer);
+        if (output.renderer() == Renderer::device) tookOver = since;
+        clock.advance(10ms);
+        ASSERT_TRUE(settle());
+    }
+    ASSERT_TRUE(tookOver);
+    EXPECT_GE(*tookOver, FallbackAudioOutput::Options{}.settleTime);
+    EXPECT_LE(*tookOver, FallbackAudioOutput::Options{}.settleTime + 10ms);
+}
+
+TEST_P(FallbackAudioOutputFirstCallbackTest, ANewDeviceThatStartsWithABurstAndAPauseKeepsTheTapeOnTheClock) {
+    start();
+    run(GetParam(), Device::idle);
+    for (int i = 0; i < 5; ++i) devices.play(buffer);
+    EXPECT_EQ(core.device, 0) << "the burst took the turn";
+    run(300ms, Device::idle);
+    run(1s, Device::playing);
+    EXPECT_EQ(output.renderer(), Renderer::device);
+    EXPECT_FALSE(output.silentOutputRuns());
+    EXPECT_LE(drift(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delays, FallbackAudioOutputFirstCallbackTest, ::testing::Values(110ms, 150ms, 190ms), [](const auto& info) {
+        return "After" + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(info.param).count()) +
+               "ms";
+    });
+
 TEST_F(FallbackAudioOutputTest, StoppingEndsTheDeviceAndTheSilenceAndNothingRendersAfter) {
     start();
     run(300ms, Device::playing);
@@ -349,6 +387,9 @@ TEST_P(FallbackAudioOutputHangTest, QuittingLeavesADeviceCallThatHangsBehind) {
     devices.release();
     EXPECT_TRUE(devices.waitUntilGone());
     EXPECT_FALSE(devices.running());
+    if (call == Call::open) {
+        EXPECT_EQ(devices.started(), 0) << "a device opened after quitting was started";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, FallbackAudioOutputHangTest, ::testing::Values(Call::open, Call::start, Call::stop),

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
+#include <future>
+#include <thread>
 
+#include "NorvoStudioApp/ApplicationLifetime.hpp"
 #include "NorvoStudioApp/RecentDocuments.hpp"
 #include "Support/Fifo.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -161,6 +164,40 @@ TEST_F(RecentDocumentsTest, AListThatCannotBeReadIsLeftAsItIsAndNotWaitedFor) {
         EXPECT_FALSE(RecentDocuments::note(list(), QUrl::fromLocalFile("/b.norvo"), cassetteType, tuesday));
     }));
     EXPECT_TRUE(std::filesystem::is_fifo(fifo.path()));
+}
+
+TEST_F(RecentDocumentsTest, ANoteLeftBehindPastTheApplicationsEndNotesNothing) {
+    ASSERT_TRUE(RecentDocuments::note(list(), QUrl::fromLocalFile("/a.norvo"), cassetteType, monday));
+    const QByteArray before = contents(list());
+    const auto entry = RecentDocuments::entry(QUrl::fromLocalFile("/b.norvo"), cassetteType, tuesday);
+    ApplicationLifetime lifetime;
+    ASSERT_TRUE(RecentDocuments::note(list().toStdString(), entry, lifetime));
+    EXPECT_EQ(read(list()).size(), 2u);
+    write(list(), before);
+    lifetime.end();
+    EXPECT_FALSE(RecentDocuments::note(list().toStdString(), entry, lifetime));
+    EXPECT_EQ(contents(list()), before);
+}
+
+TEST(ApplicationLifetime, EndingWaitsForAUseUnderWayAndNoUseBeginsAfter) {
+    ApplicationLifetime lifetime;
+    std::promise<void> using_;
+    std::promise<void> release;
+    std::thread user([&] {
+        lifetime.use([&] {
+            using_.set_value();
+            release.get_future().wait();
+        });
+    });
+    using_.get_future().wait();
+    auto ended = std::async(std::launch::async, [&] { lifetime.end(); });
+    EXPECT_EQ(ended.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    release.set_value();
+    ended.wait();
+    user.join();
+    bool ran = false;
+    EXPECT_FALSE(lifetime.use([&] { ran = true; }));
+    EXPECT_FALSE(ran);
 }
 
 }  // namespace

@@ -48,6 +48,14 @@ HandOver launch(const QString& socket, const std::vector<std::filesystem::path>&
     return handed.get();
 }
 
+// A launch's messages as they travel, each behind its length.
+QByteArray framed(const QByteArray& message) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << quint32(message.size());
+    return bytes + message;
+}
+
 class SingleInstanceTest : public ::testing::Test {
 protected:
     QString socket() const { return QString::fromStdString((directory.path() / "s.socket").string()); }
@@ -164,6 +172,101 @@ TEST_F(SingleInstanceTest, IdleConnectionsAreTakenAFewAtATimeAndCutOffWhileTheSo
 
     QSignalSpy received(&running, &SingleInstance::documentsReceived);
     EXPECT_EQ(launch(socket(), {"/after.mp3"}), HandOver::delivered) << "the socket is still there";
+    EXPECT_TRUE(processUntil([&] { return received.count() == 1; }));
+}
+
+TEST_F(SingleInstanceTest, ALaunchThatGaveUpWaitingDuringAFloodHasNothingOpened) {
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    std::vector<std::vector<std::filesystem::path>> opened;
+    QObject::connect(&running, &SingleInstance::documentsReceived,
+                     [&](const std::vector<std::filesystem::path>& paths) { opened.push_back(paths); });
+    // Launches that say nothing take every place the studio reads from.
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < SingleInstance::connectionsAtOnce; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(socket());
+    }
+    processUntil([] { return false; }, 200);
+    EXPECT_EQ(launch(socket(), {"/gave-up.mp3"}, 300), HandOver::unanswered) << "and it says nothing was opened";
+    // The idle ones are cut off; the studio then finds the list of the launch that gave up.
+    executor.advance(SingleInstance::deliverySeconds);
+    EXPECT_EQ(launch(socket(), {"/waited.mp3"}), HandOver::delivered);
+    processUntil([&] { return !opened.empty(); });
+    processUntil([] { return false; }, 100);
+    EXPECT_EQ(opened, (std::vector<std::vector<std::filesystem::path>>{{"/waited.mp3"}}));
+}
+
+TEST_F(SingleInstanceTest, TheStudioOpensAListOnlyOnTheLaunchsWordThatItHeardTheReceipt) {
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    std::vector<std::filesystem::path> opened;
+    QObject::connect(&running, &SingleInstance::documentsReceived,
+                     [&](const std::vector<std::filesystem::path>& paths) { opened = paths; });
+    for (const bool says : {false, true}) {
+        opened.clear();
+        QLocalSocket launcher;
+        launcher.connectToServer(socket());
+        ASSERT_TRUE(launcher.waitForConnected(5000));
+        launcher.write(framed(SingleInstance::encode({"/a.mp3"}).front()));
+        QByteArray answer;
+        ASSERT_TRUE(processUntil([&] {
+            answer += launcher.readAll();
+            return !answer.isEmpty();
+        }));
+        EXPECT_EQ(answer, "k");
+        if (says) {
+            // Its word arrives as the studio's time for it runs out.
+            launcher.putChar('y');
+            launcher.flush();
+            executor.advance(SingleInstance::deliverySeconds);
+        } else {
+            launcher.abort();  // gone, as a launch that gave up a moment too soon
+        }
+        processUntil([] { return false; }, 200);
+        EXPECT_EQ(opened, says ? std::vector<std::filesystem::path>{"/a.mp3"} : std::vector<std::filesystem::path>{})
+            << (says ? "the launch has said its documents open" : "the launch has said they were not opened");
+    }
+}
+
+TEST_F(SingleInstanceTest, APathTooLongToOpenIsLeftOutAndTheRestHandedOver) {
+    const std::filesystem::path tooLong = "/" + std::string(SingleInstance::longestPath, 'x');
+    const std::filesystem::path longest = "/" + std::string(SingleInstance::longestPath - 1, 'y');
+    const std::vector<std::filesystem::path> given{"/a.mp3", tooLong, longest, "/b.mp3"};
+    EXPECT_EQ(SingleInstance::leftOut(given), std::vector<std::filesystem::path>{tooLong});
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    std::vector<std::filesystem::path> opened;
+    QObject::connect(&running, &SingleInstance::documentsReceived,
+                     [&](const std::vector<std::filesystem::path>& paths) { opened = paths; });
+    EXPECT_EQ(launch(socket(), given), HandOver::delivered);
+    EXPECT_TRUE(processUntil([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, (std::vector<std::filesystem::path>{"/a.mp3", longest, "/b.mp3"}));
+}
+
+TEST_F(SingleInstanceTest, WhatTheStudioHoldsOfListsUnderWayCountsAllLaunchesTogether) {
+    SingleInstance running(socket(), executor);
+    ASSERT_TRUE(running.listen());
+    QSignalSpy received(&running, &SingleInstance::documentsReceived);
+    // One launch has sent more than half of what the studio holds, and not its end.
+    const std::vector<std::filesystem::path> half(SingleInstance::heldPathsAtMost / 2 + 1, "/a.mp3");
+    std::vector<std::filesystem::path> more = half;
+    more.emplace_back("/last.mp3");
+    std::vector<QByteArray> parts = SingleInstance::encode(more);
+    parts.pop_back();
+    auto slow = std::make_unique<QLocalSocket>();
+    slow->connectToServer(socket());
+    ASSERT_TRUE(slow->waitForConnected(5000));
+    for (const QByteArray& part : parts) slow->write(framed(part));
+    QByteArray receipts;
+    ASSERT_TRUE(processUntil([&] {
+        receipts += slow->readAll();
+        return receipts.size() == qsizetype(parts.size());
+    }));
+    EXPECT_EQ(launch(socket(), half), HandOver::refused) << "another half is more than the studio holds";
+    slow.reset();
+    processUntil([] { return false; }, 100);
+    EXPECT_EQ(launch(socket(), half), HandOver::delivered) << "what the launch that went held is let go";
     EXPECT_TRUE(processUntil([&] { return received.count() == 1; }));
 }
 

@@ -436,6 +436,30 @@ void PrintTo(const RepaintCase& c, std::ostream* os) { *os << c.name; }
 
 class DeckFaceRepaint : public ::testing::TestWithParam<RepaintCase> {};
 
+// Without sound the deck says so on a line above its status, which stays whole: the display,
+// and the face, grow by that line while the output has no device.
+TEST(DeckFaceSound, ALostOutputAddsALineAboveTheStatusUntilTheSoundIsBack) {
+    test::FakeDeck deck;
+    deck.cassette = CassetteDocument(CassetteType::c60(), "Mixtape", CassetteDesign{});
+    deck.live.load(CassetteTransport::Cassette{CassetteType::c60()}, 0);
+    CassetteDeckView face(deck);
+    const int height = face.height();
+    const QRectF status = face.partRect(CassetteDeckView::Part::status);
+
+    deck.loss = QStringLiteral("Gone.");
+    deck.announce();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(face.statusText(), "■ STOP  ·  BEGINNING OF SIDE");
+    EXPECT_GT(face.height(), height);
+    EXPECT_GT(face.partRect(CassetteDeckView::Part::status).height(), status.height());
+
+    deck.loss.reset();
+    deck.announce();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(face.height(), height);
+    EXPECT_EQ(face.partRect(CassetteDeckView::Part::status), status);
+}
+
 TEST_P(DeckFaceRepaint, AChangeRepaintsOnlyThePartsThatShowIt) {
     test::FakeDeck deck;
     deck.cassette = CassetteDocument(CassetteType::c60(), "Mixtape", CassetteDesign{});
@@ -475,7 +499,6 @@ INSTANTIATE_TEST_SUITE_P(
         RepaintCase{"Levels", {}, [](test::FakeDeck& d) { d.levels.left.db = -10; }, {Part::meters}},
         RepaintCase{"LoadProgress", {}, [](test::FakeDeck& d) { d.work->progress = 0.5; }, {Part::busy}},
         RepaintCase{"TapeSound", {}, [](test::FakeDeck& d) { d.tapeSound = "Warm"; }, {Part::tapeSoundKey}},
-        RepaintCase{"OutputLost", {}, [](test::FakeDeck& d) { d.loss = QStringLiteral("Gone."); }, {Part::status}},
         RepaintCase{"ArmedLampBlinks",
                     [](test::FakeDeck& d) { d.live.mode = TransportMode::recordArmed; },
                     [](test::FakeDeck& d) { d.wallClock += std::chrono::milliseconds(500); },

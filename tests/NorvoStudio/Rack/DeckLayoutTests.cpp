@@ -10,10 +10,14 @@ namespace norvo {
 namespace {
 
 // Everything a user points at or reads stands inside the face and clear of everything else,
-// at rest and with the busy line, which pushes the rows under the display down.
+// at rest, with the busy line and with the no-sound line, which push the rows under them down.
 TEST(DeckLayout, ThePanelsAndControlsStandInsideTheFaceAndClearOfOneAnother) {
-    for (const auto busyLine : {DeckLayout::BusyLine::hidden, DeckLayout::BusyLine::shown}) {
-        const DeckLayout l(busyLine);
+    using Lines = std::pair<DeckLayout::BusyLine, DeckLayout::NoSoundLine>;
+    for (const auto& [busyLine, noSoundLine] : {Lines{DeckLayout::BusyLine::hidden, DeckLayout::NoSoundLine::hidden},
+                                                Lines{DeckLayout::BusyLine::shown, DeckLayout::NoSoundLine::hidden},
+                                                Lines{DeckLayout::BusyLine::hidden, DeckLayout::NoSoundLine::shown},
+                                                Lines{DeckLayout::BusyLine::shown, DeckLayout::NoSoundLine::shown}}) {
+        const DeckLayout l(busyLine, noSoundLine);
         const std::vector<std::pair<const char*, QRectF>> areas{
             {"lamps", l.recLed.united(l.tapeRunText)},
             {"well", l.well},
@@ -44,6 +48,11 @@ TEST(DeckLayout, ThePanelsAndControlsStandInsideTheFaceAndClearOfOneAnother) {
             EXPECT_TRUE(content.contains(readout));
         EXPECT_TRUE(l.well.contains(l.cassette));
         EXPECT_TRUE(l.cassette.contains(l.reels));
+        if (noSoundLine == DeckLayout::NoSoundLine::shown) {
+            EXPECT_TRUE(content.contains(l.noSound));
+            EXPECT_LT(l.noSound.bottom(), l.status.top()) << "above the status, not over it";
+            EXPECT_GT(l.noSound.top(), l.timeRow.bottom());
+        }
         if (busyLine == DeckLayout::BusyLine::shown) {
             EXPECT_TRUE(content.contains(l.busyMessage.united(l.busyBar)));
             EXPECT_GT(l.busyMessage.top(), l.scale.bottom());

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "AudioEngine/ReelGeometry.hpp"
+#include "Kit/GlowText.hpp"
 #include "Rack/DeckDrop.hpp"
+#include "Rack/DeckLayout.hpp"
 #include "Rack/DeckReadout.hpp"
 
 namespace norvo {
@@ -80,6 +82,23 @@ TEST_P(DeckStatus, NamesWhatTheTransportDoes) {
     EXPECT_EQ(r.statusTint, c.tint);
 }
 
+// With sound and without, every line of the status reads whole in the display: nothing is cut.
+TEST_P(DeckStatus, ReadsWholeWithSoundAndWithout) {
+    const StatusCase& c = GetParam();
+    for (const bool lost : {false, true}) {
+        DeckReadout::Inputs in = blankC60(c.mode, c.head);
+        in.transport.windSpeed = c.windSpeed;
+        in.deckInput = c.input;
+        in.outputLost = lost;
+        const DeckReadout r = DeckReadout::make(in);
+        const DeckLayout l(DeckLayout::BusyLine::hidden,
+                           lost ? DeckLayout::NoSoundLine::shown : DeckLayout::NoSoundLine::hidden);
+        const auto width = [](const QString& text) { return GlowText{text, 12, QColor()}.sizeHint().width(); };
+        EXPECT_LE(width(r.status), l.status.width()) << r.status.toStdString();
+        EXPECT_LE(width(r.soundNote), l.noSound.width()) << r.soundNote.toStdString();
+    }
+}
+
 const int64_t c60End = CassetteType::c60().sideFrames();
 using M = TransportMode;
 using T = DeckReadout::Tint;
@@ -106,15 +125,17 @@ TEST(DeckStatus, WithoutACassetteSaysSoWhateverTheDocument) {
     EXPECT_EQ(r.statusTint, T::cyan);
 }
 
-TEST(DeckStatus, SaysFirstThatNothingIsHeardWhileTheOutputHasLostItsDevice) {
+TEST(DeckStatus, SaysOnALineOfItsOwnThatNothingIsHeardWhileTheOutputHasLostItsDevice) {
     DeckReadout::Inputs in = blankC60(TransportMode::recordArmed, 10);
     in.deckInput = DeckInput::tuner;
+    EXPECT_EQ(DeckReadout::make(in).soundNote, "");
     in.outputLost = true;
     DeckReadout r = DeckReadout::make(in);
-    EXPECT_EQ(r.status, "NO SOUND · ● REC PAUSE — WAITING FOR TUNER");
+    EXPECT_EQ(r.soundNote, "NO SOUND");
+    EXPECT_EQ(r.status, "● REC PAUSE — WAITING FOR TUNER") << "the transport's status stays whole";
     EXPECT_EQ(r.statusTint, T::red) << "the transport's colour stays";
     in.transport = {};
-    EXPECT_EQ(DeckReadout::make(in).status, "NO SOUND · NO CASSETTE");
+    EXPECT_EQ(DeckReadout::make(in).status, "NO CASSETTE");
 }
 
 TEST(DeckTimeWindow, EmptyDeckFallsBackToDashesAndDarkFigures) {

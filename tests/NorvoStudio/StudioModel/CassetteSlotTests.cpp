@@ -34,6 +34,16 @@ std::vector<const HistoryEvent*> events(const CassetteDocument& document, const 
     return found;
 }
 
+// The direction a window manager gives a title when it looks no further than the first
+// strong character, into isolates too.
+QChar::Direction firstStrongDirection(const QString& text) {
+    for (const uint character : text.toUcs4()) {
+        const QChar::Direction direction = QChar::direction(char32_t(character));
+        if (direction == QChar::DirL || direction == QChar::DirR || direction == QChar::DirAL) return direction;
+    }
+    return QChar::DirON;
+}
+
 FileData entry(const std::filesystem::path& file, const std::string& name) {
     auto archive = ZipArchiveReader::open(file);
     auto index = archive->find(name);
@@ -437,8 +447,15 @@ TEST(StudioCassetteMendTest, ANameCannotBreakOrReorderTheTitleOrTheSentencesItSt
     f.start();
     f.insertBlank();
     f->editor().updateDocument([](CassetteDocument& d) { d.name = "\u05E9\u05DC\u05D5\u05DD"; });
-    EXPECT_EQ(f->title().text(), QStringLiteral("\u2068\u05E9\u05DC\u05D5\u05DD\u2069 \u2014 Edited"))
+    EXPECT_EQ(f->title().text(), QStringLiteral("\u200E\u2068\u05E9\u05DC\u05D5\u05DD\u2069 \u2014 Edited"))
         << "a right-to-left name isolated, so that \"Edited\" stays after it";
+    // Whatever script the name begins with, the line reads left to right, the name first.
+    for (const char* name : {"\u05E9\u05DC\u05D5\u05DD", "\u0645\u0631\u062D\u0628\u0627 Mix",
+                             "7 \u05E9\u05D9\u05E8\u05D9\u05DD", "Tape \u05E9\u05DC\u05D5\u05DD"}) {
+        f->editor().updateDocument([&](CassetteDocument& d) { d.name = name; });
+        EXPECT_EQ(firstStrongDirection(f->title().text()), QChar::DirL) << name;
+        EXPECT_TRUE(f->title().text().endsWith(QStringLiteral("\u2069 \u2014 Edited"))) << name;
+    }
     f->editor().updateDocument([](CassetteDocument& d) { d.name = "Mix\u202E\nTape"; });
     EXPECT_EQ(f->title().text(), QStringLiteral("Mix\uFFFD\uFFFDTape \u2014 Edited")) << "drawn with controls replaced";
     f->cassetteSlot().eject();

@@ -3,10 +3,13 @@
 // and one hand-moved clock for the station, the stream and the studio.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Radio/RadioTunerStreamFactory.hpp"
@@ -14,6 +17,7 @@
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
+#include "Support/SignalMeasure.hpp"
 
 namespace norvo {
 namespace {
@@ -84,6 +88,39 @@ std::vector<int64_t> timeOfBlocks(const int16_t* recorded, int64_t frames, const
         predicted = found < 0 ? -1 : found + blockFrames;
     }
     return times;
+}
+
+double correlation(std::span<const float> a, std::span<const float> b) {
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ab += double(a[i]) * b[i];
+        aa += double(a[i]) * a[i];
+        bb += double(b[i]) * b[i];
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// Where the first `frames` of `tape` lie in `source`: by 32-frame averages over the whole
+// source, then to the frame.
+int64_t placeInSource(const std::vector<float>& tape, const std::vector<float>& source, std::size_t frames) {
+    const auto averages = [](const std::vector<float>& x, std::size_t count) {
+        std::vector<float> out(count / 32);
+        for (std::size_t k = 0; k < out.size(); ++k)
+            for (std::size_t i = 0; i < 32; ++i) out[k] += x[k * 32 + i] / 32;
+        return out;
+    };
+    const std::vector<float> t = averages(tape, frames), s = averages(source, source.size());
+    // Of the places as good as the best (the phrases repeat), the first.
+    std::vector<double> r(s.size() - t.size() + 1);
+    for (std::size_t k = 0; k < r.size(); ++k) r[k] = correlation(t, std::span<const float>(s).subspan(k, t.size()));
+    const double best = *std::max_element(r.begin(), r.end());
+    const std::size_t at =
+        32 * std::size_t(std::find_if(r.begin(), r.end(), [&](double v) { return v >= best - 0.01; }) - r.begin());
+    // The span searched begins `near` before the coarse place: the lag is where in it.
+    constexpr std::size_t near = 64;
+    const std::size_t from = std::min(at >= near ? at - near : 0, source.size() - frames - 2 * near);
+    return int64_t(from) + test::bestLag(std::span<const float>(tape).first(frames),
+                                         std::span<const float>(source).subspan(from, frames + 2 * near), 2 * near);
 }
 
 // A station, the studio and its tuner's streams on one hand-moved clock; the studio ticks
@@ -231,6 +268,56 @@ TEST_F(StudioRadioRecording, ALoopedSweepRecordedAcrossTwoDropsKeepsItsDistanceB
     EXPECT_GT((*f)->cassetteSlot().media()->used(TapeSide::a), 10 * 44100);
     for (std::size_t join = 1; join < distances.size(); ++join)
         EXPECT_NEAR(distances[join], distances[0], 0.02) << "after drop " << join;
+}
+
+TEST_F(StudioRadioRecording, A48kHzAacStationRecordedAcrossAHeldReconnectionIsOneStretchOfTheStation) {
+    // Eight-second phrases of 32 notes at 48 kHz: the stream resamples each connection from
+    // another phase, and the phrase's earlier play matches the burst as well as the true one.
+    test::TemporaryDirectory scratch;
+    test::generateSignal(scratch / "phrases.aac",
+                         {"0.4*exp(-6*mod(n\\,12000)/48000)*sin(2*PI*220*pow(2\\,mod(7*floor(mod(n\\,384000)/"
+                          "12000)\\,24)/12)*mod(n\\,12000)/48000)",
+                          "0.3*exp(-3*mod(n\\,12000)/48000)*sin(2*PI*110*pow(2\\,mod(5*floor(mod(n\\,384000)/"
+                          "12000)\\,17)/12)*mod(n\\,12000)/48000)"},
+                         24.0, 48000, test::RadioCodec::aacAdts(128));
+    const std::string audio = test::readBytes(scratch / "phrases.aac");
+    // 64 KiB again to each listener, a codec frame at a time, up to 30 ms late.
+    record({.audio = audio,
+            .burst = 65536,
+            .onAirAtStart = 65536,
+            .frameEnds = test::codecFrameEnds(audio),
+            .frameSeconds = 1024.0 / 48000,
+            .jitter = 0.03,
+            .mimeType = "audio/aac"});
+    ASSERT_TRUE(run(3.0));
+    // Silent for 0.3 s before it closes; the server holds the next connection 2 s: 3.3 s
+    // from the last byte to the next.
+    station->holdNext(2.0);
+    drop(0.3125);
+    ASSERT_TRUE(run(5.0));
+    (*f)->transport(TransportCommand::stop);
+    f->tick();
+    ASSERT_EQ(station->sent().size(), 2u);
+    EXPECT_EQ(streams.last->currentStatus().dropouts, 0);
+
+    // Every twentieth of a second of the tape follows the one before in the station's audio.
+    const int64_t recorded = (*f)->cassetteSlot().media()->used(TapeSide::a);
+    ASSERT_GT(recorded, 7 * 44100);
+    const int16_t* frames = (*f)->cassetteSlot().media()->storage(TapeSide::a).frames();
+    std::vector<float> tape(std::size_t(recorded), 0.0f);
+    for (std::size_t i = 0; i < tape.size(); ++i)
+        tape[i] = (float(frames[2 * i]) + float(frames[2 * i + 1])) / 65534.0f;
+    const test::StereoSamples decoded = test::decodedStation(audio, RadioStreamDecoder::Hint::adts);
+    std::vector<float> source(decoded.frames());
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = 0.5f * (decoded.left[i] + decoded.right[i]);
+    constexpr std::size_t block = 2205;
+    const int64_t start = placeInSource(tape, source, 4 * block);
+    ASSERT_LE(start + int64_t(tape.size()), int64_t(source.size()));
+    for (std::size_t at = 0; at + block <= tape.size(); at += block) {
+        const std::span<const float> piece = std::span<const float>(tape).subspan(at, block);
+        const double r = correlation(piece, std::span<const float>(source).subspan(std::size_t(start) + at, block));
+        EXPECT_GT(r, 0.95) << "the tape at " << double(at) / 44100 << " s is not where the station's audio goes on";
+    }
 }
 
 }  // namespace

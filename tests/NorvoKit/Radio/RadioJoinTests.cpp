@@ -1,0 +1,307 @@
+// Reconnections to live stations of every shape a listener meets: sample rates, bitrates,
+// codecs and bursts, servers that cut their queue at their own blocks, hold a connection back
+// or let a dropped one go silent first. Each join keeps the listener's place: nothing heard
+// twice, nothing lost but what the server never sent again, streaming again at once.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Platform/HttpLoop.hpp"
+#include "Radio/RadioStream.hpp"
+#include "Support/AudioFixtures.hpp"
+#include "Support/LiveStation.hpp"
+#include "Support/LoopbackHttpServer.hpp"
+#include "Support/ManualLoopClock.hpp"
+#include "Support/RadioFixtures.hpp"
+#include "Support/TemporaryDirectory.hpp"
+
+namespace norvo {
+namespace {
+
+using Network = RadioStream::Status::Network;
+constexpr double patience = 20.0;
+
+struct Shape {
+    bool aac;
+    int sampleRate;
+    int kbps;
+    std::size_t burst;       // bytes re-sent to a new listener
+    std::size_t blockBytes;  // the source's blocks; 0: a codec frame at a time
+};
+
+enum class Content { loopedSweep, repeatedPhrases, steadyTone, silenceThenMusic, noise };
+
+struct JoinRow {
+    std::string name;
+    Shape shape;
+    Content content;
+    std::vector<double> outages;  // from the last byte to the next first byte, in turn
+    std::vector<double> holds;    // how long the server holds each next connection, in turn
+    double firstSeconds = 5;      // the first connection's audio before it drops
+    int joins = 12;
+    double clockRate = 1;  // the station's clock against ours
+    friend void PrintTo(const JoinRow& row, std::ostream* os) { *os << row.name; }
+};
+
+// Expressions of the station's own sample rate `r`, so that loops and phrases repeat to the
+// sample at any rate.
+std::vector<std::string> expressions(Content content, int r) {
+    const std::string R = std::to_string(r);
+    switch (content) {
+    case Content::loopedSweep:  // two seconds, looped
+        return {"0.5*sin(2*PI*(150*mod(n\\," + std::to_string(2 * r) + ")/" + R + "+900*pow(mod(n\\," +
+                    std::to_string(2 * r) + ")/" + R + "\\,2)))",
+                "0.4*sin(2*PI*(600*mod(n\\," + std::to_string(2 * r) + ")/" + R + "+400*pow(mod(n\\," +
+                    std::to_string(2 * r) + ")/" + R + "\\,2)))"};
+    case Content::repeatedPhrases: {  // eight-second phrases of 32 notes
+        const std::string note = std::to_string(r / 4), phrase = std::to_string(8 * r);
+        return {"0.4*exp(-6*mod(n\\," + note + ")/" + R + ")*sin(2*PI*220*pow(2\\,mod(7*floor(mod(n\\," + phrase +
+                    ")/" + note + ")\\,24)/12)*mod(n\\," + note + ")/" + R + ")",
+                "0.3*exp(-3*mod(n\\," + note + ")/" + R + ")*sin(2*PI*110*pow(2\\,mod(5*floor(mod(n\\," + phrase +
+                    ")/" + note + ")\\,17)/12)*mod(n\\," + note + ")/" + R + ")"};
+    }
+    case Content::steadyTone: return {"0.5*sin(2*PI*440*t)", "0.5*sin(2*PI*1000*t)"};
+    case Content::silenceThenMusic:
+        return {"gte(t\\,14)*0.4*exp(-5*mod(t\\,0.25))*sin(2*PI*220*pow(2\\,floor(12+12*sin(1.9*floor(4*t)))/12)*t)",
+                "gte(t\\,14)*0.3*exp(-2*mod(t\\,0.5))*sin(2*PI*110*pow(2\\,floor(7+7*sin(1.3*floor(2*t)))/12)*t)"};
+    case Content::noise: return {};
+    }
+    return {};
+}
+
+// Encoded once for every row of the same shape and content.
+const std::string& stationAudio(const Shape& shape, Content content) {
+    static std::mutex mutex;
+    static std::map<std::string, std::string> made;
+    const std::string key = std::to_string(shape.aac) + "/" + std::to_string(shape.sampleRate) + "/" +
+                            std::to_string(shape.kbps) + "/" + std::to_string(int(content));
+    std::lock_guard lock(mutex);
+    auto found = made.find(key);
+    if (found != made.end()) return found->second;
+    test::TemporaryDirectory scratch;
+    const auto file = scratch / (shape.aac ? "station.aac" : "station.mp3");
+    std::vector<std::string> codec =
+        shape.aac ? test::RadioCodec::aacAdts(shape.kbps) : test::RadioCodec::mp3Cbr(shape.kbps);
+    if (!shape.aac) codec.insert(codec.end() - 2, {"-write_xing", "0", "-id3v2_version", "0"});
+    constexpr double seconds = 120;
+    if (content == Content::noise) test::generateNoise(file, seconds, shape.sampleRate, 2, codec);
+    else test::generateSignal(file, expressions(content, shape.sampleRate), seconds, shape.sampleRate, codec);
+    return made.emplace(key, test::readBytes(file)).first->second;
+}
+
+class RadioJoinTest : public testing::TestWithParam<JoinRow> {
+protected:
+    static constexpr int ticksPerSecond = 16;  // the clock adds up its ticks without rounding
+    test::LoopbackHttpServer server{16, 60};
+    std::shared_ptr<test::ManualLoopClock> clock = std::make_shared<test::ManualLoopClock>();
+    std::shared_ptr<HttpLoop> loop = std::make_shared<HttpLoop>("radio-join-test", clock);
+    std::shared_ptr<std::atomic<uint64_t>> fed = std::make_shared<std::atomic<uint64_t>>(0);
+    std::unique_ptr<test::LiveStation> station;
+    std::unique_ptr<RadioStream> stream;
+    std::size_t connections = 1;
+    int64_t ticks = 0;
+    int64_t heard = 0;
+
+    void TearDown() override {
+        if (stream) stream->stop();
+        stream.reset();
+        if (station) station->close();
+        server.stop();
+    }
+
+    bool takenIn() {
+        if (!station->waitUntilSent(connections)) return false;
+        uint64_t sent = 0;
+        for (const auto& [from, to] : station->sent()) sent += to - from;
+        return loop->waitUntil([&] { return fed->load() == sent; }, patience);
+    }
+
+    // The clock moves in ticks; the stream takes in what each put on the air and is heard in
+    // step, as a sound card would.
+    bool play(double seconds) {
+        std::vector<float> l(4096), r(4096);
+        for (int i = 0; i < int(std::lround(seconds * ticksPerSecond)); ++i) {
+            clock->advance(1.0 / ticksPerSecond);
+            if (!takenIn()) return false;
+            const int frames = int((ticks + 1) * 44100 / ticksPerSecond - ticks * 44100 / ticksPerSecond);
+            ++ticks;
+            heard += stream->render(frames, l.data(), r.data());
+        }
+        return true;
+    }
+
+    // How much more of the station went on the air than the stream received, in seconds: it
+    // grows by what was lost and shrinks by what was received twice. Where the stream plays
+    // on without running dry, the listener's distance behind live moves by as much.
+    double behind() {
+        const auto unheard = std::llround(stream->currentStatus().bufferedSeconds * 44100);
+        return station->stationTime() - station->distanceBehindLive(unheard) - double(heard) / 44100;
+    }
+};
+
+TEST_P(RadioJoinTest, EachJoinKeepsItsPlaceAndLosesOnlyWhatWasNotSent) {
+    const JoinRow& row = GetParam();
+    const Shape& shape = row.shape;
+    const std::string& audio = stationAudio(shape, row.content);
+    const std::vector<std::size_t> ends = test::codecFrameEnds(audio);
+    ASSERT_GT(ends.size(), 1000u);
+    const double frameSeconds = (shape.aac ? 1024.0 : 1152.0) / shape.sampleRate;
+    // The station's time at the end of the codec frames that end by a byte, and at the
+    // start of the first whole one that begins there.
+    const auto endedBy = [&](std::size_t byte) {
+        return double(std::upper_bound(ends.begin(), ends.end(), byte) - ends.begin()) * frameSeconds;
+    };
+    const auto wholeFrom = [&](std::size_t byte) {
+        const bool onFrame = byte == 0 || std::binary_search(ends.begin(), ends.end(), byte);
+        return endedBy(byte) + (onFrame ? 0 : frameSeconds);
+    };
+    station = std::make_unique<test::LiveStation>(
+        server, "/live", clock,
+        test::LiveStation::Options{.audio = audio,
+                                   .burst = shape.burst,
+                                   // On the air a while: the first burst begins past the encoder's start.
+                                   .onAirAtStart = shape.burst + 65536,
+                                   .frameEnds = ends,
+                                   .frameSeconds = frameSeconds,
+                                   .jitter = 0.03,
+                                   .mimeType = shape.aac ? "audio/aac" : "audio/mpeg",
+                                   .blockBytes = shape.blockBytes,
+                                   .clockRate = row.clockRate});
+    RadioStream::Options options;
+    options.loop = loop;
+    options.decoderFactory = test::countingDecoders(fed);
+    stream = std::make_unique<RadioStream>(server.url("/live"), "NorvoStudio/1.2 (+test)", 2.0, options);
+    stream->start();
+    ASSERT_TRUE(station->waitUntilSent(1));
+    ASSERT_TRUE(play(row.firstSeconds));
+
+    std::vector<double> distances = {behind()}, uncovered = {0};
+    for (int join = 0; join < row.joins; ++join) {
+        const double outage = row.outages[std::size_t(join) % row.outages.size()];
+        const double hold =
+            row.holds.empty() ? 0 : std::min(outage - 1.0, row.holds[std::size_t(join) % row.holds.size()]);
+        const double stall = outage - 1.0 - hold;  // the stream waits a second before it retries
+        ASSERT_GE(stall, 0) << row.name;
+        station->drop(stall);
+        ASSERT_TRUE(play(stall));
+        ASSERT_TRUE(loop->waitUntil([&] { return stream->currentStatus().network == Network::reconnecting(1); },
+                                    patience))
+            << "join " << join;
+        station->holdNext(hold);
+        ASSERT_TRUE(play(1.0 - 1.0 / ticksPerSecond));
+        ++connections;
+        ASSERT_TRUE(play(1.0 / ticksPerSecond + hold));
+        ASSERT_TRUE(play(1.0));
+        EXPECT_EQ(stream->currentStatus().network, Network::streaming())
+            << "a second after the first byte of join " << join;
+        ASSERT_TRUE(play(2.0));
+        const auto sent = station->sent();
+        ASSERT_EQ(sent.size(), connections);
+        const auto& [from, to] = sent[sent.size() - 1];
+        uncovered.push_back(std::max(0.0, wholeFrom(from) - endedBy(sent[sent.size() - 2].second)));
+        distances.push_back(behind());
+    }
+    // Only what the burst did not cover is missing; whatever else moves is heard twice or lost.
+    double worst = 0, drift = 0;
+    for (std::size_t join = 1; join < distances.size(); ++join) {
+        const double moved = distances[join] - distances[join - 1] - uncovered[join];
+        drift += moved;
+        worst = std::max(worst, std::fabs(moved));
+        EXPECT_NEAR(moved, 0, 0.02) << "join " << join - 1 << " (" << uncovered[join] << " s not sent again)";
+    }
+    // A tone's timing errors may not add up beyond a period (25 ms) of it.
+    EXPECT_NEAR(drift, 0, row.content == Content::steadyTone ? 0.025 : 0.04) << "over all joins";
+    std::printf("JOIN-DISTANCE %s worst %.1f ms, drift %.1f ms, dropouts %d\n", row.name.c_str(), worst * 1000,
+                drift * 1000, stream->currentStatus().dropouts);
+}
+
+constexpr std::size_t KiB = 1024;
+// Outages from 1.1 s up; the stream's own second of waiting is part of each.
+const std::vector<double> usualOutages = {1.125, 2.0, 2.6875, 3.375};
+const std::vector<double> longOutages = {3.25, 3.375, 3.4375};
+const std::vector<double> noHolds = {};
+const std::vector<double> heldTwoSeconds = {2.0, 0.0, 1.0, 2.0};
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, RadioJoinTest,
+    testing::Values(
+        // 48 kHz AAC, resampled by the stream: loops and phrases repeated on the join.
+        JoinRow{"Aac48kLoopedSweep", {true, 48000, 128, 64 * KiB, 0}, Content::loopedSweep, usualOutages, noHolds},
+        JoinRow{"Aac48kPhrasesServerBlocks",
+                {true, 48000, 128, 64 * KiB, 4096},
+                Content::repeatedPhrases,
+                usualOutages,
+                noHolds},
+        // Bursts shorter than the outage: the phrase's earlier play is no place to join.
+        JoinRow{
+            "Mp3Burst16KiBPhrases", {false, 44100, 128, 16 * KiB, 0}, Content::repeatedPhrases, usualOutages, noHolds},
+        JoinRow{"Aac48kBurst16KiBPhrases",
+                {true, 48000, 128, 16 * KiB, 0},
+                Content::repeatedPhrases,
+                usualOutages,
+                noHolds},
+        JoinRow{"Mp3At320Phrases", {false, 44100, 320, 64 * KiB, 0}, Content::repeatedPhrases, usualOutages, noHolds},
+        // A first connection shorter than the 128 KiB burst it began with.
+        JoinRow{"Aac48kBurst128KiBShortFirstTone",
+                {true, 48000, 128, 128 * KiB, 0},
+                Content::steadyTone,
+                usualOutages,
+                noHolds,
+                3.625},
+        // Long outages, some of them held back by the server.
+        JoinRow{"Aac48kPhrasesLongOutagesHeld",
+                {true, 48000, 128, 64 * KiB, 0},
+                Content::repeatedPhrases,
+                longOutages,
+                heldTwoSeconds},
+        // The rest of the grid, sparsely.
+        JoinRow{"Mp3At64Rate32kSweepBlocks",
+                {false, 32000, 64, 64 * KiB, 1500},
+                Content::loopedSweep,
+                usualOutages,
+                noHolds,
+                5,
+                6},
+        JoinRow{"Mp3At192Rate48kNoise128KiB",
+                {false, 48000, 192, 128 * KiB, 0},
+                Content::noise,
+                usualOutages,
+                heldTwoSeconds,
+                5,
+                6},
+        JoinRow{"Aac48At44kSilenceThenMusic",
+                {true, 44100, 48, 64 * KiB, 0},
+                Content::silenceThenMusic,
+                usualOutages,
+                noHolds,
+                5,
+                6},
+        // A station whose clock runs 500 ppm slow: the place the timing keeps sinks with it.
+        JoinRow{"Mp3SlowClockTone",
+                {false, 44100, 128, 64 * KiB, 0},
+                Content::steadyTone,
+                usualOutages,
+                noHolds,
+                5,
+                12,
+                0.9995},
+        JoinRow{"Mp3NoBurstTone", {false, 44100, 128, 0, 0}, Content::steadyTone, usualOutages, noHolds, 5, 6},
+        JoinRow{"Aac96At32kNoiseBlocks",
+                {true, 32000, 96, 64 * KiB, 4096},
+                Content::noise,
+                longOutages,
+                heldTwoSeconds,
+                5,
+                6}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace norvo
