@@ -429,9 +429,11 @@ DeckLayout CassetteDeckView::layoutFor(const DeckShown& shown) {
 
 void CassetteDeckView::refresh() {
     const DeckShown next = read();
-    if (DeckLayout laid = layoutFor(next); !(laid == layout_)) {
-        // The busy line and the no-sound line change the face's height: lay everything out again.
-        layout_ = laid;
+    // The busy line and the no-sound line change the face's height: lay everything out again.
+    // Only then, since working out a layout measures the fonts and this runs every tick.
+    if (next.busy.has_value() != shown_.busy.has_value() ||
+        next.readout.soundNote.isEmpty() != shown_.readout.soundNote.isEmpty()) {
+        layout_ = layoutFor(next);
         layoutControls();
         updateGeometry();
         resize(sizeHint());
