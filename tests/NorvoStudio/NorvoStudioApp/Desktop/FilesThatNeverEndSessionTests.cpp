@@ -30,7 +30,12 @@ notice=$(timeout 10 xdotool search --sync --onlyvisible --all --pid "$app" --nam
 [ -n "$notice" ] && xdotool windowfocus --sync "$notice" key Return
 acknowledge_audio
 xdotool windowfocus --sync "$win" key --clearmodifiers ctrl+shift+o
-panel=$(timeout 10 xdotool search --sync --onlyvisible --name '^Add MP3 or WAV files to the player$' | head -n 1)
+# xdotool gives up on an X error when a window goes while it searches (the alerts just closed).
+panel=
+for _ in 1 2 3; do
+  panel=$(timeout 10 xdotool search --sync --onlyvisible --name '^Add MP3 or WAV files to the player$' | head -n 1)
+  [ -n "$panel" ] && break
+done
 if [ -n "$panel" ]; then
   echo "panel shown"
   xdotool windowfocus --sync "$panel" key Escape
