@@ -47,6 +47,18 @@ protected:
         ASSERT_TRUE(settle());
         f.tick();
     }
+    // No sound server, and a cassette handed over at launch that cannot be opened.
+    void startWithABrokenCassetteAndNoServer() {
+        devices.failWith(noServer);
+        const auto file = f.directory / "Broken.norvo";
+        std::ofstream(file) << "this is not a cassette";
+        f->open(file);
+        f.start();
+        ASSERT_NE(output, nullptr);
+        f.runBackground();
+        ASSERT_TRUE(settle());
+        f.tick();
+    }
     bool settle() {
         return clock.settle([this] { return output->silentOutputRuns() ? 2 : 1; });
     }
@@ -105,15 +117,8 @@ TEST_F(StudioSilentOutputTest, WithoutASoundDeviceThePlayerPlaysAndTheDeckRecord
 TEST_F(StudioSilentOutputTest, ACassetteThatCannotOpenAtStartIsToldBeforeTheMissingDevice) {
     // A broken cassette handed over at launch fails before the device's absence is known:
     // neither sentence may hide the other.
-    devices.failWith(noServer);
-    const auto file = f.directory / "Broken.norvo";
-    std::ofstream(file) << "this is not a cassette";
-    f->open(file);
-    f.start();
-    ASSERT_NE(output, nullptr);
-    f.runBackground();
-    ASSERT_TRUE(settle());
-    f.tick();
+    startWithABrokenCassetteAndNoServer();
+    if (HasFatalFailure()) return;
 
     ASSERT_TRUE(f->alerts().shown());
     EXPECT_EQ(f->alerts().shown()->title, "Cannot open cassette");
@@ -141,15 +146,8 @@ TEST_F(StudioSilentOutputTest, TheStartUpAlertGoesByItselfOnceADevicePlays) {
 }
 
 TEST_F(StudioSilentOutputTest, AStartUpAlertWaitingBehindAnotherIsDroppedOnceADevicePlays) {
-    devices.failWith(noServer);
-    const auto file = f.directory / "Broken.norvo";
-    std::ofstream(file) << "this is not a cassette";
-    f->open(file);
-    f.start();
-    ASSERT_NE(output, nullptr);
-    f.runBackground();
-    ASSERT_TRUE(settle());
-    f.tick();
+    startWithABrokenCassetteAndNoServer();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(f->alerts().shown());
     ASSERT_EQ(f->alerts().shown()->title, "Cannot open cassette");
 
