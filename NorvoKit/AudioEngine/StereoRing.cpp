@@ -18,6 +18,17 @@ void StereoRing::write(const float* srcLeft, const float* srcRight, std::size_t 
     count += frames;
 }
 
+void StereoRing::writeSilence(std::size_t frames) {
+    if (capacity == 0 || frames == 0) return;
+    const std::size_t writeIndex = (readIndex + count) % capacity;
+    const std::size_t first = std::min(frames, capacity - writeIndex);
+    std::fill_n(left + writeIndex, first, 0.0f);
+    std::fill_n(right + writeIndex, first, 0.0f);
+    std::fill_n(left, frames - first, 0.0f);
+    std::fill_n(right, frames - first, 0.0f);
+    count += frames;
+}
+
 std::size_t StereoRing::read(float* dstLeft, float* dstRight, std::size_t frames) {
     const std::size_t n = std::min(frames, count);
     if (n == 0) return 0;

@@ -16,6 +16,8 @@ struct StereoRing {
 
     // The caller guarantees frames <= capacity - count.
     void write(const float* srcLeft, const float* srcRight, std::size_t frames);
+    // As write(), with frames of silence.
+    void writeSilence(std::size_t frames);
     // Copies min(frames, count) frames out; returns how many.
     std::size_t read(float* dstLeft, float* dstRight, std::size_t frames);
     // Drops up to `frames` of the oldest frames; returns how many.

@@ -141,9 +141,13 @@ int RadioStream::render(int frames, float* left, float* right) {
     if (frames <= 0) return 0;
     // Real-time path: one short critical section of block copies, no allocation.
     std::lock_guard lock(lock_);
-    if (!playing_) return 0;
+    if (!playing_) {
+        silenceSinceHeard_ += frames;
+        return 0;
+    }
     const std::size_t delivered = ring_.read(left, right, static_cast<std::size_t>(frames));
     consumedFrames_ += static_cast<int64_t>(delivered);
+    silenceSinceHeard_ = frames - static_cast<int64_t>(delivered);
     if (delivered < static_cast<std::size_t>(frames)) {
         // Ran dry: play again only after a full prebuffer.
         playing_ = false;
@@ -439,6 +443,7 @@ void RadioStream::deliver(const float* left, const float* right, std::size_t fra
 }
 
 void RadioStream::push(const float* left, const float* right, std::size_t frames) {
+    const double now = loop_->now();
     framesThisConnection_ += static_cast<int64_t>(frames);
     if (framesThisConnection_ > prebufferFrames_) {
         everStreamed_ = true;
@@ -466,7 +471,7 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
         publishRing();
     }
     pushedFrames_ += static_cast<int64_t>(frames);
-    followLiveLine(loop_->now());
+    followLiveLine(now);
     std::lock_guard lock(statusLock_);
     if (status_.network.state != Status::Network::State::streaming) status_.network = Status::Network::streaming();
 }
@@ -484,9 +489,6 @@ void RadioStream::finishJoin() {
 }
 
 void RadioStream::decideJoin() {
-    // A server that sent nothing ahead of the live stream re-sent nothing: however alike
-    // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
-    if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     const double now = loop_->now();
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
@@ -505,6 +507,9 @@ void RadioStream::decideJoin() {
     // much of the history it resembles. Join at the gap; only what was never sent is lost.
     const double outage = std::max(0.0, heldSince_ - outageFrom_) * frameRate;
     if (predicted && *predicted >= pushedFrames_ && double(burstFrames_) < outage) return joinAt(*predicted);
+    // A server that sent nothing ahead of the live stream re-sent nothing: however alike
+    // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
+    if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
     const auto found = matchBurst(predicted);
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
@@ -673,10 +678,14 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
         joinOrigin_ = std::min(*origin, received);
         const int64_t skip = received - *origin;
         if (skip < 0) {
-            // A gap: the stream's positions run on from the last frame received, so the
-            // lines move nearer by what was never sent.
-            liveLine_ += static_cast<double>(skip);
-            if (keptLine_) *keptLine_ += static_cast<double>(skip);
+            // A gap, what was never sent: it is played as silence, so the listener stays as
+            // far behind live. Where the backlog ran dry, the dropout played part of it; the
+            // stream's positions run on past what is not filled, so the lines move nearer
+            // by as much.
+            const int64_t unfilled = -skip - fillGap(*origin);
+            joinOrigin_ = pushedFrames_;
+            liveLine_ -= static_cast<double>(unfilled);
+            if (keptLine_) *keptLine_ -= static_cast<double>(unfilled);
         } else if (skip >= static_cast<int64_t>(held)) {
             from = held;
             skipRemaining_ = skip - static_cast<int64_t>(held);
@@ -700,6 +709,33 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
     for (auto& [decoded, title] : titles)
         queueTitle(std::move(title), awaitingFirstTitle_ ? connectionStartFrame_
                                                          : std::max(connectionStartFrame_, joinOrigin_ + decoded));
+}
+
+int64_t RadioStream::fillGap(int64_t origin) {
+    const int64_t gap = origin - pushedFrames_;
+    std::size_t remaining = 0, filled = 0;
+    {
+        std::lock_guard lock(lock_);
+        // The silence the render played since it last played audio stands for as much of
+        // the gap: with the rest, the listener stays as far behind live.
+        const int64_t wanted = gap - silenceSinceHeard_;
+        if (cancelled_ || wanted <= 0) return 0;
+        remaining = std::min<std::size_t>(static_cast<std::size_t>(wanted), ring_.space());
+    }
+    // In short holds of the render's lock; the render only makes room.
+    while (remaining > 0) {
+        const std::size_t batch = std::min<std::size_t>(remaining, outputCapacity);
+        std::lock_guard lock(lock_);
+        ring_.writeSilence(batch);
+        remaining -= batch;
+        filled += batch;
+        publishRing();
+    }
+    for (std::size_t i = 0; i < std::min<std::size_t>(filled, historyFrames); ++i)
+        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % historyFrames)] = 0;
+    pushedFrames_ += static_cast<int64_t>(filled);
+    gapFilledFrames_ += static_cast<int64_t>(filled);
+    return static_cast<int64_t>(filled);
 }
 
 int64_t RadioStream::joinReach() const {

@@ -211,6 +211,9 @@ private:
     void finishJoin();
     // How far back from the last frame received the burst's first frame may lie.
     int64_t joinReach() const;
+    // Plays silence for the gap up to `origin`, the place of the first frame after it, as
+    // much as keeps the listener's distance behind live; returns how many frames.
+    int64_t fillGap(int64_t origin);
     void trimBacklog();
     void setNetwork(Status::Network network);
     // Titles, loop thread; the queue itself is under statusLock_.
@@ -237,6 +240,7 @@ private:
     StereoRing ring_;
     bool playing_ = false;
     int64_t consumedFrames_ = 0;
+    int64_t silenceSinceHeard_ = 0;  // frames the render was asked for since it last had audio
     // Copies the tuner reads without the render lock.
     std::atomic<int64_t> heardFrames_{0};
     std::atomic<int64_t> bufferedFrames_{0};
@@ -289,6 +293,7 @@ private:
     bool placedByAudio_ = false;  // the last join was placed by a match, not by the timing
     CancelHandle settleTimer_;
     int64_t skipRemaining_ = 0;
+    int64_t gapFilledFrames_ = 0;  // silence played for what was never sent, over the stream's life
     int64_t decodedThisConnection_ = 0;
     int64_t joinOrigin_ = 0;                      // stream position of the connection's first decoded frame
     double lastAudioAt_ = 0;                      // loop clock when frames were last decoded

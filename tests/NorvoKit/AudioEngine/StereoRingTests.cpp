@@ -64,5 +64,15 @@ TEST_F(StereoRingTest, FillsToCapacityAndDiscardsTheOldest) {
     EXPECT_EQ(read(8), (std::vector<float>{30, 31}));
 }
 
+TEST_F(StereoRingTest, SilenceGoesBetweenFramesAcrossTheWrap) {
+    write(1, 5);
+    read(5);
+    write(1, 2);           // indexes 5 and 6
+    ring.writeSilence(3);  // 7, then wraps to 0 and 1
+    write(3, 1);
+    EXPECT_EQ(ring.count, 6u);
+    EXPECT_EQ(read(8), (std::vector<float>{1, 2, 0, 0, 0, 3}));
+}
+
 }  // namespace
 }  // namespace norvo

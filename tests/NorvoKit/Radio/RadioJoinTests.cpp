@@ -21,6 +21,7 @@
 #include "Support/LoopbackHttpServer.hpp"
 #include "Support/ManualLoopClock.hpp"
 #include "Support/RadioFixtures.hpp"
+#include "Support/RadioStreamTesting.hpp"
 #include "Support/TemporaryDirectory.hpp"
 
 namespace norvo {
@@ -138,12 +139,21 @@ protected:
         return true;
     }
 
-    // How much more of the station went on the air than the stream received, in seconds: it
-    // grows by what was lost and shrinks by what was received twice. Where the stream plays
-    // on without running dry, the listener's distance behind live moves by as much.
-    double behind() {
-        const auto unheard = std::llround(stream->currentStatus().bufferedSeconds * 44100);
-        return station->stationTime() - station->distanceBehindLive(unheard) - double(heard) / 44100;
+    struct Place {
+        // How much more of the station went on the air than the stream received or played
+        // as silence for a gap, in seconds: it grows by what was lost and shrinks by what
+        // was received twice.
+        double behind;
+        double listener;  // the listener's distance behind live, in seconds
+        int dropouts;
+    };
+    Place place() {
+        const auto status = stream->currentStatus();
+        const auto unheard = std::llround(status.bufferedSeconds * 44100);
+        int64_t filled = 0;
+        loop->dispatchSync([&] { filled = RadioStreamTesting::gapFilledFrames(*stream); });
+        const double listener = station->distanceBehindLive(unheard);
+        return {station->stationTime() - listener - double(heard - filled) / 44100, listener, status.dropouts};
     }
 };
 
@@ -183,7 +193,8 @@ TEST_P(RadioJoinTest, EachJoinKeepsItsPlaceAndLosesOnlyWhatWasNotSent) {
     ASSERT_TRUE(station->waitUntilSent(1));
     ASSERT_TRUE(play(row.firstSeconds));
 
-    std::vector<double> distances = {behind()}, uncovered = {0};
+    std::vector<Place> places = {place()};
+    std::vector<double> uncovered = {0};
     for (int join = 0; join < row.joins; ++join) {
         const double outage = row.outages[std::size_t(join) % row.outages.size()];
         const double hold =
@@ -207,20 +218,33 @@ TEST_P(RadioJoinTest, EachJoinKeepsItsPlaceAndLosesOnlyWhatWasNotSent) {
         ASSERT_EQ(sent.size(), connections);
         const auto& [from, to] = sent[sent.size() - 1];
         uncovered.push_back(std::max(0.0, wholeFrom(from) - endedBy(sent[sent.size() - 2].second)));
-        distances.push_back(behind());
+        places.push_back(place());
     }
     // Only what the burst did not cover is missing; whatever else moves is heard twice or lost.
-    double worst = 0, drift = 0;
-    for (std::size_t join = 1; join < distances.size(); ++join) {
-        const double moved = distances[join] - distances[join - 1] - uncovered[join];
+    // The listener stays as far behind live where the backlog played on through the outage,
+    // and where part of the outage was never sent again: silence stands for that part. After
+    // a dropout, play resumes only once the ring holds the prebuffer again, which the render
+    // sees at a pull after data came: up to a pull later. A burst that covers a dropout
+    // leaves the listener behind by the dropout.
+    double worst = 0, drift = 0, listenerWorst = 0;
+    for (std::size_t join = 1; join < places.size(); ++join) {
+        const Place &before = places[join - 1], &after = places[join];
+        const double moved = after.behind - before.behind - uncovered[join];
         drift += moved;
         worst = std::max(worst, std::fabs(moved));
         EXPECT_NEAR(moved, 0, 0.02) << "join " << join - 1 << " (" << uncovered[join] << " s not sent again)";
+        if (after.dropouts == before.dropouts || uncovered[join] > 0) {
+            const double later = after.listener - before.listener;
+            listenerWorst = std::max(listenerWorst, std::fabs(later));
+            EXPECT_GE(later, -0.02) << "nearer live after join " << join - 1;
+            EXPECT_LE(later, after.dropouts == before.dropouts ? 0.02 : 0.02 + 1.0 / ticksPerSecond)
+                << "further behind live after join " << join - 1;
+        }
     }
     // A tone's timing errors may not add up beyond a period (25 ms) of it.
     EXPECT_NEAR(drift, 0, row.content == Content::steadyTone ? 0.025 : 0.04) << "over all joins";
-    std::printf("JOIN-DISTANCE %s worst %.1f ms, drift %.1f ms, dropouts %d\n", row.name.c_str(), worst * 1000,
-                drift * 1000, stream->currentStatus().dropouts);
+    std::printf("JOIN-DISTANCE %s worst %.1f ms, drift %.1f ms, behind live %.1f ms, dropouts %d\n", row.name.c_str(),
+                worst * 1000, drift * 1000, listenerWorst * 1000, places.back().dropouts);
 }
 
 constexpr std::size_t KiB = 1024;

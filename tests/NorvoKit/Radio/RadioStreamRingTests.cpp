@@ -9,49 +9,9 @@
 #include "Radio/RadioStream.hpp"
 #include "Support/AllocationCounter.hpp"
 #include "Support/LoopbackHttpServer.hpp"
+#include "Support/RadioStreamTesting.hpp"
 
 namespace norvo {
-
-// Drives the audio half of a stream that was never started: frames and metadata go in
-// as a decoder and the demuxer would hand them over on the loop thread.
-struct RadioStreamTesting {
-    static void beginConnection(RadioStream& stream) {
-        stream.connectionStartFrame_ = stream.pushedFrames_;
-        stream.awaitingFirstTitle_ = true;
-        stream.framesThisConnection_ = 0;
-    }
-    static void push(RadioStream& stream, std::size_t frames, float value = 0.5f) {
-        std::vector<float> left(frames, value), right(frames, -value);
-        for (std::size_t offset = 0; offset < frames; offset += RadioStream::outputCapacity) {
-            const std::size_t batch = std::min<std::size_t>(RadioStream::outputCapacity, frames - offset);
-            stream.push(left.data() + offset, right.data() + offset, batch);
-        }
-    }
-    static void pushRamp(RadioStream& stream, std::size_t frames, float start) {
-        std::vector<float> left(frames), right(frames);
-        for (std::size_t i = 0; i < frames; ++i) left[i] = right[i] = start + static_cast<float>(i);
-        stream.push(left.data(), right.data(), frames);
-    }
-    static void metadata(RadioStream& stream, const std::string& text) {
-        const std::string block = test::LoopbackHttpServer::icyBlock(text).substr(1);
-        stream.handleMetadataBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size());
-    }
-    static void setTitleKnown(RadioStream& stream) {
-        std::lock_guard lock(stream.statusLock_);
-        stream.status_.titleKnown = true;
-    }
-    static UnfairLock& renderLock(RadioStream& stream) { return stream.lock_; }
-    static void pushFrames(RadioStream& stream, const float* left, const float* right, std::size_t frames) {
-        stream.push(left, right, frames);
-    }
-    static void decoderReady(RadioStream& stream, const RadioStreamDecoder::Format& format) {
-        stream.decoderReady(format);
-    }
-    static std::size_t pendingTitleCount(RadioStream& stream) {
-        std::lock_guard lock(stream.statusLock_);
-        return stream.pendingTitles_.size();
-    }
-};
 
 namespace {
 
