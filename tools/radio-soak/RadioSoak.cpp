@@ -283,6 +283,13 @@ int run(const Arguments& args) {
                  << (c->sourceOffset ? std::to_string(*c->sourceOffset) : "-") << '\t'
                  << (c->position ? std::to_string(*c->position) : "-") << '\t' << c->alignShift << '\t' << c->alignError
                  << '\t' << c->lag << '\n';
+        // When each connection's frames came, on the reference: how the timing saw the station.
+        std::ofstream came(std::filesystem::path(args.out) / "decoded.tsv");
+        for (std::size_t c = 0; c < connections.size(); ++c)
+            if (connections[c]->position)
+                for (const auto& [t, frames] : connections[c]->decoded)
+                    came << c << '\t' << t - args.onAir.value_or(0) << '\t'
+                         << *connections[c]->position + int64_t(frames) << '\n';
         std::ofstream pieces(std::filesystem::path(args.out) / "stretches.tsv");
         for (const auto& s : stretches)
             pieces << s.connection << '\t' << s.firstOutput << '\t' << s.lastOutput << '\t' << s.firstFrame << '\n';
