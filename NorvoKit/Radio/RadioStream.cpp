@@ -381,6 +381,7 @@ void RadioStream::decoderReady(const RadioStreamDecoder::Format& format) {
 void RadioStream::decodedFrames(const float* left, const float* right, int frames) {
     if (frames <= 0 || task_ == 0) return;
     auto count = static_cast<std::size_t>(frames);
+    codecFrame_ = std::max(codecFrame_, double(frames));
     decodedThisConnection_ += frames;
     decodedTotal_ += count;
     lastAudioAt_ = loop_->now();
@@ -568,11 +569,54 @@ std::optional<int64_t> RadioStream::predictedOrigin() const {
 }
 
 void RadioStream::followLiveLine(double now) {
-    const double line = double(pushedFrames_) - now * frameRate;
-    const double sunk = liveLine_ - liveLineSinking * frameRate * std::max(0.0, now - liveLineAt_);
-    liveLine_ = liveLineKnown_ ? std::max(line, sunk) : line;
+    const double sinking = liveLineSinking * frameRate;
+    if (!liveLineKnown_) liveMoments_ = {};
+    liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
+    liveLine_ = liveMoments_.value(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
     liveLineAt_ = now;
+}
+
+namespace {
+
+template <std::size_t N>
+void keepHighest(std::array<double, N>& tops, std::size_t& count, double value) {
+    std::size_t at = 0;
+    while (at < count && tops[at] >= value) ++at;
+    if (at == N) return;
+    for (std::size_t i = std::min(count, N - 1); i > at; --i) tops[i] = tops[i - 1];
+    tops[at] = value;
+    count = std::min(count + 1, N);
+}
+
+}  // namespace
+
+void RadioStream::MomentLine::take(double line, double now, double sinking) {
+    // The moment before this one is over: it takes its place among the highest.
+    if (moment && moment->first != now) keepHighest(tops, count, moment->second);
+    moment = {now, line + sinking * now};
+}
+
+double RadioStream::MomentLine::value(double now, double sinking, double spread) const {
+    auto all = tops;
+    std::size_t known = count;
+    if (moment) keepHighest(all, known, moment->second);
+    if (known == 0) return 0;
+    // The highest moment that three others confirm within `spread`; those above it are
+    // passed over where they stand more than twice that apart, as frames handed on early.
+    constexpr std::size_t confirming = 3;
+    std::size_t chosen = 0;
+    for (std::size_t k = 0; k + confirming < known; ++k)
+        if (all[k] - all[k + confirming] <= spread) {
+            if (k > 0 && all[k - 1] - all[k] > 2 * spread) chosen = k;
+            break;
+        }
+    return all[chosen] - sinking * now;
+}
+
+void RadioStream::MomentLine::shift(double frames) {
+    for (std::size_t i = 0; i < count; ++i) tops[i] += frames;
+    if (moment) moment->second += frames;
 }
 
 bool RadioStream::silentProbe() const {
@@ -685,6 +729,7 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
             const int64_t unfilled = -skip - fillGap(*origin);
             joinOrigin_ = pushedFrames_;
             liveLine_ -= static_cast<double>(unfilled);
+            liveMoments_.shift(-static_cast<double>(unfilled));
             if (keptLine_) *keptLine_ -= static_cast<double>(unfilled);
         } else if (skip >= static_cast<int64_t>(held)) {
             from = held;

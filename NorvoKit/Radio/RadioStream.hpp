@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -154,6 +155,25 @@ private:
     // The live line sinks this much per second between its highest frames, to follow a
     // station whose clock runs slower than ours.
     static constexpr double liveLineSinking = 0.001;
+    // The live line is the highest moment's, unless it, and up to two more, stand over
+    // half a codec frame above four moments that agree within this share of one: a source
+    // that now and then hands on a codec frame sooner than all the rest would otherwise
+    // lift the line for good, and place every burst that much late. A network that delays
+    // some frames leaves no such step, and the highest holds.
+    static constexpr double confirmingShare = 0.25;
+    // A line from the moments frames came: each moment's line is that of the last frames
+    // that came with it, kept as the line plus its sinking since the clock's start, so the
+    // order holds as the lines sink.
+    struct MomentLine {
+        static constexpr std::size_t kept = 6;
+        std::array<double, kept> tops{};  // highest first
+        std::size_t count = 0;
+        std::optional<std::pair<double, double>> moment;  // (loop clock, sunk line) being received
+
+        void take(double line, double now, double sinking);
+        double value(double now, double sinking, double spread) const;
+        void shift(double frames);
+    };
     // How far off the timing may be: equal matches are looked for this near where it puts
     // the burst.
     static constexpr double timingTolerance = 0.25;
@@ -286,6 +306,8 @@ private:
     double liveLine_ = 0;      // frames, on the stream's positions
     double liveLineAt_ = 0;    // loop clock of its last frames
     bool liveLineKnown_ = false;
+    MomentLine liveMoments_;
+    double codecFrame_ = 0;  // the most frames one decoded codec frame gave
     // The live line a join chosen by the timing alone kept to; the joins after it keep to
     // it too.
     std::optional<double> keptLine_;

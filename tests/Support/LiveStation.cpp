@@ -129,7 +129,10 @@ std::size_t LiveStation::arrivedLocked(const Connection& connection) const {
     // What the station had sent on this connection `lateness` ago: the burst at once on
     // connecting, then the stream as it went on the air.
     const double now = clock_->now();
-    const double sentAt = now - options_.jitter * lateness(now);
+    double sentAt = now - options_.jitter * lateness(now);
+    // For one hundredth of a second in each period, a codec frame comes early.
+    if (options_.earlyFrameEvery > 0 && std::fmod(now, options_.earlyFrameEvery) < 0.01)
+        sentAt += options_.frameSeconds;
     const std::size_t sent =
         sentAt < connection.connectedAt ? connection.from : std::max(connection.burstEnd, onAirLocked(sentAt));
     return std::max(connection.to, sent);

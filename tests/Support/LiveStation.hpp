@@ -43,6 +43,9 @@ public:
         std::size_t blockBytes = 0;
         // The station's seconds per second of the clock: below 1, its clock runs slower.
         double clockRate = 1;
+        // Every this many seconds of the clock (0: never), the source hands on its next codec
+        // frame that much sooner than it goes on the air, as encoders now and then do.
+        double earlyFrameEvery = 0;
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,

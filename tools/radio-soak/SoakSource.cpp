@@ -97,9 +97,10 @@ std::optional<std::size_t> locate(const std::string& source, const std::string& 
 }
 
 // Places a connection's decoded frames on the reference: where its first whole codec frame
-// puts them, moved by at most a codec frame and a half to where they differ least (a
-// decoder may let a frame it cannot use go). Of places nearly as good, the nearest wins:
-// a tone or a loop looks alike a period away.
+// puts them, or a whole codec frame either side (a decoder may let a frame it cannot use
+// go), each give or take a few frames of rounding, where they differ least. Only whole
+// codec frames: a tone resampled from another rate looks alike a period away, and may
+// even look more alike there. Of places nearly as good, the nearest wins.
 void align(Connection& c, const Source& source) {
     if (!c.sourceOffset) return;
     const auto frame = std::lower_bound(source.frames.begin(), source.frames.end(), *c.sourceOffset,
@@ -109,9 +110,13 @@ void align(Connection& c, const Source& source) {
     const int64_t skip = 3 * source.samplesPerFrame;  // past what a decoder joining mid-stream garbles
     const int64_t window = std::min<int64_t>(8192, int64_t(c.left.size()) - skip);
     if (window < 1024) return;
-    const int64_t reach = 3 * source.samplesPerFrame / 2;
+    const double codecFrame = double(source.samplesPerFrame) * rate / source.sampleRate;
+    constexpr int64_t rounding = 8;
+    std::vector<int64_t> shifts;
+    for (int whole = -1; whole <= 1; ++whole)
+        for (int64_t off = -rounding; off <= rounding; ++off) shifts.push_back(std::llround(whole * codecFrame) + off);
     std::vector<std::pair<int64_t, double>> errors;
-    for (int64_t shift = -reach; shift <= reach; ++shift) {
+    for (const int64_t shift : shifts) {
         const int64_t base = predicted + shift + skip;
         if (base < 0 || base + window > int64_t(source.left.size())) continue;
         double difference = 0, energy = 1e-9;

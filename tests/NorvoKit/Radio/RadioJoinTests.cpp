@@ -49,6 +49,8 @@ struct JoinRow {
     double firstSeconds = 5;      // the first connection's audio before it drops
     int joins = 12;
     double clockRate = 1;  // the station's clock against ours
+    double jitter = 0.03;  // how late pieces come, at most
+    double earlyFrameEvery = 0;
     friend void PrintTo(const JoinRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -181,10 +183,11 @@ TEST_P(RadioJoinTest, EachJoinKeepsItsPlaceAndLosesOnlyWhatWasNotSent) {
                                    .onAirAtStart = shape.burst + 65536,
                                    .frameEnds = ends,
                                    .frameSeconds = frameSeconds,
-                                   .jitter = 0.03,
+                                   .jitter = row.jitter,
                                    .mimeType = shape.aac ? "audio/aac" : "audio/mpeg",
                                    .blockBytes = shape.blockBytes,
-                                   .clockRate = row.clockRate});
+                                   .clockRate = row.clockRate,
+                                   .earlyFrameEvery = row.earlyFrameEvery});
     RadioStream::Options options;
     options.loop = loop;
     options.decoderFactory = test::countingDecoders(fed);
@@ -251,6 +254,7 @@ constexpr std::size_t KiB = 1024;
 // Outages from 1.1 s up; the stream's own second of waiting is part of each.
 const std::vector<double> usualOutages = {1.125, 2.0, 2.6875, 3.375};
 const std::vector<double> longOutages = {3.25, 3.375, 3.4375};
+const std::vector<double> shortOutages = {1.125, 1.25};
 const std::vector<double> noHolds = {};
 const std::vector<double> heldTwoSeconds = {2.0, 0.0, 1.0, 2.0};
 
@@ -317,6 +321,18 @@ INSTANTIATE_TEST_SUITE_P(
                 5,
                 12,
                 0.9995},
+        // A source that hands on a codec frame early now and then, on a network that delays
+        // nothing: the frame that came soonest does not date the station's gaps.
+        JoinRow{"Mp3Burst16KiBEarlyFramesNoise",
+                {false, 44100, 128, 16 * KiB, 0},
+                Content::noise,
+                shortOutages,
+                noHolds,
+                5,
+                6,
+                1,
+                0,
+                3.25},
         JoinRow{"Mp3NoBurstTone", {false, 44100, 128, 0, 0}, Content::steadyTone, usualOutages, noHolds, 5, 6},
         JoinRow{"Aac96At32kNoiseBlocks",
                 {true, 32000, 96, 64 * KiB, 4096},
