@@ -13,9 +13,10 @@ namespace norvo::test {
 class WaitableExecutor final : public MainExecutor {
 public:
     void post(std::function<void()> work) override {
-        inner_.post(std::move(work));
+        // Counted as it is handed over: a test that runs the work must find it counted.
         std::lock_guard lock(mutex_);
         ++posts_;
+        inner_.post(std::move(work));
         posted_.notify_all();
     }
     CancelHandle postAfter(double seconds, std::function<void()> work) override {
