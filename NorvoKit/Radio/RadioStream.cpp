@@ -141,15 +141,32 @@ int RadioStream::render(int frames, float* left, float* right) {
     if (frames <= 0) return 0;
     // Real-time path: one short critical section of block copies, no allocation.
     std::lock_guard lock(lock_);
+    // Silence that stands for a gap plays out while the prebuffer fills again, as the
+    // dropout's own, so that waiting does not move the listener further behind live. Once
+    // it has, the audio after it is due: it plays if there is half a prebuffer of it.
+    if (!playing_ && gapSilenceAhead_ > 0 && gapSilenceAhead_ <= frames &&
+        static_cast<int64_t>(ring_.count) - gapSilenceAhead_ >= prebufferFrames_ / 2) {
+        playing_ = true;
+        gapSilenceAhead_ = 0;
+    }
     if (!playing_) {
-        silenceSinceHeard_ += frames;
+        const auto passed = std::min<int64_t>(frames, gapSilenceAhead_);
+        if (passed > 0) {
+            ring_.discard(static_cast<std::size_t>(passed));
+            gapSilenceAhead_ -= passed;
+            gapSilencePassed_ += passed;
+            consumedFrames_ += passed;
+            publishRing();
+        }
+        silenceSinceHeard_ += frames - passed;
         return 0;
     }
     const std::size_t delivered = ring_.read(left, right, static_cast<std::size_t>(frames));
     consumedFrames_ += static_cast<int64_t>(delivered);
     silenceSinceHeard_ = frames - static_cast<int64_t>(delivered);
     if (delivered < static_cast<std::size_t>(frames)) {
-        // Ran dry: play again only after a full prebuffer.
+        // Ran dry: play again only after a full prebuffer, or once the silence for a gap
+        // has played out.
         playing_ = false;
         dropouts_.fetch_add(1, std::memory_order_relaxed);
     }
@@ -395,7 +412,7 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         // before its first output makes no burst.
         heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
         burstFrames_ = 0;
-        heldLine_ = -now * frameRate;
+        heldMoments_ = {};
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         armSettleTimer(heldSince_ + burstSettleSeconds);
     }
@@ -403,7 +420,9 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
-    heldLine_ = std::max(heldLine_, double(held) - now * frameRate);
+    // Dated as the live line is; in so short a while, at most one frame handed on early.
+    heldMoments_.take(double(held) - now * frameRate, now, 0);
+    heldLine_ = heldMoments_.value(now, 0, codecFrame_ * confirmingShare, 1);
     // A burst has come whole by now; waiting longer would only hold up the audio, and must
     // not let what is buffered run out.
     const double waited = now - heldSince_;
@@ -468,7 +487,10 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
             consumedFrames_ += static_cast<int64_t>(overflow);
         }
         ring_.write(left, right, frames);
-        if (!playing_ && !cancelled_ && static_cast<int64_t>(ring_.count) >= prebufferFrames_) playing_ = true;
+        if (!playing_ && !cancelled_ && static_cast<int64_t>(ring_.count) >= prebufferFrames_) {
+            playing_ = true;
+            gapSilenceAhead_ = 0;
+        }
         publishRing();
     }
     pushedFrames_ += static_cast<int64_t>(frames);
@@ -526,21 +548,28 @@ void RadioStream::decideJoin() {
         joinAt(match.origin);
         placedByAudio_ = !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(audioPlacesAbove * frameRate);
     };
-    if (found && found->timed) return joinMatched(*found);
     // A match sample by sample places the burst where its look-alikes are too far apart for
     // the timing to choose among; where they are not, the timing alone does as well.
     const auto placesAlone = [](const BurstMatch::Found& match) {
         return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate);
     };
-    // Too little of the burst overlaps what was received for a match to see it, or what it
-    // overlaps is silence: only the timing can place it.
-    const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
-    if (overlap > 0 && (overlap < static_cast<int64_t>(garbledFrames + BurstMatch::minimumWindow) || silentProbe())) {
+    const auto byTiming = [&] {
         // What overlaps is still compared, near the timing, sample by sample.
         if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
-        return joinAt(*predicted);
-    }
+        joinAt(*predicted);
+    };
+    // Where the timing puts too little of the burst over what was received for a match to
+    // see, a match further back than the timing's own error is audio that repeats.
+    const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
+    const bool unseen = overlap < static_cast<int64_t>(garbledFrames + BurstMatch::minimumWindow);
+    if (found && found->timed &&
+        (!unseen || std::abs(found->origin - *predicted) <= static_cast<int64_t>(nearTimingSearch * frameRate)))
+        return joinMatched(*found);
+    // Too little overlaps for a match to see it, or what overlaps is silence: only the
+    // timing can place it.
+    if (overlap > 0 && (unseen || silentProbe())) return byTiming();
+    if (found && unseen && predicted) return byTiming();
     // A match without equals far from the timing: a station that does not send in real
     // time.
     if (found) {
@@ -552,11 +581,7 @@ void RadioStream::decideJoin() {
     // keeping the distance behind live. Nothing at all: other audio.
     if (predicted) {
         const auto anywhere = matchBurst(std::nullopt);
-        if (anywhere && anywhere->lookAlike) {
-            if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
-            keepLine();
-            return joinAt(*predicted);
-        }
+        if (anywhere && anywhere->lookAlike) return byTiming();
     }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
@@ -572,7 +597,7 @@ void RadioStream::followLiveLine(double now) {
     const double sinking = liveLineSinking * frameRate;
     if (!liveLineKnown_) liveMoments_ = {};
     liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
-    liveLine_ = liveMoments_.value(now, sinking, codecFrame_ * confirmingShare);
+    liveLine_ = liveMoments_.value(now, sinking, codecFrame_ * confirmingShare, MomentLine::kept);
     liveLineKnown_ = true;
     liveLineAt_ = now;
 }
@@ -597,18 +622,19 @@ void RadioStream::MomentLine::take(double line, double now, double sinking) {
     moment = {now, line + sinking * now};
 }
 
-double RadioStream::MomentLine::value(double now, double sinking, double spread) const {
+double RadioStream::MomentLine::value(double now, double sinking, double spread, std::size_t passable) const {
     auto all = tops;
     std::size_t known = count;
     if (moment) keepHighest(all, known, moment->second);
     if (known == 0) return 0;
     // The highest moment that three others confirm within `spread`; those above it are
-    // passed over where they stand more than twice that apart, as frames handed on early.
+    // passed over where the highest stands more than twice that above it, as frames handed
+    // on early (a few in each connection, sinking as they age).
     constexpr std::size_t confirming = 3;
     std::size_t chosen = 0;
-    for (std::size_t k = 0; k + confirming < known; ++k)
+    for (std::size_t k = 0; k <= passable && k + confirming < known; ++k)
         if (all[k] - all[k + confirming] <= spread) {
-            if (k > 0 && all[k - 1] - all[k] > 2 * spread) chosen = k;
+            if (k > 0 && all[0] - all[k] > 2 * spread) chosen = k;
             break;
         }
     return all[chosen] - sinking * now;
@@ -663,6 +689,9 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
     }
     const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
     std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
+    // Where too little overlaps at the timing to compare, what matches before it is audio
+    // that repeats: the place the timing points at was never compared.
+    if (received - predicted - from < static_cast<int64_t>(nearTimingShortest)) return std::nullopt;
     for (int64_t origin = earliest; origin <= predicted + near; ++origin) {
         const int64_t length = std::min(longest, received - origin - from);
         if (length < static_cast<int64_t>(nearTimingShortest)) break;
@@ -759,8 +788,10 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
 int64_t RadioStream::fillGap(int64_t origin) {
     const int64_t gap = origin - pushedFrames_;
     std::size_t remaining = 0, filled = 0;
+    bool ahead = false;  // the silence goes in ahead of any audio, while nothing plays
     {
         std::lock_guard lock(lock_);
+        ahead = !playing_ && ring_.count == 0;
         // The silence the render played since it last played audio stands for as much of
         // the gap: with the rest, the listener stays as far behind live.
         const int64_t wanted = gap - silenceSinceHeard_;
@@ -772,6 +803,7 @@ int64_t RadioStream::fillGap(int64_t origin) {
         const std::size_t batch = std::min<std::size_t>(remaining, outputCapacity);
         std::lock_guard lock(lock_);
         ring_.writeSilence(batch);
+        if (ahead) gapSilenceAhead_ += static_cast<int64_t>(batch);
         remaining -= batch;
         filled += batch;
         publishRing();

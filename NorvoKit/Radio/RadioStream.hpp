@@ -155,23 +155,25 @@ private:
     // The live line sinks this much per second between its highest frames, to follow a
     // station whose clock runs slower than ours.
     static constexpr double liveLineSinking = 0.001;
-    // The live line is the highest moment's, unless it, and up to two more, stand over
-    // half a codec frame above four moments that agree within this share of one: a source
-    // that now and then hands on a codec frame sooner than all the rest would otherwise
-    // lift the line for good, and place every burst that much late. A network that delays
-    // some frames leaves no such step, and the highest holds.
+    // The live line is the highest moment's, unless it stands over half a codec frame above
+    // four moments that agree within this share of one: then the highest of those four. A
+    // source that now and then hands on a codec frame sooner than all the rest would
+    // otherwise lift the line for good, and place every burst that much late. A network
+    // that delays some frames leaves no such step, and the highest holds. The held frames
+    // are dated the same way.
     static constexpr double confirmingShare = 0.25;
     // A line from the moments frames came: each moment's line is that of the last frames
     // that came with it, kept as the line plus its sinking since the clock's start, so the
     // order holds as the lines sink.
     struct MomentLine {
-        static constexpr std::size_t kept = 6;
+        static constexpr std::size_t kept = 16;
         std::array<double, kept> tops{};  // highest first
         std::size_t count = 0;
         std::optional<std::pair<double, double>> moment;  // (loop clock, sunk line) being received
 
         void take(double line, double now, double sinking);
-        double value(double now, double sinking, double spread) const;
+        // Passes over at most `passable` moments.
+        double value(double now, double sinking, double spread, std::size_t passable) const;
         void shift(double frames);
     };
     // How far off the timing may be: equal matches are looked for this near where it puts
@@ -261,6 +263,8 @@ private:
     bool playing_ = false;
     int64_t consumedFrames_ = 0;
     int64_t silenceSinceHeard_ = 0;  // frames the render was asked for since it last had audio
+    int64_t gapSilenceAhead_ = 0;    // silence for a gap at the ring's start, while not playing
+    int64_t gapSilencePassed_ = 0;   // of it, what played out while not playing, over the stream's life
     // Copies the tuner reads without the render lock.
     std::atomic<int64_t> heardFrames_{0};
     std::atomic<int64_t> bufferedFrames_{0};
@@ -303,8 +307,9 @@ private:
     double heldSince_ = 0;     // loop clock when the held frames began to arrive
     int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
     double heldLine_ = 0;      // the held frames' live line, from the first of them
-    double liveLine_ = 0;      // frames, on the stream's positions
-    double liveLineAt_ = 0;    // loop clock of its last frames
+    MomentLine heldMoments_;
+    double liveLine_ = 0;    // frames, on the stream's positions
+    double liveLineAt_ = 0;  // loop clock of its last frames
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
     double codecFrame_ = 0;  // the most frames one decoded codec frame gave

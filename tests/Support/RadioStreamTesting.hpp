@@ -47,7 +47,12 @@ struct RadioStreamTesting {
         stream.decoderReady(format);
     }
     // Loop thread.
-    static int64_t gapFilledFrames(const RadioStream& stream) { return stream.gapFilledFrames_; }
+    // Silence written for gaps that the render handed on as audio: what played out while the
+    // prebuffer filled again was never handed on.
+    static int64_t gapFilledFrames(RadioStream& stream) {
+        std::lock_guard lock(stream.lock_);
+        return stream.gapFilledFrames_ - stream.gapSilencePassed_;
+    }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();

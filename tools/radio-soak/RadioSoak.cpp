@@ -14,10 +14,11 @@
 // Each heard frame is a copy of one connection's decoded frame, and each connection is
 // placed on the source decoded whole, so each heard frame has a place in the source. Where
 // the place jumps between two heard frames more or less than the frames heard between them,
-// the difference was skipped or heard twice; the silence the card played between them, less
-// the jump, is how much further behind live the listener fell. Every jump counts against
-// the connection heard after it. A join repeats when over 2 ms are heard twice, and loses
-// beyond what was sent when over 20 ms are skipped that some connection had carried.
+// the difference was skipped or heard twice; the silence played between them (the card's,
+// and the stream's for a gap), less the jump, is how much further behind live the listener
+// fell. Every jump counts against the connection heard after it. A join repeats when over
+// 2 ms are heard twice, and loses beyond what was sent when over 20 ms are skipped that
+// some connection had carried.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -196,7 +197,13 @@ int run(const Arguments& args) {
     // What the connections carried, on the reference, merged.
     std::vector<std::pair<int64_t, int64_t>> carried;
     for (const auto& c : connections)
-        if (c->position) carried.emplace_back(*c->position, *c->position + int64_t(c->left.size()));
+        if (c->position) {
+            // A decoder's first frames of a connection may be zeros where it had nothing to
+            // build on (an MP3 frame's reservoir): that audio came to no one.
+            std::size_t primed = 0;
+            while (primed < c->left.size() && c->left[primed] == 0.0f && c->right[primed] == 0.0f) ++primed;
+            carried.emplace_back(*c->position + int64_t(primed), *c->position + int64_t(c->left.size()));
+        }
     std::sort(carried.begin(), carried.end());
     const auto uncarried = [&](int64_t from, int64_t to) {  // frames of [from, to) no connection carried
         int64_t covered = 0;
@@ -226,7 +233,12 @@ int run(const Arguments& args) {
         const int64_t lastHeard = *pc.position + p.firstFrame + (p.lastOutput - p.firstOutput);
         const int64_t firstHeard = *c.position + s.firstFrame;
         int64_t silent = 0;
-        for (int64_t o = p.lastOutput + 1; o < s.firstOutput; ++o) silent += !heard.delivered[std::size_t(o)];
+        // The card's silence, and the stream's own for a gap (digital zeros): neither was
+        // heard twice.
+        for (int64_t o = p.lastOutput + 1; o < s.firstOutput; ++o) {
+            const auto at = std::size_t(o);
+            silent += !heard.delivered[at] || (heard.left[at] == 0.0f && heard.right[at] == 0.0f);
+        }
         const int64_t between = s.firstOutput - p.lastOutput - 1 - silent;  // frames heard but not placed
         const int64_t jump = firstHeard - lastHeard - 1 - between;          // > 0: skipped, < 0: heard twice
         Join& j = joins[std::size_t(s.connection)];
