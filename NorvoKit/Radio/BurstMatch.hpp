@@ -44,6 +44,8 @@ public:
         std::optional<int64_t> lookAlike = std::nullopt;
         // Chosen near the prediction; otherwise it has no equal, or there was no prediction.
         bool timed = false;
+        // Equal to the sample, as a decoder's own frames are to themselves.
+        bool exact = false;
     };
 
     // Where probe[0], the first frame of the new connection (mono), lies in the stream, or

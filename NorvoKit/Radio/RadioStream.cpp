@@ -549,9 +549,13 @@ void RadioStream::decideJoin() {
         placedByAudio_ = !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(audioPlacesAbove * frameRate);
     };
     // A match sample by sample places the burst where its look-alikes are too far apart for
-    // the timing to choose among; where they are not, the timing alone does as well.
+    // the timing to choose among; where they are not, the timing alone does as well. Equal
+    // to the sample and twice as far apart as the timing tells (a tone's periods, not
+    // converted), the look-alike nearest the timing is the one it means, and joins the
+    // audio seamlessly.
     const auto placesAlone = [](const BurstMatch::Found& match) {
-        return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate);
+        return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate) ||
+               (match.exact && *match.lookAlike >= static_cast<int64_t>(2 * audioPlacesAbove * frameRate));
     };
     const auto byTiming = [&] {
         // What overlaps is still compared, near the timing, sample by sample.
@@ -728,7 +732,7 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
             chosen = origin;
     }
     if (!chosen) return std::nullopt;
-    BurstMatch::Found found{.origin = *chosen};
+    BurstMatch::Found found{.origin = *chosen, .exact = exact};
     for (std::size_t k = 0; k < errors.size(); ++k)
         if (errors[k].first != *chosen && place(k) && equal(errors[k].second))
             found.lookAlike = std::min(found.lookAlike.value_or(INT64_MAX), std::abs(errors[k].first - *chosen));
