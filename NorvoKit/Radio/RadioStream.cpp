@@ -144,7 +144,7 @@ int RadioStream::render(int frames, float* left, float* right) {
     // Silence that stands for a gap plays out while the prebuffer fills again, as the
     // dropout's own, so that waiting does not move the listener further behind live. Once
     // it has, the audio after it is due: it plays if there is half a prebuffer of it.
-    if (!playing_ && gapSilenceAhead_ > 0 && gapSilenceAhead_ <= frames &&
+    if (!playing_ && !cancelled_ && gapSilenceAhead_ > 0 && gapSilenceAhead_ <= frames &&
         static_cast<int64_t>(ring_.count) - gapSilenceAhead_ >= prebufferFrames_ / 2) {
         playing_ = true;
         gapSilenceAhead_ = 0;
