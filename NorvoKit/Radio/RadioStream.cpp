@@ -573,6 +573,7 @@ void RadioStream::decideJoin() {
     // Too little overlaps for a match to see it, or what overlaps is silence: only the
     // timing can place it.
     if (overlap > 0 && (unseen || silentProbe())) return byTiming();
+    // The timing puts the burst after the last frame received: what matched is audio that repeats.
     if (found && unseen && predicted) return byTiming();
     // A match without equals far from the timing: a station that does not send in real
     // time.
@@ -603,7 +604,6 @@ void RadioStream::followLiveLine(double now) {
     liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
     liveLine_ = liveMoments_.value(now, sinking, codecFrame_ * confirmingShare, MomentLine::kept);
     liveLineKnown_ = true;
-    liveLineAt_ = now;
 }
 
 namespace {

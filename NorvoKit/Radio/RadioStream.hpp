@@ -308,8 +308,7 @@ private:
     int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
     double heldLine_ = 0;      // the held frames' live line, from the first of them
     MomentLine heldMoments_;
-    double liveLine_ = 0;    // frames, on the stream's positions
-    double liveLineAt_ = 0;  // loop clock of its last frames
+    double liveLine_ = 0;  // frames, on the stream's positions
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
     double codecFrame_ = 0;  // the most frames one decoded codec frame gave
