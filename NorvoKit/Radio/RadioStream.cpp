@@ -420,9 +420,8 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
-    // Dated as the live line is; in so short a while, at most one frame handed on early.
     heldMoments_.take(double(held) - now * frameRate, now, 0);
-    heldLine_ = heldMoments_.value(now, 0, codecFrame_ * confirmingShare, 1);
+    heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
     // A burst has come whole by now; waiting longer would only hold up the audio, and must
     // not let what is buffered run out.
     const double waited = now - heldSince_;
@@ -602,7 +601,7 @@ void RadioStream::followLiveLine(double now) {
     const double sinking = liveLineSinking * frameRate;
     if (!liveLineKnown_) liveMoments_ = {};
     liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
-    liveLine_ = liveMoments_.value(now, sinking, codecFrame_ * confirmingShare, MomentLine::kept);
+    liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
 }
 
@@ -624,29 +623,43 @@ void RadioStream::MomentLine::take(double line, double now, double sinking) {
     // The moment before this one is over: it takes its place among the highest.
     if (moment && moment->first != now) keepHighest(tops, count, moment->second);
     moment = {now, line + sinking * now};
+    if (!first || first->first == now) first = moment;
 }
 
-double RadioStream::MomentLine::value(double now, double sinking, double spread, std::size_t passable) const {
-    auto all = tops;
+std::size_t RadioStream::MomentLine::all(std::array<double, kept>& highest) const {
+    highest = tops;
     std::size_t known = count;
-    if (moment) keepHighest(all, known, moment->second);
+    if (moment) keepHighest(highest, known, moment->second);
+    return known;
+}
+
+double RadioStream::MomentLine::confirmed(double now, double sinking, double spread) const {
+    std::array<double, kept> highest{};
+    const std::size_t known = all(highest);
     if (known == 0) return 0;
-    // The highest moment that three others confirm within `spread`; those above it are
-    // passed over where the highest stands more than twice that above it, as frames handed
-    // on early (a few in each connection, sinking as they age).
     constexpr std::size_t confirming = 3;
     std::size_t chosen = 0;
-    for (std::size_t k = 0; k <= passable && k + confirming < known; ++k)
-        if (all[k] - all[k + confirming] <= spread) {
-            if (k > 0 && all[0] - all[k] > 2 * spread) chosen = k;
+    for (std::size_t k = 0; k + confirming < known; ++k)
+        if (highest[k] - highest[k + confirming] <= spread) {
+            chosen = k;
             break;
         }
-    return all[chosen] - sinking * now;
+    return highest[chosen] - sinking * now;
+}
+
+double RadioStream::MomentLine::highestButEarly(double margin) const {
+    std::array<double, kept> highest{};
+    const std::size_t known = all(highest);
+    if (known == 0) return 0;
+    const double above = first && highest[0] == first->second ? 2 * margin : margin;
+    if (known >= 3 && highest[0] - highest[1] > above) return highest[1];
+    return highest[0];
 }
 
 void RadioStream::MomentLine::shift(double frames) {
     for (std::size_t i = 0; i < count; ++i) tops[i] += frames;
     if (moment) moment->second += frames;
+    if (first) first->second += frames;
 }
 
 bool RadioStream::silentProbe() const {
@@ -680,31 +693,37 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
     const auto near = static_cast<int64_t>(nearTimingSearch * frameRate);
     const int64_t received = pushedFrames_;
     // Past what the decoder may garble, the held frames are compared with the history at
-    // each origin, over as much as overlaps there (at most nearTimingWindow).
+    // each origin, over as much as overlaps there (at most nearTimingWindow). The last
+    // connection's audio is compared on its own where enough of it overlaps: a join placed
+    // off by a fraction of a period leaves a step at its start, which would make the true
+    // place match worse than a wrong one.
     const auto from = static_cast<int64_t>(garbledFrames);
-    const int64_t longest =
-        std::min<int64_t>(static_cast<int64_t>(heldLeft_.size()) - from, static_cast<int64_t>(nearTimingWindow));
-    if (longest < static_cast<int64_t>(nearTimingShortest)) return std::nullopt;
-    std::vector<double> probe(static_cast<std::size_t>(longest)), energy(probe.size() + 1, 0.0);
+    const auto shortest = static_cast<int64_t>(nearTimingShortest);
+    const auto held = static_cast<int64_t>(heldLeft_.size());
+    if (held - from < shortest) return std::nullopt;
+    std::vector<double> probe(static_cast<std::size_t>(held)), energy(probe.size() + 1, 0.0);
     for (std::size_t i = 0; i < probe.size(); ++i) {
-        const auto at = static_cast<std::size_t>(from) + i;
-        probe[i] = 0.5 * (double(heldLeft_[at]) + heldRight_[at]);
+        probe[i] = 0.5 * (double(heldLeft_[i]) + heldRight_[i]);
         energy[i + 1] = energy[i] + probe[i] * probe[i];
     }
+    const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
     const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
     std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
     // Where too little overlaps at the timing to compare, what matches before it is audio
     // that repeats: the place the timing points at was never compared.
-    if (received - predicted - from < static_cast<int64_t>(nearTimingShortest)) return std::nullopt;
+    if (received - std::max(predicted + from, seam) < shortest) return std::nullopt;
     for (int64_t origin = earliest; origin <= predicted + near; ++origin) {
-        const int64_t length = std::min(longest, received - origin - from);
-        if (length < static_cast<int64_t>(nearTimingShortest)) break;
-        const double power = energy[static_cast<std::size_t>(length)];
+        const int64_t start = std::max(origin + from, seam);  // the history compared begins here
+        const int64_t first = start - origin;                 // and the held frames here
+        if (received - start < shortest) break;
+        const int64_t length = std::min({static_cast<int64_t>(nearTimingWindow), held - first, received - start});
+        if (length < shortest) continue;
+        const double power = energy[static_cast<std::size_t>(first + length)] - energy[static_cast<std::size_t>(first)];
         if (power <= 1e-9 * double(length)) continue;  // silence matches nothing
         double sum = 0;
         for (int64_t i = 0; i < length && sum < power; ++i) {
-            const double d = probe[static_cast<std::size_t>(i)] -
-                             history_[static_cast<std::size_t>((origin + from + i) % historyFrames)];
+            const double d = probe[static_cast<std::size_t>(first + i)] -
+                             history_[static_cast<std::size_t>((start + i) % historyFrames)];
             sum += d * d;
         }
         errors.emplace_back(origin, sum / power);
@@ -779,6 +798,7 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
         liveLineKnown_ = false;
         keptLine_.reset();
     }
+    seam_ = pushedFrames_;
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);
     heldTitles_.clear();

@@ -155,13 +155,18 @@ private:
     // The live line sinks this much per second between its highest frames, to follow a
     // station whose clock runs slower than ours.
     static constexpr double liveLineSinking = 0.001;
-    // The live line is the highest moment's, unless it stands over half a codec frame above
-    // four moments that agree within this share of one: then the highest of those four. A
-    // source that now and then hands on a codec frame sooner than all the rest would
-    // otherwise lift the line for good, and place every burst that much late. A network
-    // that delays some frames leaves no such step, and the highest holds. The held frames
-    // are dated the same way.
+    // The live line is the highest moment that three others confirm within this share of a
+    // codec frame; those above it came sooner than the rest. A network only delays frames,
+    // but a source now and then hands on a codec frame sooner than all the rest: taken as
+    // the line, it would place every burst that much late, and as it sinks with age it
+    // passes through where the line is.
     static constexpr double confirmingShare = 0.25;
+    // Too few frames come while a burst is held for them to confirm one another: the
+    // highest held moment dates it, unless it stands more than this share of a codec frame
+    // above all the others, as a frame handed on early does. The first moment, a burst that
+    // came at once, is on time unless it ended in such a frame; the frames after it come
+    // late by the network's unevenness, so it must stand twice as far above them.
+    static constexpr double earlyHeldShare = 0.375;
     // A line from the moments frames came: each moment's line is that of the last frames
     // that came with it, kept as the line plus its sinking since the clock's start, so the
     // order holds as the lines sink.
@@ -170,11 +175,17 @@ private:
         std::array<double, kept> tops{};  // highest first
         std::size_t count = 0;
         std::optional<std::pair<double, double>> moment;  // (loop clock, sunk line) being received
+        std::optional<std::pair<double, double>> first;   // the first moment
 
         void take(double line, double now, double sinking);
-        // Passes over at most `passable` moments.
-        double value(double now, double sinking, double spread, std::size_t passable) const;
+        // The highest moment that three others confirm within `spread`.
+        double confirmed(double now, double sinking, double spread) const;
+        // The highest moment, unless it stands more than `margin` above all the others (the
+        // first moment, twice that).
+        double highestButEarly(double margin) const;
         void shift(double frames);
+        // The kept moments and the one being received, highest first; how many.
+        std::size_t all(std::array<double, kept>& highest) const;
     };
     // How far off the timing may be: equal matches are looked for this near where it puts
     // the burst.
@@ -322,6 +333,7 @@ private:
     int64_t gapFilledFrames_ = 0;  // silence played for what was never sent, over the stream's life
     int64_t decodedThisConnection_ = 0;
     int64_t joinOrigin_ = 0;                      // stream position of the connection's first decoded frame
+    int64_t seam_ = 0;                            // where the last joined connection's audio begins
     double lastAudioAt_ = 0;                      // loop clock when frames were last decoded
     double outageFrom_ = 0;                       // lastAudioAt_ when the connection being joined began
     std::optional<double> connectionAudioSince_;  // loop clock at the connection's first audio bytes

@@ -618,7 +618,8 @@ struct RejoinCase {
 // card would, and drops twelve times for 1.2 to 3.4 s (its own second of waiting included).
 class RejoiningStationTest : public LiveStationTest, public testing::WithParamInterface<RejoinCase> {
 protected:
-    static constexpr int ticksPerSecond = 16;  // the clock adds up its ticks without rounding
+    // Moments come as the loop hears from the network; a coarser clock would bunch them.
+    static constexpr int ticksPerSecond = 64;  // the clock adds up its ticks without rounding
     test::StereoSamples heard;
     int64_t ticks = 0;
     std::size_t connections = 1;
