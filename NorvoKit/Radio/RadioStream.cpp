@@ -699,15 +699,17 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
     // place match worse than a wrong one.
     const auto from = static_cast<int64_t>(garbledFrames);
     const auto shortest = static_cast<int64_t>(nearTimingShortest);
-    const auto held = static_cast<int64_t>(heldLeft_.size());
+    const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
+    const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
+    // The held frames any origin compares.
+    const int64_t held = std::min(static_cast<int64_t>(heldLeft_.size()),
+                                  std::max(from, seam - earliest) + static_cast<int64_t>(nearTimingWindow));
     if (held - from < shortest) return std::nullopt;
     std::vector<double> probe(static_cast<std::size_t>(held)), energy(probe.size() + 1, 0.0);
     for (std::size_t i = 0; i < probe.size(); ++i) {
         probe[i] = 0.5 * (double(heldLeft_[i]) + heldRight_[i]);
         energy[i + 1] = energy[i] + probe[i] * probe[i];
     }
-    const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
-    const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
     std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
     // Where too little overlaps at the timing to compare, what matches before it is audio
     // that repeats: the place the timing points at was never compared.
