@@ -651,8 +651,12 @@ double RadioStream::MomentLine::highestButEarly(double margin) const {
     std::array<double, kept> highest{};
     const std::size_t known = all(highest);
     if (known == 0) return 0;
-    const double above = first && highest[0] == first->second ? 2 * margin : margin;
-    if (known >= 3 && highest[0] - highest[1] > above) return highest[1];
+    const auto isFirst = [&](std::size_t k) { return first && highest[k] == first->second; };
+    // One moment alone above the rest; or two, where three below them agree.
+    if (known >= 3 && highest[0] - highest[1] > (isFirst(0) ? 2 * margin : margin)) return highest[1];
+    if (known >= 5 && !isFirst(0) && !isFirst(1) && highest[1] - highest[2] > margin &&
+        highest[2] - highest[4] <= margin)
+        return highest[2];
     return highest[0];
 }
 

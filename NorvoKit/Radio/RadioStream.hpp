@@ -163,7 +163,8 @@ private:
     static constexpr double confirmingShare = 0.25;
     // Too few frames come while a burst is held for them to confirm one another: the
     // highest held moment dates it, unless it stands more than this share of a codec frame
-    // above all the others, as a frame handed on early does. The first moment, a burst that
+    // above all the others, as a frame handed on early does (or two such frames, above
+    // three that agree). The first moment, a burst that
     // came at once, is on time unless it ended in such a frame; the frames after it come
     // late by the network's unevenness, so it must stand twice as far above them.
     static constexpr double earlyHeldShare = 0.375;
@@ -181,7 +182,7 @@ private:
         // The highest moment that three others confirm within `spread`.
         double confirmed(double now, double sinking, double spread) const;
         // The highest moment, unless it stands more than `margin` above all the others (the
-        // first moment, twice that).
+        // first moment, twice that), or it and the next do and three below them agree within it.
         double highestButEarly(double margin) const;
         void shift(double frames);
         // The kept moments and the one being received, highest first; how many.
