@@ -701,7 +701,10 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
     // connection's audio is compared on its own where enough of it overlaps: a join placed
     // off by a fraction of a period leaves a step at its start, which would make the true
     // place match worse than a wrong one.
-    const auto from = static_cast<int64_t>(garbledFrames);
+    // Two of this stream's own codec frames and the converter's delay, as far as the longest
+    // kind allows: a short overlap of a stream with short frames is still compared.
+    const auto from = std::min(static_cast<int64_t>(garbledFrames),
+                               static_cast<int64_t>(std::ceil(2 * codecFrame_)) + converterDelayFrames);
     const auto shortest = static_cast<int64_t>(nearTimingShortest);
     const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
     const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});

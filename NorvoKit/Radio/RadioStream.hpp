@@ -127,6 +127,7 @@ private:
     // The first frames of a connection a decoder may garble: two codec frames of the
     // longest kind (HE-AAC, 2048 frames) and the converter's delay.
     static constexpr std::size_t garbledFrames = 4096;
+    static constexpr int64_t converterDelayFrames = 256;  // more than a sample rate converter holds back
     // Where BurstMatch cannot place the burst (an overlap too short for it, look-alikes
     // none of which it trusts near the timing), the held frames are compared sample by
     // sample this near the timing, over this many frames at most and at least; a match
