@@ -523,6 +523,7 @@ void RadioStream::decideJoin() {
         keptLine_ = std::clamp(liveLine_, *keptLine_ - allowance, *keptLine_ + allowance);
         keptAt_ = now;
     }
+    heldLateness_ = windowLateness(now - heldSince_);
     const std::optional<int64_t> predicted = predictedOrigin();
     // The burst begins after the last frame received, and what the server sent ahead of
     // the live stream does not reach back over the outage: nothing in it was heard, however
@@ -536,6 +537,7 @@ void RadioStream::decideJoin() {
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
     const auto keepLine = [&] {
+        if (!keptLine_) keptLateness_ = heldLateness_;
         keptLine_ = keptLine_.value_or(liveLine_);
         keptAt_ = now;
         liveLineKnown_ = false;
@@ -556,11 +558,11 @@ void RadioStream::decideJoin() {
         return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate) ||
                (match.exact && *match.lookAlike >= static_cast<int64_t>(2 * audioPlacesAbove * frameRate));
     };
-    const auto byTiming = [&] {
+    const auto byTiming = [&](int64_t origin) {
         // What overlaps is still compared, near the timing, sample by sample.
         if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
-        joinAt(*predicted);
+        joinAt(origin);
     };
     // Where the timing puts too little of the burst over what was received for a match to
     // see, a match further back than the timing's own error is audio that repeats.
@@ -571,9 +573,15 @@ void RadioStream::decideJoin() {
         return joinMatched(*found);
     // Too little overlaps for a match to see it, or what overlaps is silence: only the
     // timing can place it.
-    if (overlap > 0 && (unseen || silentProbe())) return byTiming();
+    if (overlap > 0 && (unseen || silentProbe())) {
+        // Where a join placed by the timing lost a little, the line measured since is lower
+        // than the one kept: keeping to it here would hear that little twice.
+        const int64_t since =
+            keptLine_ && liveLineKnown_ ? std::llround(liveLine_ - heldLine_ - heldLateness_) : *predicted;
+        return byTiming(std::min(*predicted, since));
+    }
     // The timing puts the burst after the last frame received: what matched is audio that repeats.
-    if (found && unseen && predicted) return byTiming();
+    if (found && unseen && predicted) return byTiming(*predicted);
     // A match without equals far from the timing: a station that does not send in real
     // time.
     if (found) {
@@ -581,11 +589,14 @@ void RadioStream::decideJoin() {
         placedByAudio_ = true;
         return;
     }
+    // Nothing matched, and the timing puts the burst after the last frame received: a gap,
+    // whatever the burst's length measured (it is known only to a codec frame or so).
+    if (predicted && *predicted >= pushedFrames_) return joinAt(*predicted);
     // Audio that repeats, none of it where the timing puts the burst: the timing places it,
     // keeping the distance behind live. Nothing at all: other audio.
     if (predicted) {
         const auto anywhere = matchBurst(std::nullopt);
-        if (anywhere && anywhere->lookAlike) return byTiming();
+        if (anywhere && anywhere->lookAlike) return byTiming(*predicted);
     }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
@@ -594,7 +605,11 @@ bool RadioStream::sentBurst() const { return burstFrames_ >= static_cast<int64_t
 
 std::optional<int64_t> RadioStream::predictedOrigin() const {
     if (!liveLineKnown_ && !keptLine_) return std::nullopt;
-    return std::llround(keptLine_.value_or(liveLine_) - heldLine_);
+    // The held frames are few, so their highest came later than the live line's: as late as
+    // the highest of as many did on the connection before. A kept line keeps to the lateness
+    // it was kept with, so that the joins after it keep the listener's distance.
+    if (keptLine_) return std::llround(*keptLine_ - heldLine_ - keptLateness_);
+    return std::llround(liveLine_ - heldLine_ - heldLateness_);
 }
 
 void RadioStream::followLiveLine(double now) {
@@ -603,6 +618,32 @@ void RadioStream::followLiveLine(double now) {
     liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
     liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
+    const double line = double(pushedFrames_) - now * frameRate;
+    if (!recentMoments_.empty() && recentMoments_.back().first == now) recentMoments_.back().second = line;
+    else recentMoments_.emplace_back(now, line);
+    if (recentMoments_.size() > recentMomentsKept) recentMoments_.pop_front();
+}
+
+double RadioStream::windowLateness(double window) const {
+    if (!liveLineKnown_ || recentMoments_.empty() || window <= 0) return 0;
+    // Windows that begin on each moment and end within what was received, and how far below
+    // the line their highest moment lies: as far as in most windows (lateWindowsShare), so
+    // that a join the timing places errs toward losing a little, not hearing it twice. A
+    // window of early frames counts as little as one of late ones.
+    std::vector<double> lateness;
+    const double last = recentMoments_.back().first;
+    for (std::size_t i = 0; i < recentMoments_.size() && recentMoments_[i].first + window <= last; ++i) {
+        double top = recentMoments_[i].second;
+        for (std::size_t j = i + 1;
+             j < recentMoments_.size() && recentMoments_[j].first < recentMoments_[i].first + window; ++j)
+            top = std::max(top, recentMoments_[j].second);
+        lateness.push_back(liveLine_ - top);
+    }
+    // Too few windows to tell: the held line is taken as it is.
+    if (lateness.size() < 8) return 0;
+    const auto middle = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size()) * lateWindowsShare);
+    std::nth_element(lateness.begin(), middle, lateness.end());
+    return std::max(0.0, *middle);
 }
 
 namespace {
@@ -808,6 +849,7 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
         keptLine_.reset();
     }
     seam_ = pushedFrames_;
+    recentMoments_.clear();
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);
     heldTitles_.clear();

@@ -239,6 +239,9 @@ private:
     // Whether the held frames begin, past what a decoder may garble, in silence.
     bool silentProbe() const;
     void followLiveLine(double now);
+    // How far below the live line the highest moment of a `window` of the connection's
+    // frames typically lies: a held window's line lies as far below, on this network.
+    double windowLateness(double window) const;
     // Wakes the join at `at` on the loop clock, when no frames come to wake it.
     void armSettleTimer(double at);
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
@@ -324,10 +327,16 @@ private:
     double liveLine_ = 0;  // frames, on the stream's positions
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
-    double codecFrame_ = 0;  // the most frames one decoded codec frame gave
+    // The connection's moments since it was joined, (loop clock, line); the latest last.
+    std::deque<std::pair<double, double>> recentMoments_;
+    static constexpr std::size_t recentMomentsKept = 2048;
+    static constexpr double lateWindowsShare = 0.75;
+    double heldLateness_ = 0;  // frames, measured when the join is decided
+    double codecFrame_ = 0;    // the most frames one decoded codec frame gave
     // The live line a join chosen by the timing alone kept to; the joins after it keep to
     // it too.
     std::optional<double> keptLine_;
+    double keptLateness_ = 0;     // heldLateness_ when the line was kept
     double keptAt_ = 0;           // loop clock when it was last kept to or moved
     bool placedByAudio_ = false;  // the last join was placed by a match, not by the timing
     CancelHandle settleTimer_;

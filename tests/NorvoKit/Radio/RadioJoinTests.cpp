@@ -365,6 +365,13 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 0.03,
                 2.3},
+        // A 320 kbps burst about as long as the outage: the timing alone places joins that
+        // overlap too little to compare, and ones whose burst only just falls short are gaps.
+        JoinRow{"Mp3At320NoiseBurstAboutTheOutage",
+                {false, 44100, 320, 64 * KiB, 0},
+                Content::noise,
+                {1.5625, 1.59375, 1.609375},
+                noHolds},
         JoinRow{"Mp3NoBurstTone", {false, 44100, 128, 0, 0}, Content::steadyTone, usualOutages, noHolds, 5, 6},
         JoinRow{"Aac96At32kNoiseBlocks",
                 {true, 32000, 96, 64 * KiB, 4096},
