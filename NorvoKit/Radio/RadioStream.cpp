@@ -558,11 +558,11 @@ void RadioStream::decideJoin() {
         return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate) ||
                (match.exact && *match.lookAlike >= static_cast<int64_t>(2 * audioPlacesAbove * frameRate));
     };
-    const auto byTiming = [&](int64_t origin) {
+    const auto byTiming = [&](std::optional<int64_t> resume) {
         // What overlaps is still compared, near the timing, sample by sample.
         if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
-        joinAt(origin);
+        joinAt(*predicted, Unmatched::trimBacklog, resume);
     };
     // Where the timing puts too little of the burst over what was received for a match to
     // see, a match further back than the timing's own error is audio that repeats.
@@ -575,13 +575,14 @@ void RadioStream::decideJoin() {
     // timing can place it.
     if (overlap > 0 && (unseen || silentProbe())) {
         // Where a join placed by the timing lost a little, the line measured since is lower
-        // than the one kept: keeping to it here would hear that little twice.
+        // than the one kept: keeping to it would hear that little twice. The join resumes
+        // where that line puts the burst, and silence keeps the listener as far behind live.
         const int64_t since =
             keptLine_ && liveLineKnown_ ? std::llround(liveLine_ - heldLine_ - heldLateness_) : *predicted;
-        return byTiming(std::min(*predicted, since));
+        return byTiming(since);
     }
     // The timing puts the burst after the last frame received: what matched is audio that repeats.
-    if (found && unseen && predicted) return byTiming(*predicted);
+    if (found && unseen && predicted) return byTiming(std::nullopt);
     // A match without equals far from the timing: a station that does not send in real
     // time.
     if (found) {
@@ -596,7 +597,7 @@ void RadioStream::decideJoin() {
     // keeping the distance behind live. Nothing at all: other audio.
     if (predicted) {
         const auto anywhere = matchBurst(std::nullopt);
-        if (anywhere && anywhere->lookAlike) return byTiming(*predicted);
+        if (anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
     }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
@@ -621,7 +622,9 @@ void RadioStream::followLiveLine(double now) {
     const double line = double(pushedFrames_) - now * frameRate;
     if (!recentMoments_.empty() && recentMoments_.back().first == now) recentMoments_.back().second = line;
     else recentMoments_.emplace_back(now, line);
-    if (recentMoments_.size() > recentMomentsKept) recentMoments_.pop_front();
+    // Recent ones only: a station's clock moves the line a little against ours.
+    while (recentMoments_.size() > recentMomentsKept || recentMoments_.front().first < now - recentMomentsSeconds)
+        recentMoments_.pop_front();
 }
 
 double RadioStream::windowLateness(double window) const {
@@ -808,7 +811,7 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
     return found;
 }
 
-void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
+void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std::optional<int64_t> resume) {
     const int64_t received = pushedFrames_;
     const std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
     heldLeft_.clear();
@@ -820,20 +823,23 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched) {
     std::size_t from = 0;
     if (origin) {
         // Frames from the origin up to `received` came with the last connection: skip them,
-        // joining on the first frame not received yet.
-        joinOrigin_ = std::min(*origin, received);
-        const int64_t skip = received - *origin;
-        if (skip < 0) {
-            // A gap, what was never sent: it is played as silence, so the listener stays as
-            // far behind live. Where the backlog ran dry, the dropout played part of it; the
-            // stream's positions run on past what is not filled, so the lines move nearer
-            // by as much.
-            const int64_t unfilled = -skip - fillGap(*origin);
-            joinOrigin_ = pushedFrames_;
+        // joining on the first frame not received yet. Where that would hear some twice, it
+        // resumes past them, and silence keeps the listener as far behind live.
+        const bool resumed = resume && *resume < *origin && *resume < received;
+        int64_t skip = received - (resumed ? *resume : *origin);
+        // A gap, what was never sent, is played as silence too, so the listener stays as far
+        // behind live. Where the backlog ran dry, the dropout played part of it; the stream's
+        // positions run on past what is not filled, so the lines move nearer by as much.
+        const int64_t silence = resumed ? *origin - *resume : std::max<int64_t>(0, -skip);
+        if (silence > 0) {
+            const int64_t unfilled = silence - fillGap(pushedFrames_ + silence);
             liveLine_ -= static_cast<double>(unfilled);
             liveMoments_.shift(-static_cast<double>(unfilled));
             if (keptLine_) *keptLine_ -= static_cast<double>(unfilled);
-        } else if (skip >= static_cast<int64_t>(held)) {
+        }
+        skip = std::max<int64_t>(0, skip);
+        joinOrigin_ = pushedFrames_ - skip;
+        if (skip >= static_cast<int64_t>(held)) {
             from = held;
             skipRemaining_ = skip - static_cast<int64_t>(held);
             if (skipRemaining_ > 0) join_ = Join::skipping;

@@ -230,7 +230,10 @@ private:
     void decideJoin();
     enum class Unmatched { trimBacklog, append };
     // `origin`: the stream position of the first held frame; none: unmatched.
-    void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog);
+    // `resume`: where the join resumes the burst, if later than the origin; the listener is
+    // kept as far behind live with silence.
+    void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog,
+                std::optional<int64_t> resume = std::nullopt);
     std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted) const;
     // The origin of a burst that matchBurst cannot place, compared near the timing.
     std::optional<BurstMatch::Found> matchNearTiming(int64_t predicted) const;
@@ -330,6 +333,7 @@ private:
     // The connection's moments since it was joined, (loop clock, line); the latest last.
     std::deque<std::pair<double, double>> recentMoments_;
     static constexpr std::size_t recentMomentsKept = 2048;
+    static constexpr double recentMomentsSeconds = 5;
     static constexpr double lateWindowsShare = 0.75;
     double heldLateness_ = 0;  // frames, measured when the join is decided
     double codecFrame_ = 0;    // the most frames one decoded codec frame gave
