@@ -53,6 +53,10 @@ struct RadioStreamTesting {
         std::lock_guard lock(stream.lock_);
         return stream.gapFilledFrames_ - stream.gapSilencePassed_;
     }
+    static void joinHeld(RadioStream& stream, const std::vector<float>& held, int64_t origin, int64_t resume) {
+        stream.heldLeft_ = stream.heldRight_ = held;
+        stream.joinAt(origin, RadioStream::Unmatched::trimBacklog, resume);
+    }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Radio/RadioStream.hpp"
@@ -92,6 +95,29 @@ TEST_F(RadioStreamRingTest, OverflowDropsTheOldestFramesAndKeepsTitlesAligned) {
     EXPECT_EQ(stream.currentStatus().title, "Second");  // its audio is next
     ASSERT_EQ(pull(1), 1);
     EXPECT_FLOAT_EQ(left[0], -7.0f);
+}
+
+// Frames 0..99999 received, each carrying its place; a burst numbered from 99000. Where the
+// place kept to would hear frames twice, the join resumes past them after silence instead.
+TEST_F(RadioStreamRingTest, JoinResumesAfterSilenceRatherThanHearFramesTwice) {
+    const std::tuple<int64_t, int64_t, int, float> cases[] = {
+        {99050, 98980, 70, 100020.0f},   // 50 frames twice: 70 of silence, resumed at 100020
+        {99050, 99100, 0, 99950.0f},     // resuming later would not help
+        {100100, 99980, 120, 99020.0f},  // kept to, a gap; measured since, an overlap
+    };
+    std::vector<float> burst(3000);
+    std::iota(burst.begin(), burst.end(), 99000.0f);
+    for (const auto& [origin, resume, silence, next] : cases) {
+        RadioStream joined{"http://127.0.0.1:9/station", "NorvoStudio/1.2 (+test)", 2.0};
+        Testing::beginConnection(joined);
+        for (int written = 0; written < 100000; written += 10000) Testing::pushRamp(joined, 10000, float(written));
+        Testing::joinHeld(joined, burst, origin, resume);
+        for (int heard = 0; heard < 100000; heard += 4000)
+            ASSERT_EQ(joined.render(4000, left.data(), right.data()), 4000);
+        ASSERT_EQ(joined.render(silence + 1, left.data(), right.data()), silence + 1);
+        EXPECT_EQ(std::count(left.begin(), left.begin() + silence, 0.0f), silence) << origin;
+        EXPECT_EQ(left[std::size_t(silence)], next) << origin;
+    }
 }
 
 TEST_F(RadioStreamRingTest, FirstTitleIsCurrentAtOnceLaterTitlesWhenTheirAudioIsHeard) {
