@@ -99,6 +99,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const std::filesystem::path& root
         for (TapeSide side : allTapeSides)
             sides_[rawValue(side)] =
                 std::make_unique<TapeSideStorage>(directory_ / sideFileName(side), type_.sideFrames());
+        lengths_ = std::make_unique<RecordedLengths>(directory_);
     });
 }
 
@@ -121,6 +122,7 @@ TapeMedia::TapeMedia(const CassetteType& type, const Existing& workspace) : type
                                                " is missing or not one of a " + type_.description() + " cassette.");
             sides_[rawValue(side)] = std::make_unique<TapeSideStorage>(file, type_.sideFrames());
         }
+        lengths_ = std::make_unique<RecordedLengths>(directory_);
         // The workspace may hold what was derived from its sides in the earlier run, keyed
         // by that run's write generations; starting elsewhere keeps them from matching.
         std::random_device random;
@@ -144,6 +146,7 @@ void TapeMedia::stopFollower() {
 void TapeMedia::release() {
     stopFollower();
     for (auto& side : sides_) side.reset();
+    lengths_.reset();
     if (directory_.empty()) return;
     // Removed while the lock is still held, so no sweeper sees a half-removed
     // workspace as someone else's.
@@ -235,6 +238,7 @@ void TapeMedia::followHeadLoop() {
                                          writable ? Access::write : Access::read);
                 const TapeSideStorage& mirrored = storage(other(current));
                 mirrored.prepare(mirrored.capacity() - head, readyAheadFrames, Access::read);
+                lengths_->prepare();
                 lock.lock();
                 lastHead = head;
                 lastSide = side;
@@ -339,6 +343,8 @@ void TapeMedia::noteWritten(TapeSide side, int64_t endFrame) {
     state.used = std::max(state.used, std::clamp<int64_t>(endFrame, 0, capacity));
     state.dirty = true;
     ++state.generation;
+    // On the render thread: a store into the locked page, and the length outlives a kill.
+    lengths_->store(side, state.used);
 }
 
 void TapeMedia::setUsedClean(TapeSide side, int64_t frames) {
@@ -348,6 +354,7 @@ void TapeMedia::setUsedClean(TapeSide side, int64_t frames) {
     state.used = std::clamp<int64_t>(frames, 0, capacity);
     state.dirty = false;
     ++state.generation;
+    lengths_->store(side, state.used);
 }
 
 bool TapeMedia::clearDirty(TapeSide side, uint64_t generation) {

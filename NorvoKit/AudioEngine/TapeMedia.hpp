@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AudioEngine/CassetteType.hpp"
+#include "AudioEngine/RecordedLengths.hpp"
 #include "AudioEngine/TapeSide.hpp"
 #include "AudioEngine/TapeSideStorage.hpp"
 #include "AudioEngine/TransportMode.hpp"
@@ -18,10 +19,11 @@
 namespace norvo {
 
 // The workspace of the loaded cassette: a directory named by a fresh UUID under
-// workspacesRoot() holding ".lock" (flock'd for the media's life), "side-a.pcm" and
-// "side-b.pcm". Held by shared_ptr; the last reference (never dropped on the audio
-// thread) unmaps, closes and removes the directory; releaseInBackground() does that on
-// a worker, since a full side takes a while to unmap and delete.
+// workspacesRoot() holding ".lock" (flock'd for the media's life), "side-a.pcm",
+// "side-b.pcm" and "recorded-lengths" (the sides' lengths, kept as they change). Held
+// by shared_ptr; the last reference (never dropped on the audio thread) unmaps, closes
+// and removes the directory; releaseInBackground() does that on a worker, since a full
+// side takes a while to unmap and delete.
 //
 // A head follower thread of normal priority keeps the stretch the render is about to
 // touch resident (and writable where it may record): the render reports the head after
@@ -44,9 +46,10 @@ public:
         std::filesystem::path directory;
     };
     // Takes over that workspace: its side files keep what was recorded on them; both
-    // sides start empty and clean until the caller restores their lengths. Throws
-    // NorvoAudioError (storage) when a live owner holds it, or its side files are
-    // missing or made for another type; the workspace is then left as it was.
+    // sides start empty and clean until the caller restores their lengths (those it
+    // kept, RecordedLengths::read() gives). Throws NorvoAudioError (storage) when a live
+    // owner holds it, or its side files are missing or made for another type; the
+    // workspace is then left as it was.
     TapeMedia(const CassetteType& type, const Existing& workspace);
     ~TapeMedia();
     TapeMedia(const TapeMedia&) = delete;
@@ -123,6 +126,8 @@ private:
     int lockFD_ = -1;
     std::atomic<bool> keepWorkspace_{false};
     std::array<std::unique_ptr<TapeSideStorage>, 2> sides_;
+    // Follows state_[].used, under the media's lock.
+    std::unique_ptr<RecordedLengths> lengths_;
     // A priority-inheriting lock: the render takes it inside the core's lock.
     mutable UnfairLock mutex_;
     std::array<SideState, 2> state_{};

@@ -1,9 +1,11 @@
 #include "StudioModel/RecoveryCopy.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
 
+#include "AudioEngine/RecordedLengths.hpp"
 #include "Cassette/ManifestCodec.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "Platform/Iso8601.hpp"
@@ -113,6 +115,17 @@ std::optional<RecoveryCopy> RecoveryCopy::read(const std::filesystem::path& work
         const auto dirty = member(member(sides, sideKey(side).c_str()), "dirty").boolValue();
         if (!dirty) throw damaged();
         copy.dirty[rawValue(side)] = *dirty;
+    }
+    // The workspace keeps its sides' lengths after every recorded buffer, the copy only
+    // now and then: what was recorded past the copy is there too, and in no file yet.
+    if (const auto kept = RecordedLengths::read(workspace)) {
+        const int64_t capacity = copy.document.type.sideFrames();
+        for (TapeSide side : allTapeSides) {
+            const int64_t length = std::clamp<int64_t>((*kept)[rawValue(side)], 0, capacity);
+            if (length <= copy.used[rawValue(side)]) continue;
+            copy.used[rawValue(side)] = length;
+            copy.dirty[rawValue(side)] = true;
+        }
     }
     const JSONValue& head = member(*root, "head");
     const JSONValue& headSide = member(head, "side");

@@ -38,8 +38,10 @@ struct RecoveryCopy {
     static std::string encode(const RecoveryCopy& copy, const std::function<std::string(const FileData&)>& storedAs);
 
     enum class Images { skipped, loaded };
-    // The copy in `workspace`, nothing when it holds none. With Images::skipped the
-    // document comes without its images and carried entries (enough to offer it back).
+    // The copy in `workspace`, nothing when it holds none; a side the workspace kept
+    // longer than the copy says (recorded after it was written) comes at that length.
+    // With Images::skipped the document comes without its images and carried entries
+    // (enough to offer it back).
     // Throws std::runtime_error, with the sentence for the user, when it cannot be read.
     static std::optional<RecoveryCopy> read(const std::filesystem::path& workspace, Images images);
     // The recorded frames of both sides together.

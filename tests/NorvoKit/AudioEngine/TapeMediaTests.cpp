@@ -1,5 +1,6 @@
 #include "AudioEngine/TapeMedia.hpp"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "AudioEngine/NorvoAudioError.hpp"
+#include "AudioEngine/RecordedLengths.hpp"
 #include "Platform/Uuid.hpp"
 #include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -20,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const CassetteType oneSecond = CassetteType::custom(1);
+using Lengths = std::array<int64_t, 2>;
 
 std::size_t entryCount(const fs::path& dir) {
     std::size_t n = 0;
@@ -170,6 +173,7 @@ TEST(TapeMedia, AKeptWorkspaceOutlivesItsMediaUnlockedAndIsTakenOverWithItsAudio
     EXPECT_EQ(adopted->directory(), directory);
     EXPECT_FALSE(lockIsFree(directory / ".lock"));
     EXPECT_EQ(adopted->used(TapeSide::b), 0) << "lengths are the caller's to restore";
+    EXPECT_EQ(RecordedLengths::read(directory), (Lengths{0, 103})) << "the workspace kept them for the caller";
     EXPECT_FALSE(adopted->isDirty());
     EXPECT_NE(adopted->writeGeneration(TapeSide::b), earlierGeneration);
     float left[3] = {}, right[3] = {};
@@ -232,10 +236,32 @@ TEST(TapeMedia, UsedIsTheHighWaterMarkAndWritesMakeTheSideDirty) {
 
     media.noteWritten(TapeSide::b, 10 * 44100);
     EXPECT_EQ(media.used(TapeSide::b), 44100) << "never past the side";
+    EXPECT_EQ(RecordedLengths::read(media.directory()), (Lengths{1000, 44100})) << "the workspace keeps them";
 
     media.setUsedClean(TapeSide::a, 250);
     EXPECT_EQ(media.used(TapeSide::a), 250);
     EXPECT_FALSE(media.isDirty(TapeSide::a));
+    EXPECT_EQ(RecordedLengths::read(media.directory()), (Lengths{250, 44100}));
+}
+
+TEST(TapeMedia, AWorkspaceWithoutItsLengthsOrWithDamagedOnesKeepsThemOnceTakenOver) {
+    test::TemporaryDirectory root;
+    fs::path directory;
+    {
+        TapeMedia media(oneSecond, root.path());
+        media.keepWorkspace();
+        directory = media.directory();
+    }
+    // None, as an earlier version left it, or a short one.
+    for (const std::string damage : {"", "short"}) {
+        fs::remove(directory / RecordedLengths::fileName);
+        if (!damage.empty()) std::ofstream(directory / RecordedLengths::fileName) << damage;
+        EXPECT_FALSE(RecordedLengths::read(directory)) << damage;
+        TapeMedia adopted(oneSecond, TapeMedia::Existing{directory});
+        adopted.noteWritten(TapeSide::b, 300);
+        EXPECT_EQ(RecordedLengths::read(directory), (Lengths{0, 300})) << damage;
+        adopted.keepWorkspace();
+    }
 }
 
 TEST(TapeMedia, AWriteAfterTheGenerationWasReadKeepsTheSideDirty) {

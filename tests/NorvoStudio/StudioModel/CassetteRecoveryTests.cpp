@@ -12,15 +12,19 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
+#include "AudioEngine/RecordedLengths.hpp"
 #include "Cassette/CassetteStyleCatalog.hpp"
 #include "Cassette/TapeFileCodec.hpp"
 #include "NorvoStudio/Support/PngData.hpp"
 #include "NorvoStudio/Support/StudioFixture.hpp"
 #include "Platform/Iso8601.hpp"
+#include "StudioModel/FormatTapeTime.hpp"
 #include "StudioModel/RecoveryCopy.hpp"
 #include "Support/FakeClock.hpp"
 #include "Support/TemporaryDirectory.hpp"
@@ -83,6 +87,17 @@ fs::path leaveUnsaved(const fs::path& workspaces, const std::string& name, const
     return f->cassetteSlot().media()->directory();
 }
 
+// Starts this test program as a child that runs only `test`, with its workspaces in `workspaces`.
+void startChild(QProcess& child, const fs::path& workspaces, const char* test) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NORVO_RECOVERY_CHILD_WORKSPACES"), QString::fromStdString(workspaces.string()));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + QString::fromUtf8(test),
+                                                          QStringLiteral("--gtest_also_run_disabled_tests")});
+}
+
 // The child: records from the player until the parent kills it. Run only by the test below.
 TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     const char* root = std::getenv("NORVO_RECOVERY_CHILD_WORKSPACES");
@@ -99,12 +114,14 @@ TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     f->cassetteSlot().recoveryWriter().flush();
     const auto copy = RecoveryCopy::read(f->cassetteSlot().media()->directory(), RecoveryCopy::Images::skipped);
     ASSERT_TRUE(copy);
-    const int64_t covered = copy->used[rawValue(TapeSide::a)];
-    std::printf("covered %lld %016llx\n", static_cast<long long>(covered),
-                static_cast<unsigned long long>(frameHash(*f->cassetteSlot().media(), TapeSide::a, covered)));
-    // Recorded after the last copy: these may be lost, nothing before them.
+    // Where the head was when the last copy was written: the recording began at the start.
+    const int64_t covered = copy->head;
+    std::printf("covered %lld\n", static_cast<long long>(covered));
+    // Recorded after the last copy: the workspace keeps their length too.
     f.render(44100);
-    std::printf("recorded %lld\nready\n", static_cast<long long>(f->cassetteSlot().media()->used(TapeSide::a)));
+    const int64_t recorded = f->cassetteSlot().media()->used(TapeSide::a);
+    std::printf("recorded %lld %016llx\nready\n", static_cast<long long>(recorded),
+                static_cast<unsigned long long>(frameHash(*f->cassetteSlot().media(), TapeSide::a, recorded)));
     std::fflush(stdout);
     // Until killed; should the parent go first, its end of the pipe closes.
     while (std::getchar() != EOF) {
@@ -112,18 +129,10 @@ TEST(StudioRecoveryChild, DISABLED_RecordsUntilKilled) {
     std::_Exit(3);
 }
 
-TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLastCopy) {
+TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameItRecorded) {
     test::TemporaryDirectory workspaces;
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NORVO_RECOVERY_CHILD_WORKSPACES"),
-                       QString::fromStdString(workspaces.path().string()));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=StudioRecoveryChild.DISABLED_RecordsUntilKilled"),
-                 QStringLiteral("--gtest_also_run_disabled_tests")});
+    startChild(child, workspaces.path(), "StudioRecoveryChild.DISABLED_RecordsUntilKilled");
     ASSERT_TRUE(child.waitForStarted(10000));
     QByteArray output;
     QElapsedTimer waited;
@@ -140,7 +149,7 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     long long covered = 0, recorded = 0;
     unsigned long long hash = 0;
     const QByteArray report = output.mid(output.indexOf("covered "));
-    ASSERT_EQ(std::sscanf(report.constData(), "covered %lld %llx\nrecorded %lld", &covered, &hash, &recorded), 3)
+    ASSERT_EQ(std::sscanf(report.constData(), "covered %lld\nrecorded %lld %llx", &covered, &recorded, &hash), 3)
         << output.toStdString();
     ASSERT_GT(covered, 44100) << "the copies followed the recording";
     ASSERT_GT(recorded, covered);
@@ -151,13 +160,15 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     f.ui.recoverChoices.push_back(Recover::recover);
     f.start();
     ASSERT_EQ(f.ui.recoverPrompts.size(), 1u);
-    EXPECT_EQ(f.ui.recoverPrompts[0].message.toStdString(), "Recover \u201CRadio Hour\u201D (0:01 recorded)?");
+    EXPECT_EQ(f.ui.recoverPrompts[0].message, QStringLiteral("Recover \u201CRadio Hour\u201D (") +
+                                                  formatTapeTime(recorded) + QStringLiteral(" recorded)?"));
     ASSERT_TRUE(f->editor().document());
     ASSERT_TRUE(f->cassetteSlot().media());
     EXPECT_EQ(f->cassetteSlot().media()->directory(), left[0]);
-    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), covered);
-    EXPECT_EQ(frameHash(*f->cassetteSlot().media(), TapeSide::a, covered), hash) << "every frame up to the last copy";
-    EXPECT_GT(f.sidePeak(TapeSide::a, 0, covered), 0.1f);
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), recorded);
+    EXPECT_TRUE(f->cassetteSlot().media()->isDirty(TapeSide::a));
+    EXPECT_EQ(frameHash(*f->cassetteSlot().media(), TapeSide::a, recorded), hash) << "every frame recorded";
+    EXPECT_GT(f.sidePeak(TapeSide::a, covered, recorded), 0.1f);
     EXPECT_TRUE(f->editor().metadataEdited());
     EXPECT_EQ(f->title().text().toStdString(), "Radio Hour \u2014 Edited");
     const auto& transport = f->live().snapshot().transport;
@@ -182,6 +193,76 @@ TEST(StudioRecoveryTest, AStudioKilledWhileRecordingGivesBackEveryFrameUpToItsLa
     }
     EXPECT_EQ(f->live().snapshot().transport.mode, TransportMode::playing);
     EXPECT_GT(loudest, -12);
+}
+
+// The child: records from the player and says after every buffer how much of side A is
+// recorded, until the parent kills it. Run only by the test below.
+TEST(StudioRecoveryChild, DISABLED_RecordsBufferAfterBufferUntilKilled) {
+    const char* root = std::getenv("NORVO_RECOVERY_CHILD_WORKSPACES");
+    if (!root) GTEST_SKIP() << "started by StudioRecoveryTest.AStudioKilledAnywhere...";
+    StudioFixture f(in(root));
+    f.start();
+    f.insertBlank();
+    ASSERT_TRUE(f.playSong(f.makeSong("Tone.wav", 30.0)));
+    f->transport(TransportCommand::record);
+    const TapeMedia& media = *f->cassetteSlot().media();
+    // Buffers of 512 and a tick every 735 frames, as the device and the timer interleave;
+    // copies go every half second, and are written by then, as they would be in real time.
+    // Far past where the parent kills it, so that the signal lands while it records.
+    for (int64_t frames = 0; frames < 25 * 44100; frames += 512) {
+        f.render(512);
+        std::printf("written %lld\n", static_cast<long long>(media.used(TapeSide::a)));
+        std::fflush(stdout);
+        if ((frames + 512) / 735 == frames / 735) continue;
+        f.tick();
+        f->cassetteSlot().recoveryWriter().flush();
+    }
+    while (std::getchar() != EOF) {
+    }
+    std::_Exit(3);
+}
+
+TEST(StudioRecoveryTest, AStudioKilledAnywhereWhileRecordingGivesBackEveryBufferItRecorded) {
+    std::mt19937 random(0x6e6f72);
+    for (int round = 0; round < 4; ++round) {
+        const int64_t killAt = std::uniform_int_distribution<int64_t>(44100, 5 * 44100)(random);
+        SCOPED_TRACE("killed once " + std::to_string(killAt) + " frames were recorded");
+        test::TemporaryDirectory workspaces;
+        QProcess child;
+        startChild(child, workspaces.path(), "StudioRecoveryChild.DISABLED_RecordsBufferAfterBufferUntilKilled");
+        ASSERT_TRUE(child.waitForStarted(10000));
+        // The last whole line the child wrote.
+        QByteArray output;
+        auto written = [&] {
+            const qsizetype end = output.lastIndexOf('\n');
+            const qsizetype start = output.lastIndexOf("written ", end);
+            return start < 0 ? -1 : std::atoll(output.constData() + start + 8);
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (written() < killAt && child.state() == QProcess::Running && waited.elapsed() < 60000) {
+            child.waitForReadyRead(1000);
+            output += child.readAllStandardOutput();
+        }
+        ASSERT_GE(written(), killAt) << output.right(2000).toStdString();
+        // It goes on recording until the signal lands, wherever that is.
+        ASSERT_EQ(::kill(pid_t(child.processId()), SIGKILL), 0);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        output += child.readAllStandardOutput();
+        const int64_t reported = written();
+
+        StudioFixture f(in(workspaces.path()));
+        f.ui.recoverChoices.push_back(Recover::recover);
+        f.start();
+        ASSERT_EQ(f.ui.recoverPrompts.size(), 1u);
+        ASSERT_TRUE(f->cassetteSlot().media());
+        const int64_t used = f->cassetteSlot().media()->used(TapeSide::a);
+        // Killed after a buffer was written and before it was told: one buffer more.
+        EXPECT_GE(used, reported);
+        EXPECT_LE(used, reported + 512);
+        EXPECT_TRUE(f->cassetteSlot().media()->isDirty(TapeSide::a));
+        EXPECT_GT(f.sidePeak(TapeSide::a, reported - 4410, reported), 0.1f) << "the last buffers hold the tone";
+    }
 }
 
 TEST(StudioRecoveryTest, ATerminationKeepsAnEditedCassetteAndTheNextStartLoadsItAsItWas) {
@@ -376,6 +457,34 @@ TEST(StudioRecoveryTest, TheCopyIsWrittenBehindAtMostEveryHalfSecondAndOnlyWhile
     f->cassetteSlot().eject();
     f->cassetteSlot().recoveryWriter().flush();
     EXPECT_FALSE(fs::exists(workspace));
+}
+
+TEST(StudioRecoveryTest, ASideTheWorkspaceKeptLongerThanItsCopyComesAtThatLengthAndOneWithoutLengthsAsItsCopySays) {
+    using Lengths = std::array<int64_t, 2>;
+    using Dirty = std::array<bool, 2>;
+    test::TemporaryDirectory workspaces;
+    const fs::path kept = leaveUnsaved(workspaces.path(), "Kept");
+    ASSERT_EQ(copyIn(kept)->used, (Lengths{0, 44100}));
+    {
+        RecordedLengths lengths(kept);
+        lengths.store(TapeSide::a, 22050);
+        lengths.store(TapeSide::b, 1000);
+    }
+    EXPECT_EQ(copyIn(kept)->used, (Lengths{22050, 44100})) << "the longer of each side";
+    EXPECT_EQ(copyIn(kept)->dirty, (Dirty{true, true})) << "recorded after the copy: in no file yet";
+    RecordedLengths(kept).store(TapeSide::a, int64_t{1} << 40);
+    EXPECT_EQ(copyIn(kept)->used[0], copyIn(kept)->document.type.sideFrames()) << "never past the side";
+
+    fs::remove(kept / RecordedLengths::fileName);
+    EXPECT_EQ(copyIn(kept)->used, (Lengths{0, 44100}));
+    EXPECT_EQ(copyIn(kept)->dirty, (Dirty{false, true}));
+    StudioFixture f(in(workspaces.path()));
+    f.ui.recoverChoices.push_back(Recover::recover);
+    f.start();
+    ASSERT_TRUE(f->cassetteSlot().media());
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::a), 0);
+    EXPECT_EQ(f->cassetteSlot().media()->used(TapeSide::b), 44100);
+    EXPECT_EQ(RecordedLengths::read(kept), (Lengths{0, 44100})) << "kept from then on";
 }
 
 TEST(StudioRecoveryTest, ACassetteThatCannotBeTakenOverRaisesAnAlertAndStaysForLater) {
