@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace norvo {
@@ -24,6 +26,18 @@ public:
     virtual std::string lastDeviceLoss() const { return {}; }
     // Whether a device plays the sound now: false while such an output goes on without.
     virtual bool playsOnDevice() const { return isRunning(); }
+
+    // How an output that goes on without this device should take its pauses, where the
+    // device knows better than the usual guess: one that is told when its server goes away
+    // need not be given up for a long silence, and one whose stream resumes steadily at
+    // once need not be waited for long. Nothing leaves it to the watcher.
+    struct PauseHandling {
+        // The device plays again once it has called back steadily for this long.
+        std::chrono::milliseconds settleTime;
+        // A device silent for this long is gone.
+        std::chrono::milliseconds lossTimeout;
+    };
+    virtual std::optional<PauseHandling> pauseHandling() const { return std::nullopt; }
 };
 
 }  // namespace norvo

@@ -4,16 +4,15 @@
 #include <exception>
 #include <optional>
 
-#include "AudioEngine/PortAudioOutput.hpp"
+#include "AudioEngine/SystemAudioDevices.hpp"
 
 namespace norvo {
 
 using Time = OutputClock::Time;
 
 FallbackAudioOutput::FallbackAudioOutput(AudioRenderer& core)
-    : FallbackAudioOutput(
-          core, [](AudioRenderer& gate) { return std::make_unique<PortAudioOutput>(gate); },
-          SteadyOutputClock::shared(), Options{}) {}
+    : FallbackAudioOutput(core, SystemAudioDevices::factory(), SteadyOutputClock::shared(),
+                          SystemAudioDevices::options()) {}
 
 FallbackAudioOutput::FallbackAudioOutput(AudioRenderer& core, DeviceFactory makeDevice, OutputClock& clock,
                                          Options options)
@@ -90,7 +89,8 @@ void FallbackAudioOutput::DeviceGate::render(int frames, float* left, float* rig
         // already; rendering the core into those buffers would put the tape ahead of the
         // clock by as much after every pause.
         if (o.handBack_.load(std::memory_order_acquire) &&
-            now - Time(o.steadySince_.load(std::memory_order_acquire)) >= o.options_.settleTime &&
+            now - Time(o.steadySince_.load(std::memory_order_acquire)) >=
+                Time(o.settleTime_.load(std::memory_order_acquire)) &&
             o.handBack_.exchange(false, std::memory_order_acq_rel)) {
             // The silent output renders nothing from its next chunk on; a chunk it renders
             // meanwhile waits for the core's lock and is skipped below like the rest.
@@ -212,7 +212,7 @@ void FallbackAudioOutput::supervise(Lifeline& lifeline) {
 
         // Since the device's last callback, or since it was opened.
         const Time last(lastCallback_.load(std::memory_order_acquire));
-        if (!device_->isRunning() || now - last >= options_.lossTimeout) {
+        if (!device_->isRunning() || now - last >= lossTimeout_) {
             // Its stream ended, or it has been silent for long: gone. One waiting for the
             // turn may take it at this very moment: only a device that did not is given up.
             if (renderer() == Renderer::silent && !handBack_.exchange(false, std::memory_order_acq_rel)) continue;
@@ -237,7 +237,7 @@ void FallbackAudioOutput::supervise(Lifeline& lifeline) {
 
         // A device that has not played yet, or pauses: it takes the turn itself. Looked at
         // again shortly, to end the silent output once it has, and when it would be gone.
-        clock_.waitUntil(lock, lifeline.wake, std::min(last + options_.lossTimeout, now + options_.settleTime));
+        clock_.waitUntil(lock, lifeline.wake, std::min(last + lossTimeout_, now + options_.settleTime));
     }
     // Closed here rather than by stop(): a close that hangs holds up nobody.
     closeDevice(lifeline, lock);
@@ -268,6 +268,13 @@ bool FallbackAudioOutput::openDevice(Lifeline& lifeline, std::unique_lock<std::m
     // Made and started in two calls: a device made after stop() gave the supervisor up, or
     // asked it to end, is never started.
     bool ours = attempt([&] { device = lifeline.makeDevice(lifeline.gate); });
+    if (ours) {
+        // Before the device starts and its callbacks read it.
+        const auto handling = device ? device->pauseHandling() : std::nullopt;
+        settleTime_.store(Time(handling ? handling->settleTime : options_.settleTime).count(),
+                          std::memory_order_release);
+        lossTimeout_ = handling ? handling->lossTimeout : options_.lossTimeout;
+    }
     if (ours && device && running_.load(std::memory_order_acquire)) ours = attempt([&] { device->start(); });
     if (!ours) {
         // Given up: a device that opened after all is closed, off the lock its stream's

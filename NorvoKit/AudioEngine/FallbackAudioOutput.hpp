@@ -40,6 +40,8 @@ public:
     // per attempt; called on the supervisor thread.
     using DeviceFactory = std::function<std::unique_ptr<AudioOutput>(AudioRenderer&)>;
 
+    // A device may say how its pauses are best taken (AudioOutput::pauseHandling): its
+    // settle time and loss timeout then stand for these.
     struct Options {
         // Long enough for a busy machine's late callback, short enough that the tape does
         // not wait long for a device that pauses; the frames it missed are caught up.
@@ -67,7 +69,7 @@ public:
     static constexpr const char* mutedSentence =
         "The audio device does not play. The studio goes on without sound and tries it again in a few seconds.";
 
-    // The system's default sound device (PortAudio) on the system's monotonic clock.
+    // The system's sound device (SystemAudioDevices) on the system's monotonic clock.
     explicit FallbackAudioOutput(AudioRenderer& core);
     FallbackAudioOutput(AudioRenderer& core, DeviceFactory makeDevice, OutputClock& clock, Options options);
     ~FallbackAudioOutput() override;
@@ -187,12 +189,15 @@ private:
     std::unique_ptr<AudioOutput> device_;
     bool devicePlayed_ = false;  // the open device has held the turn
     bool lost_ = false;          // silent since the last loss was reported
+    // The open device's, or the options' where it leaves them to this output.
+    OutputClock::Time lossTimeout_{};
 
     // Shared with the renderers' threads.
     std::atomic<Renderer> turn_{Renderer::silent};
     std::atomic<bool> handBack_{false};     // the open device may take the turn
     std::atomic<int64_t> lastCallback_{0};  // nanoseconds on the clock
     std::atomic<int64_t> steadySince_{0};   // start of the device's regular callbacks
+    std::atomic<int64_t> settleTime_{0};    // nanoseconds; the open device's, as lossTimeout_
     std::atomic<int> lastBuffer_{0};        // frames of the device's last callback; 0 before its first
     // Where on the clock the last buffer the device rendered into the core ends.
     std::atomic<int64_t> renderedUntil_{0};

@@ -72,6 +72,19 @@ public:
         return true;
     }
 
+    // One callback as play(), into the caller's buffers and without the fake's lock, so that
+    // a callback held up in the core does not keep the next one from coming.
+    bool playInto(int frames, float* left, float* right) {
+        AudioRenderer* renderer = nullptr;
+        {
+            std::lock_guard guard(mutex_);
+            if (!current_ || current_->ended) return false;
+            renderer = &current_->renderer;
+        }
+        renderer->render(frames, left, right);
+        return true;
+    }
+
     // The running device's stream ends on its own, as when its server goes away.
     void end() {
         AudioRenderer* renderer = nullptr;

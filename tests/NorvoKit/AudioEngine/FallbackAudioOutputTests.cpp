@@ -6,13 +6,16 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AudioEngine/TapeClock.hpp"
 #include "Support/FakeAudioDevices.hpp"
@@ -27,22 +30,49 @@ using Renderer = FallbackAudioOutput::Renderer;
 
 // Stands in for the core: counts the frames rendered by the thread that rendered them
 // (the test's own thread plays the fake device; any other is the silent output's) and
-// marks the buffers it renders.
+// marks the buffers it renders. On demand it holds one render until let go, as a callback
+// that is slow to return, and notes two renders under way at once.
 class TallyRenderer final : public AudioRenderer {
 public:
     void render(int frames, float* left, float* right) override {
+        if (inside_.fetch_add(1) != 0) overlapped = true;
+        if (holdNext_.exchange(false)) {
+            std::unique_lock lock(mutex_);
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !held_; });
+        }
         std::fill_n(left, frames, 0.5f);
         std::fill_n(right, frames, 0.5f);
         (std::this_thread::get_id() == testThread_ ? device : silent).fetch_add(frames);
+        inside_.fetch_sub(1);
     }
     void noteOutputStatus(OutputStatus) override {}
     int64_t total() const { return device + silent; }
 
+    void holdNext() { holdNext_ = true; }
+    // False after 10 s.
+    bool waitUntilHeld() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return held_; });
+    }
+    void letGo() {
+        std::lock_guard guard(mutex_);
+        held_ = false;
+        changed_.notify_all();
+    }
+
     std::atomic<int64_t> device{0};
     std::atomic<int64_t> silent{0};
+    std::atomic<bool> overlapped{false};
 
 private:
     const std::thread::id testThread_ = std::this_thread::get_id();
+    std::atomic<int> inside_{0};
+    std::atomic<bool> holdNext_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;  // guarded by mutex_
 };
 
 class FallbackAudioOutputTest : public ::testing::Test {
@@ -71,12 +101,12 @@ protected:
             ASSERT_TRUE(settle()) << "at " << (clock.now() - startedAt_).count() << " ns";
         }
     }
-    // How far the frames rendered in all are from the time since start: a device asks
+    // How far the frames rendered in all are ahead of the time since start: a device asks
     // for frames as time passes, so the tape's time is the rendered frames.
-    int64_t drift() const {
-        const int64_t elapsed = (clock.now() - startedAt_).count() * TapeClock::sampleRate / 1'000'000'000;
-        return std::abs(core.total() - elapsed);
+    int64_t ahead() const {
+        return core.total() - (clock.now() - startedAt_).count() * TapeClock::sampleRate / 1'000'000'000;
     }
+    int64_t drift() const { return std::abs(ahead()); }
     // For what another thread does without the clock moving; bounded.
     template <typename Predicate>
     static bool eventually(Predicate done) {
@@ -309,6 +339,34 @@ INSTANTIATE_TEST_SUITE_P(
                "ms";
     });
 
+TEST_F(FallbackAudioOutputTest, ACallbackUnderWayWhenSilenceTakesOverIsRenderedOnceAndSilenceGoesOnFromItsEnd) {
+    start();
+    run(300ms, Device::playing);
+    ASSERT_EQ(output.renderer(), Renderer::device);
+    ASSERT_FALSE(output.silentOutputRuns());
+
+    // A callback slow to return: meanwhile the supervisor sees a pause and silence takes
+    // the turn, and the device's next callback comes, finding the turn gone.
+    core.holdNext();
+    std::vector<float> left(buffer), right(buffer);
+    std::thread slow([&] { devices.playInto(buffer, left.data(), right.data()); });
+    const bool held = core.waitUntilHeld();
+    if (held) clock.advance(210ms);
+    const bool tookOver = held && eventually([&] { return output.renderer() == Renderer::silent; });
+    const bool next = tookOver && devices.play(buffer);
+    core.letGo();
+    slow.join();
+    ASSERT_TRUE(held && tookOver && next);
+    EXPECT_EQ(devices.left().front(), 0.0f);
+    EXPECT_EQ(left.front(), 0.5f) << "the slow callback had the turn";
+    ASSERT_TRUE(settle());
+
+    // Silence goes on where the slow buffer ends, and renders a chunk ahead at most.
+    EXPECT_FALSE(core.overlapped) << "silence rendered while the device's buffer was under way";
+    EXPECT_GE(ahead(), 0) << "frames lost";
+    EXPECT_LT(ahead(), SilentAudioOutput::chunkFrames) << "frames rendered twice";
+}
+
 TEST_F(FallbackAudioOutputTest, StoppingEndsTheDeviceAndTheSilenceAndNothingRendersAfter) {
     start();
     run(300ms, Device::playing);
@@ -390,6 +448,26 @@ TEST_P(FallbackAudioOutputHangTest, QuittingLeavesADeviceCallThatHangsBehind) {
     if (call == Call::open) {
         EXPECT_EQ(devices.started(), 0) << "a device opened after quitting was started";
     }
+}
+
+TEST(FallbackAudioOutputQuitTest, ADeviceThatOpensWhileQuittingIsNeverStarted) {
+    test::FakeAudioDevices devices;
+    test::FakeOutputClock clock;
+    TallyRenderer core;
+    FallbackAudioOutput output(core, devices.factory(), clock, FallbackAudioOutput::Options{});
+    devices.hold(Call::open);
+    output.start();
+    ASSERT_TRUE(devices.waitUntilHeld());
+    ASSERT_TRUE(clock.settle(1)) << "the silent output";
+
+    // Quitting waits for the open call, which returns well before the deadline.
+    auto quit = std::async(std::launch::async, [&] { output.stop(); });
+    ASSERT_TRUE(clock.settle(2)) << "the silent output and the quit";
+    devices.release();
+    ASSERT_EQ(quit.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(devices.made(), 1);
+    EXPECT_EQ(devices.started(), 0);
+    EXPECT_TRUE(devices.waitUntilGone());
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, FallbackAudioOutputHangTest, ::testing::Values(Call::open, Call::start, Call::stop),
