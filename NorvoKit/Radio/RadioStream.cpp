@@ -78,7 +78,7 @@ RadioStream::RadioStream(std::string url, std::string userAgent, double prebuffe
       leftBuffer_(new float[ringCapacity]()),
       rightBuffer_(new float[ringCapacity]()),
       alive_(std::make_shared<int>(0)),
-      history_(new float[historyFrames]()) {
+      history_(historyLeastFrames, 0.0f) {
     if (!loop_) {
         loop_ = std::make_shared<HttpLoop>(queueLabel);
         ownsLoop_ = true;
@@ -372,7 +372,6 @@ void RadioStream::retryOrFail(const std::string& message) {
 void RadioStream::feedDecoder(const uint8_t* bytes, std::size_t count) {
     if (!decoder_ || count == 0) return;
     if (!connectionAudioSince_) connectionAudioSince_ = loop_->now();
-    audioBytes_ += count;
     feedingDecoder_ = true;
     decoder_->feed(bytes, count);
     feedingDecoder_ = false;
@@ -400,8 +399,14 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     auto count = static_cast<std::size_t>(frames);
     codecFrame_ = std::max(codecFrame_, double(frames));
     decodedThisConnection_ += frames;
-    decodedTotal_ += count;
     lastAudioAt_ = loop_->now();
+    // How far ahead of real time this connection came: its burst, as far as it has come.
+    const double since = lastAudioAt_ - connectionAudioSince_.value_or(lastAudioAt_);
+    const auto ahead = decodedThisConnection_ - static_cast<int64_t>(since * frameRate);
+    if (ahead > longestBurst_) {
+        longestBurst_ = ahead;
+        growHistory();
+    }
     if (join_ != Join::probing) {
         deliver(left, right, count);
         return;
@@ -413,6 +418,11 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
         burstFrames_ = 0;
         heldMoments_ = {};
+        riseMark_ = 0;
+        riseTolerance_ = 2 * codecFrame_ + networkUnevenness();
+        burstBefore_ = longestBurst_;
+        lastRise_ = lastBatchAt_ = nextEarlyMatch_ = heldSince_;
+        longestPause_ = 0;
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         armSettleTimer(heldSince_ + burstSettleSeconds);
     }
@@ -420,28 +430,85 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
+    if (double(burstFrames_) > riseMark_ + riseTolerance_) {
+        longestPause_ = std::max(longestPause_, now - lastBatchAt_);
+        riseMark_ = double(burstFrames_);
+        lastRise_ = now;
+    }
+    lastBatchAt_ = now;
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
-    // A burst has come whole by now; waiting longer would only hold up the audio, and must
-    // not let what is buffered run out.
-    const double waited = now - heldSince_;
+    if (heldLeft_.size() >= ringCapacity) return decideJoin();
+    considerJoin(now, false);
+}
+
+std::pair<double, double> RadioStream::settling() const {
+    // A burst that has come as far ahead as the station's bursts came before has come whole:
+    // it is dated from its first frames. Otherwise from when it last came further ahead, as
+    // long after as the link paused while it came.
+    if (burstBefore_ > 0 && double(burstFrames_) + riseTolerance_ >= double(burstBefore_))
+        return {heldSince_, burstSettleSeconds};
+    return {lastRise_, std::max(burstSettleSeconds, 2 * longestPause_)};
+}
+
+void RadioStream::considerJoin(double now, bool woken) {
+    const auto [from, settle] = settling();
+    if (now - from < settle) {
+        // The burst is still arriving, so the timing cannot date it yet; what has come is
+        // compared with what was received, and a place that has no equal is the join.
+        if (woken || now - heldSince_ < settle || heldLeft_.size() < probeCapacity || now < nextEarlyMatch_) return;
+        nextEarlyMatch_ = now + burstSettleSeconds;
+        const auto found = matchBurst(std::nullopt, false);
+        if (found && !found->lookAlike) {
+            joinAt(found->origin);
+            placedByAudio_ = true;
+        }
+        return;
+    }
+    // Waiting longer would only hold up the audio, and must not let what is buffered run out.
     const bool runningLow = bufferedFrames_.load(std::memory_order_relaxed) < int64_t(lowBufferSeconds * frameRate);
-    if (heldLeft_.size() >= ringCapacity || waited >= burstDatingSeconds ||
-        (waited >= burstSettleSeconds && runningLow))
-        decideJoin();
+    const double dated = woken ? burstLastSeconds : burstDatingSeconds;
+    if (runningLow || now - from >= settle + dated - burstSettleSeconds) decideJoin();
 }
 
 void RadioStream::armSettleTimer(double at) {
     std::weak_ptr<int> token = alive_;
-    settleTimer_ =
-        loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, at, serial = connectionSerial_] {
-            if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
-            // Past the settle, the join waits on only while there is audio buffered to wait with.
-            const bool runningLow =
-                bufferedFrames_.load(std::memory_order_relaxed) < static_cast<int64_t>(lowBufferSeconds * frameRate);
-            if (runningLow || at >= heldSince_ + burstLastSeconds) return decideJoin();
-            armSettleTimer(heldSince_ + burstLastSeconds);
-        });
+    settleTimer_ = loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, serial = connectionSerial_] {
+        if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
+        const double now = loop_->now();
+        considerJoin(now, true);
+        if (join_ != Join::probing) return;
+        const auto [from, settle] = settling();
+        armSettleTimer(now < from + settle ? from + settle : from + settle + burstLastSeconds - burstSettleSeconds);
+    });
+}
+
+double RadioStream::networkUnevenness() const {
+    if (recentMoments_.empty()) return 0;
+    // Each moment against the highest before it, so that a burst arriving, whose every
+    // moment is the highest yet, counts as on time.
+    std::vector<double> lateness;
+    lateness.reserve(recentMoments_.size());
+    double highest = recentMoments_.front().second;
+    for (const auto& [at, line] : recentMoments_) {
+        highest = std::max(highest, line);
+        lateness.push_back(highest - line);
+    }
+    // Most frames, not the few a stall held up.
+    const auto most = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size() - 1) * 0.9);
+    std::nth_element(lateness.begin(), most, lateness.end());
+    return *most;
+}
+
+void RadioStream::growHistory() {
+    const auto wanted = static_cast<std::size_t>(std::max(historyLeastFrames, 2 * longestBurst_));
+    if (wanted <= history_.size()) return;
+    // Grown by half again at least, so that a burst arriving slowly does not copy it at every batch.
+    std::vector<float> grown(std::max(wanted, history_.size() * 3 / 2), 0.0f);
+    const auto kept = std::min<int64_t>(pushedFrames_, static_cast<int64_t>(history_.size()));
+    for (int64_t p = pushedFrames_ - kept; p < pushedFrames_; ++p)
+        grown[static_cast<std::size_t>(p) % grown.size()] = history_[static_cast<std::size_t>(p) % history_.size()];
+    history_ = std::move(grown);
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -473,7 +540,7 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
     }
     // What was received, for matching a reconnection's burst against it.
     for (std::size_t i = 0; i < frames; ++i)
-        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(i)) % historyFrames)] =
+        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(i)) % history_.size()] =
             0.5f * (left[i] + right[i]);
     {
         std::lock_guard lock(lock_);
@@ -717,17 +784,17 @@ bool RadioStream::silentProbe() const {
            BurstMatch::silent({heldRight_.data() + from, count});
 }
 
-std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted) const {
+std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted, bool timed) const {
     // The match skips its guard at the probe's start; a decoder garbles less than that, so
     // the probe begins with a lead of nothing and the match sees shorter overlaps too.
     constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
     const std::size_t held = std::min(heldLeft_.size(), probeCapacity - std::size_t(lead));
     std::vector<float> probe(std::size_t(lead) + held, 0.0f);
     for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
-    const BurstMatch::History history{history_.get(), historyFrames, pushedFrames_};
+    const BurstMatch::History history{history_.data(), static_cast<int64_t>(history_.size()), pushedFrames_};
     // No further back than the burst may reach, nor than the timing allows for.
     const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
-    const std::optional<int64_t> timing = predictedOrigin();
+    const std::optional<int64_t> timing = timed ? predictedOrigin() : std::nullopt;
     const int64_t reach = timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
     auto found = BurstMatch::find(history, probe,
                                   {.reach = reach + lead,
@@ -751,7 +818,7 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
                                static_cast<int64_t>(std::ceil(2 * codecFrame_)) + converterDelayFrames);
     const auto shortest = static_cast<int64_t>(nearTimingShortest);
     const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
-    const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
+    const int64_t earliest = std::max<int64_t>({predicted - near, received - static_cast<int64_t>(history_.size()), 0});
     // The held frames any origin compares.
     const int64_t held = std::min(static_cast<int64_t>(heldLeft_.size()),
                                   std::max(from, seam - earliest) + static_cast<int64_t>(nearTimingWindow));
@@ -776,7 +843,7 @@ std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted)
         double sum = 0;
         for (int64_t i = 0; i < length && sum < power; ++i) {
             const double d = probe[static_cast<std::size_t>(first + i)] -
-                             history_[static_cast<std::size_t>((start + i) % historyFrames)];
+                             history_[static_cast<std::size_t>(start + i) % history_.size()];
             sum += d * d;
         }
         errors.emplace_back(origin, sum / power);
@@ -889,20 +956,18 @@ int64_t RadioStream::fillGap(int64_t origin) {
         filled += batch;
         publishRing();
     }
-    for (std::size_t i = 0; i < std::min<std::size_t>(filled, historyFrames); ++i)
-        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % historyFrames)] = 0;
+    for (std::size_t i = 0; i < std::min(filled, history_.size()); ++i)
+        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % history_.size()] = 0;
     pushedFrames_ += static_cast<int64_t>(filled);
     gapFilledFrames_ += static_cast<int64_t>(filled);
     return static_cast<int64_t>(filled);
 }
 
 int64_t RadioStream::joinReach() const {
-    const double outage = std::max(0.0, loop_->now() - outageFrom_);
-    // The station's own bytes per frame turn the allowance into frames.
-    const int64_t burst = audioBytes_ > 0 && decodedTotal_ > 0
-                              ? static_cast<int64_t>(burstAllowanceBytes * double(decodedTotal_) / double(audioBytes_))
-                              : historyFrames;
-    return burst + static_cast<int64_t>(outage * frameRate);
+    // A burst re-sends no more than it brings ahead of real time (less the outage): the
+    // longest any connection of the station brought, this one's so far among them, as far
+    // as its moments can tell it.
+    return std::max(longestBurst_, burstFrames_) + static_cast<int64_t>(riseTolerance_);
 }
 
 void RadioStream::trimBacklog() {

@@ -122,7 +122,9 @@ private:
     // the loop clock in frames, at its highest (the frames that came soonest); the held
     // frames end where live is when they arrive, so their first one lies at the live line
     // less the held frames' own line.
-    static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
+    // Audio received, as a mono mix: at least this much, and twice the longest burst any
+    // connection of the station brought, so that a burst reaches back no further than it.
+    static constexpr int64_t historyLeastFrames = 16 * 44100;
     static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
     // The first frames of a connection a decoder may garble: two codec frames of the
     // longest kind (HE-AAC, 2048 frames) and the converter's delay.
@@ -138,18 +140,16 @@ private:
     static constexpr std::size_t nearTimingShortest = 1024;
     static constexpr double nearTimingError = 0.05;
     static constexpr double nearTimingShare = 8;
-    // Servers re-send at most this much on connect (a common setting is half of it), so
-    // the join looks no further back than this and the time the connection was down.
-    static constexpr double burstAllowanceBytes = 131072;
-    // The new connection's frames are held this long after they began to come: long
-    // enough for a burst, which comes at the network's speed, to arrive whole before its
-    // timing places it.
+    // A burst comes at the link's speed, however slow: it is still arriving while the
+    // connection comes further ahead of real time than two codec frames (one may come early,
+    // as sources hand them on) and the network's own
+    // unevenness. It has come whole once that has not happened for this long, or for twice
+    // the longest pause the link made while it came (a far server sends in round trips).
     static constexpr double burstSettleSeconds = 0.25;
     // Frames that come after the burst came as the server had them: the longer they are
     // held, the more of them came soonest, and the better they place the burst (the held
-    // line's shortfall is the timing's error). Held this long unless the buffer runs low,
-    // then joined on the first frames after the settle; a server that sends nothing more
-    // is joined burstLastSeconds after.
+    // line's shortfall is the timing's error). Held this much longer than the settle unless
+    // the buffer runs low; a server that sends nothing more is joined burstLastSeconds after.
     static constexpr double burstDatingSeconds = 0.6;
     static constexpr double lowBufferSeconds = 0.2;
     static constexpr double burstLastSeconds = 0.9;
@@ -234,7 +234,8 @@ private:
     // kept as far behind live with silence.
     void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog,
                 std::optional<int64_t> resume = std::nullopt);
-    std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted) const;
+    // `timed`: no further back than the timing allows for, once the burst has come whole.
+    std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted, bool timed = true) const;
     // The origin of a burst that matchBurst cannot place, compared near the timing.
     std::optional<BurstMatch::Found> matchNearTiming(int64_t predicted) const;
     // Where the first held frame lies if the listener stays as far behind live as before.
@@ -247,6 +248,15 @@ private:
     double windowLateness(double window) const;
     // Wakes the join at `at` on the loop clock, when no frames come to wake it.
     void armSettleTimer(double at);
+    // Joins once the burst has come and been dated, or the buffer runs low; while the burst
+    // still arrives, only where the audio alone places it.
+    void considerJoin(double now, bool woken);
+    // When the burst's settle is counted from, and how long it is.
+    std::pair<double, double> settling() const;
+    // How late the last connection's frames typically came behind its live line, in frames.
+    double networkUnevenness() const;
+    // Keeps twice the longest burst measured, as far back as the history may need to reach.
+    void growHistory();
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
     bool sentBurst() const;
     void finishJoin();
@@ -319,13 +329,21 @@ private:
     CancelHandle retryTimer_;
 
     // The join of a reconnection (loop thread only).
-    std::unique_ptr<float[]> history_;  // historyFrames, indexed by stream position
+    std::vector<float> history_;  // indexed by stream position modulo its size
+    int64_t longestBurst_ = 0;    // frames any connection came ahead of real time
     Join join_ = Join::direct;
     std::vector<float> heldLeft_;  // the connection's frames held while probing
     std::vector<float> heldRight_;
     double heldSince_ = 0;     // loop clock when the held frames began to arrive
     int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
-    double heldLine_ = 0;      // the held frames' live line, from the first of them
+    double riseMark_ = 0;      // burstFrames_ when it last rose by more than riseTolerance_
+    double riseTolerance_ = 0;
+    int64_t burstBefore_ = 0;    // longestBurst_ when the connection began
+    double lastRise_ = 0;        // loop clock then
+    double lastBatchAt_ = 0;     // loop clock at the last held frames
+    double longestPause_ = 0;    // between held frames, while the burst rose
+    double nextEarlyMatch_ = 0;  // while the burst arrives, the audio is compared no sooner
+    double heldLine_ = 0;        // the held frames' live line, from the first of them
     MomentLine heldMoments_;
     double liveLine_ = 0;  // frames, on the stream's positions
     bool liveLineKnown_ = false;
@@ -352,8 +370,6 @@ private:
     double lastAudioAt_ = 0;                      // loop clock when frames were last decoded
     double outageFrom_ = 0;                       // lastAudioAt_ when the connection being joined began
     std::optional<double> connectionAudioSince_;  // loop clock at the connection's first audio bytes
-    uint64_t audioBytes_ = 0;                     // handed to decoders over the stream's life
-    uint64_t decodedTotal_ = 0;                   // and the frames they made of them
     std::vector<std::pair<int64_t, std::optional<std::string>>> heldTitles_;  // (decoded frame, title)
 };
 

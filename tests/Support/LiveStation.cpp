@@ -118,6 +118,11 @@ double LiveStation::lastConnectedAt() const {
     return connections_.empty() ? 0 : connections_.back().connectedAt;
 }
 
+double LiveStation::streamBytesPerSecond() const {
+    if (options_.frameEnds.empty() || options_.frameSeconds <= 0) return options_.bytesPerSecond;
+    return double(options_.frameEnds.back()) / (double(options_.frameEnds.size()) * options_.frameSeconds);
+}
+
 double LiveStation::stationTime() const { return clock_->now() * options_.clockRate; }
 
 std::size_t LiveStation::onAir() const {
@@ -133,8 +138,12 @@ std::size_t LiveStation::arrivedLocked(const Connection& connection) const {
     // For one hundredth of a second in each period, a codec frame comes early.
     if (options_.earlyFrameEvery > 0 && std::fmod(now, options_.earlyFrameEvery) < 0.01)
         sentAt += options_.frameSeconds;
-    const std::size_t sent =
+    std::size_t sent =
         sentAt < connection.connectedAt ? connection.from : std::max(connection.burstEnd, onAirLocked(sentAt));
+    if (options_.linkRate > 0) {
+        const double carried = std::max(0.0, now - connection.connectedAt) * options_.linkRate * streamBytesPerSecond();
+        sent = std::min(sent, connection.from + static_cast<std::size_t>(carried));
+    }
     return std::max(connection.to, sent);
 }
 

@@ -46,6 +46,9 @@ public:
         // Every this many seconds of the clock (0: never), the source hands on its next codec
         // frame that much sooner than it goes on the air, as encoders now and then do.
         double earlyFrameEvery = 0;
+        // The link carries at most this many times the stream's bytes per second (0: as fast
+        // as the station sends), so a burst takes its time to arrive.
+        double linkRate = 0;
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -104,6 +107,7 @@ private:
     LoopbackHttpServer::Script connect();
     std::string piece(std::size_t connection);
     std::size_t onAirLocked(double at) const;
+    double streamBytesPerSecond() const;
     // What has reached the listener of `connection` by now.
     std::size_t arrivedLocked(const Connection& connection) const;
 
