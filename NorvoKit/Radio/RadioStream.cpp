@@ -922,6 +922,8 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std
         keptLine_.reset();
     }
     seam_ = pushedFrames_;
+    // The connection's audio begins after the silence for a gap: so does its first title.
+    connectionStartFrame_ = std::max(connectionStartFrame_, pushedFrames_);
     recentMoments_.clear();
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);
@@ -1000,8 +1002,14 @@ void RadioStream::handleMetadataBlock(const uint8_t* block, std::size_t count) {
     if (count == 0) return;
     auto title = IcyMetadata::title(block, count);
     if (join_ == Join::probing) {
-        // Where its audio lies is known once the join is.
-        heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+        // Where its audio lies is known once the join is. Titles with no audio between them
+        // fall due together, and a repeat adds nothing: a station that floods titles while
+        // the frames are held does not pile them up.
+        if (!heldTitles_.empty() && heldTitles_.back().first == decodedThisConnection_) {
+            heldTitles_.back().second = std::move(title);
+        } else if (heldTitles_.empty() || heldTitles_.back().second != title) {
+            heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+        }
         return;
     }
     // The first title of a connection belongs to the connection's first audio; later
@@ -1037,7 +1045,11 @@ void RadioStream::appendTitle(int64_t stamp, std::optional<std::string> title) {
 }
 
 void RadioStream::releaseTitles(int64_t heard) {
-    while (!pendingTitles_.empty() && pendingTitles_.front().frame <= heard) {
+    // A title whose audio is the next frame waits, after a dropout, until that audio plays:
+    // not while the prebuffer fills again. At the stream's start it is current at once.
+    const bool next = heard == 0 || playingNow_.load(std::memory_order_relaxed);
+    while (!pendingTitles_.empty() &&
+           (pendingTitles_.front().frame < heard || (pendingTitles_.front().frame == heard && next))) {
         PendingTitle due = std::move(pendingTitles_.front());
         pendingTitles_.pop_front();
         status_.titleKnown = true;
