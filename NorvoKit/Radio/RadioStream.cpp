@@ -202,6 +202,7 @@ void RadioStream::closeSession() {
     playlist_.reset();
     teardownDecoder();
     join_ = Join::direct;
+    comparing_ = false;
     settleTimer_.cancel();
     heldLeft_.clear();
     heldRight_.clear();
@@ -214,6 +215,12 @@ void RadioStream::connect(const std::string& target) {
     finishJoin();
     demuxer_ = IcyDemuxer(0);
     playlist_.reset();
+    // A connection whose burst came whole, and the audio after it for a while, measured it.
+    // A server cuts its burst at its own blocks or codec frames: the shortest is the one a
+    // burst that has come whole is sure to reach.
+    if (connectionBurst_ > 0 && lastAudioAt_ - connectionBurstAt_ >= burstLastSeconds)
+        shortestBurst_ = std::min(shortestBurst_.value_or(connectionBurst_), connectionBurst_);
+    connectionBurst_ = 0;
     framesThisConnection_ = 0;
     decodedThisConnection_ = 0;
     connectionStartFrame_ = pushedFrames_;
@@ -407,6 +414,8 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         longestBurst_ = ahead;
         growHistory();
     }
+    if (double(ahead) > double(connectionBurst_) + 2 * codecFrame_) connectionBurstAt_ = lastAudioAt_;
+    connectionBurst_ = std::max(connectionBurst_, ahead);
     if (join_ != Join::probing) {
         deliver(left, right, count);
         return;
@@ -419,10 +428,11 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         burstFrames_ = 0;
         heldMoments_ = {};
         riseMark_ = 0;
-        riseTolerance_ = 2 * codecFrame_ + networkUnevenness();
-        burstBefore_ = longestBurst_;
+        riseTolerance_ = 2 * codecFrame_;
+        burstBefore_ = shortestBurst_.value_or(longestBurst_);
         lastRise_ = lastBatchAt_ = nextEarlyMatch_ = heldSince_;
-        longestPause_ = 0;
+        longestPause_ = pauseBefore_ = 0;
+        wholeAt_.reset();
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         armSettleTimer(heldSince_ + burstSettleSeconds);
     }
@@ -430,25 +440,30 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
+    if (now != lastBatchAt_) {
+        pauseBefore_ = now - lastBatchAt_;
+        lastBatchAt_ = now;
+    }
+    if (!wholeAt_ && burstBefore_ > 0 && double(burstFrames_) + riseTolerance_ >= double(burstBefore_)) wholeAt_ = now;
     if (double(burstFrames_) > riseMark_ + riseTolerance_) {
-        longestPause_ = std::max(longestPause_, now - lastBatchAt_);
+        // The link paused this long while the burst came.
+        longestPause_ = std::max(longestPause_, pauseBefore_);
         riseMark_ = double(burstFrames_);
         lastRise_ = now;
     }
-    lastBatchAt_ = now;
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
+    if (comparing_) return;
     if (heldLeft_.size() >= ringCapacity) return decideJoin();
     considerJoin(now, false);
 }
 
 std::pair<double, double> RadioStream::settling() const {
     // A burst that has come as far ahead as the station's bursts came before has come whole:
-    // it is dated from its first frames. Otherwise from when it last came further ahead, as
-    // long after as the link paused while it came.
-    if (burstBefore_ > 0 && double(burstFrames_) + riseTolerance_ >= double(burstBefore_))
-        return {heldSince_, burstSettleSeconds};
-    return {lastRise_, std::max(burstSettleSeconds, 2 * longestPause_)};
+    // it is dated from then. Otherwise from when it last came further ahead, as long after
+    // as the link paused while it came.
+    if (wholeAt_) return {*wholeAt_, burstSettleSeconds};
+    return {lastRise_, std::max(burstSettleSeconds, 1.5 * longestPause_)};
 }
 
 void RadioStream::considerJoin(double now, bool woken) {
@@ -458,11 +473,11 @@ void RadioStream::considerJoin(double now, bool woken) {
         // compared with what was received, and a place that has no equal is the join.
         if (woken || now - heldSince_ < settle || heldLeft_.size() < probeCapacity || now < nextEarlyMatch_) return;
         nextEarlyMatch_ = now + burstSettleSeconds;
-        const auto found = matchBurst(std::nullopt, false);
-        if (found && !found->lookAlike) {
-            joinAt(found->origin);
+        compareOffLoop(joinInputs(joinReach(), std::nullopt), [this](const JoinMatch::Result& matches) {
+            if (!matches.found || matches.found->lookAlike) return;
+            joinAt(matches.found->origin);
             placedByAudio_ = true;
-        }
+        });
         return;
     }
     // Waiting longer would only hold up the audio, and must not let what is buffered run out.
@@ -476,28 +491,13 @@ void RadioStream::armSettleTimer(double at) {
     settleTimer_ = loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, serial = connectionSerial_] {
         if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
         const double now = loop_->now();
-        considerJoin(now, true);
+        if (!comparing_) considerJoin(now, true);
         if (join_ != Join::probing) return;
+        // While the comparisons are under way, or past the last wake, it looks again a settle later.
         const auto [from, settle] = settling();
-        armSettleTimer(now < from + settle ? from + settle : from + settle + burstLastSeconds - burstSettleSeconds);
+        const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - burstSettleSeconds;
+        armSettleTimer(next > now ? next : now + burstSettleSeconds);
     });
-}
-
-double RadioStream::networkUnevenness() const {
-    if (recentMoments_.empty()) return 0;
-    // Each moment against the highest before it, so that a burst arriving, whose every
-    // moment is the highest yet, counts as on time.
-    std::vector<double> lateness;
-    lateness.reserve(recentMoments_.size());
-    double highest = recentMoments_.front().second;
-    for (const auto& [at, line] : recentMoments_) {
-        highest = std::max(highest, line);
-        lateness.push_back(highest - line);
-    }
-    // Most frames, not the few a stall held up.
-    const auto most = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size() - 1) * 0.9);
-    std::nth_element(lateness.begin(), most, lateness.end());
-    return *most;
 }
 
 void RadioStream::growHistory() {
@@ -568,7 +568,8 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 // --- joining a reconnection (loop thread) ---
 
 void RadioStream::finishJoin() {
-    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin();
+    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin(Wait::now);
+    comparing_ = false;
     join_ = Join::direct;
     settleTimer_.cancel();
     heldLeft_.clear();
@@ -577,7 +578,7 @@ void RadioStream::finishJoin() {
     heldTitles_.clear();
 }
 
-void RadioStream::decideJoin() {
+void RadioStream::decideJoin(Wait wait) {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     const double now = loop_->now();
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
@@ -600,7 +601,15 @@ void RadioStream::decideJoin() {
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
     if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
-    const auto found = matchBurst(predicted);
+    const auto inputs = joinInputs(timedReach(), predicted);
+    if (wait == Wait::now) return decideMatched(predicted, now, JoinMatch::compute(*inputs));
+    compareOffLoop(inputs, [this, predicted, now](const JoinMatch::Result& matches) {
+        decideMatched(predicted, now, matches);
+    });
+}
+
+void RadioStream::decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches) {
+    const auto& found = matches.found;
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
     const auto keepLine = [&] {
@@ -627,16 +636,17 @@ void RadioStream::decideJoin() {
     };
     const auto byTiming = [&](std::optional<int64_t> resume) {
         // What overlaps is still compared, near the timing, sample by sample.
-        if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
+        if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
         joinAt(*predicted, Unmatched::trimBacklog, resume);
     };
     // Where the timing puts too little of the burst over what was received for a match to
     // see, a match further back than the timing's own error is audio that repeats.
     const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
-    const bool unseen = overlap < static_cast<int64_t>(garbledFrames + BurstMatch::minimumWindow);
+    const bool unseen = overlap < static_cast<int64_t>(JoinMatch::garbledFrames + BurstMatch::minimumWindow);
     if (found && found->timed &&
-        (!unseen || std::abs(found->origin - *predicted) <= static_cast<int64_t>(nearTimingSearch * frameRate)))
+        (!unseen ||
+         std::abs(found->origin - *predicted) <= static_cast<int64_t>(JoinMatch::nearTimingSearch * frameRate)))
         return joinMatched(*found);
     // Too little overlaps for a match to see it, or what overlaps is silence: only the
     // timing can place it.
@@ -663,8 +673,7 @@ void RadioStream::decideJoin() {
     // Audio that repeats, none of it where the timing puts the burst: the timing places it,
     // keeping the distance behind live. Nothing at all: other audio.
     if (predicted) {
-        const auto anywhere = matchBurst(std::nullopt);
-        if (anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
+        if (const auto& anywhere = matches.anywhere; anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
     }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
@@ -778,104 +787,54 @@ void RadioStream::MomentLine::shift(double frames) {
 }
 
 bool RadioStream::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), garbledFrames);
+    const std::size_t from = std::min(heldLeft_.size(), JoinMatch::garbledFrames);
     const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
     return BurstMatch::silent({heldLeft_.data() + from, count}) &&
            BurstMatch::silent({heldRight_.data() + from, count});
 }
 
-std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted, bool timed) const {
-    // The match skips its guard at the probe's start; a decoder garbles less than that, so
-    // the probe begins with a lead of nothing and the match sees shorter overlaps too.
-    constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
-    const std::size_t held = std::min(heldLeft_.size(), probeCapacity - std::size_t(lead));
-    std::vector<float> probe(std::size_t(lead) + held, 0.0f);
-    for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
-    const BurstMatch::History history{history_.data(), static_cast<int64_t>(history_.size()), pushedFrames_};
-    // No further back than the burst may reach, nor than the timing allows for.
-    const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
-    const std::optional<int64_t> timing = timed ? predictedOrigin() : std::nullopt;
-    const int64_t reach = timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
-    auto found = BurstMatch::find(history, probe,
-                                  {.reach = reach + lead,
-                                   .predicted = predicted ? std::optional<int64_t>(*predicted - lead) : std::nullopt,
-                                   .tolerance = tolerance});
-    if (found) found->origin += lead;
-    return found;
+int64_t RadioStream::timedReach() const {
+    const auto tolerance = static_cast<int64_t>(JoinMatch::timingTolerance * frameRate);
+    const std::optional<int64_t> timing = predictedOrigin();
+    return timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
 }
 
-std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted) const {
-    const auto near = static_cast<int64_t>(nearTimingSearch * frameRate);
-    const int64_t received = pushedFrames_;
-    // Past what the decoder may garble, the held frames are compared with the history at
-    // each origin, over as much as overlaps there (at most nearTimingWindow). The last
-    // connection's audio is compared on its own where enough of it overlaps: a join placed
-    // off by a fraction of a period leaves a step at its start, which would make the true
-    // place match worse than a wrong one.
-    // Two of this stream's own codec frames and the converter's delay, as far as the longest
-    // kind allows: a short overlap of a stream with short frames is still compared.
-    const auto from = std::min(static_cast<int64_t>(garbledFrames),
-                               static_cast<int64_t>(std::ceil(2 * codecFrame_)) + converterDelayFrames);
-    const auto shortest = static_cast<int64_t>(nearTimingShortest);
-    const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
-    const int64_t earliest = std::max<int64_t>({predicted - near, received - static_cast<int64_t>(history_.size()), 0});
-    // The held frames any origin compares.
-    const int64_t held = std::min(static_cast<int64_t>(heldLeft_.size()),
-                                  std::max(from, seam - earliest) + static_cast<int64_t>(nearTimingWindow));
-    if (held - from < shortest) return std::nullopt;
-    std::vector<double> probe(static_cast<std::size_t>(held)), energy(probe.size() + 1, 0.0);
-    for (std::size_t i = 0; i < probe.size(); ++i) {
-        probe[i] = 0.5 * (double(heldLeft_[i]) + heldRight_[i]);
-        energy[i + 1] = energy[i] + probe[i] * probe[i];
-    }
-    std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
-    // Where too little overlaps at the timing to compare, what matches before it is audio
-    // that repeats: the place the timing points at was never compared.
-    if (received - std::max(predicted + from, seam) < shortest) return std::nullopt;
-    for (int64_t origin = earliest; origin <= predicted + near; ++origin) {
-        const int64_t start = std::max(origin + from, seam);  // the history compared begins here
-        const int64_t first = start - origin;                 // and the held frames here
-        if (received - start < shortest) break;
-        const int64_t length = std::min({static_cast<int64_t>(nearTimingWindow), held - first, received - start});
-        if (length < shortest) continue;
-        const double power = energy[static_cast<std::size_t>(first + length)] - energy[static_cast<std::size_t>(first)];
-        if (power <= 1e-9 * double(length)) continue;  // silence matches nothing
-        double sum = 0;
-        for (int64_t i = 0; i < length && sum < power; ++i) {
-            const double d = probe[static_cast<std::size_t>(first + i)] -
-                             history_[static_cast<std::size_t>(start + i) % history_.size()];
-            sum += d * d;
-        }
-        errors.emplace_back(origin, sum / power);
-    }
-    if (errors.empty()) return std::nullopt;
-    double least = errors.front().second;
-    for (const auto& [origin, error] : errors) least = std::min(least, error);
-    if (least > nearTimingError) return std::nullopt;
-    // Of the places as good as the best (a tone's periods), the one nearest the timing; the
-    // nearest other one is its look-alike. A place is a least error among its neighbours.
-    // Resampled from another phase, equal places differ by several times the least error.
-    const bool exact = least <= 1e-6;
-    const auto equal = [&](double error) {
-        return exact ? error <= 2 * least + 1e-6 : error <= nearTimingShare * least;
-    };
-    const auto place = [&](std::size_t k) {
-        return (k == 0 || errors[k - 1].second >= errors[k].second) &&
-               (k + 1 == errors.size() || errors[k + 1].second > errors[k].second);
-    };
-    std::optional<int64_t> chosen;
-    for (std::size_t k = 0; k < errors.size(); ++k) {
-        const int64_t origin = errors[k].first;
-        if (place(k) && equal(errors[k].second) &&
-            (!chosen || std::abs(origin - predicted) < std::abs(*chosen - predicted)))
-            chosen = origin;
-    }
-    if (!chosen) return std::nullopt;
-    BurstMatch::Found found{.origin = *chosen, .exact = exact};
-    for (std::size_t k = 0; k < errors.size(); ++k)
-        if (errors[k].first != *chosen && place(k) && equal(errors[k].second))
-            found.lookAlike = std::min(found.lookAlike.value_or(INT64_MAX), std::abs(errors[k].first - *chosen));
-    return found;
+std::shared_ptr<JoinMatch::Inputs> RadioStream::joinInputs(int64_t reach, std::optional<int64_t> predicted) const {
+    auto inputs = std::make_shared<JoinMatch::Inputs>();
+    const auto kept = static_cast<int64_t>(history_.size());
+    const int64_t earliest = std::max(JoinMatch::earliestCompared(pushedFrames_, reach, predicted),
+                                      std::max<int64_t>(0, pushedFrames_ - kept));
+    const int64_t length = std::max<int64_t>(1, pushedFrames_ - earliest);
+    // The same positions, in a ring of their own size.
+    inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
+    for (int64_t p = std::max<int64_t>(0, pushedFrames_ - length); p < pushedFrames_; ++p)
+        inputs->ring[static_cast<std::size_t>(p % length)] = history_[static_cast<std::size_t>(p % kept)];
+    inputs->end = pushedFrames_;
+    const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
+    inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
+    inputs->right.assign(heldRight_.begin(), heldRight_.begin() + static_cast<std::ptrdiff_t>(held));
+    inputs->reach = reach;
+    inputs->predicted = predicted;
+    inputs->seam = seam_;
+    inputs->codecFrame = codecFrame_;
+    return inputs;
+}
+
+void RadioStream::compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs,
+                                 std::function<void(const JoinMatch::Result&)> done) {
+    comparing_ = true;
+    std::weak_ptr<int> token = alive_;
+    // A thread of its own: a join is rare, and the comparisons take far longer than a start.
+    std::thread([this, inputs = std::move(inputs), done = std::move(done), loop = loop_, token,
+                 serial = connectionSerial_]() mutable {
+        auto matches = std::make_shared<const JoinMatch::Result>(JoinMatch::compute(*inputs));
+        inputs.reset();
+        loop->dispatch([this, done = std::move(done), token, serial, matches] {
+            if (!token.lock() || serial != connectionSerial_ || !comparing_) return;
+            comparing_ = false;
+            if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) done(*matches);
+        });
+    }).detach();
 }
 
 void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std::optional<int64_t> resume) {

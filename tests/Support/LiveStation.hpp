@@ -49,6 +49,10 @@ public:
         // The link carries at most this many times the stream's bytes per second (0: as fast
         // as the station sends), so a burst takes its time to arrive.
         double linkRate = 0;
+        // A far server: the link carries bytes a round trip at a time, from a first window
+        // that doubles each round trip until the link is full (TCP's slow start).
+        double roundTrip = 0;
+        std::size_t firstWindow = 14600;
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -80,6 +84,9 @@ public:
     double distanceBehindLive(int64_t unheard);
     // The station's time, on its own clock.
     double stationTime() const;
+    // How many bytes the link carries in `elapsed` seconds of a connection; none: all it is sent.
+    std::optional<double> carriedBy(double elapsed) const;
+    double streamBytesPerSecond() const;
 
 private:
     struct Connection {
@@ -107,7 +114,6 @@ private:
     LoopbackHttpServer::Script connect();
     std::string piece(std::size_t connection);
     std::size_t onAirLocked(double at) const;
-    double streamBytesPerSecond() const;
     // What has reached the listener of `connection` by now.
     std::size_t arrivedLocked(const Connection& connection) const;
 

@@ -60,6 +60,8 @@ struct RadioStreamTesting {
     // The connection's frames are held for a join from now on.
     static void holdFrames(RadioStream& stream) { stream.join_ = RadioStream::Join::probing; }
     static std::size_t heldTitleCount(RadioStream& stream) { return stream.heldTitles_.size(); }
+    // Loop thread: a join's comparisons are under way off the loop.
+    static bool comparing(RadioStream& stream) { return stream.comparing_; }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();
