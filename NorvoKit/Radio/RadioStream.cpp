@@ -78,7 +78,7 @@ RadioStream::RadioStream(std::string url, std::string userAgent, double prebuffe
       leftBuffer_(new float[ringCapacity]()),
       rightBuffer_(new float[ringCapacity]()),
       alive_(std::make_shared<int>(0)),
-      history_(new float[historyFrames]()) {
+      history_(historyLeastFrames, 0.0f) {
     if (!loop_) {
         loop_ = std::make_shared<HttpLoop>(queueLabel);
         ownsLoop_ = true;
@@ -202,6 +202,7 @@ void RadioStream::closeSession() {
     playlist_.reset();
     teardownDecoder();
     join_ = Join::direct;
+    comparing_ = false;
     settleTimer_.cancel();
     heldLeft_.clear();
     heldRight_.clear();
@@ -214,6 +215,12 @@ void RadioStream::connect(const std::string& target) {
     finishJoin();
     demuxer_ = IcyDemuxer(0);
     playlist_.reset();
+    // A connection whose burst came whole, and the audio after it for a while, measured it.
+    // A server cuts its burst at its own blocks or codec frames: the shortest is the one a
+    // burst that has come whole is sure to reach.
+    if (connectionBurst_ > 0 && lastAudioAt_ - connectionBurstAt_ >= burstLastSeconds)
+        shortestBurst_ = std::min(shortestBurst_.value_or(connectionBurst_), connectionBurst_);
+    connectionBurst_ = 0;
     framesThisConnection_ = 0;
     decodedThisConnection_ = 0;
     connectionStartFrame_ = pushedFrames_;
@@ -372,7 +379,6 @@ void RadioStream::retryOrFail(const std::string& message) {
 void RadioStream::feedDecoder(const uint8_t* bytes, std::size_t count) {
     if (!decoder_ || count == 0) return;
     if (!connectionAudioSince_) connectionAudioSince_ = loop_->now();
-    audioBytes_ += count;
     feedingDecoder_ = true;
     decoder_->feed(bytes, count);
     feedingDecoder_ = false;
@@ -400,8 +406,16 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     auto count = static_cast<std::size_t>(frames);
     codecFrame_ = std::max(codecFrame_, double(frames));
     decodedThisConnection_ += frames;
-    decodedTotal_ += count;
     lastAudioAt_ = loop_->now();
+    // How far ahead of real time this connection came: its burst, as far as it has come.
+    const double since = lastAudioAt_ - connectionAudioSince_.value_or(lastAudioAt_);
+    const auto ahead = decodedThisConnection_ - static_cast<int64_t>(since * frameRate);
+    if (ahead > longestBurst_) {
+        longestBurst_ = ahead;
+        growHistory();
+    }
+    if (double(ahead) > double(connectionBurst_) + 2 * codecFrame_) connectionBurstAt_ = lastAudioAt_;
+    connectionBurst_ = std::max(connectionBurst_, ahead);
     if (join_ != Join::probing) {
         deliver(left, right, count);
         return;
@@ -413,6 +427,12 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
         heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
         burstFrames_ = 0;
         heldMoments_ = {};
+        riseMark_ = 0;
+        riseTolerance_ = 2 * codecFrame_;
+        burstBefore_ = shortestBurst_.value_or(longestBurst_);
+        lastRise_ = lastBatchAt_ = nextEarlyMatch_ = heldSince_;
+        longestPause_ = pauseBefore_ = 0;
+        wholeAt_.reset();
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         armSettleTimer(heldSince_ + burstSettleSeconds);
     }
@@ -420,28 +440,75 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldRight_.insert(heldRight_.end(), right, right + count);
     const auto held = static_cast<int64_t>(heldLeft_.size());
     burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
+    if (now != lastBatchAt_) {
+        pauseBefore_ = now - lastBatchAt_;
+        lastBatchAt_ = now;
+    }
+    if (!wholeAt_ && burstBefore_ > 0 && double(burstFrames_) + riseTolerance_ >= double(burstBefore_)) wholeAt_ = now;
+    if (double(burstFrames_) > riseMark_ + riseTolerance_) {
+        // The link paused this long while the burst came.
+        longestPause_ = std::max(longestPause_, pauseBefore_);
+        riseMark_ = double(burstFrames_);
+        lastRise_ = now;
+    }
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
-    // A burst has come whole by now; waiting longer would only hold up the audio, and must
-    // not let what is buffered run out.
-    const double waited = now - heldSince_;
+    if (comparing_) return;
+    if (heldLeft_.size() >= ringCapacity) return decideJoin();
+    considerJoin(now, false);
+}
+
+std::pair<double, double> RadioStream::settling() const {
+    // A burst that has come as far ahead as the station's bursts came before has come whole:
+    // it is dated from then. Otherwise from when it last came further ahead, as long after
+    // as the link paused while it came.
+    if (wholeAt_) return {*wholeAt_, burstSettleSeconds};
+    return {lastRise_, std::max(burstSettleSeconds, 1.5 * longestPause_)};
+}
+
+void RadioStream::considerJoin(double now, bool woken) {
+    const auto [from, settle] = settling();
+    if (now - from < settle) {
+        // The burst is still arriving, so the timing cannot date it yet; what has come is
+        // compared with what was received, and a place that has no equal is the join.
+        if (woken || now - heldSince_ < settle || heldLeft_.size() < probeCapacity || now < nextEarlyMatch_) return;
+        nextEarlyMatch_ = now + burstSettleSeconds;
+        compareOffLoop(joinInputs(joinReach(), std::nullopt), [this](const JoinMatch::Result& matches) {
+            if (!matches.found || matches.found->lookAlike) return;
+            joinAt(matches.found->origin);
+            placedByAudio_ = true;
+        });
+        return;
+    }
+    // Waiting longer would only hold up the audio, and must not let what is buffered run out.
     const bool runningLow = bufferedFrames_.load(std::memory_order_relaxed) < int64_t(lowBufferSeconds * frameRate);
-    if (heldLeft_.size() >= ringCapacity || waited >= burstDatingSeconds ||
-        (waited >= burstSettleSeconds && runningLow))
-        decideJoin();
+    const double dated = woken ? burstLastSeconds : burstDatingSeconds;
+    if (runningLow || now - from >= settle + dated - burstSettleSeconds) decideJoin();
 }
 
 void RadioStream::armSettleTimer(double at) {
     std::weak_ptr<int> token = alive_;
-    settleTimer_ =
-        loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, at, serial = connectionSerial_] {
-            if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
-            // Past the settle, the join waits on only while there is audio buffered to wait with.
-            const bool runningLow =
-                bufferedFrames_.load(std::memory_order_relaxed) < static_cast<int64_t>(lowBufferSeconds * frameRate);
-            if (runningLow || at >= heldSince_ + burstLastSeconds) return decideJoin();
-            armSettleTimer(heldSince_ + burstLastSeconds);
-        });
+    settleTimer_ = loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, serial = connectionSerial_] {
+        if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
+        const double now = loop_->now();
+        if (!comparing_) considerJoin(now, true);
+        if (join_ != Join::probing) return;
+        // While the comparisons are under way, or past the last wake, it looks again a settle later.
+        const auto [from, settle] = settling();
+        const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - burstSettleSeconds;
+        armSettleTimer(next > now ? next : now + burstSettleSeconds);
+    });
+}
+
+void RadioStream::growHistory() {
+    const auto wanted = static_cast<std::size_t>(std::max(historyLeastFrames, 2 * longestBurst_));
+    if (wanted <= history_.size()) return;
+    // Grown by half again at least, so that a burst arriving slowly does not copy it at every batch.
+    std::vector<float> grown(std::max(wanted, history_.size() * 3 / 2), 0.0f);
+    const auto kept = std::min<int64_t>(pushedFrames_, static_cast<int64_t>(history_.size()));
+    for (int64_t p = pushedFrames_ - kept; p < pushedFrames_; ++p)
+        grown[static_cast<std::size_t>(p) % grown.size()] = history_[static_cast<std::size_t>(p) % history_.size()];
+    history_ = std::move(grown);
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
@@ -473,7 +540,7 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
     }
     // What was received, for matching a reconnection's burst against it.
     for (std::size_t i = 0; i < frames; ++i)
-        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(i)) % historyFrames)] =
+        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(i)) % history_.size()] =
             0.5f * (left[i] + right[i]);
     {
         std::lock_guard lock(lock_);
@@ -501,7 +568,8 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 // --- joining a reconnection (loop thread) ---
 
 void RadioStream::finishJoin() {
-    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin();
+    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin(Wait::now);
+    comparing_ = false;
     join_ = Join::direct;
     settleTimer_.cancel();
     heldLeft_.clear();
@@ -510,7 +578,7 @@ void RadioStream::finishJoin() {
     heldTitles_.clear();
 }
 
-void RadioStream::decideJoin() {
+void RadioStream::decideJoin(Wait wait) {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     const double now = loop_->now();
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
@@ -533,7 +601,15 @@ void RadioStream::decideJoin() {
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
     if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
-    const auto found = matchBurst(predicted);
+    const auto inputs = joinInputs(timedReach(), predicted);
+    if (wait == Wait::now) return decideMatched(predicted, now, JoinMatch::compute(*inputs));
+    compareOffLoop(inputs, [this, predicted, now](const JoinMatch::Result& matches) {
+        decideMatched(predicted, now, matches);
+    });
+}
+
+void RadioStream::decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches) {
+    const auto& found = matches.found;
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
     const auto keepLine = [&] {
@@ -560,16 +636,17 @@ void RadioStream::decideJoin() {
     };
     const auto byTiming = [&](std::optional<int64_t> resume) {
         // What overlaps is still compared, near the timing, sample by sample.
-        if (const auto near = matchNearTiming(*predicted); near && placesAlone(*near)) return joinMatched(*near);
+        if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
         keepLine();
         joinAt(*predicted, Unmatched::trimBacklog, resume);
     };
     // Where the timing puts too little of the burst over what was received for a match to
     // see, a match further back than the timing's own error is audio that repeats.
     const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
-    const bool unseen = overlap < static_cast<int64_t>(garbledFrames + BurstMatch::minimumWindow);
+    const bool unseen = overlap < static_cast<int64_t>(JoinMatch::garbledFrames + BurstMatch::minimumWindow);
     if (found && found->timed &&
-        (!unseen || std::abs(found->origin - *predicted) <= static_cast<int64_t>(nearTimingSearch * frameRate)))
+        (!unseen ||
+         std::abs(found->origin - *predicted) <= static_cast<int64_t>(JoinMatch::nearTimingSearch * frameRate)))
         return joinMatched(*found);
     // Too little overlaps for a match to see it, or what overlaps is silence: only the
     // timing can place it.
@@ -596,8 +673,7 @@ void RadioStream::decideJoin() {
     // Audio that repeats, none of it where the timing puts the burst: the timing places it,
     // keeping the distance behind live. Nothing at all: other audio.
     if (predicted) {
-        const auto anywhere = matchBurst(std::nullopt);
-        if (anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
+        if (const auto& anywhere = matches.anywhere; anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
     }
     joinAt(std::nullopt, Unmatched::trimBacklog);
 }
@@ -711,104 +787,54 @@ void RadioStream::MomentLine::shift(double frames) {
 }
 
 bool RadioStream::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), garbledFrames);
+    const std::size_t from = std::min(heldLeft_.size(), JoinMatch::garbledFrames);
     const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
     return BurstMatch::silent({heldLeft_.data() + from, count}) &&
            BurstMatch::silent({heldRight_.data() + from, count});
 }
 
-std::optional<BurstMatch::Found> RadioStream::matchBurst(std::optional<int64_t> predicted) const {
-    // The match skips its guard at the probe's start; a decoder garbles less than that, so
-    // the probe begins with a lead of nothing and the match sees shorter overlaps too.
-    constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
-    const std::size_t held = std::min(heldLeft_.size(), probeCapacity - std::size_t(lead));
-    std::vector<float> probe(std::size_t(lead) + held, 0.0f);
-    for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (heldLeft_[i] + heldRight_[i]);
-    const BurstMatch::History history{history_.get(), historyFrames, pushedFrames_};
-    // No further back than the burst may reach, nor than the timing allows for.
-    const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
+int64_t RadioStream::timedReach() const {
+    const auto tolerance = static_cast<int64_t>(JoinMatch::timingTolerance * frameRate);
     const std::optional<int64_t> timing = predictedOrigin();
-    const int64_t reach = timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
-    auto found = BurstMatch::find(history, probe,
-                                  {.reach = reach + lead,
-                                   .predicted = predicted ? std::optional<int64_t>(*predicted - lead) : std::nullopt,
-                                   .tolerance = tolerance});
-    if (found) found->origin += lead;
-    return found;
+    return timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
 }
 
-std::optional<BurstMatch::Found> RadioStream::matchNearTiming(int64_t predicted) const {
-    const auto near = static_cast<int64_t>(nearTimingSearch * frameRate);
-    const int64_t received = pushedFrames_;
-    // Past what the decoder may garble, the held frames are compared with the history at
-    // each origin, over as much as overlaps there (at most nearTimingWindow). The last
-    // connection's audio is compared on its own where enough of it overlaps: a join placed
-    // off by a fraction of a period leaves a step at its start, which would make the true
-    // place match worse than a wrong one.
-    // Two of this stream's own codec frames and the converter's delay, as far as the longest
-    // kind allows: a short overlap of a stream with short frames is still compared.
-    const auto from = std::min(static_cast<int64_t>(garbledFrames),
-                               static_cast<int64_t>(std::ceil(2 * codecFrame_)) + converterDelayFrames);
-    const auto shortest = static_cast<int64_t>(nearTimingShortest);
-    const int64_t seam = received - seam_ >= shortest ? seam_ : 0;
-    const int64_t earliest = std::max<int64_t>({predicted - near, received - historyFrames, 0});
-    // The held frames any origin compares.
-    const int64_t held = std::min(static_cast<int64_t>(heldLeft_.size()),
-                                  std::max(from, seam - earliest) + static_cast<int64_t>(nearTimingWindow));
-    if (held - from < shortest) return std::nullopt;
-    std::vector<double> probe(static_cast<std::size_t>(held)), energy(probe.size() + 1, 0.0);
-    for (std::size_t i = 0; i < probe.size(); ++i) {
-        probe[i] = 0.5 * (double(heldLeft_[i]) + heldRight_[i]);
-        energy[i + 1] = energy[i] + probe[i] * probe[i];
-    }
-    std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)
-    // Where too little overlaps at the timing to compare, what matches before it is audio
-    // that repeats: the place the timing points at was never compared.
-    if (received - std::max(predicted + from, seam) < shortest) return std::nullopt;
-    for (int64_t origin = earliest; origin <= predicted + near; ++origin) {
-        const int64_t start = std::max(origin + from, seam);  // the history compared begins here
-        const int64_t first = start - origin;                 // and the held frames here
-        if (received - start < shortest) break;
-        const int64_t length = std::min({static_cast<int64_t>(nearTimingWindow), held - first, received - start});
-        if (length < shortest) continue;
-        const double power = energy[static_cast<std::size_t>(first + length)] - energy[static_cast<std::size_t>(first)];
-        if (power <= 1e-9 * double(length)) continue;  // silence matches nothing
-        double sum = 0;
-        for (int64_t i = 0; i < length && sum < power; ++i) {
-            const double d = probe[static_cast<std::size_t>(first + i)] -
-                             history_[static_cast<std::size_t>((start + i) % historyFrames)];
-            sum += d * d;
-        }
-        errors.emplace_back(origin, sum / power);
-    }
-    if (errors.empty()) return std::nullopt;
-    double least = errors.front().second;
-    for (const auto& [origin, error] : errors) least = std::min(least, error);
-    if (least > nearTimingError) return std::nullopt;
-    // Of the places as good as the best (a tone's periods), the one nearest the timing; the
-    // nearest other one is its look-alike. A place is a least error among its neighbours.
-    // Resampled from another phase, equal places differ by several times the least error.
-    const bool exact = least <= 1e-6;
-    const auto equal = [&](double error) {
-        return exact ? error <= 2 * least + 1e-6 : error <= nearTimingShare * least;
-    };
-    const auto place = [&](std::size_t k) {
-        return (k == 0 || errors[k - 1].second >= errors[k].second) &&
-               (k + 1 == errors.size() || errors[k + 1].second > errors[k].second);
-    };
-    std::optional<int64_t> chosen;
-    for (std::size_t k = 0; k < errors.size(); ++k) {
-        const int64_t origin = errors[k].first;
-        if (place(k) && equal(errors[k].second) &&
-            (!chosen || std::abs(origin - predicted) < std::abs(*chosen - predicted)))
-            chosen = origin;
-    }
-    if (!chosen) return std::nullopt;
-    BurstMatch::Found found{.origin = *chosen, .exact = exact};
-    for (std::size_t k = 0; k < errors.size(); ++k)
-        if (errors[k].first != *chosen && place(k) && equal(errors[k].second))
-            found.lookAlike = std::min(found.lookAlike.value_or(INT64_MAX), std::abs(errors[k].first - *chosen));
-    return found;
+std::shared_ptr<JoinMatch::Inputs> RadioStream::joinInputs(int64_t reach, std::optional<int64_t> predicted) const {
+    auto inputs = std::make_shared<JoinMatch::Inputs>();
+    const auto kept = static_cast<int64_t>(history_.size());
+    const int64_t earliest = std::max(JoinMatch::earliestCompared(pushedFrames_, reach, predicted),
+                                      std::max<int64_t>(0, pushedFrames_ - kept));
+    const int64_t length = std::max<int64_t>(1, pushedFrames_ - earliest);
+    // The same positions, in a ring of their own size.
+    inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
+    for (int64_t p = std::max<int64_t>(0, pushedFrames_ - length); p < pushedFrames_; ++p)
+        inputs->ring[static_cast<std::size_t>(p % length)] = history_[static_cast<std::size_t>(p % kept)];
+    inputs->end = pushedFrames_;
+    const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
+    inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
+    inputs->right.assign(heldRight_.begin(), heldRight_.begin() + static_cast<std::ptrdiff_t>(held));
+    inputs->reach = reach;
+    inputs->predicted = predicted;
+    inputs->seam = seam_;
+    inputs->codecFrame = codecFrame_;
+    return inputs;
+}
+
+void RadioStream::compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs,
+                                 std::function<void(const JoinMatch::Result&)> done) {
+    comparing_ = true;
+    std::weak_ptr<int> token = alive_;
+    // A thread of its own: a join is rare, and the comparisons take far longer than a start.
+    std::thread([this, inputs = std::move(inputs), done = std::move(done), loop = loop_, token,
+                 serial = connectionSerial_]() mutable {
+        auto matches = std::make_shared<const JoinMatch::Result>(JoinMatch::compute(*inputs));
+        inputs.reset();
+        loop->dispatch([this, done = std::move(done), token, serial, matches] {
+            if (!token.lock() || serial != connectionSerial_ || !comparing_) return;
+            comparing_ = false;
+            if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) done(*matches);
+        });
+    }).detach();
 }
 
 void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std::optional<int64_t> resume) {
@@ -855,6 +881,8 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std
         keptLine_.reset();
     }
     seam_ = pushedFrames_;
+    // The connection's audio begins after the silence for a gap: so does its first title.
+    connectionStartFrame_ = std::max(connectionStartFrame_, pushedFrames_);
     recentMoments_.clear();
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
     auto titles = std::move(heldTitles_);
@@ -889,20 +917,18 @@ int64_t RadioStream::fillGap(int64_t origin) {
         filled += batch;
         publishRing();
     }
-    for (std::size_t i = 0; i < std::min<std::size_t>(filled, historyFrames); ++i)
-        history_[static_cast<std::size_t>((pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % historyFrames)] = 0;
+    for (std::size_t i = 0; i < std::min(filled, history_.size()); ++i)
+        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % history_.size()] = 0;
     pushedFrames_ += static_cast<int64_t>(filled);
     gapFilledFrames_ += static_cast<int64_t>(filled);
     return static_cast<int64_t>(filled);
 }
 
 int64_t RadioStream::joinReach() const {
-    const double outage = std::max(0.0, loop_->now() - outageFrom_);
-    // The station's own bytes per frame turn the allowance into frames.
-    const int64_t burst = audioBytes_ > 0 && decodedTotal_ > 0
-                              ? static_cast<int64_t>(burstAllowanceBytes * double(decodedTotal_) / double(audioBytes_))
-                              : historyFrames;
-    return burst + static_cast<int64_t>(outage * frameRate);
+    // A burst re-sends no more than it brings ahead of real time (less the outage): the
+    // longest any connection of the station brought, this one's so far among them, as far
+    // as its moments can tell it.
+    return std::max(longestBurst_, burstFrames_) + static_cast<int64_t>(riseTolerance_);
 }
 
 void RadioStream::trimBacklog() {
@@ -935,8 +961,14 @@ void RadioStream::handleMetadataBlock(const uint8_t* block, std::size_t count) {
     if (count == 0) return;
     auto title = IcyMetadata::title(block, count);
     if (join_ == Join::probing) {
-        // Where its audio lies is known once the join is.
-        heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+        // Where its audio lies is known once the join is. Titles with no audio between them
+        // fall due together, and a repeat adds nothing: a station that floods titles while
+        // the frames are held does not pile them up.
+        if (!heldTitles_.empty() && heldTitles_.back().first == decodedThisConnection_) {
+            heldTitles_.back().second = std::move(title);
+        } else if (heldTitles_.empty() || heldTitles_.back().second != title) {
+            heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+        }
         return;
     }
     // The first title of a connection belongs to the connection's first audio; later
@@ -972,7 +1004,11 @@ void RadioStream::appendTitle(int64_t stamp, std::optional<std::string> title) {
 }
 
 void RadioStream::releaseTitles(int64_t heard) {
-    while (!pendingTitles_.empty() && pendingTitles_.front().frame <= heard) {
+    // A title whose audio is the next frame waits, after a dropout, until that audio plays:
+    // not while the prebuffer fills again. At the stream's start it is current at once.
+    const bool next = heard == 0 || playingNow_.load(std::memory_order_relaxed);
+    while (!pendingTitles_.empty() &&
+           (pendingTitles_.front().frame < heard || (pendingTitles_.front().frame == heard && next))) {
         PendingTitle due = std::move(pendingTitles_.front());
         pendingTitles_.pop_front();
         status_.titleKnown = true;

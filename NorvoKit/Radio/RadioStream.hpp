@@ -18,6 +18,7 @@
 #include "Platform/HttpLoop.hpp"
 #include "Radio/BurstMatch.hpp"
 #include "Radio/IcyDemuxer.hpp"
+#include "Radio/JoinMatch.hpp"
 #include "Radio/RadioStreamDecoder.hpp"
 
 namespace norvo {
@@ -122,34 +123,21 @@ private:
     // the loop clock in frames, at its highest (the frames that came soonest); the held
     // frames end where live is when they arrive, so their first one lies at the live line
     // less the held frames' own line.
-    static constexpr int64_t historyFrames = 16 * 44100;  // audio received, as a mono mix
+    // Audio received, as a mono mix: at least this much, and twice the longest burst any
+    // connection of the station brought, so that a burst reaches back no further than it.
+    static constexpr int64_t historyLeastFrames = 16 * 44100;
     static constexpr std::size_t probeCapacity = BurstMatch::probeFrames;
-    // The first frames of a connection a decoder may garble: two codec frames of the
-    // longest kind (HE-AAC, 2048 frames) and the converter's delay.
-    static constexpr std::size_t garbledFrames = 4096;
-    static constexpr int64_t converterDelayFrames = 256;  // more than a sample rate converter holds back
-    // Where BurstMatch cannot place the burst (an overlap too short for it, look-alikes
-    // none of which it trusts near the timing), the held frames are compared sample by
-    // sample this near the timing, over this many frames at most and at least; a match
-    // differs by less than this share of the audio's energy (a resampled connection differs
-    // a little everywhere).
-    static constexpr double nearTimingSearch = 0.06;
-    static constexpr std::size_t nearTimingWindow = 8192;
-    static constexpr std::size_t nearTimingShortest = 1024;
-    static constexpr double nearTimingError = 0.05;
-    static constexpr double nearTimingShare = 8;
-    // Servers re-send at most this much on connect (a common setting is half of it), so
-    // the join looks no further back than this and the time the connection was down.
-    static constexpr double burstAllowanceBytes = 131072;
-    // The new connection's frames are held this long after they began to come: long
-    // enough for a burst, which comes at the network's speed, to arrive whole before its
-    // timing places it.
+    // A burst comes at the link's speed, however slow: it is still arriving while the
+    // connection keeps coming further ahead of real time, by more than two codec frames (one
+    // may come early, as sources hand them on, one late). It has come whole once it has come
+    // as far ahead as the station's bursts before, or once it has not come further for this
+    // long and for half as long again as the longest pause before it came further (a far
+    // server sends in round trips).
     static constexpr double burstSettleSeconds = 0.25;
     // Frames that come after the burst came as the server had them: the longer they are
     // held, the more of them came soonest, and the better they place the burst (the held
-    // line's shortfall is the timing's error). Held this long unless the buffer runs low,
-    // then joined on the first frames after the settle; a server that sends nothing more
-    // is joined burstLastSeconds after.
+    // line's shortfall is the timing's error). Held this much longer than the settle unless
+    // the buffer runs low; a server that sends nothing more is joined burstLastSeconds after.
     static constexpr double burstDatingSeconds = 0.6;
     static constexpr double lowBufferSeconds = 0.2;
     static constexpr double burstLastSeconds = 0.9;
@@ -189,9 +177,6 @@ private:
         // The kept moments and the one being received, highest first; how many.
         std::size_t all(std::array<double, kept>& highest) const;
     };
-    // How far off the timing may be: equal matches are looked for this near where it puts
-    // the burst.
-    static constexpr double timingTolerance = 0.25;
     // Equal matches closer together than this leave the choice to the timing alone, which
     // is not that precise: the distance it kept is kept for the joins that follow within
     // keptLineSeconds of each other, so that its errors do not add up.
@@ -226,17 +211,24 @@ private:
     void deliver(const float* left, const float* right, std::size_t frames);
     void push(const float* left, const float* right, std::size_t frames);
     // Ends the hold of a reconnection's first frames: skips what was received already, or
-    // joins as it is, shortening the backlog.
-    void decideJoin();
+    // joins as it is, shortening the backlog. The comparisons it needs run off the loop,
+    // unless `now`: the connection is ending and the frames go with the decision.
+    enum class Wait { matches, now };
+    void decideJoin(Wait wait = Wait::matches);
+    // The rest of the decision once the comparisons are made.
+    void decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches);
+    // What the comparisons read, for a reach and a timing.
+    std::shared_ptr<JoinMatch::Inputs> joinInputs(int64_t reach, std::optional<int64_t> predicted) const;
+    // Runs the comparisons on a worker; `done` runs on the loop if the frames are still held.
+    void compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs, std::function<void(const JoinMatch::Result&)> done);
     enum class Unmatched { trimBacklog, append };
     // `origin`: the stream position of the first held frame; none: unmatched.
     // `resume`: where the join resumes the burst, if later than the origin; the listener is
     // kept as far behind live with silence.
     void joinAt(std::optional<int64_t> origin, Unmatched unmatched = Unmatched::trimBacklog,
                 std::optional<int64_t> resume = std::nullopt);
-    std::optional<BurstMatch::Found> matchBurst(std::optional<int64_t> predicted) const;
-    // The origin of a burst that matchBurst cannot place, compared near the timing.
-    std::optional<BurstMatch::Found> matchNearTiming(int64_t predicted) const;
+    // No further back than the burst may reach, nor than the timing allows for.
+    int64_t timedReach() const;
     // Where the first held frame lies if the listener stays as far behind live as before.
     std::optional<int64_t> predictedOrigin() const;
     // Whether the held frames begin, past what a decoder may garble, in silence.
@@ -247,6 +239,13 @@ private:
     double windowLateness(double window) const;
     // Wakes the join at `at` on the loop clock, when no frames come to wake it.
     void armSettleTimer(double at);
+    // Joins once the burst has come and been dated, or the buffer runs low; while the burst
+    // still arrives, only where the audio alone places it.
+    void considerJoin(double now, bool woken);
+    // When the burst's settle is counted from, and how long it is.
+    std::pair<double, double> settling() const;
+    // Keeps twice the longest burst measured, as far back as the history may need to reach.
+    void growHistory();
     // Whether the connection sent enough ahead of the live stream to have re-sent anything.
     bool sentBurst() const;
     void finishJoin();
@@ -319,13 +318,26 @@ private:
     CancelHandle retryTimer_;
 
     // The join of a reconnection (loop thread only).
-    std::unique_ptr<float[]> history_;  // historyFrames, indexed by stream position
+    std::vector<float> history_;  // indexed by stream position modulo its size
+    int64_t longestBurst_ = 0;    // frames any connection came ahead of real time
     Join join_ = Join::direct;
     std::vector<float> heldLeft_;  // the connection's frames held while probing
     std::vector<float> heldRight_;
     double heldSince_ = 0;     // loop clock when the held frames began to arrive
     int64_t burstFrames_ = 0;  // most frames held ahead of the live stream since the first held one
-    double heldLine_ = 0;      // the held frames' live line, from the first of them
+    double riseMark_ = 0;      // burstFrames_ when it last rose by more than riseTolerance_
+    double riseTolerance_ = 0;
+    int64_t burstBefore_ = 0;               // longestBurst_ when the connection began
+    int64_t connectionBurst_ = 0;           // how far ahead of real time this connection came
+    double connectionBurstAt_ = 0;          // loop clock when that last grew
+    std::optional<int64_t> shortestBurst_;  // of the connections whose burst came whole
+    std::optional<double> wholeAt_;         // loop clock when the burst came as far ahead as that
+    double lastRise_ = 0;                   // loop clock then
+    double lastBatchAt_ = 0;                // loop clock at the last held frames
+    double longestPause_ = 0;               // between held frames, before those that came further ahead
+    double pauseBefore_ = 0;                // before the frames of this moment
+    double nextEarlyMatch_ = 0;             // while the burst arrives, the audio is compared no sooner
+    double heldLine_ = 0;                   // the held frames' live line, from the first of them
     MomentLine heldMoments_;
     double liveLine_ = 0;  // frames, on the stream's positions
     bool liveLineKnown_ = false;
@@ -344,6 +356,7 @@ private:
     double keptAt_ = 0;           // loop clock when it was last kept to or moved
     bool placedByAudio_ = false;  // the last join was placed by a match, not by the timing
     CancelHandle settleTimer_;
+    bool comparing_ = false;  // comparisons for the join are under way off the loop
     int64_t skipRemaining_ = 0;
     int64_t gapFilledFrames_ = 0;  // silence played for what was never sent, over the stream's life
     int64_t decodedThisConnection_ = 0;
@@ -352,8 +365,6 @@ private:
     double lastAudioAt_ = 0;                      // loop clock when frames were last decoded
     double outageFrom_ = 0;                       // lastAudioAt_ when the connection being joined began
     std::optional<double> connectionAudioSince_;  // loop clock at the connection's first audio bytes
-    uint64_t audioBytes_ = 0;                     // handed to decoders over the stream's life
-    uint64_t decodedTotal_ = 0;                   // and the frames they made of them
     std::vector<std::pair<int64_t, std::optional<std::string>>> heldTitles_;  // (decoded frame, title)
 };
 

@@ -118,6 +118,26 @@ double LiveStation::lastConnectedAt() const {
     return connections_.empty() ? 0 : connections_.back().connectedAt;
 }
 
+std::optional<double> LiveStation::carriedBy(double elapsed) const {
+    elapsed = std::max(0.0, elapsed);
+    const double linkBytesPerSecond = options_.linkRate * streamBytesPerSecond();
+    if (options_.roundTrip > 0) {
+        double carried = 0, window = double(options_.firstWindow);
+        for (double trip = options_.roundTrip; trip <= elapsed; trip += options_.roundTrip) {
+            carried += linkBytesPerSecond > 0 ? std::min(window, linkBytesPerSecond * options_.roundTrip) : window;
+            window *= 2;
+        }
+        return carried;
+    }
+    if (linkBytesPerSecond > 0) return elapsed * linkBytesPerSecond;
+    return std::nullopt;
+}
+
+double LiveStation::streamBytesPerSecond() const {
+    if (options_.frameEnds.empty() || options_.frameSeconds <= 0) return options_.bytesPerSecond;
+    return double(options_.frameEnds.back()) / (double(options_.frameEnds.size()) * options_.frameSeconds);
+}
+
 double LiveStation::stationTime() const { return clock_->now() * options_.clockRate; }
 
 std::size_t LiveStation::onAir() const {
@@ -133,8 +153,10 @@ std::size_t LiveStation::arrivedLocked(const Connection& connection) const {
     // For one hundredth of a second in each period, a codec frame comes early.
     if (options_.earlyFrameEvery > 0 && std::fmod(now, options_.earlyFrameEvery) < 0.01)
         sentAt += options_.frameSeconds;
-    const std::size_t sent =
+    std::size_t sent =
         sentAt < connection.connectedAt ? connection.from : std::max(connection.burstEnd, onAirLocked(sentAt));
+    if (const auto carried = carriedBy(now - connection.connectedAt))
+        sent = std::min(sent, connection.from + static_cast<std::size_t>(*carried));
     return std::max(connection.to, sent);
 }
 

@@ -46,6 +46,13 @@ public:
         // Every this many seconds of the clock (0: never), the source hands on its next codec
         // frame that much sooner than it goes on the air, as encoders now and then do.
         double earlyFrameEvery = 0;
+        // The link carries at most this many times the stream's bytes per second (0: as fast
+        // as the station sends), so a burst takes its time to arrive.
+        double linkRate = 0;
+        // A far server: the link carries bytes a round trip at a time, from a first window
+        // that doubles each round trip until the link is full (TCP's slow start).
+        double roundTrip = 0;
+        std::size_t firstWindow = 14600;
     };
 
     LiveStation(LoopbackHttpServer& server, const std::string& path, std::shared_ptr<ManualLoopClock> clock,
@@ -77,6 +84,9 @@ public:
     double distanceBehindLive(int64_t unheard);
     // The station's time, on its own clock.
     double stationTime() const;
+    // How many bytes the link carries in `elapsed` seconds of a connection; none: all it is sent.
+    std::optional<double> carriedBy(double elapsed) const;
+    double streamBytesPerSecond() const;
 
 private:
     struct Connection {

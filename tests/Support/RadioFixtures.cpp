@@ -68,14 +68,19 @@ StereoSamples decodedStation(const std::string& bytes, RadioStreamDecoder::Hint 
 std::vector<std::size_t> codecFrameEnds(const std::string& bytes) {
     static constexpr int kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
     static constexpr int rates[] = {44100, 48000, 32000, 0};
+    // MPEG-2 layer III, at half the rates, with half as long frames.
+    static constexpr int kbps2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
     std::vector<std::size_t> ends;
     for (std::size_t at = 0; at + 7 <= bytes.size();) {
         const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
         if (p[0] != 0xFF || (p[1] & 0xF0) != 0xF0) break;
         const bool adts = (p[1] & 0x06) == 0;
-        const std::size_t length =
-            adts ? (std::size_t(p[3] & 3) << 11) | (std::size_t(p[4]) << 3) | (p[5] >> 5)
-                 : std::size_t(144000 * kbps[p[2] >> 4] / std::max(1, rates[(p[2] >> 2) & 3]) + ((p[2] >> 1) & 1));
+        const bool mpeg1 = (p[1] & 0x08) != 0;
+        const int rate = rates[(p[2] >> 2) & 3] / (mpeg1 ? 1 : 2);
+        const std::size_t length = adts ? (std::size_t(p[3] & 3) << 11) | (std::size_t(p[4]) << 3) | (p[5] >> 5)
+                                   : mpeg1
+                                       ? std::size_t(144000 * kbps[p[2] >> 4] / std::max(1, rate) + ((p[2] >> 1) & 1))
+                                       : std::size_t(72000 * kbps2[p[2] >> 4] / std::max(1, rate) + ((p[2] >> 1) & 1));
         if (length == 0) break;
         at = std::min(bytes.size(), at + length);
         ends.push_back(at);

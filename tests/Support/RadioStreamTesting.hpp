@@ -57,6 +57,11 @@ struct RadioStreamTesting {
         stream.heldLeft_ = stream.heldRight_ = held;
         stream.joinAt(origin, RadioStream::Unmatched::trimBacklog, resume);
     }
+    // The connection's frames are held for a join from now on.
+    static void holdFrames(RadioStream& stream) { stream.join_ = RadioStream::Join::probing; }
+    static std::size_t heldTitleCount(RadioStream& stream) { return stream.heldTitles_.size(); }
+    // Loop thread: a join's comparisons are under way off the loop.
+    static bool comparing(RadioStream& stream) { return stream.comparing_; }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();

@@ -155,6 +155,34 @@ TEST_F(RadioStreamRingTest, FirstTitleAfterAReconnectionWaitsForTheOldAudio) {
     EXPECT_EQ(stream.currentStatus().title, "After");
 }
 
+// The first title of a connection joined after a gap, and one that came while the stream
+// had run dry, become current with their audio, not with the silence before it.
+TEST_F(RadioStreamRingTest, TitlesAfterAGapOrADropoutWaitForTheirAudio) {
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='First';");
+    Testing::push(stream, 100000);
+    consume(100000);
+    Testing::beginConnection(stream);
+    Testing::holdFrames(stream);
+    for (int i = 0; i < 20000; ++i) Testing::metadata(stream, "StreamTitle='Second';");
+    Testing::metadata(stream, "StreamTitle='Third';");
+    EXPECT_LE(Testing::heldTitleCount(stream), 1u);
+    Testing::joinHeld(stream, std::vector<float>(100000, 0.25f), 100500, 100500);  // 500 frames never sent
+    consume(499);
+    EXPECT_EQ(stream.currentStatus().title, "First");
+    consume(1);
+    EXPECT_EQ(stream.currentStatus().title, "Third");
+
+    consume(100000);
+    EXPECT_EQ(pull(1), 0);  // ran dry
+    Testing::beginConnection(stream);
+    Testing::metadata(stream, "StreamTitle='Fourth';");
+    Testing::push(stream, 1000);
+    EXPECT_EQ(stream.currentStatus().title, "Third");
+    Testing::push(stream, 88200);
+    EXPECT_EQ(stream.currentStatus().title, "Fourth");
+}
+
 TEST_F(RadioStreamRingTest, BlockWithoutUsableTitleClearsTheTitleWhenDue) {
     Testing::beginConnection(stream);
     Testing::metadata(stream, "StreamTitle='Song';");
