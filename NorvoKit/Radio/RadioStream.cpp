@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <mutex>
@@ -24,6 +25,22 @@ public:
 
 private:
     RadioStreamDecoder decoder_;
+};
+
+// Keeps the longest time one step of a join took on the loop.
+class JoinStep {
+public:
+    explicit JoinStep(double& longest) : longest_(longest) {}
+    ~JoinStep() {
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start_;
+        longest_ = std::max(longest_, took.count());
+    }
+    JoinStep(const JoinStep&) = delete;
+    JoinStep& operator=(const JoinStep&) = delete;
+
+private:
+    double& longest_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // A whole decimal number with an optional sign and nothing else around it.
@@ -454,6 +471,7 @@ void RadioStream::decodedFrames(const float* left, const float* right, int frame
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
     if (comparing_) return;
+    const JoinStep step(longestJoinStep_);
     if (heldLeft_.size() >= ringCapacity) return decideJoin();
     considerJoin(now, false);
 }
@@ -491,7 +509,10 @@ void RadioStream::armSettleTimer(double at) {
     settleTimer_ = loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, serial = connectionSerial_] {
         if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
         const double now = loop_->now();
-        if (!comparing_) considerJoin(now, true);
+        if (!comparing_) {
+            const JoinStep step(longestJoinStep_);
+            considerJoin(now, true);
+        }
         if (join_ != Join::probing) return;
         // While the comparisons are under way, or past the last wake, it looks again a settle later.
         const auto [from, settle] = settling();
@@ -568,7 +589,10 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 // --- joining a reconnection (loop thread) ---
 
 void RadioStream::finishJoin() {
-    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) decideJoin(Wait::now);
+    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) {
+        const JoinStep step(longestJoinStep_);
+        decideJoin(Wait::now);
+    }
     comparing_ = false;
     join_ = Join::direct;
     settleTimer_.cancel();
@@ -807,8 +831,12 @@ std::shared_ptr<JoinMatch::Inputs> RadioStream::joinInputs(int64_t reach, std::o
     const int64_t length = std::max<int64_t>(1, pushedFrames_ - earliest);
     // The same positions, in a ring of their own size.
     inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
-    for (int64_t p = std::max<int64_t>(0, pushedFrames_ - length); p < pushedFrames_; ++p)
-        inputs->ring[static_cast<std::size_t>(p % length)] = history_[static_cast<std::size_t>(p % kept)];
+    for (int64_t p = std::max<int64_t>(0, pushedFrames_ - length); p < pushedFrames_;) {
+        const int64_t to = p % length, from = p % kept;
+        const int64_t run = std::min({length - to, kept - from, pushedFrames_ - p});
+        std::copy_n(history_.begin() + from, run, inputs->ring.begin() + to);
+        p += run;
+    }
     inputs->end = pushedFrames_;
     const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
     inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
@@ -824,22 +852,25 @@ void RadioStream::compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs,
                                  std::function<void(const JoinMatch::Result&)> done) {
     comparing_ = true;
     std::weak_ptr<int> token = alive_;
-    // A thread of its own: a join is rare, and the comparisons take far longer than a start.
-    std::thread([this, inputs = std::move(inputs), done = std::move(done), loop = loop_, token,
-                 serial = connectionSerial_]() mutable {
+    std::function<void()> compare = [this, inputs = std::move(inputs), done = std::move(done), loop = loop_, token,
+                                     serial = connectionSerial_]() mutable {
         auto matches = std::make_shared<const JoinMatch::Result>(JoinMatch::compute(*inputs));
         inputs.reset();
         loop->dispatch([this, done = std::move(done), token, serial, matches] {
             if (!token.lock() || serial != connectionSerial_ || !comparing_) return;
             comparing_ = false;
+            const JoinStep step(longestJoinStep_);
             if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) done(*matches);
         });
-    }).detach();
+    };
+    // A thread of its own: a join is rare, and the comparisons take far longer than a start.
+    if (options_.comparisons) options_.comparisons(std::move(compare));
+    else std::thread(std::move(compare)).detach();
 }
 
 void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std::optional<int64_t> resume) {
     const int64_t received = pushedFrames_;
-    const std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
+    std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
     heldLeft_.clear();
     heldRight_.clear();
     settleTimer_.cancel();
@@ -885,6 +916,9 @@ void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std
     connectionStartFrame_ = std::max(connectionStartFrame_, pushedFrames_);
     recentMoments_.clear();
     deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
+    // A long burst held tens of megabytes: giving them back to the system takes a while, on
+    // a thread of its own rather than on the loop.
+    std::thread([left = std::move(heldLeft), right = std::move(heldRight)] {}).detach();
     auto titles = std::move(heldTitles_);
     heldTitles_.clear();
     // Placed as if their audio had come directly: the first at the connection's start,

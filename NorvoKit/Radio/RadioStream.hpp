@@ -79,6 +79,9 @@ public:
         double headerTimeout = 15.0;     // connect and receive the headers
         double idleTimeout = 60.0;       // longest silence inside the body
         DecoderFactory decoderFactory;   // none: RadioStreamDecoder
+        // Runs a join's comparisons, which hand their result back to the loop; none: on a
+        // thread of their own. A test on a hand-moved clock runs them at once.
+        std::function<void(std::function<void()>)> comparisons;
     };
 
     static constexpr std::size_t ringCapacity = 1048576;  // frames, about 23.8 s
@@ -356,7 +359,8 @@ private:
     double keptAt_ = 0;           // loop clock when it was last kept to or moved
     bool placedByAudio_ = false;  // the last join was placed by a match, not by the timing
     CancelHandle settleTimer_;
-    bool comparing_ = false;  // comparisons for the join are under way off the loop
+    bool comparing_ = false;      // comparisons for the join are under way off the loop
+    double longestJoinStep_ = 0;  // seconds: the longest a step of a join kept the loop
     int64_t skipRemaining_ = 0;
     int64_t gapFilledFrames_ = 0;  // silence played for what was never sent, over the stream's life
     int64_t decodedThisConnection_ = 0;

@@ -62,6 +62,7 @@ struct RadioStreamTesting {
     static std::size_t heldTitleCount(RadioStream& stream) { return stream.heldTitles_.size(); }
     // Loop thread: a join's comparisons are under way off the loop.
     static bool comparing(RadioStream& stream) { return stream.comparing_; }
+    static double longestJoinStep(RadioStream& stream) { return stream.longestJoinStep_; }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();

@@ -134,6 +134,8 @@ protected:
         RadioStream::Options options;
         options.loop = std::make_shared<HttpLoop>("studio-radio", clock);
         options.decoderFactory = test::countingDecoders(fed);
+        // A join's comparisons hand their result to the loop at once, not after some ticks.
+        options.comparisons = [](std::function<void()> compare) { compare(); };
         return options;
     }();
     KeptStreams streams{streamOptions};
