@@ -43,6 +43,17 @@ private:
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+// Copies the stream positions [from, end) between two rings indexed by position modulo
+// their sizes, a run at a time.
+void copyPositions(const std::vector<float>& source, std::vector<float>& target, int64_t from, int64_t end) {
+    const auto in = static_cast<int64_t>(source.size()), out = static_cast<int64_t>(target.size());
+    for (int64_t p = from; p < end;) {
+        const int64_t run = std::min({in - p % in, out - p % out, end - p});
+        std::copy_n(source.begin() + p % in, run, target.begin() + p % out);
+        p += run;
+    }
+}
+
 // A whole decimal number with an optional sign and nothing else around it.
 std::optional<int64_t> wholeNumber(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
@@ -527,8 +538,7 @@ void RadioStream::growHistory() {
     // Grown by half again at least, so that a burst arriving slowly does not copy it at every batch.
     std::vector<float> grown(std::max(wanted, history_.size() * 3 / 2), 0.0f);
     const auto kept = std::min<int64_t>(pushedFrames_, static_cast<int64_t>(history_.size()));
-    for (int64_t p = pushedFrames_ - kept; p < pushedFrames_; ++p)
-        grown[static_cast<std::size_t>(p) % grown.size()] = history_[static_cast<std::size_t>(p) % history_.size()];
+    copyPositions(history_, grown, pushedFrames_ - kept, pushedFrames_);
     history_ = std::move(grown);
 }
 
@@ -831,12 +841,7 @@ std::shared_ptr<JoinMatch::Inputs> RadioStream::joinInputs(int64_t reach, std::o
     const int64_t length = std::max<int64_t>(1, pushedFrames_ - earliest);
     // The same positions, in a ring of their own size.
     inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
-    for (int64_t p = std::max<int64_t>(0, pushedFrames_ - length); p < pushedFrames_;) {
-        const int64_t to = p % length, from = p % kept;
-        const int64_t run = std::min({length - to, kept - from, pushedFrames_ - p});
-        std::copy_n(history_.begin() + from, run, inputs->ring.begin() + to);
-        p += run;
-    }
+    copyPositions(history_, inputs->ring, std::max<int64_t>(0, pushedFrames_ - length), pushedFrames_);
     inputs->end = pushedFrames_;
     const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
     inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
