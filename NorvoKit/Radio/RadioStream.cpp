@@ -27,33 +27,6 @@ private:
     RadioStreamDecoder decoder_;
 };
 
-// Keeps the longest time one step of a join took on the loop.
-class JoinStep {
-public:
-    explicit JoinStep(double& longest) : longest_(longest) {}
-    ~JoinStep() {
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start_;
-        longest_ = std::max(longest_, took.count());
-    }
-    JoinStep(const JoinStep&) = delete;
-    JoinStep& operator=(const JoinStep&) = delete;
-
-private:
-    double& longest_;
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
-
-// Copies the stream positions [from, end) between two rings indexed by position modulo
-// their sizes, a run at a time.
-void copyPositions(const std::vector<float>& source, std::vector<float>& target, int64_t from, int64_t end) {
-    const auto in = static_cast<int64_t>(source.size()), out = static_cast<int64_t>(target.size());
-    for (int64_t p = from; p < end;) {
-        const int64_t run = std::min({in - p % in, out - p % out, end - p});
-        std::copy_n(source.begin() + p % in, run, target.begin() + p % out);
-        p += run;
-    }
-}
-
 // A whole decimal number with an optional sign and nothing else around it.
 std::optional<int64_t> wholeNumber(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
@@ -106,7 +79,9 @@ RadioStream::RadioStream(std::string url, std::string userAgent, double prebuffe
       leftBuffer_(new float[ringCapacity]()),
       rightBuffer_(new float[ringCapacity]()),
       alive_(std::make_shared<int>(0)),
-      history_(historyLeastFrames, 0.0f) {
+      join_(*this, [this](std::shared_ptr<const JoinMatch::Inputs> inputs, RadioJoin::Done done) {
+          compareOffLoop(std::move(inputs), std::move(done));
+      }) {
     if (!loop_) {
         loop_ = std::make_shared<HttpLoop>(queueLabel);
         ownsLoop_ = true;
@@ -229,11 +204,7 @@ void RadioStream::closeSession() {
     retryTimer_.cancel();
     playlist_.reset();
     teardownDecoder();
-    join_ = Join::direct;
-    comparing_ = false;
-    settleTimer_.cancel();
-    heldLeft_.clear();
-    heldRight_.clear();
+    join_.abandon();
     heldTitles_.clear();
 }
 
@@ -243,21 +214,12 @@ void RadioStream::connect(const std::string& target) {
     finishJoin();
     demuxer_ = IcyDemuxer(0);
     playlist_.reset();
-    // A connection whose burst came whole, and the audio after it for a while, measured it.
-    // A server cuts its burst at its own blocks or codec frames: the shortest is the one a
-    // burst that has come whole is sure to reach.
-    if (connectionBurst_ > 0 && lastAudioAt_ - connectionBurstAt_ >= burstLastSeconds)
-        shortestBurst_ = std::min(shortestBurst_.value_or(connectionBurst_), connectionBurst_);
-    connectionBurst_ = 0;
     framesThisConnection_ = 0;
-    decodedThisConnection_ = 0;
     connectionStartFrame_ = pushedFrames_;
     awaitingFirstTitle_ = true;
-    // After a connection that played, the server's burst is matched against what was
-    // received before any of it is heard.
-    join_ = everStreamed_ && pushedFrames_ > 0 ? Join::probing : Join::direct;
-    outageFrom_ = lastAudioAt_;
-    connectionAudioSince_.reset();
+    // After a connection that played, the server's burst is joined to what was received
+    // before any of it is heard.
+    join_.connectionBegan(everStreamed_ && pushedFrames_ > 0);
     if (task_ != 0) loop_->cancel(task_);
 
     HttpRequest request;
@@ -406,7 +368,7 @@ void RadioStream::retryOrFail(const std::string& message) {
 
 void RadioStream::feedDecoder(const uint8_t* bytes, std::size_t count) {
     if (!decoder_ || count == 0) return;
-    if (!connectionAudioSince_) connectionAudioSince_ = loop_->now();
+    join_.audioBegan(loop_->now());
     feedingDecoder_ = true;
     decoder_->feed(bytes, count);
     feedingDecoder_ = false;
@@ -431,136 +393,17 @@ void RadioStream::decoderReady(const RadioStreamDecoder::Format& format) {
 
 void RadioStream::decodedFrames(const float* left, const float* right, int frames) {
     if (frames <= 0 || task_ == 0) return;
-    auto count = static_cast<std::size_t>(frames);
-    codecFrame_ = std::max(codecFrame_, double(frames));
-    decodedThisConnection_ += frames;
-    lastAudioAt_ = loop_->now();
-    // How far ahead of real time this connection came: its burst, as far as it has come.
-    const double since = lastAudioAt_ - connectionAudioSince_.value_or(lastAudioAt_);
-    const auto ahead = decodedThisConnection_ - static_cast<int64_t>(since * frameRate);
-    if (ahead > longestBurst_) {
-        longestBurst_ = ahead;
-        growHistory();
-    }
-    if (double(ahead) > double(connectionBurst_) + 2 * codecFrame_) connectionBurstAt_ = lastAudioAt_;
-    connectionBurst_ = std::max(connectionBurst_, ahead);
-    if (join_ != Join::probing) {
-        deliver(left, right, count);
-        return;
-    }
-    const double now = lastAudioAt_;
-    if (heldLeft_.empty()) {
-        // From the connection's first audio bytes: a decoder that collects a few frames
-        // before its first output makes no burst.
-        heldSince_ = std::min(now, connectionAudioSince_.value_or(now));
-        burstFrames_ = 0;
-        heldMoments_ = {};
-        riseMark_ = 0;
-        riseTolerance_ = 2 * codecFrame_;
-        burstBefore_ = shortestBurst_.value_or(longestBurst_);
-        lastRise_ = lastBatchAt_ = nextEarlyMatch_ = heldSince_;
-        longestPause_ = pauseBefore_ = 0;
-        wholeAt_.reset();
-        // A burst that has ended, or none at all, leaves nothing else to wake the join.
-        armSettleTimer(heldSince_ + burstSettleSeconds);
-    }
-    heldLeft_.insert(heldLeft_.end(), left, left + count);
-    heldRight_.insert(heldRight_.end(), right, right + count);
-    const auto held = static_cast<int64_t>(heldLeft_.size());
-    burstFrames_ = std::max(burstFrames_, held - static_cast<int64_t>((now - heldSince_) * frameRate));
-    if (now != lastBatchAt_) {
-        pauseBefore_ = now - lastBatchAt_;
-        lastBatchAt_ = now;
-    }
-    if (!wholeAt_ && burstBefore_ > 0 && double(burstFrames_) + riseTolerance_ >= double(burstBefore_)) wholeAt_ = now;
-    if (double(burstFrames_) > riseMark_ + riseTolerance_) {
-        // The link paused this long while the burst came.
-        longestPause_ = std::max(longestPause_, pauseBefore_);
-        riseMark_ = double(burstFrames_);
-        lastRise_ = now;
-    }
-    heldMoments_.take(double(held) - now * frameRate, now, 0);
-    heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
-    if (comparing_) return;
-    const JoinStep step(longestJoinStep_);
-    if (heldLeft_.size() >= ringCapacity) return decideJoin();
-    considerJoin(now, false);
-}
-
-std::pair<double, double> RadioStream::settling() const {
-    // A burst that has come as far ahead as the station's bursts came before has come whole:
-    // it is dated from then. Otherwise from when it last came further ahead, as long after
-    // as the link paused while it came.
-    if (wholeAt_) return {*wholeAt_, burstSettleSeconds};
-    return {lastRise_, std::max(burstSettleSeconds, 1.5 * longestPause_)};
-}
-
-void RadioStream::considerJoin(double now, bool woken) {
-    const auto [from, settle] = settling();
-    if (now - from < settle) {
-        // The burst is still arriving, so the timing cannot date it yet; what has come is
-        // compared with what was received, and a place that has no equal is the join.
-        if (woken || now - heldSince_ < settle || heldLeft_.size() < probeCapacity || now < nextEarlyMatch_) return;
-        nextEarlyMatch_ = now + burstSettleSeconds;
-        compareOffLoop(joinInputs(joinReach(), std::nullopt), [this](const JoinMatch::Result& matches) {
-            if (!matches.found || matches.found->lookAlike) return;
-            joinAt(matches.found->origin);
-            placedByAudio_ = true;
-        });
-        return;
-    }
-    // Waiting longer would only hold up the audio, and must not let what is buffered run out.
-    const bool runningLow = bufferedFrames_.load(std::memory_order_relaxed) < int64_t(lowBufferSeconds * frameRate);
-    const double dated = woken ? burstLastSeconds : burstDatingSeconds;
-    if (runningLow || now - from >= settle + dated - burstSettleSeconds) decideJoin();
-}
-
-void RadioStream::armSettleTimer(double at) {
-    std::weak_ptr<int> token = alive_;
-    settleTimer_ = loop_->dispatchAfter(std::max(0.0, at - loop_->now()), [this, token, serial = connectionSerial_] {
-        if (!token.lock() || !isCurrent(serial) || join_ != Join::probing) return;
-        const double now = loop_->now();
-        if (!comparing_) {
-            const JoinStep step(longestJoinStep_);
-            considerJoin(now, true);
-        }
-        if (join_ != Join::probing) return;
-        // While the comparisons are under way, or past the last wake, it looks again a settle later.
-        const auto [from, settle] = settling();
-        const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - burstSettleSeconds;
-        armSettleTimer(next > now ? next : now + burstSettleSeconds);
-    });
-}
-
-void RadioStream::growHistory() {
-    const auto wanted = static_cast<std::size_t>(std::max(historyLeastFrames, 2 * longestBurst_));
-    if (wanted <= history_.size()) return;
-    // Grown by half again at least, so that a burst arriving slowly does not copy it at every batch.
-    std::vector<float> grown(std::max(wanted, history_.size() * 3 / 2), 0.0f);
-    const auto kept = std::min<int64_t>(pushedFrames_, static_cast<int64_t>(history_.size()));
-    copyPositions(history_, grown, pushedFrames_ - kept, pushedFrames_);
-    history_ = std::move(grown);
+    join_.decoded(left, right, static_cast<std::size_t>(frames), loop_->now());
 }
 
 void RadioStream::decoderFailed(const std::string& message) { fail(message); }
 
-void RadioStream::deliver(const float* left, const float* right, std::size_t frames) {
-    if (join_ == Join::skipping) {
-        const auto skipped = static_cast<std::size_t>(std::min<int64_t>(skipRemaining_, static_cast<int64_t>(frames)));
-        skipRemaining_ -= static_cast<int64_t>(skipped);
-        if (skipRemaining_ == 0) join_ = Join::direct;
-        left += skipped;
-        right += skipped;
-        frames -= skipped;
-    }
-    for (std::size_t offset = 0; offset < frames; offset += outputCapacity) {
-        const std::size_t batch = std::min<std::size_t>(outputCapacity, frames - offset);
-        push(left + offset, right + offset, batch);
-    }
+void RadioStream::play(const float* left, const float* right, std::size_t frames) {
+    for (std::size_t offset = 0; offset < frames; offset += outputCapacity)
+        push(left + offset, right + offset, std::min<std::size_t>(outputCapacity, frames - offset));
 }
 
 void RadioStream::push(const float* left, const float* right, std::size_t frames) {
-    const double now = loop_->now();
     framesThisConnection_ += static_cast<int64_t>(frames);
     if (framesThisConnection_ > prebufferFrames_) {
         everStreamed_ = true;
@@ -569,10 +412,6 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
         // the station's playlist URL do not use the guard up over an evening.
         playlistHops_ = 0;
     }
-    // What was received, for matching a reconnection's burst against it.
-    for (std::size_t i = 0; i < frames; ++i)
-        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(i)) % history_.size()] =
-            0.5f * (left[i] + right[i]);
     {
         std::lock_guard lock(lock_);
         const std::size_t room = ring_.space();
@@ -591,7 +430,6 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
         publishRing();
     }
     pushedFrames_ += static_cast<int64_t>(frames);
-    followLiveLine(now);
     std::lock_guard lock(statusLock_);
     if (status_.network.state != Status::Network::State::streaming) status_.network = Status::Network::streaming();
 }
@@ -599,273 +437,19 @@ void RadioStream::push(const float* left, const float* right, std::size_t frames
 // --- joining a reconnection (loop thread) ---
 
 void RadioStream::finishJoin() {
-    if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) {
-        const JoinStep step(longestJoinStep_);
-        decideJoin(Wait::now);
-    }
-    comparing_ = false;
-    join_ = Join::direct;
-    settleTimer_.cancel();
-    heldLeft_.clear();
-    heldRight_.clear();
-    skipRemaining_ = 0;
+    if (cancelled_) join_.abandon();
+    else join_.connectionEnded(loop_->now());
     heldTitles_.clear();
 }
 
-void RadioStream::decideJoin(Wait wait) {
-    // A line kept long ago may no longer be where live is (the station's clock is not ours).
-    const double now = loop_->now();
-    if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
-    // Where the audio placed the last join, the live line measured since is the station's:
-    // the kept line goes where it has gone, as fast as the live line itself may sink. It
-    // follows a station whose clock is not ours, and no line that the timing placed, so
-    // that the timing's errors do not add up.
-    if (keptLine_ && liveLineKnown_ && placedByAudio_) {
-        const double allowance = liveLineSinking * frameRate * std::max(0.0, now - keptAt_);
-        keptLine_ = std::clamp(liveLine_, *keptLine_ - allowance, *keptLine_ + allowance);
-        keptAt_ = now;
-    }
-    heldLateness_ = windowLateness(now - heldSince_);
-    const std::optional<int64_t> predicted = predictedOrigin();
-    // The burst begins after the last frame received, and what the server sent ahead of
-    // the live stream does not reach back over the outage: nothing in it was heard, however
-    // much of the history it resembles. Join at the gap; only what was never sent is lost.
-    const double outage = std::max(0.0, heldSince_ - outageFrom_) * frameRate;
-    if (predicted && *predicted >= pushedFrames_ && double(burstFrames_) < outage) return joinAt(*predicted);
-    // A server that sent nothing ahead of the live stream re-sent nothing: however alike
-    // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
-    if (!sentBurst()) return joinAt(std::nullopt, Unmatched::append);
-    const auto inputs = joinInputs(timedReach(), predicted);
-    if (wait == Wait::now) return decideMatched(predicted, now, JoinMatch::compute(*inputs));
-    compareOffLoop(inputs, [this, predicted, now](const JoinMatch::Result& matches) {
-        decideMatched(predicted, now, matches);
-    });
-}
-
-void RadioStream::decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches) {
-    const auto& found = matches.found;
-    // Where the timing chose alone among look-alikes, the live line it kept to is kept
-    // for the joins after it, and the line of this connection is measured afresh.
-    const auto keepLine = [&] {
-        if (!keptLine_) keptLateness_ = heldLateness_;
-        keptLine_ = keptLine_.value_or(liveLine_);
-        keptAt_ = now;
-        liveLineKnown_ = false;
-    };
-    // A match near the timing; among look-alikes too close for the timing to tell apart,
-    // the timing chose.
-    const auto joinMatched = [&](const BurstMatch::Found& match) {
-        if (match.lookAlike && *match.lookAlike < static_cast<int64_t>(timingDecidesBelow * frameRate)) keepLine();
-        joinAt(match.origin);
-        placedByAudio_ = !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(audioPlacesAbove * frameRate);
-    };
-    // A match sample by sample places the burst where its look-alikes are too far apart for
-    // the timing to choose among; where they are not, the timing alone does as well. Equal
-    // to the sample and twice as far apart as the timing tells (a tone's periods, not
-    // converted), the look-alike nearest the timing is the one it means, and joins the
-    // audio seamlessly.
-    const auto placesAlone = [](const BurstMatch::Found& match) {
-        return !match.lookAlike || *match.lookAlike >= static_cast<int64_t>(timingDecidesBelow * frameRate) ||
-               (match.exact && *match.lookAlike >= static_cast<int64_t>(2 * audioPlacesAbove * frameRate));
-    };
-    const auto byTiming = [&](std::optional<int64_t> resume) {
-        // What overlaps is still compared, near the timing, sample by sample.
-        if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
-        keepLine();
-        joinAt(*predicted, Unmatched::trimBacklog, resume);
-    };
-    // Where the timing puts too little of the burst over what was received for a match to
-    // see, a match further back than the timing's own error is audio that repeats.
-    const int64_t overlap = pushedFrames_ - predicted.value_or(pushedFrames_);
-    const bool unseen = overlap < static_cast<int64_t>(JoinMatch::garbledFrames + BurstMatch::minimumWindow);
-    if (found && found->timed &&
-        (!unseen ||
-         std::abs(found->origin - *predicted) <= static_cast<int64_t>(JoinMatch::nearTimingSearch * frameRate)))
-        return joinMatched(*found);
-    // Too little overlaps for a match to see it, or what overlaps is silence: only the
-    // timing can place it.
-    if (overlap > 0 && (unseen || silentProbe())) {
-        // Where a join placed by the timing lost a little, the line measured since is lower
-        // than the one kept: keeping to it would hear that little twice. The join resumes
-        // where that line puts the burst, and silence keeps the listener as far behind live.
-        const int64_t since =
-            keptLine_ && liveLineKnown_ ? std::llround(liveLine_ - heldLine_ - heldLateness_) : *predicted;
-        return byTiming(since);
-    }
-    // The timing puts the burst after the last frame received: what matched is audio that repeats.
-    if (found && unseen && predicted) return byTiming(std::nullopt);
-    // A match without equals far from the timing: a station that does not send in real
-    // time.
-    if (found) {
-        joinAt(found->origin);
-        placedByAudio_ = true;
-        return;
-    }
-    // Nothing matched, and the timing puts the burst after the last frame received: a gap,
-    // whatever the burst's length measured (it is known only to a codec frame or so).
-    if (predicted && *predicted >= pushedFrames_) return joinAt(*predicted);
-    // Audio that repeats, none of it where the timing puts the burst: the timing places it,
-    // keeping the distance behind live. Nothing at all: other audio.
-    if (predicted) {
-        if (const auto& anywhere = matches.anywhere; anywhere && anywhere->lookAlike) return byTiming(std::nullopt);
-    }
-    joinAt(std::nullopt, Unmatched::trimBacklog);
-}
-
-bool RadioStream::sentBurst() const { return burstFrames_ >= static_cast<int64_t>(burstAtLeastSeconds * frameRate); }
-
-std::optional<int64_t> RadioStream::predictedOrigin() const {
-    if (!liveLineKnown_ && !keptLine_) return std::nullopt;
-    // The held frames are few, so their highest came later than the live line's: as late as
-    // the highest of as many did on the connection before. A kept line keeps to the lateness
-    // it was kept with, so that the joins after it keep the listener's distance.
-    if (keptLine_) return std::llround(*keptLine_ - heldLine_ - keptLateness_);
-    return std::llround(liveLine_ - heldLine_ - heldLateness_);
-}
-
-void RadioStream::followLiveLine(double now) {
-    const double sinking = liveLineSinking * frameRate;
-    if (!liveLineKnown_) liveMoments_ = {};
-    liveMoments_.take(double(pushedFrames_) - now * frameRate, now, sinking);
-    liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
-    liveLineKnown_ = true;
-    const double line = double(pushedFrames_) - now * frameRate;
-    if (!recentMoments_.empty() && recentMoments_.back().first == now) recentMoments_.back().second = line;
-    else recentMoments_.emplace_back(now, line);
-    // Recent ones only: a station's clock moves the line a little against ours.
-    while (recentMoments_.size() > recentMomentsKept || recentMoments_.front().first < now - recentMomentsSeconds)
-        recentMoments_.pop_front();
-}
-
-double RadioStream::windowLateness(double window) const {
-    if (!liveLineKnown_ || recentMoments_.empty() || window <= 0) return 0;
-    // Windows that begin on each moment and end within what was received, and how far below
-    // the line their highest moment lies: as far as in most windows (lateWindowsShare), so
-    // that a join the timing places errs toward losing a little, not hearing it twice. A
-    // window of early frames counts as little as one of late ones.
-    std::vector<double> lateness;
-    const double last = recentMoments_.back().first;
-    for (std::size_t i = 0; i < recentMoments_.size() && recentMoments_[i].first + window <= last; ++i) {
-        double top = recentMoments_[i].second;
-        for (std::size_t j = i + 1;
-             j < recentMoments_.size() && recentMoments_[j].first < recentMoments_[i].first + window; ++j)
-            top = std::max(top, recentMoments_[j].second);
-        lateness.push_back(liveLine_ - top);
-    }
-    // Too few windows to tell: the held line is taken as it is.
-    if (lateness.size() < 8) return 0;
-    const auto middle = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size()) * lateWindowsShare);
-    std::nth_element(lateness.begin(), middle, lateness.end());
-    return std::max(0.0, *middle);
-}
-
-namespace {
-
-template <std::size_t N>
-void keepHighest(std::array<double, N>& tops, std::size_t& count, double value) {
-    std::size_t at = 0;
-    while (at < count && tops[at] >= value) ++at;
-    if (at == N) return;
-    for (std::size_t i = std::min(count, N - 1); i > at; --i) tops[i] = tops[i - 1];
-    tops[at] = value;
-    count = std::min(count + 1, N);
-}
-
-}  // namespace
-
-void RadioStream::MomentLine::take(double line, double now, double sinking) {
-    // The moment before this one is over: it takes its place among the highest.
-    if (moment && moment->first != now) keepHighest(tops, count, moment->second);
-    moment = {now, line + sinking * now};
-    if (!first || first->first == now) first = moment;
-}
-
-std::size_t RadioStream::MomentLine::all(std::array<double, kept>& highest) const {
-    highest = tops;
-    std::size_t known = count;
-    if (moment) keepHighest(highest, known, moment->second);
-    return known;
-}
-
-double RadioStream::MomentLine::confirmed(double now, double sinking, double spread) const {
-    std::array<double, kept> highest{};
-    const std::size_t known = all(highest);
-    if (known == 0) return 0;
-    constexpr std::size_t confirming = 3;
-    std::size_t chosen = 0;
-    for (std::size_t k = 0; k + confirming < known; ++k)
-        if (highest[k] - highest[k + confirming] <= spread) {
-            chosen = k;
-            break;
-        }
-    return highest[chosen] - sinking * now;
-}
-
-double RadioStream::MomentLine::highestButEarly(double margin) const {
-    std::array<double, kept> highest{};
-    const std::size_t known = all(highest);
-    if (known == 0) return 0;
-    const auto isFirst = [&](std::size_t k) { return first && highest[k] == first->second; };
-    // One moment alone above the rest; or two, where three below them agree.
-    if (known >= 3 && highest[0] - highest[1] > (isFirst(0) ? 2 * margin : margin)) return highest[1];
-    if (known >= 5 && !isFirst(0) && !isFirst(1) && highest[1] - highest[2] > margin &&
-        highest[2] - highest[4] <= margin)
-        return highest[2];
-    return highest[0];
-}
-
-void RadioStream::MomentLine::shift(double frames) {
-    for (std::size_t i = 0; i < count; ++i) tops[i] += frames;
-    if (moment) moment->second += frames;
-    if (first) first->second += frames;
-}
-
-bool RadioStream::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), JoinMatch::garbledFrames);
-    const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
-    return BurstMatch::silent({heldLeft_.data() + from, count}) &&
-           BurstMatch::silent({heldRight_.data() + from, count});
-}
-
-int64_t RadioStream::timedReach() const {
-    const auto tolerance = static_cast<int64_t>(JoinMatch::timingTolerance * frameRate);
-    const std::optional<int64_t> timing = predictedOrigin();
-    return timing ? std::min(joinReach(), pushedFrames_ - *timing + tolerance) : joinReach();
-}
-
-std::shared_ptr<JoinMatch::Inputs> RadioStream::joinInputs(int64_t reach, std::optional<int64_t> predicted) const {
-    auto inputs = std::make_shared<JoinMatch::Inputs>();
-    const auto kept = static_cast<int64_t>(history_.size());
-    const int64_t earliest = std::max(JoinMatch::earliestCompared(pushedFrames_, reach, predicted),
-                                      std::max<int64_t>(0, pushedFrames_ - kept));
-    const int64_t length = std::max<int64_t>(1, pushedFrames_ - earliest);
-    // The same positions, in a ring of their own size.
-    inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
-    copyPositions(history_, inputs->ring, std::max<int64_t>(0, pushedFrames_ - length), pushedFrames_);
-    inputs->end = pushedFrames_;
-    const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
-    inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
-    inputs->right.assign(heldRight_.begin(), heldRight_.begin() + static_cast<std::ptrdiff_t>(held));
-    inputs->reach = reach;
-    inputs->predicted = predicted;
-    inputs->seam = seam_;
-    inputs->codecFrame = codecFrame_;
-    return inputs;
-}
-
-void RadioStream::compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs,
-                                 std::function<void(const JoinMatch::Result&)> done) {
-    comparing_ = true;
+void RadioStream::compareOffLoop(std::shared_ptr<const JoinMatch::Inputs> inputs, RadioJoin::Done done) {
     std::weak_ptr<int> token = alive_;
-    std::function<void()> compare = [this, inputs = std::move(inputs), done = std::move(done), loop = loop_, token,
-                                     serial = connectionSerial_]() mutable {
+    std::function<void()> compare = [this, inputs = std::move(inputs), done = std::move(done), loop = loop_,
+                                     token]() mutable {
         auto matches = std::make_shared<const JoinMatch::Result>(JoinMatch::compute(*inputs));
         inputs.reset();
-        loop->dispatch([this, done = std::move(done), token, serial, matches] {
-            if (!token.lock() || serial != connectionSerial_ || !comparing_) return;
-            comparing_ = false;
-            const JoinStep step(longestJoinStep_);
-            if (join_ == Join::probing && !heldLeft_.empty() && !cancelled_) done(*matches);
+        loop->dispatch([this, done = std::move(done), token, matches, loop] {
+            if (token.lock() && !cancelled_) done(*matches, loop->now());
         });
     };
     // A thread of its own: a join is rare, and the comparisons take far longer than a start.
@@ -873,68 +457,30 @@ void RadioStream::compareOffLoop(std::shared_ptr<JoinMatch::Inputs> inputs,
     else std::thread(std::move(compare)).detach();
 }
 
-void RadioStream::joinAt(std::optional<int64_t> origin, Unmatched unmatched, std::optional<int64_t> resume) {
-    const int64_t received = pushedFrames_;
-    std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
-    heldLeft_.clear();
-    heldRight_.clear();
+void RadioStream::wake(std::optional<double> at) {
     settleTimer_.cancel();
-    const std::size_t held = heldLeft.size();
-    join_ = Join::direct;
-    placedByAudio_ = false;
-    std::size_t from = 0;
-    if (origin) {
-        // Frames from the origin up to `received` came with the last connection: skip them,
-        // joining on the first frame not received yet. Where that would hear some twice, it
-        // resumes past them, and silence keeps the listener as far behind live.
-        const bool resumed = resume && *resume < *origin && *resume < received;
-        int64_t skip = received - (resumed ? *resume : *origin);
-        // A gap, what was never sent, is played as silence too, so the listener stays as far
-        // behind live. Where the backlog ran dry, the dropout played part of it; the stream's
-        // positions run on past what is not filled, so the lines move nearer by as much.
-        const int64_t silence = resumed ? *origin - *resume : std::max<int64_t>(0, -skip);
-        if (silence > 0) {
-            const int64_t unfilled = silence - fillGap(pushedFrames_ + silence);
-            liveLine_ -= static_cast<double>(unfilled);
-            liveMoments_.shift(-static_cast<double>(unfilled));
-            if (keptLine_) *keptLine_ -= static_cast<double>(unfilled);
-        }
-        skip = std::max<int64_t>(0, skip);
-        joinOrigin_ = pushedFrames_ - skip;
-        if (skip >= static_cast<int64_t>(held)) {
-            from = held;
-            skipRemaining_ = skip - static_cast<int64_t>(held);
-            if (skipRemaining_ > 0) join_ = Join::skipping;
-        } else {
-            from = static_cast<std::size_t>(skip);
-        }
-    } else {
-        // Nothing to match: join as it comes, but do not let every reconnection pile its
-        // burst on top of what is buffered. The live line starts afresh.
-        joinOrigin_ = received;
-        if (unmatched == Unmatched::trimBacklog) trimBacklog();
-        liveLineKnown_ = false;
-        keptLine_.reset();
-    }
-    seam_ = pushedFrames_;
+    if (!at) return;
+    std::weak_ptr<int> token = alive_;
+    settleTimer_ = loop_->dispatchAfter(std::max(0.0, *at - loop_->now()), [this, token, serial = connectionSerial_] {
+        if (token.lock() && isCurrent(serial)) join_.woken(loop_->now());
+    });
+}
+
+int64_t RadioStream::buffered() { return bufferedFrames_.load(std::memory_order_relaxed); }
+
+void RadioStream::joined(int64_t origin) {
     // The connection's audio begins after the silence for a gap: so does its first title.
     connectionStartFrame_ = std::max(connectionStartFrame_, pushedFrames_);
-    recentMoments_.clear();
-    deliver(heldLeft.data() + from, heldRight.data() + from, held - from);
-    // A long burst held tens of megabytes: giving them back to the system takes a while, on
-    // a thread of its own rather than on the loop.
-    std::thread([left = std::move(heldLeft), right = std::move(heldRight)] {}).detach();
     auto titles = std::move(heldTitles_);
     heldTitles_.clear();
     // Placed as if their audio had come directly: the first at the connection's start,
     // later ones where the audio after them lies (never into what was received before).
     for (auto& [decoded, title] : titles)
-        queueTitle(std::move(title), awaitingFirstTitle_ ? connectionStartFrame_
-                                                         : std::max(connectionStartFrame_, joinOrigin_ + decoded));
+        queueTitle(std::move(title),
+                   awaitingFirstTitle_ ? connectionStartFrame_ : std::max(connectionStartFrame_, origin + decoded));
 }
 
-int64_t RadioStream::fillGap(int64_t origin) {
-    const int64_t gap = origin - pushedFrames_;
+int64_t RadioStream::playGap(int64_t gap) {
     std::size_t remaining = 0, filled = 0;
     bool ahead = false;  // the silence goes in ahead of any audio, while nothing plays
     {
@@ -956,18 +502,9 @@ int64_t RadioStream::fillGap(int64_t origin) {
         filled += batch;
         publishRing();
     }
-    for (std::size_t i = 0; i < std::min(filled, history_.size()); ++i)
-        history_[static_cast<std::size_t>(pushedFrames_ + static_cast<int64_t>(filled - i - 1)) % history_.size()] = 0;
     pushedFrames_ += static_cast<int64_t>(filled);
     gapFilledFrames_ += static_cast<int64_t>(filled);
     return static_cast<int64_t>(filled);
-}
-
-int64_t RadioStream::joinReach() const {
-    // A burst re-sends no more than it brings ahead of real time (less the outage): the
-    // longest any connection of the station brought, this one's so far among them, as far
-    // as its moments can tell it.
-    return std::max(longestBurst_, burstFrames_) + static_cast<int64_t>(riseTolerance_);
 }
 
 void RadioStream::trimBacklog() {
@@ -999,14 +536,14 @@ void RadioStream::trimBacklog() {
 void RadioStream::handleMetadataBlock(const uint8_t* block, std::size_t count) {
     if (count == 0) return;
     auto title = IcyMetadata::title(block, count);
-    if (join_ == Join::probing) {
+    if (join_.holding()) {
         // Where its audio lies is known once the join is. Titles with no audio between them
         // fall due together, and a repeat adds nothing: a station that floods titles while
         // the frames are held does not pile them up.
-        if (!heldTitles_.empty() && heldTitles_.back().first == decodedThisConnection_) {
+        if (!heldTitles_.empty() && heldTitles_.back().first == join_.decodedThisConnection()) {
             heldTitles_.back().second = std::move(title);
         } else if (heldTitles_.empty() || heldTitles_.back().second != title) {
-            heldTitles_.emplace_back(decodedThisConnection_, std::move(title));
+            heldTitles_.emplace_back(join_.decodedThisConnection(), std::move(title));
         }
         return;
     }

@@ -11,6 +11,17 @@
 
 namespace norvo {
 
+struct RadioJoinTesting {
+    static void received(RadioJoin& join, const float* left, const float* right, std::size_t frames, double now) {
+        join.received(left, right, frames, now);
+    }
+    static void hold(RadioJoin& join) { join.hold_ = RadioJoin::Hold::probing; }
+    static void joinHeld(RadioJoin& join, const std::vector<float>& held, int64_t origin, int64_t resume, double now) {
+        join.heldLeft_ = join.heldRight_ = held;
+        join.joinAt(origin, now, RadioJoin::Unmatched::trimBacklog, resume);
+    }
+};
+
 // Drives the audio half of a stream that was never started: frames and metadata go in
 // as a decoder and the demuxer would hand them over on the loop thread.
 struct RadioStreamTesting {
@@ -21,15 +32,12 @@ struct RadioStreamTesting {
     }
     static void push(RadioStream& stream, std::size_t frames, float value = 0.5f) {
         std::vector<float> left(frames, value), right(frames, -value);
-        for (std::size_t offset = 0; offset < frames; offset += RadioStream::outputCapacity) {
-            const std::size_t batch = std::min<std::size_t>(RadioStream::outputCapacity, frames - offset);
-            stream.push(left.data() + offset, right.data() + offset, batch);
-        }
+        pushFrames(stream, left.data(), right.data(), frames);
     }
     static void pushRamp(RadioStream& stream, std::size_t frames, float start) {
         std::vector<float> left(frames), right(frames);
         for (std::size_t i = 0; i < frames; ++i) left[i] = right[i] = start + static_cast<float>(i);
-        stream.push(left.data(), right.data(), frames);
+        pushFrames(stream, left.data(), right.data(), frames);
     }
     static void metadata(RadioStream& stream, const std::string& text) {
         const std::string block = test::LoopbackHttpServer::icyBlock(text).substr(1);
@@ -40,8 +48,9 @@ struct RadioStreamTesting {
         stream.status_.titleKnown = true;
     }
     static UnfairLock& renderLock(RadioStream& stream) { return stream.lock_; }
+    // As the join hands frames on: what was received is kept for matching.
     static void pushFrames(RadioStream& stream, const float* left, const float* right, std::size_t frames) {
-        stream.push(left, right, frames);
+        RadioJoinTesting::received(stream.join_, left, right, frames, stream.loop_->now());
     }
     static void decoderReady(RadioStream& stream, const RadioStreamDecoder::Format& format) {
         stream.decoderReady(format);
@@ -54,15 +63,14 @@ struct RadioStreamTesting {
         return stream.gapFilledFrames_ - stream.gapSilencePassed_;
     }
     static void joinHeld(RadioStream& stream, const std::vector<float>& held, int64_t origin, int64_t resume) {
-        stream.heldLeft_ = stream.heldRight_ = held;
-        stream.joinAt(origin, RadioStream::Unmatched::trimBacklog, resume);
+        RadioJoinTesting::joinHeld(stream.join_, held, origin, resume, stream.loop_->now());
     }
     // The connection's frames are held for a join from now on.
-    static void holdFrames(RadioStream& stream) { stream.join_ = RadioStream::Join::probing; }
+    static void holdFrames(RadioStream& stream) { RadioJoinTesting::hold(stream.join_); }
     static std::size_t heldTitleCount(RadioStream& stream) { return stream.heldTitles_.size(); }
     // Loop thread: a join's comparisons are under way off the loop.
-    static bool comparing(RadioStream& stream) { return stream.comparing_; }
-    static double longestJoinStep(RadioStream& stream) { return stream.longestJoinStep_; }
+    static bool comparing(RadioStream& stream) { return stream.join_.comparing(); }
+    static double longestJoinStep(RadioStream& stream) { return stream.join_.longestStep(); }
     static std::size_t pendingTitleCount(RadioStream& stream) {
         std::lock_guard lock(stream.statusLock_);
         return stream.pendingTitles_.size();

@@ -1,0 +1,135 @@
+#include "Radio/JoinEstimators.hpp"
+
+#include <algorithm>
+#include <vector>
+
+namespace norvo {
+
+namespace {
+
+template <std::size_t N>
+void keepHighest(std::array<double, N>& tops, std::size_t& count, double value) {
+    std::size_t at = 0;
+    while (at < count && tops[at] >= value) ++at;
+    if (at == N) return;
+    for (std::size_t i = std::min(count, N - 1); i > at; --i) tops[i] = tops[i - 1];
+    tops[at] = value;
+    count = std::min(count + 1, N);
+}
+
+}  // namespace
+
+void MomentLine::take(double line, double now, double sinking) {
+    // The moment before this one is over: it takes its place among the highest.
+    if (moment && moment->first != now) keepHighest(tops, count, moment->second);
+    moment = {now, line + sinking * now};
+    if (!first || first->first == now) first = moment;
+}
+
+std::size_t MomentLine::all(std::array<double, kept>& highest) const {
+    highest = tops;
+    std::size_t known = count;
+    if (moment) keepHighest(highest, known, moment->second);
+    return known;
+}
+
+double MomentLine::confirmed(double now, double sinking, double spread) const {
+    std::array<double, kept> highest{};
+    const std::size_t known = all(highest);
+    if (known == 0) return 0;
+    constexpr std::size_t confirming = 3;
+    std::size_t chosen = 0;
+    for (std::size_t k = 0; k + confirming < known; ++k)
+        if (highest[k] - highest[k + confirming] <= spread) {
+            chosen = k;
+            break;
+        }
+    return highest[chosen] - sinking * now;
+}
+
+double MomentLine::highestButEarly(double margin) const {
+    std::array<double, kept> highest{};
+    const std::size_t known = all(highest);
+    if (known == 0) return 0;
+    const auto isFirst = [&](std::size_t k) { return first && highest[k] == first->second; };
+    // One moment alone above the rest; or two, where three below them agree.
+    if (known >= 3 && highest[0] - highest[1] > (isFirst(0) ? 2 * margin : margin)) return highest[1];
+    if (known >= 5 && !isFirst(0) && !isFirst(1) && highest[1] - highest[2] > margin &&
+        highest[2] - highest[4] <= margin)
+        return highest[2];
+    return highest[0];
+}
+
+void MomentLine::shift(double frames) {
+    for (std::size_t i = 0; i < count; ++i) tops[i] += frames;
+    if (moment) moment->second += frames;
+    if (first) first->second += frames;
+}
+
+void BurstArrival::begin(double since, double codecFrame, int64_t before) {
+    *this = {};
+    since_ = lastRise_ = lastBatchAt_ = since;
+    tolerance_ = 2 * codecFrame;
+    before_ = before;
+}
+
+void BurstArrival::take(int64_t held, double now) {
+    frames_ = std::max(frames_, held - static_cast<int64_t>((now - since_) * 44100));
+    if (now != lastBatchAt_) {
+        pauseBefore_ = now - lastBatchAt_;
+        lastBatchAt_ = now;
+    }
+    if (!wholeAt_ && before_ > 0 && double(frames_) + tolerance_ >= double(before_)) wholeAt_ = now;
+    if (double(frames_) > riseMark_ + tolerance_) {
+        // The link paused this long while the burst came.
+        longestPause_ = std::max(longestPause_, pauseBefore_);
+        riseMark_ = double(frames_);
+        lastRise_ = now;
+    }
+}
+
+std::pair<double, double> BurstArrival::settling() const {
+    if (wholeAt_) return {*wholeAt_, least};
+    return {lastRise_, std::max(least, 1.5 * longestPause_)};
+}
+
+void StationBursts::connectionEnded(double lastAudioAt, double wholeAfter) {
+    if (connection_ > 0 && lastAudioAt - connectionAt_ >= wholeAfter)
+        shortest_ = std::min(shortest_.value_or(connection_), connection_);
+    connection_ = 0;
+}
+
+bool StationBursts::measure(int64_t ahead, double now, double tolerance) {
+    if (double(ahead) > double(connection_) + tolerance) connectionAt_ = now;
+    connection_ = std::max(connection_, ahead);
+    if (ahead <= longest_) return false;
+    longest_ = ahead;
+    return true;
+}
+
+void NetworkLateness::take(double now, double line) {
+    if (!recent_.empty() && recent_.back().first == now) recent_.back().second = line;
+    else recent_.emplace_back(now, line);
+    while (recent_.size() > kept || recent_.front().first < now - keptSeconds) recent_.pop_front();
+}
+
+double NetworkLateness::of(double window, double liveLine) const {
+    if (recent_.empty() || window <= 0) return 0;
+    // Windows that begin on each moment and end within what was received, and how far below
+    // the line their highest moment lies. A window of early frames counts as little as one
+    // of late ones.
+    std::vector<double> lateness;
+    const double last = recent_.back().first;
+    for (std::size_t i = 0; i < recent_.size() && recent_[i].first + window <= last; ++i) {
+        double top = recent_[i].second;
+        for (std::size_t j = i + 1; j < recent_.size() && recent_[j].first < recent_[i].first + window; ++j)
+            top = std::max(top, recent_[j].second);
+        lateness.push_back(liveLine - top);
+    }
+    if (lateness.size() < 8) return 0;
+    const auto middle = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size()) * share);
+    std::nth_element(lateness.begin(), middle, lateness.end());
+    return std::max(0.0, *middle);
+}
+
+}  // namespace norvo
