@@ -71,7 +71,8 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
         const double since = std::min(now, audioSince_.value_or(now));
         arrival_.begin(since, codecFrame_, bursts_.before());
         heldMoments_ = {};
-        nextEarlyMatch_ = since;
+        earlyCompared_ = false;
+        earlyOrigin_.reset();
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         playback_.wake(since + BurstArrival::least);
     }
@@ -93,21 +94,33 @@ void RadioJoin::considerJoin(double now, bool woken) {
     if (now - from < settle) {
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
-        if (woken || now - arrival_.since() < settle || heldLeft_.size() < BurstMatch::probeFrames ||
-            now < nextEarlyMatch_)
-            return;
-        nextEarlyMatch_ = now + BurstArrival::least;
-        compare(inputs(reach(), std::nullopt), [this](const JoinMatch::Result& matches, double at) {
-            if (!matches.found || matches.found->lookAlike) return;
-            joinAt(matches.found->origin, at);
-            placedByAudio_ = true;
-        });
+        // What was received and the held frames compared stay as they are while the burst
+        // arrives: they are compared once, and a place found waits for the burst to reach it.
+        // It must have no equal in all that was kept, not only within the reach: audio that
+        // loops further back than the burst reaches is not placed by its audio.
+        if (!earlyCompared_ && !woken && now - arrival_.since() >= settle &&
+            heldLeft_.size() >= BurstMatch::probeFrames) {
+            earlyCompared_ = true;
+            const auto kept = static_cast<int64_t>(history_.size());
+            compare(inputs(kept, std::nullopt), [this](const JoinMatch::Result& matches, double at) {
+                if (matches.found && !matches.found->lookAlike) earlyOrigin_ = matches.found->origin;
+                joinEarly(at);
+            });
+        } else {
+            joinEarly(now);
+        }
         return;
     }
     // Waiting longer would only hold up the audio, and must not let what is buffered run out.
     const bool runningLow = playback_.buffered() < int64_t(lowBufferSeconds * frameRate);
     const double dated = woken ? burstLastSeconds : burstDatingSeconds;
     if (runningLow || now - from >= settle + dated - BurstArrival::least) decide(now);
+}
+
+void RadioJoin::joinEarly(double now) {
+    if (!earlyOrigin_ || end_ - *earlyOrigin_ > reach() || comparing_) return;
+    joinAt(*earlyOrigin_, now);
+    placedByAudio_ = true;
 }
 
 void RadioJoin::woken(double now) {

@@ -118,6 +118,8 @@ private:
     void received(const float* left, const float* right, std::size_t frames, double now);
     void hold(const float* left, const float* right, std::size_t frames, double now);
     void considerJoin(double now, bool woken);
+    // Joins where the audio placed the burst while it arrived, once the burst reaches back there.
+    void joinEarly(double now);
     // The comparisons run off the loop, unless `now`: the connection is ending.
     enum class Wait { matches, now };
     void decide(double now, Wait wait = Wait::matches);
@@ -153,9 +155,10 @@ private:
     std::vector<float> heldLeft_, heldRight_;
     BurstArrival arrival_;
     MomentLine heldMoments_;
-    double heldLine_ = 0;        // the held frames' line, from the first of them
-    double nextEarlyMatch_ = 0;  // while the burst arrives, the audio is compared no sooner
-    uint64_t generation_ = 0;    // of the hold; a comparison for an older one is dropped
+    double heldLine_ = 0;                 // the held frames' line, from the first of them
+    bool earlyCompared_ = false;          // the audio was compared while the burst arrived
+    std::optional<int64_t> earlyOrigin_;  // where that placed it, without equal
+    uint64_t generation_ = 0;             // of the hold; a comparison for an older one is dropped
     bool comparing_ = false;
     int64_t skipRemaining_ = 0;
 
