@@ -71,7 +71,9 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
         const double since = std::min(now, audioSince_.value_or(now));
         arrival_.begin(since, codecFrame_, bursts_.before());
         heldMoments_ = {};
-        earlyCompared_ = false;
+        nextEarlyMatch_ = since;
+        earlyReach_ = 0;
+        earlyCompared_ = 0;
         earlyOrigin_.reset();
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         playback_.wake(since + BurstArrival::least);
@@ -94,21 +96,26 @@ void RadioJoin::considerJoin(double now, bool woken) {
     if (now - from < settle) {
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
-        // What was received and the held frames compared stay as they are while the burst
-        // arrives: they are compared once, and a place found waits for the burst to reach it.
-        // It must have no equal in all that was kept, not only within the reach: audio that
-        // loops further back than the burst reaches is not placed by its audio.
-        if (!earlyCompared_ && !woken && now - arrival_.since() >= settle &&
-            heldLeft_.size() >= BurstMatch::probeFrames) {
-            earlyCompared_ = true;
-            const auto kept = static_cast<int64_t>(history_.size());
-            compare(inputs(kept, std::nullopt), [this](const JoinMatch::Result& matches, double at) {
-                if (matches.found && !matches.found->lookAlike) earlyOrigin_ = matches.found->origin;
-                joinEarly(at);
-            });
-        } else {
-            joinEarly(now);
-        }
+        // What was received stays as it is while the burst arrives; the held frames compared
+        // grow for a while. A place without equal in all that was kept, not only within the
+        // reach, joins once the burst reaches back to it: audio that loops further back than
+        // the burst reaches is not placed by its audio.
+        if (woken || now - arrival_.since() < settle || heldLeft_.size() < BurstMatch::probeFrames ||
+            now < nextEarlyMatch_ || reach() <= earlyReach_)
+            return;
+        nextEarlyMatch_ = now + BurstArrival::least;
+        earlyReach_ = reach();
+        const auto kept = static_cast<int64_t>(history_.size());
+        const std::size_t compared =
+            JoinMatch::heldCompared(heldLeft_.size(), JoinMatch::earliestCompared(end_, kept, std::nullopt), seam_,
+                                    codecFrame_);
+        if (compared == earlyCompared_) return joinEarly(now);
+        earlyCompared_ = compared;
+        compare(inputs(kept, std::nullopt), [this](const JoinMatch::Result& matches, double at) {
+            earlyOrigin_.reset();
+            if (matches.found && !matches.found->lookAlike) earlyOrigin_ = matches.found->origin;
+            joinEarly(at);
+        });
         return;
     }
     // Waiting longer would only hold up the audio, and must not let what is buffered run out.

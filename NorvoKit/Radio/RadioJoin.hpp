@@ -155,10 +155,14 @@ private:
     std::vector<float> heldLeft_, heldRight_;
     BurstArrival arrival_;
     MomentLine heldMoments_;
-    double heldLine_ = 0;                 // the held frames' line, from the first of them
-    bool earlyCompared_ = false;          // the audio was compared while the burst arrived
-    std::optional<int64_t> earlyOrigin_;  // where that placed it, without equal
-    uint64_t generation_ = 0;             // of the hold; a comparison for an older one is dropped
+    double heldLine_ = 0;  // the held frames' line, from the first of them
+    // While the burst arrives, the audio is compared no sooner, nor with no further reach,
+    // nor the same held frames again: where that placed the burst, without equal, is kept.
+    double nextEarlyMatch_ = 0;
+    int64_t earlyReach_ = 0;
+    std::size_t earlyCompared_ = 0;
+    std::optional<int64_t> earlyOrigin_;
+    uint64_t generation_ = 0;  // of the hold; a comparison for an older one is dropped
     bool comparing_ = false;
     int64_t skipRemaining_ = 0;
 
