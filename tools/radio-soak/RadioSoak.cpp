@@ -4,12 +4,13 @@
 // took to say "streaming" again (scripts/soak-radio runs it against a real server).
 //
 //   norvo-radio-soak --url URL --source FILE --seconds N [--label TEXT] [--out DIR]
-//                    [--on-air T] [--fault skip|repeat] [--fault-ms MS]
+//                    [--on-air T] [--link-log LOG] [--fault skip|repeat] [--fault-ms MS]
 //
 // FILE holds exactly the bytes the server was fed (MP3 or AAC in ADTS), in real time from
-// T on the steady clock (seconds). A fault makes the tool itself drop or repeat a piece of
-// every connection after the first, two seconds into it, so that a run can show the
-// comparison finds what it looks for.
+// T on the steady clock (seconds). LOG is the proxy's, which tells when the server sent each
+// connection's bytes and when the link brought them. A fault makes the tool itself drop or
+// repeat a piece of every connection after the first, two seconds into it, so that a run
+// can show the comparison finds what it looks for.
 //
 // Each heard frame is a copy of one connection's decoded frame, and each connection is
 // placed on the source decoded whole, so each heard frame has a place in the source. Where
@@ -18,7 +19,11 @@
 // and the stream's for a gap), less the jump, is how much further behind live the listener
 // fell. Every jump counts against the connection heard after it. A join repeats when over
 // 2 ms are heard twice, and loses beyond what was sent when over 20 ms are skipped that
-// some connection had carried.
+// some connection had carried. It is late when the stream did not say "streaming" within a
+// second of its first byte, or 0.3 s after the link brought the first audio no connection
+// before had carried, whichever is later, while the link was still bringing bytes.
+// A connection whose bytes cannot be placed on the source for sure is counted: what it
+// carried is then unknown, and so are the joins next to it.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -36,6 +41,7 @@
 
 #include "HeardAudio.hpp"
 #include "Radio/RadioStream.hpp"
+#include "SoakLink.hpp"
 #include "SoakRecording.hpp"
 #include "SoakSource.hpp"
 
@@ -61,7 +67,7 @@ const char* stateName(RadioStream::Status::Network::State s) {
 }
 
 struct Arguments {
-    std::string url, source, label = "run", out;
+    std::string url, source, label = "run", out, linkLog;
     double seconds = 60;
     Fault fault = Fault::none;
     double faultMs = 100;
@@ -78,6 +84,7 @@ Arguments parse(int argc, char** argv) {
         else if (name == "--label") a.label = value;
         else if (name == "--out") a.out = value;
         else if (name == "--on-air") a.onAir = std::stod(value);
+        else if (name == "--link-log") a.linkLog = value;
         else if (name == "--fault-ms") a.faultMs = std::stod(value);
         else if (name == "--fault")
             a.fault = value == "skip" ? Fault::skip : value == "repeat" ? Fault::repeat : Fault::none;
@@ -97,7 +104,9 @@ struct Join {
     double beyond = 0;                  // ms skipped that some connection had carried
     double distance = 0;                // ms further behind live than before
     std::optional<double> toStreaming;  // s from the first byte to "streaming"
-    bool heard = false;                 // the connection's audio was heard
+    std::optional<double> due;          // s from the first byte by which "streaming" was due
+    bool late = false;
+    bool heard = false;  // the connection's audio was heard
 };
 
 int run(const Arguments& args) {
@@ -151,18 +160,51 @@ int run(const Arguments& args) {
 
     std::lock_guard lock(recording.lock);
     auto& connections = recording.connections;
+    const std::vector<LinkConnection> links =
+        args.linkLog.empty() ? std::vector<LinkConnection>{} : readLinkLog(args.linkLog);
+    std::vector<const LinkConnection*> linkOf(connections.size(), nullptr);
+    std::vector<const char*> unplacedWhy(connections.size(), nullptr);
     std::size_t near = 0;
-    for (auto& c : connections) {
-        // Without the time the source went on the air: near where the one before ended.
-        const double end = args.onAir ? (c->lastByte - *args.onAir) * bytesPerSecond : double(near + c->bytes.size());
-        c->sourceOffset = locate(source.bytes, c->bytes, end);
-        if (c->sourceOffset) {
-            near = *c->sourceOffset + c->bytes.size();
-            c->lag = (end - double(near)) / bytesPerSecond;
+    for (std::size_t i = 0; i < connections.size(); ++i) {
+        Connection& c = *connections[i];
+        linkOf[i] = findLink(links, c);
+        if (c.bytes.empty()) continue;
+        // Where its bytes end in the source: by when the server sent them; without the
+        // proxy's log by when they came, which a slow link makes late; without the time the
+        // source went on the air, near where the one before ended.
+        double end = double(near + c.bytes.size());
+        if (args.onAir && linkOf[i])
+            end = double(serverStart(*linkOf[i], source, *args.onAir) + int64_t(c.bytes.size()));
+        else if (args.onAir) end = double(liveOffset(source, c.lastByte - *args.onAir));
+        const auto places = findAll(source.bytes, c.bytes);
+        const auto away = [&](std::size_t at) { return std::fabs(double(at + c.bytes.size()) - end); };
+        const auto best = std::min_element(places.begin(), places.end(),
+                                           [&](std::size_t a, std::size_t b) { return away(a) < away(b); });
+        if (best == places.end()) {
+            unplacedWhy[i] = "not in the source";
+            continue;
         }
-        align(*c, source);
+        // The timing is good to some tens of milliseconds: a copy nearly as near may be it.
+        if (std::any_of(places.begin(), places.end(), [&](std::size_t at) {
+                return at != *best && away(at) < away(*best) + 0.25 * bytesPerSecond;
+            })) {
+            unplacedWhy[i] = "copies alike";
+            continue;
+        }
+        c.sourceOffset = *best;
+        near = *best + c.bytes.size();
+        c.timingError = (end - double(near)) / bytesPerSecond;
+        if (args.onAir) c.lag = (double(liveOffset(source, c.lastByte - *args.onAir)) - double(near)) / bytesPerSecond;
+        align(c, source);
+        if (!c.position) unplacedWhy[i] = "too short to align";
     }
     const auto stretches = identify(heard, connections);
+    // A connection too short to align matters once it was heard (the last of a run may be).
+    std::vector<bool> heardAny(connections.size());
+    for (const Stretch& s : stretches) heardAny[std::size_t(s.connection)] = true;
+    int unplaced = 0;
+    for (std::size_t i = 0; i < connections.size(); ++i)
+        unplaced += unplacedWhy[i] && (connections[i]->sourceOffset == std::nullopt || heardAny[i]);
 
     // Jumps between stretches, each charged to the connection heard after it.
     std::vector<Join> joins(connections.size());
@@ -180,18 +222,44 @@ int run(const Arguments& args) {
                 j.uncovered = double(std::max<int64_t>(0, *x.position - end)) * 1000 / rate;
                 break;
             }
+        // From the first byte the link brought, until the next connection's.
+        const double first = linkOf[c] ? linkOf[c]->firstAudio : x.firstByte;
+        const double until = c + 1 < connections.size() && connections[c + 1]->firstByte >= 0
+                                 ? connections[c + 1]->firstByte
+                             : heard.pulled.empty() ? first
+                                                    : heard.pulled.back();
         for (const auto& s : statuses)
-            if (x.firstByte >= 0 && s.time >= x.firstByte &&
+            if (x.firstByte >= 0 && s.time >= first && s.time < until &&
                 s.state == RadioStream::Status::Network::State::streaming) {
-                j.toStreaming = s.time - x.firstByte;
+                j.toStreaming = s.time - first;
                 break;
             }
         // Streaming already (the stream never said otherwise) when the first byte came.
         if (!j.toStreaming && x.firstByte >= 0) {
             const StatusPoint* last = nullptr;
             for (const auto& s : statuses)
-                if (s.time <= x.firstByte) last = &s;
+                if (s.time <= first) last = &s;
             if (last && last->state == RadioStream::Status::Network::State::streaming) j.toStreaming = 0.0;
+        }
+        // When "streaming" was due: the link's own times, not the receiver's.
+        if (c > 0 && linkOf[c] && x.position && x.sourceOffset) {
+            int64_t carried = INT64_MIN;
+            for (std::size_t b = 0; b < c; ++b)
+                if (connections[b]->position)
+                    carried = std::max(carried, *connections[b]->position + int64_t(connections[b]->left.size()));
+            const int64_t fresh = std::max(carried, *x.position);
+            if (fresh < *x.position + int64_t(x.left.size())) {
+                const auto sample = int64_t(double(fresh) * source.sampleRate / rate);
+                const std::size_t end = frameEnd(source, sample);
+                const std::size_t bytes = end > *x.sourceOffset ? end - *x.sourceOffset : 1;
+                if (const auto came = linkOf[c]->passedOn(bytes)) {
+                    j.due = std::max(1.0, *came + 0.3 - first);
+                    const double at = first + *j.due;
+                    // Judged only while the link still brought bytes, and the run went on.
+                    if (linkOf[c]->sent.back().first >= at && until >= at)
+                        j.late = !j.toStreaming || *j.toStreaming > *j.due;
+                }
+            }
         }
     }
     // What the connections carried, on the reference, merged.
@@ -217,14 +285,10 @@ int run(const Arguments& args) {
         else merged.push_back(span);
     carried = merged;
 
-    int unplaced = 0;
     for (std::size_t i = 0; i < stretches.size(); ++i) {
         const Stretch& s = stretches[i];
         const Connection& c = *connections[std::size_t(s.connection)];
-        if (!c.position) {
-            ++unplaced;
-            continue;
-        }
+        if (!c.position) continue;
         joins[std::size_t(s.connection)].heard = true;
         if (i == 0) continue;
         const Stretch& p = stretches[i - 1];
@@ -253,9 +317,9 @@ int run(const Arguments& args) {
     // The table.
     std::printf("run %s: %zu connections, %.1f s heard, %zu stretches%s\n", args.label.c_str(), connections.size(),
                 double(done) / rate, stretches.size(), unplaced ? " (some not placed)" : "");
-    std::printf("  %-4s %8s %7s %8s %9s %11s %8s %8s %9s %9s %s\n", "conn", "bytes", "at", "outage_s", "burst_s",
-                "uncovered_ms", "twice_ms", "lost_ms", "beyond_ms", "behind_ms", "streaming_s");
-    int repeating = 0, losing = 0, measured = 0;
+    std::printf("  %-4s %8s %7s %8s %9s %11s %8s %8s %9s %9s %11s %s\n", "conn", "bytes", "at", "outage_s", "burst_s",
+                "uncovered_ms", "twice_ms", "lost_ms", "beyond_ms", "behind_ms", "streaming_s", "due_s");
+    int repeating = 0, losing = 0, measured = 0, late = 0;
     double distanceMax = 0, slowest = 0;
     std::vector<double> distances;
     for (const Join& j : joins) {
@@ -263,11 +327,17 @@ int run(const Arguments& args) {
         const double beyond = j.beyond;
         char where[32] = "-";
         if (c.sourceOffset) std::snprintf(where, sizeof where, "%.2f", double(*c.sourceOffset) / bytesPerSecond);
-        char streaming[32] = "-";
+        char streaming[32] = "-", due[32] = "-";
         if (j.toStreaming) std::snprintf(streaming, sizeof streaming, "%.2f", *j.toStreaming);
-        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %s%s%s\n", j.connection, c.bytes.size(),
-                    where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond, j.distance, streaming,
-                    c.position ? "" : " unplaced", j.heard ? "" : " unheard");
+        if (j.due) std::snprintf(due, sizeof due, "%.2f", *j.due);
+        const char* why = unplacedWhy[std::size_t(j.connection)];
+        // Without the proxy's times it was placed by when its bytes came, and not judged late.
+        const bool unmatched = !args.linkLog.empty() && !c.bytes.empty() && !linkOf[std::size_t(j.connection)];
+        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %11s %s%s%s%s%s%s\n", j.connection,
+                    c.bytes.size(), where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond, j.distance,
+                    streaming, due, why ? " unplaced: " : "", why ? why : "", j.heard ? "" : " unheard",
+                    j.late ? " late" : "", unmatched ? " not in the proxy's log" : "");
+        late += j.late;
         if (j.connection == 0 || !j.heard) continue;
         ++measured;
         repeating += j.repeated > 2.0;
@@ -281,8 +351,9 @@ int run(const Arguments& args) {
     int connecting = 0;
     for (const auto& s : statuses) connecting += s.state == RadioStream::Status::Network::State::failed;
     std::printf("RESULT %s joins=%d repeating=%d losing-covered=%d distance-max-ms=%.1f distance-mean-ms=%.1f "
-                "streaming-max-s=%.2f unplaced=%d failed=%d\n",
-                args.label.c_str(), measured, repeating, losing, distanceMax, mean, slowest, unplaced, connecting);
+                "streaming-max-s=%.2f streaming-late=%d unplaced=%d failed=%d\n",
+                args.label.c_str(), measured, repeating, losing, distanceMax, mean, slowest, late, unplaced,
+                connecting);
 
     if (!args.out.empty()) {
         std::filesystem::create_directories(args.out);
@@ -294,7 +365,7 @@ int run(const Arguments& args) {
             list << c->firstByte - start << '\t' << c->lastByte - start << '\t' << c->bytes.size() << '\t'
                  << (c->sourceOffset ? std::to_string(*c->sourceOffset) : "-") << '\t'
                  << (c->position ? std::to_string(*c->position) : "-") << '\t' << c->alignShift << '\t' << c->alignError
-                 << '\t' << c->lag << '\n';
+                 << '\t' << c->lag << '\t' << c->timingError << '\n';
         // When each connection's frames came, on the reference: how the timing saw the station.
         std::ofstream came(std::filesystem::path(args.out) / "decoded.tsv");
         for (std::size_t c = 0; c < connections.size(); ++c)

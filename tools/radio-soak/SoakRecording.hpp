@@ -34,6 +34,7 @@ struct Connection {
     double alignError = 0;
     int64_t alignShift = 0;  // frames off the position its bytes predict
     double lag = 0;          // s its last byte came after that byte went on the air
+    double timingError = 0;  // s the timing put its end off from where its bytes lie
 };
 
 // The stream's loop thread records under the lock; the player reads once the stream stopped.

@@ -80,20 +80,27 @@ Source readSource(const std::filesystem::path& path) {
     return source;
 }
 
-// Where a connection's bytes lie in the source. A tone or a loop may encode to the same
-// bytes every few seconds, so of the places they match whole the one whose end lies nearest
-// `end` (where the source was live when the last of them came) wins.
-std::optional<std::size_t> locate(const std::string& source, const std::string& bytes, double end) {
-    if (bytes.empty()) return std::nullopt;
+std::vector<std::size_t> findAll(const std::string& source, const std::string& bytes) {
+    std::vector<std::size_t> places;
+    if (bytes.empty()) return places;
     const std::size_t probe = std::min<std::size_t>(bytes.size(), 4096);
-    std::optional<std::size_t> best;
-    const auto distance = [&](std::size_t at) { return std::fabs(double(at + bytes.size()) - end); };
     for (std::size_t at = source.find(bytes.data(), 0, probe); at != std::string::npos;
-         at = source.find(bytes.data(), at + 1, probe)) {
-        if (source.compare(at, bytes.size(), bytes) != 0) continue;
-        if (!best || distance(at) < distance(*best)) best = at;
-    }
-    return best;
+         at = source.find(bytes.data(), at + 1, probe))
+        if (source.compare(at, bytes.size(), bytes) == 0) places.push_back(at);
+    return places;
+}
+
+std::size_t liveOffset(const Source& source, double seconds) {
+    const double sample = seconds * source.sampleRate;
+    const auto next = std::upper_bound(source.frames.begin(), source.frames.end(), sample,
+                                       [](double s, const CodecFrame& f) { return s < double(f.firstSample); });
+    return next == source.frames.end() ? source.bytes.size() : next->offset;
+}
+
+std::size_t frameEnd(const Source& source, int64_t sample) {
+    const auto next = std::upper_bound(source.frames.begin(), source.frames.end(), sample,
+                                       [](int64_t s, const CodecFrame& f) { return s < f.firstSample; });
+    return next == source.frames.end() ? source.bytes.size() : next->offset;
 }
 
 // Places a connection's decoded frames on the reference: where its first whole codec frame
@@ -107,10 +114,14 @@ void align(Connection& c, const Source& source) {
                                         [](const CodecFrame& f, std::size_t at) { return f.offset < at; });
     if (frame == source.frames.end()) return;
     const int64_t predicted = std::llround(double(frame->firstSample) * rate / source.sampleRate);
-    const int64_t skip = 3 * source.samplesPerFrame;  // past what a decoder joining mid-stream garbles
+    const double codecFrame = double(source.samplesPerFrame) * rate / source.sampleRate;
+    // Past what a decoder joining mid-stream garbles: an MP3 frame may draw on up to 511
+    // bytes of the frames before it (many frames at a low bitrate), and frames overlap.
+    auto clean = frame;
+    while (!source.adts && clean != source.frames.end() && clean->offset < frame->offset + 512) ++clean;
+    const auto skip = int64_t(std::ceil(double(clean - frame + 3) * codecFrame));
     const int64_t window = std::min<int64_t>(8192, int64_t(c.left.size()) - skip);
     if (window < 1024) return;
-    const double codecFrame = double(source.samplesPerFrame) * rate / source.sampleRate;
     constexpr int64_t rounding = 8;
     std::vector<int64_t> shifts;
     for (int whole = -1; whole <= 1; ++whole)

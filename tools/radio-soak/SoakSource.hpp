@@ -28,8 +28,14 @@ struct Source {
 // would. Throws where the file is not MP3 or AAC in ADTS without tags.
 Source readSource(const std::filesystem::path& path);
 
-// Where a connection's bytes lie in the source; see the definition for which copy wins.
-std::optional<std::size_t> locate(const std::string& source, const std::string& bytes, double end);
+// Every place the bytes lie whole in the source. A tone or a loop may encode to the same
+// bytes every few seconds: which copy a connection carried only its timing tells.
+std::vector<std::size_t> findAll(const std::string& source, const std::string& bytes);
+// The bytes the server had been fed `seconds` after the source went on the air: ffmpeg
+// sends each frame once its time has come.
+std::size_t liveOffset(const Source& source, double seconds);
+// Where the codec frame holding `sample` (at the stream's own rate) ends.
+std::size_t frameEnd(const Source& source, int64_t sample);
 // Sets `c.position`: the reference frame of its first decoded frame.
 void align(Connection& c, const Source& source);
 
