@@ -34,7 +34,7 @@ std::optional<BurstMatch::Found> JoinMatch::burst(const Inputs& inputs, std::opt
     const std::size_t held = std::min(inputs.left.size(), BurstMatch::probeFrames - std::size_t(lead));
     std::vector<float> probe(std::size_t(lead) + held, 0.0f);
     for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (inputs.left[i] + inputs.right[i]);
-    const BurstMatch::History history{inputs.ring.data(), static_cast<int64_t>(inputs.ring.size()), inputs.end};
+    const BurstMatch::History history{inputs.ring->data(), static_cast<int64_t>(inputs.ring->size()), inputs.end};
     const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
     auto found = BurstMatch::find(history, probe,
                                   {.reach = inputs.reach + lead,
@@ -58,7 +58,7 @@ std::optional<BurstMatch::Found> JoinMatch::nearTiming(const Inputs& inputs, int
                                static_cast<int64_t>(std::ceil(2 * inputs.codecFrame)) + converterDelayFrames);
     const auto shortest = static_cast<int64_t>(nearTimingShortest);
     const int64_t seam = received - inputs.seam >= shortest ? inputs.seam : 0;
-    const auto size = static_cast<int64_t>(inputs.ring.size());
+    const auto size = static_cast<int64_t>(inputs.ring->size());
     const int64_t earliest = std::max<int64_t>({predicted - near, received - size, 0});
     // The held frames any origin compares.
     const int64_t held = std::min(static_cast<int64_t>(inputs.left.size()),
@@ -83,8 +83,8 @@ std::optional<BurstMatch::Found> JoinMatch::nearTiming(const Inputs& inputs, int
         if (power <= 1e-9 * double(length)) continue;  // silence matches nothing
         double sum = 0;
         for (int64_t i = 0; i < length && sum < power; ++i) {
-            const double d =
-                probe[static_cast<std::size_t>(first + i)] - inputs.ring[static_cast<std::size_t>((start + i) % size)];
+            const double d = probe[static_cast<std::size_t>(first + i)] -
+                             (*inputs.ring)[static_cast<std::size_t>((start + i) % size)];
             sum += d * d;
         }
         errors.emplace_back(origin, sum / power);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -37,8 +38,9 @@ public:
     static constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
 
     struct Inputs {
-        // Mono frames received, the positions [end - ring.size(), end), indexed modulo its size.
-        std::vector<float> ring;
+        // Mono frames received, the positions [end - ring.size(), end), indexed modulo its
+        // size; shared with the stream, which copies it before it writes while it is shared.
+        std::shared_ptr<const std::vector<float>> ring;
         int64_t end = 0;
         // The connection's first frames.
         std::vector<float> left, right;

@@ -1,6 +1,7 @@
 #include "Radio/RadioJoin.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -105,10 +106,8 @@ void RadioJoin::considerJoin(double now, bool woken) {
             return;
         nextEarlyMatch_ = now + BurstArrival::least;
         earlyReach_ = reach();
-        const auto kept = static_cast<int64_t>(history_.size());
-        const std::size_t compared =
-            JoinMatch::heldCompared(heldLeft_.size(), JoinMatch::earliestCompared(end_, kept, std::nullopt), seam_,
-                                    codecFrame_);
+        const auto kept = static_cast<int64_t>(history_->size());
+        const std::size_t compared = heldCompared(kept, std::nullopt);
         if (compared == earlyCompared_) return joinEarly(now);
         earlyCompared_ = compared;
         compare(inputs(kept, std::nullopt), [this](const JoinMatch::Result& matches, double at) {
@@ -163,12 +162,19 @@ void RadioJoin::abandon() {
 
 void RadioJoin::growHistory() {
     const auto wanted = static_cast<std::size_t>(std::max(historyLeastFrames, 2 * bursts_.longest()));
-    if (wanted <= history_.size()) return;
+    if (wanted <= history_->size()) return;
     // Grown by half again at least, so that a burst arriving slowly does not copy it at every batch.
-    std::vector<float> grown(std::max(wanted, history_.size() * 3 / 2), 0.0f);
-    const auto kept = std::min<int64_t>(end_, static_cast<int64_t>(history_.size()));
-    copyPositions(history_, grown, end_ - kept, end_);
+    auto grown = std::make_shared<std::vector<float>>(std::max(wanted, history_->size() * 3 / 2), 0.0f);
+    const auto kept = std::min<int64_t>(end_, static_cast<int64_t>(history_->size()));
+    copyPositions(*history_, *grown, end_ - kept, end_);
     history_ = std::move(grown);
+}
+
+std::vector<float>& RadioJoin::ownHistory() {
+    if (history_.use_count() > 1) history_ = std::make_shared<std::vector<float>>(*history_);
+    // What the comparisons read happened before they let go of it.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return *history_;
 }
 
 void RadioJoin::deliver(const float* left, const float* right, std::size_t frames, double now) {
@@ -185,9 +191,10 @@ void RadioJoin::deliver(const float* left, const float* right, std::size_t frame
 
 void RadioJoin::received(const float* left, const float* right, std::size_t frames, double now) {
     // What was received, for matching a reconnection's burst against it.
-    const auto size = static_cast<int64_t>(history_.size());
+    auto& history = ownHistory();
+    const auto size = static_cast<int64_t>(history.size());
     for (std::size_t i = 0; i < frames; ++i)
-        history_[static_cast<std::size_t>((end_ + static_cast<int64_t>(i)) % size)] = 0.5f * (left[i] + right[i]);
+        history[static_cast<std::size_t>((end_ + static_cast<int64_t>(i)) % size)] = 0.5f * (left[i] + right[i]);
     playback_.play(left, right, frames);
     end_ += static_cast<int64_t>(frames);
     followLiveLine(now);
@@ -333,17 +340,21 @@ int64_t RadioJoin::timedReach() const {
     return timing ? std::min(reach(), end_ - *timing + tolerance) : reach();
 }
 
-std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optional<int64_t> predicted) const {
-    auto inputs = std::make_shared<JoinMatch::Inputs>();
-    const auto kept = static_cast<int64_t>(history_.size());
+std::size_t RadioJoin::heldCompared(int64_t reach, std::optional<int64_t> predicted) const {
+    // Without a timing, only the probe is compared.
+    if (!predicted) return std::min(heldLeft_.size(), BurstMatch::probeFrames - std::size_t(JoinMatch::lead));
+    const auto kept = static_cast<int64_t>(history_->size());
     const int64_t earliest =
         std::max(JoinMatch::earliestCompared(end_, reach, predicted), std::max<int64_t>(0, end_ - kept));
-    const int64_t length = std::max<int64_t>(1, end_ - earliest);
-    // The same positions, in a ring of their own size.
-    inputs->ring.assign(static_cast<std::size_t>(length), 0.0f);
-    copyPositions(history_, inputs->ring, std::max<int64_t>(0, end_ - length), end_);
+    return JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
+}
+
+std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optional<int64_t> predicted) const {
+    auto inputs = std::make_shared<JoinMatch::Inputs>();
+    // What was received is shared, not copied: nothing is received while the frames are held.
+    inputs->ring = history_;
     inputs->end = end_;
-    const std::size_t held = JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
+    const std::size_t held = heldCompared(reach, predicted);
     inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
     inputs->right.assign(heldRight_.begin(), heldRight_.begin() + static_cast<std::ptrdiff_t>(held));
     inputs->reach = reach;
@@ -419,9 +430,10 @@ void RadioJoin::joinAt(std::optional<int64_t> origin, double now, Unmatched unma
 
 int64_t RadioJoin::fillGap(int64_t origin) {
     const int64_t filled = playback_.playGap(origin - end_);
-    const auto size = static_cast<int64_t>(history_.size());
+    auto& history = ownHistory();
+    const auto size = static_cast<int64_t>(history.size());
     for (int64_t i = 0; i < std::min(filled, size); ++i)
-        history_[static_cast<std::size_t>((end_ + filled - i - 1) % size)] = 0;
+        history[static_cast<std::size_t>((end_ + filled - i - 1) % size)] = 0;
     end_ += filled;
     return filled;
 }

@@ -127,6 +127,8 @@ private:
     void decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches, double at);
     void compare(std::shared_ptr<JoinMatch::Inputs> inputs, Done done);
     std::shared_ptr<JoinMatch::Inputs> inputs(int64_t reach, std::optional<int64_t> predicted) const;
+    // How many held frames the comparisons read.
+    std::size_t heldCompared(int64_t reach, std::optional<int64_t> predicted) const;
     enum class Unmatched { trimBacklog, append };
     // `origin`: the stream position of the first held frame; none: unmatched. `resume`:
     // where the join resumes the burst, if later than the origin; silence keeps the
@@ -135,6 +137,8 @@ private:
                 std::optional<int64_t> resume = std::nullopt);
     int64_t fillGap(int64_t origin);
     void growHistory();
+    // The history, to be written.
+    std::vector<float>& ownHistory();
     void followLiveLine(double now);
     std::optional<int64_t> predictedOrigin() const;
     int64_t timedReach() const;
@@ -146,7 +150,9 @@ private:
     Playback& playback_;
     const Compare compare_;
 
-    std::vector<float> history_ = std::vector<float>(historyLeastFrames, 0.0f);  // by position modulo its size
+    // By position modulo its size; shared with comparisons under way, so copied before it is
+    // written while they hold it.
+    std::shared_ptr<std::vector<float>> history_ = std::make_shared<std::vector<float>>(historyLeastFrames, 0.0f);
     int64_t end_ = 0;  // stream positions given to the playback, gap silence included
     StationBursts bursts_;
     double codecFrame_ = 0;  // the most frames one decoded codec frame gave

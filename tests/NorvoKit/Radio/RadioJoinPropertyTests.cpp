@@ -334,7 +334,7 @@ std::vector<std::string> simulate(const Shape& s) {
     RadioJoin join(listener, [&](std::shared_ptr<const JoinMatch::Inputs> inputs, RadioJoin::Done done) {
         // Comparing again what was compared gives what it gave: a slow burst must not cost that.
         if (!compared
-                 .insert({inputs->ring.size(), inputs->left.size(), inputs->end, inputs->reach,
+                 .insert({inputs->ring->size(), inputs->left.size(), inputs->end, inputs->reach,
                           inputs->predicted.value_or(-1)})
                  .second)
             faults.push_back("connection " + std::to_string(listener.connection) + ": compared the same twice");
