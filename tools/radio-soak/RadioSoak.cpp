@@ -17,11 +17,15 @@
 // the place jumps between two heard frames more or less than the frames heard between them,
 // the difference was skipped or heard twice; the silence played between them (the card's,
 // and the stream's for a gap), less the jump, is how much further behind live the listener
-// fell. Every jump counts against the connection heard after it. A join repeats when over
-// 2 ms are heard twice, and loses beyond what was sent when over 20 ms are skipped that
-// some connection had carried. It is late when the stream did not say "streaming" within a
-// second of its first byte, or 0.3 s after the link brought the first audio no connection
-// before had carried, whichever is later, while the link was still bringing bytes.
+// fell. Every jump counts against the connection heard after it. The card's silence is the
+// join's to answer for unless the underrun was forced: the card ran dry before the link
+// brought the frame the join resumes on (the first no earlier connection delivered, or the
+// connection's first if it begins after that); then the wait and the refill after it are
+// not, and only a move nearer live counts. A join repeats when over 2 ms are heard twice,
+// and loses beyond what was sent when over 20 ms are skipped that some connection had
+// carried. It is late when the stream did not say "streaming" within a second of its first
+// byte, or 0.3 s after the link brought the first audio no connection before had carried,
+// whichever is later, while the link was still bringing bytes.
 // A connection whose bytes cannot be placed on the source for sure is counted: what it
 // carried is then unknown, and so are the joins next to it.
 #include <algorithm>
@@ -107,6 +111,11 @@ struct Join {
     std::optional<double> due;          // s from the first byte by which "streaming" was due
     bool late = false;
     bool heard = false;  // the connection's audio was heard
+    // At a forced underrun (the card ran dry before the link brought the resume frame):
+    bool forced = false;
+    double forcedDistance = 0;      // ms of `distance` that came then
+    std::optional<double> waited;   // ms from running dry until the resume frame came (< 0: before)
+    std::optional<double> resumed;  // when the link brought the frame the join resumes on
 };
 
 int run(const Arguments& args) {
@@ -252,7 +261,8 @@ int run(const Arguments& args) {
                 const auto sample = int64_t(double(fresh) * source.sampleRate / rate);
                 const std::size_t end = frameEnd(source, sample);
                 const std::size_t bytes = end > *x.sourceOffset ? end - *x.sourceOffset : 1;
-                if (const auto came = linkOf[c]->passedOn(bytes)) {
+                j.resumed = linkOf[c]->passedOn(bytes);
+                if (const auto came = j.resumed) {
                     j.due = std::max(1.0, *came + 0.3 - first);
                     const double at = first + *j.due;
                     // Judged only while the link still brought bytes, and the run went on.
@@ -311,16 +321,29 @@ int run(const Arguments& args) {
             j.beyond += double(jump - uncarried(lastHeard + 1, firstHeard)) * 1000 / rate;
         }
         if (jump < 0) j.repeated += double(-jump) * 1000 / rate;
-        j.distance += double(silent - jump) * 1000 / rate;
+        const double moved = double(silent - jump) * 1000 / rate;
+        j.distance += moved;
+        // The render that first came up short after the old audio: the listener ran dry then.
+        std::optional<int64_t> dry;
+        for (int64_t o = p.lastOutput + 1; o < s.firstOutput && !dry; ++o)
+            if (!heard.delivered[std::size_t(o)]) dry = o;
+        if (dry && j.resumed) {
+            j.waited = (*j.resumed - heard.at(*dry)) * 1000;
+            if (*j.waited > 0) {
+                j.forced = true;
+                j.forcedDistance += moved;
+            }
+        }
     }
 
     // The table.
     std::printf("run %s: %zu connections, %.1f s heard, %zu stretches%s\n", args.label.c_str(), connections.size(),
                 double(done) / rate, stretches.size(), unplaced ? " (some not placed)" : "");
-    std::printf("  %-4s %8s %7s %8s %9s %11s %8s %8s %9s %9s %11s %s\n", "conn", "bytes", "at", "outage_s", "burst_s",
-                "uncovered_ms", "twice_ms", "lost_ms", "beyond_ms", "behind_ms", "streaming_s", "due_s");
-    int repeating = 0, losing = 0, measured = 0, late = 0;
-    double distanceMax = 0, slowest = 0;
+    std::printf("  %-4s %8s %7s %8s %9s %11s %8s %8s %9s %9s %9s %11s %s\n", "conn", "bytes", "at", "outage_s",
+                "burst_s", "uncovered_ms", "twice_ms", "lost_ms", "beyond_ms", "behind_ms", "waited_ms", "streaming_s",
+                "due_s");
+    int repeating = 0, losing = 0, measured = 0, late = 0, forced = 0;
+    double distanceMax = 0, forcedMax = 0, slowest = 0;
     std::vector<double> distances;
     for (const Join& j : joins) {
         const Connection& c = *connections[std::size_t(j.connection)];
@@ -330,20 +353,27 @@ int run(const Arguments& args) {
         char streaming[32] = "-", due[32] = "-";
         if (j.toStreaming) std::snprintf(streaming, sizeof streaming, "%.2f", *j.toStreaming);
         if (j.due) std::snprintf(due, sizeof due, "%.2f", *j.due);
+        char waited[32] = "-";
+        if (j.waited) std::snprintf(waited, sizeof waited, "%.1f", *j.waited);
         const char* why = unplacedWhy[std::size_t(j.connection)];
         // Without the proxy's times it was placed by when its bytes came, and not judged late.
         const bool unmatched = !args.linkLog.empty() && !c.bytes.empty() && !linkOf[std::size_t(j.connection)];
-        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %11s %s%s%s%s%s%s\n", j.connection,
-                    c.bytes.size(), where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond, j.distance,
-                    streaming, due, why ? " unplaced: " : "", why ? why : "", j.heard ? "" : " unheard",
-                    j.late ? " late" : "", unmatched ? " not in the proxy's log" : "");
+        std::printf("  %-4d %8zu %7s %8.2f %9.2f %11.1f %8.1f %8.1f %9.1f %9.1f %9s %11s %s%s%s%s%s%s%s\n",
+                    j.connection, c.bytes.size(), where, j.outage, j.burst, j.uncovered, j.repeated, j.lost, beyond,
+                    j.distance, waited, streaming, due, why ? " unplaced: " : "", why ? why : "",
+                    j.heard ? "" : " unheard", j.forced ? " forced" : "", j.late ? " late" : "",
+                    unmatched ? " not in the proxy's log" : "");
         late += j.late;
         if (j.connection == 0 || !j.heard) continue;
         ++measured;
         repeating += j.repeated > 2.0;
         losing += beyond > 20.0;
-        distanceMax = std::max(distanceMax, std::fabs(j.distance));
-        distances.push_back(j.distance);
+        // A forced underrun's wait is not the join's: only moving nearer live counts there.
+        const double unforced = j.distance - j.forcedDistance;
+        distanceMax = std::max({distanceMax, std::fabs(unforced), -j.forcedDistance});
+        distances.push_back(unforced);
+        forced += j.forced;
+        if (j.forced) forcedMax = std::max(forcedMax, std::fabs(j.forcedDistance));
         slowest = std::max(slowest, j.toStreaming.value_or(args.seconds));
     }
     double mean = 0;
@@ -351,9 +381,9 @@ int run(const Arguments& args) {
     int connecting = 0;
     for (const auto& s : statuses) connecting += s.state == RadioStream::Status::Network::State::failed;
     std::printf("RESULT %s joins=%d repeating=%d losing-covered=%d distance-max-ms=%.1f distance-mean-ms=%.1f "
-                "streaming-max-s=%.2f streaming-late=%d unplaced=%d failed=%d\n",
-                args.label.c_str(), measured, repeating, losing, distanceMax, mean, slowest, late, unplaced,
-                connecting);
+                "distance-forced-max-ms=%.1f forced=%d streaming-max-s=%.2f streaming-late=%d unplaced=%d failed=%d\n",
+                args.label.c_str(), measured, repeating, losing, distanceMax, mean, forcedMax, forced, slowest, late,
+                unplaced, connecting);
 
     if (!args.out.empty()) {
         std::filesystem::create_directories(args.out);
