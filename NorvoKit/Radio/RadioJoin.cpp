@@ -87,8 +87,11 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
     if (comparing_) return;
     const JoinStep step(longestStep_);
-    // More than the playback could ever hold: the burst is surely whole.
-    if (heldLeft_.size() >= std::size_t(1) << 20) return decide(now);
+    // A burst re-sends what the server held, which reaches back no further than all that was
+    // received and the outage: frames coming further ahead of real time than that are no
+    // burst, and holding them longer would only pile them up.
+    const auto outage = static_cast<int64_t>(std::max(0.0, arrival_.since() - outageFrom_) * frameRate);
+    if (arrival_.frames() > end_ + outage) return decide(now);
     considerJoin(now, false);
 }
 

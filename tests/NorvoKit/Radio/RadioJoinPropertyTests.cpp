@@ -89,7 +89,7 @@ Shape drawShape(uint64_t seed) {
     // Up to a minute of audio.
     s.burst = chance(0.15) ? 0 : std::min<int64_t>(int64_t(logUniform(4096, 524288)), int64_t(60 * s.bytesPerSecond()));
     s.block = chance(0.5) ? 0 : int64_t(uniform(1024, 8192));
-    s.link = logUniform(1.5, 50);
+    s.link = logUniform(1.5, 1000);  // a far server's to a near one's on a fast line
     s.roundTrip = chance(0.3) ? 0 : uniform(0, 0.3);
     s.jitter = uniform(0, 0.03);
     s.ppm = uniform(-500, 500);
@@ -406,7 +406,13 @@ std::vector<std::string> simulate(const Shape& s) {
                         break;
                     }
                 due[std::size_t(c)] = std::max(firstByte[std::size_t(c)] + 1, comes + 0.3);
-                forced[std::size_t(c)] = !listener.playing || comes > t + double(listener.count) / rate - 0.25;
+                // Where the audio cannot place the join, it waits for the burst to have come
+                // whole, which only a quiet longer than the link's pauses tells.
+                double whole = 0;
+                for (const auto& f : frames)
+                    if (station.made(f.k) <= asked) whole = f.arrives + std::max(BurstArrival::least, 1.5 * rtt);
+                forced[std::size_t(c)] =
+                    !listener.playing || std::max(comes, whole) > t + double(listener.count) / rate - 0.25;
             }
             runUntil(firstByte[std::size_t(c)]);
             join.audioBegan(firstByte[std::size_t(c)]);
@@ -437,9 +443,14 @@ std::vector<std::string> simulate(const Shape& s) {
     }
     runUntil(t + 3);
 
+    // Connections overlap where a burst re-sent what the last one carried: counted once.
+    std::sort(carried.begin(), carried.end(), [](const Carried& a, const Carried& b) { return a.from < b.from; });
     const auto carriedWithin = [&](int64_t from, int64_t to) {
-        int64_t n = 0;
-        for (const auto& [a, b] : carried) n += std::max<int64_t>(0, std::min(to, b) - std::max(from, a));
+        int64_t n = 0, covered = from;
+        for (const auto& [a, b] : carried) {
+            n += std::max<int64_t>(0, std::min(to, b) - std::max(covered, a));
+            covered = std::max(covered, std::min(to, b));
+        }
         return n;
     };
     for (const auto& seam : listener.seams) {
@@ -485,10 +496,9 @@ int shapesPerSeed() {
 // look-alikes until it has come whole, so "streaming" comes late and such joins may be
 // off; NORVO_JOIN_ALL draws those shapes too.
 bool heldToday(const Shape& shape) { return shape.burstArrival() <= 0.25; }
-// Drawn shapes of that kind the join does not hold yet, each a row to mend: "streaming" comes
-// 57 ms late after a slow start, and the backlog runs out while the join waits for a burst
-// to be dated (the other two).
-const std::set<uint64_t> notHeldYet = {892273482253174658ull, 17226846067340715277ull, 12763806657452966098ull};
+// Drawn shapes of that kind the join does not hold yet, each a row to mend: a step of a
+// sine after silence heard 3.5 ms twice, the timing choosing among its periods.
+const std::set<uint64_t> notHeldYet = {12857482068294544991ull};
 
 class RadioJoinPropertyTest : public testing::TestWithParam<uint64_t> {};
 
@@ -517,6 +527,32 @@ TEST_P(RadioJoinPropertyTest, DrawnShapesKeepTheListenersPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RadioJoinPropertyTest, testing::Values(1, 2, 3));
+
+// A server that never stops sending ahead of real time sends no burst: the join does not
+// hold its frames for ever, however fast they come.
+TEST(RadioJoinHoldTest, FramesFurtherAheadThanAllThatWasReceivedAreNotHeld) {
+    Listener listener;
+    listener.firstPlay.assign(2, -1);
+    RadioJoin join(listener, [](std::shared_ptr<const JoinMatch::Inputs> inputs, RadioJoin::Done done) {
+        done(JoinMatch::compute(*inputs), 0);
+    });
+    const std::vector<float> left(1152, 0.25f), right(1152, -0.25f);
+    const auto connection = [&](double at, int batches) {
+        join.audioBegan(at);
+        for (int i = 0; i < batches; ++i) {
+            join.decoded(left.data(), right.data(), left.size(), at);
+            if (!join.holding()) return i + 1;
+        }
+        return batches;
+    };
+    join.connectionBegan(false);
+    connection(0, 200);  // 5.2 s, in no time
+    join.connectionBegan(true);
+    // All that came at once: 5.2 s received, and 2 s of outage.
+    const int held = connection(2, 100000);
+    EXPECT_FALSE(join.holding());
+    EXPECT_LE(held, 200 + 2 * 44100 / 1152 + 2);
+}
 
 }  // namespace
 }  // namespace norvo
