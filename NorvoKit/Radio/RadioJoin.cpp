@@ -123,7 +123,8 @@ void RadioJoin::considerJoin(double now, bool woken) {
     // Waiting longer would only hold up the audio, and must not let what is buffered run out.
     const bool runningLow = playback_.buffered() < int64_t(lowBufferSeconds * frameRate);
     const double dated = woken ? burstLastSeconds : burstDatingSeconds;
-    if (runningLow || now - from >= settle + dated - BurstArrival::least) decide(now);
+    const bool due = now + comparingTook_ + 2 * codecFrame_ / frameRate >= audioSince_.value_or(now) + streamingWithin;
+    if (runningLow || due || now - from >= settle + dated - BurstArrival::least) decide(now);
 }
 
 void RadioJoin::joinEarly(double now) {
@@ -237,6 +238,7 @@ void RadioJoin::decide(double now, Wait wait) {
     auto compared = inputs(timedReach(), predicted);
     if (wait == Wait::now) return decideMatched(predicted, now, JoinMatch::compute(*compared), now);
     compare(std::move(compared), [this, predicted, now](const JoinMatch::Result& matches, double at) {
+        comparingTook_ = std::max(comparingTook_, at - now);
         decideMatched(predicted, now, matches, at);
     });
 }

@@ -94,6 +94,9 @@ private:
     static constexpr double burstDatingSeconds = 0.6;
     static constexpr double lowBufferSeconds = 0.2;
     static constexpr double burstLastSeconds = 0.9;
+    // Nor held so long that the listener waits more than this from the connection's first
+    // byte: the dating ends in time for the comparisons, as long as they have taken.
+    static constexpr double streamingWithin = 1.0;
     static constexpr double liveLineSinking = 0.001;  // per second between its highest frames
     // The live line is the highest moment that three others confirm within this share of a
     // codec frame: a source now and then hands on a codec frame sooner than the rest.
@@ -170,6 +173,7 @@ private:
     std::optional<int64_t> earlyOrigin_;
     uint64_t generation_ = 0;  // of the hold; a comparison for an older one is dropped
     bool comparing_ = false;
+    double comparingTook_ = 0;  // seconds, the longest
     int64_t skipRemaining_ = 0;
 
     double liveLine_ = 0;
