@@ -128,7 +128,9 @@ void RadioJoin::considerJoin(double now, bool woken) {
 }
 
 void RadioJoin::joinEarly(double now) {
-    if (!earlyOrigin_ || end_ - *earlyOrigin_ > reach() || comparing_) return;
+    // The burst reaches back to the origin and over the outage: live moved on meanwhile.
+    const double outage = std::max(0.0, arrival_.since() - outageFrom_) * frameRate;
+    if (!earlyOrigin_ || double(end_ - *earlyOrigin_) + outage > double(reach()) || comparing_) return;
     joinAt(*earlyOrigin_, now);
     placedByAudio_ = true;
 }

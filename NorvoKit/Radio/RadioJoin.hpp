@@ -121,7 +121,8 @@ private:
     void received(const float* left, const float* right, std::size_t frames, double now);
     void hold(const float* left, const float* right, std::size_t frames, double now);
     void considerJoin(double now, bool woken);
-    // Joins where the audio placed the burst while it arrived, once the burst reaches back there.
+    // Joins where the audio placed the burst while it arrived, once the burst reaches back
+    // there over the outage.
     void joinEarly(double now);
     // The comparisons run off the loop, unless `now`: the connection is ending.
     enum class Wait { matches, now };
