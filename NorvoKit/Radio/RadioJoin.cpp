@@ -304,6 +304,9 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
         placedByAudio_ = true;
         return;
     }
+    // Too little held for a match over the reach (the backlog ran low), but what overlaps
+    // matched near the timing.
+    if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
     // Nothing matched, and the timing puts the burst after the last frame received: a gap,
     // whatever the burst's length measured (it is known only to a codec frame or so).
     if (predicted && *predicted >= end_) return joinAt(*predicted, at);
