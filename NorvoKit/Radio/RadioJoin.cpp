@@ -90,8 +90,7 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
     // A burst re-sends what the server held, which reaches back no further than all that was
     // received and the outage: frames coming further ahead of real time than that are no
     // burst, and holding them longer would only pile them up.
-    const auto outage = static_cast<int64_t>(std::max(0.0, arrival_.since() - outageFrom_) * frameRate);
-    if (arrival_.frames() > end_ + outage) return decide(now);
+    if (double(arrival_.frames()) > double(end_) + outageFrames()) return decide(now);
     considerJoin(now, false);
 }
 
@@ -129,8 +128,7 @@ void RadioJoin::considerJoin(double now, bool woken) {
 
 void RadioJoin::joinEarly(double now) {
     // The burst reaches back to the origin and over the outage: live moved on meanwhile.
-    const double outage = std::max(0.0, arrival_.since() - outageFrom_) * frameRate;
-    if (!earlyOrigin_ || double(end_ - *earlyOrigin_) + outage > double(reach()) || comparing_) return;
+    if (!earlyOrigin_ || double(end_ - *earlyOrigin_) + outageFrames() > double(reach()) || comparing_) return;
     joinAt(*earlyOrigin_, now);
     placedByAudio_ = true;
 }
@@ -232,8 +230,7 @@ void RadioJoin::decide(double now, Wait wait) {
     // The burst begins after the last frame received, and what the server sent ahead of
     // the live stream does not reach back over the outage: nothing in it was heard, however
     // much of the history it resembles. Join at the gap; only what was never sent is lost.
-    const double outage = std::max(0.0, arrival_.since() - outageFrom_) * frameRate;
-    if (predicted && *predicted >= end_ && double(arrival_.frames()) < outage) return joinAt(*predicted, now);
+    if (predicted && *predicted >= end_ && double(arrival_.frames()) < outageFrames()) return joinAt(*predicted, now);
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
     if (!sentBurst()) return joinAt(std::nullopt, now, Unmatched::append);
@@ -317,6 +314,8 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
     }
     joinAt(std::nullopt, at, Unmatched::trimBacklog);
 }
+
+double RadioJoin::outageFrames() const { return std::max(0.0, arrival_.since() - outageFrom_) * frameRate; }
 
 bool RadioJoin::sentBurst() const { return arrival_.frames() >= static_cast<int64_t>(burstAtLeastSeconds * frameRate); }
 

@@ -31,9 +31,10 @@ namespace norvo {
 // The audio places the join wherever it can: the held frames are matched against what was
 // received (JoinMatch). The timing (the live line less the held frames' own line) chooses
 // among look-alikes and places what the audio cannot (a gap, silence, too little overlap).
-// The frames are held until the burst has come whole and been dated, or the listener's
-// buffer runs low; while the burst arrives, a place the audio alone finds without equal
-// joins at once.
+// The frames are held until the burst has come whole and been dated, the listener's
+// buffer runs low, or the listener would wait past a second from the first byte; while
+// the burst arrives, a place the audio alone finds without equal joins at once, once the
+// burst reaches back to it over the outage.
 //
 // Runs on the stream's loop; the comparisons run wherever `Compare` sends them.
 class RadioJoin {
@@ -147,9 +148,10 @@ private:
     std::optional<int64_t> predictedOrigin() const;
     int64_t timedReach() const;
     int64_t reach() const;
+    // From the last audio received to the connection's first audio bytes.
+    double outageFrames() const;
     bool sentBurst() const;
     bool silentProbe() const;
-    void armWake(double now);
 
     Playback& playback_;
     const Compare compare_;
