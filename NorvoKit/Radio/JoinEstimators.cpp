@@ -52,8 +52,11 @@ double MomentLine::highestButEarly(double margin) const {
     const std::size_t known = all(highest);
     if (known == 0) return 0;
     const auto isFirst = [&](std::size_t k) { return first && highest[k] == first->second; };
-    // One moment alone above the rest; or two, where three below them agree.
-    if (known >= 3 && highest[0] - highest[1] > (isFirst(0) ? 2 * margin : margin)) return highest[1];
+    // Frames handed on early: one moment alone above the rest, or two, where three below
+    // them agree. A burst still coming, or a clump of frames handed on together, rises to
+    // its last moment, which came no sooner than frames do.
+    if (known >= 4 && highest[0] - highest[1] > (isFirst(0) ? 2 * margin : margin) && highest[1] - highest[3] <= margin)
+        return highest[1];
     if (known >= 5 && !isFirst(0) && !isFirst(1) && highest[1] - highest[2] > margin &&
         highest[2] - highest[4] <= margin)
         return highest[2];

@@ -26,7 +26,7 @@ struct MomentLine {
     // The highest moment that three others confirm within `spread`.
     double confirmed(double now, double sinking, double spread) const;
     // The highest moment, unless it stands more than `margin` above all the others (the
-    // first moment, twice that), or it and the next do and three below them agree within it.
+    // first moment, twice that), or it and the next do, and three below agree within it.
     double highestButEarly(double margin) const;
     void shift(double frames);
     // The kept moments and the one being received, highest first; how many.

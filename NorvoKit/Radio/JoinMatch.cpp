@@ -7,17 +7,16 @@
 
 namespace norvo {
 
-int64_t JoinMatch::earliestCompared(int64_t end, int64_t reach, std::optional<int64_t> predicted) {
-    const int64_t byReach = end - reach - lead;
+int64_t JoinMatch::earliestCompared(int64_t end, int64_t reach, std::optional<int64_t> predicted, double codecFrame) {
+    const int64_t byReach = end - reach - lead(codecFrame);
     const int64_t byTiming = predicted ? *predicted - static_cast<int64_t>(nearTimingSearch * frameRate) : byReach;
     return std::max<int64_t>(0, std::min(byReach, byTiming));
 }
 
 std::size_t JoinMatch::heldCompared(std::size_t held, int64_t earliest, int64_t seam, double codecFrame) {
-    const auto from = std::min(static_cast<int64_t>(garbledFrames),
-                               static_cast<int64_t>(std::ceil(2 * codecFrame)) + converterDelayFrames);
+    const int64_t from = garbled(codecFrame);
     const auto near = static_cast<std::size_t>(std::max<int64_t>(from, seam - earliest)) + nearTimingWindow;
-    return std::min(held, std::max(BurstMatch::probeFrames - std::size_t(lead), near));
+    return std::min(held, std::max(static_cast<std::size_t>(BurstMatch::window + from), near));
 }
 
 JoinMatch::Result JoinMatch::compute(const Inputs& inputs) {
@@ -31,9 +30,16 @@ JoinMatch::Result JoinMatch::compute(const Inputs& inputs) {
 }
 
 std::optional<BurstMatch::Found> JoinMatch::burst(const Inputs& inputs, std::optional<int64_t> predicted) {
-    const std::size_t held = std::min(inputs.left.size(), BurstMatch::probeFrames - std::size_t(lead));
-    std::vector<float> probe(std::size_t(lead) + held, 0.0f);
-    for (std::size_t i = 0; i < held; ++i) probe[std::size_t(lead) + i] = 0.5f * (inputs.left[i] + inputs.right[i]);
+    const int64_t lead = JoinMatch::lead(inputs.codecFrame);
+    const int64_t skipped = std::max<int64_t>(0, -lead), nothing = std::max<int64_t>(0, lead);
+    const int64_t held = std::min(static_cast<int64_t>(inputs.left.size()) - skipped,
+                                  static_cast<int64_t>(BurstMatch::probeFrames) - nothing);
+    if (held <= 0) return std::nullopt;
+    std::vector<float> probe(static_cast<std::size_t>(nothing + held), 0.0f);
+    for (int64_t i = 0; i < held; ++i) {
+        const auto at = static_cast<std::size_t>(skipped + i);
+        probe[static_cast<std::size_t>(nothing + i)] = 0.5f * (inputs.left[at] + inputs.right[at]);
+    }
     const BurstMatch::History history{inputs.ring->data(), static_cast<int64_t>(inputs.ring->size()), inputs.end};
     const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
     auto found = BurstMatch::find(history, probe,
@@ -52,10 +58,7 @@ std::optional<BurstMatch::Found> JoinMatch::nearTiming(const Inputs& inputs, int
     // connection's audio is compared on its own where enough of it overlaps: a join placed
     // off by a fraction of a period leaves a step at its start, which would make the true
     // place match worse than a wrong one.
-    // Two of this stream's own codec frames and the converter's delay, as far as the longest
-    // kind allows: a short overlap of a stream with short frames is still compared.
-    const auto from = std::min(static_cast<int64_t>(garbledFrames),
-                               static_cast<int64_t>(std::ceil(2 * inputs.codecFrame)) + converterDelayFrames);
+    const int64_t from = garbled(inputs.codecFrame);
     const auto shortest = static_cast<int64_t>(nearTimingShortest);
     const int64_t seam = received - inputs.seam >= shortest ? inputs.seam : 0;
     const auto size = static_cast<int64_t>(inputs.ring->size());

@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,10 +17,16 @@ namespace norvo {
 // reach, and where a sample-by-sample comparison places it near the timing.
 class JoinMatch {
 public:
-    // The first frames of a connection a decoder may garble: two codec frames of the
-    // longest kind (HE-AAC, 2048 frames) and the converter's delay.
-    static constexpr std::size_t garbledFrames = 4096;
     static constexpr int64_t converterDelayFrames = 256;  // more than a sample rate converter holds back
+    // The first frames of a connection a decoder may garble, and the converter's delay: its
+    // first codec frame (an AAC frame's overlap), however long a low sample rate makes it,
+    // and a second as far as garbledFrames (an MP3 frame's reservoir), which leaves a short
+    // overlap to compare.
+    static constexpr int64_t garbledFrames = 4096;
+    static int64_t garbled(double codecFrame) {
+        const auto frame = static_cast<int64_t>(std::ceil(codecFrame));
+        return std::max(std::min(garbledFrames, 2 * frame + converterDelayFrames), frame + converterDelayFrames);
+    }
     // Where BurstMatch cannot place the burst (an overlap too short for it, look-alikes
     // none of which it trusts near the timing), the held frames are compared sample by
     // sample this near the timing, over this many frames at most and at least; a match
@@ -33,9 +41,10 @@ public:
     // the burst.
     static constexpr double timingTolerance = 0.25;
     static constexpr double frameRate = 44100;
-    // The match skips its guard at the probe's start; a decoder garbles less than that, so
-    // the probe begins with a lead of nothing and the match sees shorter overlaps too.
-    static constexpr auto lead = static_cast<int64_t>(BurstMatch::guard - garbledFrames);
+    // The match skips its guard at the probe's start: the probe begins this long before the
+    // first held frame (with nothing) or after it, so that the match skips what the decoder
+    // garbled and no more.
+    static int64_t lead(double codecFrame) { return static_cast<int64_t>(BurstMatch::guard) - garbled(codecFrame); }
 
     struct Inputs {
         // Mono frames received, the positions [end - ring.size(), end), indexed modulo its
@@ -59,7 +68,7 @@ public:
     };
 
     // The positions of what was received that the comparisons read, for a reach and a timing.
-    static int64_t earliestCompared(int64_t end, int64_t reach, std::optional<int64_t> predicted);
+    static int64_t earliestCompared(int64_t end, int64_t reach, std::optional<int64_t> predicted, double codecFrame);
     // How many of the held frames they read.
     static std::size_t heldCompared(std::size_t held, int64_t earliest, int64_t seam, double codecFrame);
 

@@ -278,7 +278,7 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
     // Where the timing puts too little of the burst over what was received for a match to
     // see, a match further back than the timing's own error is audio that repeats.
     const int64_t overlap = end_ - predicted.value_or(end_);
-    const bool unseen = overlap < static_cast<int64_t>(JoinMatch::garbledFrames + BurstMatch::minimumWindow);
+    const bool unseen = overlap < JoinMatch::garbled(codecFrame_) + static_cast<int64_t>(BurstMatch::minimumWindow);
     if (found && found->timed &&
         (!unseen ||
          std::abs(found->origin - *predicted) <= static_cast<int64_t>(JoinMatch::nearTimingSearch * frameRate)))
@@ -329,7 +329,7 @@ std::optional<int64_t> RadioJoin::predictedOrigin() const {
 }
 
 bool RadioJoin::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), JoinMatch::garbledFrames);
+    const std::size_t from = std::min(heldLeft_.size(), static_cast<std::size_t>(JoinMatch::garbled(codecFrame_)));
     const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
     return BurstMatch::silent({heldLeft_.data() + from, count}) &&
            BurstMatch::silent({heldRight_.data() + from, count});
@@ -351,10 +351,11 @@ int64_t RadioJoin::timedReach() const {
 
 std::size_t RadioJoin::heldCompared(int64_t reach, std::optional<int64_t> predicted) const {
     // Without a timing, only the probe is compared.
-    if (!predicted) return std::min(heldLeft_.size(), BurstMatch::probeFrames - std::size_t(JoinMatch::lead));
+    if (!predicted)
+        return std::min(heldLeft_.size(), BurstMatch::window + std::size_t(JoinMatch::garbled(codecFrame_)));
     const auto kept = static_cast<int64_t>(history_->size());
     const int64_t earliest =
-        std::max(JoinMatch::earliestCompared(end_, reach, predicted), std::max<int64_t>(0, end_ - kept));
+        std::max(JoinMatch::earliestCompared(end_, reach, predicted, codecFrame_), std::max<int64_t>(0, end_ - kept));
     return JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
 }
 
