@@ -16,7 +16,7 @@ int64_t JoinMatch::earliestCompared(int64_t end, int64_t reach, std::optional<in
 std::size_t JoinMatch::heldCompared(std::size_t held, int64_t earliest, int64_t seam, double codecFrame) {
     const int64_t from = garbled(codecFrame);
     const auto near = static_cast<std::size_t>(std::max<int64_t>(from, seam - earliest)) + nearTimingWindow;
-    return std::min(held, std::max(static_cast<std::size_t>(BurstMatch::window + from), near));
+    return std::min(held, std::max(probeHeld(codecFrame), near));
 }
 
 JoinMatch::Result JoinMatch::compute(const Inputs& inputs) {

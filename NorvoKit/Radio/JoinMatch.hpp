@@ -45,6 +45,10 @@ public:
     // first held frame (with nothing) or after it, so that the match skips what the decoder
     // garbled and no more.
     static int64_t lead(double codecFrame) { return static_cast<int64_t>(BurstMatch::guard) - garbled(codecFrame); }
+    // The held frames the match reads: what the decoder garbled, then its window.
+    static std::size_t probeHeld(double codecFrame) {
+        return BurstMatch::window + static_cast<std::size_t>(garbled(codecFrame));
+    }
 
     struct Inputs {
         // Mono frames received, the positions [end - ring.size(), end), indexed modulo its

@@ -351,8 +351,7 @@ int64_t RadioJoin::timedReach() const {
 
 std::size_t RadioJoin::heldCompared(int64_t reach, std::optional<int64_t> predicted) const {
     // Without a timing, only the probe is compared.
-    if (!predicted)
-        return std::min(heldLeft_.size(), BurstMatch::window + std::size_t(JoinMatch::garbled(codecFrame_)));
+    if (!predicted) return std::min(heldLeft_.size(), JoinMatch::probeHeld(codecFrame_));
     const auto kept = static_cast<int64_t>(history_->size());
     const int64_t earliest =
         std::max(JoinMatch::earliestCompared(end_, reach, predicted, codecFrame_), std::max<int64_t>(0, end_ - kept));

@@ -90,17 +90,14 @@ std::vector<std::size_t> findAll(const std::string& source, const std::string& b
     return places;
 }
 
-std::size_t liveOffset(const Source& source, double seconds) {
-    const double sample = seconds * source.sampleRate;
-    const auto next = std::upper_bound(source.frames.begin(), source.frames.end(), sample,
-                                       [](double s, const CodecFrame& f) { return s < double(f.firstSample); });
-    return next == source.frames.end() ? source.bytes.size() : next->offset;
-}
-
 std::size_t frameEnd(const Source& source, int64_t sample) {
     const auto next = std::upper_bound(source.frames.begin(), source.frames.end(), sample,
                                        [](int64_t s, const CodecFrame& f) { return s < f.firstSample; });
     return next == source.frames.end() ? source.bytes.size() : next->offset;
+}
+
+std::size_t liveOffset(const Source& source, double seconds) {
+    return frameEnd(source, static_cast<int64_t>(std::floor(seconds * source.sampleRate)));
 }
 
 // Places a connection's decoded frames on the reference: where its first whole codec frame
