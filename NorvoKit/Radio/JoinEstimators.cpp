@@ -116,8 +116,8 @@ void NetworkLateness::take(double now, double line) {
     while (recent_.size() > kept || recent_.front().first < now - keptSeconds) recent_.pop_front();
 }
 
-double NetworkLateness::of(double window, double liveLine) const {
-    if (recent_.empty() || window <= 0) return 0;
+NetworkLateness::Late NetworkLateness::of(double window, double liveLine) const {
+    if (recent_.empty() || window <= 0) return {};
     // Windows that begin on each moment and end within what was received, and how far below
     // the line their highest moment lies. A window of early frames counts as little as one
     // of late ones.
@@ -129,10 +129,14 @@ double NetworkLateness::of(double window, double liveLine) const {
             top = std::max(top, recent_[j].second);
         lateness.push_back(liveLine - top);
     }
-    if (lateness.size() < 8) return 0;
-    const auto middle = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size()) * share);
-    std::nth_element(lateness.begin(), middle, lateness.end());
-    return std::max(0.0, *middle);
+    if (lateness.size() < 8) return {};
+    const auto at = [&](double share) {
+        const auto nth = lateness.begin() + static_cast<std::ptrdiff_t>(double(lateness.size()) * share);
+        std::nth_element(lateness.begin(), nth, lateness.end());
+        return std::max(0.0, *nth);
+    };
+    const double mostly = at(mostShare);
+    return {mostly, at(0.5)};
 }
 
 }  // namespace norvo

@@ -91,14 +91,17 @@ class NetworkLateness {
 public:
     void take(double now, double line);
     void clear() { recent_.clear(); }
-    // As late as in most windows (`share`), so that a join the timing places errs toward
-    // losing a little, not hearing it twice; 0 with too few windows to tell.
-    double of(double window, double liveLine) const;
+    // How late windows this long come: `mostly`, as late as most of them; `typically`,
+    // the middle one. Both 0 with too few windows to tell.
+    struct Late {
+        double mostly = 0, typically = 0;
+    };
+    Late of(double window, double liveLine) const;
 
 private:
     static constexpr std::size_t kept = 2048;
     static constexpr double keptSeconds = 5;  // a station's clock moves the line a little against ours
-    static constexpr double share = 0.75;
+    static constexpr double mostShare = 0.75;
     std::deque<std::pair<double, double>> recent_;  // (loop clock, line), the latest last
 };
 

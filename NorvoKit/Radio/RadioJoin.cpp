@@ -122,8 +122,12 @@ void RadioJoin::considerJoin(double now, bool woken) {
     // Waiting longer would only hold up the audio, and must not let what is buffered run out.
     const bool runningLow = playback_.buffered() < int64_t(lowBufferSeconds * frameRate);
     const double dated = woken ? burstLastSeconds : burstDatingSeconds;
-    const bool due = now + comparingTook_ + 2 * codecFrame_ / frameRate >= audioSince_.value_or(now) + streamingWithin;
-    if (runningLow || due || now - from >= settle + dated - BurstArrival::least) decide(now);
+    if (runningLow || now >= dueAt() || now - from >= settle + dated - BurstArrival::least) decide(now);
+}
+
+double RadioJoin::dueAt() const {
+    // The dating ends in time for the comparisons, and for the frame the join resumes on.
+    return audioSince_.value_or(arrival_.since()) + streamingWithin - comparingTook_ - 2 * codecFrame_ / frameRate;
 }
 
 void RadioJoin::joinEarly(double now) {
@@ -143,7 +147,8 @@ void RadioJoin::woken(double now) {
     // While the comparisons are under way, or past the last wake, it looks again a settle later.
     const auto [from, settle] = arrival_.settling();
     const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - BurstArrival::least;
-    playback_.wake(next > now ? next : now + BurstArrival::least);
+    const double later = next > now ? next : now + BurstArrival::least, due = dueAt();
+    playback_.wake(due > now ? std::min(later, due) : later);
 }
 
 void RadioJoin::connectionEnded(double now) {
@@ -225,12 +230,13 @@ void RadioJoin::decide(double now, Wait wait) {
         keptLine_ = std::clamp(liveLine_, *keptLine_ - allowance, *keptLine_ + allowance);
         keptAt_ = now;
     }
-    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.since(), liveLine_) : 0;
+    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.since(), liveLine_) : NetworkLateness::Late{};
     const std::optional<int64_t> predicted = predictedOrigin();
     // The burst begins after the last frame received, and what the server sent ahead of
     // the live stream does not reach back over the outage: nothing in it was heard, however
     // much of the history it resembles. Join at the gap; only what was never sent is lost.
-    if (predicted && *predicted >= end_ && double(arrival_.frames()) < outageFrames()) return joinAt(*predicted, now);
+    if (predicted && *predicted >= end_ && double(arrival_.frames()) < outageFrames())
+        return joinAt(gapOrigin(*predicted), now);
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
     if (!sentBurst()) return joinAt(std::nullopt, now, Unmatched::append);
@@ -248,7 +254,7 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
     // Where the timing chose alone among look-alikes, the live line it kept to is kept
     // for the joins after it, and the line of this connection is measured afresh.
     const auto keepLine = [&] {
-        if (!keptLine_) keptLateness_ = heldLateness_;
+        if (!keptLine_) keptLateness_ = heldLateness_.mostly;
         keptLine_ = keptLine_.value_or(liveLine_);
         keptAt_ = now;
         liveLineKnown_ = false;
@@ -290,7 +296,7 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
         // than the one kept: keeping to it would hear that little twice. The join resumes
         // where that line puts the burst, and silence keeps the listener as far behind live.
         const int64_t since =
-            keptLine_ && liveLineKnown_ ? std::llround(liveLine_ - heldLine_ - heldLateness_) : *predicted;
+            keptLine_ && liveLineKnown_ ? std::llround(liveLine_ - heldLine_ - heldLateness_.mostly) : *predicted;
         return byTiming(since);
     }
     // The timing puts the burst after the last frame received: what matched is audio that repeats.
@@ -325,7 +331,11 @@ std::optional<int64_t> RadioJoin::predictedOrigin() const {
     // the highest of as many did on the connection before. A kept line keeps to the lateness
     // it was kept with, so that the joins after it keep the listener's distance.
     if (keptLine_) return std::llround(*keptLine_ - heldLine_ - keptLateness_);
-    return std::llround(liveLine_ - heldLine_ - heldLateness_);
+    return std::llround(liveLine_ - heldLine_ - heldLateness_.mostly);
+}
+
+int64_t RadioJoin::gapOrigin(int64_t predicted) const {
+    return predicted + std::llround(heldLateness_.mostly - heldLateness_.typically);
 }
 
 bool RadioJoin::silentProbe() const {

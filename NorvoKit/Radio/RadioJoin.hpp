@@ -27,7 +27,9 @@ namespace norvo {
 // - the burst: how far ahead of real time the connection's frames came, and when it came
 //   whole (BurstArrival); the station's bursts over its connections (StationBursts), which
 //   bound how far back a burst may reach and how much history is kept;
-// - the network's lateness: how far below the live line a window as long as the hold lies.
+// - the network's lateness: how far below the live line a window as long as the hold lies;
+//   a gap as late as such windows typically are, audio over what was received as late as
+//   most, so that the timing errs toward losing a little, not hearing it twice.
 // The audio places the join wherever it can: the held frames are matched against what was
 // received (JoinMatch). The timing (the live line less the held frames' own line) chooses
 // among look-alikes and places what the audio cannot (a gap, silence, too little overlap).
@@ -122,6 +124,8 @@ private:
     void received(const float* left, const float* right, std::size_t frames, double now);
     void hold(const float* left, const float* right, std::size_t frames, double now);
     void considerJoin(double now, bool woken);
+    // When the join is decided at the latest.
+    double dueAt() const;
     // Joins where the audio placed the burst while it arrived, once the burst reaches back
     // there over the outage.
     void joinEarly(double now);
@@ -146,6 +150,9 @@ private:
     std::vector<float>& ownHistory();
     void followLiveLine(double now);
     std::optional<int64_t> predictedOrigin() const;
+    // Where a gap puts the burst: nothing can be heard twice, and erring either way moves
+    // the listener, so as late as the held frames typically come.
+    int64_t gapOrigin(int64_t predicted) const;
     int64_t timedReach() const;
     int64_t reach() const;
     // From the last audio received to the connection's first audio bytes.
@@ -182,8 +189,8 @@ private:
     double liveLine_ = 0;
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
-    NetworkLateness lateness_;  // of the connection's moments since it was joined
-    double heldLateness_ = 0;   // frames, measured when the join is decided
+    NetworkLateness lateness_;            // of the connection's moments since it was joined
+    NetworkLateness::Late heldLateness_;  // frames, measured when the join is decided
     // The live line a join chosen by the timing alone kept to; the joins after it keep to it.
     std::optional<double> keptLine_;
     double keptLateness_ = 0;
