@@ -105,7 +105,9 @@ class ProxyTest(unittest.TestCase):
             return first, len(got)
 
         first, count = asyncio.run(scenario())
-        self.assertTrue(2 * rtt <= first < 2 * rtt + 0.1)  # a handshake and the request's way there and back
+        # A handshake, the request's way there and back, and the first segment over the link.
+        least = 2 * rtt + proxy.SEGMENT / rate
+        self.assertTrue(least <= first < least + 0.1, first)
         self.assertAlmostEqual(count, (1.5 - 2 * rtt) * rate, delta=0.05 * rate)
         sent = [int(line.split()[3]) for line in log.getvalue().splitlines() if " sent " in line]
         upstream = [int(line.split()[3]) for line in log.getvalue().splitlines() if " upstream " in line]
