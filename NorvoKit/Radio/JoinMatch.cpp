@@ -32,13 +32,13 @@ JoinMatch::Result JoinMatch::compute(const Inputs& inputs) {
 std::optional<BurstMatch::Found> JoinMatch::burst(const Inputs& inputs, std::optional<int64_t> predicted) {
     const int64_t lead = JoinMatch::lead(inputs.codecFrame);
     const int64_t skipped = std::max<int64_t>(0, -lead), nothing = std::max<int64_t>(0, lead);
-    const int64_t held = std::min(static_cast<int64_t>(inputs.left.size()) - skipped,
+    const int64_t held = std::min(static_cast<int64_t>(inputs.held.size()) - skipped,
                                   static_cast<int64_t>(BurstMatch::probeFrames) - nothing);
     if (held <= 0) return std::nullopt;
     std::vector<float> probe(static_cast<std::size_t>(nothing + held), 0.0f);
     for (int64_t i = 0; i < held; ++i) {
         const auto at = static_cast<std::size_t>(skipped + i);
-        probe[static_cast<std::size_t>(nothing + i)] = 0.5f * (inputs.left[at] + inputs.right[at]);
+        probe[static_cast<std::size_t>(nothing + i)] = 0.5f * (inputs.held.left(at) + inputs.held.right(at));
     }
     const BurstMatch::History history{inputs.ring->data(), static_cast<int64_t>(inputs.ring->size()), inputs.end};
     const auto tolerance = static_cast<int64_t>(timingTolerance * frameRate);
@@ -64,12 +64,12 @@ std::optional<BurstMatch::Found> JoinMatch::nearTiming(const Inputs& inputs, int
     const auto size = static_cast<int64_t>(inputs.ring->size());
     const int64_t earliest = std::max<int64_t>({predicted - near, received - size, 0});
     // The held frames any origin compares.
-    const int64_t held = std::min(static_cast<int64_t>(inputs.left.size()),
+    const int64_t held = std::min(static_cast<int64_t>(inputs.held.size()),
                                   std::max(from, seam - earliest) + static_cast<int64_t>(nearTimingWindow));
     if (held - from < shortest) return std::nullopt;
     std::vector<double> probe(static_cast<std::size_t>(held)), energy(probe.size() + 1, 0.0);
     for (std::size_t i = 0; i < probe.size(); ++i) {
-        probe[i] = 0.5 * (double(inputs.left[i]) + inputs.right[i]);
+        probe[i] = 0.5 * (double(inputs.held.left(i)) + inputs.held.right(i));
         energy[i + 1] = energy[i] + probe[i] * probe[i];
     }
     std::vector<std::pair<int64_t, double>> errors;  // (origin, squared difference relative to the energy)

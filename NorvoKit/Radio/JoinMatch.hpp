@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Radio/BurstMatch.hpp"
+#include "Radio/HeldFrames.hpp"
 
 namespace norvo {
 
@@ -56,7 +57,7 @@ public:
         std::shared_ptr<const std::vector<float>> ring;
         int64_t end = 0;
         // The connection's first frames.
-        std::vector<float> left, right;
+        HeldFrames::View held;
         // How far back from `end` the burst may begin.
         int64_t reach = 0;
         // Where the timing puts the first held frame; none: the audio alone places it.

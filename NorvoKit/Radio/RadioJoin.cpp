@@ -66,7 +66,7 @@ void RadioJoin::decoded(const float* left, const float* right, std::size_t frame
 }
 
 void RadioJoin::hold(const float* left, const float* right, std::size_t frames, double now) {
-    if (heldLeft_.empty()) {
+    if (held_.empty()) {
         // From the connection's first audio bytes: a decoder that collects a few frames
         // before its first output makes no burst.
         const double since = std::min(now, audioSince_.value_or(now));
@@ -79,9 +79,8 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         playback_.wake(since + BurstArrival::least);
     }
-    heldLeft_.insert(heldLeft_.end(), left, left + frames);
-    heldRight_.insert(heldRight_.end(), right, right + frames);
-    const auto held = static_cast<int64_t>(heldLeft_.size());
+    held_.append(left, right, frames);
+    const auto held = static_cast<int64_t>(held_.size());
     arrival_.take(held, now);
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
@@ -103,7 +102,7 @@ void RadioJoin::considerJoin(double now, bool woken) {
         // grow for a while. A place without equal in all that was kept, not only within the
         // reach, joins once the burst reaches back to it: audio that loops further back than
         // the burst reaches is not placed by its audio.
-        if (woken || now - arrival_.since() < settle || heldLeft_.size() < BurstMatch::probeFrames ||
+        if (woken || now - arrival_.since() < settle || held_.size() < BurstMatch::probeFrames ||
             now < nextEarlyMatch_ || reach() <= earlyReach_)
             return;
         nextEarlyMatch_ = now + BurstArrival::least;
@@ -152,7 +151,7 @@ void RadioJoin::woken(double now) {
 }
 
 void RadioJoin::connectionEnded(double now) {
-    if (hold_ == Hold::probing && !heldLeft_.empty()) {
+    if (hold_ == Hold::probing && !held_.empty()) {
         const JoinStep step(longestStep_);
         decide(now, Wait::now);
     }
@@ -164,8 +163,7 @@ void RadioJoin::abandon() {
     ++generation_;
     hold_ = Hold::direct;
     playback_.wake(std::nullopt);
-    heldLeft_.clear();
-    heldRight_.clear();
+    held_.release();
     skipRemaining_ = 0;
 }
 
@@ -202,8 +200,13 @@ void RadioJoin::received(const float* left, const float* right, std::size_t fram
     // What was received, for matching a reconnection's burst against it.
     auto& history = ownHistory();
     const auto size = static_cast<int64_t>(history.size());
-    for (std::size_t i = 0; i < frames; ++i)
-        history[static_cast<std::size_t>((end_ + static_cast<int64_t>(i)) % size)] = 0.5f * (left[i] + right[i]);
+    for (std::size_t i = 0; i < frames;) {
+        const auto at = static_cast<std::size_t>((end_ + static_cast<int64_t>(i)) % size);
+        const std::size_t run = std::min(frames - i, history.size() - at);
+        std::transform(left + i, left + i + run, right + i, history.begin() + static_cast<std::ptrdiff_t>(at),
+                       [](float l, float r) { return 0.5f * (l + r); });
+        i += run;
+    }
     playback_.play(left, right, frames);
     end_ += static_cast<int64_t>(frames);
     followLiveLine(now);
@@ -339,10 +342,13 @@ int64_t RadioJoin::gapOrigin(int64_t predicted) const {
 }
 
 bool RadioJoin::silentProbe() const {
-    const std::size_t from = std::min(heldLeft_.size(), static_cast<std::size_t>(JoinMatch::garbled(codecFrame_)));
-    const std::size_t count = std::min(heldLeft_.size() - from, BurstMatch::minimumWindow);
-    return BurstMatch::silent({heldLeft_.data() + from, count}) &&
-           BurstMatch::silent({heldRight_.data() + from, count});
+    const std::size_t from = std::min(held_.size(), static_cast<std::size_t>(JoinMatch::garbled(codecFrame_)));
+    bool silent = true;
+    held_.forEachRun(from, from + std::min(held_.size() - from, BurstMatch::minimumWindow),
+                     [&](const float* left, const float* right, std::size_t frames) {
+                         silent = silent && BurstMatch::silent({left, frames}) && BurstMatch::silent({right, frames});
+                     });
+    return silent;
 }
 
 int64_t RadioJoin::reach() const {
@@ -361,11 +367,11 @@ int64_t RadioJoin::timedReach() const {
 
 std::size_t RadioJoin::heldCompared(int64_t reach, std::optional<int64_t> predicted) const {
     // Without a timing, only the probe is compared.
-    if (!predicted) return std::min(heldLeft_.size(), JoinMatch::probeHeld(codecFrame_));
+    if (!predicted) return std::min(held_.size(), JoinMatch::probeHeld(codecFrame_));
     const auto kept = static_cast<int64_t>(history_->size());
     const int64_t earliest =
         std::max(JoinMatch::earliestCompared(end_, reach, predicted, codecFrame_), std::max<int64_t>(0, end_ - kept));
-    return JoinMatch::heldCompared(heldLeft_.size(), earliest, seam_, codecFrame_);
+    return JoinMatch::heldCompared(held_.size(), earliest, seam_, codecFrame_);
 }
 
 std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optional<int64_t> predicted) const {
@@ -373,9 +379,8 @@ std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optiona
     // What was received is shared, not copied: nothing is received while the frames are held.
     inputs->ring = history_;
     inputs->end = end_;
-    const std::size_t held = heldCompared(reach, predicted);
-    inputs->left.assign(heldLeft_.begin(), heldLeft_.begin() + static_cast<std::ptrdiff_t>(held));
-    inputs->right.assign(heldRight_.begin(), heldRight_.begin() + static_cast<std::ptrdiff_t>(held));
+    // The held frames are shared too: more come while the comparisons run, but none move.
+    inputs->held = held_.view(heldCompared(reach, predicted));
     inputs->reach = reach;
     inputs->predicted = predicted;
     inputs->seam = seam_;
@@ -390,18 +395,17 @@ void RadioJoin::compare(std::shared_ptr<JoinMatch::Inputs> inputs, Done done) {
                  if (generation != generation_ || !comparing_) return;
                  comparing_ = false;
                  const JoinStep step(longestStep_);
-                 if (hold_ == Hold::probing && !heldLeft_.empty()) done(matches, at);
+                 if (hold_ == Hold::probing && !held_.empty()) done(matches, at);
              });
 }
 
 void RadioJoin::joinAt(std::optional<int64_t> origin, double now, Unmatched unmatched, std::optional<int64_t> resume) {
     const int64_t last = end_;  // the last connection's frames end here
-    std::vector<float> heldLeft = std::move(heldLeft_), heldRight = std::move(heldRight_);
-    heldLeft_.clear();
-    heldRight_.clear();
+    HeldFrames frames;
+    std::swap(frames, held_);
     playback_.wake(std::nullopt);
     ++generation_;
-    const std::size_t held = heldLeft.size();
+    const std::size_t held = frames.size();
     hold_ = Hold::direct;
     placedByAudio_ = false;
     std::size_t from = 0;
@@ -441,10 +445,12 @@ void RadioJoin::joinAt(std::optional<int64_t> origin, double now, Unmatched unma
     seam_ = end_;
     lateness_.clear();
     playback_.joined(joinOrigin);
-    if (held > from) received(heldLeft.data() + from, heldRight.data() + from, held - from, now);
+    frames.forEachRun(from, held, [&](const float* left, const float* right, std::size_t count) {
+        received(left, right, count, now);
+    });
     // A long burst held tens of megabytes: giving them back to the system takes a while, on
     // a thread of its own rather than on the loop.
-    std::thread([left = std::move(heldLeft), right = std::move(heldRight)] {}).detach();
+    std::thread([blocks = frames.release()] {}).detach();
 }
 
 int64_t RadioJoin::fillGap(int64_t origin) {

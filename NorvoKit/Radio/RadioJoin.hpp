@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "Radio/HeldFrames.hpp"
 #include "Radio/JoinEstimators.hpp"
 #include "Radio/JoinMatch.hpp"
 
@@ -171,7 +172,7 @@ private:
     double codecFrame_ = 0;  // the most frames one decoded codec frame gave
 
     Hold hold_ = Hold::direct;
-    std::vector<float> heldLeft_, heldRight_;
+    HeldFrames held_;
     BurstArrival arrival_;
     MomentLine heldMoments_;
     double heldLine_ = 0;  // the held frames' line, from the first of them

@@ -17,7 +17,8 @@ struct RadioJoinTesting {
     }
     static void hold(RadioJoin& join) { join.hold_ = RadioJoin::Hold::probing; }
     static void joinHeld(RadioJoin& join, const std::vector<float>& held, int64_t origin, int64_t resume, double now) {
-        join.heldLeft_ = join.heldRight_ = held;
+        join.held_.release();
+        join.held_.append(held.data(), held.data(), held.size());
         join.joinAt(origin, now, RadioJoin::Unmatched::trimBacklog, resume);
     }
 };

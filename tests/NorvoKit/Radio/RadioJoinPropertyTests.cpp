@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -254,7 +255,9 @@ public:
     int64_t playedThisConnection = 0;
     std::vector<double> firstPlay;
     double now = 0;
-    int64_t ringEnd = 0;  // the position after the last audio frame put in
+    int64_t ringEnd = 0;              // the position after the last audio frame put in
+    int64_t given = 0;                // the join's positions given, gap silence included
+    std::optional<int64_t> joinedAt;  // the join's position of the connection's first frame
     std::optional<int64_t> heardEnd;
     int64_t silenceHeard = 0;
     std::vector<Seam> seams;
@@ -262,11 +265,13 @@ public:
     void play(const float*, const float*, std::size_t frames) override {
         auto n = int64_t(frames);
         if (!connectionPlayed) {
-            // The join skips only a first part of a connection's frames.
+            // The join skips only a first part of a connection's frames: as many as the
+            // positions it gave the playback since the first of them.
             connectionPlayed = true;
             firstPlay[std::size_t(connection)] = now;
-            ringEnd = connectionFirst + decoded - n;
+            ringEnd = joinedAt ? connectionFirst + given - *joinedAt : connectionFirst + decoded - n;
         }
+        given += n;
         ring.push_back({ringEnd, n, connection});
         ringEnd += n;
         playedThisConnection += n;
@@ -279,6 +284,7 @@ public:
         if (wanted <= 0) return 0;
         ring.push_back({-1, wanted, connection});
         count += wanted;
+        given += wanted;
         if (ahead) gapAhead += wanted;
         return wanted;
     }
@@ -286,7 +292,7 @@ public:
         if (count > prebuffer) take(count - prebuffer, false);
     }
     int64_t buffered() override { return count; }
-    void joined(int64_t) override {}
+    void joined(int64_t origin) override { joinedAt = origin; }
     void wake(std::optional<double> at) override { wakeAt = at; }
 
     void render(int64_t frames) {
@@ -343,7 +349,7 @@ std::vector<std::string> simulate(const Shape& s) {
     RadioJoin join(listener, [&](std::shared_ptr<const JoinMatch::Inputs> inputs, RadioJoin::Done done) {
         // Comparing again what was compared gives what it gave: a slow burst must not cost that.
         if (!compared
-                 .insert({inputs->ring->size(), inputs->left.size(), inputs->end, inputs->reach,
+                 .insert({inputs->ring->size(), inputs->held.size(), inputs->end, inputs->reach,
                           inputs->predicted.value_or(-1)})
                  .second)
             faults.push_back("connection " + std::to_string(listener.connection) + ": compared the same twice");
@@ -398,6 +404,7 @@ std::vector<std::string> simulate(const Shape& s) {
         listener.connection = c;
         listener.decoded = 0;
         listener.connectionPlayed = false;
+        listener.joinedAt.reset();
         listener.playedThisConnection = 0;
         if (frames.empty()) {
             runUntil(end);
