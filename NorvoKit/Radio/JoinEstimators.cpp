@@ -1,6 +1,7 @@
 #include "Radio/JoinEstimators.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace norvo {
@@ -88,6 +89,10 @@ void BurstArrival::take(int64_t held, double now) {
         longestPause_ = std::max(longestPause_, pauseBefore_);
         riseMark_ = double(frames_);
         lastRise_ = now;
+    } else if (now == lastRise_) {
+        // The rest of the moment that rose: the mark is where the burst came to, so that
+        // frames the network later brings a little sooner do not count as more of it.
+        riseMark_ = double(frames_);
     }
 }
 
@@ -114,6 +119,85 @@ void NetworkLateness::take(double now, double line) {
     if (!recent_.empty() && recent_.back().first == now) recent_.back().second = line;
     else recent_.emplace_back(now, line);
     while (recent_.size() > kept || recent_.front().first < now - keptSeconds) recent_.pop_front();
+}
+
+void LineDrift::Sums::add(double time, double line) {
+    n += 1;
+    t += time;
+    y += line;
+    tt += time * time;
+    ty += time * line;
+    yy += line * line;
+}
+
+LineDrift::Sums LineDrift::Sums::centred() const {
+    if (n == 0) return {};
+    return {.n = n, .tt = tt - t * t / n, .ty = ty - t * y / n, .yy = yy - y * y / n};
+}
+
+void LineDrift::Sums::pool(const Sums& centred) {
+    n += centred.n;
+    tt += centred.tt;
+    ty += centred.ty;
+    yy += centred.yy;
+}
+
+void LineDrift::take(double now, double line, double early) {
+    early_ = early;
+    // Frames that came together count once, as the last of them.
+    if (moment_ && moment_->first != now) feed(moment_->first, moment_->second);
+    moment_ = {now, line};
+}
+
+void LineDrift::feed(double now, double line) {
+    if (count_ > 0 && now >= windowFrom_ + windowSeconds) closeWindow();
+    if (count_ == 0) windowFrom_ = now;
+    std::size_t at = 0;
+    while (at < count_ && highest_[at].second >= line) ++at;
+    if (at == tops) return;
+    for (std::size_t i = std::min(count_, tops - 1); i > at; --i) highest_[i] = highest_[i - 1];
+    highest_[at] = {now, line};
+    count_ = std::min(count_ + 1, tops);
+}
+
+void LineDrift::closeWindow() {
+    std::optional<std::pair<double, double>> top;
+    for (std::size_t k = 0; k + 2 < count_ && !top; ++k)
+        if (highest_[k].second - highest_[k + 2].second <= early_) top = highest_[k];
+    count_ = 0;
+    if (!top) return;
+    if (!origin_) origin_ = top;
+    run_.add(top->first - origin_->first, top->second - origin_->second);
+}
+
+void LineDrift::restart() {
+    moment_.reset();
+    count_ = 0;
+    if (const Sums run = run_.centred(); run.n >= 2) {
+        before_.pool(run);
+        runs_ += 1;
+    }
+    origin_.reset();
+    run_ = {};
+}
+
+double LineDrift::perSecond() const {
+    Sums all = before_;
+    double runs = runs_;
+    if (const Sums run = run_.centred(); run.n >= 2) {
+        all.pool(run);
+        runs += 1;
+    }
+    // Each connection has a line of its own; they share the slope.
+    const double freedom = all.n - runs - 1;
+    if (freedom < 1 || all.tt <= 0) return 0;
+    const double slope = all.ty / all.tt;
+    const double error = std::sqrt(std::max(0.0, all.yy - slope * all.ty) / freedom / all.tt);
+    // Only as far as it stands out of its error: scatter alone may reach twice that, and
+    // further with few seconds to tell it (Student's t, by the Cornish-Fisher expansion).
+    const double z = 2, t = z + (z * z * z + z) / (4 * freedom) +
+                            (5 * std::pow(z, 5) + 16 * z * z * z + 3 * z) / (96 * freedom * freedom);
+    return std::copysign(std::max(0.0, std::abs(slope) - t * error), slope);
 }
 
 NetworkLateness::Late NetworkLateness::of(double window, double liveLine) const {

@@ -85,6 +85,45 @@ private:
     double connectionAt_ = 0;  // loop clock when it last grew by more than the tolerance
 };
 
+// How fast the live line moves against the loop clock, in frames per second: a station
+// whose clock runs slower than ours puts its audio on the air a little later every second.
+// A network only delays frames, so each second's highest moment lies near the line (the
+// highest that two more confirm within `early`: a source now and then hands on a frame
+// early); a line is fitted through them, connection by connection (a join places each
+// one's positions afresh), and its slope is taken in as far as it stands out of their
+// scatter.
+class LineDrift {
+public:
+    static constexpr double windowSeconds = 1;
+
+    void take(double now, double line, double early);
+    // A connection begins, its positions placed afresh. The second the last one ended in is
+    // left out: it was cut short, often on a stall.
+    void restart();
+    double perSecond() const;
+
+private:
+    // Sums about a connection's first second, or pooled over connections about each one's mean.
+    struct Sums {
+        double n = 0, t = 0, y = 0, tt = 0, ty = 0, yy = 0;
+        void add(double time, double line);
+        Sums centred() const;
+        void pool(const Sums& centred);
+    };
+    void feed(double now, double line);
+    void closeWindow();
+
+    std::optional<std::pair<double, double>> moment_;  // (loop clock, line) being received
+    static constexpr std::size_t tops = 6;
+    std::array<std::pair<double, double>, tops> highest_{};  // of the second, highest first
+    std::size_t count_ = 0;
+    double windowFrom_ = 0;
+    double early_ = 0;
+    std::optional<std::pair<double, double>> origin_;  // the connection's first second
+    Sums run_, before_;
+    double runs_ = 0;  // connections before this one
+};
+
 // How late a window of frames typically comes below the live line on this network: a held
 // window's line lies as far below.
 class NetworkLateness {

@@ -45,6 +45,7 @@ void RadioJoin::connectionBegan(bool played) {
     // A connection whose burst came whole, and the audio after it for a while, measured it.
     bursts_.connectionEnded(lastAudioAt_, burstLastSeconds);
     decodedThisConnection_ = 0;
+    drift_.restart();
     hold_ = played ? Hold::probing : Hold::direct;
     outageFrom_ = lastAudioAt_;
     audioSince_.reset();
@@ -218,12 +219,19 @@ void RadioJoin::followLiveLine(double now) {
     liveMoments_.take(double(end_) - now * frameRate, now, sinking);
     liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
+    liveLineAt_ = now;
     lateness_.take(now, double(end_) - now * frameRate);
+    drift_.take(now, double(end_) - now * frameRate, codecFrame_ * earlyHeldShare);
 }
 
 void RadioJoin::decide(double now, Wait wait) {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
+    // The held frames date the burst from when they came at the live pace: the burst before
+    // that came faster and stands below their line.
+    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.settling().first, liveLine_) : NetworkLateness::Late{};
+    // The live line measured before the outage moved on with the station's clock since.
+    if (liveLineKnown_) liveLine_ += drift_.perSecond() * (now - liveLineAt_), liveLineAt_ = now;
     // Where the audio placed the last join, the live line measured since is the station's:
     // the kept line goes where it has gone, as fast as the live line itself may sink. It
     // follows a station whose clock is not ours, and no line that the timing placed, so
@@ -233,7 +241,6 @@ void RadioJoin::decide(double now, Wait wait) {
         keptLine_ = std::clamp(liveLine_, *keptLine_ - allowance, *keptLine_ + allowance);
         keptAt_ = now;
     }
-    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.since(), liveLine_) : NetworkLateness::Late{};
     const std::optional<int64_t> predicted = predictedOrigin();
     // The burst begins after the last frame received, and what the server sent ahead of
     // the live stream does not reach back over the outage: nothing in it was heard, however

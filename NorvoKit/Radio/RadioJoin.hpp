@@ -24,13 +24,16 @@ namespace norvo {
 // connection carried. It measures:
 // - the live line: a received position less the loop clock in frames, at the moments that
 //   came soonest (three others confirm it; it sinks a little, for a station whose clock is
-//   slower than ours);
+//   slower than ours); and how fast it moves against our clock (LineDrift), measured over
+//   the connections, so that a line measured before an outage is moved to where the
+//   station's clock has taken it since;
 // - the burst: how far ahead of real time the connection's frames came, and when it came
 //   whole (BurstArrival); the station's bursts over its connections (StationBursts), which
 //   bound how far back a burst may reach and how much history is kept;
-// - the network's lateness: how far below the live line a window as long as the hold lies;
-//   a gap as late as such windows typically are, audio over what was received as late as
-//   most, so that the timing errs toward losing a little, not hearing it twice.
+// - the network's lateness: how far below the live line a window as long as the held
+//   frames have come at the live pace lies; a gap as late as such windows typically are,
+//   audio over what was received as late as most, so that the timing errs toward losing a
+//   little, not hearing it twice.
 // The audio places the join wherever it can: the held frames are matched against what was
 // received (JoinMatch). The timing (the live line less the held frames' own line) chooses
 // among look-alikes and places what the audio cannot (a gap, silence, too little overlap).
@@ -190,6 +193,8 @@ private:
     double liveLine_ = 0;
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
+    double liveLineAt_ = 0;  // loop clock when the live line was measured
+    LineDrift drift_;
     NetworkLateness lateness_;            // of the connection's moments since it was joined
     NetworkLateness::Late heldLateness_;  // frames, measured when the join is decided
     // The live line a join chosen by the timing alone kept to; the joins after it keep to it.
