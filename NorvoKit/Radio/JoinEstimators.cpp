@@ -171,8 +171,9 @@ void LineDrift::closeWindow() {
 }
 
 void LineDrift::restart() {
+    if (moment_) feed(moment_->first, moment_->second);
+    closeWindow();
     moment_.reset();
-    count_ = 0;
     if (const Sums run = run_.centred(); run.n >= 2) {
         before_.pool(run);
         runs_ += 1;

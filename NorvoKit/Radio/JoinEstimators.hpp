@@ -97,8 +97,7 @@ public:
     static constexpr double windowSeconds = 1;
 
     void take(double now, double line, double early);
-    // A connection begins, its positions placed afresh. The second the last one ended in is
-    // left out: it was cut short, often on a stall.
+    // A connection begins, its positions placed afresh.
     void restart();
     double perSecond() const;
 
