@@ -2,16 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace norvo {
 
 namespace {
 
-template <std::size_t N>
-void keepHighest(std::array<double, N>& tops, std::size_t& count, double value) {
+// Keeps the N highest values (by `line`) in order, highest first.
+template <class T, std::size_t N, class Line = std::identity>
+void keepHighest(std::array<T, N>& tops, std::size_t& count, const T& value, Line line = {}) {
     std::size_t at = 0;
-    while (at < count && tops[at] >= value) ++at;
+    while (at < count && line(tops[at]) >= line(value)) ++at;
     if (at == N) return;
     for (std::size_t i = std::min(count, N - 1); i > at; --i) tops[i] = tops[i - 1];
     tops[at] = value;
@@ -152,12 +154,7 @@ void LineDrift::take(double now, double line, double early) {
 void LineDrift::feed(double now, double line) {
     if (count_ > 0 && now >= windowFrom_ + windowSeconds) closeWindow();
     if (count_ == 0) windowFrom_ = now;
-    std::size_t at = 0;
-    while (at < count_ && highest_[at].second >= line) ++at;
-    if (at == tops) return;
-    for (std::size_t i = std::min(count_, tops - 1); i > at; --i) highest_[i] = highest_[i - 1];
-    highest_[at] = {now, line};
-    count_ = std::min(count_ + 1, tops);
+    keepHighest(highest_, count_, {now, line}, [](const std::pair<double, double>& moment) { return moment.second; });
 }
 
 void LineDrift::closeWindow() {
