@@ -77,6 +77,7 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
         earlyReach_ = 0;
         earlyCompared_ = 0;
         earlyOrigin_.reset();
+        holdUntil_.reset();
         // A burst that has ended, or none at all, leaves nothing else to wake the join.
         playback_.wake(since + BurstArrival::least);
     }
@@ -95,6 +96,8 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
 }
 
 void RadioJoin::considerJoin(double now, bool woken) {
+    // Held while a gap's silence covered the dropout: however the burst goes on.
+    if (holdUntil_ && now >= *holdUntil_) return decide(now);
     const auto [from, settle] = arrival_.settling();
     if (now - from < settle) {
         // The burst is still arriving, so the timing cannot date it yet; what has come is
@@ -119,10 +122,24 @@ void RadioJoin::considerJoin(double now, bool woken) {
         });
         return;
     }
-    // Waiting longer would only hold up the audio, and must not let what is buffered run out.
-    const bool runningLow = playback_.buffered() < int64_t(lowBufferSeconds * frameRate);
-    const double dated = woken ? burstLastSeconds : burstDatingSeconds;
-    if (runningLow || now >= dueAt() || now - from >= settle + dated - BurstArrival::least) decide(now);
+    // Waiting longer would only hold up the audio, and must not let what is buffered run
+    // out, unless the gap's silence covers the dropout.
+    const double dated = from + settle + (woken ? burstLastSeconds : burstDatingSeconds) - BurstArrival::least;
+    bool runningLow = playback_.buffered() < int64_t(lowBufferSeconds * frameRate);
+    if (runningLow && gapCoversHold(now, std::min(dated, dueAt()))) {
+        runningLow = false;
+        holdUntil_ = std::min(dated, dueAt());
+        playback_.wake(*holdUntil_);
+    }
+    if (runningLow || now >= dueAt() || now >= dated) decide(now);
+}
+
+bool RadioJoin::gapCoversHold(double now, double until) {
+    dateHeld(now);
+    const std::optional<int64_t> predicted = predictedOrigin();
+    if (!predicted) return false;
+    const double dropout = std::max(0.0, (until - now) * frameRate - double(playback_.buffered()));
+    return double(gapOrigin(*predicted) - end_) - dropout - double(playback_.silentSince()) >= arrival_.tolerance();
 }
 
 double RadioJoin::dueAt() const {
@@ -147,7 +164,8 @@ void RadioJoin::woken(double now) {
     // While the comparisons are under way, or past the last wake, it looks again a settle later.
     const auto [from, settle] = arrival_.settling();
     const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - BurstArrival::least;
-    const double later = next > now ? next : now + BurstArrival::least, due = dueAt();
+    const double later = next > now ? next : now + BurstArrival::least,
+                 due = std::min(dueAt(), holdUntil_.value_or(dueAt()));
     playback_.wake(due > now ? std::min(later, due) : later);
 }
 
@@ -227,11 +245,7 @@ void RadioJoin::followLiveLine(double now) {
 void RadioJoin::decide(double now, Wait wait) {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
-    // The held frames date the burst from when they came at the live pace: the burst before
-    // that came faster and stands below their line.
-    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.settling().first, liveLine_) : NetworkLateness::Late{};
-    // The live line measured before the outage moved on with the station's clock since.
-    if (liveLineKnown_) liveLine_ += drift_.perSecond() * (now - liveLineAt_), liveLineAt_ = now;
+    dateHeld(now);
     // Where the audio placed the last join, the live line measured since is the station's:
     // the kept line goes where it has gone, as fast as the live line itself may sink. It
     // follows a station whose clock is not ours, and no line that the timing placed, so
@@ -256,6 +270,14 @@ void RadioJoin::decide(double now, Wait wait) {
         comparingTook_ = std::max(comparingTook_, at - now);
         decideMatched(predicted, now, matches, at);
     });
+}
+
+void RadioJoin::dateHeld(double now) {
+    // The held frames date the burst from when they came at the live pace: the burst before
+    // that came faster and stands below their line.
+    heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.settling().first, liveLine_) : NetworkLateness::Late{};
+    // The live line measured before the outage moved on with the station's clock since.
+    if (liveLineKnown_) liveLine_ += drift_.perSecond() * (now - liveLineAt_), liveLineAt_ = now;
 }
 
 void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches,

@@ -38,7 +38,8 @@ namespace norvo {
 // received (JoinMatch). The timing (the live line less the held frames' own line) chooses
 // among look-alikes and places what the audio cannot (a gap, silence, too little overlap).
 // The frames are held until the burst has come whole and been dated, the listener's
-// buffer runs low, or the listener would wait past a second from the first byte; while
+// buffer runs low (unless the timing puts a gap whose silence covers the dropout that
+// holding brings), or the listener would wait past a second from the first byte; while
 // the burst arrives, a place the audio alone finds without equal joins at once, once the
 // burst reaches back to it over the outage.
 //
@@ -59,6 +60,8 @@ public:
         // Drops what is buffered beyond the prebuffer.
         virtual void trimBacklog() = 0;
         virtual int64_t buffered() = 0;
+        // Silence the listener heard since its audio last ran out.
+        virtual int64_t silentSince() = 0;
         // The connection's audio resumes here: its first frame lies at `origin`.
         virtual void joined(int64_t origin) = 0;
         // Calls woken() at `at` on the loop clock, unless frames come first; none: never.
@@ -130,6 +133,11 @@ private:
     void considerJoin(double now, bool woken);
     // When the join is decided at the latest.
     double dueAt() const;
+    // Whether the timing puts a gap after the last frame received that stays longer than the
+    // dropout holding the frames until `until` brings: its silence stands for the dropout.
+    bool gapCoversHold(double now, double until);
+    // Dates the held frames against the live line, as of `now`.
+    void dateHeld(double now);
     // Joins where the audio placed the burst while it arrived, once the burst reaches back
     // there over the outage.
     void joinEarly(double now);
@@ -185,7 +193,8 @@ private:
     int64_t earlyReach_ = 0;
     std::size_t earlyCompared_ = 0;
     std::optional<int64_t> earlyOrigin_;
-    uint64_t generation_ = 0;  // of the hold; a comparison for an older one is dropped
+    std::optional<double> holdUntil_;  // the gap's silence covers the dropout until then
+    uint64_t generation_ = 0;          // of the hold; a comparison for an older one is dropped
     bool comparing_ = false;
     double comparingTook_ = 0;  // seconds, the longest
     int64_t skipRemaining_ = 0;

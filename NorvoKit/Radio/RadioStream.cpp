@@ -468,6 +468,11 @@ void RadioStream::wake(std::optional<double> at) {
 
 int64_t RadioStream::buffered() { return bufferedFrames_.load(std::memory_order_relaxed); }
 
+int64_t RadioStream::silentSince() {
+    std::lock_guard lock(lock_);
+    return silenceSinceHeard_;
+}
+
 void RadioStream::joined(int64_t origin) {
     // The connection's audio begins after the silence for a gap: so does its first title.
     connectionStartFrame_ = std::max(connectionStartFrame_, pushedFrames_);

@@ -142,6 +142,7 @@ private:
     int64_t playGap(int64_t frames) override;
     void trimBacklog() override;
     int64_t buffered() override;
+    int64_t silentSince() override;
     void joined(int64_t origin) override;
     void wake(std::optional<double> at) override;
     // Runs a join's comparisons off the loop; hands their result back on it.

@@ -247,6 +247,7 @@ public:
     int64_t count = 0, silenceSinceHeard = 0, gapAhead = 0;
     bool playing = false;
     int dropouts = 0;
+    double ranOut = 0;  // when the render last came up short
     std::optional<double> wakeAt;
     // Set by the simulation: the connection whose frames come, and its decoded positions.
     int connection = 0;
@@ -292,6 +293,7 @@ public:
         if (count > prebuffer) take(count - prebuffer, false);
     }
     int64_t buffered() override { return count; }
+    int64_t silentSince() override { return silenceSinceHeard; }
     void joined(int64_t origin) override { joinedAt = origin; }
     void wake(std::optional<double> at) override { wakeAt = at; }
 
@@ -310,7 +312,7 @@ public:
         take(delivered);
         silenceSinceHeard = frames - delivered;
         silenceHeard += frames - delivered;
-        if (delivered < frames) playing = false, ++dropouts;
+        if (delivered < frames) playing = false, ++dropouts, ranOut = now;
     }
 
 private:
@@ -365,7 +367,7 @@ std::vector<std::string> simulate(const Shape& s) {
     std::vector<Carried> carried;
     const auto n = std::size_t(connections);
     std::vector<double> due(n, 1e9), firstByte(n, 0.0);
-    std::vector<bool> forced(n, false);
+    std::vector<double> forced(n, 0.0);  // frames the backlog ran out before the join could resume
     double t = 0, nextRender = 0;
     bool played = false;  // a connection played past the prebuffer
     double begins = 0;    // the next connection's request
@@ -427,8 +429,8 @@ std::vector<std::string> simulate(const Shape& s) {
                 double whole = 0;
                 for (const auto& f : frames)
                     if (station.handedOn(f.k) <= asked) whole = f.arrives + std::max(BurstArrival::least, 1.5 * rtt);
-                forced[std::size_t(c)] =
-                    !listener.playing || std::max(comes, whole) > t + double(listener.count) / rate - 0.25;
+                const double ranOut = listener.playing ? t + double(listener.count) / rate : listener.ranOut;
+                forced[std::size_t(c)] = std::max(0.0, std::max(comes, whole) + 0.25 - ranOut) * rate;
             }
             runUntil(firstByte[std::size_t(c)]);
             join.audioBegan(firstByte[std::size_t(c)]);
@@ -483,10 +485,11 @@ std::vector<std::string> simulate(const Shape& s) {
         if (jump < -88 && audible(seam.next, seam.last)) faults.push_back(where.str() + ": heard twice");
         if (jump > 0 && carriedWithin(seam.last, seam.next) > 882 && audible(seam.last, seam.next))
             faults.push_back(where.str() + ": lost");
-        // Silence stands for what no connection carried, unless the backlog ran out.
+        // Silence stands for what no connection carried, and for as long as the backlog ran
+        // out before the join could resume.
         const int64_t uncarried = std::max<int64_t>(0, jump) - carriedWithin(seam.last, seam.next);
         const int64_t moved = seam.silence - uncarried;
-        if (moved < -882 || (moved > 882 && !forced[std::size_t(seam.connection)]))
+        if (moved < -882 || double(moved) > 882 + forced[std::size_t(seam.connection)])
             faults.push_back(where.str() + ": the distance behind live moved " + std::to_string(moved));
     }
     for (int c = 1; c < connections; ++c) {
@@ -560,13 +563,17 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RadioJoinPropertyTest, testing::Values(1, 2, 3))
 // dated in time for "streaming" within a second; stations whose clocks run slow or fast,
 // their line moved on over the outage; a burst dated by the frames that came at the live
 // pace, not by the burst before them; frames that came a little sooner long after the
-// burst, taken for more of it while the backlog ran out.
+// burst, taken for more of it while the backlog ran out; gaps dated on a clump or two as
+// the backlog ran dry, the first clump after the burst a codec frame early; a burst held
+// while a gap's silence covered the dropout, then rising again, and a gap too short for
+// the dropout that holding longer would bring.
 TEST(RadioJoinKeptShapesTest, ShapesOnceWrongStayRight) {
     for (const uint64_t seed :
-         {9229138129955997132ull, 10643496664103959402ull, 9139477883120996581ull, 12709775247291548529ull,
-          8313565006296956134ull, 41838007912351209ull, 8432324985941905928ull, 10834977632376721415ull,
-          10073245053800060685ull, 1030448836858025871ull, 13614958144179653142ull, 16838515605304974722ull,
-          14816545526518868721ull, 584084960628322989ull, 12910009182103460539ull}) {
+         {9229138129955997132ull,  10643496664103959402ull, 9139477883120996581ull,  12709775247291548529ull,
+          8313565006296956134ull,  41838007912351209ull,    8432324985941905928ull,  10834977632376721415ull,
+          10073245053800060685ull, 1030448836858025871ull,  13614958144179653142ull, 16838515605304974722ull,
+          14816545526518868721ull, 584084960628322989ull,   12910009182103460539ull, 1614514040245546984ull,
+          7587930428716256151ull,  2568012764307896585ull,  7867750587027176390ull,  17226846067340715277ull}) {
         const Shape shape = drawShape(seed);
         std::string text;
         for (const auto& fault : simulate(shape)) text += "\n  " + fault;
