@@ -48,6 +48,9 @@ public:
     // `held` frames have come by `now`.
     void take(int64_t held, double now);
     int64_t frames() const { return frames_; }
+    int64_t before() const { return before_; }
+    // It came as far ahead as the station's bursts before.
+    bool cameWhole() const { return wholeAt_.has_value(); }
     double since() const { return since_; }
     double tolerance() const { return tolerance_; }
     // When the burst's settle is counted from, and how long it is.
