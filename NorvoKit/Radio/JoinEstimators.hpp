@@ -48,7 +48,6 @@ public:
     // `held` frames have come by `now`.
     void take(int64_t held, double now);
     int64_t frames() const { return frames_; }
-    int64_t before() const { return before_; }
     // It came as far ahead as the station's bursts before.
     bool cameWhole() const { return wholeAt_.has_value(); }
     double since() const { return since_; }

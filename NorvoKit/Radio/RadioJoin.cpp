@@ -101,10 +101,10 @@ void RadioJoin::considerJoin(double now, bool woken) {
     const auto [from, settle] = arrival_.settling();
     if (now - from < settle) {
         // A burst that came as far ahead as the station's bursts before has come whole:
-        // waiting out its settle would only hold the join past when it is due. Short of
-        // them, its last frames may still be on the way: two codec frames' time is given them.
-        if (arrival_.cameWhole() && now >= dueAt() &&
-            (arrival_.frames() >= arrival_.before() || now - from >= arrival_.tolerance() / frameRate))
+        // waiting out its settle would only hold the join past when it is due. Its last
+        // frames may still be on the way (a variable bitrate fits more or fewer in the
+        // server's bytes): two codec frames' time is given them.
+        if (arrival_.cameWhole() && now >= dueAt() && now - from >= arrival_.tolerance() / frameRate)
             return decide(now);
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
