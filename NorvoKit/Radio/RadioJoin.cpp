@@ -106,6 +106,12 @@ void RadioJoin::considerJoin(double now, bool woken) {
         // server's bytes): two codec frames' time is given them.
         if (arrival_.cameWhole() && now >= dueAt() && now - from >= arrival_.tolerance() / frameRate)
             return decide(now);
+        // One still arriving when the join is due is dated as if it had come as far as
+        // those bursts.
+        if (!arrival_.cameWhole() && now >= dueAt()) {
+            heldLine_ += double(std::max<int64_t>(0, bursts_.before() - arrival_.frames()));
+            return decide(now);
+        }
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
         // What was received stays as it is while the burst arrives; the held frames compared

@@ -29,7 +29,8 @@ namespace norvo {
 //   station's clock has taken it since;
 // - the burst: how far ahead of real time the connection's frames came, and when it came
 //   whole (BurstArrival); the station's bursts over its connections (StationBursts), which
-//   bound how far back a burst may reach and how much history is kept;
+//   bound how far back a burst may reach and how much history is kept, and date a burst
+//   still arriving when the join is due as if it had come as far as they did;
 // - the network's lateness: how far below the live line a window as long as the held
 //   frames have come at the live pace lies; a gap as late as such windows typically are,
 //   audio over what was received as late as most, so that the timing errs toward losing a
