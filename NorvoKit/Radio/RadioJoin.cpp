@@ -100,17 +100,18 @@ void RadioJoin::considerJoin(double now, bool woken) {
     if (holdUntil_ && now >= *holdUntil_) return decide(now);
     const auto [from, settle] = arrival_.settling();
     if (now - from < settle) {
-        // A burst that came as far ahead as the station's bursts before has come whole:
-        // waiting out its settle would only hold the join past when it is due. Its last
-        // frames may still be on the way (a variable bitrate fits more or fewer in the
-        // server's bytes): two codec frames' time is given them.
-        if (arrival_.cameWhole() && now >= dueAt() && now - from >= arrival_.tolerance() / frameRate)
-            return decide(now);
-        // One still arriving when the join is due is dated as if it had come as far as
-        // those bursts.
-        if (!arrival_.cameWhole() && now >= dueAt()) {
-            heldLine_ += double(std::max<int64_t>(0, bursts_.before() - arrival_.frames()));
-            return decide(now);
+        if (now >= dueAt()) {
+            // One still arriving when the join is due is dated as if it had come as far as
+            // the station's bursts before.
+            if (!arrival_.cameWhole()) {
+                heldLine_ += double(std::max<int64_t>(0, bursts_.before() - arrival_.frames()));
+                return decide(now);
+            }
+            // One that came that far has come whole: waiting out its settle would only hold
+            // the join past when it is due. Its last frames may still be on the way (a
+            // variable bitrate fits more or fewer in the server's bytes): two codec frames'
+            // time is given them.
+            if (now - from >= arrival_.tolerance() / frameRate) return decide(now);
         }
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
