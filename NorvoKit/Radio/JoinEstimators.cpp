@@ -107,17 +107,25 @@ void StationBursts::connectionEnded(double lastAudioAt, double wholeAfter) {
     if (connection_ > 0 && lastAudioAt - connectionAt_ >= wholeAfter)
         shortest_ = std::min(shortest_.value_or(connection_), connection_);
     connection_ = 0;
+    connectionMark_ = 0;
 }
 
 bool StationBursts::measure(int64_t ahead, double now, double tolerance) {
-    if (double(ahead) > double(connection_) + tolerance) connectionAt_ = now;
+    // Measured from where it last rose: a slow link brings the burst in small steps.
+    if (double(ahead) > connectionMark_ + tolerance) connectionAt_ = now, connectionMark_ = double(ahead);
     connection_ = std::max(connection_, ahead);
     if (ahead <= longest_) return false;
     longest_ = ahead;
     return true;
 }
 
-void NetworkLateness::take(double now, double line) {
+void NetworkLateness::take(double now, double line, double rise) {
+    // Frames that came before the line rose further than a network's unevenness were a
+    // burst still arriving, not late.
+    if (recent_.empty() || line > riseMark_ + rise) {
+        recent_.clear();
+        riseMark_ = line;
+    }
     if (!recent_.empty() && recent_.back().first == now) recent_.back().second = line;
     else recent_.emplace_back(now, line);
     while (recent_.size() > kept || recent_.front().first < now - keptSeconds) recent_.pop_front();

@@ -69,7 +69,8 @@ private:
 };
 
 // The station's bursts over its connections: the longest any brought ahead of real time,
-// and the shortest that came whole (the one a burst that has come whole is sure to reach).
+// and the shortest that came whole (the one a burst that has come whole is sure to reach):
+// one that had not come further for a while when its connection ended.
 class StationBursts {
 public:
     // A connection that came ahead of real time for a while after its burst measured it.
@@ -84,7 +85,8 @@ private:
     int64_t longest_ = 0;
     std::optional<int64_t> shortest_;
     int64_t connection_ = 0;
-    double connectionAt_ = 0;  // loop clock when it last grew by more than the tolerance
+    double connectionMark_ = 0;  // how far ahead it came when it last grew by more than the tolerance
+    double connectionAt_ = 0;    // loop clock then
 };
 
 // How fast the live line moves against the loop clock, in frames per second: a station
@@ -126,10 +128,11 @@ private:
 };
 
 // How late a window of frames typically comes below the live line on this network: a held
-// window's line lies as far below.
+// window's line lies as far below. Measured since the line last rose by more than the
+// network's unevenness: frames before that were a burst still arriving.
 class NetworkLateness {
 public:
-    void take(double now, double line);
+    void take(double now, double line, double rise);
     void clear() { recent_.clear(); }
     // How late windows this long come: `mostly`, as late as most of them; `typically`,
     // the middle one. Both 0 with too few windows to tell.
@@ -143,6 +146,7 @@ private:
     static constexpr double keptSeconds = 5;  // a station's clock moves the line a little against ours
     static constexpr double mostShare = 0.75;
     std::deque<std::pair<double, double>> recent_;  // (loop clock, line), the latest last
+    double riseMark_ = 0;                           // the line when it last rose
 };
 
 }  // namespace norvo

@@ -251,7 +251,7 @@ void RadioJoin::followLiveLine(double now) {
     liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
     liveLineAt_ = now;
-    lateness_.take(now, double(end_) - now * frameRate);
+    lateness_.take(now, double(end_) - now * frameRate, 2 * codecFrame_);
     drift_.take(now, double(end_) - now * frameRate, codecFrame_ * earlyHeldShare);
 }
 
