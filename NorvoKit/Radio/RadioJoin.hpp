@@ -32,9 +32,9 @@ namespace norvo {
 //   bound how far back a burst may reach and how much history is kept, and date a burst
 //   still arriving when the join is due as if it had come as far as they did;
 // - the network's lateness: how far below the live line a window as long as the held
-//   frames have come at the live pace lies; a gap as late as such windows typically are,
-//   audio over what was received as late as most, so that the timing errs toward losing a
-//   little, not hearing it twice.
+//   frames have come at the live pace lies, since the line last rose (a burst before
+//   then); a gap as late as such windows typically are, audio over what was received as
+//   late as most, so that the timing errs toward losing a little, not hearing it twice.
 // The audio places the join wherever it can: the held frames are matched against what was
 // received (JoinMatch). The timing (the live line less the held frames' own line) chooses
 // among look-alikes and places what the audio cannot (a gap, silence, too little overlap).
