@@ -487,12 +487,24 @@ struct HttpLoop::Impl {
         return length;
     }
 
+    static double roundTrip(CURL* easy) {
+        long redirects = 0;
+        curl_off_t lookup = 0, connected = 0;
+        // Redirects add up the times of every connection.
+        if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &redirects) != CURLE_OK || redirects > 0 ||
+            curl_easy_getinfo(easy, CURLINFO_NAMELOOKUP_TIME_T, &lookup) != CURLE_OK ||
+            curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected) != CURLE_OK)
+            return 0;
+        return double(std::max<curl_off_t>(0, connected - lookup)) / 1e6;
+    }
+
     bool deliverResponse(Transfer& transfer, long status) {
         HttpResponse response;
         char* effectiveURL = nullptr;
         curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &effectiveURL);
         response.url = effectiveURL ? effectiveURL : transfer.request.url;
         response.statusCode = static_cast<int>(status);
+        response.roundTrip = roundTrip(transfer.easy);
         response.headers = std::move(transfer.blockHeaders);
         transfer.blockHeaders.clear();
         if (auto type = response.headers.find("content-type"); type != response.headers.end()) {

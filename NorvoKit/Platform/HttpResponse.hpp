@@ -14,6 +14,9 @@ struct HttpResponse {
     std::optional<std::string> mimeType;
     // Header fields by lower-cased name; repeated fields are joined with ", ".
     std::map<std::string, std::string> headers;
+    // Seconds the TCP handshake took, one round trip to the server (or proxy); 0 where not
+    // measured: a reused connection, or one reached through redirects.
+    double roundTrip = 0;
 
     // The value of a header field, looked up case-insensitively.
     std::optional<std::string> header(std::string_view name) const;

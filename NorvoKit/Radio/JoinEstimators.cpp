@@ -72,8 +72,9 @@ void MomentLine::shift(double frames) {
     if (first) first->second += frames;
 }
 
-void BurstArrival::begin(double since, double codecFrame, int64_t before) {
+void BurstArrival::begin(double since, double codecFrame, int64_t before, double roundTrip) {
     *this = {};
+    roundTrip_ = roundTrip;
     since_ = lastRise_ = lastBatchAt_ = since;
     tolerance_ = 2 * codecFrame;
     before_ = before;
@@ -100,7 +101,7 @@ void BurstArrival::take(int64_t held, double now) {
 
 std::pair<double, double> BurstArrival::settling() const {
     if (wholeAt_) return {*wholeAt_, least};
-    return {lastRise_, std::max(least, 1.5 * longestPause_)};
+    return {lastRise_, std::max(least, 1.5 * std::max(longestPause_, roundTrip_))};
 }
 
 void StationBursts::connectionEnded(double lastAudioAt, double wholeAfter) {

@@ -38,13 +38,15 @@ struct MomentLine {
 // the tolerance (two codec frames: one may come early, as sources hand them on, one late).
 // It has come whole once it came as far ahead as the station's bursts before (a server cuts
 // its burst at its own blocks), or once it has not come further for `least` and for half as
-// long again as the longest pause before it came further (a far server sends in round trips).
+// long again as the longest pause before it came further, or as the connection's round trip
+// (a far server sends in round trips, and the first pause comes before any was seen).
 class BurstArrival {
 public:
     static constexpr double least = 0.25;
 
-    // `since`: the connection's first audio bytes; `before`: the station's burst so far, if any.
-    void begin(double since, double codecFrame, int64_t before);
+    // `since`: the connection's first audio bytes; `before`: the station's burst so far, if
+    // any; `roundTrip`: the connection's, in seconds, as far as it is known.
+    void begin(double since, double codecFrame, int64_t before, double roundTrip);
     // `held` frames have come by `now`.
     void take(int64_t held, double now);
     int64_t frames() const { return frames_; }
@@ -66,6 +68,7 @@ private:
     double lastBatchAt_ = 0;
     double longestPause_ = 0;  // between frames, before those that came further ahead
     double pauseBefore_ = 0;   // before the frames of this moment
+    double roundTrip_ = 0;     // seconds
 };
 
 // The station's bursts over its connections: the longest any brought ahead of real time,

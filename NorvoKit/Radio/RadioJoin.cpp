@@ -49,6 +49,7 @@ void RadioJoin::connectionBegan(bool played) {
     hold_ = played ? Hold::probing : Hold::direct;
     outageFrom_ = lastAudioAt_;
     audioSince_.reset();
+    roundTrip_ = 0;
 }
 
 void RadioJoin::audioBegan(double now) {
@@ -71,7 +72,7 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
         // From the connection's first audio bytes: a decoder that collects a few frames
         // before its first output makes no burst.
         const double since = std::min(now, audioSince_.value_or(now));
-        arrival_.begin(since, codecFrame_, bursts_.before());
+        arrival_.begin(since, codecFrame_, bursts_.before(), roundTrip_);
         heldMoments_ = {};
         nextEarlyMatch_ = since;
         earlyReach_ = 0;

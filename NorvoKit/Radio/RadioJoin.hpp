@@ -28,9 +28,11 @@ namespace norvo {
 //   the connections, so that a line measured before an outage is moved to where the
 //   station's clock has taken it since;
 // - the burst: how far ahead of real time the connection's frames came, and when it came
-//   whole (BurstArrival); the station's bursts over its connections (StationBursts), which
-//   bound how far back a burst may reach and how much history is kept, and date a burst
-//   still arriving when the join is due as if it had come as far as they did;
+//   whole (BurstArrival, which waits out pauses as long as the connection's round trip: a
+//   far server's first pause comes before any other was seen); the station's bursts over
+//   its connections (StationBursts), which bound how far back a burst may reach and how
+//   much history is kept, and date a burst still arriving when the join is due as if it
+//   had come as far as they did;
 // - the network's lateness: how far below the live line a window as long as the held
 //   frames have come at the live pace lies, since the line last rose (a burst before
 //   then); a gap as late as such windows typically are, audio over what was received as
@@ -76,6 +78,8 @@ public:
 
     // A connection begins; an earlier one played, so its burst is joined.
     void connectionBegan(bool played);
+    // The server answered; `roundTrip`: seconds, as far as the connection measured it (0: not).
+    void answered(double roundTrip) { roundTrip_ = roundTrip; }
     void audioBegan(double now);
     // A connection's decoded frames, at `now` on the loop clock.
     void decoded(const float* left, const float* right, std::size_t frames, double now);
@@ -218,6 +222,7 @@ private:
     double lastAudioAt_ = 0;            // loop clock when frames were last decoded
     double outageFrom_ = 0;             // lastAudioAt_ when the connection being joined began
     std::optional<double> audioSince_;  // loop clock at the connection's first audio bytes
+    double roundTrip_ = 0;              // the connection's, in seconds; 0: not measured
     double longestStep_ = 0;
 };
 

@@ -265,6 +265,7 @@ bool RadioStream::handleResponse(const HttpResponse& response) {
         return true;
     }
 
+    join_.answered(response.roundTrip);
     const int64_t interval = wholeNumber(response.header("icy-metaint").value_or("")).value_or(0);
     demuxer_ = IcyDemuxer(std::max<int64_t>(interval, 0));
     const std::string stationName(StationText::trimmingSpacesAndTabs(response.header("icy-name").value_or("")));
