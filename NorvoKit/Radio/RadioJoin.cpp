@@ -353,6 +353,13 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
         placedByAudio_ = true;
         return;
     }
+    // One as far back as the burst may reach: the timing was off by more than it allows (a
+    // burst dated before it came whole, as long as the station's before).
+    if (const auto& anywhere = matches.anywhere; anywhere && !anywhere->lookAlike) {
+        joinAt(anywhere->origin, at);
+        placedByAudio_ = true;
+        return;
+    }
     // Too little held for a match over the reach (the backlog ran low), but what overlaps
     // matched near the timing.
     if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
@@ -425,6 +432,7 @@ std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optiona
     // The held frames are shared too: more come while the comparisons run, but none move.
     inputs->held = held_.view(heldCompared(reach, predicted));
     inputs->reach = reach;
+    inputs->furthest = this->reach();
     inputs->predicted = predicted;
     inputs->seam = seam_;
     inputs->codecFrame = codecFrame_;
