@@ -250,9 +250,13 @@ std::optional<BurstMatch::Found> BurstMatch::find(const History& history, std::s
             return chosen;
         }
     }
-    // Elsewhere only a match without equals, unless there is no timing at all.
+    // Elsewhere only a match without equals, or the look-alike nearest the timing where it
+    // lies nearer it than to the others (the timing was off by more than it allows), unless
+    // there is no timing at all.
     auto chosen = choose(found, limits.predicted);
-    if (chosen && chosen->lookAlike && limits.predicted) return std::nullopt;
+    if (chosen && chosen->lookAlike && limits.predicted &&
+        std::abs(chosen->origin - *limits.predicted) >= *chosen->lookAlike / 2)
+        return std::nullopt;
     return chosen;
 }
 

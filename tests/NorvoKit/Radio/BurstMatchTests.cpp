@@ -94,6 +94,21 @@ TEST(BurstMatch, ATonesEqualPeriodsGoToTheOneNearestThePrediction) {
     EXPECT_FALSE(reconnection.find({.reach = 16 * second, .predicted = 6 * second - 1000, .tolerance = second}));
 }
 
+TEST(BurstMatch, ALoopTheTimingMissedGoesToTheLookAlikeNearestItOnlyWhereThatIsNearerThanTheOthers) {
+    const std::vector<float> loop = noise(2 * second, 8);
+    const Reconnection reconnection{made(16 * second, [&](int64_t n) { return loop[std::size_t(n % (2 * second))]; }),
+                                    14 * second, 10 * second};
+    const auto at = [&](int64_t off) {
+        return reconnection.find({.reach = 16 * second, .predicted = 10 * second + off, .tolerance = second / 4});
+    };
+    for (const int64_t off : {-second * 7 / 10, second * 6 / 10}) {
+        ASSERT_TRUE(at(off)) << off;
+        EXPECT_EQ(at(off)->origin, 10 * second) << off;
+        EXPECT_FALSE(at(off)->timed) << off;
+    }
+    EXPECT_FALSE(at(second)) << "halfway between two look-alikes";
+}
+
 TEST(BurstMatch, NearThePredictionALikeMatchBeatsAnExactOneElsewhere) {
     // Resampled from another phase, the burst matches its true place only nearly; a loop of
     // it received earlier happens to match exactly.
