@@ -23,9 +23,7 @@ JoinMatch::Result JoinMatch::compute(const Inputs& inputs) {
     Result result;
     result.found = burst(inputs, inputs.predicted);
     if (inputs.predicted) {
-        Inputs furthest = inputs;
-        furthest.reach = std::max(inputs.reach, inputs.furthest);
-        result.anywhere = burst(furthest, std::nullopt);
+        result.anywhere = burst(inputs, std::nullopt);
         result.near = nearTiming(inputs, *inputs.predicted);
     }
     return result;

@@ -58,9 +58,8 @@ public:
         int64_t end = 0;
         // The connection's first frames.
         HeldFrames::View held;
-        // How far back from `end` the timing lets the burst begin, and how far it may at all
-        // (0: as far as the timing lets it): a place without equal is looked for that far.
-        int64_t reach = 0, furthest = 0;
+        // How far back from `end` the burst may begin.
+        int64_t reach = 0;
         // Where the timing puts the first held frame; none: the audio alone places it.
         std::optional<int64_t> predicted;
         int64_t seam = 0;  // where the last joined connection's audio begins
@@ -69,7 +68,7 @@ public:
 
     struct Result {
         std::optional<BurstMatch::Found> found;     // near the timing, or without equals
-        std::optional<BurstMatch::Found> anywhere;  // as far as the burst may reach, not at the timing's place
+        std::optional<BurstMatch::Found> anywhere;  // in the reach, not only near the timing
         std::optional<BurstMatch::Found> near;      // sample by sample, near the timing
     };
 

@@ -278,7 +278,10 @@ void RadioJoin::decide(double now, Wait wait) {
     // A server that sent nothing ahead of the live stream re-sent nothing: however alike
     // the audio (a tone, a loop), none of it was heard already, and nothing piles up.
     if (!sentBurst()) return joinAt(std::nullopt, now, Unmatched::append);
-    auto compared = inputs(timedReach(), predicted);
+    // As far back as the burst may reach: a burst dated before it came whole, as long as the
+    // station's before, may be off by more than the timing allows (a server's block, a
+    // variable bitrate), and its audio still places it.
+    auto compared = inputs(reach(), predicted);
     if (wait == Wait::now) return decideMatched(predicted, now, JoinMatch::compute(*compared), now);
     compare(std::move(compared), [this, predicted, now](const JoinMatch::Result& matches, double at) {
         comparingTook_ = std::max(comparingTook_, at - now);
@@ -353,13 +356,6 @@ void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, cons
         placedByAudio_ = true;
         return;
     }
-    // One as far back as the burst may reach: the timing was off by more than it allows (a
-    // burst dated before it came whole, as long as the station's before).
-    if (const auto& anywhere = matches.anywhere; anywhere && !anywhere->lookAlike) {
-        joinAt(anywhere->origin, at);
-        placedByAudio_ = true;
-        return;
-    }
     // Too little held for a match over the reach (the backlog ran low), but what overlaps
     // matched near the timing.
     if (const auto& near = matches.near; near && placesAlone(*near)) return joinMatched(*near);
@@ -408,13 +404,6 @@ int64_t RadioJoin::reach() const {
     return std::max(bursts_.longest(), arrival_.frames()) + static_cast<int64_t>(arrival_.tolerance());
 }
 
-int64_t RadioJoin::timedReach() const {
-    // No further back than the burst may reach, nor than the timing allows for.
-    const auto tolerance = static_cast<int64_t>(JoinMatch::timingTolerance * frameRate);
-    const std::optional<int64_t> timing = predictedOrigin();
-    return timing ? std::min(reach(), end_ - *timing + tolerance) : reach();
-}
-
 std::size_t RadioJoin::heldCompared(int64_t reach, std::optional<int64_t> predicted) const {
     // Without a timing, only the probe is compared.
     if (!predicted) return std::min(held_.size(), JoinMatch::probeHeld(codecFrame_));
@@ -432,7 +421,6 @@ std::shared_ptr<JoinMatch::Inputs> RadioJoin::inputs(int64_t reach, std::optiona
     // The held frames are shared too: more come while the comparisons run, but none move.
     inputs->held = held_.view(heldCompared(reach, predicted));
     inputs->reach = reach;
-    inputs->furthest = this->reach();
     inputs->predicted = predicted;
     inputs->seam = seam_;
     inputs->codecFrame = codecFrame_;

@@ -170,7 +170,6 @@ private:
     // Where a gap puts the burst: nothing can be heard twice, and erring either way moves
     // the listener, so as late as the held frames typically come.
     int64_t gapOrigin(int64_t predicted) const;
-    int64_t timedReach() const;
     int64_t reach() const;
     // From the last audio received to the connection's first audio bytes.
     double outageFrames() const;

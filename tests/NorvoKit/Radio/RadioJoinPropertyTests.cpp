@@ -576,7 +576,8 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RadioJoinPropertyTest, testing::Values(1, 2, 3))
 // ended, the next one's timing seconds early; far servers whose first round trip's pause
 // was taken for the burst's end; noise whose burst, cut at a server's long blocks, was
 // dated a block off before it came whole, seconds lost and heard twice; phrases whose
-// burst, of a variable bitrate, came 0.27 s longer than the station's before.
+// burst, of a variable bitrate, came 0.27 s longer than the station's before, and whose
+// burst, as long as the one before or longer, placed outside the timing's tolerance.
 TEST(RadioJoinKeptShapesTest, ShapesOnceWrongStayRight) {
     for (const uint64_t seed :
          {9229138129955997132ull,  10643496664103959402ull, 9139477883120996581ull,  12709775247291548529ull,
