@@ -112,7 +112,7 @@ void RadioJoin::considerJoin(double now, bool woken) {
             // the join past when it is due. Its last frames may still be on the way (a
             // variable bitrate fits more or fewer in the server's bytes): two codec frames'
             // time is given them.
-            if (now - from >= arrival_.tolerance() / frameRate) return decide(now);
+            if (now >= lastFramesBy()) return decide(now);
         }
         // The burst is still arriving, so the timing cannot date it yet; what has come is
         // compared with what was received, and a place that has no equal is the join.
@@ -161,6 +161,13 @@ double RadioJoin::dueAt() const {
     return audioSince_.value_or(arrival_.since()) + streamingWithin - comparingTook_ - 2 * codecFrame_ / frameRate;
 }
 
+double RadioJoin::lastFramesBy() const {
+    // Two codec frames' time from when it came whole, within the time kept for the frame the
+    // join resumes on.
+    return std::min(arrival_.settling().first + arrival_.tolerance() / frameRate,
+                    dueAt() + 2 * codecFrame_ / frameRate);
+}
+
 void RadioJoin::joinEarly(double now) {
     // The burst reaches back to the origin and over the outage: live moved on meanwhile.
     if (!earlyOrigin_ || double(end_ - *earlyOrigin_) + outageFrames() > double(reach()) || comparing_) return;
@@ -178,8 +185,9 @@ void RadioJoin::woken(double now) {
     // While the comparisons are under way, or past the last wake, it looks again a settle later.
     const auto [from, settle] = arrival_.settling();
     const double next = now < from + settle ? from + settle : from + settle + burstLastSeconds - BurstArrival::least;
-    const double later = next > now ? next : now + BurstArrival::least,
-                 due = std::min(dueAt(), holdUntil_.value_or(dueAt()));
+    double later = next > now ? next : now + BurstArrival::least;
+    const double due = std::min(dueAt(), holdUntil_.value_or(dueAt()));
+    if (arrival_.cameWhole() && now >= dueAt() && lastFramesBy() > now) later = std::min(later, lastFramesBy());
     playback_.wake(due > now ? std::min(later, due) : later);
 }
 

@@ -138,6 +138,8 @@ private:
     void considerJoin(double now, bool woken);
     // When the join is decided at the latest.
     double dueAt() const;
+    // A burst that came whole when the join was due: when its last frames have had their time.
+    double lastFramesBy() const;
     // Whether the timing puts a gap after the last frame received that stays longer than the
     // dropout holding the frames until `until` brings: its silence stands for the dropout.
     bool gapCoversHold(double now, double until);
