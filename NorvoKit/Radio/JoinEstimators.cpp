@@ -104,11 +104,12 @@ std::pair<double, double> BurstArrival::settling() const {
     return {lastRise_, std::max(least, 1.5 * std::max(longestPause_, roundTrip_))};
 }
 
-void StationBursts::connectionEnded(double lastAudioAt, double wholeAfter) {
-    if (connection_ > 0 && lastAudioAt - connectionAt_ >= wholeAfter)
-        shortest_ = std::min(shortest_.value_or(connection_), connection_);
+bool StationBursts::connectionEnded(double lastAudioAt, double wholeAfter) {
+    const bool whole = lastAudioAt - connectionAt_ >= wholeAfter;
+    if (connection_ > 0 && whole) shortest_ = std::min(shortest_.value_or(connection_), connection_);
     connection_ = 0;
     connectionMark_ = 0;
+    return whole;
 }
 
 bool StationBursts::measure(int64_t ahead, double now, double tolerance) {
@@ -172,6 +173,10 @@ void LineDrift::closeWindow() {
         if (highest_[k].second - highest_[k + 2].second <= early_) top = highest_[k];
     count_ = 0;
     if (!top) return;
+    // A line that rose further than a frame comes early was a burst still arriving: the run
+    // begins after it.
+    if (origin_ && top->second > lastTop_ + early_) origin_.reset(), run_ = {};
+    lastTop_ = top->second;
     if (!origin_) origin_ = top;
     run_.add(top->first - origin_->first, top->second - origin_->second);
 }
@@ -197,7 +202,9 @@ double LineDrift::perSecond() const {
     }
     // Each connection has a line of its own; they share the slope.
     const double freedom = all.n - runs - 1;
-    if (freedom < 1 || all.tt <= 0) return 0;
+    // On one degree of freedom the scatter tells nothing of the slope's error, and the
+    // expansion below falls far short of Student's t.
+    if (freedom < 2 || all.tt <= 0) return 0;
     const double slope = all.ty / all.tt;
     const double error = std::sqrt(std::max(0.0, all.yy - slope * all.ty) / freedom / all.tt);
     // Only as far as it stands out of its error: scatter alone may reach twice that, and

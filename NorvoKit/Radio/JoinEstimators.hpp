@@ -76,8 +76,9 @@ private:
 // one that had not come further for a while when its connection ended.
 class StationBursts {
 public:
-    // A connection that came ahead of real time for a while after its burst measured it.
-    void connectionEnded(double lastAudioAt, double wholeAfter);
+    // A connection that came ahead of real time for a while after its burst measured it;
+    // whether its burst came whole (none: it came at the live pace).
+    bool connectionEnded(double lastAudioAt, double wholeAfter);
     // The connection came `ahead` frames ahead of real time by `now`; whether that is the
     // longest any connection came.
     bool measure(int64_t ahead, double now, double tolerance);
@@ -126,6 +127,7 @@ private:
     double windowFrom_ = 0;
     double early_ = 0;
     std::optional<std::pair<double, double>> origin_;  // the connection's first second
+    double lastTop_ = 0;                               // the last second's line
     Sums run_, before_;
     double runs_ = 0;  // connections before this one
 };

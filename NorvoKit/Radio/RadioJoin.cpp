@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <tuple>
 
 namespace norvo {
 
@@ -43,7 +44,17 @@ RadioJoin::RadioJoin(Playback& playback, Compare compare) : playback_(playback),
 
 void RadioJoin::connectionBegan(bool played) {
     // A connection whose burst came whole, and the audio after it for a while, measured it.
-    bursts_.connectionEnded(lastAudioAt_, burstLastSeconds);
+    // One whose burst never came whole measured a burst's line, below live: the line measured
+    // before it stands.
+    const bool whole = bursts_.connectionEnded(lastAudioAt_, burstLastSeconds);
+    if (whole && liveLineKnown_) {
+        wholeLine_ = {liveLine_, liveLineAt_};
+    } else if (!whole && wholeLine_) {
+        std::tie(liveLine_, liveLineAt_) = *wholeLine_;
+        liveMoments_ = {};
+        liveMoments_.take(liveLine_, liveLineAt_, liveLineSinking * frameRate);
+        liveLineKnown_ = true;
+    }
     decodedThisConnection_ = 0;
     drift_.restart();
     hold_ = played ? Hold::probing : Hold::direct;
@@ -129,7 +140,8 @@ void RadioJoin::considerJoin(double now, bool woken) {
         const std::size_t compared = heldCompared(kept, std::nullopt);
         if (compared == earlyCompared_) return joinEarly(now);
         earlyCompared_ = compared;
-        compare(inputs(kept, std::nullopt), [this](const JoinMatch::Result& matches, double at) {
+        compare(inputs(kept, std::nullopt), [this, now](const JoinMatch::Result& matches, double at) {
+            earlyTook_ = std::max(earlyTook_, at - now);
             earlyOrigin_.reset();
             if (matches.found && !matches.found->lookAlike) earlyOrigin_ = matches.found->origin;
             joinEarly(at);
@@ -162,10 +174,10 @@ double RadioJoin::dueAt() const {
 }
 
 double RadioJoin::lastFramesBy() const {
-    // Two codec frames' time from when it came whole, within the time kept for the frame the
-    // join resumes on.
+    // Two codec frames' time from when it came whole, and time left for the comparisons: a
+    // first join knows how long they take only from those made while the burst arrived.
     return std::min(arrival_.settling().first + arrival_.tolerance() / frameRate,
-                    dueAt() + 2 * codecFrame_ / frameRate);
+                    audioSince_.value_or(arrival_.since()) + streamingWithin - std::max(comparingTook_, earlyTook_));
 }
 
 void RadioJoin::joinEarly(double now) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "Radio/HeldFrames.hpp"
@@ -25,8 +26,9 @@ namespace norvo {
 // - the live line: a received position less the loop clock in frames, at the moments that
 //   came soonest (three others confirm it; it sinks a little, for a station whose clock is
 //   slower than ours); and how fast it moves against our clock (LineDrift), measured over
-//   the connections, so that a line measured before an outage is moved to where the
-//   station's clock has taken it since;
+//   the connections once their bursts came, so that a line measured before an outage is
+//   moved to where the station's clock has taken it since. A connection whose burst never
+//   came whole measured no live line: the one before it stands;
 // - the burst: how far ahead of real time the connection's frames came, and when it came
 //   whole (BurstArrival, which waits out pauses as long as the connection's round trip: a
 //   far server's first pause comes before any other was seen); the station's bursts over
@@ -203,12 +205,14 @@ private:
     uint64_t generation_ = 0;          // of the hold; a comparison for an older one is dropped
     bool comparing_ = false;
     double comparingTook_ = 0;  // seconds, the longest
+    double earlyTook_ = 0;      // seconds, the longest comparison while a burst arrived
     int64_t skipRemaining_ = 0;
 
     double liveLine_ = 0;
     bool liveLineKnown_ = false;
     MomentLine liveMoments_;
-    double liveLineAt_ = 0;  // loop clock when the live line was measured
+    double liveLineAt_ = 0;                               // loop clock when the live line was measured
+    std::optional<std::pair<double, double>> wholeLine_;  // (line, loop clock) of the last connection that came whole
     LineDrift drift_;
     NetworkLateness lateness_;            // of the connection's moments since it was joined
     NetworkLateness::Late heldLateness_;  // frames, measured when the join is decided
