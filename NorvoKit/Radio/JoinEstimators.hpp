@@ -84,6 +84,8 @@ public:
     bool measure(int64_t ahead, double now, double tolerance);
     int64_t longest() const { return longest_; }
     int64_t before() const { return shortest_.value_or(longest_); }
+    // How far ahead the connection being received came.
+    int64_t connection() const { return connection_; }
 
 private:
     int64_t longest_ = 0;

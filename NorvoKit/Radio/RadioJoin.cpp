@@ -45,10 +45,16 @@ RadioJoin::RadioJoin(Playback& playback, Compare compare) : playback_(playback),
 void RadioJoin::connectionBegan(bool played) {
     // A connection whose burst came whole, and the audio after it for a while, measured it.
     // One whose burst never came whole measured a burst's line, below live: the line measured
-    // before it stands.
+    // before it stands; without one, its line lies below live by the burst still to come,
+    // which the held frames' dating assumes as well.
+    const int64_t ahead = bursts_.connection();
     const bool whole = bursts_.connectionEnded(lastAudioAt_, burstLastSeconds);
     if (whole && liveLineKnown_) {
         wholeLine_ = {liveLine_, liveLineAt_};
+        lineAhead_.reset();
+    } else if (!whole && !wholeLine_ && liveLineKnown_) {
+        lineAhead_ = std::max(lineAhead_.value_or(0), double(ahead));
+        keptLine_.reset();
     } else if (!whole && wholeLine_) {
         std::tie(liveLine_, liveLineAt_) = *wholeLine_;
         liveMoments_ = {};
@@ -98,6 +104,7 @@ void RadioJoin::hold(const float* left, const float* right, std::size_t frames, 
     arrival_.take(held, now);
     heldMoments_.take(double(held) - now * frameRate, now, 0);
     heldLine_ = heldMoments_.highestButEarly(codecFrame_ * earlyHeldShare);
+    heldRaised_ = 0;
     if (comparing_) return;
     const JoinStep step(longestStep_);
     // A burst re-sends what the server held, which reaches back no further than all that was
@@ -116,7 +123,8 @@ void RadioJoin::considerJoin(double now, bool woken) {
             // One still arriving when the join is due is dated as if it had come as far as
             // the station's bursts before.
             if (!arrival_.cameWhole()) {
-                heldLine_ += double(std::max<int64_t>(0, bursts_.before() - arrival_.frames()));
+                heldRaised_ = double(std::max<int64_t>(0, bursts_.before() - arrival_.frames()));
+                heldLine_ += heldRaised_;
                 return decide(now);
             }
             // One that came that far has come whole: waiting out its settle would only hold
@@ -267,7 +275,7 @@ void RadioJoin::received(const float* left, const float* right, std::size_t fram
 
 void RadioJoin::followLiveLine(double now) {
     const double sinking = liveLineSinking * frameRate;
-    if (!liveLineKnown_) liveMoments_ = {};
+    if (!liveLineKnown_) liveMoments_ = {}, lineAhead_.reset();
     liveMoments_.take(double(end_) - now * frameRate, now, sinking);
     liveLine_ = liveMoments_.confirmed(now, sinking, codecFrame_ * confirmingShare);
     liveLineKnown_ = true;
@@ -315,6 +323,13 @@ void RadioJoin::dateHeld(double now) {
     heldLateness_ = liveLineKnown_ ? lateness_.of(now - arrival_.settling().first, liveLine_) : NetworkLateness::Late{};
     // The live line measured before the outage moved on with the station's clock since.
     if (liveLineKnown_) liveLine_ += drift_.perSecond() * (now - liveLineAt_), liveLineAt_ = now;
+    // A line measured on bursts still arriving is dated as far ahead as the held frames are.
+    if (liveLineKnown_ && lineAhead_) {
+        const double ahead = double(arrival_.frames()) + heldRaised_;
+        liveLine_ += ahead - *lineAhead_;
+        liveMoments_.shift(ahead - *lineAhead_);
+        lineAhead_ = ahead;
+    }
 }
 
 void RadioJoin::decideMatched(std::optional<int64_t> predicted, double now, const JoinMatch::Result& matches,

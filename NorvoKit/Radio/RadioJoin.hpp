@@ -28,7 +28,8 @@ namespace norvo {
 //   slower than ours); and how fast it moves against our clock (LineDrift), measured over
 //   the connections once their bursts came, so that a line measured before an outage is
 //   moved to where the station's clock has taken it since. A connection whose burst never
-//   came whole measured no live line: the one before it stands;
+//   came whole measured no live line: the one before it stands; where none came whole, the
+//   bursts' line stands, below live by as much as the held frames are dated as still to come;
 // - the burst: how far ahead of real time the connection's frames came, and when it came
 //   whole (BurstArrival, which waits out pauses as long as the connection's round trip: a
 //   far server's first pause comes before any other was seen); the station's bursts over
@@ -194,7 +195,8 @@ private:
     HeldFrames held_;
     BurstArrival arrival_;
     MomentLine heldMoments_;
-    double heldLine_ = 0;  // the held frames' line, from the first of them
+    double heldLine_ = 0;    // the held frames' line, from the first of them
+    double heldRaised_ = 0;  // what a burst still arriving is dated as having still to come
     // While the burst arrives, the audio is compared no sooner, nor with no further reach,
     // nor the same held frames again: where that placed the burst, without equal, is kept.
     double nextEarlyMatch_ = 0;
@@ -213,6 +215,8 @@ private:
     MomentLine liveMoments_;
     double liveLineAt_ = 0;                               // loop clock when the live line was measured
     std::optional<std::pair<double, double>> wholeLine_;  // (line, loop clock) of the last connection that came whole
+    // No connection came whole: the live line is that of bursts, which came as far ahead as this.
+    std::optional<double> lineAhead_;
     LineDrift drift_;
     NetworkLateness lateness_;            // of the connection's moments since it was joined
     NetworkLateness::Late heldLateness_;  // frames, measured when the join is decided
