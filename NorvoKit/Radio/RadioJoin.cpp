@@ -49,17 +49,16 @@ void RadioJoin::connectionBegan(bool played) {
     // which the held frames' dating assumes as well.
     const int64_t ahead = bursts_.connection();
     const bool whole = bursts_.connectionEnded(lastAudioAt_, burstLastSeconds);
-    if (whole && liveLineKnown_) {
-        wholeLine_ = {liveLine_, liveLineAt_};
-        lineAhead_.reset();
-    } else if (!whole && !wholeLine_ && liveLineKnown_) {
-        lineAhead_ = std::max(lineAhead_.value_or(0), double(ahead));
-        keptLine_.reset();
-    } else if (!whole && wholeLine_) {
+    if (whole) {
+        if (liveLineKnown_) wholeLine_ = {liveLine_, liveLineAt_}, lineAhead_.reset();
+    } else if (wholeLine_) {
         std::tie(liveLine_, liveLineAt_) = *wholeLine_;
         liveMoments_ = {};
         liveMoments_.take(liveLine_, liveLineAt_, liveLineSinking * frameRate);
         liveLineKnown_ = true;
+    } else if (liveLineKnown_) {
+        lineAhead_ = std::max(lineAhead_.value_or(0), double(ahead));
+        keptLine_.reset();
     }
     decodedThisConnection_ = 0;
     drift_.restart();
@@ -284,6 +283,11 @@ void RadioJoin::followLiveLine(double now) {
     drift_.take(now, double(end_) - now * frameRate, codecFrame_ * earlyHeldShare);
 }
 
+void RadioJoin::moveLiveLine(double frames) {
+    liveLine_ += frames;
+    liveMoments_.shift(frames);
+}
+
 void RadioJoin::decide(double now, Wait wait) {
     // A line kept long ago may no longer be where live is (the station's clock is not ours).
     if (keptLine_ && now - keptAt_ > keptLineSeconds) keptLine_.reset();
@@ -326,8 +330,7 @@ void RadioJoin::dateHeld(double now) {
     // A line measured on bursts still arriving is dated as far ahead as the held frames are.
     if (liveLineKnown_ && lineAhead_) {
         const double ahead = double(arrival_.frames()) + heldRaised_;
-        liveLine_ += ahead - *lineAhead_;
-        liveMoments_.shift(ahead - *lineAhead_);
+        moveLiveLine(ahead - *lineAhead_);
         lineAhead_ = ahead;
     }
 }
@@ -496,8 +499,7 @@ void RadioJoin::joinAt(std::optional<int64_t> origin, double now, Unmatched unma
         const int64_t silence = resumed ? *origin - *resume : std::max<int64_t>(0, -skip);
         if (silence > 0) {
             const int64_t unfilled = silence - fillGap(end_ + silence);
-            liveLine_ -= static_cast<double>(unfilled);
-            liveMoments_.shift(-static_cast<double>(unfilled));
+            moveLiveLine(-static_cast<double>(unfilled));
             if (keptLine_) *keptLine_ -= static_cast<double>(unfilled);
         }
         skip = std::max<int64_t>(0, skip);

@@ -171,6 +171,8 @@ private:
     // The history, to be written.
     std::vector<float>& ownHistory();
     void followLiveLine(double now);
+    // Moves the live line, and the moments it is measured on, by `frames`.
+    void moveLiveLine(double frames);
     std::optional<int64_t> predictedOrigin() const;
     // Where a gap puts the burst: nothing can be heard twice, and erring either way moves
     // the listener, so as late as the held frames typically come.
